@@ -1,0 +1,26 @@
+#include "platform/alert.h"
+
+#include <cstdio>
+
+namespace zentor::platform {
+
+namespace {
+AlertMode g_alertMode = AlertMode::Console;
+}  // namespace
+
+void SetAlertMode(AlertMode mode) { g_alertMode = mode; }
+AlertMode GetAlertMode() { return g_alertMode; }
+
+// The console form: the text on stderr and the answer that lets the program go on.
+AlertAnswer ShowConsoleAlert(const AlertRequest& request) {
+  std::fprintf(stderr, "%s: %s\n", request.title, request.text);
+  std::fflush(stderr);
+  switch (request.buttons) {
+    case AlertButtons::AbortRetryIgnore: return AlertAnswer::Ignore;
+    case AlertButtons::Ok:
+    case AlertButtons::OkCancel: return AlertAnswer::Ok;
+  }
+  return AlertAnswer::Ok;
+}
+
+}  // namespace zentor::platform
