@@ -6,7 +6,16 @@ namespace zentor::platform {
 
 namespace {
 AlertMode g_alertMode = AlertMode::Console;
+AlertResponder g_responder = nullptr;
 }  // namespace
+
+AlertResponder SetAlertResponder(AlertResponder responder) {
+  AlertResponder previous = g_responder;
+  g_responder = responder;
+  return previous;
+}
+
+AlertResponder CurrentAlertResponder() { return g_responder; }
 
 void SetAlertMode(AlertMode mode) { g_alertMode = mode; }
 AlertMode GetAlertMode() { return g_alertMode; }

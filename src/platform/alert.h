@@ -31,4 +31,11 @@ AlertMode GetAlertMode();
 // lets the program go on without anybody's help (never Retry, never Abort).
 AlertAnswer ShowAlert(const AlertRequest& request);
 
+// While set, every alert is handed to the responder instead of being shown, and its
+// answer is the alert's answer: tests use it to see what an alert asked and to choose
+// an answer that console mode never gives (Retry, Cancel). Returns the previous
+// responder; null shows alerts again.
+using AlertResponder = AlertAnswer (*)(const AlertRequest& request);
+AlertResponder SetAlertResponder(AlertResponder responder);
+
 }  // namespace zentor::platform

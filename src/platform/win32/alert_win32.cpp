@@ -5,8 +5,10 @@
 namespace zentor::platform {
 
 AlertAnswer ShowConsoleAlert(const AlertRequest& request);
+AlertResponder CurrentAlertResponder();
 
 AlertAnswer ShowAlert(const AlertRequest& request) {
+  if (AlertResponder responder = CurrentAlertResponder()) return responder(request);
   if (GetAlertMode() == AlertMode::Console) return ShowConsoleAlert(request);
   if (request.beep) MessageBeep(MB_ICONHAND);
   UINT type = MB_TASKMODAL;

@@ -1,0 +1,41 @@
+#pragma once
+// Questions about files by name: existence, size, removal, renaming, temporary names,
+// the current directory and the running program's path.
+
+#include <cstdint>
+#include <string>
+
+namespace zentor::platform {
+
+struct FileStatus {
+  bool m_exists = false;
+  bool m_isDirectory = false;
+  int64_t m_size = -1;          // bytes; -1 when missing
+  int64_t m_modifiedTime = 0;   // seconds since 1970-01-01 UTC
+};
+
+FileStatus StatFile(const std::string& path);
+// True for an existing file or directory.
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// The size of an existing file, -1 when missing.
+int64_t FileSize(const std::string& path);
+// Removes a file (not a directory). False when it did not exist or cannot be removed.
+bool RemoveFile(const std::string& path);
+// Renames a file, replacing an existing target.
+bool RenameFile(const std::string& from, const std::string& to);
+
+// The directory for temporary files, with no trailing separator.
+std::string TemporaryDirectory();
+// Creates a new empty file with a name no other file has, in `directory` (the temporary
+// directory when empty), whose name starts with `prefix`, and returns its full path;
+// "" when none could be created. The caller removes the file.
+std::string CreateTemporaryFile(const std::string& prefix, const std::string& directory = "");
+
+std::string CurrentDirectory();
+// The full path of the running program's file.
+std::string ProgramPath();
+// The separator between directory names ('/' on POSIX, '\\' on Windows).
+char PathSeparator();
+
+}  // namespace zentor::platform
