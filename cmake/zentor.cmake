@@ -24,6 +24,9 @@ function(zentor_subsystem_library name)
   if(ARG_DEPENDS)
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
   endif()
+  # The subsystem libraries depend on each other in a ring; repeating the ring a few
+  # times on the link line resolves every back reference.
+  set_property(TARGET ${name} PROPERTY LINK_INTERFACE_MULTIPLICITY 6)
 endfunction()
 
 # zentor_test_binary(<name> LIBS <libs...>)
