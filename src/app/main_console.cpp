@@ -1,0 +1,16 @@
+// The console program: the command loop reading the standard input and writing the
+// standard output. Message boxes become lines on the standard error, and Ctrl+C
+// interrupts the running command instead of ending the program.
+#include "command/command_loop.h"
+#include "gui/hi_service.h"
+#include "gui/invocation_settings.h"
+#include "platform/alert.h"
+#include "platform/user_break.h"
+
+int main(int argc, char** argv) {
+  zentor::platform::SetAlertMode(zentor::platform::AlertMode::Console);
+  zentor::platform::InstallUserBreakHandler();
+  zentor::SetConsoleMode(true);
+  zentor::GetInvocationSettings().m_console = 1;
+  zentor::CommandLoop(argc, argv);
+}

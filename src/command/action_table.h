@@ -1,0 +1,109 @@
+#pragma once
+// The bridge from the command grammar to the rest of the debugger. Every action
+// symbol An of the grammar names slot n of the ActionTable (213 slots), and each slot
+// holds one semantic routine: no arguments, no result; it works on the ValueStack
+// and the current token. The parser calls the routine at parse time or records a call
+// of it into the postfix code, which the executor runs later.
+//
+// Recorded calls name routines by id in the RoutineRegistry, never by address: the
+// same code runs on 64-bit Linux and 32-bit Windows and a 32-bit operand cannot hold a
+// pointer. The registry holds the table's routines and every routine the code
+// emitters call directly (the expression code generator, the subcode push), each with
+// a name that code dumps print.
+//
+// The table starts with the routines of the command language that exist bound to
+// their slots; every other slot holds a routine that raises message 106 ("%s is not
+// available in this build.") naming what the slot serves. The module that owns a
+// slot's operation binds it at start-up with ActionTable::Bind.
+
+#include <cstdint>
+#include <string_view>
+
+namespace zentor {
+
+using ActionRoutine = void (*)();
+using RoutineId = uint32_t;
+inline constexpr RoutineId kNoRoutineId = 0xFFFFFFFFu;
+
+// Message raised by a slot whose routine is not built in (its argument names what
+// the slot serves, as "The go command").
+inline constexpr uint32_t kMsgNotAvailableInBuild = 106;
+// "Attempt to execute bad postfix code." (INTERNAL ERROR).
+inline constexpr uint32_t kMsgBadPostfixCode = 72;
+
+class RoutineRegistry {
+ public:
+  // Registers a routine under a name and returns its id. The same routine under the
+  // same name keeps its first id; under another name it gets a new id (so one routine
+  // may stand in several slots and still be told apart by name). A null routine or
+  // name is an internal error.
+  static RoutineId Register(ActionRoutine routine, const char* name);
+  // The first id of a routine; kNoRoutineId when it was never registered.
+  static RoutineId Find(ActionRoutine routine);
+  static RoutineId FindByName(std::string_view name);
+
+  static bool IsValid(RoutineId id);
+  // "<no routine>" for an id naming none.
+  static const char* Name(RoutineId id);
+  // Null for an id naming none.
+  static ActionRoutine Routine(RoutineId id);
+  static uint32_t Count();
+
+  // Calls the routine of an id. An id naming no routine raises message 72 (INTERNAL
+  // ERROR, display chosen at report): bad postfix code.
+  static void Invoke(RoutineId id);
+  // The id of the innermost routine running through Invoke; kNoRoutineId outside.
+  static RoutineId Running();
+};
+
+class ActionTable {
+ public:
+  static constexpr uint16_t kSlotCount = 213;
+
+  // Slots the parser turns into instructions of their own instead of calls; their
+  // routines do nothing.
+  static constexpr uint16_t kSlotMarkStart = 67;
+  static constexpr uint16_t kSlotMarkEnd = 70;
+  static constexpr uint16_t kSlotSubcode = 141;
+  static constexpr uint16_t kSlotEmitString = 202;
+  static constexpr uint16_t kSlotRunAtOnce = 210;
+  static constexpr uint16_t kSlotNestingOut = 211;
+  static constexpr uint16_t kSlotNestingIn = 212;
+
+  // The routine id of a slot; a slot outside 0..212 is an internal error.
+  static RoutineId RoutineIdOf(uint16_t slot);
+  static const char* RoutineNameOf(uint16_t slot);
+  // Calls a slot's routine now (through the registry).
+  static void Run(uint16_t slot);
+
+  // Binds `routine` to a slot, registering it under `name`; the slot's earlier
+  // routine is forgotten. Used by every module for the slots it owns.
+  static void Bind(uint16_t slot, ActionRoutine routine, const char* name);
+  // Gives the slot back its not-available routine.
+  static void Unbind(uint16_t slot);
+  // False while the slot holds its not-available routine.
+  static bool IsAvailable(uint16_t slot);
+  // What the slot serves, as the not-available message names it ("The go command").
+  static const char* ServedBy(uint16_t slot);
+  // The routine name the slot is known by ("GoCommand").
+  static const char* DefaultRoutineName(uint16_t slot);
+
+  // Every slot back to the bindings the table starts with (tests that bind fakes).
+  static void ResetToDefaults();
+};
+
+// The routine a slot holds until its owner binds it: raises message 106 (ERROR, shown
+// by focus) with what the running slot serves as its argument.
+void RaiseActionNotAvailable();
+
+// The routine of the marker slots (202, 210, 141, 212, 211, 67, 70): nothing. The
+// parser recognises these slots by number and emits their instructions instead.
+void ParserMarkerRoutine();
+
+// The address-context flag: on while an "_AC_" text is parsed (slots 115 set and
+// 113 clear it); the expression code generator reads it.
+void SetAddressContext();
+void ClearAddressContext();
+bool IsAddressContext();
+
+}  // namespace zentor

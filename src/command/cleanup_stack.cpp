@@ -1,0 +1,111 @@
+#include "command/cleanup_stack.h"
+
+#include <string>
+#include <vector>
+
+#include "command/char_channel.h"
+#include "command/command_device.h"
+#include "core/dv_error.h"
+#include "core/memory_file.h"
+#include "gui/hi_service.h"
+
+namespace zentor {
+namespace {
+
+constexpr uint32_t kEntrySize = 4;
+
+struct StackState {
+  MemoryFileHandle file = kNullMemoryFile;
+  uint32_t count = 0;
+  ActionRoutine prelude = nullptr;
+};
+
+StackState& State() {
+  static StackState state;
+  return state;
+}
+
+MemoryFile& File() {
+  CleanupStack::Create();
+  return MemoryFileOf(State().file);
+}
+
+}  // namespace
+
+void CleanupStack::Create() {
+  StackState& state = State();
+  if (state.file != kNullMemoryFile) return;
+  ThrowIfMemoryFileError(CreateMemoryFile(0, 0, &state.file));
+}
+
+void CleanupStack::Clear() {
+  MemoryFile& file = File();
+  ThrowIfMemoryFileError(file.Seek(0));
+  file.Truncate();
+  State().count = 0;
+}
+
+void CleanupStack::Push(RoutineId routine) {
+  MemoryFile& file = File();
+  const uint8_t bytes[kEntrySize] = {static_cast<uint8_t>(routine), static_cast<uint8_t>(routine >> 8),
+                                     static_cast<uint8_t>(routine >> 16), static_cast<uint8_t>(routine >> 24)};
+  ThrowIfMemoryFileError(file.Write(1, kEntrySize, bytes));
+  ++State().count;
+}
+
+void CleanupStack::Push(ActionRoutine routine, const char* name) {
+  RoutineId id = kNoRoutineId;
+  if (name != nullptr) {
+    id = RoutineRegistry::Register(routine, name);
+  } else {
+    id = RoutineRegistry::Find(routine);
+    if (id == kNoRoutineId) id = RoutineRegistry::Register(routine, "undo routine");
+  }
+  Push(id);
+}
+
+void CleanupStack::Drop() {
+  StackState& state = State();
+  if (state.count == 0) return;
+  MemoryFile& file = File();
+  // The position is always just after the newest entry.
+  ThrowIfMemoryFileError(file.Seek(file.Position() - kEntrySize));
+  --state.count;
+}
+
+void CleanupStack::RunAll() {
+  StackState& state = State();
+  if (state.prelude != nullptr) state.prelude();
+  HiService(kGuiPopCursor);
+  if (CharChannel::IsCreated()) CharChannel::Clear();
+
+  // Take the routines off the stack first: what they push or drop while they run
+  // belongs to no walk.
+  std::vector<RoutineId> pending;
+  MemoryFile& file = File();
+  while (state.count > 0) {
+    --state.count;
+    uint8_t bytes[kEntrySize];
+    if (!file.ReadBack(kEntrySize, bytes).IsOkay()) break;
+    pending.push_back(static_cast<RoutineId>(bytes[0]) | (static_cast<RoutineId>(bytes[1]) << 8) |
+                      (static_cast<RoutineId>(bytes[2]) << 16) | (static_cast<RoutineId>(bytes[3]) << 24));
+  }
+  state.count = 0;
+  (void)file.Seek(0);
+  file.Truncate();
+
+  for (const RoutineId routine : pending) {
+    try {
+      RoutineRegistry::Invoke(routine);
+    } catch (const DVError&) {
+      // The older routines still have their own states to undo.
+    }
+  }
+  Clear();
+}
+
+uint32_t CleanupStack::Count() { return State().count; }
+
+void CleanupStack::SetRunAllPrelude(ActionRoutine prelude) { State().prelude = prelude; }
+
+}  // namespace zentor

@@ -1,0 +1,727 @@
+#include "command/command_parser.h"
+
+#include <utility>
+#include <vector>
+
+#include "command/command_device.h"
+#include "command/command_grammar.h"
+#include "command/command_scanner.h"
+#include "command/ll1_table.h"
+#include "command/postfix_code.h"
+#include "command/postfix_emit.h"
+#include "command/token_record.h"
+#include "core/dv_error.h"
+#include "core/number_base.h"
+#include "gui/hi_service.h"
+
+namespace zentor {
+namespace {
+
+// Slots the parser handles itself or watches.
+constexpr uint16_t kSlotBeginCapture = 53;
+constexpr uint16_t kSlotEndCapture = 57;
+// Tag of a keyword subcode turned into a 2-byte string.
+constexpr uint16_t kSubcodeTag = 16;
+
+struct ParseFrame {
+  uint8_t remaining = 0;
+  uint32_t current = 0;
+};
+
+// The whole state of one parse. `active` tells the emitters that a parse is
+// building code; the chain heads of enclosing captured blocks are kept so that a
+// procedure body's control structures form a chain of their own.
+struct ParserState {
+  uint8_t active = 0;
+  uint8_t running = 0;
+  uint8_t mode = 0;
+  uint8_t needToken = 0;
+  uint8_t immediateNext = 0;
+  uint8_t failed = 0;
+  uint8_t remaining = 0;
+  int16_t top = CommandParserLL::kStackFrames;
+  uint32_t current = 0;
+  uint32_t chainHead = CommandParserLL::kNoPlaceholder;
+  MemoryFileHandle code = kNullMemoryFile;
+  std::vector<uint32_t> enclosingChains;
+  ParseFrame frames[CommandParserLL::kStackFrames];
+};
+
+ParserState g_state;
+MemoryFileHandle g_saveFile = kNullMemoryFile;
+
+CommandParserLL::ProductionObserver g_productionObserver = nullptr;
+ExpressionParserRoutine g_expressionParser = nullptr;
+ActionRoutine g_resetExpressionLexer = nullptr;
+
+// ---- saved states ------------------------------------------------------------------
+//
+// A saved state is its bytes followed by their count (u32), so the newest one can be
+// read back from the end of the file.
+
+void PutU8(std::vector<uint8_t>& bytes, uint8_t value) { bytes.push_back(value); }
+void PutU32(std::vector<uint8_t>& bytes, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+class ByteReader {
+ public:
+  explicit ByteReader(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
+  uint8_t U8() {
+    if (m_at >= m_bytes.size()) ZENTOR_INTERNAL_ERROR();
+    return m_bytes[m_at++];
+  }
+  uint32_t U32() {
+    uint32_t value = 0;
+    for (int shift = 0; shift < 32; shift += 8) value |= static_cast<uint32_t>(U8()) << shift;
+    return value;
+  }
+  bool AtEnd() const { return m_at == m_bytes.size(); }
+
+ private:
+  const std::vector<uint8_t>& m_bytes;
+  size_t m_at = 0;
+};
+
+std::vector<uint8_t> StateImage(const ParserState& state) {
+  std::vector<uint8_t> bytes;
+  PutU8(bytes, state.active);
+  PutU8(bytes, state.running);
+  PutU8(bytes, state.mode);
+  PutU8(bytes, state.needToken);
+  PutU8(bytes, state.immediateNext);
+  PutU8(bytes, state.failed);
+  PutU8(bytes, state.remaining);
+  PutU32(bytes, static_cast<uint32_t>(static_cast<int32_t>(state.top)));
+  PutU32(bytes, state.current);
+  PutU32(bytes, state.chainHead);
+  PutU32(bytes, state.code);
+  PutU32(bytes, static_cast<uint32_t>(state.enclosingChains.size()));
+  for (const uint32_t chain : state.enclosingChains) PutU32(bytes, chain);
+  // Only the frames in use: those from the top to the bottom of the stack.
+  for (int16_t i = state.top < 0 ? 0 : state.top; i < CommandParserLL::kStackFrames; ++i) {
+    PutU8(bytes, state.frames[i].remaining);
+    PutU32(bytes, state.frames[i].current);
+  }
+  return bytes;
+}
+
+ParserState StateFromImage(const std::vector<uint8_t>& bytes) {
+  ParserState state;
+  ByteReader reader(bytes);
+  state.active = reader.U8();
+  state.running = reader.U8();
+  state.mode = reader.U8();
+  state.needToken = reader.U8();
+  state.immediateNext = reader.U8();
+  state.failed = reader.U8();
+  state.remaining = reader.U8();
+  const auto top = static_cast<int32_t>(reader.U32());
+  if (top < 0 || top > CommandParserLL::kStackFrames) ZENTOR_INTERNAL_ERROR();
+  state.top = static_cast<int16_t>(top);
+  state.current = reader.U32();
+  state.chainHead = reader.U32();
+  state.code = reader.U32();
+  const uint32_t chains = reader.U32();
+  for (uint32_t i = 0; i < chains; ++i) state.enclosingChains.push_back(reader.U32());
+  for (int16_t i = state.top; i < CommandParserLL::kStackFrames; ++i) {
+    state.frames[i].remaining = reader.U8();
+    state.frames[i].current = reader.U32();
+  }
+  if (!reader.AtEnd()) ZENTOR_INTERNAL_ERROR();
+  return state;
+}
+
+MemoryFile& SaveFile() {
+  if (g_saveFile == kNullMemoryFile) ThrowIfMemoryFileError(CreateMemoryFile(0, 0, &g_saveFile));
+  return MemoryFileOf(g_saveFile);
+}
+
+void PushSavedState(const ParserState& state) {
+  const std::vector<uint8_t> image = StateImage(state);
+  MemoryFile& file = SaveFile();
+  uint8_t count[4];
+  for (int i = 0; i < 4; ++i) count[i] = static_cast<uint8_t>(image.size() >> (8 * i));
+  ThrowIfMemoryFileError(file.Write(1, static_cast<uint32_t>(image.size()), image.data()));
+  ThrowIfMemoryFileError(file.Write(1, 4, count));
+}
+
+// Takes the newest saved state off the file; false when there is none.
+bool PopSavedState(ParserState* state) {
+  MemoryFile& file = SaveFile();
+  if (file.Position() == 0) return false;
+  uint8_t count[4];
+  ThrowIfMemoryFileError(file.ReadBack(4, count));
+  const uint32_t size = static_cast<uint32_t>(count[0]) | (static_cast<uint32_t>(count[1]) << 8) |
+                        (static_cast<uint32_t>(count[2]) << 16) | (static_cast<uint32_t>(count[3]) << 24);
+  std::vector<uint8_t> image(size);
+  ThrowIfMemoryFileError(file.ReadBack(size, image.data()));
+  file.Truncate();
+  *state = StateFromImage(image);
+  return true;
+}
+
+// ---- the walk over the grammar -------------------------------------------------------
+
+const CommandGrammar& Grammar() { return CommandGrammar::Get(); }
+
+[[noreturn]] void RaiseStackError() {
+  HiService(kGuiResetCursors);
+  throw DVError(kMsgParseStackOverflow, kSeveritySyntax, kDisplayCommandOutput);
+}
+
+// The current symbol, popping finished frames first. Returns false (and ends the
+// parse) when the stack runs out in text mode.
+bool CurrentSymbol(uint16_t* symbol) {
+  while (g_state.remaining == 0) {
+    // top indexes the newest frame; kStackFrames means the stack is empty.
+    if (g_state.top > CommandParserLL::kStackFrames - 1) {
+      if (g_state.mode == kParseCommand) RaiseStackError();
+      g_state.top = CommandParserLL::kStackFrames - 1;
+      SyntaxError();
+      return false;
+    }
+    g_state.remaining = g_state.frames[g_state.top].remaining;
+    g_state.current = g_state.frames[g_state.top].current;
+    ++g_state.top;
+  }
+  *symbol = Grammar().SymbolAt(g_state.current);
+  return true;
+}
+
+void Advance() {
+  --g_state.remaining;
+  ++g_state.current;
+}
+
+// Starts working through a production. The rest of the present right-hand side is
+// kept in a frame only when something of it is left, so right recursion runs in
+// constant depth.
+bool PushProduction(uint32_t production) {
+  const GrammarProduction& entry = Grammar().Production(production);
+  if (g_state.remaining > 0) {
+    --g_state.top;
+    if (g_state.top < 0) {
+      if (g_state.mode == kParseCommand) RaiseStackError();
+      g_state.top = 0;
+      SyntaxError();
+      return false;
+    }
+    g_state.frames[g_state.top] = ParseFrame{g_state.remaining, g_state.current};
+  }
+  g_state.remaining = entry.length;
+  g_state.current = entry.firstSymbol;
+  return true;
+}
+
+// The subcode of the current token as a 2-byte string (little-endian, tag 16),
+// then a call of the routine that pushes it as an integer. The token record itself is
+// left as it is.
+void EmitSubcode() {
+  const uint16_t subcode = CurrentToken().subcode;
+  EmitInstruction(kPostfixString, PostfixStringOperand(2, kSubcodeTag));
+  const uint8_t bytes[2] = {static_cast<uint8_t>(subcode), static_cast<uint8_t>(subcode >> 8)};
+  ThrowIfMemoryFileError(MemoryFileOf(g_state.code).Write(1, 2, bytes));
+  EmitCall(&CommandScanner::PushTokenInteger, "PushTokenInteger");
+}
+
+void RunActionNow(uint16_t slot) {
+  ActionTable::Run(slot);
+  // A captured block (a procedure body) keeps its control structures to itself: a
+  // break inside it can never reach a loop outside.
+  if (slot == kSlotBeginCapture) {
+    g_state.enclosingChains.push_back(g_state.chainHead);
+    g_state.chainHead = CommandParserLL::kNoPlaceholder;
+  } else if (slot == kSlotEndCapture && !g_state.enclosingChains.empty()) {
+    g_state.chainHead = g_state.enclosingChains.back();
+    g_state.enclosingChains.pop_back();
+  }
+}
+
+// Runs the action symbols at the current position, also those that continue an
+// enclosing right-hand side, before the next token is fetched: an action after a
+// nonterminal acts on the token that ended it.
+void RunActions() {
+  uint16_t symbol = 0;
+  while (g_state.running != 0 && CurrentSymbol(&symbol) && IsActionSymbol(symbol)) {
+    const auto slot = static_cast<uint16_t>(symbol - kFirstAction);
+    Advance();
+    if (g_state.immediateNext != 0) {
+      g_state.immediateNext = 0;
+      RunActionNow(slot);
+      continue;
+    }
+    switch (slot) {
+      case ActionTable::kSlotEmitString: EmitString(); break;
+      case ActionTable::kSlotRunAtOnce: g_state.immediateNext = 1; break;
+      case ActionTable::kSlotSubcode: EmitSubcode(); break;
+      case ActionTable::kSlotNestingIn: EmitInstruction(kPostfixNestIn, 0); break;
+      case ActionTable::kSlotNestingOut: EmitInstruction(kPostfixNestOut, 0); break;
+      case ActionTable::kSlotMarkStart: EmitInstruction(kPostfixBlockStart, 0); break;
+      case ActionTable::kSlotMarkEnd: EmitInstruction(kPostfixBlockEnd, 0); break;
+      default: EmitCall(ActionTable::RoutineIdOf(slot)); break;
+    }
+  }
+}
+
+// 1. Save the state of any parse running and the scanner's switches.
+// 2. Start on the start symbol: it stays under everything as the continuation.
+// 3. Fetch a token whenever the last one was used; match terminals, expand
+//    nonterminals by the LL(1) table, run actions, until the stop action ends it.
+// 4. Put back the saved state and switches on every way out.
+void RunParse(uint8_t mode) {
+  const LL1Table& table = LL1Table::Get();
+  const CommandGrammar& grammar = Grammar();
+  uint16_t symbol = 0;
+
+  g_state.remaining = 1;
+  g_state.current = grammar.StartSequenceIndex();
+  const uint16_t start = grammar.StartSymbol() - kFirstNonterminal;
+  if (grammar.AlternativeCountOf(start) == 0) ZENTOR_INTERNAL_ERROR();
+  if (g_productionObserver != nullptr) g_productionObserver(grammar.FirstProductionOf(start));
+  if (!PushProduction(grammar.FirstProductionOf(start))) return;
+
+  while (g_state.running != 0) {
+    if (g_state.needToken != 0) {
+      CommandScanner::NextToken(mode == kParseCommand);
+      g_state.needToken = 0;
+    }
+    if (!CurrentSymbol(&symbol)) break;
+    const uint8_t token = CurrentToken().code;
+    if (IsTerminalSymbol(symbol)) {
+      if (grammar.TerminalMatches(symbol, token)) {
+        Advance();
+        RunActions();
+      } else {
+        SyntaxError();
+      }
+      g_state.needToken = 1;
+    } else if (IsNonterminalSymbol(symbol)) {
+      const int32_t production = table.Choose(symbol - kFirstNonterminal, token);
+      if (production < 0) {
+        SyntaxError();
+        g_state.needToken = 1;
+      } else {
+        if (g_productionObserver != nullptr) g_productionObserver(static_cast<uint32_t>(production));
+        Advance();
+        if (PushProduction(static_cast<uint32_t>(production))) RunActions();
+      }
+    } else {
+      RunActions();
+    }
+  }
+}
+
+// ---- placeholders and fix-ups ------------------------------------------------------
+
+MemoryFile& Code() {
+  if (g_state.active == 0 || g_state.code == kNullMemoryFile) ZENTOR_INTERNAL_ERROR();
+  return MemoryFileOf(g_state.code);
+}
+
+PostfixInstruction ReadPlaceholder(MemoryFile& code, uint32_t position) {
+  if (position == CommandParserLL::kNoPlaceholder || position > code.Size() ||
+      code.Size() - position < kPostfixInstructionSize) {
+    ZENTOR_INTERNAL_ERROR();
+  }
+  ThrowIfMemoryFileError(code.Seek(position));
+  PostfixInstruction instruction;
+  ThrowIfMemoryFileError(ReadPostfixInstruction(code, &instruction));
+  return instruction;
+}
+
+// Rewrites the instruction at `position`; the code's position goes back to its end.
+void Patch(MemoryFile& code, uint32_t position, uint8_t opcode, uint32_t operand) {
+  ThrowIfMemoryFileError(code.Seek(position));
+  ThrowIfMemoryFileError(WritePostfixInstruction(code, opcode, operand));
+  ThrowIfMemoryFileError(code.Seek(code.Size()));
+}
+
+void PatchJump(MemoryFile& code, uint32_t position, uint8_t opcode, uint32_t target) {
+  Patch(code, position, opcode, PostfixJumpOperand(static_cast<int32_t>(target - position)));
+}
+
+bool InsideLoop() {
+  if (g_state.active == 0) return false;
+  MemoryFile& code = Code();
+  uint32_t link = g_state.chainHead;
+  while (link != CommandParserLL::kNoPlaceholder) {
+    const PostfixInstruction placeholder = ReadPlaceholder(code, link);
+    if (placeholder.opcode == kPostfixNoOp) {
+      ThrowIfMemoryFileError(code.Seek(code.Size()));
+      return true;
+    }
+    link = placeholder.operand;
+  }
+  ThrowIfMemoryFileError(code.Seek(code.Size()));
+  return false;
+}
+
+// A break or continue outside every loop would leave a placeholder that no loop
+// patches: it is refused where it stands.
+void OpenLoopExit(uint8_t opcode) {
+  if (!InsideLoop()) {
+    SyntaxError();
+    return;
+  }
+  CommandParserLL::EmitLinked(opcode);
+}
+
+// The loop placeholders met by a fix-up walk that end with the loop start.
+struct LoopWalk {
+  uint32_t loopStart = CommandParserLL::kNoPlaceholder;
+  uint32_t rest = CommandParserLL::kNoPlaceholder;  // the chain beyond the loop start
+};
+
+}  // namespace
+
+void SetExpressionParser(ExpressionParserRoutine parse, ActionRoutine resetLexer) {
+  g_expressionParser = parse;
+  g_resetExpressionLexer = resetLexer;
+}
+
+bool IsExpressionParserAvailable() { return g_expressionParser != nullptr; }
+
+bool CommandParserLL::ParseCommand(uint8_t mode, MemoryFileHandle* code) {
+  // Whatever way the parse ends, the outer parse and the scanner's switches get
+  // their state back; the saved state is consumed here, so the command loop's
+  // RestoreSavedState finds nothing more to put back for this parse.
+  struct Restore {
+    bool stateSaved = false;
+    bool switchesSaved = false;
+    // The code of a caller that takes no code is released here.
+    MemoryFileHandle unclaimedCode = kNullMemoryFile;
+    ~Restore() {
+      try {
+        if (unclaimedCode != kNullMemoryFile) (void)DestroyMemoryFile(unclaimedCode);
+      } catch (...) {
+      }
+      try {
+        if (switchesSaved) CommandScanner::RestoreModeFlags();
+      } catch (...) {
+      }
+      try {
+        ParserState saved;
+        if (stateSaved && PopSavedState(&saved)) g_state = std::move(saved);
+      } catch (...) {
+      }
+    }
+  } restore;
+
+  PushSavedState(g_state);
+  restore.stateSaved = true;
+  CommandScanner::SaveModeFlags();
+  restore.switchesSaved = true;
+
+  CommandScanner::ResetModeFlags();
+  g_state = ParserState();
+  g_state.mode = mode;
+  g_state.needToken = 1;
+  ThrowIfMemoryFileError(CreateMemoryFile(0, 0, &g_state.code));
+  if (code != nullptr) {
+    *code = g_state.code;
+  } else {
+    restore.unclaimedCode = g_state.code;
+  }
+  g_state.active = 1;
+  g_state.running = 1;
+  g_state.failed = 0;
+
+  RunParse(mode);
+  return g_state.failed == 0;
+}
+
+void CommandParserLL::Stop() { g_state.running = 0; }
+
+void CommandParserLL::ResetSaveStack() {
+  MemoryFile& file = SaveFile();
+  ThrowIfMemoryFileError(file.Seek(0));
+  file.Truncate();
+}
+
+void CommandParserLL::RestoreSavedState() {
+  ParserState saved;
+  if (PopSavedState(&saved)) g_state = std::move(saved);
+}
+
+uint32_t CommandParserLL::SavedStateCount() {
+  MemoryFile& file = SaveFile();
+  uint32_t count = 0;
+  uint32_t end = file.Position();
+  while (end >= 4) {
+    uint8_t bytes[4];
+    ThrowIfMemoryFileError(file.Seek(end - 4));
+    ThrowIfMemoryFileError(file.Read(1, 4, bytes));
+    const uint32_t size = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+                          (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    if (size + 4 > end) ZENTOR_INTERNAL_ERROR();
+    end -= size + 4;
+    ++count;
+  }
+  uint32_t size = 0;
+  uint32_t position = 0;
+  file.SizeAndPosition(&size, &position);
+  ThrowIfMemoryFileError(file.Seek(size));
+  return count;
+}
+
+void CommandParserLL::ReplaceRestWithEndExpression() {
+  g_state.remaining = 1;
+  g_state.current = Grammar().EndExpressionSequenceIndex();
+  g_state.needToken = 1;
+}
+
+bool CommandParserLL::IsParsing() { return g_state.active != 0; }
+uint8_t CommandParserLL::Mode() { return g_state.mode; }
+MemoryFileHandle CommandParserLL::CodeHandle() { return g_state.active != 0 ? g_state.code : kNullMemoryFile; }
+bool CommandParserLL::HasFailed() { return g_state.failed != 0; }
+void CommandParserLL::SetFailed(bool failed) { g_state.failed = failed ? 1 : 0; }
+void CommandParserLL::EndParse() { g_state.running = 0; }
+void CommandParserLL::RequestToken() { g_state.needToken = 1; }
+
+uint32_t CommandParserLL::EmitLinked(uint8_t opcode) {
+  const uint32_t position = Code().Size();
+  EmitInstruction(opcode, g_state.chainHead);
+  g_state.chainHead = position;
+  return position;
+}
+
+uint32_t CommandParserLL::ChainHead() { return g_state.chainHead; }
+
+void CommandParserLL::OpenIfCondition() { EmitLinked(kPostfixLinkPlaceholder); }
+void CommandParserLL::OpenElseJump() { EmitLinked(kPostfixJump); }
+void CommandParserLL::OpenConditionJump() { EmitLinked(kPostfixJumpIfFalse); }
+void CommandParserLL::OpenDoWhileCondition() { EmitLinked(kPostfixDoWhilePlaceholder); }
+void CommandParserLL::OpenForCondition() {
+  EmitLinked(kPostfixJumpIfFalse);
+  EmitLinked(kPostfixJump);
+}
+void CommandParserLL::OpenForJumpBack() { EmitLinked(kPostfixJump); }
+void CommandParserLL::OpenBreakJump() { OpenLoopExit(kPostfixBreakPlaceholder); }
+void CommandParserLL::OpenContinueJump() { OpenLoopExit(kPostfixContinuePlaceholder); }
+void CommandParserLL::OpenLoopStart() { EmitLinked(kPostfixNoOp); }
+
+// End of an if statement, walking from the newest placeholder:
+// 1. A jump (before an else part) goes to the end; the condition's false-jump then
+//    goes to the instruction after it, the start of the else part.
+// 2. A false-jump goes to the false target, which becomes its own position.
+// 3. Breaks and continues stay linked, in their order, for the enclosing loop.
+// 4. The if-condition placeholder ends the walk as a false-jump to the false target.
+void CommandParserLL::FixIf() {
+  MemoryFile& code = Code();
+  const uint32_t end = code.Size();
+  uint32_t falseTarget = end;
+  std::vector<uint32_t> kept;
+  uint32_t link = g_state.chainHead;
+  for (;;) {
+    const PostfixInstruction placeholder = ReadPlaceholder(code, link);
+    const uint32_t next = placeholder.operand;
+    if (placeholder.opcode == kPostfixJump) {
+      PatchJump(code, link, kPostfixJump, end);
+      falseTarget = link + kPostfixInstructionSize;
+    } else if (placeholder.opcode == kPostfixJumpIfFalse) {
+      PatchJump(code, link, kPostfixJumpIfFalse, falseTarget);
+      falseTarget = link;
+    } else if (placeholder.opcode == kPostfixContinuePlaceholder || placeholder.opcode == kPostfixBreakPlaceholder) {
+      kept.push_back(link);
+    } else {
+      PatchJump(code, link, kPostfixJumpIfFalse, falseTarget);
+      link = next;
+      break;
+    }
+    link = next;
+  }
+  // Relink the kept placeholders in front of the rest of the chain.
+  uint32_t head = link;
+  for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+    const PostfixInstruction placeholder = ReadPlaceholder(code, *it);
+    Patch(code, *it, placeholder.opcode, head);
+    head = *it;
+  }
+  g_state.chainHead = head;
+  ThrowIfMemoryFileError(code.Seek(code.Size()));
+}
+
+// End of a while or do-while loop:
+// 1. Append the jump back (patched last) and let `end` be the position after it.
+// 2. Walk from the newest placeholder: the condition's false-jump and the breaks go
+//    to the end; a do-while condition start becomes a no-op and is where the
+//    continues go; the loop start ends the walk.
+// 3. Continues go to the condition start (do-while) or the loop start (while); the
+//    jump back goes to the loop start, which stays as a no-op.
+void CommandParserLL::FixWhile() {
+  MemoryFile& code = Code();
+  const uint32_t jumpBack = code.Size();
+  EmitInstruction(kPostfixJump, 0);
+  const uint32_t end = code.Size();
+  uint32_t conditionStart = kNoPlaceholder;
+  std::vector<uint32_t> continues;
+  uint32_t link = g_state.chainHead;
+  uint32_t loopStart = kNoPlaceholder;
+  while (loopStart == kNoPlaceholder) {
+    const PostfixInstruction placeholder = ReadPlaceholder(code, link);
+    const uint32_t next = placeholder.operand;
+    switch (placeholder.opcode) {
+      case kPostfixJumpIfFalse: PatchJump(code, link, kPostfixJumpIfFalse, end); break;
+      case kPostfixBreakPlaceholder: PatchJump(code, link, kPostfixJump, end); break;
+      case kPostfixDoWhilePlaceholder:
+        Patch(code, link, kPostfixNoOp, 0);
+        conditionStart = link;
+        break;
+      case kPostfixContinuePlaceholder: continues.push_back(link); break;
+      case kPostfixNoOp:
+        Patch(code, link, kPostfixNoOp, 0);
+        loopStart = link;
+        break;
+      default: ZENTOR_INTERNAL_ERROR();
+    }
+    link = next;
+  }
+  const uint32_t continueTarget = conditionStart != kNoPlaceholder ? conditionStart : loopStart;
+  for (const uint32_t position : continues) PatchJump(code, position, kPostfixJump, continueTarget);
+  PatchJump(code, jumpBack, kPostfixJump, loopStart);
+  g_state.chainHead = link;
+}
+
+// End of a for loop. The header is: loop start, condition, false-jump, jump over the
+// step, the step, jump back; then the body.
+// 1. Append the jump back to the step and let `end` be the position after it.
+// 2. Walk from the newest placeholder: breaks go to the end, continues are collected;
+//    the newest jump is the header's jump back, the next one the jump over the step,
+//    which goes to the body (just after the jump back); the false-jump goes to the
+//    end; the loop start ends the walk and the header's jump back goes to it.
+// 3. Continues and the appended jump go to the step.
+void CommandParserLL::FixFor() {
+  MemoryFile& code = Code();
+  const uint32_t appended = code.Size();
+  EmitInstruction(kPostfixJump, 0);
+  const uint32_t end = code.Size();
+  std::vector<uint32_t> continues;
+  uint32_t jumpBack = kNoPlaceholder;
+  uint32_t stepStart = kNoPlaceholder;
+  uint32_t loopStart = kNoPlaceholder;
+  uint32_t link = g_state.chainHead;
+  while (loopStart == kNoPlaceholder) {
+    const PostfixInstruction placeholder = ReadPlaceholder(code, link);
+    const uint32_t next = placeholder.operand;
+    switch (placeholder.opcode) {
+      case kPostfixBreakPlaceholder: PatchJump(code, link, kPostfixJump, end); break;
+      case kPostfixContinuePlaceholder: continues.push_back(link); break;
+      case kPostfixJump:
+        if (jumpBack == kNoPlaceholder) {
+          jumpBack = link;
+        } else if (stepStart == kNoPlaceholder) {
+          PatchJump(code, link, kPostfixJump, jumpBack + kPostfixInstructionSize);
+          stepStart = link + kPostfixInstructionSize;
+        } else {
+          ZENTOR_INTERNAL_ERROR();
+        }
+        break;
+      case kPostfixJumpIfFalse: PatchJump(code, link, kPostfixJumpIfFalse, end); break;
+      case kPostfixNoOp:
+        Patch(code, link, kPostfixNoOp, 0);
+        loopStart = link;
+        break;
+      default: ZENTOR_INTERNAL_ERROR();
+    }
+    link = next;
+  }
+  if (jumpBack == kNoPlaceholder || stepStart == kNoPlaceholder) ZENTOR_INTERNAL_ERROR();
+  PatchJump(code, jumpBack, kPostfixJump, loopStart);
+  for (const uint32_t position : continues) PatchJump(code, position, kPostfixJump, stepStart);
+  PatchJump(code, appended, kPostfixJump, stepStart);
+  g_state.chainHead = link;
+}
+
+void CommandParserLL::SetProductionObserver(ProductionObserver observer) { g_productionObserver = observer; }
+
+DVErrorCode CommandParserLL::EmbedBlock(DVErrorCode* status, MemoryFileHandle source, uint32_t length) {
+  return EmitEmbeddedBlock(status, source, length);
+}
+
+// ---- expression hand-over ------------------------------------------------------------
+
+namespace {
+
+enum class HandOverForm { kScope, kPath, kStarPath, kWhole, kAmpersandPath };
+
+bool GivesBackToken(HandOverForm form, uint8_t token) {
+  switch (form) {
+    case HandOverForm::kWhole: return false;
+    case HandOverForm::kPath: return token == grammar_token::kIdentifier || token == grammar_token::kEndOfLine;
+    default: return token == grammar_token::kIdentifier;
+  }
+}
+
+// 1. Keep the first token; expressions are read in base 10.
+// 2. Give the token the code of the expression form and push it back, so that it is
+//    the expression's first token; run the expression parser.
+// 3. On success the token that ended the expression is pushed back, "endexpr" is
+//    requested and the rest of the right-hand side becomes "endexpr": the command
+//    parser goes on with the ending token. On failure it is a syntax error here.
+// The number base is put back in every case.
+void HandOver(HandOverForm form) {
+  if (g_expressionParser == nullptr) {
+    DVError error(kMsgNotAvailableInBuild, kSeverityError);
+    error.SetArg(0, "The C expression parser");
+    throw error;
+  }
+  TokenRecord& token = CurrentToken();
+  struct BaseScope {
+    uint32_t saved = GetNumberBase();
+    BaseScope() { (void)SetNumberBase(10); }
+    ~BaseScope() { (void)SetNumberBase(static_cast<uint8_t>(saved)); }
+  } base;
+
+  // Only "*" starts a dereference; "/" and "%" share its token code but start none.
+  if (form == HandOverForm::kStarPath && token.subcode != grammar_token::kStarSubcode) {
+    g_state.needToken = 1;
+    SyntaxError();
+    return;
+  }
+
+  ExpressionSaveToken() = token;
+  switch (form) {
+    case HandOverForm::kScope: token.code = grammar_token::kColon; break;
+    case HandOverForm::kPath: token.code = grammar_token::kPathName; break;
+    case HandOverForm::kStarPath: token.code = grammar_token::kPathStar; break;
+    case HandOverForm::kAmpersandPath: token.code = grammar_token::kPathAmpersand; break;
+    case HandOverForm::kWhole: break;
+  }
+  CommandScanner::PushBackToken();
+  if (g_resetExpressionLexer != nullptr) g_resetExpressionLexer();
+
+  int32_t result = 0;
+  {
+    struct WordScope {
+      WordScope() { CommandScanner::SetCExpressionWord(1); }
+      ~WordScope() { CommandScanner::SetCExpressionWord(0); }
+    } word;
+    result = g_expressionParser();
+  }
+  // The symbol paths turn the name switches off again, so the words after the path
+  // are keywords again (NameAlways was on while the path was read).
+  if (form != HandOverForm::kWhole) CommandScanner::NameSwitchesOff();
+
+  if (result == 0 && ExprParseFailed == 0) {
+    const TokenRecord& lookAhead = CommandScanner::PushBackRecord();
+    if (GivesBackToken(form, lookAhead.code)) token = lookAhead;
+    CommandScanner::PushBackToken();
+    token = ExpressionSaveToken();
+    CommandScanner::RequestEndExpression();
+    CommandParserLL::ReplaceRestWithEndExpression();
+    return;
+  }
+  g_state.needToken = 1;
+  SyntaxError();
+}
+
+}  // namespace
+
+void HandOverScopeDesignator() { HandOver(HandOverForm::kScope); }
+void HandOverSymbolPath() { HandOver(HandOverForm::kPath); }
+void HandOverDereferencedPath() { HandOver(HandOverForm::kStarPath); }
+void HandOverExpression() { HandOver(HandOverForm::kWhole); }
+void HandOverAddressOfPath() { HandOver(HandOverForm::kAmpersandPath); }
+
+}  // namespace zentor

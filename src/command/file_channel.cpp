@@ -1,0 +1,410 @@
+#include "command/file_channel.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "command/char_channel.h"
+#include "command/output_writer.h"
+#include "command/pager.h"
+#include "command/temp_files.h"
+#include "core/dv_error.h"
+#include "gui/console_bridge.h"
+#include "gui/hi_service.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace zentor {
+namespace {
+
+#if defined(_WIN32)
+int SysOpen(const char* name, int flags) { return _open(name, flags | _O_BINARY, _S_IREAD | _S_IWRITE); }
+int SysRead(int fd, void* buffer, uint32_t count) { return _read(fd, buffer, count); }
+int SysWrite(int fd, const void* bytes, uint32_t count) { return _write(fd, bytes, count); }
+long SysSeek(int fd, long offset, int origin) { return _lseek(fd, offset, origin); }
+int SysClose(int fd) { return _close(fd); }
+#else
+int SysOpen(const char* name, int flags) { return ::open(name, flags | O_CLOEXEC, 0666); }
+int SysRead(int fd, void* buffer, uint32_t count) { return static_cast<int>(::read(fd, buffer, count)); }
+int SysWrite(int fd, const void* bytes, uint32_t count) { return static_cast<int>(::write(fd, bytes, count)); }
+long SysSeek(int fd, long offset, int origin) { return static_cast<long>(::lseek(fd, offset, origin)); }
+int SysClose(int fd) { return ::close(fd); }
+#endif
+
+constexpr const char* kConsoleInputName = ":CI:";
+constexpr const char* kConsoleOutputName = ":CO:";
+constexpr const char* kVideoOutputName = ":VO:";
+
+// The runtime library's texts, keyed by the symbolic error so that every build shows
+// the same text for the same failure (the numbers differ between the C libraries).
+struct ErrorTextRow {
+  int number;
+  const char* text;
+};
+
+const ErrorTextRow kErrorTexts[] = {
+    {0, "No error"},
+    {EPERM, "Operation not permitted"},
+    {ENOENT, "No such file or directory"},
+    {ESRCH, "No such process"},
+    {EINTR, "Interrupted function call"},
+    {EIO, "Input/output error"},
+    {ENXIO, "No such device or address"},
+    {E2BIG, "Arg list too long"},
+    {ENOEXEC, "Exec format error"},
+    {EBADF, "Bad file descriptor"},
+    {ECHILD, "No child processes"},
+    {EAGAIN, "Resource temporarily unavailable"},
+    {ENOMEM, "Not enough space"},
+    {EACCES, "Permission denied"},
+    {EFAULT, "Bad address"},
+    {EBUSY, "Resource device"},
+    {EEXIST, "File exists"},
+    {EXDEV, "Improper link"},
+    {ENODEV, "No such device"},
+    {ENOTDIR, "Not a directory"},
+    {EISDIR, "Is a directory"},
+    {EINVAL, "Invalid argument"},
+    {ENFILE, "Too many open files in system"},
+    {EMFILE, "Too many open files"},
+    {ENOTTY, "Inappropriate I/O control operation"},
+    {EFBIG, "File too large"},
+    {ENOSPC, "No space left on device"},
+    {ESPIPE, "Invalid seek"},
+    {EROFS, "Read-only file system"},
+    {EMLINK, "Too many links"},
+    {EPIPE, "Broken pipe"},
+    {EDOM, "Domain error"},
+    {ERANGE, "Result too large"},
+    {EDEADLK, "Resource deadlock avoided"},
+    {ENAMETOOLONG, "Filename too long"},
+    {ENOLCK, "No locks available"},
+    {ENOSYS, "Function not implemented"},
+    {ENOTEMPTY, "Directory not empty"},
+    {EILSEQ, "Illegal byte sequence"},
+};
+
+struct ChannelState {
+  std::array<int32_t, FileChannel::kOpenTableSize> openTable;
+  int32_t lastError = 0;
+  bool consoleInputOpened = false;
+  bool consoleOutputOpened = false;
+  bool firstOutputNoticeSent = false;
+  int32_t standardInput = 0;
+  int32_t standardOutput = 1;
+
+  ChannelState() { openTable.fill(-1); }
+};
+
+ChannelState& State() {
+  static ChannelState state;
+  return state;
+}
+
+ExitServices g_exitServices;
+ProgramExitHandler g_exitHandler = nullptr;
+
+bool IsReserved(int32_t descriptor) {
+  return descriptor == kConsoleInputDescriptor || descriptor == kConsoleOutputDescriptor ||
+         descriptor == kVideoOutputDescriptor;
+}
+
+bool IsStandard(int32_t descriptor) {
+  return descriptor == State().standardInput || descriptor == State().standardOutput;
+}
+
+// The terminal gets "\n" line ends: carriage returns are left out (the Windows C
+// library turns each "\n" of its text-mode standard output into "\r\n" itself).
+int32_t WriteToTerminal(int32_t descriptor, const uint8_t* bytes, uint32_t count) {
+  uint32_t start = 0;
+  for (uint32_t i = 0; i <= count; ++i) {
+    if (i < count && bytes[i] != '\r') continue;
+    const uint32_t run = i - start;
+    if (run > 0 && SysWrite(descriptor, bytes + start, run) != static_cast<int>(run)) {
+      State().lastError = errno;
+      return static_cast<int32_t>(start);
+    }
+    start = i + 1;
+  }
+  State().lastError = 0;
+  return static_cast<int32_t>(count);
+}
+
+int32_t RecordOpened(int32_t descriptor) {
+  for (int32_t& slot : State().openTable) {
+    if (slot == -1) {
+      slot = descriptor;
+      return descriptor;
+    }
+  }
+  // No slot: the file could never be closed at exit, so it is not kept open.
+  SysClose(descriptor);
+  State().lastError = EMFILE;
+  return -1;
+}
+
+int32_t OpenByName(const char* name, int flags) {
+  const int descriptor = SysOpen(name, flags);
+  if (descriptor < 0) {
+    State().lastError = errno;
+    return -1;
+  }
+  State().lastError = 0;
+  return RecordOpened(descriptor);
+}
+
+}  // namespace
+
+int32_t FileChannel::Open(const char* name, uint32_t mode) {
+  ChannelState& state = State();
+  if (name == nullptr) {
+    state.lastError = ENOENT;
+    return -1;
+  }
+  switch (mode) {
+    case kOpenRead:
+      if (std::strcmp(name, kConsoleInputName) == 0) {
+        state.lastError = 0;
+        if (IsConsoleMode()) return state.standardInput;
+        state.consoleInputOpened = true;
+        return kConsoleInputDescriptor;
+      }
+      return OpenByName(name, O_RDONLY);
+    case kOpenWrite:
+      if (std::strcmp(name, kConsoleOutputName) == 0) {
+        state.lastError = 0;
+        if (IsConsoleMode()) return state.standardOutput;
+        state.consoleOutputOpened = true;
+        return kConsoleOutputDescriptor;
+      }
+      if (std::strcmp(name, kVideoOutputName) == 0) {
+        state.lastError = 0;
+        return kVideoOutputDescriptor;
+      }
+      return OpenByName(name, O_WRONLY | O_CREAT | O_TRUNC);
+    case kOpenUpdate:
+      return OpenByName(name, O_RDWR);
+    default:
+      state.lastError = EINVAL;
+      return -1;
+  }
+}
+
+int32_t FileChannel::Read(int32_t descriptor, void* buffer, uint32_t count) {
+  ChannelState& state = State();
+  if (buffer == nullptr || count == 0) return 0;
+  if (descriptor == kConsoleInputDescriptor) {
+    state.lastError = 0;
+    const uint8_t key = PollConsoleKey();
+    if (key == 0) return 0;
+    *static_cast<uint8_t*>(buffer) = key;
+    return 1;
+  }
+  if (descriptor == kConsoleOutputDescriptor || descriptor == kVideoOutputDescriptor) {
+    state.lastError = EBADF;
+    return 0;
+  }
+  int result;
+  do {
+    result = SysRead(descriptor, buffer, count);
+  } while (result < 0 && errno == EINTR);
+  if (result < 0) {
+    state.lastError = errno;
+    return 0;
+  }
+  state.lastError = 0;
+  return result;
+}
+
+int32_t FileChannel::Write(int32_t descriptor, const void* bytes, uint32_t count) {
+  ChannelState& state = State();
+  if (bytes == nullptr || count == 0) return 0;
+  const auto* data = static_cast<const uint8_t*>(bytes);
+  if (descriptor == kConsoleOutputDescriptor) {
+    if (!state.firstOutputNoticeSent && state.consoleInputOpened && !state.consoleOutputOpened) {
+      state.firstOutputNoticeSent = true;
+      HiService(kGuiFirstCommandOutput);
+    }
+    state.lastError = 0;
+    if (count == 1) {
+      WriteConsoleChar(data[0]);
+    } else {
+      WriteConsoleText(reinterpret_cast<const char*>(data), count);
+    }
+    return static_cast<int32_t>(count);
+  }
+  if (descriptor == kVideoOutputDescriptor) return WriteToTerminal(state.standardOutput, data, count);
+  if (descriptor == kConsoleInputDescriptor) {
+    state.lastError = EBADF;
+    return 0;
+  }
+  if (descriptor == state.standardOutput && IsConsoleMode()) return WriteToTerminal(descriptor, data, count);
+  uint32_t written = 0;
+  while (written < count) {
+    const int result = SysWrite(descriptor, data + written, count - written);
+    if (result < 0 && errno == EINTR) continue;
+    if (result <= 0) {
+      state.lastError = result < 0 ? errno : ENOSPC;
+      return static_cast<int32_t>(written);
+    }
+    written += static_cast<uint32_t>(result);
+  }
+  state.lastError = 0;
+  return static_cast<int32_t>(written);
+}
+
+int32_t FileChannel::Seek(int32_t descriptor, uint8_t origin, int32_t offset) {
+  int whence = SEEK_SET;
+  if (origin == 1) whence = SEEK_CUR;
+  if (origin == 2) whence = SEEK_END;
+  if (IsReserved(descriptor)) {
+    State().lastError = ESPIPE;
+    return -1;
+  }
+  const long position = SysSeek(descriptor, offset, whence);
+  if (position < 0) {
+    State().lastError = errno;
+    return -1;
+  }
+  State().lastError = 0;
+  return static_cast<int32_t>(position);
+}
+
+int32_t FileChannel::Tell(int32_t descriptor) { return Seek(descriptor, 1, 0); }
+
+void FileChannel::Close(int32_t descriptor) {
+  ChannelState& state = State();
+  // The console is never closed; neither are the standard input and output of console
+  // mode, which only stand for it.
+  if (IsReserved(descriptor) || IsStandard(descriptor) || descriptor < 0) {
+    state.lastError = 0;
+    return;
+  }
+  std::string temporaryName;
+  const bool temporary = TempFileTable::Release(descriptor, &temporaryName);
+  if (SysClose(descriptor) != 0) {
+    state.lastError = errno;
+  } else {
+    state.lastError = 0;
+    for (int32_t& slot : state.openTable) {
+      if (slot == descriptor) slot = -1;
+    }
+  }
+  if (temporary) std::remove(temporaryName.c_str());
+}
+
+void FileChannel::ThrowOnError(uint32_t number, uint32_t severity) {
+  const int32_t lastError = State().lastError;
+  if (lastError == 0) return;
+  DVError error(number, severity, kDisplayByFocus);
+  error.SetArg(0, ErrorText(lastError).c_str());
+  throw error;
+}
+
+int32_t FileChannel::GetFileInfo(int32_t descriptor, FileInfo* info) {
+  if (info == nullptr || IsReserved(descriptor)) {
+    State().lastError = EBADF;
+    return -1;
+  }
+#if defined(_WIN32)
+  struct _stat status {};
+  const int result = _fstat(descriptor, &status);
+#else
+  struct stat status {};
+  const int result = ::fstat(descriptor, &status);
+#endif
+  if (result != 0) {
+    State().lastError = errno;
+    return -1;
+  }
+  State().lastError = 0;
+  info->valid = 1;
+  info->size = static_cast<int32_t>(status.st_size);
+  info->accessTime = static_cast<uint32_t>(status.st_atime);
+  info->modifyTime = static_cast<uint32_t>(status.st_mtime);
+  info->changeTime = static_cast<uint32_t>(status.st_ctime);
+  info->mode = static_cast<uint16_t>(status.st_mode);
+  return 0;
+}
+
+int32_t FileChannel::LastError() { return State().lastError; }
+void FileChannel::SetLastError(int32_t errorNumber) { State().lastError = errorNumber; }
+
+std::string FileChannel::ErrorText(int32_t errorNumber) {
+  for (const ErrorTextRow& row : kErrorTexts) {
+    if (row.number == errorNumber) return row.text;
+  }
+  return "Unknown error";
+}
+
+void FileChannel::CloseAll() {
+  for (int32_t descriptor : State().openTable) {
+    if (descriptor != -1) Close(descriptor);
+  }
+}
+
+std::size_t FileChannel::OpenFileCount() {
+  std::size_t count = 0;
+  for (int32_t descriptor : State().openTable) count += descriptor != -1 ? 1 : 0;
+  return count;
+}
+
+void FileChannel::SetStandardDescriptors(int32_t input, int32_t output) {
+  State().standardInput = input;
+  State().standardOutput = output;
+}
+
+int32_t FileChannel::StandardInput() { return State().standardInput; }
+int32_t FileChannel::StandardOutput() { return State().standardOutput; }
+bool FileChannel::ConsoleInputOpened() { return State().consoleInputOpened; }
+
+void FileChannel::ResetFlags() {
+  ChannelState& state = State();
+  state.lastError = 0;
+  state.consoleInputOpened = false;
+  state.consoleOutputOpened = false;
+  state.firstOutputNoticeSent = false;
+}
+
+void SetExitServices(const ExitServices& services) { g_exitServices = services; }
+
+// 1. The target session ends; when the target side declines, nothing else happens.
+// 2. Busy cursor; the layout is saved unless the options were in error; the dialog
+//    description file is closed.
+// 3. Console output still buffered is written, the log is closed, every temporary
+//    file is deleted and every open file closed.
+// 4. The GUI is told and asked to shut down; without a GUI the process ends here.
+void ExitDebugger() {
+  if (g_exitServices.endTargetSession != nullptr && !g_exitServices.endTargetSession()) return;
+  HiService(kGuiBusyCursor);
+  const bool optionsInError =
+      g_exitServices.startupOptionsInError != nullptr && g_exitServices.startupOptionsInError();
+  if (!optionsInError && g_exitServices.saveSessionLayout != nullptr) g_exitServices.saveSessionLayout();
+  if (g_exitServices.closeDialogDescriptionFile != nullptr) g_exitServices.closeDialogDescriptionFile();
+  Pager::Flush();
+  LogFile::Close();
+  TempFileTable::DeleteAll();
+  FileChannel::CloseAll();
+  NotifyGui(0, 0, kNotifyExit, nullptr);
+  CloseBatchInput();
+  HiService(kGuiShutDown);
+  ExitProgram();
+}
+
+void SetProgramExitHandler(ProgramExitHandler handler) { g_exitHandler = handler; }
+
+void ExitProgram() {
+  if (g_exitHandler != nullptr) g_exitHandler();
+  std::exit(0);
+}
+
+}  // namespace zentor

@@ -1,0 +1,650 @@
+#include "command/output_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "command/file_channel.h"
+#include "command/pager.h"
+#include "command/token_record.h"
+#include "core/dv_error.h"
+#include "core/number_base.h"
+#include "core/real_temp_ring.h"
+
+namespace zentor {
+namespace {
+
+constexpr uint32_t kMsgLogIoError = 120;
+// BinaryToText builds its digits in a field of this many positions.
+constexpr int kBinaryFieldSize = 254;
+
+// ---------------------------------------------------------------------------
+// Bounded output of the formatter.
+
+class BoundedText {
+ public:
+  BoundedText(char* buffer, std::size_t size) : m_buffer(buffer), m_size(size) {}
+
+  void Put(char ch) {
+    if (m_length + 1 < m_size) m_buffer[m_length++] = ch;
+  }
+  void Put(std::string_view text) {
+    for (char ch : text) Put(ch);
+  }
+  void Repeat(char ch, std::size_t count) {
+    for (std::size_t i = 0; i < count && m_length + 1 < m_size; ++i) Put(ch);
+  }
+  std::size_t Finish() {
+    if (m_size > 0) m_buffer[m_length] = '\0';
+    return m_length;
+  }
+
+ private:
+  char* m_buffer;
+  std::size_t m_size;
+  std::size_t m_length = 0;
+};
+
+struct Directive {
+  bool leftJustify = false;
+  bool zeroPad = false;
+  bool plusSign = false;
+  bool blankSign = false;
+  bool alternate = false;
+  bool hasWidth = false;
+  int width = 0;
+  bool hasPrecision = false;
+  int precision = 0;
+  char size = 0;  // 'h', 'l', 'L' or 0
+  char conversion = 0;
+};
+
+// Reads a decimal number, saturating instead of overflowing.
+int ReadNumber(const char*& cursor) {
+  int value = 0;
+  while (*cursor >= '0' && *cursor <= '9') {
+    const int digit = *cursor - '0';
+    value = value > (std::numeric_limits<int>::max() - digit) / 10 ? std::numeric_limits<int>::max()
+                                                                   : value * 10 + digit;
+    ++cursor;
+  }
+  return value;
+}
+
+// Writes `body` (sign/prefix already split off) padded to the directive's width.
+void PadField(BoundedText& out, const Directive& d, std::string_view prefix, std::string_view body,
+              bool zeroPaddable) {
+  const std::size_t length = prefix.size() + body.size();
+  const std::size_t width = d.hasWidth ? static_cast<std::size_t>(d.width) : 0;
+  const std::size_t padding = width > length ? width - length : 0;
+  if (d.leftJustify) {
+    out.Put(prefix);
+    out.Put(body);
+    out.Repeat(' ', padding);
+  } else if (d.zeroPad && zeroPaddable) {
+    out.Put(prefix);
+    out.Repeat('0', padding);
+    out.Put(body);
+  } else {
+    out.Repeat(' ', padding);
+    out.Put(prefix);
+    out.Put(body);
+  }
+}
+
+std::string DigitsOf(uint64_t value, unsigned radix, bool upper) {
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string text;
+  do {
+    text.push_back(digits[value % radix]);
+    value /= radix;
+  } while (value != 0);
+  std::reverse(text.begin(), text.end());
+  return text;
+}
+
+// d, i, o, u, x, X, p, P with the printf rules for flags, width and precision.
+void FormatInteger(BoundedText& out, const Directive& d, const FormatArg* arg) {
+  const char conversion = d.conversion;
+  const bool isPointer = conversion == 'p' || conversion == 'P';
+  uint64_t magnitude = 0;
+  bool negative = false;
+  if (isPointer) {
+    magnitude = arg != nullptr ? arg->AsWideInteger() : 0;
+  } else {
+    uint32_t word = arg != nullptr ? arg->AsWord32() : 0;
+    if (d.size == 'h') word &= 0xFFFFu;
+    if (conversion == 'd' || conversion == 'i') {
+      const int32_t value = d.size == 'h' ? static_cast<int16_t>(word) : static_cast<int32_t>(word);
+      negative = value < 0;
+      magnitude = negative ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
+    } else {
+      magnitude = word;
+    }
+  }
+  unsigned radix = 10;
+  if (conversion == 'o') radix = 8;
+  if (conversion == 'x' || conversion == 'X' || isPointer) radix = 16;
+  const bool upper = conversion == 'X' || conversion == 'P';
+
+  std::string digits = (d.hasPrecision && d.precision == 0 && magnitude == 0)
+                           ? std::string()
+                           : DigitsOf(magnitude, radix, upper);
+  if (d.hasPrecision && digits.size() < static_cast<std::size_t>(d.precision)) {
+    const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(d.precision), 1024);
+    digits.insert(0, wanted - std::min(wanted, digits.size()), '0');
+  }
+  std::string prefix;
+  if (conversion == 'd' || conversion == 'i') {
+    if (negative) {
+      prefix = "-";
+    } else if (d.plusSign) {
+      prefix = "+";
+    } else if (d.blankSign) {
+      prefix = " ";
+    }
+  } else if (d.alternate) {
+    if (radix == 8 && (digits.empty() || digits[0] != '0')) digits.insert(0, "0");
+    if (radix == 16 && magnitude != 0) prefix = upper ? "0X" : "0x";
+  }
+  PadField(out, d, prefix, digits, !d.hasPrecision);
+}
+
+void FormatReal(BoundedText& out, const Directive& d, const FormatArg* arg) {
+  // Built from the parsed parts, so the host library only ever sees a plain double
+  // conversion without a size letter.
+  char spec[48];
+  char* p = spec;
+  *p++ = '%';
+  if (d.leftJustify) *p++ = '-';
+  if (d.plusSign) *p++ = '+';
+  if (d.blankSign) *p++ = ' ';
+  if (d.alternate) *p++ = '#';
+  if (d.zeroPad) *p++ = '0';
+  *p = '\0';
+  const int width = d.hasWidth ? std::min(d.width, 400) : -1;
+  const int precision = d.hasPrecision ? std::min(d.precision, 100) : -1;
+  char tail[32];
+  if (width >= 0 && precision >= 0) {
+    std::snprintf(tail, sizeof tail, "%d.%d%c", width, precision, d.conversion);
+  } else if (width >= 0) {
+    std::snprintf(tail, sizeof tail, "%d%c", width, d.conversion);
+  } else if (precision >= 0) {
+    std::snprintf(tail, sizeof tail, ".%d%c", precision, d.conversion);
+  } else {
+    std::snprintf(tail, sizeof tail, "%c", d.conversion);
+  }
+  std::strncat(spec, tail, sizeof spec - std::strlen(spec) - 1);
+  char text[512];
+  const double value = arg != nullptr ? arg->AsReal() : 0.0;
+  std::snprintf(text, sizeof text, spec, value);
+  out.Put(std::string_view(text));
+}
+
+void FormatText(BoundedText& out, const Directive& d, const FormatArg* arg) {
+  // A null text, a missing argument and an argument that is no text all print as
+  // "(null)": nothing is ever read through a value that is not a text.
+  std::string_view text = "(null)";
+  if (arg != nullptr && arg->kind() == FormatArg::Kind::Text && arg->AsText().data() != nullptr) {
+    text = arg->AsText();
+  }
+  if (d.hasPrecision && text.size() > static_cast<std::size_t>(d.precision)) {
+    text = text.substr(0, static_cast<std::size_t>(d.precision));
+  }
+  PadField(out, d, {}, text, false);
+}
+
+void FormatCharacter(BoundedText& out, const Directive& d, const FormatArg* arg) {
+  const char ch = static_cast<char>(arg != nullptr ? arg->AsWord32() & 0xFFu : 0);
+  // A NUL would end the text for every reader of the buffer: it is left out.
+  const std::string_view body = ch != '\0' ? std::string_view(&ch, 1) : std::string_view();
+  PadField(out, d, {}, body, false);
+}
+
+void FormatBinary(BoundedText& out, const Directive& d, const FormatArg* arg) {
+  uint32_t value = arg != nullptr ? arg->AsWord32() : 0;
+  if (d.size == 'h') value &= 0xFFFFu;
+  BinaryPad pad = BinaryPad::None;
+  if (d.hasWidth) pad = d.zeroPad ? BinaryPad::Zeros : BinaryPad::Blanks;
+  const char prefix = d.alternate ? (d.conversion == 'Y' ? 'Y' : 'y') : '\0';
+  if (d.plusSign) out.Put('+');
+  char digits[kBinaryFieldSize + 4];
+  const std::size_t length = Formatter::BinaryToText(value, d.hasWidth ? d.width : 0, pad, prefix, digits,
+                                                     sizeof digits);
+  out.Put(std::string_view(digits, length));
+}
+
+char ConversionForNumberBase() {
+  switch (GetNumberBase()) {
+    case 2: return 'y';
+    case 8: return 'o';
+    case 10: return 'd';
+    default: return 'x';
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Writer and log state.
+
+struct WriterState {
+  uint16_t column = 0;
+  uint16_t lineWidth = OutputWriter::kEditLineWidth;
+  OutputHook hook;
+  uint16_t savedColumn = 0;
+};
+
+WriterState g_writer;
+
+struct LogState {
+  bool logging = false;
+  int32_t descriptor = -1;
+  std::string name;
+};
+
+LogState g_log;
+
+[[noreturn]] void RaiseLogError() {
+  const int32_t errorNumber = FileChannel::LastError();
+  LogFile::Close();
+  DVError error(kMsgLogIoError, kSeveritySevere, kDisplayByFocus);
+  error.SetArg(0, FileChannel::ErrorText(errorNumber).c_str());
+  throw error;
+}
+
+void WriteToLog(const char* bytes, std::size_t count) {
+  if (!g_log.logging || count == 0) return;
+  const auto written = FileChannel::Write(g_log.descriptor, bytes, static_cast<uint32_t>(count));
+  if (written != static_cast<int32_t>(count) || FileChannel::LastError() != 0) RaiseLogError();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// FormatArg
+
+std::size_t FormatArg::TextLength(const char* text) { return text != nullptr ? std::strlen(text) : 0; }
+
+uint32_t FormatArg::AsWord32() const { return static_cast<uint32_t>(AsWideInteger()); }
+
+uint64_t FormatArg::AsWideInteger() const {
+  switch (m_kind) {
+    case Kind::Integer:
+    case Kind::Address: return m_integer;
+    case Kind::Real: {
+      if (!std::isfinite(m_real)) return 0;
+      const double truncated = std::trunc(m_real);
+      if (truncated >= 9.2e18 || truncated <= -9.2e18) return 0;
+      return static_cast<uint64_t>(static_cast<int64_t>(truncated));
+    }
+    case Kind::Text: return reinterpret_cast<std::uintptr_t>(m_text);
+  }
+  return 0;
+}
+
+double FormatArg::AsReal() const {
+  switch (m_kind) {
+    case Kind::Real: return m_real;
+    case Kind::Integer: return static_cast<double>(static_cast<int64_t>(m_integer));
+    default: return 0.0;
+  }
+}
+
+std::string_view FormatArg::AsText() const {
+  if (m_kind != Kind::Text) return {};
+  if (m_text == nullptr) return std::string_view(nullptr, 0);
+  return std::string_view(m_text, m_length);
+}
+
+// ---------------------------------------------------------------------------
+// Formatter
+
+std::size_t Formatter::Format(char* buffer, std::size_t bufferSize, const char* format,
+                              std::span<const FormatArg> args) {
+  if (format == nullptr || buffer == nullptr || bufferSize == 0) return 0;
+  BoundedText out(buffer, bufferSize);
+  std::size_t nextArg = 0;
+  auto takeArg = [&]() -> const FormatArg* { return nextArg < args.size() ? &args[nextArg++] : nullptr; };
+
+  const char* cursor = format;
+  while (*cursor != '\0') {
+    if (*cursor != '%') {
+      if (*cursor == '\n') out.Put('\r');
+      out.Put(*cursor++);
+      continue;
+    }
+    const char* directiveStart = cursor++;
+    Directive d;
+    for (bool flag = true; flag;) {
+      switch (*cursor) {
+        case ' ': d.blankSign = true; break;
+        case '#': d.alternate = true; break;
+        case '+': d.plusSign = true; break;
+        case '-': d.leftJustify = true; break;
+        case '0': d.zeroPad = true; break;
+        default: flag = false; continue;
+      }
+      ++cursor;
+    }
+    if (*cursor == '*') {
+      ++cursor;
+      const FormatArg* widthArg = takeArg();
+      const auto width = static_cast<int32_t>(widthArg != nullptr ? widthArg->AsWord32() : 0);
+      // A width below 1 is dropped; its argument stays consumed.
+      if (width >= 1) {
+        d.hasWidth = true;
+        d.width = width;
+      }
+    } else if (*cursor >= '1' && *cursor <= '9') {
+      d.hasWidth = true;
+      d.width = ReadNumber(cursor);
+    }
+    if (*cursor == '.') {
+      ++cursor;
+      d.hasPrecision = true;
+      d.precision = ReadNumber(cursor);
+    }
+    if (*cursor == 'h' || *cursor == 'l' || *cursor == 'L') d.size = *cursor++;
+    d.conversion = *cursor;
+    if (d.conversion == '\0') {
+      out.Put(std::string_view(directiveStart, static_cast<std::size_t>(cursor - directiveStart)));
+      break;
+    }
+    ++cursor;
+    if (d.conversion == 'D') d.conversion = ConversionForNumberBase();
+    switch (d.conversion) {
+      case '%': out.Put('%'); break;
+      case 'b':
+      case 'B': {
+        const FormatArg* arg = takeArg();
+        const bool value = arg != nullptr && arg->AsWord32() != 0;
+        if (d.conversion == 'b') {
+          out.Put(value ? "true" : "false");
+        } else {
+          out.Put(value ? "TRUE" : "FALSE");
+        }
+        break;
+      }
+      case 'd':
+      case 'i':
+      case 'o':
+      case 'u':
+      case 'x':
+      case 'X':
+      case 'p':
+      case 'P': FormatInteger(out, d, takeArg()); break;
+      case 'c': FormatCharacter(out, d, takeArg()); break;
+      case 'e':
+      case 'E':
+      case 'f':
+      case 'g':
+      case 'G': FormatReal(out, d, takeArg()); break;
+      case 's': FormatText(out, d, takeArg()); break;
+      case 'y':
+      case 'Y': FormatBinary(out, d, takeArg()); break;
+      default:
+        out.Put(std::string_view(directiveStart, static_cast<std::size_t>(cursor - directiveStart)));
+        break;
+    }
+  }
+  return out.Finish();
+}
+
+// Digits are made least significant first at the right end of a 254-position field;
+// padding and the prefix then grow the field to the left.
+std::size_t Formatter::BinaryToText(uint32_t value, int width, BinaryPad padMode, char prefix, char* buffer,
+                                    std::size_t bufferSize) {
+  if (buffer == nullptr || bufferSize == 0) return 0;
+  char field[kBinaryFieldSize];
+  int start = kBinaryFieldSize;
+  do {
+    field[--start] = static_cast<char>('0' + (value & 1u));
+    value >>= 1;
+  } while (value != 0);
+  const int digitCount = kBinaryFieldSize - start;
+  const int fieldWidth = std::clamp(width, 0, kBinaryFieldSize);
+  const bool hasPrefix = prefix != '\0';
+  if (padMode == BinaryPad::Zeros && hasPrefix && fieldWidth >= digitCount + 2) {
+    while (kBinaryFieldSize - start < fieldWidth - 2) field[--start] = '0';
+    field[--start] = prefix;
+    field[--start] = '0';
+  } else {
+    if (hasPrefix) {
+      field[--start] = prefix;
+      field[--start] = '0';
+    }
+    if (padMode != BinaryPad::None) {
+      const char padChar = padMode == BinaryPad::Zeros ? '0' : ' ';
+      while (kBinaryFieldSize - start < fieldWidth) field[--start] = padChar;
+    }
+  }
+  BoundedText out(buffer, bufferSize);
+  out.Put(std::string_view(field + start, static_cast<std::size_t>(kBinaryFieldSize - start)));
+  return out.Finish();
+}
+
+std::size_t RealValueToText(const void* value, uint32_t typeCode, char* buffer, std::size_t bufferSize) {
+  if (buffer == nullptr || bufferSize == 0) return 0;
+  constexpr uint32_t kReal4 = 19;
+  constexpr uint32_t kReal10 = 21;
+  RealConversionRequest request;
+  request.m_value = const_cast<void*>(value);
+  switch (typeCode & 0x3F) {
+    case kReal4: request.m_sizeKind = kRealSizeKind4; break;
+    case kReal10: request.m_sizeKind = kRealSizeKind10; break;
+    default: request.m_sizeKind = kRealSizeKind8; break;
+  }
+  char text[kRealTextCapacity] = {};
+  request.m_text = text;
+  request.m_textCapacity = sizeof text;
+  RealToText(request);
+  BoundedText out(buffer, bufferSize);
+  out.Put(std::string_view(text, std::min<std::size_t>(request.m_textLength, sizeof text - 1)));
+  return out.Finish();
+}
+
+std::string NumberToText(std::span<const uint32_t> words, uint16_t radix, bool padToFullWidth, uint16_t size) {
+  auto word = [&](std::size_t i) -> uint32_t { return i < words.size() ? words[i] : 0; };
+  if (size >= 12) {
+    char text[40];
+    if (size > 12) {
+      std::snprintf(text, sizeof text, "%08x%08x%08x%08x", word(3), word(2), word(1), word(0));
+    } else {
+      std::snprintf(text, sizeof text, "%08x%08x%08x", word(2), word(1), word(0));
+    }
+    return text;
+  }
+  unsigned effectiveRadix = radix;
+  std::size_t fullWidth = 16;
+  switch (radix) {
+    case 2: fullWidth = 64; break;
+    case 8: fullWidth = 22; break;
+    case 10: fullWidth = 20; break;
+    case 16: break;
+    default: effectiveRadix = 16; break;
+  }
+  const uint64_t value = (static_cast<uint64_t>(word(1)) << 32) | word(0);
+  std::string digits = DigitsOf(value, effectiveRadix, false);
+  if (padToFullWidth && digits.size() < fullWidth) digits.insert(0, fullWidth - digits.size(), '0');
+  return digits;
+}
+
+// ---------------------------------------------------------------------------
+// OutputWriter
+
+// 1. The line width becomes that of ordinary output.
+// 2. With a hook installed the character goes to the hook only.
+// 3. Otherwise it goes to the pager and, while logging, to the log.
+// 4. The column advances; when the pager's line is full a fresh line starts, so
+//    output that reaches the console width continues on the next line.
+void OutputWriter::PutChar(char ch) {
+  g_writer.lineWidth = kOutputLineWidth;
+  if (g_writer.hook) {
+    // Copied first: the hook may remove itself.
+    OutputHook hook = g_writer.hook;
+    hook(ch);
+    g_writer.column = ch == '\n' ? 0 : static_cast<uint16_t>(g_writer.column + 1);
+    return;
+  }
+  Pager::PutChar(ch);
+  WriteToLog(&ch, 1);
+  AdvanceColumn(ch);
+}
+
+void OutputWriter::WriteChars(uint16_t count, const char* chars) {
+  if (chars == nullptr) return;
+  for (uint16_t i = 0; i < count; ++i) PutChar(chars[i]);
+}
+
+void OutputWriter::WriteString(const char* text) {
+  if (text == nullptr) return;
+  while (*text != '\0') PutChar(*text++);
+}
+
+void OutputWriter::WriteString(std::string_view text) {
+  for (char ch : text) {
+    if (ch == '\0') break;
+    PutChar(ch);
+  }
+}
+
+void OutputWriter::AdvanceColumn(char ch) {
+  if (ch == '\n') {
+    g_writer.column = 0;
+  } else if (!Pager::IsLineFull()) {
+    ++g_writer.column;
+  } else {
+    FreshLine();
+  }
+}
+
+void OutputWriter::FreshLine() {
+  if (g_writer.column != 0) WriteString("\r\n");
+}
+
+namespace {
+
+// Blanks until the column is reached. A column the console line never reaches (the
+// line wraps first and the column starts again from 0) ends the padding at the wrap
+// instead of padding for ever.
+void PadWithBlanks(uint8_t column) {
+  while (g_writer.column < column) {
+    const uint16_t before = g_writer.column;
+    OutputWriter::PutChar(' ');
+    if (g_writer.column <= before) break;
+  }
+}
+
+}  // namespace
+
+void OutputWriter::TabToColumn(uint8_t column) {
+  if (g_writer.column >= column) return;
+  if (column < g_writer.lineWidth) {
+    PadWithBlanks(column);
+  } else {
+    FreshLine();
+  }
+}
+
+void OutputWriter::PadToColumn(uint8_t column) { PadWithBlanks(column); }
+
+void OutputWriter::InstallHook(OutputHook hook) {
+  g_writer.hook = std::move(hook);
+  g_writer.savedColumn = g_writer.column;
+  g_writer.column = 0;
+}
+
+void OutputWriter::RemoveHook() {
+  // Without a hook there is no saved column to go back to: the command loop removes
+  // the hook after every error, installed or not.
+  if (!g_writer.hook) return;
+  g_writer.hook = nullptr;
+  g_writer.column = g_writer.savedColumn;
+}
+
+bool OutputWriter::IsHookInstalled() { return static_cast<bool>(g_writer.hook); }
+
+void OutputWriter::PrintfArgs(const char* format, std::span<const FormatArg> args) {
+  char buffer[kPrintfBufferSize];
+  if (format == nullptr) return;
+  Formatter::Format(buffer, sizeof buffer, format, args);
+  WriteString(buffer);
+}
+
+void OutputWriter::PrintValue(uint32_t value, const char* format) { Printf(format, value); }
+
+void OutputWriter::PrintHex8(uint32_t value) { Printf("%08x", value); }
+
+uint16_t OutputWriter::OutputColumn() { return g_writer.column; }
+uint16_t OutputWriter::LineWidth() { return g_writer.lineWidth; }
+void OutputWriter::SetLineWidth(uint16_t width) { g_writer.lineWidth = width; }
+
+void OutputWriter::Reset() { g_writer = WriterState{}; }
+
+// ---------------------------------------------------------------------------
+// LogFile
+
+void LogFile::Close() {
+  if (!g_log.logging) return;
+  FileChannel::Close(g_log.descriptor);
+  g_log = LogState{};
+}
+
+void LogFile::LogCommand(std::string_view fileName) {
+  if (fileName.empty()) {
+    if (g_log.logging) {
+      OutputWriter::WriteString(std::string_view(g_log.name));
+    } else {
+      OutputWriter::WriteString("<No log file>");
+    }
+    OutputWriter::FreshLine();
+    return;
+  }
+  Close();
+  const std::string name(fileName);
+  const int32_t descriptor = FileChannel::Open(name.c_str(), kOpenWrite);
+  if (descriptor < 0) RaiseLogError();
+  g_log.logging = true;
+  g_log.descriptor = descriptor;
+  g_log.name = name;
+}
+
+void LogFile::LogCommandFromToken() {
+  const TokenRecord& token = CurrentToken();
+  const std::size_t length = strnlen(token.text, sizeof token.text);
+  LogCommand(std::string_view(token.text, length));
+}
+
+void LogFile::PutChar(char ch) { WriteToLog(&ch, 1); }
+
+void LogFile::WriteString(const char* text) {
+  if (text != nullptr) WriteToLog(text, std::strlen(text));
+}
+
+void LogFile::WriteBytes(const char* bytes, std::size_t count) {
+  if (bytes != nullptr) WriteToLog(bytes, count);
+}
+
+void LogFile::WriteMemoryFile(MemoryFileHandle file, uint16_t count) {
+  if (!g_log.logging || count == 0) return;
+  MemoryFile& source = MemoryFileOf(file);
+  const uint32_t position = source.Position();
+  const uint32_t available = std::min<uint32_t>(count, source.Size());
+  char piece[255];
+  DVErrorCode status = source.Seek(0);
+  for (uint32_t done = 0; status.IsOkay() && done < available;) {
+    const uint32_t length = std::min<uint32_t>(sizeof piece, available - done);
+    status = source.Read(1, length, piece);
+    if (!status.IsOkay()) break;
+    WriteToLog(piece, length);
+    done += length;
+  }
+  (void)source.Seek(position);
+  if (!status.IsOkay()) ThrowIfError(DVError(status));
+}
+
+bool LogFile::IsLogging() { return g_log.logging; }
+std::string LogFile::FileName() { return g_log.name; }
+
+}  // namespace zentor

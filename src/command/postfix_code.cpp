@@ -1,0 +1,69 @@
+#include "command/postfix_code.h"
+
+namespace zentor {
+
+void EncodePostfixInstruction(uint8_t opcode, uint32_t operand, uint8_t* bytes) {
+  bytes[0] = opcode;
+  bytes[1] = static_cast<uint8_t>(operand);
+  bytes[2] = static_cast<uint8_t>(operand >> 8);
+  bytes[3] = static_cast<uint8_t>(operand >> 16);
+  bytes[4] = static_cast<uint8_t>(operand >> 24);
+}
+
+PostfixInstruction DecodePostfixInstruction(const uint8_t* bytes) {
+  PostfixInstruction instruction;
+  instruction.opcode = bytes[0];
+  instruction.operand = static_cast<uint32_t>(bytes[1]) | (static_cast<uint32_t>(bytes[2]) << 8) |
+                        (static_cast<uint32_t>(bytes[3]) << 16) | (static_cast<uint32_t>(bytes[4]) << 24);
+  return instruction;
+}
+
+DVErrorCode ReadPostfixInstruction(MemoryFile& code, PostfixInstruction* instruction) {
+  uint8_t bytes[kPostfixInstructionSize];
+  DVErrorCode status = code.Read(kPostfixInstructionSize, 1, bytes);
+  if (status.IsOkay()) *instruction = DecodePostfixInstruction(bytes);
+  return status;
+}
+
+DVErrorCode WritePostfixInstruction(MemoryFile& code, uint8_t opcode, uint32_t operand) {
+  uint8_t bytes[kPostfixInstructionSize];
+  EncodePostfixInstruction(opcode, operand, bytes);
+  return code.Write(kPostfixInstructionSize, 1, bytes);
+}
+
+uint32_t PostfixDataLength(const PostfixInstruction& instruction) {
+  if (instruction.opcode == kPostfixString) return PostfixStringLength(instruction.operand);
+  if (instruction.opcode == kPostfixEmbeddedBlock) return instruction.operand;
+  return 0;
+}
+
+const char* PostfixOpcodeName(uint8_t opcode) {
+  struct OpcodeName {
+    uint8_t opcode;
+    const char* name;
+  };
+  static constexpr OpcodeName kNames[] = {
+      {kPostfixCall, "call"},
+      {kPostfixString, "string"},
+      {kPostfixJump, "jump"},
+      {kPostfixJumpIfTrue, "jump-if-true"},
+      {kPostfixJumpIfFalse, "jump-if-false"},
+      {kPostfixLoopStep, "loop-step"},
+      {kPostfixNestIn, "nest-in"},
+      {kPostfixNestOut, "nest-out"},
+      {kPostfixNoOp, "no-op"},
+      {kPostfixContinuePlaceholder, "continue-placeholder"},
+      {kPostfixBreakPlaceholder, "break-placeholder"},
+      {kPostfixDoWhilePlaceholder, "do-while-placeholder"},
+      {kPostfixBlockStart, "block-start"},
+      {kPostfixBlockEnd, "block-end"},
+      {kPostfixEmbeddedBlock, "embedded-block"},
+      {kPostfixLinkPlaceholder, "link-placeholder"},
+  };
+  for (const OpcodeName& entry : kNames) {
+    if (entry.opcode == opcode) return entry.name;
+  }
+  return "bad";
+}
+
+}  // namespace zentor

@@ -1,0 +1,134 @@
+#pragma once
+// The interpreter's one expression stack. Every action routine, every operator of the
+// OperatorExecutor and every command handler takes its operands from it and leaves
+// its results on it: numbers, booleans, characters and strings, target locations,
+// symbol references, lengths, address ranges, operator codes and markers. Each item
+// carries a kind (value kinds of dvp_types.h) and is a byte image of at most 1024
+// bytes. Structured items (locations, symbol values, ranges) are stored as their
+// pointer-free images and rebuilt when they are popped, so items can be copied,
+// dropped and discarded wholesale without running any destructor.
+//
+// The stack lives in one MemoryFile: for every item the header of the item below it
+// (kind and size, 4 bytes) and then the item's bytes; the top item's own header is
+// cached, so kind and size queries cost no file access.
+
+#include <cstdint>
+
+#include "core/address_descriptor.h"
+#include "core/address_range.h"
+#include "core/dvp_types.h"
+#include "core/memory_file.h"
+#include "core/typed_location.h"
+#include "core/unsigned_int64.h"
+
+namespace zentor {
+
+inline constexpr uint32_t kExpressionStackUnderflow = 156;
+
+// A symbol used as a value: the symbol's location, a reference to its symbol record
+// and one further word. Until the symbol tables give their symbol description, the
+// record reference stands in for it; the image keeps the description's room.
+class SymbolValueItem {
+ public:
+  static constexpr uint32_t kImageSize = 221;
+  static constexpr uint32_t kDescriptionImageSize = 169;
+
+  SymbolValueItem() = default;
+  SymbolValueItem(const TypedLocation& location, uint32_t symbolRecord, uint32_t word)
+      : m_location(location), m_symbolRecord(symbolRecord), m_word(word) {}
+
+  const TypedLocation& Location() const { return m_location; }
+  uint32_t SymbolRecord() const { return m_symbolRecord; }
+  uint32_t Word() const { return m_word; }
+
+  // The first 48 bytes are the location's image, so the item reads as a location.
+  void WriteImage(uint8_t* image) const;
+  static SymbolValueItem ReadImage(const uint8_t* image);
+
+ private:
+  TypedLocation m_location;
+  uint32_t m_symbolRecord = 0;
+  uint32_t m_word = 0;
+};
+
+class ValueStack {
+ public:
+  static constexpr uint32_t kMaxItemSize = 1024;
+  // The file is shrunk only when more than this lies free above the top.
+  static constexpr uint32_t kShrinkSlack = 500;
+
+  // Creates the stack's file (once; later calls do nothing).
+  static void Create();
+  // Empties the stack (before every command).
+  static void Reset();
+
+  // Pushes one item; its size follows from the kind ("nstring" its text and the NUL,
+  // "lstring" its length byte and characters).
+  static void Push(uint16_t kind, const void* data);
+  static void PushSized(uint16_t kind, uint16_t size, const void* data);
+  static void PushTyped(const DVPTypeInfo& type, const void* data);
+  // Copy the top item into `buffer` (at least 1024 bytes); 156 on an empty stack.
+  static void Peek(void* buffer);
+  static void Pop(void* buffer);
+  static void Drop();
+  static uint16_t TopKind() { return State().topKind; }
+  static uint16_t TopSize() { return State().topSize; }
+  static void DuplicateTop();
+  // Converts the top item in place (140 when it cannot be converted).
+  static void ConvertTop(uint16_t kind);
+  static void PopAs(uint16_t kind, void* buffer);
+  static void PeekAs(uint16_t kind, void* buffer);
+  static void PopTyped(const DVPTypeInfo& type, void* buffer);
+  static uint16_t PopOrd2();
+  static uint8_t PopBool();
+  static void ConvertTopToOrd2() { ConvertTop(kKindOrd2); }
+  // Makes the top a location: a reference or symbol gives its location, an integer
+  // the target address of that offset (address kind and base go to the target).
+  static void ConvertTopToLocation(uint32_t addressKind, const AddressDescriptor& base);
+  static void IntegerTopToLocation(uint32_t addressKind, const AddressDescriptor& base);
+
+  // Structured items, stored as images and rebuilt.
+  static void PushLocation(const TypedLocation& location);
+  static void PushPointerLocation(const PointerLocation& reference);
+  static void PushSymbolValue(const SymbolValueItem& symbol);
+  static void PushOrdinal(const OrdinalValue& value);
+  static void PushRange(const AddressRange& range);
+  // The top converted to a location / an OrdinalValue and popped.
+  static TypedLocation PopLocation();
+  static OrdinalValue PopOrdinal();
+  // The top must be an address range (internal error otherwise).
+  static AddressRange PopRange();
+
+  // Appends a length-prefixed text (a count byte, then the characters) to the string
+  // on top, which becomes an "lstring"; more than 254 characters in all raise 205 and
+  // leave the string as it was.
+  static void AppendToTopString(const uint8_t* lengthPrefixedText);
+
+  // Number of items (walks the headers; for checks and tests).
+  static uint32_t Depth();
+
+ private:
+  struct StackState {
+    MemoryFileHandle handle = kNullMemoryFile;
+    MemoryFile* file = nullptr;
+    uint16_t topKind = kKindEmpty;
+    uint16_t topSize = 0;
+  };
+  static StackState& State();
+  static MemoryFile& File();
+};
+
+// GetValueKindSize and the symbol-table code map live with the type codes (dvp_types.h).
+
+// Action routines of the command grammar (no arguments; they work on the stack).
+void PushMarker();
+void AppendTokenToTopString();  // joins the current token's string literal to the top
+void ConvertTopToBoolean();
+void PushTrue();
+void PushFalse();
+void PushNullValue();
+
+// Writes one byte at the file's position; the status is also stored in *status.
+DVErrorCode WriteMemoryFileByte(DVErrorCode* status, MemoryFileHandle handle, const uint8_t* byte);
+
+}  // namespace zentor

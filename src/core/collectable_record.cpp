@@ -1,0 +1,177 @@
+#include "core/collectable_record.h"
+
+#include "core/dv_error.h"
+
+#include "gui/hi_service.h"
+#include "support/rw_factory.h"
+
+#include <new>
+
+namespace zentor {
+namespace {
+
+// Constant-initialised, so it can be read safely before the registry is made and
+// after it is gone.
+bool g_registryAlive = false;
+
+RWCollectable* CreateRecordFromFactory() { return new (std::nothrow) CollectableRecord(kRecordFurtherUsers); }
+
+const RWFactoryRegistration g_recordFactoryRegistration(kCollectableRecordID, &CreateRecordFromFactory);
+
+CollectableRecord* CheckedRecord(CollectableRecord* record) {
+  if (record == nullptr) ZENTOR_INTERNAL_ERROR();
+  return record;
+}
+
+}  // namespace
+
+class ObjectRegistryIterator {
+ public:
+  explicit ObjectRegistryIterator(ObjectRegistry& registry) : m_iterator(registry) {}
+  RWSetIterator m_iterator;
+};
+
+// -- CollectableRecord ---------------------------------------------------------------
+
+CollectableRecord::CollectableRecord(uint32_t kind) : m_kind(kind) {}
+
+CollectableRecord::CollectableRecord(uint32_t kind, ViewpointHandle viewpoint)
+    : m_hasViewpoint(1), m_viewpoint(viewpoint), m_kind(kind) {}
+
+CollectableRecord::CollectableRecord(const CollectableRecord& other)
+    : RWCollectable(other), m_hasViewpoint(other.m_hasViewpoint), m_kind(other.m_kind), m_changed(other.m_changed) {
+  if (m_hasViewpoint != 0) m_viewpoint = other.m_viewpoint;
+}
+
+CollectableRecord& CollectableRecord::operator=(const CollectableRecord& other) {
+  if (this == &other) return *this;
+  m_hasViewpoint = other.m_hasViewpoint;
+  if (m_hasViewpoint != 0) m_viewpoint = other.m_viewpoint;
+  m_kind = other.m_kind;
+  m_changed = other.m_changed;
+  return *this;
+}
+
+CollectableRecord::~CollectableRecord() { Unregister(); }
+
+RWCollectable* CollectableRecord::newSpecies() const {
+  return new (std::nothrow) CollectableRecord(kRecordFurtherUsers);
+}
+
+RWCollectable* CollectableRecord::copy() const { return new (std::nothrow) CollectableRecord(*this); }
+
+RWClassID CollectableRecord::isA() const { return kCollectableRecordID; }
+
+void CollectableRecord::Register() {
+  ObjectRegistry& registry = ObjectRegistry::Instance();
+  if (registry.find(this) == nullptr) registry.insert(this);
+}
+
+void CollectableRecord::Unregister() {
+  if (ObjectRegistry::IsAlive()) ObjectRegistry::Instance().remove(this);
+}
+
+uint32_t CollectableRecord::TestAndClearChanged() {
+  if (m_kind == kRecordUserBreak && HiService(kGuiCheckUserBreak) == 1) {
+    ViewpointHandle viewpoint = Viewpoint();
+    MarkChangedRecords(kRecordUserBreak, &viewpoint);
+  }
+  uint32_t changed = m_changed;
+  m_changed = 0;
+  return changed;
+}
+
+ViewpointHandle CollectableRecord::Viewpoint() const {
+  return m_hasViewpoint != 0 ? m_viewpoint : ViewpointHandle(0);
+}
+
+// -- ObjectRegistry ------------------------------------------------------------------
+
+ObjectRegistry::ObjectRegistry() { g_registryAlive = true; }
+
+ObjectRegistry::~ObjectRegistry() {
+  g_registryAlive = false;
+  // The records are not the registry's: forget them without deleting any.
+  clear();
+}
+
+ObjectRegistry& ObjectRegistry::Instance() {
+  static ObjectRegistry registry;
+  return registry;
+}
+
+bool ObjectRegistry::IsAlive() { return g_registryAlive; }
+
+// -- Marking -------------------------------------------------------------------------
+
+void MarkChangedRecords(uint32_t kind, const ViewpointHandle* viewpoint) {
+  RWSetIterator next(ObjectRegistry::Instance());
+  while (RWCollectable* item = next()) {
+    auto* record = dynamic_cast<CollectableRecord*>(item);
+    if (record == nullptr || record->Kind() != kind) continue;
+    if (viewpoint == nullptr || !record->HasViewpoint() || record->Viewpoint() == *viewpoint) {
+      record->MarkChanged();
+    }
+  }
+}
+
+void MarkRegisteredChanged(uint32_t kind, ViewpointHandle viewpoint) { MarkChangedRecords(kind, &viewpoint); }
+
+void MarkAllRegisteredChanged(uint32_t kind) { MarkChangedRecords(kind, nullptr); }
+
+// -- Handle-style operations ---------------------------------------------------------
+
+CollectableRecord* CreateCollectableRecord(uint32_t kind, uint32_t viewpointValue) {
+  if (viewpointValue == 0) return new CollectableRecord(kind);
+  return new CollectableRecord(kind, ViewpointHandle(viewpointValue));
+}
+
+CollectableRecord* CopyCollectableRecord(const CollectableRecord* record) {
+  if (record == nullptr) ZENTOR_INTERNAL_ERROR();
+  return new CollectableRecord(*record);
+}
+
+void DestroyCollectableRecord(CollectableRecord* record) { delete record; }
+
+void RegisterCollectableRecord(CollectableRecord* record) { CheckedRecord(record)->Register(); }
+
+void UnregisterCollectableRecord(CollectableRecord* record) { CheckedRecord(record)->Unregister(); }
+
+uint32_t TestAndClearCollectableRecord(CollectableRecord* record) {
+  return CheckedRecord(record)->TestAndClearChanged();
+}
+
+void MarkCollectableRecordChanged(CollectableRecord* record) { CheckedRecord(record)->MarkChanged(); }
+
+void MarkRecordsChangedByValue(uint32_t kind, uint32_t viewpointValue) {
+  if (viewpointValue == 0) {
+    MarkAllRegisteredChanged(kind);
+  } else {
+    MarkRegisteredChanged(kind, ViewpointHandle(viewpointValue));
+  }
+}
+
+uint32_t GetCollectableRecordKind(const CollectableRecord* record) {
+  if (record == nullptr) ZENTOR_INTERNAL_ERROR();
+  return record->Kind();
+}
+
+uint32_t GetCollectableRecordViewpoint(const CollectableRecord* record) {
+  if (record == nullptr) ZENTOR_INTERNAL_ERROR();
+  return record->Viewpoint().Value();
+}
+
+ObjectRegistryIterator* CreateObjectRegistryIterator() {
+  return new ObjectRegistryIterator(ObjectRegistry::Instance());
+}
+
+CollectableRecord* NextRegisteredRecord(ObjectRegistryIterator* iterator) {
+  if (iterator == nullptr) ZENTOR_INTERNAL_ERROR();
+  while (RWCollectable* item = iterator->m_iterator()) {
+    if (auto* record = dynamic_cast<CollectableRecord*>(item)) return record;
+  }
+  delete iterator;
+  return nullptr;
+}
+
+}  // namespace zentor

@@ -1,0 +1,98 @@
+#pragma once
+// The debugger's growable in-memory byte stream: bytes with a size and a current
+// position, kept in 256-byte pages from the file's own fixed-block pool, so growing
+// never moves data and destroying a file frees every page in one pool operation. It
+// holds postfix code, the value stack, the command-device stack, channel and macro
+// buffers and captured output. Most users reach a file through a MemoryFileHandle (a
+// 32-bit id that fits the words those users keep) and the handle functions below,
+// which return a DVErrorCode; the loader library holds a MemoryFile by value.
+
+#include "core/dv_error_code.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace zentor {
+
+class MemPool;
+
+class MemoryFile {
+ public:
+  static constexpr uint32_t kPageSize = 256;
+  static constexpr uint32_t kPageShift = 8;
+  static constexpr uint32_t kPageOffsetMask = 0xFF;
+  // The page vector grows by this many entries at a time.
+  static constexpr uint32_t kPageVectorStep = 64;
+
+  // Message numbers of the file's own failures (both INTERNAL ERROR, returned).
+  static constexpr uint32_t kReadPastEnd = 182;
+  static constexpr uint32_t kSeekPastEnd = 183;
+
+  MemoryFile();
+  ~MemoryFile();
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+
+  // Reads itemSize * count bytes at the position into `buffer`. Asking for more
+  // than lies between the position and the end (also when itemSize * count does not
+  // fit 32 bits) returns 182 and copies nothing.
+  DVErrorCode Read(uint32_t itemSize, uint32_t count, void* buffer);
+  // Writes itemSize * count bytes at the position, overwriting in place and growing
+  // the file past its end. A byte count or an end offset that does not fit 32 bits
+  // returns 180 (SEVERE ERROR) and writes nothing.
+  DVErrorCode Write(uint32_t itemSize, uint32_t count, const void* buffer);
+  // Moves the position; past the size returns 183 and leaves it. Seeking to the
+  // size is allowed.
+  DVErrorCode Seek(uint32_t position);
+  void SizeAndPosition(uint32_t* size, uint32_t* position) const;
+  // Reads the n bytes before the position and leaves the position at the first of
+  // them: how stacks kept in a file pop their top entries.
+  DVErrorCode ReadBack(uint32_t n, void* buffer);
+  // Copies itemSize * count bytes from this file's position to the destination's
+  // position in page-sized chunks; stops with 182 at the first chunk that is not there.
+  DVErrorCode CopyTo(MemoryFile& destination, uint32_t itemSize, uint32_t count);
+  // Ends the file at the position and gives back the pages past it.
+  void Truncate();
+
+  uint32_t Size() const { return m_size; }
+  uint32_t Position() const { return m_position; }
+  uint32_t PageCount() const { return static_cast<uint32_t>(m_pages.size()); }
+
+ private:
+  uint8_t* AppendPage();
+
+  MemPool* m_pool = nullptr;
+  std::vector<uint8_t*> m_pages;
+  uint32_t m_size = 0;
+  uint32_t m_position = 0;
+};
+
+// Id of a heap MemoryFile in the handle table; 0 is the null handle. Ids of destroyed
+// files are not handed out again soon (each slot carries a use count), so a stale
+// handle is caught instead of reaching another file.
+using MemoryFileHandle = uint32_t;
+inline constexpr MemoryFileHandle kNullMemoryFile = 0;
+
+// Every function taking a handle raises the internal-consistency error (message 1)
+// for the null handle or one that names no live file.
+DVErrorCode CreateMemoryFile(int32_t unused1, int32_t unused2, MemoryFileHandle* handle);
+DVErrorCode DestroyMemoryFile(MemoryFileHandle handle);
+DVErrorCode ReadMemoryFile(MemoryFileHandle handle, uint32_t itemSize, uint32_t count, void* buffer);
+DVErrorCode WriteMemoryFile(MemoryFileHandle handle, uint32_t itemSize, uint32_t count, const void* buffer);
+DVErrorCode SeekMemoryFile(MemoryFileHandle handle, uint32_t position);
+DVErrorCode ReadBackMemoryFile(MemoryFileHandle handle, uint32_t n, void* buffer);
+// Both handles must name live files (the source is checked first).
+DVErrorCode CopyMemoryFile(MemoryFileHandle source, uint32_t itemSize, uint32_t count,
+                           MemoryFileHandle destination);
+// Nothing to do: kept for writers that end a block of code.
+DVErrorCode FlushMemoryFile(MemoryFileHandle handle);
+DVErrorCode GetMemoryFileSizeAndPosition(MemoryFileHandle handle, uint32_t* size, uint32_t* position);
+DVErrorCode TruncateMemoryFile(MemoryFileHandle handle);
+
+// The file a handle names (internal-consistency error for a null or dead handle),
+// for callers that work on the file directly for a while.
+MemoryFile& MemoryFileOf(MemoryFileHandle handle);
+// Number of live files in the handle table (leak checks in tests).
+uint32_t LiveMemoryFileCount();
+
+}  // namespace zentor

@@ -1,0 +1,48 @@
+#pragma once
+// The call-stack frames of one viewpoint's stopped thread, innermost first, with one
+// selected frame. The symbol context moves its location along the frames (frame up
+// and down), the call-stack views list them. Each entry pairs the code address
+// executing in the frame with the frame's frame-pointer address.
+
+#include <cstdint>
+#include <vector>
+
+#include "core/address_descriptor.h"
+
+namespace zentor {
+
+// Two addresses: for a frame, its code address (first) and its frame address
+// (second, null for a frame without a frame pointer). Both null by default.
+struct AddressPair {
+  AddressDescriptor m_first;
+  AddressDescriptor m_second;
+};
+
+class FrameList {
+ public:
+  static constexpr int32_t kNoFrame = -1;
+
+  FrameList() = default;
+
+  // Empties the list; no frame selected.
+  void Clear();
+  void Append(const AddressDescriptor& codeAddress, const AddressDescriptor& frameAddress);
+  uint32_t Count() const { return static_cast<uint32_t>(m_frames.size()); }
+
+  // The selected index (kNoFrame when the list is empty or nothing is selected); the
+  // selected frame is copied out when `frame` is given and a frame is selected.
+  int32_t GetCurrent(AddressPair* frame) const;
+  // Selects frame `index`: 0, or -1 (nothing changed) when the list is empty or the
+  // index is outside 0..count-1.
+  int32_t SetCurrent(int32_t index);
+
+ private:
+  std::vector<AddressPair> m_frames;
+  int32_t m_current = kNoFrame;
+};
+
+// The frame list of the current viewpoint; null when no viewpoint is current or the
+// current one has no list.
+FrameList* CurrentFrameListOrNull();
+
+}  // namespace zentor

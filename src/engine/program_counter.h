@@ -1,0 +1,22 @@
+#pragma once
+// The engine's view of the target's program counter as an address. The symbol
+// loaders read it when a load ends, so that the program's current execution address
+// is where the target stands. Until the engine's register model is connected to the
+// target, a reader can be installed in its place; without one the program counter is
+// a null address (nothing is known about the target's state).
+
+#include "core/address_descriptor.h"
+
+namespace zentor {
+
+class ProgramCounterRegister {
+ public:
+  using Reader = AddressDescriptor (*)();
+
+  // The program counter of the current viewpoint; null when it cannot be known.
+  static AddressDescriptor Read();
+  // Installs a reader (null restores the default); returns the one installed before.
+  static Reader InstallReader(Reader reader);
+};
+
+}  // namespace zentor

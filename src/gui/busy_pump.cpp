@@ -1,0 +1,13 @@
+#include "gui/busy_pump.h"
+
+#include "gui/hi_service.h"
+
+namespace zentor {
+
+void PumpWhileBusy() { HiService(kGuiPumpWhileBusy); }
+
+void GuiBeginWait() { HiService(kGuiBusyCursor); }
+
+void GuiEndWait() { HiService(kGuiPopCursor); }
+
+}  // namespace zentor

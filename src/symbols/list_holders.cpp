@@ -1,0 +1,95 @@
+#include "symbols/list_holders.h"
+
+#include "core/dv_error.h"
+#include "support/rw_class_ids.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace zentor {
+
+// ---- OrderedListHolder ----
+
+OrderedListHolder::OrderedListHolder() : m_items(std::make_unique<RWOrdered>()) {}
+
+OrderedListHolder::~OrderedListHolder() { m_items->clearAndDestroy(); }
+
+void OrderedListHolder::Clear() {
+  m_items->clearAndDestroy();
+  m_cursor = 0;
+}
+
+// ---- SortedOnDemandHolder ----
+
+bool SortedOnDemandHolder::IsSorted() const { return m_items->isA() == kRWSortedVectorID; }
+
+RWCollectable* SortedOnDemandHolder::SortedItemAt(uint32_t i) {
+  if (!IsSorted()) SortNow();
+  return Items().at(i);
+}
+
+void SortedOnDemandHolder::Resort() {
+  auto sorted = std::make_unique<RWSortedVector>(std::max<uint32_t>(m_items->entries(), 1));
+  for (uint32_t i = 0; i < m_items->entries(); ++i) sorted->insert(Items()(i));
+  // The items now belong to the new vector: the old one is emptied, not destroyed
+  // with them.
+  m_items->clear();
+  m_items = std::move(sorted);
+}
+
+void SortedOnDemandHolder::SortNow() {
+  Resort();
+  std::unordered_set<uint64_t> seen;
+  bool changed = false;
+  for (uint32_t i = 0; i < m_items->entries(); ++i) {
+    auto* item = dynamic_cast<LineKeyedItem*>(Items()(i));
+    if (item == nullptr) ZENTOR_INTERNAL_ERROR();
+    const uint64_t key = item->LineKey();
+    if (key == 0) continue;
+    if (!seen.insert(key).second) {
+      item->DropLine();
+      changed = true;
+    }
+  }
+  if (changed) Resort();
+}
+
+// ---- ModuleCollection ----
+
+ModuleCollection::ModuleCollection() : m_modules(std::make_unique<RWSortedVector>()) {}
+
+ModuleCollection::~ModuleCollection() { m_modules->clearAndDestroy(); }
+
+void ModuleCollection::Add(PageCache& cache, RWCollectable* module, const SymbolKey& name) {
+  const uint32_t length = name.NameText(cache).length();
+  m_modules->insert(module);
+  m_longestName = std::max(m_longestName, length);
+}
+
+void ModuleCollection::Add(RWCollectable* module, const SymbolKey& name) { Add(CurrentPageCache(), module, name); }
+
+int CompareModuleNames(const RWCString& a, const RWCString& b) {
+  const int order = a.compareTo(b, RWCString::exact);
+  return order == 0 ? 0 : order > 0 ? 1 : -1;
+}
+
+// ---- Records by handle ----
+
+BlockRecordView BlockRecordAt(RecordHandle handle) { return BlockRecordView::At(CurrentPageCache(), handle); }
+ProcedureRecordView ProcedureRecordAt(RecordHandle handle) { return ProcedureRecordView::At(CurrentPageCache(), handle); }
+SymbolRecordView SymbolRecordAt(RecordHandle handle) { return SymbolRecordView::At(CurrentPageCache(), handle); }
+QualifierTypeRecordView QualifierTypeRecordAt(RecordHandle handle) {
+  return QualifierTypeRecordView::At(CurrentPageCache(), handle);
+}
+ArrayTypeRecordView ArrayTypeRecordAt(RecordHandle handle) { return ArrayTypeRecordView::At(CurrentPageCache(), handle); }
+AggregateTypeRecordView AggregateTypeRecordAt(RecordHandle handle) {
+  return AggregateTypeRecordView::At(CurrentPageCache(), handle);
+}
+EnumerationTypeRecordView EnumerationTypeRecordAt(RecordHandle handle) {
+  return EnumerationTypeRecordView::At(CurrentPageCache(), handle);
+}
+SubrangeTypeRecordView SubrangeTypeRecordAt(RecordHandle handle) {
+  return SubrangeTypeRecordView::At(CurrentPageCache(), handle);
+}
+
+}  // namespace zentor

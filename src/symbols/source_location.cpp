@@ -1,0 +1,67 @@
+#include "symbols/source_location.h"
+
+#include <cstdio>
+#include <ios>
+#include <sstream>
+#include <string>
+
+#include "core/dv_error.h"
+#include "core/value_display.h"
+
+namespace zentor {
+namespace {
+
+// An offset as an address-sized number in the display base: the stream's own base
+// flags are cleared so that the display base decides.
+RWCString OffsetText(const OrdinalValue& offset) {
+  std::ostringstream stream;
+  stream.unsetf(std::ios_base::basefield);
+  stream << DisplayInteger::DisplayInteger_FromAddress(offset.Low());
+  const std::string text = stream.str();
+  return RWCString(text.data(), static_cast<uint32_t>(text.size()));
+}
+
+}  // namespace
+
+SourceLocation::SourceLocation() = default;
+
+SourceLocation::~SourceLocation() = default;
+
+RWCString SourceLocation::LocationText() const {
+  RWCString text("Mod: ");
+  text += m_location.m_moduleName;
+  if (!m_location.m_procedureName.isNull()) {
+    text += "  Proc: ";
+    text += m_location.m_procedureName;
+  }
+  if (m_location.m_line.IsEmpty()) {
+    text += "  Address: ";
+    text += m_location.m_address.Text();
+    return text;
+  }
+  char number[16];
+  std::snprintf(number, sizeof number, "%d", static_cast<int>(m_location.m_line.Get()));
+  text += "  Line: #";
+  text += number;
+  if (m_location.m_offset.Low() != 0 || m_location.m_offset.High() != 0) {
+    text += " + ";
+    text += OffsetText(m_location.m_offset);
+  }
+  return text;
+}
+
+LocationAttachment* SourceLocation::Attachment(LocationSlot slot) const {
+  const uint32_t index = static_cast<uint32_t>(slot);
+  if (index >= kLocationSlotCount) ZENTOR_INTERNAL_ERROR();
+  return m_attachments[index].get();
+}
+
+void SourceLocation::Attach(LocationSlot slot, std::unique_ptr<LocationAttachment> attachment) {
+  const uint32_t index = static_cast<uint32_t>(slot);
+  if (index >= kLocationSlotCount) ZENTOR_INTERNAL_ERROR();
+  m_attachments[index] = std::move(attachment);
+}
+
+void RaiseAttachmentMismatch() { ZENTOR_INTERNAL_ERROR(); }
+
+}  // namespace zentor

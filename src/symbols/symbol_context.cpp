@@ -1,0 +1,404 @@
+#include "symbols/symbol_context.h"
+
+#include <cstdio>
+
+#include "symbols/page_cache.h"
+
+#include "core/collectable_record.h"
+#include "core/current_viewpoint.h"
+#include "core/dv_error.h"
+#include "engine/frame_list.h"
+#include "engine/stop_report.h"
+#include "gui/status_line.h"
+
+namespace zentor {
+namespace {
+
+LoaderStateFactory g_loaderStateFactory = nullptr;
+TypeDescriptionFactory g_typeDescriptionFactory = nullptr;
+
+// The status-line columns that the stop caption leaves for the text of the stop.
+constexpr uint32_t kStopTextColumns = 24;
+
+std::unique_ptr<LoaderStateBase> MakeLoaderState() {
+  std::unique_ptr<LoaderStateBase> part = g_loaderStateFactory != nullptr ? g_loaderStateFactory() : nullptr;
+  return part != nullptr ? std::move(part) : std::make_unique<LoaderStateBase>();
+}
+
+std::unique_ptr<SharedContextPart> MakeTypeDescription() {
+  std::unique_ptr<SharedContextPart> part = g_typeDescriptionFactory != nullptr ? g_typeDescriptionFactory() : nullptr;
+  return part != nullptr ? std::move(part) : std::make_unique<SharedContextPart>();
+}
+
+template <typename Part>
+void DropReferenceTo(Part*& part) {
+  if (part != nullptr && part->DropReference() == 0) delete part;
+  part = nullptr;
+}
+
+// Every symbol-table operation that takes no cache works on the current context's.
+void InstallCacheProviderUnlessSet() {
+  if (CurrentPageCacheProvider() == nullptr) SetCurrentPageCacheProvider(&CurrentSymbolContextCache);
+}
+
+[[maybe_unused]] const bool kCacheProviderInstalled = (InstallCacheProviderUnlessSet(), true);
+
+void MarkForCurrentViewpoint(uint32_t kind) { MarkRegisteredChanged(kind, CurrentViewpoint()); }
+
+// The distance of an address from the start of its own address space (0 for a null
+// address and a register, which have no such distance).
+OrdinalValue OffsetInSpace(const AddressDescriptor& address) {
+  if (address.IsNull() || address.IsRegister()) return OrdinalValue();
+  return address - address.SpaceStart();
+}
+
+struct HistoryState {
+  uint32_t m_count = 0;
+  AddressDescriptor m_saved;
+};
+
+HistoryState& History() {
+  static HistoryState history;
+  return history;
+}
+
+// Frame selection. Steps:
+// 1. No frame list or no selected frame, or a selected frame without address: nothing.
+// 2. The new index (selected + step) must be one the list can select.
+// 3. The new frame is selected; with an address the location goes there in line mode
+//    and the browsing watchers (kind 1) are told.
+void MoveToFrame(int32_t step) {
+  FrameList* frames = CurrentFrameListOrNull();
+  if (frames == nullptr) return;
+  AddressPair frame;
+  const int32_t index = frames->GetCurrent(&frame);
+  if (index == FrameList::kNoFrame || frame.m_first.IsNull()) return;
+  const int64_t wanted = static_cast<int64_t>(index) + step;
+  if (wanted < 0 || wanted > INT32_MAX) return;
+  if (frames->SetCurrent(static_cast<int32_t>(wanted)) == -1) return;
+  if (frames->GetCurrent(&frame) == FrameList::kNoFrame || frame.m_first.IsNull()) return;
+  GetCurrentSymbolContext()->GoToPosition(frame.m_first);
+  MarkForCurrentViewpoint(kRecordSymbolBrowsing);
+}
+
+}  // namespace
+
+// ---- LoaderStateBase: a context without a program
+
+LoaderStateBase::LoaderStateBase() = default;
+
+LoaderStateBase::~LoaderStateBase() = default;
+
+ModuleDescriptor* LoaderStateBase::ModuleAtAddress(SourceLocation& /*location*/, const AddressDescriptor& /*address*/,
+                                                   DVErrorCode& /*status*/) {
+  return nullptr;
+}
+
+RWCString LoaderStateBase::ModuleName(const ModuleDescriptor& /*module*/) const { return RWCString(); }
+
+void LoaderStateBase::LineAt(ModuleDescriptor& /*module*/, const AddressDescriptor& /*address*/, OptionalLine& line,
+                             OrdinalValue& offset) const {
+  line = OptionalLine();
+  offset = OrdinalValue();
+}
+
+void LoaderStateBase::ForEachProcedure(const ModuleDescriptor& /*module*/,
+                                       const std::function<bool(const ProcedureSpan&)>& /*visit*/) const {}
+
+void LoaderStateBase::ResetModuleDisplayState(ModuleDescriptor& /*module*/) {}
+
+ModuleViewState LoaderStateBase::ViewStateOf(const ModuleDescriptor& /*module*/) const { return ModuleViewState(); }
+
+void LoaderStateBase::SaveModuleViewPosition(ModuleDescriptor& /*module*/, uint32_t /*first*/, uint32_t /*second*/) {}
+
+void LoaderStateBase::ForgetModuleViewPositions() {}
+
+std::vector<AddressDescriptor> LoaderStateBase::CollectLineAddresses(SymbolContext& /*context*/,
+                                                                     const OptionalLine& /*line*/) {
+  return {};
+}
+
+void SetLoaderStateFactory(LoaderStateFactory factory) { g_loaderStateFactory = factory; }
+
+void SetTypeDescriptionFactory(TypeDescriptionFactory factory) { g_typeDescriptionFactory = factory; }
+
+LoaderStateFactory InstalledLoaderStateFactory() { return g_loaderStateFactory; }
+
+TypeDescriptionFactory InstalledTypeDescriptionFactory() { return g_typeDescriptionFactory; }
+
+// ---- SymbolContext
+
+SymbolContext::SymbolContext() {
+  InstallCacheProviderUnlessSet();
+  // Everything is made before anything is owned, so a failure (no temporary file for
+  // the cache) leaves nothing behind.
+  std::unique_ptr<SharedContextPart> typeDescription = MakeTypeDescription();
+  std::unique_ptr<LoaderStateBase> loader = MakeLoaderState();
+  auto cache = std::make_unique<PageCache>();
+  m_location = std::make_unique<SourceLocation>();
+  m_typeDescription = typeDescription.release();
+  m_typeDescription->AddReference();
+  m_loader = loader.release();
+  m_loader->AddReference();
+  m_cache = cache.release();
+  m_cache->AddReference();
+  MarkChangedRecords(kRecordSearchPaths, nullptr);
+}
+
+std::unique_ptr<SymbolContext> SymbolContext::CreateForViewpoint() {
+  // The default context is made first, so its construction never runs inside this
+  // one's.
+  SymbolContext* defaultContext = GetDefaultSymbolContext();
+  auto context = std::make_unique<SymbolContext>();
+  context->SourcePathList() = defaultContext->SourcePathList();
+  MarkChangedRecords(kRecordSearchPaths, nullptr);
+  return context;
+}
+
+SymbolContext::~SymbolContext() { DropParts(); }
+
+void SymbolContext::DropParts() {
+  DropReferenceTo(m_typeDescription);
+  DropReferenceTo(m_loader);
+  DropReferenceTo(m_cache);
+}
+
+SymbolContext& SymbolContext::operator=(const SymbolContext& other) {
+  if (this == &other) return *this;
+  // The other context's parts gain their references before this one's are dropped:
+  // when both share a part, its count never passes through 0.
+  other.m_typeDescription->AddReference();
+  other.m_loader->AddReference();
+  other.m_cache->AddReference();
+  DropParts();
+  m_typeDescription = other.m_typeDescription;
+  m_loader = other.m_loader;
+  m_cache = other.m_cache;
+  return *this;
+}
+
+void SymbolContext::ResetSourceLocation() {
+  SymbolContext* defaultContext = GetDefaultSymbolContext();
+  if (this == defaultContext) return;
+  auto fresh = std::make_unique<SourceLocation>();
+  fresh->Path() = defaultContext->SourcePathList();
+  m_location = std::move(fresh);
+  MarkChangedRecords(kRecordSearchPaths, nullptr);
+}
+
+void SymbolContext::SetScopeAddress(const AddressDescriptor& address) { m_location->m_scopeAddress = address; }
+
+void SymbolContext::PushScopeAddress(const AddressDescriptor& address) {
+  m_location->m_savedScopeAddress = m_location->m_scopeAddress;
+  m_location->m_scopeAddress = address;
+}
+
+void SymbolContext::PopScopeAddress() { m_location->m_scopeAddress = m_location->m_savedScopeAddress; }
+
+// Location update from an address A:
+// 1. The module whose ranges hold A and its name ("<Unknown>" when none does).
+// 2. Without a module the line is absent and the offset is A's distance from the start
+//    of its space; with one, the module's line information gives line and offset, and
+//    a change between having a line and having none makes the module forget its view
+//    state.
+// 3. The procedure (UpdateProcedure).
+void SymbolContext::UpdateLocation(const AddressDescriptor& address) {
+  LocationRecord& record = m_location->m_location;
+  const OptionalLine previousLine = record.m_line;
+  record.m_address = address;
+  DVErrorCode status;
+  ModuleDescriptor* module = address.IsNull() ? nullptr : m_loader->ModuleAtAddress(*m_location, address, status);
+  record.m_module = module;
+  record.m_moduleName = module != nullptr ? m_loader->ModuleName(*module) : RWCString("<Unknown>");
+  if (module == nullptr) {
+    record.m_line = OptionalLine();
+    record.m_offset = OffsetInSpace(address);
+  } else {
+    OptionalLine line;
+    OrdinalValue offset;
+    m_loader->LineAt(*module, address, line, offset);
+    record.m_line = line;
+    record.m_offset = offset;
+    if (line.IsEmpty() != previousLine.IsEmpty()) m_loader->ResetModuleDisplayState(*module);
+  }
+  UpdateProcedure(address);
+}
+
+// The procedure name holds for the remembered range; outside it the module's
+// procedures are searched in order for the first whose range encloses the address.
+void SymbolContext::UpdateProcedure(const AddressDescriptor& address) {
+  LocationRecord& record = m_location->m_location;
+  auto clearProcedure = [&record] {
+    record.m_procedureName = RWCString();
+    record.m_procedureFirst = AddressDescriptor();
+    record.m_procedureLast = AddressDescriptor();
+  };
+  if (record.m_module == nullptr) {
+    clearProcedure();
+    return;
+  }
+  if (address.IsWithinRange(record.m_procedureFirst, record.m_procedureLast) != kOutsideRange) return;
+  bool found = false;
+  m_loader->ForEachProcedure(*record.m_module, [&](const ProcedureSpan& procedure) {
+    if (address.IsWithinRange(procedure.m_first, procedure.m_last) == kOutsideRange) return true;
+    record.m_procedureFirst = procedure.m_first;
+    record.m_procedureLast = procedure.m_last;
+    record.m_procedureName = procedure.m_name.NameText(*m_cache);
+    found = true;
+    return false;
+  });
+  if (!found) clearProcedure();
+}
+
+void SymbolContext::SetCurrentAddress(const AddressDescriptor& address) {
+  if (address.IsNull()) return;
+  BrowseHistory::Clear();
+  m_location->m_scopeAddress = address;
+  UpdateLocation(address);
+  m_location->m_locationAddress = address;
+  SetStatusText(StopCaption().data());
+  m_location->m_mode = SourceLocation::kAddressMode;
+  MarkForCurrentViewpoint(kRecordLocations);
+  m_location->m_executionAddress = address;
+}
+
+void SymbolContext::GoToPosition(const AddressDescriptor& address) {
+  UpdateLocation(address);
+  m_location->m_scopeAddress = address;
+  SetStatusText(BrowseCaption().data());
+  m_location->m_mode = SourceLocation::kLineMode;
+  MarkForCurrentViewpoint(kRecordLocations);
+}
+
+void SymbolContext::BrowseToAddress(const AddressDescriptor& address) {
+  m_location->m_scopeAddress = address;
+  m_location->m_mode = SourceLocation::kLineMode;
+  SetStatusText(BrowseCaption().data());
+  MarkForCurrentViewpoint(kRecordStatusLine);
+}
+
+void SymbolContext::RefreshBrowseCaption() {
+  UpdateLocation(m_location->m_scopeAddress);
+  const RWCString caption = m_location->m_mode == SourceLocation::kAddressMode ? StopCaption() : BrowseCaption();
+  SetStatusText(caption.data());
+}
+
+ModuleDescriptor* SymbolContext::ModuleAtAddress(const AddressDescriptor& address, DVErrorCode& status) {
+  return m_loader->ModuleAtAddress(*m_location, address, status);
+}
+
+SourcePosition SymbolContext::GetPosition() const {
+  SourcePosition position;
+  const LocationRecord& record = m_location->Location();
+  position.m_moduleName = record.m_moduleName;
+  position.m_location = &record;
+  if (record.m_module == nullptr) {
+    if (!record.m_address.IsNull()) position.m_address = record.m_address.SpaceEnd();
+    return position;
+  }
+  const ModuleViewState view = m_loader->ViewStateOf(*record.m_module);
+  position.m_line = record.m_line;
+  position.m_displayWords[0] = view.m_displayWords[0];
+  position.m_displayWords[1] = view.m_displayWords[1];
+  position.m_flags = view.m_flags;
+  position.m_address = view.m_address;
+  return position;
+}
+
+std::vector<AddressDescriptor> SymbolContext::CollectLineAddresses(const OptionalLine& line) {
+  if (line.IsEmpty()) return {};
+  return m_loader->CollectLineAddresses(*this, line);
+}
+
+RWCString SymbolContext::BrowseCaption() const {
+  const FrameList* frames = CurrentFrameListOrNull();
+  const int32_t frame = frames != nullptr ? frames->GetCurrent(nullptr) : FrameList::kNoFrame;
+  RWCString caption;
+  if (frame == FrameList::kNoFrame) {
+    caption = "[Browse]  ";
+  } else {
+    char prefix[32];
+    std::snprintf(prefix, sizeof prefix, "[Calls (%d)] ", static_cast<int>(frame));
+    caption = prefix;
+  }
+  caption += m_location->LocationText();
+  return caption;
+}
+
+RWCString SymbolContext::StopCaption() const {
+  const uint32_t width = StatusLineWidth();
+  RWCString caption = m_location->LocationText();
+  caption.resize(width > kStopTextColumns ? width - kStopTextColumns : 0);
+  caption += CopyLastStopText();
+  return caption;
+}
+
+SymbolContext* GetCurrentSymbolContext() { return GetCurrentSymbolContextOrDefault(); }
+
+PageCache* CurrentSymbolContextCache() { return &GetCurrentSymbolContext()->Cache(); }
+
+// ---- BrowseHistory
+
+DVErrorCode BrowseHistory::Push(const AddressDescriptor& position) {
+  HistoryState& history = History();
+  if (history.m_count != 0) Clear();
+  SymbolContext* context = GetCurrentSymbolContext();
+  history.m_saved = context->ScopeAddress();
+  history.m_count = 1;
+  context->GoToPosition(position);
+  return DVErrorCode();
+}
+
+DVErrorCode BrowseHistory::Pop() {
+  HistoryState& history = History();
+  if (history.m_count == 0) {
+    ShowCurrentLocation();
+    return DVErrorCode();
+  }
+  --history.m_count;
+  SymbolContext* context = GetCurrentSymbolContext();
+  if (history.m_count == 0 && history.m_saved.Compare(context->Location().LocationAddress()) == kAddressEqual) {
+    ShowCurrentLocation();
+  } else {
+    context->GoToPosition(history.m_saved);
+  }
+  return DVErrorCode();
+}
+
+void BrowseHistory::Clear() {
+  History().m_count = 0;
+  History().m_saved = AddressDescriptor();
+}
+
+uint32_t BrowseHistory::Count() { return History().m_count; }
+
+// ---- Frames and the current location
+
+void SelectNextFrame() { MoveToFrame(1); }
+
+void SelectPreviousFrame() { MoveToFrame(-1); }
+
+void ReselectCurrentFrame() { MoveToFrame(0); }
+
+void GoToSourceLocation(const AddressDescriptor& address) {
+  if (FrameList* frames = CurrentFrameListOrNull()) frames->Clear();
+  GetCurrentSymbolContext()->GoToPosition(address);
+}
+
+void ShowCurrentLocation() {
+  SymbolContext* context = GetCurrentSymbolContext();
+  const AddressDescriptor address = context->Location().LocationAddress();
+  context->SetCurrentAddress(address);
+  MarkForCurrentViewpoint(kRecordLocations);
+  MarkForCurrentViewpoint(kRecordSymbolBrowsing);
+}
+
+void SaveModuleViewPosition(uint32_t first, uint32_t second) {
+  SymbolContext* context = GetCurrentSymbolContext();
+  ModuleDescriptor* module = context->Location().Location().m_module;
+  if (module != nullptr) context->Loader().SaveModuleViewPosition(*module, first, second);
+}
+
+SourcePosition GetCurrentSourcePosition() { return GetCurrentSymbolContext()->GetPosition(); }
+
+}  // namespace zentor

@@ -1,0 +1,316 @@
+#pragma once
+// The virtual symbol table file: 512-byte pages of a temporary file, reached only
+// through a PageCache. Everything in it is addressed by a RecordHandle (a byte offset).
+// Loaders append records to chains of linked record pages with a RecordChainWriter and
+// store names in unlinked name pages; lookups walk the chains with a RecordRef and name
+// symbols by SymbolKey. Record bytes are never cast to structs: a RecordView is a
+// bounds-checked window onto one record of a pinned page, read and written through
+// little-endian accessors.
+
+#include "core/address_descriptor.h"
+#include "core/dv_error_code.h"
+#include "core/unsigned_int64.h"
+#include "support/rw_cstring.h"
+
+#include <cstdint>
+#include <iosfwd>
+
+namespace zentor {
+
+class PageCache;
+
+inline constexpr uint32_t kVstPageSize = 512;
+inline constexpr uint32_t kVstPageShift = 9;
+inline constexpr uint32_t kVstPageOffsetMask = 0x1FF;
+// Record pages begin with the next-page and previous-page words.
+inline constexpr uint32_t kRecordPageNextLink = 0;
+inline constexpr uint32_t kRecordPagePreviousLink = 4;
+inline constexpr uint32_t kRecordPageHeaderSize = 8;
+inline constexpr uint32_t kRecordAreaSize = kVstPageSize - kRecordPageHeaderSize;  // 504
+// Every record page keeps this much room free for the page-end record.
+inline constexpr uint32_t kPageEndReserve = 4;
+inline constexpr uint32_t kLargestRecord = kVstPageSize - kRecordPageHeaderSize - kPageEndReserve;  // 500
+// A name and its NUL must fit one name page.
+inline constexpr uint32_t kLongestName = kVstPageSize - 1;  // 511
+
+// Message numbers of the symbol-table file.
+inline constexpr uint32_t kMsgSymbolAnomaly = 301;       // symbol chain walk
+inline constexpr uint32_t kMsgInvalidTypeRecord = 302;   // type chain walk
+
+// A byte offset in the symbol-table file: of a record, a name or a page.
+class RecordHandle {
+ public:
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+  constexpr RecordHandle() = default;
+  constexpr explicit RecordHandle(uint32_t value) : m_value(value) {}
+
+  constexpr uint32_t Value() const { return m_value; }
+  constexpr bool IsNone() const { return m_value == kNone; }
+  constexpr uint32_t PageNumber() const { return m_value >> kVstPageShift; }
+  constexpr uint32_t PageOffset() const { return m_value & kVstPageOffsetMask; }
+  // The handle of the start of the page this handle lies in.
+  constexpr RecordHandle PageAddress() const { return RecordHandle(m_value & ~kVstPageOffsetMask); }
+
+  constexpr bool operator==(const RecordHandle& other) const { return m_value == other.m_value; }
+  constexpr bool operator!=(const RecordHandle& other) const { return m_value != other.m_value; }
+  constexpr bool operator==(uint32_t word) const { return m_value == word; }
+  constexpr bool operator!=(uint32_t word) const { return m_value != word; }
+
+ private:
+  uint32_t m_value = kNone;
+};
+
+// Holds one pin on a page so that the cache cannot give its buffer to another page.
+// Taking another page or going away releases the pin. The cache must outlive the pin.
+class PagePin {
+ public:
+  PagePin() = default;
+  // Pins the page of `handle`, which must be resident (see PageCache::LockPage).
+  PagePin(PageCache& cache, RecordHandle handle);
+  ~PagePin() { Release(); }
+  PagePin(const PagePin&) = delete;
+  PagePin& operator=(const PagePin&) = delete;
+  PagePin(PagePin&& other) noexcept;
+  PagePin& operator=(PagePin&& other) noexcept;
+
+  // Releases the held pin (if any), then pins the page of `handle`.
+  void MoveTo(PageCache& cache, RecordHandle handle);
+  void Release();
+  RecordHandle Page() const { return m_page; }
+  bool IsHeld() const { return m_cache != nullptr; }
+
+ private:
+  PageCache* m_cache = nullptr;
+  RecordHandle m_page;
+};
+
+// Whether a RecordView may change the bytes it shows.
+enum class RecordAccess { Read, Write };
+
+// A window of `length` bytes onto one record (or name, or page) of the file. While the
+// view lives its page stays pinned, so the bytes stay where they are. Every accessor
+// checks its offset against the view's length; a field outside the record is a fault
+// of the calling code (internal-consistency error), never a read of a neighbour.
+// A writable view marks its page changed when it is opened.
+class RecordView {
+ public:
+  RecordView() = default;  // no record (the end of a walk)
+  RecordView(RecordView&& other) noexcept;
+  RecordView& operator=(RecordView&& other) noexcept;
+
+  // The record at `handle`: the page is read in and pinned. A record that would run
+  // past the end of its page raises `errorNumber` (INTERNAL ERROR): such a handle can
+  // only come from a damaged file or chain.
+  static RecordView Open(PageCache& cache, RecordHandle handle, uint32_t length, RecordAccess access,
+                         uint32_t errorNumber = kMsgSymbolAnomaly);
+
+  bool IsNull() const { return m_bytes == nullptr; }
+  explicit operator bool() const { return m_bytes != nullptr; }
+  RecordHandle Handle() const { return m_handle; }
+  uint32_t Length() const { return m_length; }
+  bool IsWritable() const { return m_writable; }
+
+  uint8_t U8At(uint32_t offset) const;
+  uint16_t U16At(uint32_t offset) const;
+  uint32_t U32At(uint32_t offset) const;
+  RecordHandle HandleAt(uint32_t offset) const { return RecordHandle(U32At(offset)); }
+  OrdinalValue OrdinalAt(uint32_t offset) const;
+  // A 28-byte flat address: a zero word, the 20-byte target address record, the
+  // 4-byte optional line.
+  AddressDescriptor AddressAt(uint32_t offset) const;
+  // Copies `count` bytes from `offset`.
+  void CopyOut(uint32_t offset, uint32_t count, void* destination) const;
+
+  void SetU8(uint32_t offset, uint8_t value);
+  void SetU16(uint32_t offset, uint16_t value);
+  void SetU32(uint32_t offset, uint32_t value);
+  void SetHandle(uint32_t offset, RecordHandle handle) { SetU32(offset, handle.Value()); }
+  void SetOrdinal(uint32_t offset, const UnsignedInt64& value);
+  void SetAddress(uint32_t offset, const AddressDescriptor& address);
+  void CopyIn(uint32_t offset, uint32_t count, const void* source);
+  void Fill(uint32_t offset, uint32_t count, uint8_t value);
+
+ private:
+  // Checks that `count` bytes at `offset` lie inside the view (and, for a write, that
+  // the view is writable); returns the address of the first.
+  const uint8_t* Checked(uint32_t offset, uint32_t count) const;
+  uint8_t* CheckedForWrite(uint32_t offset, uint32_t count);
+
+  PagePin m_pin;
+  uint8_t* m_bytes = nullptr;
+  uint32_t m_length = 0;
+  RecordHandle m_handle;
+  bool m_writable = false;
+};
+
+inline constexpr uint32_t kFlatAddressSize = 28;
+// The flat address form on raw bytes (used by the views and by tests of the layouts).
+AddressDescriptor LoadFlatAddress(const uint8_t* bytes);
+void StoreFlatAddress(uint8_t* bytes, const AddressDescriptor& address);
+
+// The writing state of one chain of record pages (or of the name pool, or of the type
+// directory, which use the counter as their own offset or slot index).
+class RecordChainWriter {
+ public:
+  RecordChainWriter() = default;
+
+  // Reserves `length` bytes (4..500) for one record on the chain and returns them as a
+  // writable view. A record never straddles two pages: when it would not leave 4 bytes
+  // behind it, a page-end record is written and a new linked page started. A writer
+  // that continues a chain after its pin was released overwrites a list-end record
+  // that ends the chain.
+  RecordView Reserve(PageCache& cache, uint32_t length);
+  // Appends a new record page, links it behind the current one and makes it current.
+  void NewPage(PageCache& cache);
+  // Releases the pin on the current page (end of a load); a later Reserve re-pins.
+  void ReleasePin(PageCache& cache);
+
+  uint16_t Counter() const { return m_counter; }
+  void SetCounter(uint16_t counter) { m_counter = counter; }
+  RecordHandle FirstPage() const { return m_firstPage; }
+  RecordHandle CurrentPage() const { return m_currentPage; }
+  void SetPages(RecordHandle first, RecordHandle current) {
+    m_firstPage = first;
+    m_currentPage = current;
+  }
+  uint16_t WriteOffset() const { return m_writeOffset; }
+  uint16_t LastRecordOffset() const { return m_lastRecordOffset; }
+  bool IsPinned() const { return m_pinned != 0; }
+  void SetPinned(bool pinned) { m_pinned = pinned ? 1 : 0; }
+  uint32_t FirstRecordFlag() const { return m_firstRecordFlag; }
+  void SetFirstRecordFlag(uint32_t flag) { m_firstRecordFlag = flag; }
+
+ private:
+  friend RecordHandle StoreName(PageCache& cache, RecordChainWriter& pool, const RWCString& name);
+
+  // Reads the current page back in and pins it for writing.
+  void RepinCurrentPage(PageCache& cache);
+
+  uint16_t m_counter = 0;
+  RecordHandle m_firstPage;
+  RecordHandle m_currentPage;
+  uint16_t m_writeOffset = 0;
+  uint16_t m_lastRecordOffset = 0;
+  uint32_t m_pinned = 0;
+  uint32_t m_firstRecordFlag = 0;
+};
+
+// Stores a name in the name pool written by `pool` and returns the handle of its first
+// character; an empty name stores nothing and yields none. Names are not shared. A name
+// longer than 511 characters does not fit a page with its NUL and is refused (message
+// 301, ERROR) rather than cut, so that a stored name is always the name given.
+RecordHandle StoreName(PageCache& cache, RecordChainWriter& pool, const RWCString& name);
+// The name stored at `handle`: "" for none. A handle that names no NUL-terminated text
+// inside its page raises 301.
+RWCString NameAt(PageCache& cache, RecordHandle handle);
+
+// A name text to look for, with its hash and case rule (0 exact, 1 without regard to
+// case); what lookups compare stored SymbolKeys with.
+class NameKey {
+ public:
+  NameKey() = default;
+  NameKey(const RWCString& text, uint32_t caseWord);
+
+  const RWCString& Text() const { return m_text; }
+  uint32_t Hash() const { return m_hash; }
+  uint32_t CaseWord() const { return m_caseWord; }
+
+ private:
+  RWCString m_text;
+  uint32_t m_hash = 0;
+  uint32_t m_caseWord = 0;
+};
+
+// How a record names a symbol: the handle of the name in the name pool, the name's hash
+// under the key's case rule (0 for no name) and the case word. Twelve bytes in a record.
+class SymbolKey {
+ public:
+  static constexpr uint32_t kStoredSize = 12;
+
+  SymbolKey() = default;  // no name
+  SymbolKey(RecordHandle name, uint32_t hash, uint32_t caseWord) : m_name(name), m_hash(hash), m_caseWord(caseWord) {}
+  // Stores the key's text in the name pool; the hash is kept only when a name was
+  // stored (an empty text gives hash 0).
+  static SymbolKey Store(PageCache& cache, RecordChainWriter& pool, const NameKey& key);
+
+  RecordHandle NameHandle() const { return m_name; }
+  uint32_t Hash() const { return m_hash; }
+  uint32_t CaseWord() const { return m_caseWord; }
+
+  // The name read from the name pool ("" for none).
+  RWCString NameText(PageCache& cache) const;
+  RWCString NameText() const;
+
+  // Keys with equal case words and different hashes never match; keys naming the same
+  // stored name match; otherwise the texts decide, without regard to case when either
+  // key says so. The forms without a cache use the current symbol context's cache.
+  bool Equals(PageCache& cache, const SymbolKey& other) const;
+  bool operator==(const SymbolKey& other) const;
+  bool operator!=(const SymbolKey& other) const { return !(*this == other); }
+  // An empty text matches exactly a key without name, and a key without name matches
+  // no other text; then as above.
+  bool Matches(PageCache& cache, const NameKey& key) const;
+  bool Matches(const NameKey& key) const;
+
+  static SymbolKey ReadFrom(const RecordView& view, uint32_t offset);
+  void WriteTo(RecordView& view, uint32_t offset) const;
+
+ private:
+  RecordHandle m_name;
+  uint32_t m_hash = 0;
+  uint32_t m_caseWord = 0;
+};
+
+// A cursor over a record chain. It holds no pin between steps: each step reads its page
+// through the cache and pins it while the record it returns is in use (the view).
+class RecordRef {
+ public:
+  RecordRef() = default;  // off the chain
+
+  // Positions the cursor at the record at `handle`; a handle at the very start of a
+  // page means the page's first record; none leaves the cursor off the chain.
+  void Init(RecordHandle handle, uint32_t elementSize = 0);
+
+  // The record under the cursor (symbol chains: block, procedure, symbol, scope end),
+  // and the cursor moves past it; a null view at the end of the chain (end and
+  // list-end records, or a last page's page-end record). Unknown record types, records
+  // that do not fit their page, bad page links and chains that loop raise 301.
+  RecordView NextSymbolRecord(PageCache& cache);
+  RecordView NextSymbolRecord();
+  // The same for list elements of the type-record chain (name, index, number
+  // elements); a list-end element ends the walk; failures raise 302.
+  RecordView NextTypeRecord(PageCache& cache);
+  RecordView NextTypeRecord();
+
+  // Places the cursor on element n of a chain of fixed-size elements, walking page
+  // links from the page it is on. 0 on success; -1 (cursor unchanged) when the element
+  // size is 0 or above a page's record area, n is negative, the cursor is off the
+  // chain or a link ends before the element's page.
+  int32_t SeekElement(PageCache& cache, int32_t n);
+  int32_t SeekElement(int32_t n);
+
+  uint32_t RecType() const { return m_recType; }
+  uint16_t RecIdx() const { return m_recIdx; }
+  uint32_t PageAddr() const { return m_pageAddr; }
+  uint32_t ElementSize() const { return m_elementSize; }
+  uint32_t PageOrdinal() const { return m_pageOrdinal; }
+  RecordHandle Addr() const { return RecordHandle(m_addr); }
+  bool IsOffChain() const { return m_pageAddr == RecordHandle::kNone; }
+
+ private:
+  RecordView NextRecord(PageCache& cache, bool symbolWalk);
+
+  uint32_t m_recType = 0;
+  uint16_t m_recIdx = 0;
+  uint32_t m_pageAddr = RecordHandle::kNone;
+  uint32_t m_elementSize = 0;
+  uint32_t m_pageOrdinal = 0;
+  uint32_t m_addr = RecordHandle::kNone;
+};
+
+// "rec_type <t>, rec_idx <i>, page_addr <p>, addr <a>" in hexadecimal without prefix;
+// the stream is left in hexadecimal.
+std::ostream& operator<<(std::ostream& stream, const RecordRef& ref);
+
+}  // namespace zentor

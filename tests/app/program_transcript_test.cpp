@@ -1,0 +1,171 @@
+// The real program, started as a user starts it: options, a batch file, a start-up
+// macro in the working directory, commands on the standard input. What it writes on
+// its standard output and standard error (where console mode shows message boxes) is
+// compared with golden files in tests/data/transcripts/app/, on both builds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "harness/transcript.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#endif
+
+namespace zentor {
+namespace {
+
+using testing_support::MatchesGolden;
+using testing_support::ScratchDirectory;
+
+struct ProgramRun {
+  int exitCode = -1;
+  std::string standardOutput;
+  std::string standardError;
+};
+
+std::filesystem::path GoldenFile(const std::string& name) {
+  return std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "transcripts" / "app" / name;
+}
+
+std::string ScenarioFile(const std::string& name) {
+  return testing_support::ReadFileBytes(GoldenFile(name));
+}
+
+// The Windows runtime writes its text-mode line ends; the goldens hold the native
+// ones.
+std::string WithoutCarriageReturnsBeforeLineFeeds(const std::string& text) {
+  std::string result;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    result += text[i];
+  }
+  return result;
+}
+
+#if defined(_WIN32)
+// The build gives the program's Unix path; inside Wine it is on drive Z:.
+std::string ProgramPath() {
+  std::string path = ZENTOR_PROGRAM_PATH;
+  if (!path.empty() && path[0] == '/') {
+    for (char& ch : path) {
+      if (ch == '/') ch = '\\';
+    }
+    path = "Z:" + path;
+  }
+  return path;
+}
+
+HANDLE OpenInherited(const std::string& name, bool forWriting) {
+  SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileA(name.c_str(), forWriting ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     &security, forWriting ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+int StartAndWait(const ScratchDirectory& directory, const std::vector<std::string>& arguments) {
+  std::string commandLine = "\"" + ProgramPath() + "\"";
+  for (const std::string& argument : arguments) commandLine += " \"" + argument + "\"";
+  HANDLE input = OpenInherited(directory.File("stdin.txt"), false);
+  HANDLE output = OpenInherited(directory.File("stdout.txt"), true);
+  HANDLE error = OpenInherited(directory.File("stderr.txt"), true);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = error;
+  PROCESS_INFORMATION process{};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  const std::string workingDirectory = directory.Path().string();
+  int exitCode = -1;
+  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, workingDirectory.c_str(), &startup,
+                     &process)) {
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.hProcess, &code)) exitCode = static_cast<int>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(input);
+  CloseHandle(output);
+  CloseHandle(error);
+  return exitCode;
+}
+#else
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char ch : text) {
+    if (ch == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += ch;
+    }
+  }
+  return quoted + "'";
+}
+
+int StartAndWait(const ScratchDirectory& directory, const std::vector<std::string>& arguments) {
+  std::string command = "cd " + Quoted(directory.Path().string()) + " && " + Quoted(ZENTOR_PROGRAM_PATH);
+  for (const std::string& argument : arguments) command += " " + Quoted(argument);
+  command += " <stdin.txt >stdout.txt 2>stderr.txt";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
+ProgramRun RunProgram(const ScratchDirectory& directory, const std::vector<std::string>& arguments,
+                      const std::string& standardInput) {
+  directory.Write("stdin.txt", standardInput);
+  ProgramRun run;
+  run.exitCode = StartAndWait(directory, arguments);
+  run.standardOutput = WithoutCarriageReturnsBeforeLineFeeds(directory.Read("stdout.txt"));
+  run.standardError = WithoutCarriageReturnsBeforeLineFeeds(directory.Read("stderr.txt"));
+  return run;
+}
+
+struct Scenario {
+  const char* name;
+  std::vector<std::string> arguments;
+  // Files put in the working directory: name there -> scenario file in the data folder.
+  std::map<std::string, std::string> files;
+  const char* standardInput;  // scenario file with the standard input ("" for none)
+};
+
+// Each scenario writes <name>.stdout and <name>.stderr golden files.
+TEST(ProgramTranscriptTest, ScenariosMatchTheirGoldenFiles) {
+  const Scenario scenarios[] = {
+      // A batch file after the start-up macro: number bases, expressions, control
+      // structures, a procedure with three arguments, a syntax error in mid-line; then
+      // the console until the end of the standard input.
+      {"batch_session", {"-ba", "script.txt"}, {{"zentor.cfg", "batch_session.cfg"}, {"script.txt", "batch_session.script"}},
+       "batch_session.stdin"},
+      // An option nobody knows ends the program before the first prompt.
+      {"unknown_option", {"-nosuch"}, {}, ""},
+      // A missing batch file is a warning; the console is read instead.
+      {"missing_batch", {"-ba", "absent.txt"}, {}, "missing_batch.stdin"},
+      // The first plain argument queues a "load" command for it; this build reports
+      // the command as not available and goes on with the console.
+      {"load_argument", {"prog.nlm", "-in"}, {}, "load_argument.stdin"},
+      // The start-up macro is found in the working directory without any option.
+      {"startup_macro", {}, {{"zentor.cfg", "startup_macro.cfg"}}, "startup_macro.stdin"},
+  };
+  for (const Scenario& scenario : scenarios) {
+    SCOPED_TRACE(scenario.name);
+    ScratchDirectory directory("app");
+    for (const auto& [target, source] : scenario.files) directory.Write(target, ScenarioFile(source));
+    const std::string input = scenario.standardInput[0] != '\0' ? ScenarioFile(scenario.standardInput) : "";
+    const ProgramRun run = RunProgram(directory, scenario.arguments, input);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(MatchesGolden(GoldenFile(std::string(scenario.name) + ".stdout"), run.standardOutput));
+    EXPECT_TRUE(MatchesGolden(GoldenFile(std::string(scenario.name) + ".stderr"), run.standardError));
+  }
+}
+
+}  // namespace
+}  // namespace zentor

@@ -1,0 +1,31 @@
+#include "loop_session.h"
+
+#include "command/command_loop.h"
+#include "command/startup.h"
+
+namespace zentor::testing_support {
+
+std::string RunProgramSession(const ScratchDirectory& directory, const std::vector<std::string>& arguments,
+                              const std::string& standardInput, bool* ended) {
+  ConsoleSession session(directory, standardInput);
+  std::vector<std::string> texts = arguments;
+  std::vector<char*> vector;
+  for (std::string& text : texts) vector.push_back(text.data());
+  vector.push_back(nullptr);
+  *ended = false;
+  try {
+    ResetStartupState();
+    ResetCommandLoopState();
+    CommandLoop(static_cast<int32_t>(texts.size()), vector.data());
+  } catch (const ProgramExited&) {
+    *ended = true;
+  }
+  // The process would end here; the code of a command the end of the input cut short
+  // is released as the end of the process would.
+  ResetCommandLoopState();
+  std::string output = session.StandardOutput();
+  for (const std::string& box : session.MessageBoxes()) output += "[box] " + box + "\n";
+  return output;
+}
+
+}  // namespace zentor::testing_support

@@ -1,0 +1,162 @@
+// The output writer's column, fresh lines, tabs, line wrapping, capture and the log.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "command/file_channel.h"
+#include "command/output_writer.h"
+#include "command/pager.h"
+#include "core/dv_error.h"
+#include "harness/transcript.h"
+
+namespace zentor {
+namespace {
+
+using testing_support::ConsoleSession;
+using testing_support::ScratchDirectory;
+
+// The DVError `body` raises, or an okay one.
+DVError ErrorOf(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const DVError& error) {
+    return error;
+  }
+  return DVError();
+}
+
+class OutputWriterTest : public ::testing::Test {
+ protected:
+  ScratchDirectory m_directory{"writer"};
+  ConsoleSession m_session{m_directory, ""};
+
+  // What reached the standard output (line ends as "\n").
+  std::string Screen() { return m_session.StandardOutput(); }
+};
+
+TEST(OutputWriterLayoutTest, ColumnAndLayout) {
+  struct Case {
+    const char* name;
+    std::function<void()> write;
+    std::string expectedScreen;
+    uint16_t expectedColumn;
+  };
+  const Case cases[] = {
+      {"characters count", [] { OutputWriter::WriteString("abc"); }, "abc", 3},
+      {"line feed resets", [] { OutputWriter::WriteString("abc\r\n"); }, "abc\n", 0},
+      {"fresh line twice is one line end",
+       [] {
+         OutputWriter::WriteString("ab");
+         OutputWriter::FreshLine();
+         OutputWriter::FreshLine();
+       },
+       "ab\n", 0},
+      {"fresh line at column 0 writes nothing", [] { OutputWriter::FreshLine(); }, "", 0},
+      {"tab to a column",
+       [] {
+         OutputWriter::WriteString("ab");
+         OutputWriter::TabToColumn(6);
+         OutputWriter::PutChar('|');
+       },
+       "ab    |", 7},
+      {"tab behind the column does nothing",
+       [] {
+         OutputWriter::WriteString("abcdef");
+         OutputWriter::TabToColumn(3);
+       },
+       "abcdef", 6},
+      {"tab past the line width starts a fresh line",
+       [] {
+         OutputWriter::WriteString("ab");
+         OutputWriter::TabToColumn(90);
+       },
+       "ab\n", 0},
+      {"pad to a column",
+       [] {
+         OutputWriter::WriteString("a");
+         OutputWriter::PadToColumn(4);
+         OutputWriter::WriteChars(2, "xyz");
+       },
+       "a   xy", 6},
+      {"pad past the console width stops at the wrap",
+       [] { OutputWriter::PadToColumn(200); },
+       std::string(82, ' ') + "\n", 0},
+      {"tab to the last column stops at the wrap",
+       [] { OutputWriter::TabToColumn(82); },
+       std::string(82, ' ') + "\n", 0},
+      {"a long line wraps after 82 characters",
+       [] { OutputWriter::WriteString(std::string(100, 'x')); },
+       std::string(82, 'x') + "\n" + std::string(18, 'x'), 18},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDirectory directory("layout");
+    ConsoleSession session(directory, "");
+    c.write();
+    EXPECT_EQ(session.StandardOutput(), c.expectedScreen);
+    EXPECT_EQ(OutputWriter::OutputColumn(), c.expectedColumn);
+  }
+}
+
+TEST_F(OutputWriterTest, HookCapturesEverythingAndKeepsTheColumn) {
+  LogFile::LogCommand("capture.log");
+  OutputWriter::WriteString("12345");
+  std::string captured;
+  OutputWriter::InstallHook([&](char ch) { captured += ch; });
+  EXPECT_EQ(OutputWriter::OutputColumn(), 0) << "capture starts at column 0";
+  OutputWriter::WriteString("hidden\r\nab");
+  EXPECT_EQ(OutputWriter::OutputColumn(), 2);
+  OutputWriter::RemoveHook();
+  EXPECT_EQ(OutputWriter::OutputColumn(), 5) << "the column from before the capture";
+  OutputWriter::RemoveHook();
+  EXPECT_EQ(OutputWriter::OutputColumn(), 5) << "removing no hook leaves the column";
+  OutputWriter::WriteString("6");
+  LogFile::Close();
+  EXPECT_EQ(captured, "hidden\r\nab");
+  EXPECT_EQ(Screen(), "123456");
+  EXPECT_EQ(m_directory.Read("capture.log"), "123456") << "nothing captured reaches the log";
+}
+
+TEST_F(OutputWriterTest, LogCommand) {
+  LogFile::LogCommand("");
+  EXPECT_EQ(Screen(), "<No log file>\n");
+  LogFile::LogCommand("first.log");
+  OutputWriter::WriteString("one\r\n");
+  LogFile::LogCommand("");
+  LogFile::PutChar('*');
+  LogFile::WriteString("only in the log\r\n");
+  LogFile::LogCommand("second.log");
+  EXPECT_EQ(LogFile::FileName(), "second.log");
+  OutputWriter::WriteString("two\r\n");
+  LogFile::Close();
+  OutputWriter::WriteString("three\r\n");
+  EXPECT_FALSE(LogFile::IsLogging());
+  EXPECT_EQ(m_directory.Read("first.log"), "one\r\nfirst.log\r\n*only in the log\r\n");
+  EXPECT_EQ(m_directory.Read("second.log"), "two\r\n");
+  EXPECT_EQ(Screen(), "<No log file>\none\nfirst.log\ntwo\nthree\n");
+  EXPECT_EQ(FileChannel::OpenFileCount(), 2u) << "only the session's standard input and output";
+}
+
+TEST_F(OutputWriterTest, LogFailuresRaise120AndStopLogging) {
+  const DVError openFailure = ErrorOf([] { LogFile::LogCommand("no-such-dir/x.log"); });
+  EXPECT_EQ(openFailure.Number(), 120u);
+  EXPECT_EQ(openFailure.Severity(), kSeveritySevere);
+  ASSERT_EQ(openFailure.ArgumentCount(), 1u);
+  EXPECT_STREQ(openFailure.Argument(0).data(), "No such file or directory");
+  EXPECT_FALSE(LogFile::IsLogging());
+#if defined(__linux__)
+  // A device that is always full: the write fails after the character reached the screen.
+  LogFile::LogCommand("/dev/full");
+  ASSERT_TRUE(LogFile::IsLogging());
+  const DVError writeFailure = ErrorOf([] { OutputWriter::PutChar('x'); });
+  EXPECT_EQ(writeFailure.Number(), 120u);
+  ASSERT_EQ(writeFailure.ArgumentCount(), 1u);
+  EXPECT_STREQ(writeFailure.Argument(0).data(), "No space left on device");
+  EXPECT_FALSE(LogFile::IsLogging());
+  EXPECT_EQ(Screen(), "x");
+#endif
+}
+
+}  // namespace
+}  // namespace zentor

@@ -1,0 +1,167 @@
+#include "core/collectable_record.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "core/core_test_support.h"
+#include "gui/hi_service.h"
+#include "platform/user_break.h"
+#include "support/rw_factory.h"
+
+namespace zentor {
+namespace {
+
+using testing_support::CoreTestEnvironment;
+using testing_support::ErrorThrownBy;
+
+class CollectableRecordTest : public CoreTestEnvironment {
+ protected:
+  void SetUp() override {
+    CoreTestEnvironment::SetUp();
+    platform::TakeUserBreak();
+  }
+  void TearDown() override {
+    platform::TakeUserBreak();
+    CoreTestEnvironment::TearDown();
+  }
+};
+
+TEST_F(CollectableRecordTest, MarksReachRecordsByKindAndViewpoint) {
+  AddViewpoint(0xA);
+  AddViewpoint(0xB);
+  CollectableRecord all6(kRecordTargetMemory);
+  CollectableRecord a6(kRecordTargetMemory, ViewpointHandle(0xA));
+  CollectableRecord b6(kRecordTargetMemory, ViewpointHandle(0xB));
+  CollectableRecord a5(kRecordExecutionState, ViewpointHandle(0xA));
+  CollectableRecord unregistered(kRecordTargetMemory);
+  for (CollectableRecord* r : {&all6, &a6, &b6, &a5}) r->Register();
+  all6.Register();  // a second registration changes nothing
+
+  struct Case {
+    const char* name;
+    void (*mark)();
+    // Expected answers of all6, a6, b6, a5, unregistered.
+    uint32_t expected[5];
+  };
+  const Case cases[] = {
+      {"kind 6 of A", [] { MarkRegisteredChanged(kRecordTargetMemory, ViewpointHandle(0xA)); }, {1, 1, 0, 0, 0}},
+      {"kind 6 of B", [] { MarkRegisteredChanged(kRecordTargetMemory, ViewpointHandle(0xB)); }, {1, 0, 1, 0, 0}},
+      {"kind 6 of all", [] { MarkAllRegisteredChanged(kRecordTargetMemory); }, {1, 1, 1, 0, 0}},
+      {"kind 5 of B", [] { MarkRegisteredChanged(kRecordExecutionState, ViewpointHandle(0xB)); }, {0, 0, 0, 0, 0}},
+      {"kind 5 of A by value", [] { MarkRecordsChangedByValue(kRecordExecutionState, 0xA); }, {0, 0, 0, 1, 0}},
+      {"kind 6 by value 0 is all", [] { MarkRecordsChangedByValue(kRecordTargetMemory, 0); }, {1, 1, 1, 0, 0}},
+      {"kind 7 of nobody", [] { MarkAllRegisteredChanged(kRecordOtherView); }, {0, 0, 0, 0, 0}},
+  };
+  CollectableRecord* records[] = {&all6, &a6, &b6, &a5, &unregistered};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.mark();
+    for (int i = 0; i < 5; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(records[i]->TestAndClearChanged(), c.expected[i]);
+      EXPECT_EQ(records[i]->TestAndClearChanged(), 0u);
+    }
+  }
+}
+
+TEST_F(CollectableRecordTest, DestroyedRecordsLeaveTheRegistry) {
+  auto* record = CreateCollectableRecord(kRecordWatches, 0);
+  RegisterCollectableRecord(record);
+  std::set<CollectableRecord*> seen;
+  ObjectRegistryIterator* it = CreateObjectRegistryIterator();
+  while (CollectableRecord* r = NextRegisteredRecord(it)) seen.insert(r);
+  EXPECT_EQ(seen.count(record), 1u);
+  DestroyCollectableRecord(record);
+  DestroyCollectableRecord(nullptr);
+
+  {
+    CollectableRecord scoped(kRecordWatches);
+    scoped.Register();
+  }
+  // Marking after the records are gone touches no freed memory (the sanitizer build
+  // would catch it) and finds none of them.
+  MarkAllRegisteredChanged(kRecordWatches);
+  seen.clear();
+  it = CreateObjectRegistryIterator();
+  while (CollectableRecord* r = NextRegisteredRecord(it)) seen.insert(r);
+  EXPECT_EQ(seen.count(record), 0u);
+
+  CollectableRecord kept(kRecordWatches);
+  kept.Register();
+  kept.Unregister();
+  MarkAllRegisteredChanged(kRecordWatches);
+  EXPECT_EQ(kept.TestAndClearChanged(), 0u);
+}
+
+TEST_F(CollectableRecordTest, HandleOperations) {
+  CollectableRecord* plain = CreateCollectableRecord(kRecordColours, 0);
+  CollectableRecord* ofView = CreateCollectableRecord(kRecordRegisters, 0x33);
+  EXPECT_EQ(GetCollectableRecordKind(plain), 2u);
+  EXPECT_EQ(GetCollectableRecordViewpoint(plain), 0u);
+  EXPECT_FALSE(plain->HasViewpoint());
+  EXPECT_EQ(GetCollectableRecordViewpoint(ofView), 0x33u);
+  EXPECT_TRUE(ofView->HasViewpoint());
+
+  MarkCollectableRecordChanged(ofView);
+  CollectableRecord* copied = CopyCollectableRecord(ofView);
+  EXPECT_EQ(GetCollectableRecordKind(copied), 8u);
+  EXPECT_EQ(GetCollectableRecordViewpoint(copied), 0x33u);
+  EXPECT_EQ(TestAndClearCollectableRecord(copied), 1u);
+  EXPECT_EQ(TestAndClearCollectableRecord(ofView), 1u);
+  EXPECT_EQ(TestAndClearCollectableRecord(ofView), 0u);
+
+  // Assignment copies the viewpoint only from a record that has one.
+  CollectableRecord target(kRecordWatches, ViewpointHandle(0x44));
+  target = *plain;
+  EXPECT_EQ(target.Kind(), 2u);
+  EXPECT_FALSE(target.HasViewpoint());
+  EXPECT_EQ(target.Viewpoint().Value(), 0u);
+
+  EXPECT_EQ(ErrorThrownBy([] { RegisterCollectableRecord(nullptr); }).Number(), 1u);
+  EXPECT_EQ(ErrorThrownBy([] { TestAndClearCollectableRecord(nullptr); }).Number(), 1u);
+  for (CollectableRecord* r : {plain, ofView, copied}) DestroyCollectableRecord(r);
+}
+
+TEST_F(CollectableRecordTest, FactoryAndSpeciesMakeKind17Records) {
+  std::unique_ptr<RWCollectable> made(rwCreateFromFactory(kCollectableRecordID));
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->isA(), kCollectableRecordID);
+  auto* record = dynamic_cast<CollectableRecord*>(made.get());
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->Kind(), kRecordFurtherUsers);
+  EXPECT_FALSE(record->HasViewpoint());
+
+  CollectableRecord source(kRecordWatches, ViewpointHandle(9));
+  std::unique_ptr<RWCollectable> species(source.newSpecies());
+  EXPECT_EQ(dynamic_cast<CollectableRecord&>(*species).Kind(), kRecordFurtherUsers);
+  std::unique_ptr<RWCollectable> copy(source.copy());
+  EXPECT_EQ(dynamic_cast<CollectableRecord&>(*copy).Kind(), kRecordWatches);
+  EXPECT_EQ(dynamic_cast<CollectableRecord&>(*copy).Viewpoint().Value(), 9u);
+}
+
+TEST_F(CollectableRecordTest, BreakMonitorNoticesAUserBreak) {
+  BreakMonitor monitor;
+  monitor.Register();
+  BreakMonitor other;
+  other.Register();
+  CollectableRecord notKind3(kRecordWatches);
+  notKind3.Register();
+
+  EXPECT_EQ(monitor.Kind(), 3u);
+  EXPECT_EQ(monitor.TestAndClearChanged(), 0u);
+  platform::RaiseUserBreak();
+  // A plain record does not poll, so the break stays pending for the monitor.
+  EXPECT_EQ(notKind3.TestAndClearChanged(), 0u);
+  EXPECT_EQ(monitor.TestAndClearChanged(), 1u);
+  EXPECT_EQ(monitor.TestAndClearChanged(), 0u);
+  // The break marked every kind-3 record, and was consumed by the first poll.
+  EXPECT_EQ(other.TestAndClearChanged(), 1u);
+  EXPECT_EQ(other.TestAndClearChanged(), 0u);
+  EXPECT_EQ(HiService(kGuiCheckUserBreak), 0);
+}
+
+}  // namespace
+}  // namespace zentor

@@ -1,0 +1,139 @@
+#pragma once
+// Scaffolding of the value-model tests: a target memory over a byte image (so that
+// references, pointer chains and string reads have something to read), a clean value
+// stack per test, and small builders for values and locations.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "command/value_stack.h"
+#include "core/address_descriptor.h"
+#include "core/address_range.h"
+#include "core/core_test_support.h"
+#include "core/dv_error.h"
+#include "core/dvp_types.h"
+#include "core/typed_location.h"
+#include "core/value_bytes.h"
+#include "engine/target_memory.h"
+
+namespace zentor::testing_support {
+
+// Target memory made of byte regions at fixed addresses. Reads outside the regions
+// fail with 2007 "Memory read failed.", as the target interface answers them.
+class ByteImageTargetMemory final : public TargetMemoryService {
+ public:
+  void Map(uint32_t base, std::vector<uint8_t> bytes) { m_regions[base] = std::move(bytes); }
+  void MapU32(uint32_t address, uint32_t value) {
+    std::vector<uint8_t> bytes(4);
+    value_bytes::StoreU32(bytes.data(), value);
+    Map(address, bytes);
+  }
+
+  OrdinalValue ReadValue(void* destination, uint32_t capacity, const AddressRange& range, uint32_t) override {
+    ++m_reads;
+    const TypedLocation& start = range.Start();
+    const uint32_t address = start.AddressRef().Offset();
+    auto* out = static_cast<uint8_t*>(destination);
+    if (start.Type().Code() == kKindNString) {
+      for (uint32_t i = 0;; ++i) {
+        if (i > kMaxNStringRead) throw DVError(kStringTooLong, kSeverityError, kDisplayByFocus);
+        const uint8_t byte = ByteAt(address + i);
+        if (i >= capacity) throw DVError(kOperandSizeTooLarge, kSeverityError, kDisplayByFocus);
+        out[i] = byte;
+        if (byte == 0) return OrdinalValue(i + 1);
+      }
+    }
+    if (start.Type().Code() == kKindLString) {
+      const uint8_t length = ByteAt(address);
+      if (length > kMaxLStringRead) throw DVError(kStringTooLong, kSeverityError, kDisplayByFocus);
+      for (uint32_t i = 0; i <= length; ++i) out[i] = ByteAt(address + i);
+      return OrdinalValue(length + 1u);
+    }
+    const uint32_t count = start.ElementSize().Low() * range.Length().Low();
+    if (count > capacity) ADD_FAILURE() << "read of " << count << " bytes into " << capacity;
+    for (uint32_t i = 0; i < count; ++i) out[i] = ByteAt(address + i);
+    return OrdinalValue(count);
+  }
+
+  AddressDescriptor ResolveIndirection(const TypedLocation& start, const DVPTypeInfo&, uint32_t levels) override {
+    ++m_indirections;
+    uint32_t address = start.AddressRef().Offset();
+    for (uint32_t level = 0; level <= levels; ++level) {
+      uint32_t value = 0;
+      for (uint32_t i = 0; i < 4; ++i) value |= static_cast<uint32_t>(ByteAt(address + i)) << (8 * i);
+      address = value;
+    }
+    return AddressDescriptor::FromTypedOffset(DVPTypeInfo::FromCode(kKindFirstTarget), &address);
+  }
+
+  void PushRegisterValue(uint32_t) override { throw DVError(kNoProgramLoaded, kSeverityError, kDisplayByFocus); }
+
+  uint32_t m_reads = 0;
+  uint32_t m_indirections = 0;
+
+ private:
+  uint8_t ByteAt(uint32_t address) const {
+    for (const auto& [base, bytes] : m_regions) {
+      if (address >= base && address - base < bytes.size()) return bytes[address - base];
+    }
+    throw DVError(kMemoryReadFailed, kSeverityError, kDisplayByFocus);
+  }
+
+  std::map<uint32_t, std::vector<uint8_t>> m_regions;
+};
+
+// A core test environment with the byte-image target memory installed and an empty
+// value stack.
+class ValueTestEnvironment : public CoreTestEnvironment {
+ protected:
+  void SetUp() override {
+    CoreTestEnvironment::SetUp();
+    TargetMemory::InstallService(&m_memory);
+    ValueStack::Create();
+    ValueStack::Reset();
+  }
+  void TearDown() override {
+    ValueStack::Reset();
+    TargetMemory::InstallService(nullptr);
+    CoreTestEnvironment::TearDown();
+  }
+
+  ByteImageTargetMemory m_memory;
+};
+
+// A memory address at an offset.
+inline AddressDescriptor MemoryAt(uint32_t offset) {
+  return AddressDescriptor::FromTypedOffset(DVPTypeInfo::FromCode(kKindFirstTarget), &offset);
+}
+
+// A register address (its x86 number), as the target interface records one.
+inline AddressDescriptor RegisterAt(uint32_t number) {
+  TargetAddressRecord record;
+  record.m_addressClass = kAddressClassRegister;
+  record.m_addressKind = kAddressKindRegisterNumber;
+  record.m_offset = number;
+  return AddressDescriptor(record);
+}
+
+inline TypedLocation LocationAt(uint32_t offset, uint16_t kind, uint32_t elementSize, uint32_t count = 1) {
+  return TypedLocation(MemoryAt(offset), DVPTypeInfo::FromCode(kind), OrdinalValue(elementSize),
+                       OrdinalValue(count));
+}
+
+// The number of the DVError a body throws, or 0 when it throws none.
+template <typename Body>
+uint32_t ErrorNumberOf(Body&& body) {
+  try {
+    body();
+  } catch (const DVError& error) {
+    return error.Number();
+  }
+  return 0;
+}
+
+}  // namespace zentor::testing_support

@@ -1,0 +1,240 @@
+#include "core/current_viewpoint.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "command/token_record.h"
+#include "core/core_test_support.h"
+#include "symbols/symbol_context.h"
+
+namespace zentor {
+namespace {
+
+using testing_support::CoreTestEnvironment;
+using testing_support::ErrorThrownBy;
+
+class ViewpointTest : public CoreTestEnvironment {};
+
+TEST_F(ViewpointTest, StackOperationsKeepCurrentAndTellTheTarget) {
+  AddViewpoint(0xA);
+  AddViewpoint(0xB);
+  AddViewpoint(0xC);
+  struct Step {
+    const char* name;
+    void (*action)();
+    uint32_t current;
+    uint32_t depth;
+  };
+  const Step steps[] = {
+      {"push A", [] { PushViewpoint(ViewpointHandle(0xA)); }, 0xA, 1},
+      {"push B", [] { PushViewpoint(ViewpointHandle(0xB)); }, 0xB, 2},
+      {"push current again", [] { PushCurrentViewpoint(); }, 0xB, 3},
+      {"pop", [] { PopViewpointAction(); }, 0xB, 2},
+      {"pop to A", [] { PopViewpoint(); }, 0xA, 1},
+      {"pop to base", [] { PopViewpoint(); }, ViewpointHandle::kNone, 0},
+      {"pop on empty stays at base", [] { PopViewpoint(); }, ViewpointHandle::kNone, 0},
+      {"push B", [] { PushViewpoint(ViewpointHandle(0xB)); }, 0xB, 1},
+      {"push A", [] { PushViewpoint(ViewpointHandle(0xA)); }, 0xA, 2},
+      {"base C empties the stack", [] { SetBaseViewpoint(ViewpointHandle(0xC)); }, 0xC, 0},
+      {"push A over C", [] { PushViewpoint(ViewpointHandle(0xA)); }, 0xA, 1},
+      {"reset to C", [] { ResetViewpointStack(); }, 0xC, 0},
+      {"pop on empty gives C", [] { PopViewpoint(); }, 0xC, 0},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    step.action();
+    EXPECT_EQ(CurrentViewpoint().Value(), step.current);
+    EXPECT_EQ(GetCurrentViewpointValue(), step.current);
+    EXPECT_EQ(ViewpointStackDepth(), step.depth);
+    EXPECT_EQ(TmiSelectedViewpoint(), step.current);
+  }
+  EXPECT_EQ(GetBaseViewpoint().Value(), 0xCu);
+}
+
+TEST_F(ViewpointTest, EqualityAsksTheTargetOnlyForTwoRealDifferentValues) {
+  struct Case {
+    const char* name;
+    uint32_t a, b;
+    bool equal;
+    uint32_t targetAsked;
+  };
+  const Case cases[] = {
+      {"none and none", ViewpointHandle::kNone, ViewpointHandle::kNone, true, 0},
+      {"none and 5", ViewpointHandle::kNone, 5, false, 0},
+      {"5 and none", 5, ViewpointHandle::kNone, false, 0},
+      {"5 and 5", 5, 5, true, 0},
+      {"5 and 7", 5, 7, false, 1},
+      {"0 and 7", 0, 7, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint32_t before = TmiSameViewpointCallCount();
+    EXPECT_EQ(ViewpointHandle(c.a) == ViewpointHandle(c.b), c.equal);
+    EXPECT_EQ(ViewpointHandle(c.a) != ViewpointHandle(c.b), !c.equal);
+    EXPECT_EQ(TmiSameViewpointCallCount() - before, c.targetAsked * 2);
+  }
+  EXPECT_EQ(ViewpointHandle().Value(), 0u);
+}
+
+TEST_F(ViewpointTest, TextFormsThroughTheTarget) {
+  AddViewpoint(0x1f3);
+  struct Case {
+    const char* name;
+    const char* text;
+    uint32_t value;
+  };
+  const Case fromText[] = {
+      {"known", "0x1f3", 0x1f3},
+      {"upper-case digits", "0x1F3", 0x1f3},
+      {"unknown", "0x1f4", ViewpointHandle::kNone},
+      {"empty", "", ViewpointHandle::kNone},
+      {"no prefix", "1f3", ViewpointHandle::kNone},
+      {"prefix only", "0x", ViewpointHandle::kNone},
+      {"more than 32 bits does not wrap onto a known id", "0x1000001f3", ViewpointHandle::kNone},
+      {"trailing text ends the number", "0x1f3]", 0x1f3},
+  };
+  for (const Case& c : fromText) {
+    SCOPED_TRACE(c.name);
+    ViewpointHandle handle(123);
+    handle.SetFromText(c.text);
+    EXPECT_EQ(handle.Value(), c.value);
+  }
+
+  char buffer[ViewpointHandle::kMaxTextLength + 1];
+  std::memset(buffer, 'x', sizeof buffer);
+  ViewpointHandle(0x1f3).GetText(buffer);
+  EXPECT_STREQ(buffer, "0x1f3");
+  ViewpointHandle(0x99).GetText(buffer);
+  EXPECT_STREQ(buffer, "");
+  RWCString text;
+  ViewpointHandle(0x1f3).GetText(text);
+  EXPECT_EQ(text, "0x1f3");
+}
+
+TEST_F(ViewpointTest, SelectByNameTakesAliasOrTextForm) {
+  AddViewpoint(0x10, "main");
+  AddViewpoint(0x20);
+  AddViewpoint(0x30, "mainly");
+  struct Case {
+    const char* name;
+    const char* text;
+    uint32_t pushed;  // kNone: message 251
+  };
+  const Case cases[] = {
+      {"alias", "main", 0x10},
+      {"longer alias", "mainly", 0x30},
+      {"text form of a handle", "0x20", 0x20},
+      {"text form of a handle that has an alias", "0x10", 0x10},
+      {"alias is case-sensitive", "MAIN", ViewpointHandle::kNone},
+      {"prefix of an alias", "mai", ViewpointHandle::kNone},
+      {"known to nobody", "0x99", ViewpointHandle::kNone},
+      {"empty", "", ViewpointHandle::kNone},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetViewpointStack();
+    if (c.pushed == ViewpointHandle::kNone) {
+      DVError error = ErrorThrownBy([&] { SelectViewpointNamed(c.text); });
+      EXPECT_EQ(error.Number(), 251u);
+      EXPECT_EQ(error.Severity(), 3u);
+      EXPECT_EQ(error.DisplayMode(), 2u);
+      EXPECT_EQ(error.ArgumentCount(), 0u);
+      EXPECT_EQ(ViewpointStackDepth(), 0u);
+    } else {
+      SelectViewpointNamed(c.text);
+      EXPECT_EQ(ViewpointStackDepth(), 1u);
+      EXPECT_EQ(GetCurrentViewpointValue(), c.pushed);
+    }
+  }
+  // The command action reads the name from the current token.
+  ResetViewpointStack();
+  SetTokenText(CurrentToken(), "mainly");
+  SelectViewpointByName();
+  EXPECT_EQ(GetCurrentViewpointValue(), 0x30u);
+
+  // A name longer than the token buffer is cut, not overrun.
+  std::string longName(1000, 'q');
+  EXPECT_EQ(ErrorThrownBy([&] { SelectViewpointNamed(longName.c_str()); }).Number(), 251u);
+}
+
+TEST_F(ViewpointTest, AnErrorKeepsTheViewpointItWasRaisedIn) {
+  AddViewpoint(0x70, "thread7");
+  DVError caught;
+  try {
+    PushViewpoint(ViewpointHandle(0x70));
+    throw DVError(35, 3, 4);
+  } catch (const DVError& error) {
+    caught = error;
+  }
+  ResetViewpointStack();
+  EXPECT_EQ(caught.Stamp().Value(), 0x70u);
+  EXPECT_EQ(std::string(caught.Header().data()), "ERROR #35 in [thread7]");
+}
+
+TEST_F(ViewpointTest, SymbolContextAndFrameListOfTheCurrentViewpoint) {
+  SymbolContext* fallback = GetDefaultSymbolContext();
+  EXPECT_EQ(GetCurrentSymbolContextOrDefault(), fallback);
+  EXPECT_EQ(GetCurrentSymbolContextOrDefault(), fallback);
+  EXPECT_EQ(GetGlobalSearchPath(), GetGlobalSearchPath());
+  EXPECT_EQ(&GetSharedEmptyString(), &GetSharedEmptyString());
+  EXPECT_EQ(GetSharedEmptyString(), "");
+
+  // No viewpoint current: storing a context is an internal error, frames too.
+  SymbolContext own;
+  EXPECT_EQ(ErrorThrownBy([&] { SetCurrentSymbolContext_Checked(&own); }).Number(), 1u);
+  EXPECT_EQ(ErrorThrownBy([] { GetCurrentFrameList(); }).Number(), 1u);
+
+  AddViewpoint(0x5);
+  PushViewpoint(ViewpointHandle(0x5));
+  EXPECT_EQ(GetCurrentSymbolContextOrDefault(), fallback);
+  SetCurrentSymbolContext_Checked(&own);
+  EXPECT_EQ(GetCurrentSymbolContextOrDefault(), &own);
+  EXPECT_EQ(ErrorThrownBy([] { GetCurrentFrameList(); }).Number(), 1u);
+  auto* frames = reinterpret_cast<FrameList*>(&own);
+  ViewpointManager::SetFrameList(ViewpointHandle(0x5), frames);
+  EXPECT_EQ(GetCurrentFrameList(), frames);
+  PopViewpoint();
+  EXPECT_EQ(GetCurrentSymbolContextOrDefault(), fallback);
+}
+
+TEST_F(ViewpointTest, DisplayNamesAreBracketedAndBounded) {
+  int32_t index = AddViewpoint(0xabc, "alias8ch");
+  AddViewpoint(0xdef);
+  EXPECT_FALSE(ViewpointManager::SetAlias(index, "ninechars"));
+  EXPECT_FALSE(ViewpointManager::SetAlias(99, "x"));
+  struct Case {
+    const char* name;
+    uint32_t value;
+    bool aliasWanted;
+    uint32_t size;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"alias", 0xabc, true, 80, "[alias8ch]"},
+      {"alias not wanted", 0xabc, false, 80, "[0xabc]"},
+      {"no alias", 0xdef, true, 80, "[0xdef]"},
+      {"unknown to the target", 0x123, true, 80, "[]"},
+      {"cut to the buffer", 0xabc, true, 6, "[ali]"},
+      {"room for brackets only", 0xabc, true, 3, "[]"},
+      {"too small for brackets", 0xabc, true, 2, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    char buffer[81];
+    std::memset(buffer, '#', sizeof buffer);
+    FormatViewpointName(c.value, buffer, c.size, c.aliasWanted);
+    EXPECT_STREQ(buffer, c.expected);
+    EXPECT_EQ(buffer[c.size], '#');
+    if (c.size == 80) {
+      EXPECT_EQ(std::string(ViewpointManager::DisplayNameOf(c.value, c.aliasWanted).data()), c.expected);
+    }
+  }
+  EXPECT_EQ(ViewpointManager::HandleAt(-1).Value(), ViewpointHandle::kNone);
+  EXPECT_EQ(ViewpointManager::HandleAt(2).Value(), ViewpointHandle::kNone);
+  EXPECT_EQ(ViewpointManager::HandleAt(1).Value(), 0xdefu);
+}
+
+}  // namespace
+}  // namespace zentor

@@ -1,0 +1,398 @@
+#include "harness/transcript.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "command/char_channel.h"
+#include "command/command_device.h"
+#include "command/command_end.h"
+#include "command/command_reader.h"
+#include "command/file_channel.h"
+#include "command/line_editor.h"
+#include "command/macro_device.h"
+#include "command/output_writer.h"
+#include "command/pager.h"
+#include "command/temp_files.h"
+#include "command/token_record.h"
+#include "core/message_table.h"
+#include "core/number_base.h"
+#include "gui/console_bridge.h"
+#include "gui/hi_service.h"
+#include "gui/invocation_settings.h"
+#include "platform/user_break.h"
+
+namespace zentor::testing_support {
+namespace {
+
+constexpr uint32_t kMsgBatchFileMissing = 111;
+constexpr uint32_t kMsgNameUndefined = 35;
+
+std::atomic<unsigned> g_scratchCounter{0};
+
+[[noreturn]] void ThrowProgramExited() { throw ProgramExited{}; }
+
+std::string Trim(std::string_view text) {
+  std::size_t first = 0;
+  while (first < text.size() && text[first] == ' ') ++first;
+  std::size_t last = text.size();
+  while (last > first && text[last - 1] == ' ') --last;
+  return std::string(text.substr(first, last - first));
+}
+
+// Splits off the first blank-separated word.
+std::pair<std::string, std::string> SplitWord(const std::string& line) {
+  const std::string trimmed = Trim(line);
+  const std::size_t blank = trimmed.find(' ');
+  if (blank == std::string::npos) return {trimmed, std::string()};
+  return {trimmed.substr(0, blank), Trim(std::string_view(trimmed).substr(blank + 1))};
+}
+
+bool IsNameChar(uint8_t ch) { return std::isalnum(ch) != 0 || ch == '_'; }
+
+}  // namespace
+
+std::string ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream stream(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << stream.rdbuf();
+  return bytes.str();
+}
+
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+  stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+ScratchDirectory::ScratchDirectory(const std::string& tag) {
+  std::error_code error;
+  std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  if (error) base = std::filesystem::current_path();
+  const unsigned serial = g_scratchCounter++;
+  for (unsigned attempt = 0;; ++attempt) {
+    m_path = base / ("zentor-" + tag + "-" + std::to_string(std::rand() % 100000) + "-" + std::to_string(serial) +
+                     "-" + std::to_string(attempt));
+    if (std::filesystem::create_directory(m_path, error)) break;
+  }
+}
+
+ScratchDirectory::~ScratchDirectory() {
+  std::error_code error;
+  std::filesystem::remove_all(m_path, error);
+}
+
+std::string ScratchDirectory::File(const std::string& name) const { return (m_path / name).string(); }
+
+void ScratchDirectory::Write(const std::string& name, std::string_view bytes) const {
+  WriteFileBytes(m_path / name, bytes);
+}
+
+std::string ScratchDirectory::Read(const std::string& name) const { return ReadFileBytes(m_path / name); }
+
+bool ScratchDirectory::Exists(const std::string& name) const { return std::filesystem::exists(m_path / name); }
+
+std::vector<std::string> ScratchDirectory::Files() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(m_path)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Visible(std::string_view bytes) {
+  std::string text;
+  for (char ch : bytes) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (ch == '\r') {
+      text += "\\r";
+    } else if (ch == '\n') {
+      text += "\\n\n";
+    } else if (byte < 32 || byte >= 127) {
+      static const char* digits = "0123456789ABCDEF";
+      text += "\\x";
+      text += digits[byte >> 4];
+      text += digits[byte & 15];
+    } else {
+      text += ch;
+    }
+  }
+  return text;
+}
+
+::testing::AssertionResult MatchesGolden(const std::filesystem::path& goldenFile, const std::string& actual) {
+  const char* update = std::getenv("ZENTOR_UPDATE_GOLDEN");
+  if (update != nullptr && std::string(update) == "1") {
+    WriteFileBytes(goldenFile, actual);
+    return ::testing::AssertionSuccess() << "golden file rewritten: " << goldenFile.string();
+  }
+  if (!std::filesystem::exists(goldenFile)) {
+    return ::testing::AssertionFailure() << "no golden file " << goldenFile.string()
+                                         << " (run with ZENTOR_UPDATE_GOLDEN=1 to create it); actual:\n"
+                                         << Visible(actual);
+  }
+  const std::string expected = ReadFileBytes(goldenFile);
+  if (expected == actual) return ::testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  const std::size_t from = at > 40 ? at - 40 : 0;
+  return ::testing::AssertionFailure()
+         << "differs from " << goldenFile.string() << " at byte " << at << " (expected " << expected.size()
+         << " bytes, got " << actual.size() << ")\nexpected: ..."
+         << Visible(std::string_view(expected).substr(from, 120)) << "\nactual:   ..."
+         << Visible(std::string_view(actual).substr(from, 120)) << "\nwhole actual:\n"
+         << Visible(actual);
+}
+
+void ResetConsoleModules(bool consoleMode) {
+  InstallGuiShell(nullptr);
+  SetConsoleMode(consoleMode);
+  SetGuiStateWord(0);
+  KeyQueue::Clear();
+  ResetConsoleBridge();
+  platform::TakeUserBreak();
+  LogFile::Close();
+  ResetInputChannels();
+  TempFileTable::DeleteAll();
+  OutputWriter::Reset();
+  Pager::Reset();
+  LineEditor::Reset();
+  FileChannel::ResetFlags();
+  ClearCommandEndRoutines();
+  InitCommandReader();
+  ResetCommandInput();
+  SetLineConsumed(false);
+  while (CompoundLevel() > 0) LeaveCompound();
+  SetEchoColumn(0);
+  SetPromptTestOption(false);
+  ClearMacroText();
+  if (CharChannel::IsCreated()) {
+    CharChannel::Clear();
+  } else {
+    CharChannel::Create();
+  }
+  GetInvocationSettings().m_batch = 0;
+  CurrentToken() = TokenRecord{};
+  SetNumberBase(10);
+}
+
+int32_t RecordingWindowBackend::ShowMessageBox(int32_t, uint32_t kind, const char* text) {
+  m_boxes.push_back("[" + std::to_string(kind) + "] " + (text != nullptr ? text : ""));
+  return kMessageBoxAnswerOk;
+}
+
+ConsoleSession::ConsoleSession(const ScratchDirectory& directory, std::string_view standardInput)
+    : m_directory(directory) {
+  ResetConsoleModules(true);
+  m_previousDirectory = std::filesystem::current_path();
+  std::filesystem::current_path(directory.Path());
+  m_previousBackend = WindowLayer::SetBackend(&m_windows);
+  directory.Write("stdin.txt", standardInput);
+  m_input = FileChannel::Open(directory.File("stdin.txt").c_str(), kOpenRead);
+  m_output = FileChannel::Open(directory.File("stdout.txt").c_str(), kOpenWrite);
+  FileChannel::SetStandardDescriptors(m_input, m_output);
+  SetProgramExitHandler(&ThrowProgramExited);
+  SetPromptTestOption(true);
+  OpenConsoleOutput();
+}
+
+ConsoleSession::~ConsoleSession() {
+  SetProgramExitHandler(nullptr);
+  Pager::Flush();
+  FileChannel::SetStandardDescriptors(0, 1);
+  FileChannel::Close(m_input);
+  FileChannel::Close(m_output);
+  ResetConsoleModules(true);
+  WindowLayer::SetBackend(m_previousBackend);
+  std::error_code error;
+  std::filesystem::current_path(m_previousDirectory, error);
+}
+
+void ConsoleSession::SelectInput(const std::string& batchFile) {
+  if (batchFile.empty()) {
+    OpenConsoleInput();
+    return;
+  }
+  if (OpenBatchInput(m_directory.File(batchFile).c_str())) {
+    GetInvocationSettings().m_batch = 1;
+    return;
+  }
+  DVError missing(kMsgBatchFileMissing, kSeverityWarning, kDisplayMessageBox);
+  missing.Report();
+  GetInvocationSettings().m_batch = 0;
+  OpenConsoleInput();
+}
+
+// Recovery by the error's number, else by its severity, then its report.
+void ConsoleSession::Recover(DVError& error) {
+  HiService(kGuiResetCursors);
+  const uint32_t severity = error.Severity();
+  if (error.Number() == kMsgPagerQuit) {
+    Pager::EndPaging();
+    RunCommandEndRoutines();
+  } else if (error.Number() == kMsgUserBreak) {
+    RecoverFromUserBreak();
+    HiService(kGuiCheckUserBreak);
+  } else if (severity == kSeverityError) {
+    DiscardInputLine();
+    RunCommandEndRoutines();
+  } else if (severity == kSeveritySevere || severity == kSeverityInternal) {
+    DiscardInputLine();
+    RunCommandEndRoutines();
+    ResetCommandInput();
+    HiService(kGuiCheckUserBreak);
+  } else if (severity == kSeverityFatal) {
+    DiscardInputLine();
+    RunCommandEndRoutines();
+    ExitDebugger();
+  }
+  if (!error.IsOkayOrDisplayed()) error.Report();
+  error.Reset();
+}
+
+void ConsoleSession::Run(const std::function<void()>& runCommand) {
+  try {
+    for (;;) {
+      try {
+        OutputWriter::RemoveHook();
+        OutputWriter::AdvanceColumn('\n');
+        Pager::EndPaging();
+        for (;;) {
+          ClearCommandEndRoutines();
+          PrepareCommandInput();
+          if (IsEchoOn() && OutputWriter::OutputColumn() == 0) PrintPrompt();
+          runCommand();
+          Pager::EndPaging();
+        }
+      } catch (DVError& error) {
+        try {
+          Recover(error);
+        } catch (DVError& second) {
+          try {
+            if (!second.IsOkayOrDisplayed()) second.Report();
+          } catch (const DVError&) {
+            // A third error while reporting the second is dropped.
+          }
+        }
+      }
+    }
+  } catch (const ProgramExited&) {
+    // The session has ended.
+  }
+}
+
+std::string ConsoleSession::StandardOutput() const {
+  Pager::Flush();
+  return m_directory.Read("stdout.txt");
+}
+
+GuiSession::GuiSession() {
+  ResetConsoleModules(false);
+  InstallGuiShell(&m_window);
+  m_previousBackend = WindowLayer::SetBackend(&m_windows);
+  SetProgramExitHandler(&ThrowProgramExited);
+  SetPromptTestOption(true);
+  OpenConsoleOutput();
+  OpenConsoleInput();
+}
+
+GuiSession::~GuiSession() {
+  SetProgramExitHandler(nullptr);
+  ResetConsoleModules(true);
+  WindowLayer::SetBackend(m_previousBackend);
+}
+
+ScriptInterpreter::~ScriptInterpreter() {
+  for (const auto& [name, body] : m_macros) DestroyMemoryFile(body);
+}
+
+void ScriptInterpreter::DefineMacro(const std::string& name, std::string_view body) {
+  MemoryFileHandle handle = kNullMemoryFile;
+  auto it = m_macros.find(name);
+  if (it != m_macros.end()) {
+    handle = it->second;
+    SeekMemoryFile(handle, 0);
+    TruncateMemoryFile(handle);
+  } else {
+    CreateMemoryFile(-1, 1, &handle);
+    m_macros[name] = handle;
+  }
+  WriteMemoryFile(handle, 1, static_cast<uint32_t>(body.size()), body.data());
+}
+
+void ScriptInterpreter::RunOneCommand() {
+  std::string line;
+  ReadNextChar();
+  for (;;) {
+    const uint8_t ch = CurrentChar();
+    if (ch == '\n') break;
+    if (ch == '@') {
+      // As the scanner does: the name is read up to the first character that cannot
+      // be part of it, and that character comes back when the expansion ends.
+      const uint16_t column = EchoColumn();
+      std::string name;
+      ReadNextChar();
+      while (IsNameChar(CurrentChar())) {
+        name += static_cast<char>(CurrentChar());
+        ReadNextChar();
+      }
+      auto it = m_macros.find(name);
+      if (it == m_macros.end()) {
+        DVError error(kMsgNameUndefined, kSeverityError, kDisplayByFocus);
+        error.SetArg(0, ("@" + name).c_str());
+        throw error;
+      }
+      TokenRecord& token = CurrentToken();
+      token.value = it->second;
+      token.column = static_cast<uint8_t>(column > 0xFF ? 0xFF : column);
+      SetTokenText(token, name.c_str());
+      PushMacroDevice();
+      ReadNextChar();
+      continue;
+    }
+    if (ch != '\r') line += static_cast<char>(ch);
+    ReadNextChar();
+  }
+  m_lastCommand = line;
+  Execute(line);
+}
+
+void ScriptInterpreter::Execute(const std::string& line) {
+  const auto [word, rest] = SplitWord(line);
+  if (word.empty()) return;
+  if (word == "echo") {
+    OutputWriter::WriteString(rest.c_str());
+    OutputWriter::FreshLine();
+  } else if (word == "printf") {
+    const auto [number, format] = SplitWord(rest);
+    const auto value = static_cast<uint32_t>(std::strtoul(number.c_str(), nullptr, 0));
+    // Every directive of the format takes the same number.
+    OutputWriter::Printf(format.c_str(), value, value, value, value);
+    OutputWriter::FreshLine();
+  } else if (word == "log") {
+    LogFile::LogCommand(rest);
+  } else if (word == "nolog") {
+    LogFile::Close();
+  } else if (word == "include") {
+    OpenIncludeDevice(rest);
+  } else if (word == "error") {
+    const auto [number, afterNumber] = SplitWord(rest);
+    const auto [severity, argument] = SplitWord(afterNumber);
+    DVError error(static_cast<uint32_t>(std::strtoul(number.c_str(), nullptr, 10)),
+                  static_cast<uint32_t>(std::strtoul(severity.c_str(), nullptr, 10)), kDisplayByFocus);
+    if (!argument.empty()) error.SetArg(0, argument.c_str());
+    throw error;
+  } else if (word == "exit") {
+    ExitDebugger();
+  } else {
+    DVError error(kMsgNameUndefined, kSeverityError, kDisplayByFocus);
+    error.SetArg(0, word.c_str());
+    throw error;
+  }
+}
+
+}  // namespace zentor::testing_support

@@ -1,0 +1,197 @@
+#pragma once
+// Scaffolding of the CodeView loader tests: a viewpoint with a symbol context of the
+// loader library, symbol files written by the fixture writer into a scratch
+// directory and loaded through the load driver as the target interface loads them,
+// every deferred module forced, and a readable dump of what the symbol table then
+// holds (every chain and type through the dump utility, and each module's range,
+// lines and procedures).
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "codeview/cv_fixture.h"
+#include "core/core_test_support.h"
+#include "harness/transcript.h"
+#include "symbols/cv_loader.h"
+#include "symbols/load_driver.h"
+#include "symbols/loader_library.h"
+#include "symbols/search_path.h"
+#include "symbols/source_files.h"
+#include "symbols/symbol_context.h"
+#include "vst_dump.h"
+
+#include "core/current_viewpoint.h"
+#include "core/dv_error.h"
+#include "engine/program_counter.h"
+#include "gui/viewpoint_manager.h"
+#include "platform/user_break.h"
+#include "target/tmi_session.h"
+#include "target/tmi_symbol_load.h"
+#include "target/tmi_viewpoint.h"
+
+namespace zentor::testing_support {
+
+// What a load through the driver came to: its return value, the message number of the
+// last error reported during it (0 for none) and a DVError it raised (0 for none).
+struct CvLoadOutcome {
+  uint32_t m_returned = 0;
+  uint32_t m_reported = 0;
+  uint32_t m_raised = 0;
+};
+
+inline std::string CvHex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%x", value);
+  return text;
+}
+
+class CvLoadTest : public CoreTestEnvironment {
+ protected:
+  static constexpr uint32_t kViewpoint = 0xC0DE0001u;
+  static constexpr uint32_t kCodeBase = 0x00400000u;
+  static constexpr uint32_t kDataBase = 0x00800000u;
+
+  void SetUp() override {
+    CoreTestEnvironment::SetUp();
+    *GetGlobalSearchPath() = RWCString();
+    GetDefaultSymbolContext()->SourcePathList() = RWCString();
+    InstallLoaderLibrary();
+    InstallCodeViewReader();
+    TmiSetServerSymbolsLoaded(0);
+    ProgramCounterRegister::InstallReader(nullptr);
+    SetViewSymbols(0);
+    platform::TakeUserBreak();
+    ResetSymbolLoad();
+    LoadableRegistry::Instance().TakeReset();
+    AddViewpoint(kViewpoint);
+    PushViewpoint(ViewpointHandle(kViewpoint));
+    SetCurrentSymbolContext_Checked(SymbolContext::CreateForViewpoint().release());
+    PopViewpoint();
+    SetBaseViewpoint(ViewpointHandle(kViewpoint));
+  }
+
+  void TearDown() override {
+    ResetSymbolLoad();
+    ResetViewpointStack();
+    SymbolContext* context = ViewpointManager::SymbolContextOf(ViewpointHandle(kViewpoint));
+    PushViewpoint(ViewpointHandle(kViewpoint));
+    ViewpointManager::SetCurrentSymbolContext(nullptr);
+    PopViewpoint();
+    if (context != nullptr && context != GetDefaultSymbolContext()) delete context;
+    LoadableRegistry::Instance().ClearAll();
+    TmiSetServerSymbolsLoaded(0);
+    SetViewSymbols(0);
+    platform::TakeUserBreak();
+    CoreTestEnvironment::TearDown();
+  }
+
+  // The target interface's viewSymbols option.
+  static void SetViewSymbols(uint32_t level) {
+    const std::string value = std::to_string(level);
+    const char* arguments[] = {"-viewSymbols", value.c_str(), nullptr};
+    TargetStatus status;
+    uint32_t result = 0;
+    TmiHandleOption(&status, 0, 0, arguments, &result);
+  }
+
+  std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::string path = m_scratch.File(name);
+    m_scratch.Write(name, std::string(bytes.begin(), bytes.end()));
+    return path;
+  }
+
+  // Loads a file as the target interface loads a server module's symbols: reset,
+  // load, finish.
+  CvLoadOutcome Load(const std::string& path, uint32_t codeBase = kCodeBase, uint32_t dataBase = kDataBase) {
+    CvLoadOutcome outcome;
+    LastError() = DVError(0, 0, kDisplayByFocus);
+    try {
+      ResetSymbolLoad();
+      outcome.m_returned = LoadSymbolFile(path.c_str(), codeBase, dataBase);
+      FinishSymbolLoad();
+    } catch (const DVError& error) {
+      outcome.m_raised = error.Number();
+    }
+    outcome.m_reported = LastError().Number();
+    return outcome;
+  }
+
+  // Asks for every module that still waits for its symbols, as the symbol tables do
+  // when they first need it; the last message reported meanwhile (0 for none), or the
+  // number of an error raised.
+  uint32_t ForceDeferredModules() {
+    LastError() = DVError(0, 0, kDisplayByFocus);
+    LoaderState& loader = CurrentLoaderState();
+    try {
+      for (uint32_t id = 1; id <= loader.ModuleCount(); ++id) {
+        ModuleDescriptor* module = loader.ModuleById(id);
+        if (module != nullptr && module->HasDeferredToken()) LoadDeferredModule(module);
+      }
+    } catch (const DVError& error) {
+      return error.Number();
+    }
+    return LastError().Number();
+  }
+
+  // The CodeView loader the driver made for the file loaded last.
+  static CodeViewLoader* LastLoader() {
+    auto* loadable = dynamic_cast<FileLoadable*>(CurrentLoadable());
+    return loadable != nullptr ? dynamic_cast<CodeViewLoader*>(loadable->Symbolics()) : nullptr;
+  }
+
+  static PageCache& Cache() { return GetCurrentSymbolContext()->Cache(); }
+
+  // Each module: name, range, main source, the sorted line table and the procedures.
+  static std::string ModuleText() {
+    LoaderState& loader = CurrentLoaderState();
+    std::string text;
+    for (uint32_t id = 1; id <= loader.ModuleCount(); ++id) {
+      ModuleDescriptor& module = *loader.ModuleById(id);
+      text += "module " + std::string(module.NameText().data()) + " start " + AddressText(module.Start()) +
+              " extent " + CvHex(module.Extent().Low()) + " main " + SourceText(module.MainSource()) +
+              (module.HasDeferredToken() ? " deferred" : "") + "\n";
+      LineTable& lines = module.Lines();
+      for (uint32_t i = 0; i < lines.Count(); ++i) {
+        const LineAddressEntry& entry = lines.EntryAt(i);
+        text += "  +" + CvHex(entry.Offset().Low()) + " " + (entry.HasLine() ? SourceText(entry.Source()) : "end") +
+                "\n";
+      }
+      loader.ForEachProcedure(module, [&](const ProcedureSpan& procedure) {
+        text += "  procedure " + std::string(procedure.m_name.NameText(Cache()).data()) + " " +
+                AddressText(procedure.m_first) + ".." + AddressText(procedure.m_last) + "\n";
+        return true;
+      });
+    }
+    return text;
+  }
+
+  // The whole symbol table: chains, types, modules.
+  static std::string Dump() {
+    LoaderState& loader = CurrentLoaderState();
+    VstDumpSource source;
+    source.m_cache = &Cache();
+    source.m_globalChain = loader.GlobalChainHead();
+    for (uint32_t id = 1; id <= loader.ModuleCount(); ++id) {
+      const ModuleDescriptor& module = *loader.ModuleById(id);
+      source.m_modules.emplace_back(module.NameText().data(), module.FirstRecord());
+    }
+    source.m_types = &loader.Types();
+    return DumpVst(source) + "== modules\n" + ModuleText();
+  }
+
+  static std::string AddressText(const AddressDescriptor& address) {
+    return address.IsNull() ? "null" : address.Text().data();
+  }
+
+  static std::string SourceText(const SourceFileRef& ref) {
+    if (!ref.HasFile()) return "-";
+    return std::string(SourceFileNameOf(ref).data()) + "#" + std::to_string(ref.Line());
+  }
+
+  ScratchDirectory m_scratch{"cvload"};
+};
+
+}  // namespace zentor::testing_support
