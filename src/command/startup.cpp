@@ -22,6 +22,7 @@
 #include "gui/invocation_settings.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
+#include "symbols/search_path.h"
 #include "target/tmi_session.h"
 
 #include <cstring>
@@ -404,6 +405,7 @@ void Startup() {
   CommandScanner::InitKeywords();
   CommandScanner::SetDefinitionReleaser(&ReleaseDefinedProcedure);
   BindCommandLoopActions();
+  BindSearchPathActions();
   Protected([] { TargetCallWrapper::Notify_AddKeywords(); });
 
   if (!CharChannel::IsCreated()) CharChannel::Create();

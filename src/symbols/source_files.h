@@ -54,6 +54,10 @@ bool FileExists(const RWCString& path);
 // The part of a name after its last ':', '/' or '\'.
 RWCString BaseNameOf(const RWCString& name);
 
+// The source-file names of one loaded program (one table per loader state), with the
+// full path found for each and its line count. Index 0 is a placeholder that never
+// resolves. The table watches search-path changes (kind 10) and looks each index up
+// again after one.
 class SourceFileTable {
  public:
   // Refs carry the index in 16 bits.
