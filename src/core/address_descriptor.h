@@ -15,6 +15,8 @@
 #include "support/rw_cstring.h"
 #include "target/target_status.h"
 
+#include <vector>
+
 namespace zentor {
 
 class AddressRange;
@@ -121,6 +123,12 @@ class AddressDescriptor : public RWCollectable {
   // "<null>", else the target's text ("0x%08lx" of a memory offset, a register name).
   RWCString Text() const;
   RWCString GetText() const { return Text(); }
+  // The address as a symbol name: the qualified name of the symbol there, else its
+  // full name, else the plain text (names that are only "0x..." numbers don't count).
+  RWCString SymbolicText() const;
+  // The addresses of the current module's line records that carry this address's
+  // line; empty when the line is absent.
+  std::vector<AddressDescriptor> SameLineAddresses() const;
   uint32_t IsInRange(const AddressRange& range) const;
 
   // 0 equal, 1 this is less, 2 this is greater, 3 not comparable; null is less than

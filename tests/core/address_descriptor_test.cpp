@@ -66,6 +66,18 @@ TEST_F(AddressDescriptorTest, TextAndQueries) {
   EXPECT_EQ(MemoryAt(0x50).SpaceKind(), 1u);
 }
 
+// With no program loaded no address has a symbol: the symbolic text falls back to
+// the plain text, and no line has other addresses.
+TEST_F(AddressDescriptorTest, SymbolicTextAndLineAddressesWithoutSymbols) {
+  EXPECT_EQ(std::string(AddressDescriptor().SymbolicText().data()), "<null>");
+  EXPECT_EQ(std::string(MemoryAt(4096).SymbolicText().data()), "0x00001000");
+  EXPECT_EQ(std::string(RegisterAt(19).SymbolicText().data()), "ebx");
+  AddressDescriptor withLine = MemoryAt(4096);
+  EXPECT_TRUE(withLine.SameLineAddresses().empty());
+  withLine.SetLine(OptionalLine::Valid(12));
+  EXPECT_TRUE(withLine.SameLineAddresses().empty());
+}
+
 TEST_F(AddressDescriptorTest, ConstructionThroughTheTarget) {
   const AddressDescriptor fromOffset(OrdinalValue(0x2000u), 1, AddressDescriptor::Null());
   EXPECT_EQ(fromOffset.Offset(), 0x2000u);
