@@ -22,6 +22,7 @@
 #include "gui/invocation_settings.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
+#include "symbols/cv_loader.h"
 #include "symbols/search_path.h"
 #include "target/tmi_session.h"
 
@@ -406,6 +407,7 @@ void Startup() {
   CommandScanner::SetDefinitionReleaser(&ReleaseDefinedProcedure);
   BindCommandLoopActions();
   BindSearchPathActions();
+  InstallCodeViewReader();
   Protected([] { TargetCallWrapper::Notify_AddKeywords(); });
 
   if (!CharChannel::IsCreated()) CharChannel::Create();

@@ -3,14 +3,18 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "symbols/load_driver.h"
 #include "symbols/loader_library.h"
 
 #include "command/output_writer.h"
 #include "core/collectable_record.h"
+#include "core/dv_error.h"
+#include "core/unsigned_int64.h"
 #include "gui/busy_pump.h"
 #include "gui/hi_service.h"
 #include "gui/progress_text.h"
 #include "target/tmi_session.h"
+#include "target/tmi_symbol_load.h"
 
 namespace zentor {
 namespace {
@@ -24,6 +28,11 @@ constexpr uint32_t kProgressPaneMask = 2;
 constexpr uint8_t kLongestModuleName = 254;
 
 uint32_t DirectoryKey(uint16_t type, uint16_t module) { return static_cast<uint32_t>(type) << 16 | module; }
+
+bool IsReadSubsection(uint16_t type) {
+  return type == kCvSstModule || type == kCvSstAlignSym || type == kCvSstSrcModule || type == kCvSstGlobalSym ||
+         type == kCvSstGlobalTypes;
+}
 
 uint16_t Little16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
 
@@ -140,7 +149,9 @@ uint32_t CodeViewLoader::Open() {
     entry.m_module = Little16(at + 2);
     entry.m_offset = Little32(at + 4);
     entry.m_size = Little32(at + 8);
-    m_lookup.emplace(DirectoryKey(entry.m_type, entry.m_module), i);
+    // Only the subsections the loader reads are looked up, which also bounds the
+    // lookup by the module indices a type can have.
+    if (IsReadSubsection(entry.m_type)) m_lookup.emplace(DirectoryKey(entry.m_type, entry.m_module), i);
     if (entry.m_type == kCvSstModule) {
       ++m_moduleCount;
       m_highestModule = std::max(m_highestModule, entry.m_module);
@@ -285,9 +296,15 @@ uint32_t CodeViewLoader::LoadAllSymbolics() {
         m_moduleWritten = true;
         break;
       }
-      case CvModuleKind::SameAsLast:
-        m_runs[currentRun].m_continuations.push_back(moduleIndex);
+      case CvModuleKind::SameAsLast: {
+        // The run's lines are counted from its first module's start; a continuation's
+        // code after the run's end lengthens the run.
+        ModuleRun& run = m_runs[currentRun];
+        run.m_continuations.push_back(moduleIndex);
+        run.m_end = std::max(run.m_end, record.m_end);
+        if (DeferredModules() != 0) GrowDeferredModule(currentRun, run, record);
         break;
+      }
     }
     if (DeferredModules() == 0 && record.m_kind != CvModuleKind::Skipped) {
       const uint32_t detailStatus = LoadModuleDetails(moduleIndex, m_runs[currentRun]);
@@ -296,6 +313,20 @@ uint32_t CodeViewLoader::LoadAllSymbolics() {
     if (breakRequested()) return kSymbolicsUserBreak;
   }
   return kSymbolicsOkay;
+}
+
+// A deferred module's range takes in the code of a module that goes on with it, so
+// that the symbol tables find the module at those addresses before it is loaded. Code
+// before the run's start is left out: the run's lines are counted from that start.
+void CodeViewLoader::GrowDeferredModule(uint16_t head, const ModuleRun& run, const ModuleRecord& record) {
+  if (record.m_end <= run.m_start) return;
+  const uint32_t start = std::max(record.m_start, run.m_start);
+  const LoaderAddress address = LoaderAddress::Memory(CodeBase() + start);
+  TargetStatus status;
+  TargetAddressRecord target;
+  if (TmiAddressFromLoader(&status, &address, &target) != 0) throw DVError(status);
+  const int32_t slot = head <= DeferredModuleHandle::kModuleIndexMask ? CurrentLoadableSlot() : -1;
+  SetDeferredToken(DeferredModuleHandle::FromParts(slot, head), target, OrdinalValue(record.m_end - start));
 }
 
 // One deferred module: its record is read again (nothing is written for it), then its
@@ -364,8 +395,13 @@ uint32_t CodeViewLoader::LoadModuleDetails(uint16_t moduleIndex, const ModuleRun
 //    written continues that module; any other name is a new module.
 uint32_t CodeViewLoader::ReadModuleRecord(const CvSubsection& section, uint16_t moduleIndex, bool loadPass,
                                           ModuleRecord& record) {
+  // A module record needs at most its fixed part, 65535 segments and a name; a larger
+  // subsection is not read further.
+  constexpr uint32_t kLargestModuleRecord = kModuleFixedBytes + 0xFFFF * kSegmentEntryBytes + 1 + 0xFF;
+  CvSubsection used = section;
+  used.m_size = std::min(section.m_size, kLargestModuleRecord);
   std::vector<uint8_t> bytes;
-  if (!ReadCvSubsection(m_reader, section, bytes)) return kSymbolicsInconsistent;
+  if (!ReadCvSubsection(m_reader, used, bytes)) return kSymbolicsInconsistent;
   std::string_view name;
   try {
     CvByteCursor cursor(bytes);

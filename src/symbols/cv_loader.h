@@ -110,6 +110,7 @@ class CodeViewLoader : public DefaultSymbolics, private CvSubsectionLocator {
   // Reads the module's symbols and lines (each when the directory has them), the lines
   // relative to the start of the run the module belongs to.
   uint32_t LoadModuleDetails(uint16_t moduleIndex, const ModuleRun& run);
+  void GrowDeferredModule(uint16_t head, const ModuleRun& run, const ModuleRecord& record);
   CvReaderSetup ReaderSetup();
   uint32_t Verbosity() const;
 

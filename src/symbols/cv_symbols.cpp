@@ -261,7 +261,7 @@ void CvSymbolReader::ModuleRecord(uint16_t type, CvByteCursor& body, std::vector
 // 2. Global data is entered without its leading underscores; references are followed
 //    into the module symbols they name. The referenced modules' symbols are read
 //    whole and kept for the rest of the walk (up to a limit), since references come in
-//    runs that point into the same module.
+//    runs that point into the same module; of a large module only the record is read.
 uint32_t CvSymbolReader::ReadGlobalSymbols(const CvSubsection& section) {
   std::vector<uint8_t> bytes;
   if (!ReadCvSubsection(*m_setup.m_file, section, bytes)) return kCvStatusInconsistent;
@@ -282,6 +282,7 @@ uint32_t CvSymbolReader::ReadGlobalSymbols(const CvSubsection& section) {
   }
   m_referenced.clear();
   m_referencedBytes = 0;
+  m_record.clear();
   return status;
 }
 
@@ -314,27 +315,49 @@ void CvSymbolReader::GlobalRecord(uint16_t type, CvByteCursor& body) {
   }
 }
 
-const std::vector<uint8_t>& CvSymbolReader::ModuleSymbolBytes(uint16_t module) {
+std::span<const uint8_t> CvSymbolReader::ReferencedBytes(uint16_t module, uint32_t symbolOffset, uint32_t& at) {
   const auto known = m_referenced.find(module);
-  if (known != m_referenced.end()) return known->second;
+  if (known != m_referenced.end()) {
+    at = symbolOffset;
+    return known->second;
+  }
   CvSubsection section;
   if (m_setup.m_locator->Locate(kCvSstAlignSym, module, section) != CvLocated::Found) RaiseCvFormatFault();
-  std::vector<uint8_t> bytes;
-  if (!ReadCvSubsection(*m_setup.m_file, section, bytes)) RaiseCvFormatFault();
-  if (m_referencedBytes + bytes.size() > kReferenceCacheBytes) {
-    m_referenced.clear();
-    m_referencedBytes = 0;
+  if (section.m_size <= kLargestKeptModuleSymbols) {
+    std::vector<uint8_t> bytes;
+    if (!ReadCvSubsection(*m_setup.m_file, section, bytes)) RaiseCvFormatFault();
+    if (m_referencedBytes + bytes.size() > kReferenceCacheBytes) {
+      m_referenced.clear();
+      m_referencedBytes = 0;
+    }
+    m_referencedBytes += bytes.size();
+    at = symbolOffset;
+    return m_referenced.emplace(module, std::move(bytes)).first->second;
   }
-  m_referencedBytes += bytes.size();
-  return m_referenced.emplace(module, std::move(bytes)).first->second;
+  // A large module: its record header, then the record, each checked against the
+  // module's symbols.
+  LoaderInputFile& file = *m_setup.m_file;
+  if (static_cast<uint64_t>(symbolOffset) + 4 > section.m_size) RaiseCvFormatFault();
+  uint16_t length = 0;
+  file.Seek(static_cast<int64_t>(section.m_fileOffset) + symbolOffset, LoaderInputFile::kFromStart);
+  file.Read(length);
+  if (!file.IsGood() || static_cast<uint64_t>(symbolOffset) + 2 + length > section.m_size) RaiseCvFormatFault();
+  m_record.assign(2u + length, 0);
+  m_record[0] = static_cast<uint8_t>(length);
+  m_record[1] = static_cast<uint8_t>(length >> 8);
+  file.Read(m_record.data() + 2, length);
+  if (!file.IsGood()) RaiseCvFormatFault();
+  at = 0;
+  return m_record;
 }
 
 // A reference names a procedure or data record by its offset in a module's symbols;
 // the record there must be of the kind the reference says. The global symbol gets the
 // record's address, type and name as written.
 void CvSymbolReader::Reference(uint16_t type, uint32_t symbolOffset, uint16_t module) {
-  CvByteCursor symbols(ModuleSymbolBytes(module));
-  symbols.Seek(symbolOffset);
+  uint32_t at = 0;
+  CvByteCursor symbols(ReferencedBytes(module, symbolOffset, at));
+  symbols.Seek(at);
   CvByteCursor body;
   const uint16_t referenced = NextRecord(symbols, body);
   const bool procedure = type == kCvSymProcRef;

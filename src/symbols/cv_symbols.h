@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -106,8 +107,10 @@ struct CvReaderSetup {
 
 class CvSymbolReader {
  public:
-  // The most bytes of module symbols kept at a time for the references of the global
-  // symbols.
+  // The references of the global symbols point into module symbols. The symbols of a
+  // module up to this size are read whole and kept for the rest of the walk (up to
+  // the second limit in all); of a larger module only the referenced record is read.
+  static constexpr uint32_t kLargestKeptModuleSymbols = 1u << 20;
   static constexpr uint32_t kReferenceCacheBytes = 16u << 20;
 
   explicit CvSymbolReader(const CvReaderSetup& setup) : m_setup(setup) {}
@@ -126,7 +129,9 @@ class CvSymbolReader {
   void ModuleRecord(uint16_t type, CvByteCursor& body, std::vector<bool>& scopes);
   void GlobalRecord(uint16_t type, CvByteCursor& body);
   void Reference(uint16_t type, uint32_t symbolOffset, uint16_t module);
-  const std::vector<uint8_t>& ModuleSymbolBytes(uint16_t module);
+  // The bytes of a module's symbols that hold the record at `symbolOffset`, and the
+  // record's offset in them.
+  std::span<const uint8_t> ReferencedBytes(uint16_t module, uint32_t symbolOffset, uint32_t& at);
   uint32_t TypeIndex(uint32_t cvIndex) const;
   void Announce(const char* format, std::string_view name) const;
 
@@ -134,6 +139,8 @@ class CvSymbolReader {
   // The module symbols the references of the global symbols were read from.
   std::map<uint16_t, std::vector<uint8_t>> m_referenced;
   uint64_t m_referencedBytes = 0;
+  // The one record read alone from a large module.
+  std::vector<uint8_t> m_record;
   SymbolBuilder m_symbol;
   GlobalSymbolBuilder m_global;
   ProcedureBuilder m_procedure;

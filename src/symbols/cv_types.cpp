@@ -36,8 +36,6 @@ constexpr uint8_t kCodeQualified = 0x9F;
 constexpr uint8_t kCodePointer = 0x9A;
 constexpr uint8_t kCodeBitField = 0x9D;
 
-// The loader library keeps at most this many groups of a union.
-constexpr uint32_t kMostUnionGroups = 127;
 // Nesting of modifiers and enumerations followed to find a size; deeper is a loop.
 constexpr uint32_t kDeepestSizeChain = 32;
 // How often the GUI gets a turn while types are read and translated.
@@ -576,7 +574,7 @@ void CodeViewTypes::TranslateUnion(CvByteCursor& record, std::vector<uint8_t>& o
   }
   const int64_t bits = Bits(size);
   const std::vector<MemberLists> members = UnionMembers(fieldList);
-  if (members.size() > kMostUnionGroups) RaiseCvFormatFault();
+  if (members.size() > kCvMostUnionGroups) RaiseCvFormatFault();
   out.push_back(kCodeStructure);
   AppendCvNumber(out, bits);
   AppendCvNumber(out, 0);
@@ -659,6 +657,7 @@ CodeViewTypes::MemberLists CodeViewTypes::FieldLists(uint32_t fieldList) {
   lists.m_names = OpenList(kCodeList);
   lists.m_types = OpenList(kCodeList);
   int64_t position = 0;
+  m_gapBudget = kCvLargestMemberGap;
   while (!record.AtEnd()) {
     const uint16_t leaf = record.U16();
     ReadField(record, leaf, lists, position);
@@ -709,11 +708,14 @@ const std::vector<CodeViewTypes::MemberLists>& CodeViewTypes::UnionMembers(uint3
   const uint32_t slot = CacheSlot(fieldList);
   if (m_unionCache[slot] != 0) return m_unionMembers[m_unionCache[slot] - 1];
   std::vector<MemberLists> members;
+  m_gapBudget = kCvLargestMemberGap;
   while (!record.AtEnd()) {
     const uint16_t leaf = record.U16();
     // Each member is a field list of its own; fields that are no member add nothing.
     MemberLists lists;
     if (leaf == kCvLeafMember || leaf == kCvLeafBaseClass) {
+      // More groups than the library keeps: refused before more lists are made.
+      if (members.size() >= kCvMostUnionGroups) RaiseCvFormatFault();
       lists.m_names = OpenList(kCodeList);
       lists.m_types = OpenList(kCodeList);
       members.push_back(lists);
@@ -779,12 +781,14 @@ void CodeViewTypes::ReadField(CvByteCursor& record, uint16_t leaf, const MemberL
 }
 
 // A member after a hole gets unnamed members before it that fill the hole, widest
-// first; then its name and type; the position moves past it.
+// first; then its name and type; the position moves past it. The holes of one field
+// list together may not exceed the budget.
 void CodeViewTypes::AppendMember(const MemberLists& lists, std::string_view name, uint32_t cvType, int64_t offset,
                                  int64_t& position) {
   if (offset > position) {
     const int64_t gap = offset - position;
-    if (gap > kCvLargestMemberGap) RaiseCvFormatFault();
+    if (gap > m_gapBudget) RaiseCvFormatFault();
+    m_gapBudget -= static_cast<uint32_t>(gap);
     uint32_t left = static_cast<uint32_t>(gap);
     while (left > 0) {
       for (const Filler& filler : kFillers) {

@@ -44,8 +44,12 @@ inline constexpr uint32_t kCvPrimitiveClassCount = 55;
 inline constexpr uint32_t kCvClassDescriptionBytes = 7;
 // Unrecognised leaves written as the null type before the file counts as corrupted.
 inline constexpr uint32_t kCvTolerableUnknownLeaves = 15;
-// The largest hole between two members that is filled with unnamed members.
+// The most bytes of holes between members that one field list may have filled with
+// unnamed members (each member a list element or two: a damaged offset must not make
+// millions of them).
 inline constexpr uint32_t kCvLargestMemberGap = 0x10000;
+// The loader library keeps at most this many groups of a union.
+inline constexpr uint32_t kCvMostUnionGroups = 127;
 
 // Status of the readers: what the CodeView loader returns for a damaged file.
 inline constexpr uint32_t kCvStatusOkay = 0;
@@ -312,6 +316,8 @@ class CodeViewTypes {
   // The descriptions of the lists, in the order they were opened.
   std::vector<std::vector<uint8_t>> m_pending;
   uint32_t m_listCount = 0;
+  // What is left of kCvLargestMemberGap for the field list being read.
+  uint32_t m_gapBudget = 0;
   uint32_t m_unknownLeaves = 0;
   uint32_t m_baseClasses = 0;
 };

@@ -233,9 +233,11 @@ uint32_t TypeDescriptionBuilder::Write() {
     return 0;
   }
   m_definedIndex = BeginTypeDefinition();
-  for (uint32_t i = 0; i < length; ++i) {
-    TypeDefinitionByte(m_bytes[i]);
-    if ((i + 1) % kPumpInterval == 0) PumpWhileBusy();
+  // Bytes go over in runs so that the busy pump still runs every kPumpInterval bytes.
+  for (uint32_t start = 0; start < length; start += kPumpInterval) {
+    const uint32_t run = length - start < kPumpInterval ? length - start : kPumpInterval;
+    TypeDefinitionBytes(m_bytes.Data() + start, run);
+    if (run == kPumpInterval) PumpWhileBusy();
   }
   EndTypeDefinition();
   return 0;

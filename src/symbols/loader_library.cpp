@@ -197,6 +197,9 @@ void LoaderState::AddTypedefNameText(const RWCString& name) {
   if (name.isNull()) return;
   auto item = std::make_unique<RWCollectableString>(name);
   if (m_typedefNames.insert(item.get()) == item.get()) item.release();
+  // The set is asked by every name lookup of an expression; keep its chains short as a
+  // large program's typedef names come in (the class library never resizes on its own).
+  if (m_typedefNames.entries() > 2 * m_typedefNames.buckets()) m_typedefNames.resize(4 * m_typedefNames.buckets());
 }
 
 uint8_t LoaderState::CurrentLanguage() const {

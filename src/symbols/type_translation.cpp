@@ -1103,6 +1103,14 @@ void TypeDefinitionByte(uint8_t byte) {
   CurrentTypeDescriptionState().TypeDefinitionByte(CurrentLoaderState(), ContextCache(), byte);
 }
 
+void TypeDefinitionBytes(const uint8_t* bytes, uint32_t count) {
+  if (count == 0) return;
+  TypeDescriptionState& state = CurrentTypeDescriptionState();
+  LoaderState& loader = CurrentLoaderState();
+  PageCache& cache = ContextCache();
+  for (uint32_t i = 0; i < count; ++i) state.TypeDefinitionByte(loader, cache, bytes[i]);
+}
+
 void EndTypeDefinition() { CurrentTypeDescriptionState().EndTypeDefinition(CurrentLoaderState(), ContextCache()); }
 
 int32_t SetTypeReference(uint32_t patchFlag, uint32_t element, uint32_t typeIndex, uint32_t newIndex) {

@@ -276,6 +276,8 @@ class TypeDescriptionState : public SharedContextPart {
 uint32_t DefineNullType();
 uint32_t BeginTypeDefinition();
 void TypeDefinitionByte(uint8_t byte);
+// The same for a run of bytes: the current context's state is looked up once.
+void TypeDefinitionBytes(const uint8_t* bytes, uint32_t count);
 void EndTypeDefinition();
 
 // Patches a type reference to point at `newIndex` + 1. With `patchFlag` 0 the entry of

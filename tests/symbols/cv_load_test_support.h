@@ -21,6 +21,7 @@
 #include "symbols/search_path.h"
 #include "symbols/source_files.h"
 #include "symbols/symbol_context.h"
+#include "symbols/type_translation.h"
 #include "vst_dump.h"
 
 #include "core/current_viewpoint.h"
