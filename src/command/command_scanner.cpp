@@ -107,6 +107,9 @@ void SkipLineEnd() {
 
 // -- Token text ------------------------------------------------------------------------
 
+// The token record keeps its column in a byte: a column past 255 stays at 255.
+uint8_t ColumnByte(uint16_t column) { return static_cast<uint8_t>(column > 0xFF ? 0xFF : column); }
+
 void StartToken(TokenRecord& token) {
   token.code = token_code::kUnknown;
   token.subcode = 0;
@@ -116,8 +119,7 @@ void StartToken(TokenRecord& token) {
   token.scanned = 0;
   token.textLength = 0;
   token.text[0] = '\0';
-  const uint16_t column = EchoColumn();
-  token.column = static_cast<uint8_t>(column > 0xFF ? 0xFF : column);
+  token.column = ColumnByte(EchoColumn());
   g_scanner.errorMark = false;
 }
 
@@ -187,6 +189,26 @@ void SkipComment() {
     }
     Advance();
   }
+}
+
+// At a "/": steps over it, and over the comment when "/*" opens one. Answers whether a
+// comment was skipped; otherwise the "/" stands alone and is the caller's to keep.
+bool SkipSlashOrComment() {
+  Advance();
+  if (Current() != '*') return false;
+  Advance();
+  SkipComment();
+  return true;
+}
+
+// At a backslash: steps over it, and over the line end after it when lines are joined
+// there. Answers whether the lines were joined; otherwise the backslash stands alone
+// and is the caller's to keep.
+bool SkipBackslashOrJoinLines() {
+  Advance();
+  if (!IsLineEnd(Current()) || !JoinsLines()) return false;
+  SkipLineEnd();
+  return true;
 }
 
 // -- Names and operators ---------------------------------------------------------------
@@ -543,18 +565,21 @@ bool ReadEscape(uint8_t* out) {
   return false;
 }
 
-void ScanString(TokenRecord& token) {
+// At the opening quote of a literal: hands each byte of the literal to `takeByte`, up
+// to and past the closing `quote`. A line end before it marks the literal bad and
+// stays in the input.
+template <typename TakeByte>
+void ReadQuotedBytes(uint8_t quote, TakeByte takeByte) {
   Advance();
-  uint32_t count = 0;
   for (;;) {
     const uint8_t c = Current();
-    if (c == '"') {
+    if (c == quote) {
       Advance();
-      break;
+      return;
     }
     if (c == kCarriageReturn) {
       g_scanner.errorMark = true;
-      break;
+      return;
     }
     uint8_t byte = c;
     if (c == '\\') {
@@ -562,12 +587,19 @@ void ScanString(TokenRecord& token) {
     } else {
       Advance();
     }
+    takeByte(byte);
+  }
+}
+
+void ScanString(TokenRecord& token) {
+  uint32_t count = 0;
+  ReadQuotedBytes('"', [&token, &count](uint8_t byte) {
     if (count >= TokenRecord::kMaxStringLength) {
       g_scanner.errorMark = true;
     } else {
       token.text[1 + count++] = static_cast<char>(byte);
     }
-  }
+  });
   token.text[0] = static_cast<char>(count);
   token.text[count + 1] = '\0';
   token.textLength = static_cast<uint16_t>(count + 1);
@@ -576,32 +608,16 @@ void ScanString(TokenRecord& token) {
 }
 
 void ScanCharacter(TokenRecord& token) {
-  Advance();
   bool have = false;
   uint8_t value = 0;
-  for (;;) {
-    const uint8_t c = Current();
-    if (c == '\'') {
-      Advance();
-      break;
-    }
-    if (c == kCarriageReturn) {
-      g_scanner.errorMark = true;
-      break;
-    }
-    uint8_t byte = c;
-    if (c == '\\') {
-      if (!ReadEscape(&byte)) continue;
-    } else {
-      Advance();
-    }
+  ReadQuotedBytes('\'', [&have, &value](uint8_t byte) {
     if (have) {
       g_scanner.errorMark = true;  // a second character
     } else {
       value = byte;
       have = true;
     }
-  }
+  });
   if (!have) g_scanner.errorMark = true;
   token.text[0] = static_cast<char>(value);
   token.text[1] = '\0';
@@ -630,22 +646,14 @@ void ReadRawWord(TokenRecord& token, bool acrossLines) {
       }
       if (c == '/') {
         const uint16_t column = EchoColumn();
-        Advance();
-        if (Current() == '*') {
-          Advance();
-          SkipComment();
-          continue;
-        }
-        token.column = static_cast<uint8_t>(column > 0xFF ? 0xFF : column);
+        if (SkipSlashOrComment()) continue;
+        token.column = ColumnByte(column);
         AppendByte(token, '/');
         slashTaken = true;
       }
       break;
     }
-    if (!slashTaken) {
-      const uint16_t column = EchoColumn();
-      token.column = static_cast<uint8_t>(column > 0xFF ? 0xFF : column);
-    }
+    if (!slashTaken) token.column = ColumnByte(EchoColumn());
     while (!EndsRawWord(Current())) AppendCurrent(token);
     if (token.scanned > 0) return;
     if (acrossLines && IsLineEnd(Current()) && JoinsLines()) {
@@ -663,22 +671,11 @@ void ReadPathText(TokenRecord& token) {
     const uint8_t c = Current();
     if (c == kCarriageReturn || c == kLineFeed || c == ',' || c == ';') return;
     if (c == '/') {
-      Advance();
-      if (Current() == '*') {
-        Advance();
-        SkipComment();
-        continue;
-      }
-      AppendByte(token, '/');
+      if (!SkipSlashOrComment()) AppendByte(token, '/');
       continue;
     }
     if (c == '\\') {
-      Advance();
-      if (IsLineEnd(Current()) && JoinsLines()) {
-        SkipLineEnd();
-        continue;
-      }
-      AppendByte(token, '\\');
+      if (!SkipBackslashOrJoinLines()) AppendByte(token, '\\');
       continue;
     }
     AppendCurrent(token);
@@ -806,22 +803,13 @@ void ScanToken() {
       break;
     }
     if (c == '/') {
-      Advance();
-      if (Current() == '*') {
-        Advance();
-        SkipComment();
-        continue;
-      }
+      if (SkipSlashOrComment()) continue;
       AppendByte(token, '/');
       AppendIfCurrentIs(token, "=");
       break;
     }
     if (c == '\\') {
-      Advance();
-      if (IsLineEnd(Current()) && JoinsLines()) {
-        SkipLineEnd();
-        continue;
-      }
+      if (SkipBackslashOrJoinLines()) continue;
       AppendByte(token, '\\');
       break;
     }

@@ -72,6 +72,40 @@ int Order(T a, T b) {
 
 void StoreTruth(uint8_t* out, bool truth) { out[0] = truth ? 1 : 0; }
 
+// The bitwise operators mean the same for every integer kind. Answers whether `code`
+// is one of them; `result` is set only then.
+template <typename T>
+bool ApplyBitwise(uint16_t code, const T& x, const T& y, T* result) {
+  switch (code) {
+    case kOpExclusiveOr:
+      *result = static_cast<T>(x ^ y);
+      return true;
+    case kOpInclusiveOr:
+      *result = static_cast<T>(x | y);
+      return true;
+    case kOpAnd:
+      *result = static_cast<T>(x & y);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// "||" and "&&" give a truth whatever the integer kind of their operands. Answers
+// whether `code` is one of them.
+template <typename T>
+bool ApplyLogical(uint16_t code, T x, T y, uint8_t* out) {
+  if (code == kOpLogicalOr) {
+    StoreTruth(out, x != 0 || y != 0);
+    return true;
+  }
+  if (code == kOpLogicalAnd) {
+    StoreTruth(out, x != 0 && y != 0);
+    return true;
+  }
+  return false;
+}
+
 // A computation: the message it raises (0 none), and the kinds when the operation
 // changes them (relational results are "bool1", address arithmetic a location or
 // a distance).
@@ -84,29 +118,12 @@ struct Outcome {
 // ---- "bool1" --------------------------------------------------------------------------
 
 uint32_t BooleanBinary(uint16_t code, const uint8_t* a, const uint8_t* b, uint8_t* out) {
-  switch (code) {
-    case kOpExclusiveOr:
-      out[0] = a[0] ^ b[0];
-      return kNoMessage;
-    case kOpInclusiveOr:
-      out[0] = a[0] | b[0];
-      return kNoMessage;
-    case kOpAnd:
-      out[0] = a[0] & b[0];
-      return kNoMessage;
-    case kOpLogicalOr:
-      StoreTruth(out, a[0] != 0 || b[0] != 0);
-      return kNoMessage;
-    case kOpLogicalAnd:
-      StoreTruth(out, a[0] != 0 && b[0] != 0);
-      return kNoMessage;
-    default:
-      if (IsRelational(code)) {
-        StoreTruth(out, Satisfies(code, Order(a[0], b[0])));
-        return kNoMessage;
-      }
-      return kInvalidBooleanOperation;
+  if (ApplyBitwise(code, a[0], b[0], &out[0]) || ApplyLogical(code, a[0], b[0], out)) return kNoMessage;
+  if (IsRelational(code)) {
+    StoreTruth(out, Satisfies(code, Order(a[0], b[0])));
+    return kNoMessage;
   }
+  return kInvalidBooleanOperation;
 }
 
 // ---- "ord4" and "int4" ----------------------------------------------------------------
@@ -118,7 +135,12 @@ uint32_t Binary32(uint16_t code, bool isSigned, const uint8_t* a, const uint8_t*
   const uint32_t ub = LoadU32(b);
   const auto sa = static_cast<int32_t>(ua);
   const auto sb = static_cast<int32_t>(ub);
+  if (ApplyLogical(code, ua, ub, out)) return kNoMessage;
   uint32_t result = 0;
+  if (ApplyBitwise(code, ua, ub, &result)) {
+    StoreU32(out, result);
+    return kNoMessage;
+  }
   switch (code) {
     case kOpAdd:
       result = ua + ub;
@@ -145,21 +167,6 @@ uint32_t Binary32(uint16_t code, bool isSigned, const uint8_t* a, const uint8_t*
       }
       break;
     }
-    case kOpExclusiveOr:
-      result = ua ^ ub;
-      break;
-    case kOpInclusiveOr:
-      result = ua | ub;
-      break;
-    case kOpAnd:
-      result = ua & ub;
-      break;
-    case kOpLogicalOr:
-      StoreTruth(out, ua != 0 || ub != 0);
-      return kNoMessage;
-    case kOpLogicalAnd:
-      StoreTruth(out, ua != 0 && ub != 0);
-      return kNoMessage;
     case kOpShiftRight:
       result = ua >> (ub & 31u);  // logical, also for "int4"
       break;
@@ -194,6 +201,12 @@ uint16_t SignSwapped(uint16_t code) {
 uint32_t Binary64(uint16_t code, uint16_t working, const uint8_t* a, const uint8_t* b, uint8_t* out) {
   const uint64_t ua = LoadU64(a);
   const uint64_t ub = LoadU64(b);
+  if (ApplyLogical(code, ua, ub, out)) return kNoMessage;
+  uint64_t bits = 0;
+  if (ApplyBitwise(code, ua, ub, &bits)) {
+    StoreU64(out, bits);
+    return kNoMessage;
+  }
   switch (code) {
     case kOpAdd:
       StoreU64(out, ua + ub);
@@ -207,21 +220,6 @@ uint32_t Binary64(uint16_t code, uint16_t working, const uint8_t* a, const uint8
     case kOpShiftRight:
     case kOpShiftLeft:
       return working == kKindOrd8 ? kInvalidOrdinalOperation : kInvalidExtendedIntegerOperation;
-    case kOpExclusiveOr:
-      StoreU64(out, ua ^ ub);
-      return kNoMessage;
-    case kOpInclusiveOr:
-      StoreU64(out, ua | ub);
-      return kNoMessage;
-    case kOpAnd:
-      StoreU64(out, ua & ub);
-      return kNoMessage;
-    case kOpLogicalOr:
-      StoreTruth(out, ua != 0 || ub != 0);
-      return kNoMessage;
-    case kOpLogicalAnd:
-      StoreTruth(out, ua != 0 && ub != 0);
-      return kNoMessage;
     case kOpNotEqual:
     case kOpEqual:
       StoreTruth(out, Satisfies(code, ua == ub ? 0 : 1));
@@ -351,6 +349,11 @@ uint32_t CompareAddresses(uint16_t code, const uint8_t* a, const uint8_t* b, uin
 uint32_t BinaryOrdinal(uint16_t code, const uint8_t* a, const uint8_t* b, uint8_t* out) {
   const OrdinalValue x = LoadOrdinal(a);
   const OrdinalValue y = LoadOrdinal(b);
+  OrdinalValue bits;
+  if (ApplyBitwise(code, x, y, &bits)) {
+    StoreOrdinal(out, bits);
+    return kNoMessage;
+  }
   switch (code) {
     case kOpAdd:
       StoreOrdinal(out, x + y);
@@ -366,15 +369,6 @@ uint32_t BinaryOrdinal(uint16_t code, const uint8_t* a, const uint8_t* b, uint8_
       return kNoMessage;
     case kOpRemainder:
       StoreOrdinal(out, x % y);
-      return kNoMessage;
-    case kOpExclusiveOr:
-      StoreOrdinal(out, x ^ y);
-      return kNoMessage;
-    case kOpInclusiveOr:
-      StoreOrdinal(out, x | y);
-      return kNoMessage;
-    case kOpAnd:
-      StoreOrdinal(out, x & y);
       return kNoMessage;
     default:
       if (IsRelational(code)) {

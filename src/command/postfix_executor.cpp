@@ -110,6 +110,21 @@ void LoopStep(MemoryFile& code, uint32_t positionAfter, uint32_t operand) {
   if (counter == 0xFFFFFFFFu) JumpTo(code, positionAfter, operand);
 }
 
+// The next instruction of a code; one that cannot be read raises its error.
+PostfixInstruction ReadNextInstruction(MemoryFile& code) {
+  PostfixInstruction instruction;
+  ThrowIfFailed(ReadPostfixInstruction(code, &instruction));
+  return instruction;
+}
+
+// Calls a routine for a running code and answers the code's file again: the routine
+// may have ended the life of the code (a procedure that redefines itself), and the
+// handle check then raises instead of reading freed pages.
+MemoryFile& InvokeRoutine(uint32_t routine, MemoryFileHandle code) {
+  RoutineRegistry::Invoke(routine);
+  return MemoryFileOf(code);
+}
+
 // Moves past the data of an instruction that was just read.
 void SkipInstructionData(MemoryFile& code, const PostfixInstruction& instruction) {
   const uint32_t data = PostfixDataLength(instruction);
@@ -145,15 +160,11 @@ void PostfixExecutor::Run(MemoryFileHandle code) {
   RunBreakMonitor monitor;
   while (state.running && !done) {
     monitor.Poll();
-    PostfixInstruction instruction;
-    ThrowIfFailed(ReadPostfixInstruction(*file, &instruction));
+    const PostfixInstruction instruction = ReadNextInstruction(*file);
     const uint32_t positionAfter = file->Position();
     switch (instruction.opcode) {
       case kPostfixCall:
-        RoutineRegistry::Invoke(instruction.operand);
-        // The routine may have ended the life of this code (a procedure that
-        // redefines itself): the handle check raises instead of reading freed pages.
-        file = &MemoryFileOf(code);
+        file = &InvokeRoutine(instruction.operand, code);
         break;
       case kPostfixString:
         LoadStringInstruction(*file, instruction.operand);
@@ -193,12 +204,10 @@ void PostfixExecutor::RunMarkedBlock(MemoryFileHandle code) {
   RunBreakMonitor monitor;
   for (bool done = false; !done;) {
     monitor.Poll();
-    PostfixInstruction instruction;
-    ThrowIfFailed(ReadPostfixInstruction(*file, &instruction));
+    const PostfixInstruction instruction = ReadNextInstruction(*file);
     switch (instruction.opcode) {
       case kPostfixCall:
-        RoutineRegistry::Invoke(instruction.operand);
-        file = &MemoryFileOf(code);
+        file = &InvokeRoutine(instruction.operand, code);
         break;
       case kPostfixString:
         LoadStringInstruction(*file, instruction.operand);
@@ -267,8 +276,7 @@ MemoryFileHandle PostfixExecutor::TakeNestedBlock() {
   const uint32_t start = code.Position();
   int32_t level = 0;
   for (;;) {
-    PostfixInstruction instruction;
-    ThrowIfFailed(ReadPostfixInstruction(code, &instruction));
+    const PostfixInstruction instruction = ReadNextInstruction(code);
     SkipInstructionData(code, instruction);
     if (instruction.opcode == kPostfixNestIn) {
       ++level;
@@ -287,8 +295,7 @@ MemoryFileHandle PostfixExecutor::TakeNestedBlock() {
 
 MemoryFileHandle PostfixExecutor::TakeEmbeddedBlock() {
   MemoryFile& code = RunningFile();
-  PostfixInstruction instruction;
-  ThrowIfFailed(ReadPostfixInstruction(code, &instruction));
+  const PostfixInstruction instruction = ReadNextInstruction(code);
   if (instruction.opcode != kPostfixEmbeddedBlock) RaiseBadCode();
   return CopyIntoNewCode(code, instruction.operand);
 }
@@ -305,8 +312,7 @@ MemoryFileHandle PostfixExecutor::TakeMarkedBlock() {
   bool started = false;
   uint32_t blockStart = 0;
   for (;;) {
-    PostfixInstruction instruction;
-    ThrowIfFailed(ReadPostfixInstruction(code, &instruction));
+    const PostfixInstruction instruction = ReadNextInstruction(code);
     SkipInstructionData(code, instruction);
     if (instruction.opcode == kPostfixBlockStart) {
       started = true;
