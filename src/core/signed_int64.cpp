@@ -1,6 +1,7 @@
 #include "core/signed_int64.h"
 
 #include "core/big_number.h"
+#include "core/int64_words.h"
 #include "support/rw_cstring.h"
 
 namespace zentor {
@@ -130,20 +131,8 @@ SignedInt64& SignedInt64::operator^=(const SignedInt64& b) {
 }
 
 SignedInt64& SignedInt64::operator<<=(int32_t count) {
-  if (count < 0 || count >= 64) {
-    m_low = 0;
-    m_high = 0;
-    return *this;
-  }
-  if (count >= 32) {
-    m_high = m_low << (count - 32);
-    m_low = 0;
-    return *this;
-  }
-  for (; count != 0; --count) {
-    m_high = (m_high << 1) | (m_low >> 31);
-    m_low <<= 1;
-  }
+  // A negative count reads as 2^31 or more and clears the value.
+  int64_words::ShiftLeft(m_low, m_high, static_cast<uint32_t>(count));
   return *this;
 }
 
@@ -152,21 +141,16 @@ SignedInt64& SignedInt64::operator<<=(const SignedInt64& count) {
 }
 
 SignedInt64& SignedInt64::operator>>=(int32_t count) {
-  if (count < 0 || count >= 64) {
-    m_low = 0;
-    m_high = 0;
+  // A negative count reads as 2^31 or more and clears the value, whatever the sign.
+  const uint32_t steps = static_cast<uint32_t>(count);
+  if (!IsNegative() || steps >= 64) {
+    // With no sign bit to copy in, the arithmetic shift is the logical one.
+    int64_words::ShiftRight(m_low, m_high, steps);
     return *this;
   }
-  const bool negative = IsNegative();
-  if (!negative && count >= 32) {
-    m_low = m_high >> (count - 32);
-    m_high = 0;
-    return *this;
-  }
-  const uint32_t signBit = negative ? 0x80000000u : 0u;
-  for (; count != 0; --count) {
+  for (uint32_t step = 0; step != steps; ++step) {
     m_low = (m_low >> 1) | (m_high << 31);
-    m_high = (m_high >> 1) | signBit;
+    m_high = (m_high >> 1) | 0x80000000u;
   }
   return *this;
 }

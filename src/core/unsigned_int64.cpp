@@ -1,6 +1,7 @@
 #include "core/unsigned_int64.h"
 
 #include "core/big_number.h"
+#include "core/int64_words.h"
 #include "core/signed_int64.h"
 #include "support/rw_cstring.h"
 
@@ -40,15 +41,9 @@ UnsignedInt64 UnsignedInt64::Multiply32(uint32_t a, uint32_t b) {
   return r;
 }
 
-void UnsignedInt64::ShiftLeft16() {
-  m_high = (m_high << 16) | (m_low >> 16);
-  m_low <<= 16;
-}
+void UnsignedInt64::ShiftLeft16() { int64_words::ShiftLeft16(m_low, m_high); }
 
-void UnsignedInt64::ShiftRight16() {
-  m_low = (m_low >> 16) | (m_high << 16);
-  m_high >>= 16;
-}
+void UnsignedInt64::ShiftRight16() { int64_words::ShiftRight16(m_low, m_high); }
 
 UnsignedInt64& UnsignedInt64::operator+=(const UnsignedInt64& b) {
   const uint32_t carry = CarryOut(m_low, b.m_low);
@@ -142,24 +137,7 @@ UnsignedInt64& UnsignedInt64::operator^=(const UnsignedInt64& b) {
 UnsignedInt64& UnsignedInt64::operator^=(uint32_t b) { return *this ^= UnsignedInt64(b); }
 
 UnsignedInt64& UnsignedInt64::operator<<=(uint32_t count) {
-  if (count >= 64) {
-    m_low = 0;
-    m_high = 0;
-    return *this;
-  }
-  if (count >= 32) {
-    m_high = m_low << (count - 32);
-    m_low = 0;
-    return *this;
-  }
-  if (count >= 16) {
-    ShiftLeft16();
-    count -= 16;
-  }
-  for (; count != 0; --count) {
-    m_high = (m_high << 1) | (m_low >> 31);
-    m_low <<= 1;
-  }
+  int64_words::ShiftLeft(m_low, m_high, count);
   return *this;
 }
 
@@ -171,24 +149,7 @@ UnsignedInt64& UnsignedInt64::operator<<=(const UnsignedInt64& count) {
 }
 
 UnsignedInt64& UnsignedInt64::operator>>=(uint32_t count) {
-  if (count >= 64) {
-    m_low = 0;
-    m_high = 0;
-    return *this;
-  }
-  if (count >= 32) {
-    m_low = m_high >> (count - 32);
-    m_high = 0;
-    return *this;
-  }
-  if (count >= 16) {
-    ShiftRight16();
-    count -= 16;
-  }
-  for (; count != 0; --count) {
-    m_low = (m_low >> 1) | (m_high << 31);
-    m_high >>= 1;
-  }
+  int64_words::ShiftRight(m_low, m_high, count);
   return *this;
 }
 

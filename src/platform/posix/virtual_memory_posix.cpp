@@ -62,6 +62,30 @@ Reservation* Find(ReservationTable& table, uintptr_t address, size_t size, uintp
   return &it->second;
 }
 
+// Commits or decommits the whole pages that cover [address, address + size), which must
+// lie inside one reservation, and records their new state.
+bool SetCommitted(void* address, size_t size, bool commit) {
+  if (size == 0) return true;
+  uintptr_t first = RoundDown(reinterpret_cast<uintptr_t>(address), kCommitGranularity);
+  uintptr_t last = RoundUp(reinterpret_cast<uintptr_t>(address) + size, kCommitGranularity);
+  if (last <= first) return false;
+  ReservationTable& table = Table();
+  std::lock_guard<std::mutex> guard(table.mutex);
+  uintptr_t base = 0;
+  Reservation* record = Find(table, first, last - first, &base);
+  if (record == nullptr) return false;
+  void* at = reinterpret_cast<void*>(first);
+  if (commit) {
+    if (mprotect(at, last - first, PROT_READ | PROT_WRITE) != 0) return false;
+  } else {
+    // Dropping the pages first makes a later commit read zeros, as on Windows.
+    if (madvise(at, last - first, MADV_DONTNEED) != 0) return false;
+    if (mprotect(at, last - first, PROT_NONE) != 0) return false;
+  }
+  for (uintptr_t page = first; page < last; page += kCommitGranularity) record->committed[(page - base) / kCommitGranularity] = commit;
+  return true;
+}
+
 }  // namespace
 
 void* ReserveRegion(size_t size, void* hint) {
@@ -78,38 +102,9 @@ void* ReserveRegion(size_t size, void* hint) {
   return base;
 }
 
-bool CommitRegion(void* address, size_t size) {
-  if (size == 0) return true;
-  uintptr_t first = RoundDown(reinterpret_cast<uintptr_t>(address), kCommitGranularity);
-  uintptr_t last = RoundUp(reinterpret_cast<uintptr_t>(address) + size, kCommitGranularity);
-  if (last <= first) return false;
-  ReservationTable& table = Table();
-  std::lock_guard<std::mutex> guard(table.mutex);
-  uintptr_t base = 0;
-  Reservation* record = Find(table, first, last - first, &base);
-  if (record == nullptr) return false;
-  if (mprotect(reinterpret_cast<void*>(first), last - first, PROT_READ | PROT_WRITE) != 0) return false;
-  for (uintptr_t at = first; at < last; at += kCommitGranularity) record->committed[(at - base) / kCommitGranularity] = true;
-  return true;
-}
+bool CommitRegion(void* address, size_t size) { return SetCommitted(address, size, true); }
 
-bool DecommitRegion(void* address, size_t size) {
-  if (size == 0) return true;
-  uintptr_t first = RoundDown(reinterpret_cast<uintptr_t>(address), kCommitGranularity);
-  uintptr_t last = RoundUp(reinterpret_cast<uintptr_t>(address) + size, kCommitGranularity);
-  if (last <= first) return false;
-  ReservationTable& table = Table();
-  std::lock_guard<std::mutex> guard(table.mutex);
-  uintptr_t base = 0;
-  Reservation* record = Find(table, first, last - first, &base);
-  if (record == nullptr) return false;
-  // Dropping the pages first makes a later commit read zeros, as on Windows.
-  void* at = reinterpret_cast<void*>(first);
-  if (madvise(at, last - first, MADV_DONTNEED) != 0) return false;
-  if (mprotect(at, last - first, PROT_NONE) != 0) return false;
-  for (uintptr_t page = first; page < last; page += kCommitGranularity) record->committed[(page - base) / kCommitGranularity] = false;
-  return true;
-}
+bool DecommitRegion(void* address, size_t size) { return SetCommitted(address, size, false); }
 
 bool ReleaseRegion(void* base) {
   ReservationTable& table = Table();
