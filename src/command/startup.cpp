@@ -18,6 +18,8 @@
 #include "command/value_stack.h"
 #include "core/dv_error.h"
 #include "core/target_calls.h"
+#include "engine/stop_report.h"
+#include "engine/watch_table.h"
 #include "gui/hi_service.h"
 #include "gui/invocation_settings.h"
 #include "platform/file_system.h"
@@ -421,6 +423,8 @@ void Startup() {
   SelectCommandInput();
   ClearCommandEndRoutines();
   Protected([] { TargetCallWrapper::Notify_Stage2(); });
+  InitWatchTable();
+  InitBreakReport();
   Protected([] { TargetCallWrapper::Notify_Connect(); });
   Protected([] { TargetCallWrapper::LoadTargetDescription(); });
   PrintBanner();

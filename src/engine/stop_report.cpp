@@ -8,6 +8,9 @@ RWCString& LastStopText() {
   return text;
 }
 
+uint32_t g_lastStopCode = kNoStopYet;
+uint32_t g_stopReportFlags = 0;
+
 }  // namespace
 
 void SetLastStopText(const RWCString& text) { LastStopText() = text; }
@@ -15,5 +18,14 @@ void SetLastStopText(const RWCString& text) { LastStopText() = text; }
 void ClearLastStopText() { LastStopText() = RWCString(); }
 
 RWCString CopyLastStopText() { return LastStopText(); }
+
+void InitBreakReport() {
+  g_lastStopCode = kNoStopYet;
+  ClearLastStopText();
+  g_stopReportFlags = 0;
+}
+
+uint32_t LastStopCode() { return g_lastStopCode; }
+uint32_t StopReportFlags() { return g_stopReportFlags; }
 
 }  // namespace zentor

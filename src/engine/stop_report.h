@@ -3,6 +3,8 @@
 // the stop caption of the symbol context ends with it. The engine sets it when it
 // reports a stop and clears it when a program is loaded.
 
+#include <cstdint>
+
 #include "support/rw_cstring.h"
 
 namespace zentor {
@@ -11,5 +13,14 @@ void SetLastStopText(const RWCString& text);
 void ClearLastStopText();
 // A copy of the last stop's text ("" when there was none).
 RWCString CopyLastStopText();
+
+// Code of the last stop before anything has stopped.
+inline constexpr uint32_t kNoStopYet = 10;
+
+// Resets the last-stop record (code kNoStopYet, empty text) and clears the
+// stop-report flags; start-up calls it once.
+void InitBreakReport();
+uint32_t LastStopCode();
+uint32_t StopReportFlags();
 
 }  // namespace zentor
