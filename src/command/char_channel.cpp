@@ -13,6 +13,7 @@
 #include "core/message_table.h"
 #include "gui/hi_service.h"
 #include "gui/viewpoint_manager.h"
+#include "platform/console_input.h"
 
 #include <sys/stat.h>
 
@@ -221,7 +222,13 @@ bool ConsoleRead(uint8_t* destination) {
   }
   const uint8_t ch = ReadBatchChar();
   *destination = ch;
-  Pager::PutChar(static_cast<char>(ch));
+  if (!g_input.batchActive && g_input.inputChannel == FileChannel::StandardInput() &&
+      platform::IsTerminal(FileChannel::StandardInput())) {
+    // The terminal has already shown what was typed: only the column moves.
+    OutputWriter::AdvanceColumn(static_cast<char>(ch));
+  } else {
+    Pager::PutChar(static_cast<char>(ch));
+  }
   LogFile::PutChar(static_cast<char>(ch));
   return true;
 }
