@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <regex>
 #include <set>
@@ -447,6 +448,19 @@ TEST_F(CvLoadTest, ModulesWaitInTheFileUntilAskedForOneByOne) {
   EXPECT_NE(dump.find("+0x30 C:\\NLM\\SRC\\util.c#6"), std::string::npos);
 }
 
+// The symbol file at `path` opened as the load driver opens it, and a program begun
+// for its load pass.
+void OpenAndBeginProgram(const std::string& path, std::unique_ptr<FileLoadable>& loadable) {
+  auto file = std::make_unique<LoaderInputFile>();
+  ASSERT_EQ(file->Open(path.c_str()), 1u);
+  loadable = std::make_unique<FileLoadable>(LoadRequest{RWCString(path.c_str())}, std::move(file), LoadOptions{});
+  uint32_t status = 99;
+  loadable->OpenSymbolics(status);
+  ASSERT_EQ(status, 0u);
+  LoaderLibraryNoOp();
+  BeginProgram(kLoaderFormat20);
+}
+
 // Reading every module in the load pass (deferred loading off) and reading them on
 // demand give the same symbols, lines and procedures.
 TEST_F(CvLoadTest, LoadingModulesAtOnceOrOnDemandGivesTheSameModules) {
@@ -471,15 +485,9 @@ TEST_F(CvLoadTest, LoadingModulesAtOnceOrOnDemandGivesTheSameModules) {
   };
   const std::string onDemandLines = lines();
 
-  auto file = std::make_unique<LoaderInputFile>();
-  ASSERT_EQ(file->Open(path.c_str()), 1u);
-  FileLoadable loadable(LoadRequest{RWCString(path.c_str())}, std::move(file), LoadOptions{});
-  uint32_t status = 99;
-  loadable.OpenSymbolics(status);
-  ASSERT_EQ(status, 0u);
-  LoaderLibraryNoOp();
-  BeginProgram(kLoaderFormat20);
-  EXPECT_EQ(loadable.LoadSymbolics(0, kCodeBase, kDataBase), 0u);
+  std::unique_ptr<FileLoadable> loadable;
+  ASSERT_NO_FATAL_FAILURE(OpenAndBeginProgram(path, loadable));
+  EXPECT_EQ(loadable->LoadSymbolics(0, kCodeBase, kDataBase), 0u);
   EndProgram();
   for (uint32_t id = 1; id <= CurrentLoaderState().ModuleCount(); ++id) {
     EXPECT_FALSE(CurrentLoaderState().ModuleById(id)->HasDeferredToken());
@@ -535,19 +543,13 @@ TEST_F(CvLoadTest, EachLoadCountsAndRemembersForItself) {
   CvProgram program = MakeSampleProgram();
   for (int i = 0; i < 10; ++i) AddType(program, CvRawType{kLeafUnknown, {0, 0}});
   const std::string path = WriteFile("TWICE.SYM", WriteCodeView(program, CvVariant::NB09));
-  auto file = std::make_unique<LoaderInputFile>();
-  ASSERT_EQ(file->Open(path.c_str()), 1u);
-  FileLoadable loadable(LoadRequest{RWCString(path.c_str())}, std::move(file), LoadOptions{});
-  uint32_t status = 99;
-  loadable.OpenSymbolics(status);
-  ASSERT_EQ(status, 0u);
-  auto& loader = dynamic_cast<CodeViewLoader&>(*loadable.Symbolics());
-  LoaderLibraryNoOp();
-  BeginProgram(kLoaderFormat20);
+  std::unique_ptr<FileLoadable> loadable;
+  ASSERT_NO_FATAL_FAILURE(OpenAndBeginProgram(path, loadable));
+  auto& loader = dynamic_cast<CodeViewLoader&>(*loadable->Symbolics());
   for (uint32_t pass = 1; pass <= 2; ++pass) {
     SCOPED_TRACE(pass);
     TakeOutput();
-    EXPECT_EQ(loadable.LoadSymbolics(0, kCodeBase, kDataBase), 0u) << "ten unrecognised leaves per load are fine";
+    EXPECT_EQ(loadable->LoadSymbolics(0, kCodeBase, kDataBase), 0u) << "ten unrecognised leaves per load are fine";
     EXPECT_EQ(loader.Types().UnknownLeafCount(), 10u);
     EXPECT_EQ(TakeOutput().find("corrupted"), std::string::npos);
     EXPECT_EQ(loader.LastModuleWritten(), "UTIL");
@@ -603,6 +605,43 @@ TEST_F(CvLoadTest, AUserBreakEndsTheLoad) {
   EXPECT_FALSE(platform::IsUserBreakPending());
 }
 
+// What a verbose load of the module-runs program says, each line with the least
+// verbosity that says it.
+struct VerboseLine {
+  uint32_t m_level;
+  const char* m_text;
+};
+
+const VerboseLine kVerboseLines[] = {
+    {1, "Loading Global Type information...\r\n"},
+    {1, "Loading global symbol information...\r\n"},
+    {2, "Entering data symbol __g_count...\r\n"},
+    {1, "Processing module MAIN...\r\n"},
+    {1, "Processing module UTIL...\r\n"},
+    {1, "Processing module with no segments...\r\n"},
+    {1, "Processing module EXTRA...\r\n"},
+    // Asking for a module reads its record again.
+    {1, "Processing module MAIN...\r\n"},
+    {2, "Entering data symbol counter...\r\n"},
+    {2, "Entering bp relative symbol origin...\r\n"},
+    {2, "Entering bp relative symbol label...\r\n"},
+    {2, "Entering bp relative symbol total...\r\n"},
+    {2, "Entering register variable p...\r\n"},
+    {2, "Entering bp relative symbol shade...\r\n"},
+    {2, "Entering bp relative symbol k...\r\n"},
+    {2, "Entering register variable tmp...\r\n"},
+    {2, "Entering data symbol calls...\r\n"},
+    {2, "Entering bp relative symbol v...\r\n"},
+    {1, "Processing module UTIL...\r\n"},
+    {2, "Entering data symbol _table...\r\n"},
+    {2, "Entering bp relative symbol c...\r\n"},
+    {2, "Entering bp relative symbol where...\r\n"},
+    {2, "Entering bp relative symbol n...\r\n"},
+    {1, "Processing module EXTRA...\r\n"},
+    {2, "Entering data symbol in_with...\r\n"},
+    {2, "Entering data symbol after_with...\r\n"},
+};
+
 TEST_F(CvLoadTest, VerboseLoadsTellWhatTheyRead) {
   const std::string path = WriteFile("RUNS.SYM", WriteCodeView(ModuleRunsProgram(), CvVariant::NB09));
   for (const uint32_t level : {0u, 1u, 2u}) {
@@ -612,47 +651,8 @@ TEST_F(CvLoadTest, VerboseLoadsTellWhatTheyRead) {
     ASSERT_EQ(Load(path).m_returned, 0u);
     ASSERT_EQ(ForceDeferredModules(), 0u);
     std::string expected;
-    if (level >= 1) {
-      expected +=
-          "Loading Global Type information...\r\n"
-          "Loading global symbol information...\r\n";
-    }
-    if (level >= 2) expected += "Entering data symbol __g_count...\r\n";
-    if (level >= 1) {
-      expected +=
-          "Processing module MAIN...\r\n"
-          "Processing module UTIL...\r\n"
-          "Processing module with no segments...\r\n"
-          "Processing module EXTRA...\r\n";
-    }
-    // Asking for a module reads its record again.
-    if (level >= 1) expected += "Processing module MAIN...\r\n";
-    if (level >= 2) {
-      expected +=
-          "Entering data symbol counter...\r\n"
-          "Entering bp relative symbol origin...\r\n"
-          "Entering bp relative symbol label...\r\n"
-          "Entering bp relative symbol total...\r\n"
-          "Entering register variable p...\r\n"
-          "Entering bp relative symbol shade...\r\n"
-          "Entering bp relative symbol k...\r\n"
-          "Entering register variable tmp...\r\n"
-          "Entering data symbol calls...\r\n"
-          "Entering bp relative symbol v...\r\n";
-    }
-    if (level >= 1) expected += "Processing module UTIL...\r\n";
-    if (level >= 2) {
-      expected +=
-          "Entering data symbol _table...\r\n"
-          "Entering bp relative symbol c...\r\n"
-          "Entering bp relative symbol where...\r\n"
-          "Entering bp relative symbol n...\r\n";
-    }
-    if (level >= 1) expected += "Processing module EXTRA...\r\n";
-    if (level >= 2) {
-      expected +=
-          "Entering data symbol in_with...\r\n"
-          "Entering data symbol after_with...\r\n";
+    for (const VerboseLine& line : kVerboseLines) {
+      if (level >= line.m_level) expected += line.m_text;
     }
     EXPECT_EQ(TakeOutput(), expected);
   }

@@ -17,6 +17,7 @@
 #include "symbols/symbol_context.h"
 #include "symbols/type_translation.h"
 #include "harness/transcript.h"
+#include "loader_test_support.h"
 #include "vst_dump.h"
 
 #include "core/current_viewpoint.h"
@@ -27,26 +28,13 @@ namespace zentor {
 namespace {
 
 using testing_support::DumpVst;
+using testing_support::Hex;
+using testing_support::HexOrdinal;
 using testing_support::MatchesGolden;
 using testing_support::VstDumpSource;
 using Bytes = std::vector<uint8_t>;
 
-class LoaderLibraryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ViewpointManager::AddViewpoint(kViewpoint);
-    SetBaseViewpoint(kViewpoint);
-  }
-  void TearDown() override {
-    SymbolContext* context = ViewpointManager::SymbolContextOf(kViewpoint);
-    ViewpointManager::SetCurrentSymbolContext(nullptr);
-    if (context != GetDefaultSymbolContext()) delete context;
-    ViewpointManager::RemoveViewpoint(kViewpoint);
-    SetBaseViewpoint(ViewpointHandle::None());
-  }
-
-  static constexpr ViewpointHandle kViewpoint{0x7E570002u};
-};
+class LoaderLibraryTest : public testing_support::OwnViewpointTest<0x7E570002u> {};
 
 TargetAddressRecord Memory(uint32_t offset) {
   TargetAddressRecord record;
@@ -92,22 +80,6 @@ void Define(const Bytes& bytes) {
   EndTypeDefinition();
 }
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%x", value);
-  return text;
-}
-
-std::string Ordinal(const OrdinalValue& value) {
-  char text[32];
-  if (value.High() != 0) {
-    std::snprintf(text, sizeof text, "0x%x%08x", value.High(), value.Low());
-  } else {
-    std::snprintf(text, sizeof text, "0x%x", value.Low());
-  }
-  return text;
-}
-
 std::string AddressText(const AddressDescriptor& address) { return address.IsNull() ? "null" : address.Text().data(); }
 
 std::string SourceText(const SourceFileRef& ref) {
@@ -130,12 +102,12 @@ std::string ModuleText(LoaderState& loader) {
     ModuleDescriptor& module = *loader.ModuleById(id);
     text += "module " + std::string(module.NameText().data()) + " id " + std::to_string(module.Id()) + " language " +
             std::to_string(module.Language()) + " start " + AddressText(module.Start()) + " extent " +
-            Ordinal(module.Extent()) + " main " + SourceText(module.MainSource()) + " highest " +
+            HexOrdinal(module.Extent()) + " main " + SourceText(module.MainSource()) + " highest " +
             Hex(module.HighestLine()) + "\n";
     LineTable& lines = module.Lines();
     for (uint32_t i = 0; i < lines.Count(); ++i) {
       const LineAddressEntry& entry = lines.EntryAt(i);
-      text += "  +" + Ordinal(entry.Offset()) + " " + (entry.HasLine() ? SourceText(entry.Source()) : "end") + "\n";
+      text += "  +" + HexOrdinal(entry.Offset()) + " " + (entry.HasLine() ? SourceText(entry.Source()) : "end") + "\n";
     }
     ForEachProcedureOf(loader, module, text);
   }
@@ -529,7 +501,7 @@ TEST_F(LoaderLibraryTest, LineRules) {
   std::string text;
   for (uint32_t i = 0; i < module.Lines().Count(); ++i) {
     const LineAddressEntry& entry = module.Lines().EntryAt(i);
-    text += Ordinal(entry.Offset()) + ":" + (entry.HasLine() ? std::to_string(entry.Source().Line()) : "-") + " ";
+    text += HexOrdinal(entry.Offset()) + ":" + (entry.HasLine() ? std::to_string(entry.Source().Line()) : "-") + " ";
   }
   EXPECT_EQ(text, "0x0:- 0x10:65535 0x30:7 0xffffffffffffffff:- ") << "module end sentinel at extent + 1 (0 unknown)";
 }

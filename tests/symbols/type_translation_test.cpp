@@ -15,46 +15,16 @@
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "gui/viewpoint_manager.h"
+#include "loader_test_support.h"
 
 namespace zentor {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing_support::Hex;
+using testing_support::HexOrdinal;
 
-// A viewpoint of its own, current while the test runs, whose context the loads
-// replace; the last context goes with the test.
-class TypeTranslationTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ViewpointManager::AddViewpoint(kViewpoint);
-    SetBaseViewpoint(kViewpoint);
-  }
-  void TearDown() override {
-    SymbolContext* context = ViewpointManager::SymbolContextOf(kViewpoint);
-    ViewpointManager::SetCurrentSymbolContext(nullptr);
-    if (context != GetDefaultSymbolContext()) delete context;
-    ViewpointManager::RemoveViewpoint(kViewpoint);
-    SetBaseViewpoint(ViewpointHandle::None());
-  }
-
-  static constexpr ViewpointHandle kViewpoint{0x7E570001u};
-};
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%x", value);
-  return text;
-}
-
-std::string Hex64(const OrdinalValue& value) {
-  char text[32];
-  if (value.High() != 0) {
-    std::snprintf(text, sizeof text, "0x%x%08x", value.High(), value.Low());
-  } else {
-    std::snprintf(text, sizeof text, "0x%x", value.Low());
-  }
-  return text;
-}
+class TypeTranslationTest : public testing_support::OwnViewpointTest<0x7E570001u> {};
 
 std::string Signed(uint32_t reference) {
   return reference == 0xFFFFFFFFu ? "-1" : std::to_string(reference);
@@ -77,7 +47,7 @@ std::string ListText(PageCache& cache, RecordHandle start) {
         text += "i" + std::to_string(element.U32At(4));
         break;
       case kListNumberElementType:
-        text += "v" + Hex64(element.OrdinalAt(4));
+        text += "v" + HexOrdinal(element.OrdinalAt(4));
         break;
       default:
         text += "?";
@@ -131,8 +101,8 @@ std::string Describe(uint32_t index) {
     }
     case kTypeSubrange: {
       const auto record = SubrangeTypeRecordView::At(cache, reference);
-      text += " bounds kind " + std::to_string(record.BoundKind()) + " lower " + Hex64(record.Lower()) + " upper " +
-              Hex64(record.Upper());
+      text += " bounds kind " + std::to_string(record.BoundKind()) + " lower " + HexOrdinal(record.Lower()) + " upper " +
+              HexOrdinal(record.Upper());
       break;
     }
     case kTypeList:

@@ -31,6 +31,22 @@ class ByteSink {
   }
   void PutText(std::string_view text) { m_bytes.insert(m_bytes.end(), text.begin(), text.end()); }
 
+  // Fields of one width in a row, in the order given.
+  template <typename... Values>
+  void Put16s(Values... values) {
+    (Put16(values), ...);
+  }
+  template <typename... Values>
+  void Put32s(Values... values) {
+    (Put32(values), ...);
+  }
+
+  // A segmented address: the 32-bit offset, then the segment.
+  void PutAddress(std::uint32_t offset, std::uint32_t segment) {
+    Put32(offset);
+    Put16(segment);
+  }
+
   // A CodeView name: a length byte and the characters.
   void PutName(std::string_view name) {
     if (name.size() > 255) {
@@ -64,6 +80,12 @@ class ByteSink {
     } else {
       throw std::invalid_argument("numeric value does not fit in 32 bits: " + std::to_string(value));
     }
+  }
+
+  // How sized records and fields end: the size (or value) as a numeric leaf, then the name.
+  void PutNumericAndName(std::int64_t value, std::string_view name) {
+    PutNumeric(value);
+    PutName(name);
   }
 
   void PadZerosTo(std::uint32_t alignment, std::uint32_t from = 0) {
@@ -193,14 +215,12 @@ class SymbolWriter {
         break;
       case CvStorage::Register:
         Begin(kSymRegister);
-        m_sink.Put16(variable.m_type);
-        m_sink.Put16(variable.m_register);
+        m_sink.Put16s(variable.m_type, variable.m_register);
         break;
       case CvStorage::LocalData:
       case CvStorage::GlobalData:
         Begin(variable.m_storage == CvStorage::LocalData ? kSymLData32 : kSymGData32);
-        m_sink.Put32(variable.m_offset);
-        m_sink.Put16(variable.m_segment);
+        m_sink.PutAddress(variable.m_offset, variable.m_segment);
         m_sink.Put16(variable.m_type);
         break;
     }
@@ -210,8 +230,7 @@ class SymbolWriter {
 
   void Label(const CvLabel& label) {
     Begin(kSymLabel32);
-    m_sink.Put32(label.m_offset);
-    m_sink.Put16(label.m_segment);
+    m_sink.PutAddress(label.m_offset, label.m_segment);
     m_sink.Put8(label.m_flags);
     m_sink.PutName(label.m_name);
     End(label.m_name);
@@ -219,12 +238,9 @@ class SymbolWriter {
 
   void Block(const CvBlock& block, std::uint32_t parent) {
     std::uint32_t start = Begin(kSymBlock32);
-    m_sink.Put32(parent);
-    std::uint32_t endField = m_sink.Size();
-    m_sink.Put32(0);
+    std::uint32_t endField = ScopeLinks(parent, false);
     m_sink.Put32(block.m_length);
-    m_sink.Put32(block.m_offset);
-    m_sink.Put16(block.m_segment);
+    m_sink.PutAddress(block.m_offset, block.m_segment);
     m_sink.PutName(block.m_name);
     End(block.m_name);
     for (const CvVariable& local : block.m_locals) Variable(local);
@@ -235,15 +251,9 @@ class SymbolWriter {
 
   void Procedure(const CvProcedure& procedure) {
     std::uint32_t start = Begin(procedure.m_global ? kSymGProc32 : kSymLProc32);
-    m_sink.Put32(0);  // parent: procedures sit at module level
-    std::uint32_t endField = m_sink.Size();
-    m_sink.Put32(0);
-    m_sink.Put32(0);  // next
-    m_sink.Put32(procedure.m_length);
-    m_sink.Put32(procedure.m_debugStart);
-    m_sink.Put32(procedure.m_debugEnd);
-    m_sink.Put32(procedure.m_offset);
-    m_sink.Put16(procedure.m_segment);
+    std::uint32_t endField = ScopeLinks(0, true);  // parent: procedures sit at module level
+    m_sink.Put32s(procedure.m_length, procedure.m_debugStart, procedure.m_debugEnd);
+    m_sink.PutAddress(procedure.m_offset, procedure.m_segment);
     m_sink.Put16(procedure.m_type);
     m_sink.Put8(procedure.m_flags);
     m_sink.PutName(procedure.m_name);
@@ -257,12 +267,8 @@ class SymbolWriter {
 
   void Thunk(const CvThunk& thunk) {
     Begin(kSymThunk32);
-    m_sink.Put32(0);
-    std::uint32_t endField = m_sink.Size();
-    m_sink.Put32(0);
-    m_sink.Put32(0);
-    m_sink.Put32(thunk.m_offset);
-    m_sink.Put16(thunk.m_segment);
+    std::uint32_t endField = ScopeLinks(0, true);
+    m_sink.PutAddress(thunk.m_offset, thunk.m_segment);
     m_sink.Put16(thunk.m_length);
     m_sink.Put8(thunk.m_ordinal);
     m_sink.PutName(thunk.m_name);
@@ -298,8 +304,7 @@ class SymbolWriter {
                                   " does not have: " + reference.m_name);
     }
     Begin(reference.m_procedure ? kSymProcRef : kSymDataRef);
-    m_sink.Put32(reference.m_checksum);
-    m_sink.Put32(named->m_offset);
+    m_sink.Put32s(reference.m_checksum, named->m_offset);
     m_sink.Put16(reference.m_module);
     End(reference.m_name);
   }
@@ -307,6 +312,17 @@ class SymbolWriter {
   std::vector<RecordPlace>& Records() { return m_records; }
 
  private:
+  // The links a scope record starts with: its parent, its S_END (written as 0 and
+  // patched once the scope is closed; its place is returned) and, for procedures and
+  // thunks, a next link left 0.
+  std::uint32_t ScopeLinks(std::uint32_t parent, bool withNext) {
+    m_sink.Put32(parent);
+    std::uint32_t endField = m_sink.Size();
+    m_sink.Put32(0);
+    if (withNext) m_sink.Put32(0);
+    return endField;
+  }
+
   std::uint32_t ScopeEnd() {
     std::uint32_t at = Begin(kSymEnd);
     End({});
@@ -322,15 +338,11 @@ class SymbolWriter {
 
 std::vector<std::uint8_t> ModuleRecordBytes(const CvModule& module) {
   ByteSink sink;
-  sink.Put16(module.m_overlay);
-  sink.Put16(module.m_library);
-  sink.Put16(CheckedU16(module.m_segments.size(), "segment count"));
-  sink.Put16(kModuleStyleCV);
+  sink.Put16s(module.m_overlay, module.m_library, CheckedU16(module.m_segments.size(), "segment count"),
+              kModuleStyleCV);
   for (const CvSegment& segment : module.m_segments) {
-    sink.Put16(segment.m_segment);
-    sink.Put16(0);
-    sink.Put32(segment.m_offset);
-    sink.Put32(segment.m_size);
+    sink.Put16s(segment.m_segment, 0);
+    sink.Put32s(segment.m_offset, segment.m_size);
   }
   sink.PutName(module.m_name);
   return std::move(sink.Bytes());
@@ -360,11 +372,8 @@ std::vector<std::uint8_t> GlobalSymbolBytes(const CvProgram& program,
                                             const std::vector<ModulePlaces>& modules,
                                             std::vector<RecordPlace>& records) {
   ByteSink sink;
-  sink.Put16(0);  // no symbol hash
-  sink.Put16(0);  // no address hash
-  sink.Put32(0);  // size of the symbol records, patched below
-  sink.Put32(0);
-  sink.Put32(0);
+  sink.Put16s(0, 0);     // no symbol hash, no address hash
+  sink.Put32s(0, 0, 0);  // size of the symbol records (patched below), the two hash sizes
   const std::uint32_t recordsStart = sink.Size();
   SymbolWriter writer(sink, program.m_alignSymbolRecords, recordsStart);
   for (const CvGlobalSymbol& symbol : program.m_globals) {
@@ -474,70 +483,43 @@ class TypeWriter {
       : m_sink(sink), m_pad(pad), m_recordStart(recordStart) {}
 
   void operator()(const CvModifierType& type) {
-    m_sink.Put16(kLeafModifier);
-    m_sink.Put16(type.m_attribute);
-    m_sink.Put16(type.m_modified);
+    m_sink.Put16s(kLeafModifier, type.m_attribute, type.m_modified);
   }
   void operator()(const CvPointerType& type) {
-    m_sink.Put16(kLeafPointer);
-    m_sink.Put16(type.m_attribute);
-    m_sink.Put16(type.m_pointee);
+    m_sink.Put16s(kLeafPointer, type.m_attribute, type.m_pointee);
   }
   void operator()(const CvArrayType& type) {
-    m_sink.Put16(kLeafArray);
-    m_sink.Put16(type.m_element);
-    m_sink.Put16(type.m_index);
-    m_sink.PutNumeric(type.m_size);
-    m_sink.PutName(type.m_name);
+    m_sink.Put16s(kLeafArray, type.m_element, type.m_index);
+    m_sink.PutNumericAndName(type.m_size, type.m_name);
   }
   void operator()(const CvStructType& type) {
-    m_sink.Put16(type.m_isClass ? kLeafClass : kLeafStructure);
-    m_sink.Put16(type.m_count);
-    m_sink.Put16(type.m_fieldList);
-    m_sink.Put16(type.m_property);
-    m_sink.Put16(type.m_derived);
-    m_sink.Put16(type.m_vshape);
-    m_sink.PutNumeric(type.m_size);
-    m_sink.PutName(type.m_name);
+    m_sink.Put16s(type.m_isClass ? kLeafClass : kLeafStructure, type.m_count, type.m_fieldList, type.m_property,
+                  type.m_derived, type.m_vshape);
+    m_sink.PutNumericAndName(type.m_size, type.m_name);
   }
   void operator()(const CvUnionType& type) {
-    m_sink.Put16(kLeafUnion);
-    m_sink.Put16(type.m_count);
-    m_sink.Put16(type.m_fieldList);
-    m_sink.Put16(type.m_property);
-    m_sink.PutNumeric(type.m_size);
-    m_sink.PutName(type.m_name);
+    m_sink.Put16s(kLeafUnion, type.m_count, type.m_fieldList, type.m_property);
+    m_sink.PutNumericAndName(type.m_size, type.m_name);
   }
   void operator()(const CvEnumType& type) {
-    m_sink.Put16(kLeafEnum);
-    m_sink.Put16(type.m_count);
-    m_sink.Put16(type.m_underlying);
-    m_sink.Put16(type.m_fieldList);
-    m_sink.Put16(type.m_property);
+    m_sink.Put16s(kLeafEnum, type.m_count, type.m_underlying, type.m_fieldList, type.m_property);
     m_sink.PutName(type.m_name);
   }
   void operator()(const CvProcedureType& type) {
-    m_sink.Put16(kLeafProcedure);
-    m_sink.Put16(type.m_return);
+    m_sink.Put16s(kLeafProcedure, type.m_return);
     m_sink.Put8(type.m_convention);
     m_sink.Put8(0);
-    m_sink.Put16(type.m_paramCount);
-    m_sink.Put16(type.m_argList);
+    m_sink.Put16s(type.m_paramCount, type.m_argList);
   }
   void operator()(const CvMemberFunctionType& type) {
-    m_sink.Put16(kLeafMemberFunction);
-    m_sink.Put16(type.m_return);
-    m_sink.Put16(type.m_class);
-    m_sink.Put16(type.m_this);
+    m_sink.Put16s(kLeafMemberFunction, type.m_return, type.m_class, type.m_this);
     m_sink.Put8(type.m_convention);
     m_sink.Put8(0);
-    m_sink.Put16(type.m_paramCount);
-    m_sink.Put16(type.m_argList);
+    m_sink.Put16s(type.m_paramCount, type.m_argList);
     m_sink.Put32(static_cast<std::uint32_t>(type.m_thisAdjust));
   }
   void operator()(const CvLabelType& type) {
-    m_sink.Put16(kLeafLabel);
-    m_sink.Put16(type.m_mode);
+    m_sink.Put16s(kLeafLabel, type.m_mode);
   }
   void operator()(const CvBitFieldType& type) {
     m_sink.Put16(kLeafBitField);
@@ -565,23 +547,16 @@ class TypeWriter {
 
  private:
   void Field(const CvMember& member) {
-    m_sink.Put16(kLeafMember);
-    m_sink.Put16(member.m_type);
-    m_sink.Put16(member.m_attribute);
-    m_sink.PutNumeric(member.m_offset);
-    m_sink.PutName(member.m_name);
+    m_sink.Put16s(kLeafMember, member.m_type, member.m_attribute);
+    m_sink.PutNumericAndName(member.m_offset, member.m_name);
   }
   void Field(const CvBaseClass& base) {
-    m_sink.Put16(kLeafBaseClass);
-    m_sink.Put16(base.m_type);
-    m_sink.Put16(base.m_attribute);
+    m_sink.Put16s(kLeafBaseClass, base.m_type, base.m_attribute);
     m_sink.PutNumeric(base.m_offset);
   }
   void Field(const CvEnumerate& enumerate) {
-    m_sink.Put16(kLeafEnumerate);
-    m_sink.Put16(enumerate.m_attribute);
-    m_sink.PutNumeric(enumerate.m_value);
-    m_sink.PutName(enumerate.m_name);
+    m_sink.Put16s(kLeafEnumerate, enumerate.m_attribute);
+    m_sink.PutNumericAndName(enumerate.m_value, enumerate.m_name);
   }
   void Field(const CvRawField& raw) {
     m_sink.Put16(raw.m_leaf);
@@ -676,16 +651,11 @@ std::vector<std::uint8_t> Assemble(const CvProgram& program, CvVariant variant, 
   out.PadZerosTo(4, base);
   layout.m_directory = out.Size();
   out.Patch32(base + 4, out.Size() - base);
-  out.Put16(16);
-  out.Put16(12);
-  out.Put32(static_cast<std::uint32_t>(subsections.size()));
-  out.Put32(0);
-  out.Put32(0);
+  out.Put16s(16, 12);
+  out.Put32s(static_cast<std::uint32_t>(subsections.size()), 0, 0);
   for (const Subsection& subsection : subsections) {
-    out.Put16(subsection.m_type);
-    out.Put16(subsection.m_module);
-    out.Put32(subsection.m_offset);
-    out.Put32(static_cast<std::uint32_t>(subsection.m_bytes.size()));
+    out.Put16s(subsection.m_type, subsection.m_module);
+    out.Put32s(subsection.m_offset, static_cast<std::uint32_t>(subsection.m_bytes.size()));
   }
   layout.m_trailer = out.Size();
   out.PutText(signature);
