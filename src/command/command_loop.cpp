@@ -1,6 +1,6 @@
 #include "command/command_loop.h"
 
-#include "command/command_end.h"
+#include "command/cleanup_stack.h"
 #include "command/command_parser.h"
 #include "command/command_reader.h"
 #include "command/command_scanner.h"
@@ -53,7 +53,7 @@ void CycleSetUp() {
 }
 
 void RunOneCommand() {
-  ClearCommandEndRoutines();
+  CleanupStack::Clear();
   PrepareCommandInput();
   if (IsEchoOn() && OutputWriter::OutputColumn() == 0) PrintPrompt();
   LoopState& state = State();
@@ -94,7 +94,7 @@ void HandleCommandError(DVError& error) {
 void RecoverFromCommandError(uint32_t number, uint32_t severity) {
   if (number == kMsgPagerQuit) {
     Pager::EndPaging();
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
   } else if (number == kMsgUserBreak) {
     // The undo routines of the broken command run too: a break in the middle of a
     // command that opened something (a capture, a PUT file) must not leave it open.
@@ -104,18 +104,18 @@ void RecoverFromCommandError(uint32_t number, uint32_t severity) {
   } else if (number == kMsgSyntaxCaretAfter || number == kMsgSyntaxCaretBefore) {
     DiscardInputLine();
     CommandParserLL::RestoreSavedState();
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
   } else if (severity == kSeverityError) {
     DiscardInputLine();
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
   } else if (severity == kSeveritySevere || severity == kSeverityInternal) {
     DiscardInputLine();
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
     ResetCommandInput();
     HiService(kGuiCheckUserBreak);
   } else if (severity == kSeverityFatal) {
     DiscardInputLine();
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
     ExitDebugger();
   }
   // Severities 0 to 2 and above 6: nothing beyond the report.
@@ -160,7 +160,7 @@ void CommandLoop(int32_t argumentCount, char** argumentVector) {
     // Not reported: start-up reported what it could; the program ends.
     try {
       DiscardInputLine();
-      RunCommandEndRoutines();
+      CleanupStack::RunAll();
     } catch (const DVError&) {
       // The input may not exist yet when start-up failed early.
     }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "command/command_device.h"
-#include "command/command_end.h"
+#include "command/cleanup_stack.h"
 #include "command/include_device.h"
 #include "command/macro_device.h"
 #include "command/output_writer.h"
@@ -169,7 +169,7 @@ void ResetCommandInput() {
 }
 
 void RecoverFromUserBreak() {
-  RunCommandEndRoutines();
+  CleanupStack::RunAll();
   ResetCommandInput();
 }
 
@@ -193,7 +193,7 @@ void SetLineConsumed(bool consumed) { g_reader.lineConsumed = consumed; }
 // 2. The outer capture's mark and depth limit are kept; the new block starts with the
 //    character already read, which an outer capture already holds.
 void BeginCapture() {
-  RegisterCommandEndRoutine(&CaptureUnwind);
+  CleanupStack::Push(&CaptureUnwind);
   g_reader.captures.push_back(CaptureFrame{g_reader.captureMark, g_reader.captureDepthLimit});
   MemoryFile& copy = FileOf(g_reader.copyBuffer);
   g_reader.captureMark = copy.Size();
@@ -217,7 +217,7 @@ void EndCapture(EmbeddedBlockEmitter emit) {
   if (emit != nullptr) ThrowIfMemoryFileError(emit(g_reader.copyBuffer, length));
   ThrowIfMemoryFileError(copy.Seek(copy.Size()));
   CaptureUnwind();
-  DropCommandEndRoutine();
+  CleanupStack::Drop();
 }
 
 void CaptureUnwind() {

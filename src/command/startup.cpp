@@ -3,7 +3,7 @@
 #include "command/action_table.h"
 #include "command/char_channel.h"
 #include "command/command_device.h"
-#include "command/command_end.h"
+#include "command/cleanup_stack.h"
 #include "command/command_parser.h"
 #include "command/command_reader.h"
 #include "command/command_scanner.h"
@@ -421,7 +421,7 @@ void Startup() {
   OpenConsoleOutput();
 
   SelectCommandInput();
-  ClearCommandEndRoutines();
+  CleanupStack::Clear();
   Protected([] { TargetCallWrapper::Notify_Stage2(); });
   InitWatchTable();
   InitBreakReport();

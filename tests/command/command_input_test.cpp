@@ -9,7 +9,7 @@
 
 #include "command/char_channel.h"
 #include "command/command_device.h"
-#include "command/command_end.h"
+#include "command/cleanup_stack.h"
 #include "command/command_reader.h"
 #include "command/file_channel.h"
 #include "command/include_device.h"
@@ -344,7 +344,7 @@ TEST_F(CommandInputTest, CapturedBlocks) {
   EXPECT_EQ(g_emittedBlock, "BLOCK");
   EXPECT_EQ(CaptureCount(), 0);
   EXPECT_EQ(Contents(CopyBuffer()), "") << "the last capture empties the copy buffer";
-  EXPECT_EQ(CommandEndRoutineCount(), 0u);
+  EXPECT_EQ(CleanupStack::Count(), 0u);
   ReadUntilDepth(0);
 
   // Positions beyond 65,535 bytes.
@@ -364,7 +364,7 @@ TEST_F(CommandInputTest, CapturedBlocks) {
   ReadNextChar();
   BeginCapture();
   ReadCount(2);
-  RunCommandEndRoutines();
+  CleanupStack::RunAll();
   EXPECT_EQ(CaptureCount(), 0);
   EXPECT_EQ(Contents(CopyBuffer()), "");
 }
@@ -428,12 +428,12 @@ TEST_F(CommandInputTest, UserBreakEndsTheIncludeFileAndRecoveryRunsTheEndRoutine
 
   static int s_ran = 0;
   s_ran = 0;
-  RegisterCommandEndRoutine([] { ++s_ran; });
+  CleanupStack::Push([] { ++s_ran; });
   OpenIncludeDevice("long.inc");
   ReadCount(3);
   RecoverFromUserBreak();
   EXPECT_EQ(s_ran, 1);
-  EXPECT_EQ(CommandEndRoutineCount(), 0u);
+  EXPECT_EQ(CleanupStack::Count(), 0u);
   EXPECT_EQ(DeviceStackDepth(), 0);
   EXPECT_EQ(FileChannel::OpenFileCount(), m_baseFiles) << "the INCLUDE file was closed";
   EXPECT_TRUE(IsEchoOn());
@@ -443,22 +443,22 @@ TEST_F(CommandInputTest, UserBreakEndsTheIncludeFileAndRecoveryRunsTheEndRoutine
 TEST_F(CommandInputTest, CommandEndRoutinesRunNewestFirst) {
   static std::string s_log;
   s_log.clear();
-  RegisterCommandEndRoutine([] { s_log += 'A'; });
-  RegisterCommandEndRoutine([] {
+  CleanupStack::Push([] { s_log += 'A'; });
+  CleanupStack::Push([] {
     s_log += 'B';
     throw DVError(35, kSeverityError, kDisplayByFocus);
   });
-  RegisterCommandEndRoutine([] { s_log += 'C'; });
-  RegisterCommandEndRoutine([] { s_log += 'D'; });
-  DropCommandEndRoutine();
-  EXPECT_EQ(CommandEndRoutineCount(), 3u);
-  RunCommandEndRoutines();
+  CleanupStack::Push([] { s_log += 'C'; });
+  CleanupStack::Push([] { s_log += 'D'; });
+  CleanupStack::Drop();
+  EXPECT_EQ(CleanupStack::Count(), 3u);
+  CleanupStack::RunAll();
   EXPECT_EQ(s_log, "CBA") << "an error in one routine does not stop the others";
-  EXPECT_EQ(CommandEndRoutineCount(), 0u);
-  RegisterCommandEndRoutine([] { s_log += 'X'; });
-  ClearCommandEndRoutines();
-  RunCommandEndRoutines();
-  DropCommandEndRoutine();
+  EXPECT_EQ(CleanupStack::Count(), 0u);
+  CleanupStack::Push([] { s_log += 'X'; });
+  CleanupStack::Clear();
+  CleanupStack::RunAll();
+  CleanupStack::Drop();
   EXPECT_EQ(s_log, "CBA") << "cleared routines never run";
 }
 

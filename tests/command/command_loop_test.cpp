@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "command/action_table.h"
-#include "command/command_end.h"
+#include "command/cleanup_stack.h"
 #include "command/command_loop.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
@@ -49,7 +49,7 @@ std::vector<std::string> g_events;
 void RecordUndo() { g_events.push_back("undo"); }
 
 void RaiseScriptedError() {
-  RegisterCommandEndRoutine(&RecordUndo);
+  CleanupStack::Push(&RecordUndo);
   PushViewpoint(ViewpointHandle(7));
   if (g_errors.empty()) return;
   const ScriptedError next = g_errors.front();

@@ -19,7 +19,6 @@
 #include "command/action_table.h"
 #include "command/cleanup_stack.h"
 #include "command/command_device.h"
-#include "command/command_end.h"
 #include "command/command_grammar.h"
 #include "command/command_parser.h"
 #include "command/command_reader.h"
@@ -396,7 +395,7 @@ class CommandParserTest : public ::testing::Test {
 
   // What the command loop does after a failed command.
   void Recover() {
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
     CleanupStack::RunAll();
     CommandScanner::ResetForCommand();
     CommandParserLL::ResetSaveStack();

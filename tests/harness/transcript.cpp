@@ -10,7 +10,7 @@
 
 #include "command/char_channel.h"
 #include "command/command_device.h"
-#include "command/command_end.h"
+#include "command/cleanup_stack.h"
 #include "command/command_reader.h"
 #include "command/file_channel.h"
 #include "command/line_editor.h"
@@ -162,7 +162,7 @@ void ResetConsoleModules(bool consoleMode) {
   Pager::Reset();
   LineEditor::Reset();
   FileChannel::ResetFlags();
-  ClearCommandEndRoutines();
+  CleanupStack::Clear();
   InitCommandReader();
   ResetCommandInput();
   SetLineConsumed(false);
@@ -233,21 +233,21 @@ void ConsoleSession::Recover(DVError& error) {
   const uint32_t severity = error.Severity();
   if (error.Number() == kMsgPagerQuit) {
     Pager::EndPaging();
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
   } else if (error.Number() == kMsgUserBreak) {
     RecoverFromUserBreak();
     HiService(kGuiCheckUserBreak);
   } else if (severity == kSeverityError) {
     DiscardInputLine();
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
   } else if (severity == kSeveritySevere || severity == kSeverityInternal) {
     DiscardInputLine();
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
     ResetCommandInput();
     HiService(kGuiCheckUserBreak);
   } else if (severity == kSeverityFatal) {
     DiscardInputLine();
-    RunCommandEndRoutines();
+    CleanupStack::RunAll();
     ExitDebugger();
   }
   if (!error.IsOkayOrDisplayed()) error.Report();
@@ -262,7 +262,7 @@ void ConsoleSession::Run(const std::function<void()>& runCommand) {
         OutputWriter::AdvanceColumn('\n');
         Pager::EndPaging();
         for (;;) {
-          ClearCommandEndRoutines();
+          CleanupStack::Clear();
           PrepareCommandInput();
           if (IsEchoOn() && OutputWriter::OutputColumn() == 0) PrintPrompt();
           runCommand();
