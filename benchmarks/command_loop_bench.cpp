@@ -20,8 +20,8 @@
 #include "command/startup.h"
 #include "command/value_stack.h"
 #include "core/dvp_types.h"
-#include "gui/hi_service.h"
-#include "gui/invocation_settings.h"
+#include "core/hi_service.h"
+#include "core/invocation_settings.h"
 #include "platform/alert.h"
 
 namespace {

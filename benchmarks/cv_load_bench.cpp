@@ -25,7 +25,7 @@
 #include "symbols/symbol_context.h"
 
 #include "core/current_viewpoint.h"
-#include "gui/viewpoint_manager.h"
+#include "core/viewpoint_manager.h"
 #include "target/tmi_symbol_load.h"
 #include "target/tmi_viewpoint.h"
 

@@ -2,8 +2,8 @@
 // standard output. Message boxes become lines on the standard error, and Ctrl+C
 // interrupts the running command instead of ending the program.
 #include "command/command_loop.h"
-#include "gui/hi_service.h"
-#include "gui/invocation_settings.h"
+#include "core/hi_service.h"
+#include "core/invocation_settings.h"
 #include "platform/alert.h"
 #include "platform/user_break.h"
 

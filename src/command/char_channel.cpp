@@ -11,8 +11,8 @@
 #include "command/pager.h"
 #include "core/dv_error.h"
 #include "core/message_table.h"
-#include "gui/hi_service.h"
-#include "gui/viewpoint_manager.h"
+#include "core/hi_service.h"
+#include "core/viewpoint_manager.h"
 #include "platform/console_input.h"
 
 #include <sys/stat.h>

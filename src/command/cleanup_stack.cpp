@@ -7,7 +7,7 @@
 #include "command/command_device.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 namespace zentor {
 namespace {

@@ -14,7 +14,7 @@
 #include "core/dv_error.h"
 #include "core/memory_file.h"
 #include "core/message_table.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 namespace zentor {
 namespace {

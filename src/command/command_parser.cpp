@@ -12,7 +12,7 @@
 #include "command/token_record.h"
 #include "core/dv_error.h"
 #include "core/number_base.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 namespace zentor {
 namespace {

@@ -12,7 +12,7 @@
 #include "command/token_record.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "gui/viewpoint_manager.h"
+#include "core/viewpoint_manager.h"
 
 namespace zentor {
 namespace {

@@ -12,7 +12,7 @@
 #include "command/temp_files.h"
 #include "core/dv_error.h"
 #include "gui/console_bridge.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -11,7 +11,7 @@
 #include "core/unsigned_int64.h"
 #include "core/value_bytes.h"
 #include "core/value_conversion.h"
-#include "engine/target_memory.h"
+#include "core/target_memory.h"
 
 namespace zentor {
 namespace {

@@ -11,7 +11,7 @@
 #include "core/dv_error.h"
 #include "core/message_table.h"
 #include "gui/console_bridge.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 namespace zentor {
 namespace {

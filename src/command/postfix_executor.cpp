@@ -10,7 +10,7 @@
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
 #include "gui/console_bridge.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 #include "platform/user_break.h"
 
 #include <algorithm>

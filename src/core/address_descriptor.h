@@ -13,7 +13,7 @@
 #include "core/unsigned_int64.h"
 #include "support/rw_collectable.h"
 #include "support/rw_cstring.h"
-#include "target/target_status.h"
+#include "core/target_status.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 
 #include "core/dv_error.h"
 
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 #include "support/rw_factory.h"
 
 #include <new>

@@ -4,12 +4,12 @@
 #include "core/message_table.h"
 
 #include "command/token_record.h"
-#include "gui/viewpoint_manager.h"
+#include "core/viewpoint_manager.h"
 #include "support/rw_cstring.h"
 #include "support/rw_gstack.h"
 #include "symbols/search_path.h"
 #include "symbols/symbol_context.h"
-#include "target/target_status.h"
+#include "core/target_status.h"
 #include "target/tmi_viewpoint.h"
 
 #include <memory>

@@ -3,7 +3,7 @@
 #include "core/current_viewpoint.h"
 #include "core/message_table.h"
 
-#include "target/target_status.h"
+#include "core/target_status.h"
 
 #include <cstring>
 #include <ostream>

@@ -6,9 +6,9 @@
 
 #include "command/command_reader.h"
 #include "command/output_writer.h"
-#include "gui/invocation_settings.h"
-#include "gui/viewpoint_manager.h"
-#include "gui/window_layer.h"
+#include "core/invocation_settings.h"
+#include "core/viewpoint_manager.h"
+#include "core/window_layer.h"
 
 #include <cstdio>
 #include <cstring>

@@ -5,7 +5,7 @@
 // exception, a warning is shown and the call goes on, success costs nothing. Start-up
 // uses the notifications and the option offer, shut-down the disconnect.
 
-#include "target/target_status.h"
+#include "core/target_status.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 #include "core/address_range.h"
 #include "core/dv_error.h"
 #include "core/value_bytes.h"
-#include "engine/target_memory.h"
+#include "core/target_memory.h"
 
 namespace zentor {
 namespace {

@@ -9,7 +9,7 @@
 #include "core/soft_float.h"
 #include "core/typed_location.h"
 #include "core/value_bytes.h"
-#include "engine/target_memory.h"
+#include "core/target_memory.h"
 
 namespace zentor {
 namespace {

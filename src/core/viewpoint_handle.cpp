@@ -3,7 +3,7 @@
 #include "core/dv_error.h"
 
 #include "support/rw_cstring.h"
-#include "target/target_status.h"
+#include "core/target_status.h"
 #include "target/tmi_viewpoint.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "gui/console_bridge.h"
 
 #include "command/file_channel.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 namespace zentor {
 namespace {
@@ -22,16 +22,6 @@ constexpr ConsoleKeyRow kConsoleKeyTable[] = {
     {11, 222},
 };
 
-// The ring: live entries lie in slots head..tail; both are -1 when it is empty.
-struct KeyRing {
-  std::array<uint32_t, KeyQueue::kCapacity> slots{};
-  int head = -1;
-  int tail = -1;
-  bool inputAvailable = false;
-  bool breakPending = false;
-};
-
-KeyRing g_keys;
 
 // State of the cursor-position sequence 251, column, row.
 enum class Escape { None, AwaitRow, AwaitColumn };
@@ -40,59 +30,9 @@ uint8_t g_escapeColumn = 0;
 
 constexpr std::size_t kMaxTextRun = 511;
 
-void BeepInWindow() {
-  if (GuiShell* shell = InstalledGuiShell()) shell->Beep();
-}
 
 }  // namespace
 
-bool KeyQueue::Push(uint32_t key) {
-  constexpr int kLastSlot = static_cast<int>(kCapacity) - 1;
-  if (g_keys.tail == kLastSlot) {
-    if (g_keys.head == 0) {
-      BeepInWindow();
-      return false;
-    }
-    // Move the live entries down to slot 0 to make room after them.
-    const int live = g_keys.tail - g_keys.head + 1;
-    for (int i = 0; i < live; ++i) g_keys.slots[i] = g_keys.slots[g_keys.head + i];
-    g_keys.head = 0;
-    g_keys.tail = live - 1;
-  }
-  if (g_keys.head < 0) {
-    g_keys.head = 0;
-    g_keys.tail = -1;
-  }
-  g_keys.slots[++g_keys.tail] = key;
-  if (key == 3) g_keys.breakPending = true;
-  g_keys.inputAvailable = true;
-  return true;
-}
-
-uint32_t KeyQueue::Pop() {
-  if (g_keys.head < 0) return 0;
-  const uint32_t key = g_keys.slots[g_keys.head];
-  if (g_keys.head == g_keys.tail) {
-    g_keys.head = -1;
-    g_keys.tail = -1;
-  } else {
-    ++g_keys.head;
-  }
-  g_keys.inputAvailable = false;
-  return key;
-}
-
-bool KeyQueue::IsEmpty() { return g_keys.head < 0; }
-
-void KeyQueue::Clear() {
-  g_keys.head = -1;
-  g_keys.tail = -1;
-  g_keys.inputAvailable = false;
-  g_keys.breakPending = false;
-}
-
-bool KeyQueue::IsBreakPending() { return g_keys.breakPending; }
-void KeyQueue::ClearBreakPending() { g_keys.breakPending = false; }
 
 uint8_t PollConsoleKey() {
   // A quit message during the wait ends the session.
@@ -107,7 +47,6 @@ uint8_t PollConsoleKey() {
 
 void WriteConsoleChar(uint8_t byte) {
   GuiShell* shell = InstalledGuiShell();
-  g_keys.inputAvailable = true;
   if (g_escape == Escape::AwaitColumn) {
     g_escapeColumn = byte;
     g_escape = Escape::AwaitRow;

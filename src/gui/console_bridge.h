@@ -4,6 +4,8 @@
 // input through PollConsoleKey) and the output bridge (WriteConsoleChar and
 // WriteConsoleText), which decodes the console control codes for the window.
 
+#include "core/key_queue.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -39,21 +41,6 @@ inline constexpr uint32_t kKeyShiftTab = 315;
 inline constexpr uint32_t kKeyDelete = 127;
 inline constexpr uint32_t kKeyInsert = 312;
 
-// Keys typed into the Command window, oldest first. A ring of 256 slots.
-class KeyQueue {
- public:
-  static constexpr std::size_t kCapacity = 256;
-
-  // Stores a key; false (and a beep) when 256 unread keys are waiting. Key 3 (Ctrl+C)
-  // also sets the break-pending flag.
-  static bool Push(uint32_t key);
-  // The oldest key, 0 when none.
-  static uint32_t Pop();
-  static bool IsEmpty();
-  static void Clear();
-  static bool IsBreakPending();
-  static void ClearBreakPending();
-};
 
 // The next key of the Command window as a console character, 0 when none: one wait
 // round of the GUI, then the key mapped through the console key table (keys of 256

@@ -10,9 +10,9 @@
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/unsigned_int64.h"
-#include "gui/busy_pump.h"
-#include "gui/hi_service.h"
-#include "gui/progress_text.h"
+#include "core/busy_pump.h"
+#include "core/hi_service.h"
+#include "core/progress_text.h"
 #include "target/tmi_session.h"
 #include "target/tmi_symbol_load.h"
 

@@ -4,7 +4,7 @@
 #include "symbols/loader_input_file.h"
 
 #include "command/output_writer.h"
-#include "gui/busy_pump.h"
+#include "core/busy_pump.h"
 
 namespace zentor {
 namespace {

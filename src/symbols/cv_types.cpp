@@ -6,7 +6,7 @@
 
 #include "command/output_writer.h"
 #include "core/dv_error.h"
-#include "gui/busy_pump.h"
+#include "core/busy_pump.h"
 
 namespace zentor {
 namespace {

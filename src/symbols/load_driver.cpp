@@ -8,7 +8,7 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "engine/program_load.h"
+#include "core/program_load.h"
 
 namespace zentor {
 namespace {

@@ -9,7 +9,7 @@
 #include "symbols/type_translation.h"
 
 #include "core/dv_error.h"
-#include "engine/program_counter.h"
+#include "core/program_counter.h"
 
 namespace zentor {
 namespace {

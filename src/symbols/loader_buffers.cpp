@@ -9,7 +9,7 @@
 
 #include "core/dv_error.h"
 #include "core/unsigned_int64.h"
-#include "gui/busy_pump.h"
+#include "core/busy_pump.h"
 
 namespace zentor {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 #include <algorithm>
 #include <utility>

@@ -28,7 +28,7 @@
 #include "support/rw_dictionary.h"
 #include "support/rw_set.h"
 #include "support/rw_slist_collectables.h"
-#include "target/target_status.h"
+#include "core/target_status.h"
 
 namespace zentor {
 

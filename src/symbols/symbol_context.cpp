@@ -7,9 +7,9 @@
 #include "core/collectable_record.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "engine/frame_list.h"
-#include "engine/stop_report.h"
-#include "gui/status_line.h"
+#include "core/frame_list.h"
+#include "core/stop_report.h"
+#include "core/status_line.h"
 
 namespace zentor {
 namespace {

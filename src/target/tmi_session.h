@@ -4,7 +4,7 @@
 // options and the disconnect. Each fills the status it is given and returns its
 // number.
 
-#include "target/target_status.h"
+#include "core/target_status.h"
 
 #include <cstdint>
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "target/target_status.h"
+#include "core/target_status.h"
 
 namespace zentor {
 

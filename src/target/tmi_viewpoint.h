@@ -4,7 +4,7 @@
 // id. The target knows a set of viewpoint ids (one per debugging context it has
 // opened); only those have a text.
 
-#include "target/target_status.h"
+#include "core/target_status.h"
 
 #include <cstdint>
 

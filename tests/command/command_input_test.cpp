@@ -21,7 +21,7 @@
 #include "core/dv_error.h"
 #include "core/memory_file.h"
 #include "core/message_table.h"
-#include "gui/viewpoint_manager.h"
+#include "core/viewpoint_manager.h"
 #include "harness/transcript.h"
 #include "platform/user_break.h"
 #include "target/tmi_viewpoint.h"

@@ -25,7 +25,7 @@
 #include "core/memory_file.h"
 #include "command/file_channel.h"
 #include "gui/console_bridge.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 #include "harness/transcript.h"
 #include "loop_session.h"
 #include "platform/user_break.h"

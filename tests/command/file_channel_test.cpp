@@ -11,7 +11,7 @@
 #include "command/file_channel.h"
 #include "command/temp_files.h"
 #include "core/dv_error.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 #include "harness/transcript.h"
 
 namespace zentor {

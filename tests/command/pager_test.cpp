@@ -10,7 +10,7 @@
 #include "command/pager.h"
 #include "core/dv_error.h"
 #include "core/message_table.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 #include "harness/transcript.h"
 
 namespace zentor {

@@ -14,8 +14,8 @@
 #include "command/postfix_executor.h"
 #include "command/startup.h"
 #include "command/value_stack.h"
-#include "gui/invocation_settings.h"
-#include "gui/window_layer.h"
+#include "core/invocation_settings.h"
+#include "core/window_layer.h"
 #include "harness/transcript.h"
 #include "loop_session.h"
 

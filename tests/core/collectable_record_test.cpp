@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/core_test_support.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 #include "platform/user_break.h"
 #include "support/rw_factory.h"
 

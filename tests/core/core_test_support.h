@@ -12,9 +12,9 @@
 #include "command/output_writer.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "gui/invocation_settings.h"
-#include "gui/viewpoint_manager.h"
-#include "gui/window_layer.h"
+#include "core/invocation_settings.h"
+#include "core/viewpoint_manager.h"
+#include "core/window_layer.h"
 #include "target/tmi_viewpoint.h"
 
 namespace zentor::testing_support {

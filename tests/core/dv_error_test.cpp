@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/core_test_support.h"
-#include "target/target_status.h"
+#include "core/target_status.h"
 
 namespace zentor {
 namespace {

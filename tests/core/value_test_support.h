@@ -19,7 +19,7 @@
 #include "core/dvp_types.h"
 #include "core/typed_location.h"
 #include "core/value_bytes.h"
-#include "engine/target_memory.h"
+#include "core/target_memory.h"
 
 namespace zentor::testing_support {
 

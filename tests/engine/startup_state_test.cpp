@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/dv_error.h"
-#include "engine/stop_report.h"
+#include "core/stop_report.h"
 #include "engine/watch_table.h"
 
 namespace zentor {

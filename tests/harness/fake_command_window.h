@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "gui/console_bridge.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 namespace zentor::testing_support {
 

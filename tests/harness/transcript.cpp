@@ -22,8 +22,8 @@
 #include "core/message_table.h"
 #include "core/number_base.h"
 #include "gui/console_bridge.h"
-#include "gui/hi_service.h"
-#include "gui/invocation_settings.h"
+#include "core/hi_service.h"
+#include "core/invocation_settings.h"
 #include "platform/user_break.h"
 
 namespace zentor::testing_support {

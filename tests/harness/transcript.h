@@ -19,7 +19,7 @@
 
 #include "core/dv_error.h"
 #include "core/memory_file.h"
-#include "gui/window_layer.h"
+#include "core/window_layer.h"
 #include "harness/fake_command_window.h"
 
 namespace zentor::testing_support {

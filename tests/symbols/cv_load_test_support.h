@@ -26,8 +26,8 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "engine/program_counter.h"
-#include "gui/viewpoint_manager.h"
+#include "core/program_counter.h"
+#include "core/viewpoint_manager.h"
 #include "platform/user_break.h"
 #include "target/tmi_session.h"
 #include "target/tmi_symbol_load.h"

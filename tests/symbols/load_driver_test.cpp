@@ -26,10 +26,10 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "engine/program_counter.h"
-#include "engine/program_load.h"
-#include "engine/stop_report.h"
-#include "gui/viewpoint_manager.h"
+#include "core/program_counter.h"
+#include "core/program_load.h"
+#include "core/stop_report.h"
+#include "core/viewpoint_manager.h"
 #include "target/tmi_symbol_load.h"
 
 namespace zentor {

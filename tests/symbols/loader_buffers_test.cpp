@@ -22,8 +22,8 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "gui/hi_service.h"
-#include "gui/viewpoint_manager.h"
+#include "core/hi_service.h"
+#include "core/viewpoint_manager.h"
 
 namespace zentor {
 namespace {

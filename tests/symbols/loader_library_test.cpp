@@ -22,7 +22,7 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "gui/viewpoint_manager.h"
+#include "core/viewpoint_manager.h"
 
 namespace zentor {
 namespace {

@@ -12,7 +12,7 @@
 #include "core/current_viewpoint.h"
 #include "core/unsigned_int64.h"
 #include "core/viewpoint_handle.h"
-#include "gui/viewpoint_manager.h"
+#include "core/viewpoint_manager.h"
 #include "symbols/symbol_context.h"
 
 namespace zentor::testing_support {

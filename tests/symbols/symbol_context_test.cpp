@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "core/number_base.h"
-#include "engine/frame_list.h"
-#include "engine/stop_report.h"
-#include "gui/status_line.h"
-#include "gui/viewpoint_manager.h"
+#include "core/frame_list.h"
+#include "core/stop_report.h"
+#include "core/status_line.h"
+#include "core/viewpoint_manager.h"
 #include "symbols/page_cache.h"
 #include "symbols/symbol_context_test_support.h"
 

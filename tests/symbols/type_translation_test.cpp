@@ -14,7 +14,7 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "gui/viewpoint_manager.h"
+#include "core/viewpoint_manager.h"
 #include "loader_test_support.h"
 
 namespace zentor {

@@ -1,4 +1,4 @@
-#include "gui/invocation_settings.h"
+#include "core/invocation_settings.h"
 
 namespace zentor {
 

@@ -1,6 +1,6 @@
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
-#include "gui/console_bridge.h"
+#include "core/key_queue.h"
 #include "platform/user_break.h"
 
 namespace zentor {

@@ -1,4 +1,4 @@
-#include "gui/window_layer.h"
+#include "core/window_layer.h"
 
 #include <gtest/gtest.h>
 

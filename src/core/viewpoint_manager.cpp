@@ -1,4 +1,4 @@
-#include "gui/viewpoint_manager.h"
+#include "core/viewpoint_manager.h"
 
 #include "core/current_viewpoint.h"
 

@@ -1,8 +1,8 @@
-#include "gui/status_line.h"
+#include "core/status_line.h"
 
 #include <cstddef>
 
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 namespace zentor {
 namespace {

@@ -1,7 +1,7 @@
-#include "engine/frame_list.h"
+#include "core/frame_list.h"
 
 #include "core/current_viewpoint.h"
-#include "gui/viewpoint_manager.h"
+#include "core/viewpoint_manager.h"
 
 namespace zentor {
 

@@ -1,4 +1,4 @@
-#include "engine/stop_report.h"
+#include "core/stop_report.h"
 
 namespace zentor {
 namespace {

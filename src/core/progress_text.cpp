@@ -1,6 +1,6 @@
-#include "gui/progress_text.h"
+#include "core/progress_text.h"
 
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 namespace zentor {
 

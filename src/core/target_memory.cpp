@@ -1,4 +1,4 @@
-#include "engine/target_memory.h"
+#include "core/target_memory.h"
 
 #include "core/address_range.h"
 #include "core/dv_error.h"

@@ -1,5 +1,5 @@
 #pragma once
-// The GUI's records of the viewpoints the debugger works in: per viewpoint its
+// The records of the viewpoints the debugger works in: per viewpoint its
 // handle, its alias (at most 8 characters), its symbol context, its call-stack frame
 // list and its run state. The core asks it for a viewpoint's display name (error
 // headers), looks viewpoints up by alias or text (viewpoint selection in commands)

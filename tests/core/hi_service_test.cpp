@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "gui/console_bridge.h"
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 #include "harness/fake_command_window.h"
 #include "platform/user_break.h"
 

@@ -1,6 +1,6 @@
-#include "gui/busy_pump.h"
+#include "core/busy_pump.h"
 
-#include "gui/hi_service.h"
+#include "core/hi_service.h"
 
 namespace zentor {
 

@@ -1,6 +1,6 @@
-#include "engine/program_load.h"
+#include "core/program_load.h"
 
-#include "engine/stop_report.h"
+#include "core/stop_report.h"
 
 namespace zentor {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/program_counter.h"
+#include "core/program_counter.h"
 
 namespace zentor {
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/window_layer.h"
+#include "core/window_layer.h"
 
 #include "core/message_table.h"
 #include "platform/alert.h"
