@@ -26,6 +26,7 @@
 
 #include "core/current_viewpoint.h"
 #include "core/viewpoint_manager.h"
+#include "target/target_services.h"
 #include "target/tmi_symbol_load.h"
 #include "target/tmi_viewpoint.h"
 
@@ -137,6 +138,7 @@ class LargeSymbolFile {
     std::ofstream(m_path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                   static_cast<std::streamsize>(bytes.size()));
     m_size = bytes.size();
+    InstallTargetServices();
     InstallLoaderLibrary();
     InstallCodeViewReader();
     TmiAddKnownViewpoint(kViewpoint);

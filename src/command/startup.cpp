@@ -26,6 +26,7 @@
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
 #include "symbols/search_path.h"
+#include "target/target_services.h"
 #include "target/tmi_session.h"
 
 #include <cstring>
@@ -379,6 +380,9 @@ void ResetStartupState() {
 // connection to the agent before the target's description (which the banner shows)
 // is read.
 void Startup() {
+  // The services the layers below call come first: even a deferred warning's header
+  // names a viewpoint through the target.
+  InstallTargetServices();
   StartupStatics& statics = Statics();
   ArgumentCursor cursor(statics.arguments);
   StartupOptionState& options = statics.options;

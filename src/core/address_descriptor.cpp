@@ -6,7 +6,7 @@
 #include "core/target_calls.h"
 #include "symbols/symbol_context.h"
 #include "symbols/symbol_handle.h"
-#include "target/tmi_address.h"
+#include "core/target_interface.h"
 
 namespace zentor {
 namespace {
@@ -32,7 +32,7 @@ AddressDescriptor::AddressDescriptor(const TargetAddressRecord& record) : m_reco
 
 AddressDescriptor::AddressDescriptor(const AddressSpecification& specification) : m_record(NullRecord()) {
   TargetStatus status;
-  TmiCreateAddress(&status, Viewpoint(), &m_record, &specification);
+  InstalledTarget().CreateAddress(&status, Viewpoint(), &m_record, &specification);
   ThrowIfTargetFailed(status);
   if (IsNull()) ZENTOR_INTERNAL_ERROR();
 }
@@ -40,7 +40,7 @@ AddressDescriptor::AddressDescriptor(const AddressSpecification& specification) 
 AddressDescriptor AddressDescriptor::FromTypedOffset(const DVPTypeInfo& type, const uint32_t* offset) {
   AddressDescriptor address;
   TargetStatus status;
-  TmiCreatePointerAddress(&status, Viewpoint(), &address.m_record, type.TargetTypeId(), offset);
+  InstalledTarget().CreatePointerAddress(&status, Viewpoint(), &address.m_record, type.TargetTypeId(), offset);
   ThrowIfTargetFailed(status);
   if (address.IsNull()) ZENTOR_INTERNAL_ERROR();
   return address;
@@ -56,7 +56,7 @@ AddressDescriptor::AddressDescriptor(const OrdinalValue& offset, uint32_t addres
   specification.m_form = 1;
   specification.m_components[0] = (static_cast<uint64_t>(offset.High()) << 32) | offset.Low();
   TargetStatus status;
-  TmiCreateAddress(&status, Viewpoint(), &m_record, &specification);
+  InstalledTarget().CreateAddress(&status, Viewpoint(), &m_record, &specification);
   ThrowIfTargetFailed(status);
   if (IsNull()) ZENTOR_INTERNAL_ERROR();
 }
@@ -88,7 +88,7 @@ bool AddressDescriptor::IsZero() const {
   if (IsNull()) return false;
   TargetStatus status;
   uint32_t flag = 0;
-  TmiIsZeroAddress(&status, Viewpoint(), &m_record, &flag);
+  InstalledTarget().IsZeroAddress(&status, Viewpoint(), &m_record, &flag);
   ThrowIfTargetFailed(status);
   return flag != 0;
 }
@@ -97,14 +97,14 @@ bool AddressDescriptor::IsRegister() const {
   if (IsNull()) return false;
   TargetStatus status;
   uint32_t flag = 0;
-  TmiIsRegisterAddress(&status, Viewpoint(), &m_record, &flag);
+  InstalledTarget().IsRegisterAddress(&status, Viewpoint(), &m_record, &flag);
   ThrowIfTargetFailed(status);
   return flag != 0;
 }
 
 void AddressDescriptor::Offset(uint32_t* offset) const {
   TargetStatus status;
-  TmiAddressOffset(&status, Viewpoint(), &m_record, offset);
+  InstalledTarget().AddressOffset(&status, Viewpoint(), &m_record, offset);
   ThrowIfTargetFailed(status);
 }
 
@@ -117,7 +117,7 @@ uint32_t AddressDescriptor::Offset() const {
 uint32_t AddressDescriptor::CheckClass(uint32_t addressClass) const {
   TargetStatus status;
   uint32_t flag = 0;
-  TmiCheckAddressClass(&status, Viewpoint(), &m_record, addressClass, &flag);
+  InstalledTarget().CheckAddressClass(&status, Viewpoint(), &m_record, addressClass, &flag);
   ThrowIfTargetFailed(status);
   return flag;
 }
@@ -125,7 +125,7 @@ uint32_t AddressDescriptor::CheckClass(uint32_t addressClass) const {
 AddressDescriptor AddressDescriptor::SpaceStart() const {
   TargetStatus status;
   TargetAddressSpace space;
-  TmiAddressSpace(&status, Viewpoint(), &m_record, &space);
+  InstalledTarget().AddressSpace(&status, Viewpoint(), &m_record, &space);
   ThrowIfTargetFailed(status);
   return AddressDescriptor(space.m_lowest);
 }
@@ -133,7 +133,7 @@ AddressDescriptor AddressDescriptor::SpaceStart() const {
 AddressDescriptor AddressDescriptor::SpaceEnd() const {
   TargetStatus status;
   TargetAddressSpace space;
-  TmiAddressSpace(&status, Viewpoint(), &m_record, &space);
+  InstalledTarget().AddressSpace(&status, Viewpoint(), &m_record, &space);
   ThrowIfTargetFailed(status);
   return AddressDescriptor(space.m_highest);
 }
@@ -141,7 +141,7 @@ AddressDescriptor AddressDescriptor::SpaceEnd() const {
 uint32_t AddressDescriptor::SpaceKind() const {
   TargetStatus status;
   TargetAddressSpace space;
-  TmiAddressSpace(&status, Viewpoint(), &m_record, &space);
+  InstalledTarget().AddressSpace(&status, Viewpoint(), &m_record, &space);
   ThrowIfTargetFailed(status);
   if (space.m_spaceKind > 2) ZENTOR_INTERNAL_ERROR();
   return space.m_spaceKind;
@@ -151,7 +151,7 @@ RWCString AddressDescriptor::Text() const {
   if (IsNull()) return RWCString("<null>");
   TargetStatus status;
   const char* text = nullptr;
-  TmiAddressToText(&status, Viewpoint(), &text, &m_record);
+  InstalledTarget().AddressToText(&status, Viewpoint(), &text, &m_record);
   ThrowIfTargetFailed(status);
   return RWCString(text != nullptr ? text : "");
 }
@@ -188,7 +188,7 @@ uint32_t AddressDescriptor::Compare(const AddressDescriptor& other) const {
   TargetStatus status;
   uint32_t relation = 0;
   uint32_t notComparable = 0;
-  TmiCompareAddresses(&status, Viewpoint(), &m_record, &other.m_record, &relation, &notComparable);
+  InstalledTarget().CompareAddresses(&status, Viewpoint(), &m_record, &other.m_record, &relation, &notComparable);
   ThrowIfTargetFailed(status);
   switch (relation) {
     case kAddressRelationEqual:
@@ -208,7 +208,7 @@ uint32_t AddressDescriptor::IsIncomparable(const AddressDescriptor& other) const
   TargetStatus status;
   uint32_t relation = 0;
   uint32_t notComparable = 0;
-  TmiCompareAddresses(&status, Viewpoint(), &m_record, &other.m_record, &relation, &notComparable);
+  InstalledTarget().CompareAddresses(&status, Viewpoint(), &m_record, &other.m_record, &relation, &notComparable);
   ThrowIfTargetFailed(status);
   return notComparable != 0 ? 1 : 0;
 }
@@ -216,7 +216,7 @@ uint32_t AddressDescriptor::IsIncomparable(const AddressDescriptor& other) const
 AddressDescriptor& AddressDescriptor::operator+=(const OrdinalValue& bytes) {
   if (IsNull()) ZENTOR_INTERNAL_ERROR();
   TargetStatus status;
-  TmiAddOffset(&status, Viewpoint(), &m_record, &m_record, bytes.Low(), bytes.High());
+  InstalledTarget().AddOffset(&status, Viewpoint(), &m_record, &m_record, bytes.Low(), bytes.High());
   ThrowIfTargetFailed(status);
   return *this;
 }
@@ -224,7 +224,7 @@ AddressDescriptor& AddressDescriptor::operator+=(const OrdinalValue& bytes) {
 AddressDescriptor& AddressDescriptor::operator-=(const OrdinalValue& bytes) {
   if (IsNull()) ZENTOR_INTERNAL_ERROR();
   TargetStatus status;
-  TmiSubtractOffset(&status, Viewpoint(), &m_record, &m_record, bytes.Low(), bytes.High());
+  InstalledTarget().SubtractOffset(&status, Viewpoint(), &m_record, &m_record, bytes.Low(), bytes.High());
   ThrowIfTargetFailed(status);
   return *this;
 }
@@ -253,7 +253,7 @@ OrdinalValue AddressDescriptor::operator-(const AddressDescriptor& other) const 
   }
   TargetStatus status;
   uint64_t difference = 0;
-  TmiAddressDifference(&status, Viewpoint(), &difference, &m_record, &other.m_record);
+  InstalledTarget().AddressDifference(&status, Viewpoint(), &difference, &m_record, &other.m_record);
   ThrowIfTargetFailed(status);
   return OrdinalValue(
       UnsignedInt64::FromWords(static_cast<uint32_t>(difference), static_cast<uint32_t>(difference >> 32)));

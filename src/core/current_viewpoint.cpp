@@ -10,7 +10,7 @@
 #include "symbols/search_path.h"
 #include "symbols/symbol_context.h"
 #include "core/target_status.h"
-#include "target/tmi_viewpoint.h"
+#include "core/target_interface.h"
 
 #include <memory>
 
@@ -39,7 +39,7 @@ ViewpointState& State() {
 // now current.
 void TellTargetCurrentViewpoint() {
   TargetStatus status;
-  TmiSelectViewpoint(&status, State().current.Value());
+  InstalledTarget().SelectViewpoint(&status, State().current.Value());
   ThrowIfError(DVError(status));
 }
 

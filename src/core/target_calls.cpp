@@ -4,7 +4,7 @@
 #include "core/dv_error.h"
 
 #include "support/rw_cstring.h"
-#include "target/tmi_session.h"
+#include "core/target_interface.h"
 
 namespace zentor {
 namespace {
@@ -21,44 +21,44 @@ void ThrowIfTargetFailed(const TargetStatus& status) { ThrowIfError(DVError(stat
 void TargetCallWrapper::LoadTargetDescription() {
   TargetStatus status;
   TargetDescription description;
-  TmiGetTargetDescription(&status, GetCurrentViewpointValue(), &description);
+  InstalledTarget().GetTargetDescription(&status, GetCurrentViewpointValue(), &description);
   ThrowIfTargetFailed(status);
   KeptDescription() = description;
 }
 
 void TargetCallWrapper::Notify_Stage0Text(const RWCString& text) {
   TargetStatus status;
-  TmiNotify(&status, GetCurrentViewpointValue(), kTmiNotifyStage0, text.data());
+  InstalledTarget().Notify(&status, GetCurrentViewpointValue(), kTmiNotifyStage0, text.data());
   ThrowIfTargetFailed(status);
 }
 
 void TargetCallWrapper::Notify_AddKeywords() {
   TargetStatus status;
-  TmiNotify(&status, GetCurrentViewpointValue(), kTmiNotifyAddKeywords, nullptr);
+  InstalledTarget().Notify(&status, GetCurrentViewpointValue(), kTmiNotifyAddKeywords, nullptr);
   ThrowIfTargetFailed(status);
 }
 
 void TargetCallWrapper::Notify_Stage2() {
   TargetStatus status;
-  TmiNotify(&status, GetCurrentViewpointValue(), kTmiNotifyStage2, nullptr);
+  InstalledTarget().Notify(&status, GetCurrentViewpointValue(), kTmiNotifyStage2, nullptr);
   ThrowIfTargetFailed(status);
 }
 
 void TargetCallWrapper::Notify_Connect() {
   TargetStatus status;
-  TmiNotify(&status, GetCurrentViewpointValue(), kTmiNotifyConnect, nullptr);
+  InstalledTarget().Notify(&status, GetCurrentViewpointValue(), kTmiNotifyConnect, nullptr);
   ThrowIfTargetFailed(status);
 }
 
 void TargetCallWrapper::OfferOption(uint32_t word, const char* const* argumentSlot, uint32_t* result) {
   TargetStatus status;
-  TmiHandleOption(&status, GetCurrentViewpointValue(), word, argumentSlot, result);
+  InstalledTarget().HandleOption(&status, GetCurrentViewpointValue(), word, argumentSlot, result);
   ThrowIfTargetFailed(status);
 }
 
 void TargetCallWrapper::Disconnect() {
   TargetStatus status;
-  TmiDisconnect(&status, GetCurrentViewpointValue());
+  InstalledTarget().Disconnect(&status, GetCurrentViewpointValue());
   ThrowIfTargetFailed(status);
 }
 

@@ -4,7 +4,7 @@
 
 #include "support/rw_cstring.h"
 #include "core/target_status.h"
-#include "target/tmi_viewpoint.h"
+#include "core/target_interface.h"
 
 #include <cstring>
 
@@ -15,7 +15,7 @@ bool ViewpointHandle::operator==(const ViewpointHandle& other) const {
   if (m_value == kNone || other.m_value == kNone) return false;
   TargetStatus status;
   uint32_t same = 0;
-  TmiSameViewpoint(&status, 0, m_value, other.m_value, &same);
+  InstalledTarget().SameViewpoint(&status, 0, m_value, other.m_value, &same);
   ThrowIfError(DVError(status));
   return same != 0;
 }
@@ -23,7 +23,7 @@ bool ViewpointHandle::operator==(const ViewpointHandle& other) const {
 void ViewpointHandle::GetText(char* buffer) const {
   TargetStatus status;
   const char* text = nullptr;
-  TmiViewpointToText(&status, 0, m_value, &text);
+  InstalledTarget().ViewpointToText(&status, 0, m_value, &text);
   ThrowIfError(DVError(status));
   size_t length = text != nullptr ? std::strlen(text) : 0;
   if (length > kMaxTextLength) length = kMaxTextLength;
@@ -40,7 +40,7 @@ void ViewpointHandle::GetText(RWCString& text) const {
 void ViewpointHandle::SetFromText(const char* text) {
   TargetStatus status;
   uint32_t value = kNone;
-  TmiViewpointFromText(&status, 0, text != nullptr ? text : "", &value);
+  InstalledTarget().ViewpointFromText(&status, 0, text != nullptr ? text : "", &value);
   ThrowIfError(DVError(status));
   m_value = value;
 }

@@ -13,8 +13,7 @@
 #include "core/busy_pump.h"
 #include "core/hi_service.h"
 #include "core/progress_text.h"
-#include "target/tmi_session.h"
-#include "target/tmi_symbol_load.h"
+#include "symbols/symbol_load_target.h"
 
 namespace zentor {
 namespace {
@@ -79,7 +78,7 @@ CodeViewLoader::CodeViewLoader(LoaderInputFile& file, const CodeViewTrailer& tra
 
 CodeViewLoader::~CodeViewLoader() = default;
 
-uint32_t CodeViewLoader::Verbosity() const { return TmiOptions().m_viewSymbols; }
+uint32_t CodeViewLoader::Verbosity() const { return InstalledSymbolLoadTarget().ViewSymbolsLevel(); }
 
 std::string CodeViewLoader::ReduceModuleName(std::string_view name) {
   const size_t separator = name.find_last_of("\\/:");
@@ -324,7 +323,7 @@ void CodeViewLoader::GrowDeferredModule(uint16_t head, const ModuleRun& run, con
   const LoaderAddress address = LoaderAddress::Memory(CodeBase() + start);
   TargetStatus status;
   TargetAddressRecord target;
-  if (TmiAddressFromLoader(&status, &address, &target) != 0) throw DVError(status);
+  if (InstalledSymbolLoadTarget().AddressFromLoader(&status, &address, &target) != 0) throw DVError(status);
   const int32_t slot = head <= DeferredModuleHandle::kModuleIndexMask ? CurrentLoadableSlot() : -1;
   SetDeferredToken(DeferredModuleHandle::FromParts(slot, head), target, OrdinalValue(record.m_end - start));
 }

@@ -81,7 +81,7 @@ void LoadProgress::SetCurrent(uint32_t current) {
 // ---- the loader-library side of a load
 
 void BeginLoadInLibrary() {
-  if (TmiServerSymbolsLoaded() == 0) {
+  if (InstalledSymbolLoadTarget().ServerSymbolsLoaded() == 0) {
     LoaderLibraryNoOp();
     BeginProgram(kLoaderFormat20);
   }

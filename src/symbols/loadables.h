@@ -18,7 +18,7 @@
 #include "symbols/loader_input_file.h"
 
 #include "support/rw_cstring.h"
-#include "target/tmi_symbol_load.h"
+#include "symbols/symbol_load_target.h"
 
 namespace zentor {
 

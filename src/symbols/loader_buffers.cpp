@@ -173,7 +173,7 @@ void NamePart::StripLeadingUnderscores() {
 TargetAddressRecord AddressPart::TargetAddress() const {
   TargetStatus status;
   TargetAddressRecord record;
-  if (TmiAddressFromLoader(&status, &m_address, &record) != 0) throw DVError(status);
+  if (InstalledSymbolLoadTarget().AddressFromLoader(&status, &m_address, &record) != 0) throw DVError(status);
   return record;
 }
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "target/tmi_symbol_load.h"
+#include "symbols/symbol_load_target.h"
 
 namespace zentor {
 

@@ -12,24 +12,9 @@
 
 #include <cstdint>
 
-#include "core/target_status.h"
+#include "core/target_interface.h"
 
 namespace zentor {
-
-// Message the target answers for an address operation it does not support.
-inline constexpr uint32_t kInvalidAddressOperation = 2003;
-
-// TmiCompareAddresses relations.
-inline constexpr uint32_t kAddressRelationEqual = 1;
-inline constexpr uint32_t kAddressRelationLess = 2;
-inline constexpr uint32_t kAddressRelationGreater = 3;
-
-// The space an address lies in: its kind and its highest and lowest address.
-struct TargetAddressSpace {
-  uint32_t m_spaceKind = 0;
-  TargetAddressRecord m_highest;
-  TargetAddressRecord m_lowest;
-};
 
 // Form 1 (one 64-bit component): a memory address at the low 32 bits of the first
 // component, whatever the address specification's kind and base. Other forms: status

@@ -4,22 +4,11 @@
 // options and the disconnect. Each fills the status it is given and returns its
 // number.
 
-#include "core/target_status.h"
+#include "core/target_interface.h"
 
 #include <cstdint>
 
 namespace zentor {
-
-// Notification codes of TmiNotify.
-inline constexpr uint32_t kTmiNotifyStage0 = 0;
-inline constexpr uint32_t kTmiNotifyAddKeywords = 1;
-inline constexpr uint32_t kTmiNotifyStage2 = 2;
-inline constexpr uint32_t kTmiNotifyConnect = 3;
-
-// Results of TmiHandleOption.
-inline constexpr uint32_t kTmiOptionUnknown = 0;
-inline constexpr uint32_t kTmiOptionTakenAlone = 1;
-inline constexpr uint32_t kTmiOptionTakenWithValue = 2;
 
 uint32_t TmiGetTargetDescription(TargetStatus* status, uint32_t viewpoint, TargetDescription* description);
 

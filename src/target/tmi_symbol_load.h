@@ -8,25 +8,9 @@
 #include <cstdint>
 
 #include "core/target_status.h"
+#include "symbols/symbol_load_target.h"
 
 namespace zentor {
-
-// Kinds of a loader address.
-inline constexpr uint16_t kLoaderAddressRegister = 0;
-inline constexpr uint16_t kLoaderAddressMemory = 1;
-
-// An address as a loader builds it: a register (offset = the register's x86 number)
-// or an offset in the module's flat memory. The segment and the high word are kept
-// for the record's sake; on this target they are 0.
-struct LoaderAddress {
-  uint16_t m_kind = kLoaderAddressMemory;
-  uint16_t m_segment = 0;
-  uint32_t m_high = 0;
-  uint32_t m_offset = 0;
-
-  static LoaderAddress Memory(uint32_t offset) { return LoaderAddress{kLoaderAddressMemory, 0, 0, offset}; }
-  static LoaderAddress Register(uint32_t number) { return LoaderAddress{kLoaderAddressRegister, 0, 0, number}; }
-};
 
 // Converts a loader address into a target address record: a register address (class
 // 27) for kind 0, a memory address (class 20) for kind 1. Any other kind, and a memory

@@ -24,6 +24,7 @@
 #include "core/dv_error.h"
 #include "core/hi_service.h"
 #include "core/viewpoint_manager.h"
+#include "target/tmi_symbol_load.h"
 
 namespace zentor {
 namespace {
