@@ -18,7 +18,7 @@
 #include "command/file_channel.h"
 #include "command/postfix_executor.h"
 #include "command/startup.h"
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/dvp_types.h"
 #include "core/hi_service.h"
 #include "core/invocation_settings.h"

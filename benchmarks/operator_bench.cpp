@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "command/operator_executor.h"
-#include "command/value_stack.h"
+#include "core/operator_executor.h"
+#include "core/value_stack.h"
 #include "core/value_bytes.h"
 
 namespace zentor {

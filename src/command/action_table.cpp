@@ -8,15 +8,16 @@
 #include "command/command_reader.h"
 #include "command/command_scanner.h"
 #include "command/file_channel.h"
-#include "command/operator_executor.h"
+#include "core/operator_executor.h"
 #include "command/output_writer.h"
 #include "command/pager.h"
 #include "command/postfix_emit.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
+#include "command/number_base_actions.h"
 #include "core/number_base.h"
 
 namespace zentor {

@@ -8,7 +8,7 @@
 #include "command/include_device.h"
 #include "command/macro_device.h"
 #include "command/output_writer.h"
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/dv_error.h"
 
 namespace zentor {

@@ -9,7 +9,7 @@
 #include "command/pager.h"
 #include "command/postfix_executor.h"
 #include "command/startup.h"
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"

@@ -9,7 +9,7 @@
 #include "command/ll1_table.h"
 #include "command/postfix_code.h"
 #include "command/postfix_emit.h"
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/dv_error.h"
 #include "core/number_base.h"
 #include "core/hi_service.h"

@@ -9,7 +9,7 @@
 #include "command/macro_device.h"
 #include "command/output_writer.h"
 #include "command/pager.h"
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/viewpoint_manager.h"

@@ -7,7 +7,7 @@
 #include "command/command_device.h"
 #include "command/command_reader.h"
 #include "command/token_table.h"
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"

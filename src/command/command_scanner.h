@@ -15,7 +15,7 @@
 #include <cstdint>
 
 #include "command/name_hash_table.h"
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/memory_file.h"
 
 namespace zentor {

@@ -3,7 +3,7 @@
 #include "command/command_device.h"
 #include "command/command_parser.h"
 #include "command/postfix_executor.h"
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/address_descriptor.h"
 #include "core/dvp_types.h"
 #include "core/message_table.h"

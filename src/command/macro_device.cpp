@@ -2,7 +2,7 @@
 
 #include "command/command_device.h"
 #include "command/command_reader.h"
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/dv_error.h"
 
 namespace zentor {

@@ -8,7 +8,7 @@
 
 #include "command/file_channel.h"
 #include "command/pager.h"
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/dv_error.h"
 #include "core/number_base.h"
 #include "core/real_temp_ring.h"

@@ -9,7 +9,7 @@
 #include "command/command_reader.h"
 #include "command/command_scanner.h"
 #include "command/postfix_code.h"
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/dv_error.h"
 
 namespace zentor {

@@ -1,6 +1,6 @@
 #include "core/address_range.h"
 
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/dv_error.h"
 #include "core/value_bytes.h"
 

@@ -3,7 +3,7 @@
 #include "core/dv_error.h"
 #include "core/message_table.h"
 
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/viewpoint_manager.h"
 #include "support/rw_cstring.h"
 #include "support/rw_gstack.h"

@@ -7,8 +7,8 @@
 
 #include "command/action_table.h"
 #include "command/output_writer.h"
-#include "command/token_record.h"
-#include "command/value_stack.h"
+#include "core/token_record.h"
+#include "core/value_stack.h"
 #include "core/collectable_record.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"

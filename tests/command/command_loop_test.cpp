@@ -19,7 +19,7 @@
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
 #include "command/startup.h"
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"

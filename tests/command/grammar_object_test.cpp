@@ -13,7 +13,7 @@
 #include "command/output_writer.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/dvp_types.h"
 #include "core/number_base.h"
 #include "core/value_bytes.h"

@@ -1,4 +1,4 @@
-#include "command/operator_executor.h"
+#include "core/operator_executor.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/value_bytes.h"
 #include "core/value_test_support.h"
 #include "value_script.h"

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "command/postfix_executor.h"
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
 #include "platform/user_break.h"

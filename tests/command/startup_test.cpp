@@ -13,7 +13,7 @@
 #include "command/output_writer.h"
 #include "command/postfix_executor.h"
 #include "command/startup.h"
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/invocation_settings.h"
 #include "core/window_layer.h"
 #include "harness/transcript.h"

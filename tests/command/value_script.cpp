@@ -10,8 +10,8 @@
 #include <sstream>
 #include <vector>
 
-#include "command/operator_executor.h"
-#include "command/value_stack.h"
+#include "core/operator_executor.h"
+#include "core/value_stack.h"
 #include "core/dv_error.h"
 #include "core/real_temp_ring.h"
 #include "core/value_bytes.h"

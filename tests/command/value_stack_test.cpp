@@ -1,4 +1,4 @@
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/value_bytes.h"
 #include "core/value_test_support.h"
 

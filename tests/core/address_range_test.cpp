@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/value_bytes.h"
 #include "core/value_test_support.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/address_descriptor.h"
 #include "core/address_range.h"
 #include "core/core_test_support.h"

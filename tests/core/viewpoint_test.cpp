@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/core_test_support.h"
 #include "symbols/symbol_context.h"
 

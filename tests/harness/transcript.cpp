@@ -18,7 +18,7 @@
 #include "command/output_writer.h"
 #include "command/pager.h"
 #include "command/temp_files.h"
-#include "command/token_record.h"
+#include "core/token_record.h"
 #include "core/message_table.h"
 #include "core/number_base.h"
 #include "gui/console_bridge.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "command/action_table.h"
-#include "command/token_record.h"
-#include "command/value_stack.h"
+#include "core/token_record.h"
+#include "core/value_stack.h"
 #include "symbols/symbol_context.h"
 #include "symbols/symbol_context_test_support.h"
 

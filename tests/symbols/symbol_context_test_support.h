@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/collectable_record.h"
 #include "core/core_test_support.h"
 #include "core/value_test_support.h"

@@ -3,7 +3,7 @@
 // kind of its result (R). Written once here as runs of b for each a, and expanded at
 // compile time into the triangle the executor indexes at (a - 1) + b(b - 1)/2.
 
-#include "command/operator_executor.h"
+#include "core/operator_executor.h"
 
 #include <array>
 

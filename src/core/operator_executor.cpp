@@ -1,8 +1,8 @@
-#include "command/operator_executor.h"
+#include "core/operator_executor.h"
 
 #include <cstring>
 
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 #include "core/address_descriptor.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"

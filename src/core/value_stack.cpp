@@ -1,9 +1,9 @@
-#include "command/value_stack.h"
+#include "core/value_stack.h"
 
 #include <cstring>
 
-#include "command/operator_executor.h"
-#include "command/token_record.h"
+#include "core/operator_executor.h"
+#include "core/token_record.h"
 #include "core/dv_error.h"
 #include "core/value_bytes.h"
 #include "core/value_conversion.h"

@@ -1,4 +1,4 @@
-#include "command/token_record.h"
+#include "core/token_record.h"
 
 #include <cstring>
 
