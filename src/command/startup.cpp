@@ -2,6 +2,7 @@
 
 #include "command/action_table.h"
 #include "command/char_channel.h"
+#include "command/console_services.h"
 #include "command/command_device.h"
 #include "command/cleanup_stack.h"
 #include "command/command_parser.h"
@@ -383,6 +384,7 @@ void Startup() {
   // The services the layers below call come first: even a deferred warning's header
   // names a viewpoint through the target.
   InstallTargetServices();
+  InstallConsoleServices();
   StartupStatics& statics = Statics();
   ArgumentCursor cursor(statics.arguments);
   StartupOptionState& options = statics.options;

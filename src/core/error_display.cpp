@@ -4,8 +4,6 @@
 #include "core/dv_error.h"
 #include "core/message_table.h"
 
-#include "command/command_reader.h"
-#include "command/output_writer.h"
 #include "core/invocation_settings.h"
 #include "core/viewpoint_manager.h"
 #include "core/window_layer.h"
@@ -15,6 +13,13 @@
 
 namespace zentor {
 namespace {
+
+// Before the console is installed errors go to the standard output; this tells
+// whether its last line is ended.
+bool g_standardOutputAtLineStart = true;
+
+ErrorOutput g_standardOutput;
+ErrorOutput* g_output = &g_standardOutput;
 
 uint32_t BatchWord() { return GetInvocationSettings().m_batch; }
 
@@ -27,11 +32,32 @@ bool FocusWantsMessageBox(int32_t windowType) {
 void WriteMessageLine(uint32_t number) {
   char buffer[kMessageLoadBufferSize];
   WindowLayer::LoadResourceString(number, buffer, sizeof buffer);
-  OutputWriter::WriteString(buffer);
-  OutputWriter::FreshLine();
+  g_output->WriteString(buffer);
+  g_output->FreshLine();
 }
 
 }  // namespace
+
+ErrorOutput::~ErrorOutput() = default;
+void ErrorOutput::DiscardInputLine() {}
+
+void ErrorOutput::WriteString(const char* text) {
+  if (text == nullptr || *text == '\0') return;
+  std::fputs(text, stdout);
+  g_standardOutputAtLineStart = text[std::strlen(text) - 1] == '\n';
+}
+
+void ErrorOutput::FreshLine() {
+  if (!g_standardOutputAtLineStart) std::fputc('\n', stdout);
+  g_standardOutputAtLineStart = true;
+  std::fflush(stdout);
+}
+
+ErrorOutput* InstallErrorOutput(ErrorOutput* output) {
+  ErrorOutput* before = g_output == &g_standardOutput ? nullptr : g_output;
+  g_output = output != nullptr ? output : &g_standardOutput;
+  return before;
+}
 
 RWCString ExpandMessageText(const char* templateText, const RWCString* arguments, uint32_t argumentCount) {
   RWCString result;
@@ -116,20 +142,20 @@ void DVError::Display() {
   RWCString header = Header();
   RWCString text = Text();
   if (m_displayMode == kDisplayCommandOutput) {
-    DiscardInputLine();
+    g_output->DiscardInputLine();
     if (BatchWord() == 0) WindowLayer::Beep();
     if (m_severity == kSeverityInternal) PrintInternalErrorNotice();
     if (m_severity == kSeveritySyntax &&
         (m_number == kMsgSyntaxCaretAfter || m_number == kMsgSyntaxCaretBefore)) {
       m_number = kMsgSyntaxErrorGeneric;
-      OutputWriter::WriteString(text.data());
-      OutputWriter::FreshLine();
+      g_output->WriteString(text.data());
+      g_output->FreshLine();
     } else {
-      OutputWriter::FreshLine();
-      OutputWriter::WriteString(header.data());
-      OutputWriter::FreshLine();
-      OutputWriter::WriteString(text.data());
-      OutputWriter::FreshLine();
+      g_output->FreshLine();
+      g_output->WriteString(header.data());
+      g_output->FreshLine();
+      g_output->WriteString(text.data());
+      g_output->FreshLine();
     }
   } else if (m_displayMode == kDisplayMessageBox) {
     WindowLayer::Beep();

@@ -3,13 +3,17 @@
 // viewpoint stack and the loaders answer as they do there.
 #include <gtest/gtest.h>
 
+#include "command/console_services.h"
 #include "target/target_services.h"
 
 namespace {
 
 class InstalledServices : public testing::Environment {
  public:
-  void SetUp() override { zentor::InstallTargetServices(); }
+  void SetUp() override {
+    zentor::InstallTargetServices();
+    zentor::InstallConsoleServices();
+  }
 };
 
 [[maybe_unused]] testing::Environment* const kInstalledServices =
