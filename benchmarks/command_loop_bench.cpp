@@ -15,7 +15,7 @@
 
 #include "command/action_table.h"
 #include "command/command_loop.h"
-#include "command/file_channel.h"
+#include "console/file_channel.h"
 #include "command/postfix_executor.h"
 #include "command/startup.h"
 #include "core/value_stack.h"

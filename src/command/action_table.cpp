@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "command/command_device.h"
+#include "console/command_device.h"
 #include "command/command_parser.h"
-#include "command/command_reader.h"
+#include "console/command_reader.h"
 #include "command/command_scanner.h"
-#include "command/file_channel.h"
+#include "console/file_channel.h"
 #include "core/operator_executor.h"
-#include "command/output_writer.h"
-#include "command/pager.h"
+#include "console/output_writer.h"
+#include "console/pager.h"
 #include "command/postfix_emit.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
@@ -355,17 +355,6 @@ const BuiltInBinding kBuiltInBindings[] = {
     {212, &ParserMarkerRoutine, "NestingIn"},
 };
 
-struct RegistryEntry {
-  ActionRoutine routine;
-  std::string name;
-};
-
-std::vector<RegistryEntry>& Entries() {
-  static std::vector<RegistryEntry> entries;
-  return entries;
-}
-
-RoutineId g_running = kNoRoutineId;
 bool g_addressContext = false;
 
 struct SlotState {
@@ -399,56 +388,6 @@ SlotState& Slots() {
 
 }  // namespace
 
-RoutineId RoutineRegistry::Register(ActionRoutine routine, const char* name) {
-  if (routine == nullptr || name == nullptr) ZENTOR_INTERNAL_ERROR();
-  std::vector<RegistryEntry>& entries = Entries();
-  for (size_t id = 0; id < entries.size(); ++id) {
-    if (entries[id].routine == routine && entries[id].name == name) return static_cast<RoutineId>(id);
-  }
-  entries.push_back(RegistryEntry{routine, name});
-  return static_cast<RoutineId>(entries.size() - 1);
-}
-
-RoutineId RoutineRegistry::Find(ActionRoutine routine) {
-  const std::vector<RegistryEntry>& entries = Entries();
-  for (size_t id = 0; id < entries.size(); ++id) {
-    if (entries[id].routine == routine) return static_cast<RoutineId>(id);
-  }
-  return kNoRoutineId;
-}
-
-RoutineId RoutineRegistry::FindByName(std::string_view name) {
-  const std::vector<RegistryEntry>& entries = Entries();
-  for (size_t id = 0; id < entries.size(); ++id) {
-    if (entries[id].name == name) return static_cast<RoutineId>(id);
-  }
-  return kNoRoutineId;
-}
-
-bool RoutineRegistry::IsValid(RoutineId id) { return id < Entries().size(); }
-
-const char* RoutineRegistry::Name(RoutineId id) {
-  return IsValid(id) ? Entries()[id].name.c_str() : "<no routine>";
-}
-
-ActionRoutine RoutineRegistry::Routine(RoutineId id) { return IsValid(id) ? Entries()[id].routine : nullptr; }
-
-uint32_t RoutineRegistry::Count() { return static_cast<uint32_t>(Entries().size()); }
-
-void RoutineRegistry::Invoke(RoutineId id) {
-  if (!IsValid(id)) throw DVError(kMsgBadPostfixCode, kSeverityInternal);
-  const ActionRoutine routine = Entries()[id].routine;
-  // The running id is put back however the routine ends, so a routine that raises
-  // does not leave a stale id for the next one.
-  struct RunningScope {
-    RoutineId saved;
-    explicit RunningScope(RoutineId now) : saved(g_running) { g_running = now; }
-    ~RunningScope() { g_running = saved; }
-  } scope(id);
-  routine();
-}
-
-RoutineId RoutineRegistry::Running() { return g_running; }
 
 RoutineId ActionTable::RoutineIdOf(uint16_t slot) {
   CheckSlot(slot);

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "command/command_device.h"
+#include "console/command_device.h"
 #include "command/command_grammar.h"
 #include "command/command_scanner.h"
 #include "command/ll1_table.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "command/command_device.h"
-#include "command/command_reader.h"
+#include "console/command_device.h"
+#include "console/command_reader.h"
 #include "command/token_table.h"
 #include "core/value_stack.h"
 #include "core/collectable_record.h"

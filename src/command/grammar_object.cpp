@@ -1,6 +1,6 @@
 #include "command/grammar_object.h"
 
-#include "command/command_device.h"
+#include "console/command_device.h"
 #include "command/command_parser.h"
 #include "command/postfix_executor.h"
 #include "core/value_stack.h"

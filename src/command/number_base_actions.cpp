@@ -1,6 +1,6 @@
 #include "command/number_base_actions.h"
 
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"

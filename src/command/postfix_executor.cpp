@@ -1,7 +1,7 @@
 #include "command/postfix_executor.h"
 
 #include "command/action_table.h"
-#include "command/pager.h"
+#include "console/pager.h"
 #include "command/postfix_code.h"
 #include "command/procedure_call.h"
 #include "core/token_record.h"
@@ -9,7 +9,7 @@
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
-#include "gui/console_bridge.h"
+#include "console/console_bridge.h"
 #include "core/hi_service.h"
 #include "platform/user_break.h"
 

@@ -6,7 +6,7 @@
 #include "symbols/load_driver.h"
 #include "symbols/loader_library.h"
 
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/unsigned_int64.h"

@@ -3,7 +3,7 @@
 #include "symbols/cv_types.h"
 #include "symbols/loader_input_file.h"
 
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 #include "core/busy_pump.h"
 
 namespace zentor {

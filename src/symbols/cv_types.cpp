@@ -4,7 +4,7 @@
 
 #include "symbols/loader_buffers.h"
 
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 #include "core/dv_error.h"
 #include "core/busy_pump.h"
 

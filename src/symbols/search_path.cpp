@@ -6,7 +6,7 @@
 #include "symbols/symbol_context.h"
 
 #include "command/action_table.h"
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 #include "core/token_record.h"
 #include "core/value_stack.h"
 #include "core/collectable_record.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "command/action_table.h"
-#include "command/cleanup_stack.h"
+#include "console/cleanup_stack.h"
 #include "core/dv_error.h"
 
 namespace zentor {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "command/action_table.h"
-#include "command/cleanup_stack.h"
+#include "console/cleanup_stack.h"
 #include "command/command_loop.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
@@ -23,8 +23,8 @@
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"
-#include "command/file_channel.h"
-#include "gui/console_bridge.h"
+#include "console/file_channel.h"
+#include "console/console_bridge.h"
 #include "core/hi_service.h"
 #include "harness/transcript.h"
 #include "loop_session.h"

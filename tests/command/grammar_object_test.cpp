@@ -7,10 +7,10 @@
 #include <string>
 
 #include "command/action_table.h"
-#include "command/command_device.h"
+#include "console/command_device.h"
 #include "command/command_scanner.h"
 #include "command/grammar_object.h"
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
 #include "core/value_stack.h"

@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "command/action_table.h"
-#include "command/cleanup_stack.h"
-#include "command/command_device.h"
+#include "console/cleanup_stack.h"
+#include "console/command_device.h"
 #include "command/command_grammar.h"
 #include "command/command_parser.h"
-#include "command/command_reader.h"
+#include "console/command_reader.h"
 #include "command/command_scanner.h"
 #include "command/postfix_code.h"
 #include "command/postfix_emit.h"

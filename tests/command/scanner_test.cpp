@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "command/command_device.h"
-#include "command/command_reader.h"
+#include "console/command_device.h"
+#include "console/command_reader.h"
 #include "command/command_scanner.h"
-#include "command/macro_device.h"
+#include "console/macro_device.h"
 #include "core/token_record.h"
 #include "command/token_table.h"
 #include "core/value_stack.h"

@@ -10,7 +10,7 @@
 #include "command/action_table.h"
 #include "command/command_scanner.h"
 #include "command/grammar_object.h"
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 #include "command/postfix_executor.h"
 #include "command/startup.h"
 #include "core/value_stack.h"

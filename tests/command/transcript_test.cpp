@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <string>
 
-#include "command/file_channel.h"
-#include "command/temp_files.h"
+#include "console/file_channel.h"
+#include "console/temp_files.h"
 #include "harness/transcript.h"
 
 namespace zentor {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/invocation_settings.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/console_bridge.h"
+#include "console/console_bridge.h"
 #include "core/hi_service.h"
 #include "harness/fake_command_window.h"
 #include "platform/user_break.h"

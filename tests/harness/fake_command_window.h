@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/console_bridge.h"
+#include "console/console_bridge.h"
 #include "core/hi_service.h"
 
 namespace zentor::testing_support {

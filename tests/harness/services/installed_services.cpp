@@ -3,7 +3,7 @@
 // viewpoint stack and the loaders answer as they do there.
 #include <gtest/gtest.h>
 
-#include "command/console_services.h"
+#include "console/console_services.h"
 #include "target/target_services.h"
 
 namespace {

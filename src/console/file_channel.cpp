@@ -1,4 +1,4 @@
-#include "command/file_channel.h"
+#include "console/file_channel.h"
 
 #include <array>
 #include <cerrno>
@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "command/char_channel.h"
-#include "command/output_writer.h"
-#include "command/pager.h"
-#include "command/temp_files.h"
+#include "console/char_channel.h"
+#include "console/output_writer.h"
+#include "console/pager.h"
+#include "console/temp_files.h"
 #include "core/dv_error.h"
-#include "gui/console_bridge.h"
+#include "console/console_bridge.h"
 #include "core/hi_service.h"
 
 #include <fcntl.h>

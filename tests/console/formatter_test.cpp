@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 #include "core/number_base.h"
 
 namespace zentor {

@@ -4,9 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "command/file_channel.h"
-#include "command/output_writer.h"
-#include "command/pager.h"
+#include "console/file_channel.h"
+#include "console/output_writer.h"
+#include "console/pager.h"
 #include "core/dv_error.h"
 #include "harness/transcript.h"
 

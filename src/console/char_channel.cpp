@@ -1,14 +1,14 @@
-#include "command/char_channel.h"
+#include "console/char_channel.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "command/command_device.h"
-#include "command/command_reader.h"
-#include "command/file_channel.h"
-#include "command/line_editor.h"
-#include "command/output_writer.h"
-#include "command/pager.h"
+#include "console/command_device.h"
+#include "console/command_reader.h"
+#include "console/file_channel.h"
+#include "console/line_editor.h"
+#include "console/output_writer.h"
+#include "console/pager.h"
 #include "core/dv_error.h"
 #include "core/message_table.h"
 #include "core/hi_service.h"

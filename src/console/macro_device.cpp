@@ -1,7 +1,7 @@
-#include "command/macro_device.h"
+#include "console/macro_device.h"
 
-#include "command/command_device.h"
-#include "command/command_reader.h"
+#include "console/command_device.h"
+#include "console/command_reader.h"
 #include "core/token_record.h"
 #include "core/dv_error.h"
 

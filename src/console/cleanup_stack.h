@@ -7,12 +7,12 @@
 // pushed run, newest first, so that nothing stays open. The command loop empties the
 // stack before each command.
 //
-// Entries are routine ids of the RoutineRegistry (action_table.h), kept as 32-bit
+// Entries are routine ids of the RoutineRegistry (routine_registry.h), kept as 32-bit
 // words in a MemoryFile, so the stack holds the same bytes on every platform.
 
 #include <cstdint>
 
-#include "command/action_table.h"
+#include "console/routine_registry.h"
 
 namespace zentor {
 

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "command/char_channel.h"
-#include "command/line_editor.h"
-#include "command/output_writer.h"
+#include "console/char_channel.h"
+#include "console/line_editor.h"
+#include "console/output_writer.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"
 #include "core/message_table.h"
-#include "gui/console_bridge.h"
+#include "console/console_bridge.h"
 #include "harness/transcript.h"
 
 namespace zentor {

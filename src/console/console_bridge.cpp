@@ -1,6 +1,6 @@
-#include "gui/console_bridge.h"
+#include "console/console_bridge.h"
 
-#include "command/file_channel.h"
+#include "console/file_channel.h"
 #include "core/hi_service.h"
 
 namespace zentor {

@@ -1,4 +1,4 @@
-#include "command/temp_files.h"
+#include "console/temp_files.h"
 
 #include <array>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <string>
 #include <system_error>
 
-#include "command/file_channel.h"
+#include "console/file_channel.h"
 #include "core/dv_error.h"
 
 #include <fcntl.h>

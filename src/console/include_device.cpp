@@ -1,12 +1,12 @@
-#include "command/include_device.h"
+#include "console/include_device.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 
-#include "command/char_channel.h"
-#include "command/command_device.h"
-#include "command/file_channel.h"
+#include "console/char_channel.h"
+#include "console/command_device.h"
+#include "console/file_channel.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 

@@ -1,18 +1,18 @@
-#include "command/line_editor.h"
+#include "console/line_editor.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
 
-#include "command/char_channel.h"
-#include "command/command_device.h"
-#include "command/command_reader.h"
-#include "command/output_writer.h"
-#include "command/pager.h"
+#include "console/char_channel.h"
+#include "console/command_device.h"
+#include "console/command_reader.h"
+#include "console/output_writer.h"
+#include "console/pager.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/message_table.h"
-#include "gui/console_bridge.h"
+#include "console/console_bridge.h"
 #include "core/hi_service.h"
 
 namespace zentor {

@@ -1,10 +1,10 @@
-#include "command/cleanup_stack.h"
+#include "console/cleanup_stack.h"
 
 #include <string>
 #include <vector>
 
-#include "command/char_channel.h"
-#include "command/command_device.h"
+#include "console/char_channel.h"
+#include "console/command_device.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"
 #include "core/hi_service.h"

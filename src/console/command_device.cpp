@@ -1,13 +1,13 @@
-#include "command/command_device.h"
+#include "console/command_device.h"
 
 #include <string>
 #include <vector>
 
-#include "command/char_channel.h"
-#include "command/command_reader.h"
-#include "command/include_device.h"
-#include "command/macro_device.h"
-#include "command/output_writer.h"
+#include "console/char_channel.h"
+#include "console/command_reader.h"
+#include "console/include_device.h"
+#include "console/macro_device.h"
+#include "console/output_writer.h"
 #include "core/token_record.h"
 #include "core/dv_error.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "command/output_writer.h"
-#include "command/pager.h"
+#include "console/output_writer.h"
+#include "console/pager.h"
 #include "core/dv_error.h"
 #include "core/message_table.h"
 #include "core/hi_service.h"

@@ -1,4 +1,4 @@
-#include "command/output_writer.h"
+#include "console/output_writer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <limits>
 
-#include "command/file_channel.h"
-#include "command/pager.h"
+#include "console/file_channel.h"
+#include "console/pager.h"
 #include "core/token_record.h"
 #include "core/dv_error.h"
 #include "core/number_base.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "command/file_channel.h"
-#include "command/temp_files.h"
+#include "console/file_channel.h"
+#include "console/temp_files.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
 #include "harness/transcript.h"

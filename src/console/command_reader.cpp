@@ -1,14 +1,14 @@
-#include "command/command_reader.h"
+#include "console/command_reader.h"
 
 #include <cstring>
 #include <vector>
 
-#include "command/command_device.h"
-#include "command/cleanup_stack.h"
-#include "command/include_device.h"
-#include "command/macro_device.h"
-#include "command/output_writer.h"
-#include "command/pager.h"
+#include "console/command_device.h"
+#include "console/cleanup_stack.h"
+#include "console/include_device.h"
+#include "console/macro_device.h"
+#include "console/output_writer.h"
+#include "console/pager.h"
 #include "core/token_record.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"

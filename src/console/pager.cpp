@@ -1,16 +1,16 @@
-#include "command/pager.h"
+#include "console/pager.h"
 
 #include <algorithm>
 #include <array>
 
-#include "command/char_channel.h"
-#include "command/command_device.h"
-#include "command/file_channel.h"
-#include "command/line_editor.h"
-#include "command/output_writer.h"
+#include "console/char_channel.h"
+#include "console/command_device.h"
+#include "console/file_channel.h"
+#include "console/line_editor.h"
+#include "console/output_writer.h"
 #include "core/dv_error.h"
 #include "core/message_table.h"
-#include "gui/console_bridge.h"
+#include "console/console_bridge.h"
 #include "core/hi_service.h"
 
 namespace zentor {

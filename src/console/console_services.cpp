@@ -1,7 +1,7 @@
-#include "command/console_services.h"
+#include "console/console_services.h"
 
-#include "command/command_reader.h"
-#include "command/output_writer.h"
+#include "console/command_reader.h"
+#include "console/output_writer.h"
 #include "core/error_display.h"
 
 namespace zentor {
