@@ -26,7 +26,9 @@
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
+#include "command/search_path_commands.h"
 #include "symbols/search_path.h"
+#include "symbols/symbol_services.h"
 #include "target/target_services.h"
 #include "target/tmi_session.h"
 
@@ -385,6 +387,7 @@ void Startup() {
   // names a viewpoint through the target.
   InstallTargetServices();
   InstallConsoleServices();
+  InstallSymbolServices();
   StartupStatics& statics = Statics();
   ArgumentCursor cursor(statics.arguments);
   StartupOptionState& options = statics.options;

@@ -1,11 +1,10 @@
 #include "core/address_descriptor.h"
 
 #include "core/address_range.h"
+#include "core/address_symbol_lookup.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/target_calls.h"
-#include "symbols/symbol_context.h"
-#include "symbols/symbol_handle.h"
 #include "core/target_interface.h"
 
 namespace zentor {
@@ -156,27 +155,11 @@ RWCString AddressDescriptor::Text() const {
   return RWCString(text != nullptr ? text : "");
 }
 
-namespace {
-bool IsNumberName(const RWCString& name) {
-  return name.length() >= 2 && name.data()[0] == '0' && name.data()[1] == 'x';
-}
-}  // namespace
-
-RWCString AddressDescriptor::SymbolicText() const {
-  SymbolHandle symbol = SymbolHandle::AtAddressInline(GetCurrentSymbolContext(), *this, 3);
-  if (!symbol.IsValid()) return Text();
-  RWCString name = symbol.QualifiedName();
-  if (!IsNumberName(name)) return name;
-  name = symbol.FullName();
-  if (!IsNumberName(name)) return name;
-  return Text();
-}
+RWCString AddressDescriptor::SymbolicText() const { return InstalledAddressSymbolLookup().SymbolicText(*this); }
 
 std::vector<AddressDescriptor> AddressDescriptor::SameLineAddresses() const {
   if (m_line.Get() < 0) return {};
-  SymbolContext* context = GetCurrentSymbolContext();
-  if (context == nullptr) return {};
-  return context->CollectLineAddresses(m_line);
+  return InstalledAddressSymbolLookup().SameLineAddresses(*this);
 }
 
 uint32_t AddressDescriptor::IsInRange(const AddressRange& range) const { return range.Contains(*this); }

@@ -7,8 +7,6 @@
 #include "core/viewpoint_manager.h"
 #include "support/rw_cstring.h"
 #include "support/rw_gstack.h"
-#include "symbols/search_path.h"
-#include "symbols/symbol_context.h"
 #include "core/target_status.h"
 #include "core/target_interface.h"
 
@@ -116,13 +114,6 @@ void SetCurrentSymbolContext_Checked(SymbolContext* context) {
   if (ViewpointManager::SetCurrentSymbolContext(context) == -1) ZENTOR_INTERNAL_ERROR();
 }
 
-SymbolContext* GetCurrentSymbolContextOrDefault() {
-  const ViewpointHandle& current = State().current;
-  if (current == ViewpointHandle::None()) return GetDefaultSymbolContext();
-  SymbolContext* context = ViewpointManager::SymbolContextOf(current);
-  return context != nullptr ? context : GetDefaultSymbolContext();
-}
-
 FrameList* GetCurrentFrameList() {
   const ViewpointHandle& current = State().current;
   if (current == ViewpointHandle::None()) ZENTOR_INTERNAL_ERROR();
@@ -131,15 +122,6 @@ FrameList* GetCurrentFrameList() {
   return frames;
 }
 
-SymbolContext* GetDefaultSymbolContext() {
-  static SymbolContext context;
-  return &context;
-}
-
-SearchPath* GetGlobalSearchPath() {
-  static SearchPath path;
-  return &path;
-}
 
 const RWCString& GetSharedEmptyString() {
   static const RWCString empty;

@@ -14,7 +14,6 @@ namespace zentor {
 
 class FrameList;
 class RWCString;
-class SearchPath;
 class SymbolContext;
 
 // The viewpoint now current: the top of the stack, or the base when it is empty.
@@ -48,16 +47,11 @@ void PopViewpointAction();
 // Stores the context in the current viewpoint's record; internal-consistency error
 // when no viewpoint is current.
 void SetCurrentSymbolContext_Checked(SymbolContext* context);
-// The current viewpoint's symbol context, or the default context when no viewpoint
-// is current or the current one has none.
-SymbolContext* GetCurrentSymbolContextOrDefault();
 // The current viewpoint's call-stack frames; internal-consistency error when no
 // viewpoint is current or it has no frame list.
 FrameList* GetCurrentFrameList();
 
-// Statics created on first use; later calls return the same object.
-SymbolContext* GetDefaultSymbolContext();
-SearchPath* GetGlobalSearchPath();
+// Created on first use; later calls return the same object.
 const RWCString& GetSharedEmptyString();
 
 }  // namespace zentor

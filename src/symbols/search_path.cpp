@@ -5,7 +5,6 @@
 
 #include "symbols/symbol_context.h"
 
-#include "command/action_table.h"
 #include "console/output_writer.h"
 #include "core/token_record.h"
 #include "core/value_stack.h"
@@ -151,6 +150,11 @@ RWCString SearchPath::AsText() const {
   return text;
 }
 
+SearchPath* GetGlobalSearchPath() {
+  static SearchPath path;
+  return &path;
+}
+
 RWCString ExpandSearchPathText(const RWCString& text) {
   RWCString expanded;
   for (const RWCString& word : SplitDirectories(text)) {
@@ -214,14 +218,6 @@ void SetSearchPathAction() {
 void SearchPathNoOpAction() {
   ValueStack::Drop();
   SearchPathNoOp();
-}
-
-void BindSearchPathActions() {
-  ActionTable::Bind(kSlotShowSearchPath, &ShowSearchPathAction, "ShowSearchPathAction");
-  ActionTable::Bind(kSlotRemoveFromSearchPath, &RemoveFromSearchPathAction, "RemoveFromSearchPathAction");
-  ActionTable::Bind(kSlotAddToSearchPath, &AddToSearchPathAction, "AddToSearchPathAction");
-  ActionTable::Bind(kSlotSetSearchPath, &SetSearchPathAction, "SetSearchPathAction");
-  ActionTable::Bind(kSlotSearchPathNoOp, &SearchPathNoOpAction, "SearchPathNoOp");
 }
 
 }  // namespace zentor

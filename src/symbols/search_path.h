@@ -71,6 +71,9 @@ void ShowSearchPath(uint32_t selector);
 // The setmod command's operation: nothing.
 void SearchPathNoOp();
 
+// The global search path, created on first use; later calls return the same one.
+SearchPath* GetGlobalSearchPath();
+
 // The text with "SPATH" and "GLOBALPATH" replaced by the directories of the paths,
 // each word followed by one blank.
 RWCString ExpandSearchPathText(const RWCString& text);
@@ -84,15 +87,5 @@ void AddToSearchPathAction();
 void SetSearchPathAction();
 // Drops the location the setmod command pushed and does nothing else.
 void SearchPathNoOpAction();
-
-// Action-table slots of the commands above.
-inline constexpr uint16_t kSlotShowSearchPath = 49;
-inline constexpr uint16_t kSlotRemoveFromSearchPath = 51;
-inline constexpr uint16_t kSlotAddToSearchPath = 55;
-inline constexpr uint16_t kSlotSetSearchPath = 61;
-inline constexpr uint16_t kSlotSearchPathNoOp = 146;
-
-// Binds the five slots (start-up).
-void BindSearchPathActions();
 
 }  // namespace zentor

@@ -10,6 +10,7 @@
 #include "core/frame_list.h"
 #include "core/stop_report.h"
 #include "core/status_line.h"
+#include "core/viewpoint_manager.h"
 
 namespace zentor {
 namespace {
@@ -331,6 +332,18 @@ RWCString SymbolContext::StopCaption() const {
   caption.resize(width > kStopTextColumns ? width - kStopTextColumns : 0);
   caption += CopyLastStopText();
   return caption;
+}
+
+SymbolContext* GetDefaultSymbolContext() {
+  static SymbolContext context;
+  return &context;
+}
+
+SymbolContext* GetCurrentSymbolContextOrDefault() {
+  const ViewpointHandle& current = CurrentViewpoint();
+  if (current == ViewpointHandle::None()) return GetDefaultSymbolContext();
+  SymbolContext* context = ViewpointManager::SymbolContextOf(current);
+  return context != nullptr ? context : GetDefaultSymbolContext();
 }
 
 SymbolContext* GetCurrentSymbolContext() { return GetCurrentSymbolContextOrDefault(); }

@@ -198,6 +198,11 @@ class SymbolContext {
   std::unique_ptr<SourceLocation> m_location;
 };
 
+// The context of no viewpoint, created on first use; later calls return the same one.
+SymbolContext* GetDefaultSymbolContext();
+// The current viewpoint's symbol context, or the default context when no viewpoint
+// is current or the current one has none.
+SymbolContext* GetCurrentSymbolContextOrDefault();
 // The current viewpoint's context, or the default one; never null.
 SymbolContext* GetCurrentSymbolContext();
 // The page cache of that context: the provider through which the symbol-table

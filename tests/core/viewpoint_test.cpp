@@ -7,6 +7,7 @@
 
 #include "core/token_record.h"
 #include "core/core_test_support.h"
+#include "symbols/search_path.h"
 #include "symbols/symbol_context.h"
 
 namespace zentor {

@@ -1,4 +1,5 @@
 #include "symbols/search_path.h"
+#include "command/search_path_commands.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "console/console_services.h"
+#include "symbols/symbol_services.h"
 #include "target/target_services.h"
 
 namespace {
@@ -13,6 +14,7 @@ class InstalledServices : public testing::Environment {
   void SetUp() override {
     zentor::InstallTargetServices();
     zentor::InstallConsoleServices();
+    zentor::InstallSymbolServices();
   }
 };
 
