@@ -1,11 +1,12 @@
 # Helpers shared by every folder. Each subsystem folder is one static library made of
 # the .cpp files in it (and in its platform-specific subfolder), so adding a source
-# file needs no CMake edit.
+# file needs no CMake edit. A program's main file (main_*.cpp) is not part of it.
 
 # zentor_subsystem_library(<name> DEPENDS <libs...>)
 function(zentor_subsystem_library name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "/main_[^/]*\\.cpp$")
   if(WIN32)
     file(GLOB platform_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/win32/*.cpp)
   else()

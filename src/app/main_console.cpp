@@ -1,7 +1,7 @@
 // The console program: the command loop reading the standard input and writing the
 // standard output. Message boxes become lines on the standard error, and Ctrl+C
 // interrupts the running command instead of ending the program.
-#include "command/command_loop.h"
+#include "app/program_entry.h"
 #include "core/hi_service.h"
 #include "core/invocation_settings.h"
 #include "platform/alert.h"

@@ -8,7 +8,6 @@
 #include "console/output_writer.h"
 #include "console/pager.h"
 #include "command/postfix_executor.h"
-#include "command/startup.h"
 #include "core/value_stack.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
@@ -148,25 +147,6 @@ void RunCommandCycles() {
       }
     }
   }
-}
-
-void CommandLoop(int32_t argumentCount, char** argumentVector) {
-  ProgramArguments& arguments = GetProgramArguments();
-  arguments.count = argumentCount;
-  arguments.vector = argumentVector;
-  try {
-    Startup();
-  } catch (const DVError&) {
-    // Not reported: start-up reported what it could; the program ends.
-    try {
-      DiscardInputLine();
-      CleanupStack::RunAll();
-    } catch (const DVError&) {
-      // The input may not exist yet when start-up failed early.
-    }
-    ExitDebugger();
-  }
-  RunCommandCycles();
 }
 
 }  // namespace zentor

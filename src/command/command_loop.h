@@ -1,7 +1,6 @@
 #pragma once
-// The debugger's main routine. The program entry calls CommandLoop once with its
-// arguments: it runs the start-up sequence, then reads, parses and executes one
-// command after another. It is the one place where every DVError a command lets
+// The debugger's command cycles, run after start-up: they read, parse and execute one
+// command after another. They are the one place where every DVError a command lets
 // escape is caught, the interpreter put right again by the error's number or
 // severity, and the error reported. The program ends only in ExitDebugger (the exit
 // command, the end of the standard input, a fatal error or a failed start-up).
@@ -9,10 +8,6 @@
 #include <cstdint>
 
 namespace zentor {
-
-// Stores the arguments, runs Startup and then the command cycles. Never returns; a
-// test that installed a program-exit handler sees the end through that handler.
-[[noreturn]] void CommandLoop(int32_t argumentCount, char** argumentVector);
 
 // The command cycles alone (after start-up): prompt, parse, execute, release the code,
 // and recovery after every error.

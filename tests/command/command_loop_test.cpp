@@ -18,7 +18,8 @@
 #include "command/command_loop.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
-#include "command/startup.h"
+#include "app/program_entry.h"
+#include "app/startup.h"
 #include "core/value_stack.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
@@ -27,7 +28,7 @@
 #include "console/console_bridge.h"
 #include "core/hi_service.h"
 #include "harness/transcript.h"
-#include "loop_session.h"
+#include "harness/loop_session.h"
 #include "platform/user_break.h"
 
 namespace zentor {

@@ -1,6 +1,7 @@
-#include "command/startup.h"
+#include "app/startup.h"
 
 #include "command/action_table.h"
+#include "command/command_arguments.h"
 #include "console/char_channel.h"
 #include "console/console_services.h"
 #include "console/command_device.h"
@@ -39,12 +40,9 @@ namespace zentor {
 namespace {
 
 constexpr uint32_t kMaxDeferredMessages = 10;
-constexpr uint32_t kArgumentBufferSize = 256;
 constexpr uint32_t kGuiStateConsole = 11;
 constexpr uint32_t kColourSchemeBlackAndWhite = 20;
 constexpr uint32_t kColourSchemeColour = 10;
-constexpr uint16_t kSlotFileNameArgument = 167;
-constexpr uint16_t kSlotRawLineArgument = 164;
 
 // Rows in table order; the flag and value of each live in StartupOptionState.
 constexpr StartupOption kOptions[] = {
@@ -69,9 +67,6 @@ struct StartupStatics {
   ProgramArguments arguments;
   StartupOptionState options;
   std::vector<uint32_t> deferred;
-  char fileNameArgument[kArgumentBufferSize] = {};
-  char rawLineArgument[kArgumentBufferSize] = {};
-  uint16_t rawLineLength = 0;
 };
 
 StartupStatics& Statics() {
@@ -186,12 +181,6 @@ bool EndTargetSession() {
 
 bool StartupOptionsInError() { return GetStartupOptionState().optionError; }
 
-void CopyCut(char* buffer, const char* text) {
-  std::size_t length = text != nullptr ? std::strlen(text) : 0;
-  if (length > kArgumentBufferSize - 1) length = kArgumentBufferSize - 1;
-  if (length > 0) std::memcpy(buffer, text, length);
-  buffer[length] = '\0';
-}
 
 }  // namespace
 
@@ -369,12 +358,16 @@ void DeferStartupMessage(uint32_t number) {
   if (deferred.size() < kMaxDeferredMessages) deferred.push_back(number);
 }
 
+void InstallSubsystemServices() {
+  InstallTargetServices();
+  InstallSymbolServices();
+  InstallConsoleServices();
+}
+
 void ResetStartupState() {
   StartupStatics& statics = Statics();
   statics.options = StartupOptionState{};
-  statics.fileNameArgument[0] = '\0';
-  statics.rawLineArgument[0] = '\0';
-  statics.rawLineLength = 0;
+  ResetCommandArguments();
 }
 
 // The order matters: the options must be read before the GUI starts, the keyword
@@ -385,9 +378,7 @@ void ResetStartupState() {
 void Startup() {
   // The services the layers below call come first: even a deferred warning's header
   // names a viewpoint through the target.
-  InstallTargetServices();
-  InstallConsoleServices();
-  InstallSymbolServices();
+  InstallSubsystemServices();
   StartupStatics& statics = Statics();
   ArgumentCursor cursor(statics.arguments);
   StartupOptionState& options = statics.options;
@@ -442,45 +433,6 @@ void Startup() {
 
   RunQueuedCommand();
   OpenStartupMacro();
-}
-
-void TakeFileNameArgument() { CopyCut(Statics().fileNameArgument, CurrentToken().text); }
-
-// Reads from the character the reader stands on up to the line end, which stays for
-// the scanner. A '\' right before the carriage return joins the next line.
-void TakeRawLineArgument() {
-  StartupStatics& statics = Statics();
-  uint32_t length = 0;
-  auto store = [&](uint8_t ch) {
-    if (length < kArgumentBufferSize - 1) statics.rawLineArgument[length++] = static_cast<char>(ch);
-  };
-  for (uint8_t ch = CurrentChar(); ch != '\r' && ch != '\n'; ch = CurrentChar()) {
-    if (ch != '\\') {
-      store(ch);
-      ReadNextChar();
-      continue;
-    }
-    ReadNextChar();
-    if (CurrentChar() != '\r') {
-      store('\\');
-      continue;
-    }
-    SetDoubledPrompt();
-    PrintPrompt();
-    ReadNextChar();
-    if (CurrentChar() == '\n') ReadNextChar();
-  }
-  statics.rawLineArgument[length] = '\0';
-  statics.rawLineLength = static_cast<uint16_t>(length);
-}
-
-const char* FileNameArgument() { return Statics().fileNameArgument; }
-const char* RawLineArgument() { return Statics().rawLineArgument; }
-uint16_t RawLineArgumentLength() { return Statics().rawLineLength; }
-
-void BindCommandLoopActions() {
-  ActionTable::Bind(kSlotFileNameArgument, &TakeFileNameArgument, "TakeFileNameArgument");
-  ActionTable::Bind(kSlotRawLineArgument, &TakeRawLineArgument, "TakeRawLineArgument");
 }
 
 }  // namespace zentor

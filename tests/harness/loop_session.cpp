@@ -1,7 +1,8 @@
-#include "loop_session.h"
+#include "harness/loop_session.h"
 
 #include "command/command_loop.h"
-#include "command/startup.h"
+#include "app/program_entry.h"
+#include "app/startup.h"
 
 namespace zentor::testing_support {
 

@@ -1,12 +1,10 @@
 #pragma once
-// The start-up sequence: run once by the command loop before the first prompt. It
+// The start-up sequence: run once by the program entry before the first prompt. It
 // reads the program's path and the command-line options, brings up every part of the
 // interpreter in a fixed order, tells the target interface about each stage, prints
 // the target's banner, chooses the command input (the console or a batch file), runs
 // the queued "load" command of the first plain argument and opens the start-up macro
 // file ("<base name>.cfg", from the current directory or the program's directory).
-// The two command actions that take a file name or the raw rest of a line live here
-// too.
 
 #include <cstdint>
 #include <string>
@@ -101,6 +99,11 @@ void ApplyStartupOptions();
 // as warnings at its start; at most 10 are kept.
 void DeferStartupMessage(uint32_t number);
 
+// Installs what each subsystem provides to the ones below it (the target interface,
+// the symbol lookups, the console's error output). Startup does it first; tests of
+// the lower subsystems do it in their set-up.
+void InstallSubsystemServices();
+
 // Runs the whole sequence. Raises a DVError only from the steps that are not
 // protected; the protected ones report their errors in a message box and end the
 // program only for a FATAL ERROR.
@@ -109,19 +112,5 @@ void Startup();
 // Forgets every option, queued command and argument (tests that run start-up more than
 // once); deferred messages stay for the next start-up.
 void ResetStartupState();
-
-// Action routines.
-// Slot 167: the current token's text (at most 255 characters) becomes the file-name
-// argument.
-void TakeFileNameArgument();
-// Slot 164: the rest of the input line (a '\' before the line end continues it on
-// the next line) becomes the raw-line argument, cut to 255 characters.
-void TakeRawLineArgument();
-const char* FileNameArgument();
-const char* RawLineArgument();
-uint16_t RawLineArgumentLength();
-
-// Binds the argument actions of slots 164 and 167 (the table starts without them).
-void BindCommandLoopActions();
 
 }  // namespace zentor

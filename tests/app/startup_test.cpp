@@ -12,12 +12,13 @@
 #include "command/grammar_object.h"
 #include "console/output_writer.h"
 #include "command/postfix_executor.h"
-#include "command/startup.h"
+#include "app/startup.h"
+#include "command/command_arguments.h"
 #include "core/value_stack.h"
 #include "core/invocation_settings.h"
 #include "core/window_layer.h"
 #include "harness/transcript.h"
-#include "loop_session.h"
+#include "harness/loop_session.h"
 
 namespace zentor {
 namespace {
