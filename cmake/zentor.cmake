@@ -25,9 +25,6 @@ function(zentor_subsystem_library name)
   if(ARG_DEPENDS)
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
   endif()
-  # The subsystem libraries depend on each other in a ring; repeating the ring a few
-  # times on the link line resolves every back reference.
-  set_property(TARGET ${name} PROPERTY LINK_INTERFACE_MULTIPLICITY 6)
 endfunction()
 
 # zentor_test_binary(<name> LIBS <libs...>)
@@ -41,7 +38,7 @@ function(zentor_test_binary name)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} zentor_test_support GTest::gmock)
+  target_link_libraries(${name} PRIVATE zentor_test_support ${ARG_LIBS} GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     ZENTOR_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
   add_test(NAME ${name} COMMAND ${name})
