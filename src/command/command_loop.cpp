@@ -73,8 +73,8 @@ void ReportUnlessShown(DVError& error) {
   error.Reset();
 }
 
-// An error that ended a command: cursors off, the base viewpoint current, recovery
-// by the error's number or severity, the report, the command's code released.
+}  // namespace
+
 void HandleCommandError(DVError& error) {
   HiService(kGuiResetCursors);
   ResetViewpointStack();
@@ -87,8 +87,6 @@ void HandleCommandError(DVError& error) {
   ReportUnlessShown(error);
   ReleaseCode();
 }
-
-}  // namespace
 
 void RecoverFromCommandError(uint32_t number, uint32_t severity) {
   if (number == kMsgPagerQuit) {

@@ -9,9 +9,18 @@
 
 namespace zentor {
 
+class DVError;
+
 // The command cycles alone (after start-up): prompt, parse, execute, release the code,
 // and recovery after every error.
 [[noreturn]] void RunCommandCycles();
+
+// Everything after an error that ended a command: cursors off, the base viewpoint
+// current, the recovery by the error's number or severity, the report (a fatal error
+// is reported before its recovery ends the program), the error reset and the
+// command's code released. Test harnesses that run commands their own way call it
+// too.
+void HandleCommandError(DVError& error);
 
 // Recovery after an error that ended a command, by its number, else its severity
 // (see command_loop.cpp). Exposed for the recovery table's tests.

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "command/command_loop.h"
 #include "console/char_channel.h"
 #include "console/command_device.h"
 #include "console/cleanup_stack.h"
@@ -227,33 +228,6 @@ void ConsoleSession::SelectInput(const std::string& batchFile) {
   OpenConsoleInput();
 }
 
-// Recovery by the error's number, else by its severity, then its report.
-void ConsoleSession::Recover(DVError& error) {
-  HiService(kGuiResetCursors);
-  const uint32_t severity = error.Severity();
-  if (error.Number() == kMsgPagerQuit) {
-    Pager::EndPaging();
-    CleanupStack::RunAll();
-  } else if (error.Number() == kMsgUserBreak) {
-    RecoverFromUserBreak();
-    HiService(kGuiCheckUserBreak);
-  } else if (severity == kSeverityError) {
-    DiscardInputLine();
-    CleanupStack::RunAll();
-  } else if (severity == kSeveritySevere || severity == kSeverityInternal) {
-    DiscardInputLine();
-    CleanupStack::RunAll();
-    ResetCommandInput();
-    HiService(kGuiCheckUserBreak);
-  } else if (severity == kSeverityFatal) {
-    DiscardInputLine();
-    CleanupStack::RunAll();
-    ExitDebugger();
-  }
-  if (!error.IsOkayOrDisplayed()) error.Report();
-  error.Reset();
-}
-
 void ConsoleSession::Run(const std::function<void()>& runCommand) {
   try {
     for (;;) {
@@ -270,7 +244,7 @@ void ConsoleSession::Run(const std::function<void()>& runCommand) {
         }
       } catch (DVError& error) {
         try {
-          Recover(error);
+          HandleCommandError(error);
         } catch (DVError& second) {
           try {
             if (!second.IsOkayOrDisplayed()) second.Report();

@@ -101,8 +101,6 @@ class ConsoleSession {
   const std::vector<std::string>& MessageBoxes() const { return m_windows.m_boxes; }
 
  private:
-  void Recover(DVError& error);
-
   const ScratchDirectory& m_directory;
   std::filesystem::path m_previousDirectory;
   RecordingWindowBackend m_windows;
