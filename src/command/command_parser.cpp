@@ -13,6 +13,7 @@
 #include "core/dv_error.h"
 #include "core/number_base.h"
 #include "core/hi_service.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 namespace {
@@ -141,7 +142,7 @@ void PushSavedState(const ParserState& state) {
   const std::vector<uint8_t> image = StateImage(state);
   MemoryFile& file = SaveFile();
   uint8_t count[4];
-  for (int i = 0; i < 4; ++i) count[i] = static_cast<uint8_t>(image.size() >> (8 * i));
+  value_bytes::StoreU32(count, static_cast<uint32_t>(image.size()));
   ThrowIfMemoryFileError(file.Write(1, static_cast<uint32_t>(image.size()), image.data()));
   ThrowIfMemoryFileError(file.Write(1, 4, count));
 }
@@ -152,8 +153,7 @@ bool PopSavedState(ParserState* state) {
   if (file.Position() == 0) return false;
   uint8_t count[4];
   ThrowIfMemoryFileError(file.ReadBack(4, count));
-  const uint32_t size = static_cast<uint32_t>(count[0]) | (static_cast<uint32_t>(count[1]) << 8) |
-                        (static_cast<uint32_t>(count[2]) << 16) | (static_cast<uint32_t>(count[3]) << 24);
+  const uint32_t size = value_bytes::LoadU32(count);
   std::vector<uint8_t> image(size);
   ThrowIfMemoryFileError(file.ReadBack(size, image.data()));
   file.Truncate();
@@ -220,7 +220,8 @@ bool PushProduction(uint32_t production) {
 void EmitSubcode() {
   const uint16_t subcode = CurrentToken().subcode;
   EmitInstruction(kPostfixString, PostfixStringOperand(2, kSubcodeTag));
-  const uint8_t bytes[2] = {static_cast<uint8_t>(subcode), static_cast<uint8_t>(subcode >> 8)};
+  uint8_t bytes[2];
+  value_bytes::StoreU16(bytes, subcode);
   ThrowIfMemoryFileError(MemoryFileOf(g_state.code).Write(1, 2, bytes));
   EmitCall(&CommandScanner::PushTokenInteger, "PushTokenInteger");
 }
@@ -452,8 +453,7 @@ uint32_t CommandParserLL::SavedStateCount() {
     uint8_t bytes[4];
     ThrowIfMemoryFileError(file.Seek(end - 4));
     ThrowIfMemoryFileError(file.Read(1, 4, bytes));
-    const uint32_t size = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                          (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    const uint32_t size = value_bytes::LoadU32(bytes);
     if (size + 4 > end) ZENTOR_INTERNAL_ERROR();
     end -= size + 4;
     ++count;

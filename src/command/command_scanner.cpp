@@ -13,6 +13,7 @@
 #include "core/dvp_types.h"
 #include "core/number_base.h"
 #include "core/real_temp_ring.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 
@@ -429,8 +430,8 @@ void ConvertInteger(TokenRecord& token, const NumberScan& scan) {
   }
   uint8_t bytes[16];
   int highest = -1;
+  for (int i = 0; i < 8; ++i) value_bytes::StoreU16(bytes + 2 * i, value.words[i]);
   for (int i = 0; i < 16; ++i) {
-    bytes[i] = static_cast<uint8_t>(value.words[i / 2] >> (8 * (i % 2)));
     if (bytes[i] != 0) highest = i;
   }
   uint16_t length = 16;
@@ -502,8 +503,7 @@ void ScanHashNumber(TokenRecord& token) {
     Advance();
   }
   if (tooLarge) ThrowIntegerTooLarge(10);
-  token.text[0] = static_cast<char>(value & 0xFF);
-  token.text[1] = static_cast<char>(value >> 8);
+  value_bytes::StoreU16(reinterpret_cast<uint8_t*>(token.text), static_cast<uint16_t>(value));
   token.text[2] = '\0';
   token.textLength = 2;
   token.scanned = 2;
@@ -961,7 +961,7 @@ uint8_t PopLogItem() {
   if (kind != kLogName) ZENTOR_INTERNAL_ERROR();
   uint8_t lengthBytes[2];
   LogPop(2, lengthBytes);
-  const auto length = static_cast<uint16_t>(lengthBytes[0] | (lengthBytes[1] << 8));
+  const uint16_t length = value_bytes::LoadU16(lengthBytes);
   if (length > NameHashTable::kMaxNameLength) ZENTOR_INTERNAL_ERROR();
   uint8_t name[NameHashTable::kMaxNameLength];
   if (length > 0) LogPop(length, name);
@@ -1229,7 +1229,8 @@ void CommandScanner::EnterLocalName() {
   const uint16_t length = token.textLength;
   if (length > NameHashTable::kMaxNameLength) ZENTOR_INTERNAL_ERROR();
   AddEntry(g_scanner.localTokenCode, token.subcode, kKeywordLocal, 0, token.text, length);
-  const uint8_t trailer[3] = {static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8), kLogName};
+  uint8_t trailer[3] = {0, 0, kLogName};
+  value_bytes::StoreU16(trailer, length);
   if (length > 0) LogPush(token.text, length);
   LogPush(trailer, sizeof trailer);
 }

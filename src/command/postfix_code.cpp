@@ -1,20 +1,17 @@
 #include "command/postfix_code.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 
 void EncodePostfixInstruction(uint8_t opcode, uint32_t operand, uint8_t* bytes) {
   bytes[0] = opcode;
-  bytes[1] = static_cast<uint8_t>(operand);
-  bytes[2] = static_cast<uint8_t>(operand >> 8);
-  bytes[3] = static_cast<uint8_t>(operand >> 16);
-  bytes[4] = static_cast<uint8_t>(operand >> 24);
+  value_bytes::StoreU32(bytes + 1, operand);
 }
 
 PostfixInstruction DecodePostfixInstruction(const uint8_t* bytes) {
   PostfixInstruction instruction;
   instruction.opcode = bytes[0];
-  instruction.operand = static_cast<uint32_t>(bytes[1]) | (static_cast<uint32_t>(bytes[2]) << 8) |
-                        (static_cast<uint32_t>(bytes[3]) << 16) | (static_cast<uint32_t>(bytes[4]) << 24);
+  instruction.operand = value_bytes::LoadU32(bytes + 1);
   return instruction;
 }
 

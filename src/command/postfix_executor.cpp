@@ -11,6 +11,7 @@
 #include "core/dvp_types.h"
 #include "console/console_bridge.h"
 #include "core/hi_service.h"
+#include "core/value_bytes.h"
 #include "platform/user_break.h"
 
 #include <algorithm>
@@ -360,33 +361,27 @@ void EndPagingRoutine() { Pager::EndPaging(); }
 void NestingCountRoutine() {}
 
 void PushCount16(uint16_t count) {
-  uint8_t bytes[2] = {static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8)};
+  uint8_t bytes[2];
+  value_bytes::StoreU16(bytes, count);
   ValueStack::Push(kKindOrd2, bytes);
 }
 
 void PushWord32(uint32_t value) {
-  uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                      static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+  uint8_t bytes[4];
+  value_bytes::StoreU32(bytes, value);
   ValueStack::Push(kKindOrd4, bytes);
 }
-
-namespace {
-uint32_t LoadWord32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-         (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-}
-}  // namespace
 
 uint32_t PopWord32() {
   uint8_t buffer[ValueStack::kMaxItemSize];
   ValueStack::PopAs(kKindOrd4, buffer);
-  return LoadWord32(buffer);
+  return value_bytes::LoadU32(buffer);
 }
 
 uint32_t PeekWord32() {
   uint8_t buffer[ValueStack::kMaxItemSize];
   ValueStack::PeekAs(kKindOrd4, buffer);
-  return LoadWord32(buffer);
+  return value_bytes::LoadU32(buffer);
 }
 
 }  // namespace zentor

@@ -8,6 +8,7 @@
 #include "core/dv_error.h"
 #include "core/memory_file.h"
 #include "core/hi_service.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 namespace {
@@ -47,8 +48,8 @@ void CleanupStack::Clear() {
 
 void CleanupStack::Push(RoutineId routine) {
   MemoryFile& file = File();
-  const uint8_t bytes[kEntrySize] = {static_cast<uint8_t>(routine), static_cast<uint8_t>(routine >> 8),
-                                     static_cast<uint8_t>(routine >> 16), static_cast<uint8_t>(routine >> 24)};
+  uint8_t bytes[kEntrySize];
+  value_bytes::StoreU32(bytes, routine);
   ThrowIfMemoryFileError(file.Write(1, kEntrySize, bytes));
   ++State().count;
 }
@@ -87,8 +88,7 @@ void CleanupStack::RunAll() {
     --state.count;
     uint8_t bytes[kEntrySize];
     if (!file.ReadBack(kEntrySize, bytes).IsOkay()) break;
-    pending.push_back(static_cast<RoutineId>(bytes[0]) | (static_cast<RoutineId>(bytes[1]) << 8) |
-                      (static_cast<RoutineId>(bytes[2]) << 16) | (static_cast<RoutineId>(bytes[3]) << 24));
+    pending.push_back(value_bytes::LoadU32(bytes));
   }
   state.count = 0;
   (void)file.Seek(0);

@@ -10,6 +10,7 @@
 #include "console/output_writer.h"
 #include "core/token_record.h"
 #include "core/dv_error.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 namespace {
@@ -94,20 +95,19 @@ void WriteStack(const void* bytes, uint32_t count) { ThrowIfMemoryFileError(Stac
 void PushFrame() {
   uint8_t frame[kFrameSize];
   const auto id = static_cast<uint32_t>(g_devices.current->id);
-  for (int i = 0; i < 4; ++i) frame[i] = static_cast<uint8_t>(id >> (8 * i));
+  value_bytes::StoreU32(frame, id);
   frame[4] = CurrentChar();
-  frame[5] = static_cast<uint8_t>(g_devices.depth & 0xFF);
-  frame[6] = static_cast<uint8_t>(g_devices.depth >> 8);
+  value_bytes::StoreU16(frame + 5, g_devices.depth);
   WriteStack(frame, kFrameSize);
 }
 
 void PopFrame() {
   uint8_t frame[kFrameSize];
   ThrowIfMemoryFileError(Stack().ReadBack(kFrameSize, frame));
-  const uint32_t id = frame[0] | (frame[1] << 8) | (frame[2] << 16) | (static_cast<uint32_t>(frame[3]) << 24);
+  const uint32_t id = value_bytes::LoadU32(frame);
   SelectDevice(DeviceById(id));
   SetCurrentChar(frame[4]);
-  g_devices.depth = static_cast<uint16_t>(frame[5] | (frame[6] << 8));
+  g_devices.depth = value_bytes::LoadU16(frame + 5);
 }
 
 }  // namespace
@@ -232,7 +232,8 @@ bool IsInputFromFileOrString() {
 
 void SaveOnDeviceStack(uint16_t length, const void* bytes) {
   if (length > 0) WriteStack(bytes, length);
-  const uint8_t lengthBytes[2] = {static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)};
+  uint8_t lengthBytes[2];
+  value_bytes::StoreU16(lengthBytes, length);
   WriteStack(lengthBytes, 2);
 }
 
@@ -240,7 +241,7 @@ uint16_t RestoreFromDeviceStack(void* destination, uint16_t capacity) {
   MemoryFile& stack = Stack();
   uint8_t lengthBytes[2];
   ThrowIfMemoryFileError(stack.ReadBack(2, lengthBytes));
-  const auto length = static_cast<uint16_t>(lengthBytes[0] | (lengthBytes[1] << 8));
+  const uint16_t length = value_bytes::LoadU16(lengthBytes);
   if (length > capacity) ZENTOR_INTERNAL_ERROR();
   if (length > 0) ThrowIfMemoryFileError(stack.ReadBack(length, destination));
   if (stack.Size() - stack.Position() > kStackSlack) stack.Truncate();

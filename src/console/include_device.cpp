@@ -9,6 +9,7 @@
 #include "console/file_channel.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 namespace {
@@ -86,14 +87,6 @@ bool Refill() {
   return true;
 }
 
-void PutU32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t GetU32(const uint8_t* at) {
-  return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
-}
-
 }  // namespace
 
 void SetIncludeFileName(std::string_view fileName) { g_nextName.assign(fileName); }
@@ -148,9 +141,8 @@ void IncludeSuspend() {
   SaveOnDeviceStack(undelivered, g_include.buffer + g_include.bufferIndex);
   std::string record(kSaveHeaderSize, '\0');
   auto* header = reinterpret_cast<uint8_t*>(record.data());
-  PutU32(header, static_cast<uint32_t>(position));
-  header[4] = static_cast<uint8_t>(g_include.bufferIndex & 0xFF);
-  header[5] = static_cast<uint8_t>(g_include.bufferIndex >> 8);
+  value_bytes::StoreU32(header, static_cast<uint32_t>(position));
+  value_bytes::StoreU16(header + 4, g_include.bufferIndex);
   header[6] = static_cast<uint8_t>(g_include.normaliser.SaveState() | (wasOpen ? kWasOpenBit : 0));
   record += g_include.fileName;
   SaveOnDeviceStack(static_cast<uint16_t>(record.size()), record.data());
@@ -160,8 +152,8 @@ void IncludeResume() {
   uint8_t record[kSaveHeaderSize + kMaxIncludeNameLength];
   const uint16_t length = RestoreFromDeviceStack(record, sizeof record);
   if (length < kSaveHeaderSize) ZENTOR_INTERNAL_ERROR();
-  g_include.filePosition = GetU32(record);
-  g_include.bufferIndex = static_cast<uint16_t>(record[4] | (record[5] << 8));
+  g_include.filePosition = value_bytes::LoadU32(record);
+  g_include.bufferIndex = value_bytes::LoadU16(record + 4);
   g_include.normaliser.RestoreState(static_cast<uint8_t>(record[6] & ~kWasOpenBit));
   const bool wasOpen = (record[6] & kWasOpenBit) != 0;
   g_include.fileName.assign(reinterpret_cast<const char*>(record + kSaveHeaderSize), length - kSaveHeaderSize);

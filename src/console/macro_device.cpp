@@ -4,6 +4,7 @@
 #include "console/command_reader.h"
 #include "core/token_record.h"
 #include "core/dv_error.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 namespace {
@@ -20,8 +21,8 @@ MemoryFile& Text() {
 }
 
 void WriteU32(MemoryFile& file, uint32_t value) {
-  const uint8_t bytes[kTrailerSize] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                                       static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+  uint8_t bytes[kTrailerSize];
+  value_bytes::StoreU32(bytes, value);
   ThrowIfMemoryFileError(file.Write(1, kTrailerSize, bytes));
 }
 
@@ -75,16 +76,15 @@ void MacroClose() {
   uint8_t trailer[kTrailerSize];
   ThrowIfMemoryFileError(text.Seek(text.Size() - kTrailerSize));
   ThrowIfMemoryFileError(text.Read(1, kTrailerSize, trailer));
-  const uint32_t start =
-      trailer[0] | (trailer[1] << 8) | (trailer[2] << 16) | (static_cast<uint32_t>(trailer[3]) << 24);
+  const uint32_t start = value_bytes::LoadU32(trailer);
   ThrowIfMemoryFileError(text.Seek(start <= text.Size() ? start : 0));
   text.Truncate();
 }
 
 void MacroSuspend() {
   const uint32_t position = Text().Position();
-  const uint8_t bytes[4] = {static_cast<uint8_t>(position), static_cast<uint8_t>(position >> 8),
-                            static_cast<uint8_t>(position >> 16), static_cast<uint8_t>(position >> 24)};
+  uint8_t bytes[4];
+  value_bytes::StoreU32(bytes, position);
   SaveOnDeviceStack(sizeof bytes, bytes);
 }
 
@@ -92,7 +92,7 @@ void MacroResume() {
   uint8_t bytes[4] = {};
   const uint16_t length = RestoreFromDeviceStack(bytes, sizeof bytes);
   if (length != sizeof bytes) ZENTOR_INTERNAL_ERROR();
-  const uint32_t position = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  const uint32_t position = value_bytes::LoadU32(bytes);
   MemoryFile& text = Text();
   ThrowIfMemoryFileError(text.Seek(position <= text.Size() ? position : text.Size()));
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/dv_error.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 
@@ -38,14 +39,12 @@ FloatUnpacked RealTempRing::Pop() {
 }
 
 void RealTempRing::PushInt16(const void* value) {
-  const uint16_t bits = static_cast<uint16_t>(Bytes(value)[0] | (Bytes(value)[1] << 8));
+  const uint16_t bits = value_bytes::LoadU16(Bytes(value));
   Push(UnpackInteger(static_cast<int16_t>(bits)));
 }
 
 void RealTempRing::PushInt32(const void* value) {
-  const uint8_t* b = Bytes(value);
-  const uint32_t bits = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-                        (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+  const uint32_t bits = value_bytes::LoadU32(Bytes(value));
   Push(UnpackInteger(static_cast<int32_t>(bits)));
 }
 
@@ -67,15 +66,12 @@ int RealTempRing::PushZero() {
 
 void RealTempRing::PopInt16(void* value) {
   const uint32_t bits = static_cast<uint32_t>(PackInteger(Pop()));
-  Bytes(value)[0] = static_cast<uint8_t>(bits);
-  Bytes(value)[1] = static_cast<uint8_t>(bits >> 8);
+  value_bytes::StoreU16(Bytes(value), static_cast<uint16_t>(bits));
 }
 
 void RealTempRing::PopInt32(void* value) {
   const uint32_t bits = static_cast<uint32_t>(PackInteger(Pop()));
-  for (int i = 0; i < 4; ++i) {
-    Bytes(value)[i] = static_cast<uint8_t>(bits >> (8 * i));
-  }
+  value_bytes::StoreU32(Bytes(value), bits);
 }
 
 void RealTempRing::PopReal4(void* value) { PackSingle(Pop(), Bytes(value)); }

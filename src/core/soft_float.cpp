@@ -1,4 +1,5 @@
 #include "core/soft_float.h"
+#include "core/value_bytes.h"
 
 #include <vector>
 
@@ -355,20 +356,6 @@ void MakeZero(FloatUnpacked& value) { value = SignedZero(0); }
 
 namespace {
 
-uint64_t ReadLittleEndian(const uint8_t* bytes, int count) {
-  uint64_t value = 0;
-  for (int i = count; i-- > 0;) {
-    value = (value << 8) | bytes[i];
-  }
-  return value;
-}
-
-void WriteLittleEndian(uint64_t value, uint8_t* bytes, int count) {
-  for (int i = 0; i < count; ++i) {
-    bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-  }
-}
-
 // Single and double: fraction bits under the explicit integer bit.
 FloatUnpacked UnpackBinary(uint32_t sign, uint32_t field, uint64_t fraction, int fractionBits,
                            uint32_t allOnes, int32_t bias) {
@@ -443,19 +430,19 @@ StoredParts Encode(const FloatUnpacked& value, FloatFormat format, int fractionB
 }  // namespace
 
 FloatUnpacked UnpackSingle(const uint8_t* bytes) {
-  const uint32_t bits = static_cast<uint32_t>(ReadLittleEndian(bytes, 4));
+  const uint32_t bits = value_bytes::LoadU32(bytes);
   return UnpackBinary(bits >> 31, (bits >> 23) & 0xFFu, bits & 0x7FFFFFu, 23, 0xFFu, 127);
 }
 
 FloatUnpacked UnpackDouble(const uint8_t* bytes) {
-  const uint64_t bits = ReadLittleEndian(bytes, 8);
+  const uint64_t bits = value_bytes::LoadU64(bytes);
   return UnpackBinary(static_cast<uint32_t>(bits >> 63), static_cast<uint32_t>(bits >> 52) & 0x7FFu,
                       bits & 0xFFFFFFFFFFFFFull, 52, 0x7FFu, 1023);
 }
 
 FloatUnpacked UnpackExtended(const uint8_t* bytes) {
-  const uint64_t significand = ReadLittleEndian(bytes, 8);
-  const uint32_t top = static_cast<uint32_t>(ReadLittleEndian(bytes + 8, 2));
+  const uint64_t significand = value_bytes::LoadU64(bytes);
+  const uint32_t top = value_bytes::LoadU16(bytes + 8);
   const uint32_t sign = top >> 15;
   const uint32_t field = top & 0x7FFFu;
   if (field == 0x7FFFu) {
@@ -488,7 +475,7 @@ void PackSingle(const FloatUnpacked& value, uint8_t* bytes) {
   const StoredParts parts = Encode(value, FloatFormat::Single, 23, 127, 0xFFu);
   const uint32_t bits = (parts.m_sign << 31) | (parts.m_field << 23) |
                         static_cast<uint32_t>(parts.m_significand & 0x7FFFFFu);
-  WriteLittleEndian(bits, bytes, 4);
+  value_bytes::StoreU32(bytes, bits);
 }
 
 void PackDouble(const FloatUnpacked& value, uint8_t* bytes) {
@@ -496,13 +483,13 @@ void PackDouble(const FloatUnpacked& value, uint8_t* bytes) {
   const uint64_t bits = (static_cast<uint64_t>(parts.m_sign) << 63) |
                         (static_cast<uint64_t>(parts.m_field) << 52) |
                         (parts.m_significand & 0xFFFFFFFFFFFFFull);
-  WriteLittleEndian(bits, bytes, 8);
+  value_bytes::StoreU64(bytes, bits);
 }
 
 void PackExtended(const FloatUnpacked& value, uint8_t* bytes) {
   const StoredParts parts = Encode(value, FloatFormat::Extended, 63, 16383, 0x7FFFu);
-  WriteLittleEndian(parts.m_significand, bytes, 8);
-  WriteLittleEndian((parts.m_sign << 15) | parts.m_field, bytes + 8, 2);
+  value_bytes::StoreU64(bytes, parts.m_significand);
+  value_bytes::StoreU16(bytes + 8, static_cast<uint16_t>((parts.m_sign << 15) | parts.m_field));
 }
 
 int32_t PackInteger(const FloatUnpacked& valueIn) {

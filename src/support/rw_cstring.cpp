@@ -1,5 +1,7 @@
 #include "support/rw_cstring.h"
 
+#include "support/little_endian.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -386,9 +388,7 @@ uint32_t RWCString::hash(caseCompare cmp) const {
   }
   uint32_t whole = len / 4;
   for (uint32_t g = 0; g < whole; ++g) {
-    const unsigned char* p = bytes + 4 * g;
-    uint32_t w = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-    h = RotateLeft5(h) ^ w;
+    h = RotateLeft5(h) ^ value_bytes::LoadU32(bytes + 4 * g);
   }
   if (len % 4) {
     // The tail bytes are sign-extended, so a byte of 0x80 or more fills the higher bits.

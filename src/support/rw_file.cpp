@@ -1,5 +1,7 @@
 #include "support/rw_file.h"
 
+#include "support/little_endian.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -45,13 +47,12 @@ void EncodeLittleEndian(Host value, unsigned char* out) {
   } else {
     raw = static_cast<uint64_t>(value);
   }
-  for (size_t i = 0; i < Size; ++i) out[i] = static_cast<unsigned char>(raw >> (8 * i));
+  value_bytes::StoreUnsigned(out, raw, Size);
 }
 
 template <size_t Size, typename Host>
 Host DecodeLittleEndian(const unsigned char* in) {
-  uint64_t raw = 0;
-  for (size_t i = 0; i < Size; ++i) raw |= static_cast<uint64_t>(in[i]) << (8 * i);
+  uint64_t raw = value_bytes::LoadUnsigned(in, Size);
   if constexpr (std::is_floating_point_v<Host>) {
     return std::bit_cast<Host>(static_cast<WireWord<Size>>(raw));
   } else if constexpr (std::is_signed_v<Host>) {

@@ -9,6 +9,7 @@
 // at its end (also when an error handler unwinds through it); nested calls made from
 // saveGuts and restoreGuts share it.
 
+#include "support/little_endian.h"
 #include "support/rw_collectable.h"
 
 #include "support/rw_collection.h"
@@ -141,17 +142,17 @@ class CreatedObject {
 // Reads a little-endian value of `size` bytes; true when all bytes were there. A
 // short value holds the bytes that were read (the rest zero).
 bool ReadLittleEndian(RWFile& file, int size, uint32_t& value) {
-  value = 0;
-  for (int i = 0; i < size; ++i) {
-    unsigned char byte = 0;
-    if (!file.Read(byte)) return false;
-    value |= static_cast<uint32_t>(byte) << (8 * i);
-  }
-  return true;
+  uint8_t bytes[4] = {};
+  bool complete = true;
+  for (int i = 0; i < size && complete; ++i) complete = file.Read(bytes[i]);
+  value = static_cast<uint32_t>(value_bytes::LoadUnsigned(bytes, static_cast<uint32_t>(size)));
+  return complete;
 }
 
 void WriteLittleEndian(RWFile& file, int size, uint32_t value) {
-  for (int i = 0; i < size; ++i) file.Write(static_cast<unsigned char>(value >> (8 * i)));
+  uint8_t bytes[4];
+  value_bytes::StoreUnsigned(bytes, value, static_cast<uint32_t>(size));
+  for (int i = 0; i < size; ++i) file.Write(bytes[i]);
 }
 
 // The library's 32-bit long: the magic read is shown as the signed 32-bit value.

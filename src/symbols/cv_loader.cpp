@@ -13,6 +13,7 @@
 #include "core/busy_pump.h"
 #include "core/hi_service.h"
 #include "core/progress_text.h"
+#include "core/value_bytes.h"
 #include "symbols/symbol_load_target.h"
 
 namespace zentor {
@@ -31,12 +32,6 @@ uint32_t DirectoryKey(uint16_t type, uint16_t module) { return static_cast<uint3
 bool IsReadSubsection(uint16_t type) {
   return type == kCvSstModule || type == kCvSstAlignSym || type == kCvSstSrcModule || type == kCvSstGlobalSym ||
          type == kCvSstGlobalTypes;
-}
-
-uint16_t Little16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
-
-uint32_t Little32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(Little16(bytes)) | static_cast<uint32_t>(Little16(bytes + 2)) << 16;
 }
 
 void ShowPaddedProgress(std::string_view text, uint32_t width) {
@@ -144,10 +139,10 @@ uint32_t CodeViewLoader::Open() {
   for (uint32_t i = 0; i < m_directoryCount; ++i) {
     const uint8_t* at = bytes.data() + static_cast<size_t>(i) * m_directoryEntrySize;
     CvDirectoryEntry entry;
-    entry.m_type = Little16(at);
-    entry.m_module = Little16(at + 2);
-    entry.m_offset = Little32(at + 4);
-    entry.m_size = Little32(at + 8);
+    entry.m_type = value_bytes::LoadU16(at);
+    entry.m_module = value_bytes::LoadU16(at + 2);
+    entry.m_offset = value_bytes::LoadU32(at + 4);
+    entry.m_size = value_bytes::LoadU32(at + 8);
     // Only the subsections the loader reads are looked up, which also bounds the
     // lookup by the module indices a type can have.
     if (IsReadSubsection(entry.m_type)) m_lookup.emplace(DirectoryKey(entry.m_type, entry.m_module), i);
@@ -417,9 +412,9 @@ uint32_t CodeViewLoader::ReadModuleRecord(const CvSubsection& section, uint16_t 
     uint64_t highest = 0;
     for (uint32_t i = 0; i < segmentCount; ++i) {
       const uint8_t* segment = segments.data() + static_cast<size_t>(i) * kSegmentEntryBytes;
-      const uint64_t offset = Little32(segment + 4);
+      const uint64_t offset = value_bytes::LoadU32(segment + 4);
       lowest = std::min(lowest, offset);
-      highest = std::max(highest, offset + Little32(segment + 8));
+      highest = std::max(highest, offset + value_bytes::LoadU32(segment + 8));
     }
     // A module's code lies in the 32-bit code space.
     if (highest > UINT32_MAX) RaiseCvFormatFault();

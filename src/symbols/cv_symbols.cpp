@@ -5,6 +5,7 @@
 
 #include "console/output_writer.h"
 #include "core/busy_pump.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 namespace {
@@ -53,11 +54,11 @@ bool In(const uint16_t (&table)[N], uint16_t type) {
 }
 
 uint16_t Little16(std::span<const uint8_t> bytes, uint32_t at) {
-  return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+  return value_bytes::LoadU16(bytes.data() + at);
 }
 
 uint32_t Little32(std::span<const uint8_t> bytes, uint32_t at) {
-  return static_cast<uint32_t>(Little16(bytes, at)) | static_cast<uint32_t>(Little16(bytes, at + 2)) << 16;
+  return value_bytes::LoadU32(bytes.data() + at);
 }
 
 // Takes the next record from a symbol stream: its type and a cursor over its body.
@@ -343,8 +344,7 @@ std::span<const uint8_t> CvSymbolReader::ReferencedBytes(uint16_t module, uint32
   file.Read(length);
   if (!file.IsGood() || static_cast<uint64_t>(symbolOffset) + 2 + length > section.m_size) RaiseCvFormatFault();
   m_record.assign(2u + length, 0);
-  m_record[0] = static_cast<uint8_t>(length);
-  m_record[1] = static_cast<uint8_t>(length >> 8);
+  value_bytes::StoreU16(m_record.data(), length);
   file.Read(m_record.data() + 2, length);
   if (!file.IsGood()) RaiseCvFormatFault();
   at = 0;

@@ -7,6 +7,7 @@
 #include "console/output_writer.h"
 #include "core/dv_error.h"
 #include "core/busy_pump.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 namespace {
@@ -74,8 +75,7 @@ bool IsNullLeaf(uint16_t leaf) {
 }
 
 uint32_t Little32(std::span<const uint8_t> bytes, uint32_t at) {
-  return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+  return value_bytes::LoadU32(bytes.data() + at);
 }
 
 // A size in bytes read from a numeric leaf: never negative, and its size in bits must
@@ -128,7 +128,7 @@ uint8_t CvByteCursor::U8() {
 
 uint16_t CvByteCursor::U16() {
   Require(2);
-  const uint16_t value = static_cast<uint16_t>(m_bytes[m_position] | m_bytes[m_position + 1] << 8);
+  const uint16_t value = value_bytes::LoadU16(m_bytes.data() + m_position);
   m_position += 2;
   return value;
 }
@@ -250,14 +250,16 @@ void AppendCvNumber(std::vector<uint8_t>& out, int64_t value) {
     return;
   }
   if (value >= 128 && value <= 0xFFFF) {
+    uint8_t bytes[2];
+    value_bytes::StoreU16(bytes, static_cast<uint16_t>(value));
     out.push_back(kCodeNumber2);
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
+    out.insert(out.end(), bytes, bytes + 2);
     return;
   }
-  const uint32_t word = static_cast<uint32_t>(static_cast<uint64_t>(value));
+  uint8_t bytes[4];
+  value_bytes::StoreU32(bytes, static_cast<uint32_t>(static_cast<uint64_t>(value)));
   out.push_back(kCodeNumber4);
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(word >> shift));
+  out.insert(out.end(), bytes, bytes + 4);
 }
 
 void AppendCvTypeReference(std::vector<uint8_t>& out, uint32_t tableIndex) {

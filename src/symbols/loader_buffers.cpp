@@ -10,6 +10,7 @@
 #include "core/dv_error.h"
 #include "core/unsigned_int64.h"
 #include "core/busy_pump.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 namespace {
@@ -104,15 +105,14 @@ uint8_t ByteReader::ReadByte() {
 
 uint16_t ByteReader::ReadU16() {
   Require(2);
-  const uint16_t value = static_cast<uint16_t>(m_bytes[m_position] | (m_bytes[m_position + 1] << 8));
+  const uint16_t value = value_bytes::LoadU16(m_bytes.data() + m_position);
   m_position += 2;
   return value;
 }
 
 uint32_t ByteReader::ReadU32() {
   Require(4);
-  uint32_t value = 0;
-  for (uint32_t i = 4; i > 0; --i) value = (value << 8) | m_bytes[m_position + i - 1];
+  const uint32_t value = value_bytes::LoadU32(m_bytes.data() + m_position);
   m_position += 4;
   return value;
 }

@@ -1,4 +1,5 @@
 #include "symbols/loader_input_file.h"
+#include "core/value_bytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -128,9 +129,7 @@ void LoaderInputFile::ReadBytes(void* buffer, uint32_t count) {
 uint64_t LoaderInputFile::ReadLittleEndian(uint32_t size) {
   uint8_t bytes[8] = {};
   ReadBytes(bytes, size);
-  uint64_t value = 0;
-  for (uint32_t i = size; i > 0; --i) value = (value << 8) | bytes[i - 1];
-  return value;
+  return value_bytes::LoadUnsigned(bytes, size);
 }
 
 void LoaderInputFile::Seek(int64_t offset, uint32_t origin) {
