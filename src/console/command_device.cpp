@@ -22,22 +22,24 @@ constexpr uint32_t kFrameSize = 7;
 // its top is cut back.
 constexpr uint32_t kStackSlack = 100;
 
+struct CommandStringFrame {
+  std::string text;
+  std::size_t index = 0;
+};
+
+// The device stack and everything about the devices but their table (below, which
+// needs the routines it names); ResetCommandDevices puts all of it back.
 struct DeviceState {
   MemoryFileHandle stack = kNullMemoryFile;
   CommandDevice* current = nullptr;
   uint16_t depth = 0;
   uint16_t echoOffDepth = 0;
   bool echoOffRequest = false;
+  // Command strings in use, innermost last; one per command-string device instance.
+  std::vector<CommandStringFrame> commandStrings;
 };
 
 DeviceState g_devices;
-
-// Command strings in use, innermost last; one per command-string device instance.
-struct CommandStringFrame {
-  std::string text;
-  std::size_t index = 0;
-};
-std::vector<CommandStringFrame> g_commandStrings;
 
 MemoryFile& Stack() {
   if (g_devices.stack == kNullMemoryFile) InitCommandDevices();
@@ -59,8 +61,8 @@ void FileEcho() {
 }
 
 bool CommandStringRead(uint8_t* ch) {
-  if (g_commandStrings.empty()) return false;
-  CommandStringFrame& frame = g_commandStrings.back();
+  if (g_devices.commandStrings.empty()) return false;
+  CommandStringFrame& frame = g_devices.commandStrings.back();
   // The index stays at the end, so every later read ends the device again.
   if (frame.index >= frame.text.size()) return false;
   *ch = static_cast<uint8_t>(frame.text[frame.index++]);
@@ -68,7 +70,7 @@ bool CommandStringRead(uint8_t* ch) {
 }
 
 void CommandStringClose() {
-  if (!g_commandStrings.empty()) g_commandStrings.pop_back();
+  if (!g_devices.commandStrings.empty()) g_devices.commandStrings.pop_back();
 }
 
 CommandDevice g_includeDevice{CommandDeviceId::kIncludeFile, &IncludeOpen, &IncludeClose, &IncludeSuspend,
@@ -215,11 +217,11 @@ void PushMacroDevice() {
 }
 
 void PushCommandString(const char* text) {
-  g_commandStrings.push_back(CommandStringFrame{text != nullptr ? std::string(text) : std::string(), 0});
+  g_devices.commandStrings.push_back(CommandStringFrame{text != nullptr ? std::string(text) : std::string(), 0});
   try {
     PushDevice(g_commandStringDevice);
   } catch (...) {
-    g_commandStrings.pop_back();
+    g_devices.commandStrings.pop_back();
     throw;
   }
   g_devices.echoOffDepth = g_devices.depth;
@@ -263,7 +265,7 @@ void ResetCommandDevices() {
   g_devices.depth = 0;
   g_devices.echoOffDepth = 0;
   g_devices.echoOffRequest = false;
-  g_commandStrings.clear();
+  g_devices.commandStrings.clear();
   g_includeDevice.openInstances = 0;
   g_consoleDevice.openInstances = 0;
   g_macroDevice.openInstances = 0;

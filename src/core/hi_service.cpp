@@ -38,6 +38,14 @@ GuiShell* InstalledGuiShell() { return g_shell; }
 void SetConsoleMode(bool on) { g_consoleMode = on; }
 bool IsConsoleMode() { return g_consoleMode; }
 
+void ResetGuiServiceEntry(bool consoleMode) {
+  g_shell = nullptr;
+  g_consoleMode = consoleMode;
+  g_guiStateWord = 0;
+  g_readyForGuiCommands = false;
+  KeyQueue::Clear();
+}
+
 void SetGuiStateWord(uint32_t word) { g_guiStateWord = word; }
 uint32_t GuiStateWord() { return g_guiStateWord; }
 

@@ -80,6 +80,10 @@ GuiShell* InstalledGuiShell();
 void SetConsoleMode(bool on);
 bool IsConsoleMode();
 
+// The service entry back to its start state: no shell, console mode as given, state
+// word 0, not ready for GUI commands, no key waiting in the Command window's queue.
+void ResetGuiServiceEntry(bool consoleMode);
+
 // The command loop's state word that start-up and request 100 set.
 void SetGuiStateWord(uint32_t word);
 uint32_t GuiStateWord();

@@ -30,6 +30,9 @@ struct LiveTemporaryFiles {
 };
 bool g_liveFilesGone = false;
 
+// Where the symbol-table operations that take no cache find theirs.
+PageCacheProvider g_currentProvider = nullptr;
+
 LiveTemporaryFiles& LiveFiles() {
   static LiveTemporaryFiles files;
   return files;
@@ -76,8 +79,6 @@ LiveTemporaryFiles::~LiveTemporaryFiles() {
   m_files.clear();
   g_liveFilesGone = true;
 }
-
-PageCacheProvider g_currentProvider = nullptr;
 
 // The platform may keep only part of the prefix (Windows keeps three characters); the
 // file is then renamed so that its name begins with the whole prefix.

@@ -13,6 +13,7 @@
 #include "console/command_device.h"
 #include "console/cleanup_stack.h"
 #include "console/command_reader.h"
+#include "console/console_services.h"
 #include "console/file_channel.h"
 #include "console/line_editor.h"
 #include "console/macro_device.h"
@@ -150,32 +151,9 @@ std::string Visible(std::string_view bytes) {
 }
 
 void ResetConsoleModules(bool consoleMode) {
-  InstallGuiShell(nullptr);
-  SetConsoleMode(consoleMode);
-  SetGuiStateWord(0);
-  KeyQueue::Clear();
-  ResetConsoleBridge();
+  ResetGuiServiceEntry(consoleMode);
   platform::TakeUserBreak();
-  LogFile::Close();
-  ResetInputChannels();
-  TempFileTable::DeleteAll();
-  OutputWriter::Reset();
-  Pager::Reset();
-  LineEditor::Reset();
-  FileChannel::ResetFlags();
-  CleanupStack::Clear();
-  InitCommandReader();
-  ResetCommandInput();
-  SetLineConsumed(false);
-  while (CompoundLevel() > 0) LeaveCompound();
-  SetEchoColumn(0);
-  SetPromptTestOption(false);
-  ClearMacroText();
-  if (CharChannel::IsCreated()) {
-    CharChannel::Clear();
-  } else {
-    CharChannel::Create();
-  }
+  ResetConsoleRuntime();
   GetInvocationSettings().m_batch = 0;
   CurrentToken() = TokenRecord{};
   SetNumberBase(10);
