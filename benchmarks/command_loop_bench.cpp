@@ -13,16 +13,16 @@
 #include <fstream>
 #include <string>
 
-#include "command/action_table.h"
-#include "command/command_loop.h"
-#include "console/file_channel.h"
-#include "command/postfix_executor.h"
 #include "app/program_entry.h"
 #include "app/startup.h"
-#include "core/value_stack.h"
+#include "command/action_table.h"
+#include "command/command_loop.h"
+#include "command/postfix_executor.h"
+#include "console/file_channel.h"
 #include "core/dvp_types.h"
 #include "core/hi_service.h"
 #include "core/invocation_settings.h"
+#include "core/value_stack.h"
 #include "platform/alert.h"
 
 namespace {

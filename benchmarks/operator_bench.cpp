@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "core/operator_executor.h"
-#include "core/value_stack.h"
 #include "core/value_bytes.h"
+#include "core/value_stack.h"
 
 namespace zentor {
 namespace {

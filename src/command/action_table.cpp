@@ -3,22 +3,22 @@
 #include <string>
 #include <vector>
 
-#include "console/command_device.h"
 #include "command/command_parser.h"
-#include "console/command_reader.h"
 #include "command/command_scanner.h"
-#include "console/file_channel.h"
-#include "core/operator_executor.h"
-#include "console/output_writer.h"
-#include "console/pager.h"
+#include "command/number_base_actions.h"
 #include "command/postfix_emit.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
-#include "core/value_stack.h"
+#include "console/command_device.h"
+#include "console/command_reader.h"
+#include "console/file_channel.h"
+#include "console/output_writer.h"
+#include "console/pager.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "command/number_base_actions.h"
 #include "core/number_base.h"
+#include "core/operator_executor.h"
+#include "core/value_stack.h"
 
 namespace zentor {
 namespace {

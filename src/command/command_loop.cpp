@@ -1,19 +1,19 @@
 #include "command/command_loop.h"
 
-#include "console/cleanup_stack.h"
 #include "command/command_parser.h"
-#include "console/command_reader.h"
 #include "command/command_scanner.h"
+#include "command/postfix_executor.h"
+#include "console/cleanup_stack.h"
+#include "console/command_reader.h"
 #include "console/file_channel.h"
 #include "console/output_writer.h"
 #include "console/pager.h"
-#include "command/postfix_executor.h"
-#include "core/value_stack.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
+#include "core/hi_service.h"
 #include "core/memory_file.h"
 #include "core/message_table.h"
-#include "core/hi_service.h"
+#include "core/value_stack.h"
 
 namespace zentor {
 namespace {

@@ -3,16 +3,16 @@
 #include <utility>
 #include <vector>
 
-#include "console/command_device.h"
 #include "command/command_grammar.h"
 #include "command/command_scanner.h"
 #include "command/ll1_table.h"
 #include "command/postfix_code.h"
 #include "command/postfix_emit.h"
-#include "core/token_record.h"
+#include "console/command_device.h"
 #include "core/dv_error.h"
-#include "core/number_base.h"
 #include "core/hi_service.h"
+#include "core/number_base.h"
+#include "core/token_record.h"
 #include "core/value_bytes.h"
 
 namespace zentor {

@@ -4,16 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "command/token_table.h"
 #include "console/command_device.h"
 #include "console/command_reader.h"
-#include "command/token_table.h"
-#include "core/value_stack.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
 #include "core/number_base.h"
 #include "core/real_temp_ring.h"
 #include "core/value_bytes.h"
+#include "core/value_stack.h"
 
 namespace zentor {
 

@@ -15,8 +15,8 @@
 #include <cstdint>
 
 #include "command/name_hash_table.h"
-#include "core/token_record.h"
 #include "core/memory_file.h"
+#include "core/token_record.h"
 
 namespace zentor {
 

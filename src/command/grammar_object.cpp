@@ -1,12 +1,12 @@
 #include "command/grammar_object.h"
 
-#include "console/command_device.h"
 #include "command/command_parser.h"
 #include "command/postfix_executor.h"
-#include "core/value_stack.h"
+#include "console/command_device.h"
 #include "core/address_descriptor.h"
 #include "core/dvp_types.h"
 #include "core/message_table.h"
+#include "core/value_stack.h"
 #include "support/rw_regex.h"
 
 #include <cstring>

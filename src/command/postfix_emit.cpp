@@ -2,15 +2,15 @@
 
 #include <string>
 
-#include "console/cleanup_stack.h"
-#include "console/command_device.h"
 #include "command/command_grammar.h"
 #include "command/command_parser.h"
-#include "console/command_reader.h"
 #include "command/command_scanner.h"
 #include "command/postfix_code.h"
-#include "core/token_record.h"
+#include "console/cleanup_stack.h"
+#include "console/command_device.h"
+#include "console/command_reader.h"
 #include "core/dv_error.h"
+#include "core/token_record.h"
 
 namespace zentor {
 namespace {

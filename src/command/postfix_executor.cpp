@@ -1,17 +1,17 @@
 #include "command/postfix_executor.h"
 
 #include "command/action_table.h"
-#include "console/pager.h"
 #include "command/postfix_code.h"
 #include "command/procedure_call.h"
-#include "core/token_record.h"
-#include "core/value_stack.h"
+#include "console/console_bridge.h"
+#include "console/pager.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
-#include "console/console_bridge.h"
 #include "core/hi_service.h"
+#include "core/token_record.h"
 #include "core/value_bytes.h"
+#include "core/value_stack.h"
 #include "platform/user_break.h"
 
 #include <algorithm>

@@ -3,11 +3,11 @@
 #include "command/action_table.h"
 #include "command/command_scanner.h"
 #include "command/postfix_executor.h"
-#include "core/token_record.h"
-#include "core/value_stack.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
+#include "core/token_record.h"
 #include "core/value_bytes.h"
+#include "core/value_stack.h"
 
 #include <optional>
 #include <vector>

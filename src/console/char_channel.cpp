@@ -10,8 +10,8 @@
 #include "console/output_writer.h"
 #include "console/pager.h"
 #include "core/dv_error.h"
-#include "core/message_table.h"
 #include "core/hi_service.h"
+#include "core/message_table.h"
 #include "core/viewpoint_manager.h"
 #include "platform/console_input.h"
 

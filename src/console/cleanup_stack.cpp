@@ -6,8 +6,8 @@
 #include "console/char_channel.h"
 #include "console/command_device.h"
 #include "core/dv_error.h"
-#include "core/memory_file.h"
 #include "core/hi_service.h"
+#include "core/memory_file.h"
 #include "core/value_bytes.h"
 
 namespace zentor {

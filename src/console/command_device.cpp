@@ -8,8 +8,8 @@
 #include "console/include_device.h"
 #include "console/macro_device.h"
 #include "console/output_writer.h"
-#include "core/token_record.h"
 #include "core/dv_error.h"
+#include "core/token_record.h"
 #include "core/value_bytes.h"
 
 namespace zentor {

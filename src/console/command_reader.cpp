@@ -3,15 +3,15 @@
 #include <cstring>
 #include <vector>
 
-#include "console/command_device.h"
 #include "console/cleanup_stack.h"
+#include "console/command_device.h"
 #include "console/include_device.h"
 #include "console/macro_device.h"
 #include "console/output_writer.h"
 #include "console/pager.h"
-#include "core/token_record.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
+#include "core/token_record.h"
 #include "core/viewpoint_manager.h"
 
 namespace zentor {

@@ -7,11 +7,11 @@
 #include <cstring>
 
 #include "console/char_channel.h"
+#include "console/console_bridge.h"
 #include "console/output_writer.h"
 #include "console/pager.h"
 #include "console/temp_files.h"
 #include "core/dv_error.h"
-#include "console/console_bridge.h"
 #include "core/hi_service.h"
 
 #include <fcntl.h>

@@ -7,13 +7,13 @@
 #include "console/char_channel.h"
 #include "console/command_device.h"
 #include "console/command_reader.h"
+#include "console/console_bridge.h"
 #include "console/output_writer.h"
 #include "console/pager.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
-#include "core/message_table.h"
-#include "console/console_bridge.h"
 #include "core/hi_service.h"
+#include "core/message_table.h"
 
 namespace zentor {
 namespace {

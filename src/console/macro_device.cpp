@@ -2,8 +2,8 @@
 
 #include "console/command_device.h"
 #include "console/command_reader.h"
-#include "core/token_record.h"
 #include "core/dv_error.h"
+#include "core/token_record.h"
 #include "core/value_bytes.h"
 
 namespace zentor {

@@ -8,10 +8,10 @@
 
 #include "console/file_channel.h"
 #include "console/pager.h"
-#include "core/token_record.h"
 #include "core/dv_error.h"
 #include "core/number_base.h"
 #include "core/real_temp_ring.h"
+#include "core/token_record.h"
 
 namespace zentor {
 namespace {

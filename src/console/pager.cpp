@@ -5,13 +5,13 @@
 
 #include "console/char_channel.h"
 #include "console/command_device.h"
+#include "console/console_bridge.h"
 #include "console/file_channel.h"
 #include "console/line_editor.h"
 #include "console/output_writer.h"
 #include "core/dv_error.h"
-#include "core/message_table.h"
-#include "console/console_bridge.h"
 #include "core/hi_service.h"
+#include "core/message_table.h"
 
 namespace zentor {
 namespace {

@@ -10,10 +10,10 @@
 #include <cstdint>
 
 #include "core/dvp_types.h"
+#include "core/target_status.h"
 #include "core/unsigned_int64.h"
 #include "support/rw_collectable.h"
 #include "support/rw_cstring.h"
-#include "core/target_status.h"
 
 #include <vector>
 

@@ -1,8 +1,8 @@
 #include "core/address_range.h"
 
-#include "core/value_stack.h"
 #include "core/dv_error.h"
 #include "core/value_bytes.h"
+#include "core/value_stack.h"
 
 namespace zentor {
 namespace {

@@ -1,12 +1,12 @@
 #include "core/address_symbol_lookup.h"
 
 #include "core/address_descriptor.h"
+#include "core/installed_service.h"
 
 namespace zentor {
 namespace {
 
-AddressSymbolLookup g_baseLookup;
-AddressSymbolLookup* g_installedLookup = nullptr;
+InstalledService<AddressSymbolLookup> g_lookup;
 
 }  // namespace
 
@@ -16,14 +16,8 @@ RWCString AddressSymbolLookup::SymbolicText(const AddressDescriptor& address) { 
 
 std::vector<AddressDescriptor> AddressSymbolLookup::SameLineAddresses(const AddressDescriptor&) { return {}; }
 
-AddressSymbolLookup* InstallAddressSymbolLookup(AddressSymbolLookup* lookup) {
-  AddressSymbolLookup* before = g_installedLookup;
-  g_installedLookup = lookup;
-  return before;
-}
+AddressSymbolLookup* InstallAddressSymbolLookup(AddressSymbolLookup* lookup) { return g_lookup.Install(lookup); }
 
-AddressSymbolLookup& InstalledAddressSymbolLookup() {
-  return g_installedLookup != nullptr ? *g_installedLookup : g_baseLookup;
-}
+AddressSymbolLookup& InstalledAddressSymbolLookup() { return g_lookup.Get(); }
 
 }  // namespace zentor

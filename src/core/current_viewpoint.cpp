@@ -3,12 +3,12 @@
 #include "core/dv_error.h"
 #include "core/message_table.h"
 
+#include "core/target_interface.h"
+#include "core/target_status.h"
 #include "core/token_record.h"
 #include "core/viewpoint_manager.h"
 #include "support/rw_cstring.h"
 #include "support/rw_gstack.h"
-#include "core/target_status.h"
-#include "core/target_interface.h"
 
 #include <memory>
 

@@ -2,6 +2,7 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
+#include "core/installed_service.h"
 #include "core/message_table.h"
 
 #include "core/invocation_settings.h"
@@ -18,8 +19,7 @@ namespace {
 // whether its last line is ended.
 bool g_standardOutputAtLineStart = true;
 
-ErrorOutput g_standardOutput;
-ErrorOutput* g_output = &g_standardOutput;
+InstalledService<ErrorOutput> g_output;
 
 uint32_t BatchWord() { return GetInvocationSettings().m_batch; }
 
@@ -32,8 +32,8 @@ bool FocusWantsMessageBox(int32_t windowType) {
 void WriteMessageLine(uint32_t number) {
   char buffer[kMessageLoadBufferSize];
   WindowLayer::LoadResourceString(number, buffer, sizeof buffer);
-  g_output->WriteString(buffer);
-  g_output->FreshLine();
+  g_output.Get().WriteString(buffer);
+  g_output.Get().FreshLine();
 }
 
 }  // namespace
@@ -53,11 +53,7 @@ void ErrorOutput::FreshLine() {
   std::fflush(stdout);
 }
 
-ErrorOutput* InstallErrorOutput(ErrorOutput* output) {
-  ErrorOutput* before = g_output == &g_standardOutput ? nullptr : g_output;
-  g_output = output != nullptr ? output : &g_standardOutput;
-  return before;
-}
+ErrorOutput* InstallErrorOutput(ErrorOutput* output) { return g_output.Install(output); }
 
 RWCString ExpandMessageText(const char* templateText, const RWCString* arguments, uint32_t argumentCount) {
   RWCString result;
@@ -142,20 +138,20 @@ void DVError::Display() {
   RWCString header = Header();
   RWCString text = Text();
   if (m_displayMode == kDisplayCommandOutput) {
-    g_output->DiscardInputLine();
+    g_output.Get().DiscardInputLine();
     if (BatchWord() == 0) WindowLayer::Beep();
     if (m_severity == kSeverityInternal) PrintInternalErrorNotice();
     if (m_severity == kSeveritySyntax &&
         (m_number == kMsgSyntaxCaretAfter || m_number == kMsgSyntaxCaretBefore)) {
       m_number = kMsgSyntaxErrorGeneric;
-      g_output->WriteString(text.data());
-      g_output->FreshLine();
+      g_output.Get().WriteString(text.data());
+      g_output.Get().FreshLine();
     } else {
-      g_output->FreshLine();
-      g_output->WriteString(header.data());
-      g_output->FreshLine();
-      g_output->WriteString(text.data());
-      g_output->FreshLine();
+      g_output.Get().FreshLine();
+      g_output.Get().WriteString(header.data());
+      g_output.Get().FreshLine();
+      g_output.Get().WriteString(text.data());
+      g_output.Get().FreshLine();
     }
   } else if (m_displayMode == kDisplayMessageBox) {
     WindowLayer::Beep();

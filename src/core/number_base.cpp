@@ -1,7 +1,7 @@
 #include "core/number_base.h"
 
-#include "core/value_stack.h"
 #include "core/dv_error.h"
+#include "core/value_stack.h"
 
 namespace zentor {
 

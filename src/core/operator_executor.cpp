@@ -2,16 +2,16 @@
 
 #include <cstring>
 
-#include "core/value_stack.h"
 #include "core/address_descriptor.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
 #include "core/real_temp_ring.h"
+#include "core/target_memory.h"
 #include "core/typed_location.h"
 #include "core/unsigned_int64.h"
 #include "core/value_bytes.h"
 #include "core/value_conversion.h"
-#include "core/target_memory.h"
+#include "core/value_stack.h"
 
 namespace zentor {
 namespace {

@@ -3,8 +3,8 @@
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 
-#include "support/rw_cstring.h"
 #include "core/target_interface.h"
+#include "support/rw_cstring.h"
 
 namespace zentor {
 namespace {

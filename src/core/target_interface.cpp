@@ -1,12 +1,12 @@
 #include "core/target_interface.h"
 
 #include "core/dv_error_code.h"
+#include "core/installed_service.h"
 
 namespace zentor {
 namespace {
 
-TargetInterface g_baseTarget;
-TargetInterface* g_installedTarget = nullptr;
+InstalledService<TargetInterface> g_target;
 
 uint32_t Succeed(TargetStatus* status) {
   *status = TargetStatus{};
@@ -104,12 +104,8 @@ uint32_t TargetInterface::HandleOption(TargetStatus* status, uint32_t, uint32_t,
 }
 uint32_t TargetInterface::Disconnect(TargetStatus* status, uint32_t) { return Succeed(status); }
 
-TargetInterface* InstallTargetInterface(TargetInterface* target) {
-  TargetInterface* before = g_installedTarget;
-  g_installedTarget = target;
-  return before;
-}
+TargetInterface* InstallTargetInterface(TargetInterface* target) { return g_target.Install(target); }
 
-TargetInterface& InstalledTarget() { return g_installedTarget != nullptr ? *g_installedTarget : g_baseTarget; }
+TargetInterface& InstalledTarget() { return g_target.Get(); }
 
 }  // namespace zentor

@@ -2,8 +2,8 @@
 
 #include "core/address_range.h"
 #include "core/dv_error.h"
-#include "core/value_bytes.h"
 #include "core/target_memory.h"
+#include "core/value_bytes.h"
 
 namespace zentor {
 namespace {

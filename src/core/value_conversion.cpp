@@ -7,9 +7,9 @@
 #include "core/dvp_types.h"
 #include "core/real_temp_ring.h"
 #include "core/soft_float.h"
+#include "core/target_memory.h"
 #include "core/typed_location.h"
 #include "core/value_bytes.h"
-#include "core/target_memory.h"
 
 namespace zentor {
 namespace {

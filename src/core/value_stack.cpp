@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "core/dv_error.h"
 #include "core/operator_executor.h"
 #include "core/token_record.h"
-#include "core/dv_error.h"
 #include "core/value_bytes.h"
 #include "core/value_conversion.h"
 

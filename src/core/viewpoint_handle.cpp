@@ -2,9 +2,9 @@
 
 #include "core/dv_error.h"
 
-#include "support/rw_cstring.h"
-#include "core/target_status.h"
 #include "core/target_interface.h"
+#include "core/target_status.h"
+#include "support/rw_cstring.h"
 
 #include <cstring>
 

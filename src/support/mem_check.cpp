@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <bitset>
 
-#include "platform/virtual_memory.h"
 #include "support/mem_pages.h"
+#include "platform/virtual_memory.h"
 
 namespace zentor {
 

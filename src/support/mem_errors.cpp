@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/mem_pages.h"
 #include "platform/alert.h"
 #include "platform/lock.h"
 #include "platform/thread.h"
-#include "support/mem_pages.h"
 
 namespace zentor {
 

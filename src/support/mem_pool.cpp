@@ -3,8 +3,8 @@
 #include <atomic>
 #include <new>
 
-#include "platform/lock.h"
 #include "support/mem_pages.h"
+#include "platform/lock.h"
 
 namespace zentor {
 

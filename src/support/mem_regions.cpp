@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
+#include "support/mem_pages.h"
 #include "platform/lock.h"
 #include "platform/virtual_memory.h"
-#include "support/mem_pages.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>

@@ -6,15 +6,15 @@
 #include "symbols/load_driver.h"
 #include "symbols/loader_library.h"
 
+#include "symbols/symbol_load_target.h"
 #include "console/output_writer.h"
+#include "core/busy_pump.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
-#include "core/unsigned_int64.h"
-#include "core/busy_pump.h"
 #include "core/hi_service.h"
 #include "core/progress_text.h"
+#include "core/unsigned_int64.h"
 #include "core/value_bytes.h"
-#include "symbols/symbol_load_target.h"
 
 namespace zentor {
 namespace {

@@ -5,8 +5,8 @@
 #include "symbols/loader_buffers.h"
 
 #include "console/output_writer.h"
-#include "core/dv_error.h"
 #include "core/busy_pump.h"
+#include "core/dv_error.h"
 #include "core/value_bytes.h"
 
 namespace zentor {

@@ -17,8 +17,8 @@
 
 #include "symbols/loader_input_file.h"
 
-#include "support/rw_cstring.h"
 #include "symbols/symbol_load_target.h"
+#include "support/rw_cstring.h"
 
 namespace zentor {
 

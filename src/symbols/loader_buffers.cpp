@@ -7,9 +7,9 @@
 #include "symbols/loader_library.h"
 #include "symbols/type_translation.h"
 
+#include "core/busy_pump.h"
 #include "core/dv_error.h"
 #include "core/unsigned_int64.h"
-#include "core/busy_pump.h"
 #include "core/value_bytes.h"
 
 namespace zentor {

@@ -22,13 +22,13 @@
 #include "symbols/vst_file.h"
 
 #include "core/address_descriptor.h"
+#include "core/target_status.h"
 #include "core/unsigned_int64.h"
 #include "support/rw_collectable.h"
 #include "support/rw_cstring.h"
 #include "support/rw_dictionary.h"
 #include "support/rw_set.h"
 #include "support/rw_slist_collectables.h"
-#include "core/target_status.h"
 
 namespace zentor {
 

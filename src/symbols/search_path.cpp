@@ -6,11 +6,11 @@
 #include "symbols/symbol_context.h"
 
 #include "console/output_writer.h"
-#include "core/token_record.h"
-#include "core/value_stack.h"
 #include "core/collectable_record.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
+#include "core/token_record.h"
+#include "core/value_stack.h"
 #include "support/rw_collectable_string.h"
 #include "support/rw_tokenizer.h"
 

@@ -8,8 +8,8 @@
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/frame_list.h"
-#include "core/stop_report.h"
 #include "core/status_line.h"
+#include "core/stop_report.h"
 #include "core/viewpoint_manager.h"
 
 namespace zentor {

@@ -1,13 +1,13 @@
 #include "symbols/symbol_load_target.h"
 
 #include "core/dv_error_code.h"
+#include "core/installed_service.h"
 #include "core/target_interface.h"
 
 namespace zentor {
 namespace {
 
-SymbolLoadTarget g_baseTarget;
-SymbolLoadTarget* g_installedTarget = nullptr;
+InstalledService<SymbolLoadTarget> g_target;
 
 }  // namespace
 
@@ -24,14 +24,8 @@ uint32_t SymbolLoadTarget::ServerSymbolsLoaded() { return 0; }
 
 uint32_t SymbolLoadTarget::ViewSymbolsLevel() { return 0; }
 
-SymbolLoadTarget* InstallSymbolLoadTarget(SymbolLoadTarget* target) {
-  SymbolLoadTarget* before = g_installedTarget;
-  g_installedTarget = target;
-  return before;
-}
+SymbolLoadTarget* InstallSymbolLoadTarget(SymbolLoadTarget* target) { return g_target.Install(target); }
 
-SymbolLoadTarget& InstalledSymbolLoadTarget() {
-  return g_installedTarget != nullptr ? *g_installedTarget : g_baseTarget;
-}
+SymbolLoadTarget& InstalledSymbolLoadTarget() { return g_target.Get(); }
 
 }  // namespace zentor

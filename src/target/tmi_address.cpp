@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "core/dv_error.h"
 #include "target/register_names.h"
+#include "core/dv_error.h"
 
 namespace zentor {
 namespace {

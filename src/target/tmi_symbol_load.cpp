@@ -1,7 +1,7 @@
 #include "target/tmi_symbol_load.h"
 
-#include "core/dv_error_code.h"
 #include "target/tmi_address.h"
+#include "core/dv_error_code.h"
 
 namespace zentor {
 namespace {

@@ -7,18 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "command/action_table.h"
+#include "command/command_arguments.h"
 #include "command/command_scanner.h"
 #include "command/grammar_object.h"
-#include "console/output_writer.h"
 #include "command/postfix_executor.h"
-#include "app/startup.h"
-#include "command/command_arguments.h"
-#include "core/value_stack.h"
+#include "console/output_writer.h"
 #include "core/invocation_settings.h"
+#include "core/value_stack.h"
 #include "core/window_layer.h"
-#include "harness/transcript.h"
 #include "harness/loop_session.h"
+#include "harness/transcript.h"
 
 namespace zentor {
 namespace {

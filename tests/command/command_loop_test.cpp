@@ -14,21 +14,21 @@
 #include <vector>
 
 #include "command/action_table.h"
-#include "console/cleanup_stack.h"
 #include "command/command_loop.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
 #include "app/program_entry.h"
 #include "app/startup.h"
-#include "core/value_stack.h"
+#include "console/cleanup_stack.h"
+#include "console/console_bridge.h"
+#include "console/file_channel.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "core/memory_file.h"
-#include "console/file_channel.h"
-#include "console/console_bridge.h"
 #include "core/hi_service.h"
-#include "harness/transcript.h"
+#include "core/memory_file.h"
+#include "core/value_stack.h"
 #include "harness/loop_session.h"
+#include "harness/transcript.h"
 #include "platform/user_break.h"
 
 namespace zentor {

@@ -17,12 +17,12 @@
 #include "command/postfix_code.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
-#include "core/token_record.h"
-#include "core/value_stack.h"
+#include "postfix_test_support.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
+#include "core/token_record.h"
+#include "core/value_stack.h"
 #include "harness/transcript.h"
-#include "postfix_test_support.h"
 #include "platform/user_break.h"
 
 namespace zentor {

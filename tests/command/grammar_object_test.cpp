@@ -7,16 +7,16 @@
 #include <string>
 
 #include "command/action_table.h"
-#include "console/command_device.h"
 #include "command/command_scanner.h"
 #include "command/grammar_object.h"
-#include "console/output_writer.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
-#include "core/value_stack.h"
+#include "console/command_device.h"
+#include "console/output_writer.h"
 #include "core/dvp_types.h"
 #include "core/number_base.h"
 #include "core/value_bytes.h"
+#include "core/value_stack.h"
 #include "harness/transcript.h"
 
 namespace zentor {

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 
-#include "core/value_stack.h"
+#include "command/number_base_actions.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
-#include "command/number_base_actions.h"
 #include "core/number_base.h"
+#include "core/value_stack.h"
 #include "core/value_test_support.h"
 
 namespace zentor {

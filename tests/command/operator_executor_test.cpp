@@ -7,10 +7,10 @@
 #include <random>
 #include <string>
 
-#include "core/value_stack.h"
-#include "core/value_bytes.h"
-#include "core/value_test_support.h"
 #include "value_script.h"
+#include "core/value_bytes.h"
+#include "core/value_stack.h"
+#include "core/value_test_support.h"
 
 namespace zentor {
 namespace {

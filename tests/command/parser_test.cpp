@@ -17,22 +17,22 @@
 #include <vector>
 
 #include "command/action_table.h"
-#include "console/cleanup_stack.h"
-#include "console/command_device.h"
 #include "command/command_grammar.h"
 #include "command/command_parser.h"
-#include "console/command_reader.h"
 #include "command/command_scanner.h"
 #include "command/postfix_code.h"
 #include "command/postfix_emit.h"
 #include "command/postfix_executor.h"
-#include "core/token_record.h"
-#include "core/value_stack.h"
+#include "postfix_test_support.h"
+#include "console/cleanup_stack.h"
+#include "console/command_device.h"
+#include "console/command_reader.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"
 #include "core/number_base.h"
+#include "core/token_record.h"
+#include "core/value_stack.h"
 #include "harness/transcript.h"
-#include "postfix_test_support.h"
 
 namespace zentor {
 namespace {

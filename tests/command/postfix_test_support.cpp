@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "command/postfix_executor.h"
-#include "core/value_stack.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
+#include "core/value_stack.h"
 #include "platform/user_break.h"
 
 namespace zentor::testing_support {

@@ -16,18 +16,18 @@
 #include <string>
 #include <vector>
 
+#include "command/command_scanner.h"
+#include "command/token_table.h"
 #include "console/command_device.h"
 #include "console/command_reader.h"
-#include "command/command_scanner.h"
 #include "console/macro_device.h"
-#include "core/token_record.h"
-#include "command/token_table.h"
-#include "core/value_stack.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
 #include "core/memory_file.h"
 #include "core/number_base.h"
+#include "core/token_record.h"
+#include "core/value_stack.h"
 #include "platform/user_break.h"
 
 namespace zentor {

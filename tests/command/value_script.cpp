@@ -10,13 +10,13 @@
 #include <sstream>
 #include <vector>
 
-#include "core/operator_executor.h"
-#include "core/value_stack.h"
 #include "core/dv_error.h"
+#include "core/operator_executor.h"
 #include "core/real_temp_ring.h"
 #include "core/value_bytes.h"
 #include "core/value_conversion.h"
 #include "core/value_display.h"
+#include "core/value_stack.h"
 #include "core/value_test_support.h"
 
 namespace zentor::testing_support {

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "console/char_channel.h"
+#include "console/console_bridge.h"
 #include "console/line_editor.h"
 #include "console/output_writer.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"
 #include "core/message_table.h"
-#include "console/console_bridge.h"
 #include "harness/transcript.h"
 
 namespace zentor {

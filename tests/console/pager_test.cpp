@@ -9,8 +9,8 @@
 #include "console/output_writer.h"
 #include "console/pager.h"
 #include "core/dv_error.h"
-#include "core/message_table.h"
 #include "core/hi_service.h"
+#include "core/message_table.h"
 #include "harness/transcript.h"
 
 namespace zentor {

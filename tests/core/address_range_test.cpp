@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/value_stack.h"
 #include "core/value_bytes.h"
+#include "core/value_stack.h"
 #include "core/value_test_support.h"
 
 namespace zentor {

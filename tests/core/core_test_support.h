@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "console/output_writer.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/invocation_settings.h"
 #include "core/viewpoint_manager.h"
 #include "core/window_layer.h"
+#include "console/output_writer.h"
 #include "target/tmi_viewpoint.h"
 
 namespace zentor::testing_support {

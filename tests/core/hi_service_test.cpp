@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "console/console_bridge.h"
 #include "core/hi_service.h"
+#include "console/console_bridge.h"
 #include "harness/fake_command_window.h"
 #include "platform/user_break.h"
 

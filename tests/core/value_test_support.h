@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "core/value_stack.h"
 #include "core/address_descriptor.h"
 #include "core/address_range.h"
 #include "core/core_test_support.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
+#include "core/target_memory.h"
 #include "core/typed_location.h"
 #include "core/value_bytes.h"
-#include "core/target_memory.h"
+#include "core/value_stack.h"
 
 namespace zentor::testing_support {
 

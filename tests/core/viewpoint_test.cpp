@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/token_record.h"
 #include "core/core_test_support.h"
+#include "core/token_record.h"
 #include "symbols/search_path.h"
 #include "symbols/symbol_context.h"
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "engine/watch_table.h"
 #include "core/dv_error.h"
 #include "core/stop_report.h"
-#include "engine/watch_table.h"
 
 namespace zentor {
 namespace {

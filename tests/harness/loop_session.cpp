@@ -1,8 +1,8 @@
 #include "harness/loop_session.h"
 
-#include "command/command_loop.h"
 #include "app/program_entry.h"
 #include "app/startup.h"
+#include "command/command_loop.h"
 
 namespace zentor::testing_support {
 

@@ -10,9 +10,10 @@
 
 #include "command/command_loop.h"
 #include "console/char_channel.h"
-#include "console/command_device.h"
 #include "console/cleanup_stack.h"
+#include "console/command_device.h"
 #include "console/command_reader.h"
+#include "console/console_bridge.h"
 #include "console/console_services.h"
 #include "console/file_channel.h"
 #include "console/line_editor.h"
@@ -20,12 +21,11 @@
 #include "console/output_writer.h"
 #include "console/pager.h"
 #include "console/temp_files.h"
-#include "core/token_record.h"
-#include "core/message_table.h"
-#include "core/number_base.h"
-#include "console/console_bridge.h"
 #include "core/hi_service.h"
 #include "core/invocation_settings.h"
+#include "core/message_table.h"
+#include "core/number_base.h"
+#include "core/token_record.h"
 #include "platform/user_break.h"
 
 namespace zentor::testing_support {

@@ -17,10 +17,10 @@
 #include <string_view>
 #include <vector>
 
+#include "harness/fake_command_window.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"
 #include "core/window_layer.h"
-#include "harness/fake_command_window.h"
 
 namespace zentor::testing_support {
 

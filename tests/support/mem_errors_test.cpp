@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/virtual_memory.h"
 #include "support/mem_pages.h"
 #include "support/mem_pool.h"
 #include "support/mem_test_support.h"
+#include "platform/virtual_memory.h"
 
 namespace zentor {
 namespace {

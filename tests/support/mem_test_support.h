@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/alert.h"
 #include "support/mem_pool.h"
+#include "platform/alert.h"
 
 namespace zentor::testing_support {
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "rw_test_collectables.h"
 #include "support/rw_factory.h"
 #include "support/rw_hash_table.h"
 #include "support/rw_ordered.h"
 #include "support/rw_set.h"
 #include "support/rw_slist_collectables.h"
-#include "rw_test_collectables.h"
 
 namespace zentor {
 namespace {

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "harness/rw_error_trap.h"
 #include "support/rw_bag.h"
 #include "support/rw_collectable_association.h"
 #include "support/rw_collectable_int.h"
@@ -22,6 +21,7 @@
 #include "support/rw_file.h"
 #include "support/rw_ordered.h"
 #include "support/rw_pstream.h"
+#include "harness/rw_error_trap.h"
 
 namespace zentor {
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "support/rw_set.h"
 #include "rw_test_collectables.h"
+#include "support/rw_set.h"
 
 namespace zentor {
 namespace {

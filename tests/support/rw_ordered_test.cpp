@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "harness/rw_error_trap.h"
-#include "support/rw_slist_collectables.h"
 #include "rw_test_collectables.h"
+#include "support/rw_slist_collectables.h"
+#include "harness/rw_error_trap.h"
 
 namespace zentor {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/rw_error_trap.h"
+#include "rw_test_collectables.h"
 #include "support/rw_factory.h"
 #include "support/rw_file.h"
 #include "support/rw_hash_table.h"
@@ -21,7 +21,7 @@
 #include "support/rw_pstream.h"
 #include "support/rw_set.h"
 #include "support/rw_slist_collectables.h"
-#include "rw_test_collectables.h"
+#include "harness/rw_error_trap.h"
 
 namespace zentor {
 namespace {

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "harness/rw_error_trap.h"
+#include "rw_test_collectables.h"
 #include "support/rw_isv_slist.h"
 #include "support/rw_link_cache.h"
 #include "support/rw_ordered.h"
 #include "support/rw_slist_collectables.h"
-#include "rw_test_collectables.h"
+#include "harness/rw_error_trap.h"
 
 namespace zentor {
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "harness/rw_error_trap.h"
 #include "support/rw_collectable_int.h"
 #include "support/rw_factory.h"
 #include "support/rw_file.h"
+#include "harness/rw_error_trap.h"
 
 namespace zentor {
 namespace {

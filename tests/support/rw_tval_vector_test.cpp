@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "harness/rw_error_trap.h"
 #include "support/rw_cstring.h"
 #include "support/rw_gstack.h"
+#include "harness/rw_error_trap.h"
 
 namespace zentor {
 namespace {

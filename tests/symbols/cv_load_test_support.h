@@ -12,9 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "codeview/cv_fixture.h"
-#include "core/core_test_support.h"
-#include "harness/transcript.h"
 #include "symbols/cv_loader.h"
 #include "symbols/load_driver.h"
 #include "symbols/loader_library.h"
@@ -23,6 +20,9 @@
 #include "symbols/symbol_context.h"
 #include "symbols/type_translation.h"
 #include "vst_dump.h"
+#include "codeview/cv_fixture.h"
+#include "core/core_test_support.h"
+#include "harness/transcript.h"
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"

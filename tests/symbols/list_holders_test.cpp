@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "harness/rw_error_trap.h"
 #include "vst_test_support.h"
+#include "harness/rw_error_trap.h"
 
 namespace zentor {
 namespace {

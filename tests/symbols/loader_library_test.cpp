@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "loader_test_support.h"
 #include "symbols/loader_library.h"
 #include "symbols/page_cache.h"
 #include "symbols/search_path.h"
 #include "symbols/symbol_context.h"
 #include "symbols/type_translation.h"
-#include "harness/transcript.h"
-#include "loader_test_support.h"
 #include "vst_dump.h"
+#include "harness/transcript.h"
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"

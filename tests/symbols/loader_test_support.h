@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <string>
 
+#include "symbols/symbol_context.h"
 #include "core/current_viewpoint.h"
 #include "core/unsigned_int64.h"
 #include "core/viewpoint_handle.h"
 #include "core/viewpoint_manager.h"
-#include "symbols/symbol_context.h"
 
 namespace zentor::testing_support {
 

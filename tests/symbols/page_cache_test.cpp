@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
 #include "vst_test_support.h"
+#include "platform/file_system.h"
 
 namespace zentor {
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "symbols/symbol_context.h"
+#include "symbols/symbol_context_test_support.h"
 #include "command/action_table.h"
 #include "core/token_record.h"
 #include "core/value_stack.h"
-#include "symbols/symbol_context.h"
-#include "symbols/symbol_context_test_support.h"
 
 namespace zentor {
 namespace {

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "core/number_base.h"
-#include "core/frame_list.h"
-#include "core/stop_report.h"
-#include "core/status_line.h"
-#include "core/viewpoint_manager.h"
 #include "symbols/page_cache.h"
 #include "symbols/symbol_context_test_support.h"
+#include "core/frame_list.h"
+#include "core/number_base.h"
+#include "core/status_line.h"
+#include "core/stop_report.h"
+#include "core/viewpoint_manager.h"
 
 namespace zentor {
 namespace {

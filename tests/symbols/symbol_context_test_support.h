@@ -11,15 +11,15 @@
 #include <memory>
 #include <string>
 
-#include "core/value_stack.h"
+#include "symbols/symbol_context.h"
 #include "core/collectable_record.h"
 #include "core/core_test_support.h"
-#include "core/value_test_support.h"
-#include "core/stop_report.h"
 #include "core/status_line.h"
+#include "core/stop_report.h"
+#include "core/value_stack.h"
+#include "core/value_test_support.h"
 #include "platform/file_system.h"
 #include "platform/path_adapter.h"
-#include "symbols/symbol_context.h"
 
 namespace zentor::testing_support {
 

@@ -12,10 +12,10 @@
 #include "symbols/symbol_context.h"
 #include "symbols/type_translation.h"
 
+#include "loader_test_support.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/viewpoint_manager.h"
-#include "loader_test_support.h"
 
 namespace zentor {
 namespace {

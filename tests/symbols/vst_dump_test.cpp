@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "harness/transcript.h"
 #include "vst_test_support.h"
+#include "harness/transcript.h"
 
 namespace zentor {
 namespace {

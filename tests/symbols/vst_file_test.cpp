@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "core/value_bytes.h"
-#include "support/rw_tval_vector.h"
 #include "symbols/page_cache.h"
 #include "symbols/symbol_records.h"
 #include "vst_test_support.h"
+#include "core/value_bytes.h"
+#include "support/rw_tval_vector.h"
 
 namespace zentor {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "core/dv_error.h"
 #include "symbols/page_cache.h"
 #include "symbols/vst_file.h"
+#include "core/dv_error.h"
 
 namespace zentor::testing_support {
 

@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "core/dv_error.h"
 #include "target/register_names.h"
+#include "core/dv_error.h"
 
 namespace zentor {
 namespace {
