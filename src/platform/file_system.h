@@ -22,7 +22,9 @@ bool IsDirectory(const std::string& path);
 int64_t FileSize(const std::string& path);
 // Removes a file (not a directory). False when it did not exist or cannot be removed.
 bool RemoveFile(const std::string& path);
-// Renames a file, replacing an existing target.
+// Renames a file. An existing target is never replaced: the rename fails and both
+// files stay as they were (two processes that arrive at the same name must not end
+// up sharing one file).
 bool RenameFile(const std::string& from, const std::string& to);
 
 // The directory for temporary files, with no trailing separator.

@@ -60,6 +60,13 @@ TEST(FileSystem, StatRemoveRename) {
   EXPECT_TRUE(RenameFile(path, renamed));
   EXPECT_FALSE(FileExists(path));
   EXPECT_EQ(FileSize(renamed), 10);
+  // A rename onto an existing file fails and loses neither file.
+  const std::string other = CreateTemporaryFile("zentor_fs_other");
+  ASSERT_FALSE(other.empty());
+  EXPECT_FALSE(RenameFile(other, renamed));
+  EXPECT_EQ(FileSize(other), 0);
+  EXPECT_EQ(FileSize(renamed), 10);
+  EXPECT_TRUE(RemoveFile(other));
   EXPECT_FALSE(RemoveFile(path));
   EXPECT_FALSE(RemoveFile(TemporaryDirectory()));
   EXPECT_TRUE(RemoveFile(renamed));

@@ -37,6 +37,16 @@ bool RemoveFile(const std::string& path) {
 
 bool RenameFile(const std::string& from, const std::string& to) {
   if (from.empty() || to.empty()) return false;
+  // A hard link fails when the target exists, atomically; the old name then goes.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    // Should the old name stay, the file is still reachable under the new one.
+    ::unlink(from.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // A file system without hard links: the check and the rename are two steps there.
+  struct stat existing;
+  if (::stat(to.c_str(), &existing) == 0) return false;
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
