@@ -179,24 +179,6 @@ CvProgram RichTypesProgram() {
   return program;
 }
 
-// The dump without the primitive types that are null (most of the 4096), which say
-// nothing about the file.
-std::string DumpWithoutNullPrimitives(const std::string& dump) {
-  static const std::regex kNullPrimitive("^#([0-9]+) @[0-9a-f]+ null size 0 code 0 name - ref none qualifier 0$");
-  std::istringstream lines(dump);
-  std::string kept;
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::smatch match;
-    if (std::regex_match(line, match, kNullPrimitive)) {
-      const unsigned long index = std::stoul(match[1].str());
-      if (index >= 2 && index <= 0x1001) continue;
-    }
-    kept += line + "\n";
-  }
-  return kept;
-}
-
 TEST_F(CvLoadTest, ProgramsOfEveryVersionMatchTheirGoldenDumps) {
   const struct {
     const char* m_name;
@@ -217,7 +199,7 @@ TEST_F(CvLoadTest, ProgramsOfEveryVersionMatchTheirGoldenDumps) {
     EXPECT_EQ(outcome.m_returned, 0u);
     EXPECT_EQ(outcome.m_reported, 0u);
     EXPECT_EQ(ForceDeferredModules(), 0u);
-    const std::string dump = DumpWithoutNullPrimitives(Dump());
+    const std::string dump = testing_support::DumpWithoutNullPrimitives(Dump());
     EXPECT_EQ(dump.find("error "), std::string::npos) << "a walk of the dump failed";
     EXPECT_TRUE(MatchesGolden(GoldenPath(test.m_golden), dump));
   }
