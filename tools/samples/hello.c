@@ -1,4 +1,4 @@
-/* HELLO: a second, small module, loaded at other bases than SAMPLE, for tests of
+/* HELLO: a second, small module, loaded at other bases than DEMO, for tests of
  * module loads and of symbols from more than one module. */
 #include "server.h"
 

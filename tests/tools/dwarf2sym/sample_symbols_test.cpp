@@ -2,7 +2,7 @@
 // module's symbols (at the module's code and data bases), against the DWARF of the
 // modules themselves, read here on its own: every procedure, variable and source line
 // the DWARF has, the symbol table has at the same address or frame offset, with a type
-// of the same kind and size. The load of SAMPLE.SYM is kept as a golden dump too, and
+// of the same kind and size. The load of DEMO.SYM is kept as a golden dump too, and
 // modules the converter cannot take end in its error.
 
 #include <dwarf.h>
@@ -42,7 +42,7 @@ struct SampleModule {
 };
 
 const SampleModule kSamples[] = {
-    {"sample.elf", "SAMPLE.SYM"},
+    {"demo.elf", "DEMO.SYM"},
     {"hello.elf", "HELLO.SYM"},
 };
 
@@ -412,19 +412,19 @@ TEST_F(SampleSymbolsTest, EveryProcedureVariableAndLineOfTheDwarfIsLoadedWhereTh
   }
 }
 
-TEST_F(SampleSymbolsTest, SampleModuleMatchesItsGoldenDump) {
-  const DwarfModule dwarf = ReadDwarf(SamplePath("sample.elf"));
+TEST_F(SampleSymbolsTest, DemoModuleMatchesItsGoldenDump) {
+  const DwarfModule dwarf = ReadDwarf(SamplePath("demo.elf"));
   LoadSample(kSamples[0], dwarf);
   const std::string dump = testing_support::DumpWithoutNullPrimitives(Dump());
   EXPECT_EQ(dump.find("error "), std::string::npos) << "a walk of the dump failed";
   EXPECT_TRUE(testing_support::MatchesGolden(
-      std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "tools" / "sample_sym.dump", dump));
+      std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "tools" / "demo_sym.dump", dump));
 }
 
 // Input the converter cannot take ends in its error, whatever the damage.
 TEST(Dwarf2SymInput, ModulesItCannotConvertEndInItsError) {
   testing_support::ScratchDirectory scratch("dwarf2sym");
-  std::ifstream in(SamplePath("sample.elf"), std::ios::binary);
+  std::ifstream in(SamplePath("demo.elf"), std::ios::binary);
   const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GT(image.size(), 1000u);
   scratch.Write("text.elf", "not a module\n");

@@ -1,6 +1,6 @@
-/* The arithmetic of the SAMPLE module: the callees of main, a recursion and the
+/* The arithmetic of the DEMO module: the callees of main, a recursion and the
  * division that faults when its divisor is 0. */
-#include "sample.h"
+#include "demo.h"
 #include "server.h"
 
 static int s_calls;

@@ -1,8 +1,8 @@
-/* SAMPLE: the module the debugger's source-level tests run. main calls f for each
+/* DEMO: the module the debugger's source-level tests run. main calls f for each
  * turn of a counted loop (a conditional breakpoint on i == 3 stops in the fourth
  * turn), f calls g, and the last statement divides by g_divisor, which stays 0 unless
  * the debugger changes it. */
-#include "sample.h"
+#include "demo.h"
 #include "server.h"
 
 struct point g_origin = {10, 20, "origin", COLOR_GREEN, 0};
@@ -26,7 +26,7 @@ int main(void) {
   int i;
   int total = 0;
 
-  ServerPrint("SAMPLE starts\n");
+  ServerPrint("DEMO starts\n");
   for (i = 0; i < 5; i++) {
     int square = i * i;
     g_squares[i] = square;

@@ -1,6 +1,6 @@
-/* Declarations shared by the two source files of the SAMPLE module. */
-#ifndef ZENTOR_SAMPLES_SAMPLE_H
-#define ZENTOR_SAMPLES_SAMPLE_H
+/* Declarations shared by the two source files of the DEMO module. */
+#ifndef ZENTOR_SAMPLES_DEMO_H
+#define ZENTOR_SAMPLES_DEMO_H
 
 enum color { COLOR_RED, COLOR_GREEN = 5, COLOR_BLUE };
 
