@@ -1,0 +1,40 @@
+#pragma once
+// Connected UDP datagram sockets over IPv4: the UDP transport of the agent link sends
+// each packet and each control byte as one datagram to the agent and receives its
+// answers. Windows Sockets 1.1 (wsock32) on Windows, BSD sockets on POSIX. Socket
+// handles are numbers; kNoSocket marks none. Addresses are IPv4 addresses in network
+// byte order, as the socket calls take them.
+
+#include <cstdint>
+
+namespace zentor::platform {
+
+inline constexpr intptr_t kNoSocket = -1;
+
+// Starts the socket library asking for version 1.1; false when it cannot be started
+// or grants another version (it is then stopped again). POSIX: always true.
+bool StartSocketLibrary();
+// Stops what StartSocketLibrary started (once per successful start).
+void StopSocketLibrary();
+
+// The first IPv4 address of a host name (a name lookup, never a parse); false when
+// the name is unknown.
+bool LookUpHostAddress(const char* name, uint32_t* address);
+// A dotted IPv4 address ("127.0.0.1"); false when the text is none (the broadcast
+// address 255.255.255.255 included, as inet_addr reports it).
+bool ParseDottedAddress(const char* text, uint32_t* address);
+
+// A new datagram socket, or kNoSocket.
+intptr_t OpenDatagramSocket();
+// Connects the socket to address and port (host byte order); false on failure.
+bool ConnectDatagramSocket(intptr_t socket, uint32_t address, uint16_t port);
+// Waits until a datagram (or an error) can be received: 1 ready, 0 time-out, -1 error.
+int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds);
+// Receives one datagram, cut to `length` bytes; returns its length (0 for an empty
+// datagram) or -1 on failure.
+int32_t ReceiveDatagram(intptr_t socket, void* buffer, uint32_t length);
+// Sends the bytes as one datagram; returns the number sent or -1.
+int32_t SendDatagram(intptr_t socket, const void* bytes, uint32_t length);
+void CloseDatagramSocket(intptr_t socket);
+
+}  // namespace zentor::platform
