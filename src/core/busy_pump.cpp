@@ -4,7 +4,19 @@
 
 namespace zentor {
 
-void PumpWhileBusy() { HiService(kGuiPumpWhileBusy); }
+namespace {
+
+bool g_pumpingEnabled = true;
+
+}  // namespace
+
+void PumpWhileBusy() {
+  if (g_pumpingEnabled) HiService(kGuiPumpWhileBusy);
+}
+
+void SetPumpingEnabled(uint32_t flag) { g_pumpingEnabled = flag != 0; }
+
+bool IsPumpingEnabled() { return g_pumpingEnabled; }
 
 void GuiBeginWait() { HiService(kGuiBusyCursor); }
 

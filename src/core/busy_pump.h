@@ -4,10 +4,16 @@
 // painted and Ctrl+C is seen, and the wait cursor around the stretches that cannot
 // pump. All three go through the GUI service entry and do nothing in console mode.
 
+#include <cstdint>
+
 namespace zentor {
 
-// Runs the message loop once.
+// Runs the message loop once (not while pumping is switched off).
 void PumpWhileBusy();
+// 0 stops the message pumps from dispatching until 1 is given again: the UDP link
+// switches them off for the length of every socket wait.
+void SetPumpingEnabled(uint32_t flag);
+bool IsPumpingEnabled();
 // Pushes the wait cursor; GuiEndWait pops it. Calls pair up.
 void GuiBeginWait();
 void GuiEndWait();
