@@ -1,0 +1,118 @@
+#include "target/udp_transport.h"
+
+#include "target/agent_protocol.h"
+
+#include "console/file_channel.h"
+#include "core/busy_pump.h"
+#include "core/window_layer.h"
+
+#include "platform/udp_socket.h"
+
+#include <cctype>
+
+namespace zentor {
+namespace {
+
+struct UdpTransportState {
+  uint8_t scratch[kPacketBufferSize] = {};
+  uint32_t flushQuietMilliseconds = kUdpFlushQuietMilliseconds;
+};
+
+UdpTransportState& State() {
+  static UdpTransportState state;
+  return state;
+}
+
+// Message pumping stays off for exactly the length of one socket call.
+class PumpingOff {
+ public:
+  PumpingOff() { SetPumpingEnabled(0); }
+  ~PumpingOff() { SetPumpingEnabled(1); }
+  PumpingOff(const PumpingOff&) = delete;
+  PumpingOff& operator=(const PumpingOff&) = delete;
+};
+
+[[noreturn]] void FailToResolve(const std::string& text) {
+  WindowLayer::ShowMessageBox(WindowLayer::GetFocusWindow(), kMessageBoxError, text.c_str());
+  platform::StopSocketLibrary();
+  ExitProgram();
+}
+
+}  // namespace
+
+bool SplitUdpLinkName(const std::string& name, std::string* host, uint16_t* port) {
+  const size_t colon = name.rfind(':');
+  *host = name.substr(0, colon);
+  *port = kDefaultAgentUdpPort;
+  if (colon != std::string::npos) {
+    const std::string digits = name.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5) return false;
+    uint32_t value = 0;
+    for (char ch : digits) {
+      if (!std::isdigit(static_cast<unsigned char>(ch))) return false;
+      value = value * 10 + static_cast<uint32_t>(ch - '0');
+    }
+    if (value == 0 || value > 65535) return false;
+    *port = static_cast<uint16_t>(value);
+  }
+  return !host->empty();
+}
+
+// A name that begins with a digit is only ever a dotted address; any other name is
+// looked up, never parsed.
+LinkHandle OpenUdpLink(const char* name) {
+  if (name == nullptr || !platform::StartSocketLibrary()) return kNoLinkHandle;
+  std::string host;
+  uint16_t port = 0;
+  const bool split = SplitUdpLinkName(name, &host, &port);
+  uint32_t address = 0;
+  if (!host.empty() && std::isdigit(static_cast<unsigned char>(host[0]))) {
+    if (!split || !platform::ParseDottedAddress(host.c_str(), &address)) {
+      FailToResolve("Invalid Internet address '" + std::string(name) + "'.");
+    }
+  } else if (!split || !platform::LookUpHostAddress(host.c_str(), &address)) {
+    FailToResolve("Hostname '" + std::string(name) + "' not found.");
+  }
+  const intptr_t socket = platform::OpenDatagramSocket();
+  if (socket == platform::kNoSocket) {
+    platform::StopSocketLibrary();
+    return kNoLinkHandle;
+  }
+  if (!platform::ConnectDatagramSocket(socket, address, port)) {
+    platform::CloseDatagramSocket(socket);
+    platform::StopSocketLibrary();
+    return kNoLinkHandle;
+  }
+  SetLinkTransport(&UdpRead, &UdpWrite, &UdpClose, &UdpFlush);
+  return socket;
+}
+
+// Every datagram is received, an empty one too: left queued it would keep the socket
+// readable and every later read would find "nothing" at once.
+int32_t UdpRead(LinkHandle socket, uint8_t* buffer, uint32_t length, uint32_t timeoutMilliseconds) {
+  PumpingOff pumping;
+  if (platform::WaitUntilReadable(socket, timeoutMilliseconds) <= 0) return -1;
+  return platform::ReceiveDatagram(socket, buffer, length);
+}
+
+int32_t UdpWrite(LinkHandle socket, const uint8_t* bytes, uint32_t length) {
+  PumpingOff pumping;
+  return platform::SendDatagram(socket, bytes, length);
+}
+
+void UdpClose(LinkHandle socket) {
+  platform::CloseDatagramSocket(socket);
+  platform::StopSocketLibrary();
+}
+
+void UdpFlush(LinkHandle socket) {
+  UdpTransportState& state = State();
+  while (UdpRead(socket, state.scratch, kPacketBufferSize, state.flushQuietMilliseconds) != -1) {
+  }
+}
+
+void SetUdpFlushQuietTime(uint32_t milliseconds) {
+  State().flushQuietMilliseconds = milliseconds != 0 ? milliseconds : kUdpFlushQuietMilliseconds;
+}
+
+}  // namespace zentor
