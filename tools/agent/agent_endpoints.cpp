@@ -1,0 +1,323 @@
+#include "agent_endpoints.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "target/agent_protocol.h"
+
+namespace zentor::agent {
+namespace {
+
+// A packet whose bytes stop coming for this long is given up.
+constexpr uint64_t kPacketGapMilliseconds = 500;
+// After a damaged packet the rest of it is discarded until the line is this quiet.
+constexpr int kDamageQuietMilliseconds = 5;
+
+void SleepMilliseconds(uint32_t milliseconds) {
+  timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+uint64_t NowMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+// 1. A request seen before is answered from the history, never executed again.
+// 2. A request numbered before the last one is a late copy: ignored. A hello starts
+//    a new conversation (a debugger that started again counts from 0).
+// 3. Otherwise it is executed; its answer is kept and sent. A get-event request with
+//    nothing pending stays unanswered, and the debugger reuses its number.
+void AgentEndpoint::OnRequest(const AgentPacket& request) {
+  const uint32_t sequence = request.Sequence();
+  const uint32_t command = request.Code();
+  const uint16_t payloadSum = request.StoredPacketSum();
+  for (const HistoryEntry& entry : m_history) {
+    if (entry.m_sequence == sequence && entry.m_command == command && entry.m_payloadSum == payloadSum) {
+      m_trace.Line("duplicate seq=%u command=0x%02x", sequence, command);
+      m_lastAnswer = entry.m_answer;
+      Transmit(entry.m_answer);
+      return;
+    }
+  }
+  if (m_lastSequence.has_value() && command != kAgentCommandHello &&
+      static_cast<int32_t>(sequence - *m_lastSequence) < 0) {
+    m_trace.Line("stale seq=%u command=0x%02x", sequence, command);
+    return;
+  }
+  m_lastSequence = sequence;
+  const std::optional<Answer> answer = m_dispatcher.Handle(request);
+  if (!answer.has_value()) {
+    m_trace.Line("silent seq=%u command=0x%02x", sequence, command);
+    return;
+  }
+  m_trace.Line("exec seq=%u command=0x%02x status=0x%x", sequence, command, answer->m_status);
+  HistoryEntry entry;
+  entry.m_sequence = sequence;
+  entry.m_command = command;
+  entry.m_payloadSum = payloadSum;
+  entry.m_answer.SetCode(answer->m_status);
+  entry.m_answer.SetLength(static_cast<uint32_t>(answer->m_payload.size()));
+  if (!answer->m_payload.empty()) {
+    std::memcpy(entry.m_answer.Payload(), answer->m_payload.data(), answer->m_payload.size());
+  }
+  entry.m_answer.Seal(sequence);
+  m_history.push_back(entry);
+  if (m_history.size() > kHistorySize) m_history.pop_front();
+  m_lastAnswer = entry.m_answer;
+  Transmit(entry.m_answer);
+}
+
+void AgentEndpoint::OnDamagedRequest() {
+  m_trace.Line("damaged");
+  SendControl(kNakByte);
+}
+
+void AgentEndpoint::OnControlByte(uint8_t byte) {
+  if (byte == kAckByte) {
+    m_trace.Line("ack");
+  } else if (byte == kNakByte) {
+    m_trace.Line("nak");
+    if (m_lastAnswer.has_value()) Transmit(*m_lastAnswer);
+  }
+}
+
+void AgentEndpoint::Transmit(const AgentPacket& answer) {
+  const uint32_t number = ++m_answersSent;
+  auto listed = [number](const std::set<uint32_t>& set) { return set.count(number) != 0; };
+  if (listed(m_faults.m_drop)) {
+    m_trace.Line("fault %u drop", number);
+    return;
+  }
+  AgentPacket copy = answer;
+  if (listed(m_faults.m_stale)) {
+    m_trace.Line("fault %u stale", number);
+    copy.Seal(answer.Sequence() - 1);
+  }
+  if (listed(m_faults.m_damage)) {
+    m_trace.Line("fault %u damage", number);
+    copy.Bytes()[copy.WireSize() - 2] ^= 0x01;
+  }
+  if (listed(m_faults.m_delay)) {
+    m_trace.Line("fault %u delay", number);
+    SleepMilliseconds(m_faults.m_delayMilliseconds);
+  }
+  if (m_faults.m_ackFirst) SendControl(kAckByte);
+  SendAnswerBytes(copy.Bytes(), copy.WireSize());
+  if (listed(m_faults.m_duplicate)) {
+    m_trace.Line("fault %u duplicate", number);
+    SendAnswerBytes(copy.Bytes(), copy.WireSize());
+  }
+}
+
+UdpEndpoint::~UdpEndpoint() {
+  if (m_socket >= 0) close(m_socket);
+}
+
+bool UdpEndpoint::Open(uint16_t port, std::string* error) {
+  m_socket = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (m_socket < 0) {
+    *error = std::string("socket: ") + std::strerror(errno);
+    return false;
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    *error = "UDP port " + std::to_string(port) + ": " + std::strerror(errno);
+    return false;
+  }
+  socklen_t size = sizeof address;
+  getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size);
+  m_port = ntohs(address.sin_port);
+  return true;
+}
+
+// A datagram is a control byte (one byte) or a packet; anything longer than the
+// largest packet, or a packet that fails its checks, is refused.
+void UdpEndpoint::OnReadable() {
+  uint8_t datagram[2 * kPacketBufferSize];
+  for (;;) {
+    sockaddr_in from{};
+    socklen_t size = sizeof from;
+    const ssize_t n = recvfrom(m_socket, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &size);
+    if (n < 0) return;
+    m_peer = from;
+    m_havePeer = true;
+    if (n == 0) continue;
+    if (n == 1) {
+      OnControlByte(datagram[0]);
+      continue;
+    }
+    AgentPacket packet;
+    const auto length = static_cast<uint32_t>(n);
+    if (length > kPacketBufferSize) {
+      OnDamagedRequest();
+      continue;
+    }
+    std::memcpy(packet.Bytes(), datagram, length);
+    if (packet.Check(length) != PacketCheck::Good) {
+      OnDamagedRequest();
+      continue;
+    }
+    OnRequest(packet);
+  }
+}
+
+void UdpEndpoint::SendControl(uint8_t byte) { SendAnswerBytes(&byte, 1); }
+
+void UdpEndpoint::SendAnswerBytes(const uint8_t* bytes, uint32_t length) {
+  if (!m_havePeer) return;
+  sendto(m_socket, bytes, length, 0, reinterpret_cast<const sockaddr*>(&m_peer), sizeof m_peer);
+}
+
+SerialEndpoint::~SerialEndpoint() {
+  // The link may name a newer agent's line by now: it goes only while it names ours.
+  if (!m_linkPath.empty()) {
+    char target[4096];
+    const ssize_t n = readlink(m_linkPath.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<size_t>(n)) == m_linePath) unlink(m_linkPath.c_str());
+  }
+  if (m_line >= 0) close(m_line);
+  if (m_master >= 0) close(m_master);
+}
+
+bool SerialEndpoint::Open(const std::string& linkPath, std::string* error) {
+  m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
+    *error = std::string("pseudo-terminal: ") + std::strerror(errno);
+    return false;
+  }
+  const char* name = ptsname(m_master);
+  if (name == nullptr) {
+    *error = "pseudo-terminal has no name";
+    return false;
+  }
+  m_linePath = name;
+  m_line = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  termios raw{};
+  if (m_line < 0 || tcgetattr(m_line, &raw) != 0) {
+    *error = m_linePath + ": " + std::strerror(errno);
+    return false;
+  }
+  cfmakeraw(&raw);
+  tcsetattr(m_line, TCSANOW, &raw);
+  fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+  if (!linkPath.empty()) {
+    unlink(linkPath.c_str());
+    if (symlink(m_linePath.c_str(), linkPath.c_str()) != 0) {
+      *error = linkPath + ": " + std::strerror(errno);
+      return false;
+    }
+    m_linkPath = linkPath;
+  }
+  return true;
+}
+
+void SerialEndpoint::OnReadable() {
+  uint8_t bytes[4096];
+  for (;;) {
+    const ssize_t n = read(m_master, bytes, sizeof bytes);
+    if (n <= 0) return;
+    m_lastByteTime = NowMilliseconds();
+    for (ssize_t i = 0; i < n; ++i) Take(bytes[i]);
+  }
+}
+
+void SerialEndpoint::OnIdle() {
+  if (m_received != 0 && NowMilliseconds() - m_lastByteTime > kPacketGapMilliseconds) m_received = 0;
+}
+
+// Between packets single bytes are control bytes: ACK, NAK, the synchronisation byte
+// (echoed) or noise (ignored). The mark starts a packet: its header says how long it
+// is, and the header sum is checked before that length is believed.
+void SerialEndpoint::Take(uint8_t byte) {
+  if (m_received == 0) {
+    if (byte == kPacketMark) {
+      m_incoming.Bytes()[0] = byte;
+      m_received = 1;
+      m_expected = kPacketHeaderSize;
+    } else if (byte == kSerialSyncByte) {
+      SendControl(kSerialSyncByte);
+    } else {
+      OnControlByte(byte);
+    }
+    return;
+  }
+  m_incoming.Bytes()[m_received++] = byte;
+  if (m_received < m_expected) return;
+  if (m_expected == kPacketHeaderSize) {
+    if (m_incoming.CheckHeader() != PacketCheck::Good) {
+      RefuseDamaged();
+      return;
+    }
+    m_expected = m_incoming.WireSize();
+    return;
+  }
+  const uint32_t length = m_received;
+  m_received = 0;
+  if (m_incoming.Check(length) != PacketCheck::Good) {
+    RefuseDamaged();
+    return;
+  }
+  OnRequest(m_incoming);
+}
+
+// The rest of a damaged packet is still coming; it is discarded before the NAK so
+// that none of it is taken for a control byte or a new packet.
+void SerialEndpoint::RefuseDamaged() {
+  m_received = 0;
+  uint8_t bytes[4096];
+  pollfd ready{m_master, POLLIN, 0};
+  while (poll(&ready, 1, kDamageQuietMilliseconds) > 0) {
+    if (read(m_master, bytes, sizeof bytes) <= 0) break;
+  }
+  OnDamagedRequest();
+}
+
+void SerialEndpoint::SendControl(uint8_t byte) { Write(&byte, 1); }
+
+// Split writes arrive as pieces with pauses shorter than the debugger's 33 ms read
+// interval: the debugger must put them together.
+void SerialEndpoint::SendAnswerBytes(const uint8_t* bytes, uint32_t length) {
+  const uint32_t piece = Faults().m_splitBytes;
+  if (piece == 0 || length <= 1) {
+    Write(bytes, length);
+    return;
+  }
+  for (uint32_t at = 0; at < length; at += piece) {
+    if (at != 0) SleepMilliseconds(Faults().m_splitPauseMilliseconds);
+    Write(bytes + at, std::min(piece, length - at));
+  }
+}
+
+void SerialEndpoint::Write(const uint8_t* bytes, uint32_t length) {
+  uint32_t written = 0;
+  while (written < length) {
+    const ssize_t n = write(m_master, bytes + written, length - written);
+    if (n > 0) {
+      written += static_cast<uint32_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      pollfd ready{m_master, POLLOUT, 0};
+      poll(&ready, 1, 100);
+    } else {
+      return;
+    }
+  }
+}
+
+}  // namespace zentor::agent

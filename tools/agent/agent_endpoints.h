@@ -1,0 +1,125 @@
+#pragma once
+// The stand-in agent's ends of the two lines. What both share sits in AgentEndpoint:
+// an intact request is executed once and answered; a request seen again (same
+// sequence number, command and payload sum) gets its cached answer without being
+// executed again; a request older than the last one is a late copy and is ignored; a
+// damaged request is refused with NAK; a NAK from the debugger brings the last answer
+// again. The fault plan spoils chosen answers on their way out. UdpEndpoint takes one
+// datagram per packet or control byte on 127.0.0.1; SerialEndpoint reads a byte stream
+// from a pseudo-terminal and echoes the synchronisation byte 0x8C.
+
+#include <cstdint>
+#include <deque>
+#include <netinet/in.h>
+#include <optional>
+#include <string>
+
+#include "agent_options.h"
+#include "agent_trace.h"
+#include "request_dispatcher.h"
+#include "target/agent_packet.h"
+
+namespace zentor::agent {
+
+class AgentEndpoint {
+ public:
+  AgentEndpoint(RequestDispatcher& dispatcher, const FaultPlan& faults, AgentTrace& trace)
+      : m_dispatcher(dispatcher), m_faults(faults), m_trace(trace) {}
+  virtual ~AgentEndpoint() = default;
+  AgentEndpoint(const AgentEndpoint&) = delete;
+  AgentEndpoint& operator=(const AgentEndpoint&) = delete;
+
+  // Answers sent so far, resends included.
+  uint32_t AnswersSent() const { return m_answersSent; }
+
+ protected:
+  void OnRequest(const AgentPacket& request);
+  void OnDamagedRequest();
+  void OnControlByte(uint8_t byte);
+
+  const FaultPlan& Faults() const { return m_faults; }
+  // Sends one control byte or one whole answer.
+  virtual void SendControl(uint8_t byte) = 0;
+  virtual void SendAnswerBytes(const uint8_t* bytes, uint32_t length) = 0;
+
+ private:
+  static constexpr size_t kHistorySize = 32;
+  struct HistoryEntry {
+    uint32_t m_sequence = 0;
+    uint32_t m_command = 0;
+    uint16_t m_payloadSum = 0;
+    AgentPacket m_answer;
+  };
+
+  void Transmit(const AgentPacket& answer);
+
+  RequestDispatcher& m_dispatcher;
+  const FaultPlan& m_faults;
+  AgentTrace& m_trace;
+  std::deque<HistoryEntry> m_history;
+  std::optional<AgentPacket> m_lastAnswer;
+  std::optional<uint32_t> m_lastSequence;
+  uint32_t m_answersSent = 0;
+};
+
+class UdpEndpoint : public AgentEndpoint {
+ public:
+  using AgentEndpoint::AgentEndpoint;
+  ~UdpEndpoint() override;
+
+  // Binds 127.0.0.1:port (0: a free port). False with a reason in *error.
+  bool Open(uint16_t port, std::string* error);
+  uint16_t Port() const { return m_port; }
+  int Descriptor() const { return m_socket; }
+  // Takes every datagram waiting.
+  void OnReadable();
+
+ protected:
+  void SendControl(uint8_t byte) override;
+  void SendAnswerBytes(const uint8_t* bytes, uint32_t length) override;
+
+ private:
+  int m_socket = -1;
+  uint16_t m_port = 0;
+  sockaddr_in m_peer{};
+  bool m_havePeer = false;
+};
+
+class SerialEndpoint : public AgentEndpoint {
+ public:
+  using AgentEndpoint::AgentEndpoint;
+  ~SerialEndpoint() override;
+
+  // Opens a pseudo-terminal in raw mode and keeps its line end open, so the debugger
+  // may open and close it as often as it likes; with a link path, also makes that a
+  // symbolic link to it. False with a reason in *error.
+  bool Open(const std::string& linkPath, std::string* error);
+  const std::string& LinePath() const { return m_linePath; }
+  int Descriptor() const { return m_master; }
+  void OnReadable();
+  // A packet begun and left unfinished for long is dropped.
+  void OnIdle();
+
+ protected:
+  void SendControl(uint8_t byte) override;
+  void SendAnswerBytes(const uint8_t* bytes, uint32_t length) override;
+
+ private:
+  void Take(uint8_t byte);
+  void RefuseDamaged();
+  void Write(const uint8_t* bytes, uint32_t length);
+
+  int m_master = -1;
+  int m_line = -1;
+  std::string m_linePath;
+  std::string m_linkPath;
+  AgentPacket m_incoming;
+  uint32_t m_received = 0;  // bytes of m_incoming so far; 0 = between packets
+  uint32_t m_expected = 0;  // bytes of the whole packet once the header is known
+  uint64_t m_lastByteTime = 0;
+};
+
+// Milliseconds on a monotonic clock.
+uint64_t NowMilliseconds();
+
+}  // namespace zentor::agent
