@@ -1,0 +1,196 @@
+#include "harness/agent_process.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
+#endif
+
+namespace zentor::testing_support {
+namespace {
+
+constexpr int kStartSeconds = 20;
+constexpr const char* kIdleExitSeconds = "120";
+
+int ProcessNumber() {
+#ifdef _WIN32
+  return static_cast<int>(GetCurrentProcessId());
+#else
+  return static_cast<int>(getpid());
+#endif
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+std::string AgentProgramPath() {
+  if (const char* path = std::getenv("ZENTOR_AGENT"); path != nullptr && *path != '\0') return path;
+#ifdef ZENTOR_AGENT_PATH
+  return ZENTOR_AGENT_PATH;
+#else
+  return "";
+#endif
+}
+
+std::string SampleModuleManifest() {
+  const std::string agent = AgentProgramPath();
+  const size_t slash = agent.find_last_of('/');
+  return slash == std::string::npos ? "samples/sample.mod" : agent.substr(0, slash) + "/samples/sample.mod";
+}
+
+std::string HostPathOfUnixPath(const std::string& unixPath) {
+#ifdef _WIN32
+  std::string path = "Z:" + unixPath;
+  for (char& ch : path) {
+    if (ch == '/') ch = '\\';
+  }
+  return path;
+#else
+  return unixPath;
+#endif
+}
+
+AgentProcess::AgentProcess() {
+  static int started = 0;
+  m_tag = "zentor-agent-" + std::to_string(ProcessNumber()) + "-" + std::to_string(++started);
+#ifdef _WIN32
+  const char* directory = std::getenv("ZENTOR_AGENT_TMP");
+  m_unixDirectory = directory != nullptr && *directory != '\0' ? directory : "/tmp";
+#else
+  m_unixDirectory = std::filesystem::temp_directory_path().string();
+#endif
+}
+
+AgentProcess::~AgentProcess() { Stop(); }
+
+std::string AgentProcess::UnixFile(const std::string& name) const { return m_unixDirectory + "/" + m_tag + name; }
+
+std::string AgentProcess::UdpLinkName() const { return "127.0.0.1:" + std::to_string(m_udpPort); }
+
+bool AgentProcess::Start(const std::vector<std::string>& arguments, std::string* error) {
+  const std::string program = AgentProgramPath();
+  if (program.empty()) {
+    *error = "the stand-in agent is not known: set ZENTOR_AGENT to build/native/tools/agent/zentor-agent";
+    return false;
+  }
+  const std::string ready = UnixFile(".ready");
+  // A free port of the system's choosing, so that test programs running side by side
+  // never meet; the ready file says which.
+  std::vector<std::string> argv = {program, "--quiet", "--ready-file", ready, "--idle-exit", kIdleExitSeconds,
+                                   "--udp-port", "0"};
+  if (m_tracing) argv.insert(argv.end(), {"--trace", UnixFile(".trace")});
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+#ifdef _WIN32
+  std::string line;
+  for (const std::string& argument : argv) {
+    if (!line.empty()) line += ' ';
+    line += argument.find(' ') == std::string::npos ? argument : "\"" + argument + "\"";
+  }
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    *error = "cannot start " + program;
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+#else
+  std::vector<char*> pointers;
+  for (std::string& argument : argv) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, pointers.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) {
+    *error = "cannot start " + program;
+    return false;
+  }
+  m_process = pid;
+#endif
+  m_running = true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kStartSeconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::istringstream lines(ReadWholeFile(HostPathOfUnixPath(ready)));
+    std::string key;
+    bool any = false;
+    while (lines >> key) {
+      any = true;
+      if (key == "udp-port") {
+        lines >> m_udpPort;
+      } else if (key == "pty") {
+        lines >> m_ptyPath;
+      }
+    }
+    if (any) return true;
+#ifndef _WIN32
+    int status = 0;
+    if (waitpid(static_cast<pid_t>(m_process), &status, WNOHANG) == m_process) {
+      m_running = false;
+      *error = "the agent ended at once (see its message above)";
+      return false;
+    }
+#endif
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  *error = "the agent did not get ready";
+  Stop();
+  return false;
+}
+
+void AgentProcess::Stop() {
+  if (!m_running) return;
+  m_running = false;
+  std::remove(HostPathOfUnixPath(UnixFile(".ready")).c_str());
+#ifndef _WIN32
+  const pid_t pid = static_cast<pid_t>(m_process);
+  for (int i = 0; i < 300; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      std::remove(UnixFile(".trace").c_str());
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+#else
+  // The agent notices the missing ready file within 200 ms and ends.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+#endif
+  std::remove(HostPathOfUnixPath(UnixFile(".trace")).c_str());
+}
+
+std::vector<std::string> AgentProcess::TraceLines(const std::string& prefix) const {
+  std::istringstream text(ReadWholeFile(HostPathOfUnixPath(UnixFile(".trace"))));
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(text, line)) {
+    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace zentor::testing_support
