@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
   std::string error;
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   if (!ParseAgentOptions(arguments, &options, &error)) {
-    std::fprintf(stderr, "zentor-agent: %s\n%s", error.c_str(), AgentUsageText());
+    std::fprintf(stderr, "zentor-agent: %s (see zentor-agent --help)\n", error.c_str());
     return 2;
   }
   if (options.m_help) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "target/agent_protocol.h"
+
 namespace zentor::agent {
 
 // Which answers to spoil, by their number among all answers the agent sends (from 1,
@@ -25,7 +27,7 @@ struct FaultPlan {
 
 struct AgentOptions {
   bool m_udp = true;
-  uint16_t m_udpPort = 23124;
+  uint16_t m_udpPort = kDefaultAgentUdpPort;
   bool m_pty = false;
   std::string m_ptyLink;
   std::vector<std::string> m_modules;
