@@ -28,6 +28,10 @@ bool ParseDottedAddress(const char* text, uint32_t* address);
 intptr_t OpenDatagramSocket();
 // Connects the socket to address and port (host byte order); false on failure.
 bool ConnectDatagramSocket(intptr_t socket, uint32_t address, uint16_t port);
+// An answer over the loopback comes within microseconds, and a thread that went to
+// sleep takes tens of them to wake: a wait first looks this long without sleeping.
+inline constexpr uint64_t kReadableSpinMicroseconds = 50;
+
 // Waits until a datagram (or an error) can be received: 1 ready, 0 time-out, -1 error.
 int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds);
 // Receives one datagram, cut to `length` bytes; returns its length (0 for an empty

@@ -30,6 +30,12 @@ void SleepMilliseconds(uint32_t milliseconds) {
 
 }  // namespace
 
+uint64_t NowMicroseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000000u + static_cast<uint64_t>(now.tv_nsec) / 1000u;
+}
+
 uint64_t NowMilliseconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);

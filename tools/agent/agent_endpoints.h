@@ -119,7 +119,8 @@ class SerialEndpoint : public AgentEndpoint {
   uint64_t m_lastByteTime = 0;
 };
 
-// Milliseconds on a monotonic clock.
+// Milliseconds and microseconds on a monotonic clock.
 uint64_t NowMilliseconds();
+uint64_t NowMicroseconds();
 
 }  // namespace zentor::agent

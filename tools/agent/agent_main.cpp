@@ -103,6 +103,8 @@ int Run(const AgentOptions& options) {
     return 2;
   }
 
+  constexpr uint64_t kSpinMicroseconds = 100;
+  uint64_t lastRequestMicroseconds = 0;
   uint64_t lastActivity = NowMilliseconds();
   uint64_t lastReadyCheck = lastActivity;
   while (g_stop == 0) {
@@ -110,12 +112,16 @@ int Run(const AgentOptions& options) {
     nfds_t count = 0;
     if (udp) lines[count++] = pollfd{udp->Descriptor(), POLLIN, 0};
     if (serial) lines[count++] = pollfd{serial->Descriptor(), POLLIN, 0};
-    // A running thread gets the processor whenever no line has anything.
-    const int wait = server.IsRunning() ? 0 : 100;
+    // A running thread gets the processor whenever no line has anything. Right after a
+    // request the next one (or its ACK) is likely within microseconds: the agent looks
+    // again without sleeping for a moment, as a sleeping process takes long to wake.
+    const bool justBusy = NowMicroseconds() - lastRequestMicroseconds < kSpinMicroseconds;
+    const int wait = server.IsRunning() || justBusy ? 0 : 100;
     const int ready = poll(lines, count, wait);
     const uint64_t now = NowMilliseconds();
     if (ready > 0) {
       lastActivity = now;
+      lastRequestMicroseconds = NowMicroseconds();
       for (nfds_t i = 0; i < count; ++i) {
         if ((lines[i].revents & POLLIN) == 0) continue;
         if (udp && lines[i].fd == udp->Descriptor()) udp->OnReadable();

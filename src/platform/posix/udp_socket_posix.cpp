@@ -1,5 +1,9 @@
 #include "platform/udp_socket.h"
 
+#include "platform/clock.h"
+
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -51,12 +55,20 @@ bool ConnectDatagramSocket(intptr_t socket, uint32_t address, uint16_t port) {
 }
 
 // poll rather than select: select cannot watch a descriptor numbered 1024 or above.
+// The first stretch of the wait looks without sleeping (see udp_socket.h).
 int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds) {
   pollfd ready{Fd(socket), POLLIN, 0};
+  const uint64_t spinEnd = MonotonicMicroseconds() + std::min<uint64_t>(kReadableSpinMicroseconds,
+                                                                        uint64_t{timeoutMilliseconds} * 1000u);
+  int timeout = 0;
   for (;;) {
-    const int result = ::poll(&ready, 1, static_cast<int>(timeoutMilliseconds));
+    const int result = ::poll(&ready, 1, timeout);
     if (result < 0 && errno == EINTR) continue;
-    return result < 0 ? -1 : (result == 0 ? 0 : 1);
+    if (result != 0 || timeout != 0) return result < 0 ? -1 : (result == 0 ? 0 : 1);
+    if (MonotonicMicroseconds() >= spinEnd) {
+      if (timeoutMilliseconds == 0) return 0;
+      timeout = static_cast<int>(timeoutMilliseconds);
+    }
   }
 }
 

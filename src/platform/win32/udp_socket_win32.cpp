@@ -3,7 +3,10 @@
 // Windows Sockets 1.1 (wsock32): the version the program asks for.
 #include <winsock.h>
 
+#include <algorithm>
 #include <cstring>
+
+#include "platform/clock.h"
 
 namespace zentor::platform {
 namespace {
@@ -55,13 +58,23 @@ bool ConnectDatagramSocket(intptr_t socket, uint32_t address, uint16_t port) {
   return ::connect(Native(socket), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0;
 }
 
+// The first stretch of the wait looks without sleeping (see udp_socket.h).
 int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds) {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(Native(socket), &readable);
-  timeval wait{static_cast<long>(timeoutMilliseconds / 1000), static_cast<long>(timeoutMilliseconds % 1000) * 1000};
-  const int result = ::select(0, &readable, nullptr, nullptr, &wait);
-  return result < 0 ? -1 : (result == 0 ? 0 : 1);
+  const uint64_t spinEnd = MonotonicMicroseconds() + std::min<uint64_t>(kReadableSpinMicroseconds,
+                                                                        uint64_t{timeoutMilliseconds} * 1000u);
+  uint32_t timeout = 0;
+  for (;;) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(Native(socket), &readable);
+    timeval wait{static_cast<long>(timeout / 1000), static_cast<long>(timeout % 1000) * 1000};
+    const int result = ::select(0, &readable, nullptr, nullptr, &wait);
+    if (result != 0 || timeout != 0) return result < 0 ? -1 : (result == 0 ? 0 : 1);
+    if (MonotonicMicroseconds() >= spinEnd) {
+      if (timeoutMilliseconds == 0) return 0;
+      timeout = timeoutMilliseconds;
+    }
+  }
 }
 
 int32_t ReceiveDatagram(intptr_t socket, void* buffer, uint32_t length) {
