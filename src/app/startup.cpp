@@ -24,6 +24,7 @@
 #include "core/target_calls.h"
 #include "core/token_record.h"
 #include "core/value_stack.h"
+#include "engine/disassembly_listing.h"
 #include "engine/watch_table.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
@@ -409,6 +410,7 @@ void Startup() {
   CommandScanner::SetDefinitionReleaser(&ReleaseDefinedProcedure);
   BindCommandLoopActions();
   BindSearchPathActions();
+  BindDisassemblyActions();
   InstallCodeViewReader();
   Protected([] { TargetCallWrapper::Notify_AddKeywords(); });
 
