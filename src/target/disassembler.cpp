@@ -127,6 +127,10 @@ uint32_t Disassembler::Disassemble(TargetStatus* status, const TargetAddressReco
   return m_state.m_length;
 }
 
+uint32_t Disassemble(TargetStatus* status, const TargetAddressRecord& address, char* line, uint32_t mode) {
+  return Disassembler::Instance().Disassemble(status, address, line, mode);
+}
+
 uint32_t TmiDisassemble(TargetStatus* status, uint32_t viewpoint, const TargetAddressRecord* address,
                         uint32_t addressForm, const char** text, uint32_t* length) {
   *status = TargetStatus();
@@ -148,7 +152,7 @@ uint32_t TmiDisassemble(TargetStatus* status, uint32_t viewpoint, const TargetAd
   buffer[prefix] = ' ';
   buffer[prefix + 1] = ' ';
   buffer[prefix + 2] = '\0';
-  *length = disassembler.Disassemble(status, *address, buffer + prefix + 2, Disassembler::kMode32);
+  *length = Disassemble(status, *address, buffer + prefix + 2, Disassembler::kMode32);
   return status->m_number;
 }
 

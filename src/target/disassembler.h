@@ -89,6 +89,9 @@ class Disassembler {
   char m_text[kTextCapacity] = {};
 };
 
+// Disassembler::Disassemble of the program's one disassembler.
+uint32_t Disassemble(TargetStatus* status, const TargetAddressRecord& address, char* line, uint32_t mode);
+
 // The target interface's disassembly entry: *text points at a buffer of the interface
 // (overwritten by the next call) holding the address text, two blanks and the line
 // of the instruction at `address`; *length is the instruction's length. The address

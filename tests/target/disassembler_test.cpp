@@ -139,8 +139,7 @@ TEST_F(DisassemblerTest, NullAddressAndSixteenBitMode) {
   m_memory.Map(0x1000, {0x8B, 0x46, 0xF8});
   char line[kDisassemblyLineCapacity];
   TargetStatus sixteen;
-  EXPECT_EQ(Disassembler::Instance().Disassemble(&sixteen, MemoryAt(0x1000).Record(), line, Disassembler::kMode16),
-            3u);
+  EXPECT_EQ(Disassemble(&sixteen, MemoryAt(0x1000).Record(), line, Disassembler::kMode16), 3u);
   EXPECT_EQ(std::string(line), std::string("8b46f8") + std::string(18, ' ') + "mov       ax,word ptr [bp]-08");
 }
 
