@@ -253,7 +253,7 @@ class Decoder {
       case GroupHandler::ModRmReg:
         if (!ReadModRm(false)) return FetchFailed();
         row = m_state.m_reg;
-        m_state.m_signExtendImm8 = descriptor.opcodeSignExtendsImm8 != 0;
+        m_state.m_signExtendImm8 = descriptor.signExtendsImm8 != 0;
         break;
       case GroupHandler::FusedWait:
         if (!SelectWaitRow(&row)) return false;

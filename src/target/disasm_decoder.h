@@ -37,7 +37,8 @@ inline constexpr uint32_t kMaxChainOperands = 4;
 inline constexpr uint8_t kNoFailedOperand = 0xFF;
 
 // The decoded instruction: what the prefixes, the opcode tables and the ModRM byte
-// said, and the values its operands carry, in chain order. Reset by every decode.
+// said, and the values its operands carry, in chain order. Every decode starts it
+// afresh (the bytes and operand values are written before they are read).
 struct DecodeState {
   uint32_t m_offset = 0;  // low 32 bits of the instruction's offset in its space
   uint8_t m_bytes[kMaxInstructionBytes] = {};

@@ -48,6 +48,8 @@ class LineWriter {
 // Value masks by byte count.
 constexpr uint32_t Mask(uint32_t size) { return size >= 4 ? 0xFFFFFFFFu : (1u << (8 * size)) - 1; }
 
+// The text of one decoded instruction: prefixes, the mnemonic row and the operands
+// along the chain, each as its operand kind prints it.
 class InstructionPrinter {
  public:
   InstructionPrinter(const DecodeState& state, LineWriter& out) : m_state(state), m_out(out) {}

@@ -150,7 +150,7 @@ inline constexpr uint8_t kNoX87Row = 0xFF;
 
 struct GroupDescriptor {
   GroupHandler handler;
-  uint8_t opcodeSignExtendsImm8;  // 1: the group's last 8-bit immediate is sign-extended
+  uint8_t signExtendsImm8;  // 1: the group's last 8-bit immediate is sign-extended
   uint16_t rowCount;
   const OpcodeEntry* rows;
   // X87 groups: the row of each register form (ModRM C0..FF), kNoX87Row when invalid.
