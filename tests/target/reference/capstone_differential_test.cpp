@@ -701,8 +701,8 @@ std::vector<std::string> RealCodeFiles() {
   return files;
 }
 
-// The executable sections of the mingw runtime DLLs and of i386 objects of our own
-// sources, swept from start to end by both decoders.
+// The executable sections of the mingw runtime DLLs, of the sample server modules and
+// of i386 objects of our own sources, swept from start to end by both decoders.
 TEST(DisassemblerReference, RealI386Code) {
   Capstone capstone;
   ASSERT_TRUE(capstone.Ready());
