@@ -74,6 +74,11 @@ void PumpEventsBeforeRequest(uint32_t threadId) {
   }
 }
 
+bool RunEventPumpOnce(uint32_t threadId) {
+  EventPumpRoutine pump = State().pump;
+  return pump != nullptr && pump(threadId);
+}
+
 void ResetAgentEvents() { State() = EventState{}; }
 
 }  // namespace zentor

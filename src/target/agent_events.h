@@ -65,6 +65,8 @@ void InstallEventPump(EventPumpRoutine pump);
 // Before a request made while the target runs: pumps until an answered get-event has
 // cleared the running flag. Without a pump, or when it cannot run, it returns at once.
 void PumpEventsBeforeRequest(uint32_t threadId);
+// One pass of the installed pump (the poll timer's); false without a pump.
+bool RunEventPumpOnce(uint32_t threadId);
 
 // Back to the start state: not running, nothing held, no pump.
 void ResetAgentEvents();

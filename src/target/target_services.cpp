@@ -1,10 +1,13 @@
 #include "target/target_services.h"
 
 #include "target/tmi_address.h"
+#include "target/tmi_memory.h"
 #include "target/tmi_session.h"
 #include "target/tmi_symbol_load.h"
 #include "target/tmi_viewpoint.h"
 
+#include "core/current_viewpoint.h"
+#include "core/program_counter.h"
 #include "core/target_interface.h"
 #include "symbols/symbol_load_target.h"
 
@@ -97,6 +100,14 @@ class TmiSymbolLoadTarget final : public SymbolLoadTarget {
   uint32_t ViewSymbolsLevel() override { return TmiOptions().m_viewSymbols; }
 };
 
+// Where the current viewpoint's thread stands; null when it cannot be read.
+AddressDescriptor ReadProgramCounter() {
+  TargetStatus status;
+  TargetAddressRecord record;
+  if (TmiReadRegister(&status, GetCurrentViewpointValue(), &record) != 0) return AddressDescriptor();
+  return AddressDescriptor(record);
+}
+
 }  // namespace
 
 void InstallTargetServices() {
@@ -104,6 +115,7 @@ void InstallTargetServices() {
   static TmiSymbolLoadTarget symbolLoadTarget;
   InstallTargetInterface(&target);
   InstallSymbolLoadTarget(&symbolLoadTarget);
+  ProgramCounterRegister::InstallReader(&ReadProgramCounter);
 }
 
 }  // namespace zentor

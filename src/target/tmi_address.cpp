@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "target/register_names.h"
+#include "target/register_tables.h"
 #include "core/dv_error.h"
 
 namespace zentor {

@@ -39,6 +39,17 @@ uint32_t TmiAddressFromLoader(TargetStatus* status, const LoaderAddress* address
   return SetStatus(status, 0, kSeverityUninitialized);
 }
 
+void TmiAddressToLoader(const TargetAddressRecord* record, LoaderAddress* address) {
+  if (record == nullptr || record->m_nullMark != 0) {
+    *address = LoaderAddress::Memory(0xFFFFFFFFu);
+    return;
+  }
+  address->m_kind = record->m_addressKind;
+  address->m_segment = 0;
+  address->m_high = 0;
+  address->m_offset = record->m_offset;
+}
+
 uint32_t TmiServerSymbolsLoaded() { return g_serverSymbolsLoaded; }
 
 void TmiSetServerSymbolsLoaded(uint32_t flag) { g_serverSymbolsLoaded = flag; }

@@ -18,6 +18,10 @@ namespace zentor {
 // 2003 with severity INTERNAL ERROR and leaves the record alone. Returns the number.
 uint32_t TmiAddressFromLoader(TargetStatus* status, const LoaderAddress* address, TargetAddressRecord* out);
 
+// The tail of a record as a loader address; a null record gives {memory, 0, 0,
+// 0xFFFFFFFF}.
+void TmiAddressToLoader(const TargetAddressRecord* record, LoaderAddress* address);
+
 // Set by the target interface while it loads the symbols of the server's modules one
 // after another into one program; cleared when that program is replaced.
 uint32_t TmiServerSymbolsLoaded();

@@ -1,14 +1,13 @@
 #include "target/tmi_viewpoint.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
+
+#include "target/target_state.h"
 
 namespace zentor {
 namespace {
 
 struct ViewpointState {
-  std::vector<uint32_t> known;
   uint32_t selected = 0xFFFFFFFFu;
   uint32_t sameCalls = 0;
   // Holds the text TmiViewpointToText points at: "0x" and at most 8 hex digits.
@@ -31,6 +30,7 @@ int HexDigitValue(char c) {
 
 uint32_t TmiSelectViewpoint(TargetStatus* status, uint32_t value) {
   State().selected = value;
+  TgtSelectContext(value);
   status->m_number = 0;
   return 0;
 }
@@ -73,21 +73,19 @@ uint32_t TmiViewpointFromText(TargetStatus* status, uint32_t, const char* text, 
   return 0;
 }
 
+uint32_t TmiIsReservedViewpoint(uint32_t value) { return value == 0xFFFFFFFEu ? 1 : 0; }
+
 void TmiAddKnownViewpoint(uint32_t value) {
-  if (!TmiIsKnownViewpoint(value)) State().known.push_back(value);
+  if (TgtIsKnown(value)) return;
+  if (TgtCurrentProcessor() < 0) TgtAddProcessor(0);
+  TgtAddContext(TgtCurrentProcessor(), value, 0);
 }
 
-void TmiRemoveKnownViewpoint(uint32_t value) {
-  auto& known = State().known;
-  known.erase(std::remove(known.begin(), known.end(), value), known.end());
-}
+void TmiRemoveKnownViewpoint(uint32_t value) { TgtRemoveContext(value); }
 
-void TmiClearKnownViewpoints() { State().known.clear(); }
+void TmiClearKnownViewpoints() { ResetTargetState(); }
 
-bool TmiIsKnownViewpoint(uint32_t value) {
-  const auto& known = State().known;
-  return std::find(known.begin(), known.end(), value) != known.end();
-}
+bool TmiIsKnownViewpoint(uint32_t value) { return TgtIsKnown(value); }
 
 uint32_t TmiSelectedViewpoint() { return State().selected; }
 

@@ -1,8 +1,7 @@
 #pragma once
 // The target interface's viewpoint operations: which viewpoint the target side
 // works in, whether two ids name the same viewpoint, and the text form "0x%lx" of an
-// id. The target knows a set of viewpoint ids (one per debugging context it has
-// opened); only those have a text.
+// id. The target knows the threads of its current processor; only those have a text.
 
 #include "core/target_status.h"
 
@@ -22,8 +21,12 @@ uint32_t TmiViewpointToText(TargetStatus* status, uint32_t unused, uint32_t valu
 // does not fit 32 bits). Status 0.
 uint32_t TmiViewpointFromText(TargetStatus* status, uint32_t unused, const char* text, uint32_t* value);
 
-// The set of viewpoints the target knows. Debugging contexts add themselves when
-// they open and leave when they close.
+// 1 when the value is the one the target keeps for itself (-2: no particular thread).
+uint32_t TmiIsReservedViewpoint(uint32_t value);
+
+// The viewpoints the target knows are the threads of the current processor (the
+// target state). These add a thread (with a first processor when there is none),
+// remove one, and forget every processor.
 void TmiAddKnownViewpoint(uint32_t value);
 void TmiRemoveKnownViewpoint(uint32_t value);
 void TmiClearKnownViewpoints();

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "target/register_names.h"
+#include "target/register_tables.h"
 #include "core/dv_error.h"
 
 namespace zentor {

@@ -1,0 +1,39 @@
+#include "target/target_gui.h"
+
+#include "core/current_viewpoint.h"
+#include "core/installed_service.h"
+#include "core/viewpoint_manager.h"
+
+namespace zentor {
+namespace {
+
+InstalledService<TargetGui> g_gui;
+
+}  // namespace
+
+TargetGui::~TargetGui() = default;
+
+void TargetGui::AddViewpoint(uint32_t value, const char* alias) {
+  const ViewpointHandle handle(value);
+  ViewpointManager::SetAlias(ViewpointManager::AddViewpoint(handle), alias);
+}
+
+void TargetGui::SelectViewpoint(uint32_t value) { SetBaseViewpoint(ViewpointHandle(value)); }
+
+void TargetGui::BrowseToStopLocation(uint32_t) {}
+void TargetGui::BrowseToAddress(const TargetAddressRecord&) {}
+void TargetGui::SetMenuItemText(uint32_t, const char*) {}
+void TargetGui::EnableMenuItem(uint32_t, bool) {}
+void TargetGui::EnableItem(uint32_t, bool) {}
+int32_t TargetGui::SetTimer(uint32_t, TimerCallback) { return -1; }
+void TargetGui::KillTimer(int32_t) {}
+void TargetGui::PushArrowCursor() {}
+void TargetGui::PopCursor() {}
+uint32_t TargetGui::UseReducedDefaultBaud() { return 0; }
+void TargetGui::ActivateMainWindow() {}
+
+TargetGui* InstallTargetGui(TargetGui* gui) { return g_gui.Install(gui); }
+
+TargetGui& InstalledTargetGui() { return g_gui.Get(); }
+
+}  // namespace zentor
