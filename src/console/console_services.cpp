@@ -5,6 +5,7 @@
 #include "console/command_device.h"
 #include "console/command_reader.h"
 #include "console/console_bridge.h"
+#include "console/console_question.h"
 #include "console/file_channel.h"
 #include "console/line_editor.h"
 #include "console/macro_device.h"
@@ -28,6 +29,8 @@ class ConsoleErrorOutput final : public ErrorOutput {
 void InstallConsoleServices() {
   static ConsoleErrorOutput errorOutput;
   InstallErrorOutput(&errorOutput);
+  static ConsoleQuestionOnInput question;
+  InstallConsoleQuestion(&question);
 }
 
 void ResetConsoleRuntime() {

@@ -17,6 +17,9 @@ class ConsoleWindowBackend final : public WindowLayerBackend {
   int32_t GetWindowType(int32_t) override { return -1; }
 
   int32_t ShowMessageBox(int32_t, uint32_t kind, const char* text) override {
+    if ((kind == kMessageBoxYesNo || kind == kMessageBoxOkCancel) && m_question != nullptr) {
+      return m_question->Ask(kind, text);
+    }
     platform::AlertRequest request;
     request.text = text;
     switch (kind) {
@@ -42,6 +45,8 @@ class ConsoleWindowBackend final : public WindowLayerBackend {
     std::fputc('\a', stderr);
     std::fflush(stderr);
   }
+
+  ConsoleQuestion* m_question = nullptr;
 };
 
 struct LayerState {
@@ -56,6 +61,14 @@ LayerState& State() {
 }
 
 }  // namespace
+
+ConsoleQuestion::~ConsoleQuestion() = default;
+
+ConsoleQuestion* InstallConsoleQuestion(ConsoleQuestion* question) {
+  ConsoleQuestion* before = State().console.m_question;
+  State().console.m_question = question;
+  return before;
+}
 
 uint32_t WindowLayer::LoadResourceString(uint32_t number, char* buffer, uint32_t size) {
   if (buffer == nullptr || size == 0) return 0;

@@ -43,6 +43,20 @@ class WindowLayerBackend {
   virtual void Beep() = 0;
 };
 
+// How console mode asks a question (a yes/no or OK/cancel box): the console runtime
+// installs one that writes the question on the command output and reads the answer
+// from the standard input. Without one a question answers as a console alert does,
+// at once and without anybody's help.
+class ConsoleQuestion {
+ public:
+  virtual ~ConsoleQuestion();
+  // Kind kMessageBoxYesNo or kMessageBoxOkCancel; answers as ShowMessageBox does.
+  virtual int32_t Ask(uint32_t kind, const char* text) = 0;
+};
+// Installs the console's questions (the caller keeps it alive); null takes them away.
+// Returns the one installed before.
+ConsoleQuestion* InstallConsoleQuestion(ConsoleQuestion* question);
+
 class WindowLayer {
  public:
   // Copies message `number`'s text into `buffer`: at most size - 1 characters and a
