@@ -31,6 +31,7 @@
 #include "symbols/cv_loader.h"
 #include "symbols/search_path.h"
 #include "symbols/symbol_services.h"
+#include "target/target_keywords.h"
 #include "target/target_services.h"
 #include "target/tmi_session.h"
 
@@ -181,6 +182,14 @@ bool EndTargetSession() {
 }
 
 bool StartupOptionsInError() { return GetStartupOptionState().optionError; }
+
+// At the end of the program a failure to end the agent session is no reason to stay.
+void DisconnectTarget() {
+  try {
+    TargetCallWrapper::Disconnect();
+  } catch (const DVError&) {
+  }
+}
 
 
 }  // namespace
@@ -398,7 +407,7 @@ void Startup() {
   });
   SetDefaultInvocationSettings();
   ParseStartupOptions(cursor);
-  SetExitServices(ExitServices{&EndTargetSession, nullptr, nullptr, &StartupOptionsInError});
+  SetExitServices(ExitServices{&EndTargetSession, nullptr, nullptr, &StartupOptionsInError, &DisconnectTarget});
   if (options.optionError) ExitDebugger();
 
   if (!IsConsoleMode()) {
@@ -411,6 +420,7 @@ void Startup() {
   BindCommandLoopActions();
   BindSearchPathActions();
   BindDisassemblyActions();
+  BindTargetActions();
   InstallCodeViewReader();
   Protected([] { TargetCallWrapper::Notify_AddKeywords(); });
 

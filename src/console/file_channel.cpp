@@ -382,7 +382,8 @@ void SetExitServices(const ExitServices& services) { g_exitServices = services; 
 //    description file is closed.
 // 3. Console output still buffered is written, the log is closed, every temporary
 //    file is deleted and every open file closed.
-// 4. The GUI is told and asked to shut down; without a GUI the process ends here.
+// 4. The GUI is told and asked to shut down (it ends the agent session); without a
+//    GUI the agent session ends here, and so does the process.
 void ExitDebugger() {
   if (g_exitServices.endTargetSession != nullptr && !g_exitServices.endTargetSession()) return;
   HiService(kGuiBusyCursor);
@@ -397,6 +398,7 @@ void ExitDebugger() {
   NotifyGui(0, 0, kNotifyExit, nullptr);
   CloseBatchInput();
   HiService(kGuiShutDown);
+  if (IsConsoleMode() && g_exitServices.disconnectTarget != nullptr) g_exitServices.disconnectTarget();
   ExitProgram();
 }
 

@@ -94,6 +94,9 @@ struct ExitServices {
   void (*closeDialogDescriptionFile)() = nullptr;
   // True when the start-up options were in error (the layout is then not saved).
   bool (*startupOptionsInError)() = nullptr;
+  // Ends the session with the agent and closes the link; the GUI's shut-down does it
+  // when there is a GUI, this in console mode.
+  void (*disconnectTarget)() = nullptr;
 };
 void SetExitServices(const ExitServices& services);
 

@@ -71,7 +71,8 @@ struct TargetDescription {
   uint32_t m_targetName = 0;
   const TargetTypeRow* m_typeTable = nullptr;
   const void* m_secondTable = nullptr;
-  uint32_t m_computed = 0;
+  // The register description (target/register_model.h): names and type ids by row.
+  const void* m_registerTable = nullptr;
 };
 
 }  // namespace zentor

@@ -113,7 +113,16 @@ bool OpenAlongPath(LoaderInputFile& file, const RWCString& pathText, const RWCSt
   return false;
 }
 
+// Under its name, else along the current viewpoint's search path, else along the
+// global one.
+bool OpenSymbolFile(LoaderInputFile& file, const RWCString& name) {
+  if (name.isNull()) return false;
+  return file.Open(name.data()) != 0 || OpenAlongPath(file, GetCurrentSymbolContext()->SourcePathList().AsText(), name) ||
+         OpenAlongPath(file, GetGlobalSearchPath()->AsText(), name);
+}
+
 // The steps of a load after the loadable was made (see LoadSymbolFile).
+
 uint32_t RunLoad(const char* fileName, uint32_t codeBase, uint32_t dataBase, int32_t& slot) {
   DriverState& driver = Driver();
   LoadableRegistry& registry = LoadableRegistry::Instance();
@@ -197,13 +206,7 @@ std::unique_ptr<Formatted_Loadable> OpenFormattedLoadable(const LoadRequest& req
                                                           uint32_t& status) {
   try {
     auto file = std::make_unique<LoaderInputFile>();
-    const RWCString name(fileName != nullptr ? fileName : "");
-    bool opened = !name.isNull() && file->Open(name.data()) != 0;
-    if (!opened && !name.isNull()) {
-      opened = OpenAlongPath(*file, GetCurrentSymbolContext()->SourcePathList().AsText(), name) ||
-               OpenAlongPath(*file, GetGlobalSearchPath()->AsText(), name);
-    }
-    if (!opened) {
+    if (!OpenSymbolFile(*file, RWCString(fileName != nullptr ? fileName : ""))) {
       status = kLoadableNotFound;
       return nullptr;
     }
@@ -215,6 +218,11 @@ std::unique_ptr<Formatted_Loadable> OpenFormattedLoadable(const LoadRequest& req
     status = kLoadableNoMemory;
     return nullptr;
   }
+}
+
+bool SymbolFileFound(const char* fileName) {
+  LoaderInputFile file;
+  return OpenSymbolFile(file, RWCString(fileName != nullptr ? fileName : ""));
 }
 
 // ---- the load

@@ -42,6 +42,9 @@ inline constexpr uint32_t kMsgUnexpectedSymbolicsStatus = 2073;
 // information (reported as a warning; what was loaded stays); 121 or 80 when an I/O
 // error or a user break ended the load (reported). Every other failure is raised.
 uint32_t LoadSymbolFile(const char* fileName, uint32_t codeBase, uint32_t dataBase);
+// Whether LoadSymbolFile would find the file: under its name, else along the current
+// viewpoint's search path, else along the global one.
+bool SymbolFileFound(const char* fileName);
 // Releases the load state and forgets the current loadable (before LoadSymbolFile).
 void ResetSymbolLoad();
 // With a current loadable, ends the program in the loader library at the target's

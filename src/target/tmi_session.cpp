@@ -1,27 +1,42 @@
 #include "target/tmi_session.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "target/agent_link.h"
+#include "target/agent_requests.h"
+#include "target/register_model.h"
+#include "target/target_gui.h"
+#include "target/target_keywords.h"
+#include "target/target_state.h"
+#include "target/tmi_connect.h"
+#include "target/tmi_memory.h"
+#include "core/current_viewpoint.h"
+#include "core/window_layer.h"
 
 namespace zentor {
 namespace {
 
 constexpr uint32_t kMsgOptionNeedsArgument = 90;
 constexpr uint32_t kSeverityFatal = 6;
+constexpr uint32_t kNoViewpoint = 0xFFFFFFFFu;
+constexpr uint32_t kProcessorOptionBit = 0x10;
+constexpr uint32_t kPollIntervalMilliseconds = 10;
 
 const TargetVersionBlock kVersionBlock = {"", "Zentor", "2.03", "", "", 0};
 
+// Rows {id, size, the high half of the flags word, name}.
 const TargetTypeRow kTypeTable[] = {
-    {0x13, 4, 0, "<invalid>"}, {0x14, 4, 0, "pointer"},   {0x15, 0, 0, "<invalid>"},
-    {0x16, 0, 0, "<invalid>"}, {0x17, 0, 0, "<invalid>"}, {0x18, 0, 0, "<invalid>"},
-    {0x19, 0, 0, "<invalid>"}, {0x1A, 0, 0, "<invalid>"}, {0x1B, 4, 0, "register"},
+    {0x13, 4, 0, "<invalid>"},   {0x14, 4, 0xA, "pointer"},   {0x15, 0, 0, "<invalid>"},
+    {0x16, 0, 0, "<invalid>"},   {0x17, 0, 0, "<invalid>"},   {0x18, 0, 0, "<invalid>"},
+    {0x19, 0, 0, "<invalid>"},   {0x1A, 0, 0, "<invalid>"},   {0x1B, 4, 0x6, "register"},
     {kTargetTypeTableEnd, 0, 0, "<invalid>"},
 };
 
 struct OptionState {
   TmiOptionSettings settings;
   std::string linkName = "COM1";
+  uint32_t processorWord = 0;
   // The argument of a status 90: the option's name (stable until the next option).
   std::string failedOption;
   const char* failedArguments[1] = {nullptr};
@@ -32,36 +47,82 @@ OptionState& Options() {
   return state;
 }
 
-uint32_t DecimalValue(const char* text) { return static_cast<uint32_t>(std::strtoul(text, nullptr, 10)); }
-
-void OptionBaud(const char* value) {
-  static constexpr uint32_t kRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600};
-  uint32_t rate = DecimalValue(value);
-  Options().settings.m_baudRate = 0;
-  for (uint32_t known : kRates) {
-    if (rate == known) Options().settings.m_baudRate = rate;
+// A decimal number the whole value spells; false for anything else (no digits,
+// a sign, trailing characters, more than 32 bits).
+bool DecimalValue(const char* text, uint32_t* value) {
+  uint64_t parsed = 0;
+  if (*text == '\0') return false;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    parsed = parsed * 10 + static_cast<uint32_t>(*p - '0');
+    if (parsed > 0xFFFFFFFFull) return false;
   }
+  *value = static_cast<uint32_t>(parsed);
+  return true;
 }
 
-void OptionLink(const char* value) {
+bool OptionBaud(const char* value) {
+  static constexpr uint32_t kRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600};
+  uint32_t rate = 0;
+  if (!DecimalValue(value, &rate)) return false;
+  for (uint32_t known : kRates) {
+    if (rate == known) {
+      Options().settings.m_baudRate = rate;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool OptionLink(const char* value) {
   Options().linkName = value;
   Options().settings.m_linkName = Options().linkName.c_str();
+  return true;
 }
 
-void OptionViewSymbols(const char* value) { Options().settings.m_viewSymbols = DecimalValue(value); }
-void OptionUnicode(const char*) { Options().settings.m_unicode = 1; }
-void OptionEval(const char*) { Options().settings.m_eval = 1; }
+bool OptionViewSymbols(const char* value) { return DecimalValue(value, &Options().settings.m_viewSymbols); }
+bool OptionUnicode(const char*) {
+  Options().settings.m_unicode = 1;
+  return true;
+}
+bool OptionEval(const char*) {
+  Options().settings.m_eval = 1;
+  return true;
+}
 
 struct OptionRow {
   const char* name;
   bool takesValue;
-  void (*handler)(const char* value);
+  // False when the value is not one the option can take.
+  bool (*handler)(const char* value);
 };
 
 constexpr OptionRow kOptionTable[] = {
     {"baud", true, &OptionBaud},          {"ip", true, &OptionLink},       {"port", true, &OptionLink},
     {"viewSymbols", true, &OptionViewSymbols}, {"unicode", false, &OptionUnicode}, {"eval", false, &OptionEval},
 };
+
+uint32_t FailOption(TargetStatus* status, const char* name) {
+  OptionState& state = Options();
+  state.failedOption = name;
+  state.failedArguments[0] = state.failedOption.c_str();
+  status->m_number = kMsgOptionNeedsArgument;
+  status->m_severity = kSeverityFatal;
+  status->m_argumentCount = 1;
+  status->m_arguments = state.failedArguments;
+  return status->m_number;
+}
+
+struct PollTimer {
+  int32_t id = -1;
+};
+
+PollTimer& Timer() {
+  static PollTimer timer;
+  return timer;
+}
+
+void PollTimerTick() { TmiPollEvents(GetCurrentViewpointValue()); }
 
 }  // namespace
 
@@ -70,12 +131,16 @@ uint32_t TmiGetTargetDescription(TargetStatus* status, uint32_t, TargetDescripti
   description->m_targetName = 0;
   description->m_typeTable = kTypeTable;
   description->m_secondTable = nullptr;
-  description->m_computed = 0;
+  description->m_registerTable = GetRegisterTable();
   status->m_number = 0;
   return 0;
 }
 
-uint32_t TmiNotify(TargetStatus* status, uint32_t, uint32_t, const char*) {
+const char* TmiProductName() { return kVersionBlock.m_productName; }
+
+uint32_t TmiNotify(TargetStatus* status, uint32_t, uint32_t code, const char*) {
+  if (code == kTmiNotifyAddKeywords) AddTargetKeywords();
+  if (code == kTmiNotifyConnect) TmiConnect();
   status->m_number = 0;
   return 0;
 }
@@ -92,37 +157,68 @@ uint32_t TmiHandleOption(TargetStatus* status, uint32_t, uint32_t, const char* c
     const char* value = nullptr;
     if (row.takesValue) {
       value = argumentSlot[1];
-      if (value == nullptr || value[0] == '\0' || value[0] == '-' || value[0] == '/') {
-        OptionState& state = Options();
-        state.failedOption = name;
-        state.failedArguments[0] = state.failedOption.c_str();
-        status->m_number = kMsgOptionNeedsArgument;
-        status->m_severity = kSeverityFatal;
-        status->m_argumentCount = 1;
-        status->m_arguments = state.failedArguments;
-        return status->m_number;
-      }
+      if (value == nullptr || value[0] == '\0' || value[0] == '-' || value[0] == '/') return FailOption(status, name);
       *result = kTmiOptionTakenWithValue;
     }
-    row.handler(value);
+    if (!row.handler(value)) return FailOption(status, name);
     return 0;
   }
   return 0;
 }
 
 uint32_t TmiDisconnect(TargetStatus* status, uint32_t) {
-  status->m_number = 0;
-  return 0;
+  if (TheAgentLink().IsOpen()) {
+    if (Options().settings.m_eval == 0) AgentEnd();
+    CloseLink();
+  }
+  StopPollTimer();
+  return TmiSetStatus(status, kNoViewpoint, 0);
 }
 
-// Without a link there is nothing the target could still need: the session always
-// ends.
 uint32_t TmiEndSession(TargetStatus* status, uint32_t* declined) {
   *declined = 0;
+  if (TgtProcessorCount() != 0) {
+    TargetGui& gui = InstalledTargetGui();
+    gui.PushArrowCursor();
+    StopPollTimer();
+    const int32_t answer = WindowLayer::ShowMessageBox(-1, kMessageBoxOkCancel, "This will end your debug session.");
+    StartPollTimer();
+    gui.PopCursor();
+    *declined = answer == kMessageBoxAnswerOk ? 0 : 1;
+  }
+  return TmiSetStatus(status, kNoViewpoint, 0);
+}
+
+uint32_t TmiSelectProcessor(TargetStatus* status, uint32_t on) {
+  uint32_t& word = Options().processorWord;
+  word = on != 0 ? (word | kProcessorOptionBit) : (word & ~kProcessorOptionBit);
+  AgentSelectProcessor(word);
   status->m_number = 0;
   return 0;
 }
 
+uint32_t TmiProcessorOptionSet() { return (Options().processorWord & kProcessorOptionBit) != 0 ? 1 : 0; }
+
 const TmiOptionSettings& TmiOptions() { return Options().settings; }
+
+std::string& TmiLinkName() { return Options().linkName; }
+
+uint32_t& TmiProcessorWord() { return Options().processorWord; }
+
+void StartPollTimer() {
+  PollTimer& timer = Timer();
+  if (timer.id < 0) timer.id = InstalledTargetGui().SetTimer(kPollIntervalMilliseconds, &PollTimerTick);
+}
+
+void StopPollTimer() {
+  PollTimer& timer = Timer();
+  if (timer.id >= 0) InstalledTargetGui().KillTimer(timer.id);
+  timer.id = -1;
+}
+
+void ResetTmiOptions() {
+  Options() = OptionState{};
+  Options().settings.m_linkName = Options().linkName.c_str();
+}
 
 }  // namespace zentor

@@ -15,6 +15,11 @@
 
 namespace zentor::testing_support {
 
+// Whether sessions of the program (started in this process or as a child) run
+// without an agent: the environment variable ZENTOR_OFFLINE. Every test program
+// starts offline; the tests that connect to an agent switch it off for their time.
+void SetOfflineSession(bool offline);
+
 // The agent program, or "" when it is not known (the tests that need it skip).
 std::string AgentProgramPath();
 // The sample module's manifest built beside the agent (a Unix path).

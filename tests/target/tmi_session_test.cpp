@@ -44,27 +44,50 @@ TEST(TmiSessionTest, OptionsNeedingValuesAndUnknownOptions) {
   }
 }
 
-TEST(TmiSessionTest, OptionValuesReachTheSettings) {
+// Every rate of the list is kept; a value the option cannot take ends the program
+// like a missing one, so that a mistyped rate never opens the line at another speed.
+TEST(TmiSessionTest, OptionValuesReachTheSettingsOrFail) {
   struct Case {
     const char* name;
     const char* option;
     const char* value;
+    uint32_t number;
     uint32_t baud;
+    uint32_t viewSymbols;
   };
-  const Case cases[] = {{"listed rate", "-baud", "19200", 19200}, {"unlisted rate means default", "-baud", "115200", 0}};
+  const Case cases[] = {
+      {"lowest listed rate", "-baud", "300", 0, 300, 0},
+      {"highest listed rate", "-baud", "57600", 0, 57600, 0},
+      {"rate between two listed", "-baud", "14400", 90, 0, 0},
+      {"rate above the list", "-baud", "115200", 90, 0, 0},
+      {"rate in hexadecimal", "-baud", "0x2580", 90, 0, 0},
+      {"rate with a sign", "-baud", "+9600", 90, 0, 0},
+      {"level", "-viewSymbols", "3", 0, 0, 3},
+      {"level beyond 32 bits", "-viewSymbols", "4294967296", 90, 0, 0},
+      {"level with a letter", "-viewSymbols", "2x", 90, 0, 0},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    ResetTmiOptions();
     const char* slot[] = {c.option, c.value, nullptr};
     TargetStatus status;
     uint32_t result = 0;
-    TmiHandleOption(&status, 0, 0, slot, &result);
+    EXPECT_EQ(TmiHandleOption(&status, 0, 0, slot, &result), c.number);
+    EXPECT_EQ(result, 2u);
     EXPECT_EQ(TmiOptions().m_baudRate, c.baud);
+    EXPECT_EQ(TmiOptions().m_viewSymbols, c.viewSymbols);
+    if (c.number != 0) {
+      EXPECT_EQ(status.m_severity, 6u);
+      EXPECT_EQ(std::string(status.m_arguments[0]), c.option + 1);
+    }
   }
+  ResetTmiOptions();
   const char* port[] = {"-port", "com2", nullptr};
   TargetStatus status;
   uint32_t result = 0;
   TmiHandleOption(&status, 0, 0, port, &result);
-  EXPECT_STREQ(TmiOptions().m_linkName, "com2");
+  EXPECT_EQ(TmiLinkName(), "com2") << "the connect upper-cases the name, not the option";
+  ResetTmiOptions();
 }
 
 TEST(TmiSessionTest, DescriptionTypeTableEndsWithId28) {
