@@ -6,6 +6,7 @@
 #include "core/busy_pump.h"
 #include "core/window_layer.h"
 
+#include "platform/clock.h"
 #include "platform/udp_socket.h"
 
 #include <cctype>
@@ -88,11 +89,22 @@ LinkHandle OpenUdpLink(const char* name) {
 }
 
 // Every datagram is received, an empty one too: left queued it would keep the socket
-// readable and every later read would find "nothing" at once.
+// readable and every later read would find "nothing" at once. A receive that fails
+// (the host reported the agent's port unreachable) is no answer either, but it comes
+// at once: the wait goes on for the rest of the time-out, so that a dead port costs
+// the transaction its full resend time and not a burst of resends.
 int32_t UdpRead(LinkHandle socket, uint8_t* buffer, uint32_t length, uint32_t timeoutMilliseconds) {
   PumpingOff pumping;
-  if (platform::WaitUntilReadable(socket, timeoutMilliseconds) <= 0) return -1;
-  return platform::ReceiveDatagram(socket, buffer, length);
+  const uint64_t deadline = platform::MonotonicMicroseconds() + uint64_t{timeoutMilliseconds} * 1000;
+  uint32_t remaining = timeoutMilliseconds;
+  for (;;) {
+    if (platform::WaitUntilReadable(socket, remaining) <= 0) return -1;
+    const int32_t received = platform::ReceiveDatagram(socket, buffer, length);
+    if (received >= 0) return received;
+    const uint64_t now = platform::MonotonicMicroseconds();
+    if (now >= deadline) return -1;
+    remaining = static_cast<uint32_t>((deadline - now + 999) / 1000);
+  }
 }
 
 int32_t UdpWrite(LinkHandle socket, const uint8_t* bytes, uint32_t length) {
