@@ -10,7 +10,9 @@ namespace {
 
 struct ViewpointRecord {
   ViewpointHandle handle;
-  char alias[ViewpointManager::kMaxAliasLength + 1] = {};
+  // An alias the user sets has at most 8 characters; one the target proposes for a
+  // viewpoint it creates ("Processor 0") may be as long as a display name.
+  char alias[ViewpointManager::kMaxDisplayNameLength + 1] = {};
   SymbolContext* symbolContext = nullptr;
   FrameList* frames = nullptr;
   uint32_t runState = 0;
@@ -41,6 +43,15 @@ int32_t ViewpointManager::AddViewpoint(ViewpointHandle handle) {
   record.handle = handle;
   records.push_back(record);
   return static_cast<int32_t>(records.size() - 1);
+}
+
+int32_t ViewpointManager::AddViewpoint(ViewpointHandle handle, const char* proposedAlias) {
+  const int32_t index = AddViewpoint(handle);
+  if (proposedAlias == nullptr) return index;
+  char* alias = Records()[static_cast<size_t>(index)].alias;
+  std::strncpy(alias, proposedAlias, kMaxDisplayNameLength);
+  alias[kMaxDisplayNameLength] = '\0';
+  return index;
 }
 
 void ViewpointManager::RemoveViewpoint(ViewpointHandle handle) {

@@ -24,6 +24,9 @@ class ViewpointManager {
 
   // Adds a record for the handle (or finds the existing one); returns its index.
   static int32_t AddViewpoint(ViewpointHandle handle);
+  // The same with the alias the target proposes for it (cut to 63 characters; the
+  // 8-character limit is for aliases users set).
+  static int32_t AddViewpoint(ViewpointHandle handle, const char* proposedAlias);
   // Forgets the record of the handle (by value); later indexes move down by one.
   static void RemoveViewpoint(ViewpointHandle handle);
   static void RemoveAllViewpoints();

@@ -14,8 +14,7 @@ InstalledService<TargetGui> g_gui;
 TargetGui::~TargetGui() = default;
 
 void TargetGui::AddViewpoint(uint32_t value, const char* alias) {
-  const ViewpointHandle handle(value);
-  ViewpointManager::SetAlias(ViewpointManager::AddViewpoint(handle), alias);
+  ViewpointManager::AddViewpoint(ViewpointHandle(value), alias);
 }
 
 void TargetGui::SelectViewpoint(uint32_t value) { SetBaseViewpoint(ViewpointHandle(value)); }
