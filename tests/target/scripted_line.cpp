@@ -96,8 +96,11 @@ std::string CapturedOutput(const std::function<void()>& run) {
   OutputWriter::InstallHook([&text](char ch) {
     if (ch != '\r') text += ch;
   });
+  // A run that throws must not leave the hook writing into this frame.
+  struct RemoveHook {
+    ~RemoveHook() { OutputWriter::RemoveHook(); }
+  } removeHook;
   run();
-  OutputWriter::RemoveHook();
   return text;
 }
 
