@@ -4,11 +4,15 @@
 // compared with golden files in tests/data/transcripts/app/, on both builds.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "harness/agent_process.h"
 #include "harness/transcript.h"
 
 #if defined(_WIN32)
@@ -165,6 +169,56 @@ TEST(ProgramTranscriptTest, ScenariosMatchTheirGoldenFiles) {
     EXPECT_TRUE(MatchesGolden(GoldenFile(std::string(scenario.name) + ".stdout"), run.standardOutput));
     EXPECT_TRUE(MatchesGolden(GoldenFile(std::string(scenario.name) + ".stderr"), run.standardError));
   }
+}
+
+// Sessions with an agent: the program connects at start-up as the options say.
+class ConnectedProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing_support::SetOfflineSession(false); }
+  void TearDown() override { testing_support::SetOfflineSession(true); }
+};
+
+// Nothing answers at the port: each greeting is sent 20 times, 200 ms apart, then the
+// question; "No" ends the program with exit code 0.
+TEST_F(ConnectedProgramTest, DeadPortAnsweredNoEndsTheProgramAfterTheGreeting) {
+  ScratchDirectory directory("app");
+  const auto start = std::chrono::steady_clock::now();
+  const ProgramRun run = RunProgram(directory, {"-test", "-ip", "127.0.0.1:9"}, "no\nregs\n");
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_GE(elapsed, std::chrono::milliseconds(20 * 200 - 100));
+  EXPECT_EQ(run.standardOutput,
+            "Failed to connect to the NetWare Server.\nDo you want to try again?\n(Yes/No) no\n");
+}
+
+// The thread stands at the sample module's entry with only the interrupt flag set;
+// the listing shows what the emulator holds.
+TEST_F(ConnectedProgramTest, ConnectedSessionListsTheEmulatorsRegisters) {
+  testing_support::AgentProcess agent;
+  std::string error;
+  if (testing_support::AgentProgramPath().empty()) GTEST_SKIP() << "no stand-in agent";
+  ASSERT_TRUE(agent.Start({"--module", testing_support::SampleModuleManifest()}, &error)) << error;
+  std::ifstream manifest(testing_support::HostPathOfUnixPath(testing_support::SampleModuleManifest()));
+  std::string line;
+  std::string entry;
+  while (std::getline(manifest, line)) {
+    if (line.rfind("entry = 0x", 0) == 0) entry = line.substr(10);
+  }
+  ASSERT_FALSE(entry.empty());
+  entry = std::string(8 - entry.size(), '0') + entry;
+
+  ScratchDirectory directory("app");
+  const ProgramRun run = RunProgram(directory, {"-test", "-ip", agent.UdpLinkName()}, "regs\nexit\ncancel\nexit\n");
+  EXPECT_EQ(run.exitCode, 0);
+  const std::string& out = run.standardOutput;
+  EXPECT_NE(out.find(">regs\neax=00000000    ebx=00000000    ecx=00000000    edx=00000000\n"), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("\neip=" + entry + "\nflags: ifl   \n"), std::string::npos) << out;
+  // The first exit is declined: the session goes on until the second.
+  EXPECT_NE(out.find("This will end your debug session.\n(OK/Cancel) cancel\n>exit\n"), std::string::npos) << out;
+  EXPECT_FALSE(agent.TraceLines("exec seq=").empty());
+  EXPECT_NE(agent.TraceLines("exec seq=").back().find("command=0x17"), std::string::npos)
+      << "the agent session ends with the program";
 }
 
 }  // namespace

@@ -23,12 +23,17 @@
 #include "target/target_state.h"
 #include "target/tmi_memory.h"
 #include "target/tmi_session.h"
+#include "target/tmi_symbol_load.h"
 #include "console/output_writer.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/value_bytes.h"
 #include "core/value_stack.h"
+#include "core/token_record.h"
 #include "core/viewpoint_manager.h"
+#include "symbols/load_driver.h"
+#include "symbols/loader_library.h"
+#include "symbols/symbol_context.h"
 
 namespace zentor {
 namespace {
@@ -42,7 +47,13 @@ constexpr uint32_t kRowAh = 25;
 constexpr uint32_t kRowZfl = 38;
 constexpr uint32_t kRowSt0 = 47;
 
-enum class LineKind { Udp, Serial };
+// The manifest of the source-level sample DEMO, built beside the agent's own sample
+// (a Unix path): build/native/tools/samples/demo.mod.
+std::string DemoManifest() {
+  const std::string agent = testing_support::SampleModuleManifest();  // .../tools/agent/samples/sample.mod
+  const size_t tools = agent.rfind("/agent/samples/");
+  return tools == std::string::npos ? "" : agent.substr(0, tools) + "/samples/demo.mod";
+}
 
 // The value the build wrote after "entry = " in the sample module's manifest.
 uint32_t SampleEntry() {
@@ -81,6 +92,18 @@ class TargetInterfaceTest : public ::testing::Test {
     ResetRegisterModel();
     ResetTmiOptions();
     ResetKnownModules();
+    // The viewpoint's symbol context (a loaded program) goes with the viewpoint.
+    ResetSymbolLoad();
+    ResetViewpointStack();
+    SymbolContext* context = ViewpointManager::SymbolContextOf(ViewpointHandle(kThread));
+    if (context != nullptr) {
+      PushViewpoint(ViewpointHandle(kThread));
+      ViewpointManager::SetCurrentSymbolContext(nullptr);
+      PopViewpoint();
+      if (context != GetDefaultSymbolContext()) delete context;
+    }
+    LoadableRegistry::Instance().ClearAll();
+    TmiSetServerSymbolsLoaded(0);
     ViewpointManager::RemoveAllViewpoints();
     SetBaseViewpoint(ViewpointHandle::None());
     testing_support::SetOfflineSession(true);
@@ -409,6 +432,34 @@ TEST_F(TargetInterfaceTest, BreakpointSlotsReachTheAgentWhenInserted) {
   TargetStatus status;
   EXPECT_EQ(TmiBreakpointOperation(&status, kThread, &remove), 0u);
   EXPECT_EQ(TmiBreakpointOperation(&status, kThread, &remove), 21u) << "deleting a free slot";
+}
+
+// "loadsym" finds the module among the server's by its base name, takes the bases the
+// agent reports and loads the file named as given with ".SYM" added.
+TEST_F(TargetInterfaceTest, LoadsymLoadsTheSymbolsOfAModuleTheServerRuns) {
+  OR_RETURN(ConnectUdp({"--module", DemoManifest()}));
+  const std::string demo = DemoManifest();
+  const std::string directory = testing_support::HostPathOfUnixPath(demo.substr(0, demo.rfind('/') + 1));
+  auto loadsym = [](const std::string& argument) -> uint32_t {
+    SetTokenText(CurrentToken(), argument.c_str());
+    try {
+      SymLoadNamedModule();
+    } catch (const DVError& error) {
+      return error.Number();
+    }
+    return 0;
+  };
+  EXPECT_EQ(loadsym("nosuch"), 2075u);
+  EXPECT_EQ(loadsym(directory + "sample"), 117u) << "SAMPLE runs but has no symbol file there";
+  ASSERT_EQ(loadsym(directory + "demo"), 0u);
+  EXPECT_NE(SymbolTableLoaded(), 0u);
+  EXPECT_EQ(TmiServerSymbolsLoaded(), 1u);
+  const int32_t index = SymFindModule("DEMO");
+  ASSERT_GE(index, 0);
+  EXPECT_EQ(KnownModuleAt(static_cast<uint32_t>(index)).m_codeBase, 0x00100000u);
+  EXPECT_EQ(KnownModuleAt(static_cast<uint32_t>(index)).m_dataBase, 0x00110000u);
+  SymClearChangedFlag();
+  EXPECT_EQ(TmiServerSymbolsLoaded(), 0u);
 }
 
 }  // namespace
