@@ -16,7 +16,7 @@ struct TargetKeyword {
 };
 
 // In the order they are entered.
-constexpr TargetKeyword kTargetKeywords[] = {
+constexpr TargetKeyword TargetKeywords[] = {
     {"unload", 62, 0},  {"loadsym", 53, 0}, {"nlms", 49, 0},    {"waitingthreads", 47, 0},
     {"screens", 45, 0}, {"runqueue", 39, 0}, {"stack", 59, 0},  {"threads", 30, 0},
     {"clearsym", 28, 0}, {"regs", 61, 1},   {"fregs", 61, 2},   {"pointer", 133, 43},
@@ -50,7 +50,7 @@ const TargetAction kTargetActions[] = {
 
 void AddTargetKeywords() {
   AddRegisterKeywords(kRegisterToken);
-  for (const TargetKeyword& keyword : kTargetKeywords) {
+  for (const TargetKeyword& keyword : TargetKeywords) {
     CommandScanner::AddKeyword(keyword.token, keyword.subcode, keyword.text);
   }
 }

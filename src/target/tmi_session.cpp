@@ -61,7 +61,7 @@ bool DecimalValue(const char* text, uint32_t* value) {
   return true;
 }
 
-bool OptionBaud(const char* value) {
+bool TmiOptionBaud(const char* value) {
   static constexpr uint32_t kRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600};
   uint32_t rate = 0;
   if (!DecimalValue(value, &rate)) return false;
@@ -74,18 +74,18 @@ bool OptionBaud(const char* value) {
   return false;
 }
 
-bool OptionLink(const char* value) {
+bool TmiOptionLink(const char* value) {
   Options().linkName = value;
   Options().settings.m_linkName = Options().linkName.c_str();
   return true;
 }
 
-bool OptionViewSymbols(const char* value) { return DecimalValue(value, &Options().settings.m_viewSymbols); }
-bool OptionUnicode(const char*) {
+bool TmiOptionViewSymbols(const char* value) { return DecimalValue(value, &Options().settings.m_viewSymbols); }
+bool TmiOptionUnicode(const char*) {
   Options().settings.m_unicode = 1;
   return true;
 }
-bool OptionEval(const char*) {
+bool TmiOptionEval(const char*) {
   Options().settings.m_eval = 1;
   return true;
 }
@@ -97,9 +97,9 @@ struct OptionRow {
   bool (*handler)(const char* value);
 };
 
-constexpr OptionRow kOptionTable[] = {
-    {"baud", true, &OptionBaud},          {"ip", true, &OptionLink},       {"port", true, &OptionLink},
-    {"viewSymbols", true, &OptionViewSymbols}, {"unicode", false, &OptionUnicode}, {"eval", false, &OptionEval},
+constexpr OptionRow OptionTable[] = {
+    {"baud", true, &TmiOptionBaud},          {"ip", true, &TmiOptionLink},       {"port", true, &TmiOptionLink},
+    {"viewSymbols", true, &TmiOptionViewSymbols}, {"unicode", false, &TmiOptionUnicode}, {"eval", false, &TmiOptionEval},
 };
 
 uint32_t FailOption(TargetStatus* status, const char* name) {
@@ -151,7 +151,7 @@ uint32_t TmiHandleOption(TargetStatus* status, uint32_t, uint32_t, const char* c
   status->m_number = 0;
   if (argumentSlot == nullptr || argumentSlot[0] == nullptr || argumentSlot[0][0] == '\0') return 0;
   const char* name = argumentSlot[0] + 1;
-  for (const OptionRow& row : kOptionTable) {
+  for (const OptionRow& row : OptionTable) {
     if (std::strcmp(row.name, name) != 0) continue;
     *result = kTmiOptionTakenAlone;
     const char* value = nullptr;
