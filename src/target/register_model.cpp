@@ -14,6 +14,7 @@
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
+#include "core/hi_service.h"
 #include "core/value_bytes.h"
 #include "core/value_stack.h"
 
@@ -21,6 +22,7 @@ namespace zentor {
 namespace {
 
 constexpr uint32_t kMsgInvalidInternalCase = 2;
+constexpr uint32_t kMsgControlC = 80;
 constexpr uint32_t kMsgToolExecuting = 84;
 constexpr uint32_t kMsgZeroLength = 161;
 constexpr uint32_t kMsgUndefinedRegister = 200;
@@ -321,7 +323,7 @@ void ListRegistersAction() {
 
 // 1. Load; a failure is thrown.
 // 2. The count: 1 when the command gave none, else the value as int4; 0 is 161.
-// 3. From ss:esp, 32-bit items, eight to a line.
+// 3. From ss:esp, 32-bit items, eight to a line; Ctrl+C (80) ends a long listing.
 void DumpStackAction() {
   ThrowIfFailed(LoadRegisterCache());
   int32_t count = 1;
@@ -333,10 +335,11 @@ void DumpStackAction() {
   if (count == 0) throw DVError(kMsgZeroLength, kSeverityError, kDisplayByFocus);
   uint32_t address = FieldWord(kFieldEsp);
   const uint32_t stackSegment = FieldWord(kFieldSs);
-  // The count is taken as unsigned: a negative one asks for that many items (and the
-  // user breaks it off, or the first unreadable item ends it).
+  // The count is taken as unsigned: a large one (or a negative one) lists until the
+  // first unreadable item or until the user breaks it off with Ctrl+C.
   const uint32_t items = static_cast<uint32_t>(count);
   for (uint32_t item = 1; item <= items && item != 0; ++item) {
+    if (HiService(kGuiCheckUserBreak) != 0) throw DVError(kMsgControlC, kSeverityError, kDisplayByFocus);
     uint8_t bytes[4] = {};
     ReadTargetWord(MemoryRecord(stackSegment, address), bytes);
     const uint32_t value = value_bytes::LoadU32(bytes);
