@@ -161,8 +161,10 @@ TEST(LossyLineTest, TenThousandRequestsNoneLostNoneExecutedTwice) {
   const uint64_t seed = 14;
   LossyRelay relay(agent.UdpPort(), seed, LineFaults{});
   ASSERT_NE(OpenLink(kLinkKindUdp, ("127.0.0.1:" + std::to_string(relay.Port())).c_str(), 0), kNoLinkHandle);
-  // Waits a few times what an answer takes here, so that the run takes seconds.
-  TheAgentLink().SetTimeouts(LinkTimeouts{2, 50});
+  // Waits several times what an answer takes here, so that the run takes seconds; not
+  // much less, or a loaded machine that leaves the agent unscheduled for twenty short
+  // waits in a row fails a request the line itself never lost.
+  TheAgentLink().SetTimeouts(LinkTimeouts{6, 50});
   SetUdpFlushQuietTime(1);
 
   ASSERT_EQ(AgentHello(), 0u) << "seed " << seed;
