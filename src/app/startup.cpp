@@ -29,6 +29,7 @@
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
+#include "command/symbol_lookup_commands.h"
 #include "symbols/search_path.h"
 #include "symbols/symbol_services.h"
 #include "target/target_keywords.h"
@@ -421,6 +422,7 @@ void Startup() {
   BindSearchPathActions();
   BindDisassemblyActions();
   BindTargetActions();
+  BindSymbolLookupActions();
   InstallCodeViewReader();
   Protected([] { TargetCallWrapper::Notify_AddKeywords(); });
 

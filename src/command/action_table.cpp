@@ -147,7 +147,7 @@ constexpr SlotRow kSlotRows[ActionTable::kSlotCount] = {
     /* 113 */ {"ClearAddressContext", "Address contexts"},
     /* 114 */ {"OpenContinueJump", "Loops"},
     /* 115 */ {"SetAddressContext", "Address contexts"},
-    /* 116 */ {"BeginAddressContextLookup", "Symbol lookup"},
+    /* 116 */ {"SetStickyLookupFlag", "Symbol lookup"},
     /* 117 */ {"OpenLocalBlock", "The command scanner"},
     /* 118 */ {"EnterCompound", "Compound commands"},
     /* 119 */ {"CountNestingIn", "Compound commands"},

@@ -7,6 +7,7 @@
 #include "core/dvp_types.h"
 #include "core/message_table.h"
 #include "core/value_stack.h"
+#include "symbols/symbol_lookup.h"
 #include "support/rw_regex.h"
 
 #include <cstring>
@@ -164,6 +165,7 @@ bool GrammarObject::Name(const char* text, int32_t kind) {
   m_prefix = prefix;
   m_text = ReduceTrailingWhiteSpace(RWCString(text));
   m_text += "\r";
+  ResetSymbolStackDepth();
   return true;
 }
 
@@ -221,6 +223,7 @@ void GrammarObject::Evaluate(DVErrorCode* status, uint16_t* resultKind, uint8_t*
   const int32_t codeDepth = PostfixExecutor::CodeStackDepth();
   try {
     PushMarker();
+    ResetSymbolStackDepth();
     PostfixExecutor::Run(m_code);
     if (ValueStack::TopKind() != kKindMarker) {
       *resultKind = ValueStack::TopKind();

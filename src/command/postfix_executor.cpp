@@ -12,6 +12,7 @@
 #include "core/token_record.h"
 #include "core/value_bytes.h"
 #include "core/value_stack.h"
+#include "symbols/symbol_lookup.h"
 #include "platform/user_break.h"
 
 #include <algorithm>
@@ -352,6 +353,7 @@ void InitPostfixExecutor() {
 void ResetPostfixExecutor() {
   ResetProcedureFrames();
   EmptyCodeStack();
+  ResetSymbolStackDepth();
 }
 
 void StopRunningCode() { PostfixExecutor::Stop(); }

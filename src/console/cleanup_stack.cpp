@@ -1,5 +1,6 @@
 #include "console/cleanup_stack.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,14 +95,18 @@ void CleanupStack::RunAll() {
   (void)file.Seek(0);
   file.Truncate();
 
+  // The older routines still have their own states to undo: a routine that fails
+  // does not stop them, and its error is reported once they have all run.
+  std::optional<DVError> failure;
   for (const RoutineId routine : pending) {
     try {
       RoutineRegistry::Invoke(routine);
-    } catch (const DVError&) {
-      // The older routines still have their own states to undo.
+    } catch (const DVError& error) {
+      if (!failure.has_value()) failure = error;
     }
   }
   Clear();
+  if (failure.has_value()) failure->Report();
 }
 
 uint32_t CleanupStack::Count() { return State().count; }

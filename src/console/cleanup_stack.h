@@ -33,9 +33,10 @@ class CleanupStack {
   // Runs the pushed routines newest first and leaves the stack empty. Before them the
   // prelude routine runs (the symbol listing clears its running word that way), the
   // GUI's busy cursor is popped and the console character channel emptied. A DVError
-  // raised by one routine is caught and the next one still runs: each undoes a
-  // state of its own. Routines pushed or dropped while the walk runs do not change
-  // which routines it runs.
+  // raised by one routine is caught and the next one still runs (each undoes a
+  // state of its own); the first such error is reported after the last routine ran.
+  // Routines pushed or dropped while the walk runs do not change which routines it
+  // runs.
   static void RunAll();
   static uint32_t Count();
 

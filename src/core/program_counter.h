@@ -1,5 +1,5 @@
 #pragma once
-// The engine's view of the target's program counter as an address. The symbol
+// The engine's view of the target's program counter and frame pointer as addresses. The symbol
 // loaders read it when a load ends, so that the program's current execution address
 // is where the target stands. Until the engine's register model is connected to the
 // target, a reader can be installed in its place; without one the program counter is
@@ -16,6 +16,17 @@ class ProgramCounterRegister {
   // The program counter of the current viewpoint; null when it cannot be known.
   static AddressDescriptor Read();
   // Installs a reader (null restores the default); returns the one installed before.
+  static Reader InstallReader(Reader reader);
+};
+
+// The frame pointer of the current viewpoint's thread as an address (stack segment :
+// frame pointer), read the same way: through an installed reader, a null address
+// without one.
+class FramePointerRegister {
+ public:
+  using Reader = AddressDescriptor (*)();
+
+  static AddressDescriptor ReadAsAddress();
   static Reader InstallReader(Reader reader);
 };
 

@@ -92,4 +92,31 @@ SubrangeTypeRecordView SubrangeTypeRecordAt(RecordHandle handle) {
   return SubrangeTypeRecordView::At(CurrentPageCache(), handle);
 }
 
+// ---- UniqueKey
+
+namespace {
+
+// Absent lines first, then by file, then by line number.
+uint32_t OrderWord(const OptionalLine& line) {
+  return line.IsEmpty() ? 0u : (static_cast<uint32_t>(line.RawValid()) << 16) | line.RawLine();
+}
+
+}  // namespace
+
+int UniqueKey::compareTo(const RWCollectable* other) const {
+  const auto* key = dynamic_cast<const UniqueKey*>(other);
+  if (key == nullptr) return RWCollectable::compareTo(other);
+  const uint32_t mine = OrderWord(m_line);
+  const uint32_t theirs = OrderWord(key->m_line);
+  if (mine == theirs) return 0;
+  return mine > theirs ? 1 : -1;
+}
+
+uint32_t UniqueKey::hash() const { return m_line.IsEmpty() ? 0xFFFFFFFFu : m_line.RawLine(); }
+
+bool UniqueKey::isEqual(const RWCollectable* other) const {
+  const auto* key = dynamic_cast<const UniqueKey*>(other);
+  return key != nullptr && key->m_line == m_line;
+}
+
 }  // namespace zentor

@@ -126,6 +126,26 @@ class ScopeSearchState : public RWCollectable {
   uint32_t m_inside = 1;
 };
 
+// A source line as the key of a collection (the caches of line addresses): equal
+// when both lines are absent, or both present with the same number in the same
+// source file (the line's valid word names its file). Hashes to the line number,
+// 0xFFFFFFFF for an absent line.
+class UniqueKey : public RWCollectable {
+ public:
+  UniqueKey() = default;
+  explicit UniqueKey(const OptionalLine& line) : m_line(line) {}
+  RWCollectable* newSpecies() const override { return new UniqueKey(); }
+  RWCollectable* copy() const override { return new UniqueKey(*this); }
+
+  const OptionalLine& Line() const { return m_line; }
+  int compareTo(const RWCollectable* other) const override;
+  uint32_t hash() const override;
+  bool isEqual(const RWCollectable* other) const override;
+
+ private:
+  OptionalLine m_line;
+};
+
 // A fixed number of default-constructed work records with a count of those in use
 // (the lookups' vector of symbol entries). Access is bounds-checked.
 template <typename T>

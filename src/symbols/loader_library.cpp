@@ -1,5 +1,6 @@
 #include "symbols/loader_library.h"
 
+#include "symbols/symbol_lookup.h"
 #include "symbols/type_translation.h"
 
 #include "core/current_viewpoint.h"
@@ -15,11 +16,6 @@ namespace {
 // Notifications of the GUI service entry around a load; they carry no action.
 constexpr uint32_t kGuiSymbolLoadStart = 62;
 constexpr uint32_t kGuiSymbolLoadEnd = 63;
-
-// Symbol-table messages the module lookup answers with.
-constexpr uint32_t kMsgModuleUnknownForLocation = 305;
-constexpr uint32_t kMsgNoProgramLoaded = 324;
-constexpr uint32_t kMsgModuleSymbolsNotLoaded = 325;
 
 // Line entries carry the line in 16 bits.
 constexpr uint32_t kLargestEntryLine = 0xFFFF;
@@ -170,7 +166,13 @@ LoaderState::~LoaderState() {
   m_currentModule = nullptr;
   m_typedefNames.clearAndDestroy();
   m_symbolObjectDictionary.clearAndDestroy();
-  m_symbolObjectSet.clear();
+  m_symbolObjectSet.clearAndDestroy();
+}
+
+void LoaderState::NoteContentsChanged() {
+  ++m_generation;
+  m_symbolObjectDictionary.clearAndDestroy();
+  m_symbolObjectSet.clearAndDestroy();
 }
 
 ModuleDescriptor* LoaderState::ModuleById(uint32_t id) const {
@@ -493,6 +495,7 @@ void LoaderState::FinishProgram(PageCache& cache) {
   m_currentModule = nullptr;
   m_currentScope = RecordHandle();
   m_scopeStack.clear();
+  NoteContentsChanged();
 }
 
 // Loading a deferred module:
@@ -540,10 +543,12 @@ void LoaderState::LoadDeferredModule(PageCache& cache, ModuleDescriptor* module)
     } catch (const DVError&) {
     }
     if (m_format != kLoaderFormat19) m_currentModule = nullptr;
+    NoteContentsChanged();
     throw;
   }
   CloseChains(cache);
   if (m_format != kLoaderFormat19) m_currentModule = nullptr;
+  NoteContentsChanged();
 }
 
 // The module's global records (those that name it, as many as it counted, from its
@@ -591,19 +596,20 @@ uint32_t LoaderState::AddTypedefName(PageCache& cache, const char* name, uint32_
 // ---- what the symbol context asks
 
 // The module holding an address: the location's module first, then every module in
-// name order; a deferred module found that way has its symbols loaded first (when this
-// is the current context's state, whose loader the callback reaches).
-ModuleDescriptor* LoaderState::ModuleAtAddress(SourceLocation& location, const AddressDescriptor& address,
+// name order. A deferred module found that way has its symbols loaded first, with the
+// asking context made current for the load: the loader writes through the current
+// context, which shares this state's tables with the asking one.
+ModuleDescriptor* LoaderState::ModuleAtAddress(SymbolContext& context, const AddressDescriptor& address,
                                                DVErrorCode& status) {
   if (m_programLoaded == 0) {
     status.Set(kMsgNoProgramLoaded, kSeverityError);
     return nullptr;
   }
   if (m_modules.Count() == 0) {
-    status.Set(kMsgModuleSymbolsNotLoaded, kSeverityError);
+    status.Set(kMsgProgramSymbolsNotLoaded, kSeverityError);
     return nullptr;
   }
-  ModuleDescriptor* current = location.Location().m_module;
+  ModuleDescriptor* current = context.Location().Location().m_module;
   if (OwnsModule(current) && current->Holds(address) != kOutsideRange) {
     status.SetOkay();
     return current;
@@ -611,8 +617,9 @@ ModuleDescriptor* LoaderState::ModuleAtAddress(SourceLocation& location, const A
   for (uint32_t i = 0; i < m_modules.Count(); ++i) {
     auto* module = dynamic_cast<ModuleDescriptor*>(m_modules.ModuleAt(i));
     if (module == nullptr || module->Holds(address) == kOutsideRange) continue;
-    if (module->m_hasToken && CurrentLoaderStateOrNull() == this) {
-      LoadDeferredModule(GetCurrentSymbolContext()->Cache(), module);
+    if (module->m_hasToken && &context.Loader() == this) {
+      CurrentSymbolContextScope asking(&context);
+      LoadDeferredModule(context.Cache(), module);
     }
     status.SetOkay();
     return module;
@@ -683,20 +690,38 @@ void LoaderState::ForgetModuleViewPositions() {
   for (ModuleDescriptor* module : m_moduleById) module->SetDisplayWords(0, 0);
 }
 
-std::vector<AddressDescriptor> LoaderState::CollectLineAddresses(SymbolContext& context, const OptionalLine& line) {
-  std::vector<AddressDescriptor> addresses;
-  ModuleDescriptor* module = context.Location().Location().m_module;
-  if (!OwnsModule(module) || line.IsEmpty() || module->m_start.IsNull()) return addresses;
-  LineTable& lines = module->m_lines;
-  for (uint32_t i = 0; i < lines.Count(); ++i) {
-    const LineAddressEntry& entry = lines.EntryAt(i);
-    if (!entry.HasLine() || static_cast<int32_t>(entry.Source().Line()) != line.Get()) continue;
-    const AddressDescriptor address = module->m_start + entry.Offset();
-    bool seen = false;
-    for (const AddressDescriptor& other : addresses) seen = seen || other.Compare(address) == kAddressEqual;
-    if (!seen) addresses.push_back(address);
+// The addresses of one line over the whole program:
+// 1. Lines known to have fewer than two addresses answer none; a line asked before
+//    answers its kept collection.
+// 2. Otherwise every module's sorted line table is searched (a module holds at most
+//    one entry per line, so two addresses come from two modules).
+// 3. Fewer than two: the line is remembered as such and none is answered; else the
+//    collection is kept and answered.
+const RWOrdered* LoaderState::CollectLineAddresses(const OptionalLine& line) {
+  if (line.IsEmpty() || m_modules.Count() == 0) return nullptr;
+  UniqueKey key(line);
+  if (m_symbolObjectSet.find(&key) != nullptr) return nullptr;
+  if (auto* kept = dynamic_cast<const RWOrdered*>(m_symbolObjectDictionary.findValue(&key))) return kept;
+  auto addresses = std::make_unique<RWOrdered>();
+  for (uint32_t i = 0; i < m_modules.Count(); ++i) {
+    auto* module = dynamic_cast<ModuleDescriptor*>(m_modules.ModuleAt(i));
+    if (module == nullptr || module->m_start.IsNull()) continue;
+    LineTable& lines = module->m_lines;
+    for (uint32_t e = 0; e < lines.Count(); ++e) {
+      const LineAddressEntry& entry = lines.EntryAt(e);
+      if (!entry.HasLine()) continue;
+      if (OptionalLine::FromRaw(entry.Source().Line(), entry.Source().FileIndex()) != line) continue;
+      addresses->insert(new AddressDescriptor(module->m_start + entry.Offset()));
+    }
   }
-  return addresses;
+  if (addresses->entries() < 2) {
+    addresses->clearAndDestroy();
+    m_symbolObjectSet.insert(new UniqueKey(line));
+    return nullptr;
+  }
+  const RWOrdered* result = addresses.get();
+  m_symbolObjectDictionary.insertKeyAndValue(new UniqueKey(line), addresses.release());
+  return result;
 }
 
 // ---- the current context's parts

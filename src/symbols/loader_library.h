@@ -33,6 +33,7 @@
 namespace zentor {
 
 class TypeDescriptionState;
+struct SymbolIndexData;
 
 // Names one module of one loaded symbol file: the registry slot of the file's loadable
 // in bits 24-31 and the module's index inside the file in bits 0-23. A loader records
@@ -283,8 +284,9 @@ class LoaderState : public LoaderStateBase {
   void AddTypedefNameText(const RWCString& name);
   uint32_t TypedefNameCount() const { return m_typedefNames.entries(); }
 
-  // Caches of the symbol objects. The set does not own its items; the dictionary owns
-  // its keys and values, which go with the state.
+  // Caches of the line addresses of the symbol objects: the lines with fewer than two
+  // addresses, and the collections of the others. Both own their items, which go
+  // with the state or when a load changes the line tables.
   RWSet& SymbolObjectSet() { return m_symbolObjectSet; }
   RWHashDictionary& SymbolObjectDictionary() { return m_symbolObjectDictionary; }
 
@@ -307,7 +309,7 @@ class LoaderState : public LoaderStateBase {
   uint32_t AddTypedefName(PageCache& cache, const char* name, uint32_t loaderTypeIndex);
 
   // ---- what the symbol context asks of the loaded modules
-  ModuleDescriptor* ModuleAtAddress(SourceLocation& location, const AddressDescriptor& address,
+  ModuleDescriptor* ModuleAtAddress(SymbolContext& context, const AddressDescriptor& address,
                                     DVErrorCode& status) override;
   RWCString ModuleName(const ModuleDescriptor& module) const override;
   void LineAt(ModuleDescriptor& module, const AddressDescriptor& address, OptionalLine& line,
@@ -318,7 +320,19 @@ class LoaderState : public LoaderStateBase {
   ModuleViewState ViewStateOf(const ModuleDescriptor& module) const override;
   void SaveModuleViewPosition(ModuleDescriptor& module, uint32_t first, uint32_t second) override;
   void ForgetModuleViewPositions() override;
-  std::vector<AddressDescriptor> CollectLineAddresses(SymbolContext& context, const OptionalLine& line) override;
+  const RWOrdered* CollectLineAddresses(const OptionalLine& line) override;
+  // Counts every change of what the symbol chains and line tables hold (a finished
+  // load, a module loaded on demand): caches built from them compare it.
+  uint32_t Generation() const { return m_generation; }
+  // The two pointer types that pointer requests of casts patch (type_lookup.h); 0
+  // until made.
+  uint32_t PointerScaffold(uint32_t level) const { return level < 2 ? m_pointerScaffold[level] : 0; }
+  void SetPointerScaffold(uint32_t first, uint32_t second) {
+    m_pointerScaffold[0] = first;
+    m_pointerScaffold[1] = second;
+  }
+  // The search indexes built over this state's tables (symbol_index.h).
+  std::shared_ptr<SymbolIndexData>& IndexData() { return m_indexData; }
 
  private:
   // Ends the module in progress: line sentinel, counts, end record, collection.
@@ -326,6 +340,8 @@ class LoaderState : public LoaderStateBase {
   // Writes the list end of the global chain when a load left it open and releases
   // the five writers' pins.
   void CloseChains(PageCache& cache);
+  // The chains or line tables changed: caches built from them go.
+  void NoteContentsChanged();
   // The name key of a symbol of the current module (case-insensitive for Fortran).
   SymbolKey StoreSymbolName(PageCache& cache, const char* name);
   void NoteFirstRecord(LoaderChain chain, RecordHandle handle);
@@ -347,6 +363,9 @@ class LoaderState : public LoaderStateBase {
   std::vector<ModuleDescriptor*> m_moduleById;
   RWSet m_symbolObjectSet;
   RWHashDictionary m_symbolObjectDictionary;
+  uint32_t m_generation = 0;
+  std::shared_ptr<SymbolIndexData> m_indexData;
+  uint32_t m_pointerScaffold[2] = {0, 0};
   // Enclosing scopes of the current one, innermost last.
   std::vector<RecordHandle> m_scopeStack;
   uint32_t m_moduleTypeBase = 0;

@@ -23,7 +23,8 @@ RWCString OffsetText(const OrdinalValue& offset) {
 
 }  // namespace
 
-SourceLocation::SourceLocation() = default;
+// The lookup stack starts with room for 64 entries and grows 64 at a time.
+SourceLocation::SourceLocation() { m_lookupStack.reserve(64); }
 
 SourceLocation::~SourceLocation() = default;
 
@@ -49,19 +50,5 @@ RWCString SourceLocation::LocationText() const {
   }
   return text;
 }
-
-LocationAttachment* SourceLocation::Attachment(LocationSlot slot) const {
-  const uint32_t index = static_cast<uint32_t>(slot);
-  if (index >= kLocationSlotCount) ZENTOR_INTERNAL_ERROR();
-  return m_attachments[index].get();
-}
-
-void SourceLocation::Attach(LocationSlot slot, std::unique_ptr<LocationAttachment> attachment) {
-  const uint32_t index = static_cast<uint32_t>(slot);
-  if (index >= kLocationSlotCount) ZENTOR_INTERNAL_ERROR();
-  m_attachments[index] = std::move(attachment);
-}
-
-void RaiseAttachmentMismatch() { ZENTOR_INTERNAL_ERROR(); }
 
 }  // namespace zentor

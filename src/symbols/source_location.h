@@ -3,14 +3,17 @@
 // stopped, the location shown (address, module, procedure, line), the scope against
 // which names are resolved, and whether the user is browsing (line mode) or looking at
 // the stop (address mode). It also owns the context's search path and carries the
-// per-location work state of the symbol lookups, which those lookups attach to it.
+// work state of the symbol lookups: the current lookup entry with the stack of entries
+// saved by nested lookups, and the type-name lookup state of the expression scanner.
 // The SymbolContext moves the location; the status line, the source pane and the
 // lookups read it.
 
 #include <cstdint>
-#include <memory>
+#include <vector>
 
 #include "symbols/search_path.h"
+#include "symbols/symbol_descriptor.h"
+#include "symbols/type_lookup.h"
 #include "symbols/vst_file.h"
 
 #include "core/address_descriptor.h"
@@ -39,17 +42,6 @@ struct LocationRecord {
   OptionalLine m_line;
   OrdinalValue m_offset;
 };
-
-// Work state that a part of the symbol tables keeps per location (the lookup entry
-// and its nested stack, the type-name lookup state). The location owns it and
-// destroys it with itself; the owner part creates it on first use.
-class LocationAttachment {
- public:
-  virtual ~LocationAttachment() = default;
-};
-
-enum class LocationSlot : uint32_t { SymbolLookup = 0, TypeNameLookup = 1 };
-inline constexpr uint32_t kLocationSlotCount = 2;
 
 class SourceLocation {
  public:
@@ -84,14 +76,21 @@ class SourceLocation {
   // number in the display base) when the offset is not 0.
   RWCString LocationText() const;
 
-  // The attached work state of a slot, null until one is attached.
-  LocationAttachment* Attachment(LocationSlot slot) const;
-  // Attaches (replacing and destroying any earlier one).
-  void Attach(LocationSlot slot, std::unique_ptr<LocationAttachment> attachment);
+  // The lookups' current entry, the entries saved by nested lookups (the vector only
+  // grows; entries above the depth are kept to be overwritten) and the depth.
+  SymbolEntry& Entry() { return m_entry; }
+  const SymbolEntry& Entry() const { return m_entry; }
+  std::vector<SymbolEntry>& LookupStack() { return m_lookupStack; }
+  uint32_t LookupDepth() const { return m_lookupDepth; }
+  void SetLookupDepth(uint32_t depth) { m_lookupDepth = depth; }
+  // The expression scanner's type-name consultation.
+  TypeLookupState& TypeLookup() { return m_typeLookup; }
 
  private:
   friend class SymbolContext;
 
+  SymbolEntry m_entry;
+  TypeLookupState m_typeLookup;
   SearchPath m_searchPath;
   DVErrorCode m_status;
   AddressDescriptor m_executionAddress;
@@ -100,28 +99,8 @@ class SourceLocation {
   AddressDescriptor m_locationAddress;
   AddressDescriptor m_scopeAddress;
   AddressDescriptor m_savedScopeAddress;
-  std::unique_ptr<LocationAttachment> m_attachments[kLocationSlotCount];
+  std::vector<SymbolEntry> m_lookupStack;
+  uint32_t m_lookupDepth = 0;
 };
-
-// The work state of `slot` as a T, made on first use. A slot holding another type is
-// an internal-consistency error.
-template <typename T>
-T& AttachmentOf(SourceLocation& location, LocationSlot slot);
-
-[[noreturn]] void RaiseAttachmentMismatch();
-
-template <typename T>
-T& AttachmentOf(SourceLocation& location, LocationSlot slot) {
-  LocationAttachment* existing = location.Attachment(slot);
-  if (existing == nullptr) {
-    auto made = std::make_unique<T>();
-    T& result = *made;
-    location.Attach(slot, std::move(made));
-    return result;
-  }
-  T* typed = dynamic_cast<T*>(existing);
-  if (typed == nullptr) RaiseAttachmentMismatch();
-  return *typed;
-}
 
 }  // namespace zentor

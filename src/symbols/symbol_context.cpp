@@ -8,8 +8,9 @@
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/frame_list.h"
-#include "core/status_line.h"
+#include "core/program_counter.h"
 #include "core/stop_report.h"
+#include "core/status_line.h"
 #include "core/viewpoint_manager.h"
 
 namespace zentor {
@@ -53,15 +54,8 @@ OrdinalValue OffsetInSpace(const AddressDescriptor& address) {
   return address - address.SpaceStart();
 }
 
-struct HistoryState {
-  uint32_t m_count = 0;
-  AddressDescriptor m_saved;
-};
-
-HistoryState& History() {
-  static HistoryState history;
-  return history;
-}
+// The context that CurrentSymbolContextScope puts in place of the viewpoint's.
+SymbolContext* g_contextOverride = nullptr;
 
 // Frame selection. Steps:
 // 1. No frame list or no selected frame, or a selected frame without address: nothing.
@@ -90,7 +84,7 @@ LoaderStateBase::LoaderStateBase() = default;
 
 LoaderStateBase::~LoaderStateBase() = default;
 
-ModuleDescriptor* LoaderStateBase::ModuleAtAddress(SourceLocation& /*location*/, const AddressDescriptor& /*address*/,
+ModuleDescriptor* LoaderStateBase::ModuleAtAddress(SymbolContext& /*context*/, const AddressDescriptor& /*address*/,
                                                    DVErrorCode& /*status*/) {
   return nullptr;
 }
@@ -114,10 +108,7 @@ void LoaderStateBase::SaveModuleViewPosition(ModuleDescriptor& /*module*/, uint3
 
 void LoaderStateBase::ForgetModuleViewPositions() {}
 
-std::vector<AddressDescriptor> LoaderStateBase::CollectLineAddresses(SymbolContext& /*context*/,
-                                                                     const OptionalLine& /*line*/) {
-  return {};
-}
+const RWOrdered* LoaderStateBase::CollectLineAddresses(const OptionalLine& /*line*/) { return nullptr; }
 
 void SetLoaderStateFactory(LoaderStateFactory factory) { g_loaderStateFactory = factory; }
 
@@ -208,7 +199,7 @@ void SymbolContext::UpdateLocation(const AddressDescriptor& address) {
   const OptionalLine previousLine = record.m_line;
   record.m_address = address;
   DVErrorCode status;
-  ModuleDescriptor* module = address.IsNull() ? nullptr : m_loader->ModuleAtAddress(*m_location, address, status);
+  ModuleDescriptor* module = address.IsNull() ? nullptr : m_loader->ModuleAtAddress(*this, address, status);
   record.m_module = module;
   record.m_moduleName = module != nullptr ? m_loader->ModuleName(*module) : RWCString("<Unknown>");
   if (module == nullptr) {
@@ -253,7 +244,7 @@ void SymbolContext::UpdateProcedure(const AddressDescriptor& address) {
 
 void SymbolContext::SetCurrentAddress(const AddressDescriptor& address) {
   if (address.IsNull()) return;
-  BrowseHistory::Clear();
+  ClearBrowseHistory();
   m_location->m_scopeAddress = address;
   UpdateLocation(address);
   m_location->m_locationAddress = address;
@@ -285,7 +276,7 @@ void SymbolContext::RefreshBrowseCaption() {
 }
 
 ModuleDescriptor* SymbolContext::ModuleAtAddress(const AddressDescriptor& address, DVErrorCode& status) {
-  return m_loader->ModuleAtAddress(*m_location, address, status);
+  return m_loader->ModuleAtAddress(*this, address, status);
 }
 
 SourcePosition SymbolContext::GetPosition() const {
@@ -306,9 +297,24 @@ SourcePosition SymbolContext::GetPosition() const {
   return position;
 }
 
-std::vector<AddressDescriptor> SymbolContext::CollectLineAddresses(const OptionalLine& line) {
-  if (line.IsEmpty()) return {};
-  return m_loader->CollectLineAddresses(*this, line);
+const RWOrdered* SymbolContext::CollectLineAddresses(const OptionalLine& line) {
+  if (line.IsEmpty()) return nullptr;
+  return m_loader->CollectLineAddresses(line);
+}
+
+void SymbolContext::ClearBrowseHistory() {
+  m_historyCount = 0;
+  m_historySaved = AddressDescriptor();
+}
+
+void SymbolContext::SaveBrowseHistory(const AddressDescriptor& address) {
+  m_historySaved = address;
+  m_historyCount = 1;
+}
+
+AddressDescriptor SymbolContext::TakeBrowseHistory() {
+  if (m_historyCount != 0) --m_historyCount;
+  return m_historySaved;
 }
 
 RWCString SymbolContext::BrowseCaption() const {
@@ -346,44 +352,46 @@ SymbolContext* GetCurrentSymbolContextOrDefault() {
   return context != nullptr ? context : GetDefaultSymbolContext();
 }
 
-SymbolContext* GetCurrentSymbolContext() { return GetCurrentSymbolContextOrDefault(); }
+SymbolContext* GetCurrentSymbolContext() {
+  return g_contextOverride != nullptr ? g_contextOverride : GetCurrentSymbolContextOrDefault();
+}
+
+CurrentSymbolContextScope::CurrentSymbolContextScope(SymbolContext* context) : m_previous(g_contextOverride) {
+  g_contextOverride = context;
+}
+
+CurrentSymbolContextScope::~CurrentSymbolContextScope() { g_contextOverride = m_previous; }
 
 PageCache* CurrentSymbolContextCache() { return &GetCurrentSymbolContext()->Cache(); }
 
 // ---- BrowseHistory
 
 DVErrorCode BrowseHistory::Push(const AddressDescriptor& position) {
-  HistoryState& history = History();
-  if (history.m_count != 0) Clear();
   SymbolContext* context = GetCurrentSymbolContext();
-  history.m_saved = context->ScopeAddress();
-  history.m_count = 1;
+  context->ClearBrowseHistory();
+  context->SaveBrowseHistory(context->ScopeAddress());
   context->GoToPosition(position);
   return DVErrorCode();
 }
 
 DVErrorCode BrowseHistory::Pop() {
-  HistoryState& history = History();
-  if (history.m_count == 0) {
+  SymbolContext* context = GetCurrentSymbolContext();
+  if (context->BrowseHistoryCount() == 0) {
     ShowCurrentLocation();
     return DVErrorCode();
   }
-  --history.m_count;
-  SymbolContext* context = GetCurrentSymbolContext();
-  if (history.m_count == 0 && history.m_saved.Compare(context->Location().LocationAddress()) == kAddressEqual) {
+  const AddressDescriptor saved = context->TakeBrowseHistory();
+  if (context->BrowseHistoryCount() == 0 && saved.Compare(context->Location().LocationAddress()) == kAddressEqual) {
     ShowCurrentLocation();
   } else {
-    context->GoToPosition(history.m_saved);
+    context->GoToPosition(saved);
   }
   return DVErrorCode();
 }
 
-void BrowseHistory::Clear() {
-  History().m_count = 0;
-  History().m_saved = AddressDescriptor();
-}
+void BrowseHistory::Clear() { GetCurrentSymbolContext()->ClearBrowseHistory(); }
 
-uint32_t BrowseHistory::Count() { return History().m_count; }
+uint32_t BrowseHistory::Count() { return GetCurrentSymbolContext()->BrowseHistoryCount(); }
 
 // ---- Frames and the current location
 
@@ -396,6 +404,18 @@ void ReselectCurrentFrame() { MoveToFrame(0); }
 void GoToSourceLocation(const AddressDescriptor& address) {
   if (FrameList* frames = CurrentFrameListOrNull()) frames->Clear();
   GetCurrentSymbolContext()->GoToPosition(address);
+}
+
+void FillFrameFromRegisters(AddressPair& frame) {
+  frame.m_first = ProgramCounterRegister::Read();
+  frame.m_second = FramePointerRegister::ReadAsAddress();
+}
+
+AddressPair SelectedOrCurrentFrame() {
+  AddressPair frame;
+  const FrameList* frames = CurrentFrameListOrNull();
+  if (frames == nullptr || frames->GetCurrent(&frame) == FrameList::kNoFrame) FillFrameFromRegisters(frame);
+  return frame;
 }
 
 void ShowCurrentLocation() {

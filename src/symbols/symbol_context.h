@@ -26,7 +26,9 @@ namespace zentor {
 
 class ModuleDescriptor;
 class PageCache;
+class RWOrdered;
 class SymbolContext;
+struct AddressPair;
 
 // The start of every shared part of a context: the count of contexts that use it. A
 // part is made with count 0; the context that makes it adds the first reference and
@@ -73,9 +75,10 @@ class LoaderStateBase : public SharedContextPart {
 
   SourceFileTable& SourceFiles() { return m_sourceFiles; }
 
-  // The module whose address ranges hold `address`, trying the location's current
-  // module first; null when none does. A failure of the lookup lands in `status`.
-  virtual ModuleDescriptor* ModuleAtAddress(SourceLocation& location, const AddressDescriptor& address,
+  // The module whose address ranges hold `address`, trying the context location's
+  // current module first; null when none does. A failure of the lookup lands in
+  // `status`. A module whose symbols wait in the symbol file is loaded for `context`.
+  virtual ModuleDescriptor* ModuleAtAddress(SymbolContext& context, const AddressDescriptor& address,
                                             DVErrorCode& status);
   virtual RWCString ModuleName(const ModuleDescriptor& module) const;
   // The line of `address` in the module (absent when none holds it) and the
@@ -92,8 +95,10 @@ class LoaderStateBase : public SharedContextPart {
   virtual void SaveModuleViewPosition(ModuleDescriptor& module, uint32_t first, uint32_t second);
   // Clears the two display words of every module (after a search path changed).
   virtual void ForgetModuleViewPositions();
-  // The addresses of the current module's line records that carry `line`.
-  virtual std::vector<AddressDescriptor> CollectLineAddresses(SymbolContext& context, const OptionalLine& line);
+  // The addresses of the line records of every module that carry `line`, when there
+  // are two or more; null otherwise. The collection is kept for the life of the
+  // state; the caller does not own it.
+  virtual const RWOrdered* CollectLineAddresses(const OptionalLine& line);
 
  private:
   SourceFileTable m_sourceFiles;
@@ -178,7 +183,17 @@ class SymbolContext {
 
   ModuleDescriptor* ModuleAtAddress(const AddressDescriptor& address, DVErrorCode& status);
   SourcePosition GetPosition() const;
-  std::vector<AddressDescriptor> CollectLineAddresses(const OptionalLine& line);
+  // See LoaderStateBase::CollectLineAddresses; null for an absent line.
+  const RWOrdered* CollectLineAddresses(const OptionalLine& line);
+
+  // The one-step browse history of this context: a count (0 or 1) and the address
+  // saved by the last browse jump. Emptied whenever the execution address is set.
+  uint32_t BrowseHistoryCount() const { return m_historyCount; }
+  const AddressDescriptor& BrowseHistoryEntry() const { return m_historySaved; }
+  void ClearBrowseHistory();
+  void SaveBrowseHistory(const AddressDescriptor& address);
+  // Takes the entry (count down); the saved address.
+  AddressDescriptor TakeBrowseHistory();
 
   // "[Browse]  " or "[Calls (<frame>)] " and the location text.
   RWCString BrowseCaption() const;
@@ -196,6 +211,8 @@ class SymbolContext {
   LoaderStateBase* m_loader = nullptr;
   PageCache* m_cache = nullptr;
   std::unique_ptr<SourceLocation> m_location;
+  uint32_t m_historyCount = 0;
+  AddressDescriptor m_historySaved;
 };
 
 // The context of no viewpoint, created on first use; later calls return the same one.
@@ -203,15 +220,31 @@ SymbolContext* GetDefaultSymbolContext();
 // The current viewpoint's symbol context, or the default context when no viewpoint
 // is current or the current one has none.
 SymbolContext* GetCurrentSymbolContextOrDefault();
-// The current viewpoint's context, or the default one; never null.
+// The current viewpoint's context, or the default one; never null. While a
+// CurrentSymbolContextScope lives, its context.
 SymbolContext* GetCurrentSymbolContext();
+
+// Makes a context the one every symbol operation works on for its lifetime (the
+// load of a module that waits in the symbol file, done for a context that need not be
+// the current viewpoint's). Scopes nest.
+class CurrentSymbolContextScope {
+ public:
+  explicit CurrentSymbolContextScope(SymbolContext* context);
+  ~CurrentSymbolContextScope();
+  CurrentSymbolContextScope(const CurrentSymbolContextScope&) = delete;
+  CurrentSymbolContextScope& operator=(const CurrentSymbolContextScope&) = delete;
+
+ private:
+  SymbolContext* m_previous;
+};
 // The page cache of that context: the provider through which the symbol-table
 // operations that take no cache find theirs (installed when the first context is made,
 // unless another provider is set).
 PageCache* CurrentSymbolContextCache();
 
-// The one-step browse history shared by all viewpoints: where the user was before a
-// browse jump.
+// The one-step browse history of the current context: where the user was before a
+// browse jump. Each viewpoint has its own, so going back after a viewpoint switch
+// never lands on another viewpoint's address.
 class BrowseHistory {
  public:
   // Empties the history, saves the current scope address, then goes to `position` in
@@ -234,6 +267,12 @@ void SelectPreviousFrame();
 void ReselectCurrentFrame();
 // Empties the current viewpoint's frame list and goes to the address in line mode.
 void GoToSourceLocation(const AddressDescriptor& address);
+// A frame that is not in the frame list, from the registers: the program counter and
+// the frame pointer.
+void FillFrameFromRegisters(AddressPair& frame);
+// The selected frame of the current viewpoint, or the one the registers give when
+// none is selected.
+AddressPair SelectedOrCurrentFrame();
 // Makes the location address the current execution address again; kinds 9 and 1
 // marked changed.
 void ShowCurrentLocation();

@@ -5,6 +5,7 @@
 
 #include "core/address_descriptor.h"
 #include "core/address_symbol_lookup.h"
+#include "support/rw_ordered.h"
 
 namespace zentor {
 namespace {
@@ -30,7 +31,13 @@ class SymbolTableLookup final : public AddressSymbolLookup {
   std::vector<AddressDescriptor> SameLineAddresses(const AddressDescriptor& address) override {
     SymbolContext* context = GetCurrentSymbolContext();
     if (context == nullptr) return {};
-    return context->CollectLineAddresses(address.Line());
+    const RWOrdered* kept = context->CollectLineAddresses(address.Line());
+    if (kept == nullptr) return {};
+    std::vector<AddressDescriptor> addresses;
+    for (uint32_t i = 0; i < kept->entries(); ++i) {
+      if (const auto* line = dynamic_cast<const AddressDescriptor*>(kept->at(i))) addresses.push_back(*line);
+    }
+    return addresses;
   }
 };
 

@@ -473,4 +473,19 @@ std::ostream& operator<<(std::ostream& stream, const RecordRef& ref) {
 template class RWTValVector<SymbolKey>;
 template class RWTValOrderedVector<SymbolKey>;
 
+// ---- ChainWalk ----
+
+ChainWalk::ChainWalk(PageCache& cache, RecordHandle first, Kind kind)
+    : m_cache(cache), m_kind(kind), m_limit(cache.FileLength() / kBareRecordSize + 1) {
+  m_cursor.Init(first);
+}
+
+RecordView ChainWalk::Next() {
+  const bool symbols = m_kind == Kind::Symbols;
+  if (++m_steps > m_limit) {
+    throw DVError(symbols ? kMsgSymbolAnomaly : kMsgInvalidTypeRecord, kSeverityInternal, kDisplayByFocus);
+  }
+  return symbols ? m_cursor.NextSymbolRecord(m_cache) : m_cursor.NextTypeRecord(m_cache);
+}
+
 }  // namespace zentor

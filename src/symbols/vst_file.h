@@ -309,6 +309,28 @@ class RecordRef {
   uint32_t m_addr = RecordHandle::kNone;
 };
 
+// A walk over one chain from a record on: symbol records (a symbol chain) or list
+// elements (a list on the type-record chain). Every step takes at least 4 bytes of
+// the file, so a walk of more steps than the file has such pieces can only be a
+// damaged chain going round: it raises 301 (symbol walk) or 302 (list walk) instead
+// of running on.
+class ChainWalk {
+ public:
+  enum class Kind { Symbols, ListElements };
+  ChainWalk(PageCache& cache, RecordHandle first, Kind kind = Kind::Symbols);
+
+  // The next record (null at the end of the chain).
+  RecordView Next();
+  const RecordRef& Cursor() const { return m_cursor; }
+
+ private:
+  PageCache& m_cache;
+  RecordRef m_cursor;
+  Kind m_kind;
+  uint32_t m_steps = 0;
+  uint32_t m_limit;
+};
+
 // "rec_type <t>, rec_idx <i>, page_addr <p>, addr <a>" in hexadecimal without prefix;
 // the stream is left in hexadecimal.
 std::ostream& operator<<(std::ostream& stream, const RecordRef& ref);

@@ -151,6 +151,7 @@ TEST(CleanupStack, RunsNewestFirstAndOnlyWhatIsStillPushed) {
     const char* name;
     std::vector<Step> steps;
     const char* calls;
+    uint32_t reported = 0;  // the error reported after the walk
   };
   const Case cases[] = {
       {"nothing pushed", {}, ""},
@@ -159,7 +160,10 @@ TEST(CleanupStack, RunsNewestFirstAndOnlyWhatIsStillPushed) {
       {"drop on an empty stack does nothing", {{'d', 0}, {'d', 0}, {'p', c}}, "undo-c"},
       {"more drops than pushes", {{'p', a}, {'d', 0}, {'d', 0}, {'p', b}}, "undo-b"},
       {"clear runs nothing", {{'p', a}, {'c', 0}, {'p', b}}, "undo-b"},
-      {"an error does not stop the older ones", {{'p', a}, {'p', failing}, {'p', c}}, "undo-c undo-failing undo-a"},
+      {"an error does not stop the older ones and is reported after them",
+       {{'p', a}, {'p', failing}, {'p', c}},
+       "undo-c undo-failing undo-a",
+       35},
       {"pushes while running are not run", {{'p', a}, {'p', pusher}}, "pusher undo-a"},
       {"drops while running do not skip routines", {{'p', a}, {'p', b}, {'p', dropper}}, "dropper undo-b undo-a"},
   };
@@ -181,8 +185,10 @@ TEST(CleanupStack, RunsNewestFirstAndOnlyWhatIsStillPushed) {
     }
     EXPECT_EQ(CleanupStack::Count(), expectedCount);
     Calls().clear();
+    LastError() = DVError(0, 0, kDisplayNone);
     CleanupStack::RunAll();
     EXPECT_EQ(CallText(), test.calls);
+    EXPECT_EQ(LastError().Number(), test.reported);
     EXPECT_EQ(CleanupStack::Count(), 0u);
     Calls().clear();
     CleanupStack::RunAll();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -23,10 +24,12 @@
 
 namespace zentor::testing_support {
 
-// Target memory made of byte regions at fixed addresses. Reads outside the regions
-// fail with 2007 "Memory read failed.", as the target interface answers them.
+// Target memory made of byte regions at fixed addresses, and a register set (values
+// by register number). Reads outside the regions fail with 2007 "Memory read failed.",
+// as the target interface answers them; a register location reads its register.
 class ByteImageTargetMemory final : public TargetMemoryService {
  public:
+  void SetRegister(uint32_t number, uint32_t value) { m_registers[number] = value; }
   void Map(uint32_t base, std::vector<uint8_t> bytes) { m_regions[base] = std::move(bytes); }
   void MapU32(uint32_t address, uint32_t value) {
     std::vector<uint8_t> bytes(4);
@@ -39,6 +42,12 @@ class ByteImageTargetMemory final : public TargetMemoryService {
     const TypedLocation& start = range.Start();
     const uint32_t address = start.AddressRef().Offset();
     auto* out = static_cast<uint8_t*>(destination);
+    if (start.AddressRef().IsRegister()) {
+      const uint32_t value = RegisterValue(address);
+      const uint32_t count = std::min<uint32_t>(start.ElementSize().Low(), 4);
+      for (uint32_t i = 0; i < count && i < capacity; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
+      return OrdinalValue(count);
+    }
     if (start.Type().Code() == kKindNString) {
       for (uint32_t i = 0;; ++i) {
         if (i > kMaxNStringRead) throw DVError(kStringTooLong, kSeverityError, kDisplayByFocus);
@@ -63,7 +72,12 @@ class ByteImageTargetMemory final : public TargetMemoryService {
   AddressDescriptor ResolveIndirection(const TypedLocation& start, const DVPTypeInfo&, uint32_t levels) override {
     ++m_indirections;
     uint32_t address = start.AddressRef().Offset();
-    for (uint32_t level = 0; level <= levels; ++level) {
+    uint32_t level = 0;
+    if (start.AddressRef().IsRegister()) {
+      address = RegisterValue(address);
+      ++level;
+    }
+    for (; level <= levels; ++level) {
       uint32_t value = 0;
       for (uint32_t i = 0; i < 4; ++i) value |= static_cast<uint32_t>(ByteAt(address + i)) << (8 * i);
       address = value;
@@ -84,7 +98,14 @@ class ByteImageTargetMemory final : public TargetMemoryService {
     throw DVError(kMemoryReadFailed, kSeverityError, kDisplayByFocus);
   }
 
+  uint32_t RegisterValue(uint32_t number) const {
+    const auto found = m_registers.find(number);
+    if (found == m_registers.end()) throw DVError(kMemoryReadFailed, kSeverityError, kDisplayByFocus);
+    return found->second;
+  }
+
   std::map<uint32_t, std::vector<uint8_t>> m_regions;
+  std::map<uint32_t, uint32_t> m_registers;
 };
 
 // A core test environment with the byte-image target memory installed and an empty

@@ -44,7 +44,7 @@ class ScriptedProgram : public LoaderStateBase {
   static const ScriptedModule& Of(const ModuleDescriptor& module) {
     return *reinterpret_cast<const ScriptedModule*>(&module);
   }
-  ModuleDescriptor* ModuleAtAddress(SourceLocation&, const AddressDescriptor& address, DVErrorCode&) override {
+  ModuleDescriptor* ModuleAtAddress(SymbolContext&, const AddressDescriptor& address, DVErrorCode&) override {
     for (ScriptedModule& module : g_modules) {
       if (address.Offset() >= module.m_start && address.Offset() <= module.m_end) {
         return reinterpret_cast<ModuleDescriptor*>(&module);

@@ -1,4 +1,5 @@
 #include "symbols/symbol_context.h"
+#include "support/rw_ordered.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,10 @@ int g_loaderStatesAlive = 0;
 class FakeLoaderState : public LoaderStateBase {
  public:
   FakeLoaderState() { ++g_loaderStatesAlive; }
-  ~FakeLoaderState() override { --g_loaderStatesAlive; }
+  ~FakeLoaderState() override {
+    --g_loaderStatesAlive;
+    m_lineAddresses.clearAndDestroy();
+  }
 
   static std::unique_ptr<LoaderStateBase> Make() { return std::make_unique<FakeLoaderState>(); }
 
@@ -74,7 +78,7 @@ class FakeLoaderState : public LoaderStateBase {
     return *reinterpret_cast<FakeModule*>(const_cast<ModuleDescriptor*>(&module));
   }
 
-  ModuleDescriptor* ModuleAtAddress(SourceLocation&, const AddressDescriptor& address, DVErrorCode&) override {
+  ModuleDescriptor* ModuleAtAddress(SymbolContext&, const AddressDescriptor& address, DVErrorCode&) override {
     for (auto& module : m_modules) {
       if (address.Offset() >= module->m_start && address.Offset() <= module->m_end) {
         return reinterpret_cast<ModuleDescriptor*>(module.get());
@@ -121,13 +125,16 @@ class FakeLoaderState : public LoaderStateBase {
     Of(module).m_displayWords[0] = first;
     Of(module).m_displayWords[1] = second;
   }
-  std::vector<AddressDescriptor> CollectLineAddresses(SymbolContext&, const OptionalLine& line) override {
-    return {MemoryAt(static_cast<uint32_t>(line.Get()))};
+  const RWOrdered* CollectLineAddresses(const OptionalLine& line) override {
+    m_lineAddresses.clearAndDestroy();
+    m_lineAddresses.insert(new AddressDescriptor(MemoryAt(static_cast<uint32_t>(line.Get()))));
+    return &m_lineAddresses;
   }
 
   mutable int m_procedureVisits = 0;
 
  private:
+  RWOrdered m_lineAddresses;
   std::vector<std::unique_ptr<FakeModule>> m_modules;
   RecordChainWriter m_namePool;
 };
@@ -453,8 +460,9 @@ TEST_F(SymbolContextTest, PositionsForTheSourcePane) {
   EXPECT_EQ(inside.m_flags, 0x5);
   EXPECT_EQ(inside.m_address.Offset(), 0x2000u);
 
-  EXPECT_TRUE(context.CollectLineAddresses(OptionalLine()).empty());
-  ASSERT_EQ(context.CollectLineAddresses(OptionalLine::Valid(12)).size(), 1u);
+  EXPECT_EQ(context.CollectLineAddresses(OptionalLine()), nullptr);
+  ASSERT_NE(context.CollectLineAddresses(OptionalLine::Valid(12)), nullptr);
+  EXPECT_EQ(context.CollectLineAddresses(OptionalLine::Valid(12))->entries(), 1u);
 }
 
 TEST_F(SymbolContextTest, NewContextsInheritTheDefaultSearchPath) {
@@ -486,30 +494,6 @@ TEST_F(SymbolContextTest, CachelessRecordAccessUsesTheCurrentContextsCache) {
   PopViewpoint();
   EXPECT_EQ(&CurrentPageCache(), &GetDefaultSymbolContext()->Cache());
   SetCurrentPageCacheProvider(previous);
-}
-
-// Work state of the lookups attached to a location lives and dies with it.
-int g_attachmentsAlive = 0;
-struct CountedAttachment : LocationAttachment {
-  CountedAttachment() { ++g_attachmentsAlive; }
-  ~CountedAttachment() override { --g_attachmentsAlive; }
-  int m_value = 0;
-};
-struct OtherAttachment : LocationAttachment {};
-
-TEST_F(SymbolContextTest, AttachmentsAreMadeOnceAndDieWithTheLocation) {
-  {
-    auto location = std::make_unique<SourceLocation>();
-    EXPECT_EQ(location->Attachment(LocationSlot::SymbolLookup), nullptr);
-    AttachmentOf<CountedAttachment>(*location, LocationSlot::SymbolLookup).m_value = 7;
-    EXPECT_EQ(AttachmentOf<CountedAttachment>(*location, LocationSlot::SymbolLookup).m_value, 7);
-    EXPECT_EQ(g_attachmentsAlive, 1);
-    AttachmentOf<OtherAttachment>(*location, LocationSlot::TypeNameLookup);
-    EXPECT_EQ(testing_support::ErrorNumberOf(
-                  [&] { AttachmentOf<OtherAttachment>(*location, LocationSlot::SymbolLookup); }),
-              1u);
-  }
-  EXPECT_EQ(g_attachmentsAlive, 0);
 }
 
 }  // namespace
