@@ -29,6 +29,7 @@
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
+#include "command/symbol_interpreter.h"
 #include "command/symbol_lookup_commands.h"
 #include "symbols/search_path.h"
 #include "symbols/symbol_services.h"
@@ -373,6 +374,7 @@ void InstallSubsystemServices() {
   InstallTargetServices();
   InstallSymbolServices();
   InstallConsoleServices();
+  InstallCommandSymbolInterpreter();
 }
 
 void ResetStartupState() {

@@ -39,15 +39,15 @@ uint16_t ItemSize(uint16_t kind, const uint8_t* data) {
 void SymbolValueItem::WriteImage(uint8_t* image) const {
   m_location.WriteImage(image);
   uint8_t* description = image + TypedLocation::kImageSize;
-  std::memset(description, 0, kDescriptionImageSize);
-  StoreU32(description, m_symbolRecord);
+  std::memcpy(description, m_description.data(), kDescriptionImageSize);
   StoreU32(description + kDescriptionImageSize, m_word);
 }
 
 SymbolValueItem SymbolValueItem::ReadImage(const uint8_t* image) {
   const uint8_t* description = image + TypedLocation::kImageSize;
-  return SymbolValueItem(TypedLocation::ReadImage(image), LoadU32(description),
-                         LoadU32(description + kDescriptionImageSize));
+  DescriptionImage copy;
+  std::memcpy(copy.data(), description, kDescriptionImageSize);
+  return SymbolValueItem(TypedLocation::ReadImage(image), copy, LoadU32(description + kDescriptionImageSize));
 }
 
 ValueStack::StackState& ValueStack::State() {

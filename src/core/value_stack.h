@@ -12,6 +12,7 @@
 // (kind and size, 4 bytes) and then the item's bytes; the top item's own header is
 // cached, so kind and size queries cost no file access.
 
+#include <array>
 #include <cstdint>
 
 #include "core/address_descriptor.h"
@@ -25,20 +26,22 @@ namespace zentor {
 
 inline constexpr uint32_t kExpressionStackUnderflow = 156;
 
-// A symbol used as a value: the symbol's location, a reference to its symbol record
-// and one further word. Until the symbol tables give their symbol description, the
-// record reference stands in for it; the image keeps the description's room.
+// A symbol used as a value: the symbol's location, the image of its symbol
+// description (the symbol tables write and read it, symbols/symbol_descriptor.h) and
+// one further word, the column at which the typed value output begins the members of
+// an aggregate.
 class SymbolValueItem {
  public:
   static constexpr uint32_t kImageSize = 221;
   static constexpr uint32_t kDescriptionImageSize = 169;
+  using DescriptionImage = std::array<uint8_t, kDescriptionImageSize>;
 
-  SymbolValueItem() = default;
-  SymbolValueItem(const TypedLocation& location, uint32_t symbolRecord, uint32_t word)
-      : m_location(location), m_symbolRecord(symbolRecord), m_word(word) {}
+  SymbolValueItem() { m_description.fill(0); }
+  SymbolValueItem(const TypedLocation& location, const DescriptionImage& description, uint32_t word)
+      : m_location(location), m_description(description), m_word(word) {}
 
   const TypedLocation& Location() const { return m_location; }
-  uint32_t SymbolRecord() const { return m_symbolRecord; }
+  const DescriptionImage& Description() const { return m_description; }
   uint32_t Word() const { return m_word; }
 
   // The first 48 bytes are the location's image, so the item reads as a location.
@@ -47,7 +50,7 @@ class SymbolValueItem {
 
  private:
   TypedLocation m_location;
-  uint32_t m_symbolRecord = 0;
+  DescriptionImage m_description;
   uint32_t m_word = 0;
 };
 

@@ -10,6 +10,7 @@
 #include "symbols/loader_library.h"
 #include "symbols/page_cache.h"
 #include "symbols/symbol_context.h"
+#include "symbols/symbol_values.h"
 #include "symbols/type_lookup.h"
 #include "symbols/type_translation.h"
 
@@ -102,18 +103,6 @@ void MoveByElements(const OrdinalValue& elementSize, int64_t count) {
   } else {
     AdvanceSymbolAddress(location, bytes);
   }
-}
-
-// Code and module ranges pushed as offset-type locations: spanning the range, or one
-// element in location mode.
-void PushSpan(const AddressDescriptor& start, const OrdinalValue& length) {
-  const DVPTypeInfo offsetType = DVPTypeInfo::FromCode(kKindOffset);
-  if ((CurrentEntry().m_flags & kLookupLocationMode) != 0) {
-    ValueStack::PushLocation(TypedLocation(start, offsetType, OrdinalValue(1), OrdinalValue(1)));
-    return;
-  }
-  ValueStack::PushPointerLocation(
-      PointerLocation(TypedLocation(start, offsetType, OrdinalValue(1), length), offsetType, OrdinalValue(1)));
 }
 
 RWCString DecimalText(int64_t value) {
@@ -354,7 +343,7 @@ void PushModuleLocation() {
     }
   }
   if (module->Start().IsNull()) RaiseWithName(kMsgModuleAddressUnknown, module->NameText());
-  PushSpan(module->Start(), module->Extent() + 1u);
+  PushCodeSpan(module->Start(), module->Extent() + 1u);
 }
 
 // A line of the lookup module (line 0: its lowest line) as a location carrying the
@@ -405,7 +394,7 @@ void PushLineLocation(int32_t line) {
     const OrdinalValue next = lines.EntryAt(static_cast<uint32_t>(chosen) + 1).Offset();
     if (next > entry.Offset()) length = next - entry.Offset();
   }
-  PushSpan(address, length);
+  PushCodeSpan(address, length);
 }
 
 }  // namespace zentor

@@ -156,7 +156,7 @@ void RunToken(const std::string& token) {
   if (head == "loc") return ValueStack::PushLocation(ScriptLocation(parts.at(1), parts.at(2)));
   if (head == "reg") return ValueStack::PushLocation(TypedLocation(RegisterAt(std::stoul(parts.at(1)))));
   if (head == "sym") {
-    return ValueStack::PushSymbolValue(SymbolValueItem(ScriptLocation(parts.at(1), parts.at(2)), 0, 0));
+    return ValueStack::PushSymbolValue(SymbolValueItem(ScriptLocation(parts.at(1), parts.at(2)), {}, 0));
   }
   if (head == "ref") {
     const TypedLocation location = ScriptLocation(parts.at(1), parts.at(2));

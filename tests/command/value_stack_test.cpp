@@ -181,12 +181,14 @@ TEST_F(ValueStackTest, StructuredItemsBecomeLocations) {
   EXPECT_EQ(ValueStack::TopSize(), TypedLocation::kImageSize);
   EXPECT_EQ(ValueStack::PopLocation().AddressRef().Offset(), 0x4000u);
 
-  ValueStack::PushSymbolValue(SymbolValueItem(location, 17, 99));
+  SymbolValueItem::DescriptionImage description;
+  for (uint32_t i = 0; i < description.size(); ++i) description[i] = static_cast<uint8_t>(i * 7 + 3);
+  ValueStack::PushSymbolValue(SymbolValueItem(location, description, 99));
   EXPECT_EQ(ValueStack::TopSize(), SymbolValueItem::kImageSize);
   uint8_t image[ValueStack::kMaxItemSize];
   ValueStack::Peek(image);
   const SymbolValueItem symbol = SymbolValueItem::ReadImage(image);
-  EXPECT_EQ(symbol.SymbolRecord(), 17u);
+  EXPECT_EQ(symbol.Description(), description);
   EXPECT_EQ(symbol.Word(), 99u);
   ValueStack::ConvertTopToLocation(1, AddressDescriptor::Null());
   const TypedLocation fromSymbol = ValueStack::PopLocation();

@@ -30,6 +30,10 @@ namespace zentor::testing_support {
 class ByteImageTargetMemory final : public TargetMemoryService {
  public:
   void SetRegister(uint32_t number, uint32_t value) { m_registers[number] = value; }
+  // Changes bytes of a mapped region (a write the target would make).
+  void Poke(uint32_t address, const uint8_t* bytes, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) ByteRef(address + i) = bytes[i];
+  }
   void Map(uint32_t base, std::vector<uint8_t> bytes) { m_regions[base] = std::move(bytes); }
   void MapU32(uint32_t address, uint32_t value) {
     std::vector<uint8_t> bytes(4);
@@ -91,8 +95,9 @@ class ByteImageTargetMemory final : public TargetMemoryService {
   uint32_t m_indirections = 0;
 
  private:
-  uint8_t ByteAt(uint32_t address) const {
-    for (const auto& [base, bytes] : m_regions) {
+  uint8_t ByteAt(uint32_t address) const { return const_cast<ByteImageTargetMemory*>(this)->ByteRef(address); }
+  uint8_t& ByteRef(uint32_t address) {
+    for (auto& [base, bytes] : m_regions) {
       if (address >= base && address - base < bytes.size()) return bytes[address - base];
     }
     throw DVError(kMemoryReadFailed, kSeverityError, kDisplayByFocus);

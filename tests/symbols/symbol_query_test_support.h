@@ -15,8 +15,12 @@
 #include "codeview/cv_fixture.h"
 #include "core/value_test_support.h"
 #include "cv_load_test_support.h"
+#include "symbols/interpreter_services.h"
 #include "symbols/symbol_lookup.h"
+#include "symbols/symbol_values.h"
 #include "symbols/type_lookup.h"
+
+#include "console/output_writer.h"
 
 #include "core/program_counter.h"
 
@@ -216,6 +220,133 @@ struct QueryRegisters {
   static AddressDescriptor ReadFramePointer() { return MemoryAt(kQueryFrame); }
 };
 
+// A location as its address text; a register by its number (the target's names are
+// not the symbol file's numbering).
+inline std::string PlaceText(const AddressDescriptor& address) {
+  if (address.IsNull()) return "null";
+  if (address.IsRegister()) return "register " + std::to_string(address.Offset());
+  return address.Text().data();
+}
+
+// Runs one name path through the lookup routines, as compiled expressions do:
+// ":NAME" a module, "name" or ".name" a name, "[n]" a subscript, "->name" a
+// dereference and member, a leading "*" a final dereference.
+inline void RunPath(const std::string& path) {
+  size_t at = 0;
+  bool dereferenceAtEnd = false;
+  if (!path.empty() && path[0] == '*') {
+    dereferenceAtEnd = true;
+    at = 1;
+  }
+  const auto word = [&]() {
+    const size_t start = at;
+    while (at < path.size() && path[at] != '.' && path[at] != '[' && path[at] != '-' && path[at] != ':') ++at;
+    return RWCString(path.substr(start, at - start).c_str());
+  };
+  while (at < path.size()) {
+    if (path[at] == ':') {
+      ++at;
+      const RWCString name = word();
+      DVErrorCode status;
+      if (FindModuleByName(status, name) == nullptr) {
+        DVError error(status.Number(), kSeverityError);
+        error.SetArg(0, name);
+        throw error;
+      }
+    } else if (path[at] == '.') {
+      ++at;
+      FindSymbolByName(word());
+    } else if (path[at] == '[') {
+      const size_t close = path.find(']', at);
+      SubscriptSymbol(std::stoi(path.substr(at + 1, close - at - 1)));
+      at = close + 1;
+    } else if (path.compare(at, 2, "->") == 0) {
+      at += 2;
+      DereferenceSymbol();
+      FindSymbolByName(word());
+    } else {
+      FindSymbolByName(word());
+    }
+  }
+  if (dereferenceAtEnd) DereferenceSymbol();
+}
+
+// Stands in for the command language's interpreter (built with the C expressions):
+// a name path evaluated with the real lookup routines and classed as the grammar
+// objects class their results; value fetch of locations and pointer locations;
+// assignment into the byte image; values printed as numbers.
+class PathInterpreter final : public SymbolInterpreter {
+ public:
+  explicit PathInterpreter(ByteImageTargetMemory& memory) : m_memory(memory) {}
+
+  DVErrorCode EvaluateTextToLocation(const char* text, int32_t, uint32_t& locationClass,
+                                     TypedLocation& location) override {
+    ++m_evaluations;
+    try {
+      RunPath(text);
+      DVErrorCode status;
+      DecodeSymbolRecordLocation(status, 0);
+      if (!status.IsOkay()) return status;
+      const uint16_t kind = ValueStack::TopKind();
+      uint8_t item[ValueStack::kMaxItemSize];
+      ValueStack::Pop(item);
+      if (kind == kKindInactiveSymbol) {
+        locationClass = kLocationClassInactive;
+        return DVErrorCode();
+      }
+      location = kind == kKindPointerLocation ? PointerLocation::ReadImage(item).Location()
+                                              : TypedLocation::ReadImage(item);
+      const int32_t code = location.Type().Code();
+      locationClass = code == kKindOffset ? kLocationClassCode
+                                          : (kind == kKindPointerLocation && code == kKindOrd1 ? 0 : kLocationClassTyped);
+      return DVErrorCode();
+    } catch (const DVError& error) {
+      return DVErrorCode(error.Number(), error.Severity());
+    }
+  }
+
+  void DereferenceTopValue() override {
+    uint8_t item[ValueStack::kMaxItemSize];
+    const uint16_t kind = ValueStack::TopKind();
+    if (kind == kKindPointerLocation) {
+      ValueStack::Pop(item);
+      const PointerLocation reference = PointerLocation::ReadImage(item);
+      ValueStack::PushLocation(reference.Location().IsOffsetType() ? reference.Location() : reference.Dereference());
+      return;
+    }
+    if (kind != kKindTypedLocation) return;
+    const TypedLocation location = ValueStack::PopLocation();
+    uint8_t value[ValueStack::kMaxItemSize] = {};
+    TargetMemory::ReadLocationValue(value, sizeof value, location);
+    ValueStack::Push(static_cast<uint16_t>(location.Type().Code()), value);
+  }
+
+  void AssignValue() override {
+    uint8_t value[ValueStack::kMaxItemSize];
+    const uint16_t size = ValueStack::TopSize();
+    ValueStack::Pop(value);
+    const TypedLocation location = ValueStack::PopLocation();
+    m_memory.Poke(location.AddressRef().Offset(), value, std::min<uint32_t>(size, location.ElementSize().Low()));
+  }
+
+  void DisplayTopValue(uint32_t) override {
+    const uint16_t kind = ValueStack::TopKind();
+    if (kind >= kKindOrd1 && kind <= kKindInt4) {
+      uint8_t value[ValueStack::kMaxItemSize];
+      ValueStack::PopAs(kKindInt4, value);
+      OutputWriter::Printf("%d", static_cast<int>(value_bytes::LoadU32(value)));
+      return;
+    }
+    ValueStack::Drop();
+    OutputWriter::Printf("<kind %d>", static_cast<int>(kind));
+  }
+
+  uint32_t m_evaluations = 0;
+
+ private:
+  ByteImageTargetMemory& m_memory;
+};
+
 class SymbolQueryTest : public CvLoadTest {
  protected:
   void SetUp() override {
@@ -223,6 +354,7 @@ class SymbolQueryTest : public CvLoadTest {
     ValueStack::Create();
     ValueStack::Reset();
     TargetMemory::InstallService(&m_memory);
+    InstallSymbolInterpreter(&m_interpreter);
     MapQueryTarget(m_memory);
     QueryRegisters::ProgramCounter() = kQueryStop;
     ProgramCounterRegister::InstallReader(&QueryRegisters::ReadProgramCounter);
@@ -242,6 +374,7 @@ class SymbolQueryTest : public CvLoadTest {
     ProgramCounterRegister::InstallReader(nullptr);
     FramePointerRegister::InstallReader(nullptr);
     TargetMemory::InstallService(nullptr);
+    InstallSymbolInterpreter(nullptr);
     CvLoadTest::TearDown();
   }
 
@@ -251,60 +384,10 @@ class SymbolQueryTest : public CvLoadTest {
     GetCurrentSymbolContext()->SetCurrentAddress(MemoryAt(pc));
   }
 
-  // Runs one name path through the lookup routines, as compiled expressions do:
-  // ":NAME" a module, "name" or ".name" a name, "[n]" a subscript, "->name" a
-  // dereference and member, a leading "*" a final dereference.
-  static void RunPath(const std::string& path) {
-    size_t at = 0;
-    bool dereferenceAtEnd = false;
-    if (!path.empty() && path[0] == '*') {
-      dereferenceAtEnd = true;
-      at = 1;
-    }
-    const auto word = [&]() {
-      const size_t start = at;
-      while (at < path.size() && path[at] != '.' && path[at] != '[' && path[at] != '-' && path[at] != ':') ++at;
-      return RWCString(path.substr(start, at - start).c_str());
-    };
-    while (at < path.size()) {
-      if (path[at] == ':') {
-        ++at;
-        const RWCString name = word();
-        DVErrorCode status;
-        if (FindModuleByName(status, name) == nullptr) {
-          DVError error(status.Number(), kSeverityError);
-          error.SetArg(0, name);
-          throw error;
-        }
-      } else if (path[at] == '.') {
-        ++at;
-        FindSymbolByName(word());
-      } else if (path[at] == '[') {
-        const size_t close = path.find(']', at);
-        SubscriptSymbol(std::stoi(path.substr(at + 1, close - at - 1)));
-        at = close + 1;
-      } else if (path.compare(at, 2, "->") == 0) {
-        at += 2;
-        DereferenceSymbol();
-        FindSymbolByName(word());
-      } else {
-        FindSymbolByName(word());
-      }
-    }
-    if (dereferenceAtEnd) DereferenceSymbol();
-  }
-
   static std::string Hex(uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%x", value);
     return text;
-  }
-
-  // A location as its address text; a register by its number (the target's names
-  // are not the symbol file's numbering).
-  static std::string PlaceText(const AddressDescriptor& address) {
-    if (!address.IsNull() && address.IsRegister()) return "register " + std::to_string(address.Offset());
-    return AddressText(address);
   }
 
   // What the lookup entry holds: a procedure, a symbol (made current) or a module.
@@ -344,6 +427,7 @@ class SymbolQueryTest : public CvLoadTest {
   }
 
   ByteImageTargetMemory m_memory;
+  PathInterpreter m_interpreter{m_memory};
   QueryTypes m_types;
 };
 

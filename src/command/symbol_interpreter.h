@@ -1,0 +1,10 @@
+#pragma once
+// The command language's interpreter as the symbol tables reach it (symbols/
+// interpreter_services.h): expression texts evaluated to locations through grammar
+// objects. Installed at start-up.
+
+namespace zentor {
+
+void InstallCommandSymbolInterpreter();
+
+}  // namespace zentor
