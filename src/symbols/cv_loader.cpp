@@ -193,7 +193,9 @@ uint32_t CodeViewLoader::LoadModule(uint32_t moduleIndex, uint32_t* result) {
 // The load pass:
 // 1. A break monitor is polled between the steps and after every module (status 7).
 // 2. The module type base is fixed; the 4096 primitive types are written.
-// 3. The global types, then the global symbols, each when the directory has them.
+// 3. The global types, then the global symbols, each when the directory has them. A
+//    type the translation refused is the null type; the load goes on and ends with
+//    status 8, so the user learns that part of the file was not understood.
 // 4. The modules in index order: each module record is read; a new module is written
 //    (with its deferred token while modules are deferred), a module with the name of
 //    the one before goes on with it, a skipped one writes nothing. Without deferred
@@ -214,6 +216,7 @@ uint32_t CodeViewLoader::LoadAllSymbolics() {
     GuiWaitScope wait;
     m_types.WritePrimitiveTypes(*sink);
   }
+  uint32_t typeStatus = kSymbolicsOkay;
   if (breakRequested()) return kSymbolicsUserBreak;
 
   CvSubsection section;
@@ -226,9 +229,9 @@ uint32_t CodeViewLoader::LoadAllSymbolics() {
       GuiWaitScope wait;
       std::vector<uint8_t> bytes;
       if (!ReadCvSubsection(m_reader, section, bytes)) return kSymbolicsInconsistent;
-      uint32_t status = m_types.ReadGlobalTypes(std::move(bytes), sink.get());
-      if (status == kSymbolicsOkay) status = m_types.TranslateGlobalTypes(*sink);
+      const uint32_t status = m_types.ReadGlobalTypes(std::move(bytes), sink.get());
       if (status != kSymbolicsOkay) return status;
+      typeStatus = m_types.TranslateGlobalTypes(*sink);
       break;
     }
     case CvLocated::Missing:
@@ -306,7 +309,7 @@ uint32_t CodeViewLoader::LoadAllSymbolics() {
     }
     if (breakRequested()) return kSymbolicsUserBreak;
   }
-  return kSymbolicsOkay;
+  return typeStatus;
 }
 
 // A deferred module's range takes in the code of a module that goes on with it, so

@@ -29,8 +29,9 @@ constexpr uint8_t kCodeNotPacked = 0x69;
 constexpr uint8_t kCodeProcedure = 0x75;
 constexpr uint8_t kCodeProcedureEnd = 0x5B;
 constexpr uint8_t kCodeLabel = 0x72;
-constexpr uint8_t kCodeNear = 0x5F;
-constexpr uint8_t kCodeFar = 0x60;
+// Call and label codes: near, far.
+constexpr uint8_t kCodeNearCall = 0x60;
+constexpr uint8_t kCodeFarCall = 0x5F;
 constexpr uint8_t kCodeConst = 0x71;
 constexpr uint8_t kCodeVolatile = 0x9E;
 constexpr uint8_t kCodeQualified = 0x9F;
@@ -49,13 +50,17 @@ struct Filler {
 };
 constexpr Filler kFillers[] = {{4, 0x0074}, {2, 0x0072}, {1, 0x0010}};
 
-// Calling conventions of procedure types and the code each becomes.
+// Calling conventions of procedure types and the code each becomes. Conventions the
+// library has no code of its own for (Pascal 2 and 3, system 9 and 10, MIPS 12,
+// generic 13) are called like C of the same distance; any other is taken as near.
 struct ConventionCode {
   uint8_t m_convention;
   uint8_t m_code;
 };
 constexpr ConventionCode kConventionCodes[] = {
-    {0, kCodeFar}, {7, kCodeFar}, {11, kCodeFar}, {1, kCodeNear}, {8, kCodeNear}, {4, 0x95}, {5, 0x96},
+    {0, kCodeNearCall}, {1, kCodeFarCall}, {2, kCodeNearCall}, {3, kCodeFarCall},  {4, 0x95},
+    {5, 0x96},          {7, kCodeNearCall}, {8, kCodeFarCall}, {9, kCodeNearCall}, {10, kCodeFarCall},
+    {11, kCodeNearCall}, {12, kCodeNearCall}, {13, kCodeNearCall},
 };
 
 // Leaves this loader knows and writes as the null type (the lists among them are read
@@ -341,26 +346,28 @@ uint32_t CodeViewTypes::ReadGlobalTypes(std::vector<uint8_t> subsection, CvDescr
 // The pass:
 // 1. Each global type in index order becomes one description (the GUI gets a turn
 //    every 50 types).
-// 2. A type that cannot be translated ends the translation; it and every type after
-//    it are written as the null type, so the indices of the lists stay where the
-//    references made so far expect them.
+// 2. A type that cannot be translated becomes the null type: what its translation
+//    began (lists, caches) is taken back and the next type is translated; the pass
+//    then says 8.
 // 3. The lists follow in the order they were opened; then the caches go.
 uint32_t CodeViewTypes::TranslateGlobalTypes(CvDescriptionSink& sink) {
-  uint32_t status = kCvStatusOkay;
-  uint32_t i = 0;
-  std::vector<uint8_t> description;
-  try {
-    for (; i < m_typeCount; ++i) {
-      if (i > 0 && i % kPumpEveryTypes == 0) sink.Pump();
-      description.clear();
-      Translate(kCvFirstGlobalType + i, description);
-      sink.Define(description);
-    }
-  } catch (const CvFormatFault&) {
-    status = kCvStatusInconsistent;
-  }
   static constexpr uint8_t kNullDescription[] = {kCodeNull};
-  for (; i < m_typeCount; ++i) sink.Define(kNullDescription);
+  uint32_t status = kCvStatusOkay;
+  std::vector<uint8_t> description;
+  for (uint32_t i = 0; i < m_typeCount; ++i) {
+    if (i > 0 && i % kPumpEveryTypes == 0) sink.Pump();
+    description.clear();
+    const TranslationMark mark = Mark();
+    try {
+      Translate(kCvFirstGlobalType + i, description);
+    } catch (const CvFormatFault&) {
+      UndoTo(mark);
+      description.assign(std::begin(kNullDescription), std::end(kNullDescription));
+      status = kCvStatusInconsistent;
+    }
+    m_cacheJournal.clear();
+    sink.Define(description);
+  }
   m_listCount = static_cast<uint32_t>(m_pending.size());
   for (uint32_t list = 0; list < m_listCount; ++list) {
     if (list > 0 && list % kPumpEveryTypes == 0) sink.Pump();
@@ -373,6 +380,34 @@ uint32_t CodeViewTypes::TranslateGlobalTypes(CvDescriptionSink& sink) {
   m_bytes.clear();
   m_bytes.shrink_to_fit();
   return status;
+}
+
+CodeViewTypes::TranslationMark CodeViewTypes::Mark() const {
+  return TranslationMark{m_pending.size(), m_unionMembers.size(), m_cacheJournal.size(), m_baseClasses};
+}
+
+void CodeViewTypes::UndoTo(const TranslationMark& mark) {
+  m_pending.resize(mark.m_lists);
+  m_unionMembers.resize(mark.m_unionMembers);
+  for (size_t i = mark.m_journal; i < m_cacheJournal.size(); ++i) {
+    const uint32_t slot = m_cacheJournal[i].m_slot;
+    switch (m_cacheJournal[i].m_kind) {
+      case 0:
+        m_fieldListCache[slot] = MemberLists{};
+        break;
+      case 1:
+        m_enumerationCache[slot] = EnumerationLists{};
+        break;
+      case 2:
+        m_argumentCache[slot] = 0;
+        break;
+      default:
+        m_unionCache[slot] = 0;
+        break;
+    }
+  }
+  m_cacheJournal.resize(mark.m_journal);
+  m_baseClasses = mark.m_baseClasses;
 }
 
 bool CodeViewTypes::TableIndexOf(uint32_t cvIndex, uint32_t& tableIndex) const {
@@ -442,6 +477,7 @@ void CodeViewTypes::ReleasePass() {
   m_argumentCache.clear();
   m_unionCache.clear();
   m_unionMembers.clear();
+  m_cacheJournal.clear();
 }
 
 void CodeViewTypes::AppendReference(std::vector<uint8_t>& out, uint32_t cvIndex) const {
@@ -517,7 +553,7 @@ void CodeViewTypes::Translate(uint32_t cvIndex, std::vector<uint8_t>& out) {
       if (mode != 0 && mode != 4) RaiseCvFormatFault();
       out.push_back(kCodeLabel);
       out.push_back(kCodeNull);
-      out.push_back(mode == 0 ? kCodeFar : kCodeNear);
+      out.push_back(mode == 0 ? kCodeNearCall : kCodeFarCall);
       return;
     }
     case kCvLeafBitField: {
@@ -623,11 +659,10 @@ void CodeViewTypes::TranslateProcedure(uint16_t leaf, CvByteCursor& record, std:
   record.Skip(1);
   const uint16_t parameterCount = record.U16();
   const uint16_t argumentList = record.U16();
-  uint8_t code = 0;
+  uint8_t code = kCodeNearCall;
   for (const ConventionCode& row : kConventionCodes) {
     if (row.m_convention == convention) code = row.m_code;
   }
-  if (code == 0) RaiseCvFormatFault();
   std::vector<uint8_t> resultReference;
   AppendReference(resultReference, result);
   const uint32_t arguments = ArgumentList(argumentList);
@@ -645,7 +680,10 @@ void CodeViewTypes::TranslateProcedure(uint16_t leaf, CvByteCursor& record, std:
 void CodeViewTypes::TranslateUnknown(std::vector<uint8_t>& out) {
   ++m_unknownLeaves;
   if (m_unknownLeaves > kCvTolerableUnknownLeaves) {
-    OutputWriter::Printf("Symbol file contains corrupted typedef records\n");
+    // Said once; every further unknown leaf is refused the same way.
+    if (m_unknownLeaves == kCvTolerableUnknownLeaves + 1) {
+      OutputWriter::Printf("Symbol file contains corrupted typedef records\n");
+    }
     RaiseCvFormatFault();
   }
   out.push_back(kCodeNull);
@@ -666,6 +704,7 @@ CodeViewTypes::MemberLists CodeViewTypes::FieldLists(uint32_t fieldList) {
     SkipPadding(record);
   }
   m_fieldListCache[slot] = lists;
+  Journal(0, slot);
   return lists;
 }
 
@@ -686,6 +725,7 @@ CodeViewTypes::EnumerationLists CodeViewTypes::EnumeratorLists(uint32_t fieldLis
     SkipPadding(record);
   }
   m_enumerationCache[slot] = lists;
+  Journal(1, slot);
   return lists;
 }
 
@@ -702,6 +742,7 @@ uint32_t CodeViewTypes::ArgumentList(uint32_t argList) {
     AppendCvTypeReference(List(list), parameter);
   }
   m_argumentCache[slot] = list;
+  Journal(2, slot);
   return list;
 }
 
@@ -728,6 +769,7 @@ const std::vector<CodeViewTypes::MemberLists>& CodeViewTypes::UnionMembers(uint3
   }
   m_unionMembers.push_back(std::move(members));
   m_unionCache[slot] = static_cast<uint32_t>(m_unionMembers.size());
+  Journal(3, slot);
   return m_unionMembers.back();
 }
 

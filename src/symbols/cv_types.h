@@ -235,10 +235,11 @@ class CodeViewTypes {
   // (u16 length, leaf, body). A status: 0, or 8 when a field does not fit.
   uint32_t ReadGlobalTypes(std::vector<uint8_t> subsection, CvDescriptionSink* pump = nullptr);
   // Translates the global types in index order, then writes the lists they opened. A
-  // type that cannot be translated stops the pass with status 8; the types after it
-  // are written as null types and the lists opened so far are still written, so that
-  // every reference already made leads to a defined type. The messages 2063-2066 are
-  // raised for a reference to a record of the wrong kind.
+  // type that cannot be translated (a calling convention or leaf it does not know, a
+  // reference past the table) becomes the null type for its index, with what it began
+  // taken back, and the pass goes on with the next type; the status is then 8, so
+  // that the load still says that part of the file was not understood. The messages
+  // 2063-2066 are raised for a reference to a record of the wrong kind.
   uint32_t TranslateGlobalTypes(CvDescriptionSink& sink);
 
   // The number of global types of the file (0 before they were read).
@@ -300,6 +301,20 @@ class CodeViewTypes {
   uint32_t CacheSlot(uint32_t cvIndex) const;
   // Drops the lists and caches of a translation pass.
   void ReleasePass();
+  // What a type's translation may take back: the lists it opened, the caches it
+  // filled and the base classes it counted. A translation that fails is undone to its
+  // mark, so a type after it finds nothing half made.
+  struct TranslationMark {
+    size_t m_lists = 0;
+    size_t m_unionMembers = 0;
+    size_t m_journal = 0;
+    uint32_t m_baseClasses = 0;
+  };
+  TranslationMark Mark() const;
+  void UndoTo(const TranslationMark& mark);
+  // Notes a cache slot filled by the type being translated (kind: 0 field lists, 1
+  // enumerations, 2 arguments, 3 unions).
+  void Journal(uint8_t kind, uint32_t slot) { m_cacheJournal.push_back({kind, slot}); }
 
   CvPrimitiveMap m_primitives;
   std::vector<uint8_t> m_bytes;
@@ -315,6 +330,11 @@ class CodeViewTypes {
   std::vector<std::vector<MemberLists>> m_unionMembers;
   // The descriptions of the lists, in the order they were opened.
   std::vector<std::vector<uint8_t>> m_pending;
+  struct CacheEntry {
+    uint8_t m_kind;
+    uint32_t m_slot;
+  };
+  std::vector<CacheEntry> m_cacheJournal;
   uint32_t m_listCount = 0;
   // What is left of kCvLargestMemberGap for the field list being read.
   uint32_t m_gapBudget = 0;

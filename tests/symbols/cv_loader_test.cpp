@@ -640,5 +640,51 @@ TEST_F(CvLoadTest, VerboseLoadsTellWhatTheyRead) {
   }
 }
 
+// A real compiler's procedure types use conventions the translation has no code of
+// its own for (near Pascal above all): they load as C of the same distance, and the
+// program loads exactly as with C conventions. A type the translation refuses among
+// good ones is the null type: every module, symbol and line still loads, and the load
+// says once that part of the file was not understood.
+TEST_F(CvLoadTest, ForeignConventionsLoadAndARefusedTypeLosesOnlyItself) {
+  const auto loaded = [this](const CvProgram& program, uint32_t& reported, std::string& output) {
+    TakeOutput();
+    const CvLoadOutcome outcome = Load(WriteFile("CONV.SYM", WriteCodeView(program, CvVariant::NB09)));
+    EXPECT_EQ(outcome.m_raised, 0u);
+    reported = outcome.m_reported;
+    EXPECT_EQ(ForceDeferredModules(), 0u);
+    output = TakeOutput();
+    const std::string dump = Dump();
+    // The symbols, scopes and lines; the types differ only in what the conventions
+    // and the refused type wrote.
+    return dump.substr(0, dump.find("== types")) + dump.substr(dump.find("== modules"));
+  };
+  uint32_t reported = 0;
+  std::string output;
+  const CvProgram plain = MakeSampleProgram();
+  const std::string expected = loaded(plain, reported, output);
+  ASSERT_EQ(reported, 0u);
+  ASSERT_NE(expected.find("procedure \"main\""), std::string::npos);
+
+  CvProgram foreign = plain;
+  const uint8_t conventions[] = {2, 3, 9, 10, 12, 13};
+  size_t next = 0;
+  for (CvType& type : foreign.m_types) {
+    if (auto* procedure = std::get_if<CvProcedureType>(&type)) procedure->m_convention = conventions[next++ % 6];
+    if (auto* method = std::get_if<CvMemberFunctionType>(&type)) method->m_convention = conventions[next++ % 6];
+  }
+  ASSERT_GE(next, 3u);
+  EXPECT_EQ(loaded(foreign, reported, output), expected);
+  EXPECT_EQ(reported, 0u);
+
+  CvProgram refused = foreign;
+  AddType(refused, CvLabelType{.m_mode = 9});
+  AddType(refused, CvPointerType{.m_attribute = kPointerNear32, .m_pointee = 0x0074});
+  EXPECT_EQ(loaded(refused, reported, output), expected);
+  EXPECT_EQ(reported, kInconsistent);
+  size_t warnings = 0;
+  for (size_t at = output.find("2070"); at != std::string::npos; at = output.find("2070", at + 1)) ++warnings;
+  EXPECT_EQ(warnings, 1u) << output;
+}
+
 }  // namespace
 }  // namespace zentor
