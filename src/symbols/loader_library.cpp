@@ -495,6 +495,7 @@ void LoaderState::FinishProgram(PageCache& cache) {
   m_currentModule = nullptr;
   m_currentScope = RecordHandle();
   m_scopeStack.clear();
+  ++m_globalsGeneration;
   NoteContentsChanged();
 }
 

@@ -324,6 +324,8 @@ class LoaderState : public LoaderStateBase {
   // Counts every change of what the symbol chains and line tables hold (a finished
   // load, a module loaded on demand): caches built from them compare it.
   uint32_t Generation() const { return m_generation; }
+  // Counts the changes of the global list alone (a finished load).
+  uint32_t GlobalsGeneration() const { return m_globalsGeneration; }
   // The two pointer types that pointer requests of casts patch (type_lookup.h); 0
   // until made.
   uint32_t PointerScaffold(uint32_t level) const { return level < 2 ? m_pointerScaffold[level] : 0; }
@@ -364,6 +366,7 @@ class LoaderState : public LoaderStateBase {
   RWSet m_symbolObjectSet;
   RWHashDictionary m_symbolObjectDictionary;
   uint32_t m_generation = 0;
+  uint32_t m_globalsGeneration = 0;
   std::shared_ptr<SymbolIndexData> m_indexData;
   uint32_t m_pointerScaffold[2] = {0, 0};
   // Enclosing scopes of the current one, innermost last.

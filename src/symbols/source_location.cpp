@@ -9,19 +9,19 @@
 #include "core/value_display.h"
 
 namespace zentor {
-namespace {
 
-// An offset as an address-sized number in the display base: the stream's own base
-// flags are cleared so that the display base decides.
-RWCString OffsetText(const OrdinalValue& offset) {
+// The stream's own base flags are cleared so that the display base decides.
+RWCString DisplayIntegerText(const DisplayInteger& value) {
   std::ostringstream stream;
   stream.unsetf(std::ios_base::basefield);
-  stream << DisplayInteger::DisplayInteger_FromAddress(offset.Low());
+  stream << value;
   const std::string text = stream.str();
   return RWCString(text.data(), static_cast<uint32_t>(text.size()));
 }
 
-}  // namespace
+RWCString AddressOffsetText(const OrdinalValue& offset) {
+  return DisplayIntegerText(DisplayInteger::DisplayInteger_FromAddress(offset.Low()));
+}
 
 // The lookup stack starts with room for 64 entries and grows 64 at a time.
 SourceLocation::SourceLocation() { m_lookupStack.reserve(64); }
@@ -46,7 +46,7 @@ RWCString SourceLocation::LocationText() const {
   text += number;
   if (m_location.m_offset.Low() != 0 || m_location.m_offset.High() != 0) {
     text += " + ";
-    text += OffsetText(m_location.m_offset);
+    text += AddressOffsetText(m_location.m_offset);
   }
   return text;
 }

@@ -23,7 +23,13 @@
 
 namespace zentor {
 
+class DisplayInteger;
 class ModuleDescriptor;
+
+// An integer as the display writes it, in the current number base; an offset as an
+// address-sized number the same way.
+RWCString DisplayIntegerText(const DisplayInteger& value);
+RWCString AddressOffsetText(const OrdinalValue& offset);
 
 // The location being shown.
 struct LocationRecord {

@@ -11,6 +11,7 @@
 // caller; the others raise a DVError, severity ERROR, with the name as argument.
 
 #include <cstdint>
+#include <vector>
 
 #include "symbols/symbol_descriptor.h"
 #include "symbols/vst_file.h"
@@ -147,6 +148,14 @@ void DereferenceSymbol();
 // the member with a given ordinal (empty when there is none).
 uint32_t FindFieldOrdinal(const RWCString& name, uint32_t mode);
 OrdinalValue FieldOffset(uint32_t ordinal, uint32_t mode);
+// Where each member of an aggregate type lies, in member order: its offset, type and
+// (for a bit field) bit position. Empty for a type without members.
+struct MemberPlace {
+  OrdinalValue m_offset;
+  uint32_t m_type = 0;
+  uint16_t m_bitPosition = 0;
+};
+std::vector<MemberPlace> MemberPlaces(uint32_t aggregateTypeIndex, uint32_t mode);
 RWCString MemberNameByOrdinal(uint32_t typeIndex, uint32_t ordinal);
 // The lower bound of an array type's index in a module.
 int32_t ArrayLowerBound(uint32_t arrayTypeIndex, const ModuleDescriptor* module);

@@ -186,22 +186,22 @@ uint32_t FindFieldOrdinal(const RWCString& name, uint32_t mode) {
   RaiseWithName(kMsgNotAFieldName, name);
 }
 
-// The offset of member `ordinal` from the member-type list: the sizes of the members
-// before it, bit fields collecting their bits into whole bytes (under loader formats
-// 19 and 20 a bit field takes no room of its own and its position is in its entry).
-// The member's type becomes the current type.
-OrdinalValue FieldOffset(uint32_t ordinal, uint32_t mode) {
+// The places of the members, from the member-type list: each member begins after the
+// sizes of the members before it, bit fields collecting their bits into whole bytes
+// (under loader formats 19 and 20 a bit field takes no room of its own and its
+// position is in its entry); the members of a union all begin at its start. Any
+// element other than a type ends the list.
+std::vector<MemberPlace> MemberPlaces(uint32_t aggregateTypeIndex, uint32_t mode) {
+  std::vector<MemberPlace> places;
+  const TypeEntryView aggregateType = GetTypeEntry(aggregateTypeIndex);
+  if (aggregateType.Reference() == RecordHandle::kNone) return places;
   PageCache& cache = Cache();
-  SymbolEntry& entry = CurrentEntry();
-  uint32_t category = 0;
-  const RWCString name = SymbolNameText();
-  const AggregateTypeRecordView aggregate = CurrentAggregate(name, category);
+  const AggregateTypeRecordView aggregate = AggregateTypeRecordView::At(cache, RecordHandle(aggregateType.Reference()));
   ChainWalk walk(cache, MemberListStart(aggregate.SecondList(), mode), ChainWalk::Kind::ListElements);
   const uint32_t format = LoaderFormat();
   const bool bitsInEntry = format == kLoaderFormat19 || format == kLoaderFormat20;
   OrdinalValue offset;
   uint32_t bits = 0;
-  uint32_t member = 0;
   for (;;) {
     const RecordView element = walk.Next();
     if (element.IsNull() || element.U32At(0) != kListIndexElementType) break;
@@ -209,13 +209,11 @@ OrdinalValue FieldOffset(uint32_t ordinal, uint32_t mode) {
     if (mode == kFieldOfUnion) type = UnionMemberType(type);
     const TypeEntryView memberType = GetTypeEntry(type);
     const bool bitField = memberType.Category() == kTypeBitField;
-    if (++member == ordinal) {
-      entry.m_symbol.m_typeIndex = type;
-      entry.m_symbol.m_bitPosition =
-          !bitField ? 0 : static_cast<uint16_t>(bitsInEntry ? memberType.Size() & 0xFFFF : bits);
-      return offset;
-    }
-    // The members of a union all begin at its start.
+    MemberPlace place;
+    place.m_offset = offset;
+    place.m_type = type;
+    if (bitField) place.m_bitPosition = static_cast<uint16_t>(bitsInEntry ? memberType.Size() & 0xFFFF : bits);
+    places.push_back(place);
     if (mode == kFieldOfUnion) continue;
     if (!bitField) {
       offset += memberType.Size();
@@ -227,7 +225,21 @@ OrdinalValue FieldOffset(uint32_t ordinal, uint32_t mode) {
       }
     }
   }
-  RaiseWithName(kMsgFieldOffsetUnknown, name);
+  return places;
+}
+
+// The offset of member `ordinal`; the member's type becomes the current type.
+OrdinalValue FieldOffset(uint32_t ordinal, uint32_t mode) {
+  SymbolEntry& entry = CurrentEntry();
+  uint32_t category = 0;
+  const RWCString name = SymbolNameText();
+  CurrentAggregate(name, category);
+  const std::vector<MemberPlace> places = MemberPlaces(entry.m_symbol.m_typeIndex, mode);
+  if (ordinal == 0 || ordinal > places.size()) RaiseWithName(kMsgFieldOffsetUnknown, name);
+  const MemberPlace& place = places[ordinal - 1];
+  entry.m_symbol.m_typeIndex = place.m_type;
+  entry.m_symbol.m_bitPosition = place.m_bitPosition;
+  return place.m_offset;
 }
 
 RWCString MemberNameByOrdinal(uint32_t typeIndex, uint32_t ordinal) {

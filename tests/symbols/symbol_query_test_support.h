@@ -348,7 +348,7 @@ class PathInterpreter final : public SymbolInterpreter {
 };
 
 class SymbolQueryTest : public CvLoadTest {
- protected:
+ public:
   void SetUp() override {
     CvLoadTest::SetUp();
     ValueStack::Create();
