@@ -4,6 +4,26 @@
 #include "core/viewpoint_manager.h"
 
 namespace zentor {
+namespace {
+
+FrameWalker g_baseWalker;
+FrameWalker* g_installedWalker = nullptr;
+
+FrameWalker& Walker() { return g_installedWalker != nullptr ? *g_installedWalker : g_baseWalker; }
+
+}  // namespace
+
+FrameWalker::~FrameWalker() = default;
+
+bool FrameWalker::ThreadRuns() { return false; }
+
+uint32_t FrameWalker::Walk(FrameList& /*frames*/, uint32_t /*argument*/) { return 1; }
+
+FrameWalker* InstallFrameWalker(FrameWalker* walker) {
+  FrameWalker* previous = g_installedWalker;
+  g_installedWalker = walker;
+  return previous;
+}
 
 void FrameList::Clear() {
   m_frames.clear();
@@ -24,6 +44,19 @@ int32_t FrameList::SetCurrent(int32_t index) {
   if (index < 0 || static_cast<uint32_t>(index) >= m_frames.size()) return -1;
   m_current = index;
   return 0;
+}
+
+uint32_t FrameList::IsUsable() {
+  if (Walker().ThreadRuns()) {
+    Clear();
+    return 0;
+  }
+  return m_frames.empty() ? 0 : 1;
+}
+
+uint32_t FrameList::WalkStack(uint32_t argument) {
+  Clear();
+  return Walker().Walk(*this, argument);
 }
 
 FrameList* CurrentFrameListOrNull() {

@@ -36,6 +36,13 @@ class FrameList {
   // index is outside 0..count-1.
   int32_t SetCurrent(int32_t index);
 
+  // 1 when the frames can be used: the thread is stopped and the list holds frames.
+  // While the thread runs the list is emptied and 0 is the answer.
+  uint32_t IsUsable();
+  // Rebuilds the list from the registers and the saved frame chain (the engine's
+  // walk); 0 on success.
+  uint32_t WalkStack(uint32_t argument);
+
  private:
   std::vector<AddressPair> m_frames;
   int32_t m_current = kNoFrame;
@@ -44,5 +51,20 @@ class FrameList {
 // The frame list of the current viewpoint; null when no viewpoint is current or the
 // current one has no list.
 FrameList* CurrentFrameListOrNull();
+
+// What the frame list asks of the engine, which sits above the core and installs its
+// walk: whether the thread runs, and the walk of its frames. Before that the thread
+// counts as stopped and no walk can be made.
+class FrameWalker {
+ public:
+  virtual ~FrameWalker();
+  virtual bool ThreadRuns();
+  // Fills `frames` (emptied first by the caller's list) from the registers and the
+  // saved frame chain; 0 on success.
+  virtual uint32_t Walk(FrameList& frames, uint32_t argument);
+};
+// Installs the walker (the caller keeps it alive); null puts the base back. Returns
+// the one installed before (null for the base).
+FrameWalker* InstallFrameWalker(FrameWalker* walker);
 
 }  // namespace zentor

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "symbols/line_ranges.h"
 #include "symbols/page_cache.h"
 
 #include "core/collectable_record.h"
@@ -300,6 +301,12 @@ SourcePosition SymbolContext::GetPosition() const {
 const RWOrdered* SymbolContext::CollectLineAddresses(const OptionalLine& line) {
   if (line.IsEmpty()) return nullptr;
   return m_loader->CollectLineAddresses(line);
+}
+
+void SymbolContext::CollectLineRanges(const OptionalLine& from, const OptionalLine& to, LineAddress* ranges,
+                                      uint32_t capacity) {
+  const CurrentSymbolContextScope self(this);
+  zentor::CollectLineRanges(from, to, ranges, capacity);
 }
 
 void SymbolContext::ClearBrowseHistory() {

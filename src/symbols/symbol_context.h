@@ -29,6 +29,7 @@ class PageCache;
 class RWOrdered;
 class SymbolContext;
 struct AddressPair;
+struct LineAddress;
 
 // The start of every shared part of a context: the count of contexts that use it. A
 // part is made with count 0; the context that makes it adds the first reference and
@@ -185,6 +186,9 @@ class SymbolContext {
   SourcePosition GetPosition() const;
   // See LoaderStateBase::CollectLineAddresses; null for an absent line.
   const RWOrdered* CollectLineAddresses(const OptionalLine& line);
+  // The code ranges of a span of lines of this context's current module (see
+  // CollectLineRanges, line_ranges.h).
+  void CollectLineRanges(const OptionalLine& from, const OptionalLine& to, LineAddress* ranges, uint32_t capacity);
 
   // The one-step browse history of this context: a count (0 or 1) and the address
   // saved by the last browse jump. Emptied whenever the execution address is set.
