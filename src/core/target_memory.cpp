@@ -36,6 +36,45 @@ TargetMemoryService* TargetMemory::InstallService(TargetMemoryService* service) 
 
 TargetMemoryService& TargetMemory::Service() { return *g_service; }
 
+void TargetMemory::ReadBytesAt(const AddressDescriptor& address, uint8_t* destination, uint32_t count) {
+  if (count == 0) return;
+  const TypedLocation start(address, DVPTypeInfo::FromCode(kKindOrd1), OrdinalValue(1), OrdinalValue(1));
+  OrdinalValue read;
+  ReadValue(&read, destination, count, AddressRange::FromLength(start, OrdinalValue(count)), 0);
+}
+
+// Strings are measured in pieces of 32 bytes; a piece that cannot be read whole (the
+// string ends just before unreadable memory) is read again byte by byte, so that only
+// a byte the string needs can fail.
+uint32_t TargetMemory::ReadBytes(const TypedLocation& location) {
+  const int32_t type = location.Type().Code();
+  if (type == kKindLString) {
+    uint8_t length = 0;
+    ReadBytesAt(location.AddressRef(), &length, 1);
+    return length;
+  }
+  if (type != kKindNString && type != kKindWideString) return 0;
+  const uint32_t unit = type == kKindWideString ? 2 : 1;
+  constexpr uint32_t kPiece = 32;
+  uint32_t count = 0;
+  AddressDescriptor at = location.AddressRef();
+  while (count < kLongestMeasuredString) {
+    uint8_t piece[kPiece];
+    try {
+      ReadBytesAt(at, piece, kPiece);
+    } catch (const DVError&) {
+      for (uint32_t i = 0; i < kPiece; ++i) ReadBytesAt(at + OrdinalValue(i), piece + i, 1);
+    }
+    for (uint32_t i = 0; i + unit <= kPiece && count < kLongestMeasuredString; i += unit) {
+      const uint32_t character = unit == 1 ? piece[i] : static_cast<uint32_t>(piece[i] | (piece[i + 1] << 8));
+      if (character == 0 || (unit == 1 && character > 0x7F)) return count;
+      ++count;
+    }
+    at += OrdinalValue(kPiece);
+  }
+  return count;
+}
+
 void TargetMemory::ReadValue(OrdinalValue* bytesRead, void* destination, uint32_t capacity,
                              const AddressRange& range, uint32_t warnOnPartial) {
   const TypedLocation& start = range.Start();

@@ -28,6 +28,9 @@ inline constexpr uint32_t kMemoryReadFailed = 2007;
 // Longest texts read for the two string types.
 inline constexpr uint32_t kMaxNStringRead = 1023;
 inline constexpr uint32_t kMaxLStringRead = 254;
+// The wide (16-bit character) string type, and the longest string ReadBytes measures.
+inline constexpr uint16_t kKindWideString = 43;
+inline constexpr uint32_t kLongestMeasuredString = 256;
 
 class TargetMemoryService {
  public:
@@ -60,6 +63,14 @@ class TargetMemory {
   // operators read a reference. A location without an element size reads one value of
   // its type.
   static void ReadLocationValue(uint8_t* buffer, uint32_t capacity, const TypedLocation& location);
+  // Reads `count` bytes from an address into `destination`.
+  static void ReadBytesAt(const AddressDescriptor& address, uint8_t* destination, uint32_t count);
+  // The length of the string stored at a location, by the location's type: for
+  // "nstring" (22) the bytes before the first zero byte or byte above 0x7F, for the
+  // wide string type (43) the 16-bit characters before the first zero, each at most
+  // 256 and read in pieces of 32 bytes; for "lstring" (23) its first byte; 0 for any
+  // other type. A failed read is thrown.
+  static uint32_t ReadBytes(const TypedLocation& location);
   // More than 20 further levels raise 86 "Too many levels of indirection.".
   static AddressDescriptor ResolveIndirection(const TypedLocation& start, const DVPTypeInfo& pointerType,
                                               uint32_t levels);

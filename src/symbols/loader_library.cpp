@@ -165,14 +165,24 @@ LoaderState::~LoaderState() {
   m_moduleById.clear();
   m_currentModule = nullptr;
   m_typedefNames.clearAndDestroy();
+  DropLineAddressCaches();
+}
+
+// The kept collections own their addresses: they go first, then the collections with
+// their keys.
+void LoaderState::DropLineAddressCaches() {
+  m_symbolObjectDictionary.applyToKeyAndValue(
+      [](RWCollectable*, RWCollectable* value, void*) {
+        if (auto* addresses = dynamic_cast<RWOrdered*>(value)) addresses->clearAndDestroy();
+      },
+      nullptr);
   m_symbolObjectDictionary.clearAndDestroy();
   m_symbolObjectSet.clearAndDestroy();
 }
 
 void LoaderState::NoteContentsChanged() {
   ++m_generation;
-  m_symbolObjectDictionary.clearAndDestroy();
-  m_symbolObjectSet.clearAndDestroy();
+  DropLineAddressCaches();
 }
 
 ModuleDescriptor* LoaderState::ModuleById(uint32_t id) const {

@@ -344,6 +344,7 @@ class LoaderState : public LoaderStateBase {
   void CloseChains(PageCache& cache);
   // The chains or line tables changed: caches built from them go.
   void NoteContentsChanged();
+  void DropLineAddressCaches();
   // The name key of a symbol of the current module (case-insensitive for Fortran).
   SymbolKey StoreSymbolName(PageCache& cache, const char* name);
   void NoteFirstRecord(LoaderChain chain, RecordHandle handle);

@@ -1,6 +1,7 @@
 #include "symbols/symbol_context.h"
 
 #include <cstdio>
+#include <unordered_map>
 
 #include "symbols/line_ranges.h"
 #include "symbols/page_cache.h"
@@ -57,6 +58,18 @@ OrdinalValue OffsetInSpace(const AddressDescriptor& address) {
 
 // The context that CurrentSymbolContextScope puts in place of the viewpoint's.
 SymbolContext* g_contextOverride = nullptr;
+
+// The contexts that exist, by serial. Never destroyed: the default context is a
+// static that goes after everything else and must still find it.
+std::unordered_map<uint64_t, SymbolContext*>& LiveContexts() {
+  static auto* contexts = new std::unordered_map<uint64_t, SymbolContext*>();
+  return *contexts;
+}
+
+uint64_t NextContextSerial() {
+  static uint64_t next = 0;
+  return ++next;
+}
 
 // Frame selection. Steps:
 // 1. No frame list or no selected frame, or a selected frame without address: nothing.
@@ -135,7 +148,14 @@ SymbolContext::SymbolContext() {
   m_loader->AddReference();
   m_cache = cache.release();
   m_cache->AddReference();
+  m_serial = NextContextSerial();
+  LiveContexts()[m_serial] = this;
   MarkChangedRecords(kRecordSearchPaths, nullptr);
+}
+
+SymbolContext* SymbolContext::Live(uint64_t serial) {
+  const auto found = LiveContexts().find(serial);
+  return found != LiveContexts().end() ? found->second : nullptr;
 }
 
 std::unique_ptr<SymbolContext> SymbolContext::CreateForViewpoint() {
@@ -148,7 +168,10 @@ std::unique_ptr<SymbolContext> SymbolContext::CreateForViewpoint() {
   return context;
 }
 
-SymbolContext::~SymbolContext() { DropParts(); }
+SymbolContext::~SymbolContext() {
+  LiveContexts().erase(m_serial);
+  DropParts();
+}
 
 void SymbolContext::DropParts() {
   DropReferenceTo(m_typeDescription);

@@ -143,6 +143,12 @@ class SymbolContext {
   // and keeps its own location.
   SymbolContext& operator=(const SymbolContext& other);
 
+  // A number no other context of this run has; the context of a number while it
+  // exists (null after it was deleted), so that a holder of a number never reaches a
+  // context that has gone.
+  uint64_t Serial() const { return m_serial; }
+  static SymbolContext* Live(uint64_t serial);
+
   SharedContextPart& TypeDescription() const { return *m_typeDescription; }
   LoaderStateBase& Loader() const { return *m_loader; }
   PageCache& Cache() const { return *m_cache; }
@@ -217,6 +223,7 @@ class SymbolContext {
   std::unique_ptr<SourceLocation> m_location;
   uint32_t m_historyCount = 0;
   AddressDescriptor m_historySaved;
+  uint64_t m_serial = 0;
 };
 
 // The context of no viewpoint, created on first use; later calls return the same one.

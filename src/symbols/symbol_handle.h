@@ -1,10 +1,19 @@
 #pragma once
-// The handle through which the engine, the views and the value model ask about the
-// symbol at an address. Symbol objects and their queries arrive with the symbol
-// lookup; until then a handle made at an address names no symbol, so its callers
-// take their plain forms (an address shows as its hexadecimal text).
+// The one way the rest of the debugger works with symbols: the engine's inspector,
+// watch and locals views, the call-stack view, the address's symbolic text and the
+// command handlers that print, evaluate and assign symbols. A handle shares one
+// symbol object (symbol_object.h) with other handles through its use count; every
+// operation forwards to the object. Handles are made at an address, from a record,
+// from an expression text or as a member of another handle, and never throw on a
+// symbol-table condition: test IsValid (or read Status) before anything else.
+
+#include <cstdint>
+
+#include "symbols/symbol_object.h"
 
 #include "core/address_descriptor.h"
+#include "core/dv_error_code.h"
+#include "core/unsigned_int64.h"
 #include "support/rw_cstring.h"
 
 namespace zentor {
@@ -13,20 +22,44 @@ class SymbolContext;
 
 class SymbolHandle {
  public:
-  // The symbol at `address` in `context` found with `lookupMode` (3: the address
-  // itself or the nearest symbol inline).
-  static SymbolHandle AtAddressInline(SymbolContext* context, const AddressDescriptor& address, int lookupMode);
+  // No object (not valid).
+  SymbolHandle() = default;
+  SymbolHandle(const SymbolHandle& other);
+  SymbolHandle& operator=(const SymbolHandle& other);
+  ~SymbolHandle();
 
-  // True when the handle holds a symbol object whose status is okay.
-  bool IsValid() const { return m_valid; }
-  // The symbol's name with its module and qualifiers.
-  RWCString QualifiedName() const { return m_qualifiedName; }
-  RWCString FullName() const { return m_fullName; }
+  // Level 0 the program, 1 the module, 2 the procedure that holds the address, 3 the
+  // symbol found there (what an address's symbolic text names).
+  static SymbolHandle SymbolHandle_AtAddress(SymbolContext* context, const AddressDescriptor& address, uint32_t level);
+  // From a description (null: the lookup's current entry).
+  static SymbolHandle SymbolHandle_FromRecord(SymbolContext* context, const SymbolDescriptor* description,
+                                              uint32_t level);
+  static SymbolHandle SymbolHandle_FromExpression(SymbolContext* context, const char* text);
+  static SymbolHandle SymbolHandle_Member(const SymbolHandle& parent, uint32_t index);
+
+  bool IsValid() const { return m_object != nullptr && m_object->Status().IsOkay(); }
+  DVErrorCode Status() const;
+  // Fills the description; okay unless the type cannot be named.
+  DVErrorCode TypeName(SymbolDescription& description) const;
+  uint32_t TypeSize() const;
+  RWCString FullName() const;
+  RWCString AccessPathName() const;
+  RWCString ShortName() const;
+  RWCString QualifiedName() const;
+  DVErrorCode Evaluate(uint16_t& kind, uint8_t* value) const;
+  DVErrorCode WriteValue(uint16_t kind, const uint8_t* value) const;
+  uint32_t MemberCount() const;
+  uint32_t WideMemberCount() const;
+  DVErrorCode GetAddress(AddressDescriptor& address) const;
+  DVErrorCode StringValue(RWCString& text) const;
+
+  // The object (null for a handle without one).
+  SymbolObject* Object() const { return m_object; }
 
  private:
-  bool m_valid = false;
-  RWCString m_qualifiedName;
-  RWCString m_fullName;
+  explicit SymbolHandle(SymbolObject* object) : m_object(object) {}
+
+  SymbolObject* m_object = nullptr;
 };
 
 }  // namespace zentor

@@ -192,6 +192,7 @@ bool SymbolIndexes::FindGlobalByName(const NameKey& key) {
       pendingModule = symbol.PendingModule();
     }
     if (pendingModule != 0) LoadDeferredModule(loader->ModuleById(pendingModule));
+    SetLookupTarget(nullptr);
     SetCurrentScopeRecord(RecordHandle());
     SymbolEntry& entry = CurrentEntry();
     entry.m_symbolSet = 0;

@@ -24,6 +24,8 @@ uint32_t SymbolLoadTarget::ServerSymbolsLoaded() { return 0; }
 
 uint32_t SymbolLoadTarget::ViewSymbolsLevel() { return 0; }
 
+uint32_t SymbolLoadTarget::UnicodeOption() { return 0; }
+
 SymbolLoadTarget* InstallSymbolLoadTarget(SymbolLoadTarget* target) { return g_target.Install(target); }
 
 SymbolLoadTarget& InstalledSymbolLoadTarget() { return g_target.Get(); }

@@ -6,7 +6,8 @@
 // a new one), and how much the target's "view symbols" option wants reported. The
 // target sits above the symbols and installs its implementation at start-up
 // (InstallTargetServices); before that no loader address converts (2003, INTERNAL
-// ERROR), no server load is under way and nothing extra is reported.
+// ERROR), no server load is under way, nothing extra is reported and the unicode
+// option is off.
 
 #include "core/target_status.h"
 
@@ -39,6 +40,9 @@ class SymbolLoadTarget {
   virtual uint32_t ServerSymbolsLoaded();
   // The "view symbols" option's level (0: report nothing beyond the usual).
   virtual uint32_t ViewSymbolsLevel();
+  // Nonzero when the "unicode" option is set: 16-bit character strings are shown as
+  // text.
+  virtual uint32_t UnicodeOption();
 };
 
 // Installs the target's implementation (the caller keeps it alive); null puts the

@@ -118,6 +118,8 @@ bool SearchChainForName(RecordHandle first, const NameKey& key, bool globalMode,
         if (globalMode && pendingModule != 0) {
           if (LoaderState* loader = CurrentLoaderStateOrNull()) LoadDeferredModule(loader->ModuleById(pendingModule));
         }
+        // A global symbol is no symbol of the module the search began in.
+        if (globalMode) SetLookupTarget(nullptr);
         AnswerSymbol(state.m_enclosingProcedure, handle);
         return true;
       }

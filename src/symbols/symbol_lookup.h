@@ -50,6 +50,8 @@ inline constexpr uint32_t kMsgFieldOffsetUnknown = 333;
 inline constexpr uint32_t kMsgModuleUnknown = 334;
 inline constexpr uint32_t kMsgSymbolNotKnown = 335;
 inline constexpr uint32_t kMsgIndexInvalid = 21;
+// "Expression cannot be resolved to an address."
+inline constexpr uint32_t kMsgNoAddressForSymbol = 153;
 
 // The location of the current symbol context, whose entry the lookups use.
 SourceLocation& LookupLocation();
@@ -157,6 +159,9 @@ struct MemberPlace {
 };
 std::vector<MemberPlace> MemberPlaces(uint32_t aggregateTypeIndex, uint32_t mode);
 RWCString MemberNameByOrdinal(uint32_t typeIndex, uint32_t ordinal);
+// The name and the type of a union's member, from the one-member lists of its group.
+SymbolKey UnionMemberName(uint32_t namesListIndex);
+uint32_t UnionMemberType(uint32_t typesListIndex);
 // The lower bound of an array type's index in a module.
 int32_t ArrayLowerBound(uint32_t arrayTypeIndex, const ModuleDescriptor* module);
 

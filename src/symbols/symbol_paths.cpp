@@ -52,6 +52,8 @@ RecordView FirstListElement(uint32_t listIndex, uint32_t elementType) {
   }
 }
 
+}  // namespace
+
 // A union's members are groups of one-member lists: the name of a member is the name
 // of its names list's entry, or the name that list holds; its type the type its
 // types list holds.
@@ -67,6 +69,8 @@ uint32_t UnionMemberType(uint32_t typesListIndex) {
   const RecordView element = FirstListElement(typesListIndex, kListIndexElementType);
   return element.IsNull() ? typesListIndex : element.U32At(ListIndexElementLayout::kTypeIndex);
 }
+
+namespace {
 
 // The aggregate record of the current symbol's type, after the checks of member
 // selection (331 not an aggregate, 330 an aggregate without members).

@@ -19,7 +19,7 @@ class SymbolTableLookup final : public AddressSymbolLookup {
   // The qualified name of the symbol at the address, else its full name, else the
   // plain text: a name that is only a "0x..." number does not count.
   RWCString SymbolicText(const AddressDescriptor& address) override {
-    SymbolHandle symbol = SymbolHandle::AtAddressInline(GetCurrentSymbolContext(), address, 3);
+    const SymbolHandle symbol = SymbolHandle::SymbolHandle_AtAddress(GetCurrentSymbolContext(), address, kLevelSymbol);
     if (!symbol.IsValid()) return address.Text();
     RWCString name = symbol.QualifiedName();
     if (!IsNumberName(name)) return name;

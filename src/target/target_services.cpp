@@ -98,6 +98,7 @@ class TmiSymbolLoadTarget final : public SymbolLoadTarget {
   }
   uint32_t ServerSymbolsLoaded() override { return TmiServerSymbolsLoaded(); }
   uint32_t ViewSymbolsLevel() override { return TmiOptions().m_viewSymbols; }
+  uint32_t UnicodeOption() override { return TmiOptions().m_unicode; }
 };
 
 // Where the current viewpoint's thread stands; null when it cannot be read.

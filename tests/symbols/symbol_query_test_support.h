@@ -57,6 +57,7 @@ struct QueryTypes {
 //   label) with locals total, p (EBX), shade, labels retry, ?skip and done, an outer
 //   block (k) holding an inner block (tmp in ESI); helper with static calls and v.
 //   module UTIL (util.c, code 0x80-0xbf): global _table; util_init with c and where.
+//   Both modules have code of line 7 of common.h.
 //   globals: g_count, names, matrix, handlers, pHandlers, origin_pt, u, msg, nullp,
 //   self, pp and the references to main, util_init, counter and _table.
 inline cvfixture::CvProgram MakeQueryProgram(QueryTypes& t) {
@@ -126,11 +127,12 @@ inline cvfixture::CvProgram MakeQueryProgram(QueryTypes& t) {
       CvVariable{.m_storage = CvStorage::LocalData, .m_name = "calls", .m_type = 0x0074, .m_offset = 0x14},
       CvVariable{.m_storage = CvStorage::FrameRelative, .m_name = "v", .m_type = t.m_value, .m_frameOffset = -4}};
   mainModule.m_symbols.push_back(helper);
-  mainModule.m_sourceFiles = {CvSourceFile{
-      .m_name = "main.c",
-      .m_segments = {CvLineSegment{.m_segment = 1,
-                                   .m_lines = {{0x00, 10}, {0x08, 11}, {0x10, 12}, {0x20, 14}, {0x24, 12},
-                                               {0x30, 15}, {0x40, 20}, {0x48, 21}}}}}};
+  mainModule.m_sourceFiles = {
+      CvSourceFile{.m_name = "main.c",
+                   .m_segments = {CvLineSegment{.m_segment = 1,
+                                                .m_lines = {{0x00, 10}, {0x08, 11}, {0x10, 12}, {0x20, 14},
+                                                            {0x24, 12}, {0x30, 15}, {0x40, 20}, {0x48, 21}}}}},
+      CvSourceFile{.m_name = "common.h", .m_segments = {CvLineSegment{.m_segment = 1, .m_lines = {{0x50, 7}}}}}};
   program.m_modules.push_back(mainModule);
 
   CvModule utilModule;
@@ -143,8 +145,10 @@ inline cvfixture::CvProgram MakeQueryProgram(QueryTypes& t) {
       CvVariable{.m_storage = CvStorage::FrameRelative, .m_name = "c", .m_type = t.m_colour, .m_frameOffset = -4},
       CvVariable{.m_storage = CvStorage::FrameRelative, .m_name = "where", .m_type = t.m_point, .m_frameOffset = -24}};
   utilModule.m_symbols.push_back(utilInit);
-  utilModule.m_sourceFiles = {CvSourceFile{
-      .m_name = "util.c", .m_segments = {CvLineSegment{.m_segment = 1, .m_lines = {{0x80, 3}, {0x90, 4}, {0xB0, 6}}}}}};
+  utilModule.m_sourceFiles = {
+      CvSourceFile{.m_name = "util.c",
+                   .m_segments = {CvLineSegment{.m_segment = 1, .m_lines = {{0x80, 3}, {0x90, 4}, {0xB0, 6}}}}},
+      CvSourceFile{.m_name = "common.h", .m_segments = {CvLineSegment{.m_segment = 1, .m_lines = {{0xA0, 7}}}}}};
   program.m_modules.push_back(utilModule);
 
   const auto global = [](const char* name, uint16_t type, uint32_t offset) {
