@@ -1,15 +1,15 @@
 #include "core/frame_list.h"
 
 #include "core/current_viewpoint.h"
+#include "core/installed_service.h"
 #include "core/viewpoint_manager.h"
 
 namespace zentor {
 namespace {
 
-FrameWalker g_baseWalker;
-FrameWalker* g_installedWalker = nullptr;
+InstalledService<FrameWalker> g_walker;
 
-FrameWalker& Walker() { return g_installedWalker != nullptr ? *g_installedWalker : g_baseWalker; }
+FrameWalker& Walker() { return g_walker.Get(); }
 
 }  // namespace
 
@@ -19,11 +19,7 @@ bool FrameWalker::ThreadRuns() { return false; }
 
 uint32_t FrameWalker::Walk(FrameList& /*frames*/, uint32_t /*argument*/) { return 1; }
 
-FrameWalker* InstallFrameWalker(FrameWalker* walker) {
-  FrameWalker* previous = g_installedWalker;
-  g_installedWalker = walker;
-  return previous;
-}
+FrameWalker* InstallFrameWalker(FrameWalker* walker) { return g_walker.Install(walker); }
 
 void FrameList::Clear() {
   m_frames.clear();

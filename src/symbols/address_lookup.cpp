@@ -134,13 +134,7 @@ void WalkPass(NearestSearch& search, ModuleDescriptor* passModule, RecordHandle 
       if (view.IsNull()) return;
       type = view.U32At(0);
       handle = view.Handle();
-      if (type == kBlockRecordType) {
-        start = view.AddressAt(BlockRecordLayout::kStart);
-        length = view.OrdinalAt(BlockRecordLayout::kLength);
-      } else if (type == kProcedureRecordType) {
-        start = view.AddressAt(ProcedureRecordLayout::kEntry);
-        length = view.OrdinalAt(ProcedureRecordLayout::kLength);
-      }
+      ReadScopeExtent(view, start, length);
     }
     switch (type) {
       case kBlockRecordType:

@@ -1,6 +1,7 @@
 #include "symbols/interpreter_services.h"
 
 #include "core/dv_error.h"
+#include "core/installed_service.h"
 #include "core/value_stack.h"
 
 namespace zentor {
@@ -8,8 +9,7 @@ namespace {
 
 constexpr uint32_t kMsgNotAvailable = 106;
 
-SymbolInterpreter g_baseInterpreter;
-SymbolInterpreter* g_installedInterpreter = nullptr;
+InstalledService<SymbolInterpreter> g_interpreter;
 
 [[noreturn]] void RaiseNotAvailable(const char* what) {
   DVError error(kMsgNotAvailable, kSeverityError, kDisplayByFocus);
@@ -34,14 +34,8 @@ void SymbolInterpreter::AssignValue() { RaiseNotAvailable("Assignment"); }
 // the output would take it.
 void SymbolInterpreter::DisplayTopValue(uint32_t /*nestingLimit*/) { ValueStack::Drop(); }
 
-SymbolInterpreter* InstallSymbolInterpreter(SymbolInterpreter* interpreter) {
-  SymbolInterpreter* previous = g_installedInterpreter;
-  g_installedInterpreter = interpreter;
-  return previous;
-}
+SymbolInterpreter* InstallSymbolInterpreter(SymbolInterpreter* interpreter) { return g_interpreter.Install(interpreter); }
 
-SymbolInterpreter& InstalledSymbolInterpreter() {
-  return g_installedInterpreter != nullptr ? *g_installedInterpreter : g_baseInterpreter;
-}
+SymbolInterpreter& InstalledSymbolInterpreter() { return g_interpreter.Get(); }
 
 }  // namespace zentor

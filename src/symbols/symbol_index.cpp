@@ -119,14 +119,10 @@ std::shared_ptr<AddressPassIndex> BuildPassIndex(RecordHandle first) {
     if (view.IsNull()) break;
     switch (view.U32At(0)) {
       case kBlockRecordType:
-        open.push_back(current);
-        current = Open{view.Handle(), view.AddressAt(BlockRecordLayout::kStart),
-                       view.OrdinalAt(BlockRecordLayout::kLength)};
-        break;
       case kProcedureRecordType:
         open.push_back(current);
-        current = Open{view.Handle(), view.AddressAt(ProcedureRecordLayout::kEntry),
-                       view.OrdinalAt(ProcedureRecordLayout::kLength)};
+        current = Open{view.Handle(), {}, {}};
+        ReadScopeExtent(view, current.m_start, current.m_length);
         break;
       case kScopeEndRecordType:
         if (!open.empty()) {

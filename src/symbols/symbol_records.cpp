@@ -307,4 +307,19 @@ TypeEntryView TypeDirectory::GetTypeEntry(PageCache& cache, uint32_t index) {
   }
 }
 
+bool ReadScopeExtent(const RecordView& view, AddressDescriptor& start, OrdinalValue& length) {
+  switch (view.U32At(0)) {
+    case kBlockRecordType:
+      start = view.AddressAt(BlockRecordLayout::kStart);
+      length = view.OrdinalAt(BlockRecordLayout::kLength);
+      return true;
+    case kProcedureRecordType:
+      start = view.AddressAt(ProcedureRecordLayout::kEntry);
+      length = view.OrdinalAt(ProcedureRecordLayout::kLength);
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace zentor

@@ -78,6 +78,10 @@ struct ProcedureRecordLayout {
   static constexpr uint32_t kAttribute = 68;
   static constexpr uint32_t kSize = 70;
 };
+// The code a block or procedure record covers: its start (the procedure's entry) and
+// length. False, with both left alone, for a record of any other type.
+bool ReadScopeExtent(const RecordView& view, AddressDescriptor& start, OrdinalValue& length);
+
 struct SymbolRecordLayout {
   static constexpr uint32_t kType = 0;
   static constexpr uint32_t kTypeIndex = 4;

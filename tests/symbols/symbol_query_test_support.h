@@ -335,6 +335,12 @@ class PathInterpreter final : public SymbolInterpreter {
 
   void DisplayTopValue(uint32_t) override {
     const uint16_t kind = ValueStack::TopKind();
+    if (kind == kKindChar) {
+      uint8_t value[ValueStack::kMaxItemSize];
+      ValueStack::Pop(value);
+      OutputWriter::Printf("'%c'", static_cast<char>(value[0]));
+      return;
+    }
     if (kind >= kKindOrd1 && kind <= kKindInt4) {
       uint8_t value[ValueStack::kMaxItemSize];
       ValueStack::PopAs(kKindInt4, value);
