@@ -47,6 +47,8 @@ struct NearestSearch {
   AddressDescriptor m_address;
   AddressNames* m_names = nullptr;
   OrdinalValue m_best = OrdinalValue::AllOnes;
+  // No symbol farther than this is the answer (SymbolIndexes::NearestFixedBound).
+  OrdinalValue m_bound = OrdinalValue::AllOnes;
   RecordHandle m_bestSymbol;
   RecordHandle m_bestProcedure;
   ModuleDescriptor* m_bestModule = nullptr;
@@ -163,7 +165,8 @@ void WalkPass(NearestSearch& search, ModuleDescriptor* passModule, RecordHandle 
 void SearchPass(NearestSearch& search, ModuleDescriptor* passModule, RecordHandle first,
                 const AddressDescriptor& scope) {
   std::vector<AddressCandidate> candidates;
-  if (!SymbolIndexes::AddressCandidates(passModule, search.m_address, scope, candidates)) {
+  const OrdinalValue best = search.m_best < search.m_bound ? search.m_best : search.m_bound;
+  if (!SymbolIndexes::AddressCandidates(passModule, search.m_address, scope, best, candidates)) {
     WalkPass(search, passModule, first, scope);
     return;
   }
@@ -291,6 +294,7 @@ void FindSymbolAtAddress(DVErrorCode& status, const AddressDescriptor& address, 
   NearestSearch search;
   search.m_address = address;
   search.m_names = &names;
+  search.m_bound = SymbolIndexes::NearestFixedBound(address);
   const AddressDescriptor scope = GetCurrentSymbolContext()->ScopeAddress();
   const ModuleCollection& modules = loader->Modules();
   for (uint32_t i = 0; i < modules.Count() && !search.m_done; ++i) {
@@ -345,6 +349,13 @@ void FindSymbolAtAddress(DVErrorCode& status, const AddressDescriptor& address, 
   appendPath();
 }
 
+AddressAnswer SymbolAtAddress(const AddressDescriptor& address) {
+  AddressAnswer answer;
+  FindSymbolAtAddress(answer.m_status, address, answer.m_names, answer.m_offset, answer.m_procedureInfo,
+                      answer.m_isCode);
+  return answer;
+}
+
 // The procedure search:
 // 1. The module of the address (324 and 325 as they are); its records, or the global
 //    list when it has none (326 without one) or no module holds the address (335
@@ -387,7 +398,10 @@ void FindProcedureAtAddress(DVErrorCode& status, const AddressDescriptor& addres
   }
   if (!found && !globals.IsNone()) {
     OrdinalValue distance;
-    const RecordHandle code = NearestOfCategory(globals, kTypeProcedure, true, address, distance);
+    RecordHandle code;
+    if (!SymbolIndexes::NearestGlobalOfCategory(kTypeProcedure, address, code, distance)) {
+      code = NearestOfCategory(globals, kTypeProcedure, true, address, distance);
+    }
     if (!code.IsNone()) {
       names.m_procedure = SymbolRecordView::At(Cache(), code).Name().NameText(Cache());
       offset = distance;

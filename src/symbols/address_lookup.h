@@ -36,6 +36,16 @@ OrdinalValue DistanceTo(const AddressDescriptor& location, const AddressDescript
 // information) and whether it is code.
 void FindSymbolAtAddress(DVErrorCode& status, const AddressDescriptor& address, AddressNames& names,
                          OrdinalValue& offset, OrdinalValue& procedureInfo, uint32_t& isCode);
+// What the nearest-symbol search answers, in one record.
+struct AddressAnswer {
+  DVErrorCode m_status;
+  AddressNames m_names;
+  OrdinalValue m_offset;
+  OrdinalValue m_procedureInfo;
+  uint32_t m_isCode = 0;
+};
+// FindSymbolAtAddress with its answers in one record (in a bracketed lookup).
+AddressAnswer SymbolAtAddress(const AddressDescriptor& address);
 // The procedure that holds an address (the outermost of nested ones), or in the
 // global list the nearest code symbol below it.
 void FindProcedureAtAddress(DVErrorCode& status, const AddressDescriptor& address, AddressNames& names,

@@ -1,5 +1,6 @@
 #include "symbols/loader_library.h"
 
+#include "symbols/symbol_index.h"
 #include "symbols/symbol_lookup.h"
 #include "symbols/type_translation.h"
 
@@ -185,6 +186,12 @@ void LoaderState::NoteContentsChanged() {
   DropLineAddressCaches();
 }
 
+void LoaderState::GrowModuleRange(ModuleDescriptor& module, const AddressDescriptor& address,
+                                  const OrdinalValue& length) {
+  module.GrowRange(address, length);
+  ++m_moduleRangesGeneration;
+}
+
 ModuleDescriptor* LoaderState::ModuleById(uint32_t id) const {
   if (id == 0 || id > m_moduleById.size()) return nullptr;
   return m_moduleById[id - 1];
@@ -304,13 +311,14 @@ void LoaderState::EndModule(PageCache& cache) {
   ModuleDescriptor* inserted = m_moduleInProgress.release();
   if (m_currentModule == inserted) m_currentModule = nullptr;
   m_modules.Add(cache, inserted, inserted->m_nameKey);
+  ++m_moduleRangesGeneration;
 }
 
 void LoaderState::SetDeferredToken(DeferredModuleHandle token, const TargetAddressRecord& start,
                                    const OrdinalValue& length) {
   if (!m_deferredLoading || m_currentModule == nullptr) return;
   m_moduleWithoutToken = false;
-  m_currentModule->GrowRange(AddressDescriptor(start), length);
+  GrowModuleRange(*m_currentModule, AddressDescriptor(start), length);
   m_currentModule->m_token = token;
   m_currentModule->m_hasToken = true;
 }
@@ -421,7 +429,7 @@ void LoaderState::BeginBlock(PageCache& cache, const TargetAddressRecord& addres
   }
   m_scopeStack.push_back(m_currentScope);
   m_currentScope = handle;
-  if (m_currentModule != nullptr) m_currentModule->GrowRange(start, length);
+  if (m_currentModule != nullptr) GrowModuleRange(*m_currentModule, start, length);
 }
 
 // A procedure: its record opens a scope; in a module whose start is known, a line
@@ -456,7 +464,7 @@ void LoaderState::BeginProcedure(PageCache& cache, const char* name, const Targe
   m_scopeStack.push_back(m_currentScope);
   m_currentScope = handle;
   if (module != nullptr) {
-    module->GrowRange(entry, length);
+    GrowModuleRange(*module, entry, length);
     AddressDescriptor last = entry;
     if (!entry.IsNull() && !entry.IsRegister() && length > 1u) last = entry + OrdinalValue(length - 1u);
     module->m_procedures.insert(new ProcedureRange(key, entry, last));
@@ -609,7 +617,8 @@ uint32_t LoaderState::AddTypedefName(PageCache& cache, const char* name, uint32_
 // The module holding an address: the location's module first, then every module in
 // name order. A deferred module found that way has its symbols loaded first, with the
 // asking context made current for the load: the loader writes through the current
-// context, which shares this state's tables with the asking one.
+// context, which shares this state's tables with the asking one. The module index
+// answers the search through the modules when it can (the same module the loop finds).
 ModuleDescriptor* LoaderState::ModuleAtAddress(SymbolContext& context, const AddressDescriptor& address,
                                                DVErrorCode& status) {
   if (m_programLoaded == 0) {
@@ -625,18 +634,23 @@ ModuleDescriptor* LoaderState::ModuleAtAddress(SymbolContext& context, const Add
     status.SetOkay();
     return current;
   }
-  for (uint32_t i = 0; i < m_modules.Count(); ++i) {
-    auto* module = dynamic_cast<ModuleDescriptor*>(m_modules.ModuleAt(i));
-    if (module == nullptr || module->Holds(address) == kOutsideRange) continue;
-    if (module->m_hasToken && &context.Loader() == this) {
-      CurrentSymbolContextScope asking(&context);
-      LoadDeferredModule(context.Cache(), module);
+  ModuleDescriptor* found = nullptr;
+  if (!SymbolIndexes::ModuleHolding(*this, address, found)) {
+    for (uint32_t i = 0; i < m_modules.Count() && found == nullptr; ++i) {
+      auto* module = dynamic_cast<ModuleDescriptor*>(m_modules.ModuleAt(i));
+      if (module != nullptr && module->Holds(address) != kOutsideRange) found = module;
     }
-    status.SetOkay();
-    return module;
   }
-  status.Set(kMsgModuleUnknownForLocation, kSeverityError);
-  return nullptr;
+  if (found == nullptr) {
+    status.Set(kMsgModuleUnknownForLocation, kSeverityError);
+    return nullptr;
+  }
+  if (found->m_hasToken && &context.Loader() == this) {
+    CurrentSymbolContextScope asking(&context);
+    LoadDeferredModule(context.Cache(), found);
+  }
+  status.SetOkay();
+  return found;
 }
 
 RWCString LoaderState::ModuleName(const ModuleDescriptor& module) const { return module.m_nameText; }

@@ -326,6 +326,9 @@ class LoaderState : public LoaderStateBase {
   uint32_t Generation() const { return m_generation; }
   // Counts the changes of the global list alone (a finished load).
   uint32_t GlobalsGeneration() const { return m_globalsGeneration; }
+  // Counts the changes of the module collection and of any module's code range (the
+  // module index of symbol_index.h compares it).
+  uint32_t ModuleRangesGeneration() const { return m_moduleRangesGeneration; }
   // The two pointer types that pointer requests of casts patch (type_lookup.h); 0
   // until made.
   uint32_t PointerScaffold(uint32_t level) const { return level < 2 ? m_pointerScaffold[level] : 0; }
@@ -351,6 +354,8 @@ class LoaderState : public LoaderStateBase {
   void TranslateModuleGlobals(PageCache& cache, const ModuleDescriptor& module, uint32_t base);
   // True when `module` is one of this state's modules.
   bool OwnsModule(const ModuleDescriptor* module) const;
+  // Grows a module's code range and counts the change.
+  void GrowModuleRange(ModuleDescriptor& module, const AddressDescriptor& address, const OrdinalValue& length);
   uint8_t CurrentLanguage() const;
 
   RWSet m_typedefNames;
@@ -368,6 +373,7 @@ class LoaderState : public LoaderStateBase {
   RWHashDictionary m_symbolObjectDictionary;
   uint32_t m_generation = 0;
   uint32_t m_globalsGeneration = 0;
+  uint32_t m_moduleRangesGeneration = 0;
   std::shared_ptr<SymbolIndexData> m_indexData;
   uint32_t m_pointerScaffold[2] = {0, 0};
   // Enclosing scopes of the current one, innermost last.

@@ -1,6 +1,8 @@
 #pragma once
 // Indexes that answer the symbol searches without walking every record: the first
-// global symbol of a name, and the type-directory entries of a name. They run at
+// global symbol of a name, the type-directory entries of a name, the symbols of each
+// pass of the nearest-symbol search by place, the module whose code range holds an
+// address, and the nearest global code symbol of the procedure search. They run at
 // every stop and every window refresh, where a walk over a large program's chains
 // would be felt. Each index is built from the same walk it replaces, when it is
 // first needed after the tables changed (a load, a module loaded on demand), and
@@ -16,6 +18,7 @@
 
 namespace zentor {
 
+class LoaderState;
 class ModuleDescriptor;
 
 // A symbol record the nearest-symbol search looks at, with what the walk knows when
@@ -43,9 +46,34 @@ class SymbolIndexes {
   // `address`, in record order: of the symbols at fixed places those nearest at or
   // below the address (in the global list, the nearest whose module reaches the
   // address), and the frame-relative ones of the scopes that hold the scope address.
-  // False when the index is off (the caller walks).
+  // Symbols at fixed places farther from the address than `best` (the search's best
+  // distance so far) are left out: they cannot change the outcome. False when the
+  // index is off (the caller walks).
   static bool AddressCandidates(const ModuleDescriptor* module, const AddressDescriptor& address,
-                                const AddressDescriptor& scope, std::vector<AddressCandidate>& candidates);
+                                const AddressDescriptor& scope, const OrdinalValue& best,
+                                std::vector<AddressCandidate>& candidates);
+
+  // A bound for the nearest-symbol search: the least distance from the address down
+  // to a symbol at a fixed memory place that the search takes when it meets it (in a
+  // module pass, within the module's range; in the global pass, within the reach of
+  // the place's module, when that is known). Symbols farther than it never are the
+  // answer and can be left out. All ones when the index is off or knows none.
+  static OrdinalValue NearestFixedBound(const AddressDescriptor& address);
+
+  // The search of LoaderState::ModuleAtAddress through the module collection: the
+  // first module in collection order whose code range holds `address`, null when none
+  // does. False when the index is off or cannot answer (a module range, or the
+  // address, not a memory place of the one kind the ranges share); the caller walks.
+  static bool ModuleHolding(LoaderState& loader, const AddressDescriptor& address, ModuleDescriptor*& module);
+
+  // The global-list walk of the procedure search (address_lookup.cpp): of the global
+  // symbol records of `category` at or below `address` whose module reaches it, the
+  // nearest, of equal ones the first in the list; none, at the largest distance, when
+  // no record qualifies. False when the index cannot answer: it is off, the address is
+  // not a memory place of the kind the global places share, or the walk could load a
+  // module on the way or meet overlapping module ranges (the caller walks).
+  static bool NearestGlobalOfCategory(uint32_t category, const AddressDescriptor& address, RecordHandle& found,
+                                      OrdinalValue& distance);
 
   // The type-directory indices (1 through the type count, ascending) whose raw entry
   // is named `name` exactly, or every index when the index is switched off.

@@ -10,27 +10,6 @@
 namespace zentor::testing_support {
 namespace {
 
-std::string OrdinalHex(const OrdinalValue& value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%x", value.Low());
-  return text;
-}
-
-// "module|procedure|variable|label +offset line+offset [code]", or the status.
-std::string AtAddress(uint32_t address, std::string* entry = nullptr) {
-  BracketedLookupScope bracket;
-  AddressNames names;
-  OrdinalValue offset;
-  OrdinalValue lineOffset;
-  uint32_t code = 0;
-  DVErrorCode status;
-  FindSymbolAtAddress(status, MemoryAt(address), names, offset, lineOffset, code);
-  if (entry != nullptr) *entry = SymbolQueryTest::EntryText();
-  if (!status.IsOkay()) return "status " + std::to_string(status.Number());
-  return std::string(names.m_module.data()) + "|" + names.m_procedure.data() + "|" + names.m_variable.data() + "|" +
-         names.m_label.data() + " +" + OrdinalHex(offset) + " line+" + OrdinalHex(lineOffset) + (code != 0 ? " code" : "");
-}
-
 TEST_F(SymbolQueryTest, SymbolsAtAddresses) {
   struct Row {
     const char* m_name;

@@ -72,7 +72,9 @@ TEST_F(SymbolQueryTest, ObjectsFromExpressions) {
     SCOPED_TRACE(row.m_text);
     const SymbolHandle handle = FromExpression(row.m_text);
     EXPECT_EQ(Described(handle), row.m_described);
-    if (handle.IsValid()) EXPECT_EQ(Members(handle), row.m_members);
+    if (handle.IsValid()) {
+      EXPECT_EQ(Members(handle), row.m_members);
+    }
   }
 }
 
@@ -103,7 +105,9 @@ TEST_F(SymbolQueryTest, ObjectsAtAddresses) {
     const SymbolHandle handle = SymbolHandle::SymbolHandle_AtAddress(GetCurrentSymbolContext(), MemoryAt(row.m_address),
                                                                       row.m_level);
     EXPECT_EQ(Described(handle), row.m_described);
-    if (handle.IsValid()) EXPECT_EQ(Members(handle), row.m_members);
+    if (handle.IsValid()) {
+      EXPECT_EQ(Members(handle), row.m_members);
+    }
   }
   // A structure listed under the program has no members; the same from its name has.
   const SymbolHandle program =

@@ -15,6 +15,7 @@
 #include "codeview/cv_fixture.h"
 #include "core/value_test_support.h"
 #include "cv_load_test_support.h"
+#include "symbols/address_lookup.h"
 #include "symbols/interpreter_services.h"
 #include "symbols/symbol_lookup.h"
 #include "symbols/symbol_values.h"
@@ -440,5 +441,39 @@ class SymbolQueryTest : public CvLoadTest {
   PathInterpreter m_interpreter{m_memory};
   QueryTypes m_types;
 };
+
+inline std::string OrdinalHex(const OrdinalValue& value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%x", value.Low());
+  return text;
+}
+
+// "module|procedure|variable|label +offset line+offset [code]", or the status.
+inline std::string AddressAnswerText(const DVErrorCode& status, const AddressNames& names, const OrdinalValue& offset,
+                                     const OrdinalValue& lineOffset, uint32_t code) {
+  if (!status.IsOkay()) return "status " + std::to_string(status.Number());
+  return std::string(names.m_module.data()) + "|" + names.m_procedure.data() + "|" + names.m_variable.data() + "|" +
+         names.m_label.data() + " +" + OrdinalHex(offset) + " line+" + OrdinalHex(lineOffset) + (code != 0 ? " code" : "");
+}
+
+// The nearest symbol at an address as text (FindSymbolAtAddress), with the lookup entry
+// it leaves when asked for.
+inline std::string AtAddress(uint32_t address, std::string* entry = nullptr) {
+  BracketedLookupScope bracket;
+  const AddressAnswer answer = SymbolAtAddress(MemoryAt(address));
+  if (entry != nullptr) *entry = SymbolQueryTest::EntryText();
+  return AddressAnswerText(answer.m_status, answer.m_names, answer.m_offset, answer.m_procedureInfo, answer.m_isCode);
+}
+
+// The procedure at an address as text (FindProcedureAtAddress).
+inline std::string ProcedureAt(uint32_t address) {
+  BracketedLookupScope bracket;
+  AddressNames names;
+  OrdinalValue offset;
+  OrdinalValue lineOffset;
+  DVErrorCode status;
+  FindProcedureAtAddress(status, MemoryAt(address), names, offset, lineOffset);
+  return AddressAnswerText(status, names, offset, lineOffset, 1);
+}
 
 }  // namespace zentor::testing_support
