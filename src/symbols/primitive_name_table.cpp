@@ -8,7 +8,7 @@
 namespace zentor {
 namespace {
 
-constexpr const char* kPrimitiveNames[kPrimitiveNameCodes][kPrimitiveNameLanguages] = {
+constexpr const char* PrimitiveNameTable[kPrimitiveNameCodes][kPrimitiveNameLanguages] = {
     /*  0 */ {"void ", "<null type>", "<null type>", "<null type>", "<null type>", "<null type>", "void ", "<null type>"},
     /*  1 */ {"<unknown>", "<unknown>", "<unknown>", "<unknown>", "<unknown>", "<unknown>", "<unknown>", "<unknown>"},
     /*  2 */ {"char ", "boolean", "boolean", "logical*1", "bool1", "boolean", "char ", "bool1"},
@@ -42,9 +42,9 @@ constexpr const char* kPrimitiveNames[kPrimitiveNameCodes][kPrimitiveNameLanguag
 
 }  // namespace
 
-const char* PrimitiveName(uint16_t language, uint16_t primitiveCode) {
+const char* PrimitiveName(SourceLanguage language, uint16_t primitiveCode) {
   if (language >= kPrimitiveNameLanguages || primitiveCode >= kPrimitiveNameCodes) return "<unknown>";
-  return kPrimitiveNames[primitiveCode][language];
+  return PrimitiveNameTable[primitiveCode][language];
 }
 
 }  // namespace zentor

@@ -212,20 +212,27 @@ void SymbolContext::PushScopeAddress(const AddressDescriptor& address) {
 void SymbolContext::PopScopeAddress() { m_location->m_scopeAddress = m_location->m_savedScopeAddress; }
 
 // Location update from an address A:
-// 1. The module whose ranges hold A and its name ("<Unknown>" when none does).
+// 1. The module whose ranges hold A and its name ("<Unknown>" when none does;
+//    SetLocationModule).
 // 2. Without a module the line is absent and the offset is A's distance from the start
 //    of its space; with one, the module's line information gives line and offset, and
 //    a change between having a line and having none makes the module forget its view
 //    state.
 // 3. The procedure (UpdateProcedure).
-void SymbolContext::UpdateLocation(const AddressDescriptor& address) {
+ModuleDescriptor* SymbolContext::SetLocationModule(const AddressDescriptor& address) {
   LocationRecord& record = m_location->m_location;
-  const OptionalLine previousLine = record.m_line;
   record.m_address = address;
   DVErrorCode status;
   ModuleDescriptor* module = address.IsNull() ? nullptr : m_loader->ModuleAtAddress(*this, address, status);
   record.m_module = module;
   record.m_moduleName = module != nullptr ? m_loader->ModuleName(*module) : RWCString("<Unknown>");
+  return module;
+}
+
+void SymbolContext::UpdateLocation(const AddressDescriptor& address) {
+  LocationRecord& record = m_location->m_location;
+  const OptionalLine previousLine = record.m_line;
+  ModuleDescriptor* module = SetLocationModule(address);
   if (module == nullptr) {
     record.m_line = OptionalLine();
     record.m_offset = OffsetInSpace(address);

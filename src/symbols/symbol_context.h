@@ -214,6 +214,8 @@ class SymbolContext {
  private:
   // Derives the location record from an address: module, line and procedure.
   void UpdateLocation(const AddressDescriptor& address);
+  // The location's address, its module and the module's name; the module.
+  ModuleDescriptor* SetLocationModule(const AddressDescriptor& address);
   void UpdateProcedure(const AddressDescriptor& address);
   void DropParts();
 

@@ -55,9 +55,9 @@ bool ArrayCount(const TypeEntryView& array, uint32_t element, uint32_t& count) {
   return true;
 }
 
-RWCString LongFormAt(uint32_t typeIndex, uint16_t language, uint32_t depth);
+RWCString LongFormAt(uint32_t typeIndex, SourceLanguage language, uint32_t depth);
 
-RWCString ArrayText(const TypeEntryView& first, uint16_t language, uint32_t depth) {
+RWCString ArrayText(const TypeEntryView& first, SourceLanguage language, uint32_t depth) {
   RWCString text;
   if (IsSet(first.Reference()) &&
       ArrayTypeRecordView::At(GetCurrentSymbolContext()->Cache(), RecordHandle(first.Reference())).Packed() != 0) {
@@ -79,7 +79,7 @@ RWCString ArrayText(const TypeEntryView& first, uint16_t language, uint32_t dept
   return text;
 }
 
-RWCString LongFormAt(uint32_t typeIndex, uint16_t language, uint32_t depth) {
+RWCString LongFormAt(uint32_t typeIndex, SourceLanguage language, uint32_t depth) {
   if (depth > kDeepestTypeName) RaiseTypeLoop();
   const TypeEntryView entry = GetTypeEntry(typeIndex);
   const uint32_t category = entry.Category();
@@ -184,7 +184,7 @@ struct DeclaratorStep {
   uint32_t m_next = RecordHandle::kNone;
 };
 
-DeclaratorStep StepOn(const TypeEntryView& entry, uint16_t language) {
+DeclaratorStep StepOn(const TypeEntryView& entry, SourceLanguage language) {
   DeclaratorStep step;
   const uint32_t category = entry.Category();
   const uint16_t code = entry.PrimitiveCode();
@@ -272,14 +272,14 @@ DeclaratorStep StepOn(const TypeEntryView& entry, uint16_t language) {
 
 }  // namespace
 
-RWCString TypeNameFormatter::LongForm(uint32_t typeIndex, uint16_t language) {
+RWCString TypeNameFormatter::LongForm(uint32_t typeIndex, SourceLanguage language) {
   return LongFormAt(typeIndex, language, 0);
 }
 
 // The declarator is built from the outside in: each step puts its prefix before what
 // there is and its suffix after it; a procedure or an array met right after a pointer
 // puts what there is in parentheses, so that the pointer binds first.
-void TypeNameFormatter::DeclaratorForm(uint32_t typeIndex, uint16_t language, RWCString& prefix, RWCString& suffix) {
+void TypeNameFormatter::DeclaratorForm(uint32_t typeIndex, SourceLanguage language, RWCString& prefix, RWCString& suffix) {
   prefix = RWCString();
   suffix = RWCString();
   bool parenthesised = false;

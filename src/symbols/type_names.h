@@ -13,17 +13,21 @@
 
 namespace zentor {
 
+// The language of a symbol's module (0..7; the program language without a module):
+// it selects the row of the primitive names and the wording of procedure types.
+using SourceLanguage = uint16_t;
+
 inline constexpr uint16_t kPrimitiveNameCodes = 29;
 inline constexpr uint16_t kPrimitiveNameLanguages = 8;
 
 // The name of a primitive code in a source language; "<unknown>" for a language or
 // code the table has no row or column for.
-const char* PrimitiveName(uint16_t language, uint16_t primitiveCode);
+const char* PrimitiveName(SourceLanguage language, uint16_t primitiveCode);
 
 class TypeNameFormatter {
  public:
-  static RWCString LongForm(uint32_t typeIndex, uint16_t language);
-  static void DeclaratorForm(uint32_t typeIndex, uint16_t language, RWCString& prefix, RWCString& suffix);
+  static RWCString LongForm(uint32_t typeIndex, SourceLanguage language);
+  static void DeclaratorForm(uint32_t typeIndex, SourceLanguage language, RWCString& prefix, RWCString& suffix);
 };
 
 }  // namespace zentor
