@@ -46,8 +46,14 @@ uint64_t NowMilliseconds() {
 // 2. A request numbered before the last one is a late copy: ignored. A hello starts
 //    a new conversation (a debugger that started again counts from 0).
 // 3. Otherwise it is executed; its answer is kept and sent. A get-event request with
-//    nothing pending stays unanswered, and the debugger reuses its number.
+//    nothing pending stays unanswered, and the debugger reuses its number; while the
+//    thread runs it is first held for a while in case an event comes.
+// A new request means the debugger has given up a held one.
 void AgentEndpoint::OnRequest(const AgentPacket& request) {
+  if (m_held.has_value()) {
+    m_trace.Line("silent seq=%u command=0x%02x", m_held->m_request.Sequence(), m_held->m_request.Code());
+    m_held.reset();
+  }
   const uint32_t sequence = request.Sequence();
   const uint32_t command = request.Code();
   const uint16_t payloadSum = request.StoredPacketSum();
@@ -65,16 +71,39 @@ void AgentEndpoint::OnRequest(const AgentPacket& request) {
     return;
   }
   m_lastSequence = sequence;
+  if (m_dispatcher.ShouldHold(request)) {
+    m_trace.Line("hold seq=%u command=0x%02x", sequence, command);
+    m_held = HeldRequest{request, NowMilliseconds() + kHoldMilliseconds};
+    return;
+  }
+  Execute(request);
+}
+
+void AgentEndpoint::ServiceHeldRequest() {
+  if (!m_held.has_value() || (!m_dispatcher.EventPending() && NowMilliseconds() < m_held->m_deadline)) return;
+  const AgentPacket request = m_held->m_request;
+  m_held.reset();
+  Execute(request);
+}
+
+void AgentEndpoint::Execute(const AgentPacket& request) {
+  const uint32_t sequence = request.Sequence();
+  const uint32_t command = request.Code();
   const std::optional<Answer> answer = m_dispatcher.Handle(request);
   if (!answer.has_value()) {
     m_trace.Line("silent seq=%u command=0x%02x", sequence, command);
     return;
   }
-  m_trace.Line("exec seq=%u command=0x%02x status=0x%x", sequence, command, answer->m_status);
+  if (answer->m_note.empty()) {
+    m_trace.Line("exec seq=%u command=0x%02x status=0x%x", sequence, command, answer->m_status);
+  } else {
+    m_trace.Line("exec seq=%u command=0x%02x status=0x%x %s", sequence, command, answer->m_status,
+                 answer->m_note.c_str());
+  }
   HistoryEntry entry;
   entry.m_sequence = sequence;
   entry.m_command = command;
-  entry.m_payloadSum = payloadSum;
+  entry.m_payloadSum = request.StoredPacketSum();
   entry.m_answer.SetCode(answer->m_status);
   entry.m_answer.SetLength(static_cast<uint32_t>(answer->m_payload.size()));
   if (!answer->m_payload.empty()) {

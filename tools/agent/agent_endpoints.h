@@ -31,6 +31,10 @@ class AgentEndpoint {
 
   // Answers sent so far, resends included.
   uint32_t AnswersSent() const { return m_answersSent; }
+  // A held get-event request is answered once an event waits, or left unanswered
+  // when its time is up. Called whenever the running thread has had its slice.
+  void ServiceHeldRequest();
+  bool HoldsRequest() const { return m_held.has_value(); }
 
  protected:
   void OnRequest(const AgentPacket& request);
@@ -52,6 +56,13 @@ class AgentEndpoint {
   };
 
   void Transmit(const AgentPacket& answer);
+  // Executes an intact request that is neither a repeat nor a late copy.
+  void Execute(const AgentPacket& request);
+
+  struct HeldRequest {
+    AgentPacket m_request;
+    uint64_t m_deadline = 0;
+  };
 
   RequestDispatcher& m_dispatcher;
   const FaultPlan& m_faults;
@@ -59,6 +70,7 @@ class AgentEndpoint {
   std::deque<HistoryEntry> m_history;
   std::optional<AgentPacket> m_lastAnswer;
   std::optional<uint32_t> m_lastSequence;
+  std::optional<HeldRequest> m_held;
   uint32_t m_answersSent = 0;
 };
 

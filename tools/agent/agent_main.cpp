@@ -116,7 +116,8 @@ int Run(const AgentOptions& options) {
     // request the next one (or its ACK) is likely within microseconds: the agent looks
     // again without sleeping for a moment, as a sleeping process takes long to wake.
     const bool justBusy = NowMicroseconds() - lastRequestMicroseconds < kSpinMicroseconds;
-    const int wait = server.IsRunning() || justBusy ? 0 : 100;
+    const bool holding = (udp && udp->HoldsRequest()) || (serial && serial->HoldsRequest());
+    const int wait = server.IsRunning() || justBusy ? 0 : holding ? 5 : 100;
     const int ready = poll(lines, count, wait);
     const uint64_t now = NowMilliseconds();
     if (ready > 0) {
@@ -130,7 +131,11 @@ int Run(const AgentOptions& options) {
     } else if (server.IsRunning()) {
       server.RunSlice();
     }
-    if (serial) serial->OnIdle();
+    if (udp) udp->ServiceHeldRequest();
+    if (serial) {
+      serial->ServiceHeldRequest();
+      serial->OnIdle();
+    }
     if (now - lastReadyCheck >= 200) {
       lastReadyCheck = now;
       if (!options.m_readyFile.empty() && !FileExists(options.m_readyFile)) break;

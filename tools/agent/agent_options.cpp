@@ -28,6 +28,8 @@ constexpr const char* kUsage =
     "  --extra-modules N     add N made-up modules to the module list\n"
     "  --list-part N         at most N identifiers in one list answer (default 256)\n"
     "  --no-fpu              the server has no floating-point unit\n"
+    "  --debug-register-events  report a debug register that fires as exception 0x12F\n"
+    "                        with DR0-DR3, DR6 and DR7 (default: 0x12D, DR6 to be read)\n"
     "Running under tests:\n"
     "  --ready-file FILE     once listening, write \"udp-port N\" and \"pty PATH\" lines to\n"
     "                        FILE; the agent ends when FILE is removed\n"
@@ -116,6 +118,8 @@ bool ParseAgentOptions(const std::vector<std::string>& arguments, AgentOptions* 
       good = value(&text) && ParseCount(text, &options->m_listPartEntries, 256) && options->m_listPartEntries > 0;
     } else if (option == "--no-fpu") {
       options->m_hasFloatingPoint = false;
+    } else if (option == "--debug-register-events") {
+      options->m_debugRegisterEvents = true;
     } else if (option == "--ready-file") {
       good = value(&options->m_readyFile);
     } else if (option == "--idle-exit") {

@@ -35,6 +35,7 @@ struct AgentOptions {
   uint32_t m_extraModules = 0;
   uint32_t m_listPartEntries = 256;
   bool m_hasFloatingPoint = true;
+  bool m_debugRegisterEvents = false;  // 0x12F with the registers instead of 0x12D
   std::string m_readyFile;
   uint32_t m_idleExitSeconds = 0;
   std::string m_traceFile;

@@ -196,29 +196,115 @@ void CpuEmulator::RemoveBreakpoint(uint32_t address) {
   m_breakpointBytes.erase(it);
 }
 
-Stop CpuEmulator::Step() { return Execute(1); }
-Stop CpuEmulator::Run(uint64_t count) { return Execute(count); }
+Stop CpuEmulator::Step() { return Execute(1, true); }
+Stop CpuEmulator::Run(uint64_t count) { return Execute(count, false); }
+
+void CpuEmulator::ServiceRequest(uint32_t* number, uint32_t* argument) {
+  *number = ReadWord(m_engine, UC_X86_REG_EAX);
+  *argument = ReadWord(m_engine, UC_X86_REG_EBX);
+}
 
 void CpuEmulator::OnInterrupt(uc_struct* engine, uint32_t number, void* self) {
   static_cast<CpuEmulator*>(self)->m_interrupt = number;
   uc_emu_stop(engine);
 }
 
-Stop CpuEmulator::Execute(uint64_t count) {
-  m_interrupt = -1;
-  const uint32_t start = Eip();
-  const uc_err result = uc_emu_start(m_engine, start, 0, 0, count);
+// Notes which data rows an access overlaps; the instruction completes, as a data
+// breakpoint is a trap taken after it.
+void CpuEmulator::OnDataAccess(uc_struct*, int type, uint64_t address, int size, int64_t, void* self) {
+  auto* cpu = static_cast<CpuEmulator*>(self);
+  const bool write = type == UC_MEM_WRITE;
+  for (uint32_t row = 0; row < 4; ++row) {
+    const DataRow& data = cpu->m_dataRows[row];
+    if (!data.m_on || (data.m_writesOnly && !write)) continue;
+    if (address < uint64_t{data.m_address} + data.m_length && uint64_t{data.m_address} < address + uint64_t(size)) {
+      cpu->m_dataHits |= 1u << row;
+    }
+  }
+}
+
+bool CpuEmulator::WatchesArmed() { return (ReadWord(m_engine, UC_X86_REG_DR7) & 0xFFu) != 0; }
+
+void CpuEmulator::SetDebugStatus(uint32_t dr6) { WriteWord(m_engine, UC_X86_REG_DR6, dr6); }
+
+int32_t CpuEmulator::ExecuteRowAt(uint32_t eip) {
+  const uint32_t dr7 = ReadWord(m_engine, UC_X86_REG_DR7);
+  for (uint32_t row = 0; row < 4; ++row) {
+    const bool enabled = (dr7 & (3u << (2 * row))) != 0;
+    const bool execute = ((dr7 >> (16 + 4 * row)) & 3u) == 0;
+    if (enabled && execute && ReadWord(m_engine, kGroup4[row]) == eip) return static_cast<int32_t>(row);
+  }
+  return -1;
+}
+
+Stop CpuEmulator::Execute(uint64_t count, bool step) {
+  SetDebugStatus(0);
+  Stop stop;
+  if (WatchesArmed()) {
+    stop = ExecuteWatched(count);
+  } else {
+    m_interrupt = -1;
+    stop = Classify(uc_emu_start(m_engine, Eip(), 0, 0, count));
+  }
+  if (step && stop.m_kind == StopKind::None) SetDebugStatus(ReadWord(m_engine, UC_X86_REG_DR6) | 0x4000u);
+  return stop;
+}
+
+// One instruction at a time, each checked against the debug registers:
+// 1. An execute row at eip fires before the instruction runs, except for the first
+//    instruction of the run (the resume flag of a real processor lets it go).
+// 2. A data row fires after the instruction that touched its bytes; DR6 gets the
+//    row's bit in both cases.
+// 3. Anything else that stops the processor is reported as it would be unwatched.
+Stop CpuEmulator::ExecuteWatched(uint64_t count) {
+  const uint32_t dr7 = ReadWord(m_engine, UC_X86_REG_DR7);
+  static constexpr uint32_t kLengths[4] = {1, 2, 8, 4};
+  for (uint32_t row = 0; row < 4; ++row) {
+    const uint32_t access = (dr7 >> (16 + 4 * row)) & 3u;
+    DataRow& data = m_dataRows[row];
+    data.m_on = (dr7 & (3u << (2 * row))) != 0 && (access == 1 || access == 3);
+    data.m_address = ReadWord(m_engine, kGroup4[row]);
+    data.m_length = kLengths[(dr7 >> (18 + 4 * row)) & 3u];
+    data.m_writesOnly = access == 1;
+  }
+  uc_hook hook;
+  uc_hook_add(m_engine, &hook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(&CpuEmulator::OnDataAccess),
+              this, 1, 0);
+  Stop stop{StopKind::None, 0, Eip()};
+  for (uint64_t i = 0; i < count; ++i) {
+    const uint32_t eip = Eip();
+    if (const int32_t row = i == 0 ? -1 : ExecuteRowAt(eip); row >= 0) {
+      SetDebugStatus(1u << row);
+      stop = Stop{StopKind::Watch, 0, eip};
+      break;
+    }
+    m_interrupt = -1;
+    m_dataHits = 0;
+    stop = Classify(uc_emu_start(m_engine, eip, 0, 0, 1));
+    if (stop.m_kind != StopKind::None) break;
+    if (m_dataHits != 0) {
+      SetDebugStatus(m_dataHits);
+      stop = Stop{StopKind::Watch, 0, Eip()};
+      break;
+    }
+  }
+  uc_hook_del(m_engine, hook);
+  return stop;
+}
+
+Stop CpuEmulator::Classify(int result) {
   const uint32_t eip = Eip();
   if (m_interrupt == 3) {
     // eip is past the int3: a breakpoint is reported where it stands.
     SetEip(eip - 1);
     return Stop{StopKind::Breakpoint, kAgentExceptionBreakpoint, eip - 1};
   }
+  if (m_interrupt == kServiceVector) return Stop{StopKind::Service, 0, eip};
   if (m_interrupt >= 0) {
     const uint32_t number = m_interrupt == 0 ? kAgentExceptionDivide : kAgentExceptionGeneralProtection;
     return Stop{StopKind::Exception, number, eip};
   }
-  switch (result) {
+  switch (static_cast<uc_err>(result)) {
     case UC_ERR_OK: return Stop{StopKind::None, 0, eip};
     case UC_ERR_FETCH_UNMAPPED:
       if (eip == kThreadExitAddress) return Stop{StopKind::ThreadExit, 0, eip};

@@ -20,6 +20,8 @@ enum class StopKind : uint8_t {
   Breakpoint,     // an int3: eip is set back to it
   Exception,      // a processor exception (number in Stop::m_exception)
   ThreadExit,     // the entry routine returned to the agent
+  Service,        // the module asked the server for a service (int 0x40); eip is past it
+  Watch,          // a debug register fired: DR6 says which
 };
 
 struct Stop {
@@ -27,6 +29,11 @@ struct Stop {
   uint32_t m_exception = 0;  // agent exception number for StopKind::Exception
   uint32_t m_address = 0;    // where it happened
 };
+
+// The service call of the sample modules: int 0x40 with the service number in eax and
+// its argument in ebx.
+inline constexpr uint32_t kServiceVector = 0x40;
+inline constexpr uint32_t kServicePrint = 1;
 
 class CpuEmulator {
  public:
@@ -64,13 +71,26 @@ class CpuEmulator {
   bool InsertBreakpoint(uint32_t address);
   void RemoveBreakpoint(uint32_t address);
 
-  // Runs one instruction, or at most `count` instructions.
+  // Runs one instruction, or at most `count` instructions. DR6 is cleared first, as
+  // an agent does whenever it resumes a thread; a step that completes sets its BS bit.
   Stop Step();
   Stop Run(uint64_t count);
 
+  // The request of a service call: the number in eax, the argument in ebx.
+  void ServiceRequest(uint32_t* number, uint32_t* argument);
+  // Whether a debug register is enabled in DR7: running then goes one instruction at a
+  // time, so that each access can be checked.
+  bool WatchesArmed();
+
  private:
-  Stop Execute(uint64_t count);
+  Stop Execute(uint64_t count, bool step);
+  Stop ExecuteWatched(uint64_t count);
+  Stop Classify(int result);  // a uc_err
+  // The enabled row whose execute breakpoint is at `eip`, or -1.
+  int32_t ExecuteRowAt(uint32_t eip);
+  void SetDebugStatus(uint32_t dr6);
   static void OnInterrupt(uc_struct* engine, uint32_t number, void* self);
+  static void OnDataAccess(uc_struct* engine, int type, uint64_t address, int size, int64_t value, void* self);
 
   uc_struct* m_engine = nullptr;
   bool m_hasFloatingPoint;
@@ -80,6 +100,15 @@ class CpuEmulator {
   std::array<uint8_t, 40> m_group6{};
   std::map<uint32_t, uint8_t> m_breakpointBytes;  // address -> the byte under the int3
   int64_t m_interrupt = -1;                        // set by the interrupt hook during a run
+  // Data rows of DR7 while a watched run goes on: {address, length, writes only}.
+  struct DataRow {
+    bool m_on = false;
+    uint32_t m_address = 0;
+    uint32_t m_length = 0;
+    bool m_writesOnly = false;
+  };
+  DataRow m_dataRows[4];
+  uint32_t m_dataHits = 0;  // DR6 bits of the rows an access touched
 };
 
 }  // namespace zentor::agent

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "target/agent_protocol.h"
 
 namespace zentor::agent {
 namespace {
 
-Answer Status(uint32_t status) { return Answer{status, {}}; }
+Answer Status(uint32_t status) { return Answer{status, {}, {}}; }
 
-Answer Payload(std::vector<uint8_t> payload) { return Answer{kServerSuccess, std::move(payload)}; }
+Answer Payload(std::vector<uint8_t> payload) { return Answer{kServerSuccess, std::move(payload), {}}; }
 
 // The text of a load or unload request: a length byte, then that many characters.
 bool ModuleText(const AgentPacket& request, std::string* text) {
@@ -36,7 +37,18 @@ void PutText(std::vector<uint8_t>& record, uint32_t offset, uint32_t size, const
   std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length), record.begin() + offset);
 }
 
+Answer Noted(uint32_t status, const char* format, uint32_t index, uint32_t address) {
+  char note[64];
+  std::snprintf(note, sizeof note, format, index, address);
+  return Answer{status, {}, note};
+}
+
 }  // namespace
+
+bool RequestDispatcher::ShouldHold(const AgentPacket& request) const {
+  return request.Code() == kAgentCommandGetEvent && request.Length() == 0 && m_server.IsRunning() &&
+         m_server.PendingEvents() == 0;
+}
 
 std::optional<Answer> RequestDispatcher::Handle(const AgentPacket& request) {
   const uint32_t length = request.Length();
@@ -138,12 +150,14 @@ std::optional<Answer> RequestDispatcher::Handle(const AgentPacket& request) {
       const uint32_t thread = in.U32();
       const uint32_t address = in.U32();
       if (thread != 0) return Status(kServerInvalidThread);
-      return Status(m_server.SetBreakpoint(index, address));
+      return Noted(m_server.SetBreakpoint(index, address), "bp %u 0x%08x", index, address);
     }
 
-    case kAgentCommandClearBreakpoint:
+    case kAgentCommandClearBreakpoint: {
       if (wrongSize(1)) return Status(kServerParameterSizeError);
-      return Status(m_server.ClearBreakpoint(in.U8()));
+      const uint8_t index = in.U8();
+      return Noted(m_server.ClearBreakpoint(index), "bp %u", index, 0);
+    }
 
     case kAgentCommandSetDebugBreakpoint: {
       if (wrongSize(11)) return Status(kServerParameterSizeError);
@@ -153,12 +167,14 @@ std::optional<Answer> RequestDispatcher::Handle(const AgentPacket& request) {
       const uint8_t lengthCode = in.U8();
       const uint8_t condition = in.U8();
       if (!m_server.IsKnownThread(thread)) return Status(kServerInvalidThread);
-      return Status(m_server.SetDebugRegister(row, address, lengthCode, condition));
+      return Noted(m_server.SetDebugRegister(row, address, lengthCode, condition), "dr %u 0x%08x", row, address);
     }
 
-    case kAgentCommandClearDebugBreakpoint:
+    case kAgentCommandClearDebugBreakpoint: {
       if (wrongSize(1)) return Status(kServerParameterSizeError);
-      return Status(m_server.ClearDebugRegister(in.U8()));
+      const uint8_t row = in.U8();
+      return Noted(m_server.ClearDebugRegister(row), "dr %u", row, 0);
+    }
 
     case kAgentCommandListFirst:
     case kAgentCommandListNext:

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "server_model.h"
@@ -15,7 +16,13 @@ namespace zentor::agent {
 struct Answer {
   uint32_t m_status = 0;
   std::vector<uint8_t> m_payload;
+  // What the trace line adds: the index and address of a breakpoint request, so a
+  // test can follow which breakpoints the agent holds.
+  std::string m_note;
 };
+
+// Well inside the debugger's 200 ms wait for an answer.
+inline constexpr uint64_t kHoldMilliseconds = 100;
 
 class RequestDispatcher {
  public:
@@ -23,6 +30,10 @@ class RequestDispatcher {
 
   // nullopt: the agent stays silent.
   std::optional<Answer> Handle(const AgentPacket& request);
+  // A get-event request while the thread runs and no event waits is held (for at most
+  // kHoldMilliseconds) and answered the moment an event comes.
+  bool ShouldHold(const AgentPacket& request) const;
+  bool EventPending() const { return m_server.PendingEvents() != 0; }
 
  private:
   // Continuation of a list: what the first request collected, and how far it got.

@@ -6,6 +6,7 @@
 
 #include "target/agent_packet.h"
 #include "target/agent_protocol.h"
+#include "support/little_endian.h"
 
 namespace zentor::agent {
 namespace {
@@ -13,6 +14,12 @@ namespace {
 // Instructions one slice of a running thread may take before the agent looks at its
 // lines again.
 constexpr uint64_t kSliceInstructions = 20000;
+// A watched run goes one instruction at a time: its slices are shorter.
+constexpr uint64_t kWatchedSliceInstructions = 2000;
+// The longest text one event carries (a length byte counts it).
+constexpr size_t kTextPiece = 255;
+// A printed text is read up to its NUL, at most this far.
+constexpr uint32_t kLongestPrintedText = 4096;
 
 // Bit 4 of the processor word asks for a stop whenever a module is loaded.
 constexpr uint32_t kStopOnLoadBit = 0x10;
@@ -170,37 +177,91 @@ uint32_t ServerModel::ClearDebugRegister(uint32_t row) {
   return kServerSuccess;
 }
 
-void ServerModel::QueueEvent(std::vector<uint8_t> payload) { m_events.push_back(std::move(payload)); }
+void ServerModel::QueueEvent(std::vector<uint8_t> payload, bool fromStep) {
+  m_events.push_back(PendingEvent{std::move(payload), fromStep});
+}
 
 bool ServerModel::TakeEvent(std::vector<uint8_t>* payload) {
   if (m_events.empty()) return false;
-  *payload = std::move(m_events.front());
+  *payload = std::move(m_events.front().m_payload);
   m_events.pop_front();
   return true;
 }
 
+void ServerModel::Go() {
+  m_events.erase(std::remove_if(m_events.begin(), m_events.end(),
+                                [](const PendingEvent& event) { return event.m_fromStep; }),
+                 m_events.end());
+  if (DeliverText()) return;
+  m_running = true;
+}
+
 void ServerModel::RunSlice() {
   if (!m_running) return;
-  const Stop stop = m_cpu.Run(kSliceInstructions);
+  const Stop stop = m_cpu.Run(m_cpu.WatchesArmed() ? kWatchedSliceInstructions : kSliceInstructions);
   if (stop.m_kind == StopKind::None) return;
   m_running = false;
   QueueStop(stop, false);
 }
 
 void ServerModel::SingleStep() {
+  m_running = false;
   const Stop stop = m_cpu.Step();
   QueueStop(stop, true);
 }
 
-// A step that completes is the processor's debug trap at the next instruction.
+void ServerModel::TakeServiceCall() {
+  uint32_t service = 0;
+  uint32_t address = 0;
+  m_cpu.ServiceRequest(&service, &address);
+  if (service != kServicePrint) return;
+  std::string text;
+  for (uint32_t i = 0; i < kLongestPrintedText; ++i) {
+    uint8_t ch = 0;
+    if (!m_cpu.ReadMemory(address + i, &ch, 1) || ch == 0) break;
+    text.push_back(static_cast<char>(ch));
+  }
+  for (size_t at = 0; at < text.size(); at += kTextPiece) m_textBacklog.push_back(text.substr(at, kTextPiece));
+}
+
+bool ServerModel::DeliverText() {
+  if (m_textBacklog.empty()) return false;
+  QueueEvent(TextEvent(m_textBacklog.front()));
+  m_textBacklog.pop_front();
+  return true;
+}
+
+// A step that completes is the processor's debug trap at the next instruction; so is
+// a debug register that fires, unless the agent reports those with the registers
+// (0x12F).
 void ServerModel::QueueStop(const Stop& stop, bool stepped) {
   switch (stop.m_kind) {
     case StopKind::None:
-      if (stepped) QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address));
+      if (stepped) QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address), true);
       break;
+    case StopKind::Service:
+      TakeServiceCall();
+      if (stepped) {
+        QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address), true);
+      } else if (!DeliverText()) {
+        m_running = true;  // nothing to show: the thread goes on
+      }
+      break;
+    case StopKind::Watch: {
+      if (!m_options.m_debugRegisterEvents) {
+        QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address), stepped);
+        break;
+      }
+      uint8_t group[24];
+      m_cpu.ReadGroup(4, group);
+      uint32_t registers[6];
+      for (int i = 0; i < 6; ++i) registers[i] = value_bytes::LoadU32(group + 4 * i);
+      QueueEvent(DebugRegisterEvent(stop.m_address, registers), stepped);
+      break;
+    }
     case StopKind::Breakpoint:
-    case StopKind::Exception: QueueEvent(ExceptionEvent(stop.m_exception, stop.m_address)); break;
-    case StopKind::ThreadExit: QueueEvent(ThreadExitedEvent()); break;
+    case StopKind::Exception: QueueEvent(ExceptionEvent(stop.m_exception, stop.m_address), stepped); break;
+    case StopKind::ThreadExit: QueueEvent(ThreadExitedEvent(), stepped); break;
   }
 }
 
@@ -224,6 +285,21 @@ std::vector<uint8_t> ModuleUnloadedEvent(uint32_t handle) {
 std::vector<uint8_t> ExceptionEvent(uint32_t exception, uint32_t address) {
   std::vector<uint8_t> payload = EventHeader(kAgentEventException, kEventFieldsOffset + 8);
   PayloadWriter(payload.data() + kEventFieldsOffset).U32(exception).U32(address);
+  return payload;
+}
+
+std::vector<uint8_t> DebugRegisterEvent(uint32_t address, const uint32_t (&registers)[6]) {
+  std::vector<uint8_t> payload = EventHeader(kAgentEventException, kEventDebugWordsOffset + 24);
+  PayloadWriter writer(payload.data() + kEventFieldsOffset);
+  writer.U32(kAgentExceptionDebugRegisterTrap).U32(address);
+  for (uint32_t word : registers) writer.U32(word);
+  return payload;
+}
+
+std::vector<uint8_t> TextEvent(const std::string& text) {
+  const auto length = static_cast<uint32_t>(std::min<size_t>(text.size(), kTextPiece));
+  std::vector<uint8_t> payload = EventHeader(kAgentEventText, kEventTextOffset + 1 + length);
+  PayloadWriter(payload.data() + kEventTextOffset).U8(static_cast<uint8_t>(length)).Bytes(text.data(), length);
   return payload;
 }
 

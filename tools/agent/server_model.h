@@ -78,14 +78,18 @@ class ServerModel {
   uint32_t SetDebugRegister(uint32_t row, uint32_t address, uint32_t lengthCode, uint32_t condition);
   uint32_t ClearDebugRegister(uint32_t row);
 
-  // Events, oldest first; each is the payload of a get-event answer.
-  void QueueEvent(std::vector<uint8_t> payload);
+  // Events, oldest first; each is the payload of a get-event answer. The event that
+  // ends a single step is marked: a go that comes while it waits drops it.
+  void QueueEvent(std::vector<uint8_t> payload, bool fromStep = false);
   bool TakeEvent(std::vector<uint8_t>* payload);
   size_t PendingEvents() const { return m_events.size(); }
 
   // Run control: go lets thread 0 run in slices between requests until something stops
-  // it; a step runs one instruction. Either queues the event of the stop.
-  void Go() { m_running = true; }
+  // it; a step runs one instruction (and ends a run still going). Either queues the
+  // event of the stop. A text the module prints stops the thread with a text event
+  // until the next go; texts printed during a step wait for the next go, so that a
+  // step ends with its own event.
+  void Go();
   bool IsRunning() const { return m_running; }
   void RunSlice();
   void SingleStep();
@@ -95,6 +99,16 @@ class ServerModel {
 
  private:
   void QueueStop(const Stop& stop, bool stepped);
+  // Reads the service request of an int 0x40 from the registers; a print adds its
+  // text to the backlog in pieces an event can carry.
+  void TakeServiceCall();
+  // Queues the next piece of printed text; false when none waits.
+  bool DeliverText();
+
+  struct PendingEvent {
+    std::vector<uint8_t> m_payload;
+    bool m_fromStep = false;
+  };
 
   AgentOptions m_options;
   CpuEmulator m_cpu;
@@ -102,7 +116,8 @@ class ServerModel {
   uint32_t m_nextModuleHandle = 0x00A10000;
   bool m_threadStarted = false;
   std::optional<uint32_t> m_breakpoints[kSoftwareBreakpointCount];
-  std::deque<std::vector<uint8_t>> m_events;
+  std::deque<PendingEvent> m_events;
+  std::deque<std::string> m_textBacklog;
   bool m_running = false;
   uint32_t m_processorWord = 1;
 };
@@ -111,7 +126,10 @@ class ServerModel {
 std::vector<uint8_t> ModuleLoadedEvent(const ModuleEntry& entry, bool stopOnLoad);
 std::vector<uint8_t> ModuleUnloadedEvent(uint32_t handle);
 std::vector<uint8_t> ExceptionEvent(uint32_t exception, uint32_t address);
+// The six words of exception 0x12F: DR0-DR3, DR6, DR7.
+std::vector<uint8_t> DebugRegisterEvent(uint32_t address, const uint32_t (&registers)[6]);
 std::vector<uint8_t> ThreadExitedEvent();
+std::vector<uint8_t> TextEvent(const std::string& text);
 // Bit 4 of the processor option word asks for a stop at every module load.
 bool StopOnLoadRequested(uint32_t processorWord);
 
