@@ -131,6 +131,13 @@ SymbolContext* ViewpointManager::SymbolContextOf(ViewpointHandle handle) {
   return record != nullptr ? record->symbolContext : nullptr;
 }
 
+void ViewpointManager::CopySymbolContextToOthers(ViewpointHandle handle) {
+  const ViewpointRecord* source = FindRecord(handle.Value());
+  if (source == nullptr) return;
+  SymbolContext* context = source->symbolContext;
+  for (ViewpointRecord& record : Records()) record.symbolContext = context;
+}
+
 void ViewpointManager::SetFrameList(ViewpointHandle handle, FrameList* frames) {
   if (ViewpointRecord* record = FindRecord(handle.Value())) record->frames = frames;
 }

@@ -57,6 +57,9 @@ class ViewpointManager {
   // current (or it has no record), else 0.
   static int32_t SetCurrentSymbolContext(SymbolContext* context);
   static SymbolContext* SymbolContextOf(ViewpointHandle handle);
+  // Gives every other viewpoint the symbol context of this one (all threads of a
+  // server see the symbols of every module); nothing for a handle without a record.
+  static void CopySymbolContextToOthers(ViewpointHandle handle);
 
   static void SetFrameList(ViewpointHandle handle, FrameList* frames);
   static FrameList* FrameListOf(ViewpointHandle handle);

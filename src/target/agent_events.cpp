@@ -1,9 +1,13 @@
 #include "target/agent_events.h"
 
 #include "target/agent_packet.h"
+#include "core/collectable_record.h"
+#include "platform/clock.h"
 
 namespace zentor {
 namespace {
+
+constexpr uint32_t kRoundPauseMilliseconds = 10;
 
 struct EventState {
   bool running = false;
@@ -67,11 +71,19 @@ uint32_t PendingProcessorWord() { return State().pendingProcessorWord; }
 void SetPendingProcessorWord(uint32_t word) { State().pendingProcessorWord = word; }
 void InstallEventPump(EventPumpRoutine pump) { State().pump = pump; }
 
+// Bounded: it ends when the pump cannot run (the thread is not busy, as after a
+// Ctrl+C abort, or the pump is running further up) and at a Ctrl+C, and it pauses
+// between rounds, so a request never spins.
 void PumpEventsBeforeRequest(uint32_t threadId) {
   EventState& state = State();
+  if (!state.running || state.pump == nullptr) return;
+  BreakMonitor monitor;
+  monitor.Register();
   while (state.running && state.pump != nullptr) {
-    if (!state.pump(threadId)) return;
+    if (monitor.TestAndClearChanged() != 0 || !state.pump(threadId)) break;
+    if (state.running) platform::SleepMilliseconds(kRoundPauseMilliseconds);
   }
+  monitor.Unregister();
 }
 
 bool RunEventPumpOnce(uint32_t threadId) {

@@ -59,11 +59,13 @@ void SetPendingProcessorWord(uint32_t word);
 
 // The event pump of run control: one pass, which asks for an event once and handles
 // it. It returns false when it cannot run now (the context is not busy, or the pump
-// is running already), so a waiting request never spins.
+// is running already), so a waiting request never spins. agent_event_handlers.h has
+// the program's pump.
 using EventPumpRoutine = bool (*)(uint32_t threadId);
 void InstallEventPump(EventPumpRoutine pump);
 // Before a request made while the target runs: pumps until an answered get-event has
-// cleared the running flag. Without a pump, or when it cannot run, it returns at once.
+// cleared the running flag. Without a pump, or when it cannot run, it returns at once;
+// a Ctrl+C ends it too.
 void PumpEventsBeforeRequest(uint32_t threadId);
 // One pass of the installed pump (the poll timer's); false without a pump.
 bool RunEventPumpOnce(uint32_t threadId);

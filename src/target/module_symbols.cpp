@@ -4,12 +4,15 @@
 #include <vector>
 
 #include "target/agent_requests.h"
+#include "target/run_control.h"
 #include "target/target_state.h"
 #include "target/tmi_symbol_load.h"
 #include "console/output_writer.h"
+#include "command/command_arguments.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/token_record.h"
+#include "core/viewpoint_manager.h"
 #include "symbols/load_driver.h"
 
 namespace zentor {
@@ -24,6 +27,12 @@ constexpr int32_t kFirstProcessor = 1;
 std::vector<KnownModule>& Table() {
   static std::vector<KnownModule> table;
   return table;
+}
+
+// The viewpoint whose symbols TmiShareSymbolContext gave to the others last.
+uint32_t& SharedContextViewpoint() {
+  static uint32_t viewpoint = 0;
+  return viewpoint;
 }
 
 std::string UpperCase(std::string text) {
@@ -134,6 +143,51 @@ void SymLoadNamedModule() {
 
 void SymClearChangedFlag() { TmiSetServerSymbolsLoaded(0); }
 
+// 1. The agent's list of loaded modules (none: nothing happens).
+// 2. For each: the record's name up to its first '.', upper-cased, with ".SYM" is the
+//    file; its absence is no error (the load driver passes over a missing file).
+void SymLoadAllModules() {
+  AgentList list;
+  uint32_t count = 0;
+  if (AgentGetList(kAgentListModules, &count, &list) != 0) return;
+  TmiSetServerSymbolsLoaded(1);
+  for (uint32_t i = 0; i < list.Count(); ++i) {
+    ModuleRecord record;
+    if (AgentGetModuleInfo(list[i], &record) != 0) continue;
+    const std::string name = ServerModuleName(record);
+    const std::string file = name + ".SYM";
+    if (SymbolFileFound(file.c_str())) {
+      OutputWriter::WriteString(("Loading symbolic information for `" + name + "'...\n").c_str());
+    }
+    SymLoadModule(list[i], file, record.m_codeAddress, record.m_dataAddress);
+  }
+}
+
+void SymLoadModuleOnServer() {
+  std::string text = FileNameArgument();
+  const std::string rest = RawLineArgument();
+  if (!rest.empty()) {
+    if (rest[0] != ' ') text += ' ';
+    text += rest;
+  }
+  AgentLoadModule(text.c_str());
+  const int64_t current = TgtCurrentContext();
+  if (current >= 0) TmiGo(static_cast<uint32_t>(current), kRunStateGo);
+}
+
+void SymUnloadModuleOnServer() {
+  const std::string name = CurrentToken().text;
+  AgentUnloadModule(name.c_str());
+  SymForgetModule(name);
+  const int64_t current = TgtCurrentContext();
+  if (current >= 0) TmiGo(static_cast<uint32_t>(current), kRunStateGo);
+}
+
+void TmiShareSymbolContext(uint32_t viewpoint) {
+  if (viewpoint != 0) SharedContextViewpoint() = viewpoint;
+  ViewpointManager::CopySymbolContextToOthers(ViewpointHandle(SharedContextViewpoint()));
+}
+
 uint32_t KnownModuleCount() { return static_cast<uint32_t>(Table().size()); }
 
 const KnownModule& KnownModuleAt(uint32_t index) {
@@ -141,6 +195,9 @@ const KnownModule& KnownModuleAt(uint32_t index) {
   return Table()[index];
 }
 
-void ResetKnownModules() { Table().clear(); }
+void ResetKnownModules() {
+  Table().clear();
+  SharedContextViewpoint() = 0;
+}
 
 }  // namespace zentor

@@ -33,6 +33,20 @@ void SymLoadModule(uint32_t handle, const std::string& fileName, uint32_t codeBa
 void SymLoadNamedModule();
 // The "clearsym" command: the symbols-changed flag becomes 0.
 void SymClearChangedFlag();
+// Start-up: the symbol file of every module the server has loaded, each with its
+// bases ("Loading symbolic information for `NAME'..." for the files that are there).
+// Nothing when the agent gives no module list.
+void SymLoadAllModules();
+// The "load" command: the agent loads the module named by the command (with the rest
+// of the line as its arguments) and the current thread runs on, so that the server
+// can load it; the module-loaded event then loads its symbols.
+void SymLoadModuleOnServer();
+// The "unload" command: the agent unloads the module named by the current token, the
+// module is forgotten and the current thread runs on.
+void SymUnloadModuleOnServer();
+// Gives every viewpoint the symbol context of the viewpoint with this value; 0 means
+// the value of the last call (remembered from one call to the next).
+void TmiShareSymbolContext(uint32_t viewpoint);
 
 struct KnownModule {
   std::string m_name;

@@ -30,6 +30,7 @@ void TargetGui::PushArrowCursor() {}
 void TargetGui::PopCursor() {}
 uint32_t TargetGui::UseReducedDefaultBaud() { return 0; }
 void TargetGui::ActivateMainWindow() {}
+uint32_t TargetGui::NotifyTargetEvent(uint32_t, uint32_t, const char*, const StopRecord*) { return 0; }
 
 TargetGui* InstallTargetGui(TargetGui* gui) { return g_gui.Install(gui); }
 

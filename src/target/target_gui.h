@@ -10,6 +10,8 @@
 
 #include "core/target_status.h"
 
+#include "target/stop_record.h"
+
 namespace zentor {
 
 class TargetGui {
@@ -36,6 +38,12 @@ class TargetGui {
   // Nonzero when a serial link should open at 38400 instead of 57600 by default.
   virtual uint32_t UseReducedDefaultBaud();
   virtual void ActivateMainWindow();
+  // What the target reports to the GUI: kind 0 a stop from an agent event with its
+  // record (the GUI has the engine report it; the answer is 1 when the target is to
+  // run on without a stop), kind 1 with the text "RUNNING" after a go. Console mode
+  // without an engine: every stop stands (0).
+  virtual uint32_t NotifyTargetEvent(uint32_t viewpoint, uint32_t kind, const char* stateText,
+                                     const StopRecord* record);
 };
 
 // Installs the GUI's implementation (the caller keeps it alive); null puts console

@@ -33,8 +33,10 @@ struct TargetAction {
 };
 
 const TargetAction kTargetActions[] = {
+    {163, &SymLoadModuleOnServer, "SymLoadModuleOnServer"},
     {170, &LoadOptionNoOp, "LoadOptionNoOp"},
     {174, &LoadOptionNoOp, "LoadPrepareNoOp"},
+    {179, &SymUnloadModuleOnServer, "SymUnloadModuleOnServer"},
     {181, &ListRegistersAction, "ListRegistersAction"},
     {184, &DumpStackAction, "DumpStackAction"},
     {186, &SymLoadNamedModule, "SymLoadNamedModule"},

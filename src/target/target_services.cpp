@@ -1,5 +1,6 @@
 #include "target/target_services.h"
 
+#include "target/agent_event_handlers.h"
 #include "target/tmi_address.h"
 #include "target/tmi_memory.h"
 #include "target/tmi_session.h"
@@ -117,6 +118,7 @@ void InstallTargetServices() {
   InstallTargetInterface(&target);
   InstallSymbolLoadTarget(&symbolLoadTarget);
   ProgramCounterRegister::InstallReader(&ReadProgramCounter);
+  InstallAgentEventPump();
 }
 
 }  // namespace zentor

@@ -7,6 +7,7 @@
 #include "target/agent_link.h"
 #include "target/agent_requests.h"
 #include "target/breakpoint_slots.h"
+#include "target/module_symbols.h"
 #include "target/register_model.h"
 #include "target/target_gui.h"
 #include "target/target_state.h"
@@ -97,6 +98,7 @@ void TmiStartTarget() {
 //    current thread.
 // 4. The thread's viewpoint "Processor 0" is created and made current.
 // 5. The views browse to where the thread stands.
+// 6. The symbols of every module the server has loaded are loaded.
 void TmiStartFirstProcessor() {
   TargetGui& gui = InstalledTargetGui();
   gui.EnableMenuItem(kMenuFirstProcessorCommand, false);
@@ -111,6 +113,7 @@ void TmiStartFirstProcessor() {
   gui.AddViewpoint(thread, kFirstProcessorAlias);
   gui.SelectViewpoint(thread);
   gui.BrowseToStopLocation(thread);
+  SymLoadAllModules();
 }
 
 }  // namespace zentor
