@@ -93,7 +93,15 @@ bool CpuEmulator::WriteMemory(uint32_t address, const uint8_t* bytes, uint32_t c
     it->second = image[it->first - address];
     image[it->first - address] = kInt3;
   }
-  return uc_mem_write(m_engine, address, image.data(), count) == UC_ERR_OK;
+  if (uc_mem_write(m_engine, address, image.data(), count) != UC_ERR_OK) return false;
+  ForgetTranslations(address, count);
+  return true;
+}
+
+// Unicorn keeps the code it has translated: bytes written over code (a breakpoint, a
+// patch by the debugger) must make it translate that code again.
+void CpuEmulator::ForgetTranslations(uint32_t address, uint32_t count) {
+  uc_ctl_remove_cache(m_engine, uint64_t{address}, uint64_t{address} + count);
 }
 
 // Group 3 is the FSAVE image: control, status, full tag word, instruction offset,
@@ -185,6 +193,7 @@ bool CpuEmulator::InsertBreakpoint(uint32_t address) {
   uint8_t original;
   if (uc_mem_read(m_engine, address, &original, 1) != UC_ERR_OK) return false;
   if (uc_mem_write(m_engine, address, &kInt3, 1) != UC_ERR_OK) return false;
+  ForgetTranslations(address, 1);
   m_breakpointBytes[address] = original;
   return true;
 }
@@ -193,6 +202,7 @@ void CpuEmulator::RemoveBreakpoint(uint32_t address) {
   const auto it = m_breakpointBytes.find(address);
   if (it == m_breakpointBytes.end()) return;
   uc_mem_write(m_engine, address, &it->second, 1);
+  ForgetTranslations(address, 1);
   m_breakpointBytes.erase(it);
 }
 

@@ -83,6 +83,7 @@ class CpuEmulator {
   bool WatchesArmed();
 
  private:
+  void ForgetTranslations(uint32_t address, uint32_t count);
   Stop Execute(uint64_t count, bool step);
   Stop ExecuteWatched(uint64_t count);
   Stop Classify(int result);  // a uc_err
