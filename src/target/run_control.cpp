@@ -36,10 +36,10 @@ enum class WaitEnd { Stopped, Aborted, CannotWait };
 
 // 1. While the running flag is set: a Ctrl+C (when allowed) ends the wait as aborted;
 //    otherwise one round of the event pump, then a short pause.
-// 2. An abort says so on the command output, clears the running flag, frees the
-//    temporary slots and halts the thread. The thread counts as halted before its
-//    slots are lifted: the requests that lift them must not wait for the running
-//    thread to stop.
+// 2. An abort says so on the command output, clears the running flag, halts the
+//    thread and frees its temporary slots. The thread counts as halted before any
+//    slot is lifted: the requests that lift them must not wait for the running thread
+//    to stop.
 // 3. A pump that cannot run (this wait was reached from inside the pump) would never
 //    see the stop: the wait gives up.
 WaitEnd WaitForStop(uint32_t viewpoint, bool ctrlCAllowed) {
@@ -61,9 +61,8 @@ WaitEnd WaitForStop(uint32_t viewpoint, bool ctrlCAllowed) {
   if (end == WaitEnd::Aborted) {
     OutputWriter::WriteString("Ctrl+C has aborted operation.\n");
     TgtSetRunning(viewpoint, 0);
-    TgtSetRunState(viewpoint, kRunStateHaltRequested);
-    TgtDeleteTemporarySlots(viewpoint);
     TmiHaltThread(viewpoint);
+    TgtDeleteTemporarySlots(viewpoint);
   }
   return end;
 }
