@@ -220,7 +220,8 @@ void ModuleLoaded(uint32_t context, const AgentEventRecord& record) {
   std::string name(record.m_name);
   name = name.substr(0, name.find('.'));
   try {
-    SymLoadModule(record.ModuleHandle(), name, record.CodeBase(), record.DataBase());
+    // A nameless module has no symbol file to look for.
+    if (!name.empty()) SymLoadModule(record.ModuleHandle(), name, record.CodeBase(), record.DataBase());
   } catch (DVError& error) {
     // A symbol file that cannot be loaded is reported; the module still runs.
     error.Report();

@@ -20,6 +20,7 @@ namespace {
 
 constexpr uint32_t kMsgCannotOpenFile = 117;
 constexpr uint32_t kMsgNlmNotFound = 2075;
+constexpr uint32_t kMsgNoProgramLoaded = 2006;
 // Change records of this kind hear that symbols were loaded.
 constexpr uint32_t kChangeKindSymbols = 11;
 constexpr int32_t kFirstProcessor = 1;
@@ -163,7 +164,20 @@ void SymLoadAllModules() {
   }
 }
 
+namespace {
+
+// Without a connection there is no server to ask: 2006, as for every operation on a
+// thread.
+int64_t CurrentContextOrRaise() {
+  const int64_t current = TgtCurrentContext();
+  if (current < 0) Raise(kMsgNoProgramLoaded);
+  return current;
+}
+
+}  // namespace
+
 void SymLoadModuleOnServer() {
+  const int64_t current = CurrentContextOrRaise();
   std::string text = FileNameArgument();
   const std::string rest = RawLineArgument();
   if (!rest.empty()) {
@@ -171,16 +185,15 @@ void SymLoadModuleOnServer() {
     text += rest;
   }
   AgentLoadModule(text.c_str());
-  const int64_t current = TgtCurrentContext();
-  if (current >= 0) TmiGo(static_cast<uint32_t>(current), kRunStateGo);
+  TmiGo(static_cast<uint32_t>(current), kRunStateGo);
 }
 
 void SymUnloadModuleOnServer() {
+  const int64_t current = CurrentContextOrRaise();
   const std::string name = CurrentToken().text;
   AgentUnloadModule(name.c_str());
   SymForgetModule(name);
-  const int64_t current = TgtCurrentContext();
-  if (current >= 0) TmiGo(static_cast<uint32_t>(current), kRunStateGo);
+  TmiGo(static_cast<uint32_t>(current), kRunStateGo);
 }
 
 void TmiShareSymbolContext(uint32_t viewpoint) {

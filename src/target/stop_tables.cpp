@@ -5,7 +5,7 @@
 namespace zentor {
 namespace {
 
-constexpr const char* kExceptionNames[kExceptionNameCount] = {
+constexpr const char* ExceptionNames[kExceptionNameCount] = {
     "Exception: Unknown",
     "Exception: Access violation",
     "Exception: Datatype misalignment",
@@ -74,7 +74,7 @@ constexpr AgentExceptionRow kUnlistedException = {0, ExceptionRoute::Report, 0};
 }  // namespace
 
 const char* ExceptionName(uint32_t number) {
-  return kExceptionNames[number < kExceptionNameCount ? number : 0];
+  return ExceptionNames[number < kExceptionNameCount ? number : 0];
 }
 
 const AgentExceptionRow& AgentExceptionRowOf(uint32_t agentNumber) {

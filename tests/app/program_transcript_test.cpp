@@ -153,8 +153,8 @@ TEST(ProgramTranscriptTest, ScenariosMatchTheirGoldenFiles) {
       {"unknown_option", {"-nosuch"}, {}, ""},
       // A missing batch file is a warning; the console is read instead.
       {"missing_batch", {"-ba", "absent.txt"}, {}, "missing_batch.stdin"},
-      // The first plain argument queues a "load" command for it; this build reports
-      // the command as not available and goes on with the console.
+      // The first plain argument queues a "load" command for it; without an agent
+      // there is no server to load it (2006) and the console goes on.
       {"load_argument", {"prog.nlm", "-in"}, {}, "load_argument.stdin"},
       // The start-up macro is found in the working directory without any option.
       {"startup_macro", {}, {{"zentor.cfg", "startup_macro.cfg"}}, "startup_macro.stdin"},

@@ -548,6 +548,11 @@ TEST_F(RunControlTest, ModuleLoadEventsLoadTheSymbolFile) {
       EXPECT_NE(printed.find("A new NLM 'HELLO' is loaded\n"), std::string::npos) << printed;
       EXPECT_EQ(LastStop().number, divide) << "ran on to the breakpoint";
       EXPECT_EQ(BreakpointsSetAt(helloMain), 0u);
+      // "unload hello": the module is forgotten and its unload event is a stop.
+      SymUnloadModuleOnServer();
+      RunUntilStopped();
+      EXPECT_EQ(LastStop().message, "The NLM is unloaded");
+      EXPECT_LT(SymFindModule("HELLO"), 0);
     } else {
       ASSERT_GE(m_gui.stops.size(), 1u);
       EXPECT_EQ(m_gui.stops[0].title, "Loaded");
@@ -569,8 +574,13 @@ TEST_F(RunControlTest, CtrlCWhileRunningReturnsControl) {
   for (uint8_t byte : Le32(loop - (kScratch + 5))) call.push_back(byte);
   WriteBytes(kScratch, call);
   SetRegisters({{{0, 3}, kScratch}});
-  std::thread breaker([] {
-    platform::SleepMilliseconds(300);
+  // Ctrl+C once the thread runs (the agent has had the go of the step over), so the
+  // break reaches the wait and not the step loop before it.
+  const size_t goes = Requests("0x04");
+  std::thread breaker([this, goes] {
+    const auto deadline = std::chrono::steady_clock::now() + kStopDeadline;
+    while (Requests("0x04") == goes && std::chrono::steady_clock::now() < deadline) platform::SleepMilliseconds(20);
+    platform::SleepMilliseconds(50);
     platform::RaiseUserBreak();
   });
   uint32_t result = 0;

@@ -177,8 +177,8 @@ uint32_t ServerModel::ClearDebugRegister(uint32_t row) {
   return kServerSuccess;
 }
 
-void ServerModel::QueueEvent(std::vector<uint8_t> payload, bool fromStep) {
-  m_events.push_back(PendingEvent{std::move(payload), fromStep});
+void ServerModel::QueueEvent(std::vector<uint8_t> payload, EventOrigin origin) {
+  m_events.push_back(PendingEvent{std::move(payload), origin});
 }
 
 bool ServerModel::TakeEvent(std::vector<uint8_t>* payload) {
@@ -190,8 +190,11 @@ bool ServerModel::TakeEvent(std::vector<uint8_t>* payload) {
 
 void ServerModel::Go() {
   m_events.erase(std::remove_if(m_events.begin(), m_events.end(),
-                                [](const PendingEvent& event) { return event.m_fromStep; }),
+                                [](const PendingEvent& event) { return event.m_origin == EventOrigin::Step; }),
                  m_events.end());
+  for (const PendingEvent& event : m_events) {
+    if (event.m_origin == EventOrigin::Stop) return;
+  }
   if (DeliverText()) return;
   m_running = true;
 }
@@ -226,7 +229,7 @@ void ServerModel::TakeServiceCall() {
 
 bool ServerModel::DeliverText() {
   if (m_textBacklog.empty()) return false;
-  QueueEvent(TextEvent(m_textBacklog.front()));
+  QueueEvent(TextEvent(m_textBacklog.front()), EventOrigin::Stop);
   m_textBacklog.pop_front();
   return true;
 }
@@ -235,33 +238,34 @@ bool ServerModel::DeliverText() {
 // a debug register that fires, unless the agent reports those with the registers
 // (0x12F).
 void ServerModel::QueueStop(const Stop& stop, bool stepped) {
+  const EventOrigin origin = stepped ? EventOrigin::Step : EventOrigin::Stop;
   switch (stop.m_kind) {
     case StopKind::None:
-      if (stepped) QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address), true);
+      if (stepped) QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address), origin);
       break;
     case StopKind::Service:
       TakeServiceCall();
       if (stepped) {
-        QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address), true);
+        QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address), origin);
       } else if (!DeliverText()) {
         m_running = true;  // nothing to show: the thread goes on
       }
       break;
     case StopKind::Watch: {
       if (!m_options.m_debugRegisterEvents) {
-        QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address), stepped);
+        QueueEvent(ExceptionEvent(kAgentExceptionDebugTrap, stop.m_address), origin);
         break;
       }
       uint8_t group[24];
       m_cpu.ReadGroup(4, group);
       uint32_t registers[6];
       for (int i = 0; i < 6; ++i) registers[i] = value_bytes::LoadU32(group + 4 * i);
-      QueueEvent(DebugRegisterEvent(stop.m_address, registers), stepped);
+      QueueEvent(DebugRegisterEvent(stop.m_address, registers), origin);
       break;
     }
     case StopKind::Breakpoint:
-    case StopKind::Exception: QueueEvent(ExceptionEvent(stop.m_exception, stop.m_address), stepped); break;
-    case StopKind::ThreadExit: QueueEvent(ThreadExitedEvent(), stepped); break;
+    case StopKind::Exception: QueueEvent(ExceptionEvent(stop.m_exception, stop.m_address), origin); break;
+    case StopKind::ThreadExit: QueueEvent(ThreadExitedEvent(), origin); break;
   }
 }
 

@@ -78,9 +78,14 @@ class ServerModel {
   uint32_t SetDebugRegister(uint32_t row, uint32_t address, uint32_t lengthCode, uint32_t condition);
   uint32_t ClearDebugRegister(uint32_t row);
 
-  // Events, oldest first; each is the payload of a get-event answer. The event that
-  // ends a single step is marked: a go that comes while it waits drops it.
-  void QueueEvent(std::vector<uint8_t> payload, bool fromStep = false);
+  // What queued an event: the server (a module load), the end of a single step, or a
+  // stop of the running thread (a trap, an exception, a text, its end).
+  enum class EventOrigin : uint8_t { Server, Step, Stop };
+  // Events, oldest first; each is the payload of a get-event answer. A go that comes
+  // while the event of a step waits drops that event; one that comes while a stop
+  // waits leaves the thread where it stopped, as the debugger has not seen the stop
+  // yet (the go after it resumes the thread).
+  void QueueEvent(std::vector<uint8_t> payload, EventOrigin origin = EventOrigin::Server);
   bool TakeEvent(std::vector<uint8_t>* payload);
   size_t PendingEvents() const { return m_events.size(); }
 
@@ -107,7 +112,7 @@ class ServerModel {
 
   struct PendingEvent {
     std::vector<uint8_t> m_payload;
-    bool m_fromStep = false;
+    EventOrigin m_origin = EventOrigin::Server;
   };
 
   AgentOptions m_options;
