@@ -29,6 +29,7 @@
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
+#include "command/debug_variables.h"
 #include "command/symbol_interpreter.h"
 #include "command/symbol_lookup_commands.h"
 #include "symbols/search_path.h"
@@ -419,7 +420,8 @@ void Startup() {
     SetGuiStateWord(kGuiStateConsole);
   }
   CommandScanner::InitKeywords();
-  CommandScanner::SetDefinitionReleaser(&ReleaseDefinedProcedure);
+  ResetDebugVariables();
+  CommandScanner::SetDefinitionReleaser(&ReleaseDefinedObject);
   BindCommandLoopActions();
   BindSearchPathActions();
   BindDisassemblyActions();

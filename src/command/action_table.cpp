@@ -5,10 +5,13 @@
 
 #include "command/command_parser.h"
 #include "command/command_scanner.h"
+#include "command/debug_variables.h"
 #include "command/number_base_actions.h"
 #include "command/postfix_emit.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
+#include "command/symbol_forwarding.h"
+#include "command/value_output.h"
 #include "console/command_device.h"
 #include "console/command_reader.h"
 #include "console/file_channel.h"
@@ -262,16 +265,34 @@ void OpenIncludeFromFileName() { OpenIncludeDevice(CommandScanner::FileNameBuffe
 // Slots of the scanner, the executor and the other subsystems are bound by their
 // owners.
 const BuiltInBinding kBuiltInBindings[] = {
+    {0, &PushLineLocationAction, "PushLineLocation"},
+    {1, &FindModuleByNameAction, "FindModuleByName"},
     {2, &HandOverScopeDesignator, "HandOverScopeDesignator"},
     {3, &HandOverSymbolPath, "HandOverSymbolPath"},
     {5, &HandOverDereferencedPath, "HandOverDereferencedPath"},
+    {6, &PushModuleLocationAction, "PushModuleLocation"},
     {8, &PushMarker, "PushMarker"},
     {9, &CommandScanner::DecimalDefaultOn, "DecimalDefaultOn"},
+    {11, &RequireNumericValue, "RequireNumericValue"},
+    {14, &DereferenceSymbolAction, "DereferenceSymbol"},
+    {15, &FindSymbolByNameAction, "FindSymbolByName"},
+    {16, &SubscriptSymbolAction, "SubscriptSymbol"},
     {19, &HandOverExpression, "HandOverExpression"},
     {20, &ShowNumberBase, "ShowNumberBase"},
     {21, &SetNumberBaseFromStack, "SetNumberBaseFromStack"},
     {23, &ExecuteUnaryOperator, "ExecuteUnaryOperator"},
+    {24, &DecrementReference, "DecrementReference"},
+    {25, &IncrementReference, "IncrementReference"},
+    {26, &PrepareOrAssignment, "PrepareOrAssignment"},
+    {27, &PrepareXorAssignment, "PrepareXorAssignment"},
+    {28, &PrepareAndAssignment, "PrepareAndAssignment"},
+    {29, &PrepareRemainderAssignment, "PrepareRemainderAssignment"},
+    {30, &PrepareDivideAssignment, "PrepareDivideAssignment"},
+    {31, &PrepareMultiplyAssignment, "PrepareMultiplyAssignment"},
+    {32, &PrepareSubtractAssignment, "PrepareSubtractAssignment"},
     {33, &OperatorExecutor, "OperatorExecutor"},
+    {34, &PrepareAddAssignment, "PrepareAddAssignment"},
+    {35, &AssignValue, "AssignValue"},
     {36, &ProcPassArgument, "ProcPassArgument"},
     {37, &AppendTokenToTopString, "AppendTokenToTopString"},
     {38, &ProcArgumentCount, "ProcArgumentCount"},
@@ -280,13 +301,22 @@ const BuiltInBinding kBuiltInBindings[] = {
     {41, &ProcBeginCall, "ProcBeginCall"},
     {42, &ConvertTopToBoolean, "ConvertTopToBoolean"},
     {43, &CommandScanner::PushCharacter, "PushCharacterLiteral"},
+    {44, &PushRegisterRoutine, "PushRegisterRoutine"},
+    {45, &PushCurrentLocationRoutine, "PushCurrentLocationRoutine"},
+    {46, &PushExecutionAddressRoutine, "PushExecutionAddressRoutine"},
     {47, &PushNumberBase, "PushNumberBase"},
     {48, &CommandScanner::PushName, "PushNameItem"},
+    {50, &SelectCommandDefineScope, "SelectCommandDefineScope"},
     {52, &CommandScanner::EnterLocalName, "EnterBlockLocalName"},
     {53, &BeginCapture, "BeginCapture"},
     {54, &DefineProcedure, "DefineProcedure"},
     {56, &PushNullValue, "PushNullValue"},
     {57, &EndCaptureIntoCode, "EndCapture"},
+    {58, &SelectDefineScopeAction, "SelectDefineScope"},
+    {59, &ConvertTypeWordToken, "ConvertTypeWordToken"},
+    {60, &DefineDebugVariable, "DefineDebugVariable"},
+    {64, &BeginKeepLocations, "BeginKeepLocations"},
+    {65, &EndKeepLocations, "EndKeepLocations"},
     {67, &ParserMarkerRoutine, "MarkBlockStart"},
     {68, &CommandScanner::RawWordOn, "RawWordOn"},
     {70, &ParserMarkerRoutine, "MarkBlockEnd"},
@@ -302,6 +332,7 @@ const BuiltInBinding kBuiltInBindings[] = {
     {98, &CommandParserLL::FixWhile, "CommandParserLL::FixWhile"},
     {99, &CommandParserLL::OpenDoWhileCondition, "OpenDoWhileCondition"},
     {100, &CommandScanner::PushInteger, "PushIntegerLiteral"},
+    {101, &DereferenceTopValue, "DereferenceTopValue"},
     {102, &CommandParserLL::OpenForCondition, "OpenForCondition"},
     {103, &CommandParserLL::OpenForJumpBack, "OpenForJumpBack"},
     {104, &CommandParserLL::FixFor, "CommandParserLL::FixFor"},
@@ -338,6 +369,7 @@ const BuiltInBinding kBuiltInBindings[] = {
     {180, &CommandScanner::ReadRawWordAcrossLines, "ReadRawWordAcrossLines"},
     {182, &RefuseInCompound, "RefuseInCompound"},
     {189, &ExitDebugger, "ExitDebugger"},
+    {191, &DisplayTopValue, "DisplayTopValue"},
     {193, &CommandScanner::NameOnceOn, "NameOnceOn"},
     {195, &CommandParserLL::OpenLoopStart, "OpenLoopStart"},
     {200, &PushCurrentViewpoint, "PushCurrentViewpoint"},

@@ -8,6 +8,7 @@
 #include "console/file_channel.h"
 #include "console/output_writer.h"
 #include "console/pager.h"
+#include "command/value_output.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
@@ -53,6 +54,7 @@ void CycleSetUp() {
 
 void RunOneCommand() {
   CleanupStack::Clear();
+  ResetValueOutput();
   PrepareCommandInput();
   if (IsEchoOn() && OutputWriter::OutputColumn() == 0) PrintPrompt();
   LoopState& state = State();

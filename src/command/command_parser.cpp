@@ -5,6 +5,8 @@
 
 #include "command/command_grammar.h"
 #include "command/command_scanner.h"
+#include "command/expression_lexer.h"
+#include "command/expression_parser.h"
 #include "command/ll1_table.h"
 #include "command/postfix_code.h"
 #include "command/postfix_emit.h"
@@ -52,8 +54,8 @@ ParserState g_state;
 MemoryFileHandle g_saveFile = kNullMemoryFile;
 
 CommandParserLL::ProductionObserver g_productionObserver = nullptr;
-ExpressionParserRoutine g_expressionParser = nullptr;
-ActionRoutine g_resetExpressionLexer = nullptr;
+ExpressionParserRoutine g_expressionParser = &ExpressionParser;
+ActionRoutine g_resetExpressionLexer = &ResetExpressionLexer;
 
 // ---- saved states ------------------------------------------------------------------
 //
@@ -380,6 +382,8 @@ void SetExpressionParser(ExpressionParserRoutine parse, ActionRoutine resetLexer
   g_expressionParser = parse;
   g_resetExpressionLexer = resetLexer;
 }
+
+void RestoreExpressionParser() { SetExpressionParser(&ExpressionParser, &ResetExpressionLexer); }
 
 bool IsExpressionParserAvailable() { return g_expressionParser != nullptr; }
 

@@ -31,12 +31,15 @@ inline constexpr uint8_t kParseForGrammarObject = 1;  // a stored text: failure 
 // "Parse stack overflow, command too complex." (Syntax, command output).
 inline constexpr uint32_t kMsgParseStackOverflow = 101;
 
-// The C expression parser, bound by the module that provides it: `parse` runs the
-// expression grammar from the pending token on, appends its code to the parse's code
-// and returns 0 on success; `resetLexer` resets its lexer. Until it is bound, a C
-// expression in a command raises message 106 naming the C expression parser.
+// The C expression parser: `parse` runs the expression grammar from the pending token
+// on, appends its code to the parse's code and returns 0 on success; `resetLexer`
+// resets its lexer. The parser of expression_parser.h is in place from the start;
+// tests may put another in (null for none: a C expression in a command then raises
+// message 106 naming the C expression parser) and restore it with
+// RestoreExpressionParser.
 using ExpressionParserRoutine = int32_t (*)();
 void SetExpressionParser(ExpressionParserRoutine parse, ActionRoutine resetLexer);
+void RestoreExpressionParser();
 bool IsExpressionParserAvailable();
 
 class CommandParserLL {

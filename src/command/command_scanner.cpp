@@ -934,6 +934,15 @@ void LogPush(const void* bytes, uint32_t count) {
   ThrowIfMemoryFileError(log.Write(1, count, bytes));
 }
 
+// Enters a block-local name and logs it, so that the end of its block removes it.
+void EnterLogged(uint8_t token, uint16_t subcode, uint32_t value, const char* text, uint16_t length) {
+  AddEntry(token, subcode, kKeywordLocal, value, text, length);
+  uint8_t trailer[3] = {0, 0, kLogName};
+  value_bytes::StoreU16(trailer, length);
+  if (length > 0) LogPush(text, length);
+  LogPush(trailer, sizeof trailer);
+}
+
 void LogPop(uint32_t count, void* bytes) {
   MemoryFile& log = FileOf(g_scanner.localNameLog);
   if (log.Position() != log.Size()) ThrowIfMemoryFileError(log.Seek(log.Size()));
@@ -1228,11 +1237,14 @@ void CommandScanner::EnterLocalName() {
   const TokenRecord& token = CurrentToken();
   const uint16_t length = token.textLength;
   if (length > NameHashTable::kMaxNameLength) ZENTOR_INTERNAL_ERROR();
-  AddEntry(g_scanner.localTokenCode, token.subcode, kKeywordLocal, 0, token.text, length);
-  uint8_t trailer[3] = {0, 0, kLogName};
-  value_bytes::StoreU16(trailer, length);
-  if (length > 0) LogPush(token.text, length);
-  LogPush(trailer, sizeof trailer);
+  EnterLogged(g_scanner.localTokenCode, token.subcode, 0, token.text, length);
+}
+
+void CommandScanner::EnterLocalDefinition(uint8_t token, uint16_t subcode, uint32_t value, const char* text) {
+  if (text == nullptr) ZENTOR_INTERNAL_ERROR();
+  const std::size_t length = strnlen(text, NameHashTable::kMaxNameLength + 1);
+  if (length > NameHashTable::kMaxNameLength) ZENTOR_INTERNAL_ERROR();
+  EnterLogged(token, subcode, value, text, static_cast<uint16_t>(length));
 }
 
 void CommandScanner::CloseBlock() {

@@ -147,6 +147,9 @@ class CommandScanner {
   // Enters the current text as a block-local name (the saved token code, the current
   // subcode, flag 2, value 0) and logs it for removal.
   static void EnterLocalName();
+  // Enters a name local to the innermost block that carries a defined object (a debug
+  // variable defined inside a block) and logs it like EnterLocalName.
+  static void EnterLocalDefinition(uint8_t token, uint16_t subcode, uint32_t value, const char* text);
   // Removes the names logged since the innermost OpenBlock; the TokenRecord stays.
   static void CloseBlock();
   // A procedure body's scope: opened and closed like a block, with its own marker.

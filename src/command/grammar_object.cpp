@@ -100,10 +100,11 @@ GrammarObject::GrammarObject(const char* text, int32_t kind) {
     if (code != kNullMemoryFile) DestroyMemoryFile(code);
     EndCommandStringsAbove(depth);
     // A user break and failures of the program itself are not the text's fault.
-    if (error.Number() == kMsgUserBreak || error.Severity() >= kSeveritySevere) throw;
-    // An error raised while parsing (a literal too large, a part of the command that
-    // this build lacks) says more than a syntax error would.
-    m_status.Set(error.Number(), error.Severity());
+    if (error.Number() == kMsgUserBreak || error.Severity() >= kSeverityInternal) throw;
+    // A text that does not parse is a syntax error, whatever stopped the parse (a
+    // literal too large, a part of the command this build lacks); the error that
+    // stopped it stays as the last error, which says more.
+    m_status.Set(kMsgExpressionSyntaxError, kSeverityError);
     m_lastError = std::make_unique<DVError>(error);
     return;
   }

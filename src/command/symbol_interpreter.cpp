@@ -1,6 +1,7 @@
 #include "command/symbol_interpreter.h"
 
 #include "command/grammar_object.h"
+#include "core/typed_location.h"
 #include "symbols/interpreter_services.h"
 
 namespace zentor {
@@ -19,6 +20,8 @@ class CommandSymbolInterpreter final : public SymbolInterpreter {
 void InstallCommandSymbolInterpreter() {
   static CommandSymbolInterpreter interpreter;
   InstallSymbolInterpreter(&interpreter);
+  // The value model's locations made from expression texts are this interpreter's too.
+  InstallLocationTextEvaluator(&EvaluateTextToLocationInto);
 }
 
 }  // namespace zentor

@@ -6,6 +6,7 @@
 #include "core/dv_error.h"
 #include "core/target_calls.h"
 #include "core/target_interface.h"
+#include "core/typed_location.h"
 
 namespace zentor {
 namespace {
@@ -43,6 +44,10 @@ AddressDescriptor AddressDescriptor::FromTypedOffset(const DVPTypeInfo& type, co
   ThrowIfTargetFailed(status);
   if (address.IsNull()) ZENTOR_INTERNAL_ERROR();
   return address;
+}
+
+AddressDescriptor::AddressDescriptor(const RWCString& text, int32_t mode) : m_record(NullRecord()) {
+  *this = TypedLocation(text, mode).Address();
 }
 
 AddressDescriptor::AddressDescriptor(const OrdinalValue& offset, uint32_t addressKind, const AddressDescriptor& base)

@@ -96,6 +96,9 @@ class AddressDescriptor : public RWCollectable {
   // The target's address for an offset of an address kind relative to a base (kind 4
   // needs a real base).
   AddressDescriptor(const OrdinalValue& offset, uint32_t addressKind, const AddressDescriptor& base);
+  // The address of the location an expression text names (TypedLocation's
+  // constructor from a text, with its modes and errors).
+  AddressDescriptor(const RWCString& text, int32_t mode);
   ~AddressDescriptor() override;
 
   AddressDescriptor& operator=(const AddressDescriptor& other);

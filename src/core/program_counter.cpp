@@ -1,9 +1,13 @@
 #include "core/program_counter.h"
 
+#include "core/dv_error.h"
+#include "core/target_memory.h"
+
 namespace zentor {
 namespace {
 
 ProgramCounterRegister::Reader g_reader = nullptr;
+ProgramCounterRegister::Writer g_writer = nullptr;
 FramePointerRegister::Reader g_framePointerReader = nullptr;
 
 }  // namespace
@@ -13,6 +17,17 @@ AddressDescriptor ProgramCounterRegister::Read() { return g_reader != nullptr ? 
 ProgramCounterRegister::Reader ProgramCounterRegister::InstallReader(Reader reader) {
   Reader previous = g_reader;
   g_reader = reader;
+  return previous;
+}
+
+void ProgramCounterRegister::Write(const AddressDescriptor& address) {
+  if (g_writer == nullptr) throw DVError(kNoProgramLoaded, kSeverityError, kDisplayByFocus);
+  g_writer(address);
+}
+
+ProgramCounterRegister::Writer ProgramCounterRegister::InstallWriter(Writer writer) {
+  Writer previous = g_writer;
+  g_writer = writer;
   return previous;
 }
 

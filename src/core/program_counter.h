@@ -17,6 +17,12 @@ class ProgramCounterRegister {
   static AddressDescriptor Read();
   // Installs a reader (null restores the default); returns the one installed before.
   static Reader InstallReader(Reader reader);
+
+  // Moves the execution to an address (the "$" variable assigned). Without an
+  // installed writer there is no program to move: 2006.
+  using Writer = void (*)(const AddressDescriptor& address);
+  static void Write(const AddressDescriptor& address);
+  static Writer InstallWriter(Writer writer);
 };
 
 // The frame pointer of the current viewpoint's thread as an address (stack segment :

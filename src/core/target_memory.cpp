@@ -28,6 +28,10 @@ bool IsStringType(int32_t code) { return code == kKindNString || code == kKindLS
 
 TargetMemoryService::~TargetMemoryService() = default;
 
+void TargetMemoryService::WriteValue(const void*, uint32_t, const AddressRange&) { throw NoProgramLoaded(); }
+
+void TargetMemoryService::WriteRegister(uint32_t, uint16_t, const void*, uint32_t) { throw NoProgramLoaded(); }
+
 TargetMemoryService* TargetMemory::InstallService(TargetMemoryService* service) {
   TargetMemoryService* previous = g_service == &g_noTargetMemory ? nullptr : g_service;
   g_service = service != nullptr ? service : &g_noTargetMemory;
@@ -114,5 +118,14 @@ AddressDescriptor TargetMemory::ResolveIndirection(const TypedLocation& start, c
 }
 
 void TargetMemory::PushRegisterValue(uint32_t registerIndex) { Service().PushRegisterValue(registerIndex); }
+
+void TargetMemory::WriteValue(const void* data, uint32_t size, const AddressRange& range) {
+  if (size == 0) ZENTOR_INTERNAL_ERROR();
+  Service().WriteValue(data, size, range);
+}
+
+void TargetMemory::WriteRegister(uint32_t registerIndex, uint16_t kind, const void* data, uint32_t size) {
+  Service().WriteRegister(registerIndex, kind, data, size);
+}
 
 }  // namespace zentor

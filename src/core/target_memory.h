@@ -1,7 +1,7 @@
 #pragma once
 // The engine's access to target memory and registers as the value model uses it:
-// reading the value a location holds, following a chain of pointers, and pushing a
-// register's value. The value stack and the operator executor call the static entry
+// reading the value a location holds, following a chain of pointers, pushing a
+// register's value, and the writes of an assignment. The value stack and the operator executor call the static entry
 // points of TargetMemory; behind them sits one replaceable TargetMemoryService. Until
 // the engine installs the service that talks to the target interface, the default
 // answers every request with 2006 "Operation failed. No program loaded.", and tests
@@ -49,6 +49,10 @@ class TargetMemoryService {
                                                uint32_t levels) = 0;
   // Pushes the register's value on the value stack, typed as the register.
   virtual void PushRegisterValue(uint32_t registerIndex) = 0;
+  // Writes `size` bytes at the range's start. Without a target: 2006.
+  virtual void WriteValue(const void* data, uint32_t size, const AddressRange& range);
+  // Sets a register to a value of the given kind. Without a target: 2006.
+  virtual void WriteRegister(uint32_t registerIndex, uint16_t kind, const void* data, uint32_t size);
 };
 
 class TargetMemory {
@@ -75,6 +79,10 @@ class TargetMemory {
   static AddressDescriptor ResolveIndirection(const TypedLocation& start, const DVPTypeInfo& pointerType,
                                               uint32_t levels);
   static void PushRegisterValue(uint32_t registerIndex);
+  // Writes the bytes of a value at the range's start; an empty write is an internal
+  // error.
+  static void WriteValue(const void* data, uint32_t size, const AddressRange& range);
+  static void WriteRegister(uint32_t registerIndex, uint16_t kind, const void* data, uint32_t size);
 
   // Installs the service (the caller keeps it alive); null restores the default.
   // Returns the service that was installed before.

@@ -4,6 +4,7 @@
 #include "core/dv_error.h"
 #include "core/target_memory.h"
 #include "core/value_bytes.h"
+#include "support/rw_cstring.h"
 
 namespace zentor {
 namespace {
@@ -50,7 +51,61 @@ DVPTypeInfo ReadType(const uint8_t* p) {
 
 DVError InvalidPointerOperation() { return DVError(kInvalidPointerOperation, kSeverityError, kDisplayByFocus); }
 
+// "%s is not available in this build."
+constexpr uint32_t kMsgNotAvailableInBuild = 106;
+
+LocationTextEvaluator g_locationTextEvaluator = nullptr;
+
+// Access kinds the evaluation is asked for, by mode.
+int32_t AccessKindOfMode(int32_t mode) {
+  if (mode == 2) return 7;
+  if (mode == 3) return 8;
+  return 2;
+}
+
 }  // namespace
+
+LocationTextEvaluator InstallLocationTextEvaluator(LocationTextEvaluator evaluator) {
+  const LocationTextEvaluator previous = g_locationTextEvaluator;
+  g_locationTextEvaluator = evaluator;
+  return previous;
+}
+
+// 1. Start null; evaluate the text for the access kind of the mode.
+// 2. By the kind of the result: a typed location and an integer of at most 8 bytes are
+//    taken; a wider integer and an inactive symbol are refused; anything else is
+//    refused only where an execution address is wanted (mode 1).
+// 3. A failure is raised; otherwise the location is the one evaluated.
+TypedLocation::TypedLocation(const RWCString& text, int32_t mode) : m_type(), m_elementSize(), m_elementCount() {
+  if (g_locationTextEvaluator == nullptr) {
+    DVError error(kMsgNotAvailableInBuild, kSeverityError, kDisplayByFocus);
+    error.SetArg(0, "Expression evaluation");
+    throw error;
+  }
+  DVError error(0, 0, kDisplayByFocus);
+  uint32_t locationKind = 0;
+  TypedLocation evaluated;
+  DVErrorCode status = g_locationTextEvaluator(text.data(), AccessKindOfMode(mode), &locationKind, &evaluated, &error);
+  if (status.IsOkay()) {
+    uint32_t refused = 0;
+    if (locationKind == kLocationKindWideInteger) {
+      refused = kMsgInvalidLocationAddress;
+    } else if (locationKind == kLocationKindInactive) {
+      refused = kSymbolNotActive;
+    } else if (locationKind != kLocationKindOffsetType && locationKind != kLocationKindSmallInteger && mode == 1) {
+      refused = kMsgInvalidExecutionAddress;
+    }
+    if (refused != 0) {
+      error.Set(refused, kSeverityError, kDisplayByFocus, nullptr);
+      status.Set(refused, kSeverityError);
+    }
+  }
+  if (!status.IsOkay()) {
+    if (error.IsOkay()) error = DVError(status);
+    throw error;
+  }
+  *this = evaluated;
+}
 
 const DVPTypeInfo& TypedLocation::DefaultType() {
   static const DVPTypeInfo type = DVPTypeInfo::FromCode(kKindOrd1);

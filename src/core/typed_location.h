@@ -12,12 +12,36 @@
 #include <cstdint>
 
 #include "core/address_descriptor.h"
+#include "core/dv_error_code.h"
 #include "core/dvp_types.h"
 #include "core/unsigned_int64.h"
 
 namespace zentor {
 
 class AddressRange;
+class DVError;
+class RWCString;
+class TypedLocation;
+
+// What evaluating an expression text made of its result (the location kinds of the
+// grammar objects): 0 a pointer to bytes, 1 the offset type, 2 a typed location, 3 an
+// integer of at most 8 bytes made an address, 4 a wider integer, 5 an inactive symbol.
+inline constexpr uint32_t kLocationKindOffsetType = 1;
+inline constexpr uint32_t kLocationKindSmallInteger = 3;
+inline constexpr uint32_t kLocationKindWideInteger = 4;
+inline constexpr uint32_t kLocationKindInactive = 5;
+
+// Expression texts are evaluated by the command language, which installs its
+// evaluator at start-up: the text run as a grammar object of production `kind`, its
+// result made a location. Without one the constructors from a text raise 106.
+using LocationTextEvaluator = DVErrorCode (*)(const char* text, int32_t kind, uint32_t* locationKind,
+                                              TypedLocation* location, DVError* error);
+// Installs the evaluator (null: none); returns the one installed before.
+LocationTextEvaluator InstallLocationTextEvaluator(LocationTextEvaluator evaluator);
+
+// Messages of a location made from a text.
+inline constexpr uint32_t kMsgInvalidExecutionAddress = 74;
+inline constexpr uint32_t kMsgInvalidLocationAddress = 155;
 
 class TypedLocation {
  public:
@@ -30,6 +54,12 @@ class TypedLocation {
   explicit TypedLocation(const AddressDescriptor& address);
   TypedLocation(const AddressDescriptor& address, const DVPTypeInfo& type, const OrdinalValue& elementSize,
                 const OrdinalValue& elementCount);
+  // The location an expression text names, evaluated in the current symbol context.
+  // Mode 2 evaluates it for access kind 7, mode 3 for 8, any other mode for 2; mode 1
+  // wants an execution address and refuses a data location (74). An integer wider
+  // than 8 bytes raises 155, an inactive symbol 329; the evaluation's own error is
+  // raised unchanged.
+  TypedLocation(const RWCString& text, int32_t mode);
   TypedLocation(const TypedLocation& other) = default;
   TypedLocation& operator=(const TypedLocation& other);
   // That address, and the default type and sizes.

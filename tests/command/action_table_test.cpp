@@ -90,8 +90,9 @@ TEST(ActionTable, SlotsStartBoundOrNotAvailable) {
   const Case cases[] = {
       {33, true, "Binary operators"},          {95, true, "The if statement"},
       {208, true, "The command parser"},       {187, false, "The halt command"},
-      {84, false, "The go command"},           {15, false, "Symbol lookup"},
-      {191, false, "Value display"},           {123, false, "The step commands"},
+      {84, false, "The go command"},           {15, true, "Symbol lookup"},
+      {191, true, "Value display"},            {123, false, "The step commands"},
+      {13, false, "Typed memory display"},     {149, false, "The show command"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.slot);

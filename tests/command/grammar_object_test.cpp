@@ -91,10 +91,10 @@ TEST_F(GrammarObjectTest, TextIsNamedAndParsedBehindItsPrefix) {
       {"condition", "if (1 < 2)", kProductionCondition, "_IE_", "if (1 < 2)\r", 0, true},
       {"condition refuses other texts", "base = 2", kProductionCondition, "_IE_", "base = 2\r", 102, false},
       {"syntax error", "6 + ) 7", kProductionLocation, "_PA_", "6 + ) 7\r", 102, false},
-      {"an error raised while parsing is kept", "load prog.nlm", kProductionCommand, "_DC_", "load prog.nlm\r",
-       kMsgNotAvailableInBuild, false},
+      {"an error raised while parsing is a syntax error", "load prog.nlm", kProductionCommand, "_DC_",
+       "load prog.nlm\r", 102, false},
       {"a literal too large", "0x1ffffffffffffffffffffffffffffffff", kProductionLocation, "_PA_",
-       "0x1ffffffffffffffffffffffffffffffff\r", 141, false},
+       "0x1ffffffffffffffffffffffffffffffff\r", 102, false},
       {"unknown kind", "6", 9, "", "", 105, false},
       {"unknown negative kind", "6", -2, "", "", 105, false},
   };
@@ -108,6 +108,11 @@ TEST_F(GrammarObjectTest, TextIsNamedAndParsedBehindItsPrefix) {
     EXPECT_EQ(object.Code() != kNullMemoryFile, test.hasCode);
     EXPECT_EQ(DeviceStackDepth(), devices) << "the text's command string is gone";
   }
+  // The error that stopped a parse stays as the last error.
+  GrammarObject stopped("load prog.nlm", kProductionCommand);
+  DVError last;
+  stopped.LastError(&last);
+  EXPECT_EQ(last.Number(), kMsgNotAvailableInBuild);
 }
 
 TEST_F(GrammarObjectTest, EvaluationGivesTheResultAndLeavesTheStacksAsTheyWere) {

@@ -38,6 +38,7 @@ namespace zentor {
 namespace {
 
 using testing_support::ConditionRoutine;
+using testing_support::CodeListing;
 using testing_support::ConditionScript;
 using testing_support::RecordRoutine;
 using testing_support::ResetExecution;
@@ -223,73 +224,6 @@ int32_t StubExpressionParser() { return StubExpression().Parse(); }
 
 // ---- printing code ---------------------------------------------------------------------
 
-std::string Printable(const uint8_t* bytes, size_t count) {
-  std::string text;
-  for (size_t i = 0; i < count; ++i) {
-    const uint8_t ch = bytes[i];
-    if (ch >= 0x20 && ch < 0x7F && ch != '"' && ch != '\\') {
-      text += static_cast<char>(ch);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", ch);
-      text += escaped;
-    }
-  }
-  return text;
-}
-
-// One line per instruction: position, opcode name and what the operand means.
-std::string DumpParsedCode(MemoryFileHandle handle) {
-  MemoryFile& code = MemoryFileOf(handle);
-  const uint32_t saved = code.Position();
-  std::ostringstream out;
-  uint32_t position = 0;
-  while (position < code.Size()) {
-    EXPECT_TRUE(code.Seek(position).IsOkay());
-    PostfixInstruction instruction;
-    if (!ReadPostfixInstruction(code, &instruction).IsOkay()) {
-      out << "    <truncated instruction>\n";
-      break;
-    }
-    char head[16];
-    std::snprintf(head, sizeof head, "%5u ", position);
-    out << head << PostfixOpcodeName(instruction.opcode);
-    const uint32_t data = PostfixDataLength(instruction);
-    switch (instruction.opcode) {
-      case kPostfixCall: out << " " << RoutineRegistry::Name(instruction.operand); break;
-      case kPostfixString:
-      case kPostfixEmbeddedBlock: {
-        std::vector<uint8_t> bytes(data);
-        if (data > 0 && !code.Read(1, data, bytes.data()).IsOkay()) {
-          out << " <truncated data>\n";
-          return out.str();
-        }
-        if (instruction.opcode == kPostfixString) out << " tag " << PostfixStringTag(instruction.operand);
-        out << " \"" << Printable(bytes.data(), bytes.size()) << "\"";
-        break;
-      }
-      case kPostfixJump:
-      case kPostfixJumpIfTrue:
-      case kPostfixJumpIfFalse:
-      case kPostfixLoopStep:
-        out << " -> " << static_cast<int64_t>(position) + PostfixJumpOffset(instruction.operand);
-        break;
-      case kPostfixNestIn:
-      case kPostfixNestOut:
-      case kPostfixNoOp:
-      case kPostfixBlockStart:
-      case kPostfixBlockEnd:
-        if (instruction.operand != 0) out << " " << instruction.operand;
-        break;
-      default: out << " " << instruction.operand; break;
-    }
-    out << "\n";
-    position += kPostfixInstructionSize + data;
-  }
-  (void)code.Seek(saved);
-  return out.str();
-}
-
 // ---- the fixture -------------------------------------------------------------------------
 
 // What became of one parse.
@@ -362,7 +296,7 @@ class CommandParserTest : public ::testing::Test {
 
   void TearDown() override {
     ActionTable::ResetToDefaults();
-    SetExpressionParser(nullptr, nullptr);
+    RestoreExpressionParser();
     CommandParserLL::SetProductionObserver(nullptr);
     for (const MemoryFileHandle code : m_codes) DestroyMemoryFile(code);
     m_session.reset();
@@ -453,7 +387,7 @@ TEST_F(CommandParserTest, CorpusMatchesGoldenAndCoversEveryAlternative) {
     } else if (!outcome.parsed) {
       dump += "parse failed\n";
     } else {
-      dump += DumpParsedCode(outcome.code);
+      dump += CodeListing(outcome.code);
     }
   }
   CommandParserLL::SetProductionObserver(nullptr);
@@ -557,7 +491,7 @@ TEST_F(CommandParserConsoleTest, CommandGoesOnOnTheNextLineWhereTheGrammarWantsM
   ASSERT_TRUE(split.parsed);
   const ParseOutcome whole = ParseFromConsole("if ($) { halt }\r\n");
   ASSERT_TRUE(whole.parsed);
-  EXPECT_EQ(DumpParsedCode(split.code), DumpParsedCode(whole.code));
+  EXPECT_EQ(CodeListing(split.code), CodeListing(whole.code));
 
   // A stored text does not go on: its parse fails at the end of its line.
   const ParseOutcome text = Parse("_IE_ if ($)", kParseForGrammarObject);
@@ -657,7 +591,7 @@ TEST_F(CommandParserRunTest, ProcedureBodyKeepsItsLoopsToItself) {
   BindParseTimeStandIns();
   const ParseOutcome outcome = Parse("while ($) { define proc p() { while ($) { break } }; halt }");
   ASSERT_TRUE(outcome.parsed) << outcome.ErrorLine();
-  const std::string dump = DumpParsedCode(outcome.code);
+  const std::string dump = CodeListing(outcome.code);
   EXPECT_EQ(dump.find("placeholder"), std::string::npos) << dump;
   EXPECT_EQ(CommandParserLL::ChainHead(), CommandParserLL::kNoPlaceholder);
 }
@@ -682,7 +616,7 @@ void ParseNestedText() {
   MemoryFileHandle code = kNullMemoryFile;
   g_nestedParsed = CommandParserLL::ParseCommand(kParseForGrammarObject, &code);
   while (DeviceStackDepth() > depth) EndDevice();
-  g_nestedDump = code != kNullMemoryFile ? DumpParsedCode(code) : "";
+  g_nestedDump = code != kNullMemoryFile ? CodeListing(code) : "";
   if (code != kNullMemoryFile) DestroyMemoryFile(code);
   CommandScanner::RemoveAllLocalNames();
   nested = false;
@@ -696,7 +630,7 @@ TEST_F(CommandParserTest, NestedParseLeavesTheOuterParseAsItWas) {
   EXPECT_NE(g_nestedDump.find("call OperatorExecutor"), std::string::npos) << g_nestedDump;
   ActionTable::ResetToDefaults();
   const ParseOutcome plain = Parse("halt; wait");
-  EXPECT_EQ(DumpParsedCode(outer.code), DumpParsedCode(plain.code));
+  EXPECT_EQ(CodeListing(outer.code), CodeListing(plain.code));
   EXPECT_EQ(CommandParserLL::SavedStateCount(), 0u);
   EXPECT_FALSE(CommandParserLL::IsParsing());
 }
@@ -736,7 +670,7 @@ TEST_F(CommandParserTest, ScannerSwitchesAndNumberBaseSurviveEveryParse) {
   ASSERT_TRUE(SetNumberBase(16).IsOkay());
   const ParseOutcome outcome = Parse("x[10] = 10");
   ASSERT_TRUE(outcome.parsed) << outcome.ErrorLine();
-  const std::string dump = DumpParsedCode(outcome.code);
+  const std::string dump = CodeListing(outcome.code);
   EXPECT_NE(dump.find("string tag 0 \"x[10]\""), std::string::npos) << dump;
   EXPECT_NE(dump.find("string tag 16 \"\\x10\""), std::string::npos) << dump;
   (void)SetNumberBase(10);
@@ -759,7 +693,7 @@ TEST_F(CommandParserTest, NameSwitchesAreOffAfterEverySymbolPath) {
     SCOPED_TRACE(c.name);
     const ParseOutcome outcome = Parse(c.command);
     ASSERT_TRUE(outcome.parsed) << outcome.ErrorLine();
-    const std::string dump = DumpParsedCode(outcome.code);
+    const std::string dump = CodeListing(outcome.code);
     EXPECT_NE(dump.find(c.mustContain), std::string::npos) << dump;
   }
 }
@@ -790,8 +724,8 @@ TEST_F(CommandParserTest, ParseStackOverflowIsReportedNotCrashed) {
 // ---- routines that are not there -----------------------------------------------------------
 
 TEST_F(CommandParserTest, MissingSubsystemsGiveNumberedErrors) {
-  // At parse time: the define command's type-word routine.
-  const ParseOutcome define = Parse("define global int4 total");
+  // At parse time: the alias definition's routine.
+  const ParseOutcome define = Parse("#define total halt");
   EXPECT_TRUE(define.raised);
   EXPECT_EQ(define.number, kMsgNotAvailableInBuild);
   // Without a C expression parser a symbol path cannot be read.

@@ -1,8 +1,12 @@
 #include "postfix_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
+#include <cstdio>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <utility>
 
 #include "command/postfix_executor.h"
@@ -170,6 +174,76 @@ std::vector<std::string> DumpCode(MemoryFileHandle code) {
   }
   file.Seek(saved);
   return lines;
+}
+
+namespace {
+
+std::string Printable(const uint8_t* bytes, size_t count) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t ch = bytes[i];
+    if (ch >= 0x20 && ch < 0x7F && ch != '"' && ch != '\\') {
+      text += static_cast<char>(ch);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", ch);
+      text += escaped;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string CodeListing(MemoryFileHandle handle) {
+  MemoryFile& code = MemoryFileOf(handle);
+  const uint32_t saved = code.Position();
+  std::ostringstream out;
+  uint32_t position = 0;
+  while (position < code.Size()) {
+    EXPECT_TRUE(code.Seek(position).IsOkay());
+    PostfixInstruction instruction;
+    if (!ReadPostfixInstruction(code, &instruction).IsOkay()) {
+      out << "    <truncated instruction>\n";
+      break;
+    }
+    char head[16];
+    std::snprintf(head, sizeof head, "%5u ", position);
+    out << head << PostfixOpcodeName(instruction.opcode);
+    const uint32_t data = PostfixDataLength(instruction);
+    switch (instruction.opcode) {
+      case kPostfixCall: out << " " << RoutineRegistry::Name(instruction.operand); break;
+      case kPostfixString:
+      case kPostfixEmbeddedBlock: {
+        std::vector<uint8_t> bytes(data);
+        if (data > 0 && !code.Read(1, data, bytes.data()).IsOkay()) {
+          out << " <truncated data>\n";
+          return out.str();
+        }
+        if (instruction.opcode == kPostfixString) out << " tag " << PostfixStringTag(instruction.operand);
+        out << " \"" << Printable(bytes.data(), bytes.size()) << "\"";
+        break;
+      }
+      case kPostfixJump:
+      case kPostfixJumpIfTrue:
+      case kPostfixJumpIfFalse:
+      case kPostfixLoopStep:
+        out << " -> " << static_cast<int64_t>(position) + PostfixJumpOffset(instruction.operand);
+        break;
+      case kPostfixNestIn:
+      case kPostfixNestOut:
+      case kPostfixNoOp:
+      case kPostfixBlockStart:
+      case kPostfixBlockEnd:
+        if (instruction.operand != 0) out << " " << instruction.operand;
+        break;
+      default: out << " " << instruction.operand; break;
+    }
+    out << "\n";
+    position += kPostfixInstructionSize + data;
+  }
+  (void)code.Seek(saved);
+  return out.str();
 }
 
 }  // namespace zentor::testing_support

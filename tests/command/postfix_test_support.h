@@ -64,4 +64,8 @@ class CodeBuilder {
 // embedded blocks show their data ("string 'abc'", "embedded 3").
 std::vector<std::string> DumpCode(MemoryFileHandle code);
 
+// One line per instruction: position, opcode name and what the operand means (the
+// routine's name, a string's tag and text, a jump's target).
+std::string CodeListing(MemoryFileHandle code);
+
 }  // namespace zentor::testing_support

@@ -1,0 +1,592 @@
+#include "command/value_output.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "console/output_writer.h"
+#include "console/pager.h"
+#include "core/address_range.h"
+#include "core/collectable_record.h"
+#include "core/dv_error.h"
+#include "core/dvp_types.h"
+#include "core/number_base.h"
+#include "core/target_memory.h"
+#include "core/typed_location.h"
+#include "core/value_bytes.h"
+#include "core/value_conversion.h"
+#include "core/value_display.h"
+#include "core/value_stack.h"
+
+namespace zentor {
+namespace {
+
+using value_bytes::LoadU32;
+
+constexpr std::array<ValueFormatRow, 40> kValueFormatTable{{
+    {2, 0, 5, 10},    {7, 2, 65, 1},    {7, 10, 20, 2},   {7, 16, 17, 2},   {1, 0, 1, 1},
+    {8, 2, 8, 4},     {8, 10, 3, 8},    {8, 16, 2, 16},   {9, 2, 16, 2},    {9, 10, 5, 8},
+    {9, 16, 4, 8},    {10, 2, 32, 1},   {10, 10, 11, 4},  {10, 16, 8, 4},   {11, 2, 64, 1},
+    {11, 10, 21, 2},  {11, 16, 16, 2},  {12, 0, 20, 3},   {13, 0, 24, 2},   {14, 0, 32, 1},
+    {15, 2, 8, 4},    {15, 10, 4, 8},   {15, 16, 2, 16},  {16, 2, 16, 2},   {16, 10, 6, 8},
+    {16, 16, 4, 8},   {17, 2, 32, 1},   {17, 10, 11, 4},  {17, 16, 8, 4},   {18, 2, 64, 1},
+    {18, 10, 21, 2},  {18, 16, 16, 2},  {19, 0, 18, 2},   {20, 0, 22, 2},   {21, 0, 27, 1},
+    {22, 0, 1, 1},    {23, 0, 1, 1},    {6, 0, 1, 48},    {24, 0, 1, 1},    {26, 0, 80, 1},
+}};
+
+constexpr uint16_t kInitialState = kOutputEndLineAfterValue | kOutputRowAddress | kOutputCharacterColumn;
+constexpr uint32_t kNestingEntries = 20;
+constexpr uint32_t kDefaultNestingLimit = 8;
+constexpr uint32_t kReadChunkBytes = 1024;
+constexpr char kQuote = '"';
+
+[[noreturn]] void Raise(uint32_t number) { throw DVError(number, kSeverityError, kDisplayByFocus); }
+
+char Printable(uint8_t byte) { return byte >= 0x20 && byte <= 0x7E ? static_cast<char>(byte) : '.'; }
+
+struct MemoryLineLayout {
+  uint16_t firstColumn = 0;
+  uint16_t elementsInRow = 0;
+  uint8_t width = 0;
+  uint16_t notCharacters = 0;
+};
+
+struct NestingEntry {
+  uint32_t limit = 0;
+  uint32_t depth = 0;
+};
+
+// The output line and everything the printer keeps between calls.
+class ValueOutput {
+ public:
+  ValueOutput() { ResetNesting(); }
+
+  void Clear() {
+    m_line.fill(' ');
+    m_column = 0;
+  }
+
+  void Begin() { m_state = kInitialState; }
+
+  // 1. A kind 0 item goes without a trace; a string is written as it is; an inactive
+  //    symbol is written as "<Inactive>".
+  // 2. Any other value is formatted into the line and written.
+  // 3. The line ends after the value. A failure leaves no half-written line.
+  void DisplayTop(uint32_t base) {
+    try {
+      const uint16_t kind = ValueStack::TopKind();
+      if (kind == kKindNone) {
+        ValueStack::Drop();
+        return;
+      }
+      if (kind == kKindInactiveSymbol) {
+        ValueStack::Drop();
+        static const char kInactive[] = "<Inactive>";
+        ValueStack::Push(kKindNString, kInactive);
+      }
+      if (ValueStack::TopKind() == kKindNString || ValueStack::TopKind() == kKindLString) {
+        const uint16_t stringKind = ValueStack::TopKind();
+        uint8_t data[ValueStack::kMaxItemSize + 1] = {};
+        ValueStack::Pop(data);
+        FormatValue(data, stringKind, -1, 0);
+        Flush(2);
+      } else {
+        DisplayItem(base);
+      }
+      if ((m_state & kOutputEndLineAfterValue) != 0) OutputWriter::FreshLine();
+    } catch (...) {
+      Clear();
+      throw;
+    }
+  }
+
+  int32_t Width(uint32_t kind, const uint8_t* value, uint32_t base) const {
+    if (kind == kKindTypedLocation) {
+      const TypedLocation location = TypedLocation::ReadImage(value);
+      if (location.IsNull()) return static_cast<int32_t>(std::strlen("<null>"));
+      const DVPTypeInfo type = DVPTypeInfo::FromTargetTypeId(location.AddressRef().Record().m_addressClass);
+      return static_cast<int32_t>(type.DisplayWidth(16));
+    }
+    if (kind == kKindOrdinal) return static_cast<int32_t>(DVPTypeInfo::FromCode(kKindAddressOffset).DisplayWidth(base));
+    if (IsTargetAddressKind(kind)) return static_cast<int32_t>(DVPTypeInfo::FromCode(static_cast<int32_t>(kind)).DisplayWidth(16));
+    const int32_t row = FindValueFormatRow(kind, base);
+    return row < 0 ? -1 : static_cast<int32_t>(kValueFormatTable[static_cast<std::size_t>(row)].width);
+  }
+
+  void GetLayout(uint32_t* firstColumn, uint32_t* elementsInRow, uint32_t* notCharacters, uint32_t* width) const {
+    *firstColumn = m_layout.firstColumn;
+    *elementsInRow = m_layout.elementsInRow;
+    *notCharacters = m_layout.notCharacters;
+    *width = m_layout.width;
+  }
+
+  void PushNesting(uint32_t limit) {
+    if (m_nestingTop < kNestingEntries - 1) ++m_nestingTop;
+    m_nesting[m_nestingTop] = NestingEntry{limit, 1};
+  }
+
+  uint32_t PopNesting() {
+    if (m_nestingTop > 0) --m_nestingTop;
+    return m_nesting[m_nestingTop].limit;
+  }
+
+ private:
+  void ResetNesting() {
+    m_nesting.fill(NestingEntry{});
+    m_nesting[0] = NestingEntry{kDefaultNestingLimit, 0};
+    m_nestingTop = 0;
+    Clear();
+  }
+
+  // ---- the output line ------------------------------------------------------------
+
+  void PutChar(char ch) {
+    if (m_column >= kValueOutputLineSize) Raise(kMsgOutputBufferOverflow);
+    m_line[m_column++] = ch;
+  }
+
+  void PutCharAt(char ch, uint32_t position) {
+    if (position >= kValueOutputLineSize) Raise(kMsgOutputBufferOverflow);
+    m_line[position] = ch;
+  }
+
+  void PutText(const char* text, uint32_t position, uint32_t count) {
+    if (position > kValueOutputLineSize || count > kValueOutputLineSize - position) Raise(kMsgOutputBufferOverflow);
+    std::memcpy(m_line.data() + position, text, count);
+  }
+
+  void PutOverflowMarks(uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) PutChar('*');
+  }
+
+  void Advance(int32_t width) {
+    if (width <= 0) return;
+    if (m_column + static_cast<uint32_t>(width) > kValueOutputLineSize) Raise(kMsgOutputBufferOverflow);
+    m_column = static_cast<uint16_t>(m_column + width);
+  }
+
+  // The blanks after `saved` go; the text after them moves left to `saved`.
+  void TrimField(uint16_t saved) {
+    uint16_t firstText = saved;
+    while (firstText < m_column && m_line[firstText] == ' ') ++firstText;
+    const uint16_t removed = static_cast<uint16_t>(firstText - saved);
+    if (removed == 0) return;
+    std::memmove(m_line.data() + saved, m_line.data() + firstText, m_column - firstText);
+    m_column = static_cast<uint16_t>(m_column - removed);
+    std::fill(m_line.begin() + m_column, m_line.end(), ' ');
+  }
+
+  void Flush(uint32_t mode) {
+    if (m_column == 0) return;
+    OutputWriter::WriteChars(m_column, m_line.data());
+    Clear();
+    Pager::Flush();
+    if (mode != 3 && (m_state & kOutputEndLineAfterValue) != 0) OutputWriter::FreshLine();
+  }
+
+  // Places `text` so that it ends at column + width (width '*' instead when it does
+  // not fit), and moves the column on by the width.
+  void PlaceRightAligned(const std::string& text, int32_t width) {
+    if (width < 0) width = static_cast<int32_t>(text.size());
+    if (text.size() > static_cast<std::size_t>(width)) {
+      PutOverflowMarks(static_cast<uint32_t>(width));
+      return;
+    }
+    PutText(text.data(), m_column + static_cast<uint32_t>(width) - static_cast<uint32_t>(text.size()),
+            static_cast<uint32_t>(text.size()));
+    Advance(width);
+  }
+
+  void PlaceText(const char* text, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) PutChar(text[i]);
+  }
+
+  // ---- values ------------------------------------------------------------------------
+
+  void DisplayItem(uint32_t base) {
+    const uint16_t kind = ValueStack::TopKind();
+    const uint16_t size = ValueStack::TopSize();
+    uint8_t data[ValueStack::kMaxItemSize + 1] = {};
+    ValueStack::Pop(data);
+    data[size < ValueStack::kMaxItemSize ? size : ValueStack::kMaxItemSize] = 0;
+    const int32_t width = Width(kind, data, base);
+    if (m_column != 0 && kind != kKindChar) PutChar(' ');
+    const uint16_t saved = m_column;
+    if (kind == kKindPointerLocation) {
+      const PointerLocation reference = PointerLocation::ReadImage(data);
+      DisplayMemoryBlock(reference.Location(), reference.Location().IsPointer() ? 16 : base);
+    } else if (kind == kKindSymbolValue) {
+      DisplayAggregateValue(data);
+    } else {
+      FormatValue(data, kind, width, base);
+      if (kind != kKindChar) TrimField(saved);
+    }
+    Flush(0);
+  }
+
+  void FormatValue(const uint8_t* data, uint32_t kind, int32_t width, uint32_t base) {
+    switch (kind) {
+      case kKindNone:
+      case kKindPointerLocation: return;
+      case kKindCode1:
+        PutChar(data[0] != 0 ? '1' : '0');
+        return;
+      case kKindBool1:
+      case kKindBool2:
+      case kKindBool4:
+      case kKindBool8: {
+        // The wider booleans have no row of their own: they take the width of bool1.
+        if (width < 0) width = 5;
+        const char* word = data[0] != 0 || !IsAllZero(data, GetValueKindSize(kind)) ? "true " : "false";
+        const uint32_t count = static_cast<uint32_t>(std::min(width, 5));
+        PutText(word, m_column, count);
+        Advance(width);
+        return;
+      }
+      case kKindChar: {
+        const int32_t count = width < 0 ? 1 : width;
+        for (int32_t i = 0; i < count; ++i) PutChar(Printable(data[i]));
+        return;
+      }
+      case kKindOrd1:
+      case kKindOrd2:
+      case kKindOrd4: FormatOrdinal32(data, kind, width, base); return;
+      case kKindOrd8:
+      case kKindOrd12:
+      case kKindOrd16: FormatOrdinalWide(data, kind, width, base); return;
+      case kKindInt1:
+      case kKindInt2:
+      case kKindInt4:
+      case kKindInt8: FormatSignedInteger(data, kind, width, base); return;
+      case kKindReal4:
+      case kKindReal8:
+      case kKindReal10: {
+        char text[64] = {};
+        const std::size_t length = RealValueToText(data, kind, text, sizeof text);
+        PlaceRightAligned(std::string(text, length), width);
+        return;
+      }
+      case kKindNString: {
+        std::size_t length = strnlen(reinterpret_cast<const char*>(data), ValueStack::kMaxItemSize);
+        if (width >= 0) length = std::min(length, static_cast<std::size_t>(width));
+        PlaceText(reinterpret_cast<const char*>(data), length);
+        return;
+      }
+      case kKindLString: {
+        std::size_t length = data[0];
+        if (width >= 0) length = std::min(length, static_cast<std::size_t>(width));
+        PlaceText(reinterpret_cast<const char*>(data) + 1, length);
+        return;
+      }
+      case kKindTypedLocation: {
+        const RWCString text = TypedLocation::ReadImage(data).AddressRef().Text();
+        PlaceText(text.data(), text.length());
+        return;
+      }
+      case kKindOrdinal: {
+        if (base != 2 && base != 10 && base != 16) ZENTOR_INTERNAL_ERROR();
+        std::ostringstream stream;
+        DisplayInteger::DisplayInteger_FromAddress(LoadU32(data)).Write(stream, base);
+        const std::string text = stream.str().substr(0, 129);
+        PlaceText(text.data(), text.size());
+        return;
+      }
+      default: break;
+    }
+    if (IsTargetAddressKind(kind)) {
+      const uint32_t offset = LoadU32(data);
+      const RWCString text =
+          AddressDescriptor::FromTypedOffset(DVPTypeInfo::FromCode(static_cast<int32_t>(kind)), &offset).Text();
+      PlaceText(text.data(), text.length());
+      return;
+    }
+    Raise(kMsgInvalidTypeInOutput);
+  }
+
+  void FormatOrdinal32(const uint8_t* data, uint32_t kind, int32_t width, uint32_t base) {
+    uint8_t wide[4] = {};
+    ConvertValue(data, static_cast<uint16_t>(kind), wide, kKindOrd4);
+    const uint32_t value = LoadU32(wide);
+    const char* format = "%0*lx";
+    if (base == 2) format = "%0*ly";
+    if (base == 8) format = "%0*lo";
+    if (base == 10) format = "%*lu";
+    char text[80] = {};
+    const std::size_t length = Formatter::FormatToBuffer(text, sizeof text, format, width < 0 ? 0 : width, value);
+    PlaceRightAligned(std::string(text, length), width);
+  }
+
+  void FormatOrdinalWide(const uint8_t* data, uint32_t kind, int32_t width, uint32_t base) {
+    const uint32_t size = GetValueKindSize(kind);
+    uint32_t words[4] = {};
+    for (uint32_t i = 0; i < size / 4 && i < 4; ++i) words[i] = LoadU32(data + 4 * i);
+    const std::string text = NumberToText(words, static_cast<uint16_t>(base), base != 10, static_cast<uint16_t>(size));
+    PlaceRightAligned(text, width);
+  }
+
+  // Decimal: a sign position and the digits, right-aligned. Other bases: the last
+  // `width` digits of the zero-filled value (a negative value shows its two's
+  // complement).
+  void FormatSignedInteger(const uint8_t* data, uint32_t kind, int32_t width, uint32_t base) {
+    uint32_t low = 0;
+    uint32_t high = 0;
+    bool negative = false;
+    if (kind == kKindInt8) {
+      low = LoadU32(data);
+      high = LoadU32(data + 4);
+      negative = (high & 0x80000000u) != 0;
+    } else {
+      uint8_t converted[4] = {};
+      ConvertValue(data, static_cast<uint16_t>(kind), converted, kKindInt4);
+      low = LoadU32(converted);
+      negative = kind == kKindInt4 ? (low & 0x80000000u) != 0 : (low & 0x8000u) != 0;
+    }
+    if (width < 0) width = 0;
+    if (base == 10) {
+      uint64_t magnitude = (static_cast<uint64_t>(high) << 32) | low;
+      if (negative) {
+        magnitude = kind == kKindInt8 ? ~magnitude + 1 : static_cast<uint32_t>(~low + 1);
+      }
+      const std::string text = std::string(negative ? "-" : " ") + std::to_string(magnitude);
+      const uint32_t end = m_column + static_cast<uint32_t>(width);
+      const uint32_t start = text.size() > end - m_column ? m_column : end - static_cast<uint32_t>(text.size());
+      PutText(text.data(), start, static_cast<uint32_t>(text.size()));
+      Advance(std::max<int32_t>(width, static_cast<int32_t>(start - m_column + text.size())));
+      return;
+    }
+    const uint32_t words[2] = {low, high};
+    const std::string text = NumberToText(words, static_cast<uint16_t>(base), true, 8);
+    const std::size_t count = std::min(text.size(), static_cast<std::size_t>(width));
+    PutText(text.data() + text.size() - count, m_column, static_cast<uint32_t>(count));
+    Advance(width);
+  }
+
+  // ---- memory rows ------------------------------------------------------------------
+
+  void DisplayTargetStrings(TypedLocation location) {
+    const auto type = static_cast<uint16_t>(location.Type().Code());
+    OrdinalValue count = location.ElementCount();
+    for (; count != 0u; --count) {
+      uint8_t bytes[kMaxNStringRead + 2] = {};
+      OrdinalValue read;
+      const TypedLocation start(location.Address(), DVPTypeInfo::FromCode(kKindNString), OrdinalValue(1u),
+                                OrdinalValue(1u));
+      TargetMemory::ReadValue(&read, bytes, sizeof bytes, AddressRange::FromLength(start, OrdinalValue::One), 0);
+      std::size_t length = strnlen(reinterpret_cast<const char*>(bytes), kMaxNStringRead + 1);
+      std::string text(reinterpret_cast<const char*>(bytes), length);
+      if (type == kKindLString && !text.empty()) text.erase(0, 1);
+      for (char& ch : text) ch = Printable(static_cast<uint8_t>(ch));
+      if ((m_state & kOutputRowAddress) != 0) {
+        OutputWriter::WriteString(location.AddressRef().Text().data());
+        OutputWriter::WriteString("  ");
+      }
+      OutputWriter::PutChar(kQuote);
+      OutputWriter::WriteString(text);
+      OutputWriter::PutChar(kQuote);
+      Pager::Flush();
+      if ((m_state & kOutputEndLineAfterValue) != 0) OutputWriter::FreshLine();
+      TypedLocation next(location.Address() + OrdinalValue(static_cast<uint32_t>(length + 1)), location.Type(),
+                         location.ElementSize(), location.ElementCount());
+      location = next;
+    }
+  }
+
+  // Rows of elements of the location's type read from target memory: the row's
+  // address, the elements, and for bytes their characters. Memory is read in pieces
+  // of at most 1024 bytes of whole elements; a read that returns fewer bytes than
+  // asked shows the elements it read completely and then raises the read failure.
+  void DisplayMemoryBlock(const TypedLocation& location, uint32_t base) {
+    BreakMonitor monitor;
+    monitor.Register();
+    if (m_column != 0) Flush(0);
+    const auto type = static_cast<uint16_t>(location.Type().Code());
+    if (type == kKindNString || type == kKindLString) {
+      DisplayTargetStrings(location);
+      return;
+    }
+    if (type == kKindTypedLocation || type == kKindOrdinal) Raise(kMsgInvalidTypeInOutput);
+    uint32_t size = 0;
+    int32_t width = 0;
+    uint32_t perRow = 0;
+    if (IsTargetAddressKind(type)) {
+      const DVPTypeInfo info = DVPTypeInfo::FromCode(type);
+      size = info.Size();
+      width = static_cast<int32_t>(info.DisplayWidth(base));
+      perRow = size != 0 && size <= 16 ? 16 / size : 1;
+    } else {
+      const int32_t row = FindValueFormatRow(type, base);
+      if (row < 0) Raise(kMsgInvalidTypeInOutput);
+      width = static_cast<int32_t>(kValueFormatTable[static_cast<std::size_t>(row)].width);
+      perRow = kValueFormatTable[static_cast<std::size_t>(row)].perRow;
+      size = DVPTypeInfo::FromCode(type).Size();
+    }
+    if (size == 0 || perRow == 0) Raise(kMsgInvalidTypeInOutput);
+    const bool characters = type == kKindChar;
+    OrdinalValue remaining = location.ElementCount();
+    if (!characters && remaining == 0u) remaining = OrdinalValue(1u);
+    if (remaining == 0u) return;
+
+    const uint64_t total = static_cast<uint64_t>(size) * (remaining.High() != 0 ? 0xFFFFFFFFu : remaining.Low());
+    uint32_t chunk = total <= kReadChunkBytes && remaining.High() == 0 ? static_cast<uint32_t>(total)
+                                                                        : kReadChunkBytes - kReadChunkBytes % size;
+    if (chunk == 0) chunk = size;
+    std::vector<uint8_t> buffer(std::max<uint32_t>(chunk, size) + 16, 0);
+    const bool characterColumn = type == kKindOrd1 && (m_state & kOutputCharacterColumn) != 0;
+
+    AddressDescriptor address = location.Address();
+    const bool register_ = address.IsRegister();
+    uint32_t used = 0;
+    uint32_t filled = 0;
+    bool readFailed = false;
+    uint32_t characterStart = 0;
+    uint32_t characterPosition = 0;
+
+    auto beginRow = [&]() {
+      Clear();
+      m_layout.elementsInRow = 0;
+      if ((m_state & kOutputRowAddress) != 0) {
+        const RWCString text = address.Text();
+        PlaceText(text.data(), text.length());
+        PlaceText("  ", 2);
+      }
+      if (characters) PutChar(kQuote);
+      m_layout.firstColumn = m_column;
+      m_layout.width = static_cast<uint8_t>(width);
+      m_layout.notCharacters = characters ? 0 : 1;
+      if (characterColumn) {
+        const uint32_t quote = static_cast<uint32_t>(width + 1) * perRow + m_layout.firstColumn;
+        PutCharAt(kQuote, quote);
+        characterStart = quote + 1;
+        characterPosition = characterStart;
+      }
+    };
+
+    beginRow();
+    for (;;) {
+      if (used >= filled) {
+        const uint64_t wanted = std::min<uint64_t>(remaining.High() != 0 ? 0xFFFFFFFFu : remaining.Low(), chunk / size);
+        const TypedLocation start(address, location.Type(), OrdinalValue(size), OrdinalValue(1u));
+        OrdinalValue read;
+        TargetMemory::ReadValue(&read, buffer.data(), static_cast<uint32_t>(buffer.size()),
+                                AddressRange::FromLength(start, OrdinalValue(static_cast<uint32_t>(wanted))), 0);
+        const uint64_t bytes = read.High() != 0 ? wanted * size : std::min<uint64_t>(read.Low(), wanted * size);
+        const uint32_t whole = static_cast<uint32_t>(bytes / size);
+        if (whole < wanted) {
+          remaining = OrdinalValue(whole);
+          readFailed = true;
+        }
+        if (whole == 0) break;
+        used = 0;
+        filled = whole * size;
+      }
+      if (characters) {
+        PutChar(Printable(buffer[used]));
+      } else {
+        FormatValue(buffer.data() + used, type, width, base);
+      }
+      if (characterColumn) PutCharAt(Printable(buffer[used]), characterPosition++);
+      ++m_layout.elementsInRow;
+      used += size;
+      if (!register_) address += OrdinalValue(size);
+      --remaining;
+      if (!characters) Advance(1);
+      if (remaining == 0u || m_layout.elementsInRow >= perRow) {
+        if (characters) PutChar(kQuote);
+        if (characterColumn) {
+          m_column = static_cast<uint16_t>(characterPosition);
+          PutChar(kQuote);
+        }
+        if (monitor.TestAndClearChanged() != 0) break;
+        if (remaining == 0u) break;
+        Flush(0);
+        beginRow();
+      }
+    }
+    Flush(0);
+    if (readFailed) throw DVError(kMemoryReadFailed, kSeverityError, kDisplayByFocus);
+  }
+
+  // ---- aggregates ------------------------------------------------------------------------
+
+  void DisplayAggregateValue(const uint8_t*) {
+    DVError error(106, kSeverityError, kDisplayByFocus);
+    error.SetArg(0, "Symbol queries");
+    throw error;
+  }
+
+  std::array<char, kValueOutputLineSize> m_line{};
+  uint16_t m_column = 0;
+  uint16_t m_state = kInitialState;
+  MemoryLineLayout m_layout;
+  std::array<NestingEntry, kNestingEntries> m_nesting{};
+  uint32_t m_nestingTop = 0;
+
+ public:
+  uint32_t PerLine(uint32_t kind, uint32_t base) const {
+    if (kind == kKindTypedLocation || kind == kKindOrdinal || IsTargetAddressKind(kind)) Raise(kMsgInvalidTypeInOutput);
+    const int32_t row = FindValueFormatRow(kind, base);
+    return row < 0 ? 0 : kValueFormatTable[static_cast<std::size_t>(row)].perRow;
+  }
+};
+
+ValueOutput& Output() {
+  static ValueOutput output;
+  return output;
+}
+
+}  // namespace
+
+int32_t FindValueFormatRow(uint32_t kind, uint32_t base) {
+  for (std::size_t i = 0; i < kValueFormatTable.size(); ++i) {
+    const ValueFormatRow& row = kValueFormatTable[i];
+    if (row.kind == kind && (row.base == 0 || row.base == base)) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+const ValueFormatRow& ValueFormatTableRow(int32_t index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= kValueFormatTable.size()) ZENTOR_INTERNAL_ERROR();
+  return kValueFormatTable[static_cast<std::size_t>(index)];
+}
+
+void ResetValueOutput() {
+  Output().Begin();
+  Output().Clear();
+}
+
+void DisplayTopValue() { DisplayTopValueInBase(GetNumberBase()); }
+
+void DisplayTopValueInBase(uint32_t base) {
+  Output().Begin();
+  Output().DisplayTop(base);
+}
+
+int32_t GetValueDisplayWidth(uint32_t kind, const uint8_t* value, uint32_t base) {
+  Output().Begin();
+  return Output().Width(kind, value, base);
+}
+
+uint32_t GetValuesPerLine(uint32_t kind, uint32_t base) {
+  Output().Begin();
+  return Output().PerLine(kind, base);
+}
+
+void GetMemoryLineLayout(uint32_t* firstColumn, uint32_t* elementsInRow, uint32_t* notCharacters, uint32_t* width) {
+  Output().Begin();
+  Output().GetLayout(firstColumn, elementsInRow, notCharacters, width);
+}
+
+void PushNestingLimit(uint32_t limit) {
+  Output().Begin();
+  Output().PushNesting(limit);
+}
+
+uint32_t PopNestingLimit() {
+  Output().Begin();
+  return Output().PopNesting();
+}
+
+}  // namespace zentor
