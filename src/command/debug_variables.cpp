@@ -400,11 +400,11 @@ void AssignValue() {
     case kKindPointerLocation: {
       uint8_t image[ValueStack::kMaxItemSize];
       ValueStack::Pop(image);
+      // The reference is the pointer object itself: the value (an address or an
+      // integer) is stored into it in the pointer's own type.
       const PointerLocation reference = PointerLocation::ReadImage(image);
       if (reference.Location().IsOffsetType()) Raise(kMsgAssignToCode, kSeverityError);
-      const TypedLocation target(reference.Location().Address(), reference.PointeeType(), reference.PointeeSize(),
-                                 OrdinalValue(1u));
-      StoreIntoLocation(target, value, kind);
+      StoreIntoLocation(reference.Location(), value, kind);
       break;
     }
     case kKindTypedLocation: StoreIntoLocation(ValueStack::PopLocation(), value, kind); break;

@@ -20,6 +20,7 @@
 #include "core/target_memory.h"
 #include "core/typed_location.h"
 #include "core/value_bytes.h"
+#include "core/value_conversion.h"
 #include "core/value_stack.h"
 
 namespace zentor::testing_support {
@@ -89,9 +90,37 @@ class ByteImageTargetMemory final : public TargetMemoryService {
     return AddressDescriptor::FromTypedOffset(DVPTypeInfo::FromCode(kKindFirstTarget), &address);
   }
 
-  void PushRegisterValue(uint32_t) override { throw DVError(kNoProgramLoaded, kSeverityError, kDisplayByFocus); }
+  // A register's value goes on the value stack as an ord4.
+  void PushRegisterValue(uint32_t number) override {
+    uint8_t bytes[4];
+    value_bytes::StoreU32(bytes, RegisterValue(number));
+    ValueStack::PushSized(kKindOrd4, 4, bytes);
+  }
+
+  // A register location writes its register (at most four bytes).
+  void WriteValue(const void* data, uint32_t size, const AddressRange& range) override {
+    ++m_writes;
+    const AddressDescriptor& address = range.Start().AddressRef();
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (address.IsRegister()) {
+      uint32_t value = 0;
+      for (uint32_t i = 0; i < size && i < 4; ++i) value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+      SetRegister(address.Offset(), value);
+      return;
+    }
+    Poke(address.Offset(), bytes, size);
+  }
+
+  void WriteRegister(uint32_t number, uint16_t kind, const void* data, uint32_t) override {
+    uint8_t value[kValueBufferSize] = {};
+    ConvertValue(data, kind, value, kKindOrd4);
+    SetRegister(number, value_bytes::LoadU32(value));
+  }
+
+  uint32_t Register(uint32_t number) const { return RegisterValue(number); }
 
   uint32_t m_reads = 0;
+  uint32_t m_writes = 0;
   uint32_t m_indirections = 0;
 
  private:
