@@ -20,6 +20,9 @@
 #include "core/value_conversion.h"
 #include "core/value_display.h"
 #include "core/value_stack.h"
+#include "symbols/symbol_context.h"
+#include "symbols/symbol_handle.h"
+#include "symbols/symbol_values.h"
 
 namespace zentor {
 namespace {
@@ -42,6 +45,15 @@ constexpr uint32_t kNestingEntries = 20;
 constexpr uint32_t kDefaultNestingLimit = 8;
 constexpr uint32_t kReadChunkBytes = 1024;
 constexpr char kQuote = '"';
+// The members of one aggregate listed at most (no limit).
+constexpr uint32_t kMemberCountLimit = 0xFFFFFFFFu;
+// Categories of the aggregate types in a symbol's description.
+constexpr uint32_t kCategoryArray = 5;
+constexpr uint32_t kCategoryStructure = 7;
+constexpr uint32_t kCategoryUnion = 8;
+constexpr uint32_t kCategoryClass = 9;
+// "Unknown structured type (not array, structure or union)."
+constexpr uint32_t kMsgUnknownStructuredType = 313;
 
 [[noreturn]] void Raise(uint32_t number) { throw DVError(number, kSeverityError, kDisplayByFocus); }
 
@@ -511,10 +523,107 @@ class ValueOutput {
 
   // ---- aggregates ------------------------------------------------------------------------
 
-  void DisplayAggregateValue(const uint8_t*) {
-    DVError error(106, kSeverityError, kDisplayByFocus);
-    error.SetArg(0, "Symbol queries");
-    throw error;
+  static bool IsAggregateCategory(uint32_t category) {
+    return category == kCategoryArray || category == kCategoryStructure || category == kCategoryUnion ||
+           category == kCategoryClass;
+  }
+
+  // The members of the symbol of an aggregate value, from the item's member column
+  // on, nested to the top nesting limit.
+  void DisplayAggregateValue(const uint8_t* data) {
+    Flush(3);
+    m_nesting[m_nestingTop].depth = 0;
+    const SymbolValueItem item = SymbolValueItem::ReadImage(data);
+    const SymbolDescriptor description = DescriptionOf(item);
+    const SymbolHandle handle = SymbolHandle::SymbolHandle_FromRecord(GetCurrentSymbolContext(), &description,
+                                                                      kLevelSymbol);
+    DVErrorCode status = handle.Status();
+    if (status.IsOkay()) {
+      SymbolDescription type;
+      status = handle.TypeName(type);
+      if (status.IsOkay()) {
+        if (IsAggregateCategory(type.m_category)) {
+          DisplayAggregateMember(handle, static_cast<int32_t>(item.Word()) - 2);
+        } else {
+          status.Set(kMsgUnknownStructuredType, kSeverityInternal);
+        }
+      }
+    }
+    if (!status.IsOkay()) ThrowIfError(DVError(status));
+  }
+
+  void DisplayAggregateMember(const SymbolHandle& handle, int32_t indentation) {
+    NestingEntry& top = m_nesting[m_nestingTop];
+    ++top.depth;
+    struct Leave {
+      NestingEntry& entry;
+      ~Leave() { --entry.depth; }
+    } leave{top};
+    SymbolDescription type;
+    (void)handle.TypeName(type);
+    if (top.depth > 1) {
+      TabTo(indentation);
+      const RWCString name = handle.ShortName();
+      if (name.length() > 3 && std::strncmp(name.data(), "*BC", 3) == 0) {
+        std::string base = type.m_typeText;
+        for (const char* prefix : {"struct ", "class "}) {
+          if (base.rfind(prefix, 0) == 0) base.erase(0, std::strlen(prefix));
+        }
+        OutputWriter::Printf("%s::", base);
+      } else {
+        OutputWriter::Printf("%s", name);
+      }
+    }
+    if (top.depth > top.limit) {
+      OutputWriter::Printf("   %s%s\n", type.m_typeText, type.m_typeSuffix);
+      return;
+    }
+    OutputWriter::FreshLine();
+    DisplayAggregateMembers(handle, indentation + 2);
+  }
+
+  void DisplayAggregateMembers(const SymbolHandle& handle, int32_t indentation) {
+    const uint32_t count = handle.MemberCount();
+    const uint32_t shown = std::min(count, kMemberCountLimit);
+    for (uint32_t i = 0; i < shown; ++i) {
+      const SymbolHandle member = SymbolHandle::SymbolHandle_Member(handle, i);
+      if (!member.Status().IsOkay()) break;
+      SymbolDescription type;
+      if (!member.TypeName(type).IsOkay()) break;
+      if (IsAggregateCategory(type.m_category)) {
+        DisplayAggregateMember(member, indentation);
+      } else {
+        DisplayScalarMember(member, indentation);
+      }
+    }
+    if (shown < count) {
+      TabTo(indentation);
+      OutputWriter::Printf("%s\n", "More...");
+    }
+  }
+
+  void DisplayScalarMember(const SymbolHandle& handle, int32_t indentation) {
+    uint16_t kind = 0;
+    uint8_t value[ValueStack::kMaxItemSize] = {};
+    if (!handle.Evaluate(kind, value).IsOkay()) return;
+    TabTo(indentation);
+    OutputWriter::Printf("%s   ", handle.ShortName());
+    ValueStack::PushSized(kind, ValueSize(kind, value), value);
+    zentor::DisplayTopValue();
+  }
+
+  // The size of a value of a kind as the value stack holds it.
+  static uint16_t ValueSize(uint16_t kind, const uint8_t* value) {
+    if (kind == kKindNString) return static_cast<uint16_t>(strnlen(reinterpret_cast<const char*>(value), 1023) + 1);
+    if (kind == kKindLString) return static_cast<uint16_t>(value[0] + 1);
+    if (kind == kKindTypedLocation) return TypedLocation::kImageSize;
+    if (kind == kKindPointerLocation) return PointerLocation::kImageSize;
+    if (kind == kKindSymbolValue) return SymbolValueItem::kImageSize;
+    return GetValueKindSize(kind);
+  }
+
+  static void TabTo(int32_t column) {
+    if (column > 0) OutputWriter::TabToColumn(static_cast<uint8_t>(std::min(column, 255)));
   }
 
   std::array<char, kValueOutputLineSize> m_line{};

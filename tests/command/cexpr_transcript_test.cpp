@@ -9,6 +9,9 @@
 
 #include "command/action_table.h"
 #include "command/command_scanner.h"
+#include "command/symbol_lookup_commands.h"
+#include "command/symbol_interpreter.h"
+#include "core/typed_location.h"
 #include "harness/loop_session.h"
 #include "harness/transcript.h"
 #include "symbols/symbol_query_test_support.h"
@@ -54,6 +57,8 @@ class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
   void TearDown() override {
     ActionTable::ResetToDefaults();
     SymbolQueryTest::TearDown();
+    // The program's own interpreter again for the tests that follow.
+    InstallCommandSymbolInterpreter();
   }
 };
 
@@ -66,6 +71,45 @@ TEST_F(CexprProgramTranscriptTest, ExpressionsOverALoadedProgram) {
   ActionTable::Bind(kHelpSlot, &EnterRegisterWords, "EnterRegisterWords");
   EXPECT_TRUE(MatchesGolden(CexprData("program.stdout"), RunScript("program")));
   EXPECT_EQ(m_memory.Register(testing_support::kCvEbx), 0x1236u);
+}
+
+// Locations and addresses made from expression texts (location texts: a name stands
+// for its value, "&" for its location): what each mode accepts and the message of
+// what it refuses.
+TEST_F(CexprProgramTranscriptTest, LocationsFromExpressionTexts) {
+  InstallCommandSymbolInterpreter();
+  CommandScanner::InitKeywords();
+  BindSymbolLookupActions();
+  struct Case {
+    const char* name;
+    const char* text;
+    int32_t mode;
+    const char* address;  // "" when refused
+    uint32_t number;
+  };
+  const Case cases[] = {
+      {"a variable's value is taken as an address", "g_count", 1, "0x00000005", 0},
+      {"the location of a variable", "&g_count", 0, "0x00800000", 0},
+      {"the location of a member", "&origin_pt.y", 2, "0x00800134", 0},
+      {"an integer becomes an address", "0x800010", 0, "0x00800010", 0},
+      {"a procedure is an execution address", "main", 1, "0x00400000", 0},
+      {"a data location is no execution address", "&g_count", 1, "", kMsgInvalidExecutionAddress},
+      {"an integer wider than 8 bytes", "0x100000000000000000000", 0, "", kMsgInvalidLocationAddress},
+      {"a symbol whose frame is not active", ":util.util_init.where", 0, "", kSymbolNotActive},
+      {"a name not known", "nosuch", 0, "", 335},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    try {
+      const TypedLocation location(RWCString(test.text), test.mode);
+      EXPECT_EQ(std::string(location.AddressRef().Text().data()), test.address);
+      EXPECT_EQ(std::string(AddressDescriptor(RWCString(test.text), test.mode).Text().data()), test.address);
+      EXPECT_EQ(test.number, 0u);
+    } catch (const DVError& error) {
+      EXPECT_EQ(error.Number(), test.number);
+      EXPECT_STREQ(test.address, "");
+    }
+  }
 }
 
 }  // namespace
