@@ -52,7 +52,7 @@ bool IsStringKind(uint16_t kind) { return kind == kKindChar || kind == kKindNStr
 struct DebugVariableState {
   std::vector<std::unique_ptr<VariableStorage>> storage;  // id = index + 1
   uint16_t defineScope = kDefineAtCommandLevel;
-  uint32_t keepLocations = 0;
+  uint32_t keepLocationsMode = 0;
   uint16_t nameColumnWidth = kInitialNameColumnWidth;
 };
 
@@ -256,7 +256,7 @@ void DefineStorage(uint16_t valueKind, VariableStorage& storage) {
   storage.bytes.assign(GetValueKindSize(valueKind), 0);
 }
 
-void EndKeepLocationsRoutine() { g_state.keepLocations = 0; }
+void EndKeepLocationsRoutine() { g_state.keepLocationsMode = 0; }
 
 }  // namespace
 
@@ -342,7 +342,7 @@ void RaiseNameColumnWidth(uint32_t length) {
 void ResetDebugVariables() {
   g_state.storage.clear();
   g_state.defineScope = kDefineAtCommandLevel;
-  g_state.keepLocations = 0;
+  g_state.keepLocationsMode = 0;
   g_state.nameColumnWidth = kInitialNameColumnWidth;
 }
 
@@ -370,7 +370,7 @@ void DereferenceTopValue() {
       ValueStack::Pop(image);
       const PointerLocation reference = PointerLocation::ReadImage(image);
       const TypedLocation& location = reference.Location();
-      if (!location.IsOffsetType() && !(g_state.keepLocations == 1 && location.IsPointer())) {
+      if (!location.IsOffsetType() && !(g_state.keepLocationsMode == 1 && location.IsPointer())) {
         ValueStack::PushLocation(reference.Dereference());
       } else {
         ValueStack::PushLocation(location);
@@ -378,7 +378,7 @@ void DereferenceTopValue() {
       return;
     }
     case kKindTypedLocation:
-      if (g_state.keepLocations == 0) FetchLocation();
+      if (g_state.keepLocationsMode == 0) FetchLocation();
       return;
     case kKindRoutine: CallPseudoVariable(PopPseudoVariable(), 1); return;
     default: Raise(kMsgUnsupportedReference, kSeverityInternal);
@@ -477,11 +477,11 @@ void DecrementReference() {
 
 void BeginKeepLocations() {
   CleanupStack::Push(&EndKeepLocationsRoutine, "EndKeepLocations");
-  g_state.keepLocations = 1;
+  g_state.keepLocationsMode = 1;
 }
 
 void EndKeepLocations() {
-  g_state.keepLocations = 0;
+  g_state.keepLocationsMode = 0;
   CleanupStack::Drop();
 }
 

@@ -98,10 +98,10 @@ constexpr uint32_t kTypedefNameValue = 313;
 class ExpressionLexer {
  public:
   void Reset() {
-    m_tokenMap.fill(kExprEnd);
-    for (const TokenRow& row : kTokenRows) m_tokenMap[row.token] = row.terminal;
-    for (const uint8_t token : kScalarVariableTokens) m_tokenMap[token] = kExprDebugVariable;
-    m_tokenMap[token_code::kIdentifier] = kExprIdentifier;
+    m_exprTokenMap.fill(kExprEnd);
+    for (const TokenRow& row : kTokenRows) m_exprTokenMap[row.token] = row.terminal;
+    for (const uint8_t token : kScalarVariableTokens) m_exprTokenMap[token] = kExprDebugVariable;
+    m_exprTokenMap[token_code::kIdentifier] = kExprIdentifier;
   }
 
   ExprTerminal Next() {
@@ -118,7 +118,7 @@ class ExpressionLexer {
 
  private:
   ExprTerminal Translate(const TokenRecord& token) {
-    const uint16_t mapped = m_tokenMap[token.code];
+    const uint16_t mapped = m_exprTokenMap[token.code];
     if (token.code == token_code::kIdentifier) return Identifier(token);
     if (mapped == kBySubcode) {
       for (const SubcodeRow& row : kSubcodeRows) {
@@ -168,7 +168,7 @@ class ExpressionLexer {
     m_value = value;
   }
 
-  std::array<uint16_t, 256> m_tokenMap{};
+  std::array<uint16_t, 256> m_exprTokenMap{};
   uint32_t m_value = 0;
 };
 

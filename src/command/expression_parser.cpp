@@ -148,8 +148,16 @@ class ExpressionRun {
 
   // ---- nodes ---------------------------------------------------------------------------
 
+  ExprNode* NewNode() {
+    if (m_nodes.Count() >= kExpressionNodeLimit) {
+      ReportExpressionSyntaxError("Parser stack overflow");
+      throw AbandonSignal();
+    }
+    return m_nodes.New();
+  }
+
   ExprNode* OperatorNode(uint32_t kind, ExprNode* left, ExprNode* right, ExprNode* third = nullptr) {
-    ExprNode* node = m_nodes.New();
+    ExprNode* node = NewNode();
     node->kind = kind;
     node->left = left;
     node->right = right;
@@ -161,7 +169,7 @@ class ExpressionRun {
   // shifted.
   ExprNode* TokenNode(uint32_t kind) {
     const TokenRecord& token = CurrentToken();
-    ExprNode* node = m_nodes.New();
+    ExprNode* node = NewNode();
     node->kind = kind;
     const uint32_t length = token.textLength < TokenRecord::kTextCapacity ? token.textLength : 0;
     node->text.assign(token.text, length);
@@ -173,7 +181,7 @@ class ExpressionRun {
 
   // The integer constant 0 of unary "+" and "-", "<<=", ">>=" and the postfix forms.
   ExprNode* ZeroConstant() {
-    ExprNode* node = m_nodes.New();
+    ExprNode* node = NewNode();
     node->kind = k::kIntegerConstant;
     node->text.assign(4, '\0');
     node->textLength = 4;
@@ -219,6 +227,12 @@ class ExpressionRun {
 
   void Generate(ExprNode* root) {
     GenerateExpressionCode(root);
+    ReleaseTree();
+  }
+
+  // Every node of the run goes, the finished tree after its code is generated and a
+  // partial one after an error alike.
+  void ReleaseTree() {
     m_nodes.Clear();
   }
 
@@ -702,7 +716,7 @@ class ExpressionRun {
   // it ends the expression, and the tokens after it up to the end of the expression
   // (the scanner delivers the next one as a bad token, which ends it).
   void RecoverFromError() {
-    m_nodes.Clear();
+    ReleaseTree();
     ExprInDesignator = 0;
     ExprQualifyPending = 1;
     ExprParseFailed = 1;

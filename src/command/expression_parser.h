@@ -29,6 +29,10 @@ extern uint16_t ExprQualifyPending;
 
 // States the parse stack holds; one more abandons the run.
 inline constexpr uint32_t kExpressionStackStates = 150;
+// Nodes one statement may have. A chain of operators takes no stack room in the
+// parse, but its tree is walked recursively by the code generator; a longer
+// expression abandons the run like a stack overflow.
+inline constexpr uint32_t kExpressionNodeLimit = 2000;
 
 // Runs the parser on the tokens the lexer delivers. 0: a statement was accepted
 // (also after a syntax error, see ExprParseFailed); 1: the run was abandoned (stack

@@ -46,7 +46,7 @@ constexpr uint32_t kDefaultNestingLimit = 8;
 constexpr uint32_t kReadChunkBytes = 1024;
 constexpr char kQuote = '"';
 // The members of one aggregate listed at most (no limit).
-constexpr uint32_t kMemberCountLimit = 0xFFFFFFFFu;
+constexpr uint32_t MemberCountLimit = 0xFFFFFFFFu;
 // Categories of the aggregate types in a symbol's description.
 constexpr uint32_t kCategoryArray = 5;
 constexpr uint32_t kCategoryStructure = 7;
@@ -66,20 +66,125 @@ struct MemoryLineLayout {
   uint16_t notCharacters = 0;
 };
 
-struct NestingEntry {
-  uint32_t limit = 0;
-  uint32_t depth = 0;
-};
-
-// The output line and everything the printer keeps between calls.
-class ValueOutput {
+// The line a value is formatted into: 383 positions and the column of the next
+// character. Values are placed at explicit positions, so what a field does not fill
+// stays blank; nothing is ever placed beyond the last position (78 instead).
+class ValueOutputLine {
  public:
-  ValueOutput() { ResetNesting(); }
+  ValueOutputLine() { Clear(); }
 
   void Clear() {
-    m_line.fill(' ');
+    m_text.fill(' ');
     m_column = 0;
   }
+
+  uint16_t Column() const { return m_column; }
+  // Moves the column back or on within the line (no text is placed).
+  void SetColumn(uint32_t column) {
+    if (column > kValueOutputLineSize) Raise(kMsgOutputBufferOverflow);
+    m_column = static_cast<uint16_t>(column);
+  }
+
+  void PutChar(char ch) {
+    if (m_column >= kValueOutputLineSize) Raise(kMsgOutputBufferOverflow);
+    m_text[m_column++] = ch;
+  }
+
+  void PutCharAt(char ch, uint32_t position) {
+    if (position >= kValueOutputLineSize) Raise(kMsgOutputBufferOverflow);
+    m_text[position] = ch;
+  }
+
+  void PutText(const char* text, uint32_t position, uint32_t count) {
+    if (position > kValueOutputLineSize || count > kValueOutputLineSize - position) Raise(kMsgOutputBufferOverflow);
+    std::memcpy(m_text.data() + position, text, count);
+  }
+
+  void PutOverflowMarks(uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) PutChar('*');
+  }
+
+  void Advance(int32_t width) {
+    if (width > 0) SetColumn(m_column + static_cast<uint32_t>(width));
+  }
+
+  // Characters placed one after another at the column.
+  void PlaceText(const char* text, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) PutChar(text[i]);
+  }
+
+  // Places `text` so that it ends at column + width (width '*' instead when it does
+  // not fit), and moves the column on by the width.
+  void PlaceRightAligned(const std::string& text, int32_t width) {
+    if (width < 0) width = static_cast<int32_t>(text.size());
+    if (text.size() > static_cast<std::size_t>(width)) {
+      PutOverflowMarks(static_cast<uint32_t>(width));
+      return;
+    }
+    PutText(text.data(), m_column + static_cast<uint32_t>(width) - static_cast<uint32_t>(text.size()),
+            static_cast<uint32_t>(text.size()));
+    Advance(width);
+  }
+
+  // The blanks after `saved` go; the text after them moves left to `saved`.
+  void TrimField(uint16_t saved) {
+    uint16_t firstText = saved;
+    while (firstText < m_column && m_text[firstText] == ' ') ++firstText;
+    const uint16_t removed = static_cast<uint16_t>(firstText - saved);
+    if (removed == 0) return;
+    std::memmove(m_text.data() + saved, m_text.data() + firstText, m_column - firstText);
+    m_column = static_cast<uint16_t>(m_column - removed);
+    std::fill(m_text.begin() + m_column, m_text.end(), ' ');
+  }
+
+  // Writes what the line holds; mode 3 keeps the output line open, any other mode ends
+  // it when the state asks for a line end after each value.
+  void Flush(uint32_t mode, uint16_t state) {
+    if (m_column == 0) return;
+    OutputWriter::WriteChars(m_column, m_text.data());
+    Clear();
+    Pager::Flush();
+    if (mode != 3 && (state & kOutputEndLineAfterValue) != 0) OutputWriter::FreshLine();
+  }
+
+ private:
+  std::array<char, kValueOutputLineSize> m_text{};
+  uint16_t m_column = 0;
+};
+
+// How deep the members of nested aggregates are expanded: a stack of limits, each
+// with the depth of the aggregate being shown under it.
+class NestingLimitStack {
+ public:
+  struct Entry {
+    uint32_t limit = 0;
+    uint32_t depth = 0;
+  };
+
+  NestingLimitStack() { m_entries[0] = Entry{kDefaultNestingLimit, 0}; }
+
+  // The index moves up unless it is at the last entry, which is then overwritten.
+  void Push(uint32_t limit) {
+    if (m_top < kNestingEntries - 1) ++m_top;
+    m_entries[m_top] = Entry{limit, 1};
+  }
+  // The index moves down unless it is at the first entry; the limit found there.
+  uint32_t Pop() {
+    if (m_top > 0) --m_top;
+    return m_entries[m_top].limit;
+  }
+  Entry& Top() { return m_entries[m_top]; }
+
+ private:
+  std::array<Entry, kNestingEntries> m_entries{};
+  uint32_t m_top = 0;
+};
+
+// The typed value output: the line, the output state, the layout of the last memory
+// row and the nesting limits.
+class ValueOutput {
+ public:
+  void Clear() { m_line.Clear(); }
 
   void Begin() { m_state = kInitialState; }
 
@@ -87,7 +192,7 @@ class ValueOutput {
   //    symbol is written as "<Inactive>".
   // 2. Any other value is formatted into the line and written.
   // 3. The line ends after the value. A failure leaves no half-written line.
-  void DisplayTop(uint32_t base) {
+  void DisplayTopValueCore(uint32_t base) {
     try {
       const uint16_t kind = ValueStack::TopKind();
       if (kind == kKindNone) {
@@ -104,13 +209,13 @@ class ValueOutput {
         uint8_t data[ValueStack::kMaxItemSize + 1] = {};
         ValueStack::Pop(data);
         FormatValue(data, stringKind, -1, 0);
-        Flush(2);
+        m_line.Flush(2, m_state);
       } else {
-        DisplayItem(base);
+        DisplayValueItem(base);
       }
       if ((m_state & kOutputEndLineAfterValue) != 0) OutputWriter::FreshLine();
     } catch (...) {
-      Clear();
+      m_line.Clear();
       throw;
     }
   }
@@ -135,98 +240,20 @@ class ValueOutput {
     *width = m_layout.width;
   }
 
-  void PushNesting(uint32_t limit) {
-    if (m_nestingTop < kNestingEntries - 1) ++m_nestingTop;
-    m_nesting[m_nestingTop] = NestingEntry{limit, 1};
-  }
-
-  uint32_t PopNesting() {
-    if (m_nestingTop > 0) --m_nestingTop;
-    return m_nesting[m_nestingTop].limit;
-  }
+  NestingLimitStack& Nesting() { return m_nesting; }
 
  private:
-  void ResetNesting() {
-    m_nesting.fill(NestingEntry{});
-    m_nesting[0] = NestingEntry{kDefaultNestingLimit, 0};
-    m_nestingTop = 0;
-    Clear();
-  }
-
-  // ---- the output line ------------------------------------------------------------
-
-  void PutChar(char ch) {
-    if (m_column >= kValueOutputLineSize) Raise(kMsgOutputBufferOverflow);
-    m_line[m_column++] = ch;
-  }
-
-  void PutCharAt(char ch, uint32_t position) {
-    if (position >= kValueOutputLineSize) Raise(kMsgOutputBufferOverflow);
-    m_line[position] = ch;
-  }
-
-  void PutText(const char* text, uint32_t position, uint32_t count) {
-    if (position > kValueOutputLineSize || count > kValueOutputLineSize - position) Raise(kMsgOutputBufferOverflow);
-    std::memcpy(m_line.data() + position, text, count);
-  }
-
-  void PutOverflowMarks(uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) PutChar('*');
-  }
-
-  void Advance(int32_t width) {
-    if (width <= 0) return;
-    if (m_column + static_cast<uint32_t>(width) > kValueOutputLineSize) Raise(kMsgOutputBufferOverflow);
-    m_column = static_cast<uint16_t>(m_column + width);
-  }
-
-  // The blanks after `saved` go; the text after them moves left to `saved`.
-  void TrimField(uint16_t saved) {
-    uint16_t firstText = saved;
-    while (firstText < m_column && m_line[firstText] == ' ') ++firstText;
-    const uint16_t removed = static_cast<uint16_t>(firstText - saved);
-    if (removed == 0) return;
-    std::memmove(m_line.data() + saved, m_line.data() + firstText, m_column - firstText);
-    m_column = static_cast<uint16_t>(m_column - removed);
-    std::fill(m_line.begin() + m_column, m_line.end(), ' ');
-  }
-
-  void Flush(uint32_t mode) {
-    if (m_column == 0) return;
-    OutputWriter::WriteChars(m_column, m_line.data());
-    Clear();
-    Pager::Flush();
-    if (mode != 3 && (m_state & kOutputEndLineAfterValue) != 0) OutputWriter::FreshLine();
-  }
-
-  // Places `text` so that it ends at column + width (width '*' instead when it does
-  // not fit), and moves the column on by the width.
-  void PlaceRightAligned(const std::string& text, int32_t width) {
-    if (width < 0) width = static_cast<int32_t>(text.size());
-    if (text.size() > static_cast<std::size_t>(width)) {
-      PutOverflowMarks(static_cast<uint32_t>(width));
-      return;
-    }
-    PutText(text.data(), m_column + static_cast<uint32_t>(width) - static_cast<uint32_t>(text.size()),
-            static_cast<uint32_t>(text.size()));
-    Advance(width);
-  }
-
-  void PlaceText(const char* text, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) PutChar(text[i]);
-  }
-
   // ---- values ------------------------------------------------------------------------
 
-  void DisplayItem(uint32_t base) {
+  void DisplayValueItem(uint32_t base) {
     const uint16_t kind = ValueStack::TopKind();
     const uint16_t size = ValueStack::TopSize();
     uint8_t data[ValueStack::kMaxItemSize + 1] = {};
     ValueStack::Pop(data);
     data[size < ValueStack::kMaxItemSize ? size : ValueStack::kMaxItemSize] = 0;
     const int32_t width = Width(kind, data, base);
-    if (m_column != 0 && kind != kKindChar) PutChar(' ');
-    const uint16_t saved = m_column;
+    if (m_line.Column() != 0 && kind != kKindChar) m_line.PutChar(' ');
+    const uint16_t saved = m_line.Column();
     if (kind == kKindPointerLocation) {
       const PointerLocation reference = PointerLocation::ReadImage(data);
       DisplayMemoryBlock(reference.Location(), reference.Location().IsPointer() ? 16 : base);
@@ -234,9 +261,9 @@ class ValueOutput {
       DisplayAggregateValue(data);
     } else {
       FormatValue(data, kind, width, base);
-      if (kind != kKindChar) TrimField(saved);
+      if (kind != kKindChar) m_line.TrimField(saved);
     }
-    Flush(0);
+    m_line.Flush(0, m_state);
   }
 
   void FormatValue(const uint8_t* data, uint32_t kind, int32_t width, uint32_t base) {
@@ -244,7 +271,7 @@ class ValueOutput {
       case kKindNone:
       case kKindPointerLocation: return;
       case kKindCode1:
-        PutChar(data[0] != 0 ? '1' : '0');
+        m_line.PutChar(data[0] != 0 ? '1' : '0');
         return;
       case kKindBool1:
       case kKindBool2:
@@ -254,13 +281,13 @@ class ValueOutput {
         if (width < 0) width = 5;
         const char* word = data[0] != 0 || !IsAllZero(data, GetValueKindSize(kind)) ? "true " : "false";
         const uint32_t count = static_cast<uint32_t>(std::min(width, 5));
-        PutText(word, m_column, count);
-        Advance(width);
+        m_line.PutText(word, m_line.Column(), count);
+        m_line.Advance(width);
         return;
       }
       case kKindChar: {
         const int32_t count = width < 0 ? 1 : width;
-        for (int32_t i = 0; i < count; ++i) PutChar(Printable(data[i]));
+        for (int32_t i = 0; i < count; ++i) m_line.PutChar(Printable(data[i]));
         return;
       }
       case kKindOrd1:
@@ -275,27 +302,22 @@ class ValueOutput {
       case kKindInt8: FormatSignedInteger(data, kind, width, base); return;
       case kKindReal4:
       case kKindReal8:
-      case kKindReal10: {
-        char text[64] = {};
-        const std::size_t length = RealValueToText(data, kind, text, sizeof text);
-        PlaceRightAligned(std::string(text, length), width);
-        return;
-      }
+      case kKindReal10: FormatReal(data, kind, width); return;
       case kKindNString: {
         std::size_t length = strnlen(reinterpret_cast<const char*>(data), ValueStack::kMaxItemSize);
         if (width >= 0) length = std::min(length, static_cast<std::size_t>(width));
-        PlaceText(reinterpret_cast<const char*>(data), length);
+        m_line.PlaceText(reinterpret_cast<const char*>(data), length);
         return;
       }
       case kKindLString: {
         std::size_t length = data[0];
         if (width >= 0) length = std::min(length, static_cast<std::size_t>(width));
-        PlaceText(reinterpret_cast<const char*>(data) + 1, length);
+        m_line.PlaceText(reinterpret_cast<const char*>(data) + 1, length);
         return;
       }
       case kKindTypedLocation: {
         const RWCString text = TypedLocation::ReadImage(data).AddressRef().Text();
-        PlaceText(text.data(), text.length());
+        m_line.PlaceText(text.data(), text.length());
         return;
       }
       case kKindOrdinal: {
@@ -303,7 +325,7 @@ class ValueOutput {
         std::ostringstream stream;
         DisplayInteger::DisplayInteger_FromAddress(LoadU32(data)).Write(stream, base);
         const std::string text = stream.str().substr(0, 129);
-        PlaceText(text.data(), text.size());
+        m_line.PlaceText(text.data(), text.size());
         return;
       }
       default: break;
@@ -312,10 +334,16 @@ class ValueOutput {
       const uint32_t offset = LoadU32(data);
       const RWCString text =
           AddressDescriptor::FromTypedOffset(DVPTypeInfo::FromCode(static_cast<int32_t>(kind)), &offset).Text();
-      PlaceText(text.data(), text.length());
+      m_line.PlaceText(text.data(), text.length());
       return;
     }
     Raise(kMsgInvalidTypeInOutput);
+  }
+
+  void FormatReal(const uint8_t* data, uint32_t kind, int32_t width) {
+    char text[64] = {};
+    const std::size_t length = RealValueToText(data, kind, text, sizeof text);
+    m_line.PlaceRightAligned(std::string(text, length), width);
   }
 
   void FormatOrdinal32(const uint8_t* data, uint32_t kind, int32_t width, uint32_t base) {
@@ -328,7 +356,7 @@ class ValueOutput {
     if (base == 10) format = "%*lu";
     char text[80] = {};
     const std::size_t length = Formatter::FormatToBuffer(text, sizeof text, format, width < 0 ? 0 : width, value);
-    PlaceRightAligned(std::string(text, length), width);
+    m_line.PlaceRightAligned(std::string(text, length), width);
   }
 
   void FormatOrdinalWide(const uint8_t* data, uint32_t kind, int32_t width, uint32_t base) {
@@ -336,7 +364,7 @@ class ValueOutput {
     uint32_t words[4] = {};
     for (uint32_t i = 0; i < size / 4 && i < 4; ++i) words[i] = LoadU32(data + 4 * i);
     const std::string text = NumberToText(words, static_cast<uint16_t>(base), base != 10, static_cast<uint16_t>(size));
-    PlaceRightAligned(text, width);
+    m_line.PlaceRightAligned(text, width);
   }
 
   // Decimal: a sign position and the digits, right-aligned. Other bases: the last
@@ -363,47 +391,43 @@ class ValueOutput {
         magnitude = kind == kKindInt8 ? ~magnitude + 1 : static_cast<uint32_t>(~low + 1);
       }
       const std::string text = std::string(negative ? "-" : " ") + std::to_string(magnitude);
-      const uint32_t end = m_column + static_cast<uint32_t>(width);
-      const uint32_t start = text.size() > end - m_column ? m_column : end - static_cast<uint32_t>(text.size());
-      PutText(text.data(), start, static_cast<uint32_t>(text.size()));
-      Advance(std::max<int32_t>(width, static_cast<int32_t>(start - m_column + text.size())));
+      const uint32_t end = m_line.Column() + static_cast<uint32_t>(width);
+      const uint32_t start = text.size() > end - m_line.Column() ? m_line.Column() : end - static_cast<uint32_t>(text.size());
+      m_line.PutText(text.data(), start, static_cast<uint32_t>(text.size()));
+      m_line.Advance(std::max<int32_t>(width, static_cast<int32_t>(start - m_line.Column() + text.size())));
       return;
     }
     const uint32_t words[2] = {low, high};
     const std::string text = NumberToText(words, static_cast<uint16_t>(base), true, 8);
     const std::size_t count = std::min(text.size(), static_cast<std::size_t>(width));
-    PutText(text.data() + text.size() - count, m_column, static_cast<uint32_t>(count));
-    Advance(width);
+    m_line.PutText(text.data() + text.size() - count, m_line.Column(), static_cast<uint32_t>(count));
+    m_line.Advance(width);
   }
 
   // ---- memory rows ------------------------------------------------------------------
 
-  void DisplayTargetStrings(TypedLocation location) {
-    const auto type = static_cast<uint16_t>(location.Type().Code());
-    OrdinalValue count = location.ElementCount();
-    for (; count != 0u; --count) {
-      uint8_t bytes[kMaxNStringRead + 2] = {};
-      OrdinalValue read;
-      const TypedLocation start(location.Address(), DVPTypeInfo::FromCode(kKindNString), OrdinalValue(1u),
-                                OrdinalValue(1u));
-      TargetMemory::ReadValue(&read, bytes, sizeof bytes, AddressRange::FromLength(start, OrdinalValue::One), 0);
-      std::size_t length = strnlen(reinterpret_cast<const char*>(bytes), kMaxNStringRead + 1);
-      std::string text(reinterpret_cast<const char*>(bytes), length);
-      if (type == kKindLString && !text.empty()) text.erase(0, 1);
-      for (char& ch : text) ch = Printable(static_cast<uint8_t>(ch));
-      if ((m_state & kOutputRowAddress) != 0) {
-        OutputWriter::WriteString(location.AddressRef().Text().data());
-        OutputWriter::WriteString("  ");
-      }
-      OutputWriter::PutChar(kQuote);
-      OutputWriter::WriteString(text);
-      OutputWriter::PutChar(kQuote);
-      Pager::Flush();
-      if ((m_state & kOutputEndLineAfterValue) != 0) OutputWriter::FreshLine();
-      TypedLocation next(location.Address() + OrdinalValue(static_cast<uint32_t>(length + 1)), location.Type(),
-                         location.ElementSize(), location.ElementCount());
-      location = next;
+  // One string read from target memory at `address` and written straight to the
+  // output: the address (when rows show it), the string between quotes with the
+  // characters that cannot be shown as '.'. The length of the string read.
+  std::size_t DisplayTargetString(const AddressDescriptor& address, uint16_t type) {
+    uint8_t bytes[kMaxNStringRead + 2] = {};
+    OrdinalValue read;
+    const TypedLocation start(address, DVPTypeInfo::FromCode(kKindNString), OrdinalValue(1u), OrdinalValue(1u));
+    TargetMemory::ReadValue(&read, bytes, sizeof bytes, AddressRange::FromLength(start, OrdinalValue::One), 0);
+    const std::size_t length = strnlen(reinterpret_cast<const char*>(bytes), kMaxNStringRead + 1);
+    std::string text(reinterpret_cast<const char*>(bytes), length);
+    if (type == kKindLString && !text.empty()) text.erase(0, 1);
+    for (char& ch : text) ch = Printable(static_cast<uint8_t>(ch));
+    if ((m_state & kOutputRowAddress) != 0) {
+      OutputWriter::WriteString(address.Text().data());
+      OutputWriter::WriteString("  ");
     }
+    OutputWriter::PutChar(kQuote);
+    OutputWriter::WriteString(text);
+    OutputWriter::PutChar(kQuote);
+    Pager::Flush();
+    if ((m_state & kOutputEndLineAfterValue) != 0) OutputWriter::FreshLine();
+    return length;
   }
 
   // Rows of elements of the location's type read from target memory: the row's
@@ -413,10 +437,14 @@ class ValueOutput {
   void DisplayMemoryBlock(const TypedLocation& location, uint32_t base) {
     BreakMonitor monitor;
     monitor.Register();
-    if (m_column != 0) Flush(0);
+    if (m_line.Column() != 0) m_line.Flush(0, m_state);
     const auto type = static_cast<uint16_t>(location.Type().Code());
     if (type == kKindNString || type == kKindLString) {
-      DisplayTargetStrings(location);
+      // Each string begins where the one before ended.
+      AddressDescriptor address = location.Address();
+      for (OrdinalValue count = location.ElementCount(); count != 0u; --count) {
+        address += OrdinalValue(static_cast<uint32_t>(DisplayTargetString(address, type) + 1));
+      }
       return;
     }
     if (type == kKindTypedLocation || type == kKindOrdinal) Raise(kMsgInvalidTypeInOutput);
@@ -457,20 +485,20 @@ class ValueOutput {
     uint32_t characterPosition = 0;
 
     auto beginRow = [&]() {
-      Clear();
+      m_line.Clear();
       m_layout.elementsInRow = 0;
       if ((m_state & kOutputRowAddress) != 0) {
         const RWCString text = address.Text();
-        PlaceText(text.data(), text.length());
-        PlaceText("  ", 2);
+        m_line.PlaceText(text.data(), text.length());
+        m_line.PlaceText("  ", 2);
       }
-      if (characters) PutChar(kQuote);
-      m_layout.firstColumn = m_column;
+      if (characters) m_line.PutChar(kQuote);
+      m_layout.firstColumn = m_line.Column();
       m_layout.width = static_cast<uint8_t>(width);
       m_layout.notCharacters = characters ? 0 : 1;
       if (characterColumn) {
         const uint32_t quote = static_cast<uint32_t>(width + 1) * perRow + m_layout.firstColumn;
-        PutCharAt(kQuote, quote);
+        m_line.PutCharAt(kQuote, quote);
         characterStart = quote + 1;
         characterPosition = characterStart;
       }
@@ -495,29 +523,29 @@ class ValueOutput {
         filled = whole * size;
       }
       if (characters) {
-        PutChar(Printable(buffer[used]));
+        m_line.PutChar(Printable(buffer[used]));
       } else {
         FormatValue(buffer.data() + used, type, width, base);
       }
-      if (characterColumn) PutCharAt(Printable(buffer[used]), characterPosition++);
+      if (characterColumn) m_line.PutCharAt(Printable(buffer[used]), characterPosition++);
       ++m_layout.elementsInRow;
       used += size;
       if (!register_) address += OrdinalValue(size);
       --remaining;
-      if (!characters) Advance(1);
+      if (!characters) m_line.Advance(1);
       if (remaining == 0u || m_layout.elementsInRow >= perRow) {
-        if (characters) PutChar(kQuote);
+        if (characters) m_line.PutChar(kQuote);
         if (characterColumn) {
-          m_column = static_cast<uint16_t>(characterPosition);
-          PutChar(kQuote);
+          m_line.SetColumn(characterPosition);
+          m_line.PutChar(kQuote);
         }
         if (monitor.TestAndClearChanged() != 0) break;
         if (remaining == 0u) break;
-        Flush(0);
+        m_line.Flush(0, m_state);
         beginRow();
       }
     }
-    Flush(0);
+    m_line.Flush(0, m_state);
     if (readFailed) throw DVError(kMemoryReadFailed, kSeverityError, kDisplayByFocus);
   }
 
@@ -531,8 +559,8 @@ class ValueOutput {
   // The members of the symbol of an aggregate value, from the item's member column
   // on, nested to the top nesting limit.
   void DisplayAggregateValue(const uint8_t* data) {
-    Flush(3);
-    m_nesting[m_nestingTop].depth = 0;
+    m_line.Flush(3, m_state);
+    m_nesting.Top().depth = 0;
     const SymbolValueItem item = SymbolValueItem::ReadImage(data);
     const SymbolDescriptor description = DescriptionOf(item);
     const SymbolHandle handle = SymbolHandle::SymbolHandle_FromRecord(GetCurrentSymbolContext(), &description,
@@ -553,10 +581,10 @@ class ValueOutput {
   }
 
   void DisplayAggregateMember(const SymbolHandle& handle, int32_t indentation) {
-    NestingEntry& top = m_nesting[m_nestingTop];
+    NestingLimitStack::Entry& top = m_nesting.Top();
     ++top.depth;
     struct Leave {
-      NestingEntry& entry;
+      NestingLimitStack::Entry& entry;
       ~Leave() { --entry.depth; }
     } leave{top};
     SymbolDescription type;
@@ -584,7 +612,7 @@ class ValueOutput {
 
   void DisplayAggregateMembers(const SymbolHandle& handle, int32_t indentation) {
     const uint32_t count = handle.MemberCount();
-    const uint32_t shown = std::min(count, kMemberCountLimit);
+    const uint32_t shown = std::min(count, MemberCountLimit);
     for (uint32_t i = 0; i < shown; ++i) {
       const SymbolHandle member = SymbolHandle::SymbolHandle_Member(handle, i);
       if (!member.Status().IsOkay()) break;
@@ -626,12 +654,11 @@ class ValueOutput {
     if (column > 0) OutputWriter::TabToColumn(static_cast<uint8_t>(std::min(column, 255)));
   }
 
-  std::array<char, kValueOutputLineSize> m_line{};
-  uint16_t m_column = 0;
+  ValueOutputLine m_line;
+  // The bits of kOutputEndLineAfterValue, kOutputRowAddress, kOutputCharacterColumn.
   uint16_t m_state = kInitialState;
   MemoryLineLayout m_layout;
-  std::array<NestingEntry, kNestingEntries> m_nesting{};
-  uint32_t m_nestingTop = 0;
+  NestingLimitStack m_nesting;
 
  public:
   uint32_t PerLine(uint32_t kind, uint32_t base) const {
@@ -670,7 +697,7 @@ void DisplayTopValue() { DisplayTopValueInBase(GetNumberBase()); }
 
 void DisplayTopValueInBase(uint32_t base) {
   Output().Begin();
-  Output().DisplayTop(base);
+  Output().DisplayTopValueCore(base);
 }
 
 int32_t GetValueDisplayWidth(uint32_t kind, const uint8_t* value, uint32_t base) {
@@ -690,12 +717,12 @@ void GetMemoryLineLayout(uint32_t* firstColumn, uint32_t* elementsInRow, uint32_
 
 void PushNestingLimit(uint32_t limit) {
   Output().Begin();
-  Output().PushNesting(limit);
+  Output().Nesting().Push(limit);
 }
 
 uint32_t PopNestingLimit() {
   Output().Begin();
-  return Output().PopNesting();
+  return Output().Nesting().Pop();
 }
 
 }  // namespace zentor

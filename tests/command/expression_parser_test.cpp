@@ -216,6 +216,13 @@ TEST_F(ExpressionParserTest, DeepNestingEndsInTheParsersOwnError) {
     const ParseOutcome prefixes = Parse("? " + std::string(static_cast<size_t>(depth), '!') + "1");
     EXPECT_EQ(prefixes.parsed, depth < 148) << prefixes.text;
   }
+  // A long chain of operators takes no room on the parse stack but makes a deep tree;
+  // one too long for the code generator ends the same way.
+  std::string chain = "? 1";
+  for (int i = 0; i < 100; ++i) chain += "+1";
+  EXPECT_TRUE(Parse(chain).parsed);
+  for (int i = 0; i < 20000; ++i) chain += "-1";
+  EXPECT_TRUE(Parse(chain).raised);
   EXPECT_TRUE(Parse("? 1 + 2").parsed);
 }
 
