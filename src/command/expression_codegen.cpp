@@ -350,9 +350,13 @@ class CodeGenerator {
     Generate(node->right);
   }
 
+  // The dereference of a cast opens a lookup bracket of its own around the cast; it is
+  // closed again after the operand, so the saved lookup entries do not pile up when a
+  // command evaluates such an expression again and again.
   void Indirection(ExprNode* node) {
     ExprNode* operand = node->right;
-    if (IsCast(operand)) {
+    const bool castBracket = IsCast(operand);
+    if (castBracket) {
       Slot(kSlotClearStickyLookupFlag);
       Slot(kSlotBeginSymbolLookup);
       Call(&BeginTypeNameLookup, "BeginTypeNameLookup");
@@ -366,6 +370,7 @@ class CodeGenerator {
     if (node->assignTarget != 0) operand->assignTarget = 1;
     if (node->indirectTarget != 0) operand->indirectTarget = 1;
     Generate(operand);
+    if (castBracket) Slot(kSlotEndSymbolLookup);
     if (node->designatorOperand != 0) ExprQualifyPending = 0;
   }
 
