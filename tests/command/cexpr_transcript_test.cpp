@@ -9,11 +9,14 @@
 
 #include "command/action_table.h"
 #include "command/command_scanner.h"
+#include "command/grammar_object.h"
 #include "command/symbol_lookup_commands.h"
+#include "console/cleanup_stack.h"
 #include "command/symbol_interpreter.h"
 #include "core/typed_location.h"
 #include "harness/loop_session.h"
 #include "harness/transcript.h"
+#include "expression_generator.h"
 #include "symbols/symbol_query_test_support.h"
 
 namespace zentor {
@@ -110,6 +113,37 @@ TEST_F(CexprProgramTranscriptTest, LocationsFromExpressionTexts) {
       EXPECT_STREQ(test.address, "");
     }
   }
+}
+
+// Seeded random and damaged expressions over the program's names, evaluated against
+// the byte image: each ends in a value or a numbered error and leaves the value stack
+// as it was; one that ends in a value leaves no undo routine behind.
+TEST_F(CexprProgramTranscriptTest, RandomExpressionsOverTheProgramEndInValuesOrNumberedErrors) {
+  InstallCommandSymbolInterpreter();
+  CommandScanner::InitKeywords();
+  BindSymbolLookupActions();
+  constexpr uint32_t kSeed = 77123;
+  testing_support::ExpressionGenerator generator(
+      kSeed, {"g_count", "_table", "origin_pt", "pp", "p", "msg", "names", "u", "k", "nullp", "self", "matrix"});
+  uint32_t values = 0;
+  for (int i = 0; i < 500; ++i) {
+    CleanupStack::Clear();  // as before every command
+    const std::string expression = generator.Expression(static_cast<int>(i % 4));
+    const std::string text = i % 3 == 2 ? generator.Mutate(expression) : expression;
+    SCOPED_TRACE("seed " + std::to_string(kSeed) + " case " + std::to_string(i) + ": " + text);
+    uint16_t kind = 0;
+    uint8_t value[ValueStack::kMaxItemSize];
+    DVError error;
+    const DVErrorCode status = ExecuteTextInto(text.c_str(), kProductionExpression, &kind, value, &error);
+    if (status.IsOkay()) {
+      ++values;
+      EXPECT_EQ(CleanupStack::Count(), 0u) << "a finished lookup leaves no undo routine";
+    } else {
+      EXPECT_NE(error.Number(), 0u);
+    }
+    EXPECT_EQ(ValueStack::Depth(), 0u);
+  }
+  EXPECT_GT(values, 50u) << "the generator should make many expressions that evaluate";
 }
 
 }  // namespace
