@@ -148,9 +148,12 @@ class ExpressionRun {
 
   // ---- nodes ---------------------------------------------------------------------------
 
+  // A statement too long for the code generator ends as a failed expression, so that
+  // the command reports it even where the token that ended it is a line end.
   ExprNode* NewNode() {
     if (m_nodes.Count() >= kExpressionNodeLimit) {
       ReportExpressionSyntaxError("Parser stack overflow");
+      ExprParseFailed = 1;
       throw AbandonSignal();
     }
     return m_nodes.New();
