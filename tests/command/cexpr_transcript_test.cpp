@@ -13,6 +13,7 @@
 #include "command/symbol_lookup_commands.h"
 #include "console/cleanup_stack.h"
 #include "command/symbol_interpreter.h"
+#include "core/program_counter.h"
 #include "core/typed_location.h"
 #include "harness/loop_session.h"
 #include "harness/transcript.h"
@@ -46,11 +47,14 @@ TEST(CexprTranscriptTest, ValuesAndDebugVariablesWithoutAProgram) {
   EXPECT_TRUE(MatchesGolden(CexprData("values.stdout"), RunScript("values")));
 }
 
-// The register names the target enters at start-up, by the numbers the byte image's
-// register set uses; run by the script's first command ("help") once start-up has
-// made the keyword table.
+// What the byte image stands in for once start-up has installed the program's own
+// services: the stopped thread's program counter and frame pointer, and the register
+// names by the numbers the image's register set uses. Run by the script's first
+// command ("help").
 constexpr uint16_t kHelpSlot = 183;
-void EnterRegisterWords() {
+void StandInForTheTarget() {
+  ProgramCounterRegister::InstallReader(&testing_support::QueryRegisters::ReadProgramCounter);
+  FramePointerRegister::InstallReader(&testing_support::QueryRegisters::ReadFramePointer);
   CommandScanner::AddKeyword(18, testing_support::kCvEbx, "ebx");
   CommandScanner::AddKeyword(18, testing_support::kCvEsi, "esi");
 }
@@ -71,7 +75,7 @@ class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
 // registers written into the byte image; steps and compound assignments; and the
 // errors of names that are not there or not of the kind an operator needs.
 TEST_F(CexprProgramTranscriptTest, ExpressionsOverALoadedProgram) {
-  ActionTable::Bind(kHelpSlot, &EnterRegisterWords, "EnterRegisterWords");
+  ActionTable::Bind(kHelpSlot, &StandInForTheTarget, "StandInForTheTarget");
   EXPECT_TRUE(MatchesGolden(CexprData("program.stdout"), RunScript("program")));
   EXPECT_EQ(m_memory.Register(testing_support::kCvEbx), 0x1236u);
 }
