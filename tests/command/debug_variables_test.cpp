@@ -93,6 +93,18 @@ TEST_F(DebugVariablesTest, StringVariablesTakeTheSizeOfTheirValue) {
   EXPECT_EQ(ErrorNumberOf([] { Fetch("s"); }), kOperandSizeTooLarge);
 }
 
+// A variable of a target address type holds a location of that type.
+TEST_F(DebugVariablesTest, AddressVariablesHoldLocations) {
+  Define(43, "where");  // the target's pointer type
+  auto fetched = Fetch("where");
+  ASSERT_EQ(fetched.first, kKindTypedLocation);
+  EXPECT_EQ(TypedLocation::ReadImage(fetched.second.data()).Type().Code(), kKindFirstTarget);
+  Assign("where", kKindInt4, {0x00, 0x10, 0, 0});
+  fetched = Fetch("where");
+  ASSERT_EQ(fetched.first, kKindTypedLocation);
+  EXPECT_EQ(TypedLocation::ReadImage(fetched.second.data()).AddressRef().Offset(), 0x1000u);
+}
+
 TEST_F(DebugVariablesTest, RedefinitionReplacesOrIsRefused) {
   Define(18, "v");  // int4
   Assign("v", kKindInt4, {5, 0, 0, 0});
