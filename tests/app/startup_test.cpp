@@ -17,7 +17,7 @@
 #include "core/invocation_settings.h"
 #include "core/value_stack.h"
 #include "core/window_layer.h"
-#include "harness/loop_session.h"
+#include "harness/session/loop_session.h"
 #include "harness/transcript.h"
 
 namespace zentor {

@@ -15,7 +15,7 @@
 #include "command/symbol_interpreter.h"
 #include "core/program_counter.h"
 #include "core/typed_location.h"
-#include "harness/loop_session.h"
+#include "harness/session/loop_session.h"
 #include "harness/transcript.h"
 #include "expression_generator.h"
 #include "symbols/symbol_query_test_support.h"
@@ -30,11 +30,12 @@ std::filesystem::path CexprData(const std::string& name) {
   return std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "cexpr" / name;
 }
 
-std::string RunScript(const std::string& script) {
+std::string RunScript(const std::string& script,
+                      testing_support::SessionStart start = testing_support::SessionStart::kFresh) {
   ScratchDirectory directory("cexpr-session");
   bool ended = false;
   const std::string output = testing_support::RunProgramSession(
-      directory, {"zentor", "-test"}, testing_support::ReadFileBytes(CexprData(script + ".stdin")), &ended);
+      directory, {"zentor", "-test"}, testing_support::ReadFileBytes(CexprData(script + ".stdin")), &ended, start);
   EXPECT_TRUE(ended);
   return output;
 }
@@ -76,7 +77,7 @@ class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
 // errors of names that are not there or not of the kind an operator needs.
 TEST_F(CexprProgramTranscriptTest, ExpressionsOverALoadedProgram) {
   ActionTable::Bind(kHelpSlot, &StandInForTheTarget, "StandInForTheTarget");
-  EXPECT_TRUE(MatchesGolden(CexprData("program.stdout"), RunScript("program")));
+  EXPECT_TRUE(MatchesGolden(CexprData("program.stdout"), RunScript("program", testing_support::SessionStart::kKeepProgram)));
   EXPECT_EQ(m_memory.Register(testing_support::kCvEbx), 0x1236u);
 }
 

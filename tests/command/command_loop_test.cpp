@@ -27,7 +27,7 @@
 #include "core/hi_service.h"
 #include "core/memory_file.h"
 #include "core/value_stack.h"
-#include "harness/loop_session.h"
+#include "harness/session/loop_session.h"
 #include "harness/transcript.h"
 #include "platform/user_break.h"
 

@@ -25,6 +25,7 @@
 #include "codeview/cv_fixture.h"
 #include "core/core_test_support.h"
 #include "harness/transcript.h"
+#include "harness/session/symbol_session.h"
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
@@ -37,13 +38,7 @@
 
 namespace zentor::testing_support {
 
-// What a load through the driver came to: its return value, the message number of the
-// last error reported during it (0 for none) and a DVError it raised (0 for none).
-struct CvLoadOutcome {
-  uint32_t m_returned = 0;
-  uint32_t m_reported = 0;
-  uint32_t m_raised = 0;
-};
+using CvLoadOutcome = SymbolLoadOutcome;
 
 inline std::string CvHex(uint32_t value) {
   char text[16];
@@ -127,35 +122,13 @@ class CvLoadTest : public CoreTestEnvironment {
   // Loads a file as the target interface loads a server module's symbols: reset,
   // load, finish.
   CvLoadOutcome Load(const std::string& path, uint32_t codeBase = kCodeBase, uint32_t dataBase = kDataBase) {
-    CvLoadOutcome outcome;
-    LastError() = DVError(0, 0, kDisplayByFocus);
-    try {
-      ResetSymbolLoad();
-      outcome.m_returned = LoadSymbolFile(path.c_str(), codeBase, dataBase);
-      FinishSymbolLoad();
-    } catch (const DVError& error) {
-      outcome.m_raised = error.Number();
-    }
-    outcome.m_reported = LastError().Number();
-    return outcome;
+    return LoadSymbols(path, codeBase, dataBase);
   }
 
   // Asks for every module that still waits for its symbols, as the symbol tables do
   // when they first need it; the last message reported meanwhile (0 for none), or the
   // number of an error raised.
-  uint32_t ForceDeferredModules() {
-    LastError() = DVError(0, 0, kDisplayByFocus);
-    LoaderState& loader = CurrentLoaderState();
-    try {
-      for (uint32_t id = 1; id <= loader.ModuleCount(); ++id) {
-        ModuleDescriptor* module = loader.ModuleById(id);
-        if (module != nullptr && module->HasDeferredToken()) LoadDeferredModule(module);
-      }
-    } catch (const DVError& error) {
-      return error.Number();
-    }
-    return LastError().Number();
-  }
+  uint32_t ForceDeferredModules() { return testing_support::ForceDeferredModules(); }
 
   // The CodeView loader the driver made for the file loaded last.
   static CodeViewLoader* LastLoader() {

@@ -1,13 +1,20 @@
-#include "harness/loop_session.h"
+#include "harness/session/loop_session.h"
 
 #include "app/program_entry.h"
+#include "app/session_reset.h"
 #include "app/startup.h"
 #include "command/command_loop.h"
 
 namespace zentor::testing_support {
 
 std::string RunProgramSession(const ScratchDirectory& directory, const std::vector<std::string>& arguments,
-                              const std::string& standardInput, bool* ended) {
+                              const std::string& standardInput, bool* ended, SessionStart start) {
+  if (start == SessionStart::kFresh) {
+    ResetDebugSession();
+  } else {
+    ResetStartupState();
+    ResetCommandLoopState();
+  }
   ConsoleSession session(directory, standardInput);
   std::vector<std::string> texts = arguments;
   std::vector<char*> vector;
@@ -15,8 +22,6 @@ std::string RunProgramSession(const ScratchDirectory& directory, const std::vect
   vector.push_back(nullptr);
   *ended = false;
   try {
-    ResetStartupState();
-    ResetCommandLoopState();
     CommandLoop(static_cast<int32_t>(texts.size()), vector.data());
   } catch (const ProgramExited&) {
     *ended = true;

@@ -7,13 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "harness/transcript.h"
+#include "harness/session/console_session.h"
 
 namespace zentor::testing_support {
+
+// How a session begins: as the program's first (everything an earlier session built
+// released), or over the program a test has loaded and its installed stand-ins.
+enum class SessionStart { kFresh, kKeepProgram };
 
 // `arguments` starts with the program path. `ended` tells whether the program ended
 // through its exit (it always should).
 std::string RunProgramSession(const ScratchDirectory& directory, const std::vector<std::string>& arguments,
-                              const std::string& standardInput, bool* ended);
+                              const std::string& standardInput, bool* ended,
+                              SessionStart start = SessionStart::kFresh);
 
 }  // namespace zentor::testing_support

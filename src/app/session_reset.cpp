@@ -1,0 +1,75 @@
+#include "app/session_reset.h"
+
+#include "app/startup.h"
+
+#include "command/command_loop.h"
+#include "command/command_parser.h"
+#include "command/command_scanner.h"
+#include "command/postfix_executor.h"
+#include "console/console_services.h"
+#include "core/current_viewpoint.h"
+#include "core/dv_error.h"
+#include "core/invocation_settings.h"
+#include "core/number_base.h"
+#include "core/value_stack.h"
+#include "core/viewpoint_manager.h"
+#include "symbols/load_driver.h"
+#include "symbols/search_path.h"
+#include "symbols/symbol_context.h"
+#include "target/agent_events.h"
+#include "target/agent_link.h"
+#include "target/agent_requests.h"
+#include "target/serial_transport.h"
+#include "target/tmi_symbol_load.h"
+#include "target/tmi_viewpoint.h"
+
+namespace zentor {
+namespace {
+
+// The viewpoint records do not own their symbol contexts (the core cannot know them):
+// each is deleted here before the records go, the default context never.
+void DropViewpoints() {
+  ResetViewpointStack();
+  for (uint32_t index = 0; index < ViewpointManager::Count(); ++index) {
+    const ViewpointHandle handle = ViewpointManager::HandleAt(static_cast<int32_t>(index));
+    SymbolContext* context = ViewpointManager::SymbolContextOf(handle);
+    if (context == nullptr || context == GetDefaultSymbolContext()) continue;
+    PushViewpoint(handle);
+    ViewpointManager::SetCurrentSymbolContext(nullptr);
+    PopViewpoint();
+    delete context;
+  }
+  ViewpointManager::RemoveAllViewpoints();
+  TmiClearKnownViewpoints();
+  SetBaseViewpoint(ViewpointHandle::None());
+}
+
+}  // namespace
+
+void ResetDebugSession() {
+  TheAgentLink().Reset();
+  ResetAgentRequests();
+  ResetAgentEvents();
+  ResetSerialTransport();
+
+  ResetCommandLoopState();
+  ResetPostfixExecutor();
+  ValueStack::Create();
+  ValueStack::Reset();
+  CommandParserLL::ResetSaveStack();
+
+  DropViewpoints();
+  ResetSymbolLoad();
+  LoadableRegistry::Instance().ClearAll();
+  TmiSetServerSymbolsLoaded(0);
+  *GetGlobalSearchPath() = RWCString();
+  GetDefaultSymbolContext()->SourcePathList() = RWCString();
+
+  ResetConsoleRuntime();
+  SetNumberBase(10);
+  GetInvocationSettings().m_batch = 0;
+  ResetStartupState();
+  LastError() = DVError(0, 0, kDisplayByFocus);
+}
+
+}  // namespace zentor
