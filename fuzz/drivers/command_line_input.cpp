@@ -1,0 +1,65 @@
+#include "command_line_input.h"
+
+#include <vector>
+
+#include "app/session_reset.h"
+#include "app/startup.h"
+#include "codeview/cv_fixture.h"
+#include "command/command_loop.h"
+#include "core/target_memory.h"
+#include "harness/session/symbol_session.h"
+
+namespace zentor::fuzzing {
+namespace {
+
+constexpr uint32_t kImageBytes = 0x2000;
+
+// Code and data with every byte value, so that listings and reads meet varied bytes.
+std::vector<uint8_t> ImageBytes(uint32_t seed) {
+  std::vector<uint8_t> bytes(kImageBytes);
+  for (uint32_t i = 0; i < kImageBytes; ++i) bytes[i] = static_cast<uint8_t>(i * 37u + seed);
+  return bytes;
+}
+
+}  // namespace
+
+CommandLineHarness::CommandLineHarness() : m_directory("fuzz-command") {
+  const std::vector<uint8_t> file =
+      cvfixture::WriteCodeView(cvfixture::MakeSampleProgram(), cvfixture::CvVariant::NB09);
+  m_directory.Write("SAMPLE.SYM", std::string(file.begin(), file.end()));
+  m_symbolFile = m_directory.File("SAMPLE.SYM");
+  m_memory.Map(testing_support::kProgramCodeBase, ImageBytes(0));
+  m_memory.Map(testing_support::kProgramDataBase, ImageBytes(11));
+}
+
+// Start-up and the command cycles are the program's own (CommandLoop without its
+// arguments' storage); between them the target interface's part of a connection is
+// played: the program's viewpoint and its symbols.
+CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
+  CommandLineOutcome outcome;
+  ResetDebugSession();
+  {
+    testing_support::ConsoleSession session(m_directory, input);
+    TargetMemoryService* previous = TargetMemory::InstallService(&m_memory);
+    std::string texts[] = {"zentor", "-nomr", "-test"};
+    char* arguments[] = {texts[0].data(), texts[1].data(), texts[2].data(), nullptr};
+    GetProgramArguments() = ProgramArguments{3, arguments};
+    try {
+      Startup();
+      testing_support::OpenProgramViewpoint();
+      testing_support::LoadSymbols(m_symbolFile);
+      RunCommandCycles();
+    } catch (const testing_support::ProgramExited&) {
+      outcome.m_ended = true;
+    }
+    ResetCommandLoopState();
+    GetProgramArguments() = ProgramArguments{};
+    TargetMemory::InstallService(previous);
+    outcome.m_output = session.StandardOutput();
+    for (const std::string& box : session.MessageBoxes()) outcome.m_output += "[box] " + box + "\n";
+  }
+  ResetDebugSession();
+  return outcome;
+}
+
+}  // namespace zentor::fuzzing

@@ -1,0 +1,87 @@
+// The inputs the fuzzers found faults with (tests/data/fuzz/<target>/) and their seed
+// corpora (fuzz/corpus/<target>/), replayed through the fuzz drivers in the ordinary
+// test programs, so that the Windows build runs them too. Each must end as the
+// program ends such input: a session that reaches its end, a load that ends in one of
+// the load driver's statuses, a request sequence that runs to its last request; and
+// none may take longer than a fuzzer's hang limit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "drivers/agent_answer_input.h"
+#include "drivers/codeview_file_input.h"
+#include "drivers/command_line_input.h"
+#include "harness/transcript.h"
+#include "symbols/load_driver.h"
+
+namespace zentor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFileBytes;
+
+constexpr auto kHangLimit = std::chrono::seconds(10);
+
+std::vector<fs::path> InputsOf(const std::string& target) {
+  std::vector<fs::path> files;
+  for (const fs::path& directory : {fs::path(ZENTOR_TEST_DATA_DIR) / "fuzz" / target,
+                                    fs::path(ZENTOR_FUZZ_CORPUS_DIR) / target}) {
+    if (!fs::is_directory(directory)) continue;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+      if (entry.is_regular_file()) files.push_back(entry.path());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Runs `replay` on every input of the target; it returns what was wrong ("" if nothing).
+void ReplayAll(const std::string& target, const std::function<std::string(const std::string&)>& replay) {
+  const std::vector<fs::path> inputs = InputsOf(target);
+  EXPECT_FALSE(inputs.empty()) << "no inputs for " << target;
+  for (const fs::path& input : inputs) {
+    SCOPED_TRACE(input.string());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(replay(ReadFileBytes(input)), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kHangLimit);
+  }
+}
+
+TEST(FuzzReplayTest, CommandLineSessionsReachTheEndOfTheirInput) {
+  fuzzing::CommandLineHarness harness;
+  ReplayAll("command_line", [&](const std::string& bytes) {
+    const fuzzing::CommandLineOutcome outcome = harness.Run(bytes);
+    return outcome.m_ended ? std::string() : "the session did not end; output:\n" + outcome.m_output;
+  });
+}
+
+TEST(FuzzReplayTest, SymbolFilesEndInALoadStatus) {
+  fuzzing::CodeViewFileHarness harness;
+  ReplayAll("codeview_file", [&](const std::string& bytes) {
+    const fuzzing::CodeViewFileOutcome outcome = harness.Run(bytes);
+    const uint32_t returned = outcome.m_load.m_returned;
+    const bool known = returned == 0 || returned == kMsgFileLoadIoError || returned == kMsgControlCDetected ||
+                       returned == kMsgSymbolicsInconsistent || returned == kMsgNoSymbolics ||
+                       returned == kMsgSymbolicsUnsupported;
+    if (!known) return "the load returned " + std::to_string(returned);
+    if (outcome.m_lookupError != 0) return "a lookup raised " + std::to_string(outcome.m_lookupError);
+    return std::string();
+  });
+}
+
+TEST(FuzzReplayTest, AgentAnswersLeaveEveryRequestWithAResult) {
+  ReplayAll("agent_answer", [](const std::string& bytes) {
+    const fuzzing::AgentAnswerOutcome outcome =
+        fuzzing::RunAgentAnswerInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    const auto lines = std::count(outcome.m_results.begin(), outcome.m_results.end(), '\n');
+    return lines == 5 ? std::string() : "results:\n" + outcome.m_results;
+  });
+}
+
+}  // namespace
+}  // namespace zentor
