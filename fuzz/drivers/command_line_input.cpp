@@ -8,6 +8,7 @@
 #include "command/command_loop.h"
 #include "core/target_memory.h"
 #include "harness/session/symbol_session.h"
+#include "symbols/symbol_context.h"
 
 namespace zentor::fuzzing {
 namespace {
@@ -27,10 +28,18 @@ CommandLineHarness::CommandLineHarness() : m_directory("fuzz-command") {
   const std::vector<uint8_t> file =
       cvfixture::WriteCodeView(cvfixture::MakeSampleProgram(), cvfixture::CvVariant::NB09);
   m_directory.Write("SAMPLE.SYM", std::string(file.begin(), file.end()));
-  m_symbolFile = m_directory.File("SAMPLE.SYM");
+  ResetDebugSession();
+  testing_support::OpenProgramViewpoint();
+  testing_support::LoadSymbols(m_directory.File("SAMPLE.SYM"));
+  testing_support::ForceDeferredModules();
+  m_program = std::make_unique<SymbolContext>();
+  *m_program = *GetCurrentSymbolContext();
+  ResetDebugSession();
   m_memory.Map(testing_support::kProgramCodeBase, ImageBytes(0));
   m_memory.Map(testing_support::kProgramDataBase, ImageBytes(11));
 }
+
+CommandLineHarness::~CommandLineHarness() = default;
 
 // Start-up and the command cycles are the program's own (CommandLoop without its
 // arguments' storage); between them the target interface's part of a connection is
@@ -47,7 +56,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     try {
       Startup();
       testing_support::OpenProgramViewpoint();
-      testing_support::LoadSymbols(m_symbolFile);
+      *GetCurrentSymbolContext() = *m_program;
       RunCommandCycles();
     } catch (const testing_support::ProgramExited&) {
       outcome.m_ended = true;
