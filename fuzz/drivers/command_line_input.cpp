@@ -1,5 +1,9 @@
 #include "command_line_input.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "app/session_reset.h"
@@ -7,6 +11,7 @@
 #include "codeview/cv_fixture.h"
 #include "command/command_loop.h"
 #include "core/target_memory.h"
+#include "platform/user_break.h"
 #include "harness/session/symbol_session.h"
 #include "symbols/symbol_context.h"
 
@@ -21,6 +26,37 @@ std::vector<uint8_t> ImageBytes(uint32_t seed) {
   for (uint32_t i = 0; i < kImageBytes; ++i) bytes[i] = static_cast<uint8_t>(i * 37u + seed);
   return bytes;
 }
+
+// A command may loop for as long as the user lets it (a "while" whose condition stays
+// true): the user ends it with Ctrl+C. The hand on the keys: once a session has run
+// for a second it raises the user break, and again every 50 ms while it goes on.
+class BreakingHand {
+ public:
+  BreakingHand() : m_thread([this] { Watch(); }) {}
+  ~BreakingHand() {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_done = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+  }
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    auto wait = std::chrono::milliseconds(1000);
+    while (!m_wake.wait_for(lock, wait, [this] { return m_done; })) {
+      platform::RaiseUserBreak();
+      wait = std::chrono::milliseconds(50);
+    }
+  }
+
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  bool m_done = false;
+  std::thread m_thread;
+};
 
 }  // namespace
 
@@ -53,6 +89,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     std::string texts[] = {"zentor", "-nomr", "-test"};
     char* arguments[] = {texts[0].data(), texts[1].data(), texts[2].data(), nullptr};
     GetProgramArguments() = ProgramArguments{3, arguments};
+    BreakingHand hand;
     try {
       Startup();
       testing_support::OpenProgramViewpoint();
@@ -62,6 +99,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
       outcome.m_ended = true;
     }
     ResetCommandLoopState();
+    platform::TakeUserBreak();
     GetProgramArguments() = ProgramArguments{};
     TargetMemory::InstallService(previous);
     outcome.m_output = session.StandardOutput();
