@@ -57,6 +57,7 @@ void ResetDebugSession() {
   ValueStack::Create();
   ValueStack::Reset();
   CommandParserLL::ResetSaveStack();
+  CommandScanner::ReleaseDefinitions();
 
   DropViewpoints();
   ResetSymbolLoad();

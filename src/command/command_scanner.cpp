@@ -1,6 +1,7 @@
 #include "command/command_scanner.h"
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -1268,26 +1269,41 @@ void CommandScanner::CloseScope() {
   }
 }
 
-void CommandScanner::RemoveAllLocalNames() {
-  struct LocalName {
+namespace {
+
+// Releases and removes every entry `select` picks. The names are collected first: the
+// releasers may look names up while the entries go.
+void RemoveEntriesWhere(const std::function<bool(const KeywordEntry&)>& select) {
+  struct Picked {
     std::string name;
     uint32_t id;
   };
-  std::vector<LocalName> locals;
+  std::vector<Picked> picked;
   NameHashTable& table = Table();
   KeywordEntryPool& entries = g_scanner.entries;
   table.ForEach([&](uint32_t id, bool& /*stop*/) {
-    if (!entries.IsLive(id) || entries.Get(id).flag != kKeywordLocal) return;
+    if (!entries.IsLive(id) || !select(entries.Get(id))) return;
     char name[NameHashTable::kMaxNameLength + 1];
     uint16_t length = 0;
     table.CurrentName(&length, name, sizeof name);
-    locals.push_back(LocalName{std::string(name, length), id});
+    picked.push_back(Picked{std::string(name, length), id});
   });
+  for (const Picked& entry : picked) {
+    ReleaseAndRemove(entry.name.data(), static_cast<uint16_t>(entry.name.size()), entry.id);
+  }
+}
+
+}  // namespace
+
+void CommandScanner::RemoveAllLocalNames() {
   EmptyFile(g_scanner.localNameLog);
   g_scanner.blockDepth = 0;
-  for (const LocalName& local : locals) {
-    ReleaseAndRemove(local.name.data(), static_cast<uint16_t>(local.name.size()), local.id);
-  }
+  RemoveEntriesWhere([](const KeywordEntry& entry) { return entry.flag == kKeywordLocal; });
+}
+
+void CommandScanner::ReleaseDefinitions() {
+  if (!IsInitialized()) return;
+  RemoveEntriesWhere([](const KeywordEntry& entry) { return entry.value != 0; });
 }
 
 uint16_t CommandScanner::BlockDepth() { return g_scanner.blockDepth; }

@@ -157,6 +157,9 @@ class CommandScanner {
   static void CloseScope();
   // Removes every local name from the table, empties the log, zeroes the depth.
   static void RemoveAllLocalNames();
+  // Removes every name that carries a defined object, releasing the object (the end
+  // of a session; InitKeywords alone would drop them unreleased).
+  static void ReleaseDefinitions();
   static uint16_t BlockDepth();
 
   // Before a command after an error, and at start-up: local names removed, the

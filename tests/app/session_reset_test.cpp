@@ -1,0 +1,43 @@
+// A session of the whole program run to its end, then ResetDebugSession: the process
+// is left as it was before the session, whatever the session defined, opened or left
+// half done, so that many sessions can run in one process (the fuzz drivers, the
+// whole-program tests).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/session_reset.h"
+#include "core/memory_file.h"
+#include "harness/session/loop_session.h"
+
+namespace zentor {
+namespace {
+
+TEST(SessionResetTest, ASessionLeavesNoMemoryFilesBehind) {
+  testing_support::ScratchDirectory directory("session-reset");
+  const struct {
+    const char* name;
+    const char* input;
+  } cases[] = {
+      {"definitions", "define proc p() { halt }\ndefine proc q() { p(); wait }\n"},
+      {"nested blocks left open", "while (1) { if (1) {\n"},
+      {"a log and search paths", "log session.log\nspath = one two\nglobalpath += three\n"},
+  };
+  // What start-up makes once for the process (the reader's buffers, the value stack)
+  // is there after the first session.
+  bool ended = false;
+  (void)testing_support::RunProgramSession(directory, {"zentor", "-nomr", "-test"}, "", &ended);
+  ResetDebugSession();
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    const uint32_t before = LiveMemoryFileCount();
+    const std::string output = testing_support::RunProgramSession(directory, {"zentor", "-nomr", "-test"},
+                                                                  test.input, &ended);
+    ResetDebugSession();
+    EXPECT_TRUE(ended) << output;
+    EXPECT_EQ(LiveMemoryFileCount(), before) << output;
+  }
+}
+
+}  // namespace
+}  // namespace zentor
