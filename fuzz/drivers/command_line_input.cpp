@@ -29,7 +29,7 @@ std::vector<uint8_t> ImageBytes(uint32_t seed) {
 
 // A command may loop for as long as the user lets it (a "while" whose condition stays
 // true): the user ends it with Ctrl+C. The hand on the keys: once a session has run
-// for a quarter of a second it raises the user break, and again every 20 ms while it
+// for a tenth of a second it raises the user break, and again every 20 ms while it
 // goes on. A loop that never looks at the break still runs into the hang limit.
 class BreakingHand {
  public:
@@ -46,7 +46,7 @@ class BreakingHand {
  private:
   void Watch() {
     std::unique_lock<std::mutex> lock(m_mutex);
-    auto wait = std::chrono::milliseconds(250);
+    auto wait = std::chrono::milliseconds(100);
     while (!m_wake.wait_for(lock, wait, [this] { return m_done; })) {
       platform::RaiseUserBreak();
       wait = std::chrono::milliseconds(20);
