@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -202,6 +203,13 @@ TEST_F(CvLoadTest, ProgramsOfEveryVersionMatchTheirGoldenDumps) {
     const std::string dump = testing_support::DumpWithoutNullPrimitives(Dump());
     EXPECT_EQ(dump.find("error "), std::string::npos) << "a walk of the dump failed";
     EXPECT_TRUE(MatchesGolden(GoldenPath(test.m_golden), dump));
+    // The programs are seeds of the CodeView fuzzer too, written with the dumps.
+    const char* update = std::getenv("ZENTOR_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+      const std::string seed = "golden-" + std::filesystem::path(test.m_golden).stem().string() + ".sym";
+      std::filesystem::copy_file(path, std::filesystem::path(ZENTOR_FUZZ_CORPUS_DIR) / "codeview_file" / seed,
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
   }
 }
 
