@@ -231,8 +231,11 @@ void PostfixExecutor::RunMarkedBlock(MemoryFileHandle code) {
 
 namespace {
 
+// The stack holds top + 1 codes; with none (top -1) the range is empty. The count is
+// formed first: codes + top would point before the array.
 bool IsOnCodeStack(const ExecutorState& state, MemoryFileHandle code) {
-  return std::find(state.codes, state.codes + state.top + 1, code) != state.codes + state.top + 1;
+  const MemoryFileHandle* end = state.codes + (state.top + 1);
+  return std::find(state.codes, end, code) != end;
 }
 
 void DestroyReleasedCodes(ExecutorState& state) {
