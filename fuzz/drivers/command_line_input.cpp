@@ -79,20 +79,23 @@ CommandLineHarness::CommandLineHarness() : m_directory("fuzz-command") {
 CommandLineHarness::~CommandLineHarness() = default;
 
 // Start-up and the command cycles are the program's own (CommandLoop without its
-// arguments' storage); between them the target interface's part of a connection is
-// played: the program's viewpoint and its symbols.
+// arguments' storage). The session runs without an agent; between start-up and the
+// cycles the target's part is played: target memory over the byte image, the
+// program's viewpoint and its symbols.
 CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
   CommandLineOutcome outcome;
+  testing_support::SetOfflineSession(true);
   ResetDebugSession();
   {
     testing_support::ConsoleSession session(m_directory, input);
-    TargetMemoryService* previous = TargetMemory::InstallService(&m_memory);
+    TargetMemoryService* previous = nullptr;
     std::string texts[] = {"zentor", "-nomr", "-test"};
     char* arguments[] = {texts[0].data(), texts[1].data(), texts[2].data(), nullptr};
     GetProgramArguments() = ProgramArguments{3, arguments};
     BreakingHand hand;
     try {
       Startup();
+      previous = TargetMemory::InstallService(&m_memory);
       testing_support::OpenProgramViewpoint();
       *GetCurrentSymbolContext() = *m_program;
       RunCommandCycles();

@@ -19,7 +19,12 @@
 #include "target/agent_events.h"
 #include "target/agent_link.h"
 #include "target/agent_requests.h"
+#include "target/module_symbols.h"
+#include "target/register_model.h"
 #include "target/serial_transport.h"
+#include "target/target_state.h"
+#include "target/tmi_connect.h"
+#include "target/tmi_session.h"
 #include "target/tmi_symbol_load.h"
 #include "target/tmi_viewpoint.h"
 
@@ -47,10 +52,15 @@ void DropViewpoints() {
 }  // namespace
 
 void ResetDebugSession() {
+  StopPollTimer();
   TheAgentLink().Reset();
   ResetAgentRequests();
   ResetAgentEvents();
   ResetSerialTransport();
+  ResetTargetState();
+  ResetRegisterModel();
+  ResetKnownModules();
+  ResetTmiOptions();
 
   ResetCommandLoopState();
   ResetPostfixExecutor();

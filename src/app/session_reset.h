@@ -7,7 +7,8 @@
 
 namespace zentor {
 
-// Drops, in this order: the agent link and its request and event state; the command
+// Drops, in this order: the agent link, its request and event state, the target
+// state, register model, known modules and the target's options; the command
 // interpreter's code, frames, values, defined names and parser state; every viewpoint
 // with its symbol context, the loaded programs and the symbol-load state, the search
 // paths; the console's devices, files and output; the start-up options and the last

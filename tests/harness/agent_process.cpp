@@ -42,14 +42,6 @@ std::string ReadWholeFile(const std::string& path) {
 
 }  // namespace
 
-void SetOfflineSession(bool offline) {
-#ifdef _WIN32
-  _putenv(offline ? "ZENTOR_OFFLINE=1" : "ZENTOR_OFFLINE=0");
-#else
-  setenv("ZENTOR_OFFLINE", offline ? "1" : "0", 1);
-#endif
-}
-
 std::string AgentProgramPath() {
   if (const char* path = std::getenv("ZENTOR_AGENT"); path != nullptr && *path != '\0') return path;
 #ifdef ZENTOR_AGENT_PATH

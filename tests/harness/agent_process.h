@@ -13,12 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace zentor::testing_support {
+#include "harness/session/console_session.h"
 
-// Whether sessions of the program (started in this process or as a child) run
-// without an agent: the environment variable ZENTOR_OFFLINE. Every test program
-// starts offline; the tests that connect to an agent switch it off for their time.
-void SetOfflineSession(bool offline);
+namespace zentor::testing_support {
 
 // The agent program, or "" when it is not known (the tests that need it skip).
 std::string AgentProgramPath();

@@ -34,6 +34,14 @@ std::atomic<unsigned> g_scratchCounter{0};
 
 [[noreturn]] void ThrowProgramExited() { throw ProgramExited{}; }
 
+void SetOfflineSession(bool offline) {
+#ifdef _WIN32
+  _putenv(offline ? "ZENTOR_OFFLINE=1" : "ZENTOR_OFFLINE=0");
+#else
+  setenv("ZENTOR_OFFLINE", offline ? "1" : "0", 1);
+#endif
+}
+
 std::string ReadFileBytes(const std::filesystem::path& path) {
   std::ifstream stream(path, std::ios::binary);
   std::ostringstream bytes;

@@ -44,6 +44,11 @@ std::string Visible(std::string_view bytes);
 
 // Thrown in place of the end of the program (ExitProgram) during a session.
 struct ProgramExited {};
+// Whether sessions of the program (started in this process or as a child) run
+// without an agent: the environment variable ZENTOR_OFFLINE. Every test program
+// starts offline; the tests that connect to an agent switch it off for their time.
+void SetOfflineSession(bool offline);
+
 // The program-exit handler of the sessions: throws ProgramExited.
 [[noreturn]] void ThrowProgramExited();
 
