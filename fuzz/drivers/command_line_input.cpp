@@ -28,9 +28,9 @@ std::vector<uint8_t> ImageBytes(uint32_t seed) {
 }
 
 // A command may loop for as long as the user lets it (a "while" whose condition stays
-// true): the user ends it with Ctrl+C. The hand on the keys: once a session has run
-// for a tenth of a second it raises the user break, and again every 20 ms while it
-// goes on. A loop that never looks at the break still runs into the hang limit.
+// true): the user ends it with Ctrl+C. The hand on the keys: once the commands have
+// run for 25 ms it raises the user break, and again every 10 ms while they go on. A
+// loop that never looks at the break still runs into the fuzzer's hang limit.
 class BreakingHand {
  public:
   BreakingHand() : m_thread([this] { Watch(); }) {}
@@ -46,10 +46,10 @@ class BreakingHand {
  private:
   void Watch() {
     std::unique_lock<std::mutex> lock(m_mutex);
-    auto wait = std::chrono::milliseconds(100);
+    auto wait = std::chrono::milliseconds(25);
     while (!m_wake.wait_for(lock, wait, [this] { return m_done; })) {
       platform::RaiseUserBreak();
-      wait = std::chrono::milliseconds(20);
+      wait = std::chrono::milliseconds(10);
     }
   }
 
@@ -92,12 +92,12 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     std::string texts[] = {"zentor", "-nomr", "-test"};
     char* arguments[] = {texts[0].data(), texts[1].data(), texts[2].data(), nullptr};
     GetProgramArguments() = ProgramArguments{3, arguments};
-    BreakingHand hand;
     try {
       Startup();
       previous = TargetMemory::InstallService(&m_memory);
       testing_support::OpenProgramViewpoint();
       *GetCurrentSymbolContext() = *m_program;
+      BreakingHand hand;
       RunCommandCycles();
     } catch (const testing_support::ProgramExited&) {
       outcome.m_ended = true;
