@@ -3,8 +3,9 @@
 // target interface loads a server module's symbols (ResetSymbolLoad, LoadSymbolFile,
 // FinishSymbolLoad) into the program's viewpoint, every module the load deferred is
 // asked for, and the loaded tables are asked what the debugger asks them: the module,
-// line, procedure and symbol name at addresses of each module, the addresses of a
-// line, and names in the typedef-name set.
+// line, procedure, label and nearest symbol at addresses of each module, the
+// addresses of a line, and the modules' procedures by name (in their module and
+// anywhere) and in the typedef-name set.
 
 #include <cstdint>
 #include <string>
@@ -19,7 +20,7 @@ struct CodeViewFileOutcome {
   testing_support::SymbolLoadOutcome m_load;
   uint32_t m_onDemand = 0;  // message of the deferred loads (0 for none)
   uint32_t m_modules = 0;   // modules in the loaded program
-  uint32_t m_lookupError = 0;  // a DVError raised by a lookup (0 for none)
+  uint32_t m_lookupError = 0;  // an internal-consistency error of a lookup (0 for none)
 };
 
 class CodeViewFileHarness {
