@@ -226,6 +226,8 @@ TEST_F(DisassemblyListingTest, AsmCommand) {
       {"asm 0x1001", {At(0x1001, "e800000000", kCall)}},
       {"asm 0x1000 to 0x1002", {At(0x1000, "90", kNop), At(0x1001, "e800000000", kCall)}},
       {"asm 0x1006 to 0x1009", {At(0x1006, "8b45f8", "mov       eax,dword ptr [ebp]-08"), At(0x1009, "c3", "ret       near")}},
+      {"asm 0x1000 length 2", {At(0x1000, "90", kNop), At(0x1001, "e800000000", kCall)}},
+      {"asm 0x1001 2", {At(0x1001, "e800000000", kCall), At(0x1006, "8b45f8", "mov       eax,dword ptr [ebp]-08")}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -241,6 +243,9 @@ TEST_F(DisassemblyListingTest, AsmCommand) {
   DVError error;
   EXPECT_EQ(ExecuteTextInto("asm 0x1004 to 0x1000", kProductionCommand, &kind, value, &error).Number(),
             kFirstAddressGreater);
+  // A length must be a number.
+  EXPECT_EQ(ExecuteTextInto("asm 0x1000 length \"ab\"", kProductionCommand, &kind, value, &error).Number(), 77u);
+  EXPECT_TRUE(OutputLines().empty());
 }
 
 }  // namespace
