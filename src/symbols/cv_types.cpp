@@ -297,6 +297,7 @@ void CodeViewTypes::StartLoad() {
   m_bytes.clear();
   m_typeCount = 0;
   m_listCount = 0;
+  m_listsAhead = 0;
   m_unknownLeaves = 0;
   m_baseClasses = 0;
 }
@@ -313,6 +314,7 @@ uint32_t CodeViewTypes::ReadGlobalTypes(std::vector<uint8_t> subsection, CvDescr
   ReleasePass();
   m_records.clear();
   m_typeCount = 0;
+  m_listsAhead = 0;
   m_bytes = std::move(subsection);
   try {
     CvByteCursor cursor(m_bytes);
@@ -344,15 +346,19 @@ uint32_t CodeViewTypes::ReadGlobalTypes(std::vector<uint8_t> subsection, CvDescr
 }
 
 // The pass:
-// 1. Each global type in index order becomes one description (the GUI gets a turn
+// 1. The lists of the enumerations are made and written first, so the enumerations
+//    that name them are taken as enumerations.
+// 2. Each global type in index order becomes one description (the GUI gets a turn
 //    every 50 types).
-// 2. A type that cannot be translated becomes the null type: what its translation
+// 3. A type that cannot be translated becomes the null type: what its translation
 //    began (lists, caches) is taken back and the next type is translated; the pass
 //    then says 8.
-// 3. The lists follow in the order they were opened; then the caches go.
+// 4. The other lists follow in the order they were opened; then the caches go.
 uint32_t CodeViewTypes::TranslateGlobalTypes(CvDescriptionSink& sink) {
   static constexpr uint8_t kNullDescription[] = {kCodeNull};
   uint32_t status = kCvStatusOkay;
+  ReadEnumerationsAhead();
+  for (const std::vector<uint8_t>& list : m_ahead) sink.Define(list);
   std::vector<uint8_t> description;
   for (uint32_t i = 0; i < m_typeCount; ++i) {
     if (i > 0 && i % kPumpEveryTypes == 0) sink.Pump();
@@ -411,9 +417,13 @@ void CodeViewTypes::UndoTo(const TranslationMark& mark) {
 }
 
 bool CodeViewTypes::TableIndexOf(uint32_t cvIndex, uint32_t& tableIndex) const {
-  if (cvIndex >= kCvPrimitiveCount && cvIndex - kCvFirstGlobalType >= m_typeCount) return false;
-  if (cvIndex + 1 > kCvHighestTableIndex) return false;
-  tableIndex = cvIndex + 1;
+  uint64_t index = static_cast<uint64_t>(cvIndex) + 1;
+  if (cvIndex >= kCvPrimitiveCount) {
+    if (cvIndex - kCvFirstGlobalType >= m_typeCount) return false;
+    index += m_listsAhead;
+  }
+  if (index > kCvHighestTableIndex) return false;
+  tableIndex = static_cast<uint32_t>(index);
   return true;
 }
 
@@ -470,6 +480,8 @@ uint32_t CodeViewTypes::CacheSlot(uint32_t cvIndex) const {
 }
 
 void CodeViewTypes::ReleasePass() {
+  m_ahead.clear();
+  m_ahead.shrink_to_fit();
   m_pending.clear();
   m_pending.shrink_to_fit();
   m_fieldListCache.clear();
@@ -487,17 +499,45 @@ void CodeViewTypes::AppendReference(std::vector<uint8_t>& out, uint32_t cvIndex)
 }
 
 uint32_t CodeViewTypes::OpenList(uint8_t leading) {
-  const uint64_t tableIndex = static_cast<uint64_t>(kCvFirstGlobalType) + m_typeCount + m_pending.size() + 1;
+  std::vector<std::vector<uint8_t>>& lists = m_openingAhead ? m_ahead : m_pending;
+  const uint64_t before = m_openingAhead ? 0 : static_cast<uint64_t>(m_listsAhead) + m_typeCount;
+  const uint64_t tableIndex = kCvFirstGlobalType + before + lists.size() + 1;
   // A list the descriptions cannot refer to would leave its users dangling.
   if (tableIndex > kCvHighestTableIndex) RaiseCvFormatFault();
-  m_pending.push_back({leading});
+  lists.push_back({leading});
   return static_cast<uint32_t>(tableIndex);
 }
 
 std::vector<uint8_t>& CodeViewTypes::List(uint32_t tableIndex) {
-  const uint32_t first = kCvFirstGlobalType + m_typeCount + 1;
+  const uint32_t firstAhead = kCvFirstGlobalType + 1;
+  if (tableIndex >= firstAhead && tableIndex - firstAhead < m_ahead.size()) return m_ahead[tableIndex - firstAhead];
+  const uint32_t first = kCvFirstGlobalType + m_listsAhead + m_typeCount + 1;
   if (tableIndex < first || tableIndex - first >= m_pending.size()) ZENTOR_INTERNAL_ERROR();
   return m_pending[tableIndex - first];
+}
+
+// An enumeration whose lists cannot be made here is left as it is: its own
+// translation meets the same fault in its place and handles it there.
+void CodeViewTypes::ReadEnumerationsAhead() {
+  m_openingAhead = true;
+  for (uint32_t i = 0; i < m_typeCount; ++i) {
+    CvByteCursor record(m_records[i]);
+    if (record.Remaining() < 8 || record.U16() != kCvLeafEnum) continue;
+    record.Skip(4);
+    const uint16_t fieldList = record.U16();
+    if (fieldList == 0) continue;
+    const size_t lists = m_ahead.size();
+    try {
+      EnumeratorLists(fieldList);
+    } catch (const CvFormatFault&) {
+      m_ahead.resize(lists);
+    } catch (const DVError&) {
+      m_ahead.resize(lists);
+    }
+  }
+  m_openingAhead = false;
+  m_cacheJournal.clear();
+  m_listsAhead = static_cast<uint32_t>(m_ahead.size());
 }
 
 void CodeViewTypes::Translate(uint32_t cvIndex, std::vector<uint8_t>& out) {

@@ -244,8 +244,9 @@ class CodeViewTypes {
 
   // The number of global types of the file (0 before they were read).
   uint32_t GlobalTypeCount() const { return m_typeCount; }
-  // The table index of a CodeView index (t + 1); false for an index the file has no
-  // type for or the description format cannot address.
+  // The table index of a CodeView index: t + 1 for a primitive, and for a global type
+  // t + 1 after the enumeration lists written ahead of the global types; false for an
+  // index the file has no type for or the description format cannot address.
   bool TableIndexOf(uint32_t cvIndex, uint32_t& tableIndex) const;
   // Size in bytes of a type (primitives by their bits, compound types by their leaf).
   // A reference the file cannot resolve raises CvFormatFault.
@@ -254,6 +255,8 @@ class CodeViewTypes {
   uint32_t UnknownLeafCount() const { return m_unknownLeaves; }
   // The lists the last translation wrote after the global types.
   uint32_t ListCount() const { return m_listCount; }
+  // The enumeration lists the last translation wrote ahead of the global types.
+  uint32_t ListsAhead() const { return m_listsAhead; }
 
  private:
   // Table indices of the lists made for a field list (0: not made yet).
@@ -282,8 +285,13 @@ class CodeViewTypes {
   void AppendReference(std::vector<uint8_t>& out, uint32_t cvIndex) const;
   // Opens a list (or a parameter record) whose description begins with `leading`;
   // its table index. The lists take the indices after the last global type, in the
-  // order they are opened.
+  // order they are opened; while the enumerations are read ahead, the indices right
+  // after the primitives.
   uint32_t OpenList(uint8_t leading);
+  // Makes the names and values lists of every enumeration before the global types, so
+  // that each list is defined before the enumeration that names it (the library
+  // takes an enumeration whose names list is not yet defined for a subrange).
+  void ReadEnumerationsAhead();
   std::vector<uint8_t>& List(uint32_t tableIndex);
 
   MemberLists FieldLists(uint32_t fieldList);
@@ -328,8 +336,13 @@ class CodeViewTypes {
   std::vector<uint32_t> m_argumentCache;
   std::vector<uint32_t> m_unionCache;
   std::vector<std::vector<MemberLists>> m_unionMembers;
-  // The descriptions of the lists, in the order they were opened.
+  // The descriptions of the lists, in the order they were opened: those written ahead
+  // of the global types, and those written after them.
+  std::vector<std::vector<uint8_t>> m_ahead;
   std::vector<std::vector<uint8_t>> m_pending;
+  bool m_openingAhead = false;
+  // Kept after the pass, for the table indices the symbol readers ask for.
+  uint32_t m_listsAhead = 0;
   struct CacheEntry {
     uint8_t m_kind;
     uint32_t m_slot;

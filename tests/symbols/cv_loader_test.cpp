@@ -378,6 +378,9 @@ TEST_F(CvLoadTest, TwoFilesInOneContextKeepTheirOwnTypes) {
 
   ASSERT_EQ(Load(WriteFile("FIRST.SYM", WriteCodeView(first, CvVariant::NB09))).m_returned, 0u);
   const uint32_t firstBase = LastLoader()->TypeBase();
+  // The first file's enumeration lists come before its global types.
+  const uint32_t firstListsAhead = LastLoader()->Types().ListsAhead();
+  EXPECT_EQ(firstListsAhead, 2u);
   TmiSetServerSymbolsLoaded(1);
   ASSERT_EQ(Load(WriteFile("SECOND.SYM", WriteCodeView(second, CvVariant::NB07)), 0x00500000, 0x00900000).m_returned,
             0u);
@@ -400,7 +403,8 @@ TEST_F(CvLoadTest, TwoFilesInOneContextKeepTheirOwnTypes) {
     const std::regex pattern("symbol \"" + symbol + "\" type #([0-9]+)");
     return std::regex_search(dump, match, pattern) ? std::stoul(match[1].str()) : 0ul;
   };
-  EXPECT_EQ(typeOf("origin"), firstBase + pointPointer + 1) << "the first file's module uses the first file's types";
+  EXPECT_EQ(typeOf("origin"), firstBase + firstListsAhead + pointPointer + 1)
+      << "the first file's module uses the first file's types";
   EXPECT_EQ(typeOf("rec"), secondBase + recordPointer + 1);
   EXPECT_NE(dump.find("procedure \"other_entry\" enclosing none entry c20 k1 0x00500000"), std::string::npos);
   EXPECT_NE(dump.find("symbol \"other_util\" type #" + std::to_string(secondBase + record + 1) + " at c20 k1 0x00900010"),

@@ -106,7 +106,8 @@ struct TranslationCase {
   const char* m_name;
   std::vector<Bytes> m_records;
   uint32_t m_status;
-  // The descriptions of the global types, then of the lists.
+  // The descriptions of the enumeration lists, of the global types, then of the other
+  // lists.
   std::vector<std::string> m_expected;
 };
 
@@ -158,8 +159,8 @@ TEST_F(CvTypeTranslationTest, EachLeafBecomesItsDescription) {
                                 Name("C")})),
         Record(kEnum, Cat({U16(3), U16(0x0074), U16(0x1000), U16(0), Name("e")}))},
        0,
-       {"80", "7B 20 7D 82 01 65 83 90 03 83 90 04 80", "7F 82 01 41 82 01 42 82 01 43",
-        "7F 00 85 00 90 86 FF FF FF FF"}},
+       {"7F 82 01 41 82 01 42 82 01 43", "7F 00 85 00 90 86 FF FF FF FF", "80",
+        "7B 20 7D 82 01 65 83 90 01 83 90 02 80"}},
       {"procedure and member function sharing an argument list",
        {Record(kArgList, Cat({U16(2), U16(0x0074), U16(0x1002)})),
         Record(kProcedure, Cat({U16(0x0003), Bytes{0, 0}, U16(2), U16(0x1000)})),
@@ -240,6 +241,17 @@ TEST_F(CvTypeTranslationTest, RefusedTypesBecomeNullAndThePassGoesOn) {
         Record(kLabel, U16(9)), Record(kPointer, Cat({U16(0x000A), U16(0x0074)}))},
        8,
        {"80", "79 20 01 83 90 06 83 90 05 82 01 73", "80", "9A 83 75 80", "7F 82 01 61", "7F 83 75"}},
+      // The lists of a shared field list are made once, ahead of the global types; an
+      // enumeration whose list is damaged is null and leaves no list behind.
+      {"enumerations sharing a list, and one whose list is cut short",
+       {Record(kFieldList, Cat({U16(kEnumerate), U16(3), U16(0), Name("A")})),
+        Record(kEnum, Cat({U16(1), U16(0x0074), U16(0x1000), U16(0), Name("e")})),
+        Record(kEnum, Cat({U16(1), U16(0x0070), U16(0x1000), U16(0), Name("f")})),
+        Record(kFieldList, Cat({U16(kEnumerate), U16(3)})),
+        Record(kEnum, Cat({U16(1), U16(0x0074), U16(0x1003), U16(0), Name("g")}))},
+       8,
+       {"7F 82 01 41", "7F 00", "80", "7B 20 7D 82 01 65 83 90 01 83 90 02 80",
+        "7B 08 7D 82 01 66 83 90 01 83 90 02 80", "80", "80"}},
       {"sixteen unknown leaves: fifteen null types, then the file is corrupted", unknown, 8,
        std::vector<std::string>(16, "80")},
       // Refused at the 128th member: the lists of the 127 before it are taken back.

@@ -43,7 +43,7 @@ TEST_F(SymbolQueryTest, TypeNamesOfSymbols) {
       {"origin_pt", "struct point |", "pointstructure"},
       {"u", "union value |", "valueunion"},
       {"origin_pt.flags", "bit:3 |", "bit:3"},
-      {"shade", "subrange of int |", "coloursubrange of int4"},
+      {"shade", "enum colour |", "colourenumeration"},
       {"main", "int |()", "procedure int4"},
   };
   for (const Row& row : rows) {

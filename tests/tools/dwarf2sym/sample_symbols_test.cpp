@@ -104,8 +104,7 @@ std::optional<Dwarf_Die> TypeOf(Dwarf_Die* die) {
 
 // The type of a value as the symbol table should know it: its kind, name and size in
 // bytes, what a pointer points to and what an array holds. Typedefs and qualifiers say
-// nothing about that. A CodeView enumeration is a subrange of its values in this
-// loader's symbol table (its value lists follow the global types).
+// nothing about that.
 std::string TypeText(Dwarf_Die* die) {
   std::optional<Dwarf_Die> type = TypeOf(die);
   while (type && (dwarf_tag(&*type) == DW_TAG_typedef || dwarf_tag(&*type) == DW_TAG_const_type ||
@@ -124,7 +123,7 @@ std::string TypeText(Dwarf_Die* die) {
     case DW_TAG_structure_type:
       return "structure " + sized;
     case DW_TAG_enumeration_type:
-      return "subrange " + sized;
+      return "enumeration " + sized;
     case DW_TAG_array_type:
       return "array " + std::to_string(size) + " of " + TypeText(&*type);
     case DW_TAG_subroutine_type:
