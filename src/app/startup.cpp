@@ -20,6 +20,7 @@
 #include "core/dv_error.h"
 #include "core/hi_service.h"
 #include "core/invocation_settings.h"
+#include "core/program_names.h"
 #include "core/stop_report.h"
 #include "core/target_calls.h"
 #include "core/token_record.h"
@@ -405,6 +406,7 @@ void Startup() {
   }
 
   SplitProgramPath(cursor.Next(), &options.programDirectory, &options.programBaseName);
+  SetProgramNames(options.programDirectory, options.programBaseName);
   HiService(kGuiBusyCursor);
   Protected([&] {
     TargetCallWrapper::Notify_Stage0Text(RWCString((options.programDirectory + options.programBaseName).c_str()));

@@ -1,0 +1,74 @@
+#include "engine/view_managers.h"
+
+#include <array>
+
+namespace zentor {
+
+namespace {
+
+// The live managers, by window slot; the table owns them.
+std::array<std::unique_ptr<BaseManager>, kViewManagerSlots>& ManagerTable() {
+  static std::array<std::unique_ptr<BaseManager>, kViewManagerSlots> table;
+  return table;
+}
+
+bool IsSlot(int32_t slot) { return slot >= 0 && slot < kViewManagerSlots; }
+
+struct CreatorRow {
+  int32_t kind;
+  ViewCreatorHandler handler;
+};
+
+// The rows of the creator table, in their search order.
+constexpr CreatorRow kCreatorRows[] = {
+    {0, nullptr},
+};
+
+}  // namespace
+
+ViewManagerFactory::~ViewManagerFactory() = default;
+
+std::unique_ptr<BaseManager> ViewManagerFactory::Make(int32_t kind, TextPane* pane) {
+  switch (kind) {
+    default:
+      return nullptr;
+  }
+}
+
+InstalledService<ViewManagerFactory>& ViewManagers() {
+  static InstalledService<ViewManagerFactory> factory;
+  return factory;
+}
+
+void CreateViewManager(TextPane* pane, int32_t kind) {
+  if (pane == nullptr) return;
+  const int32_t slot = pane->layerId;
+  if (!IsSlot(slot) || ManagerTable()[static_cast<std::size_t>(slot)] != nullptr) {
+    RaiseInternalError(__FILE__, __LINE__);
+  }
+  ManagerTable()[static_cast<std::size_t>(slot)] = ViewManagers().Get().Make(kind, pane);
+}
+
+void DestroyViewManager(int32_t slot) {
+  if (!IsSlot(slot)) return;
+  // Taken out of the table first: a destructor that reaches the dispatcher finds the
+  // slot empty.
+  std::unique_ptr<BaseManager> manager = std::move(ManagerTable()[static_cast<std::size_t>(slot)]);
+}
+
+BaseManager* ViewManagerAt(int32_t slot) {
+  return IsSlot(slot) ? ManagerTable()[static_cast<std::size_t>(slot)].get() : nullptr;
+}
+
+void DestroyAllViewManagers() {
+  for (int32_t slot = 0; slot < kViewManagerSlots; ++slot) DestroyViewManager(slot);
+}
+
+ViewCreatorHandler ViewCreatorTable::Find(int32_t kind) {
+  for (const CreatorRow& row : kCreatorRows) {
+    if (row.kind == kind && row.handler != nullptr) return row.handler;
+  }
+  return nullptr;
+}
+
+}  // namespace zentor
