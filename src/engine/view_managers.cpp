@@ -2,6 +2,10 @@
 
 #include <array>
 
+#include "core/view_kind.h"
+#include "engine/modules_view.h"
+#include "target/register_view.h"
+
 namespace zentor {
 
 namespace {
@@ -30,6 +34,10 @@ ViewManagerFactory::~ViewManagerFactory() = default;
 
 std::unique_ptr<BaseManager> ViewManagerFactory::Make(int32_t kind, TextPane* pane) {
   switch (kind) {
+    case kViewRegisters:
+      return std::make_unique<RegisterView>(pane);
+    case kViewModules:
+      return std::make_unique<ModulesViewManager>(pane);
     default:
       return nullptr;
   }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "harness/agent_process.h"
+#include "harness/stand_in_session.h"
 #include "scripted_line.h"
 #include "target/agent_event_handlers.h"
 #include "target/agent_link.h"
@@ -170,18 +171,7 @@ class RunControlTest : public ::testing::Test {
     ResetKnownModules();
     ResetCommandArguments();
     ResetSymbolLoad();
-    ResetViewpointStack();
-    SymbolContext* context = ViewpointManager::SymbolContextOf(ViewpointHandle(kThread));
-    if (context != nullptr) {
-      PushViewpoint(ViewpointHandle(kThread));
-      ViewpointManager::SetCurrentSymbolContext(nullptr);
-      PopViewpoint();
-      if (context != GetDefaultSymbolContext()) delete context;
-    }
-    LoadableRegistry::Instance().ClearAll();
-    TmiSetServerSymbolsLoaded(0);
-    ViewpointManager::RemoveAllViewpoints();
-    SetBaseViewpoint(ViewpointHandle::None());
+    testing_support::ForgetProgramAndViewpoints(kThread);
     SetSearchPath("", 1);
     testing_support::SetOfflineSession(true);
     platform::TakeUserBreak();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "harness/agent_process.h"
+#include "harness/stand_in_session.h"
 #include "scripted_line.h"
 #include "target/agent_link.h"
 #include "target/agent_requests.h"
@@ -94,18 +95,7 @@ class TargetInterfaceTest : public ::testing::Test {
     ResetKnownModules();
     // The viewpoint's symbol context (a loaded program) goes with the viewpoint.
     ResetSymbolLoad();
-    ResetViewpointStack();
-    SymbolContext* context = ViewpointManager::SymbolContextOf(ViewpointHandle(kThread));
-    if (context != nullptr) {
-      PushViewpoint(ViewpointHandle(kThread));
-      ViewpointManager::SetCurrentSymbolContext(nullptr);
-      PopViewpoint();
-      if (context != GetDefaultSymbolContext()) delete context;
-    }
-    LoadableRegistry::Instance().ClearAll();
-    TmiSetServerSymbolsLoaded(0);
-    ViewpointManager::RemoveAllViewpoints();
-    SetBaseViewpoint(ViewpointHandle::None());
+    testing_support::ForgetProgramAndViewpoints(kThread);
     testing_support::SetOfflineSession(true);
     m_agent.Stop();
   }
