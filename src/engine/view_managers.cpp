@@ -3,6 +3,7 @@
 #include <array>
 
 #include "core/view_kind.h"
+#include "engine/memory_view.h"
 #include "engine/modules_view.h"
 #include "target/register_view.h"
 
@@ -25,7 +26,7 @@ struct CreatorRow {
 
 // The rows of the creator table, in their search order.
 constexpr CreatorRow kCreatorRows[] = {
-    {0, nullptr},
+    {kViewMemory, &MemoryViewManager::HandleWindowless},
 };
 
 }  // namespace
@@ -36,6 +37,8 @@ std::unique_ptr<BaseManager> ViewManagerFactory::Make(int32_t kind, TextPane* pa
   switch (kind) {
     case kViewRegisters:
       return std::make_unique<RegisterView>(pane);
+    case kViewMemory:
+      return std::make_unique<MemoryViewManager>(pane);
     case kViewModules:
       return std::make_unique<ModulesViewManager>(pane);
     default:
