@@ -316,7 +316,8 @@ DVErrorCode MemoryViewManager::MoveUp(const MemoryDisplayRequest& request, uint3
       try {
         std::vector<uint8_t> probe(static_cast<std::size_t>(rowBytes) * lines);
         const TypedLocation from(newTop, DVPTypeInfo::FromCode(kKindOrd1), OrdinalValue(1u), OrdinalValue(1u));
-        TargetMemory::ReadValue(nullptr, probe.data(), static_cast<uint32_t>(probe.size()),
+        OrdinalValue bytesRead;
+        TargetMemory::ReadValue(&bytesRead, probe.data(), static_cast<uint32_t>(probe.size()),
                                 AddressRange::FromLength(from, OrdinalValue(static_cast<uint32_t>(probe.size()))), 0);
       } catch (const DVError& error) {
         MarkRegisteredChanged(kTargetMemoryChanged, CurrentViewpoint());

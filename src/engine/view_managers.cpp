@@ -3,6 +3,7 @@
 #include <array>
 
 #include "core/view_kind.h"
+#include "engine/inspector_view.h"
 #include "engine/memory_view.h"
 #include "engine/modules_view.h"
 #include "target/register_view.h"
@@ -27,6 +28,7 @@ struct CreatorRow {
 // The rows of the creator table, in their search order.
 constexpr CreatorRow kCreatorRows[] = {
     {kViewMemory, &MemoryViewManager::HandleWindowless},
+    {kViewInspect, &InspectorViewManager::HandleWindowless},
 };
 
 }  // namespace
@@ -39,6 +41,8 @@ std::unique_ptr<BaseManager> ViewManagerFactory::Make(int32_t kind, TextPane* pa
       return std::make_unique<RegisterView>(pane);
     case kViewMemory:
       return std::make_unique<MemoryViewManager>(pane);
+    case kViewInspect:
+      return std::make_unique<InspectorViewManager>(pane);
     case kViewModules:
       return std::make_unique<ModulesViewManager>(pane);
     default:

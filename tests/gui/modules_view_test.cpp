@@ -21,7 +21,7 @@ TEST(ModulesView, EmptyWithoutAProgram) {
     status.Set(5, kSeverityError, kDisplayByFocus, nullptr);
     EXPECT_EQ(ViewDispatcher::RunGuiCommandForKind(status, kViewModules, &pane, kGuiRefresh, argument), 0);
     EXPECT_TRUE(status.IsOkay());
-    EXPECT_EQ(pane.count, 0);
+    EXPECT_EQ(pane.count, 0) << (pane.count > 0 ? pane.lines[0]->text : "");
     EXPECT_EQ(pane.total, 0);
   }
   EXPECT_EQ(ViewDispatcher::RunGuiCommandForKind(status, kViewModules, &pane, kGuiEngineNotice, 0), 0);

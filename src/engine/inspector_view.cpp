@@ -1,0 +1,653 @@
+#include "engine/inspector_view.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "command/grammar_object.h"
+#include "command/value_output.h"
+#include "console/output_writer.h"
+#include "console/panel.h"
+#include "core/collectable_record.h"
+#include "core/dv_error.h"
+#include "core/dvp_types.h"
+#include "core/frame_list.h"
+#include "core/number_base.h"
+#include "core/target_memory.h"
+#include "core/typed_location.h"
+#include "core/address_range.h"
+#include "core/value_conversion.h"
+#include "core/value_stack.h"
+#include "core/view_kind.h"
+#include "symbols/symbol_context.h"
+#include "symbols/symbol_handle.h"
+
+namespace zentor {
+
+namespace {
+
+constexpr uint32_t kMsgNotActive = 329;
+constexpr uint32_t kMsgSymbolNotKnown = 335;
+constexpr uint32_t kMsgNameUndefined = 35;
+constexpr uint32_t kMsgTooManyLines = 202;
+constexpr uint32_t kMsgAssignmentUsing = 206;
+constexpr uint32_t kMsgUnsupportedAssignment = 37;
+constexpr uint32_t kMsgSyntaxError = 102;
+constexpr uint32_t kMsgLocalsChanged = 402;
+constexpr uint32_t kMsgTooLarge = 180;
+constexpr uint16_t kNoValueType = 555;
+constexpr uint32_t kCategoryArray = 5;
+constexpr uint32_t kWidestText = 256;
+constexpr std::size_t kMaxValueText = 1024;
+// The panel's line: a line of the outline is cut there.
+constexpr std::size_t kMaxLineText = 512;
+constexpr std::size_t kProcedureNameSize = 40;
+
+constexpr uint32_t kStateExpanded = 0;
+constexpr uint32_t kStateContracted = 1;
+constexpr uint32_t kStateFixed = 2;
+
+bool IsExpandable(uint32_t category) {
+  return category != 3 && category != 4 && category != 10 && category != 11;
+}
+bool IsValueBearing(uint32_t category) { return category == 4 || category == 6 || category == 10; }
+
+char MarkerOf(uint32_t state) {
+  switch (state) {
+    case kStateContracted: return '+';
+    case kStateExpanded: return '-';
+    case kStateFixed: return ' ';
+    default: return '?';
+  }
+}
+
+bool WantsHexPrefix(uint16_t code) {
+  return (code >= 2 && code <= 5) || (code >= 8 && code <= 11) || (code >= 13 && code <= 18);
+}
+
+// A value printed by the value printer, caught up to its first line end.
+std::string PrintedValue(uint16_t kind, const uint8_t* value) {
+  std::string text;
+  bool stopped = false;
+  ValueStack::Push(kind, value);
+  OutputWriter::InstallHook([&](char ch) {
+    if (stopped || ch == '\r' || ch == '\n' || text.size() >= kMaxValueText - 1) {
+      stopped = true;
+      return;
+    }
+    text += ch;
+  });
+  try {
+    DisplayTopValueInBase(GetNumberBase());
+  } catch (...) {
+    OutputWriter::RemoveHook();
+    throw;
+  }
+  OutputWriter::RemoveHook();
+  return text;
+}
+
+struct ValueText {
+  std::string text;
+  uint16_t typeCode = kNoValueType;
+  int32_t widest = kWidestText;
+  int32_t width = 0;
+  bool character = false;
+  uint8_t characterByte = 0;
+};
+
+// The value text of evaluated bytes of a kind: character values (code 6) shown as
+// code 8 with the character after them; "0x" in base 16 for the integer kinds.
+ValueText FormatValueBytes(uint16_t kind, const uint8_t* value) {
+  ValueText shown;
+  shown.typeCode = kind;
+  if (kind == kKindChar) {
+    shown.character = true;
+    shown.characterByte = value[0];
+    shown.typeCode = kKindOrd1;
+  }
+  shown.text = PrintedValue(shown.typeCode, value);
+  shown.widest = std::max(GetValueDisplayWidth(shown.typeCode, value, 2), 0);
+  shown.width = std::max(GetValueDisplayWidth(shown.typeCode, value, GetNumberBase()), 0);
+  if (GetNumberBase() == 16 && WantsHexPrefix(shown.typeCode)) {
+    shown.text.insert(0, "0x");
+    shown.width += 2;
+  }
+  shown.width = std::max(shown.width, static_cast<int32_t>(shown.text.size()));
+  return shown;
+}
+
+}  // namespace
+
+struct InspectorViewManager::Node {
+  bool topLevel = false;
+  bool valueBearing = false;
+  bool active = false;
+  bool hasText = false;
+  std::unique_ptr<SymbolHandle> handle;
+  uint32_t category = 0;
+  uint16_t typeCode = kNoValueType;
+  uint32_t count = 0;
+  uint32_t depth = 0;
+  uint32_t state = kStateFixed;
+  std::string location;
+  std::string typePrefix;
+  std::string typeSuffix;
+  std::string name;
+  ValueText value;
+  std::vector<FieldPosition> fields;
+  FieldLayout layout;
+};
+
+InspectorViewManager::InspectorViewManager(TextPane* pane) : BaseManager(pane) {}
+
+InspectorViewManager::~InspectorViewManager() = default;
+
+int32_t InspectorViewManager::LineCount() const {
+  int32_t count = 0;
+  Panel::GetLineCount(m_pane->panel, &count);
+  return count;
+}
+
+InspectorViewManager::Node* InspectorViewManager::NodeAt(int32_t line) const {
+  TextPane view;
+  Panel::GetInfo(m_pane->panel, &view);
+  if (line < 0 || line >= view.count || view.lines == nullptr) return nullptr;
+  return reinterpret_cast<Node*>(view.lines[line]->lineData);
+}
+
+void InspectorViewManager::FreeNode(Node* node) {
+  m_nodes.remove_if([node](const std::unique_ptr<Node>& held) { return held.get() == node; });
+}
+
+namespace {
+
+// Reads what a line shows of its symbol: location (or inactive), category and
+// declaration, string value and count.
+void ReadNode(SymbolHandle& handle, bool* active, std::string* location,
+              SymbolDescription* description, bool* hasText, std::string* text, uint32_t* count) {
+  AddressDescriptor address;
+  const DVErrorCode located = handle.GetAddress(address);
+  *active = located.IsOkay();
+  *location = *active ? address.Text().data() : "Inactive";
+  handle.TypeName(*description);
+  RWCString quoted;
+  *hasText = handle.StringValue(quoted).IsOkay() && quoted.length() != 0;
+  *text = quoted.data();
+  *count = handle.MemberCount();
+}
+
+}  // namespace
+
+// What a line shows of its symbol: location, declaration, category with its value and
+// expansion flags, and the value (its quoted text, or the evaluated value).
+DVErrorCode InspectorViewManager::DescribeNode(SymbolHandle& handle, Node& node) {
+  SymbolDescription description;
+  std::string stringValue;
+  ReadNode(handle, &node.active, &node.location, &description, &node.hasText, &stringValue, &node.count);
+  node.category = description.m_category;
+  node.typePrefix = description.m_typeText;
+  node.typeSuffix = description.m_typeSuffix;
+  node.valueBearing = IsValueBearing(node.category);
+  node.state = IsExpandable(node.category) ? kStateContracted : kStateFixed;
+  DVErrorCode evaluated;
+  if (node.active && node.hasText) {
+    node.value.text = stringValue.substr(0, std::min<std::size_t>(node.count + 3, kMaxValueText));
+    node.value.width = static_cast<int32_t>(node.value.text.size());
+  } else if (node.active && node.valueBearing) {
+    uint16_t kind = 0;
+    uint8_t value[ValueStack::kMaxItemSize] = {};
+    evaluated = handle.Evaluate(kind, value);
+    if (evaluated.IsOkay()) node.value = FormatValueBytes(kind, value);
+  }
+  node.typeCode = node.value.typeCode;
+  return evaluated;
+}
+
+// The line of a node: indent, marker, location, declaration, and " = " with the value.
+void InspectorViewManager::RenderLine(Node& node, std::string* text) const {
+  std::string line(2 * node.depth, ' ');
+  const int32_t indent = static_cast<int32_t>(line.size());
+  line += MarkerOf(node.state);
+  line += "<" + node.location + "> " + node.typePrefix + node.name + node.typeSuffix;
+  node.fields.clear();
+  if (node.hasText || IsExpandable(node.category)) node.fields.push_back(FieldPosition{indent, 0});
+  if (node.hasText && node.active) {
+    line += " = " + node.value.text;
+  } else if (node.valueBearing && node.active) {
+    const auto column = static_cast<int32_t>(line.size()) + 3;
+    std::string value = node.value.text.substr(0, static_cast<std::size_t>(node.value.width));
+    value.resize(static_cast<std::size_t>(node.value.width), ' ');
+    line += " = " + value;
+    node.fields.push_back(FieldPosition{column, node.value.width});
+    if (node.value.character) {
+      const auto byte = static_cast<int8_t>(node.value.characterByte);
+      line += "  '";
+      line += byte >= 32 && byte <= 126 ? static_cast<char>(byte) : '.';
+      line += "'";
+    }
+  } else if (node.valueBearing && !node.active && node.depth == 0) {
+    // An inactive value line keeps an empty value field for when it comes back.
+    node.fields.push_back(FieldPosition{0, 0});
+  }
+  if (line.size() > kMaxLineText) line.resize(kMaxLineText);
+  node.layout = FieldLayout{static_cast<int32_t>(node.fields.size()), 0, 0, 0,
+                            node.fields.empty() ? nullptr : node.fields.data(), 0};
+  *text = std::move(line);
+}
+
+DVErrorCode InspectorViewManager::InsertNodeLine(std::unique_ptr<Node> node, int32_t line, const std::string& name) {
+  node->name = name;
+  std::string text;
+  RenderLine(*node, &text);
+  const auto capacity = static_cast<int32_t>(
+      std::min<std::size_t>(text.size() + static_cast<std::size_t>(node->value.widest) + 20, kMaxLineText));
+  DVErrorCode result = Panel::SetLineData(m_pane->panel, reinterpret_cast<uintptr_t>(node.get()));
+  if (result.IsOkay()) result = Panel::InsertText(m_pane->panel, line, text.c_str(), std::max(capacity, static_cast<int32_t>(text.size())));
+  if (!result.IsOkay()) return result;
+  TextPane view;
+  Panel::GetInfo(m_pane->panel, &view);
+  view.lines[line]->fields = &node->layout;
+  m_nodes.push_back(std::move(node));
+  return DVErrorCode();
+}
+
+DVErrorCode InspectorViewManager::AddItem(const char* text) {
+  auto handle = std::make_unique<SymbolHandle>(
+      SymbolHandle::SymbolHandle_FromExpression(GetCurrentSymbolContext(), text != nullptr ? text : ""));
+  const DVErrorCode status = handle->Status();
+  if (!status.IsOkay()) return status;
+  auto node = std::make_unique<Node>();
+  node->topLevel = true;
+  const DVErrorCode evaluated = DescribeNode(*handle, *node);
+  if (!evaluated.IsOkay()) return evaluated;
+  const std::string name = text != nullptr ? text : "";
+  node->handle = std::move(handle);
+  return InsertNodeLine(std::move(node), LineCount(), name);
+}
+
+// The child lines of a contracted line: one per member, or per element of an array,
+// whose elements are read from the target in one request when they are plain values.
+DVErrorCode InspectorViewManager::Expand(int32_t line, bool interactive) {
+  Node* parent = NodeAt(line);
+  if (parent == nullptr || !IsExpandable(parent->category) || parent->state != kStateContracted) {
+    return DVErrorCode::FromWord(0xFFFFFFFFu);
+  }
+  parent->count = parent->handle->MemberCount();
+  BreakMonitor userBreak;
+  DVErrorCode result;
+  uint32_t made = 0;
+  std::vector<uint8_t> block;
+  uint32_t elementSize = 0;
+  uint16_t elementKind = 0;
+  bool fast = false;
+  bool allInactive = false;
+  if (parent->category == kCategoryArray && parent->count != 0) {
+    SymbolHandle first = SymbolHandle::SymbolHandle_Member(*parent->handle, 0);
+    SymbolDescription description;
+    const bool plain = !first.Status().IsOkay() ||
+                       (first.TypeName(description).IsOkay() && description.m_category == 4);
+    AddressDescriptor address;
+    const DVErrorCode located = plain ? first.GetAddress(address) : DVErrorCode();
+    if (plain && located.Number() == kMsgNotActive) {
+      fast = true;
+      allInactive = true;
+    } else if (plain && located.IsOkay()) {
+      uint8_t value[ValueStack::kMaxItemSize] = {};
+      if (first.Evaluate(elementKind, value).IsOkay()) {
+        elementSize = GetValueKindSize(elementKind);
+        const uint64_t total = static_cast<uint64_t>(elementSize) * parent->count;
+        if (total > 0xFFFFFFFEu) throw DVError(kMsgTooLarge, kSeverityError);
+        if (elementSize != 0) {
+          fast = true;
+          block.resize(static_cast<std::size_t>(total));
+          const TypedLocation start(address, DVPTypeInfo::FromCode(elementKind), OrdinalValue(elementSize),
+                                    OrdinalValue(1u));
+          OrdinalValue bytesRead;
+          TargetMemory::ReadValue(&bytesRead, block.data(), static_cast<uint32_t>(block.size()),
+                                  AddressRange::FromLength(start, OrdinalValue(parent->count)), 0);
+        }
+      }
+    }
+  }
+  for (uint32_t i = 0; i < parent->count; ++i) {
+    const int32_t at = line + 1 + static_cast<int32_t>(made);
+    if (at > kMaxInspectorLines) {
+      result = DVErrorCode(kMsgTooManyLines, kSeverityWarning);
+      break;
+    }
+    if (interactive && userBreak.TestAndClearChanged() != 0) break;
+    auto handle = std::make_unique<SymbolHandle>(SymbolHandle::SymbolHandle_Member(*parent->handle, i));
+    auto node = std::make_unique<Node>();
+    node->depth = parent->depth + 1;
+    if (fast) {
+      if (!handle->Status().IsOkay()) throw DVError(handle->Status());
+      node->valueBearing = true;
+      node->state = kStateFixed;
+      node->count = 1;
+      node->category = 4;
+      SymbolDescription description;
+      handle->TypeName(description);
+      node->typePrefix = description.m_typeText;
+      node->typeSuffix = description.m_typeSuffix;
+      AddressDescriptor address;
+      node->active = !allInactive && handle->GetAddress(address).IsOkay();
+      node->location = node->active ? address.Text().data() : "Inactive";
+      if (node->active) node->value = FormatValueBytes(elementKind, block.data() + static_cast<std::size_t>(i) * elementSize);
+    } else {
+      if (!handle->Status().IsOkay()) {
+        result = handle->Status();
+        break;
+      }
+      // A member whose value cannot be read shows without one.
+      (void)DescribeNode(*handle, *node);
+    }
+    node->typeCode = node->value.typeCode;
+    std::string name = handle->ShortName().data();
+    if (name.size() > 3 && name.compare(0, 3, "*BC") == 0) {
+      name = "::";
+      for (const char* prefix : {"struct ", "class "}) {
+        if (node->typePrefix.rfind(prefix, 0) == 0) node->typePrefix.erase(0, std::strlen(prefix));
+      }
+    }
+    node->handle = std::move(handle);
+    const DVErrorCode inserted = InsertNodeLine(std::move(node), at, name);
+    if (!inserted.IsOkay()) return inserted;
+    ++made;
+  }
+  parent->count = made;
+  parent->state = kStateExpanded;
+  // The parent's marker shows the expansion.
+  TextPane view;
+  Panel::GetInfo(m_pane->panel, &view);
+  std::string text(view.lines[line]->text, static_cast<std::size_t>(view.lines[line]->length));
+  const std::size_t plus = text.find('+');
+  if (plus != std::string::npos) {
+    text[plus] = '-';
+    Panel::SetLineText(m_pane->panel, line, text.c_str());
+  }
+  return result;
+}
+
+DVErrorCode InspectorViewManager::Contract(int32_t line) {
+  Node* parent = NodeAt(line);
+  if (parent == nullptr || !IsExpandable(parent->category)) return DVErrorCode::FromWord(0xFFFFFFFFu);
+  if (parent->state != kStateExpanded) return DVErrorCode();
+  TextPane view;
+  Panel::GetInfo(m_pane->panel, &view);
+  std::string text(view.lines[line]->text, static_cast<std::size_t>(view.lines[line]->length));
+  const std::size_t minus = text.find('-');
+  if (minus != std::string::npos) text[minus] = '+';
+  Panel::SetLineText(m_pane->panel, line, text.c_str());
+  parent->state = kStateContracted;
+  // Every line below that belongs to the parent, nested expansions included.
+  int32_t remaining = static_cast<int32_t>(parent->count);
+  int32_t walked = 0;
+  for (int32_t at = line + 1; walked < remaining && at < view.count; ++at, ++walked) {
+    Node* child = NodeAt(at);
+    if (child != nullptr && child->state == kStateExpanded) remaining += static_cast<int32_t>(child->count);
+    FreeNode(child);
+  }
+  return Panel::DeleteLines(m_pane->panel, line + 1, walked);
+}
+
+DVErrorCode InspectorViewManager::DeleteItem() {
+  const int32_t line = m_pane->top + m_pane->row;
+  Node* root = NodeAt(line);
+  if (root == nullptr || !root->topLevel) return DVErrorCode::FromWord(0xFFFFFFFFu);
+  const int32_t count = LineCount();
+  int32_t end = line + 1;
+  while (end < count && !NodeAt(end)->topLevel) ++end;
+  for (int32_t at = line; at < end; ++at) FreeNode(NodeAt(at));
+  const DVErrorCode deleted = Panel::DeleteLines(m_pane->panel, line, end - line);
+  if (end == count && m_pane->row > 0) --m_pane->row;
+  if (LineCount() == 0) {
+    m_pane->selStart = -1;
+    m_pane->selLength = -1;
+  }
+  return deleted;
+}
+
+// After the target ran: every root is read again and every expanded line expanded
+// again, found by its path of member indexes from its root.
+DVErrorCode InspectorViewManager::Refresh() {
+  const int32_t count = LineCount();
+  const int32_t top = m_pane->top;
+  const int32_t row = m_pane->row;
+  std::vector<std::pair<std::string, std::vector<int32_t>>> expanded;
+  std::vector<std::string> roots;
+  std::vector<int32_t> path;
+  for (int32_t line = 0; line < count; ++line) {
+    Node* node = NodeAt(line);
+    if (node->topLevel) {
+      roots.push_back(node->name);
+      path.clear();
+    }
+    path.resize(node->depth);
+    if (node->depth > 0) {
+      // The member index of this line among its parent's lines.
+      int32_t index = 0;
+      for (int32_t back = line - 1; back >= 0; --back) {
+        Node* before = NodeAt(back);
+        if (before->depth < node->depth) break;
+        if (before->depth == node->depth) ++index;
+      }
+      path.push_back(index);
+    } else {
+      path.push_back(static_cast<int32_t>(roots.size()) - 1);
+    }
+    if (node->state == kStateExpanded) expanded.emplace_back(roots.back(), path);
+  }
+  ClearAll();
+  DVErrorCode result;
+  for (const std::string& root : roots) {
+    const DVErrorCode added = AddItem(root.c_str());
+    if (!added.IsOkay() && result.IsOkay()) result = added;
+  }
+  for (const auto& [root, steps] : expanded) {
+    // Walk down the path: the root's line, then the index-th child at each depth.
+    int32_t line = 0;
+    int32_t seen = -1;
+    for (; line < LineCount(); ++line) {
+      if (NodeAt(line)->topLevel && ++seen == steps[0]) break;
+    }
+    for (std::size_t depth = 1; depth < steps.size() && line < LineCount(); ++depth) {
+      int32_t index = -1;
+      int32_t at = line + 1;
+      for (; at < LineCount() && NodeAt(at)->depth >= depth; ++at) {
+        if (NodeAt(at)->depth == depth && ++index == steps[depth]) break;
+      }
+      line = at;
+    }
+    if (line < LineCount() && NodeAt(line)->state == kStateContracted) {
+      if (!Expand(line, false).IsOkay()) break;
+    }
+  }
+  if (LineCount() == count) {
+    m_pane->top = top;
+    m_pane->row = row;
+  } else {
+    m_pane->top = 0;
+    m_pane->row = 0;
+  }
+  return result;
+}
+
+DVErrorCode InspectorViewManager::AssignField(int32_t line) {
+  Node* node = NodeAt(line);
+  if (node == nullptr || node->fields.empty()) return DVErrorCode();
+  const int32_t index = FieldLayout::FieldAtColumn(*m_pane, &node->layout);
+  const FieldPosition field = node->layout.FieldSpan(index);
+  if (field.width > 2047) RaiseInternalError(__FILE__, __LINE__);
+  TextPane view;
+  Panel::GetInfo(m_pane->panel, &view);
+  const std::string lineText(view.lines[line]->text, static_cast<std::size_t>(view.lines[line]->length));
+  const std::string text = field.start < static_cast<int32_t>(lineText.size())
+                               ? lineText.substr(static_cast<std::size_t>(field.start), static_cast<std::size_t>(field.width))
+                               : std::string();
+  uint16_t kind = 0;
+  uint8_t value[ValueStack::kMaxItemSize] = {};
+  const DVErrorCode evaluated = ExecuteText(text.c_str(), kProductionExpression, &kind, value);
+  if (!evaluated.IsOkay()) {
+    const uint32_t number = evaluated.Number();
+    if (number == kMsgSymbolNotKnown || number == kMsgNameUndefined || number == kMsgSyntaxError) {
+      DVError refused(kMsgAssignmentUsing, kSeverityWarning);
+      refused.SetArg(0, text.c_str());
+      throw refused;
+    }
+    return evaluated;
+  }
+  uint8_t converted[ValueStack::kMaxItemSize] = {};
+  ConvertValue(value, kind, converted, node->typeCode);
+  return node->handle->WriteValue(node->typeCode, converted);
+}
+
+void InspectorViewManager::ClearAll() {
+  m_nodes.clear();
+  Panel::Clear(m_pane->panel);
+}
+
+DVErrorCode InspectorViewManager::GetVariableValueText(char* buffer, std::size_t size) {
+  if (buffer == nullptr || size == 0) return DVErrorCode();
+  const std::string text(buffer, strnlen(buffer, size));
+  SymbolHandle handle = SymbolHandle::SymbolHandle_FromExpression(GetCurrentSymbolContext(), text.c_str());
+  std::string shown = "Inactive";
+  if (handle.Status().IsOkay()) {
+    AddressDescriptor address;
+    SymbolDescription description;
+    handle.TypeName(description);
+    if (handle.GetAddress(address).IsOkay()) {
+      if (!IsValueBearing(description.m_category)) return DVErrorCode(kMsgUnsupportedAssignment, kSeverityInternal);
+      uint16_t kind = 0;
+      uint8_t value[ValueStack::kMaxItemSize] = {};
+      const DVErrorCode evaluated = handle.Evaluate(kind, value);
+      if (!evaluated.IsOkay()) return evaluated;
+      shown = FormatValueBytes(kind, value).text;
+    }
+  } else if (handle.Status().Number() != kMsgNotActive) {
+    return handle.Status();
+  }
+  // Never more than the caller's buffer holds.
+  const std::size_t length = std::min(shown.size(), size - 1);
+  std::memcpy(buffer, shown.data(), length);
+  buffer[length] = '\0';
+  return DVErrorCode();
+}
+
+std::string InspectorViewManager::GetCurrentProcedureName() {
+  AddressPair frame;
+  try {
+    FillFrameFromRegisters(frame);
+  } catch (const DVError&) {
+    return {};
+  }
+  SymbolHandle handle = SymbolHandle::SymbolHandle_AtAddress(GetCurrentSymbolContext(), frame.m_first, 2);
+  SymbolDescription description;
+  if (!handle.Status().IsOkay() || !handle.TypeName(description).IsOkay()) return {};
+  std::string name = handle.AccessPathName().data();
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(0, dot + 1);
+  const std::size_t plus = name.rfind('+');
+  if (plus != std::string::npos) name.erase(plus == 0 ? 0 : plus - 1);
+  if (name.size() > kProcedureNameSize - 1) name.resize(kProcedureNameSize - 1);
+  return name;
+}
+
+int32_t InspectorViewManager::HandleWindowless(DVError& status, int32_t code, intptr_t argument) {
+  if (code != kGuiInspectValueText) RaiseInternalError(__FILE__, __LINE__);
+  const DVErrorCode result = GetVariableValueText(reinterpret_cast<char*>(argument), kValueTextBufferSize);
+  if (result.IsOkay()) {
+    status.Reset();
+  } else {
+    status = result;
+  }
+  return static_cast<int32_t>(status.Number());
+}
+
+int32_t InspectorViewManager::HandleRequest(DVError& status, int32_t code, intptr_t argument) {
+  auto* request = reinterpret_cast<InspectorRequest*>(argument);
+  const auto line = static_cast<int32_t>(request != nullptr ? request->line : 0);
+  DVErrorCode result;
+  status.Reset();
+  switch (code) {
+    case kGuiOpened:
+      result = Panel::Create(&m_pane->panel, 0);
+      if (result.IsOkay()) result = Panel::CaptureOutput(m_pane->panel, this, 0);
+      if (request != nullptr && request->pool == 0) request->pool = reinterpret_cast<uintptr_t>(this);
+      break;
+    case kGuiClosing:
+      m_nodes.clear();
+      result = Panel::Destroy(m_pane->panel);
+      m_pane->panel = 0;
+      break;
+    case kGuiRefresh:
+      result = Refresh();
+      break;
+    case kGuiCommitField: {
+      const int32_t current = m_pane->top + m_pane->row;
+      Node* node = NodeAt(current);
+      if (node == nullptr) break;
+      if (FieldLayout::FieldAtColumn(*m_pane, &node->layout) == 0 && !node->fields.empty() &&
+          node->fields[0].width == 0) {
+        // The marker field opens and closes the line; the value field takes a new value.
+        if (node->state == kStateExpanded) {
+          result = Contract(current);
+        } else if (node->state == kStateContracted) {
+          result = Expand(current, true);
+        }
+      } else {
+        result = AssignField(current);
+      }
+      break;
+    }
+    case kGuiEngineNotice:
+      ClearAll();
+      m_procedure.clear();
+      break;
+    case kGuiInspectAdd: {
+      const char* text = request != nullptr ? request->text : nullptr;
+      result = AddItem(text);
+      if (result.Number() == kMsgSymbolNotKnown || result.Number() == kMsgNameUndefined) {
+        status = DVError(result.Number(), kSeverityError);
+        status.SetArg(0, text != nullptr ? text : "");
+        result.SetOkay();
+      }
+      break;
+    }
+    case kGuiInspectDelete:
+      result = DeleteItem();
+      break;
+    case kGuiInspectExpand:
+      result = Expand(line, true);
+      break;
+    case kGuiInspectContract:
+      result = Contract(line);
+      break;
+    case kGuiInspectValueText:
+      result = GetVariableValueText(reinterpret_cast<char*>(argument), kValueTextBufferSize);
+      break;
+    case kGuiInspectLocals:
+      m_procedure = GetCurrentProcedureName();
+      result = AddItem(m_procedure.c_str());
+      if (result.IsOkay() && LineCount() > 0 && IsExpandable(NodeAt(0)->category)) result = Expand(0, true);
+      break;
+    case kGuiLocalsNeedRebuild: {
+      const std::string now = GetCurrentProcedureName();
+      if (now != m_procedure) {
+        m_procedure = now;
+        result = DVErrorCode(kMsgLocalsChanged, kSeverityWarning);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  Panel::GetInfo(m_pane->panel, m_pane);
+  if (code == kGuiClosing) {
+    m_pane->lines = nullptr;
+    m_pane->count = 0;
+  }
+  if (!result.IsOkay() && status.ArgumentCount() == 0) status = result;
+  return static_cast<int32_t>(status.Number());
+}
+
+}  // namespace zentor

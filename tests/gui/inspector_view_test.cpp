@@ -1,0 +1,170 @@
+// The inspector through the dispatcher, against the stand-in running DEMO with its
+// symbols loaded: a structure expanded and contracted with nested lines, an array read
+// in one request in base 16, character values, names that are not known, and the
+// window-less value text. Target memory is read through the target interface by a
+// small service standing in for the engine's.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "command/action_table.h"
+#include "command/command_scanner.h"
+#include "command/symbol_lookup_commands.h"
+#include "core/current_viewpoint.h"
+#include "core/number_base.h"
+#include "core/viewpoint_manager.h"
+#include "core/target_memory.h"
+#include "core/token_record.h"
+#include "core/value_stack.h"
+#include "core/view_kind.h"
+#include "engine/inspector_view.h"
+#include "engine/view_managers.h"
+#include "gui/view_dispatcher.h"
+#include "harness/pane_dump.h"
+#include "harness/stand_in_session.h"
+#include "harness/transcript.h"
+#include "symbols/symbol_context.h"
+#include "target/module_symbols.h"
+#include "target/tmi_memory.h"
+
+namespace zentor {
+namespace {
+
+const std::string kGoldenDirectory = std::string(ZENTOR_TEST_DATA_DIR) + "/views/";
+
+// DEMO's manifest beside the agent's sample (a Unix path).
+std::string DemoManifest() {
+  const std::string agent = testing_support::SampleModuleManifest();
+  const size_t tools = agent.rfind("/agent/samples/");
+  return tools == std::string::npos ? "" : agent.substr(0, tools) + "/samples/demo.mod";
+}
+
+// Target memory through the target interface, counting its reads.
+class InterfaceMemory : public TargetMemoryService {
+ public:
+  OrdinalValue ReadValue(void* destination, uint32_t capacity, const AddressRange& range, uint32_t) override {
+    ++m_reads;
+    TargetAccessRecord access;
+    access.m_address = range.Start().AddressRef().Record();
+    access.m_typeCode = range.Start().Type().Code();
+    access.m_elementSize = range.Start().ElementSize().Low();
+    access.m_elementCount = range.Length().Low();
+    if (access.m_elementSize * access.m_elementCount > capacity) throw DVError(kOperandSizeTooLarge, kSeverityError);
+    TargetStatus status;
+    uint64_t count = 0;
+    const uint32_t result = TmiReadMemory(&status, 0, destination, &access, &count);
+    if (result != 0) throw DVError(result, kSeverityError);
+    return OrdinalValue(static_cast<uint32_t>(count * access.m_elementSize));
+  }
+  AddressDescriptor ResolveIndirection(const TypedLocation& start, const DVPTypeInfo&, uint32_t) override {
+    return start.Address();
+  }
+  void PushRegisterValue(uint32_t) override { throw DVError(kNoProgramLoaded, kSeverityError); }
+  int m_reads = 0;
+};
+
+class InspectorViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string reason;
+    if (!m_session.Connect({"--module", DemoManifest()}, &reason)) GTEST_SKIP() << reason;
+    // DEMO loads into a context of the thread's own, which the session's end deletes,
+    // so no later test sees its program.
+    PushViewpoint(ViewpointHandle(0));
+    ViewpointManager::SetCurrentSymbolContext(new SymbolContext());
+    PopViewpoint();
+    const std::string demo = DemoManifest();
+    SetTokenText(CurrentToken(), (testing_support::HostPathOfUnixPath(demo.substr(0, demo.rfind('/') + 1)) + "demo").c_str());
+    SymLoadNamedModule();
+    // The symbol lookups of expression texts, as start-up binds them.
+    CommandScanner::InitKeywords();
+    BindSymbolLookupActions();
+    m_before = TargetMemory::InstallService(&m_memory);
+    m_base = GetNumberBase();
+    ValueStack::Create();
+    m_pane.layerId = 12;
+    m_pane.rows = 20;
+    EXPECT_EQ(Send(kGuiOpened), 0);
+    EXPECT_NE(m_request.pool, 0u);
+  }
+  void TearDown() override {
+    if (m_pane.layerId >= 0 && m_pane.panel != 0) Send(kGuiClosing);
+    DestroyAllViewManagers();
+    TargetMemory::InstallService(m_before);
+    ActionTable::ResetToDefaults();
+    SetNumberBase(static_cast<uint8_t>(m_base));
+  }
+  int32_t Send(int32_t code, intptr_t line = 0, const char* text = nullptr) {
+    m_status.Reset();
+    m_request.line = line;
+    m_request.text = text;
+    return ViewDispatcher::RunGuiCommandForKind(m_status, kViewInspect, &m_pane, code,
+                                                reinterpret_cast<intptr_t>(&m_request));
+  }
+  std::string Dump() const { return testing_support::DumpPane(m_pane, false); }
+
+  testing_support::StandInSession m_session;
+  InterfaceMemory m_memory;
+  TargetMemoryService* m_before = nullptr;
+  uint32_t m_base = 10;
+  TextPane m_pane;
+  InspectorRequest m_request;
+  DVError m_status;
+};
+
+TEST_F(InspectorViewTest, StructuresArraysAndCharacters) {
+  std::string dump;
+  ASSERT_EQ(Send(kGuiInspectAdd, 0, "g_origin"), 0) << m_status.Number();
+  ASSERT_EQ(Send(kGuiInspectExpand, 0), 0) << m_status.Number();
+  dump += "g_origin expanded: " + Dump();
+  // Its name, an array of characters, expanded below it.
+  ASSERT_EQ(Send(kGuiInspectExpand, 3), 0) << m_status.Number();
+  dump += "name expanded: " + Dump();
+  ASSERT_EQ(Send(kGuiInspectContract, 0), 0);
+  dump += "contracted: " + Dump();
+  EXPECT_EQ(m_pane.count, 1);
+  // A line that cannot be expanded is refused and changes nothing.
+  ASSERT_EQ(Send(kGuiInspectExpand, 0), 0);
+  EXPECT_NE(Send(kGuiInspectExpand, 1), 0);
+  EXPECT_NE(Send(kGuiInspectContract, 1), 0);
+
+  SetNumberBase(16);
+  ASSERT_EQ(Send(kGuiInspectAdd, 0, "g_squares"), 0) << m_status.Number();
+  const int reads = m_memory.m_reads;
+  ASSERT_EQ(Send(kGuiInspectExpand, m_pane.count - 1), 0) << m_status.Number();
+  // Element 0's value names the elements' type (the symbols give it no other way);
+  // the five elements then come in one read.
+  EXPECT_EQ(m_memory.m_reads - reads, 2);
+  dump += "g_squares in base 16: " + Dump();
+  EXPECT_TRUE(testing_support::MatchesGolden(kGoldenDirectory + "inspector.txt", dump));
+}
+
+TEST_F(InspectorViewTest, NamesAndValueTexts) {
+  EXPECT_EQ(Send(kGuiInspectAdd, 0, "no_such_name"), 335);
+  EXPECT_EQ(m_status.ArgumentCount(), 1u);
+  EXPECT_STREQ(m_status.Argument(0).data(), "no_such_name");
+  EXPECT_EQ(m_pane.count, 0);
+  EXPECT_EQ(Send(kGuiInspectAdd, 0, "g_origin +"), 102);
+
+  // The window-less value text of the modify-value dialog, never past its buffer.
+  char buffer[kValueTextBufferSize] = "g_origin.x";
+  DVError status;
+  EXPECT_EQ(ViewDispatcher::RunGuiCommandForKind(status, kViewInspect, nullptr, kGuiInspectValueText,
+                                                 reinterpret_cast<intptr_t>(buffer)),
+            0);
+  EXPECT_STREQ(buffer, "10");
+  // Deleting the item under the cursor takes its child lines with it.
+  ASSERT_EQ(Send(kGuiInspectAdd, 0, "g_corner"), 0);
+  ASSERT_EQ(Send(kGuiInspectExpand, 0), 0);
+  m_pane.top = 0;
+  m_pane.row = 2;
+  EXPECT_NE(Send(kGuiInspectDelete), 0) << "a child line is not an item";
+  m_pane.row = 0;
+  EXPECT_EQ(Send(kGuiInspectDelete), 0);
+  EXPECT_EQ(m_pane.count, 0);
+}
+
+}  // namespace
+}  // namespace zentor
