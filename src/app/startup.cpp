@@ -26,6 +26,7 @@
 #include "core/token_record.h"
 #include "core/value_stack.h"
 #include "engine/disassembly_listing.h"
+#include "engine/engine_services.h"
 #include "engine/watch_table.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
@@ -374,6 +375,7 @@ void DeferStartupMessage(uint32_t number) {
 
 void InstallSubsystemServices() {
   InstallTargetServices();
+  InstallEngineServices();
   InstallSymbolServices();
   InstallConsoleServices();
   InstallCommandSymbolInterpreter();
@@ -427,6 +429,7 @@ void Startup() {
   BindCommandLoopActions();
   BindSearchPathActions();
   BindDisassemblyActions();
+  BindEngineActions();
   BindTargetActions();
   BindSymbolLookupActions();
   InstallCodeViewReader();

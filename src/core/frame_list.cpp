@@ -19,6 +19,8 @@ bool FrameWalker::ThreadRuns() { return false; }
 
 uint32_t FrameWalker::Walk(FrameList& /*frames*/, uint32_t /*argument*/) { return 1; }
 
+void FrameWalker::Print(FrameList& /*frames*/, uint32_t /*panel*/, uint16_t /*showFlag*/) {}
+
 FrameWalker* InstallFrameWalker(FrameWalker* walker) { return g_walker.Install(walker); }
 
 void FrameList::Clear() {
@@ -53,6 +55,11 @@ uint32_t FrameList::IsUsable() {
 uint32_t FrameList::WalkStack(uint32_t argument) {
   Clear();
   return Walker().Walk(*this, argument);
+}
+
+uint32_t FrameList::Print(uint32_t panel, uint16_t showFlag) {
+  Walker().Print(*this, panel, showFlag);
+  return 0;
 }
 
 FrameList* CurrentFrameListOrNull() {

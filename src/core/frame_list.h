@@ -42,6 +42,10 @@ class FrameList {
   // Rebuilds the list from the registers and the saved frame chain (the engine's
   // walk); 0 on success.
   uint32_t WalkStack(uint32_t argument);
+  // Writes one line per frame ("(i) " and the frame's location, in frame i); `panel`
+  // (0 none) is the window panel whose lines carry the frame index. The selected
+  // frame stays selected. Returns 0.
+  uint32_t Print(uint32_t panel, uint16_t showFlag);
 
  private:
   std::vector<AddressPair> m_frames;
@@ -62,6 +66,8 @@ class FrameWalker {
   // Fills `frames` (emptied first by the caller's list) from the registers and the
   // saved frame chain; 0 on success.
   virtual uint32_t Walk(FrameList& frames, uint32_t argument);
+  // Writes the frames (FrameList::Print); nothing before the engine is installed.
+  virtual void Print(FrameList& frames, uint32_t panel, uint16_t showFlag);
 };
 // Installs the walker (the caller keeps it alive); null puts the base back. Returns
 // the one installed before (null for the base).

@@ -9,6 +9,7 @@ namespace {
 ProgramCounterRegister::Reader g_reader = nullptr;
 ProgramCounterRegister::Writer g_writer = nullptr;
 FramePointerRegister::Reader g_framePointerReader = nullptr;
+FramePointerRegister::SavedFrameReader g_savedFrameReader = nullptr;
 
 }  // namespace
 
@@ -38,6 +39,16 @@ AddressDescriptor FramePointerRegister::ReadAsAddress() {
 FramePointerRegister::Reader FramePointerRegister::InstallReader(Reader reader) {
   Reader previous = g_framePointerReader;
   g_framePointerReader = reader;
+  return previous;
+}
+
+AddressDescriptor FramePointerRegister::ReadSavedFrame(const AddressDescriptor& frame) {
+  return g_savedFrameReader != nullptr ? g_savedFrameReader(frame) : AddressDescriptor();
+}
+
+FramePointerRegister::SavedFrameReader FramePointerRegister::InstallSavedFrameReader(SavedFrameReader reader) {
+  SavedFrameReader previous = g_savedFrameReader;
+  g_savedFrameReader = reader;
   return previous;
 }
 

@@ -34,6 +34,13 @@ class FramePointerRegister {
 
   static AddressDescriptor ReadAsAddress();
   static Reader InstallReader(Reader reader);
+
+  // The frame pointer saved at a frame address (the next frame of the chain): null
+  // when the frame address's offset is 0 or the saved value is 0. Installed by the
+  // engine; without a reader every chain ends at once (null).
+  using SavedFrameReader = AddressDescriptor (*)(const AddressDescriptor& frame);
+  static AddressDescriptor ReadSavedFrame(const AddressDescriptor& frame);
+  static SavedFrameReader InstallSavedFrameReader(SavedFrameReader reader);
 };
 
 }  // namespace zentor

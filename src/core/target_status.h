@@ -65,12 +65,25 @@ struct TargetTypeRow {
 };
 inline constexpr uint32_t kTargetTypeTableEnd = 28;
 
+// One row of the target's breakpoint types: the type (0 software, 1 debug register,
+// 2 task switch), the number of its access codes, a word no one reads, and up to six
+// access codes (unused ones 0xFFFFFFFF) with the name shown for each (null: none).
+struct BreakpointTypeRow {
+  uint32_t m_type = 0;
+  uint32_t m_codeCount = 0;
+  uint32_t m_reserved = 0;
+  uint32_t m_accessCodes[6] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+  const char* m_accessNames[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+};
+inline constexpr uint32_t kBreakpointTypeRowCount = 3;
+
 // Description of the connected target.
 struct TargetDescription {
   const TargetVersionBlock* m_versionBlock = nullptr;
   uint32_t m_targetName = 0;
   const TargetTypeRow* m_typeTable = nullptr;
-  const void* m_secondTable = nullptr;
+  // The breakpoint types: kBreakpointTypeRowCount rows.
+  const BreakpointTypeRow* m_secondTable = nullptr;
   // The register description (target/register_model.h): names and type ids by row.
   const void* m_registerTable = nullptr;
 };

@@ -1,8 +1,10 @@
 #include "core/viewpoint_manager.h"
 
 #include "core/current_viewpoint.h"
+#include "core/frame_list.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace zentor {
@@ -14,7 +16,9 @@ struct ViewpointRecord {
   // viewpoint it creates ("Processor 0") may be as long as a display name.
   char alias[ViewpointManager::kMaxDisplayNameLength + 1] = {};
   SymbolContext* symbolContext = nullptr;
-  FrameList* frames = nullptr;
+  // The call stack of the viewpoint's thread, made with the record and freed with it.
+  std::shared_ptr<FrameList> ownFrames = std::make_shared<FrameList>();
+  FrameList* frames = ownFrames.get();
   uint32_t runState = 0;
 };
 
@@ -139,7 +143,9 @@ void ViewpointManager::CopySymbolContextToOthers(ViewpointHandle handle) {
 }
 
 void ViewpointManager::SetFrameList(ViewpointHandle handle, FrameList* frames) {
-  if (ViewpointRecord* record = FindRecord(handle.Value())) record->frames = frames;
+  if (ViewpointRecord* record = FindRecord(handle.Value())) {
+    record->frames = frames != nullptr ? frames : record->ownFrames.get();
+  }
 }
 
 FrameList* ViewpointManager::FrameListOf(ViewpointHandle handle) {

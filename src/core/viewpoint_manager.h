@@ -61,6 +61,8 @@ class ViewpointManager {
   // server see the symbols of every module); nothing for a handle without a record.
   static void CopySymbolContextToOthers(ViewpointHandle handle);
 
+  // Every record has a frame list of its own; another can be set in its place (null
+  // puts its own back).
   static void SetFrameList(ViewpointHandle handle, FrameList* frames);
   static FrameList* FrameListOf(ViewpointHandle handle);
 };

@@ -282,7 +282,7 @@ OrdinalValue SymbolObject::MemberCount() {
       ReloadDescription();
       const AddressDescriptor target = FollowPointer();
       const uint16_t type = wide ? kKindWideString : kKindNString;
-      count = OrdinalValue(TargetMemory::ReadBytes(
+      count = OrdinalValue(TargetMemory::StringLength(
                   TypedLocation(target, DVPTypeInfo::FromCode(type), OrdinalValue(1), OrdinalValue(1)))) +
               1u;
       if (!m_changeRecordsRegistered) {
@@ -313,7 +313,7 @@ OrdinalValue SymbolObject::WideMemberCount() {
     ReloadDescription();
     const AddressDescriptor target = FollowPointer();
     if (target.IsNull() || target.IsZero()) return OrdinalValue();
-    return OrdinalValue(TargetMemory::ReadBytes(
+    return OrdinalValue(TargetMemory::StringLength(
                TypedLocation(target, DVPTypeInfo::FromCode(kKindWideString), OrdinalValue(1), OrdinalValue(1)))) +
            1u;
   } catch (const DVError&) {

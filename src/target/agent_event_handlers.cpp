@@ -26,6 +26,7 @@ constexpr uint32_t kDebugRegisterGroupBit = 4;
 
 struct PumpGuard {
   bool running = false;
+  uint64_t handled = 0;
 };
 
 PumpGuard& Guard() {
@@ -299,7 +300,10 @@ bool PumpEvents(uint32_t viewpoint) {
   return true;
 }
 
+uint64_t AgentEventsHandled() { return Guard().handled; }
+
 void DispatchAgentEvent(AgentEventRecord* record, uint32_t* resume, uint32_t* more) {
+  ++Guard().handled;
   *resume = 0;
   record->m_threadId = kEventContext;
   const uint32_t context = record->m_threadId;

@@ -21,6 +21,9 @@ bool PumpEvents(uint32_t viewpoint);
 // then sends a go), 0 when it stopped. *more: 1 when the next event is to be asked for
 // at once. Every handler works on the thread with id 0 (the record's id is set to 0).
 void DispatchAgentEvent(AgentEventRecord* record, uint32_t* resume, uint32_t* more);
+// Events dispatched since the program started (a waiting loop tells a poll that
+// brought an event from one that found none).
+uint64_t AgentEventsHandled();
 // Called after the trap handlers have recorded a stop; it does nothing.
 void AgentEventHook(uint32_t viewpoint);
 

@@ -352,4 +352,18 @@ const DebugRegisterRow& TgtDebugRowAt(uint32_t row) {
   return Tables().rows[row];
 }
 
+const BreakpointTypeRow* TmiBreakpointTypeTable() {
+  static const BreakpointTypeRow rows[kBreakpointTypeRowCount] = {
+      {kEngineTypeSoftware, 1, 0, {7, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, {}},
+      {kEngineTypeDebugRegister,
+       4,
+       0,
+       {kEngineAccessExecute, kEngineAccessWrite, kEngineAccessReadWrite, kEngineAccessInputOutput, 0xFFFFFFFFu,
+        0xFFFFFFFFu},
+       {"hw", "wr", "acc", nullptr, nullptr, nullptr}},
+      {kEngineTypeTaskSwitch, 2, 0, {4, 5, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}, {}},
+  };
+  return rows;
+}
+
 }  // namespace zentor

@@ -86,6 +86,11 @@ struct DebugStatusHit {
   uint32_t m_address = 0;
 };
 
+// The breakpoint types the target description names (kBreakpointTypeRowCount rows):
+// software breakpoints (access 7), debug registers (execute "hw", write "wr",
+// read/write "acc", I/O) and task switches (4, 5).
+const BreakpointTypeRow* TmiBreakpointTypeTable();
+
 // The engine's entry: after the guards (viewpoint -1: 2006; a busy thread: 84), the
 // operation on the slots; 22 no free slot or unknown thread, 26 a duplicate, 21 a
 // free slot or bad number, 2004 an unknown operation (and a debug-register access or

@@ -7,8 +7,6 @@
 #include "target/tmi_symbol_load.h"
 #include "target/tmi_viewpoint.h"
 
-#include "core/current_viewpoint.h"
-#include "core/program_counter.h"
 #include "core/target_interface.h"
 #include "symbols/symbol_load_target.h"
 
@@ -102,14 +100,6 @@ class TmiSymbolLoadTarget final : public SymbolLoadTarget {
   uint32_t UnicodeOption() override { return TmiOptions().m_unicode; }
 };
 
-// Where the current viewpoint's thread stands; null when it cannot be read.
-AddressDescriptor ReadProgramCounter() {
-  TargetStatus status;
-  TargetAddressRecord record;
-  if (TmiReadRegister(&status, GetCurrentViewpointValue(), &record) != 0) return AddressDescriptor();
-  return AddressDescriptor(record);
-}
-
 }  // namespace
 
 void InstallTargetServices() {
@@ -117,7 +107,6 @@ void InstallTargetServices() {
   static TmiSymbolLoadTarget symbolLoadTarget;
   InstallTargetInterface(&target);
   InstallSymbolLoadTarget(&symbolLoadTarget);
-  ProgramCounterRegister::InstallReader(&ReadProgramCounter);
   InstallAgentEventPump();
 }
 

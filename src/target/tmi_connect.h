@@ -27,5 +27,7 @@ bool TmiOfflineSession();
 // The 10 ms timer whose callback polls the agent's events (none in console mode).
 void StartPollTimer();
 void StopPollTimer();
+// Whether the timer runs (the GUI gave one); in console mode it never does.
+bool PollTimerRunning();
 
 }  // namespace zentor

@@ -5,6 +5,7 @@
 
 #include "target/agent_link.h"
 #include "target/agent_requests.h"
+#include "target/breakpoint_slots.h"
 #include "target/register_model.h"
 #include "target/target_gui.h"
 #include "target/target_keywords.h"
@@ -130,7 +131,7 @@ uint32_t TmiGetTargetDescription(TargetStatus* status, uint32_t, TargetDescripti
   description->m_versionBlock = &kVersionBlock;
   description->m_targetName = 0;
   description->m_typeTable = kTypeTable;
-  description->m_secondTable = nullptr;
+  description->m_secondTable = TmiBreakpointTypeTable();
   description->m_registerTable = GetRegisterTable();
   status->m_number = 0;
   return 0;
@@ -215,6 +216,8 @@ void StopPollTimer() {
   if (timer.id >= 0) InstalledTargetGui().KillTimer(timer.id);
   timer.id = -1;
 }
+
+bool PollTimerRunning() { return Timer().id >= 0; }
 
 void ResetTmiOptions() {
   Options() = OptionState{};

@@ -1,0 +1,142 @@
+#include "engine/frame_walk.h"
+
+#include "console/output_writer.h"
+#include "console/pager.h"
+#include "core/busy_pump.h"
+#include "core/collectable_record.h"
+#include "core/current_viewpoint.h"
+#include "core/dv_error.h"
+#include "core/hi_service.h"
+#include "core/value_stack.h"
+#include "core/viewpoint_manager.h"
+#include "engine/engine_target.h"
+#include "engine/register_access.h"
+#include "symbols/frame_printer.h"
+#include "symbols/loader_library.h"
+#include "symbols/symbol_lookup.h"
+
+namespace zentor {
+namespace {
+
+constexpr uint32_t kWalkBrokenOff = 0xFFFFFFFFu;
+
+class EngineFrameWalker final : public FrameWalker {
+ public:
+  bool ThreadRuns() override {
+    return ViewpointManager::RunStateOf(CurrentViewpoint()) == ViewpointManager::kRunStateRunning;
+  }
+  uint32_t Walk(FrameList& frames, uint32_t) override { return WalkFrames(frames); }
+  void Print(FrameList& frames, uint32_t panel, uint16_t showFlag) override { PrintFrames(frames, panel, showFlag); }
+};
+
+// Pumping off and the busy cursor for the time of a walk, restored on every way out.
+class WalkScope {
+ public:
+  WalkScope() {
+    HiService(kGuiBusyCursor);
+    SetPumpingEnabled(0);
+    m_monitor.Register();
+  }
+  ~WalkScope() {
+    m_monitor.Unregister();
+    SetPumpingEnabled(1);
+    HiService(kGuiPopCursor);
+  }
+  WalkScope(const WalkScope&) = delete;
+  WalkScope& operator=(const WalkScope&) = delete;
+  bool UserBreak() { return m_monitor.TestAndClearChanged() != 0; }
+
+ private:
+  BreakMonitor m_monitor;
+};
+
+}  // namespace
+
+// 1. Busy cursor, pumping off, a break monitor.
+// 2. The program counter and the frame pointer. A thread without a frame pointer is
+//    one frame (the program counter and a null frame address).
+// 3. Each pass appends (pc, fp), then takes the return address at fp + 4 and the frame
+//    pointer saved at fp. The chain ends at a saved value of 0, at a saved frame
+//    pointer that is not above the one before it (a stack grows down, so a caller's
+//    frame lies above; anything else is a corrupt or cyclic chain), after
+//    kMostStackFrames frames, or at Ctrl+C.
+// 4. An error on the way (no viewpoint, unreadable registers or memory) ends the walk
+//    quietly with the frames found so far.
+// 5. Frame 0 becomes current when there are frames.
+uint32_t WalkFrames(FrameList& frames) {
+  uint32_t result = 0;
+  {
+    WalkScope scope;
+    try {
+      AddressDescriptor pc = ProgramCounterObject().Read();
+      AddressDescriptor fp = FramePointerObject().ReadAsAddress();
+      if (fp.IsNull()) {
+        frames.Append(pc, fp);
+      } else {
+        TargetStatus status;
+        TheEngineTarget().GetStackInfo(&status, GetCurrentViewpointValue());
+      }
+      while (!fp.IsNull()) {
+        frames.Append(pc, fp);
+        if (scope.UserBreak()) {
+          result = kWalkBrokenOff;
+          break;
+        }
+        if (frames.Count() >= kMostStackFrames) break;
+        pc = ReturnAddressObject().ReadReturnAddress(fp, pc);
+        const AddressDescriptor next = FramePointerObject().ReadSavedFrame(fp);
+        if (!next.IsNull() && next.Offset() <= fp.Offset()) break;
+        fp = next;
+      }
+    } catch (const DVError&) {
+    }
+  }
+  if (frames.Count() > 0) {
+    frames.SetCurrent(0);
+    result = 0;
+  }
+  return result;
+}
+
+void PrintFrames(FrameList& frames, uint32_t panel, uint16_t showFlag) {
+  ClearStickyLookupFlag();
+  const int32_t current = frames.GetCurrent(nullptr);
+  struct Restore {
+    FrameList& frames;
+    int32_t index;
+    ~Restore() {
+      if (index >= 0) frames.SetCurrent(index);
+    }
+  } restore{frames, current};
+  (void)panel;
+  for (uint32_t i = 0; i < frames.Count(); ++i) {
+    OutputWriter::Printf("(%hd) ", static_cast<int16_t>(i));
+    frames.SetCurrent(static_cast<int32_t>(i));
+    AddressPair frame;
+    frames.GetCurrent(&frame);
+    DVErrorCode status;
+    PrintFrameLocation(status, frame.m_first, frame.m_second, showFlag != 0);
+    OutputWriter::FreshLine();
+  }
+}
+
+FrameList* CurrentFrameList() { return GetCurrentFrameList(); }
+
+void CallStackCommand() {
+  if (ProgramLoaded() == 0) throw DVError(kMsgNoUserProgram, kSeverityError, kDisplayByFocus);
+  const uint16_t show = ValueStack::PopBool();
+  Pager::BeginPaging();
+  struct EndPaging {
+    ~EndPaging() { Pager::EndPaging(); }
+  } endPaging;
+  ClearStickyLookupFlag();
+  FrameList& frames = *CurrentFrameList();
+  if (frames.IsUsable() != 0 || frames.WalkStack(0) == 0) frames.Print(0, show);
+}
+
+void InstallFrameWalk() {
+  static EngineFrameWalker walker;
+  InstallFrameWalker(&walker);
+}
+
+}  // namespace zentor
