@@ -28,6 +28,7 @@
 #include "engine/disassembly_listing.h"
 #include "engine/engine_services.h"
 #include "engine/watch_table.h"
+#include "gui/dialog_description_file.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
@@ -376,6 +377,7 @@ void DeferStartupMessage(uint32_t number) {
 void InstallSubsystemServices() {
   InstallTargetServices();
   InstallEngineServices();
+  InstallDialogDescriptionFile();
   InstallSymbolServices();
   InstallConsoleServices();
   InstallCommandSymbolInterpreter();

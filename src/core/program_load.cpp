@@ -7,6 +7,11 @@ namespace {
 
 bool g_programLoaded = false;
 
+RWCString& ProgramFileName() {
+  static RWCString name;
+  return name;
+}
+
 }  // namespace
 
 void ResetBreakReportOnLoad() {
@@ -17,6 +22,10 @@ void ResetBreakReportOnLoad() {
 bool EngineProgramLoaded() { return g_programLoaded; }
 
 void ClearEngineProgramLoaded() { g_programLoaded = false; }
+
+void SetLoadedProgramFileName(const RWCString& name) { ProgramFileName() = name; }
+
+RWCString LoadedProgramFileName() { return ProgramFileName(); }
 
 void SourcePaneLoadHook(uint32_t /*modificationTime*/) {}
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "support/rw_cstring.h"
+
 namespace zentor {
 
 // Sets the program-loaded flag and clears the text of the last stop report.
@@ -12,6 +14,10 @@ void ResetBreakReportOnLoad();
 // Whether a program has been loaded since the start (or since the flag was cleared).
 bool EngineProgramLoaded();
 void ClearEngineProgramLoaded();
+// The file name of the program whose symbols were loaded last, as the load was asked
+// for; the named breakpoint and watch sets are kept under it. Empty before a load.
+void SetLoadedProgramFileName(const RWCString& name);
+RWCString LoadedProgramFileName();
 
 // The source pane's hook for the modification time of a newly loaded symbol file
 // (seconds since 1970). It keeps nothing.

@@ -26,6 +26,11 @@ void InitBreakReport() {
 }
 
 uint32_t LastStopCode() { return g_lastStopCode; }
+
+void SetLastStop(uint32_t code, const RWCString& text) {
+  g_lastStopCode = code;
+  LastStopText() = text;
+}
 uint32_t StopReportFlags() { return g_stopReportFlags; }
 
 }  // namespace zentor

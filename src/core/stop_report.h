@@ -21,6 +21,9 @@ inline constexpr uint32_t kNoStopYet = 10;
 // stop-report flags; start-up calls it once.
 void InitBreakReport();
 uint32_t LastStopCode();
+// The last stop: its reason (9 an unrecognised breakpoint hit) and its short label
+// ("Halt", "Exit", br[0], "StepInto", ...).
+void SetLastStop(uint32_t code, const RWCString& text);
 uint32_t StopReportFlags();
 
 }  // namespace zentor

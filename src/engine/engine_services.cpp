@@ -1,6 +1,10 @@
 #include "engine/engine_services.h"
 
 #include "command/action_table.h"
+#include "engine/break_report.h"
+#include "engine/breakpoint_commands.h"
+#include "engine/execution_control.h"
+#include "engine/watch_table.h"
 #include "engine/frame_walk.h"
 #include "engine/register_access.h"
 #include "engine/target_memory_access.h"
@@ -11,8 +15,14 @@ void InstallEngineServices() {
   InstallTargetMemoryAccess();
   InstallRegisterAccess();
   InstallFrameWalk();
+  InstallEngineTargetGui();
 }
 
-void BindEngineActions() { ActionTable::Bind(168, &CallStackCommand, "CallStackCommand"); }
+void BindEngineActions() {
+  ActionTable::Bind(168, &CallStackCommand, "CallStackCommand");
+  BindBreakpointActions();
+  BindExecutionActions();
+  BindWatchActions();
+}
 
 }  // namespace zentor

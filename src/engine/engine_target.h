@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "core/collectable_record.h"
 #include "core/target_status.h"
 #include "target/breakpoint_slots.h"
 #include "target/stop_record.h"
@@ -58,6 +59,20 @@ class EngineTarget {
   // Whether a timer polls for events while the command loop waits for input (GUI
   // mode); without one the go command waits for the stop itself.
   virtual bool HasPollTimer();
+};
+
+// A break monitor registered for the life of a long operation (Ctrl+C ends it).
+class ScopedBreakMonitor {
+ public:
+  ScopedBreakMonitor() { m_monitor.Register(); }
+  ~ScopedBreakMonitor() { m_monitor.Unregister(); }
+  ScopedBreakMonitor(const ScopedBreakMonitor&) = delete;
+  ScopedBreakMonitor& operator=(const ScopedBreakMonitor&) = delete;
+  // True once after the user asked to break.
+  bool UserBreak() { return m_monitor.TestAndClearChanged() != 0; }
+
+ private:
+  BreakMonitor m_monitor;
 };
 
 // Installs the port (the caller keeps it alive); null puts the forwarding one back.

@@ -103,6 +103,7 @@ void ReleaseLoadState(bool keepCurrent) {
   Driver().m_options.reset();
   if (!keepCurrent) ForgetCurrentLoadable();
   ResetBreakReportOnLoad();
+  if (!Driver().m_request.m_fileName.isNull()) SetLoadedProgramFileName(Driver().m_request.m_fileName);
 }
 
 // Tries the entries of a search-path text until the file opens.

@@ -1,0 +1,399 @@
+// The breakpoint table, the stop report and execution control against the recording
+// target: which requests each operation makes, which slots it uses, what a stop
+// writes, and what stays as it was when something is refused.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "command/action_table.h"
+#include "command/grammar_object.h"
+#include "core/core_test_support.h"
+#include "core/current_viewpoint.h"
+#include "core/frame_list.h"
+#include "core/memory_file.h"
+#include "core/program_load.h"
+#include "core/stop_report.h"
+#include "core/value_stack.h"
+#include "core/value_test_support.h"
+#include "core/viewpoint_manager.h"
+#include "engine/break_report.h"
+#include "engine/breakpoint_sets.h"
+#include "engine/breakpoint_table.h"
+#include "engine/dialog_records.h"
+#include "engine/engine_services.h"
+#include "engine/execution_control.h"
+#include "engine/settings_store.h"
+#include "engine/watch_table.h"
+#include "engine/target_memory_access.h"
+#include "gui/dialog_description_file.h"
+#include "recording_target.h"
+#include "symbols/symbol_context.h"
+
+namespace zentor {
+namespace {
+
+using testing_support::ErrorThrownBy;
+using testing_support::LocationAt;
+using testing_support::MemoryAt;
+using testing_support::RecordingTarget;
+
+constexpr uint32_t kViewpoint = 7;
+constexpr uint32_t kOtherViewpoint = 8;
+
+class BreakpointEngineTest : public testing_support::CoreTestEnvironment {
+ protected:
+  void SetUp() override {
+    CoreTestEnvironment::SetUp();
+    InstallEngineTarget(&m_target);
+    InstallTargetMemoryAccess();
+    InstallSettingsStore(&m_store);
+    m_context = SymbolContext::CreateForViewpoint();
+    AddViewpoint(kViewpoint);
+    AddViewpoint(kOtherViewpoint, "P1");
+    PushViewpoint(ViewpointHandle(kViewpoint));
+    SetCurrentSymbolContext_Checked(m_context.get());
+    ViewpointManager::CopySymbolContextToOthers(ViewpointHandle(kViewpoint));
+    BreakpointTable::Instance().Reset();
+    GoControl::Reset();
+    InitBreakReport();
+  }
+  void TearDown() override {
+    BreakpointTable::Instance().Reset();
+    ResetViewpointStack();
+    m_context.reset();
+    InstallSettingsStore(nullptr);
+    InstallEngineTarget(nullptr);
+    ValueStack::Reset();
+    CoreTestEnvironment::TearDown();
+  }
+
+  static BreakpointTable& Table() { return BreakpointTable::Instance(); }
+
+  // A software breakpoint of a kind at an address, for this viewpoint only.
+  int32_t SetAt(int32_t slot, uint32_t kind, uint32_t address, const GrammarObject& expression = GrammarObject()) {
+    return Table().Set(slot, kind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(address, kKindOrd1, 1),
+                       expression, 1, 1);
+  }
+
+  // An expression object holding `text` (its code is empty; only its text is read).
+  static GrammarObject TextOnly(const char* text) {
+    MemoryFileHandle code = kNullMemoryFile;
+    CreateMemoryFile(-1, 1, &code);
+    GrammarObject object(code, text);
+    DestroyMemoryFile(code);
+    return object;
+  }
+
+  std::vector<std::string> Requests() { return m_target.TakeLog(); }
+
+  RecordingTarget m_target;
+  DialogDescriptionFile m_store;
+  std::unique_ptr<SymbolContext> m_context;
+};
+
+TEST_F(BreakpointEngineTest, SlotsAreReusedAppendedAndBounded) {
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(SetAt(-1, kBreakKind, 0x1000 + 0x10 * i), i);
+  Table().Delete(2, kBreakKind);
+  Requests();
+  // The free slot 2 is taken before anything is appended.
+  EXPECT_EQ(SetAt(-1, kBreakKind, 0x2000), 2);
+  EXPECT_EQ(Requests(), std::vector<std::string>({"bp set 0x2000 t0 a7 l1"}));
+
+  // Slot 5 of an empty kind appends five free records first; iteration skips them.
+  EXPECT_EQ(SetAt(5, kPasspointKind, 0x3000), 5);
+  EXPECT_EQ(Table().VectorOfKind(kPasspointKind).entries(), 6u);
+  int32_t slots[kBreakpointSlotLimit];
+  EXPECT_EQ(Table().SlotsOfKind(kPasspointKind, slots), 1u);
+  EXPECT_EQ(ErrorThrownBy([] { Table().Get(4, kPasspointKind); }).Number(), kMsgInvalidIndex);
+
+  // 57 is the last slot; 58 is refused before the target hears of it.
+  EXPECT_EQ(SetAt(57, kConditionalBreakKind, 0x4000, TextOnly("if (a)")), 57);
+  Requests();
+  EXPECT_EQ(ErrorThrownBy([this] { SetAt(58, kBreakKind, 0x5000); }).Number(), kMsgInvalidIndex);
+  EXPECT_TRUE(Requests().empty());
+
+  // A conditional break set again at the same place only takes the new expression.
+  EXPECT_EQ(SetAt(57, kConditionalBreakKind, 0x4000, TextOnly("if (b)")), 57);
+  EXPECT_TRUE(Requests().empty());
+  EXPECT_EQ(std::string(Table().Get(57, kConditionalBreakKind).ConditionText().data()), "b");
+  // A plain break set again is lifted and set anew.
+  SetAt(0, kBreakKind, 0x1000);
+  EXPECT_EQ(Requests(), std::vector<std::string>({"bp clear #0", "bp set 0x1000 t0 a7 l1"}));
+
+  EXPECT_EQ(Table().FindByIdentity(999).m_inUse, 0u);
+  EXPECT_EQ(Table().CountForCurrentViewpoint(), 6u);
+  Table().ClearAll();
+  EXPECT_EQ(Requests(), std::vector<std::string>({"bp clear all"}));
+  EXPECT_EQ(Table().CountForCurrentViewpoint(), 0u);
+  // Nothing left: nothing is sent.
+  Table().ClearAll();
+  EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(BreakpointEngineTest, ViewpointOnlyFlagDecidesWhatOtherViewpointsSee) {
+  Table().Set(-1, kBreakKind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(0x1000, kKindOrd1, 1),
+              GrammarObject(), 1, 0);
+  Table().Set(-1, kBreakKind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(0x2000, kKindOrd1, 1),
+              GrammarObject(), 1, 1);
+  PushViewpoint(ViewpointHandle(kOtherViewpoint));
+  BreakpointRecord record;
+  Table().ResetCursors();
+  EXPECT_EQ(Table().NextAtAddress(MemoryAt(0x1000), &record), 1u);
+  Table().ResetCursors();
+  EXPECT_EQ(Table().NextAtAddress(MemoryAt(0x2000), &record), 0u);
+  // Slot operations of all kinds skip the other viewpoint's records.
+  Table().ClearAll();
+  EXPECT_EQ(Table().SlotsOfKind(kBreakKind, std::vector<int32_t>(58).data()), 2u);
+  PopViewpoint();
+}
+
+// The replacement the target refuses leaves the old breakpoint set and its record as
+// it was; the first refusal is what the user sees.
+TEST_F(BreakpointEngineTest, RefusedReplacementPutsTheOldBreakpointBack) {
+  SetAt(0, kBreakKind, 0x1000);
+  Requests();
+  m_target.m_breakpointRefusals = {0, kMsgAddressAlreadyDefined, 0};
+  EXPECT_EQ(ErrorThrownBy([this] { SetAt(0, kBreakKind, 0x2000); }).Number(), kMsgAddressAlreadyDefined);
+  EXPECT_EQ(Requests(),
+            std::vector<std::string>({"bp clear #0", "bp set 0x2000 t0 a7 l1", "bp set 0x1000 t0 a7 l1"}));
+  const BreakpointRecord kept = Table().Get(0, kBreakKind);
+  EXPECT_EQ(kept.m_inUse, 1u);
+  EXPECT_EQ(kept.m_address.Offset(), 0x1000u);
+  EXPECT_EQ(kept.m_identity, 1u) << "the identity of the breakpoint set again";
+}
+
+TEST_F(BreakpointEngineTest, ListingLinesNameKindTypeAndState) {
+  SetAt(-1, kBreakKind, 0x1000);
+  Table().Set(-1, kConditionalBreakKind, kEngineTypeDebugRegister, kEngineAccessWrite,
+              LocationAt(0x2000, kKindOrd4, 4), TextOnly("if (x > 1)"), 1, 1);
+  Table().Disable(0, kConditionalBreakKind);
+  TakeOutput();
+  Table().List(-1, kConditionalBreakKind, "--- Conditional Breaks ---\n");
+  const std::string text = MemoryAt(0x2000).SymbolicText().data();
+  EXPECT_EQ(TakeOutput(), "--- Conditional Breaks ---\ncb[0]=" + text + "  x > 1 wr <disabled>\r\n");
+  Table().List(-1, kPasspointKind, "--- Passpoints ---\n");
+  EXPECT_EQ(TakeOutput(), "") << "no header without records";
+}
+
+struct StopCase {
+  const char* name;
+  uint32_t reason;
+  uint32_t viewpoint;
+  uint32_t breakpoint;  // identity of the hit
+  uint32_t stopAt;
+  const char* text;
+  const char* label;
+  std::string line;  // with "@" for the stop address's text
+  uint32_t result;
+  const char* lastStop;
+};
+
+TEST_F(BreakpointEngineTest, EveryStopReasonWritesItsLine) {
+  SetAt(-1, kBreakKind, 0x1000);      // identity 0
+  SetAt(-1, kPasspointKind, 0x1100);  // identity 1
+  Table().Set(-1, kBreakKind, kEngineTypeDebugRegister, kEngineAccessWrite, LocationAt(0x3000, kKindOrd4, 4),
+              GrammarObject(), 1, 1);  // identity 2
+  Table().Set(-1, kBreakKind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(0x1200, kKindOrd1, 1),
+              GrammarObject(), 1, 1);  // identity 3
+  const std::string watchText = MemoryAt(0x3000).SymbolicText().data();
+  const StopCase cases[] = {
+      {"temporary break", 1, kViewpoint, 0, 0x1234, nullptr, nullptr, "[ Break at @ ]\n", 1, ""},
+      {"exit", 2, kViewpoint, 0, 0x1234, nullptr, nullptr, "[ Program Exit ]\n", 1, "Exit"},
+      {"exit with text", 2, kViewpoint, 0, 0x1234, "3", "code", "[ Program Exit(3) ]\n", 1, "Exit(code)"},
+      {"reset", 3, kViewpoint, 0, 0x1234, nullptr, nullptr, "[ Break due to Reset at @ ]\n", 1, "Reset"},
+      {"halt", 4, kViewpoint, 0, 0x1234, nullptr, nullptr, "[ Break due to Halt at @ ]\n", 1, "Halt"},
+      {"silent", 5, kViewpoint, 0, 0x1234, nullptr, nullptr, "", 1, ""},
+      {"exception", 7, kViewpoint, 0, 0x1234, "Exception: Divide by zero", "EXCEPT",
+       "[ Exception: Divide by zero ]\n", 1, "EXCEPT"},
+      {"system request", 8, kViewpoint, 0, 0x1234, nullptr, nullptr, "[ System Interrupt Request ]\n", 1, "SysReq"},
+      {"unknown reason", 11, kViewpoint, 0, 0x1234, nullptr, nullptr, "[ Unknown Break Encountered ]\n", 1,
+       "Unknown"},
+      {"break", 6, kViewpoint, 0, 0x1000, nullptr, nullptr, "[ Break at @ ]\n", 1, "br[0]"},
+      {"break of another viewpoint's stop", 6, kOtherViewpoint, 3, 0x1200, nullptr, nullptr, "", 0, "br[2]"},
+      {"a code break elsewhere", 6, kViewpoint, 0, 0x1004, nullptr, nullptr, "[ Unknown Break Encountered ]\n", 1,
+       "Unknown"},
+      {"no such breakpoint", 6, kViewpoint, 77, 0x1000, nullptr, nullptr, "[ Unknown Break Encountered ]\n", 1,
+       "Unknown"},
+      {"write watch", 6, kViewpoint, 2, 0x1234, nullptr, nullptr,
+       "[ Break at @ due to Write at " + watchText + " length 4 ]\n", 1, "br[1]"},
+      {"passpoint without action", 6, kViewpoint, 1, 0x1100, nullptr, nullptr, "[ Passpoint at @ ] \r\n", 0,
+       "pp[0]"},
+  };
+  for (const StopCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    StopRecord record;
+    record.m_viewpoint = test.viewpoint;
+    record.m_reason = test.reason;
+    record.m_location = MemoryAt(test.stopAt).Record();
+    record.m_text = test.text;
+    record.m_classText = test.label;
+    record.m_breakpointNumber = test.breakpoint;
+    TakeOutput();
+    EXPECT_EQ(ReportStop(record), test.result);
+    std::string expected = test.line;
+    const std::size_t at = expected.find('@');
+    if (at != std::string::npos) expected.replace(at, 1, MemoryAt(test.stopAt).SymbolicText().data());
+    EXPECT_EQ(TakeOutput(), expected);
+    EXPECT_EQ(std::string(CopyLastStopText().data()), test.lastStop);
+    EXPECT_EQ(GetCurrentViewpointValue(), kViewpoint) << "the report's viewpoint is popped";
+  }
+  // A stop of another viewpoint names it first.
+  StopRecord other;
+  other.m_viewpoint = kOtherViewpoint;
+  other.m_reason = 4;
+  other.m_location = MemoryAt(0x10).Record();
+  ReportStop(other);
+  EXPECT_EQ(TakeOutput().rfind("[[P1] Break due to Halt at ", 0), 0u);
+}
+
+TEST_F(BreakpointEngineTest, StepsAndTemporaryBreaksKeepTheirLimits) {
+  EXPECT_EQ(ErrorThrownBy([] { StepControl::Step(kStepInstruction, kCallerInto, 0, 1); }).Number(),
+            kMsgIllegalStepSize);
+  EXPECT_EQ(ErrorThrownBy([] { StepControl::Step(kStepInstruction, kCallerInto, 0x80000000u, 1); }).Number(),
+            kMsgIllegalStepSize);
+  EXPECT_TRUE(Requests().empty());
+
+  for (uint32_t i = 0; i < 10; ++i) GoControl::AddTemporaryBreak(MemoryAt(0x1000 + i));
+  EXPECT_EQ(ErrorThrownBy([] { GoControl::AddTemporaryBreak(MemoryAt(0x2000)); }).Number(),
+            kMsgTemporaryBreaksExceeded);
+  EXPECT_EQ(GoControl::Count(), 10u);
+  GoControl::Go(kGoUntilTemporaryBreak);
+  const std::vector<std::string> log = Requests();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].substr(0, 13), "go 1 0x1000 0");
+  EXPECT_NE(log[0].find("0x1009"), std::string::npos);
+
+  // A go the target refuses (it runs already) has forgotten the call stack.
+  FrameList& frames = *GetCurrentFrameList();
+  frames.Append(MemoryAt(0x1000), AddressDescriptor());
+  m_target.m_executeRefusal = kMsgToolExecuting;
+  EXPECT_EQ(ErrorThrownBy([] { GoControl::Go(kGoPlain); }).Number(), kMsgToolExecuting);
+  EXPECT_EQ(frames.Count(), 0u);
+
+  ResetViewpointStack();
+  SetBaseViewpoint(ViewpointHandle::None());
+  Requests();
+  EXPECT_EQ(ErrorThrownBy([] { StepControl::Step(kStepSourceLine, kCallerOver, 1, 1); }).Number(),
+            kMsgNoUserProgramLoaded);
+  EXPECT_TRUE(Requests().empty());
+}
+
+// Three instruction steps asked for, a breakpoint hit on the second: no report line,
+// the repetition ends, and the stop's place is where the program stands.
+TEST_F(BreakpointEngineTest, StepCutShortByABreakpointWritesNoReport) {
+  m_target.Map(0x401000, {0x90, 0x90, 0x90, 0xC3});
+  m_target.m_pc = 0x401000;
+  RecordingTarget::StepAnswer first;
+  first.pc = 0x401001;
+  RecordingTarget::StepAnswer hit;
+  hit.pc = 0x401002;
+  hit.reason = kBreakReasonBreakpoint;
+  m_target.m_stepAnswers = {first, hit};
+  StepControl::SetRepeatFlag(true);
+  StepControl::Step(kStepInstruction, kCallerInto, 3, 1);
+  EXPECT_EQ(Requests(), std::vector<std::string>({"step 3 x3", "step 3 x2"}));
+  EXPECT_EQ(TakeOutput(), "");
+  EXPECT_FALSE(StepControl::RepeatFlag());
+
+  // A completed instruction step shows the instruction reached.
+  RecordingTarget::StepAnswer done;
+  done.pc = 0x401003;
+  m_target.m_stepAnswers = {done};
+  StepControl::Step(kStepInstruction, kCallerOver, 1, 1);
+  EXPECT_NE(TakeOutput().find("0x00401003  c3"), std::string::npos);
+  EXPECT_EQ(std::string(CopyLastStopText().data()), "StepOver");
+}
+
+// Saved sets through the dialog requests: save, clear, restore gives the same
+// breakpoints from slot 0 up; another program's set is 334; a damaged record is 114,
+// and in both cases the table is as it was.
+TEST_F(BreakpointEngineTest, SavedSetsComeBackRenumberedAndDamagedOnesChangeNothing) {
+  SetLoadedProgramFileName(RWCString("DEMO.SYM"));
+  SetAt(5, kBreakKind, 0x1000);
+  Table().Set(-1, kBreakKind, kEngineTypeDebugRegister, kEngineAccessWrite, LocationAt(0x2000, kKindOrd4, 4),
+              GrammarObject(), 0, 1);
+  DVError status;
+  NamedSetRequest save;
+  save.m_name = "first";
+  save.m_description = "two breaks";
+  HandleBreakpointRequest(&status, 0, 0xD0, &save);
+  ASSERT_TRUE(status.IsOkay()) << status.Number();
+  BreakpointDialogRequest clear;
+  HandleBreakpointRequest(&status, 0, 0xCF, &clear);
+  EXPECT_EQ(Table().CountForCurrentViewpoint(), 0u);
+
+  NamedSetRequest restore;
+  restore.m_name = "first";
+  restore.m_dataLength = 4096;
+  HandleBreakpointRequest(&status, 0, 0xD1, &restore);
+  ASSERT_TRUE(status.IsOkay()) << status.Number();
+  // Saved in slot order (the watch took the free slot 0), restored from slot 0 up.
+  const BreakpointRecord watch = Table().Get(0, kBreakKind);
+  const BreakpointRecord code = Table().Get(1, kBreakKind);
+  EXPECT_EQ(code.m_address.Offset(), 0x1000u);
+  EXPECT_EQ(watch.m_address.Offset(), 0x2000u);
+  EXPECT_EQ(watch.m_type, kEngineTypeDebugRegister);
+  EXPECT_EQ(watch.m_access, kEngineAccessWrite);
+  EXPECT_EQ(watch.m_enabled, 0u);
+
+  // The same set read for another program.
+  SetLoadedProgramFileName(RWCString("HELLO.SYM"));
+  HandleBreakpointRequest(&status, 0, 0xD1, &restore);
+  EXPECT_EQ(status.Number(), kMsgUnknownModule);
+  EXPECT_EQ(Table().CountForCurrentViewpoint(), 2u);
+  SetLoadedProgramFileName(RWCString("demo.sym"));
+
+  uint32_t length = 4096;
+  std::vector<uint8_t> bytes(length);
+  RWCString description;
+  ASSERT_EQ(m_store.ReadRecord(kBreakpointSetRecord, RWCString("first"), &description, &length, bytes.data()), 0);
+  const std::string good(reinterpret_cast<const char*>(bytes.data()), length);
+  // The fields: 0 the program, then eight per breakpoint (name, viewpoint, location,
+  // condition, enabled, type, access, flag), then "EOF\n".
+  std::vector<std::string> fields;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = good.find('\0', start);
+    fields.push_back(good.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  ASSERT_EQ(fields.size(), 18u);
+  auto changed = [&fields](std::size_t index, const std::string& value) {
+    std::vector<std::string> copy = fields;
+    copy[index] = value;
+    std::string text;
+    for (std::size_t i = 0; i < copy.size(); ++i) text += copy[i] + (i + 1 < copy.size() ? std::string(1, '\0') : "");
+    return text;
+  };
+  struct Damage {
+    const char* name;
+    std::string data;
+  };
+  const Damage damages[] = {
+      {"truncated", good.substr(0, good.size() / 2)},
+      {"no end mark", good.substr(0, good.size() - 4)},
+      {"unknown prefix", changed(1, "xx[0]")},
+      {"unknown type", changed(6, "9")},
+      {"unknown access", changed(7, "7")},
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    m_store.RemoveRecord(kBreakpointSetRecord, RWCString("bad"));
+    m_store.AddRecord(kBreakpointSetRecord, RWCString("bad"), RWCString(), static_cast<uint32_t>(damage.data.size()),
+                      reinterpret_cast<const uint8_t*>(damage.data.data()));
+    Requests();
+    NamedSetRequest bad;
+    bad.m_name = "bad";
+    bad.m_dataLength = 4096;
+    HandleBreakpointRequest(&status, 0, 0xD1, &bad);
+    EXPECT_EQ(status.Number(), kMsgSettingsFileError);
+    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(Table().CountForCurrentViewpoint(), 2u);
+  }
+}
+
+}  // namespace
+}  // namespace zentor
