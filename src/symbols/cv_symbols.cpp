@@ -137,6 +137,17 @@ uint32_t CvSymbolReader::ReadModuleSymbols(const CvSubsection& section) {
   return status;
 }
 
+// The target numbers registers in the x86 encoding (al 0 .. bh 7, ax 8 .. di 15, eax
+// 16 .. edi 23, es 24 .. gs 29); CodeView counts the same registers from 1 (al 1 ..
+// gs 30). A number CodeView has beyond them names no register the target knows.
+namespace {
+uint32_t TargetRegisterOfCodeView(uint16_t number) {
+  constexpr uint16_t kLastCodeViewSegment = 30;
+  constexpr uint32_t kNoTargetRegister = 255;
+  return number >= 1 && number <= kLastCodeViewSegment ? number - 1u : kNoTargetRegister;
+}
+}  // namespace
+
 void CvSymbolReader::ModuleRecord(uint16_t type, CvByteCursor& body, std::vector<bool>& scopes) {
   switch (type) {
     case kCvSymRegister: {
@@ -147,7 +158,7 @@ void CvSymbolReader::ModuleRecord(uint16_t type, CvByteCursor& body, std::vector
       m_symbol.SetName(name);
       m_symbol.SetStorageClass(kStorageInRegister);
       m_symbol.SetType(TypeIndex(cvType));
-      m_symbol.SetAddress(LoaderAddress::Register(number));
+      m_symbol.SetAddress(LoaderAddress::Register(TargetRegisterOfCodeView(number)));
       m_symbol.Write();
       return;
     }

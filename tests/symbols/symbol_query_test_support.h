@@ -36,6 +36,9 @@ inline constexpr uint32_t kQueryStop = kQueryCode + 0x16;
 // CodeView register numbers of EBX and ESI.
 inline constexpr uint16_t kCvEbx = 20;
 inline constexpr uint16_t kCvEsi = 23;
+// The same registers as the target numbers them (its x86 encoding).
+inline constexpr uint16_t kTargetEbx = 19;
+inline constexpr uint16_t kTargetEsi = 22;
 
 // Type indices of the query program, filled while it is built.
 struct QueryTypes {
@@ -211,8 +214,8 @@ inline void MapQueryTarget(ByteImageTargetMemory& memory) {
   stack32(-8, 1);                   // shade
   stack32(-12, 7);                  // k
   memory.Map(kQueryFrame - 0x20, stack);
-  memory.SetRegister(kCvEbx, kQueryData + 0x130);
-  memory.SetRegister(kCvEsi, 'z');
+  memory.SetRegister(kTargetEbx, kQueryData + 0x130);
+  memory.SetRegister(kTargetEsi, 'z');
 }
 
 // Program counter and frame pointer of the stopped thread.

@@ -52,7 +52,7 @@ TEST_F(SymbolQueryTest, ValuesOfEveryKindOfSymbol) {
   const Row rows[] = {
       {"scalar", "g_count", false, "27 type 17 0x00800000 size 4"},
       {"enumeration kept as a subrange of int", "shade", false, "27 type 17 0x00006ff8 size 4"},
-      {"register local", "tmp", false, "27 type 6 register 23 size 1"},
+      {"register local", "tmp", false, "27 type 6 register 22 size 1"},
       {"pointer to a character", "msg", false, "25 type 34 0x00800150 size 4 -> 6 size 1"},
       {"pointer to a structure", "pp", false, "25 type 34 0x0080015c size 4 -> 0 size 16"},
       {"pointer to an array: the pointee is its element", "pHandlers", false,
