@@ -274,7 +274,7 @@ bool StepControl::StepSourceLines(uint32_t stepKind, StopRecord& record, const A
       uint32_t lineLength = 0;
       bool cutShort = false;
       while (!LineOfAddress(address, &lineStart, &lineLength)) {
-        if (!StepInstructions(kStepOver, record, 1)) {
+        if (monitor.UserBreak() || !StepInstructions(kStepOver, record, 1)) {
           cutShort = true;
           break;
         }

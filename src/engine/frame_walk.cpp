@@ -7,6 +7,8 @@
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
+#include "core/target_memory.h"
+#include "core/value_bytes.h"
 #include "core/value_stack.h"
 #include "core/viewpoint_manager.h"
 #include "engine/engine_target.h"
@@ -50,11 +52,51 @@ class WalkScope {
   BreakMonitor m_monitor;
 };
 
+// The x86 encodings of the two instructions that make a procedure's frame.
+constexpr uint8_t kPushEbp = 0x55;
+constexpr uint8_t kMovEbpEsp[2][2] = {{0x89, 0xE5}, {0x8B, 0xEC}};
+
+// A thread stopped on the first instruction of a procedure (push ebp) or on the second
+// (mov ebp, esp) has not made its frame yet: the frame pointer is still its caller's,
+// and the return address lies at the stack pointer (or 4 above it). Then the caller's
+// return address comes back, so that the walk does not skip the caller.
+bool CallerBeforeFrameIsMade(const AddressDescriptor& pc, const AddressDescriptor& fp, AddressDescriptor* caller) {
+  uint8_t code[2] = {};
+  uint8_t before = 0;
+  try {
+    TargetMemory::ReadBytesAt(pc, code, 2);
+  } catch (const DVError&) {
+    return false;  // code that cannot be read makes no frame either
+  }
+  uint32_t above = 0;
+  if (code[0] == kPushEbp) {
+    above = 0;
+  } else if ((code[0] == kMovEbpEsp[0][0] && code[1] == kMovEbpEsp[0][1]) ||
+             (code[0] == kMovEbpEsp[1][0] && code[1] == kMovEbpEsp[1][1])) {
+    TargetMemory::ReadBytesAt(pc - OrdinalValue::One, &before, 1);
+    if (before != kPushEbp) return false;
+    above = 4;
+  } else {
+    return false;
+  }
+  const RegisterValue esp = GeneralRegistersObject().ReadRegisterByIndex(kStackPointerRow);
+  TargetAddressRecord slot = fp.Record();
+  slot.m_offset = value_bytes::LoadU32(esp.m_value) + above;
+  uint8_t bytes[4] = {};
+  TargetMemory::ReadBytesAt(AddressDescriptor(slot), bytes, 4);
+  TargetAddressRecord address = pc.Record();
+  address.m_offset = value_bytes::LoadU32(bytes);
+  *caller = AddressDescriptor(address);
+  return true;
+}
+
 }  // namespace
 
 // 1. Busy cursor, pumping off, a break monitor.
 // 2. The program counter and the frame pointer. A thread without a frame pointer is
 //    one frame (the program counter and a null frame address).
+//    A thread stopped before its procedure made its frame is that frame without a
+//    frame address, and the walk goes on from its caller.
 // 3. Each pass appends (pc, fp), then takes the return address at fp + 4 and the frame
 //    pointer saved at fp. The chain ends at a saved value of 0, at a saved frame
 //    pointer that is not above the one before it (a stack grows down, so a caller's
@@ -75,6 +117,11 @@ uint32_t WalkFrames(FrameList& frames) {
       } else {
         TargetStatus status;
         TheEngineTarget().GetStackInfo(&status, GetCurrentViewpointValue());
+        AddressDescriptor caller;
+        if (CallerBeforeFrameIsMade(pc, fp, &caller)) {
+          frames.Append(pc, AddressDescriptor());
+          pc = caller;
+        }
       }
       while (!fp.IsNull()) {
         frames.Append(pc, fp);

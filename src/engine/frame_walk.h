@@ -14,6 +14,8 @@ namespace zentor {
 // A walk never appends more frames than this: a chain that does not end (a corrupt
 // stack) stops here.
 inline constexpr uint32_t kMostStackFrames = 10000;
+// The register table's row of the stack pointer ("esp").
+inline constexpr int32_t kStackPointerRow = 7;
 // Message of the call-stack command without a program.
 inline constexpr uint32_t kMsgNoUserProgram = 324;
 

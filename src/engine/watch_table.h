@@ -29,7 +29,6 @@ inline constexpr uint8_t kWatchEnabled = 0xFF;
 inline constexpr uint8_t kWatchDisabled = 0x7F;
 
 // Messages of the watch table.
-inline constexpr uint32_t kMsgInvalidExecutionAddress = 74;
 inline constexpr uint32_t kMsgSettingsFileError = 114;
 inline constexpr uint32_t kMsgTooManyWatches = 203;
 inline constexpr uint32_t kMsgUnknownModule = 334;

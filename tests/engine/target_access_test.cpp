@@ -194,6 +194,7 @@ TEST_F(TargetAccessTest, TheWalkFollowsTheSavedFramePointers) {
     uint32_t fp;
     std::vector<std::pair<uint32_t, uint32_t>> frames;  // address: saved fp, return address
     std::vector<uint32_t> codeAddresses;                 // of the frames found
+    std::vector<uint8_t> code = {0x90, 0x90};            // at 0x401000; the last two at the pc
   };
   const Case cases[] = {
       {"frame pointer 0: one frame", 0, {}, {0x401000}},
@@ -201,12 +202,20 @@ TEST_F(TargetAccessTest, TheWalkFollowsTheSavedFramePointers) {
       {"a cycle ends at the frame that points back", 0x8000, {{0x8000, 0x8010}, {0x8010, 0x8000}},
        {0x401000, 0x402000}},
       {"an unreadable link ends the list", 0x8000, {{0x8000, 0x8010}, {0x8010, 0x9990}}, {0x401000, 0x402000, 0x403000}},
+      // Stopped before the procedure made its frame: the caller's return address is
+      // at the stack pointer (0x7ff0), 4 above it once ebp is pushed.
+      {"stopped on push ebp", 0x8000, {{0x8000, 0}}, {0x401000, 0x405000}, {0x55, 0x89}},
+      {"stopped on mov ebp, esp", 0x8000, {{0x8000, 0}}, {0x401001, 0x406000}, {0x55, 0x89, 0xE5}},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
     m_target = RecordingTarget();
-    m_target.m_pc = 0x401000;
+    m_target.m_pc = 0x401000 + static_cast<uint32_t>(test.code.size()) - 2;
     m_target.m_fp = test.fp;
+    m_target.Map(0x401000, test.code);
+    m_target.m_registers[kStackPointerRow] = 0x7ff0;
+    m_target.MapU32(0x7ff0, 0x405000);
+    m_target.MapU32(0x7ff4, 0x406000);
     uint32_t returnAddress = 0x402000;
     for (const auto& [frame, saved] : test.frames) {
       m_target.MapU32(frame, saved);
