@@ -195,8 +195,11 @@ void TargetMemory::WriteValue(const void* data, uint32_t size, const AddressRang
   if (size == 0) ZENTOR_INTERNAL_ERROR();
   TypedLocation at = range.Start();
   for (uint32_t pass = 0; pass < repeat; ++pass) {
+    // Only a fill moves on: a register has no address after it.
+    if (pass != 0) {
+      at = TypedLocation(at.AddressRef() + OrdinalValue(size), at.Type(), at.ElementSize(), at.ElementCount());
+    }
     Service().WriteValue(data, size, AddressRange::FromLength(at, range.Length()));
-    at = TypedLocation(at.AddressRef() + OrdinalValue(size), at.Type(), at.ElementSize(), at.ElementCount());
   }
 }
 

@@ -288,7 +288,8 @@ void WatchTable::FillEntry(WatchEntry* entry) {
   const WatchSlot& record = g_watchSlots[entry->m_slot];
   entry->m_enabled = record.state == kWatchEnabled ? 1 : 0;
   entry->m_text = Cut(ShownTextOf(record), kDialogTextWidth);
-  entry->m_scopeText = Cut(record.scope.SymbolicText(), kDialogScopeWidth);
+  // A watch without a scope address names none (its restore takes the current one).
+  entry->m_scopeText = record.scope.IsNull() ? RWCString() : Cut(record.scope.SymbolicText(), kDialogScopeWidth);
   entry->m_name = SlotName(static_cast<uint32_t>(entry->m_slot));
   entry->m_kind = kWatchEntryKind;
 }

@@ -221,5 +221,59 @@ TEST_F(ConnectedProgramTest, ConnectedSessionListsTheEmulatorsRegisters) {
       << "the agent session ends with the program";
 }
 
+// A debugging session over DEMO, from a batch file: breakpoints, the call stack of
+// main -> f -> g, line and instruction steps, watches, a replacement the target
+// refuses, a conditional break in the loop, passpoints and a write watch, and the
+// refusals of bad input. The passpoint runs on at each hit as the agent sees it: the
+// breakpoint lifted, one step, set again, go; never an unclaimed single-step trap.
+TEST_F(ConnectedProgramTest, EngineSessionOverTheStandIn) {
+  testing_support::AgentProcess agent;
+  std::string error;
+  if (testing_support::AgentProgramPath().empty()) GTEST_SKIP() << "no stand-in agent";
+  // DEMO is built beside the agent's own sample: .../tools/samples/demo.mod.
+  const std::string sample = testing_support::SampleModuleManifest();
+  const std::size_t tools = sample.rfind("/agent/samples/");
+  ASSERT_NE(tools, std::string::npos) << sample;
+  const std::string manifest = sample.substr(0, tools) + "/samples/demo.mod";
+  ASSERT_TRUE(agent.Start({"--module", manifest}, &error)) << error;
+  const std::string samples = testing_support::HostPathOfUnixPath(manifest.substr(0, manifest.rfind('/') + 1));
+  std::string script = ScenarioFile("engine_session.script");
+  const std::string mark = "@SAMPLES@";
+  script.replace(script.find(mark), mark.size(), samples);
+
+  ScratchDirectory directory("app");
+  directory.Write("script.txt", script);
+  const ProgramRun run =
+      RunProgram(directory, {"-test", "-ip", agent.UdpLinkName(), "-ba", "script.txt"}, "exit\nok\n");
+  EXPECT_EQ(run.exitCode, 0);
+  std::string out = run.standardOutput;
+  for (std::size_t at; (at = out.find(samples)) != std::string::npos;) out.replace(at, samples.size(), mark);
+  EXPECT_TRUE(MatchesGolden(GoldenFile("engine_session.stdout"), out));
+  EXPECT_EQ(out.find("Internal INT1"), std::string::npos);
+
+  // Each passpoint report is one clear, step, set and go of its slot.
+  const std::vector<std::string> requests = agent.TraceLines("exec seq=");
+  auto command = [&requests](std::size_t i) {
+    const std::size_t at = requests[i].find("command=");
+    return at == std::string::npos ? std::string() : requests[i].substr(at + 8, 4);
+  };
+  auto slotOf = [&requests](std::size_t i) {
+    const std::size_t at = requests[i].find(" bp ");
+    return at == std::string::npos ? std::string() : requests[i].substr(at + 4, requests[i].find(' ', at + 4) - at - 4);
+  };
+  uint32_t runsOn = 0;
+  for (std::size_t i = 0; i + 3 < requests.size(); ++i) {
+    if (command(i) == "0x0e" && command(i + 1) == "0x08" && command(i + 2) == "0x0d" && command(i + 3) == "0x04" &&
+        !slotOf(i).empty() && slotOf(i) == slotOf(i + 2)) {
+      ++runsOn;
+    }
+  }
+  uint32_t reports = 0;
+  for (std::size_t at = 0; (at = out.find("[ Passpoint at ", at)) != std::string::npos; ++at) ++reports;
+  EXPECT_EQ(reports, 3u);
+  // Two more are the steps off a breakpoint the thread stood on when it went on.
+  EXPECT_EQ(runsOn, reports + 2);
+}
+
 }  // namespace
 }  // namespace zentor

@@ -14,6 +14,7 @@
 #include "console/cleanup_stack.h"
 #include "command/symbol_interpreter.h"
 #include "core/program_counter.h"
+#include "core/target_memory.h"
 #include "core/typed_location.h"
 #include "harness/session/loop_session.h"
 #include "harness/transcript.h"
@@ -53,11 +54,13 @@ TEST(CexprTranscriptTest, ValuesAndDebugVariablesWithoutAProgram) {
 // names by the numbers the image's register set uses. Run by the script's first
 // command ("help").
 constexpr uint16_t kHelpSlot = 183;
+TargetMemoryService* g_byteImage = nullptr;
 void StandInForTheTarget() {
+  TargetMemory::InstallService(g_byteImage);
   ProgramCounterRegister::InstallReader(&testing_support::QueryRegisters::ReadProgramCounter);
   FramePointerRegister::InstallReader(&testing_support::QueryRegisters::ReadFramePointer);
-  CommandScanner::AddKeyword(18, testing_support::kCvEbx, "ebx");
-  CommandScanner::AddKeyword(18, testing_support::kCvEsi, "esi");
+  CommandScanner::AddKeyword(18, testing_support::kTargetEbx, "ebx");
+  CommandScanner::AddKeyword(18, testing_support::kTargetEsi, "esi");
 }
 
 class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
@@ -76,9 +79,10 @@ class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
 // registers written into the byte image; steps and compound assignments; and the
 // errors of names that are not there or not of the kind an operator needs.
 TEST_F(CexprProgramTranscriptTest, ExpressionsOverALoadedProgram) {
+  g_byteImage = &m_memory;
   ActionTable::Bind(kHelpSlot, &StandInForTheTarget, "StandInForTheTarget");
   EXPECT_TRUE(MatchesGolden(CexprData("program.stdout"), RunScript("program", testing_support::SessionStart::kKeepProgram)));
-  EXPECT_EQ(m_memory.Register(testing_support::kCvEbx), 0x1236u);
+  EXPECT_EQ(m_memory.Register(testing_support::kTargetEbx), 0x1236u);
 }
 
 // Locations and addresses made from expression texts (location texts: a name stands
