@@ -221,7 +221,8 @@ TEST_F(ConnectedProgramTest, ConnectedSessionListsTheEmulatorsRegisters) {
       << "the agent session ends with the program";
 }
 
-// A debugging session over DEMO, from a batch file: breakpoints, the call stack of
+// A debugging session over DEMO, from a batch file: a line step before the symbols
+// are loaded (an instruction step), breakpoints, the call stack of
 // main -> f -> g, line and instruction steps, watches, a replacement the target
 // refuses, a conditional break in the loop, passpoints and a write watch, and the
 // refusals of bad input. The passpoint runs on at each hit as the agent sees it: the

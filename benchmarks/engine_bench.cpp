@@ -1,0 +1,242 @@
+// The debug engine against the stand-in agent running DEMO over UDP loopback, as the
+// console program runs it: an instruction step with its report, a go to a breakpoint
+// with its report, passpoints in the loop (hits per second), and the listing of a
+// call stack of 100 frames. Each reports the link transactions one operation took.
+// The agent runs as its own process, as a server's agent would.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "command/grammar_object.h"
+#include "console/output_writer.h"
+#include "core/address_range.h"
+#include "core/current_viewpoint.h"
+#include "core/frame_list.h"
+#include "core/target_memory.h"
+#include "core/typed_location.h"
+#include "core/value_bytes.h"
+#include "engine/register_access.h"
+#include "harness/agent_process.h"
+#include "target/agent_link.h"
+#include "target/register_tables.h"
+
+namespace zentor {
+namespace {
+
+// The general registers put back between runs (eax .. eip).
+constexpr int32_t kSavedRows = 9;
+
+struct Session {
+  bool ok = false;
+  std::string demoDirectory;
+};
+
+// A command as the command window would run it; its output is thrown away.
+bool Run(const char* command) {
+  uint16_t kind = 0;
+  std::vector<uint8_t> value(1024);
+  DVError error;
+  const DVErrorCode status = ExecuteTextInto(command, kProductionCommand, &kind, value.data(), &error);
+  if (!status.IsOkay()) std::fprintf(stderr, "engine_bench: \"%s\" failed with %u\n", command, status.Number());
+  return status.IsOkay();
+}
+
+std::vector<RegisterValue> SaveRegisters() {
+  std::vector<RegisterValue> saved;
+  for (int32_t row = 0; row < kSavedRows; ++row) saved.push_back(GeneralRegistersObject().ReadRegisterByIndex(row));
+  return saved;
+}
+
+// The registers back, and the program counter made the current address again (names
+// resolve in its scope).
+void RestoreRegisters(const std::vector<RegisterValue>& saved) {
+  for (const RegisterValue& value : saved) GeneralRegistersObject().WriteRegister(value);
+  const AddressDescriptor pc = ProgramCounterObject().Read();
+  ProgramCounterObject().Write(&pc);
+}
+
+// One agent running DEMO and one program session on it, with DEMO's symbols, stopped
+// at the first turn of main's loop.
+const Session& StartOnce() {
+  static Session session = [] {
+    Session started;
+    static testing_support::AgentProcess agent;
+    agent.SetTracing(false);
+    testing_support::SetOfflineSession(false);
+    const std::string sample = testing_support::SampleModuleManifest();
+    const std::size_t tools = sample.rfind("/agent/samples/");
+    if (tools == std::string::npos) return started;
+    started.demoDirectory = sample.substr(0, tools) + "/samples/";
+    std::string error;
+    if (!agent.Start({"--module", started.demoDirectory + "demo.mod"}, &error)) {
+      std::fprintf(stderr, "engine_bench: %s\n", error.c_str());
+      return started;
+    }
+    static std::string link = agent.UdpLinkName();
+    static std::vector<std::string> texts = {"zentor", "-test", "-ip", link};
+    static std::vector<char*> vector;
+    for (std::string& text : texts) vector.push_back(text.data());
+    vector.push_back(nullptr);
+    GetProgramArguments().count = static_cast<int32_t>(texts.size());
+    GetProgramArguments().vector = vector.data();
+    try {
+      Startup();
+    } catch (const DVError& failure) {
+      std::fprintf(stderr, "engine_bench: start-up failed with %u\n", failure.Number());
+      return started;
+    }
+    OutputWriter::InstallHook([](char) {});
+    const std::string loadsym = "loadsym " + started.demoDirectory + "demo";
+    started.ok = Run(loadsym.c_str()) && Run("br = :DEMO_MAIN#33") && Run("go") && Run("remove breaks");
+    return started;
+  }();
+  return session;
+}
+
+uint32_t Transactions() { return TheAgentLink().NextSequence(); }
+
+void Report(benchmark::State& state, uint32_t transactions, int64_t operations) {
+  state.counters["transactions"] =
+      benchmark::Counter(static_cast<double>(transactions) / static_cast<double>(operations == 0 ? 1 : operations));
+}
+
+// One instruction step and the line of disassembly that reports it; every 100 steps
+// the thread is put back where it started (not timed).
+void InstructionStep(benchmark::State& state) {
+  if (!StartOnce().ok) {
+    state.SkipWithError("no session with the stand-in agent");
+    return;
+  }
+  const std::vector<RegisterValue> start = SaveRegisters();
+  uint32_t transactions = 0;
+  int64_t steps = 0;
+  for (auto _ : state) {
+    const uint32_t before = Transactions();
+    if (!Run("istep")) {
+      state.SkipWithError("the step failed");
+      return;
+    }
+    transactions += Transactions() - before;
+    if (++steps % 100 == 0) {
+      state.PauseTiming();
+      RestoreRegisters(start);
+      state.ResumeTiming();
+    }
+  }
+  RestoreRegisters(start);
+  Report(state, transactions, steps);
+}
+BENCHMARK(InstructionStep)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
+
+// A go from the loop to the breakpoint at g, with its report; the thread is put back
+// at the loop (not timed) before the next go.
+void GoToBreakpoint(benchmark::State& state) {
+  if (!StartOnce().ok) {
+    state.SkipWithError("no session with the stand-in agent");
+    return;
+  }
+  const std::vector<RegisterValue> start = SaveRegisters();
+  Run("br = g");
+  uint32_t transactions = 0;
+  int64_t goes = 0;
+  for (auto _ : state) {
+    const uint32_t before = Transactions();
+    if (!Run("go")) {
+      state.SkipWithError("the go failed");
+      return;
+    }
+    transactions += Transactions() - before;
+    ++goes;
+    state.PauseTiming();
+    RestoreRegisters(start);
+    state.ResumeTiming();
+  }
+  Run("remove breaks");
+  RestoreRegisters(start);
+  Report(state, transactions, goes);
+}
+BENCHMARK(GoToBreakpoint)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
+
+// The loop's turns from the first one on, with a passpoint at g: five hits (the five
+// turns) and the break at the first call after the loop per go.
+void PasspointsInTheLoop(benchmark::State& state) {
+  if (!StartOnce().ok) {
+    state.SkipWithError("no session with the stand-in agent");
+    return;
+  }
+  const std::vector<RegisterValue> start = SaveRegisters();
+  Run("pp = g");
+  Run("br = PrintValue");
+  constexpr int64_t kHitsPerGo = 5;
+  uint32_t transactions = 0;
+  int64_t hits = 0;
+  for (auto _ : state) {
+    const uint32_t before = Transactions();
+    if (!Run("go")) {
+      state.SkipWithError("the go failed");
+      return;
+    }
+    transactions += Transactions() - before;
+    hits += kHitsPerGo;
+    state.PauseTiming();
+    RestoreRegisters(start);
+    // The loop counter back to 0.
+    Run("i = 0");
+    state.ResumeTiming();
+  }
+  Run("remove breaks");
+  RestoreRegisters(start);
+  Report(state, transactions, hits);
+  state.counters["hits"] = benchmark::Counter(static_cast<double>(hits), benchmark::Counter::kIsRate);
+}
+BENCHMARK(PasspointsInTheLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
+
+// A chain of 100 frames written below the stack pointer, each returning into g; the
+// walk and the listing of the call stack over it.
+void CallStackOf100Frames(benchmark::State& state) {
+  if (!StartOnce().ok) {
+    state.SkipWithError("no session with the stand-in agent");
+    return;
+  }
+  const std::vector<RegisterValue> start = SaveRegisters();
+  constexpr uint32_t kFrames = 100;
+  const uint32_t esp = value_bytes::LoadU32(start[7].m_value);
+  const uint32_t base = (esp - 0x2000) & ~0xFu;
+  const AddressDescriptor pc = ProgramCounterObject().Read();
+  for (uint32_t k = 0; k < kFrames; ++k) {
+    uint8_t frame[8];
+    value_bytes::StoreU32(frame, k + 1 < kFrames ? base + 16 * (k + 1) : 0);
+    value_bytes::StoreU32(frame + 4, pc.Offset());
+    TargetAddressRecord record = pc.Record();
+    record.m_offset = base + 16 * k;
+    const TypedLocation at(AddressDescriptor(record), DVPTypeInfo::FromCode(kKindOrd1), OrdinalValue(1),
+                           OrdinalValue(8));
+    TargetMemory::WriteValue(frame, 8, AddressRange::FromLength(at, OrdinalValue(1)));
+  }
+  RegisterValue ebp = start[4];
+  value_bytes::StoreU32(ebp.m_value, base);
+  GeneralRegistersObject().WriteRegister(ebp);
+  uint32_t transactions = 0;
+  int64_t listings = 0;
+  for (auto _ : state) {
+    GetCurrentFrameList()->Clear();
+    const uint32_t before = Transactions();
+    if (!Run("calls")) {
+      state.SkipWithError("the call stack failed");
+      return;
+    }
+    transactions += Transactions() - before;
+    ++listings;
+  }
+  RestoreRegisters(start);
+  Report(state, transactions, listings);
+}
+BENCHMARK(CallStackOf100Frames)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
+
+}  // namespace
+}  // namespace zentor
+
+BENCHMARK_MAIN();
