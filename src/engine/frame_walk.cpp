@@ -90,6 +90,25 @@ bool CallerBeforeFrameIsMade(const AddressDescriptor& pc, const AddressDescripto
   return true;
 }
 
+// The frame pointer saved at a frame and the return address beside it, read as one
+// piece (the two words lie side by side; two requests would bring nothing more). The
+// return address replaces *pc (keeping its line member); the saved frame pointer, in
+// the frame's segment, comes back (null when it is 0).
+AddressDescriptor NextFrame(const AddressDescriptor& fp, AddressDescriptor* pc) {
+  uint8_t words[8] = {};
+  TargetMemory::ReadBytesAt(fp, words, sizeof words);
+  TargetAddressRecord code = pc->Record();
+  code.m_offset = value_bytes::LoadU32(words + 4);
+  const OptionalLine line = pc->Line();
+  *pc = AddressDescriptor(code);
+  pc->SetLine(line);
+  const uint32_t saved = value_bytes::LoadU32(words);
+  if (saved == 0) return AddressDescriptor();
+  TargetAddressRecord frame = fp.Record();
+  frame.m_offset = saved;
+  return AddressDescriptor(frame);
+}
+
 }  // namespace
 
 // 1. Busy cursor, pumping off, a break monitor.
@@ -97,11 +116,11 @@ bool CallerBeforeFrameIsMade(const AddressDescriptor& pc, const AddressDescripto
 //    one frame (the program counter and a null frame address).
 //    A thread stopped before its procedure made its frame is that frame without a
 //    frame address, and the walk goes on from its caller.
-// 3. Each pass appends (pc, fp), then takes the return address at fp + 4 and the frame
-//    pointer saved at fp. The chain ends at a saved value of 0, at a saved frame
-//    pointer that is not above the one before it (a stack grows down, so a caller's
-//    frame lies above; anything else is a corrupt or cyclic chain), after
-//    kMostStackFrames frames, or at Ctrl+C.
+// 3. Each pass appends (pc, fp), then takes the return address at fp + 4 and the
+//    frame pointer saved at fp (one read of both). The chain ends at a saved value of
+//    0, at a saved frame pointer that is not above the one before it (a stack grows
+//    down, so a caller's frame lies above; anything else is a corrupt or cyclic
+//    chain), after kMostStackFrames frames, or at Ctrl+C.
 // 4. An error on the way (no viewpoint, unreadable registers or memory) ends the walk
 //    quietly with the frames found so far.
 // 5. Frame 0 becomes current when there are frames.
@@ -130,8 +149,7 @@ uint32_t WalkFrames(FrameList& frames) {
           break;
         }
         if (frames.Count() >= kMostStackFrames) break;
-        pc = ReturnAddressObject().ReadReturnAddress(fp, pc);
-        const AddressDescriptor next = FramePointerObject().ReadSavedFrame(fp);
+        const AddressDescriptor next = NextFrame(fp, &pc);
         if (!next.IsNull() && next.Offset() <= fp.Offset()) break;
         fp = next;
       }

@@ -109,6 +109,7 @@ int32_t BreakpointTrap(uint32_t context, uint32_t address) {
     TgtSetHitSlot(context, slot);
     if (NotifyStop(context) == 1) {
       TgtRemoveSlot(index);
+      InvalidateRegisterCache();
       AgentSingleStep(1);
       const int32_t hit = TgtGetHitSlot(context);
       if (hit >= 0) {
@@ -294,6 +295,7 @@ bool PumpEvents(uint32_t viewpoint) {
     if (resume == 0) {
       Gui().SelectViewpoint(record.m_threadId);
     } else {
+      InvalidateRegisterCache();
       AgentGo(record.m_threadId);
     }
   }

@@ -204,13 +204,18 @@ void ReadFramePointerRecord(TargetAddressRecord* record) {
   ThrowIfFailed(LoadRegisterCache());
   const uint32_t current = GetCurrentViewpointValue();
   if (current == ViewpointHandle::kNone) return;
-  RegisterBlock scratch;
-  scratch.SetMask(kFramePointerMask);
-  if (!TgtReadRegisters(current, &scratch)) return;
+  // The loaded record holds ss and ebp: asking the agent again would bring nothing new.
   record->m_addressKind = kAddressKindMemoryOffset;
   record->m_reserved1 = 0;
-  record->m_reserved2 = value_bytes::LoadU32(scratch.Group(kFieldSs.m_group) + kFieldSs.m_offset) & 0xFFFFu;
-  record->m_offset = value_bytes::LoadU32(scratch.Group(kFieldEbp.m_group) + kFieldEbp.m_offset);
+  record->m_reserved2 = FieldWord(kFieldSs) & 0xFFFFu;
+  record->m_offset = FieldWord(kFieldEbp);
+}
+
+bool CachedProgramCounter(uint32_t id, uint32_t* eip, uint32_t* cs) {
+  if (GetCurrentViewpointValue() != id || !LoadRegisterCache().IsOkay()) return false;
+  *eip = FieldWord(kFieldEip);
+  *cs = FieldWord(kFieldCs);
+  return true;
 }
 
 uint32_t RegisterRowSize(uint32_t row) {

@@ -39,6 +39,8 @@ const RegisterTable* GetRegisterTable();
 // Every row's name becomes a command keyword with the token code and its row as
 // subcode.
 void AddRegisterKeywords(uint8_t tokenCode);
+// The record is stale from here on: called whenever the thread may run (a go, a single
+// step) or has stopped.
 void InvalidateRegisterCache();
 // Reads the record for the current viewpoint unless it holds it already: 324 without
 // a viewpoint or when the agent refuses (the record stays stale).
@@ -55,8 +57,13 @@ void GetRegisterNameByNumber(DVErrorCode* status, uint32_t number, char* buffer,
 uint32_t ReadProgramCounterRecord(TargetStatus* status, TargetAddressRecord* record);
 // eip = the record's offset, written back; on success the views browse there.
 uint32_t WriteProgramCounterRecord(TargetStatus* status, const TargetAddressRecord* record);
-// The frame pointer as a memory address {kind 1, ss, ebp}; a failed load is thrown.
+// The frame pointer as a memory address {kind 1, ss, ebp}, from the record; a failed
+// load is thrown.
 void ReadFramePointerRecord(TargetAddressRecord* record);
+// The program counter of thread `id` from the record, loaded when stale; false when
+// the thread is not the current viewpoint's or the record cannot be read (the caller
+// asks the agent itself).
+bool CachedProgramCounter(uint32_t id, uint32_t* eip, uint32_t* cs);
 
 // Reads register row `row` into `out` (1, 2, 4 or 10 bytes by the row's type; a flag
 // row one byte 0 or 1). 200 for a floating-point row without a unit or a row beyond

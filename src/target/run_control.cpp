@@ -168,6 +168,7 @@ bool TmiResume(uint32_t viewpoint) {
 
 bool TmiSingleStep(uint32_t viewpoint) {
   TgtSetRunning(viewpoint, 1);
+  InvalidateRegisterCache();
   const bool sent = AgentSingleStep(kSingleStepArgument) == 0;
   TgtSetRunState(viewpoint, kRunStateStepping);
   if (!sent) {
@@ -201,6 +202,7 @@ bool TmiStepOver(uint32_t viewpoint) {
   }
   for (;;) {
     TgtSetRunning(viewpoint, 1);
+    InvalidateRegisterCache();
     const bool sent = state == kRunStateStepping ? AgentSingleStep(kSingleStepArgument) == 0 : TmiResume(viewpoint);
     TgtSetRunState(viewpoint, state);
     if (!sent) {
@@ -293,6 +295,7 @@ bool TmiGo(uint32_t viewpoint, uint32_t runState) {
     sent = TmiResume(viewpoint);
   } else {
     TgtSetRunning(viewpoint, 1);
+    InvalidateRegisterCache();
     sent = AgentSingleStep(kSingleStepArgument) == 0;
     if (runState == kRunStateGo) runState = kRunStateStepOffBeforeGo;
     if (runState == kRunStateGoWithTemporaries) runState = kRunStateStepOffBeforeGoWithTemporaries;

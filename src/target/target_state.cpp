@@ -245,6 +245,13 @@ int64_t TgtCurrentContext() {
 uint32_t TgtProcessorCount() { return static_cast<uint32_t>(State().processors.size()); }
 
 bool TgtProgramCounter(uint32_t id, LoaderAddress* address) {
+  uint32_t eip = 0;
+  uint32_t cs = 0;
+  if (CachedProgramCounter(id, &eip, &cs)) {
+    *address = LoaderAddress::Memory(eip);
+    address->m_segment = static_cast<uint16_t>(cs);
+    return true;
+  }
   RegisterBlock block;
   block.SetMask(kProgramCounterMask);
   if (!TgtReadRegisters(id, &block)) return false;
@@ -317,7 +324,10 @@ bool TgtReadMemory(uint32_t id, uint32_t address, uint8_t* buffer, uint32_t leng
   return true;
 }
 
-bool TgtGo(uint32_t id) { return AgentGo(id) == 0; }
+bool TgtGo(uint32_t id) {
+  InvalidateRegisterCache();
+  return AgentGo(id) == 0;
+}
 
 bool TgtReadRegisters(uint32_t id, RegisterBlock* block) { return AgentReadRegisters(id, block) == 0; }
 
