@@ -24,6 +24,15 @@ uint32_t LastStopCode();
 // The last stop: its reason (9 an unrecognised breakpoint hit) and its short label
 // ("Halt", "Exit", br[0], "StepInto", ...).
 void SetLastStop(uint32_t code, const RWCString& text);
+
+// The same record as one object: its code and short label.
+struct LastStopRecord {
+  static void Reset() { InitBreakReport(); }
+  static void Set(uint32_t code, const RWCString& text) { SetLastStop(code, text); }
+  static void SetText(const RWCString& text) { SetLastStopText(text); }
+  static uint32_t Code() { return LastStopCode(); }
+  static RWCString Text() { return CopyLastStopText(); }
+};
 uint32_t StopReportFlags();
 
 }  // namespace zentor

@@ -34,7 +34,10 @@ inline constexpr uint32_t kCallerOut = 3;
 inline constexpr uint32_t kLargestStepCount = 0x7FFFFFFFu;
 inline constexpr uint32_t kMostTemporaryBreakAddresses = 10;
 
-class GoControl {
+// The common base of the three execution objects; it holds nothing.
+class ExecutionObject {};
+
+class GoControl : public ExecutionObject {
  public:
   static void Reset();
   // 28 when ten are held already; the list is then unchanged.
@@ -46,7 +49,7 @@ class GoControl {
   static void GoNoThread(uint32_t mode);
 };
 
-class StepControl {
+class StepControl : public ExecutionObject {
  public:
   static void Step(uint16_t granularity, uint32_t callerKind, uint32_t count, uint32_t report);
   // The repeat flag of a repeated window request; cleared when a step is cut short.
@@ -61,7 +64,7 @@ class StepControl {
   static void ShowInstructionAt(const AddressDescriptor& address);
 };
 
-class RunControl {
+class RunControl : public ExecutionObject {
  public:
   static void QueryTarget();
   static void QueryTargetNoThread();

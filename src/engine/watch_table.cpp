@@ -24,7 +24,7 @@
 namespace zentor {
 namespace {
 
-struct WatchSlot {
+struct WatchRecord {
   uint32_t viewpoint = 0;
   uint8_t state = kWatchFree;
   std::unique_ptr<GrammarObject> expression;
@@ -32,7 +32,7 @@ struct WatchSlot {
   bool everUsed = false;  // a freed slot keeps its owner; a slot never used has none
 };
 
-WatchSlot g_watchSlots[kWatchSlotCount];
+WatchRecord g_watchSlots[kWatchSlotCount];
 
 // The longest source text a watch command keeps.
 constexpr uint32_t kLongestWatchText = 1023;
@@ -44,7 +44,7 @@ DVError SettingsFileError() { return DVError(kMsgSettingsFileError, kSeverityErr
 
 uint32_t CurrentValue() { return GetCurrentViewpointValue(); }
 
-bool InUse(const WatchSlot& slot) { return slot.state != kWatchFree; }
+bool InUse(const WatchRecord& slot) { return slot.state != kWatchFree; }
 
 void SignalWatches(uint32_t viewpoint) { MarkRegisteredChanged(kRecordWatches, ViewpointHandle(viewpoint)); }
 
@@ -89,7 +89,7 @@ void RunOnce(GrammarObject& expression) {
 // Stores a watch that has parsed and run, replacing whatever the slot held.
 void Store(int32_t slot, const GrammarObject& expression, const AddressDescriptor& scope) {
   WatchTable::Delete(slot);
-  WatchSlot& record = g_watchSlots[slot];
+  WatchRecord& record = g_watchSlots[slot];
   record.expression = std::make_unique<GrammarObject>(expression);
   record.viewpoint = CurrentValue();
   record.scope = scope;
@@ -99,7 +99,7 @@ void Store(int32_t slot, const GrammarObject& expression, const AddressDescripto
 }
 
 // The shown text: the source text without its last character (the line end).
-RWCString ShownTextOf(const WatchSlot& slot) {
+RWCString ShownTextOf(const WatchRecord& slot) {
   if (slot.expression == nullptr) return RWCString();
   const RWCString& text = slot.expression->Text();
   return text.length() == 0 ? RWCString() : RWCString(text.data(), text.length() - 1);
@@ -154,7 +154,7 @@ std::vector<SavedWatch> ParseSet(const uint8_t* data, uint32_t length, RWCString
 }  // namespace
 
 void InitWatchTable() {
-  for (WatchSlot& slot : g_watchSlots) slot = WatchSlot();
+  for (WatchRecord& slot : g_watchSlots) slot = WatchRecord();
 }
 
 bool IsWatchSlotFree(uint32_t slot) {
@@ -166,7 +166,7 @@ uint32_t FreeWatchSlotCount() { return WatchTable::FreeCount(); }
 
 uint32_t WatchTable::FreeCount() {
   uint32_t count = 0;
-  for (const WatchSlot& slot : g_watchSlots) count += InUse(slot) ? 0 : 1;
+  for (const WatchRecord& slot : g_watchSlots) count += InUse(slot) ? 0 : 1;
   return count;
 }
 
@@ -181,7 +181,7 @@ AddressDescriptor WatchTable::ScopeOf(uint32_t slot) {
 
 void WatchTable::Delete(int32_t slot) {
   if (slot < 0 || slot >= static_cast<int32_t>(kWatchSlotCount)) throw InvalidIndex();
-  WatchSlot& record = g_watchSlots[slot];
+  WatchRecord& record = g_watchSlots[slot];
   if (InUse(record)) SignalWatches(record.viewpoint);
   record.expression.reset();
   record.state = kWatchFree;
@@ -195,14 +195,14 @@ void WatchTable::DeleteForCurrentViewpoint() {
 }
 
 void WatchTable::SetEnabled(int32_t slot, uint32_t mode) {
-  auto change = [mode](WatchSlot& record) {
+  auto change = [mode](WatchRecord& record) {
     if (!InUse(record)) return;
     record.state = mode == kWatchEnable ? kWatchEnabled : kWatchDisabled;
     SignalWatches(record.viewpoint);
   };
   if (slot == -1) {
     const uint32_t current = CurrentValue();
-    for (WatchSlot& record : g_watchSlots) {
+    for (WatchRecord& record : g_watchSlots) {
       if (record.viewpoint == current) change(record);
     }
     return;
@@ -267,7 +267,7 @@ void WatchTable::List(uint32_t all) {
   const uint32_t current = CurrentValue();
   bool first = true;
   for (uint32_t i = 0; i < kWatchSlotCount; ++i) {
-    const WatchSlot& record = g_watchSlots[i];
+    const WatchRecord& record = g_watchSlots[i];
     if ((!InUse(record) && all == 0) || record.viewpoint != current) continue;
     if (!InUse(record) && !record.everUsed) continue;
     if (first) OutputWriter::WriteString(all != 0 ? "--- All Watches ---\r\n" : "--- Watches ---\r\n");
@@ -285,7 +285,7 @@ void WatchTable::List(uint32_t all) {
 
 void WatchTable::FillEntry(WatchEntry* entry) {
   if (entry->m_slot < 0 || entry->m_slot >= static_cast<int32_t>(kWatchSlotCount)) throw InvalidIndex();
-  const WatchSlot& record = g_watchSlots[entry->m_slot];
+  const WatchRecord& record = g_watchSlots[entry->m_slot];
   entry->m_enabled = record.state == kWatchEnabled ? 1 : 0;
   entry->m_text = Cut(ShownTextOf(record), kDialogTextWidth);
   // A watch without a scope address names none (its restore takes the current one).
@@ -411,7 +411,7 @@ void ShowWatchValuesCommand() {
   const uint32_t first = index == -1 ? 0 : static_cast<uint32_t>(index);
   const uint32_t end = index == -1 ? kWatchSlotCount : first + 1;
   for (uint32_t i = first; i < end; ++i) {
-    WatchSlot& record = g_watchSlots[i];
+    WatchRecord& record = g_watchSlots[i];
     if (!InUse(record)) continue;
     const bool own = record.viewpoint == current;
     if (index == -1 && !own) continue;

@@ -133,6 +133,31 @@ TEST_F(BreakpointEngineTest, SlotsAreReusedAppendedAndBounded) {
   EXPECT_TRUE(Requests().empty());
 }
 
+// The table's vectors hold whole records: growing copies every member, and a record
+// is found by its identity alone.
+TEST_F(BreakpointEngineTest, BreakpointVectorsGrowBy64AndFindByIdentity) {
+  BreakpointVector vector(29);
+  for (uint32_t i = 0; i < 30; ++i) {
+    BreakpointRecord record;
+    record.m_inUse = 1;
+    record.m_identity = i;
+    record.m_text = RWCString(std::to_string(i).c_str());
+    record.m_address = MemoryAt(0x1000 + i);
+    vector.insert(record);
+  }
+  EXPECT_EQ(vector.capacity(), 93u);
+  for (uint32_t i = 0; i < 30; ++i) {
+    EXPECT_EQ(std::string(vector[i].m_text.data()), std::to_string(i));
+    EXPECT_EQ(vector[i].m_address.Offset(), 0x1000 + i);
+  }
+  BreakpointRecord probe;
+  probe.m_identity = 7;
+  probe.m_kind = kPasspointKind;
+  EXPECT_EQ(vector.index(probe), 7u);
+  vector.resize(vector.entries());
+  EXPECT_EQ(vector.capacity(), 93u);
+}
+
 TEST_F(BreakpointEngineTest, ViewpointOnlyFlagDecidesWhatOtherViewpointsSee) {
   Table().Set(-1, kBreakKind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(0x1000, kKindOrd1, 1),
               GrammarObject(), 1, 0);
@@ -198,6 +223,10 @@ TEST_F(BreakpointEngineTest, EveryStopReasonWritesItsLine) {
               GrammarObject(), 1, 1);  // identity 2
   Table().Set(-1, kBreakKind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(0x1200, kKindOrd1, 1),
               GrammarObject(), 1, 1);  // identity 3
+  Table().Set(-1, kConditionalBreakKind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(0x1300, kKindOrd1, 1),
+              GrammarObject("if (1 == 2)", kProductionCondition), 1, 1);  // identity 4
+  Table().Set(-1, kConditionalBreakKind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(0x1400, kKindOrd1, 1),
+              GrammarObject("if (2 > 1)", kProductionCondition), 1, 1);  // identity 5
   const std::string watchText = MemoryAt(0x3000).SymbolicText().data();
   const StopCase cases[] = {
       {"temporary break", 1, kViewpoint, 0, 0x1234, nullptr, nullptr, "[ Break at @ ]\n", 1, ""},
@@ -221,6 +250,8 @@ TEST_F(BreakpointEngineTest, EveryStopReasonWritesItsLine) {
        "[ Break at @ due to Write at " + watchText + " length 4 ]\n", 1, "br[1]"},
       {"passpoint without action", 6, kViewpoint, 1, 0x1100, nullptr, nullptr, "[ Passpoint at @ ] \r\n", 0,
        "pp[0]"},
+      {"condition false", 6, kViewpoint, 4, 0x1300, nullptr, nullptr, "", 0, "cb[0]"},
+      {"condition true", 6, kViewpoint, 5, 0x1400, nullptr, nullptr, "[ Conditional Break at @ ]\n", 1, "cb[1]"},
   };
   for (const StopCase& test : cases) {
     SCOPED_TRACE(test.name);
