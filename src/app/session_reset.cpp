@@ -13,6 +13,8 @@
 #include "core/number_base.h"
 #include "core/value_stack.h"
 #include "core/viewpoint_manager.h"
+#include "engine/engine_services.h"
+#include "gui/dialog_description_file.h"
 #include "symbols/load_driver.h"
 #include "symbols/search_path.h"
 #include "symbols/symbol_context.h"
@@ -61,6 +63,8 @@ void ResetDebugSession() {
   ResetRegisterModel();
   ResetKnownModules();
   ResetTmiOptions();
+  ResetEngineState();
+  TheDialogDescriptionFile().Clear();
 
   ResetCommandLoopState();
   ResetPostfixExecutor();

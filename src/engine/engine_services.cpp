@@ -1,7 +1,10 @@
 #include "engine/engine_services.h"
 
 #include "command/action_table.h"
+#include "core/program_load.h"
+#include "core/stop_report.h"
 #include "engine/break_report.h"
+#include "engine/breakpoint_table.h"
 #include "engine/breakpoint_commands.h"
 #include "engine/execution_control.h"
 #include "engine/watch_table.h"
@@ -16,6 +19,16 @@ void InstallEngineServices() {
   InstallRegisterAccess();
   InstallFrameWalk();
   InstallEngineTargetGui();
+}
+
+void ResetEngineState() {
+  BreakpointTable::Instance().Reset();
+  InitWatchTable();
+  GoControl::Reset();
+  StepControl::SetRepeatFlag(false);
+  InitBreakReport();
+  SetLoadedProgramFileName(RWCString());
+  ClearEngineProgramLoaded();
 }
 
 void BindEngineActions() {

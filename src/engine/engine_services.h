@@ -7,6 +7,9 @@
 namespace zentor {
 
 void InstallEngineServices();
+// The engine's tables as at program start: no breakpoints, watches, temporary breaks
+// or last stop, no program name.
+void ResetEngineState();
 void BindEngineActions();
 
 }  // namespace zentor
