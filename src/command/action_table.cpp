@@ -11,6 +11,7 @@
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
 #include "command/symbol_forwarding.h"
+#include "command/typed_memory.h"
 #include "command/value_output.h"
 #include "console/command_device.h"
 #include "console/command_reader.h"
@@ -274,9 +275,12 @@ const BuiltInBinding kBuiltInBindings[] = {
     {8, &PushMarker, "PushMarker"},
     {9, &CommandScanner::DecimalDefaultOn, "DecimalDefaultOn"},
     {11, &RequireNumericValue, "RequireNumericValue"},
+    {13, &MakeDisplayLocation, "MakeDisplayLocation"},
     {14, &DereferenceSymbolAction, "DereferenceSymbol"},
     {15, &FindSymbolByNameAction, "FindSymbolByName"},
     {16, &SubscriptSymbolAction, "SubscriptSymbol"},
+    {17, &WriteMemoryFill, "WriteMemoryFill"},
+    {18, &AppendFillValue, "AppendFillValue"},
     {19, &HandOverExpression, "HandOverExpression"},
     {20, &ShowNumberBase, "ShowNumberBase"},
     {21, &SetNumberBaseFromStack, "SetNumberBaseFromStack"},
@@ -350,6 +354,11 @@ const BuiltInBinding kBuiltInBindings[] = {
     {120, &LeaveCompound, "LeaveCompound"},
     {121, &NestingCountRoutine, "CountNestingOut"},
     {122, &CommandScanner::CloseBlock, "CloseLocalBlock"},
+    {124, &DoNothingAction, "PushStepDefault"},
+    {127, &DoNothingAction, "TypedMemoryCommand"},
+    {128, &MakeDestinationRange, "MakeDestinationRange"},
+    {129, &RetypeLocation, "RetypeLocation"},
+    {130, &ResetMemoryFill, "ResetMemoryFill"},
     {134, &CommandScanner::ReadRestOfLine, "ReadRestOfLine"},
     {135, &CommandScanner::PushName, "PushUnresolvedName"},
     {136, &CommandScanner::SaveLocalTokenCode, "SaveLocalNameToken"},
@@ -478,6 +487,8 @@ void RaiseActionNotAvailable() {
 }
 
 void ParserMarkerRoutine() {}
+
+void DoNothingAction() {}
 
 void SetAddressContext() { g_addressContext = true; }
 void ClearAddressContext() { g_addressContext = false; }

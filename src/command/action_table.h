@@ -70,6 +70,9 @@ void RaiseActionNotAvailable();
 // parser recognises these slots by number and emits their instructions instead.
 void ParserMarkerRoutine();
 
+// The routine of slots that stand in the grammar with nothing to do (124, 127).
+void DoNothingAction();
+
 // The address-context flag: on while an "_AC_" text is parsed (slots 115 set and
 // 113 clear it); the expression code generator reads it.
 void SetAddressContext();

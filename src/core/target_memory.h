@@ -37,6 +37,8 @@ inline constexpr uint32_t kMaxLStringRead = 254;
 inline constexpr uint16_t kKindWideString = 43;
 // Bytes of one piece of a string scan.
 inline constexpr uint32_t kStringScanPiece = 32;
+// The largest piece a fill hands the target in one write.
+inline constexpr uint32_t kCopyPieceBytes = 1024;
 
 class TargetMemoryService {
  public:

@@ -92,7 +92,7 @@ TEST(ActionTable, SlotsStartBoundOrNotAvailable) {
       {208, true, "The command parser"},       {187, false, "The halt command"},
       {84, false, "The go command"},           {15, true, "Symbol lookup"},
       {191, true, "Value display"},            {123, false, "The step commands"},
-      {13, false, "Typed memory display"},     {149, false, "The show command"},
+      {168, false, "The calls command"},       {185, false, "The wait command"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.slot);

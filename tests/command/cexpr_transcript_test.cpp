@@ -19,6 +19,7 @@
 #include "harness/session/loop_session.h"
 #include "harness/transcript.h"
 #include "expression_generator.h"
+#include "program_stand_in.h"
 #include "symbols/symbol_query_test_support.h"
 
 namespace zentor {
@@ -49,20 +50,6 @@ TEST(CexprTranscriptTest, ValuesAndDebugVariablesWithoutAProgram) {
   EXPECT_TRUE(MatchesGolden(CexprData("values.stdout"), RunScript("values")));
 }
 
-// What the byte image stands in for once start-up has installed the program's own
-// services: the stopped thread's program counter and frame pointer, and the register
-// names by the numbers the image's register set uses. Run by the script's first
-// command ("help").
-constexpr uint16_t kHelpSlot = 183;
-TargetMemoryService* g_byteImage = nullptr;
-void StandInForTheTarget() {
-  TargetMemory::InstallService(g_byteImage);
-  ProgramCounterRegister::InstallReader(&testing_support::QueryRegisters::ReadProgramCounter);
-  FramePointerRegister::InstallReader(&testing_support::QueryRegisters::ReadFramePointer);
-  CommandScanner::AddKeyword(18, testing_support::kTargetEbx, "ebx");
-  CommandScanner::AddKeyword(18, testing_support::kTargetEsi, "esi");
-}
-
 class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
  protected:
   void TearDown() override {
@@ -79,8 +66,7 @@ class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
 // registers written into the byte image; steps and compound assignments; and the
 // errors of names that are not there or not of the kind an operator needs.
 TEST_F(CexprProgramTranscriptTest, ExpressionsOverALoadedProgram) {
-  g_byteImage = &m_memory;
-  ActionTable::Bind(kHelpSlot, &StandInForTheTarget, "StandInForTheTarget");
+  testing_support::BindStandInToHelp(&m_memory);
   EXPECT_TRUE(MatchesGolden(CexprData("program.stdout"), RunScript("program", testing_support::SessionStart::kKeepProgram)));
   EXPECT_EQ(m_memory.Register(testing_support::kTargetEbx), 0x1236u);
 }

@@ -96,6 +96,7 @@ class ByteImageTargetMemory final : public TargetMemoryService {
   // A register location writes its register (at most four bytes).
   void WriteValue(const void* data, uint32_t size, const AddressRange& range) override {
     ++m_writes;
+    m_largestWrite = std::max(m_largestWrite, size);
     const AddressDescriptor& address = range.Start().AddressRef();
     const auto* bytes = static_cast<const uint8_t*>(data);
     if (address.IsRegister()) {
@@ -113,10 +114,23 @@ class ByteImageTargetMemory final : public TargetMemoryService {
     SetRegister(number, value_bytes::LoadU32(value));
   }
 
+  // The target copies within its own memory, as if through a buffer: an overlapping
+  // destination gets every byte as it was.
+  void CopyRange(const AddressRange& source, const AddressDescriptor& destination) override {
+    const TypedLocation& start = source.Start();
+    const uint32_t count = start.ElementSize().Low() * source.Length().Low();
+    std::vector<uint8_t> bytes(count);
+    for (uint32_t i = 0; i < count; ++i) bytes[i] = ByteAt(start.AddressRef().Offset() + i);
+    Poke(destination.Offset(), bytes.data(), count);
+  }
+
   uint32_t Register(uint32_t number) const { return RegisterValue(number); }
+  // A mapped byte (an unmapped one raises 2007).
+  uint8_t Byte(uint32_t address) const { return ByteAt(address); }
 
   uint32_t m_reads = 0;
   uint32_t m_writes = 0;
+  uint32_t m_largestWrite = 0;  // bytes of the largest single write
   uint32_t m_indirections = 0;
 
  private:
