@@ -10,6 +10,8 @@
 #include "command/postfix_emit.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
+#include "command/eval_display.h"
+#include "command/printf_command.h"
 #include "command/symbol_forwarding.h"
 #include "command/typed_memory.h"
 #include "command/value_output.h"
@@ -341,6 +343,9 @@ const BuiltInBinding kBuiltInBindings[] = {
     {103, &CommandParserLL::OpenForJumpBack, "OpenForJumpBack"},
     {104, &CommandParserLL::FixFor, "CommandParserLL::FixFor"},
     {105, &PushTrue, "PushTrue"},
+    {106, &PrintfArgument, "PrintfArgument"},
+    {107, &PrintfEnd, "PrintfEnd"},
+    {108, &PrintfBegin, "PrintfBegin"},
     {109, &CommandScanner::PushString, "PushStringLiteral"},
     {110, &CommandScanner::NameStickyOff, "NameStickyOff"},
     {111, &CommandScanner::NameStickyOn, "NameStickyOn"},
@@ -377,6 +382,7 @@ const BuiltInBinding kBuiltInBindings[] = {
     {172, &PushNullValue, "PushNullValue"},
     {173, &ShowProcedureName, "ShowProcedureName"},
     {175, &ShowSymbolName, "ShowSymbolName"},
+    {176, &EvalDisplay, "EvalDisplay"},
     {177, &OpenIncludeFromFileName, "OpenIncludeDevice"},
     {178, &StopRunningCode, "StopRun"},
     {180, &CommandScanner::ReadRawWordAcrossLines, "ReadRawWordAcrossLines"},

@@ -70,6 +70,15 @@ TEST_F(HandlersTranscriptTest, TypedMemoryDisplayAndFill) {
   }
 }
 
+// printf with every conversion, star widths (a width of 0 is no width), strings read
+// from target memory, pointers as address texts, arguments beyond the directives and
+// directives beyond the arguments; eval of every integer size signed and unsigned,
+// characters, reals, strings in rows of each base, symbols and an inactive symbol.
+TEST_F(HandlersTranscriptTest, PrintfAndEval) {
+  ScratchDirectory directory("handlers-printf");
+  EXPECT_TRUE(MatchesGolden(HandlersData("printf_eval.stdout"), Run(directory, "printf_eval")));
+}
+
 // A fill of four million elements streams its pattern in pieces of at most 1 KiB:
 // the image holds the pattern repeated, cut at the length, and nothing after it.
 TEST_F(HandlersTranscriptTest, AHugeFillIsWrittenInBoundedPieces) {
