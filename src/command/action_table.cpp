@@ -10,8 +10,11 @@
 #include "command/postfix_emit.h"
 #include "command/postfix_executor.h"
 #include "command/procedure_call.h"
+#include "command/debug_objects.h"
 #include "command/eval_display.h"
 #include "command/printf_command.h"
+#include "command/put_commands.h"
+#include "command/show_listings.h"
 #include "command/symbol_forwarding.h"
 #include "command/typed_memory.h"
 #include "command/value_output.h"
@@ -327,7 +330,14 @@ const BuiltInBinding kBuiltInBindings[] = {
     {68, &CommandScanner::RawWordOn, "RawWordOn"},
     {70, &ParserMarkerRoutine, "MarkBlockEnd"},
     {74, &CommandParserLL::OpenIfCondition, "OpenIfCondition"},
+    {75, &RemoveByTypeWord, "RemoveByTypeWord"},
     {76, &CommandScanner::EnterLocalName, "EnterBlockLocalName"},
+    {77, &RemoveNamed, "RemoveNamed"},
+    {81, &RemoveAll, "RemoveAll"},
+    {82, &PutNamed, "PutNamed"},
+    {85, &PutByTag, "PutByTag"},
+    {88, &PutByTypeWord, "PutByTypeWord"},
+    {90, &PutAll, "PutAll"},
     {91, &CommandScanner::DecimalDefaultOff, "DecimalDefaultOff"},
     {92, &CommandScanner::NameAlwaysOn, "NameAlwaysOn"},
     {93, &HandOverAddressOfPath, "HandOverAddressOfPath"},
@@ -360,23 +370,38 @@ const BuiltInBinding kBuiltInBindings[] = {
     {121, &NestingCountRoutine, "CountNestingOut"},
     {122, &CommandScanner::CloseBlock, "CloseLocalBlock"},
     {124, &DoNothingAction, "PushStepDefault"},
+    {125, &PutClose, "PutClose"},
+    {126, &PutOpen, "PutOpen"},
     {127, &DoNothingAction, "TypedMemoryCommand"},
     {128, &MakeDestinationRange, "MakeDestinationRange"},
     {129, &RetypeLocation, "RetypeLocation"},
     {130, &ResetMemoryFill, "ResetMemoryFill"},
+    {132, &DefineAlias, "DefineAlias"},
+    {133, &DoNothingAction, "TakeAliasName"},
     {134, &CommandScanner::ReadRestOfLine, "ReadRestOfLine"},
     {135, &CommandScanner::PushName, "PushUnresolvedName"},
     {136, &CommandScanner::SaveLocalTokenCode, "SaveLocalNameToken"},
     {141, &ParserMarkerRoutine, "PushSubcode"},
     {142, &Pager::EndPaging, "Pager::EndPaging"},
+    {143, &ShowRun, "ShowRun"},
+    {144, &ShowBegin, "ShowBegin"},
     {145, &Pager::BeginPaging, "Pager::BeginPaging"},
     {148, &SetEchoOffRequest, "SetEchoOffRequest"},
+    {149, &ShowDebugVariables, "ShowDebugVariables"},
+    {150, &ShowSymbols, "ShowSymbolsOfScope"},
     {151, &ProcReturn, "ProcReturn"},
+    {152, &ShowPublics, "ShowPublics"},
+    {153, &ShowSymbols, "ShowSymbols"},
+    {154, &SelectShowKind, "SelectShowKind"},
+    {155, &SelectShowProcedures, "SelectShowProcedures"},
     {156, &CommandScanner::DefinedAsNameOn, "DefinedAsNameOn"},
+    {157, &SelectShowKindWide, "SelectShowKindWide"},
+    {158, &PrintProcedure, "PrintProcedure"},
     {159, &LogFile::Close, "LogFile::Close"},
     {160, &LogFile::LogCommandFromToken, "LogFile::LogCommand"},
     {161, &CommandScanner::ReadRawWordOnLine, "ReadRawWord"},
     {162, &ListCurrentProcedureAction, "ListCurrentProcedure"},
+    {166, &SelectShowAll, "SelectShowAll"},
     {169, &PushFalse, "PushFalse"},
     {171, &ShowLineName, "ShowLineName"},
     {172, &PushNullValue, "PushNullValue"},

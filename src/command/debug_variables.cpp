@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command/command_scanner.h"
+#include "command/debug_objects.h"
 #include "command/procedure_call.h"
 #include "command/type_words.h"
 #include "console/cleanup_stack.h"
@@ -329,7 +330,10 @@ void ReleaseDefinedObject(uint8_t token, uint32_t value, const char* name) {
     ReleaseDefinedProcedure(token, value, name);
     return;
   }
-  if (token == token_code::kMacroName) return;
+  if (token == token_code::kMacroName) {
+    ReleaseAlias(value);
+    return;
+  }
   ReleaseDebugVariable(token, value, name);
 }
 
@@ -341,6 +345,7 @@ void RaiseNameColumnWidth(uint32_t length) {
 
 void ResetDebugVariables() {
   g_state.storage.clear();
+  ReleaseAllAliases();
   g_state.defineScope = kDefineAtCommandLevel;
   g_state.keepLocationsMode = 0;
   g_state.nameColumnWidth = kInitialNameColumnWidth;

@@ -2,6 +2,7 @@
 
 #include "command/action_table.h"
 #include "command/command_scanner.h"
+#include "command/debug_variables.h"
 #include "command/postfix_executor.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
@@ -9,6 +10,7 @@
 #include "core/value_bytes.h"
 #include "core/value_stack.h"
 
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -17,7 +19,6 @@ namespace {
 
 using namespace value_bytes;
 
-constexpr uint32_t kMsgNameDefinedWithOtherType = 30;
 constexpr uint8_t kTokenIdentifier = 121;
 constexpr uint8_t kTokenProcedureName = 84;
 // Slot of the value display that a return typed at the prompt runs.
@@ -160,6 +161,7 @@ void DefineProcedure() {
     DestroyIfSet(record.text);
     throw;
   }
+  RaiseNameColumnWidth(static_cast<uint32_t>(std::strlen(CurrentToken().text)));
   const uint32_t id = AddProcedure(record);
   try {
     CommandScanner::AddKeywordEntry(kTokenProcedureName, 0, 1, id, CurrentToken().text);

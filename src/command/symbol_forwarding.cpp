@@ -181,10 +181,7 @@ DVErrorCode ListCurrentProcedure() {
       SymbolHandle::SymbolHandle_AtAddress(GetCurrentSymbolContext(), frame.m_first, kLevelProcedure);
   DVErrorCode status = procedure.Status();
   if (!status.IsOkay()) return status;
-  Pager::BeginPaging();
-  struct EndPaging {
-    ~EndPaging() { Pager::EndPaging(); }
-  } endPaging;
+  const PagedSection paged;
   SymbolDescription type;
   status = procedure.TypeName(type);
   const bool hasMembers = type.m_category == kCategoryProcedure || type.m_category == kCategoryProcedureWithFrame;

@@ -59,6 +59,15 @@ class Pager {
   static void Reset();
 };
 
+// A paged-output section for the length of a scope (also when the body raises).
+class PagedSection {
+ public:
+  PagedSection() { Pager::BeginPaging(); }
+  ~PagedSection() { Pager::EndPaging(); }
+  PagedSection(const PagedSection&) = delete;
+  PagedSection& operator=(const PagedSection&) = delete;
+};
+
 // Opens the console output at start-up (Pager::Open).
 void OpenConsoleOutput();
 

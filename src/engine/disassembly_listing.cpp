@@ -25,16 +25,6 @@ uint32_t g_listForm = kListFormBytes;
 constexpr uint32_t kPackedTextLimit = 255;
 constexpr uint32_t kPackedOffsetBytes = 8;
 
-// A paged-output section for the life of the object, closed also when an error ends
-// the listing.
-class PagedSection {
- public:
-  PagedSection() { Pager::BeginPaging(); }
-  ~PagedSection() { Pager::EndPaging(); }
-  PagedSection(const PagedSection&) = delete;
-  PagedSection& operator=(const PagedSection&) = delete;
-};
-
 // Where an instruction lies in the loaded program: its module (null outside every
 // module) and whether it starts a source line. The symbol context answers from the
 // loaded modules' address ranges and line tables; with no program loaded every

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "command/action_table.h"
+#include "command/search_path_commands.h"
+#include "command/symbol_lookup_commands.h"
 #include "console/cleanup_stack.h"
 #include "core/dv_error.h"
 
@@ -209,6 +211,25 @@ TEST(CleanupStack, PreludeRunsFirstAndRoutinesPushByAddress) {
   Calls().clear();
   CleanupStack::RunAll();
   EXPECT_EQ(CallText(), "");
+}
+
+// Every slot the command language and the symbol tables own holds its routine once
+// their binders have run: none answers that it is not available.
+TEST(ActionTableTest, NoSlotOfTheCommandLanguageOrTheSymbolTablesIsUnavailable) {
+  BindSymbolLookupActions();
+  BindSearchPathActions();
+  const uint16_t owned[] = {
+      9,   43,  52,  68,  76,  91,  92,  97,  100, 109, 110, 111, 117, 122, 134, 135, 136, 156, 161, 180, 193, 204,
+      209, 94,  95,  96,  98,  99,  102, 103, 104, 112, 114, 195, 208, 113, 115, 24,  25,  26,  27,  28,  29,  30,
+      31,  32,  34,  35,  44,  45,  46,  48,  50,  58,  59,  60,  64,  65,  101, 13,  17,  18,  128, 129, 130, 191,
+      106, 107, 108, 143, 144, 149, 150, 152, 153, 154, 155, 157, 166, 176, 0,   1,   6,   11,  14,  15,  16,  49,
+      51,  55,  61,  146, 162, 171, 173, 175, 75,  77,  81,  82,  85,  88,  90,  125, 126, 54,  132, 133, 158, 4,
+      7,   116, 147, 165, 124, 127};
+  for (const uint16_t slot : owned) {
+    SCOPED_TRACE(slot);
+    EXPECT_TRUE(ActionTable::IsAvailable(slot));
+  }
+  ActionTable::ResetToDefaults();
 }
 
 }  // namespace

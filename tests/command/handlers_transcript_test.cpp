@@ -4,8 +4,10 @@
 // saved with put and read back with include.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "command/action_table.h"
 #include "command/symbol_interpreter.h"
@@ -77,6 +79,51 @@ TEST_F(HandlersTranscriptTest, TypedMemoryDisplayAndFill) {
 TEST_F(HandlersTranscriptTest, PrintfAndEval) {
   ScratchDirectory directory("handlers-printf");
   EXPECT_TRUE(MatchesGolden(HandlersData("printf_eval.stdout"), Run(directory, "printf_eval")));
+}
+
+// Debug variables of every kind, aliases and procedures listed whole and by type
+// word, expanded, printed and called; the program's symbols listed globally and in
+// the current scope, whole and by type word, with its modules and lines.
+TEST_F(HandlersTranscriptTest, ShowListingsProceduresAndAliases) {
+  ScratchDirectory directory("handlers-show");
+  EXPECT_TRUE(MatchesGolden(HandlersData("show.stdout"), Run(directory, "show")));
+}
+
+// The lines of the first and the second "show debug" listing after `marker`, sorted:
+// the table lists names by their hash buckets, newest first, so a restore may order
+// names of one bucket differently.
+std::vector<std::string> SortedListingAfter(const std::string& output, const std::string& marker) {
+  std::vector<std::string> lines;
+  std::size_t at = output.find(marker);
+  if (at == std::string::npos) return lines;
+  at = output.find('\n', at) + 1;
+  while (at < output.size() && output[at] != '>') {
+    const std::size_t end = output.find('\n', at);
+    lines.push_back(output.substr(at, end - at));
+    at = end + 1;
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// Debug objects of every element type, an alias and a procedure are put into a file,
+// removed and included again: the listing comes back the same and the file is plain
+// command text. Put and append by name and by type word, the errors of a missing
+// append file and of an undefined name (a put that fails leaves the earlier file
+// whole), and removal by name and by type word.
+TEST_F(HandlersTranscriptTest, PutRemoveIncludeRestoresEveryObject) {
+  ScratchDirectory directory("handlers-put");
+  const std::string output = Run(directory, "put");
+  EXPECT_TRUE(MatchesGolden(HandlersData("put.stdout"), output));
+  const std::vector<std::string> before = SortedListingAfter(output, ">show debug\n");
+  const std::size_t restored = output.find(">include saved.cmd");
+  ASSERT_NE(restored, std::string::npos);
+  EXPECT_EQ(SortedListingAfter(output.substr(restored), ">show debug\n"), before);
+  EXPECT_EQ(before.size(), 21u);
+  EXPECT_TRUE(MatchesGolden(HandlersData("saved.cmd"), directory.Read("saved.cmd")));
+  EXPECT_FALSE(directory.Exists("missing.cmd"));
+  EXPECT_FALSE(directory.Exists("bad.cmd"));
+  for (const char* name : {"saved.cmd.put~", "bad.cmd.put~", "one.cmd.put~"}) EXPECT_FALSE(directory.Exists(name)) << name;
 }
 
 // A fill of four million elements streams its pattern in pieces of at most 1 KiB:
