@@ -228,13 +228,20 @@ void ShowBegin() {
   CurrentEntry().m_targetModuleId = 0;
 }
 
+// The lookup entry saved by ShowBegin is put back also when the listing fails, so a
+// failed show leaves no saved entry behind.
 void ShowRun() {
-  if (g_show.selector != kShowNothing) {
-    if (g_show.lister == ShowLister::kDebugVariables) {
-      ListDebugVariables(g_show.selector);
-    } else {
-      ListSymbols();
+  try {
+    if (g_show.selector != kShowNothing) {
+      if (g_show.lister == ShowLister::kDebugVariables) {
+        ListDebugVariables(g_show.selector);
+      } else {
+        ListSymbols();
+      }
     }
+  } catch (...) {
+    EndNestedSymbolLookup();
+    throw;
   }
   EndNestedSymbolLookup();
 }
