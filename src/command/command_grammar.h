@@ -48,6 +48,8 @@ inline constexpr uint8_t kPathName = 94;
 inline constexpr uint8_t kPathStar = 100;
 inline constexpr uint8_t kPathAmpersand = 101;
 inline constexpr uint8_t kIdentifier = 121;
+inline constexpr uint8_t kReal = 167;
+inline constexpr uint8_t kInteger = 170;
 inline constexpr uint8_t kEndExpression = 164;
 inline constexpr uint8_t kError = 253;
 // Subcode of "*" among the multiplicative operators.
