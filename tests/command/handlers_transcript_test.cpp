@@ -110,7 +110,7 @@ std::vector<std::string> SortedListingAfter(const std::string& output, const std
 // removed and included again: the listing comes back the same and the file is plain
 // command text. Put and append by name and by type word, the errors of a missing
 // append file and of an undefined name (a put that fails leaves the earlier file
-// whole), and removal by name and by type word.
+// whole), objects local to a block refused, and removal by name and by type word.
 TEST_F(HandlersTranscriptTest, PutRemoveIncludeRestoresEveryObject) {
   ScratchDirectory directory("handlers-put");
   const std::string output = Run(directory, "put");
@@ -123,7 +123,7 @@ TEST_F(HandlersTranscriptTest, PutRemoveIncludeRestoresEveryObject) {
   EXPECT_TRUE(MatchesGolden(HandlersData("saved.cmd"), directory.Read("saved.cmd")));
   EXPECT_FALSE(directory.Exists("missing.cmd"));
   EXPECT_FALSE(directory.Exists("bad.cmd"));
-  for (const char* name : {"saved.cmd.put~", "bad.cmd.put~", "one.cmd.put~"}) EXPECT_FALSE(directory.Exists(name)) << name;
+  for (const char* name : {"saved.cmd.put~", "bad.cmd.put~", "one.cmd.put~", "local.cmd", "local.cmd.put~"}) EXPECT_FALSE(directory.Exists(name)) << name;
 }
 
 // A fill of four million elements streams its pattern in pieces of at most 1 KiB:
