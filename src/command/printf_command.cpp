@@ -22,13 +22,13 @@ namespace zentor {
 namespace {
 
 // The format of the printf command being run.
-struct PrintfState {
+struct PrintfFormat {
   std::string format;
   std::size_t position = 0;
   uint32_t pendingWidth = 0;  // 0: no width supplied for a '*' yet
 };
 
-PrintfState g_printf;
+PrintfFormat g_printf;
 
 // The largest text one directive may produce; beyond it the text is cut.
 constexpr std::size_t kLargestDirectiveOutput = 1u << 20;

@@ -19,13 +19,13 @@ namespace zentor {
 namespace {
 
 // The open put or append file.
-struct PutFileState {
+struct PutFile {
   int32_t descriptor = -1;
   std::string name;       // the file the command names
   std::string temporary;  // a put's file until it is put in place; empty for append
 };
 
-PutFileState g_put;
+PutFile g_put;
 
 constexpr uint8_t kPutTokenList[] = {144, 142, 137, 136, 135, 134, 131, 129, 128, 127, 126, 125, 123,
                                      122, 120, 119, 252, 105, 103, 102, 99,  98,  96,  93,  91};
@@ -122,7 +122,7 @@ void PutCleanup() { AbandonPutFile(); }
 void AbandonPutFile() {
   if (g_put.descriptor >= 0) FileChannel::Close(g_put.descriptor);
   if (!g_put.temporary.empty()) platform::RemoveFile(g_put.temporary);
-  g_put = PutFileState();
+  g_put = PutFile();
 }
 
 void PutOpen() {
@@ -169,7 +169,7 @@ void PutClose() {
       throw error;
     }
   }
-  g_put = PutFileState();
+  g_put = PutFile();
   if (CleanupStack::Count() > 0) CleanupStack::Drop();
 }
 
