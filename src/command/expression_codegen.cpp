@@ -86,10 +86,13 @@ bool IsCast(const ExprNode* node) {
   return node != nullptr && (node->kind == k::kTypedefType || node->kind == k::kStructTag || node->kind == k::kUnionTag);
 }
 
+struct GenerationTooLarge {};
+
 class CodeGenerator {
  public:
   void Generate(ExprNode* node) {
     if (node == nullptr) return;
+    if (++m_steps > kExpressionGenerationLimit) throw GenerationTooLarge();
     switch (node->kind) {
       case k::kIntegerConstant: Literal(node, kSlotPushIntegerLiteral); return;
       case k::kRealConstant: Literal(node, kSlotPushRealLiteral); return;
@@ -167,6 +170,8 @@ class CodeGenerator {
   }
 
  private:
+  uint32_t m_steps = 0;
+
   // ---- emitters ----------------------------------------------------------------------
 
   static void Slot(uint16_t slot) { EmitCall(ActionTable::RoutineIdOf(slot)); }
@@ -530,9 +535,14 @@ void PushStepCode(uint16_t code, bool fetchValue) {
 
 }  // namespace
 
-void GenerateExpressionCode(ExprNode* root) {
+bool GenerateExpressionCode(ExprNode* root) {
   CodeGenerator generator;
-  generator.Generate(root);
+  try {
+    generator.Generate(root);
+  } catch (const GenerationTooLarge&) {
+    return false;
+  }
+  return true;
 }
 
 void SaveAssignedValue() {

@@ -20,7 +20,12 @@ extern uint16_t ExprDerefCount;
 // Appends the code of the tree under `root`; nothing for a null root. It overwrites
 // the token record's text, length and literal attribute to hand texts to the string
 // instructions.
-void GenerateExpressionCode(ExprNode* root);
+// Most generation steps one tree may take: a chain of increments and decrements
+// generates each operand twice, so a bounded tree can still ask for an unbounded
+// amount of code.
+inline constexpr uint32_t kExpressionGenerationLimit = 100000;
+// False (with part of the code written) when the tree needs more steps than that.
+bool GenerateExpressionCode(ExprNode* root);
 
 // Routines of the generated code.
 // The item on top of the value stack (kind and data) is copied into the one save

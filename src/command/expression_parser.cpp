@@ -228,9 +228,16 @@ class ExpressionRun {
     }
   }
 
+  // A tree whose code would be too large ends as a failed expression, as one with
+  // too many nodes does.
   void Generate(ExprNode* root) {
-    GenerateExpressionCode(root);
+    const bool generated = GenerateExpressionCode(root);
     ReleaseTree();
+    if (!generated) {
+      ReportExpressionSyntaxError("Parser stack overflow");
+      ExprParseFailed = 1;
+      throw AbandonSignal();
+    }
   }
 
   // Every node of the run goes, the finished tree after its code is generated and a
