@@ -5,7 +5,12 @@
 #include "command/command_loop.h"
 #include "command/command_parser.h"
 #include "command/command_scanner.h"
+#include "command/debug_variables.h"
+#include "command/expression_codegen.h"
+#include "command/expression_lexer.h"
+#include "command/expression_parser.h"
 #include "command/postfix_executor.h"
+#include "command/value_output.h"
 #include "console/console_services.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
@@ -72,6 +77,11 @@ void ResetDebugSession() {
   ValueStack::Reset();
   CommandParserLL::ResetSaveStack();
   CommandScanner::ReleaseDefinitions();
+  ResetDebugVariables();
+  ResetExpressionLexer();
+  ResetExpressionParserFlags();
+  ExprDerefCount = 0;
+  ResetValueOutput();
 
   DropViewpoints();
   ResetSymbolLoad();

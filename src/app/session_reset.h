@@ -9,10 +9,11 @@ namespace zentor {
 
 // Drops, in this order: the agent link, its request and event state, the target
 // state, register model, known modules and the target's options; the command
-// interpreter's code, frames, values, defined names and parser state; every viewpoint
-// with its symbol context, the loaded programs and the symbol-load state, the search
-// paths; the console's devices, files and output; the start-up options and the last
-// error.
+// interpreter's code, frames, values, defined names and parser state, the debug
+// variables, the C expression parser's lexer and flags and the value output; every
+// viewpoint with its symbol context, the loaded programs and the symbol-load state,
+// the search paths; the console's devices, files and output; the start-up options and
+// the last error.
 void ResetDebugSession();
 
 }  // namespace zentor

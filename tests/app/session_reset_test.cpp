@@ -7,13 +7,14 @@
 #include <string>
 
 #include "app/session_reset.h"
+#include "command/debug_variables.h"
 #include "core/memory_file.h"
 #include "harness/session/loop_session.h"
 
 namespace zentor {
 namespace {
 
-TEST(SessionResetTest, ASessionLeavesNoMemoryFilesBehind) {
+TEST(SessionResetTest, ASessionLeavesNoMemoryFilesNorDebugVariablesBehind) {
   testing_support::ScratchDirectory directory("session-reset");
   const struct {
     const char* name;
@@ -22,6 +23,7 @@ TEST(SessionResetTest, ASessionLeavesNoMemoryFilesBehind) {
       {"definitions", "define proc p() { halt }\ndefine proc q() { p(); wait }\n"},
       {"nested blocks left open", "while (1) { if (1) {\n"},
       {"a log and search paths", "log session.log\nspath = one two\nglobalpath += three\n"},
+      {"debug variables and an expression left open", "define int4 v = 5\ndefine ord2 w = v * 2\n? (v +\n"},
   };
   // What start-up makes once for the process (the reader's buffers, the value stack)
   // is there after the first session.
@@ -36,6 +38,7 @@ TEST(SessionResetTest, ASessionLeavesNoMemoryFilesBehind) {
     ResetDebugSession();
     EXPECT_TRUE(ended) << output;
     EXPECT_EQ(LiveMemoryFileCount(), before) << output;
+    EXPECT_EQ(LiveDebugVariableCount(), 0u) << output;
   }
 }
 
