@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/session_reset.h"
@@ -61,19 +62,27 @@ class BreakingHand {
 
 }  // namespace
 
-CommandLineHarness::CommandLineHarness() : m_directory("fuzz-command") {
-  const std::vector<uint8_t> file =
-      cvfixture::WriteCodeView(cvfixture::MakeSampleProgram(), cvfixture::CvVariant::NB09);
-  m_directory.Write("SAMPLE.SYM", std::string(file.begin(), file.end()));
+SessionProgram SampleSessionProgram() {
+  SessionProgram program;
+  program.m_symbolFile = cvfixture::WriteCodeView(cvfixture::MakeSampleProgram(), cvfixture::CvVariant::NB09);
+  program.m_mapMemory = [](testing_support::ByteImageTargetMemory& memory) {
+    memory.Map(testing_support::kProgramCodeBase, ImageBytes(0));
+    memory.Map(testing_support::kProgramDataBase, ImageBytes(11));
+  };
+  return program;
+}
+
+CommandLineHarness::CommandLineHarness(SessionProgram program)
+    : m_directory("fuzz-command"), m_standIn(std::move(program.m_standIn)) {
+  m_directory.Write("PROGRAM.SYM", std::string(program.m_symbolFile.begin(), program.m_symbolFile.end()));
   ResetDebugSession();
   testing_support::OpenProgramViewpoint();
-  testing_support::LoadSymbols(m_directory.File("SAMPLE.SYM"));
+  testing_support::LoadSymbols(m_directory.File("PROGRAM.SYM"));
   testing_support::ForceDeferredModules();
   m_program = std::make_unique<SymbolContext>();
   *m_program = *GetCurrentSymbolContext();
   ResetDebugSession();
-  m_memory.Map(testing_support::kProgramCodeBase, ImageBytes(0));
-  m_memory.Map(testing_support::kProgramDataBase, ImageBytes(11));
+  if (program.m_mapMemory) program.m_mapMemory(m_memory);
 }
 
 CommandLineHarness::~CommandLineHarness() = default;
@@ -97,6 +106,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
       previous = TargetMemory::InstallService(&m_memory);
       testing_support::OpenProgramViewpoint();
       *GetCurrentSymbolContext() = *m_program;
+      if (m_standIn) m_standIn();
       BreakingHand hand;
       RunCommandCycles();
     } catch (const testing_support::ProgramExited&) {

@@ -1,15 +1,18 @@
 #pragma once
 // The command-line fuzz driver: one input is the standard input of a whole console
-// session of the debugger. Start-up runs as the program runs it, the sample CodeView
-// program is loaded into the program's viewpoint over a byte image of target memory,
-// and the command cycles read, parse and execute the input until its end ends the
-// session. Every session starts from the state of a freshly started program; the
-// loaded symbol tables, which no command changes yet, are loaded once and shared.
+// session of the debugger. Start-up runs as the program runs it, a CodeView program
+// (the fixture's sample program unless told otherwise) is loaded into the program's
+// viewpoint over a byte image of target memory, and the command cycles read, parse and
+// execute the input until its end ends the session. Every session starts from the
+// state of a freshly started program; the loaded symbol tables, which no command
+// changes yet, are loaded once and shared.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "harness/byte_image_target_memory.h"
 #include "harness/session/console_session.h"
@@ -20,6 +23,18 @@ class SymbolContext;
 
 namespace zentor::fuzzing {
 
+// The program on the stand-in target: its symbol file, the byte image of its memory
+// and what the target would say about its stopped thread, played once start-up has
+// installed the program's own services (nothing, when empty).
+struct SessionProgram {
+  std::vector<uint8_t> m_symbolFile;
+  std::function<void(testing_support::ByteImageTargetMemory&)> m_mapMemory;
+  std::function<void()> m_standIn;
+};
+
+// The fixture's sample program over a byte image with every byte value, no thread.
+SessionProgram SampleSessionProgram();
+
 struct CommandLineOutcome {
   // The session ended through the program's end (the end of the input or an exit).
   bool m_ended = false;
@@ -29,7 +44,7 @@ struct CommandLineOutcome {
 
 class CommandLineHarness {
  public:
-  CommandLineHarness();
+  explicit CommandLineHarness(SessionProgram program = SampleSessionProgram());
   ~CommandLineHarness();
   CommandLineHarness(const CommandLineHarness&) = delete;
   CommandLineHarness& operator=(const CommandLineHarness&) = delete;
@@ -38,8 +53,9 @@ class CommandLineHarness {
 
  private:
   testing_support::ScratchDirectory m_directory;
-  // The sample program, loaded once with every module: each session's viewpoint
-  // shares its tables, as contexts of one program do.
+  std::function<void()> m_standIn;
+  // The program, loaded once with every module: each session's viewpoint shares its
+  // tables, as contexts of one program do.
   std::unique_ptr<SymbolContext> m_program;
   testing_support::ByteImageTargetMemory m_memory;
 };
