@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "drivers/agent_answer_input.h"
+#include "drivers/c_expression_input.h"
 #include "drivers/codeview_file_input.h"
 #include "drivers/command_line_input.h"
 #include "harness/transcript.h"
@@ -55,6 +56,14 @@ void ReplayAll(const std::string& target, const std::function<std::string(const 
 TEST(FuzzReplayTest, CommandLineSessionsReachTheEndOfTheirInput) {
   fuzzing::CommandLineHarness harness;
   ReplayAll("command_line", [&](const std::string& bytes) {
+    const fuzzing::CommandLineOutcome outcome = harness.Run(bytes);
+    return outcome.m_ended ? std::string() : "the session did not end; output:\n" + outcome.m_output;
+  });
+}
+
+TEST(FuzzReplayTest, CExpressionSessionsReachTheEndOfTheirInput) {
+  fuzzing::CExpressionHarness harness;
+  ReplayAll("c_expression", [&](const std::string& bytes) {
     const fuzzing::CommandLineOutcome outcome = harness.Run(bytes);
     return outcome.m_ended ? std::string() : "the session did not end; output:\n" + outcome.m_output;
   });
