@@ -73,7 +73,7 @@ SessionProgram SampleSessionProgram() {
 }
 
 CommandLineHarness::CommandLineHarness(SessionProgram program)
-    : m_directory("fuzz-command"), m_standIn(std::move(program.m_standIn)) {
+    : m_directory("fuzz-command"), m_mapMemory(std::move(program.m_mapMemory)), m_standIn(std::move(program.m_standIn)) {
   m_directory.Write("PROGRAM.SYM", std::string(program.m_symbolFile.begin(), program.m_symbolFile.end()));
   ResetDebugSession();
   testing_support::OpenProgramViewpoint();
@@ -82,7 +82,6 @@ CommandLineHarness::CommandLineHarness(SessionProgram program)
   m_program = std::make_unique<SymbolContext>();
   *m_program = *GetCurrentSymbolContext();
   ResetDebugSession();
-  if (program.m_mapMemory) program.m_mapMemory(m_memory);
 }
 
 CommandLineHarness::~CommandLineHarness() = default;
@@ -95,6 +94,10 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
   CommandLineOutcome outcome;
   testing_support::SetOfflineSession(true);
   ResetDebugSession();
+  // Target memory as the program left it: what an earlier session wrote is gone, so
+  // that an input does what it does whatever ran before it.
+  m_memory = testing_support::ByteImageTargetMemory();
+  if (m_mapMemory) m_mapMemory(m_memory);
   {
     testing_support::ConsoleSession session(m_directory, input);
     TargetMemoryService* previous = nullptr;

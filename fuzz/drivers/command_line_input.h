@@ -53,10 +53,12 @@ class CommandLineHarness {
 
  private:
   testing_support::ScratchDirectory m_directory;
+  std::function<void(testing_support::ByteImageTargetMemory&)> m_mapMemory;
   std::function<void()> m_standIn;
   // The program, loaded once with every module: each session's viewpoint shares its
   // tables, as contexts of one program do.
   std::unique_ptr<SymbolContext> m_program;
+  // Mapped afresh for each session.
   testing_support::ByteImageTargetMemory m_memory;
 };
 
