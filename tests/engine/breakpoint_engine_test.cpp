@@ -375,6 +375,17 @@ TEST_F(BreakpointEngineTest, SavedSetsComeBackRenumberedAndDamagedOnesChangeNoth
   HandleBreakpointRequest(&status, 0, 0xD1, &restore);
   EXPECT_EQ(status.Number(), kMsgUnknownModule);
   EXPECT_EQ(Table().CountForCurrentViewpoint(), 2u);
+  // A set named "DEFAULT" is for any program.
+  NamedSetRequest fallback;
+  fallback.m_name = "DEFAULT";
+  HandleBreakpointRequest(&status, 0, 0xD0, &fallback);
+  fallback.m_dataLength = 4096;
+  Table().Delete(0, kBreakKind);
+  HandleBreakpointRequest(&status, 0, 0xD1, &fallback);
+  EXPECT_TRUE(status.IsOkay()) << status.Number();
+  EXPECT_EQ(Table().CountForCurrentViewpoint(), 2u) << "both breakpoints of the set, the deleted one again";
+  EXPECT_EQ(Table().Get(0, kBreakKind).m_address.Offset(), 0x2000u);
+  EXPECT_EQ(Table().Get(1, kBreakKind).m_address.Offset(), 0x1000u);
   SetLoadedProgramFileName(RWCString("demo.sym"));
 
   uint32_t length = 4096;
