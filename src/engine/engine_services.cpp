@@ -1,6 +1,7 @@
 #include "engine/engine_services.h"
 
 #include "command/action_table.h"
+#include "command/show_listings.h"
 #include "core/program_load.h"
 #include "core/stop_report.h"
 #include "engine/break_report.h"
@@ -19,6 +20,7 @@ void InstallEngineServices() {
   InstallRegisterAccess();
   InstallFrameWalk();
   InstallEngineTargetGui();
+  InstallBreakpointListing([](uint8_t section) { ListBreakpointsAndWatches(section); });
 }
 
 void ResetEngineState() {
