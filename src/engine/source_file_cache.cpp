@@ -1,6 +1,9 @@
 #include "engine/source_file_cache.h"
 
+#include <string_view>
+
 #include "console/file_channel.h"
+#include "platform/path_adapter.h"
 
 namespace zentor {
 
@@ -45,7 +48,11 @@ int32_t SourceFileCache::Open(const RWCString& path) {
   }
   if (hit != nullptr) return hit->m_descriptor;
   if (victim->m_descriptor != -1) victim->Close();
-  const int32_t descriptor = FileChannel::Open(path.data(), kOpenRead);
+  // The path is in the debugger's form (a found source file's); the host opens its
+  // own form of it.
+  const std::string host = platform::ResolveHostPath(std::string_view(path.data(), path.length()));
+  if (host.empty()) return -1;
+  const int32_t descriptor = FileChannel::Open(host.c_str(), kOpenRead);
   if (descriptor == -1) return -1;
   victim->m_descriptor = descriptor;
   victim->m_path = path;
