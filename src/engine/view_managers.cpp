@@ -6,6 +6,7 @@
 #include "engine/inspector_view.h"
 #include "engine/memory_view.h"
 #include "engine/modules_view.h"
+#include "engine/source_view_manager.h"
 #include "target/register_view.h"
 
 namespace zentor {
@@ -29,6 +30,7 @@ struct CreatorRow {
 constexpr CreatorRow kCreatorRows[] = {
     {kViewMemory, &MemoryViewManager::HandleWindowless},
     {kViewInspect, &InspectorViewManager::HandleWindowless},
+    {kViewSource, &RunPaneCommandWithoutWindow},
 };
 
 }  // namespace
@@ -45,6 +47,8 @@ std::unique_ptr<BaseManager> ViewManagerFactory::Make(int32_t kind, TextPane* pa
       return std::make_unique<InspectorViewManager>(pane);
     case kViewModules:
       return std::make_unique<ModulesViewManager>(pane);
+    case kViewSource:
+      return std::make_unique<SourceViewManager>(pane);
     default:
       return nullptr;
   }

@@ -1,0 +1,380 @@
+// The source pane over modules entered through the loader library under their
+// languages, with their texts in a scratch directory along the search path: listing
+// files that number their own lines (languages 1 and 7), an assembler module (always
+// a disassembly listing), a long C module numbered by the pane, and the listing shown
+// when the file is gone.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+#include "core/program_counter.h"
+#include "core/target_memory.h"
+#include "core/value_test_support.h"
+#include "cv_load_test_support.h"
+#include "harness/pane_dump.h"
+#include "source_fixtures/source_fixtures.h"
+#include "source_pane_test_support.h"
+#include "symbols/loader_library.h"
+#include "target/disassembler.h"
+
+namespace zentor {
+namespace {
+
+using sourcefixtures::SourceFixture;
+
+constexpr uint32_t kModuleBase = 0x00300000;
+constexpr int32_t kRows = 12;
+
+uint32_t g_programCounter = 0;
+AddressDescriptor ReadProgramCounter() { return testing_support::MemoryAt(g_programCounter); }
+
+class SourceListingTest : public testing_support::CvLoadTest {
+ protected:
+  void SetUp() override {
+    CvLoadTest::SetUp();
+    TargetMemory::InstallService(&m_memory);
+    Disassembler::Instance().Window().Forget();
+    SourceEngine().Install(&m_engine);
+    ProgramCounterRegister::InstallReader(&ReadProgramCounter);
+    *GetGlobalSearchPath() = RWCString(m_directory.Path().string().c_str());
+    MarkChangedRecords(kRecordSearchPaths, nullptr);
+  }
+  void TearDown() override {
+    m_window.Close();
+    ProgramCounterRegister::InstallReader(nullptr);
+    SourceEngine().Install(nullptr);
+    TargetMemory::InstallService(nullptr);
+    CvLoadTest::TearDown();
+  }
+
+  // The module's line table through the loader library, its code at the base and its
+  // text in the scratch directory.
+  void Load(const SourceFixture& fixture, const char* name, uint8_t language) {
+    m_fixture = fixture;
+    m_directory.Write(fixture.m_fileName, fixture.m_text);
+    BeginProgram(20);
+    SetTypeBase();
+    BeginModule(name, 0, language, 1);
+    BeginProcedure(name, testing_support::MemoryAt(kModuleBase).Record(),
+                   OrdinalValue(static_cast<uint32_t>(fixture.m_code.size())), 1, 3, OrdinalValue(0u));
+    for (const sourcefixtures::FixtureLine& line : fixture.m_lines) {
+      AddLine(fixture.m_fileName.c_str(), 0, line.m_line, OrdinalValue(line.m_offset));
+    }
+    EndScope();
+    EndProgram();
+    m_memory.Map(kModuleBase, fixture.m_code);
+  }
+  void StopAtAddress(uint32_t address) {
+    g_programCounter = address;
+    GetCurrentSymbolContext()->SetCurrentAddress(testing_support::MemoryAt(address));
+  }
+  void StopAtLine(uint32_t line) {
+    for (const sourcefixtures::FixtureLine& entry : m_fixture.m_lines) {
+      if (entry.m_line == line) {
+        g_programCounter = kModuleBase + entry.m_offset;
+        GetCurrentSymbolContext()->SetCurrentAddress(testing_support::MemoryAt(g_programCounter));
+        return;
+      }
+    }
+    ADD_FAILURE() << "no code on line " << line;
+  }
+  std::string ExecutionText() const {
+    const int32_t index = m_window.ExecutionIndex();
+    return index < 0 ? std::string("<none>") : m_window.Text(index);
+  }
+  std::filesystem::path Golden(const std::string& name) const {
+    return std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "engine" / "source_pane" / name;
+  }
+
+  testing_support::ScratchDirectory m_directory{"source-listing"};
+  testing_support::ByteImageTargetMemory m_memory;
+  testing_support::RecordingEngine m_engine;
+  testing_support::SourceWindow m_window{kRows};
+  SourceFixture m_fixture;
+};
+
+// The text carries its numbers: the pane adds none, finds the location's line by its
+// number and marks it; the start and the end of the text are reached.
+TEST_F(SourceListingTest, ListingFilesNumberTheirOwnLines) {
+  struct Case {
+    const char* m_name;
+    uint16_t m_language;
+    uint32_t m_line;
+    const char* m_field;
+  };
+  const Case cases[] = {
+      {"language 1", 1, 240, "   240 "},
+      {"language 7", 7, 240, " 240 "},
+      {"language 1, near the start", 1, 2, "     2 "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.m_name);
+    Load(sourcefixtures::ListingModule(400, c.m_language), "LIST", static_cast<uint8_t>(c.m_language));
+    StopAtLine(c.m_line);
+    m_window.Open();
+    EXPECT_EQ(ExecutionText().substr(0, std::string(c.m_field).size()), c.m_field);
+    EXPECT_EQ(m_window.Send(kPaneTextEnd, reinterpret_cast<intptr_t>(&m_window.m_index)), 0);
+    EXPECT_NE(m_window.IndexOf("x := x + 400;"), -1);
+    EXPECT_EQ(m_window.Send(kPaneTextStart), 0);
+    EXPECT_EQ(m_window.Text(0), "   Page 1  H  listing of LIST") << "the form feed reads as a blank";
+    m_window.Close();
+  }
+}
+
+TEST_F(SourceListingTest, AssemblerModulesShowAListing) {
+  Load(sourcefixtures::AssemblerModule(60), "ASM", 5);
+  StopAtLine(30);
+  m_window.Open();
+  int32_t mode = -1;
+  m_window.Send(kPaneModeQuery, reinterpret_cast<intptr_t>(&mode));
+  EXPECT_EQ(mode, 2);
+  EXPECT_EQ(m_window.Text(0).substr(0, 10), "   #30    ");
+  EXPECT_EQ(m_window.Send(kPaneTextStart), 326);
+  EXPECT_EQ(m_window.Send(kPaneTextEnd, reinterpret_cast<intptr_t>(&m_window.m_index)), 326);
+  EXPECT_TRUE(testing_support::MatchesGolden(Golden("assembler_module.golden"), testing_support::DumpPane(m_window.m_pane)));
+  // Scrolling the listing moves by its lines' headers.
+  auto topHeader = [&] {
+    for (int32_t i = m_window.m_pane.top; i + 1 < m_window.m_pane.count; ++i) {
+      const std::string text = m_window.Text(i);
+      const size_t mark = text.find('#');
+      if (mark < 6) return std::stoi(text.substr(mark + 1, 6 - mark - 1));
+    }
+    return -1;
+  };
+  const int32_t start = topHeader();
+  EXPECT_EQ(m_window.Send(kPaneScrollPageDown), 0);
+  const int32_t down = topHeader();
+  EXPECT_GT(down, start);
+  EXPECT_EQ(m_window.Send(kPaneScrollPageUp), 0);
+  EXPECT_LT(topHeader(), down);
+  EXPECT_EQ(m_window.Send(kPaneScrollLineDown), 0);
+  EXPECT_EQ(m_window.Send(kPaneScrollLineUp, reinterpret_cast<intptr_t>(&m_window.m_index)), 0);
+  m_window.m_index = 1;
+  EXPECT_EQ(m_window.Send(kPaneGoToLine, reinterpret_cast<intptr_t>(&m_window.m_index)), 0);
+  EXPECT_EQ(topHeader(), 1);
+  EXPECT_EQ(m_window.Send(kPaneScrollPageUp), 262);
+}
+
+// Scrolling through a long numbered module: one line down and up moves the top
+// line's number by one; a page down keeps the last line in view on the second row,
+// a page up shows the window above the top line; the window never shows fewer lines
+// than it has rows.
+TEST_F(SourceListingTest, ScrollingMovesByTheAskedAmount) {
+  Load(sourcefixtures::LongCModule(3000), "LONG", 0);
+  StopAtLine(1502);
+  m_window.Open();
+  auto topNumber = [&] { return std::stoi(m_window.Text(m_window.m_pane.top).substr(0, 6)); };
+  const int32_t start = topNumber();
+  struct Step {
+    const char* m_name;
+    int32_t m_code;
+    int32_t m_moves;
+  };
+  const Step steps[] = {
+      {"line down", kPaneScrollLineDown, 1}, {"line down again", kPaneScrollLineDown, 1}, {"line up", kPaneScrollLineUp, -1},
+      {"line up again", kPaneScrollLineUp, -1},
+  };
+  int32_t expected = start;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.m_name);
+    m_window.m_index = 0;
+    EXPECT_EQ(m_window.Send(step.m_code, reinterpret_cast<intptr_t>(&m_window.m_index)), 0);
+    expected += step.m_moves;
+    EXPECT_EQ(topNumber(), expected);
+    EXPECT_GE(m_window.m_pane.count - 1 - m_window.m_pane.top, kRows);
+  }
+  EXPECT_EQ(m_window.Send(kPaneScrollPageDown), 0);
+  EXPECT_EQ(topNumber(), start + kRows - 2);
+  EXPECT_EQ(m_window.Send(kPaneScrollPageUp), 0);
+  EXPECT_EQ(topNumber(), start - 2);
+  EXPECT_GE(m_window.m_pane.count - 1 - m_window.m_pane.top, kRows);
+}
+
+// The search from a line and a column of the displayed text (columns count the
+// line-number field): without regard to case, forward from the column, backward to
+// the right-most occurrence left of it ("aa" in "aaa" at 0), and 230 for no match.
+TEST_F(SourceListingTest, SearchColumnsAndCase) {
+  SourceFixture fixture = sourcefixtures::LongCModule(60);
+  const std::string marked = "\tvalue = value * 3 + 44;";
+  const size_t at = fixture.m_text.find(marked);
+  ASSERT_NE(at, std::string::npos);
+  fixture.m_text.replace(at, marked.size(), "aaa MAIN main Main;");
+  Load(fixture, "SEARCH", 0);
+  StopAtLine(2);
+  m_window.Open();
+  const int32_t line = m_window.IndexOf("aaa MAIN");
+  ASSERT_GE(line, 0);
+  struct Case {
+    const char* m_name;
+    int32_t m_code;
+    const char* m_text;
+    int32_t m_column;  // in the displayed text
+    int32_t m_result;
+    int32_t m_foundColumn;
+  };
+  const Case cases[] = {
+      {"forward from the line's start", kPaneFind, "main", 25, 0, 14},
+      {"next from the column", kPaneFindNext, "main", 15, 0, 19},
+      {"next with a column inside the field", kPaneFindNext, "MAIN", 3, 0, 14},
+      {"backward, overlapping", kPaneFindBackward, "aa", 13, 0, 10},
+      {"backward left of the column", kPaneFindBackward, "main", 24, 0, 19},
+      {"no match", kPaneFind, "nowhere to be found", 0, 230, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.m_name);
+    SourceFindText() = c.m_text;
+    const int32_t start = m_window.IndexOf("aaa MAIN");
+    int32_t words[2] = {start, c.m_column};
+    EXPECT_EQ(m_window.Send(c.m_code, reinterpret_cast<intptr_t>(words)), c.m_result);
+    if (c.m_result != 0) continue;
+    EXPECT_EQ(m_window.Text(words[0]).substr(10, 8), "aaa MAIN");
+    EXPECT_EQ(words[1], c.m_foundColumn);
+    EXPECT_EQ(words[0], m_window.m_pane.row);
+    EXPECT_EQ(words[0], kRows / 3) << "the found line a third down";
+  }
+}
+
+// Texts that do not match their line tables (empty, cut short, binary with 0xFF and
+// NUL bytes, very long lines, a form feed first): every command ends in one of its
+// numbered answers and the pane stays consistent.
+TEST_F(SourceListingTest, DamagedTextsEndInNumberedAnswers) {
+  const SourceFixture good = sourcefixtures::LongCModule(3000);
+  std::string binary;
+  for (int i = 0; i < 20000; ++i) binary += static_cast<char>((i * 7919) % 256);
+  struct Case {
+    const char* m_name;
+    std::string m_text;
+  };
+  const Case cases[] = {
+      {"empty", ""},
+      {"cut short", good.m_text.substr(0, good.m_text.size() / 3)},
+      {"binary", binary},
+      {"long lines", std::string(5000, 'x') + "\n" + std::string(300000, 'y')},
+      {"form feed first", "\f" + good.m_text},
+  };
+  const int32_t codes[] = {kPaneRefresh,        kPaneScrollPageDown, kPaneScrollLineDown, kPaneScrollPageUp,
+                           kPaneScrollLineUp,   kPaneTextEnd,        kPaneTextStart,      kPaneGoToLine,
+                           kPaneToggleMixed,    kPaneRebuildFromTop, kPaneFind,           kPaneFindBackward,
+                           kPaneToggleMixed,    kPaneReload,         kPaneRebuild,        kPaneScrollPageDown};
+  const uint32_t answers[] = {0, 76, 230, 260, 262, 263, 326};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.m_name);
+    SourceFixture fixture = good;
+    fixture.m_text = c.m_text;
+    Load(fixture, "DAMAGED", 0);
+    StopAtLine(1502);
+    try {
+      m_window.Open();
+    } catch (const DVError& error) {
+      EXPECT_EQ(error.Number(), 76u);
+      continue;
+    }
+    SourceFindText() = "value";
+    for (const int32_t code : codes) {
+      int32_t words[2] = {std::max(m_window.m_pane.count - 2, 0) / 2, 12};
+      if (code == kPaneGoToLine) words[0] = 2500;
+      const int32_t answer = m_window.Send(code, reinterpret_cast<intptr_t>(words));
+      EXPECT_NE(std::find(std::begin(answers), std::end(answers), static_cast<uint32_t>(answer)), std::end(answers))
+          << "code " << code << " answered " << answer;
+      if (m_window.m_pane.count > 0) {
+        ASSERT_EQ(m_window.m_pane.lines[m_window.m_pane.count - 1], nullptr);
+        for (int32_t i = 0; i + 1 < m_window.m_pane.count; ++i) ASSERT_NE(m_window.m_pane.lines[i], nullptr);
+      }
+    }
+    m_window.Close();
+  }
+}
+
+// The work a refresh does for a new location, seen from outside: the same lines and
+// view when the location shows (kind 1); the same lines with the location moved a
+// third down when it is held but not shown (kind 2); new lines around it near the
+// end of the held lines or beyond them (kinds 3 and 4).
+TEST_F(SourceListingTest, RefreshDoesTheLeastWork) {
+  Load(sourcefixtures::LongCModule(3000), "LONG", 0);
+  struct Case {
+    const char* m_name;
+    uint32_t m_line;
+    bool m_sameLines;
+    bool m_sameTop;
+  };
+  const Case cases[] = {
+      {"visible: nothing moves", 1505, true, true},
+      {"held, not visible: the view moves", 1532, true, false},
+      {"near the end of the held lines: rebuilt around it", 1592, false, true},
+      {"in the last held lines: rebuilt at its line", 1596, false, true},
+      {"beyond the held lines: rebuilt at its line", 2503, false, true},
+      {"before the held lines: rebuilt at its line", 12, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.m_name);
+    StopAtLine(1502);
+    m_window.Open();
+    const std::string firstLine = m_window.Text(0);
+    const int32_t top = m_window.m_pane.top;
+    StopAtLine(c.m_line);
+    EXPECT_EQ(m_window.Send(kPaneRefresh), 0);
+    EXPECT_EQ(m_window.Text(0) == firstLine, c.m_sameLines);
+    EXPECT_EQ(m_window.m_pane.top == top, c.m_sameTop);
+    const int32_t mark = m_window.ExecutionIndex();
+    ASSERT_GE(mark, 0);
+    EXPECT_EQ(std::stoi(m_window.Text(mark).substr(0, 6)), static_cast<int>(c.m_line));
+    if (!(c.m_sameLines && c.m_sameTop)) {
+      EXPECT_EQ(mark - m_window.m_pane.top, std::min<int32_t>(kRows / 3, static_cast<int32_t>(c.m_line) - 1));
+    }
+    m_window.Close();
+  }
+}
+
+// A location without line information: the instructions from the location on,
+// without header lines; nothing lies above it, and the text's ends are refused.
+TEST_F(SourceListingTest, AddressListingWithoutLines) {
+  SourceFixture fixture = sourcefixtures::AssemblerModule(200);
+  fixture.m_lines.clear();
+  Load(fixture, "NOLINES", 0);
+  StopAtAddress(kModuleBase + 6 * 20);
+  m_window.Open();
+  ASSERT_GE(m_window.m_pane.count, 2);
+  EXPECT_NE(m_window.Text(0).find("mov       eax,015"), std::string::npos);
+  EXPECT_EQ(m_window.ExecutionIndex(), 0);
+  EXPECT_EQ(m_window.Send(kPaneScrollPageUp), 263);
+  EXPECT_EQ(m_window.Send(kPaneTextStart), 326);
+  EXPECT_EQ(m_window.Send(kPaneScrollPageDown), 0);
+  EXPECT_EQ(m_window.Send(kPaneScrollLineDown), 0);
+}
+
+// A long C module numbered by the pane: the location a third down, going to lines
+// far away and back, and, with the file gone, a listing with "#" header lines.
+TEST_F(SourceListingTest, LongModuleAndMissingFile) {
+  Load(sourcefixtures::LongCModule(3000), "LONG", 0);
+  StopAtLine(1502);
+  m_window.Open();
+  EXPECT_EQ(ExecutionText().substr(0, 10), "  1502    ");
+  EXPECT_EQ(m_window.ExecutionIndex() - m_window.m_pane.top, kRows / 3);
+  struct Step {
+    const char* m_name;
+    int32_t m_line;
+    const char* m_field;
+  };
+  const Step steps[] = {{"far down", 2900, "  2900    "}, {"far up", 120, "   120    "}, {"the last", 3000, "  3000    "}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.m_name);
+    m_window.m_index = step.m_line;
+    EXPECT_EQ(m_window.Send(kPaneGoToLine, reinterpret_cast<intptr_t>(&m_window.m_index)), 0);
+    const int32_t shown = m_window.IndexOf(step.m_field);
+    EXPECT_GE(shown, 0);
+    EXPECT_EQ(shown, m_window.m_pane.top);
+  }
+  m_window.Close();
+  std::filesystem::remove(m_directory.Path() / m_fixture.m_fileName);
+  MarkChangedRecords(kRecordSearchPaths, nullptr);
+  m_window.Open();
+  EXPECT_EQ(m_window.Text(0).substr(0, 10), " #1502    ");
+  EXPECT_TRUE(testing_support::MatchesGolden(Golden("long_module_listing.golden"),
+                                             testing_support::DumpPane(m_window.m_pane)));
+}
+
+}  // namespace
+}  // namespace zentor
