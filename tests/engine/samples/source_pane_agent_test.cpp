@@ -14,6 +14,7 @@
 
 #include "harness/agent_process.h"
 #include "harness/pane_dump.h"
+#include "harness/stand_in_session.h"
 #include "harness/transcript.h"
 #include "scripted_line.h"
 #include "source_pane_test_support.h"
@@ -83,18 +84,7 @@ class SourcePaneAgentTest : public ::testing::Test {
     ResetKnownModules();
     ResetCommandArguments();
     ResetSymbolLoad();
-    ResetViewpointStack();
-    SymbolContext* context = ViewpointManager::SymbolContextOf(ViewpointHandle(kThread));
-    if (context != nullptr) {
-      PushViewpoint(ViewpointHandle(kThread));
-      ViewpointManager::SetCurrentSymbolContext(nullptr);
-      PopViewpoint();
-      if (context != GetDefaultSymbolContext()) delete context;
-    }
-    LoadableRegistry::Instance().ClearAll();
-    TmiSetServerSymbolsLoaded(0);
-    ViewpointManager::RemoveAllViewpoints();
-    SetBaseViewpoint(ViewpointHandle::None());
+    testing_support::ForgetProgramAndViewpoints(kThread);
     SetSearchPath("", 1);
     testing_support::SetOfflineSession(true);
     platform::TakeUserBreak();
