@@ -10,6 +10,10 @@
 #include <iterator>
 #include <string>
 
+#include "command/action_table.h"
+#include "command/command_scanner.h"
+#include "command/symbol_interpreter.h"
+#include "command/symbol_lookup_commands.h"
 #include "core/program_counter.h"
 #include "core/target_memory.h"
 #include "core/value_test_support.h"
@@ -43,6 +47,7 @@ class SourceListingTest : public testing_support::CvLoadTest {
     MarkChangedRecords(kRecordSearchPaths, nullptr);
   }
   void TearDown() override {
+    ActionTable::ResetToDefaults();
     m_window.Close();
     ProgramCounterRegister::InstallReader(nullptr);
     SourceEngine().Install(nullptr);
@@ -325,6 +330,52 @@ TEST_F(SourceListingTest, RefreshDoesTheLeastWork) {
       EXPECT_EQ(mark - m_window.m_pane.top, std::min<int32_t>(kRows / 3, static_cast<int32_t>(c.m_line) - 1));
     }
     m_window.Close();
+  }
+}
+
+// A name typed in the pane is watched as it is when it parses (the expression parser
+// takes every word, those of the command language too, as a name); a text that
+// parses in neither its own nor its backslash form gives the parser's error.
+TEST_F(SourceListingTest, WatchedNamesFromThePane) {
+  InstallCommandSymbolInterpreter();
+  CommandScanner::InitKeywords();
+  BindSymbolLookupActions();
+  using namespace cvfixture;
+  CvProgram program;
+  CvModule module;
+  module.m_name = "WORDS";
+  module.m_segments = {CvSegment{1, 0, 0x10}};
+  module.m_symbols.push_back(CvProcedure{.m_name = "main", .m_offset = 0, .m_length = 0x10});
+  module.m_sourceFiles = {CvSourceFile{"words.c", {CvLineSegment{1, {CvLine{0, 1}, CvLine{6, 2}}}}}};
+  program.m_modules.push_back(module);
+  program.m_globals.push_back(
+      CvVariable{.m_storage = CvStorage::GlobalData, .m_name = "byte", .m_type = 0x0074, .m_offset = 0});
+  program.m_globals.push_back(
+      CvVariable{.m_storage = CvStorage::GlobalData, .m_name = "width", .m_type = 0x0074, .m_offset = 4});
+  const std::string path = WriteFile("WORDS.SYM", WriteCodeView(program, CvVariant::NB09));
+  ASSERT_EQ(CvLoadTest::Load(path).m_raised, 0u);
+  ASSERT_EQ(ForceDeferredModules(), 0u);
+  m_memory.Map(kCodeBase, std::vector<uint8_t>(16, 0x90));
+  m_memory.Map(kDataBase, std::vector<uint8_t>(8, 0));
+  m_directory.Write("words.c", "int byte, width;\nint main(void) { return byte; }\n");
+  StopAtAddress(kCodeBase);
+  m_window.Open();
+  struct Case {
+    const char* m_name;
+    const char* m_text;
+    int32_t m_result;
+    const char* m_watched;
+  };
+  const Case cases[] = {
+      {"a word of the command language, a name to the expression parser", "byte", 0, "watch byte\n"},
+      {"a plain name", "width", 0, "watch width\n"},
+      {"neither form parses", "width +", 102, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.m_name);
+    m_engine.m_trace.clear();
+    EXPECT_EQ(m_window.Send(kPaneAddWatch, reinterpret_cast<intptr_t>(c.m_text)), c.m_result);
+    EXPECT_EQ(m_engine.m_trace, c.m_watched);
   }
 }
 
