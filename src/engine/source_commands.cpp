@@ -43,9 +43,10 @@ int32_t* Word(intptr_t argument) { return reinterpret_cast<int32_t*>(argument); 
 
 }  // namespace
 
-// 1. Every line-index argument is checked first: a negative one, and for the commands
-//    that read the line an index at or beyond the held lines (also without a pane),
-//    raise the internal error before anything is read.
+// 1. Every line-index argument is checked first: a negative one, a missing one where
+//    the command reads or writes it, and for the commands that read the line an index
+//    at or beyond the held lines (also without a pane), raise the internal error
+//    before anything is read.
 // 2. No program: the pane empties and 324 is the answer (0x5a always rebuilds).
 // 3. The command runs inside a guard: its error goes into the status and is reported
 //    once (240 is left to the caller); the answer is its message number.
@@ -62,6 +63,10 @@ int32_t SourceBase::RunPaneCommand(DVError& status, int32_t code, intptr_t argum
     status.Set(kNoProgram, kSeverityWarning, kDisplayByFocusAlias, nullptr);
     status.Report();
     return static_cast<int32_t>(kNoProgram);
+  }
+  if (argument == 0 && (code == kPaneToggleMixed || code == kPaneFind || code == kPaneFindNext ||
+                        code == kPaneFindBackward || code == kPaneModeQuery || code == kPaneGoToLine)) {
+    ZENTOR_INTERNAL_ERROR();
   }
   if ((IsLineCommand(code) || code == kPaneBrowseNearest) &&
       (argument == 0 || *Word(argument) >= Held() - 1)) {

@@ -161,6 +161,12 @@ TEST_F(SourceListingTest, AssemblerModulesShowAListing) {
   EXPECT_EQ(m_window.Send(kPaneGoToLine, reinterpret_cast<intptr_t>(&m_window.m_index)), 0);
   EXPECT_EQ(topHeader(), 1);
   EXPECT_EQ(m_window.Send(kPaneScrollPageUp), 262);
+  // Commands that read or write their argument refuse a missing one.
+  for (const int32_t code : {kPaneToggleMixed, kPaneFind, kPaneFindBackward, kPaneModeQuery, kPaneGoToLine,
+                             kPaneToggleBreak, kPaneRunToLine, kPaneBrowseNearest}) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(m_window.Send(code, 0), 1);
+  }
 }
 
 // Scrolling through a long numbered module: one line down and up moves the top
