@@ -202,7 +202,15 @@ int32_t SourceBase::BuildSourceLines(int32_t first, int32_t second, int32_t forw
       line.text = nullptr;
       break;
     }
+    const int32_t group = i;
     if (m_mode == 1 && !line.line.IsEmpty()) i = InsertLineInstructions(i, forward);
+    if (forward == 0 && i >= end && i > group) {
+      // Read upwards, a line whose instructions do not all fit above the end is left
+      // out whole: the window never starts with instructions whose line is cut off.
+      for (int32_t k = group; k <= i; ++k) ResetLine(Line(k));
+      i = group;
+      break;
+    }
     ++i;
   }
   if (forward == 0) {

@@ -385,6 +385,33 @@ TEST_F(SourceListingTest, WatchedNamesFromThePane) {
   }
 }
 
+// Mixed mode built forwards and backwards (page up reads above the window): every
+// instruction line follows its source line or an instruction of the same line at a
+// lower address, and no build is anchored on an instruction line.
+TEST_F(SourceListingTest, MixedModeKeepsInstructionsUnderTheirLines) {
+  Load(sourcefixtures::LongCModule(3000), "LONG", 0);
+  StopAtLine(1502);
+  m_window.Open();
+  ASSERT_EQ(m_window.SendIndex(kPaneToggleMixed, m_window.ExecutionIndex()), 0);
+  for (const int32_t code : {kPaneScrollPageUp, kPaneScrollPageUp, kPaneScrollLineUp, kPaneScrollPageDown,
+                             kPaneScrollLineDown, kPaneRebuildFromTop}) {
+    SCOPED_TRACE(code);
+    m_window.m_index = 0;
+    ASSERT_EQ(m_window.Send(code, reinterpret_cast<intptr_t>(&m_window.m_index)), 0);
+    const TextPane& pane = m_window.m_pane;
+    ASSERT_NE(static_cast<const DisplayLine*>(pane.lines[0])->filePosition, kInstructionLine);
+    for (int32_t i = 1; i + 1 < pane.count; ++i) {
+      const auto* line = static_cast<const DisplayLine*>(pane.lines[i]);
+      const auto* before = static_cast<const DisplayLine*>(pane.lines[i - 1]);
+      if (line->filePosition != kInstructionLine) continue;
+      ASSERT_EQ(before->line.RawLine(), line->line.RawLine()) << "line " << i;
+      if (before->filePosition == kInstructionLine) {
+        ASSERT_EQ(before->address.Compare(line->address), kAddressLess) << "line " << i;
+      }
+    }
+  }
+}
+
 // A location without line information: the instructions from the location on,
 // without header lines; nothing lies above it, and the text's ends are refused.
 TEST_F(SourceListingTest, AddressListingWithoutLines) {

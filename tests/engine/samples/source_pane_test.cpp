@@ -160,6 +160,22 @@ TEST_F(SourcePaneTest, MixedModeAndBack) {
   ASSERT_GE(exact, 0);
   EXPECT_EQ(m_pane.lines[exact]->text[0], ' ') << "the mark on an instruction line";
   EXPECT_TRUE(testing_support::MatchesGolden(Golden("mixed_in_f.golden"), Dump()));
+  // Built forwards and backwards, each instruction line follows its source line or
+  // an instruction of the same line at a higher address.
+  for (const int32_t code : {kPaneScrollPageUp, kPaneScrollPageDown, kPaneScrollLineUp, kPaneScrollPageDown}) {
+    SCOPED_TRACE(code);
+    m_index = 0;
+    Send(code, reinterpret_cast<intptr_t>(&m_index));
+    for (int32_t i = 1; i + 1 < m_pane.count; ++i) {
+      const auto* line = static_cast<const DisplayLine*>(m_pane.lines[i]);
+      const auto* before = static_cast<const DisplayLine*>(m_pane.lines[i - 1]);
+      if (line->filePosition != kInstructionLine || before->line.IsEmpty()) continue;
+      ASSERT_EQ(before->line.RawLine(), line->line.RawLine()) << "line " << i;
+      if (before->filePosition == kInstructionLine) {
+        ASSERT_EQ(before->address.Compare(line->address), kAddressLess) << "line " << i;
+      }
+    }
+  }
   EXPECT_EQ(SendIndex(kPaneToggleMixed, exact), 0);
   Send(kPaneModeQuery, reinterpret_cast<intptr_t>(&mode));
   EXPECT_EQ(mode, 0);
