@@ -2,7 +2,12 @@
 
 #include <algorithm>
 
+#include "engine/breakpoint_table.h"
+#include "engine/execution_control.h"
 #include "engine/source_line_naming.h"
+#include "engine/watch_table.h"
+
+#include "command/grammar_object.h"
 
 #include "symbols/loader_library.h"
 #include "symbols/source_files.h"
@@ -12,6 +17,8 @@
 #include "core/checked_alloc.h"
 #include "core/collectable_record.h"
 #include "core/current_viewpoint.h"
+#include "core/typed_location.h"
+#include "core/viewpoint_manager.h"
 
 namespace zentor {
 
@@ -27,24 +34,57 @@ RWCString g_findText;
 // ---- The engine's side -------------------------------------------------------------
 
 SourcePaneEngine::~SourcePaneEngine() = default;
-std::vector<SourceBreakpoint> SourcePaneEngine::CollectForCurrentViewpoint() { return {}; }
-void SourcePaneEngine::DeleteAtAddress(const AddressDescriptor&) {}
-void SourcePaneEngine::DeleteAtAddressOfType(const AddressDescriptor&, uint32_t) {}
-void SourcePaneEngine::SetFromSourcePane(uint32_t, uint32_t, const AddressDescriptor&) {
-  throw DVError(kNoProgram, kSeverityWarning, kDisplayByFocusAlias);
+
+std::vector<SourceBreakpoint> SourcePaneEngine::CollectForCurrentViewpoint() {
+  BreakpointVector records;
+  BreakpointTable::Instance().CollectForCurrentViewpoint(&records);
+  std::vector<SourceBreakpoint> breakpoints;
+  breakpoints.reserve(records.entries());
+  for (size_t i = 0; i < records.entries(); ++i) {
+    const BreakpointRecord& record = records[i];
+    breakpoints.push_back({record.m_address, record.m_kind, record.m_type, record.m_enabled});
+  }
+  return breakpoints;
 }
-void SourcePaneEngine::RunToAddress(const AddressDescriptor&) {
-  throw DVError(kNoProgram, kSeverityWarning, kDisplayByFocusAlias);
+
+void SourcePaneEngine::DeleteAtAddress(const AddressDescriptor& address) {
+  BreakpointTable::Instance().DeleteAtAddress(address);
 }
-void SourcePaneEngine::Go(uint32_t) { throw DVError(kNoProgram, kSeverityWarning, kDisplayByFocusAlias); }
-void SourcePaneEngine::GoNoThread(uint32_t) { throw DVError(kNoProgram, kSeverityWarning, kDisplayByFocusAlias); }
-void SourcePaneEngine::QueryTarget() {}
-void SourcePaneEngine::QueryTargetNoThread() {}
-int32_t SourcePaneEngine::RunState() { return 0; }
-void SourcePaneEngine::Step(uint32_t, uint32_t, uint32_t, uint32_t) {
-  throw DVError(kNoProgram, kSeverityWarning, kDisplayByFocusAlias);
+
+void SourcePaneEngine::DeleteAtAddressOfType(const AddressDescriptor& address, uint32_t type) {
+  BreakpointTable::Instance().DeleteAtAddressOfType(address, type);
 }
-DVErrorCode SourcePaneEngine::AddWatch(const RWCString&) { return DVErrorCode(kNoProgram, kSeverityWarning); }
+
+void SourcePaneEngine::SetFromSourcePane(uint32_t kind, uint32_t type, const AddressDescriptor& address) {
+  BreakpointTable::Instance().SetFromSourcePane(kind, type, TypedLocation(address), 0);
+}
+
+// The line's address is the only temporary break: the list starts empty.
+void SourcePaneEngine::RunToAddress(const AddressDescriptor& address) {
+  GoControl::Reset();
+  GoControl::AddTemporaryBreak(address);
+  GoControl::Go(1);
+}
+
+void SourcePaneEngine::Go(uint32_t mode) { GoControl::Go(mode); }
+void SourcePaneEngine::GoNoThread(uint32_t mode) { GoControl::GoNoThread(mode); }
+void SourcePaneEngine::QueryTarget() { RunControl::QueryTarget(); }
+void SourcePaneEngine::QueryTargetNoThread() { RunControl::QueryTargetNoThread(); }
+
+int32_t SourcePaneEngine::RunState() {
+  return static_cast<int32_t>(ViewpointManager::RunStateOf(CurrentViewpoint()));
+}
+
+void SourcePaneEngine::Step(uint32_t granularity, uint32_t callerKind, uint32_t count, uint32_t reportFlag) {
+  StepControl::Step(static_cast<uint16_t>(granularity), callerKind, count, reportFlag);
+}
+
+DVErrorCode SourcePaneEngine::AddWatch(const RWCString& text) {
+  const GrammarObject expression = GrammarObject::GrammarObject_FromText(text.data(), 0);
+  DVErrorCode status = expression.Status();
+  if (status.IsOkay()) WatchTable::AddFromGrammarObject(&status, expression);
+  return status;
+}
 
 InstalledService<SourcePaneEngine>& SourceEngine() { return g_engine; }
 

@@ -130,8 +130,8 @@ struct SourceMark {
 };
 
 // What the source pane asks of the rest of the engine: the breakpoints of the current
-// viewpoint, the run and step commands and watches. The engine installs its own; the
-// base has no breakpoints and refuses to run (no program).
+// viewpoint (the breakpoint table), the run and step commands (execution control) and
+// watches (the watch table). The base is the engine's; tests install a double.
 class SourcePaneEngine {
  public:
   virtual ~SourcePaneEngine();

@@ -20,6 +20,7 @@
 #include "source_pane_test_support.h"
 
 #include "command/command_arguments.h"
+#include "engine/engine_services.h"
 #include "core/current_viewpoint.h"
 #include "core/program_counter.h"
 #include "core/viewpoint_manager.h"
@@ -69,6 +70,7 @@ class SourcePaneAgentTest : public ::testing::Test {
     testing_support::ResetLinkState();
     testing_support::SetOfflineSession(false);
     InstallTargetServices();
+    InstallEngineServices();
     platform::TakeUserBreak();
     SourceEngine().Install(&m_engine);
   }
