@@ -27,7 +27,6 @@
 #include "harness/transcript.h"
 #include "symbols/symbol_context.h"
 #include "target/module_symbols.h"
-#include "target/tmi_memory.h"
 
 namespace zentor {
 namespace {
@@ -40,30 +39,6 @@ std::string DemoManifest() {
   const size_t tools = agent.rfind("/agent/samples/");
   return tools == std::string::npos ? "" : agent.substr(0, tools) + "/samples/demo.mod";
 }
-
-// Target memory through the target interface, counting its reads.
-class InterfaceMemory : public TargetMemoryService {
- public:
-  OrdinalValue ReadValue(void* destination, uint32_t capacity, const AddressRange& range, uint32_t) override {
-    ++m_reads;
-    TargetAccessRecord access;
-    access.m_address = range.Start().AddressRef().Record();
-    access.m_typeCode = range.Start().Type().Code();
-    access.m_elementSize = range.Start().ElementSize().Low();
-    access.m_elementCount = range.Length().Low();
-    if (access.m_elementSize * access.m_elementCount > capacity) throw DVError(kOperandSizeTooLarge, kSeverityError);
-    TargetStatus status;
-    uint64_t count = 0;
-    const uint32_t result = TmiReadMemory(&status, 0, destination, &access, &count);
-    if (result != 0) throw DVError(result, kSeverityError);
-    return OrdinalValue(static_cast<uint32_t>(count * access.m_elementSize));
-  }
-  AddressDescriptor ResolveIndirection(const TypedLocation& start, const DVPTypeInfo&, uint32_t) override {
-    return start.Address();
-  }
-  void PushRegisterValue(uint32_t) override { throw DVError(kNoProgramLoaded, kSeverityError); }
-  int m_reads = 0;
-};
 
 class InspectorViewTest : public ::testing::Test {
  protected:
@@ -106,7 +81,7 @@ class InspectorViewTest : public ::testing::Test {
   std::string Dump() const { return testing_support::DumpPane(m_pane, false); }
 
   testing_support::StandInSession m_session;
-  InterfaceMemory m_memory;
+  testing_support::InterfaceTargetMemory m_memory;
   TargetMemoryService* m_before = nullptr;
   uint32_t m_base = 10;
   TextPane m_pane;

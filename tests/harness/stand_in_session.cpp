@@ -1,6 +1,9 @@
 #include "harness/stand_in_session.h"
 
+#include "core/address_range.h"
 #include "core/current_viewpoint.h"
+#include "core/dv_error.h"
+#include "core/typed_location.h"
 #include "core/viewpoint_manager.h"
 #include "symbols/load_driver.h"
 #include "symbols/loader_library.h"
@@ -12,6 +15,7 @@
 #include "target/register_model.h"
 #include "target/serial_transport.h"
 #include "target/target_state.h"
+#include "target/tmi_memory.h"
 #include "target/tmi_session.h"
 #include "target/tmi_symbol_load.h"
 #include "target/udp_transport.h"
@@ -46,6 +50,28 @@ void ForgetProgramAndViewpoints(uint32_t thread) {
   ViewpointManager::RemoveAllViewpoints();
   SetBaseViewpoint(ViewpointHandle::None());
 }
+
+OrdinalValue InterfaceTargetMemory::ReadValue(void* destination, uint32_t capacity, const AddressRange& range,
+                                              uint32_t) {
+  ++m_reads;
+  TargetAccessRecord access;
+  access.m_address = range.Start().AddressRef().Record();
+  access.m_typeCode = range.Start().Type().Code();
+  access.m_elementSize = range.Start().ElementSize().Low();
+  access.m_elementCount = range.Length().Low();
+  if (access.m_elementSize * access.m_elementCount > capacity) throw DVError(kOperandSizeTooLarge, kSeverityError);
+  TargetStatus status;
+  uint64_t count = 0;
+  const uint32_t result = TmiReadMemory(&status, 0, destination, &access, &count);
+  if (result != 0) throw DVError(result, kSeverityError);
+  return OrdinalValue(static_cast<uint32_t>(count * access.m_elementSize));
+}
+
+AddressDescriptor InterfaceTargetMemory::ResolveIndirection(const TypedLocation& start, const DVPTypeInfo&, uint32_t) {
+  return start.Address();
+}
+
+void InterfaceTargetMemory::PushRegisterValue(uint32_t) { throw DVError(kNoProgramLoaded, kSeverityError); }
 
 bool StandInSession::Connect(const std::vector<std::string>& arguments, std::string* reason) {
   if (AgentProgramPath().empty()) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/target_memory.h"
 #include "harness/agent_process.h"
 
 namespace zentor::testing_support {
@@ -16,6 +17,16 @@ namespace zentor::testing_support {
 // symbol context of the thread's viewpoint (with its loaded program), the loadables,
 // the viewpoints and the base viewpoint.
 void ForgetProgramAndViewpoints(uint32_t thread);
+
+// Target memory read through the target interface, standing in for the engine's own
+// service in the views' tests and benchmark; counts its reads.
+class InterfaceTargetMemory : public TargetMemoryService {
+ public:
+  OrdinalValue ReadValue(void* destination, uint32_t capacity, const AddressRange& range, uint32_t) override;
+  AddressDescriptor ResolveIndirection(const TypedLocation& start, const DVPTypeInfo&, uint32_t) override;
+  void PushRegisterValue(uint32_t) override;
+  int m_reads = 0;
+};
 
 class StandInSession {
  public:
