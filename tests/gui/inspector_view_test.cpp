@@ -26,7 +26,11 @@
 #include "harness/stand_in_session.h"
 #include "harness/transcript.h"
 #include "symbols/symbol_context.h"
+#include "core/value_bytes.h"
+#include "target/agent_requests.h"
 #include "target/module_symbols.h"
+#include "target/register_model.h"
+#include "target/register_tables.h"
 
 namespace zentor {
 namespace {
@@ -139,6 +143,29 @@ TEST_F(InspectorViewTest, NamesAndValueTexts) {
   m_pane.row = 0;
   EXPECT_EQ(Send(kGuiInspectDelete), 0);
   EXPECT_EQ(m_pane.count, 0);
+}
+
+// The Locals window asks after every stop whether its procedure changed: once after
+// the execution point moved into another procedure, then no more.
+TEST_F(InspectorViewTest, LocalsFollowTheProcedure) {
+  const auto pointAt = [](const char* procedure) {
+    RegisterBlock block;
+    block.SetMask(0x7);
+    ASSERT_EQ(AgentReadRegisters(0, &block), 0u);
+    const AddressDescriptor address(RWCString(procedure), 1);
+    value_bytes::StoreU32(block.Group(kFieldEip.m_group) + kFieldEip.m_offset, address.Offset());
+    ASSERT_EQ(AgentWriteRegisters(0, &block), 0u);
+    InvalidateRegisterCache();
+  };
+  pointAt("main");
+  ASSERT_EQ(Send(kGuiInspectLocals), 0) << m_status.Number();
+  ASSERT_GE(m_pane.count, 1);
+  EXPECT_NE(std::string(m_pane.lines[0]->text).find("main"), std::string::npos) << m_pane.lines[0]->text;
+  EXPECT_EQ(Send(kGuiLocalsNeedRebuild), 0);
+  pointAt("g");
+  EXPECT_EQ(Send(kGuiLocalsNeedRebuild), 402);
+  EXPECT_EQ(m_status.Severity(), kSeverityWarning);
+  EXPECT_EQ(Send(kGuiLocalsNeedRebuild), 0);
 }
 
 }  // namespace
