@@ -175,6 +175,26 @@ TEST_F(MemoryViewTest, SaveFile) {
   EXPECT_EQ(Send(kGuiSaveMemory), 117);
 }
 
+// Without a range every move is asked of the view; memory that cannot be read above
+// the top leaves the view where it was with a warning.
+TEST_F(MemoryViewTest, OpenEndedStopsAtUnreadableMemory) {
+  m_request.noRange = 1;
+  m_request.typeIndex = 1;
+  SetText(m_request.startText, "0x1040");
+  m_request.changeFlags = MemoryDisplayRequest::kFormatChanged | MemoryDisplayRequest::kNewStart;
+  ASSERT_EQ(Send(kGuiRefresh), 0) << m_status.Number();
+  EXPECT_EQ(m_pane.total, -1);
+  EXPECT_EQ(m_pane.count, 12);
+  for (uint32_t expected = 0x1030; expected >= kBase; expected -= 0x10) {
+    ASSERT_EQ(m_pane.MoveView(kPaneLineUp), 0);
+    ASSERT_EQ(TopAddress(), expected);
+  }
+  EXPECT_EQ(m_pane.MoveView(kPaneLineUp), 2007);
+  EXPECT_EQ(m_status.Severity(), kSeverityWarning);
+  EXPECT_EQ(TopAddress(), kBase);
+  EXPECT_EQ(m_pane.AtBoundary(kPaneLineUp), 0) << "the length is unknown";
+}
+
 TEST(MemoryViewFields, DialogFieldChecks) {
   testing_support::ByteImageTargetMemory memory;
   memory.Map(kBase, std::vector<uint8_t>(16));
