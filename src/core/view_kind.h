@@ -55,6 +55,7 @@ enum GuiCommand : int32_t {
   kGuiStopRepeat = 0x87,
   kGuiBrowseFromList = 0x8c,
   kGuiToggleListing = 0xc8,
+  kGuiSelectFrame = 0xc9,
   kGuiCurrentFrame = 0xca,
   kGuiInspectAdd = 0x1f4,
   kGuiInspectDelete = 0x1f5,

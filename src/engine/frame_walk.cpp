@@ -1,6 +1,7 @@
 #include "engine/frame_walk.h"
 
 #include "console/output_writer.h"
+#include "console/panel.h"
 #include "console/pager.h"
 #include "core/busy_pump.h"
 #include "core/collectable_record.h"
@@ -173,8 +174,9 @@ void PrintFrames(FrameList& frames, uint32_t panel, uint16_t showFlag) {
       if (index >= 0) frames.SetCurrent(index);
     }
   } restore{frames, current};
-  (void)panel;
   for (uint32_t i = 0; i < frames.Count(); ++i) {
+    // Every line written for frame i carries i, so the Callstack window knows its frame.
+    if (panel != 0) Panel::SetLineData(panel, i);
     OutputWriter::Printf("(%hd) ", static_cast<int16_t>(i));
     frames.SetCurrent(static_cast<int32_t>(i));
     AddressPair frame;

@@ -2,6 +2,7 @@
 
 #include "console/panel.h"
 #include "core/view_kind.h"
+#include "engine/panel_view.h"
 #include "symbols/symbol_listings.h"
 #include "symbols/symbol_lookup.h"
 
@@ -11,35 +12,8 @@ ModulesViewManager::~ModulesViewManager() = default;
 
 int32_t ModulesViewManager::HandleRequest(DVError& status, int32_t code, intptr_t argument) {
   DVErrorCode result;
-  switch (code) {
-    case kGuiOpened:
-      result = Panel::Create(&m_pane->panel, 0);
-      break;
-    case kGuiClosing:
-      result = Panel::Destroy(m_pane->panel);
-      break;
-    case kGuiEngineNotice: {
-      int32_t count = 0;
-      result = Panel::GetLineCount(m_pane->panel, &count);
-      if (result.IsOkay()) result = Panel::DeleteLines(m_pane->panel, 0, count);
-      break;
-    }
-    default:
-      result = Panel::CaptureOutput(m_pane->panel, this, argument);
-      break;
-  }
-  Panel::GetInfo(m_pane->panel, m_pane);
-  if (code == kGuiClosing) {
-    m_pane->panel = 0;
-    m_pane->lines = nullptr;
-    m_pane->count = 0;
-  }
-  if (result.IsOkay()) {
-    status.Reset();
-  } else {
-    status = result;
-  }
-  return static_cast<int32_t>(status.Number());
+  if (!HandlePanelLifeRequest(*m_pane, code, &result)) result = Panel::CaptureOutput(m_pane->panel, this, argument);
+  return AnswerPanelRequest(*m_pane, code, result, status);
 }
 
 DVErrorCode ModulesViewManager::WriteContent(intptr_t argument) {

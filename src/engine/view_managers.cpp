@@ -3,6 +3,7 @@
 #include <array>
 
 #include "core/view_kind.h"
+#include "engine/callstack_view.h"
 #include "engine/inspector_view.h"
 #include "engine/memory_view.h"
 #include "engine/modules_view.h"
@@ -49,6 +50,8 @@ std::unique_ptr<BaseManager> ViewManagerFactory::Make(int32_t kind, TextPane* pa
       return std::make_unique<ModulesViewManager>(pane);
     case kViewSource:
       return std::make_unique<SourceViewManager>(pane);
+    case kViewCallstack:
+      return std::make_unique<CallstackViewManager>(pane);
     default:
       return nullptr;
   }

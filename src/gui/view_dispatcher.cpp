@@ -12,6 +12,7 @@
 #include "core/program_names.h"
 #include "core/typed_location.h"
 #include "core/view_kind.h"
+#include "engine/breakpoint_sets.h"
 #include "engine/view_managers.h"
 #include "symbols/symbol_context.h"
 
@@ -145,6 +146,10 @@ int32_t ViewDispatcher::Dispatch(DVError& status, int32_t kind, TextPane* pane, 
       result = RouteToManager(status, kind, pane, code, argument);
     } else if (kind == kViewSource) {
       result = RouteToSource(status, pane, code, viewpointValue, argument);
+    } else if (kind == kViewBreakpointDialogs) {
+      HandleBreakpointRequest(&status, pane != nullptr ? static_cast<uint32_t>(pane->layerId) : 0,
+                              static_cast<uint32_t>(code), reinterpret_cast<void*>(argument));
+      result = static_cast<int32_t>(status.Number());
     } else if (kind == kViewCommand) {
       result = HandleCommandWindowRequest(0, 0, static_cast<uint32_t>(code), reinterpret_cast<const void*>(argument));
     } else if (kind == kViewGuiState) {
