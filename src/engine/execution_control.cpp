@@ -36,7 +36,7 @@ GoState& Temporaries() {
   return state;
 }
 
-bool g_repeatFlag = false;
+BoolFlag g_repeatFlag;
 
 constexpr uint32_t kPollIntervalMicroseconds = 10000;
 
@@ -142,8 +142,9 @@ void GoControl::GoNoThread(uint32_t mode) {
 
 // ---- StepControl
 
-bool StepControl::RepeatFlag() { return g_repeatFlag; }
-void StepControl::SetRepeatFlag(bool on) { g_repeatFlag = on; }
+bool StepControl::RepeatFlag() { return g_repeatFlag.IsSet(); }
+void StepControl::SetRepeatFlag(bool on) { on ? g_repeatFlag.Set() : g_repeatFlag.Clear(); }
+BoolFlag& StepControl::RepeatFlagWord() { return g_repeatFlag; }
 
 // 1. No viewpoint: 324; a count of 0 or above 0x7fffffff: 157 (the cursor popped).
 // 2. The steps under the busy cursor; the execution views refresh.
@@ -172,7 +173,7 @@ void StepControl::Step(uint16_t granularity, uint32_t callerKind, uint32_t count
   try {
     RunSteps(granularity, stepKind, count, report);
   } catch (const DVError& error) {
-    g_repeatFlag = false;
+    g_repeatFlag.Clear();
     HiService(kGuiPopCursor);
     if (error.Number() != kMsgToolExecuting) {
       MarkExecutionChanged();
@@ -221,7 +222,7 @@ void StepControl::RunSteps(uint16_t granularity, uint32_t stepKind, uint32_t cou
       }
     }
   } else {
-    g_repeatFlag = false;
+    g_repeatFlag.Clear();
   }
   if (!location.IsNull()) GetCurrentSymbolContext()->SetCurrentAddress(location);
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "core/bool_flag.h"
 #include "core/address_descriptor.h"
 #include "core/target_status.h"
 #include "target/stop_record.h"
@@ -54,6 +55,8 @@ class StepControl : public ExecutionObject {
   static void Step(uint16_t granularity, uint32_t callerKind, uint32_t count, uint32_t report);
   // The repeat flag of a repeated window request; cleared when a step is cut short.
   static bool RepeatFlag();
+  // The flag word itself, which the view dispatcher's repeat loop watches.
+  static BoolFlag& RepeatFlagWord();
   static void SetRepeatFlag(bool on);
 
  private:

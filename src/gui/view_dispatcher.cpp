@@ -13,6 +13,7 @@
 #include "core/typed_location.h"
 #include "core/view_kind.h"
 #include "engine/breakpoint_sets.h"
+#include "engine/execution_control.h"
 #include "engine/view_managers.h"
 #include "symbols/symbol_context.h"
 
@@ -132,10 +133,7 @@ void CopyProgramName(const std::string& name, intptr_t argument) {
 
 }  // namespace
 
-BoolFlag& ViewDispatcher::RepeatFlag() {
-  static BoolFlag flag;
-  return flag;
-}
+BoolFlag& ViewDispatcher::RepeatFlag() { return StepControl::RepeatFlagWord(); }
 
 int32_t ViewDispatcher::Dispatch(DVError& status, int32_t kind, TextPane* pane, int32_t code,
                                  int32_t viewpointValue, intptr_t argument) {

@@ -8,21 +8,11 @@
 
 #include <cstdint>
 
+#include "core/bool_flag.h"
 #include "core/dv_error.h"
 #include "core/text_pane.h"
 
 namespace zentor {
-
-// One flag word.
-class BoolFlag {
- public:
-  void Set() { m_word = 1; }
-  bool IsSet() const { return m_word != 0; }
-  void Clear() { m_word = 0; }
-
- private:
-  uint32_t m_word = 0;
-};
 
 class ViewDispatcher {
  public:
@@ -38,6 +28,7 @@ class ViewDispatcher {
   static int32_t RunGuiCommandQuiet(int32_t kind, TextPane* pane, int32_t code, intptr_t argument);
 
   // Keeps the repeat loop of request 0x71 running; the engine ends it by clearing.
+  // It is the step control's repeat flag: a step that ends or fails clears it.
   static BoolFlag& RepeatFlag();
 };
 

@@ -11,6 +11,7 @@
 #include "console/output_writer.h"
 #include "core/program_names.h"
 #include "core/view_kind.h"
+#include "engine/execution_control.h"
 #include "engine/view_managers.h"
 #include "gui/view_dispatcher.h"
 
@@ -209,6 +210,16 @@ TEST_F(DispatcherTest, RepeatLoopRunsUntilCleared) {
   Send(kViewSource, kGuiRepeat, &m_pane);
   EXPECT_EQ(m_port.m_rounds, 2);
   EXPECT_TRUE(ViewDispatcher::RepeatFlag().IsSet());
+
+  // The engine ends a repeating step by clearing the same flag.
+  m_port.m_sourceOpen = true;
+  m_port.m_onRound = [&](int round) {
+    if (round == 3) StepControl::SetRepeatFlag(false);
+  };
+  m_port.m_rounds = 0;
+  Send(kViewSource, kGuiRepeat, &m_pane);
+  EXPECT_EQ(m_port.m_rounds, 3);
+  EXPECT_FALSE(ViewDispatcher::RepeatFlag().IsSet());
 }
 
 TEST_F(DispatcherTest, OwnRequests) {
