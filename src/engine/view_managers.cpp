@@ -8,6 +8,7 @@
 #include "engine/memory_view.h"
 #include "engine/modules_view.h"
 #include "engine/source_view_manager.h"
+#include "engine/watch_view.h"
 #include "target/register_view.h"
 
 namespace zentor {
@@ -52,6 +53,8 @@ std::unique_ptr<BaseManager> ViewManagerFactory::Make(int32_t kind, TextPane* pa
       return std::make_unique<SourceViewManager>(pane);
     case kViewCallstack:
       return std::make_unique<CallstackViewManager>(pane);
+    case kViewWatch:
+      return std::make_unique<WatchViewManager>(pane);
     default:
       return nullptr;
   }

@@ -1,5 +1,6 @@
 #include "engine/watch_table.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -107,6 +108,19 @@ RWCString ShownTextOf(const WatchRecord& slot) {
 
 RWCString Cut(const RWCString& text, uint32_t width) {
   return text.length() <= width ? text : RWCString(text.data(), width);
+}
+
+// Evaluates the watch and writes its value in the current base; false (nothing
+// written) when the evaluation failed or gave no value.
+bool DisplayValueOf(const WatchRecord& record) {
+  DVErrorCode status;
+  uint16_t kind = 0;
+  std::vector<uint8_t> value(ValueStack::kMaxItemSize);
+  record.expression->Evaluate(&status, &kind, value.data());
+  if (!status.IsOkay() || kind == 0) return false;
+  ValueStack::Push(kind, value.data());
+  ActionTable::Run(kSlotDisplayTopValue);
+  return true;
 }
 
 RWCString SlotName(uint32_t slot) {
@@ -283,6 +297,39 @@ void WatchTable::List(uint32_t all) {
   }
 }
 
+void WatchTable::WriteWindowLines() {
+  const uint32_t current = CurrentValue();
+  // The stored text counts its last character, so every shown text is followed by at
+  // least one blank.
+  uint32_t width = 0;
+  for (const WatchRecord& record : g_watchSlots) {
+    if (record.state == kWatchEnabled && record.viewpoint == current) {
+      width = std::max<uint32_t>(width, record.expression->Text().length());
+    }
+  }
+  for (uint32_t i = 0; i < kWatchSlotCount; ++i) {
+    WatchRecord& record = g_watchSlots[i];
+    if (record.state != kWatchEnabled || record.viewpoint != current) continue;
+    const RWCString shown = ShownTextOf(record);
+    std::string head = "wa[" + std::to_string(i) + "] " + shown.data();
+    head.append(width > shown.length() ? width - shown.length() : 0, ' ');
+    head += ": ";
+    OutputWriter::WriteString(head.c_str());
+    SymbolContext* context = GetCurrentSymbolContext();
+    context->PushScopeAddress(record.scope);
+    struct PopScope {
+      SymbolContext* context;
+      ~PopScope() { context->PopScopeAddress(); }
+    } popScope{context};
+    try {
+      if (!DisplayValueOf(record)) OutputWriter::WriteString("*ERROR*");
+    } catch (const DVError&) {
+      OutputWriter::WriteString("???");
+    }
+    OutputWriter::FreshLine();
+  }
+}
+
 void WatchTable::FillEntry(WatchEntry* entry) {
   if (entry->m_slot < 0 || entry->m_slot >= static_cast<int32_t>(kWatchSlotCount)) throw InvalidIndex();
   const WatchRecord& record = g_watchSlots[entry->m_slot];
@@ -436,17 +483,7 @@ void ShowWatchValuesCommand() {
       OutputWriter::FreshLine();
       continue;
     }
-    DVErrorCode status;
-    uint16_t kind = 0;
-    std::vector<uint8_t> value(ValueStack::kMaxItemSize);
-    record.expression->Evaluate(&status, &kind, value.data());
-    if (!status.IsOkay() || kind == 0) {
-      OutputWriter::WriteString("<Inactive>");
-      OutputWriter::FreshLine();
-      continue;
-    }
-    ValueStack::Push(kind, value.data());
-    ActionTable::Run(kSlotDisplayTopValue);
+    if (!DisplayValueOf(record)) OutputWriter::WriteString("<Inactive>");
     OutputWriter::FreshLine();
   }
 }

@@ -46,6 +46,10 @@ class WatchTable {
   // The source pane's selected expression; no free slot: 203 in the status.
   static void AddFromGrammarObject(DVErrorCode* status, const GrammarObject& expression);
   static void List(uint32_t all);
+  // The Watch window's lines: every enabled watch of the current viewpoint, its shown
+  // text padded so that the ": " line up, then its value evaluated in its own scope
+  // ("*ERROR*" when the evaluation fails, "???" when it raises).
+  static void WriteWindowLines();
   static void SaveSet(const NamedSetRequest& request);
   static void RestoreSet(const NamedSetRequest& request);
   // The watch dialogs' requests; the reply is the status's message number.

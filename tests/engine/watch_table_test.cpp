@@ -12,11 +12,14 @@
 #include "core/current_viewpoint.h"
 #include "core/program_load.h"
 #include "core/value_test_support.h"
+#include "core/view_kind.h"
 #include "engine/breakpoint_table.h"
 #include "engine/dialog_records.h"
 #include "engine/settings_store.h"
 #include "engine/watch_table.h"
+#include "engine/watch_view.h"
 #include "gui/dialog_description_file.h"
+#include "harness/pane_dump.h"
 #include "symbols/symbol_context.h"
 
 namespace zentor {
@@ -86,6 +89,49 @@ TEST_F(WatchTableTest, SlotsFillUpAndReplacementsMustRunFirst) {
   const std::string listing = TakeOutput();
   EXPECT_EQ(listing.rfind("--- All Watches ---\r\nwa[0] = <Undefined>\r\nwa[1] =1 <Disabled>\r\n", 0), 0u)
       << listing;
+}
+
+// The Watch window: enabled watches of the current viewpoint only, their ": " in one
+// column, refilled on every refresh; its set requests reach the table and the store.
+TEST_F(WatchTableTest, WatchWindowLinesUpTheViewpointsEnabledWatches) {
+  Define(0, "2 + 3");
+  Define(1, "7");
+  Define(2, "1 + 1 + 1 + 1", 0);
+  TextPane pane;
+  WatchViewManager manager(&pane);
+  DVError status;
+  EXPECT_EQ(manager.HandleRequest(status, kGuiOpened, 0), 0);
+  EXPECT_EQ(manager.HandleRequest(status, kGuiRefresh, 0), 0);
+  const std::string lines = testing_support::DumpPane(pane, false);
+  EXPECT_NE(lines.find("|wa[0] 2 + 3 : 5|"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("|wa[1] 7     : 7|"), std::string::npos) << lines;
+  EXPECT_EQ(lines.find("wa[2]"), std::string::npos) << "a disabled watch is not shown\n" << lines;
+
+  // Another viewpoint's window is empty; a save and a restore through the window.
+  AddViewpoint(kViewpoint + 1, "P1");
+  PushViewpoint(ViewpointHandle(kViewpoint + 1));
+  manager.HandleRequest(status, kGuiRefresh, 0);
+  EXPECT_EQ(pane.count, 0) << testing_support::DumpPane(pane, false);
+  PopViewpoint();
+  NamedSetRequest save;
+  save.m_name = "window";
+  EXPECT_EQ(manager.HandleRequest(status, 0xD0, reinterpret_cast<intptr_t>(&save)), 0);
+  NamedSetList list;
+  manager.HandleRequest(status, 0xD3, reinterpret_cast<intptr_t>(&list));
+  EXPECT_EQ(list.m_count, 1u);
+  EXPECT_EQ(manager.HandleRequest(status, 0xD4, 0), 0);
+  manager.HandleRequest(status, kGuiRefresh, 0);
+  EXPECT_EQ(pane.count, 0);
+  NamedSetRequest restore;
+  restore.m_name = "window";
+  restore.m_dataLength = 1024;
+  manager.HandleRequest(status, 0xD1, reinterpret_cast<intptr_t>(&restore));
+  manager.HandleRequest(status, kGuiRefresh, 0);
+  EXPECT_EQ(pane.count, 2) << testing_support::DumpPane(pane, false);
+  const RWCString name("window");
+  EXPECT_EQ(manager.HandleRequest(status, 0xD2, reinterpret_cast<intptr_t>(&name)), 0);
+  EXPECT_LT(manager.HandleRequest(status, 0xD2, reinterpret_cast<intptr_t>(&name)), 0) << "removed already";
+  EXPECT_EQ(manager.HandleRequest(status, kGuiClosing, 0), 0);
 }
 
 TEST_F(WatchTableTest, SavedSetsComeBackInTheFirstFreeSlots) {
