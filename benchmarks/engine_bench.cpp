@@ -66,10 +66,8 @@ const Session& StartOnce() {
     static testing_support::AgentProcess agent;
     agent.SetTracing(false);
     testing_support::SetOfflineSession(false);
-    const std::string sample = testing_support::SampleModuleManifest();
-    const std::size_t tools = sample.rfind("/agent/samples/");
-    if (tools == std::string::npos) return started;
-    started.demoDirectory = sample.substr(0, tools) + "/samples/";
+    started.demoDirectory = testing_support::SampleModulesDirectory();
+    if (started.demoDirectory.empty()) return started;
     std::string error;
     if (!agent.Start({"--module", started.demoDirectory + "demo.mod"}, &error)) {
       std::fprintf(stderr, "engine_bench: %s\n", error.c_str());

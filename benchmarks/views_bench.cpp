@@ -50,8 +50,7 @@ OpenViews* Views() {
     std::atexit([] { session->Agent().Stop(); });
     static testing_support::InterfaceTargetMemory memory;
     std::string reason;
-    const std::string agent = testing_support::SampleModuleManifest();
-    const std::string demo = agent.substr(0, agent.rfind("/agent/samples/")) + "/samples/demo.mod";
+    const std::string demo = testing_support::SampleModulesDirectory() + "demo.mod";
     session->Agent().SetTracing(false);
     if (!session->Connect({"--module", demo}, &reason)) {
       std::fprintf(stderr, "views_bench: %s\n", reason.c_str());

@@ -232,10 +232,9 @@ TEST_F(ConnectedProgramTest, EngineSessionOverTheStandIn) {
   std::string error;
   if (testing_support::AgentProgramPath().empty()) GTEST_SKIP() << "no stand-in agent";
   // DEMO is built beside the agent's own sample: .../tools/samples/demo.mod.
-  const std::string sample = testing_support::SampleModuleManifest();
-  const std::size_t tools = sample.rfind("/agent/samples/");
-  ASSERT_NE(tools, std::string::npos) << sample;
-  const std::string manifest = sample.substr(0, tools) + "/samples/demo.mod";
+  const std::string modules = testing_support::SampleModulesDirectory();
+  ASSERT_FALSE(modules.empty()) << testing_support::SampleModuleManifest();
+  const std::string manifest = modules + "demo.mod";
   ASSERT_TRUE(agent.Start({"--module", manifest}, &error)) << error;
   const std::string samples = testing_support::HostPathOfUnixPath(manifest.substr(0, manifest.rfind('/') + 1));
   std::string script = ScenarioFile("engine_session.script");

@@ -39,9 +39,8 @@ const std::string kGoldenDirectory = std::string(ZENTOR_TEST_DATA_DIR) + "/views
 
 // DEMO's manifest beside the agent's sample (a Unix path).
 std::string DemoManifest() {
-  const std::string agent = testing_support::SampleModuleManifest();
-  const size_t tools = agent.rfind("/agent/samples/");
-  return tools == std::string::npos ? "" : agent.substr(0, tools) + "/samples/demo.mod";
+  const std::string directory = testing_support::SampleModulesDirectory();
+  return directory.empty() ? "" : directory + "demo.mod";
 }
 
 class InspectorViewTest : public ::testing::Test {

@@ -57,6 +57,22 @@ std::string SampleModuleManifest() {
   return slash == std::string::npos ? "samples/sample.mod" : agent.substr(0, slash) + "/samples/sample.mod";
 }
 
+std::string SampleModulesDirectory() {
+  const std::string agent = SampleModuleManifest();  // .../tools/agent/samples/sample.mod
+  const size_t tools = agent.rfind("/agent/samples/");
+  return tools == std::string::npos ? "" : agent.substr(0, tools) + "/samples/";
+}
+
+std::map<std::string, uint32_t> SampleModuleSymbols(const std::string& module) {
+  std::map<std::string, uint32_t> symbols;
+  std::ifstream map(HostPathOfUnixPath(SampleModulesDirectory() + module + ".map"));
+  std::string address;
+  std::string kind;
+  std::string name;
+  while (map >> address >> kind >> name) symbols[name] = static_cast<uint32_t>(std::strtoul(address.c_str(), nullptr, 16));
+  return symbols;
+}
+
 std::string HostPathOfUnixPath(const std::string& unixPath) {
 #ifdef _WIN32
   std::string path = "Z:" + unixPath;

@@ -10,6 +10,7 @@
 // directory: the native scratch directory, or /tmp under Wine (seen there as Z:).
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ std::string AgentProgramPath();
 std::string SampleModuleManifest();
 // A Unix path as this program opens it (unchanged on POSIX, Z:\... under Wine).
 std::string HostPathOfUnixPath(const std::string& unixPath);
+// The build's folder of the sample modules (a Unix path ending in "/"), beside the
+// agent's sample; "" when the manifest is not known.
+std::string SampleModulesDirectory();
+// The addresses of a sample module's symbols, from the map the build writes with nm.
+std::map<std::string, uint32_t> SampleModuleSymbols(const std::string& module);
 
 class AgentProcess {
  public:

@@ -92,24 +92,6 @@ class RecordingGui : public TargetGui {
   std::vector<std::string> runningTexts;
 };
 
-// The build's folder of the sample modules (a Unix path), beside the agent's sample.
-std::string SamplesDirectory() {
-  const std::string agent = testing_support::SampleModuleManifest();  // .../tools/agent/samples/sample.mod
-  const size_t tools = agent.rfind("/agent/samples/");
-  return tools == std::string::npos ? "" : agent.substr(0, tools) + "/samples/";
-}
-
-// The addresses of a module's symbols from the map the build writes with nm.
-std::map<std::string, uint32_t> ModuleSymbols(const std::string& module) {
-  std::map<std::string, uint32_t> symbols;
-  std::ifstream map(testing_support::HostPathOfUnixPath(SamplesDirectory() + module + ".map"));
-  std::string address;
-  std::string kind;
-  std::string name;
-  while (map >> address >> kind >> name) symbols[name] = static_cast<uint32_t>(std::strtoul(address.c_str(), nullptr, 16));
-  return symbols;
-}
-
 RegisterBlock Registers() {
   RegisterBlock block;
   block.SetMask(0x03);
@@ -184,10 +166,10 @@ class RunControlTest : public ::testing::Test {
     if (testing_support::AgentProgramPath().empty()) {
       GTEST_SKIP() << "the stand-in agent is not built here: scripts/test sets ZENTOR_AGENT";
     }
-    m_symbols = ModuleSymbols("demo");
-    ASSERT_NE(m_symbols.count("main"), 0u) << "no map of DEMO in " << SamplesDirectory();
+    m_symbols = testing_support::SampleModuleSymbols("demo");
+    ASSERT_NE(m_symbols.count("main"), 0u) << "no map of DEMO in " << testing_support::SampleModulesDirectory();
     agentArguments.insert(agentArguments.end(),
-                          {"--module", SamplesDirectory() + "demo.mod", "--module-dir", SamplesDirectory()});
+                          {"--module", testing_support::SampleModulesDirectory() + "demo.mod", "--module-dir", testing_support::SampleModulesDirectory()});
     std::string error;
     ASSERT_TRUE(m_agent.Start(agentArguments, &error)) << error;
     TargetStatus status;
@@ -518,7 +500,7 @@ TEST_F(RunControlTest, ModuleLoadEventsLoadTheSymbolFile) {
       SetUp();
     }
     OR_RETURN(Connect());
-    SetSearchPath(testing_support::HostPathOfUnixPath(SamplesDirectory()).c_str(), 1);
+    SetSearchPath(testing_support::HostPathOfUnixPath(testing_support::SampleModulesDirectory()).c_str(), 1);
     TargetStatus status;
     TmiSelectProcessor(&status, stopOnLoad ? 1 : 0);
     const uint32_t divide = AddBreakpoint(Symbol("Divide"));
@@ -533,7 +515,7 @@ TEST_F(RunControlTest, ModuleLoadEventsLoadTheSymbolFile) {
     EXPECT_EQ(KnownModuleAt(static_cast<uint32_t>(index)).m_codeBase, 0x00200000u);
     EXPECT_EQ(KnownModuleAt(static_cast<uint32_t>(index)).m_dataBase, 0x00210000u);
     EXPECT_EQ(TmiServerSymbolsLoaded(), 1u);
-    const uint32_t helloMain = ModuleSymbols("hello")["main"];
+    const uint32_t helloMain = testing_support::SampleModuleSymbols("hello")["main"];
     if (!stopOnLoad) {
       EXPECT_NE(printed.find("A new NLM 'HELLO' is loaded\n"), std::string::npos) << printed;
       EXPECT_EQ(LastStop().number, divide) << "ran on to the breakpoint";

@@ -51,9 +51,8 @@ constexpr uint32_t kRowSt0 = 47;
 // The manifest of the source-level sample DEMO, built beside the agent's own sample
 // (a Unix path): build/native/tools/samples/demo.mod.
 std::string DemoManifest() {
-  const std::string agent = testing_support::SampleModuleManifest();  // .../tools/agent/samples/sample.mod
-  const size_t tools = agent.rfind("/agent/samples/");
-  return tools == std::string::npos ? "" : agent.substr(0, tools) + "/samples/demo.mod";
+  const std::string directory = testing_support::SampleModulesDirectory();
+  return directory.empty() ? "" : directory + "demo.mod";
 }
 
 // The value the build wrote after "entry = " in the sample module's manifest.

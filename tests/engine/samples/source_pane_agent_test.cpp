@@ -48,22 +48,6 @@ constexpr uint32_t kThread = 0;
 constexpr int32_t kRows = 12;
 constexpr auto kStopDeadline = std::chrono::seconds(60);
 
-std::string SamplesDirectory() {
-  const std::string agent = testing_support::SampleModuleManifest();
-  const size_t tools = agent.rfind("/agent/samples/");
-  return tools == std::string::npos ? "" : agent.substr(0, tools) + "/samples/";
-}
-
-std::map<std::string, uint32_t> ModuleSymbols(const std::string& module) {
-  std::map<std::string, uint32_t> symbols;
-  std::ifstream map(testing_support::HostPathOfUnixPath(SamplesDirectory() + module + ".map"));
-  std::string address;
-  std::string kind;
-  std::string name;
-  while (map >> address >> kind >> name) symbols[name] = static_cast<uint32_t>(std::strtoul(address.c_str(), nullptr, 16));
-  return symbols;
-}
-
 class SourcePaneAgentTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -97,13 +81,13 @@ class SourcePaneAgentTest : public ::testing::Test {
   // that the connection loads DEMO.SYM.
   void Connect() {
     if (testing_support::AgentProgramPath().empty()) GTEST_SKIP() << "the stand-in agent is not built here";
-    m_symbols = ModuleSymbols("demo");
+    m_symbols = testing_support::SampleModuleSymbols("demo");
     ASSERT_NE(m_symbols.count("main"), 0u);
     const std::string path =
-        testing_support::HostPathOfUnixPath(SamplesDirectory()) + " " + std::string(ZENTOR_SAMPLE_SOURCES_DIR);
+        testing_support::HostPathOfUnixPath(testing_support::SampleModulesDirectory()) + " " + std::string(ZENTOR_SAMPLE_SOURCES_DIR);
     SetSearchPath(path.c_str(), 1);
     std::string error;
-    ASSERT_TRUE(m_agent.Start({"--module", SamplesDirectory() + "demo.mod"}, &error)) << error;
+    ASSERT_TRUE(m_agent.Start({"--module", testing_support::SampleModulesDirectory() + "demo.mod"}, &error)) << error;
     TargetStatus status;
     const std::string link = m_agent.UdpLinkName();
     const char* slot[] = {"-ip", link.c_str(), nullptr};
