@@ -96,98 +96,106 @@ const Session& StartOnce() {
 
 uint32_t Transactions() { return TheAgentLink().NextSequence(); }
 
-void Report(benchmark::State& state, uint32_t transactions, int64_t operations) {
-  state.counters["transactions"] =
-      benchmark::Counter(static_cast<double>(transactions) / static_cast<double>(operations == 0 ? 1 : operations));
-}
+// The frame of every case: the session with the agent, the registers the thread
+// starts from (put back when the case ends), and the link transactions of the timed
+// operations, reported per operation.
+class AgentCase {
+ public:
+  explicit AgentCase(benchmark::State& state) : m_state(state) {
+    m_ok = StartOnce().ok;
+    if (!m_ok) {
+      state.SkipWithError("no session with the stand-in agent");
+      return;
+    }
+    m_start = SaveRegisters();
+  }
+
+  bool Ok() const { return m_ok; }
+  const std::vector<RegisterValue>& Start() const { return m_start; }
+  int64_t Operations() const { return m_operations; }
+
+  // One timed operation: the command and the transactions it took. A failure ends the
+  // case with `failure`.
+  bool Operation(const char* command, const char* failure) {
+    const uint32_t before = Transactions();
+    if (!Run(command)) {
+      m_state.SkipWithError(failure);
+      return false;
+    }
+    m_transactions += Transactions() - before;
+    ++m_operations;
+    return true;
+  }
+
+  // Untimed: the thread back where the case started, then `command` when there is one.
+  void PutBack(const char* command = nullptr) {
+    m_state.PauseTiming();
+    RestoreRegisters(m_start);
+    if (command != nullptr) Run(command);
+    m_state.ResumeTiming();
+  }
+
+  // The registers back; the transactions per unit, where one operation is
+  // `unitsPerOperation` units.
+  void Finish(int64_t unitsPerOperation = 1) {
+    RestoreRegisters(m_start);
+    const int64_t units = m_operations * unitsPerOperation;
+    m_state.counters["transactions"] =
+        benchmark::Counter(static_cast<double>(m_transactions) / static_cast<double>(units == 0 ? 1 : units));
+  }
+
+ private:
+  benchmark::State& m_state;
+  bool m_ok = false;
+  std::vector<RegisterValue> m_start;
+  uint32_t m_transactions = 0;
+  int64_t m_operations = 0;
+};
 
 // One instruction step and the line of disassembly that reports it; every 100 steps
 // the thread is put back where it started (not timed).
 void InstructionStep(benchmark::State& state) {
-  if (!StartOnce().ok) {
-    state.SkipWithError("no session with the stand-in agent");
-    return;
-  }
-  const std::vector<RegisterValue> start = SaveRegisters();
-  uint32_t transactions = 0;
-  int64_t steps = 0;
+  AgentCase measured(state);
+  if (!measured.Ok()) return;
   for (auto _ : state) {
-    const uint32_t before = Transactions();
-    if (!Run("istep")) {
-      state.SkipWithError("the step failed");
-      return;
-    }
-    transactions += Transactions() - before;
-    if (++steps % 100 == 0) {
-      state.PauseTiming();
-      RestoreRegisters(start);
-      state.ResumeTiming();
-    }
+    if (!measured.Operation("istep", "the step failed")) return;
+    if (measured.Operations() % 100 == 0) measured.PutBack();
   }
-  RestoreRegisters(start);
-  Report(state, transactions, steps);
+  measured.Finish();
 }
 BENCHMARK(InstructionStep)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
 // A go from the loop to the breakpoint at g, with its report; the thread is put back
 // at the loop (not timed) before the next go.
 void GoToBreakpoint(benchmark::State& state) {
-  if (!StartOnce().ok) {
-    state.SkipWithError("no session with the stand-in agent");
-    return;
-  }
-  const std::vector<RegisterValue> start = SaveRegisters();
+  AgentCase measured(state);
+  if (!measured.Ok()) return;
   Run("br = g");
-  uint32_t transactions = 0;
-  int64_t goes = 0;
   for (auto _ : state) {
-    const uint32_t before = Transactions();
-    if (!Run("go")) {
-      state.SkipWithError("the go failed");
-      return;
-    }
-    transactions += Transactions() - before;
-    ++goes;
-    state.PauseTiming();
-    RestoreRegisters(start);
-    state.ResumeTiming();
+    if (!measured.Operation("go", "the go failed")) return;
+    measured.PutBack();
   }
   Run("remove breaks");
-  RestoreRegisters(start);
-  Report(state, transactions, goes);
+  measured.Finish();
 }
 BENCHMARK(GoToBreakpoint)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
 // The loop's turns from the first one on, with a passpoint at g: five hits (the five
 // turns) and the break at the first call after the loop per go.
 void PasspointsInTheLoop(benchmark::State& state) {
-  if (!StartOnce().ok) {
-    state.SkipWithError("no session with the stand-in agent");
-    return;
-  }
-  const std::vector<RegisterValue> start = SaveRegisters();
+  AgentCase measured(state);
+  if (!measured.Ok()) return;
   Run("pp = g");
   Run("br = PrintValue");
   constexpr int64_t kHitsPerGo = 5;
-  uint32_t transactions = 0;
-  int64_t hits = 0;
   for (auto _ : state) {
-    const uint32_t before = Transactions();
-    if (!Run("go")) {
-      state.SkipWithError("the go failed");
-      return;
-    }
-    transactions += Transactions() - before;
-    hits += kHitsPerGo;
-    state.PauseTiming();
-    RestoreRegisters(start);
-    // The loop counter back to 0.
-    Run("i = 0");
-    state.ResumeTiming();
+    if (!measured.Operation("go", "the go failed")) return;
+    // The loop counter back to 0 too.
+    measured.PutBack("i = 0");
   }
   Run("remove breaks");
-  RestoreRegisters(start);
-  Report(state, transactions, hits);
+  measured.Finish(kHitsPerGo);
+  const int64_t hits = measured.Operations() * kHitsPerGo;
   state.counters["hits"] = benchmark::Counter(static_cast<double>(hits), benchmark::Counter::kIsRate);
 }
 BENCHMARK(PasspointsInTheLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
@@ -195,13 +203,10 @@ BENCHMARK(PasspointsInTheLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Re
 // A chain of 100 frames written below the stack pointer, each returning into g; the
 // walk and the listing of the call stack over it.
 void CallStackOf100Frames(benchmark::State& state) {
-  if (!StartOnce().ok) {
-    state.SkipWithError("no session with the stand-in agent");
-    return;
-  }
-  const std::vector<RegisterValue> start = SaveRegisters();
+  AgentCase measured(state);
+  if (!measured.Ok()) return;
   constexpr uint32_t kFrames = 100;
-  const uint32_t esp = value_bytes::LoadU32(start[7].m_value);
+  const uint32_t esp = value_bytes::LoadU32(measured.Start()[7].m_value);
   const uint32_t base = (esp - 0x2000) & ~0xFu;
   const AddressDescriptor pc = ProgramCounterObject().Read();
   for (uint32_t k = 0; k < kFrames; ++k) {
@@ -214,23 +219,14 @@ void CallStackOf100Frames(benchmark::State& state) {
                            OrdinalValue(8));
     TargetMemory::WriteValue(frame, 8, AddressRange::FromLength(at, OrdinalValue(1)));
   }
-  RegisterValue ebp = start[4];
+  RegisterValue ebp = measured.Start()[4];
   value_bytes::StoreU32(ebp.m_value, base);
   GeneralRegistersObject().WriteRegister(ebp);
-  uint32_t transactions = 0;
-  int64_t listings = 0;
   for (auto _ : state) {
     GetCurrentFrameList()->Clear();
-    const uint32_t before = Transactions();
-    if (!Run("calls")) {
-      state.SkipWithError("the call stack failed");
-      return;
-    }
-    transactions += Transactions() - before;
-    ++listings;
+    if (!measured.Operation("calls", "the call stack failed")) return;
   }
-  RestoreRegisters(start);
-  Report(state, transactions, listings);
+  measured.Finish();
 }
 BENCHMARK(CallStackOf100Frames)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
