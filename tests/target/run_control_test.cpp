@@ -1,7 +1,7 @@
 // Run control and the agent's events against the stand-in agent running the DEMO
 // sample: go to a breakpoint, instruction steps, step over each call form and over a
-// recursion, step out, the divide by zero, hardware write watches in both event
-// forms, module loads with their symbols, texts, and Ctrl+C while the target runs.
+// recursion, step out, line steps, the divide by zero, hardware write watches in both
+// event forms, module loads with their symbols, texts, and Ctrl+C while the target runs.
 // The stop records are what the GUI hears; the agent's trace says which breakpoints
 // it holds, and none may stay set once a stop has been handled.
 #include <gtest/gtest.h>
@@ -273,6 +273,41 @@ class RunControlTest : public ::testing::Test {
     return count;
   }
 
+  // A line step of [start, start + length) of the kind; the stop goes to m_record.
+  uint32_t StepLine(uint32_t kind, uint32_t start, uint32_t length, TargetStatus* status) {
+    TargetAddressRecord record;
+    record.m_addressClass = kAddressClassMemory;
+    record.m_addressKind = kAddressKindMemoryOffset;
+    record.m_offset = start;
+    return TmiStepLine(status, kThread, kind, &record, length, &m_record);
+  }
+
+  // A go with one temporary breakpoint, at `address`, until the thread stops; what the
+  // module prints on the way is thrown away.
+  void RunTo(uint32_t address) {
+    TargetAddressRecord target[2];
+    target[0].m_addressClass = kAddressClassMemory;
+    target[0].m_addressKind = kAddressKindMemoryOffset;
+    target[0].m_offset = address;
+    target[1].m_nullMark = 1;
+    CapturedOutput([&] {
+      Go(kExecuteGoWithTemporaries, target);
+      RunUntilStopped();
+    });
+  }
+
+  // Ctrl+C once the thread runs (the agent has had a go since this call), so the break
+  // reaches the wait and not the step loop before it.
+  std::thread BreakOnceRunning() {
+    const size_t goes = Requests("0x04");
+    return std::thread([this, goes] {
+      const auto deadline = std::chrono::steady_clock::now() + kStopDeadline;
+      while (Requests("0x04") == goes && std::chrono::steady_clock::now() < deadline) platform::SleepMilliseconds(20);
+      platform::SleepMilliseconds(50);
+      platform::RaiseUserBreak();
+    });
+  }
+
   const HeardStop& LastStop() {
     static const HeardStop kNone;
     EXPECT_FALSE(m_gui.stops.empty()) << "no stop reached the GUI";
@@ -391,7 +426,9 @@ TEST_F(RunControlTest, StepOverRunsEachCallFormAsAWhole) {
     EXPECT_EQ(Step(kStepOver), 0u);
     EXPECT_EQ(m_record.m_reason, kBreakReasonStepsDone);
     EXPECT_EQ(BreakpointsSetAt(kScratch + c.length) - setBefore, c.call ? 1u : 0u);
-    if (c.call) EXPECT_EQ(ProgramCounter(), kScratch + c.length);
+    if (c.call) {
+      EXPECT_EQ(ProgramCounter(), kScratch + c.length);
+    }
     EXPECT_EQ(StackPointer(), stack);
     EXPECT_TRUE(HeldByAgent().empty());
   }
@@ -546,15 +583,7 @@ TEST_F(RunControlTest, CtrlCWhileRunningReturnsControl) {
   for (uint8_t byte : Le32(loop - (kScratch + 5))) call.push_back(byte);
   WriteBytes(kScratch, call);
   SetRegisters({{{0, 3}, kScratch}});
-  // Ctrl+C once the thread runs (the agent has had the go of the step over), so the
-  // break reaches the wait and not the step loop before it.
-  const size_t goes = Requests("0x04");
-  std::thread breaker([this, goes] {
-    const auto deadline = std::chrono::steady_clock::now() + kStopDeadline;
-    while (Requests("0x04") == goes && std::chrono::steady_clock::now() < deadline) platform::SleepMilliseconds(20);
-    platform::SleepMilliseconds(50);
-    platform::RaiseUserBreak();
-  });
+  std::thread breaker = BreakOnceRunning();
   uint32_t result = 0;
   uint32_t done = 9;
   const std::string printed = CapturedOutput([&] { result = Step(kStepOver, 1, &done); });
@@ -570,6 +599,185 @@ TEST_F(RunControlTest, CtrlCWhileRunningReturnsControl) {
   platform::RaiseUserBreak();
   EXPECT_EQ(Step(kStepInto, 2, &done), kMsgControlCFromKeyboard) << "a break pending before the first step";
   EXPECT_EQ(done, 0u);
+}
+
+// The address of the near call from `caller` to `callee` within the caller's first
+// 256 bytes (the agent shows the original bytes under its breakpoints).
+uint32_t CallSite(uint32_t caller, uint32_t callee) {
+  uint8_t code[256] = {};
+  uint16_t got = 0;
+  EXPECT_EQ(AgentReadMemory(kThread, sizeof code, caller, &got, code), 0u);
+  for (uint32_t at = 0; at + 5 <= got; ++at) {
+    if (code[at] == 0xE8 && caller + at + 5 + value_bytes::LoadU32(code + at + 1) == callee) return caller + at;
+  }
+  ADD_FAILURE() << "no call to " << callee;
+  return 0;
+}
+
+// The length of the instruction at `address`, as the disassembler decodes it.
+uint32_t InstructionLength(uint32_t address) {
+  uint8_t code[16] = {};
+  uint16_t got = 0;
+  EXPECT_EQ(AgentReadMemory(kThread, sizeof code, address, &got, code), 0u);
+  DecodeState state;
+  CodeByteSpan span(code, got);
+  DecodeInstruction(state, span, 0, true);
+  return state.m_length;
+}
+
+// The line of main that calls f, from the call through the instruction after it. Kind
+// 3 ends at f's first instruction; every other kind runs f as a whole (one go) and
+// steps on to the end of the range. The engine's breakpoints in f and g, set in the
+// target as a go leaves them, are lifted before the first step, so the step over does
+// not stop in the callee.
+TEST_F(RunControlTest, LineStepGoesIntoOrOverACall) {
+  OR_RETURN(Connect());
+  const uint32_t call = CallSite(Symbol("main"), Symbol("f"));
+  const uint32_t end = call + 5 + InstructionLength(call + 5);
+  OR_RETURN(RunTo(call));
+  ASSERT_EQ(ProgramCounter(), call);
+  RegisterBlock atCall = Registers();
+  const uint32_t inF = AddBreakpoint(Symbol("f"));
+  AddBreakpoint(Symbol("g"));
+  struct Case {
+    const char* name;
+    uint32_t kind;
+    uint32_t stop;
+    size_t goes;
+  };
+  const Case cases[] = {
+      {"step into", kStepInto, Symbol("f"), 0},
+      {"step over", kStepOver, end, 1},
+      {"kind 5 steps over", kStepOut, end, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(AgentWriteRegisters(kThread, &atCall), 0u);
+    InvalidateRegisterCache();
+    TgtInsertUserSlots(kThread);
+    TgtSetHitSlot(kThread, static_cast<int32_t>(inF));
+    ASSERT_EQ(HeldByAgent().size(), 2u);
+    const size_t steps = Requests("0x08");
+    const size_t goes = Requests("0x04");
+    const size_t heard = m_gui.stops.size();
+    TargetStatus status;
+    EXPECT_EQ(StepLine(c.kind, call, end - call, &status), 0u);
+    EXPECT_EQ(m_record.m_reason, kBreakReasonStepsDone);
+    EXPECT_EQ(m_record.m_location.m_offset, c.stop);
+    EXPECT_EQ(ProgramCounter(), c.stop);
+    EXPECT_EQ(Requests("0x08") - steps, 1u) << "the call, or the instruction behind it";
+    EXPECT_EQ(Requests("0x04") - goes, c.goes);
+    EXPECT_EQ(m_gui.stops.size(), heard) << "no breakpoint in the callee was reached";
+    EXPECT_TRUE(HeldByAgent().empty());
+  }
+}
+
+// A thread already outside the range (the end is exclusive; an empty range holds
+// nothing) is not stepped: the answer is 0, yet the breakpoints are lifted and the hit
+// slot forgotten, so the stop decodes by the thread's state (stopped by an event, the
+// end of the go to f), not as a breakpoint.
+TEST_F(RunControlTest, LineStepOutsideItsRangeSendsNoStep) {
+  OR_RETURN(Connect());
+  const uint32_t slot = AddBreakpoint(Symbol("g"));
+  OR_RETURN(RunTo(Symbol("f")));
+  const uint32_t pc = ProgramCounter();
+  ASSERT_EQ(pc, Symbol("f"));
+  struct Case {
+    const char* name;
+    uint32_t start;
+    uint32_t length;
+  };
+  const Case cases[] = {
+      {"range ends at the pc", pc - 4, 4},
+      {"range starts behind the pc", pc + 1, 16},
+      {"empty range at the pc", pc, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TgtInsertUserSlots(kThread);
+    TgtSetHitSlot(kThread, static_cast<int32_t>(slot));
+    ASSERT_FALSE(HeldByAgent().empty());
+    const size_t steps = Requests("0x08");
+    const size_t goes = Requests("0x04");
+    TargetStatus status;
+    EXPECT_EQ(StepLine(kStepOver, c.start, c.length, &status), 0u);
+    EXPECT_EQ(Requests("0x08"), steps);
+    EXPECT_EQ(Requests("0x04"), goes);
+    EXPECT_TRUE(HeldByAgent().empty());
+    EXPECT_EQ(m_record.m_reason, kBreakReasonEvent);
+    EXPECT_EQ(m_record.m_location.m_offset, pc);
+  }
+}
+
+// A loop on one line jumps back to the line's first byte: the line step goes on
+// through every turn and ends at the first byte behind the range. The register model
+// held ecx from before the step; afterwards it gives the value the loop left.
+TEST_F(RunControlTest, LineStepFollowsALoopBackIntoItsRange) {
+  OR_RETURN(Connect());
+  // dec ecx; jnz back to the dec; nop.
+  WriteBytes(kScratch, {0x49, 0x75, 0xFD, 0x90});
+  SetRegisters({{{0, 3}, kScratch}, {{1, 2}, 3}});
+  const RegisterTable* table = GetRegisterTable();
+  uint32_t ecxRow = 0;
+  while (ecxRow < table->m_rowCount && std::strcmp(table->m_rows[ecxRow].m_name, "ecx") != 0) ++ecxRow;
+  auto modelEcx = [&] {
+    uint8_t bytes[4] = {};
+    TargetStatus status;
+    EXPECT_EQ(GetRegisterValueByRow(&status, kThread, ecxRow, bytes), 0u);
+    return value_bytes::LoadU32(bytes);
+  };
+  ASSERT_EQ(modelEcx(), 3u);
+  const size_t steps = Requests("0x08");
+  TargetStatus status;
+  EXPECT_EQ(StepLine(kStepOver, kScratch, 3, &status), 0u);
+  EXPECT_EQ(Requests("0x08") - steps, 6u) << "three turns of two instructions";
+  EXPECT_EQ(m_record.m_reason, kBreakReasonStepsDone);
+  EXPECT_EQ(m_record.m_location.m_offset, kScratch + 3);
+  EXPECT_EQ(modelEcx(), 0u);
+}
+
+// A step that fails ends the line step even with the thread still in the range. An
+// exception (int 0x41 leaves the thread behind it) leaves the thread's status word 0,
+// so the stop is decoded; a Ctrl+C leaves 80 there, which becomes the status as an
+// error and the stop record is not touched. The next line step starts clean.
+TEST_F(RunControlTest, FailedStepEndsTheLineStep) {
+  OR_RETURN(Connect());
+  WriteBytes(kScratch, {0xCD, 0x41, 0x90, 0x90});
+  SetRegisters({{{0, 3}, kScratch}});
+  size_t steps = Requests("0x08");
+  TargetStatus status;
+  EXPECT_EQ(StepLine(kStepInto, kScratch, 4, &status), 0u);
+  EXPECT_EQ(Requests("0x08") - steps, 1u);
+  EXPECT_EQ(ProgramCounter(), kScratch + 2);
+  EXPECT_EQ(m_record.m_reason, kBreakReasonEvent);
+  EXPECT_STREQ(m_record.m_text, "Exception: Access violation");
+  EXPECT_EQ(m_record.m_location.m_offset, kScratch + 2);
+
+  // A call into a loop that never ends, and the nops behind it, all on the line.
+  const uint32_t loop = kScratch + 0x300;
+  WriteBytes(loop, {0xEB, 0xFE});
+  std::vector<uint8_t> call = {0xE8};
+  for (uint8_t byte : Le32(loop - (kScratch + 5))) call.push_back(byte);
+  call.insert(call.end(), {0x90, 0x90});
+  WriteBytes(kScratch, call);
+  SetRegisters({{{0, 3}, kScratch}});
+  m_record = StopRecord{};
+  steps = Requests("0x08");
+  std::thread breaker = BreakOnceRunning();
+  uint32_t result = 0;
+  const std::string printed = CapturedOutput([&] { result = StepLine(kStepOver, kScratch, 7, &status); });
+  breaker.join();
+  EXPECT_EQ(printed, "Ctrl+C has aborted operation.\n");
+  EXPECT_EQ(result, kMsgControlCFromKeyboard);
+  EXPECT_EQ(status.m_number, kMsgControlCFromKeyboard);
+  EXPECT_EQ(status.m_severity, 3u);
+  EXPECT_EQ(m_record.m_reason, kBreakReasonNone);
+  EXPECT_EQ(Requests("0x08"), steps);
+  EXPECT_TRUE(HeldByAgent().empty());
+
+  TargetStatus next;
+  EXPECT_EQ(StepLine(kStepOver, 0, 0, &next), 0u);
+  EXPECT_EQ(next.m_severity, 0u);
 }
 
 // Without an agent: the call forms a step over recognises have the lengths the
