@@ -188,6 +188,10 @@ bool TmiSingleStep(uint32_t viewpoint) {
 // 3. The return breakpoint can be reached by a deeper activation of the same code (a
 //    recursion): the stack pointer then differs. The thread steps off the breakpoint,
 //    which is set again, and runs on until the stack pointer matches.
+// 4. A step over of a call that ends anywhere else (an exception in the callee, a
+//    failed request) deletes the thread's temporary slots, as reaching the return
+//    breakpoint does: left behind, that breakpoint would refuse every later step over
+//    to the same address as a duplicate.
 bool TmiStepOver(uint32_t viewpoint) {
   uint32_t pc = 0;
   if (!TgtLinearProgramCounter(viewpoint, &pc)) return false;
@@ -212,13 +216,15 @@ bool TmiStepOver(uint32_t viewpoint) {
     }
     const WaitEnd end = WaitForStop(viewpoint, true);
     if (end == WaitEnd::Aborted) TgtSetStatusWord(viewpoint, kMsgControlCFromKeyboard);
-    if (end != WaitEnd::Stopped || TgtGetRunState(viewpoint) != state) return false;
+    if (end != WaitEnd::Stopped || TgtGetRunState(viewpoint) != state) break;
     if (state == kRunStateStepping) return true;
     TargetAddressRecord after;
-    if (!TgtStackLocation(viewpoint, &after)) return false;
+    if (!TgtStackLocation(viewpoint, &after)) break;
     if (after.m_offset == before.m_offset) return true;
-    if (!TmiSingleStep(viewpoint) || !SetReturnBreak(viewpoint, next)) return false;
+    if (!TmiSingleStep(viewpoint) || !SetReturnBreak(viewpoint, next)) break;
   }
+  if (callLength != 0) TgtDeleteTemporarySlots(viewpoint);
+  return false;
 }
 
 bool TmiStepInto(uint32_t viewpoint) {

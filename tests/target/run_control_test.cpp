@@ -672,6 +672,32 @@ TEST_F(RunControlTest, LineStepGoesIntoOrOverACall) {
   }
 }
 
+// main's last line: the step over the call of Divide ends in its divide by zero. With
+// the divisor argument no longer 0, the same step over runs Divide to its end: the
+// return breakpoint of the failed step over went with it.
+TEST_F(RunControlTest, LineStepOverACallThatFaultsCanBeRepeated) {
+  OR_RETURN(Connect());
+  const uint32_t call = CallSite(Symbol("main"), Symbol("Divide"));
+  OR_RETURN(RunTo(call));
+  ASSERT_EQ(ProgramCounter(), call);
+  RegisterBlock atCall = Registers();
+  TargetStatus status;
+  EXPECT_EQ(StepLine(kStepOver, call, 5, &status), 0u);
+  EXPECT_EQ(m_record.m_reason, kBreakReasonEvent);
+  EXPECT_STREQ(m_record.m_text, "Exception: Divide by zero");
+  EXPECT_GT(ProgramCounter(), Symbol("Divide"));
+  EXPECT_TRUE(HeldByAgent().empty());
+
+  ASSERT_EQ(AgentWriteRegisters(kThread, &atCall), 0u);
+  InvalidateRegisterCache();
+  WriteBytes(StackPointer() + 4, Le32(4));
+  EXPECT_EQ(StepLine(kStepOver, call, 5, &status), 0u);
+  EXPECT_EQ(m_record.m_reason, kBreakReasonStepsDone);
+  EXPECT_EQ(ProgramCounter(), call + 5);
+  EXPECT_EQ(Word(Registers(), 1, 0), 60u) << "240 / 4";
+  EXPECT_TRUE(HeldByAgent().empty());
+}
+
 // A thread already outside the range (the end is exclusive; an empty range holds
 // nothing) is not stepped: the answer is 0, yet the breakpoints are lifted and the hit
 // slot forgotten, so the stop decodes by the thread's state (stopped by an event, the
