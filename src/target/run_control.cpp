@@ -202,7 +202,12 @@ bool TmiStepOver(uint32_t viewpoint) {
   if (callLength != 0) {
     if (!TgtStackLocation(viewpoint, &before)) return false;
     state = kRunStateSteppingOver;
-    if (!SetReturnBreak(viewpoint, next)) return false;
+    if (!SetReturnBreak(viewpoint, next)) {
+      // Refused (no free temporary slot, or one of a go is there already): the thread
+      // did not move, and the status word says so instead of the last stop.
+      TgtSetStatusWord(viewpoint, kMsgExecutionNotPermitted);
+      return false;
+    }
   }
   for (;;) {
     TgtSetRunning(viewpoint, 1);

@@ -698,6 +698,28 @@ TEST_F(RunControlTest, LineStepOverACallThatFaultsCanBeRepeated) {
   EXPECT_TRUE(HeldByAgent().empty());
 }
 
+// A go to the instruction behind main's call of Divide ends in the divide by zero and
+// leaves its temporary breakpoint there. A step over the call needs that address for
+// its own: it is refused with 2001, and the thread does not move.
+TEST_F(RunControlTest, RefusedStepOverIsAnError) {
+  OR_RETURN(Connect());
+  const uint32_t call = CallSite(Symbol("main"), Symbol("Divide"));
+  OR_RETURN(RunTo(call));
+  OR_RETURN(RunTo(call + 5));
+  ASSERT_EQ(LastStop().text, "Exception: Divide by zero");
+  SetRegisters({{{0, 3}, call}});
+  const size_t goes = Requests("0x04");
+  const size_t steps = Requests("0x08");
+  TargetStatus status;
+  m_record = StopRecord{};
+  EXPECT_EQ(StepLine(kStepOver, call, 5, &status), kMsgExecutionNotPermitted);
+  EXPECT_EQ(status.m_severity, 3u);
+  EXPECT_EQ(m_record.m_reason, kBreakReasonNone) << "no stop to decode";
+  EXPECT_EQ(ProgramCounter(), call);
+  EXPECT_EQ(Requests("0x04"), goes);
+  EXPECT_EQ(Requests("0x08"), steps);
+}
+
 // A thread already outside the range (the end is exclusive; an empty range holds
 // nothing) is not stepped: the answer is 0, yet the breakpoints are lifted and the hit
 // slot forgotten, so the stop decodes by the thread's state (stopped by an event, the
