@@ -18,8 +18,8 @@ void SetPumpingEnabled(uint32_t flag) { g_pumpingEnabled = flag != 0; }
 
 bool IsPumpingEnabled() { return g_pumpingEnabled; }
 
-void GuiBeginWait() { HiService(kGuiBusyCursor); }
+void BeginBusyCursor() { HiService(kGuiBusyCursor); }
 
-void GuiEndWait() { HiService(kGuiPopCursor); }
+void EndBusyCursor() { HiService(kGuiPopCursor); }
 
 }  // namespace zentor

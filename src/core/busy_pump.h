@@ -14,15 +14,24 @@ void PumpWhileBusy();
 // switches them off for the length of every socket wait.
 void SetPumpingEnabled(uint32_t flag);
 bool IsPumpingEnabled();
-// Pushes the wait cursor; GuiEndWait pops it. Calls pair up.
-void GuiBeginWait();
-void GuiEndWait();
+// Pushes the wait cursor; EndBusyCursor pops it. Calls pair up.
+void BeginBusyCursor();
+void EndBusyCursor();
+
+// Message pumping stays off for the life of the object.
+class PumpingOff {
+ public:
+  PumpingOff() { SetPumpingEnabled(0); }
+  ~PumpingOff() { SetPumpingEnabled(1); }
+  PumpingOff(const PumpingOff&) = delete;
+  PumpingOff& operator=(const PumpingOff&) = delete;
+};
 
 // Pushes the wait cursor for the life of the object.
 class GuiWaitScope {
  public:
-  GuiWaitScope() { GuiBeginWait(); }
-  ~GuiWaitScope() { GuiEndWait(); }
+  GuiWaitScope() { BeginBusyCursor(); }
+  ~GuiWaitScope() { EndBusyCursor(); }
   GuiWaitScope(const GuiWaitScope&) = delete;
   GuiWaitScope& operator=(const GuiWaitScope&) = delete;
 };

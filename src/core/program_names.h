@@ -15,5 +15,9 @@ void SetProgramNames(const std::string& directory, const std::string& baseName);
 const std::string& ProgramDirectory();
 // The file name up to its first '.'; "" before start-up.
 const std::string& ProgramBaseName();
+// The same into a caller's buffer of kProgramNameBufferSize bytes (cut to fit; a null
+// buffer gets nothing).
+void GetProgramBaseName(char* buffer);
+void GetProgramDirectory(char* buffer);
 
 }  // namespace zentor

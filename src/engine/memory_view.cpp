@@ -115,7 +115,7 @@ MemoryDisplayRequest& RequestOf(intptr_t argument) {
 
 }  // namespace
 
-uint16_t MemoryFormatCode(uint32_t typeIndex) {
+uint16_t MemoryFormat(uint32_t typeIndex) {
   return typeIndex < std::size(kFormatCodes) ? kFormatCodes[typeIndex] : 0;
 }
 
@@ -144,7 +144,7 @@ void MemoryViewManager::StoreLine(Line& line, const std::string& text) {
 
 // One character of the printer's output: a line ends at LF and goes where the output
 // mode says (CR is dropped).
-void MemoryViewManager::TakeCharacter(char ch) {
+void MemoryViewManager::MemoryOutputHook(char ch) {
   if (ch == '\r') return;
   if (ch != '\n') {
     m_building += ch;
@@ -192,7 +192,7 @@ void MemoryViewManager::RunPrinter(const AddressDescriptor& start, uint32_t coun
   const TypedLocation location(start, type, OrdinalValue(m_itemSize), OrdinalValue(count));
   ValueStack::PushPointerLocation(PointerLocation(location, type, OrdinalValue(m_itemSize)));
   m_building.clear();
-  OutputWriter::InstallHook([this](char ch) { TakeCharacter(ch); });
+  OutputWriter::InstallHook([this](char ch) { MemoryOutputHook(ch); });
   try {
     DisplayTopValueInBase(m_radix);
   } catch (...) {
@@ -211,7 +211,7 @@ AddressDescriptor MemoryViewManager::LineAddress(int32_t index) const {
 }
 
 void MemoryViewManager::TakeFormat(const MemoryDisplayRequest& request) {
-  m_format = MemoryFormatCode(request.typeIndex);
+  m_format = MemoryFormat(request.typeIndex);
   m_radix = request.radix;
   m_itemsPerLine = GetValuesPerLine(m_format, m_radix);
   m_itemSize = GetValueKindSize(m_format);

@@ -45,7 +45,7 @@ struct MemoryDisplayRequest {
 };
 
 // The DVP code of a format index (0-11), 0 for any other.
-uint16_t MemoryFormatCode(uint32_t typeIndex);
+uint16_t MemoryFormat(uint32_t typeIndex);
 
 class MemoryViewManager : public BaseManager {
  public:
@@ -62,7 +62,7 @@ class MemoryViewManager : public BaseManager {
   static DVErrorCode CheckField(MemoryDisplayRequest& request);
 
   // The output hook's line (one character of the printer's output).
-  void TakeCharacter(char ch);
+  void MemoryOutputHook(char ch);
 
  private:
   struct Line;

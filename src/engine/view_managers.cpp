@@ -15,14 +15,6 @@ namespace zentor {
 
 namespace {
 
-// The live managers, by window slot; the table owns them.
-std::array<std::unique_ptr<BaseManager>, kViewManagerSlots>& ManagerTable() {
-  static std::array<std::unique_ptr<BaseManager>, kViewManagerSlots> table;
-  return table;
-}
-
-bool IsSlot(int32_t slot) { return slot >= 0 && slot < kViewManagerSlots; }
-
 struct CreatorRow {
   int32_t kind;
   ViewCreatorHandler handler;
@@ -31,11 +23,17 @@ struct CreatorRow {
 // The rows of the creator table, in their search order.
 constexpr CreatorRow kCreatorRows[] = {
     {kViewMemory, &MemoryViewManager::HandleWindowless},
-    {kViewInspect, &InspectorViewManager::HandleWindowless},
+    {kViewInspect, &InspectorViewManager::InspectorRequestWithoutWindow},
     {kViewSource, &RunPaneCommandWithoutWindow},
 };
 
 }  // namespace
+
+std::unique_ptr<BaseManager>& ViewManagerTable::Entry(int32_t slot) {
+  static std::array<std::unique_ptr<BaseManager>, kViewManagerSlots> table;
+  if (!IsSlot(slot)) RaiseInternalError(__FILE__, __LINE__);
+  return table[static_cast<std::size_t>(slot)];
+}
 
 ViewManagerFactory::~ViewManagerFactory() = default;
 
@@ -68,21 +66,21 @@ InstalledService<ViewManagerFactory>& ViewManagers() {
 void CreateViewManager(TextPane* pane, int32_t kind) {
   if (pane == nullptr) return;
   const int32_t slot = pane->layerId;
-  if (!IsSlot(slot) || ManagerTable()[static_cast<std::size_t>(slot)] != nullptr) {
+  if (!ViewManagerTable::IsSlot(slot) || ViewManagerTable::Entry(slot) != nullptr) {
     RaiseInternalError(__FILE__, __LINE__);
   }
-  ManagerTable()[static_cast<std::size_t>(slot)] = ViewManagers().Get().Make(kind, pane);
+  ViewManagerTable::Entry(slot) = ViewManagers().Get().Make(kind, pane);
 }
 
 void DestroyViewManager(int32_t slot) {
-  if (!IsSlot(slot)) return;
+  if (!ViewManagerTable::IsSlot(slot)) return;
   // Taken out of the table first: a destructor that reaches the dispatcher finds the
   // slot empty.
-  std::unique_ptr<BaseManager> manager = std::move(ManagerTable()[static_cast<std::size_t>(slot)]);
+  std::unique_ptr<BaseManager> manager = std::move(ViewManagerTable::Entry(slot));
 }
 
 BaseManager* ViewManagerAt(int32_t slot) {
-  return IsSlot(slot) ? ManagerTable()[static_cast<std::size_t>(slot)].get() : nullptr;
+  return ViewManagerTable::IsSlot(slot) ? ViewManagerTable::Entry(slot).get() : nullptr;
 }
 
 void DestroyAllViewManagers() {

@@ -28,6 +28,15 @@ class ViewManagerFactory {
 };
 InstalledService<ViewManagerFactory>& ViewManagers();
 
+// The live managers by window slot, all empty at start; an entry is set exactly while
+// a managed window of that slot is open. The table owns the managers.
+class ViewManagerTable {
+ public:
+  // The entry of `slot` (0 .. kViewManagerSlots - 1).
+  static std::unique_ptr<BaseManager>& Entry(int32_t slot);
+  static bool IsSlot(int32_t slot) { return slot >= 0 && slot < kViewManagerSlots; }
+};
+
 // Creates the manager of `kind` in the slot that the pane's first word names. A slot
 // outside the table, or one already taken, is an internal error and nothing is
 // created; a kind without a manager leaves the slot empty.

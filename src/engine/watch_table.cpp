@@ -297,16 +297,21 @@ void WatchTable::List(uint32_t all) {
   }
 }
 
-void WatchTable::WriteWindowLines() {
+// The stored text counts its last character, so every shown text is followed by at
+// least one blank.
+uint32_t WatchTable::LongestEnabledText() {
   const uint32_t current = CurrentValue();
-  // The stored text counts its last character, so every shown text is followed by at
-  // least one blank.
   uint32_t width = 0;
   for (const WatchRecord& record : g_watchSlots) {
     if (record.state == kWatchEnabled && record.viewpoint == current) {
       width = std::max<uint32_t>(width, record.expression->Text().length());
     }
   }
+  return width;
+}
+
+void WatchTable::WriteWindowLines(uint32_t width) {
+  const uint32_t current = CurrentValue();
   for (uint32_t i = 0; i < kWatchSlotCount; ++i) {
     WatchRecord& record = g_watchSlots[i];
     if (record.state != kWatchEnabled || record.viewpoint != current) continue;

@@ -46,10 +46,12 @@ class WatchTable {
   // The source pane's selected expression; no free slot: 203 in the status.
   static void AddFromGrammarObject(DVErrorCode* status, const GrammarObject& expression);
   static void List(uint32_t all);
+  // The longest stored text among the enabled watches of the current viewpoint.
+  static uint32_t LongestEnabledText();
   // The Watch window's lines: every enabled watch of the current viewpoint, its shown
-  // text padded so that the ": " line up, then its value evaluated in its own scope
-  // ("*ERROR*" when the evaluation fails, "???" when it raises).
-  static void WriteWindowLines();
+  // text padded to `width` so that the ": " line up, then its value evaluated in its
+  // own scope ("*ERROR*" when the evaluation fails, "???" when it raises).
+  static void WriteWindowLines(uint32_t width);
   static void SaveSet(const NamedSetRequest& request);
   static void RestoreSet(const NamedSetRequest& request);
   // The watch dialogs' requests; the reply is the status's message number.

@@ -61,8 +61,10 @@ int32_t WatchViewManager::HandleRequest(DVError& status, int32_t code, intptr_t 
   return AnswerPanelRequest(*m_pane, code, result, status);
 }
 
+uint32_t WatchViewManager::TextWidth() { return WatchTable::LongestEnabledText(); }
+
 DVErrorCode WatchViewManager::WriteContent(intptr_t) {
-  WatchTable::WriteWindowLines();
+  WatchTable::WriteWindowLines(TextWidth());
   return DVErrorCode();
 }
 

@@ -21,6 +21,9 @@ class WatchViewManager : public BaseManager {
   // refills the panel.
   int32_t HandleRequest(DVError& status, int32_t code, intptr_t argument) override;
   DVErrorCode WriteContent(intptr_t argument) override;
+  // The column of the ": ": the longest text of the enabled watches of the current
+  // viewpoint.
+  static uint32_t TextWidth();
 };
 
 }  // namespace zentor

@@ -1,9 +1,5 @@
 #include "gui/view_dispatcher.h"
 
-#include <algorithm>
-#include <cstring>
-#include <string>
-
 #include "command/grammar_object.h"
 #include "console/char_channel.h"
 #include "console/file_channel.h"
@@ -122,15 +118,6 @@ int32_t RouteToSource(DVError& status, TextPane* pane, int32_t code, int32_t vie
   return CallSourceManager(status, pane, code, argument);
 }
 
-// Copies a program name into a caller's buffer of kProgramNameBufferSize bytes.
-void CopyProgramName(const std::string& name, intptr_t argument) {
-  auto* buffer = reinterpret_cast<char*>(argument);
-  if (buffer == nullptr) return;
-  const std::size_t length = std::min(name.size(), kProgramNameBufferSize - 1);
-  std::memcpy(buffer, name.data(), length);
-  buffer[length] = '\0';
-}
-
 }  // namespace
 
 BoolFlag& ViewDispatcher::RepeatFlag() { return StepControl::RepeatFlagWord(); }
@@ -182,10 +169,10 @@ int32_t HandleGuiStateRequest(DVError& status, TextPane* /*pane*/, int32_t code,
       ExitDebugger();
       break;
     case kGuiProgramBaseName:
-      CopyProgramName(ProgramBaseName(), argument);
+      GetProgramBaseName(reinterpret_cast<char*>(argument));
       break;
     case kGuiProgramDirectory:
-      CopyProgramName(ProgramDirectory(), argument);
+      GetProgramDirectory(reinterpret_cast<char*>(argument));
       break;
     case kGuiBrowse:
     case kGuiBrowseFromList: {

@@ -346,8 +346,9 @@ DVErrorCode RegisterView::CommitEdit() {
     TargetAddressRecord address;
     address.m_addressClass = kBrowseAddressClass;
     address.m_addressKind = 1;
+    address.m_reserved2 = FieldValue(kFieldCs);  // the segment of cs:eip
     address.m_offset = FieldValue(kFieldEip);
-    InstalledTargetGui().BrowseToAddress(address);
+    GuiBrowseToAddress(address);
   }
   return DVErrorCode();
 }

@@ -36,4 +36,6 @@ TargetGui* InstallTargetGui(TargetGui* gui) { return g_gui.Install(gui); }
 
 TargetGui& InstalledTargetGui() { return g_gui.Get(); }
 
+void GuiBrowseToAddress(const TargetAddressRecord& address) { InstalledTargetGui().BrowseToAddress(address); }
+
 }  // namespace zentor

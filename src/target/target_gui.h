@@ -51,4 +51,7 @@ class TargetGui {
 TargetGui* InstallTargetGui(TargetGui* gui);
 TargetGui& InstalledTargetGui();
 
+// Browses the current viewpoint's views to a target address (the installed GUI's).
+void GuiBrowseToAddress(const TargetAddressRecord& address);
+
 }  // namespace zentor

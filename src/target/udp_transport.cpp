@@ -24,15 +24,6 @@ UdpTransportState& State() {
   return state;
 }
 
-// Message pumping stays off for exactly the length of one socket call.
-class PumpingOff {
- public:
-  PumpingOff() { SetPumpingEnabled(0); }
-  ~PumpingOff() { SetPumpingEnabled(1); }
-  PumpingOff(const PumpingOff&) = delete;
-  PumpingOff& operator=(const PumpingOff&) = delete;
-};
-
 [[noreturn]] void FailToResolve(const std::string& text) {
   WindowLayer::ShowMessageBox(WindowLayer::GetFocusWindow(), kMessageBoxError, text.c_str());
   platform::StopSocketLibrary();
@@ -94,7 +85,7 @@ LinkHandle OpenUdpLink(const char* name) {
 // at once: the wait goes on for the rest of the time-out, so that a dead port costs
 // the transaction its full resend time and not a burst of resends.
 int32_t UdpRead(LinkHandle socket, uint8_t* buffer, uint32_t length, uint32_t timeoutMilliseconds) {
-  PumpingOff pumping;
+  PumpingOff pumping;  // for exactly the length of one socket call
   const uint64_t deadline = platform::MonotonicMicroseconds() + uint64_t{timeoutMilliseconds} * 1000;
   uint32_t remaining = timeoutMilliseconds;
   for (;;) {
