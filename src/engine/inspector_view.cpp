@@ -1,6 +1,7 @@
 #include "engine/inspector_view.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "command/grammar_object.h"
@@ -15,11 +16,13 @@
 #include "core/target_memory.h"
 #include "core/typed_location.h"
 #include "core/address_range.h"
+#include "core/busy_pump.h"
 #include "core/value_conversion.h"
 #include "core/value_stack.h"
 #include "core/view_kind.h"
 #include "symbols/symbol_context.h"
 #include "symbols/symbol_handle.h"
+#include "symbols/symbol_load_target.h"
 
 namespace zentor {
 
@@ -116,9 +119,26 @@ ValueText FormatValueBytes(uint16_t kind, const uint8_t* value) {
   return shown;
 }
 
+// The number a value text shows in the current base: base 2 read from the right, each
+// '1' adding its power of two and any other character counting as 0.
+int64_t ShownNumber(const std::string& text) {
+  const uint32_t base = GetNumberBase();
+  if (base == 2) {
+    int64_t number = 0;
+    int64_t power = 1;
+    for (auto it = text.rbegin(); it != text.rend() && power != 0; ++it, power <<= 1) {
+      if (*it == '1') number += power;
+    }
+    return number;
+  }
+  long number = -1;
+  if (std::sscanf(text.c_str(), base == 16 ? "%lx" : "%ld", &number) != 1) return -1;
+  return number;
+}
+
 }  // namespace
 
-struct InspectorViewManager::Node {
+struct InspectorViewManager::InspectorNode {
   bool topLevel = false;
   bool valueBearing = false;
   bool active = false;
@@ -138,6 +158,20 @@ struct InspectorViewManager::Node {
   FieldLayout layout;
 };
 
+namespace {
+
+// With the "unicode" option a value of 16-bit characters ("unsigned short int") also
+// shows as the character its number names; -1 for any other line.
+int32_t WideCharacterOf(const std::string& typePrefix, const std::string& valueText) {
+  if (InstalledSymbolLoadTarget().UnicodeOption() == 0 || typePrefix.rfind("unsigned short int", 0) != 0) {
+    return -1;
+  }
+  const int64_t number = ShownNumber(valueText);
+  return number >= 0 && number <= 0xFFFF ? static_cast<int32_t>(number) : -1;
+}
+
+}  // namespace
+
 InspectorViewManager::InspectorViewManager(TextPane* pane) : BaseManager(pane) {}
 
 InspectorViewManager::~InspectorViewManager() = default;
@@ -148,15 +182,15 @@ int32_t InspectorViewManager::LineCount() const {
   return count;
 }
 
-InspectorViewManager::Node* InspectorViewManager::NodeAt(int32_t line) const {
+InspectorViewManager::InspectorNode* InspectorViewManager::NodeAt(int32_t line) const {
   TextPane view;
   Panel::GetInfo(m_pane->panel, &view);
   if (line < 0 || line >= view.count || view.lines == nullptr) return nullptr;
-  return reinterpret_cast<Node*>(view.lines[line]->lineData);
+  return reinterpret_cast<InspectorNode*>(view.lines[line]->lineData);
 }
 
-void InspectorViewManager::FreeNode(Node* node) {
-  m_nodes.remove_if([node](const std::unique_ptr<Node>& held) { return held.get() == node; });
+void InspectorViewManager::FreeNode(InspectorNode* node) {
+  m_nodes.remove_if([node](const std::unique_ptr<InspectorNode>& held) { return held.get() == node; });
 }
 
 namespace {
@@ -180,7 +214,7 @@ void ReadNode(SymbolHandle& handle, bool* active, std::string* location,
 
 // What a line shows of its symbol: location, declaration, category with its value and
 // expansion flags, and the value (its quoted text, or the evaluated value).
-DVErrorCode InspectorViewManager::DescribeNode(SymbolHandle& handle, Node& node) {
+DVErrorCode InspectorViewManager::DescribeNode(SymbolHandle& handle, InspectorNode& node) {
   SymbolDescription description;
   std::string stringValue;
   ReadNode(handle, &node.active, &node.location, &description, &node.hasText, &stringValue, &node.count);
@@ -189,11 +223,22 @@ DVErrorCode InspectorViewManager::DescribeNode(SymbolHandle& handle, Node& node)
   node.typeSuffix = description.m_typeSuffix;
   node.valueBearing = IsValueBearing(node.category);
   node.state = IsExpandable(node.category) ? kStateContracted : kStateFixed;
+  const DVErrorCode formatted = node.active ? FormatSymbolValue(handle, node, stringValue) : DVErrorCode();
+  node.typeCode = node.value.typeCode;
+  return formatted;
+}
+
+// 1. A text value: the quoted text, cut to the count and its quotes.
+// 2. A line without a value: nothing.
+// 3. A value: evaluated and printed in the current base.
+DVErrorCode InspectorViewManager::FormatSymbolValue(SymbolHandle& handle, InspectorNode& node,
+                                                    const std::string& stringValue) {
   DVErrorCode evaluated;
-  if (node.active && node.hasText) {
+  node.value = ValueText();
+  if (node.hasText) {
     node.value.text = stringValue.substr(0, std::min<std::size_t>(node.count + 3, kMaxValueText));
     node.value.width = static_cast<int32_t>(node.value.text.size());
-  } else if (node.active && node.valueBearing) {
+  } else if (node.valueBearing) {
     uint16_t kind = 0;
     uint8_t value[ValueStack::kMaxItemSize] = {};
     evaluated = handle.Evaluate(kind, value);
@@ -204,7 +249,7 @@ DVErrorCode InspectorViewManager::DescribeNode(SymbolHandle& handle, Node& node)
 }
 
 // The line of a node: indent, marker, location, declaration, and " = " with the value.
-void InspectorViewManager::RenderLine(Node& node, std::string* text) const {
+void InspectorViewManager::RenderLine(InspectorNode& node, std::string* text) const {
   std::string line(2 * node.depth, ' ');
   const int32_t indent = static_cast<int32_t>(line.size());
   line += MarkerOf(node.state);
@@ -224,6 +269,10 @@ void InspectorViewManager::RenderLine(Node& node, std::string* text) const {
       line += "  '";
       line += byte >= 32 && byte <= 126 ? static_cast<char>(byte) : '.';
       line += "'";
+    } else if (const int32_t wide = WideCharacterOf(node.typePrefix, node.value.text); wide >= 32 && wide <= 126) {
+      line += "  '";
+      line += static_cast<char>(wide);
+      line += "'";
     }
   } else if (node.valueBearing && !node.active && node.depth == 0) {
     // An inactive value line keeps an empty value field for when it comes back.
@@ -235,7 +284,7 @@ void InspectorViewManager::RenderLine(Node& node, std::string* text) const {
   *text = std::move(line);
 }
 
-DVErrorCode InspectorViewManager::InsertNodeLine(std::unique_ptr<Node> node, int32_t line, const std::string& name) {
+DVErrorCode InspectorViewManager::InsertNodeLine(std::unique_ptr<InspectorNode> node, int32_t line, const std::string& name) {
   node->name = name;
   std::string text;
   RenderLine(*node, &text);
@@ -251,12 +300,12 @@ DVErrorCode InspectorViewManager::InsertNodeLine(std::unique_ptr<Node> node, int
   return DVErrorCode();
 }
 
-DVErrorCode InspectorViewManager::AddItem(const char* text) {
+DVErrorCode InspectorViewManager::AddInspectorItem(const char* text) {
   auto handle = std::make_unique<SymbolHandle>(
       SymbolHandle::SymbolHandle_FromExpression(GetCurrentSymbolContext(), text != nullptr ? text : ""));
   const DVErrorCode status = handle->Status();
   if (!status.IsOkay()) return status;
-  auto node = std::make_unique<Node>();
+  auto node = std::make_unique<InspectorNode>();
   node->topLevel = true;
   const DVErrorCode evaluated = DescribeNode(*handle, *node);
   if (!evaluated.IsOkay()) return evaluated;
@@ -267,8 +316,8 @@ DVErrorCode InspectorViewManager::AddItem(const char* text) {
 
 // The child lines of a contracted line: one per member, or per element of an array,
 // whose elements are read from the target in one request when they are plain values.
-DVErrorCode InspectorViewManager::Expand(int32_t line, bool interactive) {
-  Node* parent = NodeAt(line);
+DVErrorCode InspectorViewManager::ExpandInspectorLine(int32_t line, bool interactive) {
+  InspectorNode* parent = NodeAt(line);
   if (parent == nullptr || !IsExpandable(parent->category) || parent->state != kStateContracted) {
     return DVErrorCode::FromWord(0xFFFFFFFFu);
   }
@@ -317,7 +366,7 @@ DVErrorCode InspectorViewManager::Expand(int32_t line, bool interactive) {
     }
     if (interactive && userBreak.TestAndClearChanged() != 0) break;
     auto handle = std::make_unique<SymbolHandle>(SymbolHandle::SymbolHandle_Member(*parent->handle, i));
-    auto node = std::make_unique<Node>();
+    auto node = std::make_unique<InspectorNode>();
     node->depth = parent->depth + 1;
     if (fast) {
       if (!handle->Status().IsOkay()) throw DVError(handle->Status());
@@ -368,8 +417,8 @@ DVErrorCode InspectorViewManager::Expand(int32_t line, bool interactive) {
   return result;
 }
 
-DVErrorCode InspectorViewManager::Contract(int32_t line) {
-  Node* parent = NodeAt(line);
+DVErrorCode InspectorViewManager::ContractInspectorLine(int32_t line) {
+  InspectorNode* parent = NodeAt(line);
   if (parent == nullptr || !IsExpandable(parent->category)) return DVErrorCode::FromWord(0xFFFFFFFFu);
   if (parent->state != kStateExpanded) return DVErrorCode();
   TextPane view;
@@ -383,16 +432,16 @@ DVErrorCode InspectorViewManager::Contract(int32_t line) {
   int32_t remaining = static_cast<int32_t>(parent->count);
   int32_t walked = 0;
   for (int32_t at = line + 1; walked < remaining && at < view.count; ++at, ++walked) {
-    Node* child = NodeAt(at);
+    InspectorNode* child = NodeAt(at);
     if (child != nullptr && child->state == kStateExpanded) remaining += static_cast<int32_t>(child->count);
     FreeNode(child);
   }
   return Panel::DeleteLines(m_pane->panel, line + 1, walked);
 }
 
-DVErrorCode InspectorViewManager::DeleteItem() {
+DVErrorCode InspectorViewManager::DeleteInspectorItem() {
   const int32_t line = m_pane->top + m_pane->row;
-  Node* root = NodeAt(line);
+  InspectorNode* root = NodeAt(line);
   if (root == nullptr || !root->topLevel) return DVErrorCode::FromWord(0xFFFFFFFFu);
   const int32_t count = LineCount();
   int32_t end = line + 1;
@@ -409,7 +458,9 @@ DVErrorCode InspectorViewManager::DeleteItem() {
 
 // After the target ran: every root is read again and every expanded line expanded
 // again, found by its path of member indexes from its root.
-DVErrorCode InspectorViewManager::Refresh() {
+DVErrorCode InspectorViewManager::RefreshInspector() {
+  // No window event may reach the outline while its lines are rebuilt.
+  const PumpingOff pumping;
   const int32_t count = LineCount();
   const int32_t top = m_pane->top;
   const int32_t row = m_pane->row;
@@ -417,7 +468,7 @@ DVErrorCode InspectorViewManager::Refresh() {
   std::vector<std::string> roots;
   std::vector<int32_t> path;
   for (int32_t line = 0; line < count; ++line) {
-    Node* node = NodeAt(line);
+    InspectorNode* node = NodeAt(line);
     if (node->topLevel) {
       roots.push_back(node->name);
       path.clear();
@@ -427,7 +478,7 @@ DVErrorCode InspectorViewManager::Refresh() {
       // The member index of this line among its parent's lines.
       int32_t index = 0;
       for (int32_t back = line - 1; back >= 0; --back) {
-        Node* before = NodeAt(back);
+        InspectorNode* before = NodeAt(back);
         if (before->depth < node->depth) break;
         if (before->depth == node->depth) ++index;
       }
@@ -437,10 +488,10 @@ DVErrorCode InspectorViewManager::Refresh() {
     }
     if (node->state == kStateExpanded) expanded.emplace_back(roots.back(), path);
   }
-  ClearAll();
+  ClearInspector();
   DVErrorCode result;
   for (const std::string& root : roots) {
-    const DVErrorCode added = AddItem(root.c_str());
+    const DVErrorCode added = AddInspectorItem(root.c_str());
     if (!added.IsOkay() && result.IsOkay()) result = added;
   }
   for (const auto& [root, steps] : expanded) {
@@ -459,7 +510,7 @@ DVErrorCode InspectorViewManager::Refresh() {
       line = at;
     }
     if (line < LineCount() && NodeAt(line)->state == kStateContracted) {
-      if (!Expand(line, false).IsOkay()) break;
+      if (!ExpandInspectorLine(line, false).IsOkay()) break;
     }
   }
   if (LineCount() == count) {
@@ -468,12 +519,15 @@ DVErrorCode InspectorViewManager::Refresh() {
   } else {
     m_pane->top = 0;
     m_pane->row = 0;
+    m_pane->total = LineCount();
+    m_pane->selStart = 0;
+    m_pane->selLength = 0;
   }
   return result;
 }
 
-DVErrorCode InspectorViewManager::AssignField(int32_t line) {
-  Node* node = NodeAt(line);
+DVErrorCode InspectorViewManager::AssignInspectorField(int32_t line) {
+  InspectorNode* node = NodeAt(line);
   if (node == nullptr || node->fields.empty()) return DVErrorCode();
   const int32_t index = FieldLayout::FieldAtColumn(*m_pane, &node->layout);
   const FieldPosition field = node->layout.FieldSpan(index);
@@ -501,10 +555,14 @@ DVErrorCode InspectorViewManager::AssignField(int32_t line) {
   return node->handle->WriteValue(node->typeCode, converted);
 }
 
-void InspectorViewManager::ClearAll() {
+void InspectorViewManager::ClearInspector() {
   m_nodes.clear();
   Panel::Clear(m_pane->panel);
 }
+
+void InspectorViewManager::ReleaseInspectorNodes() { m_nodes.clear(); }
+
+bool InspectorViewManager::ProcedureNameDiffers(const std::string& name) const { return name != m_procedure; }
 
 DVErrorCode InspectorViewManager::GetVariableValueText(char* buffer, std::size_t size) {
   if (buffer == nullptr || size == 0) return DVErrorCode();
@@ -552,7 +610,7 @@ std::string InspectorViewManager::GetCurrentProcedureName() {
   return name;
 }
 
-int32_t InspectorViewManager::HandleWindowless(DVError& status, int32_t code, intptr_t argument) {
+int32_t InspectorViewManager::InspectorRequestWithoutWindow(DVError& status, int32_t code, intptr_t argument) {
   if (code != kGuiInspectValueText) RaiseInternalError(__FILE__, __LINE__);
   const DVErrorCode result = GetVariableValueText(reinterpret_cast<char*>(argument), kValueTextBufferSize);
   if (result.IsOkay()) {
@@ -575,37 +633,37 @@ int32_t InspectorViewManager::HandleRequest(DVError& status, int32_t code, intpt
       if (request != nullptr && request->pool == 0) request->pool = reinterpret_cast<uintptr_t>(this);
       break;
     case kGuiClosing:
-      m_nodes.clear();
+      ReleaseInspectorNodes();
       result = Panel::Destroy(m_pane->panel);
       m_pane->panel = 0;
       break;
     case kGuiRefresh:
-      result = Refresh();
+      result = RefreshInspector();
       break;
     case kGuiCommitField: {
       const int32_t current = m_pane->top + m_pane->row;
-      Node* node = NodeAt(current);
+      InspectorNode* node = NodeAt(current);
       if (node == nullptr) break;
       if (FieldLayout::FieldAtColumn(*m_pane, &node->layout) == 0 && !node->fields.empty() &&
           node->fields[0].width == 0) {
         // The marker field opens and closes the line; the value field takes a new value.
         if (node->state == kStateExpanded) {
-          result = Contract(current);
+          result = ContractInspectorLine(current);
         } else if (node->state == kStateContracted) {
-          result = Expand(current, true);
+          result = ExpandInspectorLine(current, true);
         }
       } else {
-        result = AssignField(current);
+        result = AssignInspectorField(current);
       }
       break;
     }
     case kGuiEngineNotice:
-      ClearAll();
+      ClearInspector();
       m_procedure.clear();
       break;
     case kGuiInspectAdd: {
       const char* text = request != nullptr ? request->text : nullptr;
-      result = AddItem(text);
+      result = AddInspectorItem(text);
       if (result.Number() == kMsgSymbolNotKnown || result.Number() == kMsgNameUndefined) {
         status = DVError(result.Number(), kSeverityError);
         status.SetArg(0, text != nullptr ? text : "");
@@ -614,25 +672,25 @@ int32_t InspectorViewManager::HandleRequest(DVError& status, int32_t code, intpt
       break;
     }
     case kGuiInspectDelete:
-      result = DeleteItem();
+      result = DeleteInspectorItem();
       break;
     case kGuiInspectExpand:
-      result = Expand(line, true);
+      result = ExpandInspectorLine(line, true);
       break;
     case kGuiInspectContract:
-      result = Contract(line);
+      result = ContractInspectorLine(line);
       break;
     case kGuiInspectValueText:
       result = GetVariableValueText(reinterpret_cast<char*>(argument), kValueTextBufferSize);
       break;
     case kGuiInspectLocals:
       m_procedure = GetCurrentProcedureName();
-      result = AddItem(m_procedure.c_str());
-      if (result.IsOkay() && LineCount() > 0 && IsExpandable(NodeAt(0)->category)) result = Expand(0, true);
+      result = AddInspectorItem(m_procedure.c_str());
+      if (result.IsOkay() && LineCount() > 0 && IsExpandable(NodeAt(0)->category)) result = ExpandInspectorLine(0, true);
       break;
     case kGuiLocalsNeedRebuild: {
       const std::string now = GetCurrentProcedureName();
-      if (now != m_procedure) {
+      if (ProcedureNameDiffers(now)) {
         m_procedure = now;
         result = DVErrorCode(kMsgLocalsChanged, kSeverityWarning);
       }

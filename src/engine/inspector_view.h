@@ -38,34 +38,50 @@ class InspectorViewManager : public BaseManager {
   ~InspectorViewManager() override;
   int32_t HandleRequest(DVError& status, int32_t code, intptr_t argument) override;
 
-  // The window-less request of kind 11 (0x1f8 only).
-  static int32_t HandleWindowless(DVError& status, int32_t code, intptr_t argument);
+  // The window-less request of kind 11 (0x1f8 only; any other code is an internal
+  // error).
+  static int32_t InspectorRequestWithoutWindow(DVError& status, int32_t code, intptr_t argument);
   // The value text of the expression in `buffer` (or "Inactive"), written into the
   // buffer of `size` bytes.
   static DVErrorCode GetVariableValueText(char* buffer, std::size_t size);
   // The short name of the procedure that holds the execution point ("" when none).
   static std::string GetCurrentProcedureName();
 
+  // The operations on the window's outline (each on the panel's line indexes).
+  // Appends a root line for an expression text.
+  DVErrorCode AddInspectorItem(const char* text);
+  // Makes the child lines of a contracted line (interactive: the user may break it).
+  DVErrorCode ExpandInspectorLine(int32_t line, bool interactive);
+  // Removes every line below an expanded line.
+  DVErrorCode ContractInspectorLine(int32_t line);
+  // Removes the root item under the cursor with its child lines.
+  DVErrorCode DeleteInspectorItem();
+  // Reads every root line again after the target ran and re-expands what was open.
+  DVErrorCode RefreshInspector();
+  // Assigns the text typed into a line's value field to the line's symbol.
+  DVErrorCode AssignInspectorField(int32_t line);
+  // Frees every node and empties the panel.
+  void ClearInspector();
+  // Frees every node (the window is closing).
+  void ReleaseInspectorNodes();
+  // Whether `name` differs from the procedure whose locals the window shows.
+  bool ProcedureNameDiffers(const std::string& name) const;
+
  private:
-  struct Node;
+  struct InspectorNode;
 
-  DVErrorCode AddItem(const char* text);
-  DVErrorCode Expand(int32_t line, bool interactive);
-  DVErrorCode Contract(int32_t line);
-  DVErrorCode DeleteItem();
-  DVErrorCode Refresh();
-  DVErrorCode AssignField(int32_t line);
-  void ClearAll();
-
-  static DVErrorCode DescribeNode(SymbolHandle& handle, Node& node);
-  Node* NodeAt(int32_t line) const;
+  static DVErrorCode DescribeNode(SymbolHandle& handle, InspectorNode& node);
+  // The value text of a node's symbol: its quoted text, nothing, or its evaluated
+  // value.
+  static DVErrorCode FormatSymbolValue(SymbolHandle& handle, InspectorNode& node, const std::string& stringValue);
+  InspectorNode* NodeAt(int32_t line) const;
   int32_t LineCount() const;
   // Builds a node's line text and fields and inserts it before `line`.
-  DVErrorCode InsertNodeLine(std::unique_ptr<Node> node, int32_t line, const std::string& name);
-  void FreeNode(Node* node);
-  void RenderLine(Node& node, std::string* text) const;
+  DVErrorCode InsertNodeLine(std::unique_ptr<InspectorNode> node, int32_t line, const std::string& name);
+  void FreeNode(InspectorNode* node);
+  void RenderLine(InspectorNode& node, std::string* text) const;
 
-  std::list<std::unique_ptr<Node>> m_nodes;
+  std::list<std::unique_ptr<InspectorNode>> m_nodes;
   std::string m_procedure;
 };
 
