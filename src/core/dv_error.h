@@ -33,6 +33,9 @@ class DVError {
   // Number, severity and argument texts of a target-interface status; the texts are
   // read only when the status's count is not 0.
   explicit DVError(const TargetStatus& status);
+  // The two conversions under their own names.
+  static DVError DVError_FromCode(DVErrorCode code) { return DVError(code); }
+  static DVError DVError_FromTargetStatus(const TargetStatus& status) { return DVError(status); }
   DVError(const DVError& other);
   DVError& operator=(const DVError& other);
   // Reset, then number and severity from the code and the current stamp.

@@ -54,6 +54,8 @@ struct BreakpointRecord {
   int32_t m_slot = -1;
 
   bool operator==(const BreakpointRecord& other) const { return m_identity == other.m_identity; }
+  uint32_t TypeWord() const { return m_type; }
+  uint32_t EnabledWord() const { return m_enabled; }
 
   // "br[n]", "cb[n]" or "pp[n]"; another kind raises 2.
   RWCString Name() const;

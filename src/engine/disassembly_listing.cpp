@@ -65,7 +65,7 @@ uint32_t DisassembleOne(const AddressDescriptor& address, uint32_t addressForm, 
   uint32_t length = 0;
   const TargetAddressRecord* record = address.IsNull() ? nullptr : &address.Record();
   if (TmiDisassemble(&status, GetCurrentViewpointValue(), record, addressForm, &line, &length) != 0) {
-    ThrowIfError(DVError(status));
+    ThrowIfError(DVError::DVError_FromTargetStatus(status));
   }
   *text = line;
   return length;

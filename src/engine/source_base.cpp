@@ -42,7 +42,7 @@ std::vector<SourceBreakpoint> SourcePaneEngine::CollectForCurrentViewpoint() {
   breakpoints.reserve(records.entries());
   for (size_t i = 0; i < records.entries(); ++i) {
     const BreakpointRecord& record = records[i];
-    breakpoints.push_back({record.m_address, record.m_kind, record.m_type, record.m_enabled});
+    breakpoints.push_back({record.m_address, record.m_kind, record.TypeWord(), record.EnabledWord()});
   }
   return breakpoints;
 }

@@ -12,6 +12,7 @@
 #include "symbols/loader_library.h"
 #include "symbols/source_files.h"
 #include "symbols/symbol_context.h"
+#include "symbols/symbol_listings.h"
 
 #include "core/dv_error.h"
 #include "core/typed_location.h"
@@ -189,7 +190,7 @@ int32_t SourceBase::RunPaneCommand(DVError& status, int32_t code, intptr_t argum
     } else {
       RunLineCommand(code, address, 0);
     }
-    if (!local.IsOkay()) throw DVError(local);
+    if (!local.IsOkay()) throw DVError::DVError_FromCode(local);
   } catch (const DVError& error) {
     status = error;
     if (error.Number() != kBrowseToData) status.Report();
@@ -238,7 +239,9 @@ void SourceBase::RunLineCommand(int32_t code, const AddressDescriptor& address, 
       ShowCurrentLocation();
       break;
     case kPaneReselectFrame:
-      ReselectCurrentFrame();
+      // Walks the stack only when its frame list is no longer usable; a usable list
+      // keeps its selection and the location.
+      SelectFrame(1);
       break;
     case kPaneBrowseNearest:
       GetCurrentSymbolContext()->BrowseToAddress(address);

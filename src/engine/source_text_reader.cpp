@@ -52,12 +52,12 @@ void SourceTextReader::Attach(int32_t descriptor) {
 
 void SourceTextReader::DiscardBuffer() {
   m_bufferCount = 0;
-  m_state = SourceReadState{};
+  m_readState = SourceReadState{};
 }
 
 int32_t SourceTextReader::Position() const {
   if (m_bufferCount == 0) return FileChannel::Tell(m_descriptor);
-  return m_state.m_base + m_state.m_offset;
+  return m_readState.m_base + m_readState.m_offset;
 }
 
 void SourceTextReader::SeekFileOrRaise(int32_t position) {
@@ -67,7 +67,7 @@ void SourceTextReader::SeekFileOrRaise(int32_t position) {
 int32_t SourceTextReader::FillBuffer(int32_t size) {
   if (size <= 0) return 0;
   ++m_bufferReads;
-  const int32_t got = FileChannel::Read(m_descriptor, m_buffer.data(), static_cast<uint32_t>(size));
+  const int32_t got = FileChannel::Read(m_descriptor, m_fileBuffer.data(), static_cast<uint32_t>(size));
   return got < 0 ? 0 : got;
 }
 
@@ -75,8 +75,8 @@ int32_t SourceTextReader::FillBuffer(int32_t size) {
 // operation. The buffer read here stops at the end of the module's text, so that a
 // module inside a larger file never shows the next module's bytes.
 void SourceTextReader::Seek(int32_t position, int32_t /*origin*/) {
-  if (m_bufferCount != 0 && position >= m_state.m_base && position < m_state.m_base + m_state.m_count) {
-    m_state.m_offset = position - m_state.m_base;
+  if (m_bufferCount != 0 && position >= m_readState.m_base && position < m_readState.m_base + m_readState.m_count) {
+    m_readState.m_offset = position - m_readState.m_base;
     return;
   }
   if (position < 0 || static_cast<uint32_t>(position) < m_region.m_textStart ||
@@ -84,35 +84,35 @@ void SourceTextReader::Seek(int32_t position, int32_t /*origin*/) {
     RaiseSourceSeekFailed();
   }
   SeekFileOrRaise(position);
-  m_state.m_base = position;
+  m_readState.m_base = position;
   const int32_t room = static_cast<int32_t>(m_region.m_textEnd - static_cast<uint32_t>(position));
   m_bufferCount = FillBuffer(std::min(room, kBufferSize));
-  m_state.m_count = m_bufferCount;
-  m_state.m_offset = 0;
+  m_readState.m_count = m_bufferCount;
+  m_readState.m_offset = 0;
 }
 
 // At the end of the text the state is left as it is, so that the read position
 // stays at the end (a backward read from there finds the last line).
 uint8_t SourceTextReader::GetNextChar() {
-  if (m_bufferCount == 0 || m_state.m_offset >= m_bufferCount) {
+  if (m_bufferCount == 0 || m_readState.m_offset >= m_bufferCount) {
     if (m_descriptor < 0) return kEndOfText;
     const int32_t base = FileChannel::Tell(m_descriptor);
     if (base < 0 || static_cast<uint32_t>(base) >= m_region.m_textEnd) return kEndOfText;
     const int32_t room = static_cast<int32_t>(m_region.m_textEnd - static_cast<uint32_t>(base));
     const int32_t got = FillBuffer(std::min(room, kBufferSize));
     if (got <= 0) return kEndOfText;
-    m_state.m_base = base;
+    m_readState.m_base = base;
     m_bufferCount = got;
-    m_state.m_count = got;
-    m_state.m_offset = 0;
+    m_readState.m_count = got;
+    m_readState.m_offset = 0;
   }
-  return m_buffer[static_cast<size_t>(m_state.m_offset++)];
+  return m_fileBuffer[static_cast<size_t>(m_readState.m_offset++)];
 }
 
 // Loads the block before the buffer (or before the descriptor's position when
 // nothing is buffered), never reaching below textStart.
 uint8_t SourceTextReader::GetPreviousChar() {
-  if (m_bufferCount == 0 || m_state.m_offset == 0) {
+  if (m_bufferCount == 0 || m_readState.m_offset == 0) {
     if (m_descriptor < 0) return kEndOfText;
     const int64_t textStart = m_region.m_textStart;
     int64_t end;
@@ -121,19 +121,19 @@ uint8_t SourceTextReader::GetPreviousChar() {
       if (end < 0) return kEndOfText;
       end = std::min<int64_t>(end, m_region.m_textEnd);
     } else {
-      end = m_state.m_base;
+      end = m_readState.m_base;
     }
     if (end <= textStart) return kEndOfText;
     const int64_t start = std::max<int64_t>(end - kBufferSize, textStart);
     SeekFileOrRaise(static_cast<int32_t>(start));
     const int32_t got = FillBuffer(static_cast<int32_t>(end - start));
     if (got <= 0) return kEndOfText;
-    m_state.m_base = static_cast<int32_t>(start);
+    m_readState.m_base = static_cast<int32_t>(start);
     m_bufferCount = got;
-    m_state.m_count = got;
-    m_state.m_offset = got;
+    m_readState.m_count = got;
+    m_readState.m_offset = got;
   }
-  return m_buffer[static_cast<size_t>(--m_state.m_offset)];
+  return m_fileBuffer[static_cast<size_t>(--m_readState.m_offset)];
 }
 
 int32_t SourceTextReader::ReadLineForward(char* destination, int32_t limit) {

@@ -89,7 +89,7 @@ class SourceTextReader {
 
   // File reads made so far (the benchmarks count them).
   uint64_t BufferReads() const { return m_bufferReads; }
-  const SourceReadState& ReadState() const { return m_state; }
+  const SourceReadState& ReadState() const { return m_readState; }
   int32_t BufferCount() const { return m_bufferCount; }
 
  private:
@@ -102,11 +102,11 @@ class SourceTextReader {
 
   const SourceTextRegion& m_region;
   int32_t m_descriptor = -1;
-  SourceReadState m_state;
+  SourceReadState m_readState;
   // Bytes of the last buffer read; 0 = nothing buffered.
   int32_t m_bufferCount = 0;
   uint64_t m_bufferReads = 0;
-  std::array<uint8_t, kBufferSize> m_buffer{};
+  std::array<uint8_t, kBufferSize> m_fileBuffer{};
 };
 
 // Raises 260 "Seek failed on source file." (ERROR).

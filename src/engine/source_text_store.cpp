@@ -5,38 +5,38 @@
 namespace zentor {
 
 SourceTextStore::SourceTextStore(MemPool* pool) : m_pool(pool) {
-  m_blocks[0] = static_cast<char*>(CheckedAlloc(kBlockSize, m_pool));
+  m_textBlocks[0] = static_cast<TextBlock*>(CheckedAlloc(kBlockSize, m_pool));
 }
 
 void SourceTextStore::Rewind() {
-  m_blockIndex = 0;
-  m_fill = 0;
+  m_textBlockIndex = 0;
+  m_textFill = 0;
 }
 
 // A line starts in a new block when the room left cannot hold the longest line, so
 // no text ever crosses the end of its block.
 bool SourceTextStore::EnsureRoomForLine() {
-  if (kBlockSize - m_fill >= kLongestLine) return true;
+  if (kBlockSize - m_textFill >= kLongestLine) return true;
   return NextTextBlock() == 0;
 }
 
-char* SourceTextStore::Cursor() const { return m_blocks[static_cast<size_t>(m_blockIndex)] + m_fill; }
+char* SourceTextStore::Cursor() const { return m_textBlocks[static_cast<size_t>(m_textBlockIndex)]->text + m_textFill; }
 
-void SourceTextStore::Commit(int32_t length) { m_fill += length + 1; }
+void SourceTextStore::Commit(int32_t length) { m_textFill += length + 1; }
 
 int32_t SourceTextStore::NextTextBlock() {
-  if (m_blockIndex >= kLastBlock) return -1;
-  const size_t next = static_cast<size_t>(m_blockIndex) + 1;
-  if (m_blocks[next] == nullptr) m_blocks[next] = static_cast<char*>(CheckedAlloc(kBlockSize, m_pool));
-  m_fill = 0;
-  ++m_blockIndex;
+  if (m_textBlockIndex >= kLastBlock) return -1;
+  const size_t next = static_cast<size_t>(m_textBlockIndex) + 1;
+  if (m_textBlocks[next] == nullptr) m_textBlocks[next] = static_cast<TextBlock*>(CheckedAlloc(kBlockSize, m_pool));
+  m_textFill = 0;
+  ++m_textBlockIndex;
   return 0;
 }
 
 void SourceTextStore::FreeTextBlocksAbove(int32_t block) {
   for (int32_t i = block + 1; i <= kLastBlock; ++i) {
     if (i < 0) continue;
-    char*& entry = m_blocks[static_cast<size_t>(i)];
+    TextBlock*& entry = m_textBlocks[static_cast<size_t>(i)];
     if (entry != nullptr) {
       CheckedFree(entry);
       entry = nullptr;
@@ -46,7 +46,7 @@ void SourceTextStore::FreeTextBlocksAbove(int32_t block) {
 
 int32_t SourceTextStore::AllocatedBlocks() const {
   int32_t count = 0;
-  for (char* block : m_blocks) count += block != nullptr ? 1 : 0;
+  for (const TextBlock* block : m_textBlocks) count += block != nullptr ? 1 : 0;
   return count;
 }
 

@@ -11,9 +11,14 @@ namespace zentor {
 
 class MemPool;
 
+// The NUL-terminated texts of display lines, one after the other.
+struct TextBlock {
+  char text[1024];
+};
+
 class SourceTextStore {
  public:
-  static constexpr int32_t kBlockSize = 1024;
+  static constexpr int32_t kBlockSize = static_cast<int32_t>(sizeof(TextBlock));
   // 64 entries, of which 0..62 are filled.
   static constexpr int32_t kBlockEntries = 64;
   static constexpr int32_t kLastBlock = 62;
@@ -43,16 +48,16 @@ class SourceTextStore {
   // Frees every block above `block` and clears its entry.
   void FreeTextBlocksAbove(int32_t block);
 
-  int32_t BlockIndex() const { return m_blockIndex; }
-  int32_t Fill() const { return m_fill; }
+  int32_t BlockIndex() const { return m_textBlockIndex; }
+  int32_t Fill() const { return m_textFill; }
   // Blocks now allocated.
   int32_t AllocatedBlocks() const;
 
  private:
   MemPool* m_pool;
-  std::array<char*, kBlockEntries> m_blocks{};
-  int32_t m_blockIndex = 0;
-  int32_t m_fill = 0;
+  std::array<TextBlock*, kBlockEntries> m_textBlocks{};
+  int32_t m_textBlockIndex = 0;
+  int32_t m_textFill = 0;
 };
 
 }  // namespace zentor
