@@ -107,7 +107,7 @@ void ListSymbolMembers(const SymbolHandle& handle, uint32_t count, uint8_t inden
                             memberCategory == kSymbolUnion || memberCategory == kSymbolClass;
     if (descend && hasMembers) {
       const uint8_t deeper = category == kAnyCategory ? static_cast<uint8_t>(indentation + 3) : indentation;
-      ListSymbolMembers(member, member.MemberCount(), deeper, category, dvpType);
+      ListSymbolMembers(member, member.ReadValue(), deeper, category, dvpType);
     }
   }
 }
@@ -124,7 +124,7 @@ DVErrorCode ListSymbolScope(bool global, int32_t category, uint32_t dvpType) {
   SymbolDescription type;
   DVErrorCode described = handle.TypeName(type);
   if (!described.IsOkay()) return described;
-  const uint32_t count = type.m_category == kSymbolPointer ? 1 : handle.MemberCount();
+  const uint32_t count = type.m_category == kSymbolPointer ? 1 : handle.ReadValue();
   ListSymbolMembers(handle, count, 2, category, dvpType);
   return DVErrorCode();
 }

@@ -185,7 +185,7 @@ DVErrorCode ListCurrentProcedure() {
   SymbolDescription type;
   status = procedure.TypeName(type);
   const bool hasMembers = type.m_category == kCategoryProcedure || type.m_category == kCategoryProcedureWithFrame;
-  const uint32_t count = hasMembers ? procedure.MemberCount() : 0;
+  const uint32_t count = hasMembers ? procedure.ReadValue() : 0;
   AddressDescriptor address;
   if (procedure.GetAddress(address).IsOkay()) {
     OutputWriter::Printf("<%s> %s%s%s\n", address.Text(), type.m_typeText, HeadingName(procedure.AccessPathName()),

@@ -611,7 +611,7 @@ class ValueOutput {
   }
 
   void DisplayAggregateMembers(const SymbolHandle& handle, int32_t indentation) {
-    const uint32_t count = handle.MemberCount();
+    const uint32_t count = handle.ReadValue();
     const uint32_t shown = std::min(count, MemberCountLimit);
     for (uint32_t i = 0; i < shown; ++i) {
       const SymbolHandle member = SymbolHandle::SymbolHandle_Member(handle, i);

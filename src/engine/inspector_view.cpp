@@ -176,6 +176,9 @@ InspectorViewManager::InspectorViewManager(TextPane* pane) : BaseManager(pane) {
 
 InspectorViewManager::~InspectorViewManager() = default;
 
+// The panel starts empty: lines come from the outline's own operations.
+DVErrorCode InspectorViewManager::WriteContent(intptr_t) { return DVErrorCode(); }
+
 int32_t InspectorViewManager::LineCount() const {
   int32_t count = 0;
   Panel::GetLineCount(m_pane->panel, &count);
@@ -207,7 +210,7 @@ void ReadNode(SymbolHandle& handle, bool* active, std::string* location,
   RWCString quoted;
   *hasText = handle.StringValue(quoted).IsOkay() && quoted.length() != 0;
   *text = quoted.data();
-  *count = handle.MemberCount();
+  *count = handle.ReadValue();
 }
 
 }  // namespace
@@ -321,7 +324,7 @@ DVErrorCode InspectorViewManager::ExpandInspectorLine(int32_t line, bool interac
   if (parent == nullptr || !IsExpandable(parent->category) || parent->state != kStateContracted) {
     return DVErrorCode::FromWord(0xFFFFFFFFu);
   }
-  parent->count = parent->handle->MemberCount();
+  parent->count = parent->handle->ReadValue();
   BreakMonitor userBreak;
   DVErrorCode result;
   uint32_t made = 0;
@@ -552,7 +555,7 @@ DVErrorCode InspectorViewManager::AssignInspectorField(int32_t line) {
   }
   uint8_t converted[ValueStack::kMaxItemSize] = {};
   ConvertValue(value, kind, converted, node->typeCode);
-  return node->handle->WriteValue(node->typeCode, converted);
+  return node->handle->AssignValue(node->typeCode, converted);
 }
 
 void InspectorViewManager::ClearInspector() {

@@ -37,6 +37,7 @@ class InspectorViewManager : public BaseManager {
   explicit InspectorViewManager(TextPane* pane);
   ~InspectorViewManager() override;
   int32_t HandleRequest(DVError& status, int32_t code, intptr_t argument) override;
+  DVErrorCode WriteContent(intptr_t argument) override;
 
   // The window-less request of kind 11 (0x1f8 only; any other code is an internal
   // error).

@@ -53,13 +53,13 @@ RWCString SymbolHandle::QualifiedName() const { return m_object->QualifiedName()
 
 DVErrorCode SymbolHandle::Evaluate(uint16_t& kind, uint8_t* value) const { return m_object->Evaluate(kind, value); }
 
-DVErrorCode SymbolHandle::WriteValue(uint16_t kind, const uint8_t* value) const {
+DVErrorCode SymbolHandle::AssignValue(uint16_t kind, const uint8_t* value) const {
   return m_object->WriteValue(kind, value);
 }
 
-uint32_t SymbolHandle::MemberCount() const { return m_object->MemberCount().Low(); }
+uint32_t SymbolHandle::ReadValue() const { return m_object->MemberCount().Low(); }
 
-uint32_t SymbolHandle::WideMemberCount() const { return m_object->WideMemberCount().Low(); }
+uint32_t SymbolHandle::ReadValueRaw() const { return m_object->WideMemberCount().Low(); }
 
 DVErrorCode SymbolHandle::GetAddress(AddressDescriptor& address) const { return m_object->GetAddress(address); }
 

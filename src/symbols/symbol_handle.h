@@ -47,9 +47,12 @@ class SymbolHandle {
   RWCString ShortName() const;
   RWCString QualifiedName() const;
   DVErrorCode Evaluate(uint16_t& kind, uint8_t* value) const;
-  DVErrorCode WriteValue(uint16_t kind, const uint8_t* value) const;
-  uint32_t MemberCount() const;
-  uint32_t WideMemberCount() const;
+  // Assigns a value of a value kind to the symbol.
+  DVErrorCode AssignValue(uint16_t kind, const uint8_t* value) const;
+  // The count of members, elements or characters (16-bit ones with the "unicode"
+  // option); the raw count measures a 16-bit string at a pointer's target.
+  uint32_t ReadValue() const;
+  uint32_t ReadValueRaw() const;
   DVErrorCode GetAddress(AddressDescriptor& address) const;
   DVErrorCode StringValue(RWCString& text) const;
 

@@ -26,8 +26,8 @@ std::string Described(const SymbolHandle& handle) {
 }
 
 std::string Members(const SymbolHandle& handle) {
-  std::string text = std::to_string(handle.MemberCount()) + ":";
-  for (uint32_t i = 0; i < handle.MemberCount(); ++i) {
+  std::string text = std::to_string(handle.ReadValue()) + ":";
+  for (uint32_t i = 0; i < handle.ReadValue(); ++i) {
     const SymbolHandle member = SymbolHandle::SymbolHandle_Member(handle, i);
     text += " " + (member.IsValid() ? Text(member.ShortName())
                                     : "status " + std::to_string(member.Status().Number()));
@@ -163,12 +163,12 @@ TEST_F(SymbolQueryTest, ValuesStringsAndElements) {
 
 TEST_F(SymbolQueryTest, TheCountOfAPointerToCharactersFollowsTheTarget) {
   const SymbolHandle msg = FromExpression("msg");
-  EXPECT_EQ(msg.MemberCount(), 4u);
+  EXPECT_EQ(msg.ReadValue(), 4u);
   const uint8_t longer[] = {'a', 'b', 'c', 'd', 'e', 0};
   m_memory.Poke(kQueryData + 0x180, longer, sizeof longer);
-  EXPECT_EQ(msg.MemberCount(), 4u) << "kept until the target is said to have changed";
+  EXPECT_EQ(msg.ReadValue(), 4u) << "kept until the target is said to have changed";
   MarkChangedRecords(kRecordTargetMemory, nullptr);
-  EXPECT_EQ(msg.MemberCount(), 6u);
+  EXPECT_EQ(msg.ReadValue(), 6u);
   RWCString text;
   EXPECT_TRUE(msg.StringValue(text).IsOkay());
   EXPECT_EQ(Text(text), "\"abcde\"");
@@ -215,9 +215,9 @@ TEST_F(SymbolQueryTest, ObjectsFollowTheExecutionPoint) {
 TEST_F(SymbolQueryTest, WritingAValueThroughAnObject) {
   const SymbolHandle total = FromExpression(":MAIN.main.total");
   const uint8_t value[4] = {99, 0, 0, 0};
-  EXPECT_TRUE(total.WriteValue(kKindInt4, value).IsOkay());
+  EXPECT_TRUE(total.AssignValue(kKindInt4, value).IsOkay());
   EXPECT_EQ(ValueText(total), "kind 17 = 99");
-  EXPECT_EQ(FromExpression("origin_pt").WriteValue(kKindInt4, value).Number(), kMsgAggregateValue);
+  EXPECT_EQ(FromExpression("origin_pt").AssignValue(kKindInt4, value).Number(), kMsgAggregateValue);
   EXPECT_EQ(ValueStack::Depth(), 0u);
 }
 
