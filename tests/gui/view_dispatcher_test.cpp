@@ -12,6 +12,8 @@
 #include "core/program_names.h"
 #include "core/view_kind.h"
 #include "engine/execution_control.h"
+#include "engine/inspector_view.h"
+#include "engine/memory_view.h"
 #include "engine/view_managers.h"
 #include "gui/view_dispatcher.h"
 
@@ -243,6 +245,34 @@ TEST_F(DispatcherTest, OwnRequests) {
   EXPECT_EQ(m_status.Severity(), kSeverityError);
   EXPECT_EQ(Send(kViewGuiState, kGuiMenuBracketBegin, nullptr), 0);
   EXPECT_TRUE(m_status.IsOkay());
+}
+
+// Window-less requests: the Memory and Inspect rows serve one code each and refuse any
+// other as an internal error; kinds without a row have no handler.
+TEST_F(DispatcherTest, WindowlessRowsServeOneCodeEach) {
+  EXPECT_EQ(ViewCreatorTable::Find(kViewWatch), nullptr);
+  EXPECT_EQ(ViewCreatorTable::Find(kViewRegisters), nullptr);
+  EXPECT_NE(ViewCreatorTable::Find(kViewSource), nullptr);
+  MemoryDisplayRequest request;
+  request.fieldId = MemoryDisplayRequest::kFieldStart;
+  const auto argument = reinterpret_cast<intptr_t>(&request);
+  EXPECT_EQ(ViewDispatcher::RunGuiCommandForKind(m_status, kViewMemory, nullptr, kGuiCheckMemoryField, argument), 172);
+  EXPECT_EQ(m_status.Number(), 172u);
+  for (int32_t kind : {kViewMemory, kViewInspect}) {
+    SCOPED_TRACE(kind);
+    m_status.Reset();
+    EXPECT_EQ(ViewDispatcher::RunGuiCommandForKind(m_status, kind, nullptr, kGuiRefresh, argument), 1);
+    EXPECT_EQ(m_status.Severity(), kSeverityInternal);
+  }
+  // The Memory manager writes nothing when captured: its lines come from its own
+  // printer runs.
+  TextPane pane;
+  MemoryViewManager memory(&pane);
+  std::string written;
+  OutputWriter::InstallHook([&](char ch) { written += ch; });
+  EXPECT_TRUE(memory.WriteContent(0).IsOkay());
+  OutputWriter::RemoveHook();
+  EXPECT_EQ(written, "");
 }
 
 }  // namespace
