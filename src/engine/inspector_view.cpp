@@ -468,12 +468,18 @@ DVErrorCode InspectorViewManager::RefreshInspector() {
   const int32_t top = m_pane->top;
   const int32_t row = m_pane->row;
   std::vector<std::pair<std::string, std::vector<int32_t>>> expanded;
-  std::vector<std::string> roots;
+  // A root keeps its symbol (not its name, which may name another symbol or nothing
+  // where the execution point is now).
+  struct Root {
+    std::string name;
+    std::unique_ptr<SymbolHandle> handle;
+  };
+  std::vector<Root> roots;
   std::vector<int32_t> path;
   for (int32_t line = 0; line < count; ++line) {
     InspectorNode* node = NodeAt(line);
     if (node->topLevel) {
-      roots.push_back(node->name);
+      roots.push_back(Root{node->name, std::move(node->handle)});
       path.clear();
     }
     path.resize(node->depth);
@@ -489,12 +495,19 @@ DVErrorCode InspectorViewManager::RefreshInspector() {
     } else {
       path.push_back(static_cast<int32_t>(roots.size()) - 1);
     }
-    if (node->state == kStateExpanded) expanded.emplace_back(roots.back(), path);
+    if (node->state == kStateExpanded) expanded.emplace_back(roots.back().name, path);
   }
   ClearInspector();
   DVErrorCode result;
-  for (const std::string& root : roots) {
-    const DVErrorCode added = AddInspectorItem(root.c_str());
+  for (Root& root : roots) {
+    if (root.handle == nullptr) continue;
+    auto node = std::make_unique<InspectorNode>();
+    node->topLevel = true;
+    // Out of its scope the root shows "Inactive" without a value; a value that cannot
+    // be read now shows empty.
+    (void)DescribeNode(*root.handle, *node);
+    node->handle = std::move(root.handle);
+    const DVErrorCode added = InsertNodeLine(std::move(node), LineCount(), root.name);
     if (!added.IsOkay() && result.IsOkay()) result = added;
   }
   for (const auto& [root, steps] : expanded) {
