@@ -3,19 +3,29 @@
 // there (builds read backwards from the read position, never from the file's start),
 // going to line 90,000 of a 10 MB listing that numbers its own lines (estimated
 // jumps; a scan from the start needs some 2,500 buffer reads), and a search through
-// 10 MB without a match. Medians and 4 KB buffer reads are printed at the end.
+// 10 MB without a match. Against the stand-in agent running LINES over UDP loopback:
+// the mixed-mode build of a window of 300 lines after a stop (the code read from the
+// target), and a step from the pane with the window's refresh beside the same step
+// alone. Medians, 4 KB buffer reads and link transactions are printed at the end.
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
+#include "engine/register_access.h"
 #include "engine/source_base.h"
+#include "engine/source_view_manager.h"
+#include "harness/agent_process.h"
+#include "harness/stand_in_session.h"
 #include "engine/source_text_reader.h"
 #include "engine/source_line_naming.h"
 #include "source_fixtures/source_fixtures.h"
@@ -30,8 +40,16 @@
 #include "core/text_pane.h"
 #include "core/value_stack.h"
 #include "core/current_viewpoint.h"
+#include "core/program_counter.h"
+#include "core/view_kind.h"
 #include "core/viewpoint_manager.h"
+#include "engine/engine_services.h"
+#include "engine/execution_control.h"
+#include "gui/view_dispatcher.h"
+#include "target/agent_link.h"
 #include "target/target_services.h"
+#include "target/target_state.h"
+#include "target/tmi_session.h"
 #include "target/tmi_viewpoint.h"
 
 namespace zentor {
@@ -192,6 +210,161 @@ void BM_SearchWithoutMatch(benchmark::State& state) {
 }
 BENCHMARK(BM_SearchWithoutMatch)->Unit(benchmark::kMillisecond);
 
+// ---- Against the stand-in agent --------------------------------------------------
+
+// The agent running LINES, its symbols loaded at connection (the path holds its
+// ".SYM" and its source), the thread stopped on the first line of Mix's body, and a
+// Source window open there. Made once, after the benchmarks of the long module (the
+// program's symbols are then LINES's).
+struct StandInPane {
+  bool ok = false;
+  TextPane pane;
+  std::vector<RegisterValue> registers;
+};
+
+// The general registers put back before each step (eax .. eip).
+constexpr int32_t kSavedRegisterRows = 9;
+
+DVError g_status;
+
+int32_t SendToPane(StandInPane& open, int32_t code, int32_t* index = nullptr) {
+  return ViewDispatcher::RunGuiCommandForKind(g_status, kViewSource, &open.pane, code,
+                                              reinterpret_cast<intptr_t>(index));
+}
+
+uint32_t Transactions() { return TheAgentLink().NextSequence(); }
+
+StandInPane& AgentPane() {
+  static StandInPane* open = [] {
+    auto* made = new StandInPane;
+    // Kept to the end of the program; the agent is stopped at exit all the same.
+    static auto* agent = new testing_support::AgentProcess;
+    std::atexit([] { agent->Stop(); });
+    const std::string modules = testing_support::SampleModulesDirectory();
+    // The long module's program and viewpoint give way to the agent's.
+    testing_support::ForgetProgramAndViewpoints(LongModule::kViewpoint);
+    ResetTargetState();
+    *GetGlobalSearchPath() = RWCString((testing_support::HostPathOfUnixPath(modules) + " " +
+                                        std::string(ZENTOR_SAMPLE_SOURCES_DIR)).c_str());
+    MarkChangedRecords(kRecordSearchPaths, nullptr);
+    // The services start-up installs in the program.
+    ValueStack::Create();
+    InstallSubsystemServices();
+    testing_support::SetOfflineSession(false);
+    agent->SetTracing(false);
+    std::string reason;
+    if (modules.empty() || !agent->Start({"--module", modules + "lines.mod"}, &reason)) {
+      std::fprintf(stderr, "source_pane_bench: %s\n", reason.c_str());
+      return made;
+    }
+    TargetStatus status;
+    const std::string link = agent->UdpLinkName();
+    const char* option[] = {"-ip", link.c_str(), nullptr};
+    uint32_t result = 0;
+    TmiHandleOption(&status, 0, 0, option, &result);
+    TmiNotify(&status, 0, 3, nullptr);
+    const std::map<std::string, uint32_t> symbols = testing_support::SampleModuleSymbols("lines");
+    const auto mix = symbols.find("Mix");
+    if (SymbolTableLoaded() == 0 || mix == symbols.end()) {
+      std::fprintf(stderr, "source_pane_bench: LINES.SYM was not loaded\n");
+      return made;
+    }
+    // To the first line of Mix's body: a go to its entry, then a line step.
+    GoControl::Reset();
+    GoControl::AddTemporaryBreak(MemoryAt(mix->second));
+    GoControl::Go(kGoUntilTemporaryBreak);
+    WaitWhileRunning();
+    StepControl::Step(kStepSourceLine, kCallerOver, 1, 0);
+    for (int32_t row = 0; row < kSavedRegisterRows; ++row) {
+      made->registers.push_back(GeneralRegistersObject().ReadRegisterByIndex(row));
+    }
+    made->pane.rows = 40;
+    made->pane.columns = 80;
+    made->pane.layerId = 5;
+    ViewDispatcher::RunGuiCommandForKind(g_status, kViewSource, &made->pane, kGuiOpened, 0);
+    made->ok = made->pane.count > 1;
+    return made;
+  }();
+  return *open;
+}
+
+// The thread back on Mix's first body line (not timed).
+void PutThreadBack(const StandInPane& open) {
+  for (const RegisterValue& value : open.registers) GeneralRegistersObject().WriteRegister(value);
+  const AddressDescriptor pc = ProgramCounterObject().Read();
+  ProgramCounterObject().Write(&pc);
+  GetCurrentSymbolContext()->SetCurrentAddress(pc);
+}
+
+std::vector<double> g_mixedTimes;
+int32_t g_mixedLines = 0;
+uint32_t g_mixedTransactions = 0;
+
+// Mixed mode switched on at the stop: the window of 300 lines, the instructions of
+// every line read from the target (its memory marked changed first, as after a run).
+void BM_StandInMixedBuildOf300Lines(benchmark::State& state) {
+  StandInPane& open = AgentPane();
+  if (!open.ok) {
+    state.SkipWithError("no Source window against the stand-in agent");
+    return;
+  }
+  for (auto _ : state) {
+    int32_t index = 0;
+    MarkRegisteredChanged(kRecordTargetMemory, CurrentViewpoint());
+    const uint32_t before = Transactions();
+    const auto start = std::chrono::steady_clock::now();
+    SendToPane(open, kPaneToggleMixed, &index);
+    g_mixedTimes.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    g_mixedTransactions = Transactions() - before;
+    g_mixedLines = open.pane.count - 1;
+    state.PauseTiming();
+    SendToPane(open, kPaneToggleMixed, &index);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StandInMixedBuildOf300Lines)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+std::vector<double> g_stepTimes;
+std::vector<double> g_paneStepTimes;
+std::vector<double> g_updateTimes;
+uint32_t g_stepTransactions = 0;
+uint32_t g_paneStepTransactions = 0;
+
+// The step over the first line of Mix's body (three instructions), taken in turn as
+// the engine takes it from the pane (nothing shown) and as the Source window sends
+// it, followed by its refresh (the mark moves, update kind 1), so that both step the
+// same line over the same link. The thread goes back before each step (not timed).
+void BM_StandInStepAloneAndFromThePane(benchmark::State& state) {
+  StandInPane& open = AgentPane();
+  if (!open.ok) {
+    state.SkipWithError("no Source window against the stand-in agent");
+    return;
+  }
+  int64_t steps = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    PutThreadBack(open);
+    SendToPane(open, kPaneRefresh);
+    state.ResumeTiming();
+    const bool pane = steps++ % 2 == 1;
+    const uint32_t before = Transactions();
+    const auto start = std::chrono::steady_clock::now();
+    if (pane) {
+      SendToPane(open, kPaneStepOver);
+      const auto stepped = std::chrono::steady_clock::now();
+      SendToPane(open, kPaneRefresh);
+      g_updateTimes.push_back(
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stepped).count());
+    } else {
+      SourceEngine().Get().Step(kStepSourceLine, kCallerOver, 1, 0);
+    }
+    const double spent = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    (pane ? g_paneStepTimes : g_stepTimes).push_back(spent);
+    (pane ? g_paneStepTransactions : g_stepTransactions) = Transactions() - before;
+  }
+}
+BENCHMARK(BM_StandInStepAloneAndFromThePane)->Unit(benchmark::kMillisecond)->Iterations(400);
+
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
@@ -215,6 +388,14 @@ int main(int argc, char** argv) {
               zentor::Median(zentor::g_pageTimes), static_cast<unsigned long long>(zentor::g_pageReads));
   std::printf("go to line 90,000 of a 10 MB listing: %llu buffer reads\n",
               static_cast<unsigned long long>(zentor::g_jumpReads));
+  std::printf("stand-in: mixed build of %d lines: median %.2f ms, %u link transactions\n", zentor::g_mixedLines,
+              zentor::Median(zentor::g_mixedTimes), zentor::g_mixedTransactions);
+  const double step = zentor::Median(zentor::g_stepTimes);
+  const double paneStep = zentor::Median(zentor::g_paneStepTimes);
+  std::printf("stand-in: line step alone: median %.3f ms, %u link transactions\n", step, zentor::g_stepTransactions);
+  std::printf("stand-in: pane step with its update: median %.3f ms, %u link transactions; the update alone: median "
+              "%.3f ms\n",
+              paneStep, zentor::g_paneStepTransactions, zentor::Median(zentor::g_updateTimes));
   benchmark::Shutdown();
   return 0;
 }
