@@ -165,9 +165,12 @@ struct HandleTable {
   uint32_t live = 0;
 };
 
+// Never destroyed: objects with static storage (the watch slots' expressions among
+// them) release their memory files at the program's end, after a table destroyed in
+// its turn would already be gone.
 HandleTable& Table() {
-  static HandleTable table;
-  return table;
+  static HandleTable* const table = new HandleTable;
+  return *table;
 }
 
 MemoryFile* FindFile(MemoryFileHandle handle) {

@@ -146,7 +146,8 @@ TEST(ProgramTranscriptTest, ScenariosMatchTheirGoldenFiles) {
   const Scenario scenarios[] = {
       // A batch file after the start-up macro: number bases, expressions, control
       // structures, a procedure with three arguments, a syntax error in mid-line; then
-      // the console until the end of the standard input.
+      // the console until the end of the standard input, which leaves a watch defined
+      // for the program's end to release.
       {"batch_session", {"-ba", "script.txt"}, {{"zentor.cfg", "batch_session.cfg"}, {"script.txt", "batch_session.script"}},
        "batch_session.stdin"},
       // An option nobody knows ends the program before the first prompt.
