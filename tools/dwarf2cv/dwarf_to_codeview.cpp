@@ -21,6 +21,8 @@ namespace {
 using namespace cvfixture;
 
 constexpr unsigned kEbpRegister = 5;  // DWARF register number of ebp on i386
+constexpr unsigned kLastGeneralRegister = 7;  // edi
+constexpr std::uint16_t kCodeViewEax = 17;
 constexpr std::uint16_t kCodeSegment = 1;
 constexpr std::uint16_t kDataSegment = 2;
 
@@ -371,8 +373,13 @@ class ModuleTranslator {
     } else if (op.atom == DW_OP_breg0 + kEbpRegister) {
       variable.m_storage = CvStorage::FrameRelative;
       variable.m_frameOffset = static_cast<std::int32_t>(op.number);
+    } else if (op.atom >= DW_OP_reg0 && op.atom <= DW_OP_reg0 + kLastGeneralRegister) {
+      // A register local (a "register" variable kept there without optimisation):
+      // DWARF and CodeView count eax..edi in the same order, CodeView from 17.
+      variable.m_storage = CvStorage::Register;
+      variable.m_register = static_cast<std::uint16_t>(kCodeViewEax + (op.atom - DW_OP_reg0));
     } else {
-      FailAt(die, "its location is neither static nor ebp-relative");
+      FailAt(die, "its location is neither static, ebp-relative nor a register");
     }
     return variable;
   }

@@ -1,7 +1,7 @@
 /* VIEWS: data shaped for the debugger's data views and their timing: arrays of 100,
  * 5,000 and 6,000 ints, a wide-character text, a structure holding an array of
- * structures, a procedure whose local comes and goes, and a call chain twenty frames
- * deep. */
+ * structures, a procedure whose local comes and goes, a local kept in a register, and
+ * a call chain twenty frames deep. */
 #include "server.h"
 
 struct point {
@@ -29,7 +29,7 @@ static void Fill(int *table, int count, int step) {
 }
 
 static int Leaf(int depth) {
-  int scratch = depth * 2;
+  register int scratch = depth * 2;
   g_counter += scratch;
   return scratch;
 }
