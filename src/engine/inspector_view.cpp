@@ -192,6 +192,18 @@ InspectorViewManager::InspectorNode* InspectorViewManager::NodeAt(int32_t line) 
   return reinterpret_cast<InspectorNode*>(view.lines[line]->lineData);
 }
 
+std::unique_ptr<InspectorViewManager::InspectorNode> InspectorViewManager::TakeNode(InspectorNode* node) {
+  std::unique_ptr<InspectorNode> taken;
+  for (auto at = m_nodes.begin(); at != m_nodes.end(); ++at) {
+    if (at->get() == node) {
+      taken = std::move(*at);
+      m_nodes.erase(at);
+      break;
+    }
+  }
+  return taken;
+}
+
 void InspectorViewManager::FreeNode(InspectorNode* node) {
   m_nodes.remove_if([node](const std::unique_ptr<InspectorNode>& held) { return held.get() == node; });
 }
@@ -344,8 +356,13 @@ DVErrorCode InspectorViewManager::ExpandInspectorLine(int32_t line, bool interac
       fast = true;
       allInactive = true;
     } else if (plain && located.IsOkay()) {
+      // A scalar's declared type names the kind of its value, so the elements come in
+      // one read; a type the value kinds do not size is evaluated to learn its kind.
+      elementKind = static_cast<uint16_t>(description.m_detail);
+      const bool sized = elementKind <= kKindReal10 && GetValueKindSize(elementKind) != 0 &&
+                         GetValueKindSize(elementKind) == first.TypeSize();
       uint8_t value[ValueStack::kMaxItemSize] = {};
-      if (first.Evaluate(elementKind, value).IsOkay()) {
+      if (sized || first.Evaluate(elementKind, value).IsOkay()) {
         elementSize = GetValueKindSize(elementKind);
         const uint64_t total = static_cast<uint64_t>(elementSize) * parent->count;
         if (total > 0xFFFFFFFEu) throw DVError(kMsgTooLarge, kSeverityError);
@@ -459,58 +476,42 @@ DVErrorCode InspectorViewManager::DeleteInspectorItem() {
   return deleted;
 }
 
-// After the target ran: every root is read again and every expanded line expanded
-// again, found by its path of member indexes from its root.
+// After the target ran: every root is read again through its own symbol handle (so a
+// root that left scope shows "Inactive" and comes back when its scope is active
+// again), and every expanded line is expanded again, found by its path of member
+// indexes from its root.
 DVErrorCode InspectorViewManager::RefreshInspector() {
   // No window event may reach the outline while its lines are rebuilt.
   const PumpingOff pumping;
   const int32_t count = LineCount();
   const int32_t top = m_pane->top;
   const int32_t row = m_pane->row;
-  std::vector<std::pair<std::string, std::vector<int32_t>>> expanded;
-  // A root keeps its symbol (not its name, which may name another symbol or nothing
-  // where the execution point is now).
-  struct Root {
-    std::string name;
-    std::unique_ptr<SymbolHandle> handle;
-  };
-  std::vector<Root> roots;
+  // The path of a line: its root's number, then its member index at each depth below.
+  std::vector<std::vector<int32_t>> expanded;
+  std::vector<InspectorNode*> rootNodes;
   std::vector<int32_t> path;
   for (int32_t line = 0; line < count; ++line) {
     InspectorNode* node = NodeAt(line);
-    if (node->topLevel) {
-      roots.push_back(Root{node->name, std::move(node->handle)});
-      path.clear();
-    }
-    path.resize(node->depth);
-    if (node->depth > 0) {
-      // The member index of this line among its parent's lines.
-      int32_t index = 0;
-      for (int32_t back = line - 1; back >= 0; --back) {
-        InspectorNode* before = NodeAt(back);
-        if (before->depth < node->depth) break;
-        if (before->depth == node->depth) ++index;
-      }
-      path.push_back(index);
-    } else {
-      path.push_back(static_cast<int32_t>(roots.size()) - 1);
-    }
-    if (node->state == kStateExpanded) expanded.emplace_back(roots.back().name, path);
+    if (node->topLevel) rootNodes.push_back(node);
+    // Deeper indexes belong to the lines before; a first child starts its depth again.
+    path.resize(node->depth + 1, -1);
+    ++path[node->depth];
+    if (node->state == kStateExpanded) expanded.push_back(path);
   }
+  std::vector<std::unique_ptr<InspectorNode>> roots;
+  for (InspectorNode* node : rootNodes) roots.push_back(TakeNode(node));
   ClearInspector();
   DVErrorCode result;
-  for (Root& root : roots) {
-    if (root.handle == nullptr) continue;
-    auto node = std::make_unique<InspectorNode>();
-    node->topLevel = true;
-    // Out of its scope the root shows "Inactive" without a value; a value that cannot
-    // be read now shows empty.
-    (void)DescribeNode(*root.handle, *node);
-    node->handle = std::move(root.handle);
-    const DVErrorCode added = InsertNodeLine(std::move(node), LineCount(), root.name);
-    if (!added.IsOkay() && result.IsOkay()) result = added;
+  for (std::unique_ptr<InspectorNode>& root : roots) {
+    if (root == nullptr || root->handle == nullptr) continue;
+    const std::string name = root->name;
+    root->value = ValueText();
+    // A value that cannot be read now shows without one; the root stays.
+    (void)DescribeNode(*root->handle, *root);
+    const DVErrorCode inserted = InsertNodeLine(std::move(root), LineCount(), name);
+    if (!inserted.IsOkay() && result.IsOkay()) result = inserted;
   }
-  for (const auto& [root, steps] : expanded) {
+  for (const std::vector<int32_t>& steps : expanded) {
     // Walk down the path: the root's line, then the index-th child at each depth.
     int32_t line = 0;
     int32_t seen = -1;

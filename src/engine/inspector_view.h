@@ -80,6 +80,8 @@ class InspectorViewManager : public BaseManager {
   // Builds a node's line text and fields and inserts it before `line`.
   DVErrorCode InsertNodeLine(std::unique_ptr<InspectorNode> node, int32_t line, const std::string& name);
   void FreeNode(InspectorNode* node);
+  // The node out of the manager's keeping (null when it holds no such node).
+  std::unique_ptr<InspectorNode> TakeNode(InspectorNode* node);
   void RenderLine(InspectorNode& node, std::string* text) const;
 
   std::list<std::unique_ptr<InspectorNode>> m_nodes;

@@ -137,11 +137,7 @@ TEST_F(MemoryViewTest, OvertypedValuesReachTheTarget) {
   ASSERT_EQ(Show(1, "0x1000", "0x40"), 0);
   const FieldPosition third = m_pane.lines[1]->fields->FieldSpan(2);
   auto type = [&](const char* text) {
-    std::memcpy(m_pane.lines[1]->text + third.start, text, static_cast<std::size_t>(third.width));
-    m_pane.top = 0;
-    m_pane.row = 1;
-    m_pane.selStart = third.start;
-    m_pane.selLength = third.width;
+    testing_support::OvertypeField(m_pane, 1, 2, text);
     return Send(kGuiCommitField);
   };
   EXPECT_EQ(type("ff"), 0) << m_status.Number();

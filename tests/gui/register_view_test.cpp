@@ -94,15 +94,7 @@ class RegisterViewTest : public ::testing::Test {
   // Types `text` over field `field` of line `line` (the rest of the field blank) and
   // commits it as the field pane does.
   int32_t Type(int32_t line, int32_t field, const std::string& text) {
-    PaneLine* held = m_pane.lines[line];
-    const FieldPosition position = held->fields->FieldSpan(field);
-    std::string typed = text;
-    typed.resize(static_cast<std::size_t>(position.width), ' ');
-    std::memcpy(held->text + position.start, typed.data(), typed.size());
-    m_pane.top = 0;
-    m_pane.row = line;
-    m_pane.selStart = position.start;
-    m_pane.selLength = position.width;
+    testing_support::OvertypeField(m_pane, line, field, text);
     const int32_t result = Send(kGuiCommitField);
     InvalidateRegisterCache();
     Send(kGuiRefresh);

@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 namespace zentor::testing_support {
 
@@ -60,6 +61,18 @@ std::string DumpPane(const TextPane& pane, bool lineData) {
     dump += "\n";
   }
   return dump;
+}
+
+void OvertypeField(TextPane& pane, int32_t line, int32_t field, const std::string& text) {
+  PaneLine* held = pane.lines[line];
+  const FieldPosition position = held->fields->FieldSpan(field);
+  std::string typed = text;
+  typed.resize(static_cast<std::size_t>(position.width), ' ');
+  std::memcpy(held->text + position.start, typed.data(), typed.size());
+  pane.top = 0;
+  pane.row = line;
+  pane.selStart = position.start;
+  pane.selLength = position.width;
 }
 
 }  // namespace zentor::testing_support

@@ -3,6 +3,7 @@
 // counts and positions, then one line per held line with its attribute and line-data
 // words, its text and its fields. What a window would draw is exactly this.
 
+#include <cstdint>
 #include <string>
 
 #include "core/text_pane.h"
@@ -14,5 +15,10 @@ namespace zentor::testing_support {
 // Line-data words that are addresses (the inspector's items) differ from run to run:
 // without `lineData` they read "-".
 std::string DumpPane(const TextPane& pane, bool lineData = true);
+
+// Types `text` over field `field` of held line `line` (the rest of the field blank)
+// and puts the pane's current row and selection on it, as the field pane does before
+// it commits the field.
+void OvertypeField(TextPane& pane, int32_t line, int32_t field, const std::string& text);
 
 }  // namespace zentor::testing_support

@@ -8,6 +8,7 @@
 #include "symbols/load_driver.h"
 #include "symbols/loader_library.h"
 #include "symbols/symbol_context.h"
+#include "target/agent_event_handlers.h"
 #include "target/agent_events.h"
 #include "target/agent_link.h"
 #include "target/agent_requests.h"
@@ -79,6 +80,8 @@ bool StandInSession::Connect(const std::vector<std::string>& arguments, std::str
     return false;
   }
   ResetLink();
+  // Resetting the events drops the pump; stops reach the engine only through it.
+  InstallAgentEventPump();
   SetOfflineSession(false);
   m_connected = true;
   std::vector<std::string> agentArguments = arguments;
