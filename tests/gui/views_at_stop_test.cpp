@@ -297,7 +297,8 @@ TEST_F(ViewsAtStopTest, InspectorLinesAtAStop) {
 
 // Fill's local inspected in Fill, again after Fill returned to main, and in the next
 // Fill: the root keeps its line, shows "Inactive" without " = " and a value while Fill
-// is not running, and has them back in the next call.
+// is not running, and has them back in the next call. The Locals window follows the
+// procedure.
 TEST_F(ViewsAtStopTest, RootLeavesScopeAndComesBack) {
   ASSERT_EQ(Command("br = :VIEWS#28"), 0u);  // in Fill, after its entry
   ASSERT_EQ(Command("br = :VIEWS#47"), 0u);  // in main, between the first two calls
@@ -305,13 +306,29 @@ TEST_F(ViewsAtStopTest, RootLeavesScopeAndComesBack) {
   OpenInspector();
   ASSERT_EQ(Inspect(kGuiInspectAdd, 0, "index"), 0) << m_status.Number();
   ASSERT_EQ(Inspect(kGuiInspectAdd, 0, "g_counter"), 0) << m_status.Number();
-  std::string dump = "in Fill: " + testing_support::DumpPane(m_inspectPane, false);
+  // The Locals window beside it: rebuilt when the procedure changed, else refreshed.
+  TextPane locals;
+  locals.layerId = 17;
+  InspectorRequest localsRequest;
+  const auto localsArgument = reinterpret_cast<intptr_t>(&localsRequest);
+  ASSERT_EQ(Send(kViewInspect, locals, kGuiOpened, localsArgument), 0);
+  ASSERT_EQ(Send(kViewInspect, locals, kGuiInspectLocals, localsArgument), 0) << m_status.Number();
+  std::string dump = "in Fill: " + testing_support::DumpPane(m_inspectPane, false) + "locals " +
+                     testing_support::DumpPane(locals, false);
   for (const char* stop : {"in main: ", "in the next Fill: "}) {
     ASSERT_EQ(Command("go"), 0u);
     ASSERT_EQ(Inspect(kGuiRefresh), 0) << m_status.Number();
-    dump += stop + testing_support::DumpPane(m_inspectPane, false);
+    if (Send(kViewInspect, locals, kGuiLocalsNeedRebuild, localsArgument) == 402) {
+      ASSERT_EQ(Send(kViewInspect, locals, kGuiEngineNotice, localsArgument), 0);
+      ASSERT_EQ(Send(kViewInspect, locals, kGuiInspectLocals, localsArgument), 0) << m_status.Number();
+    } else {
+      ASSERT_EQ(Send(kViewInspect, locals, kGuiRefresh, localsArgument), 0) << m_status.Number();
+    }
+    dump += stop + testing_support::DumpPane(m_inspectPane, false) + "locals " +
+            testing_support::DumpPane(locals, false);
   }
   EXPECT_EQ(m_inspectPane.count, 2);
+  EXPECT_EQ(Send(kViewInspect, locals, kGuiClosing, localsArgument), 0);
   EXPECT_EQ(Inspect(kGuiClosing), 0);
   EXPECT_TRUE(testing_support::MatchesGolden(kGoldenDirectory + "inspector_scope.txt", dump));
 }
