@@ -44,6 +44,7 @@ struct SampleModule {
 const SampleModule kSamples[] = {
     {"demo.elf", "DEMO.SYM"},
     {"hello.elf", "HELLO.SYM"},
+    {"views.elf", "VIEWS.SYM"},
 };
 
 // ---- What the DWARF says
@@ -55,6 +56,7 @@ struct DwarfVariable {
   bool m_external = false;
   uint32_t m_address = 0;
   int32_t m_frameOffset = 0;
+  std::optional<uint32_t> m_register;  // DWARF's number (eax 0 .. edi 7), else in memory
   std::string m_type;  // as TypeText describes it
 };
 
@@ -161,6 +163,8 @@ std::optional<DwarfVariable> VariableOf(Dwarf_Die* die, const std::string& proce
     variable.m_frameOffset = static_cast<int32_t>(ops[0].number) + 8;
   } else if (ops[0].atom == DW_OP_breg5) {
     variable.m_frameOffset = static_cast<int32_t>(ops[0].number);
+  } else if (ops[0].atom >= DW_OP_reg0 && ops[0].atom <= DW_OP_reg7) {
+    variable.m_register = ops[0].atom - DW_OP_reg0;
   } else {
     ADD_FAILURE() << variable.m_name << " has location operation " << int(ops[0].atom);
     return std::nullopt;
@@ -373,6 +377,10 @@ TEST_F(SampleSymbolsTest, EveryProcedureVariableAndLineOfTheDwarfIsLoadedWhereTh
         if (variable.m_static) {
           EXPECT_EQ(loaded->m_location.m_flags, 0u);
           EXPECT_EQ(Offset(loaded->m_location.m_address), variable.m_address);
+        } else if (variable.m_register) {
+          // The target counts eax..edi from 16, in DWARF's order.
+          EXPECT_TRUE(loaded->m_location.m_address.IsRegister());
+          EXPECT_EQ(Offset(loaded->m_location.m_address), 16 + *variable.m_register);
         } else {
           EXPECT_EQ(loaded->m_location.m_flags, kStorageStackRelative);
           EXPECT_EQ(static_cast<int32_t>(loaded->m_location.m_ordinal.Low()), variable.m_frameOffset);
