@@ -651,15 +651,13 @@ enum class HandOverForm { kScope, kPath, kStarPath, kWhole, kAmpersandPath };
 
 // The code generator overwrites the current token's text, so an ending token whose
 // text the command goes on to use is taken back from the push-back record: a name,
-// and a number (a count after a location, as in "int4 buf 4"), whose value is its text.
+// a number (a count after a location, as in "int4 buf 4"), whose value is its text,
+// and the end of the line, whose length ends the text a command keeps of its
+// expression (a watch on "&v" or ":MOD.v" would keep only part of its name).
 bool GivesBackToken(HandOverForm form, uint8_t token) {
-  const bool number = token == grammar_token::kInteger || token == grammar_token::kReal;
-  switch (form) {
-    case HandOverForm::kWhole: return false;
-    case HandOverForm::kPath:
-      return token == grammar_token::kIdentifier || token == grammar_token::kEndOfLine || number;
-    default: return token == grammar_token::kIdentifier || number;
-  }
+  if (form == HandOverForm::kWhole) return false;
+  return token == grammar_token::kIdentifier || token == grammar_token::kEndOfLine ||
+         token == grammar_token::kInteger || token == grammar_token::kReal;
 }
 
 // 1. Keep the first token; expressions are read in base 10.

@@ -202,14 +202,15 @@ TEST_F(ViewsAtStopTest, CallstackOfTwentyFrames) {
 }
 
 // The Watch window at two stops in Leaf: the ": " of texts of different lengths in one
-// column, a watch whose evaluation fails at the second stop ("*ERROR*"), one whose
-// memory display raises ("???"), and the watches of another viewpoint kept apart.
+// column (whole, also when a path ends the line), a watch whose evaluation fails at the
+// second stop ("*ERROR*"), one whose memory display raises ("???"), and the watches of
+// another viewpoint kept apart.
 TEST_F(ViewsAtStopTest, WatchesAtStops) {
   ASSERT_EQ(Command("br = Leaf"), 0u);
   ASSERT_EQ(Command("go"), 0u);
   // g_counter is 0 now and 36 at the second stop: the index then leaves g_large.
   for (const char* watch : {"wa = g_counter", "wa = g_letter", "wa = g_large[g_counter * 1000]",
-                            "wa = int4 0x20000000", "wa = g_shape.colour"}) {
+                            "wa = int4 0x20000000", "wa = g_shape.colour", "wa = &g_letter", "wa = :VIEWS.g_counter"}) {
     ASSERT_EQ(Command(watch), 0u) << watch;
   }
   TextPane pane;
@@ -231,7 +232,7 @@ TEST_F(ViewsAtStopTest, WatchesAtStops) {
   dump += "other viewpoint: " + testing_support::DumpPane(pane);
   PopViewpoint();
   ASSERT_EQ(Send(kViewWatch, pane, kGuiRefresh), 0);
-  EXPECT_EQ(pane.count, 5);
+  EXPECT_EQ(pane.count, 7);
   EXPECT_EQ(Send(kViewWatch, pane, kGuiClosing), 0);
   ViewpointManager::RemoveViewpoint(ViewpointHandle(kOther));
   EXPECT_TRUE(testing_support::MatchesGolden(kGoldenDirectory + "watch_stops.txt", dump));
