@@ -358,6 +358,10 @@ uint32_t TmiStep(TargetStatus* status, uint32_t viewpoint, uint32_t kind, uint32
   }
   uint32_t result = 0;
   uint32_t done = 0;
+  // Set while the register record holds what decoding the last completed step read:
+  // the thread has not moved since, so the views that refresh after the stop share
+  // that one read instead of asking the agent again.
+  bool decodedAfterStop = false;
   {
     UserBreakMonitor monitor;
     for (; done < count; ++done) {
@@ -370,11 +374,14 @@ uint32_t TmiStep(TargetStatus* status, uint32_t viewpoint, uint32_t kind, uint32
                                                : TmiStepOut(viewpoint);
       InstalledTargetGui().SelectViewpoint(viewpoint);
       result = StepOutcome(viewpoint, stepped, record);
+      decodedAfterStop = stepped;
       if (!stepped) break;
     }
   }
   *stepsDone = done;
-  InvalidateRegisterCache();
+  // A step that did not complete (cut short, refused, the wait failed) may have left
+  // the thread anywhere: the record goes stale.
+  if (!decodedAfterStop) InvalidateRegisterCache();
   return TmiSetStatus(status, viewpoint, result);
 }
 
