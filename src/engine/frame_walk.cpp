@@ -1,5 +1,9 @@
 #include "engine/frame_walk.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "console/output_writer.h"
 #include "console/panel.h"
 #include "console/pager.h"
@@ -91,13 +95,66 @@ bool CallerBeforeFrameIsMade(const AddressDescriptor& pc, const AddressDescripto
   return true;
 }
 
+// The stack of a walk, read in pieces. The frames of a chain lie close together above
+// the first one, and every request to the agent is a round trip: a frame's words are
+// read with the rest of the frame's page behind them (at most what one request
+// carries), and the frames that follow are taken from that piece while they lie in
+// it. Memory is protected page by page, so the page of a frame that can be read can
+// be read to its end; should a piece fail all the same, this walk reads each frame's
+// words alone, as it would without pieces. The thread is stopped for the whole walk,
+// so a piece stays true.
+class StackPieces {
+ public:
+  void Read(const AddressDescriptor& at, uint8_t* destination, uint32_t count) {
+    const TargetAddressRecord& record = at.Record();
+    if (!m_pieceFailed && !Holds(record, count)) Fetch(at, count);
+    if (Holds(record, count)) {
+      std::memcpy(destination, m_bytes.data() + (record.m_offset - m_start.m_offset), count);
+      return;
+    }
+    TargetMemory::ReadBytesAt(at, destination, count);
+  }
+
+ private:
+  static constexpr uint64_t kPageSize = 4096;
+  static constexpr uint64_t kLargestPiece = 1024;  // what one read request carries
+
+  bool Holds(const TargetAddressRecord& record, uint32_t count) const {
+    return !m_bytes.empty() && record.m_nullMark == m_start.m_nullMark &&
+           record.m_addressClass == m_start.m_addressClass && record.m_addressKind == m_start.m_addressKind &&
+           record.m_reserved1 == m_start.m_reserved1 && record.m_reserved2 == m_start.m_reserved2 &&
+           record.m_offset >= m_start.m_offset &&
+           uint64_t{record.m_offset} + count <= uint64_t{m_start.m_offset} + m_bytes.size();
+  }
+  void Fetch(const AddressDescriptor& at, uint32_t count) {
+    m_bytes.clear();
+    const uint64_t offset = at.Record().m_offset;
+    const uint64_t pageEnd = (offset / kPageSize + 1) * kPageSize;
+    const uint64_t length = std::min(pageEnd - offset, kLargestPiece);
+    if (length <= count) return;  // nothing to gain over the words alone
+    std::vector<uint8_t> bytes(static_cast<size_t>(length));
+    try {
+      TargetMemory::ReadBytesAt(at, bytes.data(), static_cast<uint32_t>(length));
+    } catch (const DVError&) {
+      m_pieceFailed = true;
+      return;
+    }
+    m_start = at.Record();
+    m_bytes = std::move(bytes);
+  }
+
+  TargetAddressRecord m_start;
+  std::vector<uint8_t> m_bytes;
+  bool m_pieceFailed = false;
+};
+
 // The frame pointer saved at a frame and the return address beside it, read as one
 // piece (the two words lie side by side; two requests would bring nothing more). The
 // return address replaces *pc (keeping its line member); the saved frame pointer, in
 // the frame's segment, comes back (null when it is 0).
-AddressDescriptor NextFrame(const AddressDescriptor& fp, AddressDescriptor* pc) {
+AddressDescriptor NextFrame(StackPieces& stack, const AddressDescriptor& fp, AddressDescriptor* pc) {
   uint8_t words[8] = {};
-  TargetMemory::ReadBytesAt(fp, words, sizeof words);
+  stack.Read(fp, words, sizeof words);
   TargetAddressRecord code = pc->Record();
   code.m_offset = value_bytes::LoadU32(words + 4);
   const OptionalLine line = pc->Line();
@@ -118,7 +175,8 @@ AddressDescriptor NextFrame(const AddressDescriptor& fp, AddressDescriptor* pc) 
 //    A thread stopped before its procedure made its frame is that frame without a
 //    frame address, and the walk goes on from its caller.
 // 3. Each pass appends (pc, fp), then takes the return address at fp + 4 and the
-//    frame pointer saved at fp (one read of both). The chain ends at a saved value of
+//    frame pointer saved at fp (one read of both, from a piece of the stack that
+//    usually holds the frames above too). The chain ends at a saved value of
 //    0, at a saved frame pointer that is not above the one before it (a stack grows
 //    down, so a caller's frame lies above; anything else is a corrupt or cyclic
 //    chain), after kMostStackFrames frames, or at Ctrl+C.
@@ -143,6 +201,7 @@ uint32_t WalkFrames(FrameList& frames) {
           pc = caller;
         }
       }
+      StackPieces stack;
       while (!fp.IsNull()) {
         frames.Append(pc, fp);
         if (scope.UserBreak()) {
@@ -150,7 +209,7 @@ uint32_t WalkFrames(FrameList& frames) {
           break;
         }
         if (frames.Count() >= kMostStackFrames) break;
-        const AddressDescriptor next = NextFrame(fp, &pc);
+        const AddressDescriptor next = NextFrame(stack, fp, &pc);
         if (!next.IsNull() && next.Offset() <= fp.Offset()) break;
         fp = next;
       }

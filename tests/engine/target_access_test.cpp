@@ -235,5 +235,68 @@ TEST_F(TargetAccessTest, TheWalkFollowsTheSavedFramePointers) {
   }
 }
 
+
+// The walk reads the stack in pieces from a frame to its page's end: a chain within one
+// page costs one read, a chain that runs into the next page one more, and a stack
+// whose piece cannot be read is read word by word after the one failed piece. The
+// frames found are the same every way. Frames lie 16 bytes apart, going up.
+TEST_F(TargetAccessTest, TheWalkReadsTheStackInPieces) {
+  struct Case {
+    const char* name;
+    uint32_t fp;
+    uint32_t frames;
+    bool wholePages;  // the stack's pages readable to their ends, or only the frames' words
+    std::vector<std::string> stackReads;
+  };
+  const Case cases[] = {
+      {"within one page", 0x8f00, 5, true, {"read 0x8f00 256"}},
+      {"into the next page", 0x8fe0, 5, true, {"read 0x8fe0 32", "read 0x9000 1024"}},
+      {"only the words readable",
+       0x8000,
+       3,
+       false,
+       {"read 0x8000 1024", "read 0x8000 8", "read 0x8010 8", "read 0x8020 8"}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    m_target = RecordingTarget();
+    m_target.m_pc = 0x401000;
+    m_target.m_fp = test.fp;
+    m_target.Map(0x401000, {0x90, 0x90});
+    // Two pages from 0x8000, all readable or only where the frames' words lie.
+    std::vector<uint8_t> stack(0x2000, 0xCC);
+    std::vector<uint32_t> expected = {0x401000};
+    for (uint32_t k = 0; k < test.frames; ++k) {
+      const uint32_t frame = test.fp + 16 * k;
+      const uint32_t saved = k + 1 < test.frames ? frame + 16 : 0;
+      const uint32_t returnAddress = 0x402000 + 0x1000 * k;
+      value_bytes::StoreU32(&stack[frame - 0x8000], saved);
+      value_bytes::StoreU32(&stack[frame - 0x8000 + 4], returnAddress);
+      if (!test.wholePages) {
+        m_target.MapU32(frame, saved);
+        m_target.MapU32(frame + 4, returnAddress);
+      }
+      expected.push_back(returnAddress);
+    }
+    if (test.wholePages) m_target.Map(0x8000, stack);
+    expected.pop_back();  // the outermost frame's return address leads nowhere
+    FrameList frames;
+    EXPECT_EQ(WalkFrames(frames), 0u);
+    std::vector<uint32_t> found;
+    for (uint32_t i = 0; i < frames.Count(); ++i) {
+      frames.SetCurrent(static_cast<int32_t>(i));
+      AddressPair frame;
+      frames.GetCurrent(&frame);
+      found.push_back(frame.m_first.Offset());
+    }
+    EXPECT_EQ(found, expected);
+    std::vector<std::string> stackReads;
+    for (const std::string& line : m_target.TakeLog()) {
+      if (line.rfind("read 0x", 0) == 0 && line.find("0x401000") == std::string::npos) stackReads.push_back(line);
+    }
+    EXPECT_EQ(stackReads, test.stackReads);
+  }
+}
+
 }  // namespace
 }  // namespace zentor
