@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include "command/grammar_object.h"
 #include "command/value_output.h"
@@ -204,8 +205,11 @@ std::unique_ptr<InspectorViewManager::InspectorNode> InspectorViewManager::TakeN
   return taken;
 }
 
-void InspectorViewManager::FreeNode(InspectorNode* node) {
-  m_nodes.remove_if([node](const std::unique_ptr<InspectorNode>& held) { return held.get() == node; });
+// One pass over the held nodes however many go: contracting an array of thousands of
+// elements frees them all at once.
+void InspectorViewManager::FreeNodes(const std::unordered_set<const InspectorNode*>& nodes) {
+  if (nodes.empty()) return;
+  m_nodes.remove_if([&nodes](const std::unique_ptr<InspectorNode>& held) { return nodes.count(held.get()) != 0; });
 }
 
 namespace {
@@ -451,11 +455,13 @@ DVErrorCode InspectorViewManager::ContractInspectorLine(int32_t line) {
   // Every line below that belongs to the parent, nested expansions included.
   int32_t remaining = static_cast<int32_t>(parent->count);
   int32_t walked = 0;
+  std::unordered_set<const InspectorNode*> freed;
   for (int32_t at = line + 1; walked < remaining && at < view.count; ++at, ++walked) {
     InspectorNode* child = NodeAt(at);
     if (child != nullptr && child->state == kStateExpanded) remaining += static_cast<int32_t>(child->count);
-    FreeNode(child);
+    freed.insert(child);
   }
+  FreeNodes(freed);
   return Panel::DeleteLines(m_pane->panel, line + 1, walked);
 }
 
@@ -466,7 +472,9 @@ DVErrorCode InspectorViewManager::DeleteInspectorItem() {
   const int32_t count = LineCount();
   int32_t end = line + 1;
   while (end < count && !NodeAt(end)->topLevel) ++end;
-  for (int32_t at = line; at < end; ++at) FreeNode(NodeAt(at));
+  std::unordered_set<const InspectorNode*> freed;
+  for (int32_t at = line; at < end; ++at) freed.insert(NodeAt(at));
+  FreeNodes(freed);
   const DVErrorCode deleted = Panel::DeleteLines(m_pane->panel, line, end - line);
   if (end == count && m_pane->row > 0) --m_pane->row;
   if (LineCount() == 0) {

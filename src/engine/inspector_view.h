@@ -9,6 +9,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/base_manager.h"
@@ -79,7 +80,7 @@ class InspectorViewManager : public BaseManager {
   int32_t LineCount() const;
   // Builds a node's line text and fields and inserts it before `line`.
   DVErrorCode InsertNodeLine(std::unique_ptr<InspectorNode> node, int32_t line, const std::string& name);
-  void FreeNode(InspectorNode* node);
+  void FreeNodes(const std::unordered_set<const InspectorNode*>& nodes);
   // The node out of the manager's keeping (null when it holds no such node).
   std::unique_ptr<InspectorNode> TakeNode(InspectorNode* node);
   void RenderLine(InspectorNode& node, std::string* text) const;
