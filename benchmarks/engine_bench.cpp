@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
-#include "command/grammar_object.h"
-#include "console/output_writer.h"
 #include "core/address_range.h"
 #include "core/current_viewpoint.h"
 #include "core/frame_list.h"
@@ -19,74 +16,28 @@
 #include "core/typed_location.h"
 #include "core/value_bytes.h"
 #include "engine/register_access.h"
-#include "harness/agent_process.h"
 #include "target/agent_link.h"
 #include "target/register_tables.h"
+#include "stand_in_engine_session.h"
 
 namespace zentor {
 namespace {
-
-// The general registers put back between runs (eax .. eip).
-constexpr int32_t kSavedRows = 9;
 
 struct Session {
   bool ok = false;
   std::string demoDirectory;
 };
 
-// A command as the command window would run it; its output is thrown away.
-bool Run(const char* command) {
-  uint16_t kind = 0;
-  std::vector<uint8_t> value(1024);
-  DVError error;
-  const DVErrorCode status = ExecuteTextInto(command, kProductionCommand, &kind, value.data(), &error);
-  if (!status.IsOkay()) std::fprintf(stderr, "engine_bench: \"%s\" failed with %u\n", command, status.Number());
-  return status.IsOkay();
-}
-
-std::vector<RegisterValue> SaveRegisters() {
-  std::vector<RegisterValue> saved;
-  for (int32_t row = 0; row < kSavedRows; ++row) saved.push_back(GeneralRegistersObject().ReadRegisterByIndex(row));
-  return saved;
-}
-
-// The registers back, and the program counter made the current address again (names
-// resolve in its scope).
-void RestoreRegisters(const std::vector<RegisterValue>& saved) {
-  for (const RegisterValue& value : saved) GeneralRegistersObject().WriteRegister(value);
-  const AddressDescriptor pc = ProgramCounterObject().Read();
-  ProgramCounterObject().Write(&pc);
-}
+bool Run(const char* command) { return bench::RunCommand(command); }
+std::vector<RegisterValue> SaveRegisters() { return bench::SaveRegisters(); }
+void RestoreRegisters(const std::vector<RegisterValue>& saved) { bench::RestoreRegisters(saved); }
 
 // One agent running DEMO and one program session on it, with DEMO's symbols, stopped
 // at the first turn of main's loop.
 const Session& StartOnce() {
   static Session session = [] {
     Session started;
-    static testing_support::AgentProcess agent;
-    agent.SetTracing(false);
-    testing_support::SetOfflineSession(false);
-    started.demoDirectory = testing_support::SampleModulesDirectory();
-    if (started.demoDirectory.empty()) return started;
-    std::string error;
-    if (!agent.Start({"--module", started.demoDirectory + "demo.mod"}, &error)) {
-      std::fprintf(stderr, "engine_bench: %s\n", error.c_str());
-      return started;
-    }
-    static std::string link = agent.UdpLinkName();
-    static std::vector<std::string> texts = {"zentor", "-test", "-ip", link};
-    static std::vector<char*> vector;
-    for (std::string& text : texts) vector.push_back(text.data());
-    vector.push_back(nullptr);
-    GetProgramArguments().count = static_cast<int32_t>(texts.size());
-    GetProgramArguments().vector = vector.data();
-    try {
-      Startup();
-    } catch (const DVError& failure) {
-      std::fprintf(stderr, "engine_bench: start-up failed with %u\n", failure.Number());
-      return started;
-    }
-    OutputWriter::InstallHook([](char) {});
+    if (!bench::StartStandInSession("demo", &started.demoDirectory)) return started;
     const std::string loadsym = "loadsym " + started.demoDirectory + "demo";
     started.ok = Run(loadsym.c_str()) && Run("br = :DEMO_MAIN#33") && Run("go") && Run("remove breaks");
     return started;
