@@ -228,7 +228,9 @@ TEST_F(SourcePaneAgentTest, BreaksAndStepsFromThePane) {
   const std::string fault = RunAndRefresh(kPaneGo);
   EXPECT_TRUE(SetsAt(callAddress, go).empty());
   EXPECT_EQ(fault.find("Break at "), std::string::npos) << fault;
-  EXPECT_NE(m_window.Text(m_window.ExecutionIndex()).find("int quotient = dividend / divisor;"), std::string::npos);
+  const int32_t faulted = m_window.ExecutionIndex();
+  ASSERT_GE(faulted, 0);
+  EXPECT_NE(m_window.Text(faulted).find("int quotient = dividend / divisor;"), std::string::npos);
 }
 
 // Mixed mode at a stop: the instructions under each line with code and the mark on
