@@ -1,13 +1,16 @@
 // The source pane against the stand-in agent running a sample module, its symbol file
 // loaded at connection and its sources along the search path, with the engine's own
-// breakpoint table, go and step behind the pane: the window at a stop, breakpoints
-// toggled on lines and set in the agent at the next go, steps that move the mark
-// (into another file too), mixed mode, run to a line through a temporary slot, a
-// watched keyword, and a step without a window reported in the command output.
+// breakpoint table, go and step behind the pane: the window at a stop, breaks, type-1
+// breaks and passpoints toggled on lines and set in the agent at the next go, steps
+// that move the mark (into another file too), mixed mode, run to a line through a
+// temporary slot, a watched keyword, and a step without a window reported in the
+// command output.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -28,6 +31,7 @@
 #include "core/current_viewpoint.h"
 #include "core/program_counter.h"
 #include "core/value_stack.h"
+#include "engine/breakpoint_table.h"
 #include "engine/engine_services.h"
 #include "engine/watch_table.h"
 #include "platform/user_break.h"
@@ -315,6 +319,56 @@ TEST_F(SourcePaneAgentTest, WatchedKeywordAndAStepWithoutAWindow) {
         << status.Number();
   });
   EXPECT_EQ(output, "[ Break due to StepInto at LINES:#86 ]\n");
+}
+
+// The three toggles on three lines with the engine's table: each line shows its mark,
+// with 0x100 while the table's breakpoints are disabled; at the go the agent is asked
+// for two breakpoint slots and a debug register (type 1), and a line cleared (0x78)
+// and a type-1 break toggled off lose their marks.
+TEST_F(SourcePaneAgentTest, TogglesSetTheirKindsInTheAgent) {
+  OR_RETURN(Connect());
+  m_window.Open();
+  struct Toggle {
+    const char* m_line;
+    int32_t m_code;
+    uint32_t m_mark;
+    const char* m_request;  // what the agent is asked at the go
+  };
+  const Toggle toggles[] = {
+      {"total += f(i, square);", kPaneTogglePasspoint, kMarkPasspoint, "command=0x0d"},
+      {"PrintValue(\"total \", total);", kPaneToggleBreakType1, kMarkBreakType1, "command=0x0f"},
+      {"g_squares[i] = square;", kPaneToggleBreak, kMarkBreak, "command=0x0d"},
+  };
+  for (const Toggle& t : toggles) EXPECT_EQ(m_window.SendIndex(t.m_code, LineOf(t.m_line)), 0) << t.m_line;
+  for (const bool enabled : {true, false}) {
+    if (!enabled) BreakpointTable::Instance().DisableAll();
+    EXPECT_EQ(m_window.Send(kPaneRefresh), 0);
+    for (const Toggle& t : toggles) {
+      SCOPED_TRACE(t.m_line);
+      EXPECT_EQ(m_pane.lines[LineOf(t.m_line)]->attr & 0x1FF, t.m_mark | (enabled ? 0 : kMarkDisabled));
+    }
+  }
+  BreakpointTable::Instance().EnableAll();
+  const size_t go = Requests();
+  EXPECT_NE(RunAndRefresh(kPaneGo).find("[ Break at "), std::string::npos);
+  EXPECT_EQ(m_window.ExecutionIndex(), LineOf("g_squares[i] = square;"));
+  const std::vector<std::string> requests = m_agent.TraceLines("exec ");
+  for (const Toggle& t : toggles) {
+    SCOPED_TRACE(t.m_line);
+    const std::string address = Hex(AddressOf(LineOf(t.m_line)));
+    EXPECT_EQ(std::count_if(requests.begin() + static_cast<std::ptrdiff_t>(go), requests.end(),
+                            [&](const std::string& line) {
+                              return line.find(t.m_request) != std::string::npos &&
+                                     line.find(" " + address) != std::string::npos;
+                            }),
+              1);
+  }
+  EXPECT_EQ(m_window.SendIndex(kPaneToggleBreakType1, LineOf(toggles[1].m_line)), 0);
+  EXPECT_EQ(m_window.SendIndex(kPaneClearLine, LineOf(toggles[0].m_line)), 0);
+  EXPECT_EQ(m_window.Send(kPaneRefresh), 0);
+  EXPECT_EQ(m_pane.lines[LineOf(toggles[0].m_line)]->attr & 0xFF, 0u);
+  EXPECT_EQ(m_pane.lines[LineOf(toggles[1].m_line)]->attr & 0xFF, 0u);
+  EXPECT_EQ(m_pane.lines[LineOf(toggles[2].m_line)]->attr & 0xFF, kMarkBreak);
 }
 
 }  // namespace
