@@ -125,12 +125,12 @@ ValueText FormatValueBytes(uint16_t kind, const uint8_t* value) {
 int64_t ShownNumber(const std::string& text) {
   const uint32_t base = GetNumberBase();
   if (base == 2) {
-    int64_t number = 0;
-    int64_t power = 1;
+    uint64_t number = 0;
+    uint64_t power = 1;
     for (auto it = text.rbegin(); it != text.rend() && power != 0; ++it, power <<= 1) {
       if (*it == '1') number += power;
     }
-    return number;
+    return number > 0xFFFFFFFFu ? -1 : static_cast<int64_t>(number);
   }
   long number = -1;
   if (std::sscanf(text.c_str(), base == 16 ? "%lx" : "%ld", &number) != 1) return -1;
