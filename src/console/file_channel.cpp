@@ -13,6 +13,7 @@
 #include "console/temp_files.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
+#include "core/target_calls.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -408,5 +409,15 @@ void ExitProgram() {
   if (g_exitHandler != nullptr) g_exitHandler();
   std::exit(0);
 }
+
+void DisconnectAndExit() {
+  try {
+    TargetCallWrapper::Disconnect();
+  } catch (const DVError&) {
+  }
+  ExitProgram();
+}
+
+int32_t QueryFileStatus(int32_t descriptor, FileInfo* info) { return FileChannel::GetFileInfo(descriptor, info); }
 
 }  // namespace zentor

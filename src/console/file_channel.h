@@ -108,6 +108,11 @@ void ExitDebugger();
 
 // Ends the process with exit code 0.
 [[noreturn]] void ExitProgram();
+// The GUI's end of the program: the agent session ends (a failure to end it is no
+// reason to stay), then the process.
+[[noreturn]] void DisconnectAndExit();
+// The file's status (FileChannel::GetFileInfo): 0, or -1 with the channel's error.
+int32_t QueryFileStatus(int32_t descriptor, FileInfo* info);
 
 // Lets a test session see the end of the program instead of the process ending: the
 // handler runs in place of the exit (it should throw); null restores the real exit.

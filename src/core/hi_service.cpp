@@ -1,10 +1,14 @@
 #include "core/hi_service.h"
 
 #include "core/key_queue.h"
+#include "core/view_kind.h"
 #include "platform/user_break.h"
 
 namespace zentor {
 namespace {
+
+// The notice that applies the window layout settings read meanwhile.
+constexpr uint32_t kNoticeApplyLayout = 0x3e;
 
 GuiShell* g_shell = nullptr;
 
@@ -17,7 +21,7 @@ bool g_consoleMode = true;
 #endif
 
 uint32_t g_guiStateWord = 0;
-bool g_readyForGuiCommands = false;
+bool g_guiReadyFlag = false;
 
 // The user-break check: the interrupt flag, and in GUI mode a Ctrl+C typed into the
 // Command window. A break found flushes the keys typed ahead of it.
@@ -42,7 +46,7 @@ void ResetGuiServiceEntry(bool consoleMode) {
   g_shell = nullptr;
   g_consoleMode = consoleMode;
   g_guiStateWord = 0;
-  g_readyForGuiCommands = false;
+  g_guiReadyFlag = false;
   KeyQueue::Clear();
 }
 
@@ -63,15 +67,17 @@ void StartGui() { HiService(kGuiStartUp); }
 
 void SignalGuiReady() {
   HiService(kGuiWaitForCommand);
-  g_readyForGuiCommands = true;
+  g_guiReadyFlag = true;
 }
 
-bool IsReadyForGuiCommands() { return g_readyForGuiCommands; }
+bool GuiReadyFlag() { return g_guiReadyFlag; }
 
 int32_t NotifyGui(uint32_t windowKind, uint32_t windowArgument, uint32_t code, const void* value) {
   if (g_consoleMode || g_shell == nullptr) return 0;
   return g_shell->Notify(windowKind, windowArgument, code, value);
 }
+
+void RequestLayoutApply() { NotifyGui(kViewGuiState, 0, kNoticeApplyLayout, nullptr); }
 
 void ShowStatusMessage(const char* text) {
   if (!g_consoleMode && g_shell != nullptr) g_shell->ShowStatusMessage(text != nullptr ? text : "");

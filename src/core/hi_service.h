@@ -98,10 +98,14 @@ int32_t HiService(uint32_t request);
 void StartGui();
 // Request 56, then the debugger takes command texts from the GUI.
 void SignalGuiReady();
-bool IsReadyForGuiCommands();
+// Set once by SignalGuiReady: the command runner refuses command texts before.
+bool GuiReadyFlag();
 
 // Engine-to-GUI notification; nothing in console mode.
 int32_t NotifyGui(uint32_t windowKind, uint32_t windowArgument, uint32_t code, const void* value);
+// Asks the GUI to apply the window layout settings read meanwhile (notice 0x3e of
+// the dispatcher's own kind).
+void RequestLayoutApply();
 
 // The status line: a transient message, the persistent text back, a repaint.
 void ShowStatusMessage(const char* text);
