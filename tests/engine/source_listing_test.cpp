@@ -14,6 +14,7 @@
 #include "command/command_scanner.h"
 #include "command/symbol_interpreter.h"
 #include "command/symbol_lookup_commands.h"
+#include "core/frame_list.h"
 #include "core/program_counter.h"
 #include "core/target_memory.h"
 #include "core/value_test_support.h"
@@ -337,6 +338,38 @@ TEST_F(SourceListingTest, RefreshDoesTheLeastWork) {
     }
     m_window.Close();
   }
+}
+
+// 0x7c walks the call stack only when its frame list is no longer usable; a usable
+// list keeps its selection and the location stays where it is.
+TEST_F(SourceListingTest, ReselectingTheFrameWalksOnlyAnUnusableList) {
+  struct CountingWalker : FrameWalker {
+    uint32_t Walk(FrameList& frames, uint32_t) override {
+      ++m_walks;
+      frames.Append(testing_support::MemoryAt(kModuleBase + 0x40), testing_support::MemoryAt(0x8000));
+      frames.Append(testing_support::MemoryAt(kModuleBase + 0x80), testing_support::MemoryAt(0x8010));
+      frames.SetCurrent(0);
+      return 0;
+    }
+    int m_walks = 0;
+  } walker;
+  struct Installed {
+    FrameWalker* before;
+    ~Installed() { InstallFrameWalker(before); }
+  } installed{InstallFrameWalker(&walker)};
+  Load(sourcefixtures::LongCModule(3000), "LONG", 0);
+  StopAtLine(1502);
+  m_window.Open();
+  ASSERT_NE(CurrentFrameListOrNull(), nullptr);
+  CurrentFrameListOrNull()->Clear();
+  EXPECT_EQ(m_window.Send(kPaneReselectFrame), 0);
+  EXPECT_EQ(walker.m_walks, 1);
+  CurrentFrameListOrNull()->SetCurrent(1);
+  const AddressDescriptor scope = GetCurrentSymbolContext()->Location().ScopeAddress();
+  EXPECT_EQ(m_window.Send(kPaneReselectFrame), 0);
+  EXPECT_EQ(walker.m_walks, 1);
+  EXPECT_EQ(CurrentFrameListOrNull()->GetCurrent(nullptr), 1);
+  EXPECT_EQ(GetCurrentSymbolContext()->Location().ScopeAddress().Compare(scope), kAddressEqual);
 }
 
 // A name typed in the pane is watched as it is when it parses (the expression parser
