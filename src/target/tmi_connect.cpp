@@ -14,6 +14,8 @@
 #include "target/tmi_session.h"
 #include "console/file_channel.h"
 #include "core/window_layer.h"
+#include "symbols/loader_library.h"
+#include "symbols/type_translation.h"
 
 namespace zentor {
 namespace {
@@ -96,7 +98,10 @@ void TmiStartTarget() {
 // 2. A processor entry is created and becomes current.
 // 3. The agent's current thread becomes its context (flag 0, not running) and the
 //    current thread.
-// 4. The thread's viewpoint "Processor 0" is created and made current.
+// 4. The thread's viewpoint "Processor 0" is created and made current, with an empty
+//    program of the server's loader format that counts as loaded: the modules' symbol
+//    files then load into that one program in that format (a symbol file's load
+//    begins no program of its own while the server-symbols flag is set).
 // 5. The views browse to where the thread stands.
 // 6. The symbols of every module the server has loaded are loaded.
 void TmiStartFirstProcessor() {
@@ -112,6 +117,10 @@ void TmiStartFirstProcessor() {
   TgtSelectContext(thread);
   gui.AddViewpoint(thread, kFirstProcessorAlias);
   gui.SelectViewpoint(thread);
+  LoaderLibraryNoOp();
+  BeginProgram(kLoaderFormat20);
+  SetSymbolTableLoaded(1);
+  EndProgram();
   gui.BrowseToStopLocation(thread);
   SymLoadAllModules();
 }

@@ -15,7 +15,6 @@
 #include "core/value_bytes.h"
 #include "core/value_stack.h"
 #include "core/view_kind.h"
-#include "core/viewpoint_manager.h"
 #include "engine/inspector_view.h"
 #include "engine/view_managers.h"
 #include "gui/view_dispatcher.h"
@@ -39,9 +38,6 @@ class InspectorScopeTest : public ::testing::Test {
     if (directory.empty() || !m_session.Connect({"--module", directory + "views.mod"}, &reason)) {
       GTEST_SKIP() << reason;
     }
-    PushViewpoint(ViewpointHandle(0));
-    ViewpointManager::SetCurrentSymbolContext(new SymbolContext());
-    PopViewpoint();
     SetTokenText(CurrentToken(), (testing_support::HostPathOfUnixPath(directory) + "views").c_str());
     SymLoadNamedModule();
     CommandScanner::InitKeywords();

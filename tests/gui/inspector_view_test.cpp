@@ -12,9 +12,7 @@
 #include "command/action_table.h"
 #include "command/command_scanner.h"
 #include "command/symbol_lookup_commands.h"
-#include "core/current_viewpoint.h"
 #include "core/number_base.h"
-#include "core/viewpoint_manager.h"
 #include "core/target_memory.h"
 #include "core/token_record.h"
 #include "core/value_stack.h"
@@ -25,7 +23,6 @@
 #include "harness/pane_dump.h"
 #include "harness/stand_in_session.h"
 #include "harness/transcript.h"
-#include "symbols/symbol_context.h"
 #include "core/value_bytes.h"
 #include "target/agent_requests.h"
 #include "target/module_symbols.h"
@@ -48,11 +45,6 @@ class InspectorViewTest : public ::testing::Test {
   void SetUp() override {
     std::string reason;
     if (!m_session.Connect({"--module", DemoManifest()}, &reason)) GTEST_SKIP() << reason;
-    // DEMO loads into a context of the thread's own, which the session's end deletes,
-    // so no later test sees its program.
-    PushViewpoint(ViewpointHandle(0));
-    ViewpointManager::SetCurrentSymbolContext(new SymbolContext());
-    PopViewpoint();
     const std::string demo = DemoManifest();
     SetTokenText(CurrentToken(), (testing_support::HostPathOfUnixPath(demo.substr(0, demo.rfind('/') + 1)) + "demo").c_str());
     SymLoadNamedModule();

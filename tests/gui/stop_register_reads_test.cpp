@@ -19,7 +19,6 @@
 #include "core/token_record.h"
 #include "core/value_stack.h"
 #include "core/view_kind.h"
-#include "core/viewpoint_manager.h"
 #include "engine/frame_walk.h"
 #include "engine/inspector_view.h"
 #include "engine/memory_view.h"
@@ -58,10 +57,6 @@ class StopRegisterReadsTest : public ::testing::Test {
     // The connection starts the link afresh, event pump and all.
     InstallTargetServices();
     m_symbols = testing_support::SampleModuleSymbols("views");
-    // VIEWS loads into a context of the thread's own, which the session's end deletes.
-    PushViewpoint(ViewpointHandle(kThread));
-    ViewpointManager::SetCurrentSymbolContext(new SymbolContext());
-    PopViewpoint();
     SetTokenText(CurrentToken(), (testing_support::HostPathOfUnixPath(directory) + "views").c_str());
     SymLoadNamedModule();
     CommandScanner::InitKeywords();

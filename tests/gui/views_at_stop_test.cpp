@@ -10,31 +10,22 @@
 #include <vector>
 
 #include "command/action_table.h"
-#include "command/command_scanner.h"
-#include "command/grammar_object.h"
-#include "command/symbol_lookup_commands.h"
-#include "console/output_writer.h"
 #include "core/current_viewpoint.h"
 #include "core/number_base.h"
-#include "core/stop_report.h"
 #include "core/token_record.h"
-#include "core/value_stack.h"
 #include "core/view_kind.h"
 #include "core/viewpoint_manager.h"
 #include "engine/engine_services.h"
 #include "engine/inspector_view.h"
 #include "engine/memory_view.h"
-#include "engine/target_memory_access.h"
 #include "engine/view_managers.h"
 #include "engine/watch_table.h"
 #include "gui/view_dispatcher.h"
 #include "harness/pane_dump.h"
 #include "harness/stand_in_session.h"
 #include "harness/transcript.h"
-#include "symbols/symbol_context.h"
 #include "target/agent_requests.h"
 #include "target/module_symbols.h"
-#include "target/target_keywords.h"
 #include "target/tmi_session.h"
 #include "target/tmi_viewpoint.h"
 
@@ -54,19 +45,7 @@ class ViewsAtStopTest : public ::testing::Test {
   void SetUp() override {
     std::string reason;
     if (!m_session.Connect({"--module", ViewsManifest()}, &reason)) GTEST_SKIP() << reason;
-    PushViewpoint(ViewpointHandle(0));
-    ViewpointManager::SetCurrentSymbolContext(new SymbolContext());
-    PopViewpoint();
-    CommandScanner::InitKeywords();
-    AddTargetKeywords();
-    BindEngineActions();
-    BindTargetActions();
-    BindSymbolLookupActions();
-    ValueStack::Create();
-    // The engine's own path to target memory (other tests install doubles).
-    InstallTargetMemoryAccess();
-    InitWatchTable();
-    InitBreakReport();
+    testing_support::BindCommandsForStandIn();
     m_base = GetNumberBase();
     const std::string views = ViewsManifest();
     SetTokenText(CurrentToken(),
@@ -79,26 +58,8 @@ class ViewsAtStopTest : public ::testing::Test {
     ActionTable::ResetToDefaults();
     SetNumberBase(static_cast<uint8_t>(m_base));
   }
-  // Runs one command line, ended as the command reader ends it; its error number (0
-  // when it ran).
-  uint32_t Command(const std::string& text) {
-    uint16_t kind = 0;
-    uint8_t value[ValueStack::kMaxItemSize];
-    DVError error;
-    const DVErrorCode status = ExecuteTextInto((text + "\n").c_str(), kProductionCommand, &kind, value, &error);
-    return status.IsOkay() ? 0 : (error.Number() != 0 ? error.Number() : status.Number());
-  }
-
-  // What a command line prints (its error number as "ERROR n" when it fails).
-  std::string Printed(const std::string& text) {
-    std::string out;
-    OutputWriter::InstallHook([&out](char ch) {
-      if (ch != '\r') out += ch;
-    });
-    const uint32_t error = Command(text);
-    OutputWriter::RemoveHook();
-    return error == 0 ? out : out + "ERROR " + std::to_string(error);
-  }
+  static uint32_t Command(const std::string& text) { return testing_support::RunCommandLine(text); }
+  static std::string Printed(const std::string& text) { return testing_support::PrintedByCommandLine(text); }
   int32_t Send(int32_t kind, TextPane& pane, int32_t code, intptr_t argument = 0) {
     m_status.Reset();
     return ViewDispatcher::RunGuiCommandForKind(m_status, kind, &pane, code, argument);

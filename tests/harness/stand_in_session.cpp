@@ -1,10 +1,21 @@
 #include "harness/stand_in_session.h"
 
+#include <vector>
+
+#include "command/command_scanner.h"
+#include "command/grammar_object.h"
+#include "command/symbol_lookup_commands.h"
+#include "console/output_writer.h"
 #include "core/address_range.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
+#include "core/stop_report.h"
 #include "core/typed_location.h"
+#include "core/value_stack.h"
 #include "core/viewpoint_manager.h"
+#include "engine/engine_services.h"
+#include "engine/target_memory_access.h"
+#include "engine/watch_table.h"
 #include "symbols/load_driver.h"
 #include "symbols/loader_library.h"
 #include "symbols/symbol_context.h"
@@ -15,6 +26,7 @@
 #include "target/module_symbols.h"
 #include "target/register_model.h"
 #include "target/serial_transport.h"
+#include "target/target_keywords.h"
 #include "target/target_state.h"
 #include "target/tmi_memory.h"
 #include "target/tmi_session.h"
@@ -68,11 +80,50 @@ OrdinalValue InterfaceTargetMemory::ReadValue(void* destination, uint32_t capaci
   return OrdinalValue(static_cast<uint32_t>(count * access.m_elementSize));
 }
 
-AddressDescriptor InterfaceTargetMemory::ResolveIndirection(const TypedLocation& start, const DVPTypeInfo&, uint32_t) {
-  return start.Address();
+// Follows the pointers through the target interface, as the engine's service does.
+AddressDescriptor InterfaceTargetMemory::ResolveIndirection(const TypedLocation& start, const DVPTypeInfo& pointerType,
+                                                            uint32_t levels) {
+  if (levels > kMaxIndirectionLevels) throw DVError(kTooManyIndirections, kSeverityError);
+  const std::vector<uint32_t> levelTypes(levels + 1, pointerType.TargetTypeId());
+  TargetStatus status;
+  TargetAddressRecord out;
+  const uint32_t result =
+      TmiFollowPointers(&status, 0, &start.AddressRef().Record(), levels, levelTypes.data(), &out);
+  if (result != 0) throw DVError(result, kSeverityError);
+  return AddressDescriptor(out);
 }
 
 void InterfaceTargetMemory::PushRegisterValue(uint32_t) { throw DVError(kNoProgramLoaded, kSeverityError); }
+
+void BindCommandsForStandIn() {
+  CommandScanner::InitKeywords();
+  AddTargetKeywords();
+  BindEngineActions();
+  BindTargetActions();
+  BindSymbolLookupActions();
+  ValueStack::Create();
+  InstallTargetMemoryAccess();
+  InitWatchTable();
+  InitBreakReport();
+}
+
+uint32_t RunCommandLine(const std::string& text) {
+  uint16_t kind = 0;
+  uint8_t value[ValueStack::kMaxItemSize];
+  DVError error;
+  const DVErrorCode status = ExecuteTextInto((text + "\n").c_str(), kProductionCommand, &kind, value, &error);
+  return status.IsOkay() ? 0 : (error.Number() != 0 ? error.Number() : status.Number());
+}
+
+std::string PrintedByCommandLine(const std::string& text) {
+  std::string out;
+  OutputWriter::InstallHook([&out](char ch) {
+    if (ch != '\r') out += ch;
+  });
+  const uint32_t error = RunCommandLine(text);
+  OutputWriter::RemoveHook();
+  return error == 0 ? out : out + "ERROR " + std::to_string(error);
+}
 
 bool StandInSession::Connect(const std::vector<std::string>& arguments, std::string* reason) {
   if (AgentProgramPath().empty()) {

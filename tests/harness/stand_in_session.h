@@ -23,10 +23,21 @@ void ForgetProgramAndViewpoints(uint32_t thread);
 class InterfaceTargetMemory : public TargetMemoryService {
  public:
   OrdinalValue ReadValue(void* destination, uint32_t capacity, const AddressRange& range, uint32_t) override;
-  AddressDescriptor ResolveIndirection(const TypedLocation& start, const DVPTypeInfo&, uint32_t) override;
+  AddressDescriptor ResolveIndirection(const TypedLocation& start, const DVPTypeInfo& pointerType, uint32_t levels) override;
   void PushRegisterValue(uint32_t) override;
   int m_reads = 0;
 };
+
+// The command language as start-up binds it for a connected target: the scanner's and
+// the target's words, the actions of the engine, the target and the symbol lookups, the
+// value stack, the engine's own path to target memory (other tests install doubles),
+// the watch table and the stop report.
+void BindCommandsForStandIn();
+// Runs one command line, ended as the command reader ends it; its error number (0 when
+// it ran).
+uint32_t RunCommandLine(const std::string& text);
+// What a command line prints, with "ERROR n" after it when it fails.
+std::string PrintedByCommandLine(const std::string& text);
 
 class StandInSession {
  public:
