@@ -123,6 +123,14 @@ TEST_F(PointersAtStopTest, PointersAfterEitherWayOfLoading) {
     const std::string dump = testing_support::DumpPane(pane, false);
     EXPECT_NE(dump.find("<" + corner + "> int x = 722"), std::string::npos) << dump;
     EXPECT_NE(dump.find("struct point* next = " + origin), std::string::npos) << dump;
+    // A null pointer (g_origin.next) points at nothing: its expansion adds no line.
+    ASSERT_EQ(Inspect(pane, request, kGuiInspectAdd, 0, "g_origin"), 0) << m_status.Number();
+    ASSERT_EQ(Inspect(pane, request, kGuiInspectExpand, pane.count - 1), 0) << m_status.Number();
+    const int32_t lines = pane.count;
+    const std::string last = pane.lines[lines - 1]->text;
+    EXPECT_NE(last.find("struct point* next = 0x00000000"), std::string::npos) << last;
+    EXPECT_EQ(Inspect(pane, request, kGuiInspectExpand, lines - 1), 0) << m_status.Number();
+    EXPECT_EQ(pane.count, lines);
     EXPECT_EQ(Inspect(pane, request, kGuiClosing), 0);
     DestroyAllViewManagers();
     ResetEngineState();
