@@ -5,6 +5,7 @@
 #include "command/command_scanner.h"
 #include "command/grammar_object.h"
 #include "command/symbol_lookup_commands.h"
+#include "console/file_channel.h"
 #include "console/output_writer.h"
 #include "core/address_range.h"
 #include "core/current_viewpoint.h"
@@ -16,6 +17,7 @@
 #include "engine/engine_services.h"
 #include "engine/target_memory_access.h"
 #include "engine/watch_table.h"
+#include "harness/session/console_session.h"
 #include "symbols/load_driver.h"
 #include "symbols/loader_library.h"
 #include "symbols/symbol_context.h"
@@ -146,7 +148,26 @@ bool StandInSession::Connect(const std::vector<std::string>& arguments, std::str
     *reason = "the -ip option was refused";
     return false;
   }
-  TmiNotify(&status, 0, 3, nullptr);
+  // A link that cannot be opened ends the program after its message box; here it ends
+  // this attempt instead, so the test program lives on. Under Wine a socket made right
+  // after the previous session's has been refused as no socket: the next attempt gets
+  // a good one.
+  SetProgramExitHandler(&ThrowProgramExited);
+  bool opened = false;
+  for (int attempt = 0; attempt < 2 && !opened; ++attempt) {
+    try {
+      TmiNotify(&status, 0, 3, nullptr);
+      opened = true;
+    } catch (const ProgramExited&) {
+      ResetLink();
+      InstallAgentEventPump();
+    }
+  }
+  SetProgramExitHandler(nullptr);
+  if (!opened) {
+    *reason = "the link to " + link + " did not open";
+    return false;
+  }
   if (!TheAgentLink().IsOpen()) {
     *reason = "the link did not open";
     return false;
