@@ -67,3 +67,12 @@ class AgentProcess {
 };
 
 }  // namespace zentor::testing_support
+
+// Runs a set-up step of a test against the agent and leaves the test when the step
+// skipped it (no agent here) or failed fatally.
+#define OR_RETURN(call)                           \
+  do {                                            \
+    call;                                         \
+    if (IsSkipped() || HasFatalFailure()) return; \
+  } while (false)
+

@@ -321,12 +321,6 @@ class RunControlTest : public ::testing::Test {
   StopRecord m_record;
 };
 
-#define OR_RETURN(call)                           \
-  do {                                            \
-    call;                                         \
-    if (IsSkipped() || HasFatalFailure()) return; \
-  } while (false)
-
 // The first go stops at f with the slot's number; the second starts on that very
 // breakpoint, so it steps off it first and stops there again in the next turn.
 TEST_F(RunControlTest, GoStopsAtABreakpointWithItsSlot) {

@@ -128,12 +128,6 @@ class TargetInterfaceTest : public ::testing::Test {
   AgentProcess m_agent;
 };
 
-#define OR_RETURN(call)                              \
-  do {                                               \
-    call;                                            \
-    if (IsSkipped() || HasFatalFailure()) return;    \
-  } while (false)
-
 TEST_F(TargetInterfaceTest, ConnectMakesTheAgentsThreadTheFirstProcessorsViewpoint) {
   OR_RETURN(ConnectUdp());
   EXPECT_EQ(TgtProcessorCount(), 1u);

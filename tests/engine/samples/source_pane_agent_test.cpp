@@ -170,12 +170,6 @@ class SourcePaneAgentTest : public ::testing::Test {
   std::map<std::string, uint32_t> m_symbols;
 };
 
-#define OR_RETURN(call)                           \
-  do {                                            \
-    call;                                         \
-    if (IsSkipped() || HasFatalFailure()) return; \
-  } while (false)
-
 // A break toggled on the loop's call of f is set in the agent at the next go, which
 // stops there; toggled again it is gone (the next go sets nothing there). A step
 // into enters f in the other source file; a step over moves the mark one line
