@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <vector>
 
+// The message-box kinds and answers are the core port's.
+#include "core/window_layer.h"
 #include "gui/layer_system.h"
 #include "gui/layer_types.h"
 

@@ -1,0 +1,107 @@
+// The GUI harness's test program: one test case per scenario file in tests/wine-gui
+// (each in a Wine desktop of its own), or, with `--shots DIR STEPS`, one run of a
+// scenario that keeps a PNG per step in DIR with an index (scripts/gui-shots).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zentor::wine_gui::HarnessPaths;
+using zentor::wine_gui::Scenario;
+using zentor::wine_gui::StepOutcome;
+
+HarnessPaths Paths() {
+  HarnessPaths paths;
+  paths.scenarioDir = ZENTOR_WINE_GUI_DIR;
+  const char* win32 = std::getenv("ZENTOR_WIN32_BUILD");
+  paths.win32Build = win32 != nullptr ? win32 : ZENTOR_DEFAULT_WIN32_BUILD;
+  return paths;
+}
+
+std::string MakeScratch() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/zentor-wine-gui-XXXXXX";
+  return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+}
+
+class ScenarioTest : public testing::Test {
+ public:
+  explicit ScenarioTest(std::string path) : m_path(std::move(path)) {}
+  void TestBody() override {
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(zentor::wine_gui::ReadScenario(m_path, &scenario, &error)) << error;
+    HarnessPaths paths = Paths();
+    paths.scratch = MakeScratch();
+    ASSERT_FALSE(paths.scratch.empty());
+    bool failed = false;
+    for (const StepOutcome& outcome : zentor::wine_gui::RunScenario(scenario, paths, "")) {
+      if (outcome.skipped) GTEST_SKIP() << "step " << outcome.name << ": " << outcome.message;
+      if (!outcome.ok) {
+        ADD_FAILURE() << "step " << outcome.name << ": " << outcome.message << "\n(scratch kept in " << paths.scratch << ")";
+        failed = true;
+      }
+    }
+    if (!failed) fs::remove_all(paths.scratch);
+  }
+
+ private:
+  std::string m_path;
+};
+
+int RunShots(const std::string& dir, const std::string& steps) {
+  Scenario scenario;
+  std::string error;
+  if (!zentor::wine_gui::ReadScenario(steps, &scenario, &error)) {
+    std::fprintf(stderr, "gui-shots: %s\n", error.c_str());
+    return 2;
+  }
+  fs::create_directories(dir);
+  HarnessPaths paths = Paths();
+  paths.scratch = MakeScratch();
+  const std::vector<StepOutcome> outcomes = zentor::wine_gui::RunScenario(scenario, paths, dir);
+  std::ofstream index(dir + "/index.txt");
+  bool allOk = outcomes.size() == scenario.steps.size();
+  int number = 0;
+  for (const StepOutcome& outcome : outcomes) {
+    ++number;
+    index << number << " " << outcome.name << " " << (outcome.ok ? "ok" : "failed") << " " << outcome.windowTitle << "\n";
+    std::printf("%02d %-20s %s%s%s\n", number, outcome.name.c_str(), outcome.ok ? "ok" : "failed",
+                outcome.ok ? "" : ": ", outcome.message.c_str());
+    allOk = allOk && outcome.ok;
+  }
+  // Steps after a failure did not run; the index says so.
+  for (size_t i = outcomes.size(); i < scenario.steps.size(); ++i) {
+    index << i + 1 << " " << scenario.steps[i].name << " failed\n";
+  }
+  if (allOk) fs::remove_all(paths.scratch);
+  else std::printf("scratch kept in %s\n", paths.scratch.c_str());
+  return allOk ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--shots") return RunShots(argv[2], argv[3]);
+  testing::InitGoogleTest(&argc, argv);
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(ZENTOR_WINE_GUI_DIR)) {
+    if (entry.path().extension() == ".steps") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  for (const fs::path& file : files) {
+    const std::string path = file.string();
+    testing::RegisterTest("WineGui", file.stem().string().c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                          [path]() -> testing::Test* { return new ScenarioTest(path); });
+  }
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,412 @@
+#include "scenario.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "rgb_image.h"
+#include "wine_desktop.h"
+
+namespace zentor::wine_gui {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool SplitWords(const std::string& line, std::vector<std::string>* words, std::string* error) {
+  size_t at = 0;
+  while (at < line.size()) {
+    if (line[at] == ' ' || line[at] == '\t') {
+      ++at;
+    } else if (line[at] == '#') {
+      break;
+    } else if (line[at] == '"') {
+      std::string word;
+      ++at;
+      while (at < line.size() && line[at] != '"') {
+        if (line[at] == '\\' && at + 1 < line.size()) ++at;
+        word += line[at++];
+      }
+      if (at >= line.size()) {
+        *error = "unclosed quote";
+        return false;
+      }
+      ++at;
+      words->push_back(word);
+    } else {
+      const size_t end = line.find_first_of(" \t", at);
+      words->push_back(line.substr(at, end == std::string::npos ? std::string::npos : end - at));
+      at = end == std::string::npos ? line.size() : end;
+    }
+  }
+  return true;
+}
+
+// The programs a scenario can name, by where the Windows tree builds them.
+std::string ProgramPath(const std::string& win32Build, const std::string& name) {
+  if (name == "layer-probe") return win32Build + "/tests/wine-gui/layer-probe.exe";
+  if (name == "zentor") return win32Build + "/src/app/zentor.exe";
+  return {};
+}
+
+std::string Trim(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+int ToInt(const std::string& text, int fallback) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  return end != text.c_str() && *end == '\0' ? static_cast<int>(value) : fallback;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// One scenario's run: its desktop, its program and what the steps have seen.
+class ScenarioRun {
+ public:
+  ScenarioRun(const Scenario& scenario, const HarnessPaths& paths) : m_scenario(scenario), m_paths(paths) {}
+
+  bool Begin(std::string* error) {
+    fs::create_directories(m_paths.scratch + "/work");
+    const std::string program = ProgramPath(m_paths.win32Build, m_scenario.program);
+    if (program.empty() || !fs::exists(program)) {
+      *error = "no program \"" + m_scenario.program + "\" (looked for " + program + ")";
+      return false;
+    }
+    m_programCopy = m_paths.scratch + "/work/" + fs::path(program).filename().string();
+    fs::copy_file(program, m_programCopy, fs::copy_options::overwrite_existing);
+    m_driver = m_paths.win32Build + "/tools/wine-gui/zentor-driver.exe";
+    if (!m_desktop.Start(m_paths.scenarioDir + "/make-prefix", m_paths.win32Build + "/wine-gui-prefix", m_paths.scratch,
+                         error)) {
+      return false;
+    }
+    // The help stand-in comes first: the first program of a desktop also starts Wine's
+    // services, which keep its output open, so it writes into a file.
+    m_helpLog = m_paths.scratch + "/help.log";
+    std::ofstream(m_helpLog).close();
+    const std::string standInOutput = m_paths.scratch + "/help-standin.out";
+    m_desktop.Spawn({m_driver, "help-standin", WineDesktop::WindowsPath(m_helpLog)}, m_paths.scratch, standInOutput);
+    for (int waited = 0; Slurp(standInOutput).find("ready") == std::string::npos; waited += 10) {
+      if (waited > 15000) {
+        *error = "the help stand-in did not start: " + Slurp(standInOutput);
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  }
+
+  // Runs one action; false with the reason, or with `skipped` set.
+  bool Do(const Action& action, StepOutcome* outcome, bool* skipped) {
+    const std::vector<std::string>& w = action.words;
+    const std::string& name = w[0];
+    std::string& why = outcome->message;
+    auto driver = [&](std::vector<std::string> args, int timeoutMs = 20000) {
+      args.insert(args.begin(), m_driver);
+      RunResult result = m_desktop.Run(args, timeoutMs);
+      std::erase(result.output, '\r');
+      if (result.status != 0) why = "zentor-driver " + args[1] + ": " + Trim(result.output);
+      return result;
+    };
+    if (name == "start") {
+      std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
+      command.insert(command.end(), w.begin() + 1, w.end());
+      m_program = m_desktop.Spawn(command, m_paths.scratch + "/work", m_paths.scratch + "/program.out");
+      return true;
+    }
+    if (name == "wait" && (w.size() == 2 || w.size() == 3)) {
+      const int limit = w.size() == 3 ? ToInt(w[2], 5000) : 5000;
+      RunResult result = driver({"wait", w[1], std::to_string(limit)}, limit + 10000);
+      if (result.status != 0) return false;
+      m_lastTitle = Trim(result.output);
+      outcome->windowTitle = m_lastTitle;
+      return true;
+    }
+    if (name == "gone" && (w.size() == 2 || w.size() == 3)) {
+      return driver({"gone", w[1], w.size() == 3 ? w[2] : "5000"}).status == 0;
+    }
+    if ((name == "command" && w.size() == 3) || (name == "close" && w.size() == 2) ||
+        (name == "click" && (w.size() == 4 || w.size() == 5)) || (name == "type" && w.size() == 3) ||
+        (name == "settext" && w.size() == 4)) {
+      return driver(w).status == 0;
+    }
+    if (name == "answer" && (w.size() == 2 || w.size() == 3)) {
+      RunResult result = driver({"answer", w[1]});
+      if (result.status != 0) return false;
+      if (w.size() == 3 && Trim(result.output) != w[2]) {
+        why = "the message box says \"" + Trim(result.output) + "\", not \"" + w[2] + "\"";
+        return false;
+      }
+      return true;
+    }
+    if (name == "expect-text" && (w.size() == 3 || w.size() == 4)) {
+      std::vector<std::string> args{"gettext", w[1]};
+      if (w.size() == 4) args.push_back(w[2]);
+      RunResult result = driver(args);
+      if (result.status != 0) return false;
+      if (Trim(result.output) != w.back()) {
+        why = "the text is \"" + Trim(result.output) + "\", not \"" + w.back() + "\"";
+        return false;
+      }
+      return true;
+    }
+    if (name == "expect-list" && w.size() >= 3) {
+      RunResult result = driver({"listtext", w[1], w[2]});
+      if (result.status != 0) return false;
+      std::string expected;
+      for (size_t i = 3; i < w.size(); ++i) expected += w[i] + "\n";
+      if (result.output != expected) {
+        why = "the list holds\n" + result.output + "not\n" + expected;
+        return false;
+      }
+      return true;
+    }
+    if (name == "expect-menu" && w.size() >= 2) {
+      RunResult result = driver({"menu", w[1]});
+      if (result.status == 3) {
+        *skipped = true;
+        why = "Wine gives a driver no items of another process's menu bar (GetMenuItemCount answers 0)";
+        return false;
+      }
+      if (result.status != 0) return false;
+      std::string expected;
+      for (size_t i = 2; i < w.size(); ++i) expected += w[i] + "\n";
+      if (result.output != expected) {
+        why = "the menu reads\n" + result.output + "not\n" + expected;
+        return false;
+      }
+      return true;
+    }
+    if (name == "expect-help" && w.size() == 3) {
+      const std::string expected = "command=" + w[1] + " data=" + w[2] + " ";
+      for (int waited = 0;; waited += 10) {
+        const std::string log = Trim(Slurp(m_helpLog));
+        const size_t last = log.rfind('\n');
+        const std::string line = last == std::string::npos ? log : log.substr(last + 1);
+        if (line.compare(0, expected.size(), expected) == 0) return true;
+        if (waited > 3000) {
+          why = "the help stand-in's last request is \"" + line + "\"";
+          return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+    if (name == "capture" && (w.size() == 2 || w.size() == 3)) return Capture(w, outcome);
+    if (name == "compare" && w.size() >= 2) return Compare(action, &why);
+    if (name == "check" && w.size() == 2) {
+      const std::string probe = m_paths.win32Build + "/tests/wine-gui/layer-probe.exe";
+      RunResult result = m_desktop.Run({WineDesktop::WindowsPath(probe), "--check", w[1]}, 20000, m_paths.scratch);
+      std::erase(result.output, '\r');
+      if (result.status != 0 || Trim(result.output) != "ok " + w[1]) {
+        why = "the check says: " + Trim(result.output) + (result.timedOut ? " (timed out)" : "");
+        return false;
+      }
+      return true;
+    }
+    if (name == "exit-code" && (w.size() == 2 || w.size() == 3)) {
+      int status = -1;
+      if (m_program <= 0 || !m_desktop.WaitExit(m_program, w.size() == 3 ? ToInt(w[2], 5000) : 5000, &status)) {
+        why = "the program has not ended";
+        return false;
+      }
+      m_program = -1;
+      if (status != ToInt(w[1], -2)) {
+        why = "the program ended with " + std::to_string(status) + ": " + Slurp(m_paths.scratch + "/program.out");
+        return false;
+      }
+      return true;
+    }
+    if (name == "sleep" && w.size() == 2) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ToInt(w[1], 0)));
+      return true;
+    }
+    if (name == "skip") {
+      *skipped = true;
+      for (size_t i = 1; i < w.size(); ++i) why += (i > 1 ? " " : "") + w[i];
+      return false;
+    }
+    why = "unknown action or wrong arguments: " + name;
+    return false;
+  }
+
+  // The step's picture: its last capture, else the window it last waited for.
+  bool Shot(const std::string& path, StepOutcome* outcome) {
+    if (!m_stepCaptured) {
+      if (m_lastTitle.empty()) return true;
+      if (!Capture({"capture", m_lastTitle}, outcome)) return false;
+    }
+    std::string error;
+    if (!WritePng(path, m_lastCapture, &error)) {
+      outcome->message = error;
+      return false;
+    }
+    outcome->shot = path;
+    return true;
+  }
+
+  void BeginStep() { m_stepCaptured = false; }
+
+ private:
+  bool Capture(const std::vector<std::string>& w, StepOutcome* outcome) {
+    const std::string bmp = m_paths.scratch + "/capture-" + std::to_string(++m_captures) + ".bmp";
+    std::vector<std::string> args{m_driver, "capture", w[1]};
+    if (w.size() == 3) args.push_back(w[2]);
+    args.push_back(WineDesktop::WindowsPath(bmp));
+    RunResult result = m_desktop.Run(args, 20000);
+    if (result.status != 0) {
+      outcome->message = "zentor-driver capture: " + Trim(result.output);
+      return false;
+    }
+    if (!ReadBmp(bmp, &m_lastCapture, &outcome->message)) return false;
+    m_lastTitle = Trim(result.output);
+    outcome->windowTitle = m_lastTitle;
+    m_stepCaptured = true;
+    return true;
+  }
+
+  // compare NAME [mask TOP LEFT BOTTOM RIGHT]... [tolerance N]
+  bool Compare(const Action& action, std::string* why) {
+    const std::vector<std::string>& w = action.words;
+    if (!m_stepCaptured) {
+      *why = "nothing captured in this step to compare";
+      return false;
+    }
+    std::vector<MaskRect> masks;
+    int32_t tolerance = 8;
+    for (size_t i = 2; i < w.size();) {
+      if (w[i] == "mask" && i + 4 < w.size()) {
+        masks.push_back(MaskRect{ToInt(w[i + 1], 0), ToInt(w[i + 2], 0), ToInt(w[i + 3], 0), ToInt(w[i + 4], 0)});
+        i += 5;
+      } else if (w[i] == "tolerance" && i + 1 < w.size()) {
+        tolerance = ToInt(w[i + 1], 8);
+        i += 2;
+      } else {
+        *why = "compare: unknown option " + w[i];
+        return false;
+      }
+    }
+    const std::string baseline = m_paths.scenarioDir + "/baselines/" + w[1] + ".png";
+    const char* update = std::getenv("ZENTOR_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+      fs::create_directories(m_paths.scenarioDir + "/baselines");
+      return WritePng(baseline, m_lastCapture, why);
+    }
+    RgbImage expected;
+    if (!ReadPng(baseline, &expected, why)) {
+      *why += " (ZENTOR_UPDATE_GOLDEN=1 writes it)";
+      return false;
+    }
+    const int64_t different = CountDifferentPixels(m_lastCapture, expected, masks, tolerance);
+    if (different == 0) return true;
+    const std::string actual = m_paths.scratch + "/" + w[1] + ".actual.png";
+    std::string error;
+    WritePng(actual, m_lastCapture, &error);
+    *why = std::to_string(different) + " pixels differ from " + baseline + " (" + std::to_string(m_lastCapture.width) +
+           "x" + std::to_string(m_lastCapture.height) + " against " + std::to_string(expected.width) + "x" +
+           std::to_string(expected.height) + "); the capture is " + actual;
+    return false;
+  }
+
+  const Scenario& m_scenario;
+  const HarnessPaths& m_paths;
+  WineDesktop m_desktop;
+  std::string m_driver;
+  std::string m_programCopy;
+  std::string m_helpLog;
+  pid_t m_program = -1;
+  std::string m_lastTitle;
+  RgbImage m_lastCapture;
+  bool m_stepCaptured = false;
+  int m_captures = 0;
+};
+
+}  // namespace
+
+bool ReadScenario(const std::string& path, Scenario* scenario, std::string* error) {
+  std::ifstream in(path);
+  if (!in) {
+    *error = path + ": cannot read";
+    return false;
+  }
+  scenario->name = fs::path(path).stem().string();
+  std::string line;
+  for (int32_t number = 1; std::getline(in, line); ++number) {
+    std::vector<std::string> words;
+    if (!SplitWords(line, &words, error)) {
+      *error = path + ":" + std::to_string(number) + ": " + *error;
+      return false;
+    }
+    if (words.empty()) continue;
+    if (words[0] == "program" && words.size() == 2) {
+      scenario->program = words[1];
+    } else if (words[0] == "step" && words.size() == 2) {
+      scenario->steps.push_back(Step{words[1], {}});
+    } else if (scenario->steps.empty()) {
+      *error = path + ":" + std::to_string(number) + ": an action before the first step";
+      return false;
+    } else {
+      scenario->steps.back().actions.push_back(Action{number, words});
+    }
+  }
+  if (scenario->program.empty()) {
+    *error = path + ": no program line";
+    return false;
+  }
+  return true;
+}
+
+std::vector<StepOutcome> RunScenario(const Scenario& scenario, const HarnessPaths& paths, const std::string& shotDir) {
+  std::vector<StepOutcome> outcomes;
+  auto run = std::make_unique<ScenarioRun>(scenario, paths);
+  std::string error;
+  if (!run->Begin(&error)) {
+    StepOutcome failure;
+    failure.name = "start";
+    failure.message = error;
+    outcomes.push_back(failure);
+    return outcomes;
+  }
+  int number = 0;
+  for (const Step& step : scenario.steps) {
+    StepOutcome outcome;
+    outcome.name = step.name;
+    outcome.ok = true;
+    run->BeginStep();
+    for (const Action& action : step.actions) {
+      bool skipped = false;
+      if (!run->Do(action, &outcome, &skipped)) {
+        outcome.ok = false;
+        outcome.skipped = skipped;
+        if (!skipped) outcome.message = "line " + std::to_string(action.line) + ": " + outcome.message;
+        break;
+      }
+    }
+    ++number;
+    if (!shotDir.empty() && !outcome.skipped) {
+      char prefix[8];
+      std::snprintf(prefix, sizeof prefix, "%02d-", number);
+      StepOutcome shot = outcome;
+      if (!run->Shot(shotDir + "/" + prefix + step.name + ".png", &shot) && outcome.ok) {
+        outcome.ok = false;
+        outcome.message = shot.message;
+      }
+      outcome.shot = shot.shot;
+      outcome.windowTitle = shot.windowTitle;
+    }
+    outcomes.push_back(outcome);
+    if (!outcome.ok) break;
+  }
+  return outcomes;
+}
+
+}  // namespace zentor::wine_gui

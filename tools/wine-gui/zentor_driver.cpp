@@ -1,0 +1,458 @@
+// zentor-driver: drives a Windows program under test from inside the same Wine
+// desktop, one action per run: waits for windows, lists children and menus, clicks,
+// posts commands, answers message boxes, sets and reads texts, types by SendInput and
+// captures a window to a BMP file (from the screen, so dialogs and menus show as a
+// person sees them). `help-standin LOG` instead runs a hidden help-engine window of
+// class "MS_WINHELP" that logs each request it receives, one line per request.
+// Windows are named by their title ("Title*" matches a title's beginning) and
+// controls by their control id. Exit status 0 on success, 1 on failure (with a line
+// on stderr), 2 for a usage error, 3 for a menu bar that reads as empty from this
+// process (as under Wine, whatever the bar holds).
+#include <windows.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size);
+  return out;
+}
+
+std::string TitleOf(HWND window) {
+  wchar_t buffer[512] = {};
+  GetWindowTextW(window, buffer, 512);
+  return Utf8(buffer);
+}
+
+std::string ClassOf(HWND window) {
+  char buffer[256] = {};
+  GetClassNameA(window, buffer, sizeof buffer);
+  return buffer;
+}
+
+bool TitleMatches(const std::string& title, const std::string& pattern) {
+  if (!pattern.empty() && pattern.back() == '*') return title.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
+  return title == pattern;
+}
+
+struct Search {
+  std::string pattern;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<Search*>(parameter);
+  if (IsWindowVisible(window) && TitleMatches(TitleOf(window), search->pattern)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindTopLevel(const std::string& pattern) {
+  Search search{pattern};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitTopLevel(const std::string& pattern, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND window = FindTopLevel(pattern)) return window;
+    if (GetTickCount() - start > milliseconds) return nullptr;
+    Sleep(10);
+  }
+}
+
+struct ChildSearch {
+  int id;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchChild(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<ChildSearch*>(parameter);
+  if (GetDlgCtrlID(window) == search->id) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindChild(HWND top, int id) {
+  ChildSearch search{id};
+  EnumChildWindows(top, MatchChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int Fail(const std::string& text) {
+  std::fprintf(stderr, "zentor-driver: %s\n", text.c_str());
+  return 1;
+}
+
+HWND Top(const std::string& pattern) { return WaitTopLevel(pattern, 5000); }
+
+// The window named by a title and, when given, a control id within it.
+HWND Target(const std::vector<std::string>& args, size_t at, bool* isChild) {
+  HWND top = Top(args.at(at));
+  if (top == nullptr) return nullptr;
+  *isChild = args.size() > at + 1 && !args[at + 1].empty() && std::isdigit(static_cast<unsigned char>(args[at + 1][0]));
+  return *isChild ? FindChild(top, std::atoi(args[at + 1].c_str())) : top;
+}
+
+BOOL CALLBACK PrintChild(HWND window, LPARAM) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  std::printf("%d %s \"%s\" %ld,%ld %ldx%ld%s\n", GetDlgCtrlID(window), ClassOf(window).c_str(), TitleOf(window).c_str(),
+              r.left, r.top, r.right - r.left, r.bottom - r.top, IsWindowVisible(window) ? "" : " hidden");
+  return TRUE;
+}
+
+void PrintMenu(HMENU menu, int depth) {
+  const int count = GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[256] = {};
+    GetMenuStringW(menu, i, text, 256, MF_BYPOSITION);
+    const UINT state = GetMenuState(menu, i, MF_BYPOSITION);
+    const UINT id = GetMenuItemID(menu, i);
+    std::printf("%*s%s", depth * 2, "", (state & MF_SEPARATOR) ? "-" : Utf8(text).c_str());
+    if (id != static_cast<UINT>(-1)) std::printf(" [%u]", id);
+    if (state & (MF_GRAYED | MF_DISABLED)) std::printf(" grayed");
+    if (state & MF_CHECKED) std::printf(" checked");
+    std::printf("\n");
+    if (HMENU sub = GetSubMenu(menu, i)) PrintMenu(sub, depth + 1);
+  }
+}
+
+void SendKey(WORD vk, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = vk;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &input, sizeof input);
+}
+
+WORD NamedKey(const std::string& name) {
+  static const struct {
+    const char* name;
+    WORD vk;
+  } kKeys[] = {{"enter", VK_RETURN}, {"tab", VK_TAB},     {"esc", VK_ESCAPE}, {"space", VK_SPACE}, {"back", VK_BACK},
+               {"del", VK_DELETE},   {"ins", VK_INSERT},  {"home", VK_HOME},  {"end", VK_END},     {"up", VK_UP},
+               {"down", VK_DOWN},    {"left", VK_LEFT},   {"right", VK_RIGHT}, {"pgup", VK_PRIOR}, {"pgdn", VK_NEXT}};
+  for (const auto& key : kKeys) {
+    if (name == key.name) return key.vk;
+  }
+  if (name.size() >= 2 && (name[0] == 'f' || name[0] == 'F') && std::isdigit(static_cast<unsigned char>(name[1]))) {
+    const int number = std::atoi(name.c_str() + 1);
+    if (number >= 1 && number <= 12) return static_cast<WORD>(VK_F1 + number - 1);
+  }
+  if (name.size() == 1) return static_cast<WORD>(LOBYTE(VkKeyScanA(name[0])));
+  return 0;
+}
+
+// Plain characters as their keys (with Shift where the layout needs it); {name} for
+// a named key and {ctrl+x}, {shift+f10}, {alt+a} for chords, so that the program
+// sees real key downs and GetKeyState sees the modifiers.
+bool TypeText(const std::string& text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '{') {
+      const size_t close = text.find('}', i);
+      if (close == std::string::npos) return false;
+      std::string chord = text.substr(i + 1, close - i - 1);
+      i = close;
+      std::vector<WORD> modifiers;
+      for (;;) {
+        const size_t plus = chord.find('+');
+        if (plus == std::string::npos || plus + 1 >= chord.size()) break;
+        const std::string modifier = chord.substr(0, plus);
+        chord = chord.substr(plus + 1);
+        if (modifier == "ctrl") modifiers.push_back(VK_CONTROL);
+        else if (modifier == "shift") modifiers.push_back(VK_SHIFT);
+        else if (modifier == "alt") modifiers.push_back(VK_MENU);
+        else return false;
+      }
+      const WORD vk = NamedKey(chord);
+      if (vk == 0) return false;
+      for (WORD m : modifiers) SendKey(m, false);
+      SendKey(vk, false);
+      SendKey(vk, true);
+      for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) SendKey(*m, true);
+    } else {
+      const SHORT scan = VkKeyScanA(text[i]);
+      if (scan == -1) return false;
+      const bool shift = (scan & 0x100) != 0;
+      if (shift) SendKey(VK_SHIFT, false);
+      SendKey(LOBYTE(scan), false);
+      SendKey(LOBYTE(scan), true);
+      if (shift) SendKey(VK_SHIFT, true);
+    }
+    Sleep(2);
+  }
+  return true;
+}
+
+void Click(POINT screen) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(screen.x, 65535, width - 1);
+    input.mi.dy = MulDiv(screen.y, 65535, height - 1);
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(3, inputs, sizeof(INPUT));
+}
+
+// The screen as it is at the window's rectangle: what a person sees there.
+bool CaptureToBmp(const RECT& area, const std::string& path) {
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+  GdiFlush();
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  const DWORD imageSize = stride * static_cast<DWORD>(height);
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = file.bfOffBits + imageSize;
+  info.bmiHeader.biSizeImage = imageSize;
+  bool written = false;
+  if (FILE* out = std::fopen(path.c_str(), "wb")) {
+    written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+              std::fwrite(bits, 1, imageSize, out) == imageSize;
+    written = std::fclose(out) == 0 && written;
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return written;
+}
+
+// The help engine's stand-in: each WM_COPYDATA of the help protocol becomes one line
+// "command=C data=D file=F" in the log.
+std::string g_helpLog;
+
+LRESULT CALLBACK HelpStandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA) {
+    const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    const auto* bytes = static_cast<const unsigned char*>(copy->lpData);
+    if (bytes != nullptr && copy->cbData >= 16) {
+      WORD command = 0;
+      LONG data = 0;
+      WORD fileOffset = 0;
+      std::memcpy(&command, bytes + 2, 2);
+      std::memcpy(&data, bytes + 4, 4);
+      std::memcpy(&fileOffset, bytes + 12, 2);
+      std::string file;
+      for (DWORD at = fileOffset; at < copy->cbData && bytes[at] != 0; ++at) file += static_cast<char>(bytes[at]);
+      if (FILE* log = std::fopen(g_helpLog.c_str(), "a")) {
+        std::fprintf(log, "command=%u data=%ld file=%s\n", command, static_cast<long>(data), file.c_str());
+        std::fclose(log);
+      }
+    }
+    return TRUE;
+  }
+  if (message == WM_CLOSE) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int RunHelpStandIn(const std::string& log) {
+  g_helpLog = log;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = HelpStandInProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "MS_WINHELP";
+  if (!RegisterClassA(&windowClass)) return Fail("cannot register the help window class");
+  if (!CreateWindowA("MS_WINHELP", "help stand-in", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                     windowClass.hInstance, nullptr)) {
+    return Fail("cannot create the help window");
+  }
+  std::printf("ready\n");
+  std::fflush(stdout);
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+  return 0;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: zentor-driver wait TITLE [ms] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
+               "  click TITLE [ID] X Y | command TITLE ID | close TITLE | answer ok|cancel|yes|no [ms] |\n"
+               "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
+               "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG\n");
+  return 2;
+}
+
+int Run(const std::vector<std::string>& args) {
+  if (args.empty()) return Usage();
+  const std::string& action = args[0];
+  const auto arg = [&](size_t i) -> const std::string& {
+    static const std::string kEmpty;
+    return i < args.size() ? args[i] : kEmpty;
+  };
+  if (action == "help-standin" && args.size() == 2) return RunHelpStandIn(args[1]);
+  if (action == "wait" && args.size() >= 2) {
+    HWND window = WaitTopLevel(args[1], args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 5000);
+    if (window == nullptr) return Fail("no window \"" + args[1] + "\"");
+    std::printf("%s\n", TitleOf(window).c_str());
+    return 0;
+  }
+  if (action == "gone" && args.size() >= 2) {
+    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 5000;
+    const DWORD start = GetTickCount();
+    while (FindTopLevel(args[1]) != nullptr) {
+      if (GetTickCount() - start > limit) return Fail("window \"" + args[1] + "\" still there");
+      Sleep(10);
+    }
+    return 0;
+  }
+  if (action == "answer" && args.size() >= 2) {
+    static const struct {
+      const char* name;
+      int id;
+    } kButtons[] = {{"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO}};
+    int id = 0;
+    for (const auto& button : kButtons) {
+      if (args[1] == button.name) id = button.id;
+    }
+    if (id == 0) return Usage();
+    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 5000;
+    const DWORD start = GetTickCount();
+    HWND box = nullptr;
+    while ((box = FindWindowA("#32770", nullptr)) == nullptr || !IsWindowVisible(box)) {
+      if (GetTickCount() - start > limit) return Fail("no message box");
+      Sleep(10);
+    }
+    HWND text = GetDlgItem(box, 0xFFFF);
+    std::printf("%s\n", text != nullptr ? TitleOf(text).c_str() : "");
+    HWND button = GetDlgItem(box, id);
+    if (button == nullptr) return Fail("the message box has no such button");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return 0;
+  }
+  if (action == "type" && args.size() == 3) {
+    HWND top = Top(args[1]);
+    if (top == nullptr) return Fail("no window \"" + args[1] + "\"");
+    SetForegroundWindow(top);
+    Sleep(20);
+    return TypeText(args[2]) ? 0 : Fail("cannot type \"" + args[2] + "\"");
+  }
+  HWND top = args.size() >= 2 ? Top(args[1]) : nullptr;
+  if (top == nullptr) return args.size() >= 2 ? Fail("no window \"" + args[1] + "\"") : Usage();
+  if (action == "children") {
+    EnumChildWindows(top, PrintChild, 0);
+    return 0;
+  }
+  if (action == "menu") {
+    HMENU menu = GetMenu(top);
+    if (menu == nullptr) return Fail("the window has no menu");
+    // Wine keeps a menu's items with the process that made it: from here the bar of
+    // another process has none. Status 3 says so apart from a real failure.
+    if (GetMenuItemCount(menu) <= 0) {
+      Fail("the menu bar reads as empty from another process");
+      return 3;
+    }
+    PrintMenu(menu, 0);
+    return 0;
+  }
+  if (action == "command" && args.size() == 3) {
+    PostMessageA(top, WM_COMMAND, MAKEWPARAM(std::atoi(args[2].c_str()), 0), 0);
+    return 0;
+  }
+  if (action == "close") {
+    PostMessageA(top, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  bool isChild = false;
+  HWND target = Target(args, 1, &isChild);
+  if (target == nullptr) return Fail("no control " + arg(2) + " in \"" + args[1] + "\"");
+  const size_t rest = isChild ? 3 : 2;
+  if (action == "click" && args.size() == rest + 2) {
+    POINT point{std::atoi(args[rest].c_str()), std::atoi(args[rest + 1].c_str())};
+    ClientToScreen(target, &point);
+    SetForegroundWindow(top);
+    Sleep(20);
+    Click(point);
+    return 0;
+  }
+  if (action == "settext" && isChild && args.size() == 4) {
+    SendMessageW(target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(args[3]).c_str()));
+    return 0;
+  }
+  if (action == "gettext" && args.size() == rest) {
+    std::wstring text(static_cast<size_t>(SendMessageW(target, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+    SendMessageW(target, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    std::printf("%s\n", Utf8(text.c_str()).c_str());
+    return 0;
+  }
+  if ((action == "listtext" || action == "combotext") && isChild && args.size() == 3) {
+    const bool list = action == "listtext";
+    const LRESULT count = SendMessageW(target, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      const LRESULT length = SendMessageW(target, list ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, i, 0);
+      if (length < 0) return Fail("cannot read entry " + std::to_string(i));
+      std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+      SendMessageW(target, list ? LB_GETTEXT : CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+      std::printf("%s\n", Utf8(text.c_str()).c_str());
+    }
+    return 0;
+  }
+  if (action == "capture" && args.size() == rest + 1) {
+    RECT area{};
+    if (isChild) {
+      GetClientRect(target, &area);
+      MapWindowPoints(target, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    } else {
+      GetWindowRect(target, &area);
+    }
+    if (!CaptureToBmp(area, args[rest])) return Fail("cannot capture to " + args[rest]);
+    std::printf("%s\n", TitleOf(top).c_str());
+    return 0;
+  }
+  return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const int status = Run(args);
+  std::fflush(stdout);
+  return status;
+}
