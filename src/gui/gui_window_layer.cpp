@@ -340,6 +340,13 @@ void GuiWindowLayer::SetScrollPos(int32_t id, uint32_t bar, int32_t position) {
   if (LayerWindow* window = Live(id)) m_system.SetScrollPos(window->handle, bar, position);
 }
 
+int32_t GuiWindowLayer::GetScrollInfo(int32_t id, uint32_t bar, LayerScrollInfo* info) {
+  LayerWindow* window = Live(id);
+  if (window == nullptr || info == nullptr) return 0;
+  *info = m_system.GetScrollInfo(window->handle, bar);
+  return 1;
+}
+
 void GuiWindowLayer::ScrollRect(int32_t id, const LayerRect& area, int32_t dx, int32_t dy) {
   LayerWindow* window = Live(id);
   if (window == nullptr || m_system.IsIconic(window->handle)) return;

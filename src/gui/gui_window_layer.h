@@ -79,6 +79,9 @@ class GuiWindowLayer {
   // Geometry and painting.
   void SetScrollRange(int32_t id, uint32_t bar, int32_t minimum, int32_t maximum);
   void SetScrollPos(int32_t id, uint32_t bar, int32_t position);
+  // The bar's range and thumb in 32 bits, for the scroll events (SB_TOP and SB_BOTTOM
+  // go to the range's ends, a dragged thumb to its 32-bit position); 0 for an unknown id.
+  int32_t GetScrollInfo(int32_t id, uint32_t bar, LayerScrollInfo* info);
   void ScrollRect(int32_t id, const LayerRect& area, int32_t dx, int32_t dy);
   void Invalidate(int32_t id, const LayerRect* area);
   void InvalidateChildWindows();

@@ -120,6 +120,7 @@ class LayerSystem {
   // screen, both as top, left, bottom, right.
   virtual void SetScrollRange(NativeWindow window, uint32_t bar, int32_t minimum, int32_t maximum) = 0;
   virtual void SetScrollPos(NativeWindow window, uint32_t bar, int32_t position) = 0;
+  virtual LayerScrollInfo GetScrollInfo(NativeWindow window, uint32_t bar) = 0;
   virtual LayerRect GetClientRect(NativeWindow window) = 0;
   virtual LayerRect GetWindowRect(NativeWindow window) = 0;
   virtual void UpdateWindow(NativeWindow window) = 0;

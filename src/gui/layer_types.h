@@ -105,6 +105,15 @@ inline constexpr uint32_t kCursorWait = 2;
 inline constexpr uint32_t kCursorCross = 3;
 inline constexpr uint32_t kCursorHelp = 4;
 
+// A scroll bar's range, position and the thumb's position while it is dragged, all in
+// 32 bits (a scroll message carries only 16 of them).
+struct LayerScrollInfo {
+  int32_t minimum = 0;
+  int32_t maximum = 0;
+  int32_t position = 0;
+  int32_t trackPosition = 0;
+};
+
 // Scroll bars of the scroll operations.
 inline constexpr uint32_t kScrollBarHorizontal = 0;
 inline constexpr uint32_t kScrollBarVertical = 1;

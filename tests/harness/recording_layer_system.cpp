@@ -148,12 +148,21 @@ void RecordingLayerSystem::PostQuit() { Log("PostQuitMessage"); }
 void RecordingLayerSystem::RunRepaintRound() { Log("RepaintRound"); }
 
 void RecordingLayerSystem::SetScrollRange(NativeWindow window, uint32_t bar, int32_t minimum, int32_t maximum) {
+  if (IsWindow(window) && bar < 2) {
+    m_windows[window].scroll[bar].minimum = minimum;
+    m_windows[window].scroll[bar].maximum = maximum;
+  }
   Log("SetScrollRange " + LabelOf(window) + " " + std::to_string(bar) + " " + std::to_string(minimum) + ".." +
       std::to_string(maximum));
 }
 
 void RecordingLayerSystem::SetScrollPos(NativeWindow window, uint32_t bar, int32_t position) {
+  if (IsWindow(window) && bar < 2) m_windows[window].scroll[bar].position = position;
   Log("SetScrollPos " + LabelOf(window) + " " + std::to_string(bar) + " " + std::to_string(position));
+}
+
+LayerScrollInfo RecordingLayerSystem::GetScrollInfo(NativeWindow window, uint32_t bar) {
+  return IsWindow(window) && bar < 2 ? m_windows[window].scroll[bar] : LayerScrollInfo{};
 }
 
 LayerRect RecordingLayerSystem::GetClientRect(NativeWindow window) {

@@ -36,6 +36,7 @@ class RecordingLayerSystem : public LayerSystem {
     bool multipleSelection = false;
     intptr_t extent = 0;
     intptr_t check = 0;
+    LayerScrollInfo scroll[2];  // by bar
   };
   struct MenuItem {
     uint32_t command = 0;
@@ -89,6 +90,7 @@ class RecordingLayerSystem : public LayerSystem {
   void RunRepaintRound() override;
   void SetScrollRange(NativeWindow window, uint32_t bar, int32_t minimum, int32_t maximum) override;
   void SetScrollPos(NativeWindow window, uint32_t bar, int32_t position) override;
+  LayerScrollInfo GetScrollInfo(NativeWindow window, uint32_t bar) override;
   LayerRect GetClientRect(NativeWindow window) override;
   LayerRect GetWindowRect(NativeWindow window) override;
   void UpdateWindow(NativeWindow window) override;

@@ -74,6 +74,13 @@ class Win32LayerSystem final : public LayerSystem {
   void SetScrollPos(NativeWindow w, uint32_t bar, int32_t position) override {
     ::SetScrollPos(HwndOf(w), bar == kScrollBarVertical ? SB_VERT : SB_HORZ, position, TRUE);
   }
+  LayerScrollInfo GetScrollInfo(NativeWindow w, uint32_t bar) override {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_POS | SIF_TRACKPOS;
+    ::GetScrollInfo(HwndOf(w), bar == kScrollBarVertical ? SB_VERT : SB_HORZ, &info);
+    return LayerScrollInfo{info.nMin, info.nMax, info.nPos, info.nTrackPos};
+  }
   LayerRect GetClientRect(NativeWindow w) override {
     RECT r{};
     ::GetClientRect(HwndOf(w), &r);

@@ -253,6 +253,23 @@ std::string CheckFixedFont(HINSTANCE instance) {
   return {};
 }
 
+// Positions past 16 bits survive: the scroll messages carry only 16 of them.
+std::string CheckScrollInfo(HINSTANCE instance) {
+  HWND frame = MakeFrame(instance, false);
+  const int32_t child = MakeChild(instance, frame, false);
+  g_layer->SetScrollRange(child, kScrollBarVertical, 0, 200000);
+  g_layer->SetScrollPos(child, kScrollBarVertical, 123456);
+  LayerScrollInfo info;
+  if (g_layer->GetScrollInfo(child, kScrollBarVertical, &info) != 1 || info.minimum != 0 || info.maximum != 200000 ||
+      info.position != 123456) {
+    char text[96];
+    std::snprintf(text, sizeof text, " range %d..%d, position %d", static_cast<int>(info.minimum),
+                  static_cast<int>(info.maximum), static_cast<int>(info.position));
+    return text;
+  }
+  return {};
+}
+
 int RunCheck(HINSTANCE instance, const std::string& name) {
   std::string failures;
   if (name == "draw-rectangle") {
@@ -261,6 +278,8 @@ int RunCheck(HINSTANCE instance, const std::string& name) {
     failures = CheckMinimizedClientArea(instance);
   } else if (name == "fixed-font") {
     failures = CheckFixedFont(instance);
+  } else if (name == "scroll-info") {
+    failures = CheckScrollInfo(instance);
   } else {
     failures = " no such check";
   }
