@@ -21,7 +21,7 @@
 #include "console/file_channel.h"
 #include "core/dvp_types.h"
 #include "core/hi_service.h"
-#include "core/invocation_settings.h"
+#include "core/startup_settings_words.h"
 #include "core/value_stack.h"
 #include "platform/alert.h"
 

@@ -3,7 +3,7 @@
 // interrupts the running command instead of ending the program.
 #include "app/program_entry.h"
 #include "core/hi_service.h"
-#include "core/invocation_settings.h"
+#include "core/startup_settings_words.h"
 #include "platform/alert.h"
 #include "platform/user_break.h"
 
@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
   zentor::platform::SetAlertMode(zentor::platform::AlertMode::Console);
   zentor::platform::InstallUserBreakHandler();
   zentor::SetConsoleMode(true);
-  zentor::GetInvocationSettings().m_console = 1;
+  zentor::GetStartupSettingsWords().m_console = 1;
   zentor::CommandLoop(argc, argv);
 }

@@ -14,8 +14,8 @@
 #include "console/console_services.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "core/invocation_settings.h"
 #include "core/number_base.h"
+#include "core/startup_settings_words.h"
 #include "core/value_stack.h"
 #include "core/viewpoint_manager.h"
 #include "engine/engine_services.h"
@@ -92,7 +92,7 @@ void ResetDebugSession() {
 
   ResetConsoleRuntime();
   SetNumberBase(10);
-  GetInvocationSettings().m_batch = 0;
+  GetStartupSettingsWords().m_batch = 0;
   ResetStartupState();
   LastError() = DVError(0, 0, kDisplayByFocus);
 }

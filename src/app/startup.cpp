@@ -19,8 +19,8 @@
 #include "console/pager.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
-#include "core/invocation_settings.h"
 #include "core/program_names.h"
+#include "core/startup_settings_words.h"
 #include "core/stop_report.h"
 #include "core/target_calls.h"
 #include "core/token_record.h"
@@ -136,7 +136,7 @@ void PrintBanner() {
 
 void SelectCommandInput() {
   StartupOptionState& options = GetStartupOptionState();
-  InvocationSettings& settings = GetInvocationSettings();
+  StartupSettingsWords& settings = GetStartupSettingsWords();
   if (options.ba == 0) {
     settings.m_batch = 0;
     OpenConsoleInput();
@@ -169,7 +169,7 @@ void RunQueuedCommand() {
 
 void OpenStartupMacro() {
   StartupOptionState& options = GetStartupOptionState();
-  if (GetInvocationSettings().m_macro != 1) return;
+  if (GetStartupSettingsWords().m_macro != 1) return;
   const std::string& path = options.startupMacroPath;
   if (!path.empty() && FileExists(path.c_str())) {
     OpenIncludeDevice(path);
@@ -342,7 +342,7 @@ void ParseStartupOptions(ArgumentCursor& cursor) {
 
 void ApplyStartupOptions() {
   StartupOptionState& options = GetStartupOptionState();
-  InvocationSettings& settings = GetInvocationSettings();
+  StartupSettingsWords& settings = GetStartupSettingsWords();
   if (options.in != options.noin) settings.m_in = options.in;
   if (options.bw != options.nobw) {
     settings.m_bw = options.bw;

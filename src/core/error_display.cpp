@@ -5,7 +5,7 @@
 #include "core/installed_service.h"
 #include "core/message_table.h"
 
-#include "core/invocation_settings.h"
+#include "core/startup_settings_words.h"
 #include "core/viewpoint_manager.h"
 #include "core/window_layer.h"
 
@@ -21,7 +21,7 @@ bool g_standardOutputAtLineStart = true;
 
 InstalledService<ErrorOutput> g_output;
 
-uint32_t BatchWord() { return GetInvocationSettings().m_batch; }
+uint32_t BatchWord() { return GetStartupSettingsWords().m_batch; }
 
 // Window types whose focus sends an error to a message box: dialogs and controls,
 // where the Command window's output would go unseen.

@@ -14,7 +14,7 @@
 #include "command/grammar_object.h"
 #include "command/postfix_executor.h"
 #include "console/output_writer.h"
-#include "core/invocation_settings.h"
+#include "core/startup_settings_words.h"
 #include "core/value_stack.h"
 #include "core/window_layer.h"
 #include "harness/session/loop_session.h"
@@ -142,7 +142,7 @@ TEST(StartupTest, OptionScanTakesOptionsValuesAndTheQueuedLoad) {
 
 // The options applied to the settings, with a start-up macro file in the working
 // directory or only in the program's directory.
-TEST(StartupTest, OptionsSetTheInvocationSettingsAndFindTheMacro) {
+TEST(StartupTest, OptionsSetTheStartupSettingsWordsAndFindTheMacro) {
   struct Case {
     const char* name;
     std::vector<std::string> arguments;
@@ -188,7 +188,7 @@ TEST(StartupTest, OptionsSetTheInvocationSettingsAndFindTheMacro) {
     ApplyStartupOptions();
     std::filesystem::current_path(previous);
 
-    const InvocationSettings& settings = GetInvocationSettings();
+    const StartupSettingsWords& settings = GetStartupSettingsWords();
     EXPECT_EQ(settings.m_in, test.in);
     EXPECT_EQ(settings.m_bw, test.bw);
     EXPECT_EQ(settings.m_batch, test.batch);

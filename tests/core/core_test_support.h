@@ -11,7 +11,7 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
-#include "core/invocation_settings.h"
+#include "core/startup_settings_words.h"
 #include "core/viewpoint_manager.h"
 #include "core/window_layer.h"
 #include "console/output_writer.h"
@@ -63,7 +63,7 @@ class CoreTestEnvironment : public ::testing::Test {
     m_previousBackend = WindowLayer::SetBackend(&m_windows);
     OutputWriter::Reset();
     OutputWriter::InstallHook([this](char c) { m_output.push_back(c); });
-    GetInvocationSettings().m_batch = 0;
+    GetStartupSettingsWords().m_batch = 0;
     ViewpointManager::RemoveAllViewpoints();
     TmiClearKnownViewpoints();
     SetBaseViewpoint(ViewpointHandle::None());
@@ -73,7 +73,7 @@ class CoreTestEnvironment : public ::testing::Test {
   void TearDown() override {
     OutputWriter::RemoveHook();
     WindowLayer::SetBackend(m_previousBackend);
-    GetInvocationSettings().m_batch = 0;
+    GetStartupSettingsWords().m_batch = 0;
     ViewpointManager::RemoveAllViewpoints();
     TmiClearKnownViewpoints();
     SetBaseViewpoint(ViewpointHandle::None());

@@ -183,7 +183,7 @@ TEST_F(ErrorDisplayTest, ReportRoutes) {
     SCOPED_TRACE(c.name);
     m_windows = {};
     m_windows.FocusWindowOfType(c.focusType);
-    GetInvocationSettings().m_batch = c.batch;
+    GetStartupSettingsWords().m_batch = c.batch;
     TakeOutput();
     LastError() = DVError(0, 0, 4);
 

@@ -22,9 +22,9 @@
 #include "console/pager.h"
 #include "console/temp_files.h"
 #include "core/hi_service.h"
-#include "core/invocation_settings.h"
 #include "core/message_table.h"
 #include "core/number_base.h"
+#include "core/startup_settings_words.h"
 #include "core/token_record.h"
 #include "platform/user_break.h"
 

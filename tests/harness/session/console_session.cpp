@@ -17,9 +17,9 @@
 #include "console/pager.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
-#include "core/invocation_settings.h"
 #include "core/message_table.h"
 #include "core/number_base.h"
+#include "core/startup_settings_words.h"
 #include "core/token_record.h"
 #include "platform/user_break.h"
 
@@ -114,7 +114,7 @@ void ResetConsoleModules(bool consoleMode) {
   ResetGuiServiceEntry(consoleMode);
   platform::TakeUserBreak();
   ResetConsoleRuntime();
-  GetInvocationSettings().m_batch = 0;
+  GetStartupSettingsWords().m_batch = 0;
   CurrentToken() = TokenRecord{};
   SetNumberBase(10);
 }
@@ -157,12 +157,12 @@ void ConsoleSession::SelectInput(const std::string& batchFile) {
     return;
   }
   if (OpenBatchInput(m_directory.File(batchFile).c_str())) {
-    GetInvocationSettings().m_batch = 1;
+    GetStartupSettingsWords().m_batch = 1;
     return;
   }
   DVError missing(kMsgBatchFileMissing, kSeverityWarning, kDisplayMessageBox);
   missing.Report();
-  GetInvocationSettings().m_batch = 0;
+  GetStartupSettingsWords().m_batch = 0;
   OpenConsoleInput();
 }
 

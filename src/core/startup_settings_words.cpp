@@ -1,14 +1,14 @@
-#include "core/invocation_settings.h"
+#include "core/startup_settings_words.h"
 
 namespace zentor {
 
-InvocationSettings& GetInvocationSettings() {
-  static InvocationSettings settings;
+StartupSettingsWords& GetStartupSettingsWords() {
+  static StartupSettingsWords settings;
   return settings;
 }
 
 void SetDefaultInvocationSettings() {
-  InvocationSettings& settings = GetInvocationSettings();
+  StartupSettingsWords& settings = GetStartupSettingsWords();
   settings.m_batch = 0;
   settings.m_macro = 0;
   settings.m_third = 1;
