@@ -1,0 +1,70 @@
+#pragma once
+// The invocation settings: how the debugger is to be started (a batch file and a
+// start-up macro file, each on or off and named, and two further on/off options). One
+// record for the run: start-up fills the names through engine notices and reads the
+// record back the same way, the invocation dialog edits it, and the settings store
+// keeps it byte for byte as the data of its records of id 9 ("CURRENT" the settings
+// last applied, other names the sets the dialog management saves).
+
+#include <cstdint>
+#include <string>
+
+#include "support/rw_cstring.h"
+
+namespace zentor {
+
+inline constexpr uint32_t kInvocationRecordId = 9;
+
+// Engine notices the invocation dialog handles (NotifyGui codes).
+inline constexpr uint32_t kNoticeCopyInvocationSettings = 0x3f;
+inline constexpr uint32_t kNoticeCopyMacroName = 0x40;
+inline constexpr uint32_t kNoticeSetMacroName = 0x41;
+inline constexpr uint32_t kNoticeSetBatchName = 0x46;
+inline constexpr uint32_t kNoticeCopyBatchName = 0x47;
+inline constexpr uint32_t kNoticeSendInvocationSettings = 0x48;
+
+// Requests of the invocation dialog (kind 13; the dispatcher gives them no handler).
+inline constexpr int32_t kGuiInvocationSettings = 0x190;
+
+class InvocationSettings {
+ public:
+  // The stored image: five words, then the macro and the batch file name fields.
+  static constexpr uint32_t kRecordSize = 532;
+  static constexpr uint32_t kNameFieldSize = 256;
+  // Characters of a name at most (its field keeps a NUL).
+  static constexpr uint32_t kMaxNameLength = kNameFieldSize - 1;
+
+  uint32_t m_optionA = 0;
+  uint32_t m_optionB = 0;
+  uint32_t m_spare = 0;  // not used by the dialog; kept with the rest
+  uint32_t m_batchOn = 0;
+  uint32_t m_macroOn = 0;
+  std::string m_macroName;
+  std::string m_batchName;
+
+  // Writes the 532-byte image.
+  void CopyTo(uint8_t* buffer) const;
+  // Takes an image of exactly 532 bytes; false (nothing changed) for any other length.
+  bool CopyFrom(const uint8_t* data, uint32_t length);
+  // Reads the store's record (id 9) of that name into this record: 0, the store's code,
+  // or 114 for a record that is no image of the settings (nothing restored).
+  int32_t ReadRecord(const RWCString& name);
+};
+
+// The run's one record, zeroed at start: both files off, the names empty.
+InvocationSettings& TheInvocationSettings();
+
+class InvocationDialog {
+ public:
+  // An engine notice (the NotifyGui codes above) with its argument. The copying
+  // notices write into a caller's buffer: 0x3f the whole image (532 bytes), 0x40 and
+  // 0x47 the macro or batch name and its NUL when the name is not empty (at most 256
+  // bytes). 0x41 and 0x46 take a name of at most 255 characters from a NUL-terminated
+  // text (null empties it). 0x48 sends the settings; other codes do nothing, and so
+  // does a copying notice without a buffer.
+  static void OnEngineNotice(uint32_t code, const void* argument);
+  // Request 0x190 with the record, for the dispatcher's kind 13.
+  static void SendSettings();
+};
+
+}  // namespace zentor
