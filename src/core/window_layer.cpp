@@ -60,7 +60,25 @@ LayerState& State() {
   return state;
 }
 
+// The classic Windows colours of the layer's screen elements, {text, face}; the last
+// row stands for every other element (the scroll bar).
+constexpr uint32_t kClassicElementColors[][2] = {
+    {0x000000, 0xC0C0C0},  // menu
+    {0x808080, 0xC0C0C0},  // inactive caption: caption, border
+    {0xFFFFFF, 0x000080},  // active caption
+    {0xC0C0C0, 0xC0C0C0},  // border
+    {0x000000, 0xFFFFFF},  // window
+    {0x000000, 0xFFFFFF},  // window
+    {0x000000, 0xC0C0C0},  // button
+    {0xC0C0C0, 0xC0C0C0},  // scroll bar
+};
+
 }  // namespace
+
+uint32_t WindowLayerBackend::GetSystemElementColor(uint32_t element, bool foreground) {
+  constexpr uint32_t kLastRow = sizeof kClassicElementColors / sizeof kClassicElementColors[0] - 1;
+  return kClassicElementColors[element < kLastRow ? element : kLastRow][foreground ? 0 : 1];
+}
 
 ConsoleQuestion::~ConsoleQuestion() = default;
 
@@ -98,6 +116,10 @@ int32_t WindowLayer::GetWindowType(int32_t id) { return State().backend->GetWind
 
 int32_t WindowLayer::ShowMessageBox(int32_t owner, uint32_t kind, const char* text) {
   return State().backend->ShowMessageBox(owner, kind, text != nullptr ? text : "");
+}
+
+uint32_t WindowLayer::GetSystemElementColor(uint32_t element, bool foreground) {
+  return State().backend->GetSystemElementColor(element, foreground);
 }
 
 WindowLayerBackend* WindowLayer::SetBackend(WindowLayerBackend* backend) {

@@ -41,6 +41,11 @@ class WindowLayerBackend {
   virtual int32_t GetWindowType(int32_t id) = 0;
   virtual int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text) = 0;
   virtual void Beep() = 0;
+  // The system's colour (0xRRGGBB) of a screen element: 0 menu, 1 inactive caption, 2
+  // active caption, 3 border, 4 and 5 window, 6 button, any other the scroll bar; its
+  // text colour when `foreground`, else its face. Without a windowing system: the
+  // classic Windows colours.
+  virtual uint32_t GetSystemElementColor(uint32_t element, bool foreground);
 };
 
 // How console mode asks a question (a yes/no or OK/cancel box): the console runtime
@@ -72,6 +77,7 @@ class WindowLayer {
   // Kinds 0 and 4 warning, 1 information, 2 yes/no, 3 error, 5 OK/cancel warning.
   // Answers 0 OK, 1 cancel, 2 yes, 3 no, -1 other.
   static int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text);
+  static uint32_t GetSystemElementColor(uint32_t element, bool foreground);
 
   // Installs a backend and returns the one it replaces; null puts the console
   // backend back. The layer does not own backends.
