@@ -17,6 +17,11 @@ namespace {
 // read, so that the first name may be a keyword like the later ones (NT37 does the
 // same after each ","); NT84 therefore starts with the name itself. Run after the
 // name had been read as the look-ahead, the switch would come one token too late.
+//
+// The location of a typed memory command (NT76, NT119, NT124) is read with its
+// locations kept (A64 ... A65), as the breakpoint commands read theirs: «int4 x»
+// shows the memory of x itself and «int4 *p» what p points to, while a plain number
+// is an address. Read as a value, a scalar's contents would be taken for the address.
 constexpr const char* kCommandGrammarText = R"GRAMMAR(
 NT0   : NT121
       | NT119
@@ -180,8 +185,8 @@ NT74  : STRING A202 A37 NT74
 NT75  : "breaks" A172 A172 A73
       | NT51 A73 NT52
       | NT53 A72 NT52
-NT76  : TYPE_WORD A141 A130 NT113 A129 A172 A128 A13
-      | STRING_TYPE_WORD A141 A130 NT113 A129 A172 A128 A13
+NT76  : TYPE_WORD A141 A130 A64 NT113 A65 A129 A172 A128 A13
+      | STRING_TYPE_WORD A141 A130 A64 NT113 A65 A129 A172 A128 A13
       | NT113
 NT77  : "=" IDENTIFIER A202 A138
       | A137
@@ -297,8 +302,8 @@ NT117 : NT66 NT18
 NT118 : A172
 NT119 : "#define" A210 A136 A210 A156 IDENTIFIER A202 A210 A135 A202 A210 A134 A210 A135 A133 A210 A132
       | "disable"/"enable" A141 A131 NT75
-      | TYPE_WORD A141 A130 NT113 A129 NT107 A128 A127 NT73
-      | STRING_TYPE_WORD A141 A130 NT113 A129 A172 A128 NT72
+      | TYPE_WORD A141 A130 A64 NT113 A65 A129 NT107 A128 A127 NT73
+      | STRING_TYPE_WORD A141 A130 A64 NT113 A65 A129 A172 A128 NT72
       | "append"/"put" A141 A210 A180 A202 A126 A210 A156 NT67 A125
       | "cb" A141 NT83 NT65
       | "br" A141 NT83 NT64
@@ -347,8 +352,8 @@ NT121 : "asm" NT113 A199 NT107 A197 NT106
       | "viewpoint" NT80
       | "vpalias" NT77
 NT123 : NT79 NT111
-NT124 : TYPE_WORD A141 NT113 A129 NT107 A128
-      | STRING_TYPE_WORD A141 NT113 A129 A172 A128
+NT124 : TYPE_WORD A141 A64 NT113 A65 A129 NT107 A128
+      | STRING_TYPE_WORD A141 A64 NT113 A65 A129 A172 A128
       | NT24 A101 NT38
       | NT25 NT38
       | NT26

@@ -24,6 +24,7 @@
 #include "core/value_stack.h"
 #include "support/little_endian.h"
 #include "symbols/symbol_context.h"
+#include "symbols/symbol_lookup.h"
 #include "symbols/type_lookup.h"
 
 namespace zentor {
@@ -54,6 +55,7 @@ struct DebugVariableState {
   std::vector<std::unique_ptr<VariableStorage>> storage;  // id = index + 1
   uint16_t defineScope = kDefineAtCommandLevel;
   uint32_t keepLocationsMode = 0;
+  uint32_t keepLookupDepth = 0;  // the symbol lookup depth at which locations are kept
   uint16_t nameColumnWidth = kInitialNameColumnWidth;
 };
 
@@ -259,6 +261,13 @@ void DefineStorage(uint16_t valueKind, VariableStorage& storage) {
 
 void EndKeepLocationsRoutine() { g_state.keepLocationsMode = 0; }
 
+// Only what the command's own location expression names stays a location: a value
+// that a symbol designator computes inside its lookup (an index, a cast's operand)
+// is read even then, so that «br = g_squares[i] wr» indexes by the value of i.
+bool KeepsLocations() {
+  return g_state.keepLocationsMode == 1 && LookupLocation().LookupDepth() <= g_state.keepLookupDepth;
+}
+
 }  // namespace
 
 // ---- definitions ---------------------------------------------------------------------
@@ -375,7 +384,7 @@ void DereferenceTopValue() {
       ValueStack::Pop(image);
       const PointerLocation reference = PointerLocation::ReadImage(image);
       const TypedLocation& location = reference.Location();
-      if (!location.IsOffsetType() && !(g_state.keepLocationsMode == 1 && location.IsPointer())) {
+      if (!location.IsOffsetType() && !(KeepsLocations() && location.IsPointer())) {
         ValueStack::PushLocation(reference.Dereference());
       } else {
         ValueStack::PushLocation(location);
@@ -383,7 +392,7 @@ void DereferenceTopValue() {
       return;
     }
     case kKindTypedLocation:
-      if (g_state.keepLocationsMode == 0) FetchLocation();
+      if (!KeepsLocations()) FetchLocation();
       return;
     case kKindRoutine: CallPseudoVariable(PopPseudoVariable(), 1); return;
     default: Raise(kMsgUnsupportedReference, kSeverityInternal);
@@ -483,6 +492,7 @@ void DecrementReference() {
 void BeginKeepLocations() {
   CleanupStack::Push(&EndKeepLocationsRoutine, "EndKeepLocations");
   g_state.keepLocationsMode = 1;
+  g_state.keepLookupDepth = LookupLocation().LookupDepth();
 }
 
 void EndKeepLocations() {

@@ -148,6 +148,8 @@ void RetypeLocation() {
   }
   ValueStack::ConvertTopToLocation(0, AddressDescriptor::Null());
   TypedLocation location = ValueStack::PopLocation();
+  // A variable kept in a register has no memory to show or fill.
+  if (location.AddressRef().IsRegister()) throw DVError(kMsgRegisterVariable, kSeverityError, kDisplayByFocus);
   const uint16_t typeCode = ValueStack::PopOrd2();
   const uint16_t dvpCode = SymbolTypeCodeToDVPTypeCode(typeCode);
   if (dvpCode == 0) throw DVError(kMsgInvalidType, kSeverityInternal, kDisplayByFocus);
@@ -210,20 +212,16 @@ void WriteMemoryFill() {
     const std::vector<uint8_t>& pattern = g_fill.pattern;
     const TypedLocation& start = destination.Start();
     const uint32_t size = ElementSizeOf(destination);
-    uint64_t total = destination.HasLength() ? Wide(destination.Length()) * size : pattern.size();
-    if (start.AddressRef().IsRegister()) total = std::min<uint64_t>(total, pattern.size());
+    const uint64_t total = destination.HasLength() ? Wide(destination.Length()) * size : pattern.size();
     const uint32_t pieceBytes = size >= kCopyPieceBytes ? size : kCopyPieceBytes - kCopyPieceBytes % size;
     std::vector<uint8_t> piece(pieceBytes);
     for (uint64_t done = 0; done < total;) {
       const auto count = static_cast<uint32_t>(std::min<uint64_t>(total - done, pieceBytes));
       for (uint32_t i = 0; i < count; ++i) piece[i] = pattern[(done + i) % pattern.size()];
       const uint32_t elements = (count + size - 1) / size;
-      const AddressDescriptor at =
-          start.AddressRef().IsRegister() ? start.Address() : start.Address() + Ordinal(done);
-      const TypedLocation piecesStart(at, start.Type(), OrdinalValue(size), OrdinalValue(1));
+      const TypedLocation piecesStart(start.Address() + Ordinal(done), start.Type(), OrdinalValue(size), OrdinalValue(1));
       TargetMemory::WriteValue(piece.data(), count, AddressRange::FromLength(piecesStart, OrdinalValue(elements)));
       done += count;
-      if (start.AddressRef().IsRegister()) break;
     }
   }
   ResetMemoryFill();

@@ -16,6 +16,7 @@ namespace zentor {
 
 inline constexpr uint32_t kMsgInvalidType = 159;         // "Invalid type."
 inline constexpr uint32_t kMsgFillTooLarge = 162;        // "Exceeded available memory. ..."
+inline constexpr uint32_t kMsgRegisterVariable = 81;     // "Invalid access of register variable."
 
 // Action routines (slot numbers in brackets).
 void ResetMemoryFill();      // 130
