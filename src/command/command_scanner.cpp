@@ -8,6 +8,7 @@
 #include "command/token_table.h"
 #include "console/command_device.h"
 #include "console/command_reader.h"
+#include "console/macro_device.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
@@ -123,6 +124,7 @@ void StartToken(TokenRecord& token) {
   token.text[0] = '\0';
   token.column = ColumnByte(EchoColumn());
   g_scanner.errorMark = false;
+  NoteTokenStart();
 }
 
 // Puts a byte into the text, or sets the error mark when the text already holds the

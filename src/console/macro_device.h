@@ -10,9 +10,13 @@
 
 namespace zentor {
 
-// Open expansions beyond this many bytes refuse a further one (message 79): a macro
-// that uses itself runs into this limit.
+// Open expansions beyond this many bytes refuse a further one (message 79), and so
+// does a command for which more than kMacroExpandedBytesLimit bytes of bodies were
+// expanded: aliases that use each other a few times over would otherwise give a
+// command of millions of words. An alias read in its own expansion, or in one of an
+// alias it led to, is refused the same way.
 inline constexpr uint32_t kMacroExpansionLimit = 256;
+inline constexpr uint32_t kMacroExpandedBytesLimit = 65536;
 
 // Creates the expansion text at start-up.
 void CreateMacroText();
@@ -20,6 +24,9 @@ void CreateMacroText();
 // read (a macro body may hold more than one command).
 void ClearMacroText();
 MemoryFileHandle MacroText();
+// The scanner begins a token: a macro name it turns out to be is checked against the
+// expansions that token began in.
+void NoteTokenStart();
 
 // Device operations.
 void MacroOpen();

@@ -137,6 +137,65 @@ TEST_F(CommandLoopTest, SyntaxErrorShowsTheCaretAndDropsTheRestOfTheLine) {
   EXPECT_EQ(output.find("binary"), std::string::npos) << output;
 }
 
+// "#define" lines of aliases named <prefix>0..<prefix>(count - 1), each expanding to
+// `body` with the next name at each "@" (the last one to `last`).
+std::string AliasChain(const std::string& prefix, int count, const std::string& body, const std::string& last) {
+  std::string lines;
+  for (int i = 0; i < count; ++i) {
+    const std::string next = i + 1 < count ? prefix + std::to_string(i + 1) : last;
+    std::string text = body;
+    for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) text.replace(at, 1, next);
+    lines += "#define " + prefix + std::to_string(i) + " " + text + "\n";
+  }
+  return lines;
+}
+
+// Aliases that would expand for ever (or into millions of words) end in message 79:
+// the failed line is dropped (what follows the alias on it does not run) and the next
+// line runs. A chain that ends, however long, still expands.
+TEST_F(CommandLoopTest, AliasesThatExpandForEverEndIn79) {
+  constexpr const char* kReport =
+      "SEVERE ERROR #79\nMacro expansion error: the macro name cannot be re-used inside of the macro.\n";
+  struct Case {
+    const char* name;
+    std::string definitions;
+    std::string use;   // the line that uses them, in a batch file when `inBatch`
+    bool fails;
+    bool inBatch = false;
+  };
+  const std::vector<Case> cases = {
+      {"itself", "#define r r\n", "r ; base = 2", true},
+      {"itself after a command", "#define r base = 2; r\n", "r", true},
+      {"each other", "#define a b\n#define b a\n", "a ; base = 2", true},
+      {"a long circle", AliasChain("c", 40, "@", "c0"), "c0", true},
+      {"a long chain that ends", AliasChain("c", 40, "@", "base = 16"), "c0", false},
+      {"twice on a line", "#define h base = 16\n#define twice h; h\n", "twice ; twice", false},
+      {"nested deeper and deeper", AliasChain("d", 60, "@ x", "base = 2"), "d0", true},
+      {"doubling twenty times", AliasChain("e", 20, "@;@", "base = 2"), "e0", true},
+      {"in a procedure's body", "#define r r\n", "define proc p() { r }", true},
+      {"in a batch file", "#define a b\n#define b a\n", "a ; base = 2", true, true},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    ScratchDirectory directory("alias");
+    const std::string lines = test.definitions + test.use + "\n";
+    std::vector<std::string> arguments = {"zentor", "-test"};
+    if (test.inBatch) {
+      directory.Write("batch.txt", lines);
+      arguments.insert(arguments.end(), {"-ba", "batch.txt"});
+    }
+    bool ended = false;
+    const std::string output = testing_support::RunProgramSession(
+        directory, arguments, (test.inBatch ? "" : lines) + "base\n", &ended);
+    EXPECT_TRUE(ended);
+    const std::size_t report = output.find(kReport);
+    EXPECT_EQ(report != std::string::npos, test.fails) << output;
+    EXPECT_EQ(output.find(kReport, report + 1), std::string::npos) << "one report only: " << output;
+    const std::string last = output.substr(output.rfind(">base"));
+    EXPECT_NE(last.find(test.fails ? "decimal" : "hex"), std::string::npos) << output;
+  }
+}
+
 TEST_F(CommandLoopTest, EveryCommandsCodeIsReleased) {
   ScratchDirectory directory("loop");
   bool ended = false;
