@@ -18,10 +18,11 @@ namespace {
 // same after each ","); NT84 therefore starts with the name itself. Run after the
 // name had been read as the look-ahead, the switch would come one token too late.
 //
-// The location of a typed memory command (NT76, NT119, NT124) is read with its
-// locations kept (A64 ... A65), as the breakpoint commands read theirs: «int4 x»
-// shows the memory of x itself and «int4 *p» what p points to, while a plain number
-// is an address. Read as a value, a scalar's contents would be taken for the address.
+// The location of a typed memory command (NT76, NT119, NT124) and the end location
+// after "to" (NT107) are read with their locations kept (A64 ... A65), as the
+// breakpoint commands read theirs: «int4 x» shows the memory of x itself and
+// «int4 *p» what p points to, while a plain number is an address. Read as a value, a
+// scalar's contents would be taken for the address. A length stays a value.
 constexpr const char* kCommandGrammarText = R"GRAMMAR(
 NT0   : NT121
       | NT119
@@ -269,7 +270,7 @@ NT104 : "exp" A105 A168
 NT105 : "=" NT101 A21
       | A20
 NT106 : NT118 A22
-NT107 : "to" A141 NT101 A12
+NT107 : "to" A141 A64 NT101 A65 A12
       | "length" A141 NT101 A11 A10
       | A8 INTEGER A202 A100 A11 A10
       | A172 A12

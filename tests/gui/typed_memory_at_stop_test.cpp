@@ -185,6 +185,7 @@ TEST_F(TypedMemoryAtStopTest, VariablesOfDemoAreShownAndFilledWhereTheyLie) {
       {"real8 g_squares", At("g_squares"), 1},
       {"int4 g_squares length 4", At("g_squares"), 4},
       {"int4 g_squares[g_divisor] length 3", At("g_squares", 8), 3},
+      {"int4 g_squares[1] to g_squares[g_divisor + 1]", At("g_squares", 4), 2},
       {"int4 g_origin.y", At("g_origin", 4), 1},
       {"int4 g_current", At("g_current"), 1},
       {"int4 *g_current length 2", At("g_origin"), 2},
