@@ -24,7 +24,6 @@
 #include "core/value_stack.h"
 #include "support/little_endian.h"
 #include "symbols/symbol_context.h"
-#include "symbols/symbol_lookup.h"
 #include "symbols/type_lookup.h"
 
 namespace zentor {
@@ -55,7 +54,6 @@ struct DebugVariableState {
   std::vector<std::unique_ptr<VariableStorage>> storage;  // id = index + 1
   uint16_t defineScope = kDefineAtCommandLevel;
   uint32_t keepLocationsMode = 0;
-  uint32_t keepLookupDepth = 0;  // the symbol lookup depth at which locations are kept
   uint16_t nameColumnWidth = kInitialNameColumnWidth;
 };
 
@@ -261,11 +259,18 @@ void DefineStorage(uint16_t valueKind, VariableStorage& storage) {
 
 void EndKeepLocationsRoutine() { g_state.keepLocationsMode = 0; }
 
-// Only what the command's own location expression names stays a location: a value
-// that a symbol designator computes inside its lookup (an index, a cast's operand)
-// is read even then, so that «br = g_squares[i] wr» indexes by the value of i.
-bool KeepsLocations() {
-  return g_state.keepLocationsMode == 1 && LookupLocation().LookupDepth() <= g_state.keepLookupDepth;
+// A kept scalar becomes a reference to it (kind 25), as a pointer symbol is: taken
+// for a location it names the variable itself, while an operator, an index or a
+// conversion reads its value. «int4 x» thus shows x, «int4 buf + n» and
+// «br = a[i] wr» use the value of n and i. Locations of other types stay as they are.
+void KeepAsReference() {
+  const TypedLocation location = ValueStack::PopLocation();
+  const int32_t type = location.Type().Code();
+  if (type >= kKindBool1 && type <= kKindReal10) {
+    ValueStack::PushPointerLocation(PointerLocation(location, location.Type(), location.ElementSize()));
+  } else {
+    ValueStack::PushLocation(location);
+  }
 }
 
 }  // namespace
@@ -380,19 +385,30 @@ void DereferenceTopValue() {
     case kKindReserved32: return;
     case kKindUnresolvedName: FetchVariable(); return;
     case kKindPointerLocation: {
+      // Code is a location; a kept reference stays one; a pointer gives what it points
+      // to, a reference to a scalar (kept before) its value.
       uint8_t image[ValueStack::kMaxItemSize];
-      ValueStack::Pop(image);
+      ValueStack::Peek(image);
       const PointerLocation reference = PointerLocation::ReadImage(image);
       const TypedLocation& location = reference.Location();
-      if (!location.IsOffsetType() && !(KeepsLocations() && location.IsPointer())) {
+      if (g_state.keepLocationsMode == 1 && !location.IsOffsetType()) return;
+      ValueStack::Drop();
+      if (location.IsOffsetType()) {
+        ValueStack::PushLocation(location);
+      } else if (location.IsPointer()) {
         ValueStack::PushLocation(reference.Dereference());
       } else {
         ValueStack::PushLocation(location);
+        FetchLocation();
       }
       return;
     }
     case kKindTypedLocation:
-      if (!KeepsLocations()) FetchLocation();
+      if (g_state.keepLocationsMode == 0) {
+        FetchLocation();
+      } else {
+        KeepAsReference();
+      }
       return;
     case kKindRoutine: CallPseudoVariable(PopPseudoVariable(), 1); return;
     default: Raise(kMsgUnsupportedReference, kSeverityInternal);
@@ -492,7 +508,6 @@ void DecrementReference() {
 void BeginKeepLocations() {
   CleanupStack::Push(&EndKeepLocationsRoutine, "EndKeepLocations");
   g_state.keepLocationsMode = 1;
-  g_state.keepLookupDepth = LookupLocation().LookupDepth();
 }
 
 void EndKeepLocations() {

@@ -100,7 +100,8 @@ AddressRange AddressRange::ReadImage(const uint8_t* image) {
 }
 
 // 1. An inactive symbol on top names no memory: 329.
-// 2. A location on top is the end (form 1, with its form word below it).
+// 2. A location on top is the end (form 1, with its form word below it); a reference
+//    or a symbol names the location of its object.
 // 3. Otherwise the top is a number: a length after a marker (form 2), else the form
 //    word below it says whether it is an end (1) or a length (2).
 // 4. The start location lies below; the range is built by ends or by length.
@@ -112,7 +113,9 @@ void AddressRange::SetFromValueStack(uint32_t addressKind, const AddressDescript
   uint32_t form = 0;
   TypedLocation end;
   OrdinalValue length;
-  if (ValueStack::TopKind() == kKindTypedLocation) {
+  const uint16_t top = ValueStack::TopKind();
+  if (top == kKindTypedLocation || top == kKindPointerLocation || top == kKindSymbolValue) {
+    ValueStack::ConvertTopToLocation(addressKind, base);
     end = ValueStack::PopLocation();
     form = ValueStack::PopOrd2();
     if (form != 1) ZENTOR_INTERNAL_ERROR();

@@ -190,17 +190,25 @@ TEST_F(DebugVariablesTest, CompoundAssignmentToARegister) {
   EXPECT_EQ(ValueStack::Depth(), 0u);
 }
 
-// While locations are kept, a location stays a location; a failed command's undo
-// routines end the mode.
+// While locations are kept, a scalar's location becomes a reference that still names
+// it (and a second fetch keeps it); a failed command's undo routines end the mode, and
+// the reference then gives the value.
 TEST_F(DebugVariablesTest, KeepLocationsModeEndsWithItsCommand) {
   m_memory.MapU32(0x6000, 7);
   BeginKeepLocations();
   ValueStack::PushLocation(LocationAt(0x6000, kKindOrd4, 4));
   DereferenceTopValue();
-  EXPECT_EQ(ValueStack::TopKind(), kKindTypedLocation);
+  DereferenceTopValue();
+  ASSERT_EQ(ValueStack::TopKind(), kKindPointerLocation);
+  ValueStack::DuplicateTop();
+  ValueStack::ConvertTopToLocation(0, AddressDescriptor::Null());
+  EXPECT_EQ(ValueStack::PopLocation().AddressRef().Offset(), 0x6000u);
   CleanupStack::RunAll();
   DereferenceTopValue();
-  EXPECT_EQ(ValueStack::TopKind(), kKindOrd4);
+  ASSERT_EQ(ValueStack::TopKind(), kKindOrd4);
+  uint8_t value[ValueStack::kMaxItemSize];
+  ValueStack::Pop(value);
+  EXPECT_EQ(value[0], 7u);
 }
 
 }  // namespace

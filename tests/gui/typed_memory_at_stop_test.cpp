@@ -83,14 +83,15 @@ class TypedMemoryAtStopTest : public ::testing::Test {
   }
   // Connects to the agent running `module` and loads its symbols; false (skip) when
   // the agent or the samples are not built here.
-  bool Connect(const std::string& module, std::string* reason) {
+  bool Connect(const std::string& module, std::string* reason) { return Connect(m_session, module, reason); }
+  bool Connect(testing_support::StandInSession& session, const std::string& module, std::string* reason) {
     m_map = testing_support::SampleModuleSymbols(module);
     const std::string directory = testing_support::SampleModulesDirectory();
     if (directory.empty() || m_map.empty()) {
       *reason = "no sample modules here";
       return false;
     }
-    if (!m_session.Connect({"--module", directory + module + ".mod"}, reason)) return false;
+    if (!session.Connect({"--module", directory + module + ".mod"}, reason)) return false;
     testing_support::BindCommandsForStandIn();
     BindDisassemblyActions();  // the list forms' slots mark a length or an end as well
     SetTokenText(CurrentToken(), (testing_support::HostPathOfUnixPath(directory) + module).c_str());
@@ -192,7 +193,8 @@ TEST_F(TypedMemoryAtStopTest, VariablesOfDemoAreShownAndFilledWhereTheyLie) {
       {"int4 g_current->y", At("g_origin", 4), 1},
       {"int4 g_corner.next", At("g_corner", 20), 1},
       {"int4 g_corner.next->y", At("g_origin", 4), 1},
-      {"ord2 g_divisor + 1 length 2", At("g_divisor", 4), 2},
+      {"int4 g_squares + g_divisor", At("g_squares", 8), 1},
+      {"ord1 g_origin.name + g_divisor length 2", At("g_origin", 10), 2},
       {"int4 " + std::to_string(corner), corner, 1},
   };
   ExpectShown({"int4 g_divisor", At("g_divisor"), 1});
@@ -208,15 +210,21 @@ TEST_F(TypedMemoryAtStopTest, VariablesOfDemoAreShownAndFilledWhereTheyLie) {
 }
 
 // A breakpoint's location keeps its locations as the typed commands do, but an index
-// inside it is a value: the watch is on g_squares[2], hit in the loop's third turn.
-TEST_F(TypedMemoryAtStopTest, IndexOfAWatchedElementIsAValue) {
-  std::string reason;
-  if (!Connect("demo", &reason)) GTEST_SKIP() << reason;
-  ASSERT_EQ(Printed("g_divisor = 2"), "");
-  ASSERT_EQ(Printed("br = g_squares[g_divisor] wr"), "");
-  const std::string stop = Printed("go") + Printed("wait");
-  EXPECT_NE(stop.find("due to Write at g_squares[2]"), std::string::npos) << stop;
-  EXPECT_EQ(Printed("? i"), "2\n");
+// or an offset inside it is a value: the watch is on g_squares[2], hit in the loop's
+// third turn.
+TEST_F(TypedMemoryAtStopTest, IndexOrOffsetOfAWatchedElementIsAValue) {
+  for (const char* location : {"g_squares[g_divisor]", "g_squares + g_divisor"}) {
+    SCOPED_TRACE(location);
+    testing_support::StandInSession session;
+    std::string reason;
+    if (!Connect(session, "demo", &reason)) GTEST_SKIP() << reason;
+    ASSERT_EQ(Printed("g_divisor = 2"), "");
+    ASSERT_EQ(Printed(std::string("br = ") + location + " wr"), "");
+    const std::string stop = Printed("go") + Printed("wait");
+    EXPECT_NE(stop.find("due to Write at g_squares[2]"), std::string::npos) << stop;
+    EXPECT_EQ(Printed("? i"), "2\n");
+    TearDown();
+  }
 }
 
 // VIEWS stopped in Leaf, whose local "scratch" lives in a register: neither shown nor
