@@ -39,7 +39,7 @@ const Session& StartOnce() {
     Session started;
     if (!bench::StartStandInSession("demo", &started.demoDirectory)) return started;
     const std::string loadsym = "loadsym " + started.demoDirectory + "demo";
-    started.ok = Run(loadsym.c_str()) && Run("br = :DEMO_MAIN#33") && Run("go") && Run("remove breaks");
+    started.ok = Run(loadsym.c_str()) && Run("br = :DEMO_MAIN#33") && Run("go; wait") && Run("remove breaks");
     return started;
   }();
   return session;
@@ -123,7 +123,7 @@ void GoToBreakpoint(benchmark::State& state) {
   if (!measured.Ok()) return;
   Run("br = g");
   for (auto _ : state) {
-    if (!measured.Operation("go", "the go failed")) return;
+    if (!measured.Operation("go; wait", "the go failed")) return;
     measured.PutBack();
   }
   Run("remove breaks");
@@ -140,7 +140,7 @@ void PasspointsInTheLoop(benchmark::State& state) {
   Run("br = PrintValue");
   constexpr int64_t kHitsPerGo = 5;
   for (auto _ : state) {
-    if (!measured.Operation("go", "the go failed")) return;
+    if (!measured.Operation("go; wait", "the go failed")) return;
     // The loop counter back to 0 too.
     measured.PutBack("i = 0");
   }

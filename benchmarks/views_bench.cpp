@@ -81,7 +81,7 @@ Session* StartOnce() {
     static Session made;
     if (!bench::StartStandInSession("views", &made.directory)) return nullptr;
     const std::string loadsym = "loadsym " + made.directory + "views";
-    if (!bench::RunCommand(loadsym.c_str()) || !bench::RunCommand("br = :VIEWS#32") || !bench::RunCommand("go") ||
+    if (!bench::RunCommand(loadsym.c_str()) || !bench::RunCommand("br = :VIEWS#32") || !bench::RunCommand("go; wait") ||
         !bench::RunCommand("remove breaks")) {
       return nullptr;
     }

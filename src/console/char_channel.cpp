@@ -5,6 +5,7 @@
 
 #include "console/command_device.h"
 #include "console/command_reader.h"
+#include "console/console_timers.h"
 #include "console/file_channel.h"
 #include "console/line_editor.h"
 #include "console/output_writer.h"
@@ -69,6 +70,23 @@ uint8_t Deliver(std::size_t count) {
   g_input.pendingCount = count;
   g_input.pendingIndex = 0;
   return TakePending();
+}
+
+// The console stands in for the GUI's message loop while a viewpoint runs: the wait
+// for input lasts until the next timer tick at most, and the due timers then run (the
+// target's event poll, which reports a stop the moment it is seen). A stop reported
+// behind the prompt starts on a line of its own. Otherwise the read blocks as usual.
+// A batch file never makes the reader wait (nor do INCLUDE files and macros, read
+// without this channel): their commands meet the stop in a wait command or in the
+// next request to the target, which pumps the events first.
+bool InputAtHand(int32_t channel) {
+  if (channel == kConsoleInputDescriptor || !AnyConsoleTimer() || !ViewpointManager::AnyRunning()) return true;
+  if (platform::WaitForInput(channel, MillisecondsToNextConsoleTimer())) return true;
+  OutputWriter::SetLineBreakBeforeOutput(OutputWriter::PromptStands());
+  RunDueConsoleTimers();
+  OutputWriter::SetLineBreakBeforeOutput(false);
+  Pager::Flush();
+  return false;
 }
 
 // The batch file has ended: input goes on from the console and the command that was
@@ -236,7 +254,8 @@ bool ConsoleRead(uint8_t* destination) {
 // 1. Bytes the line-end rule made earlier are delivered first.
 // 2. Without a batch file the pager's line is written out, so the prompt shows.
 // 3. Each wait round applies the GUI's pending viewpoint selection and prints the
-//    prompt when the output column is 0; then one byte is read.
+//    prompt when the output column is 0; while a viewpoint runs the round may end in
+//    the due timers instead of a byte (InputAtHand); then one byte is read.
 // 4. No byte: a batch file has ended (its missing last line end is delivered
 //    first); the standard input of console mode has ended (the session ends); the
 //    Command window had no key yet (wait on).
@@ -253,6 +272,7 @@ uint8_t ReadBatchChar() {
     }
     uint8_t byte = 0;
     const int32_t channel = g_input.inputChannel;
+    if (!InputAtHand(channel)) continue;
     if (FileChannel::Read(channel, &byte, 1) == 1) {
       if (!NormalisesLineEnds(channel)) return byte;
       return Deliver(g_input.normaliser.Feed(byte, g_input.pending));

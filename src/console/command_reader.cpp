@@ -121,6 +121,7 @@ void PrintPrompt() {
       OutputWriter::PutChar(promptChar);
       g_reader.doubledPrompt = false;
     }
+    OutputWriter::MarkPromptWritten();
   }
   Pager::Flush();
 }

@@ -233,6 +233,8 @@ struct WriterState {
   uint16_t lineWidth = OutputWriter::kEditLineWidth;
   OutputHook hook;
   uint16_t savedColumn = 0;
+  bool lineBreakBeforeOutput = false;
+  bool promptStands = false;
 };
 
 WriterState g_writer;
@@ -480,6 +482,11 @@ std::string NumberToText(std::span<const uint32_t> words, uint16_t radix, bool p
 //    output that reaches the console width continues on the next line.
 void OutputWriter::PutChar(char ch) {
   g_writer.lineWidth = kOutputLineWidth;
+  g_writer.promptStands = false;
+  if (g_writer.lineBreakBeforeOutput && !g_writer.hook) {
+    g_writer.lineBreakBeforeOutput = false;
+    FreshLine();
+  }
   if (g_writer.hook) {
     // Copied first: the hook may remove itself.
     OutputHook hook = g_writer.hook;
@@ -510,6 +517,7 @@ void OutputWriter::WriteString(std::string_view text) {
 }
 
 void OutputWriter::AdvanceColumn(char ch) {
+  g_writer.promptStands = false;
   if (ch == '\n') {
     g_writer.column = 0;
   } else if (!Pager::IsLineFull()) {
@@ -564,6 +572,10 @@ void OutputWriter::RemoveHook() {
 }
 
 bool OutputWriter::IsHookInstalled() { return static_cast<bool>(g_writer.hook); }
+
+void OutputWriter::SetLineBreakBeforeOutput(bool on) { g_writer.lineBreakBeforeOutput = on; }
+void OutputWriter::MarkPromptWritten() { g_writer.promptStands = g_writer.column != 0; }
+bool OutputWriter::PromptStands() { return g_writer.promptStands; }
 
 void OutputWriter::PrintfArgs(const char* format, std::span<const FormatArg> args) {
   char buffer[kPrintfBufferSize];

@@ -141,6 +141,15 @@ class OutputWriter {
   // Blanks up to column, without the line-width test.
   static void PadToColumn(uint8_t column);
 
+  // While set, the next character written starts a fresh line first (and clears it):
+  // output that comes while the reader waits behind a prompt (a stop reported by the
+  // event poll) does not continue the prompt's line.
+  static void SetLineBreakBeforeOutput(bool on);
+  // The line ends in the prompt just written; the next character written or counted
+  // ends that.
+  static void MarkPromptWritten();
+  static bool PromptStands();
+
   static void InstallHook(OutputHook hook);
   static void RemoveHook();
   static bool IsHookInstalled();

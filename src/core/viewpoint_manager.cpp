@@ -92,6 +92,13 @@ void ViewpointManager::SetRunState(ViewpointHandle handle, uint32_t state) {
   if (ViewpointRecord* record = FindRecord(handle.Value())) record->runState = state;
 }
 
+bool ViewpointManager::AnyRunning() {
+  for (const ViewpointRecord& record : Records()) {
+    if (record.runState == kRunStateRunning) return true;
+  }
+  return false;
+}
+
 ViewpointHandle ViewpointManager::HandleAt(int32_t index) {
   auto& records = Records();
   if (index < 0 || static_cast<size_t>(index) >= records.size()) return ViewpointHandle::None();

@@ -42,6 +42,8 @@ class ViewpointManager {
 
   static uint32_t RunStateOf(ViewpointHandle handle);
   static void SetRunState(ViewpointHandle handle, uint32_t state);
+  // Whether the run state of any viewpoint says that its target runs.
+  static bool AnyRunning();
 
   // The handle of the record at `index`, the none handle when out of range.
   static ViewpointHandle HandleAt(int32_t index);

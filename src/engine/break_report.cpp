@@ -199,16 +199,21 @@ uint32_t ReportStop(const StopRecord& record) { return ClassifyStop(record) != 0
 uint32_t EngineTargetGui::NotifyTargetEvent(uint32_t viewpoint, uint32_t kind, const char* stateText,
                                             const StopRecord* record) {
   if (kind == kEventKindStop && record != nullptr) {
+    // Stopped while the report runs (a condition may walk the stack); a passpoint, a
+    // false condition or another viewpoint's breakpoint lets it run on, and a wait
+    // goes on waiting.
     ViewpointManager::SetRunState(ViewpointHandle(viewpoint), 0);
     StopRecord stop = *record;
     stop.m_viewpoint = viewpoint;
+    uint32_t runOn = 0;
     try {
-      return ReportStop(stop) == 0 ? 1 : 0;
+      runOn = ReportStop(stop) == 0 ? 1 : 0;
     } catch (DVError& error) {
       // A condition that cannot run stops the target and says why.
       error.Report();
-      return 0;
     }
+    if (runOn != 0) ViewpointManager::SetRunState(ViewpointHandle(viewpoint), ViewpointManager::kRunStateRunning);
+    return runOn;
   }
   if (stateText != nullptr && std::string(stateText) == "RUNNING") {
     ViewpointManager::SetRunState(ViewpointHandle(viewpoint), ViewpointManager::kRunStateRunning);

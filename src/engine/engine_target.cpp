@@ -5,7 +5,6 @@
 #include "target/agent_event_handlers.h"
 #include "target/run_control.h"
 #include "target/target_state.h"
-#include "target/tmi_connect.h"
 
 namespace zentor {
 namespace {
@@ -88,7 +87,7 @@ uint32_t EngineTarget::StepLine(TargetStatus* status, uint32_t viewpoint, uint32
 }
 
 uint32_t EngineTarget::QueryTarget(TargetStatus* status, uint32_t viewpoint) {
-  return TargetQueryStub(status, viewpoint);
+  return TmiQueryTarget(status, viewpoint);
 }
 
 uint32_t EngineTarget::PollEvents(uint32_t viewpoint) { return TmiPollEvents(viewpoint); }
@@ -96,8 +95,6 @@ uint32_t EngineTarget::PollEvents(uint32_t viewpoint) { return TmiPollEvents(vie
 bool EngineTarget::IsBusy(uint32_t viewpoint) { return TgtIsBusy(viewpoint); }
 
 uint64_t EngineTarget::EventsHandled() { return AgentEventsHandled(); }
-
-bool EngineTarget::HasPollTimer() { return PollTimerRunning(); }
 
 EngineTarget* InstallEngineTarget(EngineTarget* target) { return g_target.Install(target); }
 

@@ -48,6 +48,7 @@ class EngineTarget {
                         uint32_t* stepsDone, StopRecord* record);
   virtual uint32_t StepLine(TargetStatus* status, uint32_t viewpoint, uint32_t kind,
                             const TargetAddressRecord* start, uint32_t length, StopRecord* record);
+  // The target query: a thread that runs is halted and its stop reported.
   virtual uint32_t QueryTarget(TargetStatus* status, uint32_t viewpoint);
   // One pass of the event pump for the thread.
   virtual uint32_t PollEvents(uint32_t viewpoint);
@@ -56,9 +57,6 @@ class EngineTarget {
   // Events the pump has handled so far (a wait tells a poll that brought one from one
   // that found nothing).
   virtual uint64_t EventsHandled();
-  // Whether a timer polls for events while the command loop waits for input (GUI
-  // mode); without one the go command waits for the stop itself.
-  virtual bool HasPollTimer();
 };
 
 // A break monitor registered for the life of a long operation (Ctrl+C ends it).

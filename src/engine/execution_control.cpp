@@ -56,12 +56,6 @@ const char* StepKindName(uint32_t kind) {
 
 void MarkExecutionChanged() { MarkRegisteredChanged(kRecordExecutionState, CurrentViewpoint()); }
 
-// The go commands of the console: without a timer polling the agent, the command
-// waits for the stop that ends the go (and its report).
-void WaitForStopInConsole() {
-  if (!TheEngineTarget().HasPollTimer()) WaitWhileRunning();
-}
-
 // A completed step's location, as a line: its text for the report.
 RWCString LineText(const AddressDescriptor& address) { return LineInfoText(AddressLineInfo(address, nullptr)); }
 
@@ -116,8 +110,12 @@ uint32_t GoControl::Count() { return Temporaries().count; }
 
 // 1. No viewpoint: 324. Mode 1 without temporary breaks is an internal error; mode 2
 //    disables the viewpoint's breakpoints first.
-// 2. The target goes; the viewpoint's call stack is forgotten whatever it answered;
-//    then its refusal is raised (84 while it runs already).
+// 2. The target goes and the command returns: the stop comes later as a target event.
+//    The viewpoint's call stack is forgotten whatever the target answered; then its
+//    refusal is raised (84 while it runs already).
+// 3. The target tells the GUI that the thread runs even when it refused the go; a
+//    thread that does not run leaves its viewpoint stopped, or nothing would ever
+//    report the stop that ends a wait.
 void GoControl::Go(uint32_t mode) {
   TargetStatus status;
   if (NoViewpoint()) {
@@ -126,8 +124,10 @@ void GoControl::Go(uint32_t mode) {
   }
   if (mode == kGoUntilTemporaryBreak && TemporaryBreaks() == nullptr) ZENTOR_INTERNAL_ERROR();
   if (mode == kGoWithoutBreakpoints) BreakpointTable::Instance().DisableAll();
-  TheEngineTarget().Execute(&status, CurrentValue(), mode, TemporaryBreaks());
+  EngineTarget& target = TheEngineTarget();
+  target.Execute(&status, CurrentValue(), mode, TemporaryBreaks());
   if (FrameList* frames = GetCurrentFrameList()) frames->Clear();
+  if (status.m_number != 0 && !target.IsBusy(CurrentValue())) ViewpointManager::SetRunState(CurrentViewpoint(), 0);
   RaiseTargetStatus(status);
 }
 
@@ -311,13 +311,16 @@ void RunControl::QueryTargetNoThread() {
   RaiseTargetStatus(status);
 }
 
-// Polls while the thread runs; a poll that brought nothing is followed by the rest of
-// 10 ms before the next, so that a quick answer cannot make the loop spin.
+// Polls while the viewpoint runs, until its stop has been reported or Ctrl+C; a poll
+// that brought nothing is followed by the rest of 10 ms before the next, so that a
+// quick answer cannot make the loop spin. A thread the target no longer runs can
+// bring no stop: the wait ends there too.
 void WaitWhileRunning() {
   ScopedBreakMonitor monitor;
   EngineTarget& target = TheEngineTarget();
   const ViewpointHandle viewpoint = CurrentViewpoint();
-  while (target.IsBusy(viewpoint.Value())) {
+  while (ViewpointManager::RunStateOf(viewpoint) == ViewpointManager::kRunStateRunning &&
+         target.IsBusy(viewpoint.Value())) {
     if (monitor.UserBreak()) break;
     const uint64_t before = target.EventsHandled();
     const uint64_t started = platform::MonotonicMicroseconds();
@@ -331,15 +334,9 @@ void WaitWhileRunning() {
 
 // ---- the commands
 
-void GoWithoutBreaksCommand() {
-  GoControl::Go(kGoWithoutBreakpoints);
-  WaitForStopInConsole();
-}
+void GoWithoutBreaksCommand() { GoControl::Go(kGoWithoutBreakpoints); }
 
-void GoCommand() {
-  GoControl::Go(kGoPlain);
-  WaitForStopInConsole();
-}
+void GoCommand() { GoControl::Go(kGoPlain); }
 
 void ResetTemporaryBreaksCommand() { GoControl::Reset(); }
 
@@ -349,10 +346,7 @@ void AddTemporaryBreakCommand() {
   GoControl::AddTemporaryBreak(location.AddressRef());
 }
 
-void GoUntilCommand() {
-  GoControl::Go(kGoUntilTemporaryBreak);
-  WaitForStopInConsole();
-}
+void GoUntilCommand() { GoControl::Go(kGoUntilTemporaryBreak); }
 
 void StepCommand() {
   uint32_t count = 1;

@@ -3,9 +3,8 @@
 // language and the source pane turned into the target's run control, and afterwards
 // the debugger's idea of where the program stands brought up to date (the last stop,
 // the report line, the current execution address, the windows). A go returns as soon
-// as the target runs (the stop comes later as a target event and the stop report
-// tells it); in console mode, where no timer polls the agent, the go commands wait
-// for that stop themselves. Steps are synchronous.
+// as the target runs, in every mode: the stop comes later as a target event, from the
+// event poll or a wait, and the stop report tells it. Steps are synchronous.
 
 #include <cstdint>
 
@@ -77,8 +76,8 @@ class RunControl : public ExecutionObject {
 // no line holds it.
 bool LineOfAddress(const AddressDescriptor& address, AddressDescriptor* start, uint32_t* length);
 
-// Waits while the current viewpoint's thread runs, polling the agent at most once per
-// 10 ms, until it stops or Ctrl+C.
+// The wait command: while the current viewpoint runs, polls the agent at most once per
+// 10 ms, until the stop is reported or Ctrl+C (which leaves the target running).
 void WaitWhileRunning();
 
 // ActionTable slots.

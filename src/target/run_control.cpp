@@ -14,6 +14,7 @@ namespace zentor {
 namespace {
 
 constexpr uint32_t kRunningTextCode = 1;
+constexpr uint32_t kEventKindStop = 0;
 constexpr uint32_t kEventKindRunning = 1;
 constexpr uint16_t kSingleStepArgument = 1;
 // The wait's pause between rounds of the event pump.
@@ -34,12 +35,19 @@ class UserBreakMonitor {
 
 enum class WaitEnd { Stopped, Aborted, CannotWait };
 
+// Ends the thread's run on this side (the agent has no halt request): its running
+// flag cleared, its run state halted, its slots lifted and its temporary slots freed.
+// The thread counts as halted before any slot is lifted: the requests that lift them
+// must not wait for the running thread to stop.
+void HaltRunningThread(uint32_t viewpoint) {
+  TgtSetRunning(viewpoint, 0);
+  TmiHaltThread(viewpoint);
+  TgtDeleteTemporarySlots(viewpoint);
+}
+
 // 1. While the running flag is set: a Ctrl+C (when allowed) ends the wait as aborted;
 //    otherwise one round of the event pump, then a short pause.
-// 2. An abort says so on the command output, clears the running flag, halts the
-//    thread and frees its temporary slots. The thread counts as halted before any
-//    slot is lifted: the requests that lift them must not wait for the running thread
-//    to stop.
+// 2. An abort says so on the command output and halts the thread.
 // 3. A pump that cannot run (this wait was reached from inside the pump) would never
 //    see the stop: the wait gives up.
 WaitEnd WaitForStop(uint32_t viewpoint, bool ctrlCAllowed) {
@@ -60,9 +68,7 @@ WaitEnd WaitForStop(uint32_t viewpoint, bool ctrlCAllowed) {
   }
   if (end == WaitEnd::Aborted) {
     OutputWriter::WriteString("Ctrl+C has aborted operation.\n");
-    TgtSetRunning(viewpoint, 0);
-    TmiHaltThread(viewpoint);
-    TgtDeleteTemporarySlots(viewpoint);
+    HaltRunningThread(viewpoint);
   }
   return end;
 }
@@ -161,10 +167,10 @@ bool TmiHaltThread(uint32_t viewpoint) {
   return known;
 }
 
-bool TmiResume(uint32_t viewpoint) {
-  if (TgtGetRunState(viewpoint) == kRunStateHaltRequested) return false;
-  return TgtGo(viewpoint);
-}
+// A thread halted here was never stopped on the server (the agent has no halt
+// request), so there is no halt to wait out: it resumes like any other. Refusing it
+// would refuse every go after a halt.
+bool TmiResume(uint32_t viewpoint) { return TgtGo(viewpoint); }
 
 bool TmiSingleStep(uint32_t viewpoint) {
   TgtSetRunning(viewpoint, 1);
@@ -347,6 +353,15 @@ uint32_t TmiExecute(TargetStatus* status, uint32_t viewpoint, uint32_t mode, con
     InvalidateRegisterCache();
   }
   return status->m_number;
+}
+
+uint32_t TmiQueryTarget(TargetStatus*, uint32_t viewpoint) {
+  if (viewpoint == kNoParticularThread || !TgtIsBusy(viewpoint)) return 0;
+  HaltRunningThread(viewpoint);
+  StopRecord record;
+  TmiDecodeStopReason(viewpoint, &record);
+  InstalledTargetGui().NotifyTargetEvent(viewpoint, kEventKindStop, TmiStateText(0), &record);
+  return 0;
 }
 
 uint32_t TmiStep(TargetStatus* status, uint32_t viewpoint, uint32_t kind, uint32_t count, uint32_t* stepsDone,

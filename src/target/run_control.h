@@ -35,6 +35,12 @@ inline constexpr uint32_t kMsgControlCFromKeyboard = 80;
 // first record whose null mark is set, at most 10 taken), 2 the second form of go.
 // A refusal gives 2001. Afterwards the GUI hears that the thread runs.
 uint32_t TmiExecute(TargetStatus* status, uint32_t viewpoint, uint32_t mode, const TargetAddressRecord* temporaries);
+// The target query (the halt command; the Source window's go while the thread runs).
+// The agent has no halt request, so a thread that runs is halted on this side, as a
+// Ctrl+C in a wait halts it, and its stop (reason 4, halted) goes to the GUI as the
+// event handlers send theirs; the agent's thread is not told. A thread that does not
+// run, and the viewpoint for no particular thread, are left as they are. Always 0.
+uint32_t TmiQueryTarget(TargetStatus* status, uint32_t viewpoint);
 // `count` steps of kind 3, 4 or 5; *stepsDone says how many completed. The stop is
 // decoded into *record after each step.
 uint32_t TmiStep(TargetStatus* status, uint32_t viewpoint, uint32_t kind, uint32_t count, uint32_t* stepsDone,

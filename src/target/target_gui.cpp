@@ -1,5 +1,6 @@
 #include "target/target_gui.h"
 
+#include "console/console_timers.h"
 #include "core/current_viewpoint.h"
 #include "core/installed_service.h"
 #include "core/viewpoint_manager.h"
@@ -24,8 +25,10 @@ void TargetGui::BrowseToAddress(const TargetAddressRecord&) {}
 void TargetGui::SetMenuItemText(uint32_t, const char*) {}
 void TargetGui::EnableMenuItem(uint32_t, bool) {}
 void TargetGui::EnableItem(uint32_t, bool) {}
-int32_t TargetGui::SetTimer(uint32_t, TimerCallback) { return -1; }
-void TargetGui::KillTimer(int32_t) {}
+int32_t TargetGui::SetTimer(uint32_t milliseconds, TimerCallback callback) {
+  return SetConsoleTimer(milliseconds, callback);
+}
+void TargetGui::KillTimer(int32_t id) { KillConsoleTimer(id); }
 void TargetGui::PushArrowCursor() {}
 void TargetGui::PopCursor() {}
 uint32_t TargetGui::UseReducedDefaultBaud() { return 0; }

@@ -4,7 +4,9 @@
 // connection, the 10 ms event-poll timer, the cursor around a question and the
 // activation of the main window after a stop. The GUI sits above the target and
 // installs its implementation at start-up; the base class is console mode: the
-// viewpoint manager holds the viewpoints, and there is no window, menu or timer.
+// viewpoint manager holds the viewpoints, there is no window or menu, and a timer is
+// one of the console's, which the command reader runs while it waits for input
+// (console/console_timers.h).
 
 #include <cstdint>
 
@@ -30,7 +32,7 @@ class TargetGui {
   virtual void SetMenuItemText(uint32_t command, const char* text);
   virtual void EnableMenuItem(uint32_t command, bool on);
   virtual void EnableItem(uint32_t item, bool on);
-  // A timer calling `callback` every `milliseconds`; its id, or -1 (console: none).
+  // A timer calling `callback` every `milliseconds`; its id, or -1.
   virtual int32_t SetTimer(uint32_t milliseconds, TimerCallback callback);
   virtual void KillTimer(int32_t id);
   virtual void PushArrowCursor();

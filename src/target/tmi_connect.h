@@ -24,10 +24,10 @@ void TmiStartFirstProcessor();
 // True when this session runs without an agent (ZENTOR_OFFLINE).
 bool TmiOfflineSession();
 
-// The 10 ms timer whose callback polls the agent's events (none in console mode).
+// The 10 ms timer whose callback polls the agent's events (in console mode the command
+// reader runs it while it waits for input).
 void StartPollTimer();
 void StopPollTimer();
-// Whether the timer runs (the GUI gave one); in console mode it never does.
 bool PollTimerRunning();
 
 }  // namespace zentor

@@ -246,8 +246,6 @@ uint32_t TmiPollEvents(uint32_t viewpoint) {
 
 uint32_t TmiGetStackInfo(TargetStatus* status, uint32_t viewpoint) { return TmiSetStatus(status, viewpoint, 0); }
 
-uint32_t TargetQueryStub(TargetStatus*, uint32_t) { return 0; }
-
 void ReadTargetWord(const TargetAddressRecord& address, uint8_t* bytes) {
   TargetStatus status;
   TargetAccessRecord access;

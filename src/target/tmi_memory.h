@@ -59,8 +59,6 @@ uint32_t TmiReadAddressAtOffset4(TargetStatus* status, uint32_t viewpoint, const
 uint32_t TmiPollEvents(uint32_t viewpoint);
 // The stack walk gets no help from the target: always 0.
 uint32_t TmiGetStackInfo(TargetStatus* status, uint32_t viewpoint);
-// Does nothing and answers 0 with the status untouched.
-uint32_t TargetQueryStub(TargetStatus* status, uint32_t viewpoint);
 
 // Reads the 32-bit word at a memory record for the current viewpoint; a failure is
 // thrown as its DVError. The stack listing reads its items through it.

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "harness/agent_process.h"
@@ -71,10 +73,11 @@ HANDLE OpenInherited(const std::string& name, bool forWriting) {
                      &security, forWriting ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-int StartAndWait(const ScratchDirectory& directory, const std::vector<std::string>& arguments) {
+// Starts the program in the directory with `input` as its standard input and the files
+// stdout.txt and stderr.txt as its outputs; null when it did not start.
+HANDLE StartProgram(const ScratchDirectory& directory, const std::vector<std::string>& arguments, HANDLE input) {
   std::string commandLine = "\"" + ProgramPath() + "\"";
   for (const std::string& argument : arguments) commandLine += " \"" + argument + "\"";
-  HANDLE input = OpenInherited(directory.File("stdin.txt"), false);
   HANDLE output = OpenInherited(directory.File("stdout.txt"), true);
   HANDLE error = OpenInherited(directory.File("stderr.txt"), true);
   STARTUPINFOA startup{};
@@ -87,20 +90,61 @@ int StartAndWait(const ScratchDirectory& directory, const std::vector<std::strin
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
   const std::string workingDirectory = directory.Path().string();
-  int exitCode = -1;
-  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, workingDirectory.c_str(), &startup,
-                     &process)) {
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0;
-    if (GetExitCodeProcess(process.hProcess, &code)) exitCode = static_cast<int>(code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  CloseHandle(input);
+  const bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      workingDirectory.c_str(), &startup, &process);
   CloseHandle(output);
   CloseHandle(error);
+  if (!started) return nullptr;
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+int WaitForExit(HANDLE process) {
+  if (process == nullptr) return -1;
+  WaitForSingleObject(process, 60000);
+  DWORD code = 0;
+  const int exitCode = GetExitCodeProcess(process, &code) ? static_cast<int>(code) : -1;
+  CloseHandle(process);
   return exitCode;
 }
+
+int StartAndWait(const ScratchDirectory& directory, const std::vector<std::string>& arguments) {
+  HANDLE input = OpenInherited(directory.File("stdin.txt"), false);
+  const int exitCode = WaitForExit(StartProgram(directory, arguments, input));
+  CloseHandle(input);
+  return exitCode;
+}
+
+// The program with its standard input on a pipe, written in parts as a user types.
+class FedProgram {
+ public:
+  FedProgram(const ScratchDirectory& directory, const std::vector<std::string>& arguments) {
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE read = nullptr;
+    if (!CreatePipe(&read, &m_input, &security, 0)) return;
+    SetHandleInformation(m_input, HANDLE_FLAG_INHERIT, 0);
+    m_process = StartProgram(directory, arguments, read);
+    CloseHandle(read);
+  }
+  ~FedProgram() { Finish(); }
+  bool Started() const { return m_process != nullptr; }
+  void Write(const std::string& text) {
+    DWORD written = 0;
+    WriteFile(m_input, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  }
+  // Ends the input and waits for the program's end; its exit code.
+  int Finish() {
+    if (m_input != nullptr) CloseHandle(m_input);
+    m_input = nullptr;
+    const int exitCode = WaitForExit(m_process);
+    m_process = nullptr;
+    return exitCode;
+  }
+
+ private:
+  HANDLE m_input = nullptr;
+  HANDLE m_process = nullptr;
+};
 #else
 std::string Quoted(const std::string& text) {
   std::string quoted = "'";
@@ -114,13 +158,42 @@ std::string Quoted(const std::string& text) {
   return quoted + "'";
 }
 
-int StartAndWait(const ScratchDirectory& directory, const std::vector<std::string>& arguments) {
+// The shell command that runs the program in the directory with stdout.txt and
+// stderr.txt as its outputs.
+std::string ProgramCommand(const ScratchDirectory& directory, const std::vector<std::string>& arguments) {
   std::string command = "cd " + Quoted(directory.Path().string()) + " && " + Quoted(ZENTOR_PROGRAM_PATH);
   for (const std::string& argument : arguments) command += " " + Quoted(argument);
-  command += " <stdin.txt >stdout.txt 2>stderr.txt";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return command + " >stdout.txt 2>stderr.txt";
 }
+
+int ExitCodeOf(int status) { return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+int StartAndWait(const ScratchDirectory& directory, const std::vector<std::string>& arguments) {
+  return ExitCodeOf(std::system((ProgramCommand(directory, arguments) + " <stdin.txt").c_str()));
+}
+
+// The program with its standard input on a pipe, written in parts as a user types.
+class FedProgram {
+ public:
+  FedProgram(const ScratchDirectory& directory, const std::vector<std::string>& arguments)
+      : m_input(popen(ProgramCommand(directory, arguments).c_str(), "w")) {}
+  ~FedProgram() { Finish(); }
+  bool Started() const { return m_input != nullptr; }
+  void Write(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), m_input);
+    std::fflush(m_input);
+  }
+  // Ends the input and waits for the program's end; its exit code.
+  int Finish() {
+    if (m_input == nullptr) return -1;
+    const int status = pclose(m_input);
+    m_input = nullptr;
+    return ExitCodeOf(status);
+  }
+
+ private:
+  FILE* m_input = nullptr;
+};
 #endif
 
 ProgramRun RunProgram(const ScratchDirectory& directory, const std::vector<std::string>& arguments,
@@ -131,6 +204,17 @@ ProgramRun RunProgram(const ScratchDirectory& directory, const std::vector<std::
   run.standardOutput = WithoutCarriageReturnsBeforeLineFeeds(directory.Read("stdout.txt"));
   run.standardError = WithoutCarriageReturnsBeforeLineFeeds(directory.Read("stderr.txt"));
   return run;
+}
+
+// Waits until the program's standard output holds `text` (at most `limit`).
+bool OutputShows(const ScratchDirectory& directory, const std::string& text, std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const std::string out = WithoutCarriageReturnsBeforeLineFeeds(directory.Read("stdout.txt"));
+    if (out.find(text) != std::string::npos) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 struct Scenario {
@@ -175,8 +259,30 @@ TEST(ProgramTranscriptTest, ScenariosMatchTheirGoldenFiles) {
 // Sessions with an agent: the program connects at start-up as the options say.
 class ConnectedProgramTest : public ::testing::Test {
  protected:
+  static constexpr const char* kSamplesMark = "@SAMPLES@";
+
   void SetUp() override { testing_support::SetOfflineSession(false); }
   void TearDown() override { testing_support::SetOfflineSession(true); }
+  // Starts m_agent running DEMO, which is built beside the agent's own sample
+  // (.../tools/samples/demo.mod); m_samples is that folder as the program names it.
+  void StartDemo() {
+    if (testing_support::AgentProgramPath().empty()) GTEST_SKIP() << "no stand-in agent";
+    const std::string modules = testing_support::SampleModulesDirectory();
+    ASSERT_FALSE(modules.empty()) << testing_support::SampleModuleManifest();
+    std::string error;
+    ASSERT_TRUE(m_agent.Start({"--module", modules + "demo.mod"}, &error)) << error;
+    m_samples = testing_support::HostPathOfUnixPath(modules);
+  }
+  // The text with the samples' folder written as the mark, as the golden files hold it.
+  std::string Masked(std::string text) const {
+    for (std::size_t at; (at = text.find(m_samples)) != std::string::npos;) {
+      text.replace(at, m_samples.size(), kSamplesMark);
+    }
+    return text;
+  }
+
+  testing_support::AgentProcess m_agent;
+  std::string m_samples;
 };
 
 // Nothing answers at the port: each greeting is sent 20 times, 200 ms apart, then the
@@ -229,31 +335,21 @@ TEST_F(ConnectedProgramTest, ConnectedSessionListsTheEmulatorsRegisters) {
 // refusals of bad input. The passpoint runs on at each hit as the agent sees it: the
 // breakpoint lifted, one step, set again, go; never an unclaimed single-step trap.
 TEST_F(ConnectedProgramTest, EngineSessionOverTheStandIn) {
-  testing_support::AgentProcess agent;
-  std::string error;
-  if (testing_support::AgentProgramPath().empty()) GTEST_SKIP() << "no stand-in agent";
-  // DEMO is built beside the agent's own sample: .../tools/samples/demo.mod.
-  const std::string modules = testing_support::SampleModulesDirectory();
-  ASSERT_FALSE(modules.empty()) << testing_support::SampleModuleManifest();
-  const std::string manifest = modules + "demo.mod";
-  ASSERT_TRUE(agent.Start({"--module", manifest}, &error)) << error;
-  const std::string samples = testing_support::HostPathOfUnixPath(manifest.substr(0, manifest.rfind('/') + 1));
+  OR_RETURN(StartDemo());
   std::string script = ScenarioFile("engine_session.script");
-  const std::string mark = "@SAMPLES@";
-  script.replace(script.find(mark), mark.size(), samples);
+  script.replace(script.find(kSamplesMark), std::string(kSamplesMark).size(), m_samples);
 
   ScratchDirectory directory("app");
   directory.Write("script.txt", script);
   const ProgramRun run =
-      RunProgram(directory, {"-test", "-ip", agent.UdpLinkName(), "-ba", "script.txt"}, "exit\nok\n");
+      RunProgram(directory, {"-test", "-ip", m_agent.UdpLinkName(), "-ba", "script.txt"}, "exit\nok\n");
   EXPECT_EQ(run.exitCode, 0);
-  std::string out = run.standardOutput;
-  for (std::size_t at; (at = out.find(samples)) != std::string::npos;) out.replace(at, samples.size(), mark);
+  const std::string out = Masked(run.standardOutput);
   EXPECT_TRUE(MatchesGolden(GoldenFile("engine_session.stdout"), out));
   EXPECT_EQ(out.find("Internal INT1"), std::string::npos);
 
   // Each passpoint report is one clear, step, set and go of its slot.
-  const std::vector<std::string> requests = agent.TraceLines("exec seq=");
+  const std::vector<std::string> requests = m_agent.TraceLines("exec seq=");
   auto command = [&requests](std::size_t i) {
     const std::size_t at = requests[i].find("command=");
     return at == std::string::npos ? std::string() : requests[i].substr(at + 8, 4);
@@ -274,6 +370,23 @@ TEST_F(ConnectedProgramTest, EngineSessionOverTheStandIn) {
   EXPECT_EQ(reports, 3u);
   // Two more are the steps off a breakpoint the thread stood on when it went on.
   EXPECT_EQ(runsOn, reports + 2);
+}
+
+// The stop of a go comes while the console waits for the next command, and is reported
+// then: the running prompt stands alone on its line, the report follows, then the
+// stopped prompt. The next command is typed only once the report is out.
+TEST_F(ConnectedProgramTest, StopIsReportedWhileTheConsoleWaitsForInput) {
+  OR_RETURN(StartDemo());
+  ScratchDirectory directory("app");
+  FedProgram program(directory, {"-test", "-ip", m_agent.UdpLinkName()});
+  ASSERT_TRUE(program.Started());
+  program.Write("loadsym " + m_samples + "demo\nbr = g\ngo\n");
+  const bool reported = OutputShows(directory, "[ Break at :DEMO_CALC#8 ]\n>", std::chrono::seconds(30));
+  program.Write("calls\nexit\nok\n");
+  EXPECT_EQ(program.Finish(), 0);
+  EXPECT_TRUE(reported) << "no stop reported while the console waited";
+  const std::string out = Masked(WithoutCarriageReturnsBeforeLineFeeds(directory.Read("stdout.txt")));
+  EXPECT_TRUE(MatchesGolden(GoldenFile("stop_while_waiting.stdout"), out));
 }
 
 }  // namespace

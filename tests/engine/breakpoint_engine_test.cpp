@@ -312,6 +312,37 @@ TEST_F(BreakpointEngineTest, StepsAndTemporaryBreaksKeepTheirLimits) {
   EXPECT_TRUE(Requests().empty());
 }
 
+// The go returns as the target runs, and the viewpoint runs (the running prompt). The
+// target says so even for a go it refuses: a refused thread that does not run leaves
+// the viewpoint stopped, while one that runs already keeps it running.
+TEST_F(BreakpointEngineTest, AGoLeavesTheViewpointRunningOnlyWhenTheThreadRuns) {
+  struct Case {
+    const char* name;
+    bool runsBefore;
+    uint32_t refusal;
+    bool runsAfter;
+  };
+  const Case cases[] = {
+      {"accepted", false, 0, true},
+      {"refused", false, 2001, false},
+      {"running already", true, kMsgToolExecuting, true},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    m_target.m_busy = test.runsBefore;
+    m_target.m_executeRefusal = test.refusal;
+    ViewpointManager::SetRunState(ViewpointHandle(kViewpoint), test.runsBefore ? ViewpointManager::kRunStateRunning : 0);
+    if (test.refusal == 0) {
+      GoControl::Go(kGoPlain);
+    } else {
+      EXPECT_EQ(ErrorThrownBy([] { GoControl::Go(kGoPlain); }).Number(), test.refusal);
+    }
+    EXPECT_EQ(ViewpointManager::RunStateOf(ViewpointHandle(kViewpoint)) == ViewpointManager::kRunStateRunning,
+              test.runsAfter);
+  }
+  ViewpointManager::SetRunState(ViewpointHandle(kViewpoint), 0);
+}
+
 // Three instruction steps asked for, a breakpoint hit on the second: no report line,
 // the repetition ends, and the stop's place is where the program stands.
 TEST_F(BreakpointEngineTest, StepCutShortByABreakpointWritesNoReport) {

@@ -17,6 +17,7 @@
 #include "core/value_bytes.h"
 #include "engine/engine_target.h"
 #include "target/register_tables.h"
+#include "target/target_gui.h"
 
 namespace zentor::testing_support {
 
@@ -165,6 +166,10 @@ class RecordingTarget : public EngineTarget {
     }
     Log(line);
     if (viewpoint == 0xFFFFFFFFu) return Fail(status, 2006);
+    // As the target's go: the GUI hears that the thread runs whether the go went or not
+    // (a thread that runs already is refused before that).
+    if (m_executeRefusal != 0 && m_busy) return Fail(status, m_executeRefusal);
+    InstalledTargetGui().NotifyTargetEvent(viewpoint, 1, "RUNNING", nullptr);
     if (m_executeRefusal != 0) return Fail(status, m_executeRefusal);
     m_busy = true;
     return Ok(status);
@@ -192,7 +197,6 @@ class RecordingTarget : public EngineTarget {
   }
   bool IsBusy(uint32_t) override { return m_busy; }
   uint64_t EventsHandled() override { return m_events; }
-  bool HasPollTimer() override { return m_pollTimer; }
 
   // ---- the record
   void Log(const std::string& line) { m_log.push_back(line); }
@@ -222,7 +226,6 @@ class RecordingTarget : public EngineTarget {
   std::deque<StepAnswer> m_stepAnswers;
   uint32_t m_executeRefusal = 0;
   bool m_busy = false;
-  bool m_pollTimer = false;
   uint64_t m_events = 0;
   uint32_t m_polls = 0;
   std::function<void()> m_onPoll;

@@ -87,7 +87,7 @@ TEST_F(PointersAtStopTest, PointersAfterEitherWayOfLoading) {
     std::string reason;
     if (!Connect(session, alongSearchPath, &reason)) GTEST_SKIP() << reason;
     ASSERT_EQ(Printed("br = :DEMO_MAIN#38"), "");
-    ASSERT_NE(Printed("go").find("Break at"), std::string::npos);
+    ASSERT_NE(Printed("go; wait").find("Break at"), std::string::npos);
 
     struct Case {
       const char* command;

@@ -122,7 +122,7 @@ class ViewsAtStopTest : public ::testing::Test {
 // the other views read their locals, and the listing switch comes back after two.
 TEST_F(ViewsAtStopTest, CallstackOfTwentyFrames) {
   ASSERT_EQ(Command("br = Leaf"), 0u);
-  ASSERT_EQ(Command("go"), 0u);
+  ASSERT_EQ(Command("go; wait"), 0u);
   TextPane pane;
   pane.layerId = 13;
   ASSERT_EQ(Send(kViewCallstack, pane, kGuiOpened), 0);
@@ -168,7 +168,7 @@ TEST_F(ViewsAtStopTest, CallstackOfTwentyFrames) {
 // another viewpoint kept apart.
 TEST_F(ViewsAtStopTest, WatchesAtStops) {
   ASSERT_EQ(Command("br = Leaf"), 0u);
-  ASSERT_EQ(Command("go"), 0u);
+  ASSERT_EQ(Command("go; wait"), 0u);
   // g_counter is 0 now and 36 at the second stop: the index then leaves g_large.
   for (const char* watch : {"wa = g_counter", "wa = g_letter", "wa = g_large[g_counter * 1000]",
                             "wa = int4 0x20000000", "wa = g_shape.colour", "wa = &g_letter", "wa = :VIEWS.g_counter"}) {
@@ -179,7 +179,7 @@ TEST_F(ViewsAtStopTest, WatchesAtStops) {
   ASSERT_EQ(Send(kViewWatch, pane, kGuiOpened), 0);
   ASSERT_EQ(Send(kViewWatch, pane, kGuiRefresh), 0) << m_status.Number();
   std::string dump = "first stop: " + testing_support::DumpPane(pane);
-  ASSERT_EQ(Command("go"), 0u);
+  ASSERT_EQ(Command("go; wait"), 0u);
   ASSERT_EQ(Send(kViewWatch, pane, kGuiRefresh), 0) << m_status.Number();
   dump += "second stop: " + testing_support::DumpPane(pane);
 
@@ -204,7 +204,7 @@ TEST_F(ViewsAtStopTest, WatchesAtStops) {
 // the elements of an array in base 16 in one read, and a value typed into a line.
 TEST_F(ViewsAtStopTest, InspectorLinesAtAStop) {
   ASSERT_EQ(Command("br = Leaf"), 0u);
-  ASSERT_EQ(Command("go"), 0u);
+  ASSERT_EQ(Command("go; wait"), 0u);
   OpenInspector();
   std::string dump;
   // 6,000 elements: the lines stop at index 5,000, the parent counts what was made.
@@ -264,7 +264,7 @@ TEST_F(ViewsAtStopTest, InspectorLinesAtAStop) {
 TEST_F(ViewsAtStopTest, RootLeavesScopeAndComesBack) {
   ASSERT_EQ(Command("br = :VIEWS#28"), 0u);  // in Fill, after its entry
   ASSERT_EQ(Command("br = :VIEWS#47"), 0u);  // in main, between the first two calls
-  ASSERT_EQ(Command("go"), 0u);
+  ASSERT_EQ(Command("go; wait"), 0u);
   OpenInspector();
   ASSERT_EQ(Inspect(kGuiInspectAdd, 0, "index"), 0) << m_status.Number();
   ASSERT_EQ(Inspect(kGuiInspectAdd, 0, "g_counter"), 0) << m_status.Number();
@@ -278,7 +278,7 @@ TEST_F(ViewsAtStopTest, RootLeavesScopeAndComesBack) {
   std::string dump = "in Fill: " + testing_support::DumpPane(m_inspectPane, false) + "locals " +
                      testing_support::DumpPane(locals, false);
   for (const char* stop : {"in main: ", "in the next Fill: "}) {
-    ASSERT_EQ(Command("go"), 0u);
+    ASSERT_EQ(Command("go; wait"), 0u);
     ASSERT_EQ(Inspect(kGuiRefresh), 0) << m_status.Number();
     if (Send(kViewInspect, locals, kGuiLocalsNeedRebuild, localsArgument) == 402) {
       ASSERT_EQ(Send(kViewInspect, locals, kGuiEngineNotice, localsArgument), 0);
@@ -331,7 +331,7 @@ void SetText(char (&field)[MemoryDisplayRequest::kTextSize], const std::string& 
 // engine's target memory; a register local is no start or end of a memory range.
 TEST_F(ViewsAtStopTest, MemoryEditsReachTheEmulator) {
   ASSERT_EQ(Command("br = :VIEWS#33"), 0u);  // in Leaf, after its entry
-  ASSERT_EQ(Command("go"), 0u);
+  ASSERT_EQ(Command("go; wait"), 0u);
   const uint32_t small = testing_support::SampleModuleSymbols("views").at("g_small");
   MemoryDisplayRequest request;
   request.rows = 4;
