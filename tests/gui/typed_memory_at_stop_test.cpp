@@ -220,7 +220,8 @@ TEST_F(TypedMemoryAtStopTest, IndexOrOffsetOfAWatchedElementIsAValue) {
     if (!Connect(session, "demo", &reason)) GTEST_SKIP() << reason;
     ASSERT_EQ(Printed("g_divisor = 2"), "");
     ASSERT_EQ(Printed(std::string("br = ") + location + " wr"), "");
-    const std::string stop = Printed("go") + Printed("wait");
+    std::string stop = Printed("go");
+    stop += Printed("wait");
     EXPECT_NE(stop.find("due to Write at g_squares[2]"), std::string::npos) << stop;
     EXPECT_EQ(Printed("? i"), "2\n");
     TearDown();
@@ -233,7 +234,8 @@ TEST_F(TypedMemoryAtStopTest, RegisterVariableHasNoMemory) {
   std::string reason;
   if (!Connect("views", &reason)) GTEST_SKIP() << reason;
   ASSERT_EQ(Printed("br = :VIEWS#33"), "");
-  const std::string stop = Printed("go") + Printed("wait");
+  std::string stop = Printed("go");
+  stop += Printed("wait");
   ASSERT_NE(stop.find("Break at"), std::string::npos) << stop;
   const std::string before = Printed("? scratch");
   for (const char* command : {"int4 scratch", "int4 scratch = 1", "ord1 scratch length 4", "int4 &scratch"}) {
