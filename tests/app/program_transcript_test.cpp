@@ -389,5 +389,48 @@ TEST_F(ConnectedProgramTest, StopIsReportedWhileTheConsoleWaitsForInput) {
   EXPECT_TRUE(MatchesGolden(GoldenFile("stop_while_waiting.stdout"), out));
 }
 
+// Three debugger programs one after the other against one running agent, the first
+// after a few hundred requests: each greets the agent anew, counting from 0 again, and
+// its step must move the thread one instruction on from where the one before left it,
+// not come back with an answer the agent kept from an earlier program.
+TEST_F(ConnectedProgramTest, ProgramsInARowEachStepTheThreadOnwards) {
+  testing_support::AgentProcess agent;
+  std::string error;
+  if (testing_support::AgentProgramPath().empty()) GTEST_SKIP() << "no stand-in agent";
+  const std::string modules = testing_support::SampleModulesDirectory();
+  ASSERT_FALSE(modules.empty()) << testing_support::SampleModuleManifest();
+  ASSERT_TRUE(agent.Start({"--module", modules + "demo.mod"}, &error)) << error;
+  const uint32_t main = testing_support::SampleModuleSymbols("demo")["main"];
+  ASSERT_NE(main, 0u);
+  const std::string loadsym = "loadsym " + testing_support::HostPathOfUnixPath(modules) + "DEMO\n";
+
+  uint32_t expected = main;
+  std::size_t instructionLength = 1;  // main begins with push ebp
+  for (int program = 1; program <= 3; ++program) {
+    SCOPED_TRACE("program " + std::to_string(program));
+    std::string input = loadsym;
+    for (int i = 0; program == 1 && i < 40; ++i) input += "nlms\n";
+    input += "istep\ncalls\nexit\nok\n";
+    ScratchDirectory directory("app");
+    const ProgramRun run = RunProgram(directory, {"-test", "-ip", agent.UdpLinkName()}, input);
+    EXPECT_EQ(run.exitCode, 0);
+    const std::string& out = run.standardOutput;
+    EXPECT_EQ(out.find("ERROR"), std::string::npos) << out;
+    // The step's report: the address it stopped at, then the instruction there.
+    const std::size_t step = out.find("\n0x", out.find(">istep\n"));
+    ASSERT_NE(step, std::string::npos) << out;
+    expected += static_cast<uint32_t>(instructionLength);
+    EXPECT_EQ(std::stoul(out.substr(step + 1, 10), nullptr, 16), expected) << out;
+    const std::size_t bytes = out.find_first_not_of(' ', step + 11);
+    instructionLength = (out.find(' ', bytes) - bytes) / 2;
+    const std::size_t calls = out.find(">calls\n(0) ");
+    ASSERT_NE(calls, std::string::npos) << out;
+    EXPECT_NE(out.substr(calls, out.find('\n', calls + 7) - calls).find(" main"), std::string::npos) << out;
+  }
+  std::size_t steps = 0;
+  for (const std::string& line : agent.TraceLines("exec seq=")) steps += line.find("command=0x08") != std::string::npos;
+  EXPECT_EQ(steps, 3u) << "each program's step executed once";
+}
+
 }  // namespace
 }  // namespace zentor

@@ -42,10 +42,16 @@ uint64_t NowMilliseconds() {
   return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
 }
 
-// 1. A request seen before is answered from the history, never executed again.
-// 2. A request numbered before the last one is a late copy: ignored. A hello starts
-//    a new conversation (a debugger that started again counts from 0).
-// 3. Otherwise it is executed; its answer is kept and sent. A get-event request with
+// The debugger has one request outstanding and sends nothing else until it is
+// answered, so the only request that can come again as a repeat is the last one; an
+// earlier one comes again only as a late copy. A debugger program that starts anew
+// counts from 0 again and greets first: its requests must not be taken for those of
+// the session before it, which used the same numbers.
+// 1. The last answered request of the session, seen again, gets its answer again and
+//    is not executed again.
+// 2. A hello begins a new session: nothing of the one before is kept.
+// 3. A request numbered before the last one is a late copy: ignored.
+// 4. Otherwise it is executed; its answer is kept and sent. A get-event request with
 //    nothing pending stays unanswered, and the debugger reuses its number; while the
 //    thread runs it is first held for a while in case an event comes.
 // A new request means the debugger has given up a held one.
@@ -57,16 +63,16 @@ void AgentEndpoint::OnRequest(const AgentPacket& request) {
   const uint32_t sequence = request.Sequence();
   const uint32_t command = request.Code();
   const uint16_t payloadSum = request.StoredPacketSum();
-  for (const HistoryEntry& entry : m_history) {
-    if (entry.m_sequence == sequence && entry.m_command == command && entry.m_payloadSum == payloadSum) {
-      m_trace.Line("duplicate seq=%u command=0x%02x", sequence, command);
-      m_lastAnswer = entry.m_answer;
-      Transmit(entry.m_answer);
-      return;
-    }
+  if (m_lastAnswered.has_value() && m_lastAnswered->m_sequence == sequence && m_lastAnswered->m_command == command &&
+      m_lastAnswered->m_payloadSum == payloadSum) {
+    m_trace.Line("duplicate seq=%u command=0x%02x", sequence, command);
+    m_lastAnswer = m_lastAnswered->m_answer;
+    Transmit(m_lastAnswered->m_answer);
+    return;
   }
-  if (m_lastSequence.has_value() && command != kAgentCommandHello &&
-      static_cast<int32_t>(sequence - *m_lastSequence) < 0) {
+  if (command == kAgentCommandHello) {
+    BeginSession();
+  } else if (m_lastSequence.has_value() && static_cast<int32_t>(sequence - *m_lastSequence) < 0) {
     m_trace.Line("stale seq=%u command=0x%02x", sequence, command);
     return;
   }
@@ -77,6 +83,12 @@ void AgentEndpoint::OnRequest(const AgentPacket& request) {
     return;
   }
   Execute(request);
+}
+
+void AgentEndpoint::BeginSession() {
+  m_lastAnswered.reset();
+  m_lastAnswer.reset();
+  m_lastSequence.reset();
 }
 
 void AgentEndpoint::ServiceHeldRequest() {
@@ -100,7 +112,7 @@ void AgentEndpoint::Execute(const AgentPacket& request) {
     m_trace.Line("exec seq=%u command=0x%02x status=0x%x %s", sequence, command, answer->m_status,
                  answer->m_note.c_str());
   }
-  HistoryEntry entry;
+  AnsweredRequest entry;
   entry.m_sequence = sequence;
   entry.m_command = command;
   entry.m_payloadSum = request.StoredPacketSum();
@@ -110,8 +122,7 @@ void AgentEndpoint::Execute(const AgentPacket& request) {
     std::memcpy(entry.m_answer.Payload(), answer->m_payload.data(), answer->m_payload.size());
   }
   entry.m_answer.Seal(sequence);
-  m_history.push_back(entry);
-  if (m_history.size() > kHistorySize) m_history.pop_front();
+  m_lastAnswered = entry;
   m_lastAnswer = entry.m_answer;
   Transmit(entry.m_answer);
 }

@@ -1,15 +1,15 @@
 #pragma once
 // The stand-in agent's ends of the two lines. What both share sits in AgentEndpoint:
-// an intact request is executed once and answered; a request seen again (same
-// sequence number, command and payload sum) gets its cached answer without being
-// executed again; a request older than the last one is a late copy and is ignored; a
-// damaged request is refused with NAK; a NAK from the debugger brings the last answer
-// again. The fault plan spoils chosen answers on their way out. UdpEndpoint takes one
+// a hello begins a session; within it an intact request is executed once and
+// answered; the last request seen again (same sequence number, command and payload
+// sum) gets its cached answer without being executed again; a request older than the
+// last one is a late copy and is ignored; a damaged request is refused with NAK; a NAK
+// from the debugger brings the last answer again. The fault plan spoils chosen
+// answers on their way out. UdpEndpoint takes one
 // datagram per packet or control byte on 127.0.0.1; SerialEndpoint reads a byte stream
 // from a pseudo-terminal and echoes the synchronisation byte 0x8C.
 
 #include <cstdint>
-#include <deque>
 #include <netinet/in.h>
 #include <optional>
 #include <string>
@@ -47,8 +47,8 @@ class AgentEndpoint {
   virtual void SendAnswerBytes(const uint8_t* bytes, uint32_t length) = 0;
 
  private:
-  static constexpr size_t kHistorySize = 32;
-  struct HistoryEntry {
+  // The last request of the session that was answered, with its answer.
+  struct AnsweredRequest {
     uint32_t m_sequence = 0;
     uint32_t m_command = 0;
     uint16_t m_payloadSum = 0;
@@ -58,6 +58,8 @@ class AgentEndpoint {
   void Transmit(const AgentPacket& answer);
   // Executes an intact request that is neither a repeat nor a late copy.
   void Execute(const AgentPacket& request);
+  // Forgets what the session before a hello asked and was answered.
+  void BeginSession();
 
   struct HeldRequest {
     AgentPacket m_request;
@@ -67,7 +69,7 @@ class AgentEndpoint {
   RequestDispatcher& m_dispatcher;
   const FaultPlan& m_faults;
   AgentTrace& m_trace;
-  std::deque<HistoryEntry> m_history;
+  std::optional<AnsweredRequest> m_lastAnswered;
   std::optional<AgentPacket> m_lastAnswer;
   std::optional<uint32_t> m_lastSequence;
   std::optional<HeldRequest> m_held;
