@@ -20,12 +20,13 @@ inline constexpr uint16_t kLoaderAddressRegister = 0;
 inline constexpr uint16_t kLoaderAddressMemory = 1;
 
 // An address as a loader builds it: a register (offset = the register's x86 number)
-// or an offset in the module's flat memory. The segment and the high word are kept
-// for the record's sake; on this target they are 0.
+// or an offset in the module's flat memory. The segment word travels with the address
+// into the target's record (the program counter carries cs in it); the loaders leave
+// it 0. A memory address with segment word 0 and offset 0xFFFFFFFF is no address.
 struct LoaderAddress {
   uint16_t m_kind = kLoaderAddressMemory;
-  uint16_t m_segment = 0;
-  uint32_t m_high = 0;
+  uint16_t m_reserved = 0;
+  uint32_t m_segment = 0;
   uint32_t m_offset = 0;
 
   static LoaderAddress Memory(uint32_t offset) { return LoaderAddress{kLoaderAddressMemory, 0, 0, offset}; }

@@ -249,14 +249,14 @@ bool TgtProgramCounter(uint32_t id, LoaderAddress* address) {
   uint32_t cs = 0;
   if (CachedProgramCounter(id, &eip, &cs)) {
     *address = LoaderAddress::Memory(eip);
-    address->m_segment = static_cast<uint16_t>(cs);
+    address->m_segment = cs;
     return true;
   }
   RegisterBlock block;
   block.SetMask(kProgramCounterMask);
   if (!TgtReadRegisters(id, &block)) return false;
   *address = LoaderAddress::Memory(FieldWord(block, kFieldEip));
-  address->m_segment = static_cast<uint16_t>(FieldWord(block, kFieldCs));
+  address->m_segment = FieldWord(block, kFieldCs);
   return true;
 }
 

@@ -13,9 +13,10 @@
 namespace zentor {
 
 // Converts a loader address into a target address record: a register address (class
-// 27) for kind 0, a memory address (class 20) for kind 1. Any other kind, and a memory
-// address with a nonzero high word (beyond the target's 32-bit space), sets status
-// 2003 with severity INTERNAL ERROR and leaves the record alone. Returns the number.
+// 27) for kind 0, a memory address (class 20) for kind 1, each with the segment word
+// of the loader address. No loader address (null), and a memory address with segment
+// word 0 at offset 0xFFFFFFFF, give the null record (class 20). Any other kind is an
+// internal error (thrown). Returns the status number, 0.
 uint32_t TmiAddressFromLoader(TargetStatus* status, const LoaderAddress* address, TargetAddressRecord* out);
 
 // The tail of a record as a loader address; a null record gives {memory, 0, 0,
