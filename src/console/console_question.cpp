@@ -36,9 +36,13 @@ char FirstLetter(const std::string& line) {
 
 }  // namespace
 
-int32_t ConsoleQuestionOnInput::Ask(uint32_t kind, const char* text) {
+int32_t ConsoleQuestionOnInput::Ask(uint32_t kind, const char* text, const char* caption) {
   const bool yesNo = kind == kMessageBoxYesNo;
   OutputWriter::FreshLine();
+  if (caption != nullptr) {
+    OutputWriter::WriteString(caption);
+    OutputWriter::WriteString(": ");
+  }
   OutputWriter::WriteString(text);
   OutputWriter::WriteString(yesNo ? "\r\n(Yes/No) " : "\r\n(OK/Cancel) ");
   Pager::Flush();

@@ -16,9 +16,9 @@ class ConsoleWindowBackend final : public WindowLayerBackend {
   int32_t GetFocusWindow() override { return -1; }
   int32_t GetWindowType(int32_t) override { return -1; }
 
-  int32_t ShowMessageBox(int32_t, uint32_t kind, const char* text) override {
+  int32_t ShowMessageBox(int32_t, uint32_t kind, const char* text, const char* caption) override {
     if ((kind == kMessageBoxYesNo || kind == kMessageBoxOkCancel) && m_question != nullptr) {
-      return m_question->Ask(kind, text);
+      return m_question->Ask(kind, text, caption);
     }
     platform::AlertRequest request;
     request.text = text;
@@ -29,6 +29,7 @@ class ConsoleWindowBackend final : public WindowLayerBackend {
       case kMessageBoxOkCancel: request.title = "Warning"; request.buttons = platform::AlertButtons::OkCancel; break;
       default: request.title = "Warning"; break;
     }
+    if (caption != nullptr) request.title = caption;
     request.stopIcon = kind == kMessageBoxError;
     platform::AlertAnswer answer = platform::ShowAlert(request);
     if (kind == kMessageBoxYesNo) {
@@ -114,8 +115,8 @@ int32_t WindowLayer::GetFocusWindow() { return State().backend->GetFocusWindow()
 
 int32_t WindowLayer::GetWindowType(int32_t id) { return State().backend->GetWindowType(id); }
 
-int32_t WindowLayer::ShowMessageBox(int32_t owner, uint32_t kind, const char* text) {
-  return State().backend->ShowMessageBox(owner, kind, text != nullptr ? text : "");
+int32_t WindowLayer::ShowMessageBox(int32_t owner, uint32_t kind, const char* text, const char* caption) {
+  return State().backend->ShowMessageBox(owner, kind, text != nullptr ? text : "", caption);
 }
 
 uint32_t WindowLayer::GetSystemElementColor(uint32_t element, bool foreground) {

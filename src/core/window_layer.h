@@ -39,7 +39,8 @@ class WindowLayerBackend {
   virtual int32_t GetFocusWindow() = 0;
   // The window's type, -1 for an unknown id.
   virtual int32_t GetWindowType(int32_t id) = 0;
-  virtual int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text) = 0;
+  // `caption` null: the box's usual caption for its kind.
+  virtual int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text, const char* caption) = 0;
   virtual void Beep() = 0;
   // The system's colour (0xRRGGBB) of a screen element: 0 menu, 1 inactive caption, 2
   // active caption, 3 border, 4 and 5 window, 6 button, any other the scroll bar; its
@@ -56,7 +57,8 @@ class ConsoleQuestion {
  public:
   virtual ~ConsoleQuestion();
   // Kind kMessageBoxYesNo or kMessageBoxOkCancel; answers as ShowMessageBox does.
-  virtual int32_t Ask(uint32_t kind, const char* text) = 0;
+  // `caption` null: the question has no caption of its own.
+  virtual int32_t Ask(uint32_t kind, const char* text, const char* caption) = 0;
 };
 // Installs the console's questions (the caller keeps it alive); null takes them away.
 // Returns the one installed before.
@@ -75,8 +77,9 @@ class WindowLayer {
   static int32_t GetFocusWindow();
   static int32_t GetWindowType(int32_t id);
   // Kinds 0 and 4 warning, 1 information, 2 yes/no, 3 error, 5 OK/cancel warning.
-  // Answers 0 OK, 1 cancel, 2 yes, 3 no, -1 other.
-  static int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text);
+  // Answers 0 OK, 1 cancel, 2 yes, 3 no, -1 other. A caption replaces the box's usual
+  // one (a question that names the product, say).
+  static int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text, const char* caption = nullptr);
   static uint32_t GetSystemElementColor(uint32_t element, bool foreground);
 
   // Installs a backend and returns the one it replaces; null puts the console

@@ -182,7 +182,8 @@ uint32_t TmiEndSession(TargetStatus* status, uint32_t* declined) {
     TargetGui& gui = InstalledTargetGui();
     gui.PushArrowCursor();
     StopPollTimer();
-    const int32_t answer = WindowLayer::ShowMessageBox(-1, kMessageBoxOkCancel, "This will end your debug session.");
+    const int32_t answer =
+        WindowLayer::ShowMessageBox(-1, kMessageBoxOkCancel, "This will end your debug session.", TmiProductName());
     StartPollTimer();
     gui.PopCursor();
     *declined = answer == kMessageBoxAnswerOk ? 0 : 1;

@@ -322,7 +322,7 @@ TEST_F(ConnectedProgramTest, ConnectedSessionListsTheEmulatorsRegisters) {
       << out;
   EXPECT_NE(out.find("\neip=" + entry + "\nflags: ifl   \n"), std::string::npos) << out;
   // The first exit is declined: the session goes on until the second.
-  EXPECT_NE(out.find("This will end your debug session.\n(OK/Cancel) cancel\n>exit\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Zentor: This will end your debug session.\n(OK/Cancel) cancel\n>exit\n"), std::string::npos) << out;
   EXPECT_FALSE(agent.TraceLines("exec seq=").empty());
   EXPECT_NE(agent.TraceLines("exec seq=").back().find("command=0x17"), std::string::npos)
       << "the agent session ends with the program";

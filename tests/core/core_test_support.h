@@ -33,7 +33,7 @@ class ScriptedWindows : public WindowLayerBackend {
     auto it = m_types.find(id);
     return it == m_types.end() ? -1 : it->second;
   }
-  int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text) override {
+  int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text, const char*) override {
     m_boxes.push_back({owner, kind, text});
     return kMessageBoxAnswerOk;
   }

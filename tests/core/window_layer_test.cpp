@@ -44,7 +44,7 @@ TEST(WindowLayerTest, ConsoleHasNoWindowsAndBeepFollowsItsSwitch) {
    public:
     int32_t GetFocusWindow() override { return 4; }
     int32_t GetWindowType(int32_t) override { return kWindowTypeModalDialog; }
-    int32_t ShowMessageBox(int32_t, uint32_t, const char*) override { return kMessageBoxAnswerNo; }
+    int32_t ShowMessageBox(int32_t, uint32_t, const char*, const char*) override { return kMessageBoxAnswerNo; }
     void Beep() override { ++beeps; }
     int beeps = 0;
   };

@@ -119,8 +119,9 @@ void ResetConsoleModules(bool consoleMode) {
   SetNumberBase(10);
 }
 
-int32_t RecordingWindowBackend::ShowMessageBox(int32_t, uint32_t kind, const char* text) {
-  m_boxes.push_back("[" + std::to_string(kind) + "] " + (text != nullptr ? text : ""));
+int32_t RecordingWindowBackend::ShowMessageBox(int32_t, uint32_t kind, const char* text, const char* caption) {
+  m_boxes.push_back("[" + std::to_string(kind) + "] " + (caption != nullptr ? std::string(caption) + ": " : "") +
+                    (text != nullptr ? text : ""));
   return kMessageBoxAnswerOk;
 }
 

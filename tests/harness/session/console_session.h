@@ -62,7 +62,7 @@ class RecordingWindowBackend : public WindowLayerBackend {
  public:
   int32_t GetFocusWindow() override { return -1; }
   int32_t GetWindowType(int32_t) override { return -1; }
-  int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text) override;
+  int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text, const char* caption) override;
   void Beep() override { ++m_beeps; }
 
   std::vector<std::string> m_boxes;
