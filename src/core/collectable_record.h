@@ -32,6 +32,7 @@ enum CollectableRecordKind : uint32_t {
   kRecordLocations = 9,
   kRecordSearchPaths = 10,
   kRecordStatusLine = 11,
+  kRecordThreadList = 14,  // the threads (viewpoints) of the target and their states
   kRecordWindows = 15,
   kRecordWatches = 16,
   kRecordFurtherUsers = 17,

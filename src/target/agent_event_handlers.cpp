@@ -95,7 +95,7 @@ bool RunsToTemporaries(uint32_t state) {
 //    steps over its instruction, the slot goes back and the target runs on.
 // 4. An enabled temporary slot ends a go-to (reported) or a step over (run control
 //    reads it); the temporary slots are deleted.
-// 5. The stop stands.
+// 5. The stop stands: the views of the threads hear of it.
 int32_t BreakpointTrap(uint32_t context, uint32_t address) {
   InvalidateRegisterCache();
   if (!TgtIsKnown(context)) return kTrapResume;
@@ -136,6 +136,7 @@ int32_t BreakpointTrap(uint32_t context, uint32_t address) {
   }
   if (state != kRunStateSteppingOver && state != kRunStateGoWithTemporaries) Gui().ActivateMainWindow();
   TgtSetRunning(context, 0);
+  TgtSignalStateChange();
   return kTrapStopped;
 }
 
@@ -261,10 +262,14 @@ void ThreadCreated(uint32_t context, const AgentEventRecord& record) {
   TmiGoWithTemporaries(context, list);
 }
 
+// The thread's breakpoint slots go with it (the agent's too: the thread ended while
+// they were set), and the views of the threads hear that it is gone.
 void ThreadExited(uint32_t context) {
   if (TgtIsKnown(context)) {
     RecordStop(context, "Thread exited", "A Thread is exited");
+    TgtDeleteThreadSlots(context);
     TgtRemoveContext(context);
+    TgtSignalStateChange();
   }
   Gui().ActivateMainWindow();
 }

@@ -15,8 +15,6 @@ namespace {
 constexpr uint32_t kNoViewpoint = 0xFFFFFFFFu;
 constexpr uint32_t kMsgNoProgramLoaded = 2006;
 constexpr uint32_t kMsgToolExecuting = 84;
-// Change records of this kind hear that a processor's threads or modules changed.
-constexpr uint32_t kChangeKindTargetState = 14;
 constexpr uint16_t kProgramCounterMask = 0x1;
 constexpr uint16_t kStackMask = 0x5;
 
@@ -217,7 +215,7 @@ void TgtRemoveContext(uint32_t id) {
   }
 }
 
-void TgtSignalStateChange() { MarkChangedRecords(kChangeKindTargetState, nullptr); }
+void TgtSignalStateChange() { MarkChangedRecords(kRecordThreadList, nullptr); }
 
 void TgtSetCurrentProcessor(int32_t id) {
   State().currentProcessor = static_cast<int16_t>(id);

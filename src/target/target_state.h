@@ -96,7 +96,8 @@ bool TgtAddModule(int32_t processor, uint32_t handle);
 // Removes the thread's context from the current processor (a current context index
 // stays on the context it named, or none).
 void TgtRemoveContext(uint32_t id);
-// Marks every registered change record of kind 14 changed.
+// Marks every registered change record of kind 14 changed: the lists of threads and
+// their states are to be shown again (a thread stopped at a breakpoint, or ended).
 void TgtSignalStateChange();
 // The current processor; the register cache is marked stale.
 void TgtSetCurrentProcessor(int32_t id);

@@ -37,6 +37,7 @@
 #include "target/tmi_session.h"
 #include "target/tmi_symbol_load.h"
 #include "command/command_arguments.h"
+#include "core/collectable_record.h"
 #include "core/current_viewpoint.h"
 #include "core/token_record.h"
 #include "core/value_bytes.h"
@@ -517,6 +518,65 @@ TEST_F(RunControlTest, HardwareWriteWatchStopsAfterTheWrite) {
     EXPECT_GT(LastStop().location, Symbol("main"));
     EXPECT_LT(LastStop().location, Symbol("g")) << "in main, right after the store";
     EXPECT_TRUE(HeldByAgent().empty());
+  }
+}
+
+// Events the agent reports at a go instead of running the thread (--go-event), with a
+// breakpoint at f and a write watch set by that go. A thread's end deletes its slots,
+// here and in the agent, and the thread is forgotten; a thread's start is a stop, then
+// the thread runs to the start address with only a temporary breakpoint; a load or a
+// server error prints its status and leaves the thread stopped, unreported, with its
+// slots. The views of the threads hear of an ended thread and of a breakpoint's stop.
+TEST_F(RunControlTest, ThreadAndErrorEventsAsTheAgentReportsThem) {
+  struct Case {
+    const char* name;
+    std::string event;
+    std::vector<std::string> titles;  // of the stops the GUI heard
+    const char* printed;
+    bool threadKnown;
+    uint32_t slotsInUse;     // here
+    size_t heldByAgent;      // there
+    uint32_t threadsChanged;  // the kind-14 record's mark
+  };
+  char createdAtG[48];
+  std::snprintf(createdAtG, sizeof createdAtG, "thread-created:0x%08x", testing_support::SampleModuleSymbols("demo")["g"]);
+  const Case cases[] = {
+      {"thread exited", "thread-exited", {"Thread exited"}, "", false, 0, 0, 1},
+      {"thread created", createdAtG, {"Thread created", ""}, "DEMO starts\n", true, 2, 0, 1},
+      {"load error", "load-error:13", {}, "NetWare Server Error: Unresolved external\n", true, 2, 2, 0},
+      {"server error", "server-error:0x4004", {}, "NetWare Server Error: Invalid thread ID\n", true, 2, 2, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (&c != cases) {
+      TearDown();
+      SetUp();
+    }
+    OR_RETURN(Connect({"--go-event", c.event}));
+    AddBreakpoint(Symbol("f"));
+    AddBreakpoint(Symbol("g_squares") + 12, kEngineTypeDebugRegister, kEngineAccessWrite, 4);
+    CollectableRecord threads(kRecordThreadList);
+    threads.Register();
+    const std::string printed = CapturedOutput([&] {
+      EXPECT_EQ(Go(), 0u);
+      RunUntilStopped();
+    });
+    EXPECT_EQ(printed, c.printed);
+    std::vector<std::string> titles;
+    for (const HeardStop& stop : m_gui.stops) titles.push_back(stop.title);
+    EXPECT_EQ(titles, c.titles);
+    EXPECT_EQ(TgtIsKnown(kThread), c.threadKnown);
+    uint32_t inUse = 0;
+    for (uint32_t slot = 0; slot < kSlotCount; ++slot) inUse += TgtSlotAt(slot).m_id != 0xFFFFFFFFu ? 1 : 0;
+    EXPECT_EQ(inUse, c.slotsInUse);
+    EXPECT_EQ(BreakpointsSetAt(Symbol("f")), 1u) << "the go set it in the agent";
+    EXPECT_EQ(HeldByAgent().size(), c.heldByAgent);
+    EXPECT_EQ(threads.TestAndClearChanged(), c.threadsChanged);
+    if (c.threadKnown) EXPECT_EQ(TgtGetRunState(kThread), uint32_t{kRunStateStoppedByEvent});
+    if (c.titles.size() == 2) {
+      EXPECT_EQ(LastStop().reason, kBreakReasonTemporaryBreak);
+      EXPECT_EQ(LastStop().location, Symbol("g"));
+    }
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "module_image.h"
+
 namespace zentor::agent {
 namespace {
 
@@ -30,6 +32,9 @@ constexpr const char* kUsage =
     "  --no-fpu              the server has no floating-point unit\n"
     "  --debug-register-events  report a debug register that fires as exception 0x12F\n"
     "                        with DR0-DR3, DR6 and DR7 (default: 0x12D, DR6 to be read)\n"
+    "  --go-event EVENT      the next go reports EVENT instead of running the thread\n"
+    "                        (repeatable: each go takes the next): thread-created:ADDRESS,\n"
+    "                        thread-exited, load-error:STATUS or server-error:STATUS\n"
     "Running under tests:\n"
     "  --ready-file FILE     once listening, write \"udp-port N\" and \"pty PATH\" lines to\n"
     "                        FILE; the agent ends when FILE is removed\n"
@@ -79,6 +84,26 @@ bool ParseList(const std::string& text, std::set<uint32_t>* numbers) {
   return true;
 }
 
+// "thread-created:0x00100080", "thread-exited", "load-error:13", "server-error:0x4004"
+bool ParseScriptedEvent(const std::string& text, ScriptedEvent* event) {
+  const size_t colon = text.find(':');
+  const std::string kind = text.substr(0, colon);
+  const std::string value = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+  if (kind == "thread-exited") {
+    event->m_code = kAgentEventThreadExited;
+    return colon == std::string::npos;
+  }
+  if (kind == "thread-created") {
+    event->m_code = kAgentEventThreadCreated;
+    return ParseNumber(value, &event->m_address);
+  }
+  if (kind == "load-error" || kind == "server-error") {
+    event->m_code = kind == "load-error" ? kAgentEventLoadError : kAgentEventServerError;
+    return ParseNumber(value, &event->m_status);
+  }
+  return false;
+}
+
 }  // namespace
 
 const char* AgentUsageText() { return kUsage; }
@@ -120,6 +145,10 @@ bool ParseAgentOptions(const std::vector<std::string>& arguments, AgentOptions* 
       options->m_hasFloatingPoint = false;
     } else if (option == "--debug-register-events") {
       options->m_debugRegisterEvents = true;
+    } else if (option == "--go-event") {
+      ScriptedEvent event;
+      good = value(&text) && ParseScriptedEvent(text, &event);
+      options->m_goEvents.push_back(event);
     } else if (option == "--ready-file") {
       good = value(&options->m_readyFile);
     } else if (option == "--idle-exit") {

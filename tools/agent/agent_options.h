@@ -25,6 +25,14 @@ struct FaultPlan {
   uint32_t m_splitPauseMilliseconds = 5;
 };
 
+// An event a go reports in place of running the thread (--go-event): a thread that
+// starts at an address, thread 0's end, or a load or server error with its status.
+struct ScriptedEvent {
+  uint16_t m_code = 0;     // 1011, 1012, 1002 or 1010
+  uint32_t m_address = 0;  // 1011: where the new thread starts
+  uint32_t m_status = 0;   // 1002, 1010: the ServerErrorCode
+};
+
 struct AgentOptions {
   bool m_udp = true;
   uint16_t m_udpPort = kDefaultAgentUdpPort;
@@ -36,6 +44,7 @@ struct AgentOptions {
   uint32_t m_listPartEntries = 256;
   bool m_hasFloatingPoint = true;
   bool m_debugRegisterEvents = false;  // 0x12F with the registers instead of 0x12D
+  std::vector<ScriptedEvent> m_goEvents;  // in the order the goes take them
   std::string m_readyFile;
   uint32_t m_idleExitSeconds = 0;
   std::string m_traceFile;

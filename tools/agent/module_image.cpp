@@ -17,15 +17,6 @@ std::string Trim(const std::string& text) {
   return text.substr(first, last - first);
 }
 
-bool ParseNumber(const std::string& text, uint32_t* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
-  if (*end != '\0' || parsed > 0xFFFFFFFFull) return false;
-  *value = static_cast<uint32_t>(parsed);
-  return true;
-}
-
 bool ParsePair(const std::string& text, uint32_t* first, uint32_t* second) {
   std::istringstream words(text);
   std::string a;
@@ -65,6 +56,15 @@ bool ParseDate(const std::string& text, ModuleImage* module) {
 }
 
 }  // namespace
+
+bool ParseNumber(const std::string& text, uint32_t* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+  if (*end != '\0' || parsed > 0xFFFFFFFFull) return false;
+  *value = static_cast<uint32_t>(parsed);
+  return true;
+}
 
 bool LoadModuleImage(const std::string& manifestPath, ModuleImage* module, std::string* error) {
   std::ifstream manifest(manifestPath);

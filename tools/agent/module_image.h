@@ -28,6 +28,9 @@ struct ModuleImage {
   std::vector<uint8_t> m_image;
 };
 
+// A number of a manifest (or of an option): 32 bits, decimal or 0x hexadecimal.
+bool ParseNumber(const std::string& text, uint32_t* value);
+
 // Reads a manifest and the image it names (relative to the manifest's folder).
 // Returns false with a reason in *error when a file is missing or a line is wrong.
 bool LoadModuleImage(const std::string& manifestPath, ModuleImage* module, std::string* error);

@@ -21,6 +21,9 @@ constexpr size_t kTextPiece = 255;
 // A printed text is read up to its NUL, at most this far.
 constexpr uint32_t kLongestPrintedText = 4096;
 
+// What a thread of --go-event is called.
+constexpr const char* kNewThreadName = "Worker Thread";
+
 // Bit 4 of the processor word asks for a stop whenever a module is loaded.
 constexpr uint32_t kStopOnLoadBit = 0x10;
 
@@ -196,6 +199,17 @@ void ServerModel::Go() {
     if (event.m_origin == EventOrigin::Stop) return;
   }
   if (DeliverText()) return;
+  if (m_nextGoEvent < m_options.m_goEvents.size()) {
+    const ScriptedEvent& event = m_options.m_goEvents[m_nextGoEvent++];
+    if (event.m_code == kAgentEventThreadCreated) {
+      QueueEvent(ThreadCreatedEvent(event.m_address, kNewThreadName), EventOrigin::Stop);
+    } else if (event.m_code == kAgentEventThreadExited) {
+      QueueEvent(ThreadExitedEvent(), EventOrigin::Stop);
+    } else {
+      QueueEvent(ErrorEvent(event.m_code, event.m_status), EventOrigin::Stop);
+    }
+    return;
+  }
   m_running = true;
 }
 
@@ -309,6 +323,23 @@ std::vector<uint8_t> TextEvent(const std::string& text) {
 
 std::vector<uint8_t> ThreadExitedEvent() {
   std::vector<uint8_t> payload = EventHeader(kAgentEventThreadExited, kEventFieldsOffset + 8);
+  return payload;
+}
+
+std::vector<uint8_t> ThreadCreatedEvent(uint32_t startAddress, const std::string& name) {
+  const auto length = static_cast<uint32_t>(std::min<size_t>(name.size(), 255));
+  std::vector<uint8_t> payload = EventHeader(kAgentEventThreadCreated, kEventThreadNameOffset + 1 + length);
+  PayloadWriter(payload.data() + kEventFieldsOffset)
+      .U32(0)
+      .U32(startAddress)
+      .U8(static_cast<uint8_t>(length))
+      .Bytes(name.data(), length);
+  return payload;
+}
+
+std::vector<uint8_t> ErrorEvent(uint16_t code, uint32_t status) {
+  std::vector<uint8_t> payload = EventHeader(code, kEventFieldsOffset + 8);
+  PayloadWriter(payload.data() + kEventFieldsOffset).U32(0).U32(status);
   return payload;
 }
 

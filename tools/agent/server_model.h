@@ -93,7 +93,8 @@ class ServerModel {
   // it; a step runs one instruction (and ends a run still going). Either queues the
   // event of the stop. A text the module prints stops the thread with a text event
   // until the next go; texts printed during a step wait for the next go, so that a
-  // step ends with its own event.
+  // step ends with its own event. While events of --go-event remain, a go that would
+  // run the thread reports the next of them instead and leaves the thread where it is.
   void Go();
   bool IsRunning() const { return m_running; }
   void RunSlice();
@@ -123,6 +124,7 @@ class ServerModel {
   std::optional<uint32_t> m_breakpoints[kSoftwareBreakpointCount];
   std::deque<PendingEvent> m_events;
   std::deque<std::string> m_textBacklog;
+  size_t m_nextGoEvent = 0;  // into the options' go events
   bool m_running = false;
   uint32_t m_processorWord = 1;
 };
@@ -134,6 +136,9 @@ std::vector<uint8_t> ExceptionEvent(uint32_t exception, uint32_t address);
 // The six words of exception 0x12F: DR0-DR3, DR6, DR7.
 std::vector<uint8_t> DebugRegisterEvent(uint32_t address, const uint32_t (&registers)[6]);
 std::vector<uint8_t> ThreadExitedEvent();
+std::vector<uint8_t> ThreadCreatedEvent(uint32_t startAddress, const std::string& name);
+// 1002 (load error) or 1010 (server error) with its ServerErrorCode.
+std::vector<uint8_t> ErrorEvent(uint16_t code, uint32_t status);
 std::vector<uint8_t> TextEvent(const std::string& text);
 // Bit 4 of the processor option word asks for a stop at every module load.
 bool StopOnLoadRequested(uint32_t processorWord);

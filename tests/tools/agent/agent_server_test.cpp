@@ -28,7 +28,8 @@ TEST(AgentOptionsTest, FaultListsAndRefusals) {
   EXPECT_TRUE(options.m_pty);
   const std::vector<std::vector<std::string>> refused = {
       {"--drop", "3-1"}, {"--drop", "x"}, {"--udp-port", "65536"}, {"--list-part", "0"},
-      {"--split-writes", "0"}, {"--delay"}, {"--frobnicate"},
+      {"--split-writes", "0"}, {"--delay"}, {"--frobnicate"}, {"--go-event", "thread-created"},
+      {"--go-event", "thread-exited:3"}, {"--go-event", "load-error:0x1g"}, {"--go-event", "nap:1"},
   };
   for (const auto& arguments : refused) {
     SCOPED_TRACE(arguments[0]);
