@@ -1,8 +1,9 @@
 // dwarf2sym: writes the NB09 ".SYM" symbol file of a linked 32-bit x86 ELF module from
 // its DWARF debugging information.
 //   dwarf2sym [-v] <module.elf> <MODULE.SYM>
-// With -v it prints the module's code and data bases and what it converted. A module
-// it cannot convert leaves no symbol file behind.
+// With -v it prints the module's code and data bases and what it converted. What it
+// leaves out of the file is a warning on the error output. A module it cannot convert
+// leaves no symbol file behind.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
   }
   try {
     const dwarf2cv::Conversion conversion = dwarf2cv::ConvertModule(std::string(arguments[0]));
+    for (const std::string& warning : conversion.m_warnings) std::fprintf(stderr, "dwarf2sym: warning: %s\n", warning.c_str());
     WriteFileAtomically(std::string(arguments[1]),
                         cvfixture::WriteCodeView(conversion.m_program, cvfixture::CvVariant::NB09));
     if (verbose) PrintSummary(conversion);

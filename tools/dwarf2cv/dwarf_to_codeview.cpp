@@ -98,6 +98,14 @@ std::string RelativeTo(std::string path, const std::string& directory) {
   return path;
 }
 
+// Where a procedure's DWARF frame base lies: that many bytes from ebp, or nowhere that
+// ebp names (a naked or hand-written routine that does not set up ebp as the frame
+// pointer), when the variables addressed from it cannot be written.
+struct FrameBase {
+  std::optional<std::int32_t> m_ebpOffset;
+  std::string m_procedure;
+};
+
 struct LineRow {
   Dwarf_Addr m_address = 0;
   std::string m_file;
@@ -108,8 +116,8 @@ struct LineRow {
 // Translates one module: its compilation units in order, each into one CodeView module.
 class ModuleTranslator {
  public:
-  ModuleTranslator(Dwarf* dwarf, const ModuleLayout& layout, CvProgram& program)
-      : m_dwarf(dwarf), m_layout(layout), m_program(program), m_types(program) {}
+  ModuleTranslator(Dwarf* dwarf, const ModuleLayout& layout, CvProgram& program, std::vector<std::string>& warnings)
+      : m_dwarf(dwarf), m_layout(layout), m_program(program), m_types(program), m_warnings(warnings) {}
 
   void Unit(Dwarf_Die* unit) {
     CvModule module;
@@ -129,7 +137,7 @@ class ModuleTranslator {
       const int tag = dwarf_tag(child);
       if (tag == DW_TAG_variable && HasAttribute(child, DW_AT_location)) {
         const bool external = FlagAttribute(child, DW_AT_external);
-        CvVariable variable = Variable(child, std::nullopt);
+        CvVariable variable = *Variable(child, nullptr);
         variable.m_storage = external ? CvStorage::GlobalData : CvStorage::LocalData;
         if (external) {
           m_program.m_globals.push_back(
@@ -239,7 +247,8 @@ class ModuleTranslator {
   // 2. Its body starts at the first line row after its entry (the prologue lies
   //    before it) and its epilogue at its last line row.
   // 3. The frame base turned into an ebp offset at the body's start, where the frame
-  //    is set up, then the parameters, locals and blocks.
+  //    is set up, then the parameters, locals and blocks. A routine that sets up no
+  //    ebp frame keeps everything but what lies in its frame.
   CvProcedure Procedure(Dwarf_Die* die) {
     Dwarf_Addr low = 0, high = 0;
     if (dwarf_lowpc(die, &low) != 0 || dwarf_highpc(die, &high) != 0 || high <= low) {
@@ -260,13 +269,14 @@ class ModuleTranslator {
           std::max<std::uint32_t>(procedure.m_debugEnd, static_cast<std::uint32_t>(row.m_address - low));
     }
     if (body) procedure.m_debugStart = static_cast<std::uint32_t>(*body - low);
-    const std::int32_t frameBase = FrameBaseToEbp(die, body);
+    const FrameBase frameBase{FrameBaseToEbp(die, body), procedure.m_name};
     Scope(die, frameBase, &procedure.m_parameters, procedure.m_locals, procedure.m_labels, procedure.m_blocks);
     return procedure;
   }
 
-  // The offset from ebp of the procedure's DWARF frame base.
-  std::int32_t FrameBaseToEbp(Dwarf_Die* die, std::optional<Dwarf_Addr> body) {
+  // The offset from ebp of the procedure's DWARF frame base; none when the frame is
+  // not addressed through ebp where the body starts.
+  std::optional<std::int32_t> FrameBaseToEbp(Dwarf_Die* die, std::optional<Dwarf_Addr> body) {
     Dwarf_Attribute attribute;
     Dwarf_Op* ops = nullptr;
     size_t count = 0;
@@ -276,11 +286,10 @@ class ModuleTranslator {
     }
     if (ops[0].atom == DW_OP_breg0 + kEbpRegister) return static_cast<std::int32_t>(ops[0].number);
     if (ops[0].atom == DW_OP_reg0 + kEbpRegister) return 0;
-    if (ops[0].atom != DW_OP_call_frame_cfa) FailAt(die, "its frame base is not ebp-relative");
-    if (!body) FailAt(die, "the procedure has no body line to find its frame at");
+    if (ops[0].atom != DW_OP_call_frame_cfa || !body) return std::nullopt;
     Dwarf_CFI* cfi = dwarf_getcfi(m_dwarf);
     Dwarf_Frame* frame = nullptr;
-    if (cfi == nullptr || dwarf_cfi_addrframe(cfi, *body, &frame) != 0) FailAt(die, "no call-frame information for it");
+    if (cfi == nullptr || dwarf_cfi_addrframe(cfi, *body, &frame) != 0) return std::nullopt;
     Dwarf_Op* cfa = nullptr;
     size_t cfaCount = 0;
     std::optional<std::int32_t> offset;
@@ -291,20 +300,20 @@ class ModuleTranslator {
       if (cfa[0].atom == DW_OP_breg0 + kEbpRegister) offset = static_cast<std::int32_t>(cfa[0].number);
     }
     std::free(frame);
-    if (!offset) FailAt(die, "its frame is not addressed through ebp (build with a frame pointer)");
-    return *offset;
+    return offset;
   }
 
-  void Scope(Dwarf_Die* scope, std::int32_t frameBase, std::vector<CvVariable>* parameters,
+  void Scope(Dwarf_Die* scope, const FrameBase& frameBase, std::vector<CvVariable>* parameters,
              std::vector<CvVariable>& locals, std::vector<CvLabel>& labels, std::vector<CvBlock>& blocks) {
     ForEachChild(scope, [&](Dwarf_Die* child) {
       switch (dwarf_tag(child)) {
         case DW_TAG_formal_parameter:
           if (parameters == nullptr) FailAt(child, "a parameter outside a procedure");
-          parameters->push_back(Variable(child, frameBase));
+          if (std::optional<CvVariable> parameter = Variable(child, &frameBase)) parameters->push_back(*parameter);
           break;
         case DW_TAG_variable:
-          if (HasAttribute(child, DW_AT_location)) locals.push_back(Variable(child, frameBase));
+          if (!HasAttribute(child, DW_AT_location)) break;
+          if (std::optional<CvVariable> local = Variable(child, &frameBase)) locals.push_back(*local);
           break;
         case DW_TAG_label: {
           Dwarf_Addr address = 0;
@@ -328,7 +337,7 @@ class ModuleTranslator {
 
   // A block with one code range becomes a CodeView block; one without code has its
   // variables in the enclosing scope.
-  void Block(Dwarf_Die* die, std::int32_t frameBase, std::vector<CvVariable>& outerLocals,
+  void Block(Dwarf_Die* die, const FrameBase& frameBase, std::vector<CvVariable>& outerLocals,
              std::vector<CvLabel>& outerLabels, std::vector<CvBlock>& outerBlocks) {
     std::vector<std::pair<Dwarf_Addr, Dwarf_Addr>> ranges;
     Dwarf_Addr base = 0, start = 0, end = 0;
@@ -347,9 +356,10 @@ class ModuleTranslator {
     outerBlocks.push_back(std::move(block));
   }
 
-  // A variable at a fixed data address (static storage) or in the frame of the
-  // procedure whose frame base is `frameBase` bytes from ebp.
-  CvVariable Variable(Dwarf_Die* die, std::optional<std::int32_t> frameBase) {
+  // A variable at a fixed data address (static storage), in a register, or in the
+  // frame of the procedure whose frame base `frameBase` gives (null at module level).
+  // One in a frame that ebp does not address is left out with a warning (none).
+  std::optional<CvVariable> Variable(Dwarf_Die* die, const FrameBase* frameBase) {
     CvVariable variable{.m_name = EntryName(die), .m_type = m_types.TypeOf(die)};
     if (variable.m_name.empty()) FailAt(die, "the variable has no name");
     Dwarf_Attribute attribute;
@@ -367,9 +377,14 @@ class ModuleTranslator {
       variable.m_storage = CvStorage::LocalData;
       variable.m_offset = static_cast<std::uint32_t>(op.number - m_layout.m_dataBase);
       variable.m_segment = kDataSegment;
-    } else if (op.atom == DW_OP_fbreg && frameBase) {
+    } else if (op.atom == DW_OP_fbreg && frameBase != nullptr) {
+      if (!frameBase->m_ebpOffset) {
+        m_warnings.push_back(EntryLabel(die) + ": left out: the frame of '" + frameBase->m_procedure +
+                             "' is not addressed through ebp");
+        return std::nullopt;
+      }
       variable.m_storage = CvStorage::FrameRelative;
-      variable.m_frameOffset = static_cast<std::int32_t>(op.number) + *frameBase;
+      variable.m_frameOffset = static_cast<std::int32_t>(op.number) + *frameBase->m_ebpOffset;
     } else if (op.atom == DW_OP_breg0 + kEbpRegister) {
       variable.m_storage = CvStorage::FrameRelative;
       variable.m_frameOffset = static_cast<std::int32_t>(op.number);
@@ -388,6 +403,7 @@ class ModuleTranslator {
   const ModuleLayout& m_layout;
   CvProgram& m_program;
   TypeTranslator m_types;
+  std::vector<std::string>& m_warnings;
   std::string m_compDir;
   std::vector<LineRow> m_rows;  // of the unit being translated, in table order
 };
@@ -398,7 +414,7 @@ Conversion ConvertModule(const std::string& elfPath) {
   DwarfFile file(elfPath);
   Conversion conversion;
   conversion.m_layout = ReadLayout(dwarf_getelf(file.Get()), elfPath);
-  ModuleTranslator translator(file.Get(), conversion.m_layout, conversion.m_program);
+  ModuleTranslator translator(file.Get(), conversion.m_layout, conversion.m_program, conversion.m_warnings);
   Dwarf_CU* unit = nullptr;
   Dwarf_Die unitEntry;
   std::uint8_t unitType = 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "codeview/cv_fixture.h"
 
@@ -26,6 +27,9 @@ struct ModuleLayout {
 struct Conversion {
   ModuleLayout m_layout;
   cvfixture::CvProgram m_program;
+  // What was left out of the symbol file, one text per symbol, naming its DWARF entry:
+  // the parameters and locals of a routine whose frame is not addressed through ebp.
+  std::vector<std::string> m_warnings;
 };
 
 // Input the converter cannot express: not a 32-bit x86 ELF, no DWARF, a location or a

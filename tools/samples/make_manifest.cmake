@@ -1,6 +1,7 @@
 # Writes the stand-in agent's manifest of a sample module (tools/agent/README.md): the
-# code from .text to the end of .rodata, the data from .data to the end of .bss, the
-# entry at main, the flat image beside it.
+# code from .text to the end of .rodata, the data from .data (from .bss in a module
+# without initialised data, which has no .data) to the end of .bss, the entry at main,
+# the flat image beside it.
 # -DOBJDUMP=... -DNM=... -DELF=... -DNAME=<module name without .NLM> -DIMAGE=<image file name> -DOUTPUT=...
 execute_process(COMMAND ${OBJDUMP} -h ${ELF} OUTPUT_VARIABLE sections RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -23,6 +24,9 @@ math(EXPR entry "0x${CMAKE_MATCH_1}" OUTPUT_FORMAT HEXADECIMAL)
 math(EXPR code_end "${text_start} + ${text_size}")
 if(rodata_size GREATER 0)
   math(EXPR code_end "${rodata_start} + ${rodata_size}")
+endif()
+if(data_size EQUAL 0)
+  set(data_start ${bss_start})
 endif()
 set(data_end "${data_start} + ${data_size}")
 if(bss_size GREATER 0)
