@@ -225,7 +225,8 @@ class GuiWindowLayer {
   void FreeMenuHandlers();
 
   // Message boxes, strings, help, system colours and metrics.
-  int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text);
+  // `caption` null: the frame's caption (the layer's caption for message boxes).
+  int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text, const char* caption = nullptr);
   int32_t ShowWarningBox(int32_t id, const char* text);
   void GetMessageBoxCaption(char* buffer, size_t size);
   static uint32_t LoadResourceString(uint32_t number, char* buffer, uint32_t size);

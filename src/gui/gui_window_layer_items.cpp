@@ -410,7 +410,7 @@ void GuiWindowLayer::FreeMenuHandlers() {
 
 // The owner -1 is the frame; before the frame exists the box has no owner rather
 // than no box at all.
-int32_t GuiWindowLayer::ShowMessageBox(int32_t owner, uint32_t kind, const char* text) {
+int32_t GuiWindowLayer::ShowMessageBox(int32_t owner, uint32_t kind, const char* text, const char* caption) {
   NativeWindow ownerHandle = 0;
   if (owner == kNoLayerId) {
     ownerHandle = m_frame;
@@ -428,8 +428,9 @@ int32_t GuiWindowLayer::ShowMessageBox(int32_t owner, uint32_t kind, const char*
     case kMessageBoxOkCancel: buttons = MessageBoxButtons::OkCancel; break;
     default: break;
   }
-  char caption[256];
-  GetMessageBoxCaption(caption, sizeof caption);
+  char usualCaption[256];
+  GetMessageBoxCaption(usualCaption, sizeof usualCaption);
+  if (caption == nullptr) caption = usualCaption;
   const bool childOwner = owner != kNoLayerId && IsOfType(owner, kLayerChildWindow);
   if (childOwner) {
     PostCaptionInactive(owner);

@@ -13,8 +13,8 @@ class LayerBackend final : public WindowLayerBackend {
   explicit LayerBackend(GuiWindowLayer& layer) : m_layer(layer) {}
   int32_t GetFocusWindow() override { return m_layer.GetFocusWindow(); }
   int32_t GetWindowType(int32_t id) override { return m_layer.GetWindowType(id); }
-  int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text) override {
-    return m_layer.ShowMessageBox(owner, kind, text);
+  int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text, const char* caption) override {
+    return m_layer.ShowMessageBox(owner, kind, text, caption);
   }
   // The core has already asked its beep switch.
   void Beep() override { m_layer.System().MessageBeep(); }

@@ -18,7 +18,7 @@ class SystemColors final : public WindowLayerBackend {
  public:
   int32_t GetFocusWindow() override { return -1; }
   int32_t GetWindowType(int32_t) override { return -1; }
-  int32_t ShowMessageBox(int32_t, uint32_t, const char*) override { return kMessageBoxAnswerOk; }
+  int32_t ShowMessageBox(int32_t, uint32_t, const char*, const char*) override { return kMessageBoxAnswerOk; }
   void Beep() override {}
   uint32_t GetSystemElementColor(uint32_t element, bool foreground) override {
     return m_base + element * 0x10 + (foreground ? 1 : 0);
