@@ -1,5 +1,7 @@
 #include "symbols/line_ranges.h"
 
+#include <algorithm>
+
 #include "symbols/loader_library.h"
 #include "symbols/symbol_context.h"
 
@@ -17,13 +19,17 @@ int RangeListItem::compareTo(const RWCollectable* other) const {
   return mine < theirs ? -1 : 1;
 }
 
+namespace {
+
 // The ranges of a span of lines:
 // 1. The bounds must be of one file, from present and not 0, to not below it, and
 //    there must be room for the end element (internal errors: a caller's fault).
 // 2. Every entry of the current module's sorted line table with a line of that file in
 //    the span gives the range up to the entry after it; the last entry gives none.
-// 3. The lowest capacity - 1 lines are copied in line order, the end element after.
-void CollectLineRanges(const OptionalLine& from, const OptionalLine& to, LineAddress* ranges, uint32_t capacity) {
+// 3. The lowest (or the highest) capacity - 1 lines are copied in line order, the end
+//    element after.
+void CollectSpan(const OptionalLine& from, const OptionalLine& to, LineAddress* ranges, uint32_t capacity,
+                 bool keepHighest) {
   if (!from.SameValidity(to) || from.IsEmpty()) ZENTOR_INTERNAL_ERROR();
   if (from.Get() == 0) ZENTOR_INTERNAL_ERROR();
   if (to.Get() < from.Get()) ZENTOR_INTERNAL_ERROR();
@@ -50,9 +56,21 @@ void CollectLineRanges(const OptionalLine& from, const OptionalLine& to, LineAdd
   // A sorted vector is read through its const form: it refuses writable access.
   const RWSortedVector& sorted = collected;
   const uint32_t n = std::min(capacity - 1, sorted.entries());
-  for (uint32_t i = 0; i < n; ++i) ranges[i] = dynamic_cast<const RangeListItem*>(sorted.at(i))->Range();
+  const uint32_t skipped = keepHighest ? sorted.entries() - n : 0;
+  for (uint32_t i = 0; i < n; ++i) ranges[i] = dynamic_cast<const RangeListItem*>(sorted.at(skipped + i))->Range();
   ranges[n] = LineAddress();
   collected.clearAndDestroy();
+}
+
+}  // namespace
+
+void CollectLineRanges(const OptionalLine& from, const OptionalLine& to, LineAddress* ranges, uint32_t capacity) {
+  CollectSpan(from, to, ranges, capacity, false);
+}
+
+void CollectLineRangesBetweenAddresses(uint16_t line, LineAddress* ranges, uint32_t capacity) {
+  const OptionalLine& file = GetCurrentSymbolContext()->Location().Location().m_line;
+  CollectSpan(OptionalLine(1, file), OptionalLine(std::max<uint16_t>(line, 1), file), ranges, capacity, true);
 }
 
 void CollectLineRangesBetweenLines(uint16_t from, uint16_t to, LineAddress* ranges, uint32_t capacity) {

@@ -59,5 +59,10 @@ void CollectLineRanges(const OptionalLine& from, const OptionalLine& to, LineAdd
 void CollectLineRangesBetweenLines(uint16_t from, uint16_t to, LineAddress* ranges, uint32_t capacity);
 void CollectLineRangesToLineNumber(const OptionalLine& from, uint16_t to, LineAddress* ranges, uint32_t capacity);
 void CollectLineRangesFromLineNumber(uint16_t from, const OptionalLine& to, LineAddress* ranges, uint32_t capacity);
+// The ranges of the lines nearest before `line` and of `line` itself (of the file of
+// the location's current line), at most capacity - 1 of them in line order: what lies
+// above a line of a listing that is paged backwards. When no line before it has code,
+// the first range is the line's own (or there is none).
+void CollectLineRangesBetweenAddresses(uint16_t line, LineAddress* ranges, uint32_t capacity);
 
 }  // namespace zentor

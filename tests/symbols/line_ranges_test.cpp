@@ -28,6 +28,8 @@ TEST_F(SymbolQueryTest, RangesOfSpansOfLines) {
     uint16_t m_to;
     uint32_t m_capacity;
     const char* m_expected;
+    // The lines nearest above m_to, for a listing paged backwards.
+    bool m_above = false;
   };
   const Row rows[] = {
       {"every line: a line with code in two places has one range, at the first", 10, 21, 10,
@@ -37,11 +39,19 @@ TEST_F(SymbolQueryTest, RangesOfSpansOfLines) {
       {"room for the end alone", 10, 21, 1, "end"},
       {"one line", 14, 14, 4, "#14 0x00400020 x16; end"},
       {"a span without code", 16, 19, 4, "end"},
+      {"above: the line and the one above it", 0, 14, 3, "#12 0x00400010 x16; #14 0x00400020 x16; end", true},
+      {"above a line without code: the nearest two", 0, 19, 3, "#14 0x00400020 x16; #15 0x00400030 x16; end", true},
+      {"above the first line: its own range", 0, 10, 3, "#10 0x00400000 x8; end", true},
+      {"above a line before the first: none", 0, 9, 3, "end", true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.m_name);
     std::vector<LineAddress> ranges(row.m_capacity);
-    CollectLineRangesBetweenLines(row.m_from, row.m_to, ranges.data(), row.m_capacity);
+    if (row.m_above) {
+      CollectLineRangesBetweenAddresses(row.m_to, ranges.data(), row.m_capacity);
+    } else {
+      CollectLineRangesBetweenLines(row.m_from, row.m_to, ranges.data(), row.m_capacity);
+    }
     EXPECT_EQ(RangesText(ranges.data()), row.m_expected);
   }
   // Another context's module answers through the context.
