@@ -10,20 +10,14 @@
 #include <iterator>
 #include <string>
 
-#include "command/action_table.h"
 #include "command/command_scanner.h"
 #include "command/symbol_interpreter.h"
 #include "command/symbol_lookup_commands.h"
 #include "core/frame_list.h"
-#include "core/program_counter.h"
-#include "core/target_memory.h"
-#include "core/value_test_support.h"
-#include "cv_load_test_support.h"
 #include "harness/pane_dump.h"
 #include "source_fixtures/source_fixtures.h"
-#include "source_pane_test_support.h"
+#include "source_pane_fixture.h"
 #include "symbols/loader_library.h"
-#include "target/disassembler.h"
 
 namespace zentor {
 namespace {
@@ -31,29 +25,13 @@ namespace {
 using sourcefixtures::SourceFixture;
 
 constexpr uint32_t kModuleBase = 0x00300000;
-constexpr int32_t kRows = 12;
 
-uint32_t g_programCounter = 0;
-AddressDescriptor ReadProgramCounter() { return testing_support::MemoryAt(g_programCounter); }
-
-class SourceListingTest : public testing_support::CvLoadTest {
+class SourceListingTest : public testing_support::SourcePaneFixture {
  protected:
   void SetUp() override {
-    CvLoadTest::SetUp();
-    TargetMemory::InstallService(&m_memory);
-    Disassembler::Instance().Window().Forget();
-    SourceEngine().Install(&m_engine);
-    ProgramCounterRegister::InstallReader(&ReadProgramCounter);
+    SourcePaneFixture::SetUp();
     *GetGlobalSearchPath() = RWCString(m_directory.Path().string().c_str());
     MarkChangedRecords(kRecordSearchPaths, nullptr);
-  }
-  void TearDown() override {
-    ActionTable::ResetToDefaults();
-    m_window.Close();
-    ProgramCounterRegister::InstallReader(nullptr);
-    SourceEngine().Install(nullptr);
-    TargetMemory::InstallService(nullptr);
-    CvLoadTest::TearDown();
   }
 
   // The module's line table through the loader library, its code at the base and its
@@ -73,15 +51,10 @@ class SourceListingTest : public testing_support::CvLoadTest {
     EndProgram();
     m_memory.Map(kModuleBase, fixture.m_code);
   }
-  void StopAtAddress(uint32_t address) {
-    g_programCounter = address;
-    GetCurrentSymbolContext()->SetCurrentAddress(testing_support::MemoryAt(address));
-  }
   void StopAtLine(uint32_t line) {
     for (const sourcefixtures::FixtureLine& entry : m_fixture.m_lines) {
       if (entry.m_line == line) {
-        g_programCounter = kModuleBase + entry.m_offset;
-        GetCurrentSymbolContext()->SetCurrentAddress(testing_support::MemoryAt(g_programCounter));
+        StopAtAddress(kModuleBase + entry.m_offset);
         return;
       }
     }
@@ -91,14 +64,8 @@ class SourceListingTest : public testing_support::CvLoadTest {
     const int32_t index = m_window.ExecutionIndex();
     return index < 0 ? std::string("<none>") : m_window.Text(index);
   }
-  std::filesystem::path Golden(const std::string& name) const {
-    return std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "engine" / "source_pane" / name;
-  }
 
   testing_support::ScratchDirectory m_directory{"source-listing"};
-  testing_support::ByteImageTargetMemory m_memory;
-  testing_support::RecordingEngine m_engine;
-  testing_support::SourceWindow m_window{kRows};
   SourceFixture m_fixture;
 };
 

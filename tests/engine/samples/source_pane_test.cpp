@@ -15,34 +15,21 @@
 #include <vector>
 
 #include "code_sections/code_sections.h"
-#include "command/action_table.h"
 #include "command/command_scanner.h"
 #include "command/symbol_interpreter.h"
 #include "command/symbol_lookup_commands.h"
 #include "core/collectable_record.h"
-#include "core/program_counter.h"
-#include "core/target_memory.h"
-#include "core/text_pane.h"
-#include "core/value_test_support.h"
-#include "cv_load_test_support.h"
 #include "engine/source_base.h"
-#include "engine/source_view_manager.h"
 #include "harness/pane_dump.h"
-#include "source_pane_test_support.h"
-#include "target/disassembler.h"
+#include "source_pane_fixture.h"
 
 namespace zentor {
 namespace {
 
 constexpr uint32_t kDemoCode = 0x00100000;
 constexpr uint32_t kDemoData = 0x00110000;
-constexpr int32_t kRows = 12;
 
 std::string SamplePath(const std::string& name) { return (std::filesystem::path(ZENTOR_SAMPLES_DIR) / name).string(); }
-
-std::filesystem::path Golden(const std::string& name) {
-  return std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "engine" / "source_pane" / name;
-}
 
 // The address nm gives a symbol of the module.
 uint32_t SymbolAddress(const std::string& name) {
@@ -57,16 +44,10 @@ uint32_t SymbolAddress(const std::string& name) {
   return 0;
 }
 
-uint32_t g_programCounter = 0;
-AddressDescriptor ReadProgramCounter() { return testing_support::MemoryAt(g_programCounter); }
-
-class SourcePaneTest : public testing_support::CvLoadTest {
+class SourcePaneTest : public testing_support::SourcePaneFixture {
  protected:
   void SetUp() override {
-    CvLoadTest::SetUp();
-    TargetMemory::InstallService(&m_memory);
-    Disassembler::Instance().Window().Forget();
-    SourceEngine().Install(&m_engine);
+    SourcePaneFixture::SetUp();
     const testing_support::CvLoadOutcome outcome = Load(SamplePath("DEMO.SYM"), kDemoCode, kDemoData);
     ASSERT_EQ(outcome.m_raised, 0u);
     ASSERT_EQ(ForceDeferredModules(), 0u);
@@ -74,15 +55,6 @@ class SourcePaneTest : public testing_support::CvLoadTest {
       m_memory.Map(section.m_address, section.m_bytes);
     }
     SetSourcePath(ZENTOR_SAMPLE_SOURCES_DIR);
-    ProgramCounterRegister::InstallReader(&ReadProgramCounter);
-  }
-  void TearDown() override {
-    ActionTable::ResetToDefaults();
-    m_window.Close();
-    ProgramCounterRegister::InstallReader(nullptr);
-    SourceEngine().Install(nullptr);
-    TargetMemory::InstallService(nullptr);
-    CvLoadTest::TearDown();
   }
 
   // A changed path makes the source files be looked up again.
@@ -90,10 +62,7 @@ class SourcePaneTest : public testing_support::CvLoadTest {
     *GetGlobalSearchPath() = RWCString(path);
     MarkChangedRecords(kRecordSearchPaths, nullptr);
   }
-  void StopAt(uint32_t address) {
-    g_programCounter = address;
-    GetCurrentSymbolContext()->SetCurrentAddress(testing_support::MemoryAt(address));
-  }
+  void StopAt(uint32_t address) { StopAtAddress(address); }
   int32_t Send(int32_t code, intptr_t argument = 0) { return m_window.Send(code, argument); }
   int32_t SendIndex(int32_t code, int32_t index) { return m_window.SendIndex(code, index); }
   void Open() { m_window.Open(); }
@@ -101,9 +70,6 @@ class SourcePaneTest : public testing_support::CvLoadTest {
   int32_t IndexOf(const std::string& text) const { return m_window.IndexOf(text); }
   int32_t ExecutionIndex() const { return m_window.ExecutionIndex(); }
 
-  testing_support::ByteImageTargetMemory m_memory;
-  testing_support::RecordingEngine m_engine;
-  testing_support::SourceWindow m_window{kRows};
   TextPane& m_pane = m_window.m_pane;
   int32_t& m_index = m_window.m_index;
 };
@@ -334,10 +300,10 @@ TEST_F(SourcePaneTest, PanelessCommands) {
   EXPECT_EQ(RunPaneCommandWithoutWindow(status, kPaneScrollPageDown, 0), 1);
 }
 
-class SourcePaneWithoutProgramTest : public testing_support::CvLoadTest {};
+class SourcePaneWithoutProgramTest : public testing_support::SourcePaneFixture {};
 
 TEST_F(SourcePaneWithoutProgramTest, NoProgramGivesAWarningAndAnEmptyPane) {
-  testing_support::SourceWindow window(kRows);
+  testing_support::SourceWindow& window = m_window;
   window.Open();
   EXPECT_EQ(window.m_pane.count, 0);
   EXPECT_EQ(window.Send(kPaneRefresh), 324);
