@@ -266,6 +266,10 @@ class SourceBase {
   int32_t LineNumberOf(int32_t index) const;
   void ScrollToEndOfHeld();
   void BuildListingFromAnchor();
+  uint32_t CountLinesToTextEnd(int32_t index);
+  uint32_t NumberPastTextEnd();
+  uint32_t LineAboveListing();
+  void ScrollListingUpOneLine();
 
   SourceFileCache m_files;
   TextPane* m_pane = nullptr;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "command/command_scanner.h"
 #include "command/symbol_interpreter.h"
@@ -59,6 +60,14 @@ class SourceListingTest : public testing_support::SourcePaneFixture {
       }
     }
     ADD_FAILURE() << "no code on line " << line;
+  }
+  // The texts of the window's rows; empty past the held lines.
+  std::vector<std::string> Visible() const {
+    std::vector<std::string> texts;
+    for (int32_t i = m_window.m_pane.top; i < m_window.m_pane.top + kRows; ++i) {
+      texts.push_back(i >= 0 && i + 1 < m_window.m_pane.count ? m_window.Text(i) : std::string());
+    }
+    return texts;
   }
   std::string ExecutionText() const {
     const int32_t index = m_window.ExecutionIndex();
@@ -124,11 +133,21 @@ TEST_F(SourceListingTest, AssemblerModulesShowAListing) {
   EXPECT_EQ(m_window.Send(kPaneScrollPageUp), 0);
   EXPECT_LT(topHeader(), down);
   EXPECT_EQ(m_window.Send(kPaneScrollLineDown), 0);
-  EXPECT_EQ(m_window.Send(kPaneScrollLineUp, reinterpret_cast<intptr_t>(&m_window.m_index)), 0);
+  EXPECT_EQ(m_window.SendIndex(kPaneScrollLineUp, 0), 0);
+  EXPECT_TRUE(testing_support::MatchesGolden(Golden("assembler_module_line_up.golden"),
+                                             testing_support::DumpPane(m_window.m_pane)));
   m_window.m_index = 1;
   EXPECT_EQ(m_window.Send(kPaneGoToLine, reinterpret_cast<intptr_t>(&m_window.m_index)), 0);
   EXPECT_EQ(topHeader(), 1);
-  EXPECT_EQ(m_window.Send(kPaneScrollPageUp), 262);
+  // Nothing lies above the first line: a page up builds the listing from it again, with
+  // its marks (a break on line 2); a line up answers 262.
+  m_engine.m_breakpoints.push_back({testing_support::MemoryAt(kModuleBase + 6), 0, 0, 1});
+  EXPECT_EQ(m_window.Send(kPaneScrollPageUp), 0);
+  EXPECT_EQ(topHeader(), 1);
+  EXPECT_TRUE(testing_support::MatchesGolden(Golden("assembler_module_first_line.golden"),
+                                             testing_support::DumpPane(m_window.m_pane)));
+  EXPECT_EQ(m_window.SendIndex(kPaneScrollLineUp, 0), 262);
+  EXPECT_EQ(m_window.m_pane.top, 0);
   // Commands that read or write their argument refuse a missing one.
   for (const int32_t code : {kPaneToggleMixed, kPaneFind, kPaneFindBackward, kPaneModeQuery, kPaneGoToLine,
                              kPaneToggleBreak, kPaneRunToLine, kPaneBrowseNearest}) {
@@ -170,6 +189,129 @@ TEST_F(SourceListingTest, ScrollingMovesByTheAskedAmount) {
   EXPECT_EQ(m_window.Send(kPaneScrollPageUp), 0);
   EXPECT_EQ(topNumber(), start - 2);
   EXPECT_GE(m_window.m_pane.count - 1 - m_window.m_pane.top, kRows);
+}
+
+// Up one line the window's rows move one row down under the line above them, whatever
+// row anchors the rebuild, also while the pane's first and last words are equal (the
+// first held line anchors it then) with the caret below the top row. Up one page the
+// window ends with the held lines that stood above it, and the old top line follows
+// it (unless the window ends the held lines). Source text, mixed mode and a listing
+// anchored on line numbers, from the top of the held lines and from further down.
+TEST_F(SourceListingTest, ScrollingUpShowsTheLinesAboveTheWindow) {
+  struct Module {
+    const char* m_name;
+    SourceFixture m_fixture;
+    uint8_t m_language;
+    uint32_t m_line;
+    bool m_mixed;
+    const char* m_pageUpGolden;
+  };
+  const Module modules[] = {
+      {"source", sourcefixtures::LongCModule(3000), 0, 1502, false, nullptr},
+      {"mixed", sourcefixtures::LongCModule(3000), 0, 1502, true, nullptr},
+      {"listing", sourcefixtures::AssemblerModule(300), 5, 150, false, "assembler_module_page_up.golden"},
+  };
+  struct Move {
+    const char* m_name;
+    int32_t m_code;
+    int32_t m_top;
+    int32_t m_anchorRow;
+    bool m_firstIsLast;
+  };
+  const Move moves[] = {
+      {"line up from the top", kPaneScrollLineUp, 0, 0, false},
+      {"line up anchored on row 3", kPaneScrollLineUp, 5, 3, false},
+      {"line up, first and last equal", kPaneScrollLineUp, 0, 0, true},
+      {"line up from row 5, first and last equal", kPaneScrollLineUp, 5, 2, true},
+      {"page up from the top", kPaneScrollPageUp, 0, 0, false},
+      {"page up from row 5", kPaneScrollPageUp, 5, 0, false},
+      {"page up from row 7", kPaneScrollPageUp, 7, 0, false},
+  };
+  for (const Module& module : modules) {
+    Load(module.m_fixture, "UP", module.m_language);
+    StopAtLine(module.m_line);
+    for (const Move& move : moves) {
+      SCOPED_TRACE(std::string(module.m_name) + ": " + move.m_name);
+      m_window.Close();
+      m_window.Open();
+      if (module.m_mixed) ASSERT_EQ(m_window.SendIndex(kPaneToggleMixed, m_window.ExecutionIndex()), 0);
+      TextPane& pane = m_window.m_pane;
+      pane.top = move.m_top;
+      pane.row = 4;
+      if (move.m_firstIsLast) pane.last = pane.first;
+      const std::vector<std::string> before = Visible();
+      std::vector<std::string> heldAbove;
+      for (int32_t i = 0; i < move.m_top; ++i) heldAbove.push_back(m_window.Text(i));
+      ASSERT_EQ(m_window.SendIndex(move.m_code, move.m_anchorRow), 0);
+      const std::vector<std::string> after = Visible();
+      if (move.m_code == kPaneScrollLineUp) {
+        EXPECT_EQ(std::vector<std::string>(after.begin() + 1, after.end()),
+                  std::vector<std::string>(before.begin(), before.end() - 1));
+        EXPECT_FALSE(after[0].empty());
+        continue;
+      }
+      EXPECT_EQ(std::vector<std::string>(after.end() - move.m_top, after.end()), heldAbove);
+      ASSERT_LE(pane.top + kRows, pane.count - 1);
+      if (pane.top + kRows < pane.count - 1) EXPECT_EQ(m_window.Text(pane.top + kRows), before[0]);
+      if (move.m_top == 0 && module.m_pageUpGolden != nullptr) {
+        EXPECT_TRUE(testing_support::MatchesGolden(Golden(module.m_pageUpGolden), testing_support::DumpPane(pane)));
+      }
+    }
+  }
+}
+
+// At and past the end of the held lines. Down one line from a view past them reads
+// on; at the end of the text the last line stays on the last row. Rebuilt from the
+// end of the text (up one line or one page from a view past the held lines) every
+// line keeps the number of its text line. A
+// listing whose text is shorter than its line table moves down from such a view
+// without reading past its lines.
+TEST_F(SourceListingTest, ViewsPastTheHeldLines) {
+  const SourceFixture fixture = sourcefixtures::LongCModule(3000);
+  Load(fixture, "LONG", 0);
+  StopAtLine(1502);
+  m_window.Open();
+  TextPane& pane = m_window.m_pane;
+  auto numberedAsTheirText = [&] {
+    std::vector<std::string> text(1);
+    for (size_t at = 0, end; (end = fixture.m_text.find('\n', at)) != std::string::npos; at = end + 1) {
+      std::string line = fixture.m_text.substr(at, end - at);
+      for (size_t tab; (tab = line.find('\t')) != std::string::npos;) line.replace(tab, 1, "    ");
+      text.push_back(line);
+    }
+    if (pane.count < 2) return std::string("no lines");
+    for (int32_t i = 0; i + 1 < pane.count; ++i) {
+      if (static_cast<const DisplayLine*>(pane.lines[i])->filePosition == kInstructionLine) continue;
+      const size_t number = std::stoul(m_window.Text(i).substr(0, 6));
+      if (number >= text.size() || m_window.Text(i).substr(10) != text[number]) return m_window.Text(i);
+    }
+    return std::string("all");
+  };
+  pane.top = pane.count - 1;
+  EXPECT_EQ(m_window.Send(kPaneScrollLineDown), 0);
+  EXPECT_EQ(numberedAsTheirText(), "all");
+  EXPECT_EQ(m_window.SendIndex(kPaneTextEnd, 0), 0);
+  EXPECT_EQ(m_window.Send(kPaneScrollLineDown), 262);
+  ASSERT_LT(pane.top + kRows - 1, pane.count - 1);
+  EXPECT_EQ(m_window.Text(pane.top + kRows - 1), "  3000    }");
+  for (const int32_t code : {kPaneScrollLineUp, kPaneScrollPageUp}) {
+    SCOPED_TRACE(code);
+    pane.top = pane.count - 1;
+    EXPECT_EQ(m_window.SendIndex(code, 0), 0);
+    EXPECT_EQ(numberedAsTheirText(), "all");
+  }
+  m_window.Close();
+  SourceFixture shortText = sourcefixtures::AssemblerModule(60);
+  shortText.m_text = sourcefixtures::AssemblerModule(50).m_text;
+  Load(shortText, "SHORT", 5);
+  StopAtLine(45);
+  m_window.Open();
+  for (const int32_t code : {kPaneScrollPageDown, kPaneScrollLineDown}) {
+    SCOPED_TRACE(code);
+    pane.top = pane.count - 1;
+    const int32_t answer = m_window.Send(code);
+    EXPECT_TRUE(answer == 0 || answer == 262) << answer;
+  }
 }
 
 // The search from a line and a column of the displayed text (columns count the
