@@ -318,43 +318,54 @@ int32_t SourceBase::StepFromPane(int32_t code) {
 }
 
 // 1. Mixed to source only: the capacity, mode and stepping of source text; the
-//    nearest source line at or above the line (below when there is none) is read
-//    again.
-// 2. Source only to mixed: the line's text is read again with its instructions;
-//    the cursor goes to the location when the line held it.
+//    location's line is forgotten, so that the next update reloads in source mode;
+//    the nearest source line at or above the line is read again, or, when only
+//    instructions lie above it (their source line is cut off at the top), the source
+//    line they belong to, one above the next source line.
+// 2. Source only to mixed: the line's text is read again with its instructions (past
+//    the held lines, the text's last lines); the cursor goes to the location when the
+//    line held it.
 // 3. The line lands on its row again (a third down when it was on the last row and
 //    gains instructions).
 void SourceBase::ToggleMixedMode(int32_t index) {
   if (m_disassemblyAnchor != 0 || m_pane == nullptr || !HasLineAt(0)) return;
   const int32_t last = Held() - 2;
   int32_t i = std::clamp(index, 0, std::max(last, 0));
+  // Switched to mixed mode past the held lines, the window is read from the text's end.
+  const bool past = m_mode == 0 && index > last;
   bool toLocation = false;
   if (m_mode == 1) {
     ResetLineCapacity();
     m_mode = 0;
     SetSourceStepping(1);
+    m_lastLocationLine.Clear();
     int32_t j = SkipBackOverInstructions(i, nullptr);
     if (j < 0) j = SkipForwardOverInstructions(i, nullptr);
     if (!HasLineAt(j)) return;
     if (m_firstLineNumber != 0) m_firstLineNumber = Line(j).line.RawLine();
     Seek(Line(j).filePosition);
+    if (j > i) {
+      char text[SourceTextReader::kDestinationSize];
+      if (ReadLineBackward(text, SourceTextReader::kRequestedLimit) != -1 && m_firstLineNumber > 1) --m_firstLineNumber;
+    }
     i = j;
   } else {
     m_lineCapacity = kMixedCapacity;
     m_mode = 1;
     SetSourceStepping(0);
-    if (index > last) {
+    if (past) {
+      if (m_firstLineNumber != 0) m_firstLineNumber = NumberPastTextEnd();
       Seek(static_cast<int32_t>(m_position.m_textEnd));
-      if (m_firstLineNumber != 0) m_firstLineNumber = m_position.m_lineCount + 1;
     } else {
       Seek(Line(i).filePosition);
       if (m_firstLineNumber != 0) m_firstLineNumber = Line(i).line.RawLine();
+      toLocation = (Line(i).attr & kMarkExecution) != 0 || Line(i).line == m_position.m_locationLine;
     }
-    toLocation = (Line(i).attr & kMarkExecution) != 0 || Line(i).line == m_position.m_locationLine;
   }
-  int32_t r = std::max(i - m_pane->top, 0);
+  // Read from the end of the text, the lines come from above the row only.
+  int32_t r = past ? std::max(index - m_pane->top, 1) : std::max(i - m_pane->top, 0);
   int32_t wanted = r;
-  if (m_mode == 1 && Line(i).codeLength != 0 && !Line(i).address.IsNull()) {
+  if (m_mode == 1 && !past && Line(i).codeLength != 0 && !Line(i).address.IsNull()) {
     if (r >= m_pane->rows - 1) r = m_pane->rows / 3;
     wanted = r + 1;
   }
@@ -362,7 +373,9 @@ void SourceBase::ToggleMixedMode(int32_t index) {
   RefreshMarks();
   m_pane->top = 0;
   if (toLocation) PlaceCursorOnLocation();
-  m_pane->row = m_mode == 1 ? wanted : built;
+  // The build may put the line above the row it was asked for (a line whose
+  // instructions would be cut off at the top is left out): the wanted row goes with it.
+  m_pane->row = m_mode == 1 ? built + (wanted - r) : built;
 }
 
 // 1. The name as it is, when it parses (its evaluation may fail: the watch shows it).

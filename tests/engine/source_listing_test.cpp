@@ -262,8 +262,8 @@ TEST_F(SourceListingTest, ScrollingUpShowsTheLinesAboveTheWindow) {
 
 // At and past the end of the held lines. Down one line from a view past them reads
 // on; at the end of the text the last line stays on the last row. Rebuilt from the
-// end of the text (up one line or one page from a view past the held lines) every
-// line keeps the number of its text line. A
+// end of the text (up one line or one page from a view past the held lines, mixed
+// mode switched on past them) every line keeps the number of its text line. A
 // listing whose text is shorter than its line table moves down from such a view
 // without reading past its lines.
 TEST_F(SourceListingTest, ViewsPastTheHeldLines) {
@@ -294,10 +294,10 @@ TEST_F(SourceListingTest, ViewsPastTheHeldLines) {
   EXPECT_EQ(m_window.Send(kPaneScrollLineDown), 262);
   ASSERT_LT(pane.top + kRows - 1, pane.count - 1);
   EXPECT_EQ(m_window.Text(pane.top + kRows - 1), "  3000    }");
-  for (const int32_t code : {kPaneScrollLineUp, kPaneScrollPageUp}) {
+  for (const int32_t code : {kPaneScrollLineUp, kPaneScrollPageUp, kPaneToggleMixed}) {
     SCOPED_TRACE(code);
     pane.top = pane.count - 1;
-    EXPECT_EQ(m_window.SendIndex(code, 0), 0);
+    EXPECT_EQ(m_window.SendIndex(code, code == kPaneToggleMixed ? pane.count : 0), 0);
     EXPECT_EQ(numberedAsTheirText(), "all");
   }
   m_window.Close();
@@ -312,6 +312,31 @@ TEST_F(SourceListingTest, ViewsPastTheHeldLines) {
     const int32_t answer = m_window.Send(code);
     EXPECT_TRUE(answer == 0 || answer == 262) << answer;
   }
+}
+
+// Switched to mixed mode on the location's line the cursor stands on its first
+// instruction, and a refresh with the location in view leaves the window as it is;
+// switched back from that instruction the cursor stands on its source line, and the
+// location's line is forgotten: the next refresh reloads the file, which puts the
+// location a third down the window again.
+TEST_F(SourceListingTest, MixedModeAndBackMoveTheCursorAndReload) {
+  Load(sourcefixtures::LongCModule(3000), "LONG", 0);
+  StopAtLine(1502);
+  m_window.Open();
+  const TextPane& pane = m_window.m_pane;
+  auto cursorText = [&] { return m_window.Text(pane.top + pane.row); };
+  auto locationRow = [&] { return m_window.ExecutionIndex() - pane.top; };
+  ASSERT_EQ(m_window.SendIndex(kPaneToggleMixed, m_window.ExecutionIndex()), 0);
+  EXPECT_EQ(static_cast<const DisplayLine*>(pane.lines[pane.top + pane.row])->filePosition, kInstructionLine);
+  EXPECT_EQ(m_window.Text(pane.top + pane.row - 1).substr(0, 10), "  1502    ");
+  const int32_t mixedRow = locationRow();
+  ASSERT_EQ(m_window.Send(kPaneRefresh), 0);
+  EXPECT_EQ(locationRow(), mixedRow);
+  ASSERT_EQ(m_window.SendIndex(kPaneToggleMixed, pane.top + pane.row), 0);
+  EXPECT_EQ(cursorText().substr(0, 10), "  1502    ");
+  EXPECT_NE(locationRow(), kRows / 3);
+  ASSERT_EQ(m_window.Send(kPaneRefresh), 0);
+  EXPECT_EQ(locationRow(), kRows / 3);
 }
 
 // The search from a line and a column of the displayed text (columns count the
