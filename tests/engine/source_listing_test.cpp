@@ -234,7 +234,9 @@ TEST_F(SourceListingTest, ScrollingUpShowsTheLinesAboveTheWindow) {
       SCOPED_TRACE(std::string(module.m_name) + ": " + move.m_name);
       m_window.Close();
       m_window.Open();
-      if (module.m_mixed) ASSERT_EQ(m_window.SendIndex(kPaneToggleMixed, m_window.ExecutionIndex()), 0);
+      if (module.m_mixed) {
+        ASSERT_EQ(m_window.SendIndex(kPaneToggleMixed, m_window.ExecutionIndex()), 0);
+      }
       TextPane& pane = m_window.m_pane;
       pane.top = move.m_top;
       pane.row = 4;
@@ -252,7 +254,9 @@ TEST_F(SourceListingTest, ScrollingUpShowsTheLinesAboveTheWindow) {
       }
       EXPECT_EQ(std::vector<std::string>(after.end() - move.m_top, after.end()), heldAbove);
       ASSERT_LE(pane.top + kRows, pane.count - 1);
-      if (pane.top + kRows < pane.count - 1) EXPECT_EQ(m_window.Text(pane.top + kRows), before[0]);
+      if (pane.top + kRows < pane.count - 1) {
+        EXPECT_EQ(m_window.Text(pane.top + kRows), before[0]);
+      }
       if (move.m_top == 0 && module.m_pageUpGolden != nullptr) {
         EXPECT_TRUE(testing_support::MatchesGolden(Golden(module.m_pageUpGolden), testing_support::DumpPane(pane)));
       }
