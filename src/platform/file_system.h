@@ -26,6 +26,10 @@ bool RemoveFile(const std::string& path);
 // files stay as they were (two processes that arrive at the same name must not end
 // up sharing one file).
 bool RenameFile(const std::string& from, const std::string& to);
+// Renames a file over `to`, replacing an existing file of that name in one step: a
+// reader of `to` finds the old file or the new one, never none and never a mix. False
+// (both files as they were) when the rename cannot be made.
+bool RenameReplacing(const std::string& from, const std::string& to);
 
 // The directory for temporary files, with no trailing separator.
 std::string TemporaryDirectory();

@@ -66,7 +66,17 @@ TEST(FileSystem, StatRemoveRename) {
   EXPECT_FALSE(RenameFile(other, renamed));
   EXPECT_EQ(FileSize(other), 0);
   EXPECT_EQ(FileSize(renamed), 10);
-  EXPECT_TRUE(RemoveFile(other));
+  // The replacing rename puts the other file in its place; a missing source changes
+  // nothing.
+  EXPECT_FALSE(RenameReplacing(path, renamed));
+  EXPECT_EQ(FileSize(renamed), 10);
+  EXPECT_TRUE(RenameReplacing(renamed, other));
+  EXPECT_FALSE(FileExists(renamed));
+  EXPECT_EQ(FileSize(other), 10);
+  EXPECT_TRUE(RenameReplacing(other, renamed));
+  EXPECT_FALSE(FileExists(other));
+  EXPECT_EQ(FileSize(renamed), 10);
+  EXPECT_FALSE(RemoveFile(other));
   EXPECT_FALSE(RemoveFile(path));
   EXPECT_FALSE(RemoveFile(TemporaryDirectory()));
   EXPECT_TRUE(RemoveFile(renamed));

@@ -50,6 +50,11 @@ bool RenameFile(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool RenameReplacing(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty()) return false;
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
 std::string TemporaryDirectory() {
   const char* fromEnvironment = std::getenv("TMPDIR");
   std::string directory = fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "/tmp";

@@ -47,6 +47,12 @@ bool RenameFile(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != 0;
 }
 
+bool RenameReplacing(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty()) return false;
+  // Write-through: the call returns only once the new name is on the disk.
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 std::string TemporaryDirectory() {
   char buffer[MAX_PATH + 1];
   DWORD length = GetTempPathA(sizeof(buffer), buffer);
