@@ -69,7 +69,7 @@ void ResetDebugSession() {
   ResetKnownModules();
   ResetTmiOptions();
   ResetEngineState();
-  TheDialogDescriptionFile().Clear();
+  TheDialogDescriptionFile().Reset();
 
   ResetCommandLoopState();
   ResetPostfixExecutor();

@@ -75,6 +75,7 @@ struct StartupStatics {
   ProgramArguments arguments;
   StartupOptionState options;
   std::vector<uint32_t> deferred;
+  bool deferredShown = false;  // start-up has shown the deferred messages
 };
 
 StartupStatics& Statics() {
@@ -374,10 +375,25 @@ void DeferStartupMessage(uint32_t number) {
   if (deferred.size() < kMaxDeferredMessages) deferred.push_back(number);
 }
 
+// Damage the settings store finds at open is shown with start-up's other deferred
+// messages, or at once when start-up has shown them already: the console program
+// opens its store at its first record operation.
+namespace {
+void NoticeSettingsStoreDamage(uint32_t number) {
+  if (!Statics().deferredShown) {
+    DeferStartupMessage(number);
+    return;
+  }
+  DVError warning(number, kSeverityWarning, kDisplayMessageBox);
+  warning.Report();
+}
+}  // namespace
+
 void InstallSubsystemServices() {
   InstallTargetServices();
   InstallEngineServices();
   InstallDialogDescriptionFile();
+  TheDialogDescriptionFile().SetNoticeHandler(&NoticeSettingsStoreDamage);
   InstallSymbolServices();
   InstallConsoleServices();
   InstallCommandSymbolInterpreter();
@@ -386,6 +402,7 @@ void InstallSubsystemServices() {
 void ResetStartupState() {
   StartupStatics& statics = Statics();
   statics.options = StartupOptionState{};
+  statics.deferredShown = false;
   ResetCommandArguments();
 }
 
@@ -408,6 +425,7 @@ void Startup() {
     DVError warning(number, kSeverityWarning, kDisplayMessageBox);
     warning.Report();
   }
+  statics.deferredShown = true;
 
   SplitProgramPath(cursor.Next(), &options.programDirectory, &options.programBaseName);
   SetProgramNames(options.programDirectory, options.programBaseName);
@@ -417,7 +435,8 @@ void Startup() {
   });
   SetDefaultInvocationSettings();
   ParseStartupOptions(cursor);
-  SetExitServices(ExitServices{&EndTargetSession, nullptr, nullptr, &StartupOptionsInError, &DisconnectTarget});
+  SetExitServices(ExitServices{&EndTargetSession, nullptr, &CloseDialogDescriptionFileAtExit, &StartupOptionsInError,
+                               &DisconnectTarget});
   if (options.optionError) ExitDebugger();
 
   if (!IsConsoleMode()) {

@@ -5,6 +5,7 @@
 // engine cuts the text there (kDialogTextWidth).
 
 #include <cstdint>
+#include <vector>
 
 #include "support/rw_cstring.h"
 
@@ -80,10 +81,19 @@ struct NamedSetRequest {
   uint32_t m_dataLength = 0;
 };
 
-// A list of the named sets of one kind: the count comes back, with the names.
+// One saved set as the settings store lists it.
+struct NamedSetEntry {
+  RWCString m_name;
+  RWCString m_description;
+  RWCString m_timeText;  // when it was saved: "Thu Jan  1 00:00:00 1970"
+  uint32_t m_length = 0;  // the data's length
+};
+
+// The named sets of one kind, in the order they were saved: the count comes back,
+// with every entry.
 struct NamedSetList {
   uint32_t m_count = 0;
-  RWCString m_names[64];
+  std::vector<NamedSetEntry> m_entries;
 };
 
 }  // namespace zentor

@@ -29,7 +29,7 @@ class SettingsStore {
   virtual int32_t ReadRecord(uint32_t kind, const RWCString& name, RWCString* description, uint32_t* length,
                              uint8_t* data);
   virtual int32_t RemoveRecord(uint32_t kind, const RWCString& name);
-  // The count of the records of the kind (their names go into the list).
+  // The count of the records of the kind; their entries go into the list.
   virtual uint32_t ListAllRecords(uint32_t kind, NamedSetList* list);
 };
 

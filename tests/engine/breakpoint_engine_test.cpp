@@ -29,6 +29,7 @@
 #include "engine/watch_table.h"
 #include "engine/target_memory_access.h"
 #include "gui/dialog_description_file.h"
+#include "harness/session/console_session.h"
 #include "recording_target.h"
 #include "symbols/symbol_context.h"
 
@@ -49,6 +50,7 @@ class BreakpointEngineTest : public testing_support::CoreTestEnvironment {
     CoreTestEnvironment::SetUp();
     InstallEngineTarget(&m_target);
     InstallTargetMemoryAccess();
+    ASSERT_EQ(m_store.Open(m_storeDirectory.File("sets.ddb").c_str()), 0);
     InstallSettingsStore(&m_store);
     m_context = SymbolContext::CreateForViewpoint();
     AddViewpoint(kViewpoint);
@@ -65,6 +67,7 @@ class BreakpointEngineTest : public testing_support::CoreTestEnvironment {
     ResetViewpointStack();
     m_context.reset();
     InstallSettingsStore(nullptr);
+    m_store.Reset();
     InstallEngineTarget(nullptr);
     ValueStack::Reset();
     CoreTestEnvironment::TearDown();
@@ -90,6 +93,7 @@ class BreakpointEngineTest : public testing_support::CoreTestEnvironment {
   std::vector<std::string> Requests() { return m_target.TakeLog(); }
 
   RecordingTarget m_target;
+  testing_support::ScratchDirectory m_storeDirectory{"breakpoint-sets"};
   DialogDescriptionFile m_store;
   std::unique_ptr<SymbolContext> m_context;
 };

@@ -19,6 +19,7 @@
 #include "engine/watch_table.h"
 #include "engine/watch_view.h"
 #include "gui/dialog_description_file.h"
+#include "harness/session/console_session.h"
 #include "harness/pane_dump.h"
 #include "symbols/symbol_context.h"
 
@@ -31,6 +32,7 @@ class WatchTableTest : public testing_support::CoreTestEnvironment {
  protected:
   void SetUp() override {
     CoreTestEnvironment::SetUp();
+    ASSERT_EQ(m_store.Open(m_storeDirectory.File("sets.ddb").c_str()), 0);
     InstallSettingsStore(&m_store);
     m_context = SymbolContext::CreateForViewpoint();
     AddViewpoint(kViewpoint);
@@ -44,6 +46,7 @@ class WatchTableTest : public testing_support::CoreTestEnvironment {
     ResetViewpointStack();
     m_context.reset();
     InstallSettingsStore(nullptr);
+    m_store.Reset();
     CoreTestEnvironment::TearDown();
   }
 
@@ -62,6 +65,7 @@ class WatchTableTest : public testing_support::CoreTestEnvironment {
     return shown;
   }
 
+  testing_support::ScratchDirectory m_storeDirectory{"watch-sets"};
   DialogDescriptionFile m_store;
   std::unique_ptr<SymbolContext> m_context;
 };
