@@ -17,6 +17,7 @@
 #include "core/startup_settings_words.h"
 #include "core/value_stack.h"
 #include "core/window_layer.h"
+#include "gui/dialog_description_file.h"
 #include "harness/session/loop_session.h"
 #include "harness/transcript.h"
 
@@ -216,6 +217,38 @@ TEST(StartupTest, DeferredMessagesAreShownAtStartAtMostTen) {
     ++shown;
   }
   EXPECT_EQ(shown, 10u) << output;
+}
+
+// The program's store opened before start-up (as the Windows program opens its own):
+// a record whose data was altered on disk is told as warning 10 once start-up has
+// begun, and the program's exit compacts it away.
+TEST(StartupTest, StoreDamageIsShownAtStartAndCompactedAwayAtExit) {
+  ScratchDirectory directory("startup-store");
+  const std::string path = directory.File("zentor.ddb");
+  {
+    DialogDescriptionFile writer;
+    ASSERT_EQ(writer.Open(path.c_str()), 0);
+    for (const char* name : {"kept", "altered"}) {
+      ASSERT_EQ(writer.AddRecord(15, name, "", 9, reinterpret_cast<const uint8_t*>("data here")), 0);
+    }
+  }
+  std::string file = directory.Read("zentor.ddb");
+  file[file.rfind("data here") + 2] ^= 1;
+  directory.Write("zentor.ddb", file);
+
+  ResetStartupState();
+  DialogDescriptionFile& store = TheDialogDescriptionFile();
+  store.Reset();
+  ASSERT_EQ(store.Open(path.c_str()), 0);
+  bool ended = false;
+  const std::string output = testing_support::RunProgramSession(directory, {"zentor", "-test"}, "", &ended,
+                                                                testing_support::SessionStart::kKeepProgram);
+  EXPECT_TRUE(ended);
+  EXPECT_NE(output.find("WARNING #10:"), std::string::npos) << output;
+  EXPECT_EQ(store.CurrentFileName(), "");
+  const std::string closed = directory.Read("zentor.ddb");
+  EXPECT_EQ(closed.find("altered"), std::string::npos);
+  EXPECT_NE(closed.find("kept"), std::string::npos);
 }
 
 TEST(StartupTest, LoadCommandTakesItsFileNameAndRawLine) {

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "command/action_table.h"
@@ -16,6 +17,7 @@
 #include "core/memory_file.h"
 #include "core/program_load.h"
 #include "core/stop_report.h"
+#include "core/text_pane.h"
 #include "core/value_stack.h"
 #include "core/value_test_support.h"
 #include "core/viewpoint_manager.h"
@@ -27,7 +29,10 @@
 #include "engine/execution_control.h"
 #include "engine/settings_store.h"
 #include "engine/watch_table.h"
+#include "engine/watch_view.h"
 #include "engine/target_memory_access.h"
+#include "console/file_channel.h"
+#include "platform/file_system.h"
 #include "gui/dialog_description_file.h"
 #include "harness/session/console_session.h"
 #include "recording_target.h"
@@ -470,6 +475,80 @@ TEST_F(BreakpointEngineTest, SavedSetsComeBackRenumberedAndDamagedOnesChangeNoth
     EXPECT_TRUE(Requests().empty());
     EXPECT_EQ(Table().CountForCurrentViewpoint(), 2u);
   }
+}
+
+}  // namespace
+}  // namespace zentor
+
+namespace zentor {
+namespace {
+
+// Sets saved by the dialogs' requests outlive the program: the exit closes (and so
+// compacts) the program's store, and the next run opens it and restores them.
+TEST_F(BreakpointEngineTest, SavedSetsComeBackAfterTheExitClosedTheStore) {
+  testing_support::ScratchDirectory directory("persistence");
+  const std::string path = directory.File("zentor.ddb");
+  DialogDescriptionFile& store = TheDialogDescriptionFile();
+  store.Reset();
+  ASSERT_EQ(store.Open(path.c_str()), 0);
+  InstallDialogDescriptionFile();
+  SetLoadedProgramFileName(RWCString("DEMO.SYM"));
+  InitWatchTable();
+  SetAt(-1, kBreakKind, 0x1000);
+  SetAt(-1, kPasspointKind, 0x2000);
+  for (const auto& [text, enabled] : {std::pair("2 + 3", 1u), std::pair("7", 0u)}) {
+    RWCString scope;
+    WatchTable::DefineFromText(-1, &scope, RWCString(text), enabled);
+  }
+  TextPane pane;
+  WatchViewManager watches(&pane);
+  DVError status;
+  NamedSetRequest save;
+  save.m_description = "kept";
+  for (const char* name : {"gone", "mine"}) {
+    save.m_name = name;
+    HandleBreakpointRequest(&status, 0, 0xD0, &save);
+    ASSERT_TRUE(status.IsOkay()) << status.Number();
+    ASSERT_EQ(watches.HandleRequest(status, 0xD0, reinterpret_cast<intptr_t>(&save)), 0);
+  }
+  save.m_name = "gone";
+  HandleBreakpointRequest(&status, 0, 0xD2, &save);
+  ASSERT_EQ(watches.HandleRequest(status, 0xD2, reinterpret_cast<intptr_t>(&save.m_name)), 0);
+  const int64_t saved = platform::FileSize(path);
+
+  SetExitServices(ExitServices{nullptr, nullptr, &CloseDialogDescriptionFileAtExit, nullptr, nullptr});
+  SetProgramExitHandler(&testing_support::ThrowProgramExited);
+  EXPECT_THROW(ExitDebugger(), testing_support::ProgramExited);
+  SetProgramExitHandler(nullptr);
+  SetExitServices(ExitServices{});
+  EXPECT_EQ(store.CurrentFileName(), "");
+  EXPECT_LT(platform::FileSize(path), saved) << "the removed sets were compacted away";
+
+  Table().ClearAll();
+  InitWatchTable();
+  ASSERT_EQ(store.Open(path.c_str()), 0);
+  NamedSetList breakpointSets;
+  HandleBreakpointRequest(&status, 0, 0xD3, &breakpointSets);
+  NamedSetList watchSets;
+  watches.HandleRequest(status, 0xD3, reinterpret_cast<intptr_t>(&watchSets));
+  for (const NamedSetList* list : {&breakpointSets, &watchSets}) {
+    ASSERT_EQ(list->m_count, 1u);
+    EXPECT_EQ(std::string(list->m_entries[0].m_name.data()), "mine");
+    EXPECT_EQ(std::string(list->m_entries[0].m_description.data()), "kept");
+  }
+  NamedSetRequest restore;
+  restore.m_name = "mine";
+  restore.m_dataLength = breakpointSets.m_entries[0].m_length;
+  HandleBreakpointRequest(&status, 0, 0xD1, &restore);
+  EXPECT_TRUE(status.IsOkay()) << status.Number();
+  restore.m_dataLength = watchSets.m_entries[0].m_length;
+  EXPECT_EQ(watches.HandleRequest(status, 0xD1, reinterpret_cast<intptr_t>(&restore)), 0);
+  EXPECT_EQ(Table().Get(0, kBreakKind).m_address.Offset(), 0x1000u);
+  EXPECT_EQ(Table().Get(0, kPasspointKind).m_address.Offset(), 0x2000u);
+  EXPECT_EQ(std::string(WatchTable::ShownText(0).data()), "2 + 3");
+  EXPECT_EQ(WatchTable::StateOf(1), kWatchDisabled);
+  store.Reset();
+  InitWatchTable();
 }
 
 }  // namespace
