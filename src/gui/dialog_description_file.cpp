@@ -69,6 +69,7 @@ class StoreSnapshot {
     return true;
   }
   void Close() { m_file.Close(); }
+  bool IsOpen() const { return m_file.IsOpen(); }
   uint64_t Size() const { return m_size; }
 
   bool ReadAt(uint64_t offset, void* out, std::size_t count) {
@@ -266,8 +267,8 @@ int32_t DialogDescriptionFile::Open(const char* fileName) {
 
 // 1. A store that cannot be opened for update is left alone when it exists (another
 //    program's, or read-only) and the open fails. When it is missing, a whole image
-//    beside it is a change cut off before its rename: it becomes the store. A partial
-//    one is deleted and an empty store created.
+//    beside it is a change cut off before its rename: it becomes the store and is
+//    checked as one. A partial one is deleted and an empty store created.
 // 2. An image beside an existing store belongs to a change that never took its
 //    place; it goes.
 // 3. A wrong signature or a directory that does not fit the file: the file is kept
@@ -280,12 +281,16 @@ bool DialogDescriptionFile::PrepareFile(const std::string& name) {
   if (!store.Open(name, FileOpenMode::ReadWrite)) {
     if (platform::FileExists(name)) return false;
     if (platform::FileExists(temporary)) {
-      if (IsWholeImage(temporary)) return channel.Replace(temporary, name);
-      channel.Remove(temporary);
+      if (!IsWholeImage(temporary)) {
+        channel.Remove(temporary);
+      } else if (!channel.Replace(temporary, name) || !store.Open(name, FileOpenMode::ReadWrite)) {
+        return false;
+      }
     }
-    return CreateEmpty(name);
+    if (!store.IsOpen()) return CreateEmpty(name);
+  } else if (platform::FileExists(temporary)) {
+    channel.Remove(temporary);
   }
-  if (platform::FileExists(temporary)) channel.Remove(temporary);
   if (store.ReadFrame() != StoreSnapshot::Frame::kGood) {
     store.Close();
     if (!channel.Replace(name, name + ".bad")) return false;
@@ -320,17 +325,34 @@ bool DialogDescriptionFile::CreateEmpty(const std::string& name) {
 }
 
 // A record whose offset, length or checksum fails gets its offset negated, as a
-// removed one; the directory is written back and message 10 noticed. Should that
-// write fail, the file is used as it is: reads check each record's checksum anyway,
-// and the next open finds the same records.
+// removed one, and so does one that begins inside a record before it in the file:
+// renaming either would change the other's bytes. The directory is written back and
+// message 10 noticed. Should that write fail, the file is used as it is: reads check
+// each record's checksum anyway, and the next open finds the same records.
 void DialogDescriptionFile::DropFailingRecords(StoreSnapshot& store, const std::string& name) {
   bool dropped = false;
+  std::vector<std::pair<uint64_t, uint32_t>> starts;  // offset and index of each sound record
+  std::vector<uint64_t> ends(store.Count());
   for (uint32_t i = 0; i < store.Count(); ++i) {
     if (store.m_offsets[i] <= 0) continue;
     DialogRecordHeader header;
-    if (store.LiveRecord(i, &header) && store.ChecksumHolds(i, header)) continue;
+    if (store.LiveRecord(i, &header) && store.ChecksumHolds(i, header)) {
+      starts.emplace_back(static_cast<uint64_t>(store.m_offsets[i]), i);
+      ends[i] = starts.back().first + kDialogRecordHeaderSize + header.m_length;
+      continue;
+    }
     store.m_offsets[i] = -store.m_offsets[i];
     dropped = true;
+  }
+  std::sort(starts.begin(), starts.end());
+  uint64_t end = 0;
+  for (const auto& [start, index] : starts) {
+    if (start < end) {
+      store.m_offsets[index] = -store.m_offsets[index];
+      dropped = true;
+      continue;
+    }
+    end = ends[index];
   }
   if (!dropped) return;
   Notice(kStoreChecksumFailed);

@@ -17,6 +17,7 @@
 #include "drivers/c_expression_input.h"
 #include "drivers/codeview_file_input.h"
 #include "drivers/command_line_input.h"
+#include "drivers/settings_store_input.h"
 #include "harness/transcript.h"
 #include "symbols/load_driver.h"
 
@@ -89,6 +90,18 @@ TEST(FuzzReplayTest, AgentAnswersLeaveEveryRequestWithAResult) {
         fuzzing::RunAgentAnswerInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     const auto lines = std::count(outcome.m_results.begin(), outcome.m_results.end(), '\n');
     return lines == 5 ? std::string() : "results:\n" + outcome.m_results;
+  });
+}
+
+TEST(FuzzReplayTest, SettingsStoresOpenAndComeBackAsTheyWereClosed) {
+  fuzzing::SettingsStoreHarness harness;
+  ReplayAll("settings_store", [&](const std::string& bytes) {
+    const fuzzing::SettingsStoreOutcome outcome = harness.Run(bytes);
+    if (outcome.m_opened != 0) return "the open answered " + std::to_string(outcome.m_opened);
+    if (outcome.m_raised != 0) return "an operation raised " + std::to_string(outcome.m_raised);
+    if (outcome.m_laterDamage != 0) return std::string("the reopened store told damage");
+    if (!outcome.m_sameAfterReopen) return std::string("the reopened store holds other records");
+    return std::string();
   });
 }
 

@@ -336,6 +336,7 @@ TEST_F(DialogDescriptionFileTest, DamagedFilesKeepWhatWasSoundAndSetTheRestAside
       {"an offset past the end", patched(directory + 8 + 4, U32(0x7FFFFFF0)), {"one", "three"}},
       {"an offset into the magic", patched(directory + 8, U32(3)), {"two", "three"}},
       {"a length into the directory", patched(offsets[2] + 62, U32(80)), {"one", "two"}},
+      {"two offsets of one record", patched(directory + 8 + 8, U32(offsets[1])), {"one", "two"}},
       {"another signature", patched(4, "dialog"), {}},
       {"trailer 0x3FFFFFFF", patched(trailer, U32(0x3FFFFFFF)), {}},
       {"trailer 0xFFFFFFFF", patched(trailer, U32(0xFFFFFFFF)), {}},
