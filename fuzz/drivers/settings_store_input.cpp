@@ -21,8 +21,8 @@ std::vector<std::string> Contents(DialogDescriptionFile& store) {
     const uint32_t size = DialogDescriptionFile::ParseListEntry(entries.data() + at, entries.size() - at, &info);
     if (size == 0) break;
     at += size;
-    char description[kDialogDescriptionField];
-    std::vector<uint8_t> data(info.m_dataLength);
+    char description[kDialogDescriptionField] = {};
+    std::vector<uint8_t> data(info.m_dataLength + 1);  // never null, also for no data
     uint32_t length = info.m_dataLength;
     const int32_t read = store.ReadRecord(info.m_id, info.m_name, description, &length, data.data());
     contents.push_back(std::to_string(info.m_id) + " " + info.m_name + " " + info.m_timeText + " " +
@@ -34,9 +34,18 @@ std::vector<std::string> Contents(DialogDescriptionFile& store) {
 
 }  // namespace
 
+std::string SettingsStoreFault(const SettingsStoreOutcome& outcome) {
+  if (outcome.m_opened != 0) return "the open answered " + std::to_string(outcome.m_opened);
+  if (outcome.m_raised != 0) return "an operation raised " + std::to_string(outcome.m_raised);
+  if (outcome.m_laterDamage != 0) return "the reopened store told damage";
+  if (!outcome.m_sameAfterReopen) return "the reopened store holds other records";
+  return std::string();
+}
+
 SettingsStoreHarness::SettingsStoreHarness()
     : m_directory("fuzz-store"), m_path(m_directory.File("store.ddb")) {
   m_store.SetClock([] { return 0u; });
+  m_store.SetWriteChannel(&m_channel);
   m_store.SetNoticeHandler([this](uint32_t) { ++m_notices; });
 }
 

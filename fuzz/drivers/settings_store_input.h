@@ -7,9 +7,11 @@
 // wrong the second time.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "gui/dialog_description_file.h"
+#include "gui/store_write_channel.h"
 #include "harness/session/console_session.h"
 
 namespace zentor::fuzzing {
@@ -23,6 +25,10 @@ struct SettingsStoreOutcome {
   uint32_t m_raised = 0;         // the number of a DVError an operation raised (0 none)
 };
 
+// What is wrong with an outcome ("" when nothing): the open failed, an operation
+// raised an error, or the reopened store differs or told damage.
+std::string SettingsStoreFault(const SettingsStoreOutcome& outcome);
+
 class SettingsStoreHarness {
  public:
   SettingsStoreHarness();
@@ -34,6 +40,12 @@ class SettingsStoreHarness {
  private:
   testing_support::ScratchDirectory m_directory;
   std::string m_path;
+  // The platform's files without the sync to the disk, which would only slow a run.
+  class UnflushedChannel : public StoreWriteChannel {
+   public:
+    bool Flush() override { return true; }
+  };
+  UnflushedChannel m_channel;
   DialogDescriptionFile m_store;
   uint32_t m_notices = 0;
 };

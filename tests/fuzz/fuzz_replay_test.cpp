@@ -96,12 +96,7 @@ TEST(FuzzReplayTest, AgentAnswersLeaveEveryRequestWithAResult) {
 TEST(FuzzReplayTest, SettingsStoresOpenAndComeBackAsTheyWereClosed) {
   fuzzing::SettingsStoreHarness harness;
   ReplayAll("settings_store", [&](const std::string& bytes) {
-    const fuzzing::SettingsStoreOutcome outcome = harness.Run(bytes);
-    if (outcome.m_opened != 0) return "the open answered " + std::to_string(outcome.m_opened);
-    if (outcome.m_raised != 0) return "an operation raised " + std::to_string(outcome.m_raised);
-    if (outcome.m_laterDamage != 0) return std::string("the reopened store told damage");
-    if (!outcome.m_sameAfterReopen) return std::string("the reopened store holds other records");
-    return std::string();
+    return fuzzing::SettingsStoreFault(harness.Run(bytes));
   });
 }
 
