@@ -181,7 +181,7 @@ TEST_F(SettingsStorePowerCutTest, RandomOperationsWithReopensMatchAModel) {
     const uint32_t id = ids[pick(3)];
     const std::string name = "n" + std::to_string(pick(12));
     const int32_t at = find(id, name);
-    switch (pick(10)) {
+    switch (pick(7)) {
       case 0:
       case 1:
       case 2: {
@@ -211,25 +211,11 @@ TEST_F(SettingsStorePowerCutTest, RandomOperationsWithReopensMatchAModel) {
         if (at >= 0) model[static_cast<std::size_t>(at)].name = renamed;
         break;
       }
-      case 6: {
+      default:
         ASSERT_EQ(m_store.Close(), 0);
         Reopen();
-        break;
-      }
-      default: {
-        char description[kDialogDescriptionField];
-        std::vector<uint8_t> data(300);
-        uint32_t length = static_cast<uint32_t>(data.size());
-        const int32_t result = m_store.ReadRecord(id, name.c_str(), description, &length, data.data());
-        if (at < 0) {
-          ASSERT_TRUE(missing(result)) << result;
-        } else {
-          ASSERT_EQ(result, 0);
-          EXPECT_EQ(std::string(data.begin(), data.begin() + length), model[static_cast<std::size_t>(at)].record.data);
-        }
-      }
     }
-    if (step % 50 == 49) {
+    if (step % 10 == 9) {
       StoreContents expected;
       for (const Model& entry : model) expected.emplace_back(entry.id, entry.name, entry.record);
       ASSERT_EQ(ContentsOf(m_store), expected);
