@@ -44,7 +44,7 @@ void SetNumberBaseFromStack() {
   const uint32_t base = value_bytes::LoadU32(bytes);
   // A word above 255 is no base, whatever its low byte says.
   if (base > 0xFF || !SetNumberBase(static_cast<uint8_t>(base)).IsOkay()) RaiseBadNumberBase();
-  MarkAllRegisteredChanged(kRecordOtherView);
+  MarkAllRecordsOfKindChanged(kRecordOtherView);
 }
 
 void PushNumberBase() {

@@ -117,7 +117,7 @@ void MarkChangedRecords(uint32_t kind, const ViewpointHandle* viewpoint) {
 
 void MarkRegisteredChanged(uint32_t kind, ViewpointHandle viewpoint) { MarkChangedRecords(kind, &viewpoint); }
 
-void MarkAllRegisteredChanged(uint32_t kind) { MarkChangedRecords(kind, nullptr); }
+void MarkAllRecordsOfKindChanged(uint32_t kind) { MarkChangedRecords(kind, nullptr); }
 
 // -- Handle-style operations ---------------------------------------------------------
 
@@ -145,7 +145,7 @@ void MarkCollectableRecordChanged(CollectableRecord* record) { CheckedRecord(rec
 
 void MarkRecordsChangedByValue(uint32_t kind, uint32_t viewpointValue) {
   if (viewpointValue == 0) {
-    MarkAllRegisteredChanged(kind);
+    MarkAllRecordsOfKindChanged(kind);
   } else {
     MarkRegisteredChanged(kind, ViewpointHandle(viewpointValue));
   }

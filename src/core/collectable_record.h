@@ -103,7 +103,7 @@ void MarkChangedRecords(uint32_t kind, const ViewpointHandle* viewpoint);
 // The records of `kind` without a viewpoint or of `viewpoint`.
 void MarkRegisteredChanged(uint32_t kind, ViewpointHandle viewpoint);
 // Every record of `kind`, whatever its viewpoint.
-void MarkAllRegisteredChanged(uint32_t kind);
+void MarkAllRecordsOfKindChanged(uint32_t kind);
 
 // Handle-style operations for callers that keep a record as an opaque pointer.
 // Viewpoint value 0 means "no viewpoint".

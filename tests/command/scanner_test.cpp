@@ -811,7 +811,7 @@ TEST_F(ScannerTest, UserBreakStopsTheTokenFetch) {
   EXPECT_EQ(caught.DisplayMode(), kDisplayNone);
   EXPECT_FALSE(platform::IsUserBreakPending()) << "the break is taken";
   // A break marked before a fetch begins is not the fetch's.
-  MarkAllRegisteredChanged(kRecordUserBreak);
+  MarkAllRecordsOfKindChanged(kRecordUserBreak);
   EXPECT_EQ(Next().text, "b");
 }
 

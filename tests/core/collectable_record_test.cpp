@@ -49,11 +49,11 @@ TEST_F(CollectableRecordTest, MarksReachRecordsByKindAndViewpoint) {
   const Case cases[] = {
       {"kind 6 of A", [] { MarkRegisteredChanged(kRecordTargetMemory, ViewpointHandle(0xA)); }, {1, 1, 0, 0, 0}},
       {"kind 6 of B", [] { MarkRegisteredChanged(kRecordTargetMemory, ViewpointHandle(0xB)); }, {1, 0, 1, 0, 0}},
-      {"kind 6 of all", [] { MarkAllRegisteredChanged(kRecordTargetMemory); }, {1, 1, 1, 0, 0}},
+      {"kind 6 of all", [] { MarkAllRecordsOfKindChanged(kRecordTargetMemory); }, {1, 1, 1, 0, 0}},
       {"kind 5 of B", [] { MarkRegisteredChanged(kRecordExecutionState, ViewpointHandle(0xB)); }, {0, 0, 0, 0, 0}},
       {"kind 5 of A by value", [] { MarkRecordsChangedByValue(kRecordExecutionState, 0xA); }, {0, 0, 0, 1, 0}},
       {"kind 6 by value 0 is all", [] { MarkRecordsChangedByValue(kRecordTargetMemory, 0); }, {1, 1, 1, 0, 0}},
-      {"kind 7 of nobody", [] { MarkAllRegisteredChanged(kRecordOtherView); }, {0, 0, 0, 0, 0}},
+      {"kind 7 of nobody", [] { MarkAllRecordsOfKindChanged(kRecordOtherView); }, {0, 0, 0, 0, 0}},
   };
   CollectableRecord* records[] = {&all6, &a6, &b6, &a5, &unregistered};
   for (const Case& c : cases) {
@@ -83,7 +83,7 @@ TEST_F(CollectableRecordTest, DestroyedRecordsLeaveTheRegistry) {
   }
   // Marking after the records are gone touches no freed memory (the sanitizer build
   // would catch it) and finds none of them.
-  MarkAllRegisteredChanged(kRecordWatches);
+  MarkAllRecordsOfKindChanged(kRecordWatches);
   seen.clear();
   it = CreateObjectRegistryIterator();
   while (CollectableRecord* r = NextRegisteredRecord(it)) seen.insert(r);
@@ -92,7 +92,7 @@ TEST_F(CollectableRecordTest, DestroyedRecordsLeaveTheRegistry) {
   CollectableRecord kept(kRecordWatches);
   kept.Register();
   kept.Unregister();
-  MarkAllRegisteredChanged(kRecordWatches);
+  MarkAllRecordsOfKindChanged(kRecordWatches);
   EXPECT_EQ(kept.TestAndClearChanged(), 0u);
 }
 

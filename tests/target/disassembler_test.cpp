@@ -78,7 +78,7 @@ TEST_F(DisassemblerTest, ConsecutiveInstructionsShareOneReadUntilMemoryChanges) 
   code[4] = 0xC3;
   m_memory.Map(0x1000, code);
   EXPECT_EQ(At(0x1004).text, Line("0x00001004", "90", "nop       "));
-  MarkAllRegisteredChanged(kRecordTargetMemory);
+  MarkAllRecordsOfKindChanged(kRecordTargetMemory);
   EXPECT_EQ(At(0x1004).text, Line("0x00001004", "c3", "ret       near"));
   EXPECT_EQ(Reads(), 2u);
 
