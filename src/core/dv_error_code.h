@@ -23,7 +23,7 @@ enum ErrorSeverity : uint32_t {
 // How a reported error reaches the user.
 enum ErrorDisplayMode : uint32_t {
   kDisplayNone = 0,           // not shown
-  kDisplayByFocusAlias = 1,   // treated exactly as kDisplayByFocus when reported
+  kDisplayStatusLine = 1,     // the status line; by focus in console mode
   kDisplayCommandOutput = 2,  // Command window and log
   kDisplayMessageBox = 3,     // message box
   kDisplayByFocus = 4,        // chosen when reported, from the window that has the focus

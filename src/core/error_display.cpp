@@ -2,6 +2,7 @@
 
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
+#include "core/hi_service.h"
 #include "core/installed_service.h"
 #include "core/message_table.h"
 
@@ -123,7 +124,8 @@ void DVError::Report() {
   m_displayed = 1;
   // LastError keeps the mode as raised, before it is settled below.
   LastError() = *this;
-  if (m_displayMode == kDisplayByFocusAlias) m_displayMode = kDisplayByFocus;
+  // Without windows there is no status line to show a message in.
+  if (m_displayMode == kDisplayStatusLine && IsConsoleMode()) m_displayMode = kDisplayByFocus;
   if (m_displayMode == kDisplayByFocus) ChooseDisplayMode();
   Display();
 }
@@ -133,7 +135,8 @@ void DVError::Report() {
 //    internal notice first for an INTERNAL ERROR; syntax errors 103 and 104 carry the
 //    echoed input with the caret, so they print their text alone (and become 102);
 //    every other error prints its header and its text on lines of their own.
-// 3. Message box: beep, then the one-line form in a box of the severity's kind.
+// 3. Status line: the text alone, as a transient message.
+// 4. Message box: beep, then the one-line form in a box of the severity's kind.
 void DVError::Display() {
   RWCString header = Header();
   RWCString text = Text();
@@ -153,6 +156,8 @@ void DVError::Display() {
       g_output.Get().WriteString(text.data());
       g_output.Get().FreshLine();
     }
+  } else if (m_displayMode == kDisplayStatusLine) {
+    ShowStatusMessage(text.data());
   } else if (m_displayMode == kDisplayMessageBox) {
     WindowLayer::Beep();
     RWCString line = header + ": " + text;

@@ -79,14 +79,6 @@ int32_t NotifyGui(uint32_t windowKind, uint32_t windowArgument, uint32_t code, c
 
 void RequestLayoutApply() { NotifyGui(kViewGuiState, 0, kNoticeApplyLayout, nullptr); }
 
-void ShowStatusMessage(const char* text) {
-  if (!g_consoleMode && g_shell != nullptr) g_shell->ShowStatusMessage(text != nullptr ? text : "");
-}
-
-void RestoreStatusText() {
-  if (!g_consoleMode && g_shell != nullptr) g_shell->RestoreStatusText();
-}
-
 void RefreshStatusPane(uint32_t mask) {
   if (!g_consoleMode && g_shell != nullptr) g_shell->RefreshStatusPane(mask);
 }

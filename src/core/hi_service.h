@@ -1,12 +1,15 @@
 #pragma once
 // The one entry through which the engine, the command language and the target link
 // ask the GUI for its services (start-up, shut-down, message pumping, busy cursors,
-// the user-break check), plus the engine-to-GUI notification and the status line.
+// the user-break check), plus the engine-to-GUI notification and the repaint of the
+// status line (status_line.h).
 // In console mode there are no windows: every request is a no-op answering 0, except
 // the user-break check. The windowed GUI plugs in through GuiShell.
 
 #include <cstddef>
 #include <cstdint>
+
+#include "core/status_line.h"
 
 namespace zentor {
 
@@ -48,8 +51,8 @@ class GuiShell {
                          const void* value) {
     return 0;
   }
-  virtual void ShowStatusMessage(const char* text) {}
-  virtual void RestoreStatusText() {}
+  // Repaints the parts of the General window the mask selects (kStatusPaneLine: the
+  // status line, which it reads from the current viewpoint's status text).
   virtual void RefreshStatusPane(uint32_t mask) {}
 
   // One pass of the message loop before a key is read; false when the session is to
@@ -107,9 +110,8 @@ int32_t NotifyGui(uint32_t windowKind, uint32_t windowArgument, uint32_t code, c
 // the dispatcher's own kind).
 void RequestLayoutApply();
 
-// The status line: a transient message, the persistent text back, a repaint.
-void ShowStatusMessage(const char* text);
-void RestoreStatusText();
+// Asks the General window to repaint the parts the mask selects; nothing in console
+// mode.
 void RefreshStatusPane(uint32_t mask);
 
 }  // namespace zentor

@@ -1,10 +1,15 @@
 #include "core/viewpoint_manager.h"
 
+#include "core/collectable_record.h"
 #include "core/current_viewpoint.h"
 #include "core/frame_list.h"
+#include "core/installed_service.h"
+#include "core/message_table.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace zentor {
@@ -13,19 +18,43 @@ namespace {
 struct ViewpointRecord {
   ViewpointHandle handle;
   // An alias the user sets has at most 8 characters; one the target proposes for a
-  // viewpoint it creates ("Processor 0") may be as long as a display name.
-  char alias[ViewpointManager::kMaxDisplayNameLength + 1] = {};
+  // viewpoint it creates ("Processor 0") may be longer.
+  RWCString alias;
+  int32_t aliasNumber = -1;
+  RWCString eventText;
+  RWCString statusText;
   SymbolContext* symbolContext = nullptr;
   // The call stack of the viewpoint's thread, made with the record and freed with it.
   std::shared_ptr<FrameList> ownFrames = std::make_shared<FrameList>();
   FrameList* frames = ownFrames.get();
-  uint32_t runState = 0;
+  int32_t runState = 0;
+  int32_t colorSet = 0;
 };
 
-std::vector<ViewpointRecord>& Records() {
-  static std::vector<ViewpointRecord> records;
-  return records;
+// The manager's state; one reset (RemoveAllViewpoints) puts it back.
+struct ManagerState {
+  std::vector<ViewpointRecord> records;
+  int32_t current = -1;
+  int32_t dialogSelection = -1;
+  uint32_t aliasedCount = 0;
+  bool locked = false;
+  // Grows for the whole session, so that numbered aliases never repeat.
+  uint32_t aliasCounter = 0;
+  ViewpointHandle pending = ViewpointHandle::None();
+};
+
+ManagerState& State() {
+  static ManagerState state;
+  return state;
 }
+
+std::vector<ViewpointRecord>& Records() { return State().records; }
+
+InstalledService<ViewpointWindowPort> g_windows;
+
+ViewpointWindowPort& Windows() { return g_windows.Get(); }
+
+bool ValidIndex(int32_t index) { return index >= 0 && static_cast<std::size_t>(index) < Records().size(); }
 
 // Records are found by raw value: the manager keeps one record per id the target
 // issued, so no target round trip is needed to tell them apart.
@@ -36,59 +65,213 @@ ViewpointRecord* FindRecord(uint32_t value) {
   return nullptr;
 }
 
-}  // namespace
-
-int32_t ViewpointManager::AddViewpoint(ViewpointHandle handle) {
+int32_t IndexOfValue(uint32_t value) {
   auto& records = Records();
-  for (size_t i = 0; i < records.size(); ++i) {
-    if (records[i].handle.Value() == handle.Value()) return static_cast<int32_t>(i);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (records[i].handle.Value() == value) return static_cast<int32_t>(i);
   }
-  ViewpointRecord record;
-  record.handle = handle;
-  records.push_back(record);
-  return static_cast<int32_t>(records.size() - 1);
+  return -1;
 }
 
+}  // namespace
+
+ViewpointWindowPort::~ViewpointWindowPort() = default;
+void ViewpointWindowPort::SetCommandWindowViewpoint(ViewpointHandle) {}
+void ViewpointWindowPort::RepaintCommandWindow() {}
+void ViewpointWindowPort::RefillViewpointDialog() {}
+void ViewpointWindowPort::RebuildWindowMenu() {}
+void ViewpointWindowPort::ApplyToWindowGroup(uint32_t, uint32_t) {}
+int32_t ViewpointWindowPort::AllocateColorSlot() { return 0; }
+void ViewpointWindowPort::ReleaseColorSlot(int32_t) {}
+bool ViewpointWindowPort::BusyCursorOnTop() { return false; }
+
+ViewpointWindowPort* InstallViewpointWindowPort(ViewpointWindowPort* port) { return g_windows.Install(port); }
+
 int32_t ViewpointManager::AddViewpoint(ViewpointHandle handle, const char* proposedAlias) {
-  const int32_t index = AddViewpoint(handle);
-  if (proposedAlias == nullptr) return index;
-  char* alias = Records()[static_cast<size_t>(index)].alias;
-  std::strncpy(alias, proposedAlias, kMaxDisplayNameLength);
-  alias[kMaxDisplayNameLength] = '\0';
+  const int32_t existing = IndexOfValue(handle.Value());
+  if (existing >= 0) return existing;
+  ManagerState& state = State();
+  ViewpointRecord record;
+  record.handle = handle;
+  state.records.push_back(record);
+  const int32_t index = static_cast<int32_t>(state.records.size() - 1);
+  if (index == 0) {
+    state.dialogSelection = 0;
+    SelectIfNeeded(0, false);
+  }
+  if (proposedAlias != nullptr) {
+    DVError status(0, 0, kDisplayByFocus);
+    std::string base(proposedAlias);
+    uint32_t result = SetAlias(RWCString(base.c_str()), index, status);
+    for (uint32_t tries = 0; result == kMsgAliasInUse && tries < kAliasNumberingTries; ++tries) {
+      char number[16];
+      std::snprintf(number, sizeof number, "%u", static_cast<unsigned>(++state.aliasCounter));
+      const std::size_t digits = std::strlen(number);
+      if (base.size() + digits > kMaxAliasLength) base.resize(digits < kMaxAliasLength ? kMaxAliasLength - digits : 0);
+      result = SetAlias(RWCString((base + number).c_str()), index, status);
+    }
+    if (result != 0) status.Report();
+  }
+  MarkAllRecordsOfKindChanged(kRecordViewpointList);
+  state.records[static_cast<std::size_t>(index)].colorSet = Windows().AllocateColorSlot();
+  Windows().RepaintCommandWindow();
   return index;
 }
 
+// 1. The record's colour set is released and its windows close.
+// 2. The record goes; the dialog's selection stays inside the list.
+// 3. The viewpoint to be current: the record that takes the removed one's place when
+//    that was current (the new last one when it was last); otherwise the one that was
+//    current stays so. It is applied at the next command read.
+// 4. Nothing is current until then.
 void ViewpointManager::RemoveViewpoint(ViewpointHandle handle) {
-  auto& records = Records();
-  for (auto it = records.begin(); it != records.end(); ++it) {
-    if (it->handle.Value() == handle.Value()) {
-      records.erase(it);
-      return;
-    }
+  ManagerState& state = State();
+  const int32_t index = IndexOfValue(handle.Value());
+  if (index < 0) return;
+  Windows().ReleaseColorSlot(state.records[static_cast<std::size_t>(index)].colorSet);
+  ApplyToWindowGroup(handle.Value(), kWindowGroupClose);
+  const ViewpointHandle wasCurrent = HandleAt(state.current);
+  state.records.erase(state.records.begin() + index);
+  const int32_t count = static_cast<int32_t>(state.records.size());
+  if (state.dialogSelection >= count) state.dialogSelection = count - 1;
+  if (state.current >= count) {
+    state.pending = HandleAt(count - 1);
+  } else if (state.current == index) {
+    state.pending = HandleAt(index);
+  } else if (state.current >= 0) {
+    // As written the selection was left alone here and the forced deselection below
+    // left no viewpoint current at all after another one went away.
+    state.pending = wasCurrent;
   }
+  RenumberAliases();
+  MarkAllRecordsOfKindChanged(kRecordViewpointList);
+  if (count == 0) {
+    MarkAllRecordsOfKindChanged(kRecordCurrentViewpoint);
+    state.dialogSelection = -1;
+    state.aliasedCount = 0;
+  }
+  SelectIfNeeded(-1, true);
 }
 
-void ViewpointManager::RemoveAllViewpoints() { Records().clear(); }
+void ViewpointManager::RemoveAllViewpoints() { State() = ManagerState{}; }
 
 uint32_t ViewpointManager::Count() { return static_cast<uint32_t>(Records().size()); }
 
-bool ViewpointManager::SetAlias(int32_t index, const char* alias) {
+int32_t ViewpointManager::CurrentIndex() { return State().current; }
+
+uint32_t ViewpointManager::SetAlias(const RWCString& alias, int32_t index, DVError& status) {
   auto& records = Records();
-  if (index < 0 || static_cast<size_t>(index) >= records.size() || alias == nullptr) return false;
-  size_t length = std::strlen(alias);
-  if (length > kMaxAliasLength) return false;
-  std::memcpy(records[index].alias, alias, length + 1);
-  return true;
+  if (!ValidIndex(index)) {
+    status.Set(kMsgViewpointNotValid, kSeverityError, kDisplayByFocus, nullptr);
+    return kMsgViewpointNotValid;
+  }
+  if (!alias.isNull()) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      if (static_cast<int32_t>(i) != index && records[i].alias == alias) {
+        status.Set(kMsgAliasInUse, kSeverityError, kDisplayByFocus, nullptr);
+        return kMsgAliasInUse;
+      }
+    }
+  }
+  ViewpointRecord& record = records[static_cast<std::size_t>(index)];
+  record.alias = alias;
+  MarkRegisteredChanged(kRecordViewpointAlias, record.handle);
+  Windows().RebuildWindowMenu();
+  RenumberAliases();
+  return 0;
 }
 
-void ViewpointManager::ApplyPendingSelection() {}
+bool ViewpointManager::SetAlias(int32_t index, const char* alias) {
+  if (alias == nullptr || std::strlen(alias) > kMaxAliasLength) return false;
+  DVError status(0, 0, kDisplayByFocus);
+  return SetAlias(RWCString(alias), index, status) == 0;
+}
 
-uint32_t ViewpointManager::RunStateOf(ViewpointHandle handle) {
+void ViewpointManager::RenumberAliases() {
+  int32_t next = 0;
+  for (ViewpointRecord& record : Records()) record.aliasNumber = record.alias.isNull() ? -1 : next++;
+  State().aliasedCount = static_cast<uint32_t>(next);
+}
+
+void ViewpointManager::SelectViewpoint(int32_t index) {
+  ManagerState& state = State();
+  state.current = index;
+  const ViewpointHandle handle = ValidIndex(index) ? state.records[static_cast<std::size_t>(index)].handle
+                                                   : ViewpointHandle::None();
+  SetBaseViewpoint(handle);
+  Windows().SetCommandWindowViewpoint(handle);
+  MarkAllRecordsOfKindChanged(kRecordCurrentViewpoint);
+  Windows().RefillViewpointDialog();
+  Windows().RepaintCommandWindow();
+}
+
+void ViewpointManager::SelectIfNeeded(int32_t index, bool force) {
+  if (force || index != State().current) SelectViewpoint(index);
+}
+
+void ViewpointManager::SelectByHandle(ViewpointHandle handle) {
+  const int32_t index = IndexOfValue(handle.Value());
+  if (index >= 0 && index != State().current) SelectViewpoint(index);
+}
+
+void ViewpointManager::SetPendingSelection(ViewpointHandle handle) { State().pending = handle; }
+
+ViewpointHandle ViewpointManager::PendingSelection() { return State().pending; }
+
+void ViewpointManager::ApplyPendingSelection() {
+  ManagerState& state = State();
+  if (state.locked || Windows().BusyCursorOnTop()) return;
+  const int32_t index = state.pending.IsNone() ? -1 : IndexOfValue(state.pending.Value());
+  state.pending = ViewpointHandle::None();
+  if (index >= 0 && index != state.current) SelectViewpoint(index);
+}
+
+void ViewpointManager::SetSelectionLock(bool on) { State().locked = on; }
+
+bool ViewpointManager::SelectionLocked() { return State().locked; }
+
+void ViewpointManager::SetDialogSelection(int32_t position, bool aliasedOnly) {
+  int32_t index = position;
+  if (aliasedOnly) {
+    index = -1;
+    const auto& records = Records();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      if (records[i].aliasNumber == position) index = static_cast<int32_t>(i);
+    }
+  }
+  if (!ValidIndex(index)) return;
+  State().dialogSelection = index;
+  MarkAllRecordsOfKindChanged(kRecordStatusLine);
+}
+
+int32_t ViewpointManager::SelectedIndex(bool aliasedOnly) {
+  ManagerState& state = State();
+  if (!aliasedOnly || !ValidIndex(state.dialogSelection)) return state.dialogSelection;
+  const ViewpointRecord& selected = state.records[static_cast<std::size_t>(state.dialogSelection)];
+  if (selected.aliasNumber >= 0) return selected.aliasNumber;
+  for (std::size_t i = 0; i < state.records.size(); ++i) {
+    if (state.records[i].aliasNumber >= 0) {
+      state.dialogSelection = static_cast<int32_t>(i);
+      return state.records[i].aliasNumber;
+    }
+  }
+  return -1;
+}
+
+uint32_t ViewpointManager::AliasedCount() { return State().aliasedCount; }
+
+void ViewpointManager::ApplyToWindowGroup(uint32_t value, uint32_t operation) {
+  if (value == ViewpointHandle::kNone) return;
+  if (operation > kWindowGroupRestore) ZENTOR_INTERNAL_ERROR();
+  Windows().ApplyToWindowGroup(value, operation);
+}
+
+int32_t ViewpointManager::RunStateOf(ViewpointHandle handle) {
   ViewpointRecord* record = FindRecord(handle.Value());
-  return record != nullptr ? record->runState : 0;
+  return record != nullptr ? record->runState : -1;
 }
 
-void ViewpointManager::SetRunState(ViewpointHandle handle, uint32_t state) {
+void ViewpointManager::SetRunState(ViewpointHandle handle, int32_t state) {
   if (ViewpointRecord* record = FindRecord(handle.Value())) record->runState = state;
 }
 
@@ -100,26 +283,67 @@ bool ViewpointManager::AnyRunning() {
 }
 
 ViewpointHandle ViewpointManager::HandleAt(int32_t index) {
+  return ValidIndex(index) ? Records()[static_cast<std::size_t>(index)].handle : ViewpointHandle::None();
+}
+
+RWCString ViewpointManager::AliasOf(int32_t index) {
+  return ValidIndex(index) ? Records()[static_cast<std::size_t>(index)].alias : RWCString();
+}
+
+int32_t ViewpointManager::AliasNumberOf(int32_t index) {
+  return ValidIndex(index) ? Records()[static_cast<std::size_t>(index)].aliasNumber : -1;
+}
+
+int32_t ViewpointManager::FindIndexByHandle(ViewpointHandle handle) {
   auto& records = Records();
-  if (index < 0 || static_cast<size_t>(index) >= records.size()) return ViewpointHandle::None();
-  return records[index].handle;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (records[i].handle == handle) return static_cast<int32_t>(i);
+  }
+  return -1;
 }
 
 int32_t ViewpointManager::FindIndexByAlias(const char* text) {
   if (text == nullptr) return -1;
   auto& records = Records();
-  for (size_t i = 0; i < records.size(); ++i) {
-    if (records[i].alias[0] != '\0' && std::strcmp(records[i].alias, text) == 0) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (!records[i].alias.isNull() && std::strcmp(records[i].alias.data(), text) == 0) {
       return static_cast<int32_t>(i);
     }
   }
   ViewpointHandle handle;
   handle.SetFromText(text);
   if (handle.IsNone()) return -1;
-  for (size_t i = 0; i < records.size(); ++i) {
-    if (records[i].handle.Value() == handle.Value()) return static_cast<int32_t>(i);
-  }
-  return -1;
+  return IndexOfValue(handle.Value());
+}
+
+ViewpointHandle ViewpointManager::ParseViewpointSpec(const char* text) {
+  if (text == nullptr) return ViewpointHandle::None();
+  if (text[0] == '[') ++text;
+  if (std::strlen(text) > kMaxSpecLength) return ViewpointHandle::None();
+  return HandleAt(FindIndexByAlias(text));
+}
+
+int32_t ViewpointManager::ColorSetOf(ViewpointHandle handle) {
+  ViewpointRecord* record = FindRecord(handle.Value());
+  return record != nullptr ? record->colorSet : 0;
+}
+
+void ViewpointManager::SetEventText(ViewpointHandle handle, const RWCString& text) {
+  if (ViewpointRecord* record = FindRecord(handle.Value())) record->eventText = text;
+}
+
+RWCString ViewpointManager::EventTextOf(ViewpointHandle handle) {
+  ViewpointRecord* record = FindRecord(handle.Value());
+  return record != nullptr ? record->eventText : RWCString();
+}
+
+void ViewpointManager::SetStatusText(ViewpointHandle handle, const RWCString& text) {
+  if (ViewpointRecord* record = FindRecord(handle.Value())) record->statusText = text;
+}
+
+RWCString ViewpointManager::StatusTextOf(ViewpointHandle handle) {
+  ViewpointRecord* record = FindRecord(handle.Value());
+  return record != nullptr ? record->statusText : RWCString();
 }
 
 RWCString ViewpointManager::DisplayNameOf(uint32_t value, bool aliasWanted) {
@@ -164,8 +388,8 @@ void FormatViewpointName(uint32_t value, char* buffer, uint32_t size, bool alias
   if (buffer == nullptr || size == 0) return;
   char name[ViewpointHandle::kMaxTextLength + 1] = {};
   ViewpointRecord* record = FindRecord(value);
-  if (aliasWanted && record != nullptr && record->alias[0] != '\0') {
-    std::memcpy(name, record->alias, std::strlen(record->alias) + 1);
+  if (aliasWanted && record != nullptr && !record->alias.isNull()) {
+    std::strncpy(name, record->alias.data(), ViewpointHandle::kMaxTextLength);
   } else {
     ViewpointHandle(value).GetText(name);
   }

@@ -61,7 +61,7 @@ int32_t SourceBase::RunPaneCommand(DVError& status, int32_t code, intptr_t argum
       m_pane->count = 0;
       m_pane->total = 0;
     }
-    status.Set(kNoProgram, kSeverityWarning, kDisplayByFocusAlias, nullptr);
+    status.Set(kNoProgram, kSeverityWarning, kDisplayStatusLine, nullptr);
     status.Report();
     return static_cast<int32_t>(kNoProgram);
   }

@@ -40,7 +40,7 @@ enum UpdateKind : int32_t {
 //    file; otherwise the location decides.
 // 4. The marks, and the current row on the location.
 void SourceBase::Update(int32_t code) {
-  if (SymbolTableLoaded() == 0) throw DVError(kNoProgram, kSeverityWarning, kDisplayByFocusAlias);
+  if (SymbolTableLoaded() == 0) throw DVError(kNoProgram, kSeverityWarning, kDisplayStatusLine);
   FillPosition();
   const int32_t lineCount = SourceFileLineCount(m_position.m_locationLine);
   if (lineCount != 0) m_position.m_lineCount = static_cast<uint32_t>(lineCount);

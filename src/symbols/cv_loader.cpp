@@ -12,7 +12,7 @@
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
-#include "core/progress_text.h"
+#include "core/status_line.h"
 #include "core/unsigned_int64.h"
 #include "core/value_bytes.h"
 

@@ -8,9 +8,11 @@
 
 #include "console/output_writer.h"
 #include "console/pager.h"
+#include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
 #include "core/message_table.h"
+#include "core/viewpoint_manager.h"
 #include "harness/transcript.h"
 
 namespace zentor {
@@ -21,6 +23,7 @@ using testing_support::ProgramExited;
 using testing_support::TypeKeys;
 
 constexpr uint32_t kEndedByExit = 1;
+constexpr uint32_t kViewpoint = 0x61;
 
 struct PagingCase {
   const char* name;
@@ -54,6 +57,8 @@ TEST(PagerTest, PagedOutputPromptsAndKeys) {
   for (const PagingCase& c : cases) {
     SCOPED_TRACE(c.name);
     GuiSession session;
+    // The status line is the current viewpoint's.
+    ViewpointManager::AddViewpoint(ViewpointHandle(kViewpoint));
     TypeKeys(c.keys);
     if (c.paged) Pager::BeginPaging();
     uint32_t ending = 0;
@@ -68,13 +73,23 @@ TEST(PagerTest, PagedOutputPromptsAndKeys) {
     Pager::EndPaging();
     Pager::Flush();
     EXPECT_EQ(ending, c.ending);
-    EXPECT_EQ(session.Window().m_linesAtStatusMessage, c.linesAtPrompts);
+    std::vector<std::size_t> linesAtPrompts;
+    std::size_t restores = 0;
+    const auto& painted = session.Window().m_statusMessages;
+    for (std::size_t i = 0; i < painted.size(); ++i) {
+      if (painted[i] == Pager::kMorePrompt) {
+        linesAtPrompts.push_back(session.Window().m_linesAtStatusMessage[i]);
+      } else if (!linesAtPrompts.empty()) {
+        ++restores;
+      }
+    }
+    ViewpointManager::RemoveAllViewpoints();
+    SetBaseViewpoint(ViewpointHandle::None());
+    EXPECT_EQ(linesAtPrompts, c.linesAtPrompts);
     EXPECT_EQ(session.Window().LinesWithText(), static_cast<std::size_t>(c.linesShown));
     EXPECT_EQ(Pager::LastKey(), 'F') << "leaving the paged section returns to fast output";
-    for (const std::string& message : session.Window().m_statusMessages) EXPECT_EQ(message, Pager::kMorePrompt);
     if (!c.linesAtPrompts.empty() && c.ending != kEndedByExit) {
-      EXPECT_GE(session.Window().m_statusRestores, static_cast<int>(c.linesAtPrompts.size()))
-          << "the status line's own text is back after every prompt";
+      EXPECT_GE(restores, c.linesAtPrompts.size()) << "the status line's own text is back after every prompt";
       const auto& requests = session.Window().m_requests;
       EXPECT_NE(std::find(requests.begin(), requests.end(), kGuiArrowCursor), requests.end());
       EXPECT_NE(std::find(requests.begin(), requests.end(), kGuiPopCursor), requests.end());

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/collectable_record.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/startup_settings_words.h"
@@ -79,11 +80,14 @@ class CoreTestEnvironment : public ::testing::Test {
     SetBaseViewpoint(ViewpointHandle::None());
   }
 
-  // A viewpoint the target knows and the GUI has a record of; returns its index.
+  // A viewpoint the target knows and the GUI has a record of; returns its index. The
+  // tests push the viewpoints they work in, so the first one added does not stay the
+  // base as it would in the program.
   int32_t AddViewpoint(uint32_t value, const char* alias = nullptr) {
     TmiAddKnownViewpoint(value);
     int32_t index = ViewpointManager::AddViewpoint(ViewpointHandle(value));
     if (alias != nullptr) ViewpointManager::SetAlias(index, alias);
+    ViewpointManager::SelectIfNeeded(-1, false);
     return index;
   }
 
@@ -96,6 +100,16 @@ class CoreTestEnvironment : public ::testing::Test {
   ScriptedWindows m_windows;
   std::string m_output;
   WindowLayerBackend* m_previousBackend = nullptr;
+};
+
+// A watcher of one kind of change, registered for the life of the object.
+class ChangeWatch {
+ public:
+  explicit ChangeWatch(uint32_t kind) : m_record(kind) { m_record.Register(); }
+  bool Changed() { return m_record.TestAndClearChanged() != 0; }
+
+ private:
+  CollectableRecord m_record;
 };
 
 // The error a body throws; fails the test when it throws none.

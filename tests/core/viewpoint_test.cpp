@@ -14,6 +14,7 @@
 namespace zentor {
 namespace {
 
+using testing_support::ChangeWatch;
 using testing_support::CoreTestEnvironment;
 using testing_support::ErrorThrownBy;
 
@@ -241,6 +242,109 @@ TEST_F(ViewpointTest, DisplayNamesAreBracketedAndBounded) {
   EXPECT_EQ(ViewpointManager::HandleAt(-1).Value(), ViewpointHandle::kNone);
   EXPECT_EQ(ViewpointManager::HandleAt(2).Value(), ViewpointHandle::kNone);
   EXPECT_EQ(ViewpointManager::HandleAt(1).Value(), 0xdefu);
+}
+
+// The target proposes the alias of each new viewpoint; one in use gets the next number
+// of the session's counter, cut so that alias and number fit 8 characters.
+TEST_F(ViewpointTest, ProposedAliasesInUseAreNumbered) {
+  ChangeWatch list(kRecordViewpointList);
+  struct Case {
+    uint32_t value;
+    const char* proposed;
+    const char* alias;
+  };
+  const Case cases[] = {
+      {0x1, "SERVER", "SERVER"},     {0x2, "SERVER", "SERVER1"},  {0x3, "SERVER", "SERVER2"},
+      {0x4, "LONGNAME", "LONGNAME"}, {0x5, "LONGNAME", "LONGNAM3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.alias);
+    TmiAddKnownViewpoint(c.value);
+    const int32_t index = ViewpointManager::AddViewpoint(ViewpointHandle(c.value), c.proposed);
+    EXPECT_EQ(std::string(ViewpointManager::AliasOf(index).data()), c.alias);
+    EXPECT_EQ(ViewpointManager::AliasNumberOf(index), index);
+    EXPECT_TRUE(list.Changed());
+  }
+  EXPECT_EQ(ViewpointManager::CurrentIndex(), 0) << "the first one added became current";
+  EXPECT_EQ(GetBaseViewpoint().Value(), 0x1u);
+
+  DVError status(0, 0, kDisplayByFocus);
+  EXPECT_EQ(ViewpointManager::SetAlias(RWCString("SERVER2"), 0, status), 250u);
+  EXPECT_EQ(status.Number(), 250u);
+  EXPECT_EQ(std::string(ViewpointManager::AliasOf(0).data()), "SERVER") << "the alias in use is refused";
+  ChangeWatch aliases(kRecordViewpointAlias);
+  EXPECT_EQ(ViewpointManager::SetAlias(RWCString(), 1, status), 0u);
+  EXPECT_TRUE(aliases.Changed());
+  EXPECT_EQ(ViewpointManager::AliasNumberOf(1), -1);
+  EXPECT_EQ(ViewpointManager::AliasNumberOf(2), 1) << "the aliased ones are numbered again";
+  EXPECT_EQ(ViewpointManager::AliasedCount(), 4u);
+}
+
+// The viewpoint current after a removal is applied at the next command read: the
+// record that takes the removed one's place, the new last one, or the one current.
+TEST_F(ViewpointTest, RemovingViewpointsChoosesTheNextCurrentOne) {
+  for (uint32_t value : {0xA, 0xB, 0xC, 0xD}) AddViewpoint(value);
+  ChangeWatch current(kRecordCurrentViewpoint);
+  struct Step {
+    const char* name;
+    int32_t select;     // index made current first, -1 none
+    uint32_t removed;
+    uint32_t after;     // current after the next command read
+  };
+  const Step steps[] = {
+      {"the current one in the middle", 1, 0xB, 0xC},    // A C D
+      {"the current last one", 2, 0xD, 0xC},             // A C
+      {"one before the current one", 1, 0xA, 0xC},       // C
+      {"an unknown one", 0, 0xE, 0xC},
+      {"the only one", 0, 0xC, ViewpointHandle::kNone},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    ViewpointManager::SelectViewpoint(step.select);
+    ViewpointManager::RemoveViewpoint(ViewpointHandle(step.removed));
+    if (step.removed != 0xE) {
+      EXPECT_EQ(ViewpointManager::CurrentIndex(), -1) << "nothing is current until the next read";
+      EXPECT_EQ(GetCurrentViewpointValue(), ViewpointHandle::kNone);
+    }
+    EXPECT_TRUE(current.Changed());
+    ViewpointManager::SetSelectionLock(true);
+    ViewpointManager::ApplyPendingSelection();
+    EXPECT_EQ(GetCurrentViewpointValue(), step.removed == 0xE ? step.after : ViewpointHandle::kNone)
+        << "the lock keeps the selection pending";
+    ViewpointManager::SetSelectionLock(false);
+    ViewpointManager::ApplyPendingSelection();
+    EXPECT_EQ(GetCurrentViewpointValue(), step.after);
+    EXPECT_EQ(ViewpointManager::HandleAt(ViewpointManager::CurrentIndex()).Value(), step.after);
+  }
+  EXPECT_EQ(ViewpointManager::Count(), 0u);
+  EXPECT_EQ(ViewpointManager::SelectedIndex(false), -1);
+}
+
+TEST_F(ViewpointTest, ViewpointSpecsTakeAnOpeningBracketAndAtMost66Characters) {
+  const std::string long66(66, 'l');
+  TmiAddKnownViewpoint(0x66);
+  ViewpointManager::AddViewpoint(ViewpointHandle(0x66), long66.c_str());
+  AddViewpoint(0xab, "abc");
+  struct Case {
+    const char* name;
+    std::string text;
+    uint32_t value;
+  };
+  const Case cases[] = {
+      {"alias", "abc", 0xab},
+      {"alias after a bracket", "[abc", 0xab},
+      {"text form after a bracket", "[0x66", 0x66},
+      {"66 characters", long66, 0x66},
+      {"a bracket and 66 characters", "[" + long66, 0x66},
+      {"67 characters", long66 + "l", ViewpointHandle::kNone},
+      {"unknown", "[abd", ViewpointHandle::kNone},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ViewpointManager::ParseViewpointSpec(c.text.c_str()).Value(), c.value);
+  }
+  EXPECT_EQ(ViewpointManager::FindIndexByHandle(ViewpointHandle(0xab)), 1);
+  EXPECT_EQ(ViewpointManager::FindIndexByHandle(ViewpointHandle(0xac)), -1);
 }
 
 }  // namespace

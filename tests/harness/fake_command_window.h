@@ -1,7 +1,7 @@
 #pragma once
 // A stand-in for the windowed GUI in GUI-mode tests of the console: it draws the
 // Command window's output on a text screen (one cursor, writes overwrite), records
-// beeps, status messages, HiService requests and notifications, and ends the session
+// beeps, the status lines painted, HiService requests and notifications, and ends the session
 // (as a quit message does) when keys are waited for and none comes: many wait rounds
 // in a row with an empty key queue and no output in between.
 
@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "console/console_bridge.h"
+#include "core/current_viewpoint.h"
 #include "core/hi_service.h"
+#include "core/viewpoint_manager.h"
 
 namespace zentor::testing_support {
 
@@ -39,11 +41,15 @@ class FakeCommandWindow : public GuiShell {
     m_notifications.push_back(note);
     return 0;
   }
-  void ShowStatusMessage(const char* text) override {
+  // Records the status line the General window would paint now (the current
+  // viewpoint's status text), once while it stays the same.
+  void RefreshStatusPane(uint32_t) override {
+    const std::string text = ViewpointManager::StatusTextOf(CurrentViewpoint()).data();
+    const std::size_t lines = LinesWithText();
+    if (!m_statusMessages.empty() && m_statusMessages.back() == text && m_linesAtStatusMessage.back() == lines) return;
     m_statusMessages.push_back(text);
-    m_linesAtStatusMessage.push_back(LinesWithText());
+    m_linesAtStatusMessage.push_back(lines);
   }
-  void RestoreStatusText() override { ++m_statusRestores; }
   bool WaitForInputRound() override {
     m_emptyRounds = KeyQueue::IsEmpty() ? m_emptyRounds + 1 : 0;
     return m_emptyRounds < kRoundsBeforeQuit;
@@ -94,9 +100,9 @@ class FakeCommandWindow : public GuiShell {
   std::size_t m_column = 0;
   int m_beeps = 0;
   int m_caretShows = 0;
-  int m_statusRestores = 0;
   std::vector<uint32_t> m_requests;
   std::vector<RecordedNotification> m_notifications;
+  // The status lines painted, and the Command window's lines of text at each.
   std::vector<std::string> m_statusMessages;
   std::vector<std::size_t> m_linesAtStatusMessage;
   int m_emptyRounds = 0;

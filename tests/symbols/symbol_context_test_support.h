@@ -71,16 +71,6 @@ class SymbolContextEnvironment : public CoreTestEnvironment {
   TypeDescriptionFactory m_typeDescriptionFactory = nullptr;
 };
 
-// A watcher of one kind of change, registered for the life of the object.
-class ChangeWatch {
- public:
-  explicit ChangeWatch(uint32_t kind) : m_record(kind) { m_record.Register(); }
-  bool Changed() { return m_record.TestAndClearChanged() != 0; }
-
- private:
-  CollectableRecord m_record;
-};
-
 // A fresh directory tree under the temporary directory, removed with its contents.
 class ScratchTree {
  public:
