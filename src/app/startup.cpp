@@ -29,6 +29,7 @@
 #include "engine/engine_services.h"
 #include "engine/watch_table.h"
 #include "gui/dialog_description_file.h"
+#include "gui/gui_actions.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
@@ -76,6 +77,7 @@ struct StartupStatics {
   StartupOptionState options;
   std::vector<uint32_t> deferred;
   bool deferredShown = false;  // start-up has shown the deferred messages
+  StartupTestHook testHook = nullptr;
 };
 
 StartupStatics& Statics() {
@@ -399,6 +401,8 @@ void InstallSubsystemServices() {
   InstallCommandSymbolInterpreter();
 }
 
+void SetStartupTestHook(StartupTestHook hook) { Statics().testHook = hook; }
+
 void ResetStartupState() {
   StartupStatics& statics = Statics();
   statics.options = StartupOptionState{};
@@ -453,6 +457,8 @@ void Startup() {
   BindEngineActions();
   BindTargetActions();
   BindSymbolLookupActions();
+  BindGuiActions();
+  if (Statics().testHook != nullptr) Statics().testHook();
   InstallCodeViewReader();
   Protected([] { TargetCallWrapper::Notify_AddKeywords(); });
 

@@ -109,6 +109,11 @@ void InstallSubsystemServices();
 // program only for a FATAL ERROR.
 void Startup();
 
+// A routine start-up runs right after it has bound every action slot (tests and
+// benchmarks bind stand-ins there); null for none. It stays until replaced.
+using StartupTestHook = void (*)();
+void SetStartupTestHook(StartupTestHook hook);
+
 // Forgets every option, queued command and argument (tests that run start-up more than
 // once); deferred messages stay for the next start-up.
 void ResetStartupState();

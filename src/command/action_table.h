@@ -12,19 +12,15 @@
 // a name that code dumps print.
 //
 // The table starts with the routines of the command language that exist bound to
-// their slots; every other slot holds a routine that raises message 106 ("%s is not
-// available in this build.") naming what the slot serves. The module that owns a
-// slot's operation binds it at start-up with ActionTable::Bind.
+// their slots; every other slot holds a routine that raises the internal-consistency
+// error until the module that owns the slot's operation binds it at start-up with
+// ActionTable::Bind. Start-up binds all 213.
 
 #include "console/routine_registry.h"
 
 #include <cstdint>
 
 namespace zentor {
-
-// Message raised by a slot whose routine is not built in (its argument names what
-// the slot serves, as "The go command").
-inline constexpr uint32_t kMsgNotAvailableInBuild = 106;
 
 class ActionTable {
  public:
@@ -49,11 +45,11 @@ class ActionTable {
   // Binds `routine` to a slot, registering it under `name`; the slot's earlier
   // routine is forgotten. Used by every module for the slots it owns.
   static void Bind(uint16_t slot, ActionRoutine routine, const char* name);
-  // Gives the slot back its not-available routine.
+  // Gives the slot back its unbound routine.
   static void Unbind(uint16_t slot);
-  // False while the slot holds its not-available routine.
+  // False while the slot holds its unbound routine.
   static bool IsAvailable(uint16_t slot);
-  // What the slot serves, as the not-available message names it ("The go command").
+  // What the slot serves ("The go command").
   static const char* ServedBy(uint16_t slot);
   // The routine name the slot is known by ("GoCommand").
   static const char* DefaultRoutineName(uint16_t slot);
@@ -62,9 +58,8 @@ class ActionTable {
   static void ResetToDefaults();
 };
 
-// The routine a slot holds until its owner binds it: raises message 106 (ERROR, shown
-// by focus) with what the running slot serves as its argument.
-void RaiseActionNotAvailable();
+// The routine a slot holds until its owner binds it: the internal-consistency error.
+void RaiseUnboundAction();
 
 // The routine of the marker slots (202, 210, 141, 212, 211, 67, 70): nothing. The
 // parser recognises these slots by number and emits their instructions instead.

@@ -668,11 +668,7 @@ bool GivesBackToken(HandOverForm form, uint8_t token) {
 //    parser goes on with the ending token. On failure it is a syntax error here.
 // The number base is put back in every case.
 void HandOver(HandOverForm form) {
-  if (g_expressionParser == nullptr) {
-    DVError error(kMsgNotAvailableInBuild, kSeverityError);
-    error.SetArg(0, "The C expression parser");
-    throw error;
-  }
+  if (g_expressionParser == nullptr) ZENTOR_INTERNAL_ERROR();
   TokenRecord& token = CurrentToken();
   struct BaseScope {
     uint32_t saved = GetNumberBase();

@@ -35,7 +35,7 @@ inline constexpr uint32_t kMsgParseStackOverflow = 101;
 // on, appends its code to the parse's code and returns 0 on success; `resetLexer`
 // resets its lexer. The parser of expression_parser.h is in place from the start;
 // tests may put another in (null for none: a C expression in a command then raises
-// message 106 naming the C expression parser) and restore it with
+// the internal-consistency error) and restore it with
 // RestoreExpressionParser.
 using ExpressionParserRoutine = int32_t (*)();
 void SetExpressionParser(ExpressionParserRoutine parse, ActionRoutine resetLexer);

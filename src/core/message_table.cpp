@@ -81,8 +81,6 @@ constexpr MessageTableRow kMessages[] = {
     {103, "%s^ syntax error "},
     {104, "%ssyntax error ^"},
     {105, "Unknown Grammar production code."},
-    // Not one of the original messages: commands whose subsystem this build lacks.
-    {106, "%s is not available in this build."},
     {110, "Multiple file names were specified."},
     {111, "The batch file specified does not exist."},
     {112, "Invalid file name."},

@@ -52,7 +52,6 @@ DVPTypeInfo ReadType(const uint8_t* p) {
 DVError InvalidPointerOperation() { return DVError(kInvalidPointerOperation, kSeverityError, kDisplayByFocus); }
 
 // "%s is not available in this build."
-constexpr uint32_t kMsgNotAvailableInBuild = 106;
 
 LocationTextEvaluator g_locationTextEvaluator = nullptr;
 
@@ -77,11 +76,7 @@ LocationTextEvaluator InstallLocationTextEvaluator(LocationTextEvaluator evaluat
 //    refused only where an execution address is wanted (mode 1).
 // 3. A failure is raised; otherwise the location is the one evaluated.
 TypedLocation::TypedLocation(const RWCString& text, int32_t mode) : m_type(), m_elementSize(), m_elementCount() {
-  if (g_locationTextEvaluator == nullptr) {
-    DVError error(kMsgNotAvailableInBuild, kSeverityError, kDisplayByFocus);
-    error.SetArg(0, "Expression evaluation");
-    throw error;
-  }
+  if (g_locationTextEvaluator == nullptr) ZENTOR_INTERNAL_ERROR();
   DVError error(0, 0, kDisplayByFocus);
   uint32_t locationKind = 0;
   TypedLocation evaluated;

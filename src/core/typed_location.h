@@ -33,7 +33,8 @@ inline constexpr uint32_t kLocationKindInactive = 5;
 
 // Expression texts are evaluated by the command language, which installs its
 // evaluator at start-up: the text run as a grammar object of production `kind`, its
-// result made a location. Without one the constructors from a text raise 106.
+// result made a location. Without one the constructors from a text raise the
+// internal-consistency error.
 using LocationTextEvaluator = DVErrorCode (*)(const char* text, int32_t kind, uint32_t* locationKind,
                                               TypedLocation* location, DVError* error);
 // Installs the evaluator (null: none); returns the one installed before.

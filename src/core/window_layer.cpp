@@ -123,6 +123,8 @@ uint32_t WindowLayer::GetSystemElementColor(uint32_t element, bool foreground) {
   return State().backend->GetSystemElementColor(element, foreground);
 }
 
+void WindowLayer::ShowHelp(uint32_t context) { State().backend->ShowHelp(context); }
+
 WindowLayerBackend* WindowLayer::SetBackend(WindowLayerBackend* backend) {
   LayerState& state = State();
   WindowLayerBackend* previous = state.backend == &state.console ? nullptr : state.backend;

@@ -47,6 +47,8 @@ class WindowLayerBackend {
   // text colour when `foreground`, else its face. Without a windowing system: the
   // classic Windows colours.
   virtual uint32_t GetSystemElementColor(uint32_t element, bool foreground);
+  // Opens the help file at the topic of a help context; the console has no help.
+  virtual void ShowHelp(uint32_t context) {}
 };
 
 // How console mode asks a question (a yes/no or OK/cancel box): the console runtime
@@ -81,6 +83,8 @@ class WindowLayer {
   // one (a question that names the product, say).
   static int32_t ShowMessageBox(int32_t owner, uint32_t kind, const char* text, const char* caption = nullptr);
   static uint32_t GetSystemElementColor(uint32_t element, bool foreground);
+  // The help file's topic of the context (a window's, a command's, a dialog's).
+  static void ShowHelp(uint32_t context);
 
   // Installs a backend and returns the one it replaces; null puts the console
   // backend back. The layer does not own backends.

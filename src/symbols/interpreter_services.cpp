@@ -2,20 +2,14 @@
 
 #include "core/dv_error.h"
 #include "core/installed_service.h"
+#include "core/message_table.h"
 #include "core/value_stack.h"
 
 namespace zentor {
 namespace {
 
-constexpr uint32_t kMsgNotAvailable = 106;
-
 InstalledService<SymbolInterpreter> g_interpreter;
 
-[[noreturn]] void RaiseNotAvailable(const char* what) {
-  DVError error(kMsgNotAvailable, kSeverityError, kDisplayByFocus);
-  error.SetArg(0, what);
-  throw error;
-}
 
 }  // namespace
 
@@ -23,12 +17,12 @@ SymbolInterpreter::~SymbolInterpreter() = default;
 
 DVErrorCode SymbolInterpreter::EvaluateTextToLocation(const char* /*text*/, int32_t /*mode*/,
                                                       uint32_t& /*locationClass*/, TypedLocation& /*location*/) {
-  return DVErrorCode(kMsgNotAvailable, kSeverityError);
+  return DVErrorCode(kMsgInternalAnomaly, kSeverityInternal);
 }
 
-void SymbolInterpreter::DereferenceTopValue() { RaiseNotAvailable("Value fetch"); }
+void SymbolInterpreter::DereferenceTopValue() { ZENTOR_INTERNAL_ERROR(); }
 
-void SymbolInterpreter::AssignValue() { RaiseNotAvailable("Assignment"); }
+void SymbolInterpreter::AssignValue() { ZENTOR_INTERNAL_ERROR(); }
 
 // Without the value output the value goes unshown, but it is taken off the stack as
 // the output would take it.

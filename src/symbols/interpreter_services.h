@@ -4,8 +4,8 @@
 // expressions and their re-resolution), the interpreter's value fetch and assignment
 // (reading and writing a symbol object's value), and the typed value output (the
 // call-stack frame printer). The command language installs its interpreter at
-// start-up; until then evaluation and value access answer message 106 ("... is not
-// available in this build") and nothing is displayed.
+// start-up; until then evaluation and value access are internal-consistency errors
+// and nothing is displayed.
 
 #include <cstdint>
 

@@ -328,6 +328,26 @@ TEST_F(ConnectedProgramTest, ConnectedSessionListsTheEmulatorsRegisters) {
       << "the agent session ends with the program";
 }
 
+// The commands of the GUI shell in console mode: help has no help engine (212), the
+// alias set is shown, an unknown viewpoint (251) and a name without saved settings
+// (220) are refused; no command lacks its routine.
+TEST_F(ConnectedProgramTest, GuiShellCommandsAnswerInConsoleMode) {
+  testing_support::AgentProcess agent;
+  std::string error;
+  if (testing_support::AgentProgramPath().empty()) GTEST_SKIP() << "no stand-in agent";
+  ASSERT_TRUE(agent.Start({"--module", testing_support::SampleModuleManifest()}, &error)) << error;
+  ScratchDirectory directory("app");
+  const ProgramRun run =
+      RunProgram(directory, {"-test", "-ip", agent.UdpLinkName()},
+                 "help\nvpalias = ab\nvpalias\nviewpoint\nviewpoint = [zz]\nrestore nosuch\nexit\nok\n");
+  EXPECT_EQ(run.exitCode, 0);
+  const std::string& out = run.standardOutput;
+  EXPECT_EQ(out.find("#106"), std::string::npos) << out;
+  for (const char* shown : {"ERROR #212", ">vpalias\nab\n", "    Alias: [ab]\n", "ERROR #251", "ERROR #220"}) {
+    EXPECT_NE(out.find(shown), std::string::npos) << shown << "\n" << out;
+  }
+}
+
 // A debugging session over DEMO, from a batch file: a line step before the symbols
 // are loaded (an instruction step), breakpoints, the call stack of
 // main -> f -> g, line and instruction steps, watches, a replacement the target

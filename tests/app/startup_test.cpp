@@ -251,6 +251,18 @@ TEST(StartupTest, StoreDamageIsShownAtStartAndCompactedAwayAtExit) {
   EXPECT_NE(closed.find("kept"), std::string::npos);
 }
 
+TEST(StartupTest, EverySlotHasItsRoutineAfterStartup) {
+  ScratchDirectory directory("startup");
+  ActionTable::ResetToDefaults();
+  bool ended = false;
+  testing_support::RunProgramSession(directory, {"zentor", "-test"}, "", &ended);
+  EXPECT_TRUE(ended);
+  for (uint16_t slot = 0; slot < ActionTable::kSlotCount; ++slot) {
+    EXPECT_TRUE(ActionTable::IsAvailable(slot)) << slot << " " << ActionTable::DefaultRoutineName(slot);
+  }
+  ActionTable::ResetToDefaults();
+}
+
 TEST(StartupTest, LoadCommandTakesItsFileNameAndRawLine) {
   testing_support::ResetConsoleModules(true);
   CommandScanner::InitKeywords();

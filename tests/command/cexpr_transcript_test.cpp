@@ -53,6 +53,7 @@ TEST(CexprTranscriptTest, ValuesAndDebugVariablesWithoutAProgram) {
 class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
  protected:
   void TearDown() override {
+    SetStartupTestHook(nullptr);
     ActionTable::ResetToDefaults();
     SymbolQueryTest::TearDown();
     // The program's own interpreter again for the tests that follow.

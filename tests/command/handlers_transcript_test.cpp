@@ -33,6 +33,7 @@ class HandlersTranscriptTest : public testing_support::SymbolQueryTest {
     testing_support::BindStandInToHelp(&m_memory);
   }
   void TearDown() override {
+    SetStartupTestHook(nullptr);
     ActionTable::ResetToDefaults();
     SymbolQueryTest::TearDown();
     InstallCommandSymbolInterpreter();

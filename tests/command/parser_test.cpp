@@ -28,6 +28,7 @@
 #include "console/command_device.h"
 #include "console/command_reader.h"
 #include "core/dv_error.h"
+#include "core/message_table.h"
 #include "core/memory_file.h"
 #include "core/number_base.h"
 #include "core/token_record.h"
@@ -723,24 +724,26 @@ TEST_F(CommandParserTest, ParseStackOverflowIsReportedNotCrashed) {
 
 // ---- routines that are not there -----------------------------------------------------------
 
-TEST_F(CommandParserTest, MissingSubsystemsGiveNumberedErrors) {
+// Start-up binds every slot and installs the C expression parser: a layer run without
+// them meets the internal-consistency error, never a crash.
+TEST_F(CommandParserTest, MissingSubsystemsAreInternalErrors) {
   // At parse time: the alias definition's routine, taken away.
   ActionTable::Unbind(132);
   const ParseOutcome define = Parse("#define total halt");
   ActionTable::ResetToDefaults();
   EXPECT_TRUE(define.raised);
-  EXPECT_EQ(define.number, kMsgNotAvailableInBuild);
+  EXPECT_EQ(define.number, kMsgInternalAnomaly);
   // Without a C expression parser a symbol path cannot be read.
   SetExpressionParser(nullptr, nullptr);
   ASSERT_TRUE(SetNumberBase(16).IsOkay());
   const ParseOutcome path = Parse("x = 1");
   EXPECT_TRUE(path.raised);
-  EXPECT_EQ(path.number, kMsgNotAvailableInBuild);
+  EXPECT_EQ(path.number, kMsgInternalAnomaly);
   EXPECT_EQ(GetNumberBase(), 16u);
   (void)SetNumberBase(10);
   EXPECT_TRUE(Parse("halt").parsed);
 
-  // At run time: the routine names what the slot serves.
+  // At run time: the unbound routine.
   const ParseOutcome halt = Parse("halt");
   ASSERT_TRUE(halt.parsed);
   BindNoEffect(200);
@@ -750,10 +753,10 @@ TEST_F(CommandParserTest, MissingSubsystemsGiveNumberedErrors) {
     PostfixExecutor::Run(halt.code);
     ADD_FAILURE() << "halt ran";
   } catch (const DVError& error) {
-    EXPECT_EQ(error.Number(), kMsgNotAvailableInBuild);
+    EXPECT_EQ(error.Number(), kMsgInternalAnomaly);
     ASSERT_GE(error.ArgumentCount(), 1u);
-    EXPECT_STREQ(error.Argument(0).data(), "The halt command");
-    EXPECT_EQ(error.Severity(), kSeverityError);
+    EXPECT_STREQ(error.Argument(0).data(), "src/command/action_table.cpp");
+    EXPECT_EQ(error.Severity(), kSeverityInternal);
   }
   PostfixExecutor::PopCodesTo(0);
 }

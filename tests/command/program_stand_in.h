@@ -2,10 +2,12 @@
 // What the byte image stands in for in a whole-program session, once start-up has
 // installed the program's own services: the stopped thread's program counter and
 // frame pointer, and the register names by the numbers the image's register set
-// uses. Bound to the help slot, it runs as the session script's first command.
+// uses. Bound to the help slot once start-up has bound its own routines, it runs as
+// the session script's first command.
 
 #include <cstdint>
 
+#include "app/startup.h"
 #include "command/action_table.h"
 #include "command/command_scanner.h"
 #include "core/program_counter.h"
@@ -32,7 +34,7 @@ inline void StandInForTheTarget() {
 
 inline void BindStandInToHelp(TargetMemoryService* memory) {
   StandInMemory() = memory;
-  ActionTable::Bind(kHelpSlot, &StandInForTheTarget, "StandInForTheTarget");
+  SetStartupTestHook([] { ActionTable::Bind(kHelpSlot, &StandInForTheTarget, "StandInForTheTarget"); });
 }
 
 }  // namespace zentor::testing_support
