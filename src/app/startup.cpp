@@ -30,6 +30,7 @@
 #include "engine/watch_table.h"
 #include "gui/dialog_description_file.h"
 #include "gui/gui_actions.h"
+#include "gui/target_to_gui.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
@@ -394,6 +395,7 @@ void NoticeSettingsStoreDamage(uint32_t number) {
 void InstallSubsystemServices() {
   InstallTargetServices();
   InstallEngineServices();
+  InstallTargetToGui();
   InstallDialogDescriptionFile();
   TheDialogDescriptionFile().SetNoticeHandler(&NoticeSettingsStoreDamage);
   InstallSymbolServices();
