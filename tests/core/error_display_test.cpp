@@ -164,7 +164,7 @@ TEST_F(ErrorDisplayTest, ReportRoutes) {
       {"no focus (console)", -1, 3, 4, 0, kOutput, 0},
       {"unknown window type", 40, 3, 4, 0, kOutput, 0},
       {"modal dialog focus", kWindowTypeModalDialog, 3, 4, 0, kBox, 0},
-      {"modeless dialog focus", kWindowTypeModelessDialog, 3, 1, 0, kBox, 0},
+      {"modeless dialog focus", kWindowTypeModelessDialog, 3, 4, 0, kBox, 0},
       {"type 3", 3, 3, 4, 0, kBox, 0},
       {"control focus", 10, 4, 4, 0, kBox, 0},
       {"type 16", 16, 3, 4, 0, kBox, 0},
