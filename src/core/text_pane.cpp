@@ -12,6 +12,42 @@ namespace {
 // The longest selected-field text handed out (the edit buffers hold 255 and a NUL).
 constexpr std::size_t kMaxFieldText = 255;
 
+bool IsIdentifierChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
+}
+
+bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+
+// The first identifier at or after `from`: a run under `from` counts from its start,
+// and runs that begin with a digit (numbers) are passed over. -1 when none.
+int32_t FindIdentifierForward(const char* text, int32_t length, int32_t from) {
+  int32_t at = from;
+  if (at < length && IsIdentifierChar(text[at])) {
+    while (at > 0 && IsIdentifierChar(text[at - 1])) --at;
+  }
+  while (at < length) {
+    while (at < length && !IsIdentifierChar(text[at])) ++at;
+    if (at >= length) break;
+    if (!IsDigitChar(text[at])) return at;
+    while (at < length && IsIdentifierChar(text[at])) ++at;
+  }
+  return -1;
+}
+
+// The nearest identifier ending before the run under `from`, numbers passed over; -1
+// when column 0 is reached without one.
+int32_t FindIdentifierBackward(const char* text, int32_t from) {
+  int32_t at = from;
+  while (at >= 0 && IsIdentifierChar(text[at])) --at;
+  while (at >= 0) {
+    while (at >= 0 && !IsIdentifierChar(text[at])) --at;
+    if (at < 0) break;
+    while (at >= 0 && IsIdentifierChar(text[at])) --at;
+    if (!IsDigitChar(text[at + 1])) return at + 1;
+  }
+  return -1;
+}
+
 }  // namespace
 
 FieldPosition FieldLayout::FieldSpan(int32_t index) const {
@@ -338,6 +374,65 @@ void TextPane::UpdateLineText(int32_t index, const char* text) {
     std::memcpy(line->text, text, length);
   }
   if (IsRowVisible(index)) PaneWindow().Get().RedrawLine(layerId, index);
+}
+
+int32_t TextPane::CurrentLineIndex() const {
+  if (lines == nullptr || (total < 1 && total != -1)) return -1;
+  return std::min(top + row, count - 1);
+}
+
+int32_t TextPane::MaxLineLength(int32_t firstLine) const {
+  int32_t longest = 0;
+  for (int32_t index = std::max(firstLine, 0); index < firstLine + rows; ++index) {
+    const PaneLine* line = LineAt(index);
+    if (line == nullptr || line->text == nullptr) break;
+    longest = std::max(longest, line->length);
+  }
+  return longest;
+}
+
+// 1. Only a text-selection pane with lines and a current line has words to select.
+// 2. The search column is the cursor's in the text, moved back onto the line's last
+//    character when it lies beyond it.
+// 3. Forward from there first; back from it only when nothing follows and the column
+//    is neither the first nor beyond the text.
+// 4. The cursor column counts from the left column, so a word found is placed there
+//    relative to it (never left of the view's first column).
+int32_t TextPane::FindWordAtColumn() {
+  if (!textSelection || lines == nullptr || total < 1) return 0;
+  const PaneLine* line = LineAt(top + row);
+  if (line == nullptr) return 0;
+  const char* text = line->text;
+  const int32_t length = text != nullptr ? std::max(line->length, 0) : 0;
+  int32_t column = std::max(cursorColumn + leftColumn, 0);
+  if (column >= length) column = length - 1 < 1 ? 0 : length - 1;
+
+  int32_t found = FindIdentifierForward(text, length, column);
+  if (found < 0 && column >= 1 && column < length) found = FindIdentifierBackward(text, column);
+  if (found < 0) {
+    selStart = -1;
+    selLength = 0;
+    return 0;
+  }
+  int32_t end = found;
+  while (end < length && IsIdentifierChar(text[end])) ++end;
+  cursorColumn = std::max(found - leftColumn, 0);
+  selStart = found;
+  selLength = std::min(end - found, static_cast<int32_t>(kMaxFieldText));
+  return 1;
+}
+
+int32_t TextPane::TrySetCursor(int32_t newRow, int32_t newColumn) {
+  const int32_t oldRow = row;
+  const int32_t oldColumn = cursorColumn;
+  row = std::max(newRow - 1, 0);
+  cursorColumn = std::max(newColumn - 1, 0);
+  const int32_t found = FindWordAtColumn();
+  if (found == 0) {
+    row = oldRow;
+    cursorColumn = oldColumn;
+  }
+  return found;
 }
 
 }  // namespace zentor

@@ -163,6 +163,21 @@ struct TextPane {
   // length changes nothing) and redraws it when it shows; null only redraws.
   void UpdateLineText(int32_t index, const char* text);
 
+  // Index of the current line (top + row, at most count - 1); -1 when the pane has no
+  // lines or its total is neither -1 nor positive.
+  int32_t CurrentLineIndex() const;
+  // The longest text among `rows` held lines from `firstLine`, up to the first missing
+  // line or text.
+  int32_t MaxLineLength(int32_t firstLine) const;
+  // Text-selection panes: selects the identifier at or nearest the cursor on the
+  // current line (forward first, then back), moving the cursor to its start; 1 when
+  // one was found, else 0 with no selection. An identifier is a run of letters,
+  // digits, '_' and '$' that does not begin with a digit.
+  int32_t FindWordAtColumn();
+  // Puts the cursor on (row, column), both counted from 1, when an identifier is found
+  // from there; otherwise the row and column stay as they were. FindWordAtColumn's answer.
+  int32_t TrySetCursor(int32_t row, int32_t column);
+
  private:
   int32_t AskOwner(int32_t code, intptr_t argument);
   void DropNullLastLine();

@@ -4,6 +4,8 @@
 // lines; going to a line; the scroll values the window is given; field texts.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -341,6 +343,146 @@ TEST(TextPaneText, FieldAtColumn) {
     TextPane pane;
     pane.selStart = c.selStart;
     EXPECT_EQ(FieldLayout::FieldAtColumn(pane, &c.layout), c.expected);
+  }
+}
+
+// A one-line text-selection pane over `text` with the cursor at `column`.
+struct WordPane {
+  std::string text;
+  PaneLine line;
+  PaneLine* held[1] = {&line};
+  TextPane pane;
+
+  WordPane(const std::string& lineText, int32_t column, int32_t leftColumn = 0) : text(lineText) {
+    line.text = text.data();
+    line.length = static_cast<int32_t>(text.size());
+    pane.lines = held;
+    pane.count = 1;
+    pane.total = 1;
+    pane.rows = 1;
+    pane.textSelection = true;
+    pane.cursorColumn = column;
+    pane.leftColumn = leftColumn;
+  }
+};
+
+// The word search told another way: the line as a list of runs; the search column's
+// run, or the first run after it, then the runs that follow and, failing those, the
+// runs that end before it, nearest first; numbers are never taken.
+int32_t ReferenceWordStart(const std::string& text, int32_t column) {
+  auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; };
+  struct Run {
+    int32_t start, end;
+  };
+  std::vector<Run> runs;
+  const int32_t length = static_cast<int32_t>(text.size());
+  for (int32_t i = 0; i < length;) {
+    if (!isWordChar(text[i])) {
+      ++i;
+      continue;
+    }
+    const int32_t start = i;
+    while (i < length && isWordChar(text[i])) ++i;
+    runs.push_back({start, i});
+  }
+  int32_t s = column >= length ? (length - 1 < 1 ? 0 : length - 1) : column;
+  auto isNumber = [&](const Run& run) { return std::isdigit(static_cast<unsigned char>(text[run.start])) != 0; };
+  for (const Run& run : runs) {
+    if (run.end > s && !isNumber(run)) return run.start;
+  }
+  if (s < 1 || s >= length) return -1;
+  for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+    if (run->start <= s && s < run->end) continue;
+    if (run->end <= s && !isNumber(*run)) return run->start;
+  }
+  return -1;
+}
+
+TEST(TextPaneWords, FindWordAtColumn) {
+  struct Case {
+    const char* name;
+    std::string text;
+    int32_t column, leftColumn;
+    int32_t found, selStart, selLength, cursorColumn;
+  };
+  const std::vector<Case> cases = {
+      {"forward from a blank", "  foo_bar$ = 12", 0, 0, 1, 2, 8, 2},
+      {"back from a number", "ab = 12", 5, 0, 1, 0, 2, 0},
+      {"over a number, then back", "  foo_bar$ = 12", 13, 0, 1, 2, 8, 2},
+      {"inside a word, from its start", "x = alpha+beta", 6, 0, 1, 4, 5, 4},
+      {"past the line's end", "x = alpha", 40, 0, 1, 4, 5, 4},
+      {"only numbers", "12 34", 0, 0, 0, -1, 0, 0},
+      {"scrolled right: the cursor counts from the left column", "x = alpha", 2, 4, 1, 4, 5, 0},
+      {"a word left of the view keeps the cursor at the view's edge", "x = alphabet", 1, 6, 1, 4, 8, 0},
+      {"at most 255 characters", std::string(300, 'w'), 3, 0, 1, 0, 255, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WordPane word(c.text, c.column, c.leftColumn);
+    EXPECT_EQ(word.pane.FindWordAtColumn(), c.found);
+    EXPECT_EQ(word.pane.selStart, c.selStart);
+    EXPECT_EQ(word.pane.selLength, c.selLength);
+    EXPECT_EQ(word.pane.cursorColumn, c.cursorColumn);
+  }
+
+  // Panes that select fields, and panes without a current line, have no words.
+  WordPane fields("abc", 0);
+  fields.pane.textSelection = false;
+  EXPECT_EQ(fields.pane.FindWordAtColumn(), 0);
+  WordPane below("abc", 0);
+  below.pane.row = 3;
+  EXPECT_EQ(below.pane.FindWordAtColumn(), 0);
+  below.line.text = nullptr;
+  below.pane.row = 0;
+  EXPECT_EQ(below.pane.FindWordAtColumn(), 0);
+  EXPECT_EQ(below.pane.selStart, -1);
+}
+
+TEST(TextPaneWords, SearchAgreesWithARunListOnRandomLines) {
+  const uint32_t seed = 20240611;
+  std::mt19937 random(seed);
+  const std::string alphabet = "ab_$19 =+(";
+  for (int round = 0; round < 4000; ++round) {
+    std::string text(random() % 16, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    const int32_t column = static_cast<int32_t>(random() % 20);
+    WordPane word(text, column);
+    const int32_t expected = ReferenceWordStart(text, column);
+    SCOPED_TRACE("seed " + std::to_string(seed) + " text '" + text + "' column " + std::to_string(column));
+    ASSERT_EQ(word.pane.FindWordAtColumn(), expected >= 0 ? 1 : 0);
+    ASSERT_EQ(word.pane.selStart, expected);
+  }
+}
+
+TEST(TextPaneWords, TrySetCursorAndCurrentLine) {
+  WordPane word("  = 12 +", 0);
+  word.pane.row = 0;
+  word.pane.cursorColumn = 1;
+  EXPECT_EQ(word.pane.TrySetCursor(1, 4), 0);
+  EXPECT_EQ(word.pane.cursorColumn, 1) << "nothing found: the cursor stays";
+  WordPane found("a = bc", 0);
+  EXPECT_EQ(found.pane.TrySetCursor(1, 4), 1);
+  EXPECT_EQ(found.pane.selStart, 4);
+  EXPECT_EQ(found.pane.cursorColumn, 4);
+
+  struct Case {
+    const char* name;
+    int32_t top, row, count, total, expected;
+  };
+  const std::vector<Case> cases = {
+      {"within", 2, 1, 10, 10, 3},
+      {"beyond the last line", 8, 5, 10, 10, 9},
+      {"unknown total", 0, 0, 4, -1, 0},
+      {"empty document", 0, 0, 0, 0, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WordPane pane("x", 0);
+    pane.pane.top = c.top;
+    pane.pane.row = c.row;
+    pane.pane.count = c.count;
+    pane.pane.total = c.total;
+    EXPECT_EQ(pane.pane.CurrentLineIndex(), c.expected);
   }
 }
 
