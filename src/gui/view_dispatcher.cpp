@@ -1,5 +1,7 @@
 #include "gui/view_dispatcher.h"
 
+#include "gui/win_super.h"
+
 #include "command/grammar_object.h"
 #include "console/char_channel.h"
 #include "console/file_channel.h"
@@ -146,6 +148,11 @@ int32_t ViewDispatcher::Dispatch(DVError& status, int32_t kind, TextPane* pane, 
     OutputWriter::RemoveHook();
   }
   return result;
+}
+
+int32_t ViewDispatcher::RunGuiCommand(DVError& status, WinSuper& window, int32_t code, intptr_t argument) {
+  return Dispatch(status, window.Kind(), &window.GetTextPane(), code, static_cast<int32_t>(window.GetViewpoint().Value()),
+                  argument);
 }
 
 int32_t ViewDispatcher::RunGuiCommandForKind(DVError& status, int32_t kind, TextPane* pane, int32_t code,

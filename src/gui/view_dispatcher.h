@@ -14,8 +14,13 @@
 
 namespace zentor {
 
+class WinSuper;
+
 class ViewDispatcher {
  public:
+  // A request of a window object (or a dialog's window-less target): its kind, pane
+  // and viewpoint go with it.
+  static int32_t RunGuiCommand(DVError& status, WinSuper& window, int32_t code, intptr_t argument);
   // Routes a request of a window of `kind` (pane null, or with a negative first word,
   // for a window-less request). The result is the handler's, or the number of the
   // error it raised (which the status then holds); 0 when nobody handles the kind.
