@@ -449,6 +449,52 @@ TEST_F(WindowFrameworkTest, PanePortOfTheWindows) {
   EXPECT_EQ(layer.TopCursorKind(), kCursorArrow);
 }
 
+TEST_F(WindowFrameworkTest, VerticalScrollEventsMoveThePane) {
+  WinSuper* watch = Open(kViewWatch);
+  std::vector<std::string> texts(20, "line");
+  std::vector<PaneLine> lines(20);
+  std::vector<PaneLine*> held;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    lines[i].text = texts[i].data();
+    lines[i].length = 4;
+    held.push_back(&lines[i]);
+  }
+  TextPane& pane = watch->GetTextPane();
+  pane.lines = held.data();
+  pane.count = 20;
+  pane.total = 20;
+  pane.rows = 8;
+  struct Case {
+    const char* name;
+    int32_t code, position, top;
+    bool beeps;
+  };
+  const std::vector<Case> cases = {
+      {"line down", kScrollLineDown, 0, 1, false},
+      {"page down", kScrollPageDown, 0, 8, false},
+      {"a dragged thumb does not scroll", kScrollThumbTrack, 2, 8, false},
+      {"the thumb's release does", kScrollThumbPosition, 2, 2, false},
+      {"line up", kScrollLineUp, 0, 1, false},
+      {"page up stops at the start", kScrollPageUp, 0, 0, false},
+      {"line up at the start beeps", kScrollLineUp, 0, 0, true},
+      {"the thumb on the last page", kScrollThumbPosition, 12, 12, false},
+      {"line down at the end beeps", kScrollLineDown, 0, 12, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    system.TakeLog();
+    WindowEvent scroll;
+    scroll.type = kEventVScroll;
+    scroll.words[0] = c.code;
+    scroll.words[1] = c.position;
+    DispatchWindowEvent(watch->LayerWindowId(), scroll);
+    EXPECT_EQ(pane.top, c.top);
+    EXPECT_EQ(system.TakeLog().find("MessageBeep") != std::string::npos, c.beeps);
+  }
+  pane.lines = nullptr;
+  pane.count = 0;
+}
+
 TEST_F(WindowFrameworkTest, ViewpointGroupsAndNotices) {
   WinSuper* watch = OpenProbe(kViewWatch);
   WinSuper* otherWatch = OpenProbe(kViewWatch, kOther);
