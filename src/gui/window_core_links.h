@@ -14,9 +14,9 @@ namespace zentor {
 // Screen elements of the colour settings the framework draws with.
 inline constexpr uint32_t kColorClientArea = 4;
 inline constexpr uint32_t kColorStatusLine = 8;
-// The two colour words of an element.
-inline constexpr uint32_t kColorText = 0;
-inline constexpr uint32_t kColorBackground = 1;
+// The two colour words of an element (ColorSettings::GetColor's selector).
+inline constexpr uint32_t kColorBackground = 0;
+inline constexpr uint32_t kColorText = 1;
 
 // The viewpoint to make current at the next command read.
 void SetPendingViewpoint(ViewpointHandle viewpoint);
@@ -24,7 +24,7 @@ void SetPendingViewpoint(ViewpointHandle viewpoint);
 std::string ViewpointStatusText(ViewpointHandle viewpoint);
 // Re-sends the status line's persistent parts (mask 2: the browse caption).
 void RefreshGeneralStatusLine(uint32_t mask);
-// The colour word (0xRRGGBB) of an element for the viewpoint.
+// The colour word of an element for the viewpoint (the colour model's working table).
 uint32_t WindowColor(ViewpointHandle viewpoint, uint32_t element, uint32_t part);
 
 }  // namespace zentor
