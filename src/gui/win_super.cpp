@@ -117,9 +117,10 @@ void WinSuper::OnFontChanged() {
 // refusal of the producer beeps and leaves the view as it was. A dragged thumb does
 // not scroll, its release (and the bar's ends) goes to the line.
 void WinSuper::OnVScroll(const WindowEvent& event) {
-  if (m_pane.count == 0) return;
   const int32_t code = event.ScrollCode();
-  if (code >= kScrollLineUp && code <= kScrollPageDown) {
+  if (m_pane.count == 0) {
+    // Nothing to scroll.
+  } else if (code >= kScrollLineUp && code <= kScrollPageDown) {
     static constexpr int32_t kDirections[] = {kPaneLineUp, kPaneLineDown, kPanePageUp, kPanePageDown};
     const int32_t direction = kDirections[code];
     if (m_pane.AtBoundary(direction) != 0 || m_pane.MoveView(direction) != 0) {
