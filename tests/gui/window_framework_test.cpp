@@ -437,6 +437,28 @@ TEST_F(WindowFrameworkTest, PanePortOfTheWindows) {
   port.RedrawLine(id, 18);
   EXPECT_EQ(system.TakeLog(), "Invalidate w0 (26,0,39,200)\n");
 
+  // Cells of text are cleared and drawn; a rectangle is clipped at the client area's
+  // right edge; a minimised window and an id without an object draw nothing.
+  const LayerRect wide{0, 150, 12, 400};
+  ClearPaneRect(id, &wide, 0x112233);
+  DrawPaneTextAt(id, 16, 26, "abc", -1, 0x112233, 0x445566);
+  DrawPaneTextAt(frame, 0, 13, "abc", -1, 0, 0);
+  int32_t height = 0;
+  int32_t width = 0;
+  GetCharCellSize(id, &height, &width);
+  EXPECT_EQ(height, 13);
+  EXPECT_EQ(width, 8);
+  std::string drawn = system.TakeLog();
+  EXPECT_NE(drawn.find("FillRect w0 (0,150,13,201)"), std::string::npos) << drawn;
+  EXPECT_NE(drawn.find("FillRect w0 (13,16,26,40)"), std::string::npos) << drawn;
+  EXPECT_NE(drawn.find("Text w0 fixed 16,26 \"abc\" text 665544 back 332211"), std::string::npos) << drawn;
+  EXPECT_EQ(drawn.find("frame"), std::string::npos) << drawn;
+  layer.ShowWindowState(id, kWindowStateMinimized);
+  system.TakeLog();
+  ClearPaneRect(id, nullptr, 0);
+  EXPECT_EQ(system.TakeLog(), "");
+  layer.ShowWindowState(id, kWindowStateNormal);
+
   // Owner requests: pumps off and the wait cursor up, both back as they were.
   port.BeginOwnerRequest();
   EXPECT_FALSE(IsPumpingEnabled());
