@@ -179,11 +179,6 @@ class ViewpointManager {
   // puts its own back).
   static void SetFrameList(ViewpointHandle handle, FrameList* frames);
   static FrameList* FrameListOf(ViewpointHandle handle);
-
-  // Closes (0), minimises (1) or restores (2) the windows of the viewpoint, except the
-  // Command window, through the GUI's window-group port (window_group.h); nothing for
-  // the none handle; another operation is an internal error.
-  static void ApplyToWindowGroup(uint32_t viewpointValue, int32_t operation);
 };
 
 // Writes the display text "[...]" of the viewpoint (alias when `aliasWanted` and one

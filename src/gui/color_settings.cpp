@@ -1,5 +1,7 @@
 #include "gui/color_settings.h"
 
+#include "core/viewpoint_manager.h"
+
 #include "core/window_layer.h"
 #include "engine/dialog_records.h"
 #include "engine/settings_store.h"
@@ -21,7 +23,7 @@ struct ColorState {
   ColorTable working = BuiltInColorTable();
   ColorSet dialog = BuiltInColorTable().m_sets[0];
   uint32_t scheme = kColorSchemeColour;
-  ColorSettings::ColorSetLookup lookup = nullptr;
+  ColorSettings::ColorSetLookup lookup = &ViewpointManager::ColorSetOf;
   int32_t manageDialog = -1;
   // Use counts of the slots 1..8 (index 0 unused) and the next slot to hand out (0:
   // none chosen yet).

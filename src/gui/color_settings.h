@@ -27,8 +27,8 @@ class ColorSettings {
   static uint32_t GetColor(ViewpointHandle viewpoint, uint32_t element, uint32_t selector);
   // 0 for the values -1 and -2 (no viewpoint), else the viewpoint's colour slot.
   static uint32_t ColorSetOf(ViewpointHandle viewpoint);
-  // The viewpoints' records keep their slots; start-up connects them here (without a
-  // lookup every viewpoint draws with set 0).
+  // The viewpoints' records keep their slots (the viewpoint manager's ColorSetOf);
+  // tests put another lookup in its place, null draws every viewpoint with set 0.
   using ColorSetLookup = int32_t (*)(ViewpointHandle viewpoint);
   static void SetColorSetLookup(ColorSetLookup lookup);
 

@@ -7,14 +7,13 @@
 #include "gui/gui_window_layer.h"
 #include "gui/pane_services.h"
 #include "gui/view_dispatcher.h"
-#include "gui/window_core_links.h"
+#include "core/viewpoint_manager.h"
+#include "gui/color_settings.h"
+#include "gui/general_status.h"
 
 namespace zentor {
 
 namespace {
-
-// The change kinds the strip follows.
-constexpr uint32_t kRecordCurrentViewpoint = 13;
 
 // The strip's height in vertical dialog units.
 constexpr int32_t kStripHeightUnits = 8;
@@ -72,9 +71,9 @@ void GeneralWindow::Refresh(int32_t force) {
     if (record.TestAndClearChanged() != 0) changed = true;
   }
   if (!changed && force == 0) return;
-  RefreshGeneralStatusLine(2);
+  RefreshGeneralStatus(2);
   const ViewpointHandle current = CurrentViewpoint();
-  m_statusText = ViewpointStatusText(current);
+  m_statusText = ViewpointManager::StatusTextOf(current).data();
   if (m_statusText.empty() && !current.IsNone()) return;
   Paint();
 }
@@ -84,8 +83,8 @@ void GeneralWindow::Paint() {
   const int32_t id = LayerWindowId();
   LayerRect area;
   if (layer->GetClientArea(id, &area) == nullptr) return;
-  const uint32_t background = WindowColor(GetViewpoint(), kColorStatusLine, kColorBackground);
-  const uint32_t text = WindowColor(GetViewpoint(), kColorStatusLine, kColorText);
+  const uint32_t background = ColorSettings::GetColor(GetViewpoint(), kColorElementStatusLine, 0);
+  const uint32_t text = ColorSettings::GetColor(GetViewpoint(), kColorElementStatusLine, 1);
   ClearPaneRect(id, nullptr, background);
   layer->SetBackgroundColor(id, background);
   layer->SetTextColor(id, text);

@@ -7,7 +7,7 @@
 #include "core/view_kind.h"
 #include "core/viewpoint_manager.h"
 #include "gui/gui_window_layer.h"
-#include "gui/window_core_links.h"
+#include "core/viewpoint_manager.h"
 #include "gui/window_table.h"
 
 namespace zentor {
@@ -43,7 +43,7 @@ WinSuper::WinSuper(NativeWindow window, uint32_t viewpointValue, const char* tit
   m_pane.maxWidth = m_charWidth > 0 ? m_layer->UsableWidth() / m_charWidth : 0;
   ReadClientArea();
   m_layer->Invalidate(m_layerId, nullptr);
-  SetPendingViewpoint(m_viewpoint);
+  ViewpointManager::SetPendingSelection(m_viewpoint);
   WindowTable::Store(this);
   m_changeRecord.Register();
   m_changeRecord.MarkChanged();
@@ -90,7 +90,7 @@ void WinSuper::SetViewpoint(ViewpointHandle) { ZENTOR_INTERNAL_ERROR(); }
 // taken at the next command read, never in the middle of a command.
 void WinSuper::HandleFocusGained() {
   if (m_pane.total != 0 && m_layer != nullptr) PlacePaneCaret();
-  SetPendingViewpoint(m_viewpoint);
+  ViewpointManager::SetPendingSelection(m_viewpoint);
 }
 
 void WinSuper::UpdateTitle() {

@@ -8,7 +8,7 @@
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/pane_services.h"
-#include "gui/window_core_links.h"
+#include "gui/color_settings.h"
 
 namespace zentor {
 
@@ -114,11 +114,11 @@ void PlaceholderWindow::OnRefresh(int32_t) {
 }
 
 void PlaceholderWindow::OnPaint(const WindowEvent&) {
-  const uint32_t background = WindowColor(GetViewpoint(), kColorClientArea, kColorBackground);
+  const uint32_t background = ColorSettings::GetColor(GetViewpoint(), kColorElementClientArea, 0);
   ClearPaneRect(LayerWindowId(), nullptr, background);
   if (Title().empty()) return;
   DrawPaneTextAt(LayerWindowId(), 0, GetLineHeight(), Title().c_str(), -1, background,
-                 WindowColor(GetViewpoint(), kColorClientArea, kColorText));
+                 ColorSettings::GetColor(GetViewpoint(), kColorElementClientArea, 1));
 }
 
 }  // namespace zentor

@@ -6,7 +6,8 @@
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/view_kind.h"
-#include "core/window_group.h"
+#include "core/viewpoint_manager.h"
+#include "gui/color_settings.h"
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/win_super.h"
@@ -112,11 +113,25 @@ class PumpingPaused {
   bool m_wasEnabled;
 };
 
-// The viewpoint groups leave the Command window alone, and the General window too: it
-// is the frame's status strip for the whole run, whatever viewpoint it was opened in.
-class LayerWindowGroup final : public WindowGroupPort {
+// What the viewpoint manager asks of the windows. The viewpoint groups leave the
+// Command window alone, and the General window too: it is the frame's status strip
+// for the whole run, whatever viewpoint it was opened in.
+class GuiViewpointWindows final : public ViewpointWindowPort {
  public:
-  void Apply(uint32_t viewpointValue, int32_t operation) override {
+  void SetCommandWindowViewpoint(ViewpointHandle handle) override {
+    int32_t cursor = 0;
+    WindowTable::ResetIterator(cursor);
+    while (WinSuper* window = WindowTable::Next(cursor)) {
+      if (window->Kind() == kViewCommand) window->SetViewpoint(handle);
+    }
+  }
+  int32_t AllocateColorSlot() override { return AllocateViewpointColorSlot(); }
+  void ReleaseColorSlot(int32_t slot) override { ReleaseViewpointColorSlot(slot); }
+  bool BusyCursorOnTop() override {
+    GuiWindowLayer* layer = InstalledGuiWindowLayer();
+    return layer != nullptr && layer->TopCursorKind() == kCursorWait;
+  }
+  void ApplyToWindowGroup(uint32_t viewpointValue, uint32_t operation) override {
     const ViewpointHandle viewpoint(viewpointValue);
     GuiWindowLayer* layer = InstalledGuiWindowLayer();
     int32_t cursor = 0;
@@ -129,7 +144,7 @@ class LayerWindowGroup final : public WindowGroupPort {
         DestroyWindowObject(slot);
       } else if (layer != nullptr) {
         layer->ShowWindowState(window->LayerWindowId(),
-                               operation == kWindowGroupMinimize ? kWindowStateMinimized : kWindowStateNormal);
+                               operation == kWindowGroupMinimise ? kWindowStateMinimized : kWindowStateNormal);
       }
     }
   }
@@ -269,9 +284,9 @@ void RefreshAllWindows(int32_t code) {
   RefreshGeneralWindow(code);
 }
 
-void InstallWindowGroupPort() {
-  static LayerWindowGroup port;
-  WindowGroup().Install(&port);
+void InstallGuiViewpointWindows() {
+  static GuiViewpointWindows port;
+  InstallViewpointWindowPort(&port);
 }
 
 }  // namespace zentor

@@ -66,7 +66,8 @@ void NotifyViewpointWindows(uint32_t viewpointValue, int32_t kind);
 // window refreshes.
 void RefreshAllWindows(int32_t code);
 
-// The GUI's side of the viewpoint manager's window groups (core/window_group.h).
-void InstallWindowGroupPort();
+// The GUI's side of the viewpoint manager (its ViewpointWindowPort): the window groups,
+// the Command window's viewpoint, the colour slots and the busy cursor.
+void InstallGuiViewpointWindows();
 
 }  // namespace zentor

@@ -1,5 +1,7 @@
 #include "gui/color_settings.h"
 
+#include "core/viewpoint_manager.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -30,7 +32,7 @@ class ColorSettingsTest : public ::testing::Test {
  protected:
   ColorSettingsTest() : m_previous(WindowLayer::SetBackend(&m_system)) { ColorSettings::Reset(); }
   ~ColorSettingsTest() override {
-    ColorSettings::SetColorSetLookup(nullptr);
+    ColorSettings::SetColorSetLookup(&ViewpointManager::ColorSetOf);
     ColorSettings::Reset();
     WindowLayer::SetBackend(m_previous);
   }

@@ -18,7 +18,7 @@
 #include "core/key_queue.h"
 #include "core/view_kind.h"
 #include "core/viewpoint_manager.h"
-#include "core/window_group.h"
+#include "core/viewpoint_manager.h"
 #include "engine/view_managers.h"
 #include "gui/dialog_request_target.h"
 #include "gui/general_window.h"
@@ -91,7 +91,7 @@ class WindowFrameworkTest : public ::testing::Test {
   void SetUp() override {
     InstallGuiWindowLayer(&layer);
     InstallLayerPaneWindowPort();
-    InstallWindowGroupPort();
+    InstallGuiViewpointWindows();
     frame = layer.Register(frameHandle, kLayerFrame, 0);
     ViewpointManager::AddViewpoint(ViewpointHandle(kServer), "SERVER");
     ViewpointManager::AddViewpoint(ViewpointHandle(kOther), "OTHER");
@@ -103,7 +103,7 @@ class WindowFrameworkTest : public ::testing::Test {
     WindowTable::DestroyAll();
     for (int32_t kind : kAllKinds) SetWindowObjectCreator(kind, nullptr);
     PaneWindow().Install(nullptr);
-    WindowGroup().Install(nullptr);
+    InstallViewpointWindowPort(nullptr);
     InstallGuiWindowLayer(nullptr);
     ViewpointManager::RemoveAllViewpoints();
     SetBaseViewpoint(ViewpointHandle::None());
@@ -347,13 +347,16 @@ TEST_F(WindowFrameworkTest, GeneralWindowShowsTheStatusOfTheCurrentViewpoint) {
   // Force 0 without a marked record paints nothing; a marked record paints again.
   RefreshGeneralWindow(0);
   EXPECT_EQ(system.TakeLog(), "");
-  MarkAllRegisteredChanged(kRecordStatusLine);
+  MarkAllRecordsOfKindChanged(kRecordStatusLine);
   RefreshGeneralWindow(0);
   EXPECT_NE(system.TakeLog().find("NO INIT"), std::string::npos);
-  // A current viewpoint without a status text keeps what is shown.
+  // A current viewpoint shows its own status text: the browse caption the refresh
+  // composed for it.
   SetBaseViewpoint(ViewpointHandle(kServer));
   RefreshGeneralWindow(1);
-  EXPECT_EQ(system.TakeLog(), "");
+  const std::string current = system.TakeLog();
+  EXPECT_NE(current.find("\"Mod: "), std::string::npos) << current;
+  EXPECT_EQ(current.find("NO INIT"), std::string::npos) << current;
 }
 
 TEST_F(WindowFrameworkTest, TitlesAndCaptions) {
@@ -526,7 +529,7 @@ TEST_F(WindowFrameworkTest, ViewpointGroupsAndNotices) {
   NotifyViewpointWindows(kServer, 0xFFFF);
   EXPECT_EQ(Calls(), (std::vector<std::string>{"3: notify", "6: notify", "10: notify"}));
 
-  ViewpointManager::ApplyToWindowGroup(kServer, kWindowGroupMinimize);
+  ViewpointManager::ApplyToWindowGroup(kServer, kWindowGroupMinimise);
   EXPECT_TRUE(system.At(layer.Handle(watch->LayerWindowId())).iconic);
   EXPECT_FALSE(system.At(layer.Handle(otherWatch->LayerWindowId())).iconic);
   EXPECT_FALSE(system.At(layer.Handle(command->LayerWindowId())).iconic);
@@ -551,7 +554,7 @@ TEST_F(WindowFrameworkTest, RefreshBeforeTheInputWait) {
   ProbeWindow::s_onRefresh = [&] { pumpingDuring = pumpingDuring && IsPumpingEnabled(); };
   Calls().clear();
   SetBaseViewpoint(ViewpointHandle::None());
-  MarkAllRegisteredChanged(kRecordExecutionState);
+  MarkAllRecordsOfKindChanged(kRecordExecutionState);
   system.TakeLog();
   RefreshAllWindows(0);
   EXPECT_EQ(Calls(), (std::vector<std::string>{"3: refresh 0 in 8", "1: refresh 0 in 7"}));
