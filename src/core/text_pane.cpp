@@ -73,6 +73,15 @@ int32_t FieldLayout::FieldAtColumn(const TextPane& pane, const FieldLayout* layo
   return std::min((pane.selStart - layout->start) / pitch, layout->count - 1);
 }
 
+FieldPosition FieldLayout::FieldNearColumn(int32_t column, const FieldLayout* layout) {
+  if (layout == nullptr || layout->count <= 0) return FieldPosition{};
+  for (int32_t i = 0; i < layout->count; ++i) {
+    const FieldPosition field = layout->FieldSpan(i);
+    if (field.start >= column || column < field.start + field.width) return field;
+  }
+  return layout->FieldSpan(layout->count - 1);
+}
+
 PaneOwner::~PaneOwner() = default;
 
 PaneWindowPort::~PaneWindowPort() = default;
@@ -88,6 +97,16 @@ void PaneWindowPort::BeginOwnerRequest() {}
 void PaneWindowPort::EndOwnerRequest() {}
 void PaneWindowPort::RunMessageLoopRound() {}
 bool PaneWindowPort::WindowExists(int32_t, int32_t) { return false; }
+void PaneWindowPort::ScrollTextRows(int32_t, int32_t) {}
+void PaneWindowPort::ClearBelowRows(int32_t) {}
+void PaneWindowPort::DrawMarkerColumn(int32_t) {}
+void PaneWindowPort::DrawSelection(int32_t, int32_t) {}
+void PaneWindowPort::ClearSelection(int32_t, int32_t) {}
+void PaneWindowPort::ShowWordAtCursor(int32_t) {}
+void PaneWindowPort::DrawSelectedField(int32_t) {}
+bool PaneWindowPort::HasFocus(int32_t) { return false; }
+void PaneWindowPort::ShowCaret(int32_t, int32_t, int32_t, bool) {}
+void PaneWindowPort::HideCaret(int32_t) {}
 
 InstalledService<PaneWindowPort>& PaneWindow() {
   static InstalledService<PaneWindowPort> port;
@@ -221,9 +240,17 @@ void TextPane::UpdateHScrollBar() {
   }
   if (widest > maxWidth) {
     maxWidth = widest;
+    RangeChangeFlag() = true;
     PaneWindow().Get().SetHScrollRange(layerId, 0, std::max(maxWidth - columns, 0));
+    // A range that brought no size event leaves the next real one whole.
+    RangeChangeFlag() = false;
     PaneWindow().Get().SetHScrollPos(layerId, leftColumn);
   }
+}
+
+bool& TextPane::RangeChangeFlag() {
+  static bool changing = false;
+  return changing;
 }
 
 int32_t TextPane::AtBoundary(int32_t direction) const {
@@ -290,12 +317,12 @@ int32_t TextPane::MoveView(int32_t direction) {
       return 0;
     }
     case kPanePageUp:
-      if (top - rows + 1 < 0) {
+      if (top - PageStep() < 0) {
         if (total == -1 || first != 0) return RequestLines(kGuiPageUp);
         top = 0;
         return 0;
       }
-      top -= rows - 1;
+      top -= PageStep();
       return 0;
     case kPanePageDown:
       if (last < 1) {
@@ -305,14 +332,15 @@ int32_t TextPane::MoveView(int32_t direction) {
           }
           top = std::max(count - rows, 0);
         } else {
-          top += rows - 1;
+          top = std::min(top + PageStep(), std::max(count - 1, 0));
+          PullRowBack();
         }
         return 0;
       }
       if (count < 2 * rows + top - 1 && (total == -1 || last + 1 < total)) {
         return RequestLines(kGuiPageDown);
       }
-      top = std::min(top + rows - 1, std::max(count - 1, 0));
+      top = std::min(top + PageStep(), std::max(count - 1, 0));
       PullRowBack();
       return 0;
     default:

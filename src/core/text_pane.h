@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/installed_service.h"
 
@@ -42,7 +43,31 @@ struct FieldLayout {
   // Index of the field in which the pane's selected column lies: 0 for layouts of
   // fewer than two fields; always a field of the layout.
   static int32_t FieldAtColumn(const TextPane& pane, const FieldLayout* layout);
+  // The first field that starts at or after `column` or contains it; the last field
+  // when none does; (-1, -1) for a layout without fields.
+  static FieldPosition FieldNearColumn(int32_t column, const FieldLayout* layout);
 };
+
+// The edit state of a field pane's selected field: its text as edited and as it was
+// selected, the caret in it and the insert mode. The texts hold at most 255
+// characters, so a field is edited over at most its first 255 columns.
+inline constexpr int32_t kMaxFieldWidth = 255;
+
+struct FieldEditRecord {
+  int32_t caretOffset = 0;
+  int32_t wideCaret = 1;
+  int32_t insertMode = 0;
+  char editText[kMaxFieldWidth + 1] = {};
+  char savedText[kMaxFieldWidth + 1] = {};
+  int32_t fieldLength = 0;
+};
+
+// Identifier words of a line (letters, digits, '_' and '$'), for the word moves of
+// the line keys. NextWord: the word at or after `position` past any non-identifier
+// characters. PreviousWord: the word before `position`, over the characters in
+// between. Length 0 when there is none or the position lies outside the text.
+void NextWord(const char* text, int32_t textLength, int32_t position, int32_t* start, int32_t* length);
+void PreviousWord(const char* text, int32_t textLength, int32_t position, int32_t* start, int32_t* length);
 
 // One line of a pane. The producer owns it; the pane reads it and rewrites only its
 // text in place. Null `text` is a line without text, null `fields` one without fields.
@@ -95,6 +120,26 @@ class PaneWindowPort {
   virtual void RunMessageLoopRound();
   // Whether a window of `kind` belonging to the viewpoint value is open.
   virtual bool WindowExists(int32_t kind, int32_t viewpointValue);
+
+  // What the pane's moves and edits ask to be drawn; the window renders, the pane has
+  // decided. Rows count below the headers, columns from the view's left column.
+  // The text rows' pixels move by `rows` rows (negative: up), the uncovered strip cleared.
+  virtual void ScrollTextRows(int32_t layerId, int32_t rows);
+  // The area below the last text row is cleared.
+  virtual void ClearBelowRows(int32_t layerId);
+  virtual void DrawMarkerColumn(int32_t layerId);
+  // The text selection of line `index` drawn highlighted, or plain again.
+  virtual void DrawSelection(int32_t layerId, int32_t index);
+  virtual void ClearSelection(int32_t layerId, int32_t index);
+  // The word at the cursor of a text-selection pane is found again and drawn.
+  virtual void ShowWordAtCursor(int32_t layerId);
+  // The selected field of the current line drawn from the line's text.
+  virtual void DrawSelectedField(int32_t layerId);
+  // Whether the window holds the keyboard focus (the caret shows only then).
+  virtual bool HasFocus(int32_t layerId);
+  // The caret at a cell (`row` counts the header rows too), full width or narrow.
+  virtual void ShowCaret(int32_t layerId, int32_t column, int32_t row, bool wide);
+  virtual void HideCaret(int32_t layerId);
 };
 
 // The installed port (the base until the GUI installs its own).
@@ -128,11 +173,14 @@ struct TextPane {
   int32_t total = 0;
   PanelHandle panel = 0;
   char** headers = nullptr;
+  FieldEditRecord fieldEdit;
   int32_t fetchOnDemand = 0;
   // Set by the window: a marker column left of the text, and a pane whose selection
   // is text (the Source and Command windows) rather than fields.
   bool markerColumn = false;
   bool textSelection = false;
+  // Lines with selectable fields, a caret and a field edit (the data windows).
+  bool fieldPane = false;
   PaneOwner* owner = nullptr;
 
   // Number of header texts.
@@ -150,6 +198,53 @@ struct TextPane {
   int32_t RequestLines(int32_t code, intptr_t argument = 0);
   // Makes absolute line `line` the top line, asking the owner when it is not held.
   void ScrollToLine(int32_t line);
+
+  // Scroll events: a code (0 line up, 1 line down, 2 page up, 3 page down, 4 thumb
+  // dragged, 5 thumb released or an end of the bar) and the bar's 32-bit position.
+  void HandleVScroll(int32_t code, int32_t position);
+  void HandleHScroll(int32_t code, int32_t position);
+  // The size event: the client area now holds `clientColumns` by `clientRows` cells.
+  void Resize(int32_t clientColumns, int32_t clientRows);
+  // Page moves beep when impossible; the line moves answer 1 when they moved, 0 after
+  // a beep.
+  void PageUp();
+  void PageDown();
+  int32_t ScrollLineUp();
+  int32_t ScrollLineDown();
+  // Horizontal moves; the column moves and page moves beep at their limits.
+  void ColumnLeft();
+  void ColumnRight();
+  void PageLeft();
+  void PageRight();
+  void SetLeftColumn(int32_t column);
+
+  // The line keys of line panes (internal key codes) and the jumps among them.
+  void HandleKey(int32_t code);
+  void HandleJumpKey(int32_t code);
+  // Replaces the header texts by copies of `n` texts (0 removes them, a negative n
+  // changes nothing): 0, or 181 when the copies could not be made (no headers then).
+  int32_t SetHeaders(const char* const* texts, int32_t n);
+  // Makes (start, length) the text selection of line `index`, drawn over the old one.
+  void RepaintLinePart(int32_t index, int32_t start, int32_t length);
+
+  // Field panes: the selected field (row, start, width); see the field edit below.
+  void SelectField(int32_t row, int32_t start, int32_t width);
+  void SetSelectedField(int32_t row, int32_t start, int32_t width);
+  void ShowSelection();
+  int32_t InitialCaretOffset() const;
+  int32_t SetCaretOffset(int32_t offset);
+  void PlaceCaret();
+  void WriteFieldText(const char* text);
+  int32_t CommitFieldEdit();
+  void SnapToFieldLine();
+  int32_t SelectFirstField();
+  int32_t LastFieldLine() const;
+  int32_t FieldLineAbove(int32_t fromRow);
+  int32_t FieldLineBelow(int32_t fromRow);
+  void HandleFieldKey(int32_t code);
+  int32_t MoveFieldSelection(int32_t code);
+  // A click at a character cell of the client area (headers included).
+  void HandleFieldMouse(int32_t cellRow, int32_t cellColumn);
 
   // The scroll values, handed on to the window through the port.
   int32_t VScrollMaximum() const;
@@ -183,6 +278,37 @@ struct TextPane {
   void DropNullLastLine();
   void PullRowBack();
   bool IsRowVisible(int32_t index) const;
+
+  // The current line (lines[top + row]) or null.
+  PaneLine* CurrentLine() const { return LineAt(top + row); }
+  bool LineHasFields(int32_t index) const;
+  // Selects the field of the current line at the selected column.
+  void SelectFieldAtCurrentColumn();
+  // Rows a page move goes: one row is kept from the page before, but a page moves by
+  // at least one row.
+  int32_t PageStep() const { return rows > 1 ? rows - 1 : 1; }
+  void MakeLineVisible(int32_t index);
+  void FollowCaret();
+  void MoveToWord(int32_t start, int32_t length);
+  void PageMove(int32_t direction);
+  int32_t ScrollOneLine(int32_t direction);
+  void FollowFieldLine(int32_t documentLine, bool down);
+  // Set while the horizontal range changes: the size event the window system sends
+  // meanwhile only recomputes the bars.
+  static bool& RangeChangeFlag();
+
+  std::vector<std::string> m_headerTexts;
+  std::vector<char*> m_headerList;
 };
+
+// The key and mouse state all line panes share (one gesture at a time): the text
+// mode that Space sets for the rest of the run, and whether the cursor stands in the
+// marker column.
+struct PaneGestureState {
+  bool textMode = false;
+  bool markerColumnActive = false;
+};
+PaneGestureState& PaneGestures();
+void ResetPaneGestures();
 
 }  // namespace zentor
