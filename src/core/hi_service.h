@@ -71,6 +71,9 @@ class GuiShell {
   virtual void CursorRight() {}
   virtual void CursorLeft() {}
   virtual void MoveCursor(uint8_t column, uint8_t row) {}
+  // A key was taken from the key queue: the Command window's columns follow the keys
+  // that move them (13 and 252 the input column to 0, 243 and 244 the output column).
+  virtual void KeyTaken(uint32_t key) {}
 };
 
 // Installs the windowed GUI (null: none). The caller keeps the object alive.

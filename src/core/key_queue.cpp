@@ -54,6 +54,7 @@ uint32_t KeyQueue::Pop() {
   } else {
     ++g_keys.head;
   }
+  if (GuiShell* shell = InstalledGuiShell()) shell->KeyTaken(key);
   return key;
 }
 
