@@ -166,6 +166,8 @@ void TextPane::Revalidate() {
   }
   leftColumn = 0;
   maxWidth = 0;
+  // The producer changed the lines: every width is measured again.
+  m_widthScan = WidthScan{};
   if (total == count) first = 0;
   if (textSelection) {
     selStart = 0;
@@ -229,6 +231,8 @@ void TextPane::UpdateVScrollPos() {
 }
 
 void TextPane::UpdateHScrollBar() {
+  const WidthScan scan{lines, headers, count, first, maxWidth};
+  if (scan == m_widthScan) return;
   int32_t widest = maxWidth;
   if (headers != nullptr) {
     for (int32_t i = 0; headers[i] != nullptr; ++i) {
@@ -246,6 +250,7 @@ void TextPane::UpdateHScrollBar() {
     RangeChangeFlag() = false;
     PaneWindow().Get().SetHScrollPos(layerId, leftColumn);
   }
+  m_widthScan = WidthScan{lines, headers, count, first, maxWidth};
 }
 
 bool& TextPane::RangeChangeFlag() {
@@ -285,6 +290,8 @@ int32_t TextPane::AskOwner(int32_t code, intptr_t argument) {
     throw;
   }
   port.EndOwnerRequest();
+  // The owner may have rewritten the lines it holds.
+  m_widthScan = WidthScan{};
   return status;
 }
 

@@ -299,6 +299,17 @@ struct TextPane {
 
   std::vector<std::string> m_headerTexts;
   std::vector<char*> m_headerList;
+  // What the widest line was last measured over: the held lines do not change between
+  // the producer's answers, so a line move of a long document measures nothing again.
+  struct WidthScan {
+    PaneLine** lines = nullptr;
+    char** headers = nullptr;
+    int32_t count = -1;
+    int32_t first = -1;
+    int32_t maxWidth = -1;
+    bool operator==(const WidthScan&) const = default;
+  };
+  WidthScan m_widthScan;
 };
 
 // The key and mouse state all line panes share (one gesture at a time): the text

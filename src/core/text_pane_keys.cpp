@@ -201,6 +201,7 @@ void TextPane::HandleJumpKey(int32_t code) {
 int32_t TextPane::SetHeaders(const char* const* texts, int32_t n) {
   if (n < 0) return 0;
   headers = nullptr;
+  m_widthScan = WidthScan{};
   m_headerList.clear();
   m_headerTexts.clear();
   if (n == 0 || texts == nullptr) return 0;

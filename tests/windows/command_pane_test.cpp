@@ -8,14 +8,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "console/char_channel.h"
 #include "console/console_bridge.h"
+#include "console/line_editor.h"
+#include "console/pager.h"
 #include "core/key_queue.h"
 #include "gui/gui_window_layer.h"
 #include "harness/recording_layer_system.h"
+#include "harness/session/console_session.h"
 #include "windows/command_pane.h"
 
 namespace zentor {
@@ -26,6 +31,20 @@ using testing_support::RecordingLayerSystem;
 // The fixed font of the recording system: cells of 8 by 13 pixels.
 constexpr int32_t kCellWidth = 8;
 constexpr int32_t kCellHeight = 13;
+
+// The GUI shell of the tests: the pane's primitives, notices of kind 10 to the pane
+// (as the GUI's router hands them on), and a hook before every key is read.
+class TestShell : public CommandPaneShell {
+ public:
+  int32_t Notify(uint32_t kind, uint32_t argument, uint32_t code, const void* value) override {
+    return kind == kCommandWindowKind ? CommandWindow::OnEngineNotice(argument, code, value) : 0;
+  }
+  bool WaitForInputRound() override {
+    if (beforeKey) beforeKey();
+    return true;
+  }
+  std::function<void()> beforeKey;
+};
 
 // The Command window of `rows` rows and `columns` columns, its pane, and the screen
 // its drawing leaves.
@@ -95,6 +114,7 @@ class CommandScreen {
     Update();
   }
   RecordingLayerSystem& System() { return m_system; }
+  TestShell& Shell() { return m_shell; }
   int32_t Id() const { return m_id; }
 
  private:
@@ -122,6 +142,8 @@ class CommandScreen {
         int dy = 0;
         std::sscanf(line.c_str(), "ScrollWindow command %d,%d", &dx, &dy);
         Shift(dy / kCellHeight, dx / kCellWidth);
+        // Windows paints the strip the pixels left at once.
+        invalid = invalid || dx != 0;
       } else if (line.rfind("Invalidate command", 0) == 0) {
         invalid = true;
       }
@@ -154,7 +176,7 @@ class CommandScreen {
 
   RecordingLayerSystem m_system;
   GuiWindowLayer m_layer{m_system};
-  CommandPaneShell m_shell;
+  TestShell m_shell;
   NativeWindow m_window = 0;
   int32_t m_id = kNoLayerId;
   int32_t m_rows;
@@ -289,6 +311,39 @@ TEST(CommandPane, LineEditorShiftsTheView) {
   EXPECT_EQ(CommandWindow::View().leftColumn, 0);
   EXPECT_NE(screen.System().TakeLog().find("Invalidate command all"), std::string::npos);
   EXPECT_EQ(CommandWindow::OnEngineNotice(0, 0x1f4, &home), -1);
+}
+
+}  // namespace
+}  // namespace zentor
+
+namespace zentor {
+namespace {
+
+// The line editor and the pane share the view: the editor's notices shift it right
+// while the typed line passes the window's right edge and back left for Home, and the
+// window shows at every key the line in progress from the view's left column.
+TEST(CommandPane, LineEditorShiftsTheViewWhileTyping) {
+  testing_support::ResetConsoleModules(false);
+  CommandScreen screen(3, 10);
+  OpenConsoleOutput();
+  OpenConsoleInput();
+  LineEditor::SetInsertSetting(1);
+  int32_t widest = 0;
+  screen.Shell().beforeKey = [&] {
+    screen.Update();
+    const int32_t left = CommandWindow::View().leftColumn;
+    widest = std::max(widest, left);
+    const std::string line = CommandWindow::LineInProgress();
+    const std::string shown = line.size() > static_cast<std::size_t>(left) ? line.substr(static_cast<std::size_t>(left), 10) : "";
+    EXPECT_EQ(screen.Row(0), shown) << "left column " << left;
+  };
+  for (char ch : std::string("abcdefghijkl")) KeyQueue::Push(static_cast<uint8_t>(ch));
+  KeyQueue::Push(kKeyHome);
+  KeyQueue::Push(13);
+  EditConsoleLine();
+  EXPECT_GT(widest, 0) << "typing past the edge shifts the view";
+  EXPECT_EQ(CommandWindow::View().leftColumn, 0) << "Home shifts it back";
+  testing_support::ResetConsoleModules(true);
 }
 
 }  // namespace
