@@ -74,13 +74,13 @@ InvocationSettings& TheInvocationSettings() {
 void InvocationDialog::OnEngineNotice(uint32_t code, const void* argument) {
   InvocationSettings& settings = TheInvocationSettings();
   switch (code) {
-    case kNoticeCopyInvocationSettings:
+    case kNoticeInvocationRecord:
       if (argument != nullptr) settings.CopyTo(static_cast<uint8_t*>(const_cast<void*>(argument)));
       break;
-    case kNoticeCopyMacroName: CopyNameOut(settings.m_macroName, argument); break;
+    case kNoticeGetMacroName: CopyNameOut(settings.m_macroName, argument); break;
     case kNoticeSetMacroName: settings.m_macroName = NameFrom(argument); break;
     case kNoticeSetBatchName: settings.m_batchName = NameFrom(argument); break;
-    case kNoticeCopyBatchName: CopyNameOut(settings.m_batchName, argument); break;
+    case kNoticeGetBatchName: CopyNameOut(settings.m_batchName, argument); break;
     case kNoticeSendInvocationSettings: SendSettings(); break;
     default: break;
   }

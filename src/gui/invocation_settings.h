@@ -9,19 +9,12 @@
 #include <cstdint>
 #include <string>
 
+#include "gui/notice_router.h"
 #include "support/rw_cstring.h"
 
 namespace zentor {
 
 inline constexpr uint32_t kInvocationRecordId = 9;
-
-// Engine notices the invocation dialog handles (NotifyGui codes).
-inline constexpr uint32_t kNoticeCopyInvocationSettings = 0x3f;
-inline constexpr uint32_t kNoticeCopyMacroName = 0x40;
-inline constexpr uint32_t kNoticeSetMacroName = 0x41;
-inline constexpr uint32_t kNoticeSetBatchName = 0x46;
-inline constexpr uint32_t kNoticeCopyBatchName = 0x47;
-inline constexpr uint32_t kNoticeSendInvocationSettings = 0x48;
 
 // Requests of the invocation dialog (kind 13; the dispatcher gives them no handler).
 inline constexpr int32_t kGuiInvocationSettings = 0x190;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "support/rw_cstring.h"
+#include "gui/dialog_file_format.h"
 
 namespace zentor {
 
@@ -14,16 +14,9 @@ inline constexpr uint32_t kMsgNotAFormName = 220;  // "The name is not a form na
 // The request a loader is called with.
 inline constexpr uint32_t kFormLoadRequest = 0x58;
 
-// A record found under the name.
-struct NamedFormEntry {
-  uint32_t id = 0;
-  RWCString name;
-  RWCString description;
-  uint32_t length = 0;
-};
-
-// Loads the settings of one record; answers 0 or the number of the message to raise.
-using DialogFormLoadHandler = int32_t (*)(int32_t window, uint32_t code, const NamedFormEntry& entry);
+// Loads the settings of one record (its list entry: id, name, description, time, data
+// length); answers 0 or the number of the message to raise.
+using DialogFormLoadHandler = int32_t (*)(int32_t window, uint32_t code, const DialogEntryInfo& entry);
 
 class DialogFormLoadHandlerTable {
  public:

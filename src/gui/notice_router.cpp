@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "core/view_kind.h"
+#include "gui/color_settings.h"
+#include "gui/invocation_settings.h"
 
 namespace zentor {
 namespace {
@@ -47,6 +49,16 @@ NoticeHandler SetNoticeHandler(NoticeTarget target, NoticeHandler handler) {
   NoticeHandler before = slot;
   slot = handler;
   return before;
+}
+
+void RegisterSettingsNoticeHandlers() {
+  SetNoticeHandler(NoticeTarget::kInvocation, [](uint32_t, uint32_t, uint32_t code, const void* value) {
+    InvocationDialog::OnEngineNotice(code, value);
+  });
+  // The scheme's word comes by address: 10 colour, any other black and white.
+  SetNoticeHandler(NoticeTarget::kBlackWhite, [](uint32_t, uint32_t, uint32_t, const void* value) {
+    if (value != nullptr) ColorSettings::OnBlackWhiteNotice(*static_cast<const uint32_t*>(value));
+  });
 }
 
 int32_t RouteGuiNotice(uint32_t windowKind, uint32_t windowArgument, uint32_t code, const void* value) {

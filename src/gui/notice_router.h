@@ -41,6 +41,11 @@ using NoticeHandler = void (*)(uint32_t windowKind, uint32_t windowArgument, uin
 // Registers the target's handler (null: none); returns the one registered before.
 NoticeHandler SetNoticeHandler(NoticeTarget target, NoticeHandler handler);
 
+// Registers the handlers of the settings that own notices without a window: the
+// invocation settings (their dialog's notices) and the colour scheme. GUI start-up
+// calls it; the windows register theirs when they are built.
+void RegisterSettingsNoticeHandlers();
+
 // The router behind GuiShell::Notify; answers 0 as NotifyGui does.
 int32_t RouteGuiNotice(uint32_t windowKind, uint32_t windowArgument, uint32_t code, const void* value);
 

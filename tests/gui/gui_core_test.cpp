@@ -18,7 +18,9 @@
 #include "core/value_stack.h"
 #include "engine/breakpoint_table.h"
 #include "engine/settings_store.h"
+#include "gui/color_settings.h"
 #include "gui/command_runner.h"
+#include "gui/dialog_description_file.h"
 #include "gui/named_forms.h"
 #include "gui/notice_router.h"
 #include "gui/target_to_gui.h"
@@ -145,13 +147,13 @@ TEST_F(TargetEventTest, RunStateFrameAndViewsFollowTheEvents) {
 
 // ---- restore ---------------------------------------------------------------------------------
 
-std::vector<NamedFormEntry>& Loaded() {
-  static std::vector<NamedFormEntry> loaded;
+std::vector<DialogEntryInfo>& Loaded() {
+  static std::vector<DialogEntryInfo> loaded;
   return loaded;
 }
 int32_t g_loaderAnswer = 0;
 
-int32_t RecordLoad(int32_t, uint32_t code, const NamedFormEntry& entry) {
+int32_t RecordLoad(int32_t, uint32_t code, const DialogEntryInfo& entry) {
   EXPECT_EQ(code, kFormLoadRequest);
   Loaded().push_back(entry);
   return g_loaderAnswer;
@@ -168,7 +170,9 @@ uint32_t Restore(const char* name) {
 }
 
 TEST(NamedFormsTest, RestoreHandsEachRecordToItsLoader) {
-  SettingsStore& store = TheSettingsStore();
+  testing_support::ScratchDirectory directory("restore");
+  DialogDescriptionFile& store = TheDialogDescriptionFile();
+  ASSERT_EQ(store.Open(directory.File("forms.ddb").c_str()), 0);
   const uint8_t data[12] = {1, 2, 3};
   ASSERT_EQ(store.AddRecord(5, RWCString("mine"), RWCString("memory at 0x1000"), sizeof data, data), 0);
   ASSERT_EQ(store.AddRecord(1, RWCString("breaks"), RWCString("only breakpoints"), sizeof data, data), 0);
@@ -193,15 +197,14 @@ TEST(NamedFormsTest, RestoreHandsEachRecordToItsLoader) {
     EXPECT_EQ(Restore(c.name), c.raised);
     ASSERT_EQ(Loaded().size(), c.loads);
     if (c.loads == 1) {
-      EXPECT_EQ(Loaded()[0].id, 5u);
-      EXPECT_STREQ(Loaded()[0].name.data(), "mine");
-      EXPECT_STREQ(Loaded()[0].description.data(), "memory at 0x1000");
-      EXPECT_EQ(Loaded()[0].length, sizeof data);
+      EXPECT_EQ(Loaded()[0].m_id, 5u);
+      EXPECT_STREQ(Loaded()[0].m_name, "mine");
+      EXPECT_STREQ(Loaded()[0].m_description, "memory at 0x1000");
+      EXPECT_EQ(Loaded()[0].m_dataLength, sizeof data);
     }
   }
   DialogFormLoadHandlerTable::Clear();
-  store.RemoveRecord(5, RWCString("mine"));
-  store.RemoveRecord(1, RWCString("breaks"));
+  store.Reset();
 }
 
 // ---- the command runner ------------------------------------------------------------------
@@ -331,6 +334,24 @@ TEST(NoticeRouterTest, NoticesReachTheirTargetsWithBoundedTexts) {
   EXPECT_EQ(out[kNoticeTextSize], '#') << "nothing written past the buffer";
   for (NoticeTarget target : targets) SetNoticeHandler(target, nullptr);
   SetNoticeHandler(NoticeTarget::kInvocation, nullptr);
+}
+
+// The settings' own handlers: the start-up's scheme notice and a macro name set by the
+// engine reach the colour model and the invocation settings.
+TEST(NoticeRouterTest, SettingsHandlersTakeTheSchemeAndTheNames) {
+  RegisterSettingsNoticeHandlers();
+  const uint32_t blackAndWhite = 20;
+  const uint32_t colour = 10;
+  RouteGuiNotice(0, 0, kNoticeBlackWhite, &blackAndWhite);
+  EXPECT_EQ(ColorSettings::Scheme(), kColorSchemeBlackAndWhite);
+  RouteGuiNotice(0, 0, kNoticeBlackWhite, &colour);
+  EXPECT_EQ(ColorSettings::Scheme(), kColorSchemeColour);
+  RouteGuiNotice(0, 0, kNoticeSetMacroName, "startup.mac");
+  char name[kNoticeTextSize] = {};
+  RouteGuiNotice(0, 0, kNoticeGetMacroName, name);
+  EXPECT_STREQ(name, "startup.mac");
+  SetNoticeHandler(NoticeTarget::kInvocation, nullptr);
+  SetNoticeHandler(NoticeTarget::kBlackWhite, nullptr);
 }
 
 }  // namespace

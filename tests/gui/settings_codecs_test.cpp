@@ -105,24 +105,24 @@ TEST(InvocationSettingsTest, EngineNoticesCopyBoundedNames) {
   settings = InvocationSettings{};
   char buffer[300];
   std::memset(buffer, '#', sizeof buffer);
-  InvocationDialog::OnEngineNotice(kNoticeCopyMacroName, buffer);
+  InvocationDialog::OnEngineNotice(kNoticeGetMacroName, buffer);
   EXPECT_EQ(buffer[0], '#');  // an empty name leaves the buffer alone
 
   const std::string longName(290, 'n');
   InvocationDialog::OnEngineNotice(kNoticeSetMacroName, longName.c_str());
-  InvocationDialog::OnEngineNotice(kNoticeCopyMacroName, buffer);
+  InvocationDialog::OnEngineNotice(kNoticeGetMacroName, buffer);
   EXPECT_EQ(std::string(buffer), std::string(255, 'n'));
   EXPECT_EQ(buffer[256], '#');
 
   const char shortName[] = "b.bat";  // read only to its NUL
   InvocationDialog::OnEngineNotice(kNoticeSetBatchName, shortName);
   std::memset(buffer, '#', sizeof buffer);
-  InvocationDialog::OnEngineNotice(kNoticeCopyBatchName, buffer);
+  InvocationDialog::OnEngineNotice(kNoticeGetBatchName, buffer);
   EXPECT_STREQ(buffer, "b.bat");
   EXPECT_EQ(buffer[6], '#');
 
   std::vector<uint8_t> image(536, 0xAA);
-  InvocationDialog::OnEngineNotice(kNoticeCopyInvocationSettings, image.data());
+  InvocationDialog::OnEngineNotice(kNoticeInvocationRecord, image.data());
   InvocationSettings copy;
   EXPECT_TRUE(copy.CopyFrom(image.data(), 532));
   EXPECT_EQ(copy.m_batchName, "b.bat");
@@ -132,8 +132,8 @@ TEST(InvocationSettingsTest, EngineNoticesCopyBoundedNames) {
   InvocationDialog::OnEngineNotice(kNoticeSetMacroName, nullptr);
   EXPECT_EQ(settings.m_macroName, "");
   for (uint32_t code : {0x42u, 0x45u, 0x48u}) InvocationDialog::OnEngineNotice(code, buffer);
-  InvocationDialog::OnEngineNotice(kNoticeCopyBatchName, nullptr);
-  InvocationDialog::OnEngineNotice(kNoticeCopyInvocationSettings, nullptr);
+  InvocationDialog::OnEngineNotice(kNoticeGetBatchName, nullptr);
+  InvocationDialog::OnEngineNotice(kNoticeInvocationRecord, nullptr);
   EXPECT_EQ(settings.m_batchName, "b.bat");
   settings = InvocationSettings{};
 }
