@@ -16,8 +16,9 @@
 #include "core/current_viewpoint.h"
 #include "core/hi_service.h"
 #include "core/key_queue.h"
+#include "core/program_load.h"
+#include "core/status_line.h"
 #include "core/view_kind.h"
-#include "core/viewpoint_manager.h"
 #include "core/viewpoint_manager.h"
 #include "engine/view_managers.h"
 #include "gui/dialog_request_target.h"
@@ -350,13 +351,15 @@ TEST_F(WindowFrameworkTest, GeneralWindowShowsTheStatusOfTheCurrentViewpoint) {
   MarkAllRecordsOfKindChanged(kRecordStatusLine);
   RefreshGeneralWindow(0);
   EXPECT_NE(system.TakeLog().find("NO INIT"), std::string::npos);
-  // A current viewpoint shows its own status text: the browse caption the refresh
-  // composed for it.
+  // A current viewpoint shows its own status text.
   SetBaseViewpoint(ViewpointHandle(kServer));
+  ClearEngineProgramLoaded();
+  SetStatusText("Mod: DEMO_MAIN  Address: 0x00100000");
   RefreshGeneralWindow(1);
   const std::string current = system.TakeLog();
-  EXPECT_NE(current.find("\"Mod: "), std::string::npos) << current;
+  EXPECT_NE(current.find("\"Mod: DEMO_MAIN  Address: 0x00100000"), std::string::npos) << current;
   EXPECT_EQ(current.find("NO INIT"), std::string::npos) << current;
+  ResetStatusLine();
 }
 
 TEST_F(WindowFrameworkTest, TitlesAndCaptions) {
