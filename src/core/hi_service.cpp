@@ -23,15 +23,15 @@ bool g_consoleMode = true;
 uint32_t g_guiStateWord = 0;
 bool g_guiReadyFlag = false;
 
-// The user-break check: the interrupt flag, and in GUI mode a Ctrl+C typed into the
-// Command window. A break found flushes the keys typed ahead of it.
+// The user-break check: the interrupt flag, and in GUI mode the shell's look at the
+// keyboard and a Ctrl+C typed into the Command window. A break found flushes the keys
+// typed ahead of it.
 int32_t CheckUserBreak() {
   bool found = platform::TakeUserBreak();
-  if (!g_consoleMode && KeyQueue::IsBreakPending()) {
-    KeyQueue::Clear();
-    found = true;
-  }
-  return found ? 1 : 0;
+  if (g_consoleMode) return found ? 1 : 0;
+  const bool typed = (g_shell != nullptr && g_shell->CheckUserBreak() != 0) || KeyQueue::IsBreakPending();
+  if (typed) KeyQueue::Clear();
+  return found || typed ? 1 : 0;
 }
 
 }  // namespace

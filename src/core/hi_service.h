@@ -47,6 +47,10 @@ class GuiShell {
 
   // A HiService request in GUI mode (every code but the user-break check).
   virtual int32_t Request(uint32_t code) { return 0; }
+  // The user-break check in GUI mode: the pending keyboard input is looked at (a key
+  // typed into the Command window reaches it, a Ctrl+C there is queued as key 3);
+  // 1 when Ctrl+C or Ctrl+Break was pressed.
+  virtual int32_t CheckUserBreak() { return 0; }
   virtual int32_t Notify(uint32_t windowKind, uint32_t windowArgument, uint32_t code,
                          const void* value) {
     return 0;
@@ -96,8 +100,9 @@ uint32_t GuiStateWord();
 
 // The GUI service entry. Console mode: 0 for every request; request 24 reads and
 // clears the user-break flag (1 when a break was pending). GUI mode: request 24 also
-// takes a Ctrl+C waiting in the key queue (and flushes the queue); other requests go
-// to the installed shell, 0 without one.
+// asks the installed shell to look at the keyboard and takes a Ctrl+C waiting in the
+// key queue (and flushes the queue); other requests go to the installed shell, 0
+// without one.
 int32_t HiService(uint32_t request);
 
 // Request 0: the windows come up (colours, first windows, invocation settings).

@@ -55,6 +55,7 @@ TEST_F(GuiServiceTest, ConsoleModeAnswersEveryRequestWithZero) {
   EXPECT_EQ(HiService(kGuiCheckUserBreak), 0) << "the check takes the break";
   KeyQueue::Push(3);
   EXPECT_EQ(HiService(kGuiCheckUserBreak), 0) << "console mode has no Command window keys";
+  EXPECT_EQ(window.m_breakChecks, 0) << "nor a keyboard to look at";
 }
 
 TEST_F(GuiServiceTest, GuiModeForwardsRequestsAndTakesCtrlCFromTheKeys) {
@@ -73,6 +74,14 @@ TEST_F(GuiServiceTest, GuiModeForwardsRequestsAndTakesCtrlCFromTheKeys) {
   EXPECT_EQ(HiService(kGuiCheckUserBreak), 0);
   platform::RaiseUserBreak();
   EXPECT_EQ(HiService(kGuiCheckUserBreak), 1) << "the interrupt flag counts in GUI mode too";
+
+  // Ctrl+C typed into the Command window while a command runs reaches the key queue
+  // only through the check's look at the keyboard.
+  window.m_typedWhileBusy = {'x', 3};
+  const int checks = window.m_breakChecks;
+  EXPECT_EQ(HiService(kGuiCheckUserBreak), 1);
+  EXPECT_EQ(window.m_breakChecks, checks + 1);
+  EXPECT_TRUE(KeyQueue::IsEmpty());
   EXPECT_EQ(HiService(kGuiEnterRunState), 0);
   EXPECT_EQ(GuiStateWord(), 12u);
 }

@@ -54,6 +54,12 @@ class FakeCommandWindow : public GuiShell {
     m_emptyRounds = KeyQueue::IsEmpty() ? m_emptyRounds + 1 : 0;
     return m_emptyRounds < kRoundsBeforeQuit;
   }
+  // The keyboard drain: what the user typed meanwhile reaches the Command window.
+  int32_t CheckUserBreak() override {
+    ++m_breakChecks;
+    TypeAhead();
+    return 0;
+  }
   void ShowCommandCaret() override { ++m_caretShows; }
   void Beep() override { ++m_beeps; }
 
@@ -106,9 +112,17 @@ class FakeCommandWindow : public GuiShell {
   std::vector<std::string> m_statusMessages;
   std::vector<std::size_t> m_linesAtStatusMessage;
   int m_emptyRounds = 0;
+  int m_breakChecks = 0;
+  // Keys the user types while a command runs; the next break check delivers them.
+  std::vector<uint32_t> m_typedWhileBusy;
 
  private:
   static constexpr int kRoundsBeforeQuit = 50;
+
+  void TypeAhead() {
+    for (uint32_t key : m_typedWhileBusy) KeyQueue::Push(key);
+    m_typedWhileBusy.clear();
+  }
 
   void Put(char ch) {
     if (m_screen.size() <= m_row) m_screen.resize(m_row + 1);
