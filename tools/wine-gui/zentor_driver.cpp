@@ -310,12 +310,119 @@ int RunHelpStandIn(const std::string& log) {
   return 0;
 }
 
+DWORD ProcessOf(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process;
+}
+
+struct ProcessWindowSearch {
+  DWORD process;
+  std::string pattern;  // a title, or "#class"
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<ProcessWindowSearch*>(parameter);
+  if (!IsWindowVisible(window) || (search->process != 0 && ProcessOf(window) != search->process)) return TRUE;
+  const bool byClass = !search->pattern.empty() && search->pattern[0] == '#';
+  if (byClass ? ClassOf(window) == search->pattern : TitleMatches(TitleOf(window), search->pattern)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A visible top-level window of the process (0: any) by title or "#class".
+HWND FindProcessWindow(DWORD process, const std::string& pattern) {
+  ProcessWindowSearch search{process, pattern};
+  EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Starts the program in the driver's directory and waits for its window: the
+// milliseconds from CreateProcess to the window being visible.
+int Launch(const std::string& title, DWORD limit, const std::vector<std::string>& command) {
+  std::string line;
+  for (const std::string& word : command) line += (line.empty() ? "" : " ") + ("\"" + word + "\"");
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  LARGE_INTEGER frequency;
+  LARGE_INTEGER begin;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&begin);
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return Fail("cannot start " + command[0]);
+  }
+  CloseHandle(process.hThread);
+  for (;;) {
+    if (FindProcessWindow(process.dwProcessId, title) != nullptr) break;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    if ((now.QuadPart - begin.QuadPart) * 1000 / frequency.QuadPart > limit ||
+        WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) {
+      CloseHandle(process.hProcess);
+      return Fail("no window \"" + title + "\" of the started program");
+    }
+    Sleep(1);
+  }
+  LARGE_INTEGER end;
+  QueryPerformanceCounter(&end);
+  CloseHandle(process.hProcess);
+  std::printf("%lld\n", static_cast<long long>((end.QuadPart - begin.QuadPart) * 1000 / frequency.QuadPart));
+  return 0;
+}
+
+// Posts a command and waits for a window of the same process: the milliseconds.
+int TimeCommand(HWND top, int command, const std::string& pattern, DWORD limit) {
+  const DWORD process = ProcessOf(top);
+  const DWORD start = GetTickCount();
+  PostMessageA(top, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+  while (FindProcessWindow(process, pattern) == nullptr) {
+    if (GetTickCount() - start > limit) return Fail("no window \"" + pattern + "\" after command " + std::to_string(command));
+    Sleep(1);
+  }
+  std::printf("%lu\n", GetTickCount() - start);
+  return 0;
+}
+
+// Posts the command that ends the program, answers OK to a question of the program,
+// and waits for the process to end: the milliseconds and the exit status.
+int TimeExit(HWND top, int command, DWORD limit) {
+  const DWORD processId = ProcessOf(top);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId);
+  if (process == nullptr) return Fail("cannot open the program's process");
+  const DWORD start = GetTickCount();
+  PostMessageA(top, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+  bool answered = false;
+  while (WaitForSingleObject(process, 1) == WAIT_TIMEOUT) {
+    if (!answered) {
+      if (HWND box = FindProcessWindow(processId, "#32770")) {
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+        answered = true;
+      }
+    }
+    if (GetTickCount() - start > limit) {
+      CloseHandle(process);
+      return Fail("the program has not ended");
+    }
+  }
+  DWORD status = 0;
+  GetExitCodeProcess(process, &status);
+  CloseHandle(process);
+  std::printf("%lu %lu\n", GetTickCount() - start, status);
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: zentor-driver wait TITLE [ms] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
                "  click TITLE [ID] X Y | command TITLE ID | close TITLE | answer ok|cancel|yes|no [ms] |\n"
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
-               "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG\n");
+               "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
+               "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
+               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID]\n");
   return 2;
 }
 
@@ -327,6 +434,22 @@ int Run(const std::vector<std::string>& args) {
     return i < args.size() ? args[i] : kEmpty;
   };
   if (action == "help-standin" && args.size() == 2) return RunHelpStandIn(args[1]);
+  if (action == "launch" && args.size() >= 4) {
+    return Launch(args[1], std::strtoul(args[2].c_str(), nullptr, 10), std::vector<std::string>(args.begin() + 3, args.end()));
+  }
+  if (action == "rect" && args.size() >= 2) {
+    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 5000;
+    const DWORD start = GetTickCount();
+    HWND window = nullptr;
+    while ((window = FindProcessWindow(0, args[1])) == nullptr) {
+      if (GetTickCount() - start > limit) return Fail("no window \"" + args[1] + "\"");
+      Sleep(5);
+    }
+    RECT r{};
+    GetWindowRect(window, &r);
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+  }
   if (action == "wait" && args.size() >= 2) {
     HWND window = WaitTopLevel(args[1], args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 5000);
     if (window == nullptr) return Fail("no window \"" + args[1] + "\"");
@@ -395,6 +518,12 @@ int Run(const std::vector<std::string>& args) {
     PostMessageA(top, WM_COMMAND, MAKEWPARAM(std::atoi(args[2].c_str()), 0), 0);
     return 0;
   }
+  if (action == "time-command" && args.size() == 5) {
+    return TimeCommand(top, std::atoi(args[2].c_str()), args[3], std::strtoul(args[4].c_str(), nullptr, 10));
+  }
+  if (action == "time-exit" && args.size() == 4) {
+    return TimeExit(top, std::atoi(args[2].c_str()), std::strtoul(args[3].c_str(), nullptr, 10));
+  }
   if (action == "close") {
     PostMessageA(top, WM_CLOSE, 0, 0);
     return 0;
@@ -409,6 +538,10 @@ int Run(const std::vector<std::string>& args) {
     SetForegroundWindow(top);
     Sleep(20);
     Click(point);
+    return 0;
+  }
+  if (action == "enabled" && args.size() == rest) {
+    std::printf("%d\n", IsWindowEnabled(target) ? 1 : 0);
     return 0;
   }
   if (action == "settext" && isChild && args.size() == 4) {

@@ -24,6 +24,8 @@ HarnessPaths Paths() {
   paths.scenarioDir = ZENTOR_WINE_GUI_DIR;
   const char* win32 = std::getenv("ZENTOR_WIN32_BUILD");
   paths.win32Build = win32 != nullptr ? win32 : ZENTOR_DEFAULT_WIN32_BUILD;
+  paths.nativeBuild = ZENTOR_NATIVE_BUILD_DIR;
+  paths.sourceDir = ZENTOR_SOURCE_DIR;
   return paths;
 }
 

@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
 #include "rgb_image.h"
+#include "stand_in_agent.h"
 #include "wine_desktop.h"
 
 namespace zentor::wine_gui {
@@ -71,6 +73,64 @@ std::string Slurp(const std::string& path) {
   return text.str();
 }
 
+void PutU16(std::string& out, uint32_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>((value >> 8) & 0xFF);
+}
+void PutU32(std::string& out, uint32_t value) {
+  PutU16(out, value & 0xFFFF);
+  PutU16(out, value >> 16);
+}
+
+// A start-up logo: an 8-bit picture of the size, a frame and diagonal bands in a
+// 16-step grey ramp, so that a capture shows where it lies and which way up.
+std::string GeneratedLogo(int width, int height) {
+  const uint32_t row = (static_cast<uint32_t>(width) + 3) & ~3u;
+  const uint32_t colours = 16;
+  std::string file;
+  PutU16(file, 0x4D42);
+  PutU32(file, 14 + 40 + colours * 4 + row * static_cast<uint32_t>(height));
+  PutU32(file, 0);
+  PutU32(file, 14 + 40 + colours * 4);
+  PutU32(file, 40);
+  PutU32(file, static_cast<uint32_t>(width));
+  PutU32(file, static_cast<uint32_t>(height));
+  PutU16(file, 1);
+  PutU16(file, 8);
+  for (int i = 0; i < 4; ++i) PutU32(file, 0);  // compression, image size, resolution
+  PutU32(file, colours);
+  PutU32(file, 0);
+  for (uint32_t c = 0; c < colours; ++c) {
+    const char grey = static_cast<char>(c * 17);
+    file += std::string{grey, grey, static_cast<char>(255 - c * 17), 0};
+  }
+  for (int y = height - 1; y >= 0; --y) {
+    std::string line(row, '\0');
+    for (int x = 0; x < width; ++x) {
+      const bool edge = x < 4 || y < 4 || x >= width - 4 || y >= height - 4;
+      line[static_cast<size_t>(x)] = static_cast<char>(edge ? 15 : ((x + y) / 8) % 15);
+    }
+    file += line;
+  }
+  return file;
+}
+
+// A file that starts like a picture and has the older 12-byte core header.
+std::string MalformedLogo() {
+  std::string file;
+  PutU16(file, 0x4D42);
+  PutU32(file, 64);
+  PutU32(file, 0);
+  PutU32(file, 26);
+  PutU32(file, 12);
+  return file + std::string(38, '\x55');
+}
+
+int64_t Median(std::vector<int64_t> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
 // One scenario's run: its desktop, its program and what the steps have seen.
 class ScenarioRun {
  public:
@@ -106,8 +166,31 @@ class ScenarioRun {
     return true;
   }
 
+  // The words of an action with {agent} (the stand-in's link name), {samples} (the
+  // sample modules' symbol files), {sources} (their sources) and {work} (the
+  // program's directory) put in, the paths as the program names them.
+  std::vector<std::string> Substitute(const std::vector<std::string>& words) const {
+    const std::pair<std::string, std::string> names[] = {
+        {"{agent}", "127.0.0.1:" + std::to_string(m_agent.Port())},
+        {"{samples}", WineDesktop::WindowsPath(m_paths.nativeBuild + "/tools/samples")},
+        {"{sources}", WineDesktop::WindowsPath(m_paths.sourceDir + "/tools/samples")},
+        {"{work}", WineDesktop::WindowsPath(m_paths.scratch + "/work")},
+    };
+    std::vector<std::string> out = words;
+    for (std::string& word : out) {
+      for (const auto& [name, value] : names) {
+        for (size_t at = word.find(name); at != std::string::npos; at = word.find(name, at + value.size())) {
+          word.replace(at, name.size(), value);
+        }
+      }
+    }
+    return out;
+  }
+
   // Runs one action; false with the reason, or with `skipped` set.
-  bool Do(const Action& action, StepOutcome* outcome, bool* skipped) {
+  bool Do(const Action& rawAction, StepOutcome* outcome, bool* skipped) {
+    Action action = rawAction;
+    action.words = Substitute(rawAction.words);
     const std::vector<std::string>& w = action.words;
     const std::string& name = w[0];
     std::string& why = outcome->message;
@@ -118,6 +201,59 @@ class ScenarioRun {
       if (result.status != 0) why = "zentor-driver " + args[1] + ": " + Trim(result.output);
       return result;
     };
+    if (name == "agent" && w.size() >= 2) {
+      const std::string samples = m_paths.nativeBuild + "/tools/samples";
+      std::vector<std::string> arguments{"--module", samples + "/" + w[1] + ".mod", "--module-dir", samples};
+      arguments.insert(arguments.end(), w.begin() + 2, w.end());
+      return m_agent.Start(m_paths.nativeBuild + "/tools/agent/zentor-agent", arguments, m_paths.scratch, &why);
+    }
+    if (name == "expect-agent" && (w.size() == 2 || w.size() == 3)) {
+      const int limit = w.size() == 3 ? ToInt(w[2], 5000) : 5000;
+      for (int waited = 0;; waited += 10) {
+        const std::vector<std::string> requests = m_agent.Requests();
+        const std::string last = requests.empty() ? "" : requests.back();
+        if (last.find(w[1]) != std::string::npos) return true;
+        if (waited > limit) {
+          why = "the agent's last request is \"" + last + "\"";
+          return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+    if (name == "file" && w.size() >= 2) {
+      std::ofstream out(m_paths.scratch + "/work/" + w[1]);
+      for (size_t i = 2; i < w.size(); ++i) out << w[i] << "\r\n";
+      return static_cast<bool>(out);
+    }
+    if (name == "logo" && (w.size() == 2 || w.size() == 3)) {
+      const std::string picture = w[1] == "bad" ? MalformedLogo() : GeneratedLogo(ToInt(w[1], 0), ToInt(w[2], 0));
+      std::ofstream(m_paths.scratch + "/work/ZENTORLG.BMP", std::ios::binary) << picture;
+      return true;
+    }
+    if (name == "expect-centred" && (w.size() == 2 || w.size() == 3)) {
+      RunResult result = driver({"rect", w[1], w.size() == 3 ? w[2] : "5000"});
+      if (result.status != 0) return false;
+      int left = 0, top = 0, right = 0, bottom = 0;
+      std::istringstream(result.output) >> left >> top >> right >> bottom;
+      const int expectX = ((kScreenWidth - (right - left)) / 2 + 4) & ~7;
+      const int expectY = (kScreenHeight - (bottom - top)) / 2;
+      if (left != expectX || top != expectY) {
+        why = "the window lies at " + std::to_string(left) + "," + std::to_string(top) + ", not " +
+              std::to_string(expectX) + "," + std::to_string(expectY);
+        return false;
+      }
+      return true;
+    }
+    if (name == "expect-enabled" && w.size() == 4) {
+      RunResult result = driver({"enabled", w[1], w[2]});
+      if (result.status != 0) return false;
+      if (Trim(result.output) != w[3]) {
+        why = "control " + w[2] + " is " + (Trim(result.output) == "1" ? "enabled" : "disabled");
+        return false;
+      }
+      return true;
+    }
+    if (name == "speed" && w.size() >= 8) return Speed(w, &why);
     if (name == "start") {
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
       command.insert(command.end(), w.begin() + 1, w.end());
@@ -188,7 +324,8 @@ class ScenarioRun {
       return true;
     }
     if (name == "expect-help" && w.size() == 3) {
-      const std::string expected = "command=" + w[1] + " data=" + w[2] + " ";
+      // Data "*": any (a command whose data is a text).
+      const std::string expected = "command=" + w[1] + " data=" + (w[2] == "*" ? "" : w[2] + " ");
       for (int waited = 0;; waited += 10) {
         const std::string log = Trim(Slurp(m_helpLog));
         const size_t last = log.rfind('\n');
@@ -237,6 +374,63 @@ class ScenarioRun {
     }
     why = "unknown action or wrong arguments: " + name;
     return false;
+  }
+
+  // speed RUNS START_LIMIT VIEW_LIMIT EXIT_LIMIT VIEW_COMMAND VIEW_TITLE FRAME_TITLE
+  // [ARGS...]: the program started RUNS times from inside the desktop; each run times
+  // the start to its visible frame, a posted View command to its window and the Exit
+  // command to the end of the process (answering the end-of-session question). The
+  // medians are printed; a median above its limit fails.
+  bool Speed(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int limits[3] = {ToInt(w[2], 3000), ToInt(w[3], 500), ToInt(w[4], 3000)};
+    const std::string& viewCommand = w[5];
+    const std::string& viewTitle = w[6];
+    const std::string& frameTitle = w[7];
+    std::vector<int64_t> times[3];
+    for (int run = 0; run < runs; ++run) {
+      std::vector<std::string> launch{m_driver, "launch", frameTitle, std::to_string(limits[0] * 4),
+                                      WineDesktop::WindowsPath(m_programCopy)};
+      launch.insert(launch.end(), w.begin() + 8, w.end());
+      RunResult started = m_desktop.Run(launch, limits[0] * 4 + 10000, m_paths.scratch + "/work");
+      if (started.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(started.output);
+        return false;
+      }
+      times[0].push_back(std::atoll(started.output.c_str()));
+      RunResult viewed = m_desktop.Run({m_driver, "time-command", frameTitle, viewCommand, viewTitle,
+                                        std::to_string(limits[1] * 4)}, limits[1] * 4 + 10000);
+      if (viewed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(viewed.output);
+        return false;
+      }
+      times[1].push_back(std::atoll(viewed.output.c_str()));
+      RunResult ended = m_desktop.Run({m_driver, "time-exit", frameTitle, "1050", std::to_string(limits[2] * 4)},
+                                      limits[2] * 4 + 10000);
+      int64_t ms = 0;
+      int status = -1;
+      std::istringstream(ended.output) >> ms >> status;
+      if (ended.status != 0 || status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": the exit: " + Trim(ended.output);
+        return false;
+      }
+      times[2].push_back(ms);
+    }
+    static const char* const kNames[3] = {"start to visible frame", "View command to its window", "Exit to process end"};
+    bool ok = true;
+    for (int i = 0; i < 3; ++i) {
+      std::string all;
+      for (int64_t t : times[i]) all += (all.empty() ? "" : ", ") + std::to_string(t);
+      const int64_t median = Median(times[i]);
+      std::printf("speed: %s: median %lld ms of %d (%s), limit %d ms\n", kNames[i], static_cast<long long>(median),
+                  runs, all.c_str(), limits[i]);
+      if (median > limits[i]) {
+        *why += std::string(why->empty() ? "" : "; ") + kNames[i] + " takes " + std::to_string(median) + " ms";
+        ok = false;
+      }
+    }
+    std::fflush(stdout);
+    return ok;
   }
 
   // The step's picture: its last capture, else the window it last waited for.
@@ -319,7 +513,11 @@ class ScenarioRun {
 
   const Scenario& m_scenario;
   const HarnessPaths& m_paths;
+  static constexpr int kScreenWidth = 1280;
+  static constexpr int kScreenHeight = 1024;
+
   WineDesktop m_desktop;
+  StandInAgent m_agent;
   std::string m_driver;
   std::string m_programCopy;
   std::string m_helpLog;

@@ -33,6 +33,8 @@ bool ReadScenario(const std::string& path, Scenario* scenario, std::string* erro
 struct HarnessPaths {
   std::string scenarioDir;  // tests/wine-gui
   std::string win32Build;   // the Windows tree
+  std::string nativeBuild;  // the native tree: the stand-in agent and the sample modules
+  std::string sourceDir;    // the project's sources
   std::string scratch;      // a directory for this run
 };
 
