@@ -200,6 +200,7 @@ constexpr MessageTableRow kMessages[] = {
     {1000, "An internal software consistency check has failed."},
     {1001, "Results of subsequent operations may be unreliable."},
     {1010, "Error registering window class"},
+    {1011, "Error creating window"},
     {1012, "A required field has not been completed"},
     {1013, "Are you sure you want to exit %s ?"},
     {2000, "The disassembler cache is too small."},
