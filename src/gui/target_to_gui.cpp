@@ -2,6 +2,7 @@
 
 #include "command/command_scanner.h"
 #include "console/command_reader.h"
+#include "console/console_timers.h"
 #include "console/output_writer.h"
 #include "core/address_descriptor.h"
 #include "core/collectable_record.h"
@@ -54,6 +55,10 @@ void FrameControls::EnableMenuItem(uint32_t, bool) {}
 void FrameControls::EnableItem(uint32_t, bool) {}
 void FrameControls::EnableRunControlCommands(bool) {}
 void FrameControls::ActivateMainWindow() {}
+int32_t FrameControls::SetTimer(uint32_t milliseconds, TargetGui::TimerCallback callback) {
+  return SetConsoleTimer(milliseconds, callback);
+}
+void FrameControls::KillTimer(int32_t id) { KillConsoleTimer(id); }
 
 FrameControls* InstallFrameControls(FrameControls* controls) { return g_frame.Install(controls); }
 FrameControls& TheFrameControls() { return g_frame.Get(); }
@@ -182,6 +187,10 @@ void TargetToGui::EnableItem(uint32_t item, bool on) { TheFrameControls().Enable
 void TargetToGui::PushArrowCursor() { TheFrameControls().PushCursor(kCursorArrow); }
 void TargetToGui::PopCursor() { TheFrameControls().PopCursor(); }
 void TargetToGui::ActivateMainWindow() { TheFrameControls().ActivateMainWindow(); }
+int32_t TargetToGui::SetTimer(uint32_t milliseconds, TimerCallback callback) {
+  return TheFrameControls().SetTimer(milliseconds, callback);
+}
+void TargetToGui::KillTimer(int32_t id) { TheFrameControls().KillTimer(id); }
 
 uint32_t TargetToGui::NotifyTargetEvent(uint32_t viewpoint, uint32_t kind, const char* stateText,
                                         const StopRecord* record) {

@@ -11,12 +11,10 @@
 
 #include "core/target_status.h"
 #include "engine/break_report.h"
+#include "gui/layer_types.h"
 #include "target/stop_record.h"
 
 namespace zentor {
-
-inline constexpr uint32_t kCursorArrow = 0;
-inline constexpr uint32_t kCursorWait = 2;
 
 // What the wrappers ask of the frame window.
 class FrameControls {
@@ -30,6 +28,11 @@ class FrameControls {
   // Enables (after a stop) or greys (while the target runs) the run-control commands.
   virtual void EnableRunControlCommands(bool on);
   virtual void ActivateMainWindow();
+  // A timer calling `callback` every `milliseconds` (the target's event poll); its id,
+  // or -1. Without a frame it is one of the console's timers, which the command
+  // reader runs while it waits for input.
+  virtual int32_t SetTimer(uint32_t milliseconds, TargetGui::TimerCallback callback);
+  virtual void KillTimer(int32_t id);
 };
 
 // Installs the frame's controls (the caller keeps them alive); null: none. Returns
@@ -77,6 +80,8 @@ class TargetToGui : public EngineTargetGui {
   void PushArrowCursor() override;
   void PopCursor() override;
   void ActivateMainWindow() override;
+  int32_t SetTimer(uint32_t milliseconds, TimerCallback callback) override;
+  void KillTimer(int32_t id) override;
   uint32_t NotifyTargetEvent(uint32_t viewpoint, uint32_t kind, const char* stateText,
                              const StopRecord* record) override;
 };
