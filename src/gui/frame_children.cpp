@@ -1,0 +1,114 @@
+#include "gui/frame_children.h"
+
+#include "core/current_viewpoint.h"
+#include "core/view_kind.h"
+#include "core/viewpoint_handle.h"
+#include "core/window_layer.h"
+#include "gui/frame_window.h"
+#include "gui/gui_window_layer.h"
+#include "gui/shell_system.h"
+#include "gui/win_super.h"
+#include "gui/window_factory.h"
+#include "gui/window_placement.h"
+#include "gui/window_table.h"
+
+namespace zentor {
+namespace {
+
+const WindowKindInfo kKinds[] = {
+    {kViewSource, "SOURCE", "Source"},       {kViewWatch, "WATCH", "Watch"},     {kViewRegisters, "REG", "Registers"},
+    {kViewMemory, "MEMORY", "Memory"},       {kViewStatus, "GENERAL", ""},       {kViewCommand, "CMD", "Command"},
+    {kViewInspect, "INSP", "Inspect"},       {kViewLocals, "LOCALS", "Locals"},  {kViewModules, "MODULES", "Modules"},
+    {kViewCallstack, "CALLSTACK", "Callstack"},
+};
+
+void ReportCannotCreate(int32_t frameId) {
+  char text[128];
+  WindowLayer::LoadResourceString(kMsgCannotCreateWindow, text, sizeof text);
+  InstalledGuiWindowLayer()->ShowMessageBox(frameId, kMessageBoxWarning, text);
+}
+
+}  // namespace
+
+const WindowKindInfo* GetWindowKindInfo(int32_t kind) {
+  for (const WindowKindInfo& info : kKinds) {
+    if (info.kind == kind) return &info;
+  }
+  return nullptr;
+}
+
+// 1. The Command window has no window of its own: its object takes the frame's client
+//    area.
+// 2. The General window is the frame's child; every other kind is a top-level window
+//    without parent, made hidden with an empty caption (its object sets the title),
+//    then shown in its state.
+// 3. A debugger window's system menu closes it with Ctrl+F4 and moves on with Ctrl+F6.
+WinSuper* CreateChildWindow(int32_t frameId, int32_t kind, int32_t showState, const LayerRect* rect,
+                            uint32_t viewpointValue) {
+  const WindowKindInfo* info = GetWindowKindInfo(kind);
+  GuiWindowLayer* layer = InstalledGuiWindowLayer();
+  ShellSystem* shell = InstalledShellSystem();
+  if (info == nullptr || layer == nullptr || shell == nullptr) return nullptr;
+  const LayerRect placement = rect != nullptr ? *rect : GetDefaultPlacement(kind);
+  if (viewpointValue == 0) viewpointValue = GetCurrentViewpointValue();
+
+  if (kind == kViewCommand) {
+    const int32_t client = FrameWindow::ClientAreaId();
+    layer->ShowWindowState(client, kWindowStateNormal);
+    if (layer->GetFocusWindow() == client) layer->System().SetFocus(layer->Handle(client));
+    return CreateWindowObject(layer->Handle(client), kind, viewpointValue);
+  }
+  if (kind != kViewStatus && viewpointValue == ViewpointHandle::kNone) {
+    layer->Beep();
+    return nullptr;
+  }
+
+  NativeWindow window = 0;
+  if (kind == kViewStatus) {
+    window = shell->CreateShellWindow(info->className, "", ShellWindowStyle::StatusChild, layer->Handle(frameId),
+                                      placement.left, placement.top, placement.right - placement.left,
+                                      placement.bottom - placement.top, 0);
+  } else {
+    const bool byDefault = placement.left == kPlaceByDefault;
+    window = shell->CreateShellWindow(info->className, "", ShellWindowStyle::TopLevel, 0, placement.left,
+                                      placement.top, byDefault ? placement.right : placement.right - placement.left,
+                                      placement.bottom - placement.top, 0);
+  }
+  if (window == 0) {
+    ReportCannotCreate(frameId);
+    return nullptr;
+  }
+  if (kind != kViewStatus) {
+    switch (showState) {
+      case kShowMinimized:
+        layer->System().ShowWindow(window, LayerShowMode::MinimizedNoActivate);
+        layer->System().SendToBottom(window);
+        break;
+      case kShowMaximized:
+        layer->System().ShowWindow(window, LayerShowMode::Maximized);
+        break;
+      case kShowHidden:
+        break;
+      default:
+        layer->System().ShowWindow(window, LayerShowMode::Normal);
+        break;
+    }
+    shell->AdjustChildSystemMenu(window);
+  }
+  WinSuper* object = CreateWindowObject(window, kind, viewpointValue);
+  if (object != nullptr && kind != kViewStatus && showState == kShowNormal) {
+    RecordWindowPlacement(object->LayerWindowId(), kind);
+  }
+  return object;
+}
+
+void ShowWindowOfKind(int32_t frameId, int32_t kind) {
+  const uint32_t viewpoint = GetCurrentViewpointValue();
+  if (CountWindowsOfKind(kind, viewpoint) > 0) {
+    ActivateWindowOfKind(kind, viewpoint);
+  } else {
+    CreateChildWindow(frameId, kind);
+  }
+}
+
+}  // namespace zentor

@@ -1,0 +1,162 @@
+#include "gui/shell_services.h"
+
+#include "console/file_channel.h"
+#include "core/current_viewpoint.h"
+#include "core/hi_service.h"
+#include "core/status_line.h"
+#include "core/view_kind.h"
+#include "gui/color_settings.h"
+#include "gui/dialog_request_target.h"
+#include "gui/frame_children.h"
+#include "gui/frame_window.h"
+#include "gui/general_window.h"
+#include "gui/gui_window_layer.h"
+#include "gui/message_loop.h"
+#include "gui/run_control_state.h"
+#include "gui/shell_system.h"
+#include "gui/target_to_gui.h"
+#include "gui/win_super.h"
+#include "gui/window_placement.h"
+#include "gui/window_table.h"
+
+namespace zentor {
+namespace {
+
+constexpr uint32_t kStateWordStarted = 11;
+
+GuiWindowLayer& Layer() { return *InstalledGuiWindowLayer(); }
+
+// The layer's timer callbacks carry the timer's id; the target's routines take
+// nothing. Ids are 1..10 (the layer gives the lowest free one).
+TargetGui::TimerCallback g_timerRoutines[kTimerTableSize + 1] = {};
+
+int32_t RunTargetTimer(uint32_t timerId, uint32_t) {
+  if (timerId <= kTimerTableSize && g_timerRoutines[timerId] != nullptr) g_timerRoutines[timerId]();
+  return 0;
+}
+
+class ShellFrameControls final : public FrameControls {
+ public:
+  void PushCursor(uint32_t kind) override { Layer().PushCursor(kind, 1); }
+  void PopCursor() override { Layer().PopCursor(); }
+  void SetMenuItemText(uint32_t command, const char* text) override {
+    Layer().SetMenuItemText(FrameWindow::FrameId(), command, text);
+  }
+  void EnableMenuItem(uint32_t command, bool on) override {
+    Layer().EnableMenuItem(FrameWindow::FrameId(), command, on ? 1 : 0);
+  }
+  void EnableItem(uint32_t item, bool on) override {
+    Layer().EnableItem(FrameWindow::FrameId(), static_cast<int32_t>(item), on ? 1 : 0);
+  }
+  void EnableRunControlCommands(bool on) override { zentor::EnableRunControlCommands(on); }
+  void ActivateMainWindow() override { Layer().ActivateWindow(FrameWindow::FrameId()); }
+  int32_t SetTimer(uint32_t milliseconds, TargetGui::TimerCallback callback) override {
+    const int32_t id = Layer().SetTimer(milliseconds, &RunTargetTimer);
+    if (id > 0 && id <= kTimerTableSize) g_timerRoutines[id] = callback;
+    return id;
+  }
+  void KillTimer(int32_t id) override {
+    if (id <= 0 || id > kTimerTableSize) return;
+    Layer().KillTimer(static_cast<uint32_t>(id));
+    g_timerRoutines[id] = nullptr;
+  }
+};
+
+// 1. Busy while the colours, the placements and the first windows are made.
+// 2. The General window first, then the Command window on the frame's client area.
+// 3. One round lets the new windows paint before the start-up goes on.
+void StartUpWindows() {
+  const int32_t frame = FrameWindow::FrameId();
+  GuiWindowLayer& layer = Layer();
+  layer.PushCursor(kCursorWait, 1);
+  ColorSettings::Initialize(1);
+  InitDefaultPlacements(layer.System().GetWindowRect(FrameWindow::FrameHandle()));
+  CreateChildWindow(frame, kViewStatus);
+  CreateChildWindow(frame, kViewCommand);
+  SetGuiStateWord(kStateWordStarted);
+  layer.PopCursor();
+  if (RunMessageLoop(FrameWindow::FrameHandle()) == -1) DisconnectAndExit();
+}
+
+void ActivateCommandWindow() {
+  int32_t cursor = 0;
+  WindowTable::ResetIterator(cursor);
+  while (WinSuper* window = WindowTable::Next(cursor)) {
+    if (window->Kind() == kViewCommand) {
+      Layer().ActivateWindow(window->LayerWindowId());
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+int32_t HandleShellRequest(uint32_t code) {
+  if (InstalledGuiWindowLayer() == nullptr || FrameWindow::FrameId() == kNoLayerId) return code == kGuiStartUp ? -1 : 0;
+  GuiWindowLayer& layer = Layer();
+  const NativeWindow frame = FrameWindow::FrameHandle();
+  switch (code) {
+    case kGuiStartUp:
+      StartUpWindows();
+      return 0;
+    case kGuiShutDown:
+      layer.ShutDown();
+      if (ShellSystem* shell = InstalledShellSystem()) shell->UnregisterWindowClasses();
+      DisconnectAndExit();
+    case kGuiPumpWhileBusy:
+      PumpWhileBusy(frame);
+      return 0;
+    case kGuiWaitForCommand:
+      ActivateCommandWindow();
+      if (RunMessageLoop(frame) == -1) DisconnectAndExit();
+      return 0;
+    case kGuiBusyCursor:
+      layer.PushCursor(kCursorWait, 1);
+      return 0;
+    case kGuiPopCursor:
+      layer.PopCursor();
+      return 0;
+    case kGuiIsCommandWindowFocused:
+      return IsCommandWindowFocused();
+    case kGuiArrowCursor:
+      layer.PushCursor(kCursorArrow, 1);
+      return 0;
+    case kGuiRunMessageLoopOnce:
+      if (RunMessageLoop(frame) == -1) DisconnectAndExit();
+      return 0;
+    case kGuiResetCursors:
+      layer.ResetCursors();
+      return 0;
+    case kGuiShowSourceAndCommand: {
+      const uint32_t viewpoint = GetCurrentViewpointValue();
+      if (CountWindowsOfKind(kViewSource, viewpoint) < 1) CreateChildWindow(FrameWindow::FrameId(), kViewSource);
+      ActivateWindowOfKind(kViewCommand, viewpoint);
+      return 0;
+    }
+    default:
+      return 0;
+  }
+}
+
+void ShellWaitForInputRound() {
+  if (FrameWindow::FrameId() == kNoLayerId) return;
+  if (WaitForInputRound(FrameWindow::FrameHandle(), 0) == -1) DisconnectAndExit();
+}
+
+int32_t ShellCheckUserBreak() {
+  if (FrameWindow::FrameId() == kNoLayerId) return 0;
+  return CheckUserBreak(FrameWindow::FrameHandle());
+}
+
+void ShellRefreshStatusPane(uint32_t mask) {
+  if ((mask & kStatusPaneLine) != 0) RefreshGeneralWindow(1);
+}
+
+void InstallShellServices() {
+  static ShellFrameControls controls;
+  InstallFrameControls(&controls);
+  SetUserActivityHook(&NotifyUserActivity);
+  SetBusyTypingWindow(FrameWindow::ClientAreaHandle());
+}
+
+}  // namespace zentor

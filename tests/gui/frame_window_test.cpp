@@ -1,0 +1,302 @@
+// The frame over the recording layer: its controls' places and layer ids, the windows
+// of each kind it makes, the GUI service entry's requests, the run-control state with
+// its accelerator tables, the exit question and the target's timers.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/busy_pump.h"
+#include "core/current_viewpoint.h"
+#include "core/hi_service.h"
+#include "core/key_queue.h"
+#include "core/view_kind.h"
+#include "core/viewpoint_manager.h"
+#include "gui/frame_children.h"
+#include "gui/frame_window.h"
+#include "gui/general_window.h"
+#include "gui/gui_window_layer.h"
+#include "gui/message_loop.h"
+#include "gui/pane_services.h"
+#include "gui/run_control_state.h"
+#include "gui/shell_services.h"
+#include "gui/target_to_gui.h"
+#include "gui/win_super.h"
+#include "gui/window_table.h"
+#include "harness/fake_message_queue.h"
+#include "harness/recording_layer_system.h"
+#include "harness/recording_shell_system.h"
+#include "settings_record_test_support.h"
+
+namespace zentor {
+namespace {
+
+using testing_support::FakeMessageQueue;
+using testing_support::RecordingLayerSystem;
+using testing_support::RecordingShellSystem;
+
+constexpr uint32_t kServer = 7;
+
+bool Contains(const std::string& log, const std::string& line) { return log.find(line + "\n") != std::string::npos; }
+
+class FrameWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Dialog base units 8 x 16: a horizontal unit is 2 pixels, a vertical one 2.
+    system.At(frameHandle).client = LayerRect{0, 0, 150, 712};
+    system.AddMenuBar(frameHandle, {"&File", "&View", "&Browse", "&Go", "&Debug", "&Configure", "&Help"});
+    InstallGuiWindowLayer(&layer);
+    InstallMessageQueue(&queue);
+    ResetMessageLoop();
+    InstallLayerPaneWindowPort();
+    InstallGuiViewpointWindows();
+    ViewpointManager::AddViewpoint(ViewpointHandle(kServer), "SERVER");
+    SetBaseViewpoint(ViewpointHandle(kServer));
+    frame = layer.Register(frameHandle, kLayerFrame, 0);
+    FrameWindow::SetFrame(frame);
+    SetConsoleMode(false);
+  }
+  void TearDown() override {
+    WindowTable::DestroyAll();
+    InstallFrameControls(nullptr);
+    SetUserActivityHook(nullptr);
+    PaneWindow().Install(nullptr);
+    InstallViewpointWindowPort(nullptr);
+    InstallMessageQueue(nullptr);
+    ResetMessageLoop();
+    InstallGuiWindowLayer(nullptr);
+    FrameWindow::Reset();
+    ViewpointManager::RemoveAllViewpoints();
+    SetBaseViewpoint(ViewpointHandle::None());
+    SetConsoleMode(true);
+    SetGuiStateWord(0);
+    SetPumpingEnabled(1);
+    KeyQueue::Clear();
+  }
+  // The frame's controls, the start-up request (General and Command windows) and the
+  // frame's services, with the logs emptied.
+  void StartFrame() {
+    ASSERT_TRUE(CreateFrameControls(frame));
+    InstallShellServices();
+    queue.Post(frameHandle, msg::kPaint);
+    ASSERT_EQ(HandleShellRequest(kGuiStartUp), 0);
+    system.TakeLog();
+    shell.TakeLog();
+    queue.TakeLog();
+  }
+  int32_t CountOf(int32_t kind) { return CountWindowsOfKind(kind, kServer); }
+
+  RecordingLayerSystem system;
+  GuiWindowLayer layer{system};
+  RecordingShellSystem shell{system};
+  FakeMessageQueue queue{system};
+  SettingsStoreFake store;
+  NativeWindow frameHandle = system.AddWindow("frame", 0, LayerRect{50, 50, 245, 770});
+  int32_t frame = kNoLayerId;
+};
+
+TEST_F(FrameWindowTest, TheFrameHasItsStripButtonsAndClientAreaInTheirPlacesAndIds) {
+  ASSERT_TRUE(CreateFrameControls(frame));
+  EXPECT_EQ(shell.TakeLog(),
+            "CreateWindow static strip in frame 0,0 712x32 id 1912\n"
+            "ClearClassCursor control101\nClearClassCursor control102\nClearClassCursor control103\n"
+            "ClearClassCursor control104\nClearClassCursor control105\nClearClassCursor control106\n"
+            "ClearClassCursor control109\n"
+            "CreateWindow ClipRect client-area in frame 0,32 712x102 id 1913\n");
+  const std::string log = system.TakeLog();
+  // One dialog unit down, 14 high; side by side at the widths of 25 and 35 units.
+  const char* const buttons[] = {
+      "CreateControl control101 type 6 in frame (2,0,28,50) \"Regs\" visible",
+      "CreateControl control102 type 6 in frame (2,50,28,50) \"Asm\" visible",
+      "CreateControl control103 type 6 in frame (2,100,28,70) \"StepInto\" visible",
+      "CreateControl control104 type 6 in frame (2,170,28,70) \"StepOver\" visible",
+      "CreateControl control105 type 6 in frame (2,240,28,70) \"StepOut\" visible",
+      "CreateControl control106 type 6 in frame (2,310,28,50) \"Go\" visible",
+      "CreateControl control109 type 6 in frame (2,360,28,50) \"Home\" visible",
+  };
+  for (const char* line : buttons) EXPECT_TRUE(Contains(log, line)) << line << "\n" << log;
+  // The frame 0, the buttons 1 to 7, the client area 8.
+  EXPECT_EQ(FrameWindow::ButtonId(kButtonRegisters), 1);
+  EXPECT_EQ(FrameWindow::ButtonId(kButtonHome), 7);
+  EXPECT_EQ(FrameWindow::ClientAreaId(), 8);
+  EXPECT_EQ(layer.GetWindowType(8), static_cast<int32_t>(kLayerChildWindow));
+
+  // A resize moves the strip and the client area; maximising lays the maximised
+  // windows out again, and so does the restore after it, once.
+  system.At(frameHandle).client = LayerRect{0, 0, 300, 1000};
+  ResizeFrameControls(frame, sizing::kRestored);
+  const std::string resized = system.TakeLog();
+  EXPECT_TRUE(Contains(resized, "PlaceChild static 0,0 1000x32")) << resized;
+  EXPECT_TRUE(Contains(resized, "PlaceChild ClipRect 0,32 1000x252")) << resized;
+  EXPECT_FALSE(FrameWindow::IsMaximized());
+  ResizeFrameControls(frame, sizing::kMaximized);
+  EXPECT_TRUE(FrameWindow::IsMaximized());
+  ResizeFrameControls(frame, sizing::kRestored);
+  EXPECT_FALSE(FrameWindow::IsMaximized());
+}
+
+TEST_F(FrameWindowTest, StartUpMakesTheGeneralAndCommandWindowsAndRequest65ASourceWindowOnce) {
+  ASSERT_TRUE(CreateFrameControls(frame));
+  InstallShellServices();
+  queue.Post(frameHandle, msg::kPaint);
+  EXPECT_EQ(HandleShellRequest(kGuiStartUp), 0);
+  EXPECT_EQ(GuiStateWord(), 11u);
+  EXPECT_EQ(GeneralWindowLayerId(), 9);
+  EXPECT_EQ(layer.TopCursorKind(), kCursorArrow) << "the busy cursor of the start-up is gone";
+  WinSuper* command = WindowTable::FindByKindAndViewpoint(kViewCommand, ViewpointHandle(kServer));
+  ASSERT_NE(command, nullptr);
+  EXPECT_EQ(command->LayerWindowId(), FrameWindow::ClientAreaId()) << "the Command window is the client area";
+  EXPECT_EQ(queue.TakeLog(), "dispatch frame WM_PAINT 0\n") << "one round of the loop";
+
+  system.focus = FrameWindow::ClientAreaHandle();
+  EXPECT_EQ(HandleShellRequest(kGuiIsCommandWindowFocused), 1);
+  system.focus = 0;
+  EXPECT_EQ(HandleShellRequest(kGuiIsCommandWindowFocused), 0);
+
+  EXPECT_EQ(CountOf(kViewSource), 0);
+  HandleShellRequest(kGuiShowSourceAndCommand);
+  EXPECT_EQ(CountOf(kViewSource), 1);
+  HandleShellRequest(kGuiShowSourceAndCommand);
+  EXPECT_EQ(CountOf(kViewSource), 1) << "a Source window open: only the Command window is activated";
+  EXPECT_EQ(layer.GetActiveWindow(), FrameWindow::ClientAreaId());
+
+  // Busy and arrow cursors stack; 64 empties the stack.
+  HandleShellRequest(kGuiBusyCursor);
+  HandleShellRequest(kGuiBusyCursor);
+  HandleShellRequest(kGuiPopCursor);
+  EXPECT_EQ(layer.TopCursorKind(), kCursorWait);
+  HandleShellRequest(kGuiArrowCursor);
+  EXPECT_EQ(layer.TopCursorKind(), kCursorArrow);
+  HandleShellRequest(kGuiResetCursors);
+  HandleShellRequest(kGuiPopCursor);
+  EXPECT_EQ(layer.TopCursorKind(), kCursorArrow);
+}
+
+TEST_F(FrameWindowTest, WindowsOfEachKindAreMadeWhereTheirKindSays) {
+  StartFrame();
+  struct Case {
+    const char* name;
+    int32_t kind;
+    const char* made;  // the shell's log
+  };
+  const Case cases[] = {
+      {"Registers: placed by the system, 544 x 312", kViewRegisters,
+       "CreateWindow REG top-level in none -2147483648,0 544x312 id 0\nSystemMenu REG\n"},
+      {"Source: below the frame, as wide", kViewSource,
+       "CreateWindow SOURCE top-level in none 50,245 720x325 id 0\nSystemMenu SOURCE\n"},
+      {"a second Source window cascades", kViewSource,
+       "CreateWindow SOURCE top-level in none 74,284 720x325 id 0\nSystemMenu SOURCE2\n"},
+      {"Modules: placed by the system, 480 x 312", kViewModules,
+       "CreateWindow MODULES top-level in none -2147483648,0 480x312 id 0\nSystemMenu MODULES\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WinSuper* window = CreateChildWindow(frame, c.kind);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->Kind(), c.kind);
+    EXPECT_EQ(shell.TakeLog(), c.made);
+  }
+  const std::string log = system.TakeLog();
+  EXPECT_TRUE(Contains(log, "ShowWindow REG normal")) << log;
+  EXPECT_TRUE(Contains(log, "SetWindowText REG \"Registers  [SERVER]\"")) << log;
+
+  // The View menu activates the window it has instead of making another.
+  ShowWindowOfKind(frame, kViewRegisters);
+  EXPECT_EQ(CountOf(kViewRegisters), 1);
+  ShowWindowOfKind(frame, kViewWatch);
+  EXPECT_EQ(CountOf(kViewWatch), 1);
+
+  EXPECT_EQ(CreateChildWindow(frame, 2), nullptr) << "a kind without windows";
+  shell.refusedClass = "LOCALS";
+  system.TakeLog();
+  EXPECT_EQ(CreateChildWindow(frame, kViewLocals), nullptr);
+  EXPECT_TRUE(Contains(system.TakeLog(), "MessageBox frame \"\" \"Error creating window\" exclamation ok"));
+  SetBaseViewpoint(ViewpointHandle::None());
+  EXPECT_EQ(CreateChildWindow(frame, kViewInspect), nullptr);
+  EXPECT_EQ(system.TakeLog(), "MessageBeep\n") << "no viewpoint: a beep";
+}
+
+TEST_F(FrameWindowTest, RunControlCommandsGreyWhileTheTargetRunsAndTheAcceleratorsFollow) {
+  StartFrame();
+  const uint32_t greyed[] = {1240, 1220, 1250, 1260, 1270, 1280, 1290, 1300, 1310,
+                             1320, 1330, 1380, 1381, 1382, 1383, 1390, 1475, 1476};
+  for (bool enable : {false, true}) {
+    SCOPED_TRACE(enable ? "stopped" : "running");
+    TheFrameControls().EnableRunControlCommands(enable);
+    const std::string log = system.TakeLog();
+    for (uint32_t command : greyed) {
+      EXPECT_TRUE(Contains(log, "EnableMenuItem bar " + std::to_string(command) + (enable ? " enabled" : " grayed")))
+          << command;
+    }
+    for (uint32_t button : {kButtonGo, kButtonAsm, kButtonStepInto, kButtonStepOver, kButtonStepOut, kButtonHome}) {
+      EXPECT_EQ(system.At(layer.Handle(FrameWindow::ButtonId(button))).enabled, enable) << button;
+    }
+    EXPECT_TRUE(system.At(layer.Handle(FrameWindow::ButtonId(kButtonRegisters))).enabled) << "Regs stays";
+    EXPECT_EQ(log.find("EnableMenuItem bar 1080"), std::string::npos) << "F2's command stays";
+    EXPECT_EQ(AcceleratorTableInUse(), enable ? 2u : 1u);
+  }
+  // The table in use decides which keys the main loop turns into commands.
+  queue.acceleratorTakes = [](const LayerMessage& m) { return m.message == msg::kKeyDown; };
+  queue.Post(FrameWindow::ClientAreaHandle(), msg::kKeyDown, 0x74);
+  RunMessageLoop(frameHandle);
+  EXPECT_EQ(queue.TakeLog(), "accelerator VRK_NORMAL ClipRect WM_KEYDOWN 116\n");
+  TheFrameControls().EnableRunControlCommands(false);
+  queue.Post(FrameWindow::ClientAreaHandle(), msg::kKeyDown, 0x74);
+  RunMessageLoop(frameHandle);
+  EXPECT_EQ(queue.TakeLog(), "accelerator VRK_EMULATING ClipRect WM_KEYDOWN 116\n");
+}
+
+TEST_F(FrameWindowTest, CustomButtonsFollowTheFixedOnesUpToEight) {
+  StartFrame();
+  EXPECT_EQ(CreateCustomButtonControl(nullptr), 111) << "the next command, nothing made";
+  EXPECT_EQ(FrameWindow::CustomButtonCount(), 0);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(CreateCustomButtonControl(("B" + std::to_string(i)).c_str()), 111 + i);
+  const std::string log = system.TakeLog();
+  EXPECT_TRUE(Contains(log, "CreateControl control111 type 6 in frame (2,410,28,60) \"B0\" visible")) << log;
+  EXPECT_TRUE(Contains(log, "CreateControl control118 type 6 in frame (2,830,28,60) \"B7\" visible")) << log;
+  EXPECT_EQ(CreateCustomButtonControl("B8"), -1);
+  EXPECT_EQ(FrameWindow::ButtonId(118), 8 + 8 + 1) << "after the client area and the General window";
+  DestroyCustomButtonControls();
+  EXPECT_EQ(FrameWindow::CustomButtonCount(), 0);
+  const std::string destroyed = system.TakeLog();
+  EXPECT_LT(destroyed.find("DestroyWindow control118"), destroyed.find("DestroyWindow control111"));
+  EXPECT_EQ(FrameWindow::ButtonId(118), kNoLayerId);
+}
+
+TEST_F(FrameWindowTest, TheExitQuestionNamesTheTargetAndTheTargetTimersRunFromTheLoop) {
+  StartFrame();
+  LoadTargetDescriptionAtStart();
+  layer.SetUserData(frame, reinterpret_cast<uintptr_t>(GetTargetName()));
+  system.nextReply = MessageBoxReply::Cancel;
+  EXPECT_EQ(ConfirmExit(frame), 1);
+  EXPECT_TRUE(Contains(system.TakeLog(),
+                       "MessageBox frame \"Zentor\" \"Are you sure you want to exit Zentor ?\" exclamation ok-cancel"));
+  system.nextReply = MessageBoxReply::Ok;
+  EXPECT_EQ(ConfirmExit(frame), 0);
+  EXPECT_EQ(ConfirmExit(40), 0) << "no frame, no question";
+
+  static int ticks = 0;
+  ticks = 0;
+  const int32_t id = TheFrameControls().SetTimer(10, [] { ++ticks; });
+  ASSERT_EQ(id, 1);
+  queue.Post(frameHandle, msg::kTimer, 1);
+  RunMessageLoop(frameHandle);
+  EXPECT_EQ(ticks, 1);
+  TheFrameControls().KillTimer(id);
+  queue.Post(frameHandle, msg::kTimer, 1);
+  RunMessageLoop(frameHandle);
+  EXPECT_EQ(ticks, 1);
+  EXPECT_TRUE(layer.TimerIds().empty());
+}
+
+TEST_F(FrameWindowTest, TheHelpFileSitsBesideTheProgram) {
+  EXPECT_EQ(BuildHelpFilePath("C:\\zentor\\zentor.exe"), "C:\\zentor\\zentor.hlp");
+  EXPECT_EQ(BuildHelpFilePath("C:\\z.d\\zentor"), "C:\\z.d\\zentor.hlp");
+  const std::string fits = "C:\\" + std::string(252, 'd') + ".exe";  // 259 characters
+  EXPECT_EQ(BuildHelpFilePath(fits), fits.substr(0, 256) + "hlp");
+  const std::string deep = "C:\\" + std::string(253, 'd') + ".exe";
+  EXPECT_EQ(BuildHelpFilePath(deep), deep + "?");
+}
+
+}  // namespace
+}  // namespace zentor
