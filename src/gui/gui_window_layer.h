@@ -66,6 +66,9 @@ class GuiWindowLayer {
   // Activation and focus.
   void ActivateWindow(int32_t id);
   int32_t GetActiveWindow() const { return m_activeId; }
+  // The window that got the focus or the active caption from the system: it becomes
+  // the active window without anything else happening (the message translation).
+  void NoteActiveWindow(int32_t id) { m_activeId = id; }
   int32_t GetFocusWindow();
   void CloseWindow(int32_t id);
   void ReactivateAfterClose(int32_t closingId);
