@@ -4,6 +4,8 @@
 // program installs it at start-up (WindowLayer::SetBackend).
 
 #include "core/window_layer.h"
+#include "gui/context_help.h"
+#include "gui/frame_window.h"
 #include "gui/gui_window_layer.h"
 
 namespace zentor {
@@ -18,6 +20,11 @@ class LayerBackend final : public WindowLayerBackend {
   }
   // The core has already asked its beep switch.
   void Beep() override { m_layer.System().MessageBeep(); }
+  // The "help" command's topic, over the Command window (the frame's client area).
+  void ShowHelp(uint32_t context) override {
+    const int32_t client = FrameWindow::ClientAreaId();
+    ShowHelpContext(client != kNoLayerId ? client : FrameWindow::FrameId(), context);
+  }
 
  private:
   GuiWindowLayer& m_layer;

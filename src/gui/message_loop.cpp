@@ -5,6 +5,7 @@
 #include "core/busy_pump.h"
 #include "gui/gui_window_layer.h"
 #include "gui/key_translation.h"
+#include "gui/window_table.h"
 
 namespace zentor {
 namespace {
@@ -65,9 +66,12 @@ bool TakesTypingWhileBusy(NativeWindow window) {
   return std::strcmp(title, "Command") == 0 || std::strcmp(title, "Input/Output") == 0;
 }
 
+// What a window procedure kept of an error the command loop must see is raised once
+// the message is handled.
 void Handle(MessageQueue& queue, const LayerMessage& message) {
   queue.Translate(message);
   queue.Dispatch(message);
+  RaisePendingWindowError();
 }
 
 // What a busy pump lets through to a window other than the frame.
@@ -152,12 +156,17 @@ int32_t RunMessageLoop(NativeWindow frame) {
     for (int32_t id = 0; id < kLayerSlotCount; ++id) {
       if (layer->GetWindowType(id) == static_cast<int32_t>(kLayerModelessDialog) &&
           queue->IsDialogMessage(layer->Handle(id), message)) {
+        RaisePendingWindowError();
         return 0;
       }
     }
   }
   if (message.message == msg::kQuit) return -1;
-  if (!queue->TranslateAccelerator(frame, State().accelerators, message)) Handle(*queue, message);
+  if (queue->TranslateAccelerator(frame, State().accelerators, message)) {
+    RaisePendingWindowError();
+  } else {
+    Handle(*queue, message);
+  }
   return 0;
 }
 

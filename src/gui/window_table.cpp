@@ -231,6 +231,15 @@ int32_t DispatchWindowEvent(int32_t id, WindowEvent& event) {
   }
   try {
     RouteEvent(*window, id, event);
+  } catch (...) {
+    HandleWindowProcedureException();
+  }
+  return 0;
+}
+
+void HandleWindowProcedureException() {
+  try {
+    throw;
   } catch (DVError& error) {
     if (error.Severity() == kSeverityFatal) {
       if (!PendingWindowError()) PendingWindowError() = std::current_exception();
@@ -240,7 +249,6 @@ int32_t DispatchWindowEvent(int32_t id, WindowEvent& event) {
   } catch (...) {
     if (!PendingWindowError()) PendingWindowError() = std::current_exception();
   }
-  return 0;
 }
 
 void RaisePendingWindowError() {

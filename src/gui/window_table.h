@@ -56,6 +56,10 @@ int32_t GetWindowKindAt(int32_t id);
 int32_t DispatchWindowEvent(int32_t id, WindowEvent& event);
 // Raises again what DispatchWindowEvent kept; nothing when it kept nothing.
 void RaisePendingWindowError();
+// What every window, dialog, hook and timer procedure does in its catch of anything:
+// a DVError is reported there, unless it is fatal; a fatal one or an exception that is
+// no DVError is kept for RaisePendingWindowError.
+void HandleWindowProcedureException();
 
 // Calls the engine-notification operation of the first window of the kind that
 // belongs to the viewpoint; kind 0xFFFF does it for every window kind.

@@ -12,7 +12,10 @@
 #include "core/key_queue.h"
 #include "core/view_kind.h"
 #include "core/viewpoint_manager.h"
+#include "core/dv_error.h"
+#include "gui/context_help.h"
 #include "gui/frame_children.h"
+#include "gui/frame_commands.h"
 #include "gui/frame_window.h"
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
@@ -287,6 +290,49 @@ TEST_F(FrameWindowTest, TheExitQuestionNamesTheTargetAndTheTargetTimersRunFromTh
   RunMessageLoop(frameHandle);
   EXPECT_EQ(ticks, 1);
   EXPECT_TRUE(layer.TimerIds().empty());
+}
+
+TEST_F(FrameWindowTest, MenuCommandsShowWindowsAskForHelpAndLeaveTheRestToTheSystem) {
+  StartFrame();
+  SetHelpFile("C:\\zentor\\zentor.hlp");
+  struct Case {
+    uint32_t command;
+    int32_t kind;
+  };
+  const Case views[] = {{1070, kViewSource}, {1110, kViewLocals}, {1140, kViewCallstack}, {1080, kViewRegisters},
+                        {1100, kViewMemory}, {1120, kViewModules}, {1130, kViewInspect},  {1090, kViewWatch},
+                        {101, kViewRegisters}};
+  for (const Case& c : views) {
+    SCOPED_TRACE(std::to_string(c.command));
+    EXPECT_TRUE(HandleFrameCommand(frame, c.command, 0));
+    EXPECT_EQ(CountOf(c.kind), 1) << "made once, then activated";
+  }
+  system.TakeLog();
+  EXPECT_TRUE(HandleFrameCommand(frame, kCommandHelpSearch, 0));
+  EXPECT_TRUE(HandleFrameCommand(frame, kCommandHelpUsing, 0));
+  EXPECT_TRUE(HandleFrameCommand(frame, kCommandHelpContents, 0));
+  const std::string help = system.TakeLog();
+  EXPECT_NE(help.find("WinHelp frame \"C:\\zentor\\zentor.hlp\" 261 "), std::string::npos) << help;
+  EXPECT_NE(help.find("WinHelp frame \"C:\\zentor\\zentor.hlp\" 4 0"), std::string::npos) << help;
+  EXPECT_NE(help.find("WinHelp frame \"C:\\zentor\\zentor.hlp\" 3 0"), std::string::npos) << "contents without F1";
+  // F1 held: the topic of the focused window's kind.
+  system.focus = layer.Handle(WindowTable::FindByKindAndViewpoint(kViewRegisters, ViewpointHandle(kServer))->LayerWindowId());
+  queue.HoldKey(vk::kF1, true);
+  HandleFrameCommand(frame, kCommandHelpContents, 0);
+  EXPECT_NE(system.TakeLog().find("\" 1 31010"), std::string::npos);
+  EXPECT_EQ(ShowHelpContext(frame, kAboutHelpContext), 0) << "About has no topic";
+
+  EXPECT_FALSE(HandleFrameCommand(frame, 2222, 0)) << "unknown: the system's";
+  EXPECT_TRUE(HandleFrameCommand(frame, 2222, 1)) << "a notification of an unknown control: nothing";
+  static uint32_t handled = 0;
+  layer.AddMenuHandler(2222, [](int32_t, uint32_t command) { handled = command; });
+  EXPECT_TRUE(HandleFrameCommand(frame, 2222, 0));
+  EXPECT_EQ(handled, 2222u);
+
+  EXPECT_FALSE(HandleFrameCommand(frame, kCommandTestError, 0)) << "not a command outside the GUI tests";
+  EnableFrameTestCommands(true);
+  EXPECT_THROW(HandleFrameCommand(frame, kCommandTestError, 0), DVError);
+  EnableFrameTestCommands(false);
 }
 
 TEST_F(FrameWindowTest, TheHelpFileSitsBesideTheProgram) {

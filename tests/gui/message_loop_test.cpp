@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "core/busy_pump.h"
+#include "core/dv_error.h"
+#include "gui/window_table.h"
 #include "gui/gui_window_layer.h"
 #include "harness/fake_message_queue.h"
 #include "harness/recording_layer_system.h"
@@ -239,6 +242,29 @@ TEST(MessageLoopTest, WithoutABreakTheCheckTypesAndPumps) {
   EXPECT_EQ(CheckUserBreak(f.frame), 0);
   EXPECT_EQ(f.queue.TakeLog(), "translate frame WM_KEYDOWN 116\ndispatch frame WM_KEYDOWN 116\ndispatch source WM_PAINT 0\n")
       << "a key for the frame is handled, a character for a Source window dropped, then one busy round";
+}
+
+// A window procedure keeps what the command loop must see (a fatal error, a foreign
+// exception); the loop raises it once the message is handled, and only once.
+TEST(MessageLoopTest, AnErrorKeptByAWindowProcedureIsRaisedAfterItsMessage) {
+  LoopFixture f;
+  int handled = 0;
+  f.queue.onDispatch = [&](const LayerMessage& m) {
+    ++handled;
+    try {
+      if (m.message == msg::kCommand) throw DVError(1, kSeverityFatal, kDisplayByFocus);
+      throw std::runtime_error("not a DVError");
+    } catch (...) {
+      HandleWindowProcedureException();
+    }
+  };
+  f.queue.Post(f.client, msg::kCommand, 1);
+  f.queue.Post(f.client, msg::kPaint);
+  EXPECT_THROW(RunMessageLoop(f.frame), DVError);
+  EXPECT_EQ(handled, 1);
+  EXPECT_THROW(PumpWhileBusy(f.frame), std::runtime_error);
+  EXPECT_EQ(handled, 2);
+  EXPECT_NO_THROW(RaisePendingWindowError()) << "nothing is kept twice";
 }
 
 }  // namespace

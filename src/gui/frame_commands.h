@@ -1,0 +1,32 @@
+#pragma once
+// The frame's commands: its menu items, accelerators and buttons by command id. The
+// View menu shows a window of each kind (activating the viewpoint's own when it has
+// one), the Go menu and the buttons run the Source window's commands, the Viewpoint
+// Group items act on the current viewpoint's windows, "E&xit" asks the debugger to
+// exit and the Help menu asks the help engine. Commands of dialogs and windows that do
+// not exist yet do nothing.
+
+#include <cstdint>
+
+namespace zentor {
+
+// Commands the frame names.
+inline constexpr uint32_t kCommandExit = 1050;
+inline constexpr uint32_t kCommandHelpContents = 1650;
+inline constexpr uint32_t kCommandHelpSearch = 1655;
+inline constexpr uint32_t kCommandHelpLastError = 1660;
+inline constexpr uint32_t kCommandHelpUsing = 1670;
+// A command of the test build: it raises an error inside the window procedure, which
+// must be reported there and leave the program running.
+inline constexpr uint32_t kCommandTestError = 1998;
+
+// Carries out the command; false when the frame does not handle it (the window
+// procedure then leaves it to the system). A notification other than 0 for an
+// unknown command is handled by doing nothing.
+bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification);
+
+// Whether the test build's commands are taken (off unless the program is started
+// for the GUI tests).
+void EnableFrameTestCommands(bool on);
+
+}  // namespace zentor
