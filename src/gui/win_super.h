@@ -92,6 +92,8 @@ class WinSuper : public PaneOwner {
 
   // Set by the derived constructors.
   void SetKind(int32_t kind) { m_kind = kind; }
+  // The window's viewpoint from now on (the Command window follows the current one).
+  void SetWindowViewpoint(ViewpointHandle viewpoint) { m_viewpoint = viewpoint; }
   void SetPaneStyle(uint32_t style);
   // The layer the window draws through; null for a window-less object.
   GuiWindowLayer* Layer() const { return m_layer; }

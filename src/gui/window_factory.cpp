@@ -109,6 +109,11 @@ void PlaceholderWindow::OnKey(const WindowEvent& event) {
   }
 }
 
+void PlaceholderWindow::SetViewpoint(ViewpointHandle viewpoint) {
+  if (Kind() != kViewCommand) WinSuper::SetViewpoint(viewpoint);
+  SetWindowViewpoint(viewpoint);
+}
+
 void PlaceholderWindow::OnRefresh(int32_t) {
   if (!Title().empty()) UpdateTitle();
 }

@@ -42,6 +42,9 @@ class PlaceholderWindow final : public WinSuper {
   void OnEngineNotify() override {}
   int32_t SendViewRequest(int32_t, intptr_t) override { return 0; }
   void OnPaint(const WindowEvent& event) override;
+  // The Command window's placeholder follows the current viewpoint, as the Command
+  // window does; on any other kind this is the base's internal error.
+  void SetViewpoint(ViewpointHandle viewpoint) override;
 };
 
 }  // namespace zentor

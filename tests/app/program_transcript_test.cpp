@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/startup.h"
 #include "harness/agent_process.h"
 #include "harness/transcript.h"
 
@@ -244,10 +245,17 @@ TEST(ProgramTranscriptTest, ScenariosMatchTheirGoldenFiles) {
       // The start-up macro is found in the working directory without any option.
       {"startup_macro", {}, {{"zentor.cfg", "startup_macro.cfg"}}, "startup_macro.stdin"},
   };
+  // The start-up macro is named after the program: the Windows tree's console
+  // program is zentor-console.
+  std::string programDirectory;
+  std::string programBaseName;
+  SplitProgramPath(ZENTOR_PROGRAM_PATH, &programDirectory, &programBaseName);
   for (const Scenario& scenario : scenarios) {
     SCOPED_TRACE(scenario.name);
     ScratchDirectory directory("app");
-    for (const auto& [target, source] : scenario.files) directory.Write(target, ScenarioFile(source));
+    for (const auto& [target, source] : scenario.files) {
+      directory.Write(std::string(target) == "zentor.cfg" ? programBaseName + ".cfg" : target, ScenarioFile(source));
+    }
     const std::string input = scenario.standardInput[0] != '\0' ? ScenarioFile(scenario.standardInput) : "";
     const ProgramRun run = RunProgram(directory, scenario.arguments, input);
     EXPECT_EQ(run.exitCode, 0);

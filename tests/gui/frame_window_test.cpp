@@ -151,6 +151,12 @@ TEST_F(FrameWindowTest, StartUpMakesTheGeneralAndCommandWindowsAndRequest65ASour
   EXPECT_EQ(command->LayerWindowId(), FrameWindow::ClientAreaId()) << "the Command window is the client area";
   EXPECT_EQ(queue.TakeLog(), "dispatch frame WM_PAINT 0\n") << "one round of the loop";
 
+  // The Command window follows the current viewpoint.
+  ViewpointManager::AddViewpoint(ViewpointHandle(kServer + 1), "OTHER");
+  ViewpointManager::SelectViewpoint(1);
+  EXPECT_EQ(command->GetViewpoint().Value(), kServer + 1);
+  ViewpointManager::SelectViewpoint(0);
+
   system.focus = FrameWindow::ClientAreaHandle();
   EXPECT_EQ(HandleShellRequest(kGuiIsCommandWindowFocused), 1);
   system.focus = 0;

@@ -1,0 +1,21 @@
+#include "app/program_shell.h"
+
+#include "gui/notice_router.h"
+#include "gui/shell_services.h"
+
+namespace zentor {
+
+int32_t ProgramShell::Request(uint32_t code) { return HandleShellRequest(code); }
+int32_t ProgramShell::CheckUserBreak() { return ShellCheckUserBreak(); }
+int32_t ProgramShell::Notify(uint32_t windowKind, uint32_t windowArgument, uint32_t code, const void* value) {
+  return RouteGuiNotice(windowKind, windowArgument, code, value);
+}
+void ProgramShell::RefreshStatusPane(uint32_t mask) { ShellRefreshStatusPane(mask); }
+
+// A quit message during the wait ends the session there (the agent is told).
+bool ProgramShell::WaitForInputRound() {
+  ShellWaitForInputRound();
+  return true;
+}
+
+}  // namespace zentor
