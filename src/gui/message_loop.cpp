@@ -209,7 +209,8 @@ int32_t CheckUserBreak(NativeWindow frame) {
   LayerMessage message;
   while (!userBreak && queue->TakePending(msg::kKeyFirst, msg::kKeyLast, &message)) {
     if (message.message == msg::kChar) {
-      if (TakesTypingWhileBusy(message.window)) Handle(*queue, message);
+      // The frame's characters are its client area's.
+      if (message.window == frame || TakesTypingWhileBusy(message.window)) Handle(*queue, message);
     } else if (message.message == msg::kKeyDown) {
       State().activityFlags |= kActivityKey;
       const bool controlC = message.wParam == 'C' && queue->IsKeyDown(vk::kControl);

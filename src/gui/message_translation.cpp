@@ -177,7 +177,7 @@ int32_t TranslateLayerMessage(NativeWindow window, uint32_t message, uintptr_t p
     case msg::kNcActivate: {
       const int32_t focusId = FocusId(id);
       if (p1 == 0) {
-        if (focusId == layer.GetActiveWindow()) return kTranslateNotHandled;
+        if (focusId == FocusId(layer.GetActiveWindow())) return kTranslateNotHandled;
         event->type = kEventFocus;
         event->words[0] = 0;
         return kTranslateDispatchAndDefault;
@@ -211,7 +211,7 @@ int32_t TranslateLayerMessage(NativeWindow window, uint32_t message, uintptr_t p
     }
     case msg::kChar: {
       if (p1 == vk::kReturn && RestoreMinimizedActive(layer)) return kTranslateDispatch;
-      if (FocusId(id) == layer.GetActiveWindow()) {
+      if (FocusId(id) == FocusId(layer.GetActiveWindow())) {
         KeyEvent(event, static_cast<int32_t>(TranslateCharacter(static_cast<uint32_t>(p1), KeyDown(vk::kShift))));
       }
       return kTranslateDispatch;

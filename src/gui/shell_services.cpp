@@ -18,6 +18,7 @@
 #include "gui/win_super.h"
 #include "gui/window_placement.h"
 #include "gui/window_table.h"
+#include "platform/clock.h"
 
 namespace zentor {
 namespace {
@@ -28,10 +29,24 @@ GuiWindowLayer& Layer() { return *InstalledGuiWindowLayer(); }
 
 // The layer's timer callbacks carry the timer's id; the target's routines take
 // nothing. Ids are 1..10 (the layer gives the lowest free one).
-TargetGui::TimerCallback g_timerRoutines[kTimerTableSize + 1] = {};
+struct TargetTimer {
+  TargetGui::TimerCallback routine = nullptr;
+  uint64_t intervalMicroseconds = 0;
+  uint64_t lastEnd = 0;  // when the routine last returned; 0: due at once
+};
+TargetTimer g_targetTimers[kTimerTableSize + 1];
 
+// The layer calls its timers once per round of the message loop, whatever message
+// ended the wait. The target's event poll may wait for the agent for a while, so a
+// routine runs again only when its interval has passed since it last returned: a
+// burst of keys or mouse moves is handled without a poll after each message.
 int32_t RunTargetTimer(uint32_t timerId, uint32_t) {
-  if (timerId <= kTimerTableSize && g_timerRoutines[timerId] != nullptr) g_timerRoutines[timerId]();
+  if (timerId > kTimerTableSize || g_targetTimers[timerId].routine == nullptr) return 0;
+  TargetTimer& timer = g_targetTimers[timerId];
+  const uint64_t now = platform::MonotonicMicroseconds();
+  if (timer.lastEnd != 0 && now - timer.lastEnd < timer.intervalMicroseconds) return 0;
+  timer.routine();
+  g_targetTimers[timerId].lastEnd = platform::MonotonicMicroseconds();
   return 0;
 }
 
@@ -52,13 +67,13 @@ class ShellFrameControls final : public FrameControls {
   void ActivateMainWindow() override { Layer().ActivateWindow(FrameWindow::FrameId()); }
   int32_t SetTimer(uint32_t milliseconds, TargetGui::TimerCallback callback) override {
     const int32_t id = Layer().SetTimer(milliseconds, &RunTargetTimer);
-    if (id > 0 && id <= kTimerTableSize) g_timerRoutines[id] = callback;
+    if (id > 0 && id <= kTimerTableSize) g_targetTimers[id] = TargetTimer{callback, uint64_t{milliseconds} * 1000, 0};
     return id;
   }
   void KillTimer(int32_t id) override {
     if (id <= 0 || id > kTimerTableSize) return;
     Layer().KillTimer(static_cast<uint32_t>(id));
-    g_timerRoutines[id] = nullptr;
+    g_targetTimers[id] = TargetTimer{};
   }
 };
 

@@ -284,11 +284,16 @@ TEST_F(FrameWindowTest, TheExitQuestionNamesTheTargetAndTheTargetTimersRunFromTh
   EXPECT_EQ(ConfirmExit(frame), 0);
   EXPECT_EQ(ConfirmExit(40), 0) << "no frame, no question";
 
+  // A target's timer runs in the first round and then again only once its interval
+  // has passed since it returned, however many rounds come in between.
   static int ticks = 0;
   ticks = 0;
-  const int32_t id = TheFrameControls().SetTimer(10, [] { ++ticks; });
+  const int32_t id = TheFrameControls().SetTimer(60000, [] { ++ticks; });
   ASSERT_EQ(id, 1);
   queue.Post(frameHandle, msg::kTimer, 1);
+  queue.Post(FrameWindow::ClientAreaHandle(), msg::kKeyDown, 'A');
+  RunMessageLoop(frameHandle);
+  EXPECT_EQ(ticks, 1);
   RunMessageLoop(frameHandle);
   EXPECT_EQ(ticks, 1);
   TheFrameControls().KillTimer(id);

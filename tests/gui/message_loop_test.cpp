@@ -237,11 +237,15 @@ TEST(MessageLoopTest, WithoutABreakTheCheckTypesAndPumps) {
   }
   f.queue.HoldKey(vk::kControl, false);
   f.queue.Post(f.frame, msg::kKeyDown, kVkF5);
+  f.queue.Post(f.frame, msg::kChar, 'f');
   f.queue.Post(f.source, msg::kChar, 'z');
   f.queue.Post(f.source, msg::kPaint);
   EXPECT_EQ(CheckUserBreak(f.frame), 0);
-  EXPECT_EQ(f.queue.TakeLog(), "translate frame WM_KEYDOWN 116\ndispatch frame WM_KEYDOWN 116\ndispatch source WM_PAINT 0\n")
-      << "a key for the frame is handled, a character for a Source window dropped, then one busy round";
+  EXPECT_EQ(f.queue.TakeLog(),
+            "translate frame WM_KEYDOWN 116\ndispatch frame WM_KEYDOWN 116\ndispatch frame WM_CHAR 'f'\n"
+            "dispatch source WM_PAINT 0\n")
+      << "a key and a character for the frame (its client area's) are handled, a character for a Source window "
+         "dropped, then one busy round";
 }
 
 // A window procedure keeps what the command loop must see (a fatal error, a foreign

@@ -120,6 +120,9 @@ TEST_F(MessageTranslationTest, CharactersGoToTheActiveWindowTheFrameStandingForI
   EXPECT_EQ(event.type, kEventKey) << "a character that came to the frame is the client area's";
   EXPECT_EQ(Translate(sourceHandle, msg::kChar, 'x'), 1);
   EXPECT_EQ(event.type, kEventNone) << "not the active window";
+  layer.ActivateWindow(frame);
+  EXPECT_EQ(Translate(FrameWindow::ClientAreaHandle(), msg::kChar, 'y'), 1);
+  EXPECT_EQ(event.type, kEventKey) << "the frame active: its client area takes the characters";
 
   // Enter while the active window is minimised restores it and makes no key.
   layer.ActivateWindow(source);

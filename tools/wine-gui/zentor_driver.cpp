@@ -166,9 +166,33 @@ WORD NamedKey(const std::string& name) {
   return 0;
 }
 
+// A character as its key, with Shift where the layout needs it; a character without a
+// key on the layout as a Unicode key (VK_PACKET), which reaches the program as the
+// character alone.
+bool TypeCharacter(char character) {
+  const SHORT scan = VkKeyScanA(character);
+  if (scan == -1) {
+    INPUT inputs[2] = {};
+    for (INPUT& input : inputs) {
+      input.type = INPUT_KEYBOARD;
+      input.ki.wScan = static_cast<WORD>(static_cast<unsigned char>(character));
+      input.ki.dwFlags = KEYEVENTF_UNICODE;
+    }
+    inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    return SendInput(2, inputs, sizeof(INPUT)) == 2;
+  }
+  const bool shift = (scan & 0x100) != 0;
+  if (shift) SendKey(VK_SHIFT, false);
+  SendKey(LOBYTE(scan), false);
+  SendKey(LOBYTE(scan), true);
+  if (shift) SendKey(VK_SHIFT, true);
+  return true;
+}
+
 // Plain characters as their keys (with Shift where the layout needs it); {name} for
-// a named key and {ctrl+x}, {shift+f10}, {alt+a} for chords, so that the program
-// sees real key downs and GetKeyState sees the modifiers.
+// a named key, {lbrace} and {rbrace} for the braces, and {ctrl+x}, {shift+f10},
+// {alt+a} for chords, so that the program sees real key downs and GetKeyState sees
+// the modifiers.
 bool TypeText(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '{') {
@@ -176,6 +200,10 @@ bool TypeText(const std::string& text) {
       if (close == std::string::npos) return false;
       std::string chord = text.substr(i + 1, close - i - 1);
       i = close;
+      if (chord == "lbrace" || chord == "rbrace") {
+        if (!TypeCharacter(chord == "lbrace" ? '{' : '}')) return false;
+        continue;
+      }
       std::vector<WORD> modifiers;
       for (;;) {
         const size_t plus = chord.find('+');
@@ -193,14 +221,8 @@ bool TypeText(const std::string& text) {
       SendKey(vk, false);
       SendKey(vk, true);
       for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) SendKey(*m, true);
-    } else {
-      const SHORT scan = VkKeyScanA(text[i]);
-      if (scan == -1) return false;
-      const bool shift = (scan & 0x100) != 0;
-      if (shift) SendKey(VK_SHIFT, false);
-      SendKey(LOBYTE(scan), false);
-      SendKey(LOBYTE(scan), true);
-      if (shift) SendKey(VK_SHIFT, true);
+    } else if (!TypeCharacter(text[i])) {
+      return false;
     }
     Sleep(2);
   }
@@ -415,6 +437,21 @@ int TimeExit(HWND top, int command, DWORD limit) {
   return 0;
 }
 
+// The window becomes the foreground window before any input is sent: the program may
+// be busy (a running target's poll) when asked, and input sent before the switch is
+// done would go to the window that was in front.
+bool BringToForeground(HWND top) {
+  const DWORD start = GetTickCount();
+  SetForegroundWindow(top);
+  while (GetForegroundWindow() != top) {
+    if (GetTickCount() - start > 5000) return false;
+    Sleep(5);
+    SetForegroundWindow(top);
+  }
+  Sleep(20);
+  return true;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: zentor-driver wait TITLE [ms] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
@@ -492,8 +529,7 @@ int Run(const std::vector<std::string>& args) {
   if (action == "type" && args.size() == 3) {
     HWND top = Top(args[1]);
     if (top == nullptr) return Fail("no window \"" + args[1] + "\"");
-    SetForegroundWindow(top);
-    Sleep(20);
+    if (!BringToForeground(top)) return Fail("\"" + args[1] + "\" does not come to the front");
     return TypeText(args[2]) ? 0 : Fail("cannot type \"" + args[2] + "\"");
   }
   HWND top = args.size() >= 2 ? Top(args[1]) : nullptr;
@@ -535,8 +571,7 @@ int Run(const std::vector<std::string>& args) {
   if (action == "click" && args.size() == rest + 2) {
     POINT point{std::atoi(args[rest].c_str()), std::atoi(args[rest + 1].c_str())};
     ClientToScreen(target, &point);
-    SetForegroundWindow(top);
-    Sleep(20);
+    if (!BringToForeground(top)) return Fail("\"" + args[1] + "\" does not come to the front");
     Click(point);
     return 0;
   }

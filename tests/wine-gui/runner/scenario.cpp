@@ -244,14 +244,18 @@ class ScenarioRun {
       }
       return true;
     }
-    if (name == "expect-enabled" && w.size() == 4) {
-      RunResult result = driver({"enabled", w[1], w[2]});
-      if (result.status != 0) return false;
-      if (Trim(result.output) != w[3]) {
-        why = "control " + w[2] + " is " + (Trim(result.output) == "1" ? "enabled" : "disabled");
-        return false;
+    if (name == "expect-enabled" && (w.size() == 4 || w.size() == 5)) {
+      const int limit = w.size() == 5 ? ToInt(w[4], 10000) : 10000;
+      for (int waited = 0;; waited += 100) {
+        RunResult result = driver({"enabled", w[1], w[2]});
+        if (result.status != 0) return false;
+        if (Trim(result.output) == w[3]) return true;
+        if (waited > limit) {
+          why = "control " + w[2] + " is " + (Trim(result.output) == "1" ? "enabled" : "disabled");
+          return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
-      return true;
     }
     if (name == "speed" && w.size() >= 8) return Speed(w, &why);
     if (name == "start") {

@@ -44,7 +44,7 @@ std::string WineDesktop::WindowsPath(const std::string& unixPath) {
 
 std::vector<std::string> WineDesktop::Environment() const {
   static const char* const kOwn[] = {"DISPLAY=", "WINEPREFIX=", "WINEARCH=", "WINEDEBUG=", "WINEDLLOVERRIDES=",
-                                     "WINESERVER=", "WAYLAND_DISPLAY="};
+                                     "WINESERVER=", "WAYLAND_DISPLAY=", "ZENTOR_GUI_TEST_COMMANDS="};
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     bool own = false;
@@ -56,6 +56,8 @@ std::vector<std::string> WineDesktop::Environment() const {
   environment.push_back("WINEARCH=win32");
   environment.push_back("WINEDEBUG=-all");
   environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+  // The debugger takes the test build's commands (an error raised in a window procedure).
+  environment.push_back("ZENTOR_GUI_TEST_COMMANDS=1");
   return environment;
 }
 
