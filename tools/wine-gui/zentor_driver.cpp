@@ -367,16 +367,25 @@ HWND FindProcessWindow(DWORD process, const std::string& pattern) {
 int Launch(const std::string& title, DWORD limit, const std::vector<std::string>& command) {
   std::string line;
   for (const std::string& word : command) line += (line.empty() ? "" : " ") + ("\"" + word + "\"");
+  // The program's output goes nowhere: it must not keep the driver's output open.
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                           OPEN_EXISTING, 0, nullptr);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nul;
+  startup.hStdOutput = nul;
+  startup.hStdError = nul;
   PROCESS_INFORMATION process{};
   LARGE_INTEGER frequency;
   LARGE_INTEGER begin;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&begin);
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return Fail("cannot start " + command[0]);
-  }
+  const BOOL started =
+      CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
+  CloseHandle(nul);
+  if (!started) return Fail("cannot start " + command[0]);
   CloseHandle(process.hThread);
   for (;;) {
     if (FindProcessWindow(process.dwProcessId, title) != nullptr) break;

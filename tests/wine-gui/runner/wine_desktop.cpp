@@ -170,6 +170,9 @@ pid_t WineDesktop::Launch(const std::vector<std::string>& command, const std::st
   _exit(127);
 }
 
+// The output is read until the program has ended, not until the pipe closes: a Windows
+// program the command started (the driver launching the debugger) inherits the pipe
+// and keeps it open.
 RunResult WineDesktop::Run(const std::vector<std::string>& command, int timeoutMs, const std::string& workingDirectory) {
   RunResult result;
   int pipeFds[2];
@@ -178,22 +181,29 @@ RunResult WineDesktop::Run(const std::vector<std::string>& command, int timeoutM
   close(pipeFds[1]);
   const int64_t deadline = NowMs() + timeoutMs;
   pollfd wait{pipeFds[0], POLLIN, 0};
-  for (;;) {
-    const int64_t left = deadline - NowMs();
-    if (left <= 0) {
+  int status = 0;
+  bool ended = false;
+  bool open = true;
+  while (open) {
+    if (!ended && waitpid(pid, &status, WNOHANG) == pid) ended = true;
+    if (!ended && NowMs() >= deadline) {
       result.timedOut = true;
       kill(-pid, SIGKILL);
+      waitpid(pid, &status, 0);
       break;
     }
-    if (poll(&wait, 1, static_cast<int>(left)) <= 0) continue;
+    // Once the program has ended only what is already in the pipe is taken.
+    if (poll(&wait, 1, ended ? 0 : 10) <= 0) {
+      if (ended) break;
+      continue;
+    }
     char buffer[4096];
     const ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
-    if (got <= 0) break;
-    result.output.append(buffer, static_cast<size_t>(got));
+    if (got <= 0) open = false;
+    else result.output.append(buffer, static_cast<size_t>(got));
   }
   close(pipeFds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  if (!ended && !result.timedOut) waitpid(pid, &status, 0);
   if (!result.timedOut && WIFEXITED(status)) result.status = WEXITSTATUS(status);
   return result;
 }
