@@ -77,7 +77,9 @@ void DeactivateApplication() {
 int32_t IsCommandWindowFocused() {
   GuiWindowLayer* layer = Layer();
   if (layer == nullptr) return 0;
-  const int32_t focus = layer->GetFocusWindow();
+  // The frame's focus is its client area's, where the Command window lives.
+  int32_t focus = layer->GetFocusWindow();
+  if (focus != kNoLayerId && focus == FrameWindow::FrameId()) focus = FrameWindow::ClientAreaId();
   int32_t cursor = 0;
   WindowTable::ResetIterator(cursor);
   while (WinSuper* window = WindowTable::Next(cursor)) {

@@ -159,6 +159,8 @@ TEST_F(FrameWindowTest, StartUpMakesTheGeneralAndCommandWindowsAndRequest65ASour
 
   system.focus = FrameWindow::ClientAreaHandle();
   EXPECT_EQ(HandleShellRequest(kGuiIsCommandWindowFocused), 1);
+  system.focus = frameHandle;
+  EXPECT_EQ(HandleShellRequest(kGuiIsCommandWindowFocused), 1) << "the frame's focus is its client area's";
   system.focus = 0;
   EXPECT_EQ(HandleShellRequest(kGuiIsCommandWindowFocused), 0);
 
