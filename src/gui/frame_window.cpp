@@ -217,6 +217,4 @@ std::string BuildHelpFilePath(const std::string& programPath) {
   return path;
 }
 
-uint32_t UseReducedDefaultBaud() { return 0; }
-
 }  // namespace zentor

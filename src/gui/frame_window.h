@@ -91,7 +91,5 @@ const char* GetTargetName();
 // a result of 260 characters or more is the path with "?" appended (so that the help
 // calls fail).
 std::string BuildHelpFilePath(const std::string& programPath);
-// The serial link opens at 57600 baud by default, not at the reduced 38400.
-uint32_t UseReducedDefaultBaud();
 
 }  // namespace zentor

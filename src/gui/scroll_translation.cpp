@@ -1,21 +1,10 @@
 #include "gui/scroll_translation.h"
 
+#include "gui/layer_messages.h"
+
 namespace zentor {
 
 namespace {
-
-// The Win32 scroll codes.
-enum : uint32_t {
-  kSbLineUp = 0,
-  kSbLineDown = 1,
-  kSbPageUp = 2,
-  kSbPageDown = 3,
-  kSbThumbPosition = 4,
-  kSbThumbTrack = 5,
-  kSbTop = 6,
-  kSbBottom = 7,
-  kSbEndScroll = 8,
-};
 
 // The event codes.
 constexpr int32_t kEventThumbTrack = 4;
@@ -27,27 +16,27 @@ constexpr int32_t kEventEndScroll = 6;
 bool TranslateScrollCode(uint32_t win32Code, const LayerScrollInfo& bar, int32_t* code, int32_t* position) {
   *position = bar.position;
   switch (win32Code) {
-    case kSbLineUp:
-    case kSbLineDown:
-    case kSbPageUp:
-    case kSbPageDown: *code = static_cast<int32_t>(win32Code); return true;
-    case kSbThumbTrack:
+    case sb::kLineUp:
+    case sb::kLineDown:
+    case sb::kPageUp:
+    case sb::kPageDown: *code = static_cast<int32_t>(win32Code); return true;
+    case sb::kThumbTrack:
       *code = kEventThumbTrack;
       *position = bar.trackPosition;
       return true;
-    case kSbThumbPosition:
+    case sb::kThumbPosition:
       *code = kEventThumbPosition;
       *position = bar.trackPosition;
       return true;
-    case kSbTop:
+    case sb::kTop:
       *code = kEventThumbPosition;
       *position = bar.minimum;
       return true;
-    case kSbBottom:
+    case sb::kBottom:
       *code = kEventThumbPosition;
       *position = bar.maximum;
       return true;
-    case kSbEndScroll: *code = kEventEndScroll; return true;
+    case sb::kEndScroll: *code = kEventEndScroll; return true;
     default: return false;
   }
 }
