@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "console/file_channel.h"
 #include "core/busy_pump.h"
 #include "core/current_viewpoint.h"
 #include "core/hi_service.h"
@@ -29,6 +30,7 @@
 #include "harness/fake_message_queue.h"
 #include "harness/recording_layer_system.h"
 #include "harness/recording_shell_system.h"
+#include "harness/session/console_session.h"
 #include "settings_record_test_support.h"
 
 namespace zentor {
@@ -346,6 +348,18 @@ TEST_F(FrameWindowTest, MenuCommandsShowWindowsAskForHelpAndLeaveTheRestToTheSys
   EnableFrameTestCommands(true);
   EXPECT_THROW(HandleFrameCommand(frame, kCommandTestError, 0), DVError);
   EnableFrameTestCommands(false);
+}
+
+TEST_F(FrameWindowTest, ShutDownClosesTheWindowsAndEndsTheProgram) {
+  StartFrame();
+  SetProgramExitHandler([] { throw testing_support::ProgramExited{}; });
+  EXPECT_THROW(HandleShellRequest(kGuiShutDown), testing_support::ProgramExited);
+  SetProgramExitHandler(nullptr);
+  const std::string log = system.TakeLog();
+  EXPECT_TRUE(Contains(log, "WM_CLOSE ClipRect")) << log;
+  EXPECT_TRUE(Contains(log, "WM_CLOSE GENERAL")) << log;
+  EXPECT_LT(log.find("DestroyWindow frame"), log.find("PostQuitMessage")) << log;
+  EXPECT_EQ(shell.TakeLog(), "UnregisterWindowClasses\n");
 }
 
 TEST_F(FrameWindowTest, TheHelpFileSitsBesideTheProgram) {
