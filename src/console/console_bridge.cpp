@@ -35,8 +35,8 @@ constexpr std::size_t kMaxTextRun = 511;
 
 
 uint8_t PollConsoleKey() {
-  // A quit message during the wait ends the session.
-  if (GuiShell* shell = InstalledGuiShell(); shell != nullptr && !shell->WaitForInputRound()) ExitProgram();
+  // A quit message during the wait ends the session, and the agent is told first.
+  if (GuiShell* shell = InstalledGuiShell(); shell != nullptr && !shell->WaitForInputRound()) DisconnectAndExit();
   const uint32_t key = KeyQueue::Pop();
   if (key == 0) return 0;
   for (const ConsoleKeyRow& row : kConsoleKeyTable) {

@@ -596,13 +596,13 @@ void GuiWindowLayer::ReleaseMouse(int32_t id) {
   if (Live(id) != nullptr) m_system.ReleaseCapture();
 }
 
-// The caret is as wide as a "W" (a quarter of that in overtype mode) and as high as
-// the font; y names the line's bottom.
-void GuiWindowLayer::ShowCaret(int32_t id, int32_t x, int32_t y, int32_t insertMode) {
+// The caret is as wide as a "W" (a quarter of that unless wide) and as high as the
+// font; y names the line's bottom.
+void GuiWindowLayer::ShowCaret(int32_t id, int32_t x, int32_t y, int32_t wide) {
   LayerWindow* window = Live(id);
   if (window == nullptr || m_system.IsIconic(window->handle)) return;
   int32_t width = GetTextWidth(id, "W", 1);
-  if (insertMode != 1) width /= 4;
+  if (wide != 1) width /= 4;
   int32_t ascent = 0;
   int32_t descent = 0;
   GetFontMetrics(id, nullptr, &ascent, &descent);

@@ -127,8 +127,9 @@ class GuiWindowLayer {
   // Fills an area from (left, top, right, bottom).
   static void SetRect(LayerRect* area, int32_t left, int32_t top, int32_t right, int32_t bottom);
 
-  // Caret and cursors.
-  void ShowCaret(int32_t id, int32_t x, int32_t y, int32_t insertMode);
+  // Caret and cursors. The caret is full width when `wide` is 1 (the line editor
+  // overwrites, a field is edited in overwrite mode), a quarter of that otherwise.
+  void ShowCaret(int32_t id, int32_t x, int32_t y, int32_t wide);
   void HideCaret(int32_t ignored);
   void PushCursor(uint32_t kind, int32_t pump);
   void PopCursor();

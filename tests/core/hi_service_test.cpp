@@ -10,6 +10,8 @@
 
 #include "core/hi_service.h"
 #include "console/console_bridge.h"
+#include "console/file_channel.h"
+#include "core/target_interface.h"
 #include "harness/fake_command_window.h"
 #include "platform/user_break.h"
 
@@ -133,6 +135,29 @@ TEST_F(GuiServiceTest, ConsoleKeyMap) {
     EXPECT_EQ(PollConsoleKey(), c.expected);
   }
   EXPECT_EQ(PollConsoleKey(), 0) << "no key waiting";
+}
+
+// A quit message during the wait for a key ends the session through the target's
+// disconnect, so the agent learns that the debugger went.
+TEST_F(GuiServiceTest, QuitDuringTheKeyWaitDisconnects) {
+  struct RecordingTarget : TargetInterface {
+    uint32_t Disconnect(TargetStatus*, uint32_t) override {
+      ++disconnects;
+      return 0;
+    }
+    int disconnects = 0;
+  } target;
+  struct QuittingWindow : FakeCommandWindow {
+    bool WaitForInputRound() override { return false; }
+  } window;
+  struct Exited {};
+  TargetInterface* before = InstallTargetInterface(&target);
+  SetProgramExitHandler([] { throw Exited{}; });
+  KeyQueue::Push('a');
+  EXPECT_THROW(PollConsoleKey(), Exited);
+  EXPECT_EQ(target.disconnects, 1);
+  SetProgramExitHandler(nullptr);
+  InstallTargetInterface(before);
 }
 
 TEST_F(GuiServiceTest, ConsoleOutputControlCodes) {
