@@ -110,7 +110,7 @@ void SetGeneralWindowPaneRect(const LayerRect& area) {
 
 SourceLineCommands::~SourceLineCommands() = default;
 void SourceLineCommands::ToggleAsmDisplay() {}
-void SourceLineCommands::RunSourcePaneCommand(int32_t) {}
+int32_t SourceLineCommands::RunSourcePaneCommand(int32_t) { return 0; }
 
 InstalledService<SourceLineCommands>& SourceLineCommandHandler() {
   static InstalledService<SourceLineCommands> handler;

@@ -58,12 +58,12 @@ void PlaceGeneralWindow();
 void SetGeneralWindowPaneRect(const LayerRect& area);
 
 // What the Source window does for the frame's menu commands on its current line; the
-// base has no Source window and does nothing.
+// base has no Source window and does nothing. A pane command answers 0 when done.
 class SourceLineCommands {
  public:
   virtual ~SourceLineCommands();
   virtual void ToggleAsmDisplay();
-  virtual void RunSourcePaneCommand(int32_t paneCommand);
+  virtual int32_t RunSourcePaneCommand(int32_t paneCommand);
 };
 InstalledService<SourceLineCommands>& SourceLineCommandHandler();
 

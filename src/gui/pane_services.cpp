@@ -7,6 +7,7 @@
 #include "core/busy_pump.h"
 #include "core/hi_service.h"
 #include "gui/gui_window_layer.h"
+#include "gui/text_pane_drawing.h"
 #include "gui/win_super.h"
 #include "gui/window_table.h"
 
@@ -97,19 +98,9 @@ void LayerPaneWindowPort::InvalidateWindow(int32_t layerId) {
   if (GuiWindowLayer* layer = InstalledGuiWindowLayer()) layer->Invalidate(layerId, nullptr);
 }
 
-// The line's row (below the headers) is marked for painting; the paint draws it.
+// The line is drawn at once, whole: a line move draws only the line it exposed.
 void LayerPaneWindowPort::RedrawLine(int32_t layerId, int32_t index) {
-  GuiWindowLayer* layer = InstalledGuiWindowLayer();
-  const WinSuper* window = WindowTable::Get(layerId);
-  if (layer == nullptr || window == nullptr) return;
-  const TextPane& pane = window->GetTextPane();
-  const int32_t row = index - pane.top;
-  if (row < 0 || row >= pane.rows) return;
-  LayerRect client;
-  if (layer->GetClientArea(layerId, &client) == nullptr) return;
-  const int32_t top = (row + pane.HeaderCount()) * window->GetLineHeight();
-  const LayerRect line{top, 0, top + window->GetLineHeight(), client.right};
-  layer->Invalidate(layerId, &line);
+  if (WinSuper* window = WindowTable::Get(layerId)) TextPaneDrawing::DrawLineMarker(*window, index);
 }
 
 void LayerPaneWindowPort::Beep() {
@@ -150,6 +141,47 @@ void LayerPaneWindowPort::RunMessageLoopRound() {
 
 bool LayerPaneWindowPort::WindowExists(int32_t kind, int32_t viewpointValue) {
   return WindowTable::FindByKindAndViewpoint(kind, ViewpointHandle(static_cast<uint32_t>(viewpointValue))) != nullptr;
+}
+
+void LayerPaneWindowPort::ScrollTextRows(int32_t layerId, int32_t rows) {
+  if (WinSuper* window = WindowTable::Get(layerId)) TextPaneDrawing::ScrollTextRows(*window, rows);
+}
+
+void LayerPaneWindowPort::ClearBelowRows(int32_t layerId) {
+  if (WinSuper* window = WindowTable::Get(layerId)) TextPaneDrawing::ClearBelowRows(*window);
+}
+
+void LayerPaneWindowPort::DrawMarkerColumn(int32_t layerId) {
+  if (WinSuper* window = WindowTable::Get(layerId)) TextPaneDrawing::DrawMarkerColumn(*window);
+}
+
+void LayerPaneWindowPort::DrawSelection(int32_t layerId, int32_t index) {
+  if (WinSuper* window = WindowTable::Get(layerId)) TextPaneDrawing::DrawSelection(*window, index);
+}
+
+void LayerPaneWindowPort::ClearSelection(int32_t layerId, int32_t index) {
+  if (WinSuper* window = WindowTable::Get(layerId)) TextPaneDrawing::ClearSelection(*window, index);
+}
+
+void LayerPaneWindowPort::ShowWordAtCursor(int32_t layerId) {
+  if (WinSuper* window = WindowTable::Get(layerId)) TextPaneDrawing::ShowWordAtCursor(*window);
+}
+
+void LayerPaneWindowPort::DrawSelectedField(int32_t layerId) {
+  if (WinSuper* window = WindowTable::Get(layerId)) TextPaneDrawing::DrawSelectedField(*window);
+}
+
+bool LayerPaneWindowPort::HasFocus(int32_t layerId) {
+  GuiWindowLayer* layer = InstalledGuiWindowLayer();
+  return layer != nullptr && layerId != kNoLayerId && layer->GetFocusWindow() == layerId;
+}
+
+void LayerPaneWindowPort::ShowCaret(int32_t layerId, int32_t column, int32_t row, bool wide) {
+  if (WinSuper* window = WindowTable::Get(layerId)) TextPaneDrawing::ShowCaret(*window, column, row, wide);
+}
+
+void LayerPaneWindowPort::HideCaret(int32_t) {
+  if (GuiWindowLayer* layer = InstalledGuiWindowLayer()) layer->HideCaret(0);
 }
 
 void InstallLayerPaneWindowPort() {

@@ -29,8 +29,9 @@ void ShowOutOfRoomMessage(int32_t id);
 void PaneInputHook();
 
 // The pane port of the windows: the scroll bars and repainting of the layer window, the
-// client area in cells of the window object, a round of the input wait, and the window
-// table for open windows. A request to a pane's owner runs with the message pumps off
+// client area in cells of the window object, a round of the input wait, the window
+// table for open windows, and the drawing the pane asks for (text_pane_drawing.h) on
+// the id's window object. A request to a pane's owner runs with the message pumps off
 // and the wait cursor up; both come back as they were.
 class LayerPaneWindowPort final : public PaneWindowPort {
  public:
@@ -46,6 +47,16 @@ class LayerPaneWindowPort final : public PaneWindowPort {
   void EndOwnerRequest() override;
   void RunMessageLoopRound() override;
   bool WindowExists(int32_t kind, int32_t viewpointValue) override;
+  void ScrollTextRows(int32_t layerId, int32_t rows) override;
+  void ClearBelowRows(int32_t layerId) override;
+  void DrawMarkerColumn(int32_t layerId) override;
+  void DrawSelection(int32_t layerId, int32_t index) override;
+  void ClearSelection(int32_t layerId, int32_t index) override;
+  void ShowWordAtCursor(int32_t layerId) override;
+  void DrawSelectedField(int32_t layerId) override;
+  bool HasFocus(int32_t layerId) override;
+  void ShowCaret(int32_t layerId, int32_t column, int32_t row, bool wide) override;
+  void HideCaret(int32_t layerId) override;
 
  private:
   std::vector<bool> m_pumpingBefore;

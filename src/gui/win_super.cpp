@@ -7,7 +7,7 @@
 #include "core/view_kind.h"
 #include "core/viewpoint_manager.h"
 #include "gui/gui_window_layer.h"
-#include "core/viewpoint_manager.h"
+#include "gui/text_pane_drawing.h"
 #include "gui/window_table.h"
 
 namespace zentor {
@@ -113,53 +113,28 @@ void WinSuper::OnFontChanged() {
   m_pane.Revalidate();
 }
 
-// Moves by line and page ask the pane whether the edge is reached first; an edge or a
-// refusal of the producer beeps and leaves the view as it was. A dragged thumb does
-// not scroll, its release (and the bar's ends) goes to the line.
+// The pane decides every move: a line move scrolls the pixels and draws the line it
+// exposed, a page or thumb move redraws the window. The Source window then tells its
+// manager the new current line.
 void WinSuper::OnVScroll(const WindowEvent& event) {
-  const int32_t code = event.ScrollCode();
-  if (m_pane.count == 0) {
-    // Nothing to scroll.
-  } else if (code >= kScrollLineUp && code <= kScrollPageDown) {
-    static constexpr int32_t kDirections[] = {kPaneLineUp, kPaneLineDown, kPanePageUp, kPanePageDown};
-    const int32_t direction = kDirections[code];
-    if (m_pane.AtBoundary(direction) != 0 || m_pane.MoveView(direction) != 0) {
-      PaneWindow().Get().Beep();
-    } else {
-      m_pane.UpdateVScrollPos();
-      m_pane.UpdateHScrollBar();
-      PaneWindow().Get().InvalidateWindow(m_layerId);
-    }
-  } else if (code == kScrollThumbPosition && m_pane.total >= 0) {
-    m_pane.ScrollToLine(event.ScrollPosition());
-  }
+  m_pane.HandleVScroll(event.ScrollCode(), event.ScrollPosition());
   if (m_kind == kViewSource) SendCurrentLine();
 }
 
-// ---------------------------------------------------------------------------------
-// What the pane's drawing, caret and horizontal scrolling add. Until the drawing code
-// exists a pane paints nothing (the router validates the area), keeps its columns on
-// a horizontal scroll and shows no caret; a size event takes the new client area into
-// the pane's rows and columns and redraws the window.
+void WinSuper::PaintPane(const WindowEvent& event) {
+  if (m_layer != nullptr) TextPaneDrawing::PaintRect(*this, event.PaintArea());
+}
 
-void WinSuper::PaintPane(const WindowEvent&) {}
+void WinSuper::OnHScroll(const WindowEvent& event) { m_pane.HandleHScroll(event.ScrollCode(), event.ScrollPosition()); }
 
-void WinSuper::OnHScroll(const WindowEvent&) {}
+void WinSuper::PlacePaneCaret() { m_pane.PlaceCaret(); }
 
-void WinSuper::PlacePaneCaret() {}
-
+// A minimised window keeps its pane as it was; otherwise the client area is the event's
+// and the pane takes its cells.
 void WinSuper::OnResize(const WindowEvent& event) {
   if (m_layer == nullptr || event.SizeKind() == kSizeMinimized || m_layer->IsMinimized(m_layerId) != 0) return;
   SetClientArea(LayerRect{0, 0, event.Height(), event.Width()});
-  m_pane.rows = m_lineHeight > 0 ? event.Height() / m_lineHeight : 0;
-  m_pane.columns = m_charWidth > 0 ? event.Width() / m_charWidth : 0;
-  if (m_pane.markerColumn) m_pane.columns = std::max(m_pane.columns - 1, 0);
-  m_pane.rows = std::max(m_pane.rows - m_pane.HeaderCount(), 0);
-  m_pane.maxWidth = 0;
-  if (m_pane.rows > 0 && m_pane.row >= m_pane.rows) m_pane.row = m_pane.rows - 1;
-  m_pane.UpdateVScrollRange();
-  m_pane.UpdateHScrollBar();
-  PaneWindow().Get().InvalidateWindow(m_layerId);
+  m_pane.Resize(m_charWidth > 0 ? event.Width() / m_charWidth : 0, m_lineHeight > 0 ? event.Height() / m_lineHeight : 0);
 }
 
 }  // namespace zentor
