@@ -162,7 +162,11 @@ class RecordingLayerSystem : public LayerSystem {
   int32_t GetSystemMetric(SystemMetric metric) override { return 20 + static_cast<int32_t>(metric); }
 
  private:
-  void Log(const std::string& line) { m_log += line + "\n"; }
+  void Log(const std::string& line) {
+    m_log += line;
+    m_log += '\n';
+  }
+  void AppendLabel(NativeWindow window);
   MenuItem* FindItem(NativeMenu menu, uint32_t command);
 
   std::map<NativeWindow, Window> m_windows;
