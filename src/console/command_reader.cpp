@@ -38,6 +38,8 @@ struct ReaderState {
   bool lineConsumed = false;
   bool restart = true;
   bool testOption = false;
+  // The viewpoint text the last prompt printed (empty with the "test" option).
+  char promptViewpoint[ViewpointManager::kMaxDisplayNameLength + 3] = {};
   MemoryFileHandle commandText = kNullMemoryFile;
   MemoryFileHandle copyBuffer = kNullMemoryFile;
   uint32_t captureMark = 0;
@@ -105,9 +107,10 @@ void SetCurrentChar(uint8_t ch) { g_reader.currentChar = ch; }
 void PrintPrompt() {
   if (g_reader.echo) {
     g_reader.echoColumn = 0;
+    g_reader.promptViewpoint[0] = '\0';
     if (!g_reader.testOption) {
-      char name[72] = {};
-      FormatViewpointName(GetCurrentViewpointValue(), name, sizeof name, true);
+      char* name = g_reader.promptViewpoint;
+      FormatViewpointName(GetCurrentViewpointValue(), name, sizeof g_reader.promptViewpoint, true);
       OutputWriter::WriteString(name);
       g_reader.echoColumn = static_cast<uint16_t>(std::strlen(name));
     }
@@ -243,6 +246,8 @@ uint16_t EchoColumn() { return g_reader.echoColumn; }
 void SetEchoColumn(uint16_t column) { g_reader.echoColumn = column; }
 void SetDoubledPrompt() { g_reader.doubledPrompt = true; }
 void SetPromptTestOption(bool on) { g_reader.testOption = on; }
+bool PromptTestOption() { return g_reader.testOption; }
+const char* LastPromptViewpointText() { return g_reader.promptViewpoint; }
 void SetRestartFlag() { g_reader.restart = true; }
 
 MemoryFileHandle CommandText() {

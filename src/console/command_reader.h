@@ -64,6 +64,9 @@ void SetEchoColumn(uint16_t column);
 void SetDoubledPrompt();
 // The start-up option "test": the prompt leaves out the viewpoint text.
 void SetPromptTestOption(bool on);
+bool PromptTestOption();
+// The viewpoint text the last prompt printed; empty with the "test" option.
+const char* LastPromptViewpointText();
 void SetRestartFlag();
 
 // The text of the command read at device stack depth 0, and the capture copy buffer.

@@ -69,15 +69,15 @@ struct CommandPaneState {
 
 CommandPaneState g_pane;
 
-GuiWindowLayer* Layer() { return InstalledGuiWindowLayer(); }
+GuiWindowLayer* PaneLayer() { return InstalledGuiWindowLayer(); }
 
 // The pane draws only while its window is registered with the layer.
 bool HasWindow() {
-  GuiWindowLayer* layer = Layer();
+  GuiWindowLayer* layer = PaneLayer();
   return g_pane.windowId != kNoLayerId && layer != nullptr && layer->Record(g_pane.windowId) != nullptr;
 }
 
-bool IsMinimized() { return Layer()->IsMinimized(g_pane.windowId) != 0; }
+bool IsMinimized() { return PaneLayer()->IsMinimized(g_pane.windowId) != 0; }
 
 // The number of the line in progress in the view's numbering.
 int32_t EndLine() { return g_pane.current + (g_pane.full ? 1 : 0); }
@@ -88,16 +88,16 @@ int32_t InProgressLength() { return static_cast<int32_t>(std::strlen(g_pane.inPr
 uint32_t Background() { return ColorSettings::GetColor(CurrentViewpoint(), kClientAreaElement, 0); }
 uint32_t Foreground() { return ColorSettings::GetColor(CurrentViewpoint(), kClientAreaElement, 1); }
 
-LayerRect ClientArea() {
+LayerRect PaneClientArea() {
   LayerRect client;
-  if (Layer()->GetClientArea(g_pane.windowId, &client) == nullptr) return LayerRect{};
+  if (PaneLayer()->GetClientArea(g_pane.windowId, &client) == nullptr) return LayerRect{};
   return client;
 }
 
 // Fills an area (its last row and column excluded) with the background.
 void ClearArea(LayerRect area) {
-  GuiWindowLayer* layer = Layer();
-  const LayerRect client = ClientArea();
+  GuiWindowLayer* layer = PaneLayer();
+  const LayerRect client = PaneClientArea();
   area.right = std::min(area.right, client.right);
   if (area.bottom <= area.top || area.right <= area.left) return;
   layer->SetLineStyle(g_pane.windowId, LayerLine{});
@@ -110,7 +110,7 @@ void ClearArea(LayerRect area) {
 // Clears row `row` (from 1) from character column `column` to the right edge.
 void ClearToEndOfRow(int32_t column, int32_t row) {
   const int32_t left = std::max(column, 0) * g_pane.charWidth;
-  ClearArea(LayerRect{(row - 1) * g_pane.lineHeight, left, row * g_pane.lineHeight, ClientArea().right});
+  ClearArea(LayerRect{(row - 1) * g_pane.lineHeight, left, row * g_pane.lineHeight, PaneClientArea().right});
 }
 
 // At most the visible columns right of `column` of the text, on row `row` (from 1).
@@ -118,7 +118,7 @@ void DrawRowText(int32_t column, int32_t row, const char* text, int32_t length) 
   const int32_t room = g_pane.view.columns - column;
   const int32_t count = std::min(length, room);
   if (count <= 0 || column < 0) return;
-  GuiWindowLayer* layer = Layer();
+  GuiWindowLayer* layer = PaneLayer();
   const int32_t x = column * g_pane.charWidth;
   const int32_t y = row * g_pane.lineHeight;
   ClearArea(LayerRect{y - g_pane.lineHeight, x, y, x + count * g_pane.charWidth});
@@ -148,18 +148,18 @@ const char* LineNumbered(int32_t number) {
 void ShowCaretAtInput() {
   const int32_t x = (g_pane.inputColumn - LeftColumn()) * g_pane.charWidth;
   // The caret is full width while the line editor overwrites.
-  Layer()->ShowCaret(g_pane.windowId, x, InputRow() * g_pane.lineHeight, LineEditor::InsertSetting() == 0 ? 1 : 0);
+  PaneLayer()->ShowCaret(g_pane.windowId, x, InputRow() * g_pane.lineHeight, LineEditor::InsertSetting() == 0 ? 1 : 0);
 }
 
-void HideCaret() { Layer()->HideCaret(0); }
+void HideCaret() { PaneLayer()->HideCaret(0); }
 
-void SetVerticalThumb() { Layer()->SetScrollPos(g_pane.windowId, kScrollBarVertical, g_pane.top); }
-void SetHorizontalThumb() { Layer()->SetScrollPos(g_pane.windowId, kScrollBarHorizontal, LeftColumn()); }
-void InvalidateAll() { Layer()->Invalidate(g_pane.windowId, nullptr); }
+void SetVerticalThumb() { PaneLayer()->SetScrollPos(g_pane.windowId, kScrollBarVertical, g_pane.top); }
+void SetHorizontalThumb() { PaneLayer()->SetScrollPos(g_pane.windowId, kScrollBarHorizontal, LeftColumn()); }
+void InvalidateAll() { PaneLayer()->Invalidate(g_pane.windowId, nullptr); }
 
 void ScrollContents(int32_t rowsDown) {
-  const LayerRect client = ClientArea();
-  Layer()->ScrollRect(g_pane.windowId, client, 0, rowsDown * g_pane.lineHeight);
+  const LayerRect client = PaneClientArea();
+  PaneLayer()->ScrollRect(g_pane.windowId, client, 0, rowsDown * g_pane.lineHeight);
 }
 
 // The client area moves up one row and the last row is cleared. The caller has moved
@@ -170,7 +170,7 @@ void ScrollContentsUp() {
   ScrollContents(-1);
   ++g_pane.top;
   ++g_pane.bottom;
-  const LayerRect client = ClientArea();
+  const LayerRect client = PaneClientArea();
   ClearArea(LayerRect{(g_pane.rows - 1) * g_pane.lineHeight, 0, client.bottom, client.right});
 }
 
@@ -180,13 +180,13 @@ void ScrollContentsDown() {
   ScrollContents(1);
   --g_pane.top;
   --g_pane.bottom;
-  ClearArea(LayerRect{0, 0, g_pane.lineHeight, ClientArea().right});
+  ClearArea(LayerRect{0, 0, g_pane.lineHeight, PaneClientArea().right});
 }
 
 // Back to the line in progress after the user scrolled away from it.
 void FollowOutput() {
   if (g_pane.bottom == EndLine()) return;
-  ClearArea(ClientArea());
+  ClearArea(PaneClientArea());
   g_pane.bottom = EndLine();
   g_pane.top = std::max(EndLine() - g_pane.rows + 1, 0);
   int32_t row = 1;
@@ -270,7 +270,7 @@ void WriteInLine(const char* text, int32_t length) {
 void SetHorizontalRange() {
   TextPane& view = g_pane.view;
   view.maxWidth = kCommandMaxColumns;
-  Layer()->SetScrollRange(g_pane.windowId, kScrollBarHorizontal, 0,
+  PaneLayer()->SetScrollRange(g_pane.windowId, kScrollBarHorizontal, 0,
                           std::max(0, kCommandMaxColumns - view.columns - 1));
   SetHorizontalThumb();
 }
@@ -286,7 +286,7 @@ void CommandWindow::InitPane(int32_t layerId) {
 }
 
 void CommandWindow::ClosePane() {
-  if (GuiWindowLayer* layer = Layer(); layer != nullptr && g_pane.windowId != kNoLayerId) {
+  if (GuiWindowLayer* layer = PaneLayer(); layer != nullptr && g_pane.windowId != kNoLayerId) {
     layer->CloseWindow(g_pane.windowId);
     layer->Destroy(g_pane.windowId);
   }
@@ -298,7 +298,7 @@ int32_t CommandWindow::WindowId() { return g_pane.windowId; }
 // Output without a window is dropped; the scroll-back keeps what it had.
 void CommandWindow::WriteText(const char* text, std::size_t length) {
   if (!HasWindow() || text == nullptr) return;
-  GuiWindowLayer* layer = Layer();
+  GuiWindowLayer* layer = PaneLayer();
   const int32_t active = layer->GetActiveWindow();
   if (active != g_pane.windowId) layer->SelectWindow(g_pane.windowId);
   FollowOutput();
@@ -336,7 +336,7 @@ void CommandWindow::PlaceCaret() {
 
 void CommandWindow::Repaint(const LayerRect* area) {
   if (!HasWindow() || g_pane.lineHeight <= 0) return;
-  const LayerRect painted = area != nullptr ? *area : ClientArea();
+  const LayerRect painted = area != nullptr ? *area : PaneClientArea();
   ClearArea(painted);
   const int32_t firstRow = std::max(painted.top / g_pane.lineHeight, 0);
   int32_t lastRow = painted.bottom / g_pane.lineHeight + (painted.bottom % g_pane.lineHeight != 0 ? 1 : 0);
@@ -353,7 +353,7 @@ void CommandWindow::Repaint(const LayerRect* area) {
 }
 
 void CommandWindow::Relayout(int32_t layerId) {
-  GuiWindowLayer* layer = Layer();
+  GuiWindowLayer* layer = PaneLayer();
   if (layer == nullptr || layerId != g_pane.windowId || !HasWindow()) return;
   int32_t externalLeading = 0;
   int32_t ascent = 0;
@@ -361,7 +361,7 @@ void CommandWindow::Relayout(int32_t layerId) {
   layer->GetFontMetrics(layerId, &externalLeading, &ascent, &descent);
   g_pane.lineHeight = externalLeading + ascent + descent;
   g_pane.charWidth = std::max(layer->GetTextWidth(layerId, "W", -1), 0);
-  const LayerRect client = ClientArea();
+  const LayerRect client = PaneClientArea();
   g_pane.rows = g_pane.lineHeight > 0 ? (client.bottom - client.top) / g_pane.lineHeight : 0;
   g_pane.columns = g_pane.charWidth > 0 ? (client.right - client.left) / g_pane.charWidth : 0;
   g_pane.view.rows = g_pane.rows;
@@ -439,7 +439,7 @@ void CommandWindow::HandleHorizontalScroll(int32_t layerId, int32_t code, int32_
     case 0:
     case 2:
       if (left == 0) {
-        Layer()->Beep();
+        PaneLayer()->Beep();
         ShowCaretAtInput();
         return;
       }
@@ -448,7 +448,7 @@ void CommandWindow::HandleHorizontalScroll(int32_t layerId, int32_t code, int32_
     case 1:
     case 3:
       if (left > widest - width) {
-        if (code == 3) Layer()->Beep();
+        if (code == 3) PaneLayer()->Beep();
         ShowCaretAtInput();
         return;
       }
@@ -480,21 +480,21 @@ void CommandWindow::ShiftHorizontally(int32_t direction, int32_t count, int32_t 
   HideCaret();
   const int32_t n = std::clamp(count, 0, kLastInputColumn);
   TextPane& view = g_pane.view;
-  const LayerRect client = ClientArea();
+  const LayerRect client = PaneClientArea();
   if (direction == kShiftLeft) {
     if (view.leftColumn - n <= 0) {
       view.leftColumn = 0;
       InvalidateAll();
     } else {
       view.leftColumn -= n;
-      Layer()->ScrollRect(g_pane.windowId, client, n * g_pane.charWidth, 0);
+      PaneLayer()->ScrollRect(g_pane.windowId, client, n * g_pane.charWidth, 0);
     }
   } else {
     view.leftColumn = std::min(view.leftColumn + n, kLastInputColumn);
-    Layer()->ScrollRect(g_pane.windowId, client, -n * g_pane.charWidth, 0);
+    PaneLayer()->ScrollRect(g_pane.windowId, client, -n * g_pane.charWidth, 0);
   }
   SetHorizontalThumb();
-  Layer()->ShowCaret(g_pane.windowId, (caretColumn - 1 - view.leftColumn) * g_pane.charWidth,
+  PaneLayer()->ShowCaret(g_pane.windowId, (caretColumn - 1 - view.leftColumn) * g_pane.charWidth,
                      InputRow() * g_pane.lineHeight, LineEditor::InsertSetting() == 0 ? 1 : 0);
 }
 
@@ -519,7 +519,7 @@ void CommandWindow::ScrollToBottom() {
 void CommandWindow::PageUp() {
   if (!CanScroll()) return;
   if (g_pane.top < 1) {
-    Layer()->Beep();
+    PaneLayer()->Beep();
     return;
   }
   HideCaret();
@@ -532,7 +532,7 @@ void CommandWindow::PageUp() {
 void CommandWindow::PageDown() {
   if (!CanScroll()) return;
   if (g_pane.bottom == EndLine()) {
-    Layer()->Beep();
+    PaneLayer()->Beep();
     return;
   }
   g_pane.bottom = EndLine() < g_pane.bottom + g_pane.rows ? EndLine() : g_pane.bottom + g_pane.rows;
@@ -639,7 +639,7 @@ void CommandPaneShell::MoveCursor(uint8_t column, uint8_t row) {
 }
 
 void CommandPaneShell::Beep() {
-  if (GuiWindowLayer* layer = Layer()) layer->Beep();
+  if (GuiWindowLayer* layer = PaneLayer()) layer->Beep();
 }
 
 void CommandPaneShell::ShowCommandCaret() { CommandWindow::PlaceCaret(); }

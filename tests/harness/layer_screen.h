@@ -79,7 +79,9 @@ class LayerScreen {
         LayerRect r;
         std::sscanf(line.c_str() + scroll.size(), "%d,%d (%d,%d,%d,%d)", &dx, &dy, &r.top, &r.left, &r.bottom,
                     &r.right);
-        Shift(r.top / kCellHeight, (r.bottom + kCellHeight - 1) / kCellHeight, dy / kCellHeight);
+        Shift(r.top / kCellHeight, (r.bottom + kCellHeight - 1) / kCellHeight, dy / kCellHeight, dx / kCellWidth);
+        // Windows paints the strip a sideways scroll uncovered at once.
+        invalidated = invalidated || dx != 0;
       } else if (line.rfind("Invalidate " + m_label, 0) == 0) {
         invalidated = true;
       }
@@ -111,14 +113,17 @@ class LayerScreen {
     if (row < 0 || row >= m_rows || column < 0 || column >= m_columns) return;
     m_cells[static_cast<std::size_t>(row * m_columns + column)] = cell;
   }
-  // Rows first..last-1 move by `rows` (negative: up) within that band.
-  void Shift(int32_t first, int32_t last, int32_t rows) {
+  // Rows first..last-1 move by `rows` (negative: up) and `columns` (negative: left)
+  // within that band.
+  void Shift(int32_t first, int32_t last, int32_t rows, int32_t columns) {
     std::vector<ScreenCell> shifted = m_cells;
     for (int32_t row = std::max(first, 0); row < std::min(last, m_rows); ++row) {
       const int32_t from = row - rows;
       if (from < first || from >= last) continue;
       for (int32_t column = 0; column < m_columns; ++column) {
-        shifted[static_cast<std::size_t>(row * m_columns + column)] = At(from, column);
+        const int32_t fromColumn = column - columns;
+        if (fromColumn < 0 || fromColumn >= m_columns) continue;
+        shifted[static_cast<std::size_t>(row * m_columns + column)] = At(from, fromColumn);
       }
     }
     m_cells = shifted;

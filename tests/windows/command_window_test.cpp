@@ -1,0 +1,284 @@
+// The Command window as the window factory builds it and the router drives it, over
+// the recording window layer read back as a screen: closing and opening it again keeps
+// its text and input column, its size tells the command language its width and rows,
+// the line editor's notice reaches it through the notice router, the prompt follows
+// the current viewpoint (and greys the run-control commands of a running one), and a
+// dialog's command text runs cut and ended by a carriage return.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "command/action_table.h"
+#include "command/command_scanner.h"
+#include "command/postfix_executor.h"
+#include "console/char_channel.h"
+#include "console/command_reader.h"
+#include "console/console_bridge.h"
+#include "console/output_writer.h"
+#include "console/pager.h"
+#include "core/current_viewpoint.h"
+#include "core/hi_service.h"
+#include "core/key_queue.h"
+#include "core/value_stack.h"
+#include "core/view_kind.h"
+#include "core/viewpoint_manager.h"
+#include "gui/command_runner.h"
+#include "gui/gui_window_layer.h"
+#include "gui/notice_router.h"
+#include "gui/pane_services.h"
+#include "gui/target_to_gui.h"
+#include "gui/window_factory.h"
+#include "gui/window_table.h"
+#include "harness/layer_screen.h"
+#include "harness/recording_layer_system.h"
+#include "harness/session/console_session.h"
+#include "windows/command_pane.h"
+
+namespace zentor {
+namespace {
+
+using testing_support::LayerScreen;
+using testing_support::RecordingLayerSystem;
+
+constexpr uint32_t kServer = 7;
+constexpr uint32_t kOther = 8;
+constexpr int32_t kRows = 6;
+constexpr int32_t kColumns = 40;
+
+// The program's shell as far as the Command window needs it: its output primitives
+// and the engine's notices through the router.
+class TestShell : public CommandPaneShell {
+ public:
+  int32_t Notify(uint32_t kind, uint32_t argument, uint32_t code, const void* value) override {
+    return RouteGuiNotice(kind, argument, code, value);
+  }
+};
+
+// The frame's run-control commands as the Command window sets them.
+class RecordingFrame : public FrameControls {
+ public:
+  void EnableRunControlCommands(bool on) override { states.push_back(on); }
+  std::vector<bool> states;
+};
+
+class CommandWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::ResetConsoleModules(false);
+    InstallGuiWindowLayer(&layer);
+    InstallLayerPaneWindowPort();
+    InstallGuiViewpointWindows();
+    layer.Register(system.AddWindow("frame"), kLayerFrame, 0);
+    CommandWindow::Reset();
+    KeyQueue::Clear();
+    InstallGuiShell(&shell);
+    previousFrame = InstallFrameControls(&frame);
+    InstallCommandWindow();
+    ViewpointManager::AddViewpoint(ViewpointHandle(kServer), "SERVER");
+    ViewpointManager::AddViewpoint(ViewpointHandle(kOther), "OTHER");
+    OpenConsoleOutput();
+  }
+  void TearDown() override {
+    WindowTable::DestroyAll();
+    SetWindowObjectCreator(kViewCommand, nullptr);
+    SetNoticeHandler(NoticeTarget::kCommandWindow, nullptr);
+    InstallFrameControls(previousFrame);
+    InstallGuiShell(nullptr);
+    CommandWindow::Reset();
+    PaneWindow().Install(nullptr);
+    InstallViewpointWindowPort(nullptr);
+    InstallGuiWindowLayer(nullptr);
+    ViewpointManager::RemoveAllViewpoints();
+    SetBaseViewpoint(ViewpointHandle::None());
+    SetPromptTestOption(false);
+    testing_support::ResetConsoleModules(true);
+  }
+
+  // A Command window made as the frame makes it, sized and painted.
+  WinSuper* Open() {
+    WinSuper* window = CreateWindowObject(
+        system.AddWindow("command", 0, LayerRect{0, 0, kRows * 13, kColumns * 8}), kViewCommand, kServer);
+    WindowEvent size;
+    size.type = kEventSize;
+    size.words[0] = kRows * 13;
+    size.words[1] = kColumns * 8;
+    size.words[2] = kSizeOther;
+    DispatchWindowEvent(window->LayerWindowId(), size);
+    screen = LayerScreen("command", kRows, kColumns);
+    Paint(window->LayerWindowId());
+    return window;
+  }
+  void Paint(int32_t id) {
+    WindowEvent paint;
+    paint.type = kEventPaint;
+    DispatchWindowEvent(id, paint);
+    screen.Apply(system.TakeLog());
+  }
+  // Output as the console bridge hands it on; the screen follows it.
+  void Print(const std::string& text) {
+    WriteConsoleText(text.data(), text.size());
+    Update();
+  }
+  std::string Update() {
+    const std::string log = system.TakeLog();
+    if (screen.Apply(log) && CommandWindow::WindowId() != kNoLayerId) Paint(CommandWindow::WindowId());
+    return log;
+  }
+
+  RecordingLayerSystem system;
+  GuiWindowLayer layer{system};
+  TestShell shell;
+  RecordingFrame frame;
+  FrameControls* previousFrame = nullptr;
+  LayerScreen screen{"command", kRows, kColumns};
+};
+
+TEST_F(CommandWindowTest, CloseAndReopenKeepTextAndInputColumn) {
+  WinSuper* first = Open();
+  EXPECT_EQ(first->Kind(), kViewCommand);
+  EXPECT_EQ(CommandWindow::WindowId(), first->LayerWindowId());
+  EXPECT_EQ(Pager::PageLength(), kRows) << "the size tells the pager its rows";
+  EXPECT_EQ(LineWindowWidth(), static_cast<uint32_t>(kColumns)) << "and the line editor its width";
+  Print("first line\nsecond line\n> abc");
+  EXPECT_EQ(screen.Rows(), "first line|second line|> abc||||");
+
+  // Closed: the output meanwhile is dropped; a new window shows the text again, the
+  // caret at the same column.
+  WindowEvent close;
+  close.type = kEventClose;
+  DispatchWindowEvent(first->LayerWindowId(), close);
+  EXPECT_EQ(CommandWindow::WindowId(), kNoLayerId);
+  Print("lost");
+  WinSuper* second = Open();
+  EXPECT_EQ(CommandWindow::WindowId(), second->LayerWindowId());
+  EXPECT_EQ(screen.Rows(), "first line|second line|> abc||||");
+  EXPECT_EQ(CommandWindow::InputColumn(), 5);
+  WindowEvent focus;
+  focus.type = kEventFocus;
+  focus.words[0] = 1;
+  DispatchWindowEvent(second->LayerWindowId(), focus);
+  EXPECT_NE(system.TakeLog().find("Caret command 8x13 at 40,26"), std::string::npos);
+
+  // Another Command window object leaves the pane to the first, also when it goes.
+  WinSuper* third = Open();
+  EXPECT_EQ(CommandWindow::WindowId(), second->LayerWindowId());
+  DestroyWindowObject(third->LayerWindowId());
+  EXPECT_EQ(CommandWindow::WindowId(), second->LayerWindowId());
+  Print("d");
+  EXPECT_EQ(screen.Row(2), "> abcd");
+
+  // The line editor's notice reaches the pane through the router.
+  const CommandShiftRequest shift{304, 2, 7};
+  NotifyGui(kViewCommand, 0, kNotifyCommandLineScroll, &shift);
+  EXPECT_EQ(CommandWindow::View().leftColumn, 2);
+  Update();
+  EXPECT_EQ(screen.Row(2), "abcd");
+}
+
+TEST_F(CommandWindowTest, PromptFollowsTheCurrentViewpoint) {
+  Open();
+  char server[80] = {};
+  char other[80] = {};
+  FormatViewpointName(kServer, server, sizeof server, true);
+  FormatViewpointName(kOther, other, sizeof other, true);
+  ViewpointManager::SelectViewpoint(0);
+  RefreshAllWindows(0);
+  Update();
+  const std::string first = std::string(server) + ">";
+  ASSERT_EQ(screen.Row(0), first);
+  frame.states.clear();
+
+  struct Step {
+    const char* name;
+    void (*act)();
+    std::string rows;
+    std::vector<bool> runControl;
+  };
+  const std::string reprinted = first + "|" + other + ">|";
+  const std::vector<Step> steps = {
+      {"another viewpoint made current: the prompt again on a fresh line",
+       [] { ViewpointManager::SelectViewpoint(1); }, reprinted, {true}},
+      {"the current one selected again: nothing", [] { ViewpointManager::SelectIfNeeded(1, false); }, reprinted, {}},
+      {"with \"test\" set: nothing, though the run control follows",
+       [] {
+         SetPromptTestOption(true);
+         ViewpointManager::SetRunState(ViewpointHandle(kServer), ViewpointManager::kRunStateRunning);
+         ViewpointManager::SelectViewpoint(0);
+       },
+       reprinted, {false}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    frame.states.clear();
+    step.act();
+    RefreshAllWindows(0);
+    Update();
+    std::string rows;
+    for (int32_t row = 0; row < kRows && !screen.Row(row).empty(); ++row) rows += screen.Row(row) + "|";
+    EXPECT_EQ(rows, step.rows);
+    EXPECT_EQ(frame.states, step.runControl);
+  }
+
+  // Without "test": the running viewpoint's prompt, and its commands greyed; a new
+  // alias of the current viewpoint is printed too.
+  SetPromptTestOption(false);
+  ViewpointManager::SelectViewpoint(1);
+  RefreshAllWindows(0);
+  frame.states.clear();
+  ViewpointManager::SelectViewpoint(0);
+  RefreshAllWindows(0);
+  Update();
+  EXPECT_EQ(frame.states, std::vector<bool>{false});
+  EXPECT_EQ(std::string(CommandWindow::LineInProgress()), std::string(server) + "?");
+  ASSERT_TRUE(ViewpointManager::SetAlias(0, "RENAMED"));
+  RefreshAllWindows(0);
+  EXPECT_EQ(std::string(CommandWindow::LineInProgress()), "[RENAMED]?");
+}
+
+// A dialog's command text: blanks only are refused with 210 and a beep; a long one
+// runs as its first 510 characters and a carriage return (here a sum whose last digit
+// is the 510th character and whose rest would not parse).
+TEST_F(CommandWindowTest, DialogCommandTexts) {
+  CommandScanner::InitKeywords();
+  ValueStack::Create();
+  ValueStack::Reset();
+  InitPostfixExecutor();
+  ResetPostfixExecutor();
+  SignalGuiReady();
+  std::string long600 = "eval 1" + std::string(502, ' ') + "+2";
+  ASSERT_EQ(long600.size(), 510u);
+  long600 += std::string(90, 'x');
+  struct Case {
+    const char* name;
+    const char* text;
+    uint32_t result;
+    bool beeps;
+    const char* captured;  // what the output holds (null: not read)
+  };
+  const std::vector<Case> cases = {
+      {"blanks and tabs", " \t  \t", 210, true, nullptr},
+      {"no text", nullptr, 210, true, nullptr},
+      {"leading blanks skipped", "   eval 1+2", 0, false, "3"},
+      {"600 characters", long600.c_str(), 0, false, "3"},
+      {"a failing command gives its number", "base = ", 102, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    char buffer[CommandRunner::kCaptureLimit + 1] = {};
+    DVErrorCode result(99, 3);
+    system.TakeLog();
+    EXPECT_EQ(RunCommandTextFromDialog(&result, 1, c.text, buffer), &result);
+    EXPECT_EQ(result.Number(), c.result);
+    EXPECT_EQ(result.Severity(), 0u);
+    EXPECT_EQ(system.TakeLog().find("MessageBeep") != std::string::npos, c.beeps);
+    if (c.captured != nullptr) EXPECT_NE(std::string(buffer).find(c.captured), std::string::npos) << buffer;
+  }
+  DVErrorCode result;
+  RunCommandTextFromDialog(&result, 0, "eval 1+2", nullptr);
+  EXPECT_TRUE(result.IsOkay()) << "the output may go nowhere";
+}
+
+}  // namespace
+}  // namespace zentor
