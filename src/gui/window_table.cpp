@@ -125,6 +125,15 @@ class GuiViewpointWindows final : public ViewpointWindowPort {
       if (window->Kind() == kViewCommand) window->SetViewpoint(handle);
     }
   }
+  // The Command window draws in the current viewpoint's colours.
+  void RepaintCommandWindow() override {
+    GuiWindowLayer* layer = InstalledGuiWindowLayer();
+    int32_t cursor = 0;
+    WindowTable::ResetIterator(cursor);
+    while (WinSuper* window = WindowTable::Next(cursor)) {
+      if (window->Kind() == kViewCommand && layer != nullptr) layer->Invalidate(window->LayerWindowId(), nullptr);
+    }
+  }
   int32_t AllocateColorSlot() override { return AllocateViewpointColorSlot(); }
   void ReleaseColorSlot(int32_t slot) override { ReleaseViewpointColorSlot(slot); }
   bool BusyCursorOnTop() override {

@@ -213,6 +213,9 @@ TEST_F(CommandWindowTest, PromptFollowsTheCurrentViewpoint) {
     SCOPED_TRACE(step.name);
     frame.states.clear();
     step.act();
+    const std::string log = Update();
+    EXPECT_EQ(log.find("Invalidate command all") != std::string::npos, !step.runControl.empty())
+        << "a selected viewpoint repaints the window in its colours";
     RefreshAllWindows(0);
     Update();
     std::string rows;
