@@ -66,6 +66,9 @@ class GuiWindowLayer {
   // Activation and focus.
   void ActivateWindow(int32_t id);
   int32_t GetActiveWindow() const { return m_activeId; }
+  // The frame's handle once it has registered (0 before): dialogs opened over no
+  // window of their own are owned by the frame.
+  NativeWindow FrameHandle() const { return m_frame; }
   int32_t GetFocusWindow();
   void CloseWindow(int32_t id);
   void ReactivateAfterClose(int32_t closingId);
@@ -187,6 +190,8 @@ class GuiWindowLayer {
   int32_t ListSelect(int32_t dialog, int32_t item, int32_t index, int32_t selectFlag);
   int32_t ListGetSelCount(int32_t dialog, int32_t item);
   int32_t ListGetSelItems(int32_t dialog, int32_t item, int32_t* indexes, int32_t count);
+  // LB_SETTABSTOPS: the stops in dialog units (a box made with tab stops); 1 when set.
+  int32_t ListSetTabStops(int32_t dialog, int32_t item, int32_t count, const int32_t* stops);
   void UpdateListExtent(int32_t dialog, int32_t item);
 
   // Combo boxes.
