@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/view_kind.h"
 #include "gui/layer_types.h"
 #include "gui/win_super.h"
 
@@ -42,6 +43,11 @@ class PlaceholderWindow final : public WinSuper {
   void OnEngineNotify() override {}
   int32_t SendViewRequest(int32_t, intptr_t) override { return 0; }
   void OnPaint(const WindowEvent& event) override;
+
+ private:
+  // The data windows stand in the Window menu as the windows they stand for will;
+  // the Command window's place there is its own.
+  bool ListedInWindowMenu() const { return Kind() != kViewCommand && Layer() != nullptr; }
 };
 
 }  // namespace zentor
