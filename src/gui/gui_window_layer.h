@@ -69,6 +69,9 @@ class GuiWindowLayer {
   // The window that got the focus or the active caption from the system: it becomes
   // the active window without anything else happening (the message translation).
   void NoteActiveWindow(int32_t id) { m_activeId = id; }
+  // The frame's handle once it has registered (0 before): dialogs opened over no
+  // window of their own are owned by the frame.
+  NativeWindow FrameHandle() const { return m_frame; }
   int32_t GetFocusWindow();
   void CloseWindow(int32_t id);
   void ReactivateAfterClose(int32_t closingId);
@@ -191,6 +194,8 @@ class GuiWindowLayer {
   int32_t ListSelect(int32_t dialog, int32_t item, int32_t index, int32_t selectFlag);
   int32_t ListGetSelCount(int32_t dialog, int32_t item);
   int32_t ListGetSelItems(int32_t dialog, int32_t item, int32_t* indexes, int32_t count);
+  // LB_SETTABSTOPS: the stops in dialog units (a box made with tab stops); 1 when set.
+  int32_t ListSetTabStops(int32_t dialog, int32_t item, int32_t count, const int32_t* stops);
   void UpdateListExtent(int32_t dialog, int32_t item);
 
   // Combo boxes.

@@ -181,6 +181,14 @@ int32_t GuiWindowLayer::ListGetSelItems(int32_t dialog, int32_t item, int32_t* i
                                        static_cast<uintptr_t>(count), reinterpret_cast<intptr_t>(indexes)));
 }
 
+int32_t GuiWindowLayer::ListSetTabStops(int32_t dialog, int32_t item, int32_t count, const int32_t* stops) {
+  if (stops == nullptr || count <= 0) return 0;
+  return SendItem(dialog, item, ControlMessage::ListSetTabStops, static_cast<uintptr_t>(count),
+                  reinterpret_cast<intptr_t>(stops)) > 0
+             ? 1
+             : 0;
+}
+
 // The horizontal scroll bar appears exactly when the widest entry is wider than the
 // box.
 void GuiWindowLayer::UpdateListExtent(int32_t dialog, int32_t item) {

@@ -53,6 +53,7 @@ enum class ControlMessage : uint8_t {
   ComboGetText,          // wParam index, lParam buffer
   ComboSetCurrentSelection,  // wParam index (-1 none)
   ComboSetEditSelection,     // lParam start in the low, end in the high half
+  ListSetTabStops,       // wParam count, lParam int32_t array of stops in dialog units
 };
 
 // What RecordScreenMetrics measures: the screen, the frame's resolution and client

@@ -8,6 +8,7 @@
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/pane_services.h"
+#include "gui/window_menu.h"
 #include "gui/color_settings.h"
 
 namespace zentor {
@@ -95,9 +96,11 @@ PlaceholderWindow::PlaceholderWindow(NativeWindow window, uint32_t viewpointValu
   const KindRow* row = FindKind(kind);
   SetPaneStyle(row != nullptr ? row->paneStyle : 0);
   if (!Title().empty()) UpdateTitle();
+  if (ListedInWindowMenu()) AddWindowMenuEntry(LayerWindowId(), Title().c_str());
 }
 
 PlaceholderWindow::~PlaceholderWindow() {
+  if (ListedInWindowMenu()) RemoveWindowMenuEntry(LayerWindowId());
   if (Kind() == kViewCommand || Layer() == nullptr) return;
   Layer()->CloseWindow(LayerWindowId());
   Layer()->Destroy(LayerWindowId());

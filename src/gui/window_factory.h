@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/view_kind.h"
 #include "gui/layer_types.h"
 #include "gui/win_super.h"
 
@@ -45,6 +46,11 @@ class PlaceholderWindow final : public WinSuper {
   // The Command window's placeholder follows the current viewpoint, as the Command
   // window does; on any other kind this is the base's internal error.
   void SetViewpoint(ViewpointHandle viewpoint) override;
+
+ private:
+  // The data windows stand in the Window menu as the windows they stand for will;
+  // the Command window's place there is its own.
+  bool ListedInWindowMenu() const { return Kind() != kViewCommand && Layer() != nullptr; }
 };
 
 }  // namespace zentor

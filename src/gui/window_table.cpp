@@ -11,6 +11,7 @@
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/win_super.h"
+#include "gui/window_menu.h"
 
 namespace zentor {
 
@@ -134,6 +135,7 @@ class GuiViewpointWindows final : public ViewpointWindowPort {
       if (window->Kind() == kViewCommand && layer != nullptr) layer->Invalidate(window->LayerWindowId(), nullptr);
     }
   }
+  void RebuildWindowMenu() override { WindowRecordList::RebuildMenu(); }
   int32_t AllocateColorSlot() override { return AllocateViewpointColorSlot(); }
   void ReleaseColorSlot(int32_t slot) override { ReleaseViewpointColorSlot(slot); }
   bool BusyCursorOnTop() override {

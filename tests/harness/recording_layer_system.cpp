@@ -86,6 +86,7 @@ const char* MessageName(ControlMessage message) {
       "ListSetSelection", "ListGetSelectionCount", "ListGetSelectedItems", "ListSetHorizontalExtent",
       "ComboAddString", "ComboDeleteString", "ComboResetContent", "ComboGetCount", "ComboGetCurrentSelection",
       "ComboGetTextLength", "ComboGetText", "ComboSetCurrentSelection", "ComboSetEditSelection",
+      "ListSetTabStops",
   };
   return kNames[static_cast<size_t>(message)];
 }
@@ -416,7 +417,11 @@ intptr_t RecordingLayerSystem::SendControlMessage(NativeWindow window, ControlMe
                                                   intptr_t lParam) {
   if (!IsWindow(window)) return -1;
   Window& w = m_windows[window];
-  if (!IsQuery(message)) {
+  if (message == ControlMessage::ListSetTabStops) {
+    std::string stops;
+    for (uintptr_t i = 0; i < wParam; ++i) stops += " " + std::to_string(reinterpret_cast<const int32_t*>(lParam)[i]);
+    Log(std::string(MessageName(message)) + " " + w.label + stops);
+  } else if (!IsQuery(message)) {
     const bool textArgument = message == ControlMessage::ListInsertString || message == ControlMessage::ComboAddString;
     Log(std::string(MessageName(message)) + " " + w.label + " " + std::to_string(static_cast<intptr_t>(wParam)) +
         " " + (textArgument ? "\"" + std::string(reinterpret_cast<const char*>(lParam)) + "\"" : std::to_string(lParam)));
@@ -425,6 +430,7 @@ intptr_t RecordingLayerSystem::SendControlMessage(NativeWindow window, ControlMe
   const intptr_t index = static_cast<intptr_t>(wParam);
   switch (message) {
     case ControlMessage::ButtonSetCheck: w.check = index; return 0;
+    case ControlMessage::EditLimitText: w.textLimit = index; return 0;
     case ControlMessage::ListInsertString: {
       const intptr_t at = index < 0 || index > count ? count : index;
       w.entries.insert(w.entries.begin() + at, reinterpret_cast<const char*>(lParam));
@@ -480,6 +486,7 @@ intptr_t RecordingLayerSystem::SendControlMessage(NativeWindow window, ControlMe
       w.selection = wParam != 0 ? lParam : -1;
       return 0;
     case ControlMessage::ListSetHorizontalExtent: w.extent = index; return 0;
+    case ControlMessage::ListSetTabStops: return 1;
     default: return 0;
   }
 }

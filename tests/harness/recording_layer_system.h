@@ -36,6 +36,7 @@ class RecordingLayerSystem : public LayerSystem {
     bool multipleSelection = false;
     intptr_t extent = 0;
     intptr_t check = 0;
+    intptr_t textLimit = 0;  // an edit box's limit on typed text (0: none)
     LayerScrollInfo scroll[2];  // by bar
   };
   struct MenuItem {
