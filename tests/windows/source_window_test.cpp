@@ -175,6 +175,68 @@ TEST_F(SourceWindowTest, ScrollingToALineNotHeldAsksForItsNumber) {
   EXPECT_EQ(pane.first + pane.top, 5);
 }
 
+// Find Next walks the matches of "square" downward from the cursor, each one selected
+// and current; upward from the last one it visits them again in reverse order.
+TEST_F(SourceWindowTest, FindNextBothWays) {
+  OR_RETURN(ConnectToDemo());
+  WinSuper* window = Open(kViewSource, 6);
+  const TextPane& pane = window->GetTextPane();
+  SourceFindState& find = SourceFind();
+  find.text = "square";
+  const auto match = [&] {
+    const PaneLine* line = pane.LineAt(pane.top + pane.row);
+    EXPECT_EQ(pane.SelectedFieldText(), "square");
+    return line != nullptr ? std::string(line->text, line->length) + " @" + std::to_string(pane.selStart) : "";
+  };
+  std::vector<std::string> down;
+  for (int i = 0; i < 4; ++i) {
+    find.direction = 1;
+    ASSERT_EQ(FindNextInSource(window->LayerWindowId()), 0);
+    down.push_back(match());
+  }
+  EXPECT_EQ(down.front(), "    31        int square = i * i; @18");
+  EXPECT_EQ(down.back(), "    33        total += f(i, square); @28");
+  std::vector<std::string> up{down.back()};
+  for (int i = 0; i < 3; ++i) {
+    find.direction = 0;
+    ASSERT_EQ(FindNextInSource(window->LayerWindowId()), 0);
+    up.push_back(match());
+  }
+  EXPECT_EQ(std::vector<std::string>(up.rbegin(), up.rend()), down);
+  find = SourceFindState();
+}
+
+// What a selected text gives the inspect, modify and watch commands: the variable it
+// names, evaluated with its output dropped; an empty text is 204 and a text that does
+// not parse is 335 naming it.
+TEST_F(SourceWindowTest, SelectedTextsAsVariables) {
+  struct Name {
+    const char* selected;
+    const char* variable;
+  };
+  for (const Name& n : {Name{"*g_current", "g_current"}, Name{"&g_origin.x", "g_origin"}, Name{"# g_current->shade", "g_current"},
+                        Name{"total;", "total"}, Name{"** &", ""}, Name{"a->b.c", "a"}}) {
+    SCOPED_TRACE(n.selected);
+    EXPECT_EQ(ExtractVariableName(n.selected), n.variable);
+  }
+  OR_RETURN(ConnectToDemo());
+  struct Evaluated {
+    const char* text;
+    uint32_t number;
+  };
+  for (const Evaluated& e : {Evaluated{"", 204}, Evaluated{"1 +", 335}, Evaluated{"g_color", 0}, Evaluated{"g_current->x", 0}}) {
+    SCOPED_TRACE(e.text);
+    DVError status(5, kSeverityError, kDisplayByFocus);
+    EXPECT_EQ(EvaluateQuietly(status, e.text), static_cast<int32_t>(e.number));
+    EXPECT_EQ(status.Number(), e.number);
+    if (e.number == 335) {
+      ASSERT_EQ(status.ArgumentCount(), 1u);
+      EXPECT_EQ(std::string(status.Argument(0).data()), e.text);
+    }
+    EXPECT_EQ(TakeReportedError(), 0u) << "nothing is reported";
+  }
+}
+
 // A manager that cannot be made for the window leaves it without content, popup or
 // change records, with the warning shown over it.
 class RefusingSourceManagers : public ViewManagerFactory {
