@@ -42,6 +42,7 @@
 #include "target/target_keywords.h"
 #include "target/target_services.h"
 #include "target/tmi_session.h"
+#include "windows/window_classes.h"
 
 #include <cstring>
 #include <vector>
@@ -401,6 +402,7 @@ void InstallSubsystemServices() {
   InstallSymbolServices();
   InstallConsoleServices();
   InstallCommandSymbolInterpreter();
+  InstallWindowClasses();
 }
 
 void SetStartupTestHook(StartupTestHook hook) { Statics().testHook = hook; }

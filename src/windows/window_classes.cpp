@@ -1,0 +1,15 @@
+#include "windows/window_classes.h"
+
+#include "windows/modules_window.h"
+#include "windows/source_window.h"
+#include "windows/watch_window.h"
+
+namespace zentor {
+
+void InstallWindowClasses() {
+  InstallSourceWindow();
+  InstallWatchWindow();
+  InstallModulesWindow();
+}
+
+}  // namespace zentor
