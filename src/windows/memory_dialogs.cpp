@@ -402,6 +402,11 @@ int32_t MemorySaveDialogEvent(NativeWindow dialog, int32_t event, NativeWindow o
   }
 }
 
+// The dialogs run from their templates once the program's dialog framework runs them;
+// until then the popup's items open nothing.
+void ShowMemoryDisplayDialog(int32_t) {}
+void ShowMemorySaveDialog(int32_t) {}
+
 const char* MemorySaveFileName() { return State().fileName.c_str(); }
 
 void ResetMemoryDialogs() {

@@ -58,7 +58,7 @@ int32_t MemoryDisplayDialogEvent(NativeWindow dialog, int32_t event, NativeWindo
 int32_t MemorySaveDialogEvent(NativeWindow dialog, int32_t event, NativeWindow owner);
 
 // Runs a dialog modally over the window of `ownerId` (a layer id; 0: the frame, no
-// owner). Only the Windows program has the dialogs' templates; natively nothing runs.
+// owner).
 void ShowMemoryDisplayDialog(int32_t ownerId);
 void ShowMemorySaveDialog(int32_t ownerId);
 
