@@ -31,6 +31,7 @@
 #include "gui/dialog_description_file.h"
 #include "gui/gui_actions.h"
 #include "gui/target_to_gui.h"
+#include "windows/debugger_windows.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
@@ -462,6 +463,7 @@ void Startup() {
   BindTargetActions();
   BindSymbolLookupActions();
   BindGuiActions();
+  InstallDebuggerWindows();
   if (Statics().testHook != nullptr) Statics().testHook();
   InstallCodeViewReader();
   Protected([] { TargetCallWrapper::Notify_AddKeywords(); });

@@ -193,6 +193,11 @@ InspectorViewManager::InspectorNode* InspectorViewManager::NodeAt(int32_t line) 
   return reinterpret_cast<InspectorNode*>(view.lines[line]->lineData);
 }
 
+int32_t InspectorViewManager::LineState(int32_t line) const {
+  const InspectorNode* node = NodeAt(line);
+  return node != nullptr ? static_cast<int32_t>(node->state) : -1;
+}
+
 std::unique_ptr<InspectorViewManager::InspectorNode> InspectorViewManager::TakeNode(InspectorNode* node) {
   std::unique_ptr<InspectorNode> taken;
   for (auto at = m_nodes.begin(); at != m_nodes.end(); ++at) {

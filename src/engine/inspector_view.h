@@ -68,6 +68,9 @@ class InspectorViewManager : public BaseManager {
   void ReleaseInspectorNodes();
   // Whether `name` differs from the procedure whose locals the window shows.
   bool ProcedureNameDiffers(const std::string& name) const;
+  // The state of the item of a line, which decides what a double click asks for: 0
+  // expanded, 1 contracted, 2 neither; -1 for a line without an item.
+  int32_t LineState(int32_t line) const;
 
  private:
   struct InspectorNode;

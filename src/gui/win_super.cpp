@@ -61,6 +61,7 @@ void WinSuper::SetPaneStyle(uint32_t style) {
   m_paneStyle = style;
   m_pane.markerColumn = (style & kPaneMarkerColumn) != 0;
   m_pane.textSelection = (style & kPaneTextSelection) != 0;
+  m_pane.fieldPane = (style & kPaneFields) != 0;
 }
 
 void WinSuper::ReadFontMetrics() {
