@@ -4,7 +4,7 @@
 
 #include "core/view_kind.h"
 #include "gui/gui_window_layer.h"
-#include "windows/refresh_pending_word.h"
+#include "windows/refresh_pending.h"
 
 namespace zentor {
 

@@ -8,7 +8,7 @@
 namespace zentor {
 
 inline constexpr uint16_t kRefreshPendingWatch = 0x0001;
-inline constexpr uint16_t kRefreshPendingStatusLine = 0x0002;
+inline constexpr uint16_t kRefreshPendingGeneralStatus = 0x0002;
 inline constexpr uint16_t kRefreshPendingRegisters = 0x0004;
 inline constexpr uint16_t kRefreshPendingModules = 0x0200;
 inline constexpr uint16_t kRefreshPendingCallstack = 0x1000;

@@ -2,7 +2,7 @@
 
 #include "core/view_kind.h"
 #include "gui/gui_window_layer.h"
-#include "windows/refresh_pending_word.h"
+#include "windows/refresh_pending.h"
 
 namespace zentor {
 
@@ -10,11 +10,6 @@ namespace {
 constexpr uint32_t kRegistersPaneStyle = 0x4c;
 constexpr int32_t kForceRefresh = 0x4;
 }  // namespace
-
-uint16_t& RefreshPendingWord() {
-  static uint16_t word = 0;
-  return word;
-}
 
 // The change records are registered only after the first fill, which selects the
 // first register field whatever was selected before.

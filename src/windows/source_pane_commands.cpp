@@ -72,7 +72,7 @@ int32_t RunBreakpointCommand(SourceWindow& window, int32_t code, int32_t line) {
 class SourceWindowLineCommands final : public SourceLineCommands {
  public:
   void ToggleAsmDisplay() override { zentor::ToggleAsmDisplay(); }
-  void RunSourcePaneCommand(int32_t paneCommand) override { zentor::RunSourcePaneCommand(paneCommand); }
+  int32_t RunSourcePaneCommand(int32_t paneCommand) override { return zentor::RunSourcePaneCommand(paneCommand); }
 };
 
 }  // namespace

@@ -21,7 +21,7 @@
 #include "target/tmi_viewpoint.h"
 #include "windows/callstack_window.h"
 #include "windows/inspector_windows.h"
-#include "windows/refresh_pending_word.h"
+#include "windows/refresh_pending.h"
 
 namespace zentor {
 namespace {
