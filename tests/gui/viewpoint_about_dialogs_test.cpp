@@ -67,6 +67,7 @@ class ViewpointAboutDialogsTest : public ::testing::Test {
       driver.Play();
     }
     SetHelpHookMessage(0);
+    SetHelpFile("");
     ViewpointManager::RemoveAllViewpoints();
     InstallViewpointWindowPort(nullptr);
     FrameWindow::Reset();
