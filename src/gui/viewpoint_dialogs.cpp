@@ -60,6 +60,8 @@ class ViewpointDialogBody final : public DialogBody {
   bool AliasedOnly() const { return m_aliasedOnly; }
   CollectableRecord& ListRecord() { return m_listRecord; }
 
+  // One line per viewpoint under the headings Current, Alias and Viewpoint: the mark,
+  // the alias (empty when none), the target's own text of the viewpoint.
   void Refill() {
     if (!IsOpen()) return;
     GuiWindowLayer& layer = Layer();
@@ -73,8 +75,8 @@ class ViewpointDialogBody final : public DialogBody {
       const RWCString name = ViewpointManager::DisplayNameOf(ViewpointManager::HandleAt(index).Value(), false);
       const RWCString alias = ViewpointManager::AliasOf(index);
       char line[160];
-      std::snprintf(line, sizeof line, "   %c         %s             %s", index == current ? '*' : ' ', name.data(),
-                    alias.data());
+      std::snprintf(line, sizeof line, "   %c         %s             %s", index == current ? '*' : ' ', alias.data(),
+                    name.data());
       layer.ListInsertString(dialog, kViewpointList, position++, line);
     }
     const int32_t enable = position > 0 ? 1 : 0;
