@@ -49,6 +49,10 @@ const std::string& HelpFile() { return State().file; }
 void SetHelpHookMessage(uint32_t message) { State().hookMessage = message; }
 uint32_t HelpHookMessage() { return State().hookMessage; }
 
+void ShowHelpIndex(int32_t windowId) {
+  if (GuiWindowLayer* layer = InstalledGuiWindowLayer()) layer->ShowHelp(windowId, State().file.c_str(), kHelpIndex, 0);
+}
+
 int32_t ShowHelpContext(int32_t windowId, uint32_t context) {
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   if (context == 0 || context == kAboutHelpContext || layer == nullptr) return 0;

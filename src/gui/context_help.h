@@ -39,6 +39,9 @@ const std::string& HelpFile();
 void SetHelpHookMessage(uint32_t message);
 uint32_t HelpHookMessage();
 
+// The help file's contents over the layer window (F1 without a topic, F1 reaching a
+// window as a key).
+void ShowHelpIndex(int32_t windowId);
 // The topic of the context over the layer window; the About context shows nothing.
 // 1 when the engine was asked.
 int32_t ShowHelpContext(int32_t windowId, uint32_t context);

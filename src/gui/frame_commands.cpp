@@ -66,7 +66,7 @@ void ShowHelpContents(int32_t frameId) {
   if (context != 0) {
     ShowHelpContext(frameId, context);
   } else {
-    layer.ShowHelp(frameId, HelpFile().c_str(), kHelpIndex, 0);
+    ShowHelpIndex(frameId);
   }
 }
 

@@ -131,6 +131,10 @@ LRESULT FrameMessage(HWND window, UINT message, WPARAM p1, LPARAM p2) {
     }
     case WM_KEYDOWN:
       if (HelpModeKey(static_cast<uint32_t>(p1), ::GetKeyState(VK_SHIFT) < 0)) return 0;
+      if (p1 == VK_F1) {
+        ShowHelpIndex(frameId);
+        return 0;
+      }
       [[fallthrough]];
     case WM_CHAR: {
       // The frame's keys and characters are its client area's.
@@ -177,6 +181,11 @@ bool ChildHelpModeMessage(HWND window, UINT message, WPARAM p1) {
 
 LRESULT ChildMessage(HWND window, UINT message, WPARAM p1, LPARAM p2) {
   if (message == WM_KEYDOWN && HelpModeKey(static_cast<uint32_t>(p1), ::GetKeyState(VK_SHIFT) < 0)) return 0;
+  // F1 that no accelerator took: the help file's contents.
+  if (message == WM_KEYDOWN && p1 == VK_F1) {
+    ShowHelpIndex(Layer().IdOf(NativeOf(window)));
+    return 0;
+  }
   if (Layer().IsHelpMode() && ChildHelpModeMessage(window, message, p1)) return 0;
   // F1 held in the window's popup menu: the highlighted item is chosen in help mode.
   if (message == WM_ENTERIDLE && p1 == MSGF_MENU && ::GetKeyState(VK_F1) < 0 && !Layer().IsHelpMode()) {
