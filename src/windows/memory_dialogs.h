@@ -57,8 +57,9 @@ void ApplyMemoryDisplaySettings(const MemoryDisplaySettings& settings, MemoryDis
 int32_t MemoryDisplayDialogEvent(NativeWindow dialog, int32_t event, NativeWindow owner);
 int32_t MemorySaveDialogEvent(NativeWindow dialog, int32_t event, NativeWindow owner);
 
-// Runs a dialog modally over the window of `ownerId` (a layer id; 0: the frame, no
-// owner).
+// Runs a dialog's template (MEMWIN, MEMSAV) modally through the dialog framework over
+// the window of `ownerId` (a layer id; 0: the frame, no owner). Memory Display
+// confirmed without an owner makes a Memory window for the current viewpoint.
 void ShowMemoryDisplayDialog(int32_t ownerId);
 void ShowMemorySaveDialog(int32_t ownerId);
 
