@@ -574,7 +574,8 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   bool isChild = false;
-  HWND target = Target(args, 1, &isChild);
+  // "click TITLE X Y" names no control, though its X is a number.
+  HWND target = action == "click" && args.size() == 4 ? top : Target(args, 1, &isChild);
   if (target == nullptr) return Fail("no control " + arg(2) + " in \"" + args[1] + "\"");
   const size_t rest = isChild ? 3 : 2;
   if (action == "click" && args.size() == rest + 2) {

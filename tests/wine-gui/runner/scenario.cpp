@@ -220,6 +220,30 @@ class ScenarioRun {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     }
+    // Some request since the step began, in order after the one the last such check
+    // found, holds each TEXT.
+    if (name == "expect-agent-sent" && w.size() >= 2) {
+      for (int waited = 0;; waited += 10) {
+        const std::vector<std::string> requests = m_agent.Requests();
+        size_t at = std::max(m_stepFirstRequest, m_agentSeen);
+        size_t found = 0;
+        for (size_t i = 1; i < w.size(); ++i) {
+          while (at < requests.size() && requests[at].find(w[i]) == std::string::npos) ++at;
+          if (at == requests.size()) break;
+          ++found;
+          ++at;
+        }
+        if (found == w.size() - 1) {
+          m_agentSeen = at;
+          return true;
+        }
+        if (waited > 5000) {
+          why = "the agent was not sent \"" + w[found + 1] + "\" since the step began";
+          return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
     if (name == "file" && w.size() >= 2) {
       std::ofstream out(m_paths.scratch + "/work/" + w[1]);
       for (size_t i = 2; i < w.size(); ++i) out << w[i] << "\r\n";
@@ -452,7 +476,11 @@ class ScenarioRun {
     return true;
   }
 
-  void BeginStep() { m_stepCaptured = false; }
+  void BeginStep() {
+    m_stepCaptured = false;
+    m_stepFirstRequest = m_agent.Running() ? m_agent.Requests().size() : 0;
+    m_agentSeen = m_stepFirstRequest;
+  }
 
  private:
   bool Capture(const std::vector<std::string>& w, StepOutcome* outcome) {
@@ -529,6 +557,8 @@ class ScenarioRun {
   std::string m_lastTitle;
   RgbImage m_lastCapture;
   bool m_stepCaptured = false;
+  size_t m_stepFirstRequest = 0;
+  size_t m_agentSeen = 0;
   int m_captures = 0;
 };
 
