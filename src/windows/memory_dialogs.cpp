@@ -15,6 +15,7 @@
 #include "gui/frame_children.h"
 #include "gui/gui_window_layer.h"
 #include "gui/manage_operations.h"
+#include "gui/management_dialog.h"
 #include "gui/named_forms.h"
 #include "gui/pane_services.h"
 #include "gui/view_dispatcher.h"
@@ -188,6 +189,9 @@ class MemoryDialog final : public DialogBody {
       case kMemoryAppendCheck:
         if (!m_display) Run(control);
         break;
+      case kMemoryManageButton:
+        if (m_display) RunManagementDialog(DialogId(), kMemoryManageButton, &MemorySettingsManageCallback);
+        break;
       default:
         break;
     }
@@ -203,11 +207,11 @@ class MemoryDialog final : public DialogBody {
   int32_t m_okAnswer = -1;
 };
 
-MemoryDialog& DisplayDialog();
-MemoryDialog& SaveDialog();
+MemoryDialog& MemoryDisplayBody();
+MemoryDialog& MemorySaveBody();
 
 void CloseDialog(int32_t& id, int32_t result) {
-  for (MemoryDialog* body : {&DisplayDialog(), &SaveDialog()}) {
+  for (MemoryDialog* body : {&MemoryDisplayBody(), &MemorySaveBody()}) {
     if (body->IsOpen() && body->DialogId() == id) {
       body->Finish(result);
       id = kNoLayerId;
@@ -468,12 +472,12 @@ int32_t MemorySaveDialogEvent(NativeWindow dialog, int32_t event, NativeWindow o
 
 namespace {
 
-MemoryDialog& DisplayDialog() {
+MemoryDialog& MemoryDisplayBody() {
   static MemoryDialog dialog(DialogTemplate{"MEMWIN", kMemoryDisplayHelpContext}, &MemoryDisplayDialogEvent, true);
   return dialog;
 }
 
-MemoryDialog& SaveDialog() {
+MemoryDialog& MemorySaveBody() {
   static MemoryDialog dialog(DialogTemplate{"MEMSAV", kMemorySaveHelpContext}, &MemorySaveDialogEvent, false);
   return dialog;
 }
@@ -492,7 +496,7 @@ NativeWindow OwnerHandle(int32_t ownerId) {
 void ShowMemoryDisplayDialog(int32_t ownerId) {
   if (InstalledGuiWindowLayer() == nullptr) return;
   const NativeWindow owner = OwnerHandle(ownerId);
-  MemoryDialog& dialog = DisplayDialog();
+  MemoryDialog& dialog = MemoryDisplayBody();
   const int32_t result = RunModalDialog(dialog, owner != 0 ? ownerId : kNoLayerId, static_cast<intptr_t>(owner));
   if (result == kDialogResultOk && dialog.OkAnswer() == 0) CreateChildWindow(FrameId(), kViewMemory);
 }
@@ -500,7 +504,7 @@ void ShowMemoryDisplayDialog(int32_t ownerId) {
 void ShowMemorySaveDialog(int32_t ownerId) {
   if (InstalledGuiWindowLayer() == nullptr) return;
   const NativeWindow owner = OwnerHandle(ownerId);
-  RunModalDialog(SaveDialog(), owner != 0 ? ownerId : kNoLayerId, static_cast<intptr_t>(owner));
+  RunModalDialog(MemorySaveBody(), owner != 0 ? ownerId : kNoLayerId, static_cast<intptr_t>(owner));
 }
 
 const char* MemorySaveFileName() { return State().fileName.c_str(); }
@@ -515,20 +519,17 @@ int32_t MemorySettingsManageCallback(int32_t window, uint32_t event, void* point
   MemoryDialogState& state = State();
   MemoryDisplaySettings& settings = TheMemoryDisplaySettings();
   DialogDescriptionFile& store = TheDialogDescriptionFile();
+  const auto* entry = static_cast<const NamedSetRequest*>(pointer);
   switch (event) {
-    case kManageList: {
-      auto* list = static_cast<MemoryManageList*>(pointer);
-      list->count = store.ListAllRecords(kMemoryDisplayRecordId, &list->entries);
+    case kManageList:
+      store.ListAllRecords(kMemoryDisplayRecordId, static_cast<NamedSetList*>(pointer));
       return 0;
-    }
     case kManageRestore: {
-      const auto* entry = static_cast<const DialogEntryInfo*>(pointer);
-      const int32_t result = settings.ReadRecord(RWCString(entry->m_name));
+      const int32_t result = settings.ReadRecord(entry->m_name);
       if (state.displayId != kNoLayerId) ShowDisplaySettings(state.displayId, settings);
       return result;
     }
     case kManageSave: {
-      const auto* entry = static_cast<const DialogEntryInfo*>(pointer);
       if (state.displayId != kNoLayerId) ReadDisplayControls(state.displayId, settings);
       std::vector<uint8_t> image(MemoryDisplaySettings::kRecordSize);
       settings.CopyTo(image.data());
@@ -536,7 +537,7 @@ int32_t MemorySettingsManageCallback(int32_t window, uint32_t event, void* point
                              MemoryDisplaySettings::kRecordSize, image.data());
     }
     case kManageRemove:
-      return store.RemoveRecord(kMemoryDisplayRecordId, static_cast<const char*>(pointer));
+      return store.RemoveRecord(kMemoryDisplayRecordId, entry->m_name);
     case kManageOpened:
       state.managementId = window;
       return 0;

@@ -12,6 +12,7 @@
 #include "core/dv_error.h"
 #include "core/view_kind.h"
 #include "data_window_fixture.h"
+#include "gui/dialog_description_file.h"
 #include "gui/frame_commands.h"
 #include "gui/window_table.h"
 #include "harness/dialog_driver.h"
@@ -191,6 +192,38 @@ TEST_F(MemoryDialogsTest, SaveNeedsARangeAndAsksOnceBeforeOverwriting) {
   EXPECT_NE(directory.Read("memsave.dat"), "old contents");
   EXPECT_EQ(driver.Opened().back(), "MEMSAV");
   std::filesystem::current_path(before);
+}
+
+// "&Manage..." opens the memory form's management dialog: the settings as the dialog
+// shows them saved under a name, and restored into the dialog's controls later.
+TEST_F(MemoryDialogsTest, ManageSavesAndRestoresTheDialogsSettings) {
+  testing_support::ScratchDirectory directory("memmanage");
+  DialogDescriptionFile& store = TheDialogDescriptionFile();
+  ASSERT_EQ(store.Open(directory.File("forms.ddb").c_str()), 0);
+  InstallDialogDescriptionFile();
+  driver.Script({
+      DialogDriver::Type(kMemoryStartEdit, "g_large"), DialogDriver::Select(kMemoryTypeList, 7),
+      DialogDriver::Press(kMemoryManageButton),
+      DialogDriver::Do([](DialogDriver& d) { EXPECT_EQ(d.Caption(), "Memory Management"); }),
+      DialogDriver::Press(17), DialogDriver::Type(1560, "large"), DialogDriver::Press(1),  // Save...
+      DialogDriver::Press(1),
+      DialogDriver::Type(kMemoryStartEdit, "g_small"), DialogDriver::Select(kMemoryTypeList, 1),
+      DialogDriver::Press(kMemoryManageButton),
+      DialogDriver::Do([](DialogDriver& d) { EXPECT_EQ(d.Entries(15).size(), 1u); }),
+      DialogDriver::Select(15, 0), DialogDriver::Press(16), DialogDriver::Press(1),  // Restore
+      DialogDriver::Do([](DialogDriver& d) {
+        EXPECT_EQ(d.Text(kMemoryStartEdit), "g_large");
+        EXPECT_EQ(d.Selection(kMemoryTypeList), 7);
+      }),
+      DialogDriver::Press(2),
+  });
+  ShowMemoryDisplayDialog(0);
+  EXPECT_EQ(driver.Opened(), (std::vector<std::string>{"MEMWIN", "DLGMANAG", "SAVEMANA", "DLGMANAG"}));
+  MemoryDisplaySettings saved;
+  EXPECT_EQ(saved.ReadRecord("large"), 0);
+  EXPECT_EQ(saved.m_startText, "g_large");
+  EXPECT_EQ(saved.m_typeIndex, 7u);
+  store.Reset();
 }
 
 }  // namespace
