@@ -26,6 +26,7 @@ constexpr uint32_t kMsgBrowseDataValue = 240;  // "Browsing to a data value not 
 constexpr int32_t kEngineKind = 14;
 
 bool g_testCommands = false;
+MemoryDisplayOpener g_memoryDisplayOpener = nullptr;
 
 // The View menu's windows by command.
 struct ShowCommand {
@@ -84,6 +85,8 @@ void ShowLastErrorHelp(int32_t frameId) {
 
 void EnableFrameTestCommands(bool on) { g_testCommands = on; }
 
+void SetMemoryDisplayOpener(MemoryDisplayOpener opener) { g_memoryDisplayOpener = opener; }
+
 bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification) {
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   if (layer == nullptr) return false;
@@ -109,8 +112,11 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
       RequestExit();
       return true;
     case 1100:
-      // Until the Memory Display dialog exists, "Memory..." opens the window itself.
-      ShowWindowOfKind(frameId, kViewMemory);
+      if (g_memoryDisplayOpener != nullptr && CountWindowsOfKind(kViewMemory, viewpoint) == 0) {
+        g_memoryDisplayOpener(0);
+      } else {
+        ShowWindowOfKind(frameId, kViewMemory);
+      }
       return true;
     case 1180:
       ShowWindowOfKind(frameId, kViewCommand);

@@ -11,10 +11,12 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -244,8 +246,14 @@ void Click(POINT screen) {
   SendInput(3, inputs, sizeof(INPUT));
 }
 
-// The screen as it is at the window's rectangle: what a person sees there.
-bool CaptureToBmp(const RECT& area, const std::string& path) {
+// The screen as it is at a rectangle, bottom row first in rows of 4-byte multiples (a
+// 24-bit DIB's rows): what a person sees there.
+struct ScreenGrab {
+  BITMAPINFOHEADER header{};
+  std::vector<uint8_t> bits;
+};
+
+bool GrabScreen(const RECT& area, ScreenGrab* grab) {
   const int width = area.right - area.left;
   const int height = area.bottom - area.top;
   if (width <= 0 || height <= 0) return false;
@@ -264,22 +272,29 @@ bool CaptureToBmp(const RECT& area, const std::string& path) {
   BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
   GdiFlush();
   const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  const DWORD imageSize = stride * static_cast<DWORD>(height);
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  file.bfSize = file.bfOffBits + imageSize;
-  info.bmiHeader.biSizeImage = imageSize;
-  bool written = false;
-  if (FILE* out = std::fopen(path.c_str(), "wb")) {
-    written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-              std::fwrite(bits, 1, imageSize, out) == imageSize;
-    written = std::fclose(out) == 0 && written;
-  }
+  info.bmiHeader.biSizeImage = stride * static_cast<DWORD>(height);
+  grab->header = info.bmiHeader;
+  grab->bits.assign(static_cast<const uint8_t*>(bits), static_cast<const uint8_t*>(bits) + info.bmiHeader.biSizeImage);
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+  return true;
+}
+
+bool CaptureToBmp(const RECT& area, const std::string& path) {
+  ScreenGrab grab;
+  if (!GrabScreen(area, &grab)) return false;
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(grab.bits.size());
+  bool written = false;
+  if (FILE* out = std::fopen(path.c_str(), "wb")) {
+    written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&grab.header, sizeof grab.header, 1, out) == 1 &&
+              std::fwrite(grab.bits.data(), 1, grab.bits.size(), out) == grab.bits.size();
+    written = std::fclose(out) == 0 && written;
+  }
   return written;
 }
 
@@ -446,6 +461,54 @@ int TimeExit(HWND top, int command, DWORD limit) {
   return 0;
 }
 
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(parameter);
+  if (IsWindowVisible(window) && ProcessOf(window) == search->first) search->second.push_back(window);
+  return TRUE;
+}
+
+bool BringToForeground(HWND top);
+
+// The milliseconds from keys typed into the window until every window of its program
+// has been repainted:
+// 1. the window's picture changes (the keys have had their effect);
+// 2. from then on, the last moment no visible top-level window of the program had a
+//    part left to paint, once that has held for 50 ms.
+int TimeRepaint(HWND top, const std::string& keys, DWORD limit) {
+  std::pair<DWORD, std::vector<HWND>> program{ProcessOf(top), {}};
+  EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&program));
+  RECT area{};
+  GetWindowRect(top, &area);
+  ScreenGrab before;
+  ScreenGrab now;
+  if (!GrabScreen(area, &before)) return Fail("cannot read the window's picture");
+  if (!BringToForeground(top)) return Fail("the window does not come to the front");
+  const DWORD start = GetTickCount();
+  if (!TypeText(keys)) return Fail("cannot type \"" + keys + "\"");
+  for (;;) {
+    if (GrabScreen(area, &now) && now.bits != before.bits) break;
+    if (GetTickCount() - start > limit) return Fail("the window's picture does not change");
+    Sleep(1);
+  }
+  DWORD clean = 0;
+  for (;;) {
+    bool pending = false;
+    for (HWND window : program.second) pending = pending || GetUpdateRect(window, nullptr, FALSE);
+    const DWORD tick = GetTickCount();
+    if (pending) {
+      clean = 0;
+    } else if (clean == 0) {
+      clean = tick;
+    } else if (tick - clean >= 50) {
+      break;
+    }
+    if (tick - start > limit) return Fail("the windows are still being painted");
+    Sleep(1);
+  }
+  std::printf("%lu\n", clean - start);
+  return 0;
+}
+
 // The window becomes the foreground window before any input is sent: the program may
 // be busy (a running target's poll) when asked, and input sent before the switch is
 // done would go to the window that was in front.
@@ -468,6 +531,7 @@ int Usage() {
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
                "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
+               "  time-repaint TITLE KEYS MS |\n"
                "  rect TITLE|#CLASS [MS] | enabled TITLE [ID]\n");
   return 2;
 }
@@ -565,6 +629,9 @@ int Run(const std::vector<std::string>& args) {
   }
   if (action == "time-command" && args.size() == 5) {
     return TimeCommand(top, std::atoi(args[2].c_str()), args[3], std::strtoul(args[4].c_str(), nullptr, 10));
+  }
+  if (action == "time-repaint" && args.size() == 4) {
+    return TimeRepaint(top, args[2], std::strtoul(args[3].c_str(), nullptr, 10));
   }
   if (action == "time-exit" && args.size() == 4) {
     return TimeExit(top, std::atoi(args[2].c_str()), std::strtoul(args[3].c_str(), nullptr, 10));

@@ -220,6 +220,30 @@ class ScenarioRun {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     }
+    // Some request since the step began, in order after the one the last such check
+    // found, holds each TEXT.
+    if (name == "expect-agent-sent" && w.size() >= 2) {
+      for (int waited = 0;; waited += 10) {
+        const std::vector<std::string> requests = m_agent.Requests();
+        size_t at = std::max(m_stepFirstRequest, m_agentSeen);
+        size_t found = 0;
+        for (size_t i = 1; i < w.size(); ++i) {
+          while (at < requests.size() && requests[at].find(w[i]) == std::string::npos) ++at;
+          if (at == requests.size()) break;
+          ++found;
+          ++at;
+        }
+        if (found == w.size() - 1) {
+          m_agentSeen = at;
+          return true;
+        }
+        if (waited > 5000) {
+          why = "the agent was not sent \"" + w[found + 1] + "\" since the step began";
+          return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
     if (name == "file" && w.size() >= 2) {
       std::ofstream out(m_paths.scratch + "/work/" + w[1]);
       for (size_t i = 2; i < w.size(); ++i) out << w[i] << "\r\n";
@@ -267,6 +291,7 @@ class ScenarioRun {
       return false;
     }
     if (name == "speed" && w.size() >= 8) return Speed(w, &why);
+    if (name == "speed-repaint" && w.size() == 5) return SpeedRepaint(w, &why);
     if (name == "start") {
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
       command.insert(command.end(), w.begin() + 1, w.end());
@@ -394,6 +419,33 @@ class ScenarioRun {
   // the start to its visible frame, a posted View command to its window and the Exit
   // command to the end of the process (answering the end-of-session question). The
   // medians are printed; a median above its limit fails.
+  // speed-repaint RUNS LIMIT TITLE KEYS: the keys typed into the window RUNS times,
+  // each timed to the last of the program's windows repainted; the median fails above
+  // the limit (ms).
+  bool SpeedRepaint(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int limit = ToInt(w[2], 200);
+    std::vector<int64_t> times;
+    for (int run = 0; run < runs; ++run) {
+      RunResult timed = m_desktop.Run({m_driver, "time-repaint", w[3], w[4], std::to_string(limit * 10)},
+                                      limit * 10 + 10000);
+      if (timed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
+        return false;
+      }
+      times.push_back(std::atoll(timed.output.c_str()));
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    std::string all;
+    for (int64_t t : times) all += (all.empty() ? "" : ", ") + std::to_string(t);
+    const int64_t median = Median(times);
+    std::printf("speed: %s to every window repainted: median %lld ms of %d (%s), limit %d ms\n", w[4].c_str(),
+                static_cast<long long>(median), runs, all.c_str(), limit);
+    std::fflush(stdout);
+    if (median > limit) *why = w[4] + " to every window repainted takes " + std::to_string(median) + " ms";
+    return median <= limit;
+  }
+
   bool Speed(const std::vector<std::string>& w, std::string* why) {
     const int runs = ToInt(w[1], 5);
     const int limits[3] = {ToInt(w[2], 3000), ToInt(w[3], 500), ToInt(w[4], 3000)};
@@ -461,7 +513,11 @@ class ScenarioRun {
     return true;
   }
 
-  void BeginStep() { m_stepCaptured = false; }
+  void BeginStep() {
+    m_stepCaptured = false;
+    m_stepFirstRequest = m_agent.Running() ? m_agent.Requests().size() : 0;
+    m_agentSeen = m_stepFirstRequest;
+  }
 
  private:
   bool Capture(const std::vector<std::string>& w, StepOutcome* outcome) {
@@ -538,6 +594,8 @@ class ScenarioRun {
   std::string m_lastTitle;
   RgbImage m_lastCapture;
   bool m_stepCaptured = false;
+  size_t m_stepFirstRequest = 0;
+  size_t m_agentSeen = 0;
   int m_captures = 0;
 };
 
