@@ -11,6 +11,7 @@
 #include "gui/view_dispatcher.h"
 #include "gui/window_factory.h"
 #include "gui/window_table.h"
+#include "windows/source_dialogs.h"
 #include "windows/source_pane_commands.h"
 #include "windows/window_input.h"
 
@@ -388,6 +389,7 @@ void SourceWindow::ModifyValue(const std::string& text) {
     status.Report();
     return;
   }
+  ShowModifyValueDialog(LayerWindowId());
 }
 
 void SourceWindow::OpenFind() {
@@ -399,6 +401,7 @@ void SourceWindow::OpenFind() {
   if (text.size() > kMaxSourceFindText) text.resize(kMaxSourceFindText);
   SourceFind().text = text;
   m_findEnabled = 1;
+  ShowSourceFindDialog(LayerWindowId());
 }
 
 void SourceWindow::RepeatFind() {
