@@ -9,6 +9,7 @@
 #include "gui/about_box.h"
 #include "gui/context_help.h"
 #include "gui/dialog_request_target.h"
+#include "gui/frame_dialog_launchers.h"
 #include "gui/frame_children.h"
 #include "gui/frame_window.h"
 #include "gui/general_window.h"
@@ -103,6 +104,7 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
       return true;
     }
   }
+  if (RunFrameDialogLauncher(frameId, command)) return true;
   if (command >= 102 && command <= 109) {
     RunSourceMenuCommand(static_cast<int32_t>(command));
     return true;

@@ -12,6 +12,7 @@
 #include "gui/view_dispatcher.h"
 #include "gui/window_factory.h"
 #include "gui/window_table.h"
+#include "windows/source_dialogs.h"
 #include "windows/source_pane_commands.h"
 #include "windows/window_input.h"
 
@@ -393,6 +394,7 @@ void SourceWindow::ModifyValue(const std::string& text) {
     status.Report();
     return;
   }
+  ShowModifyValueDialog(LayerWindowId());
 }
 
 void SourceWindow::OpenFind() {
@@ -404,6 +406,7 @@ void SourceWindow::OpenFind() {
   if (text.size() > kMaxSourceFindText) text.resize(kMaxSourceFindText);
   SourceFind().text = text;
   m_findEnabled = 1;
+  ShowSourceFindDialog(LayerWindowId());
 }
 
 void SourceWindow::RepeatFind() {

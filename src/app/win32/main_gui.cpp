@@ -39,6 +39,7 @@
 #include "gui/win32/win32_shell_system.h"
 #include "gui/window_table.h"
 #include "platform/alert.h"
+#include "windows/win32/symbol_file_chooser.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   InstallWin32MessageQueue(instance);
   InstallWin32ShellSystem(instance);
   InstallWin32DialogRunner(instance);
+  InstallWin32SymbolFileChooser(instance);
   if (previous == nullptr && RegisterWindowClasses(instance) != 0) {
     ShowStartFailure(kMsgCannotRegisterClass);
     return -1;
