@@ -12,6 +12,7 @@
 #include "gui/frame_window.h"
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
+#include "gui/layout_state.h"
 #include "gui/message_loop.h"
 #include "gui/run_control_state.h"
 #include "gui/view_dispatcher.h"
@@ -85,6 +86,7 @@ void EnableFrameTestCommands(bool on) { g_testCommands = on; }
 bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification) {
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   if (layer == nullptr) return false;
+  if (HandleLayoutCommand(command)) return true;
   const uint32_t viewpoint = GetCurrentViewpointValue();
   for (const ShowCommand& show : kShowCommands) {
     if (show.command == command) {
