@@ -209,6 +209,21 @@ void SaveCurrentBreakpoints() {
   if (!status.IsOkayOrDisplayed()) status.Report();
 }
 
+// A window the start-up opened before the placements came back (the Source window of
+// the stop the agent reports when it connects) goes where its kind was saved.
+void PlaceOpenWindows(int32_t kind, const LayerRect& placement) {
+  if (placement.left == kPlaceByDefault) return;
+  GuiWindowLayer& layer = *Layer();
+  int32_t cursor = 0;
+  WindowTable::ResetIterator(cursor);
+  while (WinSuper* window = WindowTable::Next(cursor)) {
+    const int32_t id = window->LayerWindowId();
+    if (window->Kind() != kind || layer.GetWindowState(id) != kWindowStateNormal) continue;
+    layer.SetWindowBounds(id, LayerRect{placement.top, placement.left, placement.bottom - placement.top,
+                                        placement.right - placement.left});
+  }
+}
+
 void RestorePlacements(const std::vector<WindowLayoutRecord>& records) {
   GuiWindowLayer& layer = *Layer();
   const int32_t frame = FrameWindow::FrameId();
@@ -223,6 +238,7 @@ void RestorePlacements(const std::vector<WindowLayoutRecord>& records) {
     } else if (IsPlacedKind(record.m_kind) && IsUsablePlacement(RectOf(record.m_bounds))) {
       ViewpointOf(record);
       SetKindPlacement(static_cast<int32_t>(record.m_kind), RectOf(record.m_bounds));
+      PlaceOpenWindows(static_cast<int32_t>(record.m_kind), RectOf(record.m_bounds));
     }
   }
 }
