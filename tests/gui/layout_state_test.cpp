@@ -152,6 +152,25 @@ std::string U32(uint32_t value) {
   return bytes;
 }
 
+// A Command window that counts how often it was asked to take its saved settings.
+class CountingCommandWindow final : public WinSuper {
+ public:
+  CountingCommandWindow(NativeWindow window, int* restored) : WinSuper(window, kServer, "Command"), m_restored(restored) {
+    SetKind(kViewCommand);
+  }
+  void OnKey(const WindowEvent&) override {}
+  void OnMouse(const WindowEvent&) override {}
+  void OnReserved(uint32_t) override {}
+  void OnCommand(int32_t) override {}
+  void OnRefresh(int32_t) override {}
+  void OnEngineNotify() override {}
+  int32_t SendViewRequest(int32_t, intptr_t) override { return 0; }
+  void RestoreSettings() override { ++*m_restored; }
+
+ private:
+  int* m_restored;
+};
+
 TEST(LayoutStateTest, TheBlockHoldsTheFrameEachCommandWindowAndEightPlacements) {
   struct Case {
     const char* name;
@@ -242,6 +261,30 @@ TEST(LayoutStateTest, ARestartRestoresTheFramePlacementsAndSearchPaths) {
     EXPECT_EQ(LayoutState::SaveOnExitWord(), 1u);
     SetSearchPath(RWCString(""), 1);
   }
+}
+
+// The engine's notice has each window of the saved layout take its settings, once.
+TEST(LayoutStateTest, TheApplyNoticeRestoresTheSavedWindowsSettingsOnce) {
+  ScratchDirectory directory("apply");
+  int restored = 0;
+  int32_t savedId = kNoLayerId;
+  {
+    GuiRun first(directory);
+    first.Start();
+    savedId = (new CountingCommandWindow(first.system.AddWindow("cmd2"), &restored))->LayerWindowId();
+    ToggleSaveOnExit();
+    SaveSessionLayout();
+    TheDialogDescriptionFile().Close();
+  }
+  GuiRun second(directory);
+  second.Start();
+  auto* again = new CountingCommandWindow(second.system.AddWindow("cmd2"), &restored);
+  ASSERT_EQ(again->LayerWindowId(), savedId) << "the same id as in the run that saved it";
+  EXPECT_EQ(restored, 0);
+  RouteGuiNotice(kViewGuiState, 0, kNoticeApplyLayout, nullptr);
+  EXPECT_EQ(restored, 1);
+  RouteGuiNotice(kViewGuiState, 0, kNoticeApplyLayout, nullptr);
+  EXPECT_EQ(restored, 1);
 }
 
 TEST(LayoutStateTest, WithSaveOnExitOffOnlyItsOwnRecordChanges) {
