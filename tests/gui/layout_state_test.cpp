@@ -309,25 +309,32 @@ TEST(LayoutStateTest, WithSaveOnExitOffOnlyItsOwnRecordChanges) {
 
 TEST(LayoutStateTest, ClearSavedValuesKeepsRecord20AndTheCurrentBreakpoints) {
   ScratchDirectory directory("clear");
-  GuiRun run(directory);
-  run.Start();
-  ToggleSaveOnExit();
-  SaveSessionLayout();
-  DialogDescriptionFile& store = TheDialogDescriptionFile();
-  const uint8_t buttons[8] = {};
-  ASSERT_EQ(store.AddRecord(32, "CURRENT", "", sizeof buttons, buttons), 0);
-  ASSERT_EQ(store.AddRecord(32, "MINE", "", sizeof buttons, buttons), 0);
-  ASSERT_EQ(Records().count({kBreakpointSetRecord, "CURRENT"}), 1u) << "the exit saved the breakpoints";
-  run.system.TakeLog();
-  ASSERT_TRUE(HandleFrameCommand(run.frame, kCommandClearSavedValues, 0));
-  EXPECT_NE(run.system.TakeLog().find(" 1480 unchecked\n"), std::string::npos);
-  std::vector<std::pair<uint32_t, std::string>> kept;
-  for (const auto& [key, data] : Records()) kept.push_back(key);
-  const std::vector<std::pair<uint32_t, std::string>> expected{
-      {kBreakpointSetRecord, "CURRENT"}, {kSaveOnExitRecordId, "STATE"}, {32, "MINE"}};
-  EXPECT_EQ(kept, expected);
-  // The restart after it makes the Command window at its default place.
-  TheDialogDescriptionFile().Close();
+  {
+    GuiRun run(directory);
+    run.Start();
+    ToggleSaveOnExit();
+    SaveSessionLayout();
+    DialogDescriptionFile& store = TheDialogDescriptionFile();
+    const uint8_t buttons[8] = {};
+    ASSERT_EQ(store.AddRecord(32, "CURRENT", "", sizeof buttons, buttons), 0);
+    ASSERT_EQ(store.AddRecord(32, "MINE", "", sizeof buttons, buttons), 0);
+    ASSERT_EQ(Records().count({kBreakpointSetRecord, "CURRENT"}), 1u) << "the exit saved the breakpoints";
+    run.system.TakeLog();
+    ASSERT_TRUE(HandleFrameCommand(run.frame, kCommandClearSavedValues, 0));
+    EXPECT_NE(run.system.TakeLog().find(" 1480 unchecked\n"), std::string::npos);
+    std::vector<std::pair<uint32_t, std::string>> kept;
+    for (const auto& [key, data] : Records()) kept.push_back(key);
+    const std::vector<std::pair<uint32_t, std::string>> expected{
+        {kBreakpointSetRecord, "CURRENT"}, {kSaveOnExitRecordId, "STATE"}, {32, "MINE"}};
+    EXPECT_EQ(kept, expected);
+    TheDialogDescriptionFile().Close();
+  }
+  // The next start restores nothing: one Command window, the item unchecked.
+  GuiRun next(directory);
+  next.Start();
+  EXPECT_EQ(next.CommandWindows(), 1);
+  EXPECT_EQ(LayoutState::SaveOnExitWord(), 0u);
+  EXPECT_EQ(next.system.TakeLog().find(" 1480 checked\n"), std::string::npos);
 }
 
 // A layout record that is cut short or whose values no window could have starts the
