@@ -263,6 +263,8 @@ void RestoreCommandWindows(int32_t frameId, const std::vector<WindowLayoutRecord
 int32_t LayoutState::OpenStore(const char* programPath, uint32_t* length) {
   LayoutStatics& statics = Statics();
   if (!statics.storeOpened) {
+    // Before start-up has named the program there is no store of its own.
+    if (programPath == nullptr && ProgramBaseName().empty()) return -1;
     const std::string base =
         programPath != nullptr ? StripExtension(programPath) : ProgramDirectory() + ProgramBaseName();
     if (Store().Open((base + ".ddb").c_str()) != 0) return -1;

@@ -58,6 +58,7 @@ bool Contains(const std::string& log, const std::string& line) { return log.find
 class GuiRun {
  public:
   explicit GuiRun(const ScratchDirectory& directory) {
+    LayoutState::Reset();
     system.At(frameHandle).client = LayerRect{0, 0, 150, 712};
     system.AddMenuBar(frameHandle, {"&File", "&View", "&Configure"});
     InstallGuiWindowLayer(&layer);
@@ -93,6 +94,7 @@ class GuiRun {
     InstallSettingsStore(nullptr);
     LayoutState::Reset();
     SetNoticeHandler(NoticeTarget::kLayout, nullptr);
+    SetProgramNames("", "");
   }
 
   // What the program entry and the service entry do up to the first command: the
