@@ -12,6 +12,7 @@
 #include "engine/breakpoint_sets.h"
 #include "engine/dialog_records.h"
 #include "engine/settings_store.h"
+#include "gui/custom_button_record.h"
 #include "gui/dialog_description_file.h"
 #include "gui/frame_children.h"
 #include "gui/frame_window.h"
@@ -39,7 +40,6 @@ constexpr uint32_t kLongestSearchPath = 64 * 1024;
 constexpr uint32_t kRequestDeleteSet = 0xD2;
 constexpr uint32_t kRequestSaveSet = 0xD0;
 constexpr const char kCurrentSetName[] = "CURRENT";
-constexpr uint32_t kCustomButtonRecordId = 32;
 
 // The per-kind placements the block carries after the frame and the Command windows.
 constexpr int32_t kPlacedKinds[] = {kViewSource,  kViewRegisters, kViewCallstack, kViewWatch,
