@@ -30,6 +30,7 @@
 #include "engine/watch_table.h"
 #include "gui/dialog_description_file.h"
 #include "gui/gui_actions.h"
+#include "gui/layout_state.h"
 #include "gui/target_to_gui.h"
 #include "windows/debugger_windows.h"
 #include "platform/file_system.h"
@@ -444,8 +445,9 @@ void Startup() {
   });
   SetDefaultInvocationSettings();
   ParseStartupOptions(cursor);
-  SetExitServices(ExitServices{&EndTargetSession, nullptr, &CloseDialogDescriptionFileAtExit, &StartupOptionsInError,
-                               &DisconnectTarget});
+  // The console program has no windows to keep between runs.
+  SetExitServices(ExitServices{&EndTargetSession, IsConsoleMode() ? nullptr : &SaveSessionLayout,
+                               &CloseDialogDescriptionFileAtExit, &StartupOptionsInError, &DisconnectTarget});
   if (options.optionError) ExitDebugger();
 
   if (!IsConsoleMode()) {

@@ -14,6 +14,7 @@
 #include "gui/frame_window.h"
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
+#include "gui/layout_state.h"
 #include "gui/message_loop.h"
 #include "gui/run_control_state.h"
 #include "gui/view_dispatcher.h"
@@ -91,6 +92,7 @@ void SetMemoryDisplayOpener(MemoryDisplayOpener opener) { g_memoryDisplayOpener 
 bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification) {
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   if (layer == nullptr) return false;
+  if (HandleLayoutCommand(command)) return true;
   const uint32_t viewpoint = GetCurrentViewpointValue();
   for (const ShowCommand& show : kShowCommands) {
     if (show.command == command) {

@@ -86,6 +86,12 @@ void InvocationDialog::OnEngineNotice(uint32_t code, const void* argument) {
   }
 }
 
+int32_t InvocationDialog::SendRequest193() {
+  int16_t answer = 1;
+  ViewDispatcher::RunGuiCommandQuiet(kViewInvocation, nullptr, kGuiUseSavedLayout, reinterpret_cast<intptr_t>(&answer));
+  return answer;
+}
+
 void InvocationDialog::SendSettings() {
   ViewDispatcher::RunGuiCommandQuiet(kViewInvocation, nullptr, kGuiInvocationSettings,
                                      reinterpret_cast<intptr_t>(&TheInvocationSettings()));

@@ -532,7 +532,7 @@ int Usage() {
                "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
                "  time-repaint TITLE KEYS MS |\n"
-               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID]\n");
+               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | checked TITLE ID | move TITLE X Y W H\n");
   return 2;
 }
 
@@ -621,6 +621,24 @@ int Run(const std::vector<std::string>& args) {
       return 3;
     }
     PrintMenu(menu, 0);
+    return 0;
+  }
+  if (action == "checked" && args.size() == 3) {
+    HMENU menu = GetMenu(top);
+    if (menu == nullptr) return Fail("the window has no menu");
+    if (GetMenuItemCount(menu) <= 0) {
+      Fail("the menu bar reads as empty from another process");
+      return 3;
+    }
+    const UINT state = GetMenuState(menu, static_cast<UINT>(std::atoi(args[2].c_str())), MF_BYCOMMAND);
+    if (state == static_cast<UINT>(-1)) return Fail("no menu item " + args[2]);
+    std::printf("%d\n", (state & MF_CHECKED) != 0 ? 1 : 0);
+    return 0;
+  }
+  if (action == "move" && args.size() == 6) {
+    const int x = std::atoi(args[2].c_str()), y = std::atoi(args[3].c_str());
+    const int width = std::atoi(args[4].c_str()), height = std::atoi(args[5].c_str());
+    if (!SetWindowPos(top, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE)) return Fail("cannot move it");
     return 0;
   }
   if (action == "command" && args.size() == 3) {

@@ -26,7 +26,7 @@
 #include "gui/frame_commands.h"
 #include "gui/frame_window.h"
 #include "gui/gui_window_layer.h"
-#include "gui/layout_block.h"
+#include "gui/layout_state.h"
 #include "gui/message_loop.h"
 #include "gui/win32/win32_dialog_runner.h"
 #include "gui/pane_services.h"
@@ -61,11 +61,13 @@ std::string ModulePath(HINSTANCE instance) {
   return path;
 }
 
-// The program's store beside it; "default.dsc" in the working directory when that
-// cannot be opened.
+// The program's store beside it, opened once for the run; "default.dsc" in the
+// working directory when that cannot be opened.
 void OpenSettingsStore(const std::string& programPath) {
-  const std::string store = StripExtension(programPath) + ".ddb";
-  if (TheDialogDescriptionFile().Open(store.c_str()) != 0) TheDialogDescriptionFile().Open(kDefaultStoreName);
+  uint32_t length = 0;
+  if (LayoutState::OpenStore(programPath.c_str(), &length) != 0 && TheDialogDescriptionFile().CurrentFileName().empty()) {
+    TheDialogDescriptionFile().Open(kDefaultStoreName);
+  }
 }
 
 }  // namespace
@@ -107,6 +109,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   InstallLayerPaneWindowPort();
   InstallGuiViewpointWindows();
   InstallShellServices();
+  InstallLayoutState();
   static ProgramShell shell;
   InstallGuiShell(&shell);
   SetConsoleMode(false);

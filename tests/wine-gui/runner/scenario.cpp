@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <algorithm>
 #include <sstream>
@@ -292,6 +293,50 @@ class ScenarioRun {
     }
     if (name == "speed" && w.size() >= 8) return Speed(w, &why);
     if (name == "speed-repaint" && w.size() == 5) return SpeedRepaint(w, &why);
+    if ((name == "keep-rect" || name == "expect-rect") && w.size() == 2) {
+      RunResult result = driver({"rect", w[1], "5000"});
+      if (result.status != 0) return false;
+      const std::string rect = Trim(result.output);
+      if (name == "keep-rect") {
+        m_keptRects[w[1]] = rect;
+        return true;
+      }
+      if (m_keptRects.count(w[1]) == 0) {
+        why = "no rectangle of \"" + w[1] + "\" was kept";
+        return false;
+      }
+      if (rect != m_keptRects[w[1]]) {
+        why = "\"" + w[1] + "\" lies at " + rect + ", not at " + m_keptRects[w[1]] + " as before";
+        return false;
+      }
+      return true;
+    }
+    if (name == "move" && w.size() == 6) return driver(w).status == 0;
+    if (name == "expect-checked" && w.size() == 4) {
+      RunResult result = driver({"checked", w[1], w[2]});
+      if (result.status == 3) {
+        // The menu of another process cannot be read under Wine: the check is left out.
+        why.clear();
+        std::printf("expect-checked %s: not checked here, Wine gives a driver no items of another process's menu\n",
+                    w[2].c_str());
+        std::fflush(stdout);
+        return true;
+      }
+      if (result.status != 0) return false;
+      if (Trim(result.output) != w[3]) {
+        why = "menu item " + w[2] + (w[3] == "1" ? " is not checked" : " is checked");
+        return false;
+      }
+      return true;
+    }
+    if ((name == "expect-file" || name == "expect-no-file") && w.size() == 2) {
+      const bool exists = fs::exists(m_paths.scratch + "/work/" + w[1]);
+      if (exists != (name == "expect-file")) {
+        why = w[1] + (exists ? " is there" : " is not there");
+        return false;
+      }
+      return true;
+    }
     if (name == "start") {
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
       command.insert(command.end(), w.begin() + 1, w.end());
@@ -597,6 +642,7 @@ class ScenarioRun {
   size_t m_stepFirstRequest = 0;
   size_t m_agentSeen = 0;
   int m_captures = 0;
+  std::map<std::string, std::string> m_keptRects;  // by window title
 };
 
 }  // namespace
