@@ -8,6 +8,7 @@
 #include "gui/color_settings.h"
 #include "gui/gui_window_layer.h"
 #include "gui/view_dispatcher.h"
+#include "gui/window_menu.h"
 
 #include <algorithm>
 #include <array>
@@ -41,6 +42,11 @@ constexpr int32_t kKeyCtrlRight = 322;
 constexpr int32_t kKeyCtrlPageUp = 324;
 constexpr int32_t kKeyCtrlPageDown = 323;
 constexpr int32_t kKeyPopupMenu = 1089;
+
+// The Window menu lists the Command window as "Control", unless the window was placed
+// in the mode that keeps it off the list.
+constexpr char kWindowMenuName[] = "Control";
+constexpr int32_t kPlacementUnlisted = 3;
 
 // The pane. Slots 0..99 hold the completed lines, oldest first (a null slot: none
 // yet); `current` is the slot the line in progress goes into. The view numbers the
@@ -281,11 +287,13 @@ bool CanScroll() { return HasWindow() && !IsMinimized(); }
 
 void CommandWindow::InitPane(int32_t layerId) {
   g_pane.windowId = layerId;
+  if (g_pane.placementMode != kPlacementUnlisted) AddWindowMenuEntry(layerId, kWindowMenuName);
   g_pane.columns = 80;
   Relayout(layerId);
 }
 
 void CommandWindow::ClosePane() {
+  if (g_pane.windowId != kNoLayerId) RemoveWindowMenuEntry(g_pane.windowId);
   if (GuiWindowLayer* layer = PaneLayer(); layer != nullptr && g_pane.windowId != kNoLayerId) {
     layer->CloseWindow(g_pane.windowId);
     layer->Destroy(g_pane.windowId);
