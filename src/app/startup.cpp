@@ -31,6 +31,7 @@
 #include "gui/dialog_description_file.h"
 #include "gui/gui_actions.h"
 #include "gui/target_to_gui.h"
+#include "windows/command_window.h"
 #include "windows/debugger_windows.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
@@ -404,6 +405,7 @@ void InstallSubsystemServices() {
   InstallConsoleServices();
   InstallCommandSymbolInterpreter();
   InstallWindowClasses();
+  InstallCommandWindow();
 }
 
 void SetStartupTestHook(StartupTestHook hook) { Statics().testHook = hook; }

@@ -67,6 +67,9 @@ class CommandWindow final : public WinSuper {
   static void RestoreCaret(int32_t column);
   // The caret at the input column on the input row.
   static void PlaceCaret();
+  // Output leaves the caret for the wait before the next key: shown there (at the
+  // input column, when the view shows the line in progress).
+  static void ShowPendingCaret();
   // Redraws the part of the pane within the rectangle (null: the whole client area).
   static void Repaint(const LayerRect* area);
   // Rows, columns and the bars after a size or font change.
@@ -107,6 +110,7 @@ class CommandWindow final : public WinSuper {
   static void Reset();
 
  private:
+  static void LayOut(bool measureFont);
   void WatchCurrentViewpointName();
 
   // Marked when the current viewpoint's alias changes.
