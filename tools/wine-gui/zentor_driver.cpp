@@ -461,6 +461,36 @@ bool BringToForeground(HWND top) {
   return true;
 }
 
+// The size of a file, -1 when it cannot be read.
+LONGLONG FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Types the keys and waits for the file to grow (a log the program or a stand-in
+// writes when the work the keys started is done): the milliseconds.
+int TimeType(HWND top, const std::string& keys, const std::string& file, DWORD limit) {
+  const LONGLONG before = FileSize(file);
+  if (!BringToForeground(top)) return Fail("the window does not come to the front");
+  LARGE_INTEGER frequency;
+  LARGE_INTEGER begin;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&begin);
+  if (!TypeText(keys)) return Fail("cannot type \"" + keys + "\"");
+  for (;;) {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const LONGLONG ms = (now.QuadPart - begin.QuadPart) * 1000 / frequency.QuadPart;
+    if (FileSize(file) > before) {
+      std::printf("%lld\n", static_cast<long long>(ms));
+      return 0;
+    }
+    if (ms > static_cast<LONGLONG>(limit)) return Fail(file + " did not grow");
+    Sleep(1);
+  }
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: zentor-driver wait TITLE [ms] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
@@ -468,7 +498,7 @@ int Usage() {
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
                "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
-               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID]\n");
+               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | quit TITLE | time-type TITLE KEYS FILE MS\n");
   return 2;
 }
 
@@ -572,6 +602,14 @@ int Run(const std::vector<std::string>& args) {
   if (action == "close") {
     PostMessageA(top, WM_CLOSE, 0, 0);
     return 0;
+  }
+  // A quit message in the thread's queue, as when the session ends under the program.
+  if (action == "quit") {
+    const DWORD thread = GetWindowThreadProcessId(top, nullptr);
+    return PostThreadMessageA(thread, WM_QUIT, 0, 0) ? 0 : Fail("cannot post the quit message");
+  }
+  if (action == "time-type" && args.size() == 5) {
+    return TimeType(top, args[2], args[3], std::strtoul(args[4].c_str(), nullptr, 10));
   }
   bool isChild = false;
   HWND target = Target(args, 1, &isChild);

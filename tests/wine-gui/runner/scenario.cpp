@@ -258,6 +258,19 @@ class ScenarioRun {
       }
     }
     if (name == "speed" && w.size() >= 8) return Speed(w, &why);
+    if (name == "rate" && w.size() == 7) return Rate(w, &why);
+    if (name == "expect-file" && (w.size() == 3 || w.size() == 4)) {
+      const int limit = w.size() == 4 ? ToInt(w[3], 10000) : 10000;
+      const std::string path = m_paths.scratch + "/work/" + w[1];
+      for (int waited = 0;; waited += 20) {
+        if (Slurp(path).find(w[2]) != std::string::npos) return true;
+        if (waited > limit) {
+          why = w[1] + " does not hold \"" + w[2] + "\"; it holds:\n" + Slurp(path);
+          return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    }
     if (name == "start") {
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
       command.insert(command.end(), w.begin() + 1, w.end());
@@ -277,7 +290,7 @@ class ScenarioRun {
     }
     if ((name == "command" && w.size() == 3) || (name == "close" && w.size() == 2) ||
         (name == "click" && (w.size() == 4 || w.size() == 5)) || (name == "type" && w.size() == 3) ||
-        (name == "settext" && w.size() == 4)) {
+        (name == "settext" && w.size() == 4) || (name == "quit" && w.size() == 2)) {
       return driver(w).status == 0;
     }
     if (name == "answer" && (w.size() == 2 || w.size() == 3)) {
@@ -435,6 +448,44 @@ class ScenarioRun {
     }
     std::fflush(stdout);
     return ok;
+  }
+
+  // rate RUNS COUNT LIMIT TITLE TEXT KEYS: RUNS times the program is given TEXT (not
+  // timed), then KEYS, and the time from the keys to the help stand-in's next request
+  // (the work TEXT started ends by asking for help) gives COUNT items per second. The
+  // median is printed; a median below LIMIT per second fails.
+  bool Rate(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int64_t count = ToInt(w[2], 0);
+    const int64_t limit = ToInt(w[3], 0);
+    std::vector<int64_t> rates;
+    std::string all;
+    for (int run = 0; run < runs; ++run) {
+      RunResult typed = m_desktop.Run({m_driver, "type", w[4], w[5]}, 20000);
+      if (typed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(typed.output);
+        return false;
+      }
+      RunResult timed = m_desktop.Run({m_driver, "time-type", w[4], w[6], WineDesktop::WindowsPath(m_helpLog), "60000"},
+                                      70000);
+      if (timed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
+        return false;
+      }
+      const int64_t ms = std::max<int64_t>(std::atoll(timed.output.c_str()), 1);
+      rates.push_back(count * 1000 / ms);
+      all += (all.empty() ? "" : ", ") + std::to_string(ms) + " ms";
+    }
+    const int64_t median = Median(rates);
+    std::printf("rate: %lld in a run: median %lld per second of %d (%s), limit %lld per second\n",
+                static_cast<long long>(count), static_cast<long long>(median), runs, all.c_str(),
+                static_cast<long long>(limit));
+    std::fflush(stdout);
+    if (median < limit) {
+      *why = "the median is " + std::to_string(median) + " per second";
+      return false;
+    }
+    return true;
   }
 
   // The step's picture: its last capture, else the window it last waited for.
