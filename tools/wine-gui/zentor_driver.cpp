@@ -189,6 +189,10 @@ bool TypeCharacter(char character) {
   return true;
 }
 
+// Typing pauses 2 ms after each key (a person's pace, and room for a busy program);
+// a timed run sends its keys at once.
+bool g_keyPause = true;
+
 // Plain characters as their keys (with Shift where the layout needs it); {name} for
 // a named key, {lbrace} and {rbrace} for the braces, and {ctrl+x}, {shift+f10},
 // {alt+a} for chords, so that the program sees real key downs and GetKeyState sees
@@ -215,16 +219,25 @@ bool TypeText(const std::string& text) {
         else if (modifier == "alt") modifiers.push_back(VK_MENU);
         else return false;
       }
+      // {name*N}: the key N times.
+      int repeat = 1;
+      if (const size_t star = chord.find('*'); star != std::string::npos) {
+        repeat = std::atoi(chord.c_str() + star + 1);
+        chord = chord.substr(0, star);
+      }
       const WORD vk = NamedKey(chord);
-      if (vk == 0) return false;
-      for (WORD m : modifiers) SendKey(m, false);
-      SendKey(vk, false);
-      SendKey(vk, true);
-      for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) SendKey(*m, true);
+      if (vk == 0 || repeat < 1) return false;
+      for (int n = 0; n < repeat; ++n) {
+        for (WORD m : modifiers) SendKey(m, false);
+        SendKey(vk, false);
+        SendKey(vk, true);
+        for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) SendKey(*m, true);
+        if (g_keyPause && n + 1 < repeat) Sleep(2);
+      }
     } else if (!TypeCharacter(text[i])) {
       return false;
     }
-    Sleep(2);
+    if (g_keyPause) Sleep(2);
   }
   return true;
 }
@@ -468,10 +481,15 @@ LONGLONG FileSize(const std::string& path) {
   return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Types the keys and waits for the file to grow (a log the program or a stand-in
-// writes when the work the keys started is done): the milliseconds.
-int TimeType(HWND top, const std::string& keys, const std::string& file, DWORD limit) {
-  const LONGLONG before = FileSize(file);
+// Types the keys at once and waits for the work they started to be done: a file that
+// grows (a log the program or a stand-in writes), or "#CLASS" a window of that class
+// that shows (a menu the last key opens): the milliseconds.
+int TimeType(HWND top, const std::string& keys, const std::string& until, DWORD limit) {
+  const bool byWindow = !until.empty() && until[0] == '#';
+  const std::string& file = until;
+  const LONGLONG before = byWindow ? 0 : FileSize(file);
+  const auto done = [&] { return byWindow ? FindProcessWindow(0, until) != nullptr : FileSize(file) > before; };
+  g_keyPause = false;
   if (!BringToForeground(top)) return Fail("the window does not come to the front");
   LARGE_INTEGER frequency;
   LARGE_INTEGER begin;
@@ -482,11 +500,11 @@ int TimeType(HWND top, const std::string& keys, const std::string& file, DWORD l
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     const LONGLONG ms = (now.QuadPart - begin.QuadPart) * 1000 / frequency.QuadPart;
-    if (FileSize(file) > before) {
+    if (done()) {
       std::printf("%lld\n", static_cast<long long>(ms));
       return 0;
     }
-    if (ms > static_cast<LONGLONG>(limit)) return Fail(file + " did not grow");
+    if (ms > static_cast<LONGLONG>(limit)) return Fail(byWindow ? "no window " + until : file + " did not grow");
     Sleep(1);
   }
 }
@@ -498,7 +516,7 @@ int Usage() {
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
                "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
-               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | quit TITLE | time-type TITLE KEYS FILE MS\n");
+               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | quit TITLE | time-type TITLE KEYS FILE|#CLASS MS\n");
   return 2;
 }
 
