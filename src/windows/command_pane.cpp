@@ -9,6 +9,7 @@
 #include "gui/gui_window_layer.h"
 #include "gui/view_dispatcher.h"
 #include "gui/window_menu.h"
+#include "gui/window_table.h"
 
 #include <algorithm>
 #include <array>
@@ -421,6 +422,10 @@ void CommandWindow::LayOut(bool measureFont) {
     layer->GetFontMetrics(layerId, &externalLeading, &ascent, &descent);
     g_pane.lineHeight = externalLeading + ascent + descent;
     g_pane.charWidth = std::max(layer->GetTextWidth(layerId, "W", -1), 0);
+    if (WinSuper* window = WindowTable::Get(layerId)) {
+      window->SetLineHeight(g_pane.lineHeight);
+      window->SetCharWidth(g_pane.charWidth);
+    }
   }
   const LayerRect client = PaneClientArea();
   g_pane.rows = g_pane.lineHeight > 0 ? (client.bottom - client.top) / g_pane.lineHeight : 0;

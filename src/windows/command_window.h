@@ -75,6 +75,9 @@ class CommandWindow final : public WinSuper {
   // Rows, columns and the bars after a size or font change.
   static void Relayout(int32_t layerId);
 
+  // The window's key and focus events (a focus event's first word: 1 gained, 0 lost,
+  // others nothing); other events are not the pane's.
+  static void HandleEvent(int32_t layerId, const WindowEvent& event, int32_t type);
   // Keys (internal codes) and focus.
   static void HandleKey(int32_t code);
   static void HandleFocus(bool gained);

@@ -152,6 +152,8 @@ class CommandWindowTest : public ::testing::Test {
 TEST_F(CommandWindowTest, CloseAndReopenKeepTextAndInputColumn) {
   WinSuper* first = Open();
   EXPECT_EQ(first->Kind(), kViewCommand);
+  EXPECT_EQ(first->GetLineHeight(), 13) << "the window object keeps the pane's font metrics";
+  EXPECT_EQ(first->GetCharWidth(), 8);
   EXPECT_EQ(CommandWindow::WindowId(), first->LayerWindowId());
   EXPECT_EQ(Pager::PageLength(), kRows) << "the size tells the pager its rows";
   EXPECT_EQ(LineWindowWidth(), static_cast<uint32_t>(kColumns)) << "and the line editor its width";
