@@ -32,6 +32,7 @@
 #include "gui/gui_actions.h"
 #include "gui/layout_state.h"
 #include "gui/target_to_gui.h"
+#include "windows/command_window.h"
 #include "windows/debugger_windows.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
@@ -405,6 +406,7 @@ void InstallSubsystemServices() {
   InstallConsoleServices();
   InstallCommandSymbolInterpreter();
   InstallWindowClasses();
+  InstallCommandWindow();
 }
 
 void SetStartupTestHook(StartupTestHook hook) { Statics().testHook = hook; }

@@ -191,6 +191,10 @@ bool TypeCharacter(char character) {
   return true;
 }
 
+// Typing pauses 2 ms after each key (a person's pace, and room for a busy program);
+// a timed run sends its keys at once.
+bool g_keyPause = true;
+
 // Plain characters as their keys (with Shift where the layout needs it); {name} for
 // a named key, {lbrace} and {rbrace} for the braces, and {ctrl+x}, {shift+f10},
 // {alt+a} for chords, so that the program sees real key downs and GetKeyState sees
@@ -217,16 +221,25 @@ bool TypeText(const std::string& text) {
         else if (modifier == "alt") modifiers.push_back(VK_MENU);
         else return false;
       }
+      // {name*N}: the key N times.
+      int repeat = 1;
+      if (const size_t star = chord.find('*'); star != std::string::npos) {
+        repeat = std::atoi(chord.c_str() + star + 1);
+        chord = chord.substr(0, star);
+      }
       const WORD vk = NamedKey(chord);
-      if (vk == 0) return false;
-      for (WORD m : modifiers) SendKey(m, false);
-      SendKey(vk, false);
-      SendKey(vk, true);
-      for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) SendKey(*m, true);
+      if (vk == 0 || repeat < 1) return false;
+      for (int n = 0; n < repeat; ++n) {
+        for (WORD m : modifiers) SendKey(m, false);
+        SendKey(vk, false);
+        SendKey(vk, true);
+        for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) SendKey(*m, true);
+        if (g_keyPause && n + 1 < repeat) Sleep(2);
+      }
     } else if (!TypeCharacter(text[i])) {
       return false;
     }
-    Sleep(2);
+    if (g_keyPause) Sleep(2);
   }
   return true;
 }
@@ -524,6 +537,41 @@ bool BringToForeground(HWND top) {
   return true;
 }
 
+// The size of a file, -1 when it cannot be read.
+LONGLONG FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Types the keys at once and waits for the work they started to be done: a file that
+// grows (a log the program or a stand-in writes), or "#CLASS" a window of that class
+// that shows (a menu the last key opens): the milliseconds.
+int TimeType(HWND top, const std::string& keys, const std::string& until, DWORD limit) {
+  const bool byWindow = !until.empty() && until[0] == '#';
+  const std::string& file = until;
+  const LONGLONG before = byWindow ? 0 : FileSize(file);
+  const auto done = [&] { return byWindow ? FindProcessWindow(0, until) != nullptr : FileSize(file) > before; };
+  g_keyPause = false;
+  if (!BringToForeground(top)) return Fail("the window does not come to the front");
+  LARGE_INTEGER frequency;
+  LARGE_INTEGER begin;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&begin);
+  if (!TypeText(keys)) return Fail("cannot type \"" + keys + "\"");
+  for (;;) {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const LONGLONG ms = (now.QuadPart - begin.QuadPart) * 1000 / frequency.QuadPart;
+    if (done()) {
+      std::printf("%lld\n", static_cast<long long>(ms));
+      return 0;
+    }
+    if (ms > static_cast<LONGLONG>(limit)) return Fail(byWindow ? "no window " + until : file + " did not grow");
+    Sleep(1);
+  }
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: zentor-driver wait TITLE [ms] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
@@ -532,7 +580,8 @@ int Usage() {
                "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
                "  time-repaint TITLE KEYS MS |\n"
-               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | checked TITLE ID | move TITLE X Y W H\n");
+               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | checked TITLE ID | move TITLE X Y W H |\n"
+               "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS\n");
   return 2;
 }
 
@@ -657,6 +706,14 @@ int Run(const std::vector<std::string>& args) {
   if (action == "close") {
     PostMessageA(top, WM_CLOSE, 0, 0);
     return 0;
+  }
+  // A quit message in the thread's queue, as when the session ends under the program.
+  if (action == "quit") {
+    const DWORD thread = GetWindowThreadProcessId(top, nullptr);
+    return PostThreadMessageA(thread, WM_QUIT, 0, 0) ? 0 : Fail("cannot post the quit message");
+  }
+  if (action == "time-type" && args.size() == 5) {
+    return TimeType(top, args[2], args[3], std::strtoul(args[4].c_str(), nullptr, 10));
   }
   bool isChild = false;
   // "click TITLE X Y" clicks the window itself: its first number is no control id.

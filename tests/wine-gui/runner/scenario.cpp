@@ -337,6 +337,26 @@ class ScenarioRun {
       }
       return true;
     }
+    if (name == "rate" && w.size() == 7) return Rate(w, &why);
+    if (name == "time-keys" && w.size() == 8) return TimeKeys(w, &why);
+    if (name == "numbered-file" && w.size() == 4) {
+      std::ofstream out(m_paths.scratch + "/work/" + w[1]);
+      const int count = ToInt(w[2], 0);
+      for (int i = 1; i <= count; ++i) out << w[3] << ' ' << i << "\r\n";
+      return static_cast<bool>(out);
+    }
+    if (name == "expect-file" && (w.size() == 3 || w.size() == 4)) {
+      const int limit = w.size() == 4 ? ToInt(w[3], 10000) : 10000;
+      const std::string path = m_paths.scratch + "/work/" + w[1];
+      for (int waited = 0;; waited += 20) {
+        if (Slurp(path).find(w[2]) != std::string::npos) return true;
+        if (waited > limit) {
+          why = w[1] + " does not hold \"" + w[2] + "\"; it holds:\n" + Slurp(path);
+          return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    }
     if (name == "start") {
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
       command.insert(command.end(), w.begin() + 1, w.end());
@@ -356,7 +376,7 @@ class ScenarioRun {
     }
     if ((name == "command" && w.size() == 3) || (name == "close" && w.size() == 2) ||
         (name == "click" && (w.size() == 4 || w.size() == 5)) || (name == "type" && w.size() == 3) ||
-        (name == "settext" && w.size() == 4)) {
+        (name == "settext" && w.size() == 4) || (name == "quit" && w.size() == 2)) {
       return driver(w).status == 0;
     }
     if (name == "answer" && (w.size() == 2 || w.size() == 3)) {
@@ -541,6 +561,87 @@ class ScenarioRun {
     }
     std::fflush(stdout);
     return ok;
+  }
+
+  // rate RUNS COUNT LIMIT TITLE TEXT KEYS: RUNS times the program is given TEXT (not
+  // timed), then KEYS, and the time from the keys to the help stand-in's next request
+  // (the work TEXT started ends by asking for help) gives COUNT items per second. The
+  // median is printed; a median below LIMIT per second fails.
+  bool Rate(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int64_t count = ToInt(w[2], 0);
+    const int64_t limit = ToInt(w[3], 0);
+    std::vector<int64_t> rates;
+    std::string all;
+    for (int run = 0; run < runs; ++run) {
+      RunResult typed = m_desktop.Run({m_driver, "type", w[4], w[5]}, 20000);
+      if (typed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(typed.output);
+        return false;
+      }
+      RunResult timed = m_desktop.Run({m_driver, "time-type", w[4], w[6], WineDesktop::WindowsPath(m_helpLog), "60000"},
+                                      70000);
+      if (timed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
+        return false;
+      }
+      const int64_t ms = std::max<int64_t>(std::atoll(timed.output.c_str()), 1);
+      rates.push_back(count * 1000 / ms);
+      all += (all.empty() ? "" : ", ") + std::to_string(ms) + " ms";
+    }
+    const int64_t median = Median(rates);
+    std::printf("rate: %lld in a run: median %lld per second of %d (%s), limit %lld per second\n",
+                static_cast<long long>(count), static_cast<long long>(median), runs, all.c_str(),
+                static_cast<long long>(limit));
+    std::fflush(stdout);
+    if (median < limit) {
+      *why = "the median is " + std::to_string(median) + " per second";
+      return false;
+    }
+    return true;
+  }
+
+  // time-keys RUNS LIMIT TITLE SETUP KEYS UNTIL AFTER: RUNS times SETUP is typed (not
+  // timed), then KEYS, timed until UNTIL ("#CLASS": a window of the class shows;
+  // "help": the help stand-in's next request), then AFTER. The median is printed; a
+  // median above LIMIT ms fails.
+  bool TimeKeys(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int64_t limit = ToInt(w[2], 0);
+    const std::string until = w[6] == "help" ? WineDesktop::WindowsPath(m_helpLog) : w[6];
+    std::vector<int64_t> times;
+    std::string all;
+    for (int run = 0; run < runs; ++run) {
+      const std::string where = "run " + std::to_string(run + 1) + ": ";
+      if (!w[4].empty()) {
+        RunResult typed = m_desktop.Run({m_driver, "type", w[3], w[4]}, 20000);
+        if (typed.status != 0) {
+          *why = where + Trim(typed.output);
+          return false;
+        }
+      }
+      RunResult timed = m_desktop.Run({m_driver, "time-type", w[3], w[5], until, std::to_string(limit * 4)},
+                                      limit * 4 + 10000);
+      if (timed.status != 0) {
+        *why = where + Trim(timed.output);
+        return false;
+      }
+      times.push_back(std::atoll(timed.output.c_str()));
+      all += (all.empty() ? "" : ", ") + std::to_string(times.back());
+      if (!w[7].empty() && m_desktop.Run({m_driver, "type", w[3], w[7]}, 20000).status != 0) {
+        *why = where + "cannot type " + w[7];
+        return false;
+      }
+    }
+    const int64_t median = Median(times);
+    std::printf("time-keys: median %lld ms of %d (%s), limit %lld ms\n", static_cast<long long>(median), runs,
+                all.c_str(), static_cast<long long>(limit));
+    std::fflush(stdout);
+    if (median > limit) {
+      *why = "the median is " + std::to_string(median) + " ms";
+      return false;
+    }
+    return true;
   }
 
   // The step's picture: its last capture, else the window it last waited for.
