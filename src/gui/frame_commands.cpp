@@ -1,5 +1,7 @@
 #include "gui/frame_commands.h"
 
+#include <vector>
+
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/status_line.h"
@@ -24,6 +26,15 @@ constexpr uint32_t kMsgBrowseDataValue = 240;  // "Browsing to a data value not 
 constexpr int32_t kEngineKind = 14;
 
 bool g_testCommands = false;
+
+struct DialogCommand {
+  uint32_t command;
+  FrameDialogCommand handler;
+};
+std::vector<DialogCommand>& DialogCommands() {
+  static std::vector<DialogCommand> commands;
+  return commands;
+}
 
 // The View menu's windows by command.
 struct ShowCommand {
@@ -82,6 +93,11 @@ void ShowLastErrorHelp(int32_t frameId) {
 
 void EnableFrameTestCommands(bool on) { g_testCommands = on; }
 
+void SetFrameDialogCommand(uint32_t command, FrameDialogCommand handler) {
+  std::erase_if(DialogCommands(), [command](const DialogCommand& entry) { return entry.command == command; });
+  if (handler != nullptr) DialogCommands().push_back(DialogCommand{command, handler});
+}
+
 bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification) {
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   if (layer == nullptr) return false;
@@ -95,6 +111,12 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
   for (const PaneCommand& pane : kPaneCommands) {
     if (pane.command == command) {
       RunPaneCommand(pane.paneCommand);
+      return true;
+    }
+  }
+  for (const DialogCommand& dialog : DialogCommands()) {
+    if (dialog.command == command) {
+      dialog.handler(frameId);
       return true;
     }
   }

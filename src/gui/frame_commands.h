@@ -25,6 +25,11 @@ inline constexpr uint32_t kCommandTestError = 1998;
 // unknown command is handled by doing nothing.
 bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification);
 
+// The dialogs of the windows' layer open from frame commands they register here (a
+// handler of the command replaces the one before; null takes it away).
+using FrameDialogCommand = void (*)(int32_t frameId);
+void SetFrameDialogCommand(uint32_t command, FrameDialogCommand handler);
+
 // Whether the test build's commands are taken (off unless the program is started
 // for the GUI tests).
 void EnableFrameTestCommands(bool on);

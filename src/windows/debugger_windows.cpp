@@ -4,6 +4,7 @@
 #include "gui/memory_display_settings.h"
 #include "gui/named_forms.h"
 #include "gui/window_factory.h"
+#include "windows/breakpoint_dialogs.h"
 #include "windows/callstack_window.h"
 #include "windows/inspector_windows.h"
 #include "windows/memory_dialogs.h"
@@ -19,6 +20,7 @@ void InstallDebuggerWindows() {
   SetWindowObjectCreator(kViewInspect, &CreateInspectWindow);
   SetWindowObjectCreator(kViewCallstack, &CreateCallstackWindow);
   DialogFormLoadHandlerTable::SetHandler(kMemoryDisplayRecordId, &MemorySettingsLoadHandler);
+  InstallBreakpointAndWatchDialogs();
 }
 
 }  // namespace zentor
