@@ -13,6 +13,7 @@
 #include "gui/dialog_description_file.h"
 #include "gui/gui_window_layer.h"
 #include "gui/manage_operations.h"
+#include "gui/management_dialog.h"
 #include "gui/named_forms.h"
 #include "gui/pane_services.h"
 #include "gui/view_dispatcher.h"
@@ -376,6 +377,9 @@ int32_t MemoryDisplayDialogEvent(NativeWindow dialog, int32_t event, NativeWindo
     case kMemoryTypeList:
       RestrictBaseToType(id, ListSelection(id, kMemoryTypeList, kMemoryElementTypeCount, settings.m_typeIndex));
       return 0;
+    case kMemoryManageButton:
+      RunManagementDialog(id, kMemoryManageButton, &MemorySettingsManageCallback);
+      return 0;
     default:
       return 0;
   }
@@ -421,26 +425,26 @@ int32_t MemorySettingsManageCallback(int32_t window, uint32_t event, void* point
   DialogDescriptionFile& store = TheDialogDescriptionFile();
   switch (event) {
     case kManageList: {
-      auto* list = static_cast<MemoryManageList*>(pointer);
-      list->count = store.ListAllRecords(kMemoryDisplayRecordId, &list->entries);
+      auto* list = static_cast<NamedSetList*>(pointer);
+      list->m_count = store.ListAllRecords(kMemoryDisplayRecordId, list);
       return 0;
     }
     case kManageRestore: {
-      const auto* entry = static_cast<const DialogEntryInfo*>(pointer);
-      const int32_t result = settings.ReadRecord(RWCString(entry->m_name));
+      const auto* entry = static_cast<const NamedSetRequest*>(pointer);
+      const int32_t result = settings.ReadRecord(entry->m_name);
       if (state.displayId != kNoLayerId) ShowDisplaySettings(state.displayId, settings);
       return result;
     }
     case kManageSave: {
-      const auto* entry = static_cast<const DialogEntryInfo*>(pointer);
+      const auto* entry = static_cast<const NamedSetRequest*>(pointer);
       if (state.displayId != kNoLayerId) ReadDisplayControls(state.displayId, settings);
       std::vector<uint8_t> image(MemoryDisplaySettings::kRecordSize);
       settings.CopyTo(image.data());
-      return store.AddRecord(kMemoryDisplayRecordId, entry->m_name, entry->m_description,
+      return store.AddRecord(kMemoryDisplayRecordId, entry->m_name.data(), entry->m_description.data(),
                              MemoryDisplaySettings::kRecordSize, image.data());
     }
     case kManageRemove:
-      return store.RemoveRecord(kMemoryDisplayRecordId, static_cast<const char*>(pointer));
+      return store.RemoveRecord(kMemoryDisplayRecordId, static_cast<const NamedSetRequest*>(pointer)->m_name);
     case kManageOpened:
       state.managementId = window;
       return 0;

@@ -68,13 +68,9 @@ const char* MemorySaveFileName();
 // Back to the start of a run (tests).
 void ResetMemoryDialogs();
 
-// What the settings management asks of the memory form (record id 5): 15 list, 16
-// restore, 17 save, 18 remove, 19 opened, 20 closed. For 15 the pointer is a
-// MemoryManageList; for 16 and 17 a DialogEntryInfo; for 18 the name.
-struct MemoryManageList {
-  std::vector<uint8_t> entries;
-  int32_t count = 0;
-};
+// The memory form's side of the settings management (record id 5): 15 list (a
+// NamedSetList), 16 restore, 17 save and 18 remove (a NamedSetRequest), 19 opened, 20
+// closed.
 int32_t MemorySettingsManageCallback(int32_t window, uint32_t event, void* pointer);
 
 // "restore NAME" of a memory form (0x58): the settings of the record and the request
