@@ -12,9 +12,12 @@
 #include "core/dv_error.h"
 #include "core/viewpoint_manager.h"
 #include "core/window_layer.h"
+#include "core/view_kind.h"
+#include "gui/dialog_description_file.h"
 #include "gui/layer_backend.h"
 #include "gui/notice_router.h"
 #include "harness/dialog_driver.h"
+#include "harness/session/console_session.h"
 #include "windows/breakpoint_dialogs.h"
 #include "windows/watch_dialogs.h"
 #include "debugger_windows_fixture.h"
@@ -335,6 +338,53 @@ TEST_F(BreakpointDialogsTest, WatchDialogs) {
   EXPECT_EQ(opened, (std::vector<std::string>{"g_divisor", "g_color"}));
   m_driver.Script({D::Do([&](DialogDriver& d) { EXPECT_EQ(rows(d), opened); }), D::Press(2)});
   ShowDeleteWatchDialog(kNoLayerId);
+}
+
+// Named sets: the Breakpoints list's Manage button saves the breakpoints under a name
+// and restores them into the list; the Watch window's popup does the same for watches,
+// and removes a set.
+TEST_F(BreakpointDialogsTest, NamedBreakpointAndWatchSets) {
+  OR_RETURN(ConnectToDemo());
+  testing_support::ScratchDirectory directory{"named-sets"};
+  DialogDescriptionFile& store = TheDialogDescriptionFile();
+  store.Reset();
+  ASSERT_EQ(store.Open(directory.File("zentor.ddb").c_str()), 0);
+  InstallDialogDescriptionFile();
+  ASSERT_EQ(Set(0, "main"), 0);
+  ASSERT_EQ(Set(1, "f", "if (n == 3)"), 0);
+  const std::vector<std::string> saved = Engine();
+  m_driver.Script({
+      D::Press(kBreakManage),
+      D::Press(17), D::Type(1560, "two"), D::Type(1561, "main and f"), D::Press(1),
+      D::Do([&](DialogDriver& d) {
+        ASSERT_EQ(d.Entries(15).size(), 1u);
+        Remove(0, 0);
+        Remove(1, 0);
+      }),
+      D::Press(16), D::Press(1),
+      D::Do([](DialogDriver& d) { EXPECT_EQ(Names(d.Entries(kBreakList)), (std::vector<std::string>{"*br[0]", "*cb[0]"})); }),
+      D::Press(1),
+  });
+  ShowBreakpointListDialog(kNoLayerId);
+  EXPECT_EQ(Engine(), saved);
+
+  WinSuper* watch = Open(kViewWatch);
+  ASSERT_NE(watch, nullptr);
+  m_driver.Script({D::Type(kWatchExpressionEdit, "g_divisor"), D::Press(kWatchOk)});
+  ShowAddWatchDialog(kNoLayerId);
+  m_driver.Script({
+      D::Press(17), D::Type(1560, "divisor"), D::Press(1),
+      D::Do([](DialogDriver& d) { EXPECT_EQ(d.Caption(), "Watch Management"); }),
+      D::Select(15, 0), D::Press(18),
+      D::Do([](DialogDriver& d) { EXPECT_TRUE(d.Entries(15).empty()); }),
+      D::Press(1),
+  });
+  ShowWatchManagement(*watch);
+  NamedSetList watchSets;
+  store.ListAllRecords(15, &watchSets);
+  EXPECT_EQ(watchSets.m_entries.size(), 0u);
+  EXPECT_TRUE(Boxes().empty());
+  store.Reset();
 }
 
 }  // namespace
