@@ -166,7 +166,7 @@ std::string BreakpointCapabilities::ShortName(uint32_t resource, uint32_t access
 // The target's three rows: the software row's access code, the hardware row's kinds
 // with their names, and whether task-switch breakpoints exist. Conditions on hardware
 // breakpoints are always allowed: the engine parses them for every resource.
-BreakpointCapabilities QueryBreakpointCapabilities() {
+BreakpointCapabilities BreakpointEditDialog::QueryCapabilities() {
   BreakpointCapabilities capabilities;
   DVError status;
   SendBreakpointRequest(status, kRequestCapabilities, capabilities.rows);
@@ -272,7 +272,7 @@ void BreakpointListDialog::OnInitialise() {
   m_previous = g_openList;
   g_openList = this;
   WaitCursor wait;
-  m_capabilities = QueryBreakpointCapabilities();
+  m_capabilities = BreakpointEditDialog::QueryCapabilities();
   const bool whole = Fill();
   m_sortKey = kSortByName;
   m_showAddress = false;
@@ -595,7 +595,7 @@ BreakpointEditDialog::BreakpointEditDialog(BreakpointListDialog* list, Breakpoin
 void BreakpointEditDialog::OnInitialise() {
   GuiWindowLayer& layer = Layer();
   const int32_t dialog = DialogId();
-  m_capabilities = m_list != nullptr ? m_list->Capabilities() : QueryBreakpointCapabilities();
+  m_capabilities = m_list != nullptr ? m_list->Capabilities() : BreakpointEditDialog::QueryCapabilities();
   layer.LimitItemText(dialog, kEditLocation, 128);
   layer.LimitItemText(dialog, kEditExpression, 128);
   if (m_capabilities.kindCount >= 2) {

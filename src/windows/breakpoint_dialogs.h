@@ -150,6 +150,8 @@ class BreakpointEditDialog final : public DialogBody {
   // fault, else the id) and the status.
   int32_t AddBreakpoint(DVError& status);
   int32_t ModifyBreakpoint(DVError& status);
+  // Asks the target what it offers for breakpoints.
+  static BreakpointCapabilities QueryCapabilities();
 
  protected:
   void OnInitialise() override;
@@ -191,8 +193,6 @@ void InstallBreakpointDialogNotices();
 // The frame's items of the breakpoint and watch dialogs (1380-1383) and the notices.
 void InstallBreakpointAndWatchDialogs();
 
-// Asks the target what it offers for breakpoints.
-BreakpointCapabilities QueryBreakpointCapabilities();
 // Sends a breakpoint dialog request; the status holds its failure.
 int32_t SendBreakpointRequest(DVError& status, uint32_t code, void* argument);
 
