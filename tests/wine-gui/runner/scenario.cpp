@@ -643,6 +643,8 @@ class ScenarioRun {
       return false;
     }
     return true;
+  }
+
   // speed-command RUNS LIMIT TITLE ID WINDOW: RUNS times a command posted to the
   // window TITLE until the window WINDOW of the program shows, closing WINDOW after
   // each. The median is printed; above LIMIT (ms) it fails.
