@@ -2,7 +2,8 @@
 // console program runs it: an instruction step with its report, a go to a breakpoint
 // with its report, passpoints in the loop (hits per second), and the listing of a
 // call stack of 100 frames. Each reports the link transactions one operation took.
-// The agent runs as its own process, as a server's agent would.
+// The agent runs as its own process, as a server's agent would; each case runs with the
+// two on separate cores and on one core.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -58,6 +59,8 @@ class AgentCase {
       state.SkipWithError("no session with the stand-in agent");
       return;
     }
+    m_ok = bench::PinLayout(state, state.range(0));
+    if (!m_ok) return;
     m_start = SaveRegisters();
   }
 
@@ -114,7 +117,7 @@ void InstructionStep(benchmark::State& state) {
   }
   measured.Finish();
 }
-BENCHMARK(InstructionStep)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(InstructionStep)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
 // A go from the loop to the breakpoint at g, with its report; the thread is put back
 // at the loop (not timed) before the next go.
@@ -129,7 +132,7 @@ void GoToBreakpoint(benchmark::State& state) {
   Run("remove breaks");
   measured.Finish();
 }
-BENCHMARK(GoToBreakpoint)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(GoToBreakpoint)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
 // The loop's turns from the first one on, with a passpoint at g: five hits (the five
 // turns) and the break at the first call after the loop per go.
@@ -149,7 +152,7 @@ void PasspointsInTheLoop(benchmark::State& state) {
   const int64_t hits = measured.Operations() * kHitsPerGo;
   state.counters["hits"] = benchmark::Counter(static_cast<double>(hits), benchmark::Counter::kIsRate);
 }
-BENCHMARK(PasspointsInTheLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(PasspointsInTheLoop)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
 // A chain of 100 frames written below the stack pointer, each returning into g; the
 // walk and the listing of the call stack over it.
@@ -179,7 +182,7 @@ void CallStackOf100Frames(benchmark::State& state) {
   }
   measured.Finish();
 }
-BENCHMARK(CallStackOf100Frames)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(CallStackOf100Frames)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
 }  // namespace
 }  // namespace zentor

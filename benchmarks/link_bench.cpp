@@ -1,6 +1,7 @@
 // Reading target memory from the stand-in agent over UDP loopback, as the debugger
 // does: stop-and-wait requests of 1 KB (1 MB and 16 MB read), and single 4-byte reads.
-// The agent runs as its own process, as a server's agent would.
+// The agent runs as its own process, as a server's agent would; each case runs with the
+// two on separate cores and on one core.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core_layout.h"
 #include "harness/agent_process.h"
 #include "target/agent_link.h"
 #include "target/agent_requests.h"
@@ -29,6 +31,7 @@ bool ConnectOnce() {
       std::fprintf(stderr, "link_bench: %s\n", error.c_str());
       return false;
     }
+    bench::AgentProcessId() = static_cast<pid_t>(agent.ProcessId());
     return OpenLink(kLinkKindUdp, agent.UdpLinkName().c_str(), 0) != kNoLinkHandle && AgentHello() == 0;
   }();
   return connected;
@@ -39,6 +42,7 @@ void ReadTargetMemory(benchmark::State& state) {
     state.SkipWithError("the stand-in agent did not start");
     return;
   }
+  if (!bench::PinLayout(state, state.range(1))) return;
   const auto total = static_cast<uint32_t>(state.range(0));
   std::vector<uint8_t> buffer(kReadCallBytes);
   for (auto _ : state) {
@@ -54,13 +58,20 @@ void ReadTargetMemory(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * total);
 }
-BENCHMARK(ReadTargetMemory)->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReadTargetMemory)
+    ->ArgsProduct({{1 << 20, 16 << 20}, {bench::kSeparateCores, bench::kOneCore}})
+    ->ArgNames({"bytes", "cores"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void ReadFourBytes(benchmark::State& state) {
   if (!ConnectOnce()) {
     state.SkipWithError("the stand-in agent did not start");
     return;
   }
+  if (!bench::PinLayout(state, state.range(0))) return;
   uint8_t word[4];
   uint32_t address = kServerMemory;
   for (auto _ : state) {
@@ -73,7 +84,12 @@ void ReadFourBytes(benchmark::State& state) {
     benchmark::DoNotOptimize(word);
   }
 }
-BENCHMARK(ReadFourBytes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(ReadFourBytes)
+    ->Apply(bench::InBothLayouts)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 }  // namespace zentor

@@ -14,6 +14,7 @@
 #include "console/output_writer.h"
 #include "core/value_bytes.h"
 #include "engine/register_access.h"
+#include "core_layout.h"
 #include "harness/agent_process.h"
 
 namespace zentor::bench {
@@ -63,6 +64,7 @@ inline bool StartStandInSession(const std::string& module, std::string* director
     std::fprintf(stderr, "bench: %s\n", error.c_str());
     return false;
   }
+  AgentProcessId() = static_cast<pid_t>(agent.ProcessId());
   static std::string link = agent.UdpLinkName();
   static std::vector<std::string> texts = {"zentor", "-test", "-ip", link};
   static std::vector<char*> vector;

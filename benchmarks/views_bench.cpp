@@ -8,6 +8,7 @@
 //   - ExpandArrayOf5000Ints: g_large expanded in an Inspect window.
 //   - RefreshWith5000IntsExpanded: a stop's refresh of that window.
 // Requests are counted on their way to the agent: the link's transport is wrapped.
+// Each case runs with the debugger and the agent on separate cores and on one core.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -114,10 +115,11 @@ Session* StartOnce() {
   return session;
 }
 
-// The session, or null with the benchmark skipped.
+// The session pinned to the case's layout, or null with the benchmark skipped.
 Session* SessionOrSkip(benchmark::State& state) {
   Session* session = StartOnce();
   if (session == nullptr) state.SkipWithError("no session with the stand-in agent");
+  if (session != nullptr && !bench::PinLayout(state, state.range(0))) return nullptr;
   return session;
 }
 
@@ -188,7 +190,7 @@ void StopAndRefreshEveryView(benchmark::State& state) {
                             session->callstack.pane.count + session->memory.pane.count +
                             session->inspect.pane.count + session->locals.pane.count + session->modules.pane.count;
 }
-BENCHMARK(StopAndRefreshEveryView)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(StopAndRefreshEveryView)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
 
 // g_large (5,000 ints), the only item of an Inspect window of its own, closed with it.
 class LargeArrayWindow {
@@ -237,7 +239,7 @@ void ExpandArrayOf5000Ints(benchmark::State& state) {
   state.counters["transactions"] = PerOperation(transactions, expansions);
   state.counters["lines"] = lines;
 }
-BENCHMARK(ExpandArrayOf5000Ints)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(ExpandArrayOf5000Ints)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
 
 // A stop's refresh of the window with g_large expanded: its 5,000 lines made again.
 void RefreshWith5000IntsExpanded(benchmark::State& state) {
@@ -255,7 +257,7 @@ void RefreshWith5000IntsExpanded(benchmark::State& state) {
   state.counters["transactions"] = PerOperation(transactions, refreshes);
   state.counters["lines"] = large.Lines();
 }
-BENCHMARK(RefreshWith5000IntsExpanded)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(RefreshWith5000IntsExpanded)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
 
 }  // namespace
 }  // namespace zentor

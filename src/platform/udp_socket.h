@@ -5,7 +5,10 @@
 // handles are numbers; kNoSocket marks none. Addresses are IPv4 addresses in network
 // byte order, as the socket calls take them.
 
+#include <algorithm>
 #include <cstdint>
+
+#include "platform/clock.h"
 
 namespace zentor::platform {
 
@@ -29,8 +32,34 @@ intptr_t OpenDatagramSocket();
 // Connects the socket to address and port (host byte order); false on failure.
 bool ConnectDatagramSocket(intptr_t socket, uint32_t address, uint16_t port);
 // An answer over the loopback comes within microseconds, and a thread that went to
-// sleep takes tens of them to wake: a wait first looks this long without sleeping.
+// sleep takes tens of them to wake (a hundred and more across the cores of a virtual
+// machine): a wait first looks this long without sleeping. Between two looks it gives
+// the processor away, so that a peer on the same core runs at once and is never kept
+// from sending by the looking. When giving it away took longer than
+// kProcessorTakenMicroseconds, other work had the core: the wait then sleeps for the
+// rest of its time, as a sleeping thread is woken when its datagram comes while a
+// looking one waits for its turn on the core.
 inline constexpr uint64_t kReadableSpinMicroseconds = 50;
+inline constexpr uint64_t kProcessorTakenMicroseconds = 30;
+
+// The looking stretch of one wait of `timeoutMilliseconds`.
+class ReadableLook {
+ public:
+  explicit ReadableLook(uint32_t timeoutMilliseconds)
+      : m_end(MonotonicMicroseconds() + std::min<uint64_t>(kReadableSpinMicroseconds,
+                                                           uint64_t{timeoutMilliseconds} * 1000u)) {}
+  // After a look that found nothing: true when the wait looks again (the processor was
+  // given away in between), false when it is to sleep (or give up) now.
+  bool Again() {
+    const uint64_t before = MonotonicMicroseconds();
+    if (before >= m_end) return false;
+    SleepMilliseconds(0);
+    return MonotonicMicroseconds() - before <= kProcessorTakenMicroseconds;
+  }
+
+ private:
+  uint64_t m_end;
+};
 
 // Waits until a datagram (or an error) can be received: 1 ready, 0 time-out, -1 error.
 int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds);

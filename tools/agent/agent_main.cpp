@@ -1,5 +1,6 @@
 // zentor-agent: the stand-in NetWare debug agent (see agent_options.cpp for its usage).
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,7 +105,9 @@ int Run(const AgentOptions& options) {
   }
 
   constexpr uint64_t kSpinMicroseconds = 100;
+  constexpr uint64_t kProcessorTakenMicroseconds = 30;
   uint64_t lastRequestMicroseconds = 0;
+  bool sleepUntilRequest = false;
   uint64_t lastActivity = NowMilliseconds();
   uint64_t lastReadyCheck = lastActivity;
   while (g_stop == 0) {
@@ -115,12 +118,22 @@ int Run(const AgentOptions& options) {
     // A running thread gets the processor whenever no line has anything. Right after a
     // request the next one (or its ACK) is likely within microseconds: the agent looks
     // again without sleeping for a moment, as a sleeping process takes long to wake.
-    const bool justBusy = NowMicroseconds() - lastRequestMicroseconds < kSpinMicroseconds;
+    // Between two looks it gives the processor away, so that a debugger on the same
+    // core can send what the agent waits for; when that took long, other work had the
+    // core, and the agent sleeps until the next request, which wakes it at once.
+    const bool justBusy =
+        !sleepUntilRequest && NowMicroseconds() - lastRequestMicroseconds < kSpinMicroseconds;
     const bool holding = (udp && udp->HoldsRequest()) || (serial && serial->HoldsRequest());
     const int wait = server.IsRunning() || justBusy ? 0 : holding ? 5 : 100;
     const int ready = poll(lines, count, wait);
+    if (ready == 0 && justBusy && !server.IsRunning()) {
+      const uint64_t yielded = NowMicroseconds();
+      sched_yield();
+      sleepUntilRequest = NowMicroseconds() - yielded > kProcessorTakenMicroseconds;
+    }
     const uint64_t now = NowMilliseconds();
     if (ready > 0) {
+      sleepUntilRequest = false;
       lastActivity = now;
       lastRequestMicroseconds = NowMicroseconds();
       for (nfds_t i = 0; i < count; ++i) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <sched.h>
 
 namespace zentor::platform {
 
@@ -18,6 +19,11 @@ TimeOfDay CurrentTimeOfDay() {
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {
+  // A zero-length nanosleep still waits out the timer slack (50 us): a yield is asked for.
+  if (milliseconds == 0) {
+    sched_yield();
+    return;
+  }
   timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
   // A signal cuts the sleep short; the rest is slept again.
   while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {

@@ -58,14 +58,13 @@ bool ConnectDatagramSocket(intptr_t socket, uint32_t address, uint16_t port) {
 // The first stretch of the wait looks without sleeping (see udp_socket.h).
 int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds) {
   pollfd ready{Fd(socket), POLLIN, 0};
-  const uint64_t spinEnd = MonotonicMicroseconds() + std::min<uint64_t>(kReadableSpinMicroseconds,
-                                                                        uint64_t{timeoutMilliseconds} * 1000u);
+  ReadableLook look(timeoutMilliseconds);
   int timeout = 0;
   for (;;) {
     const int result = ::poll(&ready, 1, timeout);
     if (result < 0 && errno == EINTR) continue;
     if (result != 0 || timeout != 0) return result < 0 ? -1 : (result == 0 ? 0 : 1);
-    if (MonotonicMicroseconds() >= spinEnd) {
+    if (!look.Again()) {
       if (timeoutMilliseconds == 0) return 0;
       timeout = static_cast<int>(timeoutMilliseconds);
     }

@@ -60,8 +60,7 @@ bool ConnectDatagramSocket(intptr_t socket, uint32_t address, uint16_t port) {
 
 // The first stretch of the wait looks without sleeping (see udp_socket.h).
 int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds) {
-  const uint64_t spinEnd = MonotonicMicroseconds() + std::min<uint64_t>(kReadableSpinMicroseconds,
-                                                                        uint64_t{timeoutMilliseconds} * 1000u);
+  ReadableLook look(timeoutMilliseconds);
   uint32_t timeout = 0;
   for (;;) {
     fd_set readable;
@@ -70,7 +69,7 @@ int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds) {
     timeval wait{static_cast<long>(timeout / 1000), static_cast<long>(timeout % 1000) * 1000};
     const int result = ::select(0, &readable, nullptr, nullptr, &wait);
     if (result != 0 || timeout != 0) return result < 0 ? -1 : (result == 0 ? 0 : 1);
-    if (MonotonicMicroseconds() >= spinEnd) {
+    if (!look.Again()) {
       if (timeoutMilliseconds == 0) return 0;
       timeout = timeoutMilliseconds;
     }
