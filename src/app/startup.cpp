@@ -32,6 +32,7 @@
 #include "gui/gui_actions.h"
 #include "gui/target_to_gui.h"
 #include "windows/debugger_windows.h"
+#include "windows/settings_dialogs.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
@@ -464,6 +465,7 @@ void Startup() {
   BindSymbolLookupActions();
   BindGuiActions();
   InstallDebuggerWindows();
+  InstallSettingsDialogs();
   if (Statics().testHook != nullptr) Statics().testHook();
   InstallCodeViewReader();
   Protected([] { TargetCallWrapper::Notify_AddKeywords(); });

@@ -86,6 +86,11 @@ void InvocationDialog::OnEngineNotice(uint32_t code, const void* argument) {
   }
 }
 
+void InvocationDialog::SendChanged() {
+  ViewDispatcher::RunGuiCommandQuiet(kViewInvocation, nullptr, kGuiInvocationChanged,
+                                     reinterpret_cast<intptr_t>(&TheInvocationSettings()));
+}
+
 void InvocationDialog::SendSettings() {
   ViewDispatcher::RunGuiCommandQuiet(kViewInvocation, nullptr, kGuiInvocationSettings,
                                      reinterpret_cast<intptr_t>(&TheInvocationSettings()));

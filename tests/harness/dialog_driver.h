@@ -69,6 +69,7 @@ class DialogDriver final : public DialogRunner {
   std::vector<std::string> Entries(int32_t control) const;
   int32_t Selection(int32_t control) const;
   bool Enabled(int32_t control) const;
+  bool Checked(int32_t control) const;
   // The dialogs that have been made, by template name, in order.
   const std::vector<std::string>& Opened() const { return m_opened; }
 

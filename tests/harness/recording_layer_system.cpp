@@ -481,6 +481,12 @@ intptr_t RecordingLayerSystem::SendControlMessage(NativeWindow window, ControlMe
       w.selection = index;
       return index;
     case ControlMessage::ListGetSelectionCount: return w.multipleSelection ? (w.selection >= 0 ? 1 : 0) : -1;
+    // A box of several selections holds at most one here.
+    case ControlMessage::ListGetSelectedItems:
+      if (!w.multipleSelection) return -1;
+      if (w.selection < 0 || wParam == 0 || lParam == 0) return 0;
+      *reinterpret_cast<int32_t*>(lParam) = static_cast<int32_t>(w.selection);
+      return 1;
     case ControlMessage::ListSetSelection:
       if (lParam < -1 || lParam >= count) return -1;
       w.selection = wParam != 0 ? lParam : -1;

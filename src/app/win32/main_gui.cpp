@@ -32,6 +32,8 @@
 #include "gui/run_control_state.h"
 #include "gui/shell_services.h"
 #include "gui/win32/start_up_logo.h"
+#include "gui/win32/win32_color_chooser.h"
+#include "gui/win32/win32_dialog_runner.h"
 #include "gui/win32/win32_layer_system.h"
 #include "gui/win32/win32_message_queue.h"
 #include "gui/win32/win32_shell_system.h"
@@ -77,6 +79,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   GuiWindowLayer& layer = InstallWin32WindowLayer(instance);
   InstallWin32MessageQueue(instance);
   InstallWin32ShellSystem(instance);
+  InstallWin32DialogRunner(instance);
+  InstallWin32ColorChooser();
   if (previous == nullptr && RegisterWindowClasses(instance) != 0) {
     ShowStartFailure(kMsgCannotRegisterClass);
     return -1;
