@@ -1,5 +1,6 @@
 #include "gui/color_dialog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -31,7 +32,9 @@ constexpr const char* kStoreFailure = "The color settings could not be stored.";
 constexpr int32_t kSampleTopUnits = 10;
 // The sample ends above the element label (the combo box's row).
 constexpr int32_t kSampleBottomUnits = 112;
-constexpr int32_t kScrollBarWidthUnits = 8;
+constexpr int32_t kDialogHeightUnits = 172;  // the template's height
+// The title, nine program lines and the status line.
+constexpr int32_t kSampleRows = 11;
 
 // Elements of the sample.
 enum SampleElement : uint32_t {
@@ -50,10 +53,11 @@ void Fill(GuiWindowLayer& layer, int32_t id, const LayerRect& area, uint32_t ele
   layer.DrawRectangle(id, area);
 }
 
-void Text(GuiWindowLayer& layer, int32_t id, int32_t x, int32_t y, const char* text, uint32_t element) {
+// The text's row ends at `bottom`.
+void Text(GuiWindowLayer& layer, int32_t id, int32_t x, int32_t bottom, const char* text, uint32_t element) {
   layer.SetTextColor(id, Word(element, true));
   layer.SetBackgroundColor(id, Word(element, false));
-  layer.DrawTextAt(id, x, y, text, static_cast<int32_t>(std::strlen(text)));
+  layer.DrawTextAt(id, x, bottom, text, static_cast<int32_t>(std::strlen(text)));
 }
 
 }  // namespace
@@ -79,26 +83,30 @@ void ColorDialog::OnInitialise() {
   g_openDialog = this;
 }
 
-// Margins of a twentieth of the client's width on both sides, the top 10 dialog units
-// down; the sample's scroll bar stands inside its right edge.
+// Margins of a twentieth of the client's width on both sides; from 10 dialog units
+// down to the element label, in the dialog's own units (a share of its client height,
+// since its font is not the system's); the sample's eleven rows fit in between. Its
+// scroll bar stands inside its right edge.
 void ColorDialog::LayOutSample() {
   GuiWindowLayer& layer = Layer();
   const int32_t id = DialogId();
   LayerRect client;
   if (layer.GetClientArea(id, &client) == nullptr) return;
   const int32_t width = client.right - client.left;
+  const int32_t height = client.bottom - client.top;
   const int32_t margin = width / 20;
+  m_sample = LayerRect{client.top + height * kSampleTopUnits / kDialogHeightUnits, client.left + margin,
+                       client.top + height * kSampleBottomUnits / kDialogHeightUnits, client.right - margin};
   int32_t leading = 0;
   int32_t ascent = 0;
   int32_t descent = 0;
   if (layer.GetFontMetrics(id, &leading, &ascent, &descent) != 0 && ascent + descent > 0) {
     m_lineHeight = ascent + descent + leading;
   }
-  m_sample = LayerRect{client.top + layer.DialogUnitsToPixelsY(kSampleTopUnits), client.left + margin,
-                       client.top + layer.DialogUnitsToPixelsY(kSampleBottomUnits), client.right - margin};
-  const int32_t barWidth = layer.DialogUnitsToPixelsX(kScrollBarWidthUnits);
+  m_lineHeight = std::max(1, std::min(m_lineHeight, (m_sample.bottom - m_sample.top) / kSampleRows));
+  const int32_t barWidth = std::max(8, width / 30);
   const LayerRect bar{m_sample.top + m_lineHeight, m_sample.right - barWidth - 2,
-                      m_sample.bottom - m_sample.top - 2 * m_lineHeight - 2, barWidth};
+                      m_sample.bottom - m_sample.top - 2 * m_lineHeight, barWidth};
   m_scrollBar = layer.CreateControl(bar, "", kLayerVerticalScrollBar, id, 1, kColorSampleScrollBar);
 }
 
@@ -143,11 +151,11 @@ void ColorDialog::DrawSample() {
 
   int32_t y = client.top + 1;
   for (int32_t index = 0; index < static_cast<int32_t>(std::size(kLines)); ++index, y += row) {
-    if (index == kBreakpointLine) Text(layer, id, breakColumn.left + 1, y, "B", kBreakColumn);
+    if (index == kBreakpointLine) Text(layer, id, breakColumn.left + 1, y + row - 1, "B", kBreakColumn);
     int32_t x = breakColumn.right + 2;
     for (const Segment& segment : kLines[index].segments) {
       if (segment.text == nullptr) break;
-      Text(layer, id, x, y, segment.text, segment.element);
+      Text(layer, id, x, y + row - 1, segment.text, segment.element);
       x += layer.GetTextWidth(id, segment.text, -1);
     }
   }
@@ -158,12 +166,12 @@ void ColorDialog::DrawSample() {
   const LayerRect button{box.top + row / 2, box.left + boxWidth / 4, box.top + row / 2 + row + 2,
                          box.right - boxWidth / 4};
   Fill(layer, id, button, kButtons);
-  Text(layer, id, button.left + 4, button.top + 1, "OK", kButtons);
+  Text(layer, id, button.left + 4, button.bottom - 1, "OK", kButtons);
 
   const LayerRect status{s.bottom - row, s.left + 1, s.bottom - 1, s.right - 1};
   Fill(layer, id, status, kStatus);
-  Text(layer, id, status.left + 2, status.top, "Status Line", kStatus);
-  Text(layer, id, titleBar.left + 2, titleBar.top, "Window", kTitle);
+  Text(layer, id, status.left + 2, status.bottom - 1, "Status Line", kStatus);
+  Text(layer, id, titleBar.left + 2, titleBar.bottom - 1, "Window", kTitle);
   if (m_scrollBar != kNoLayerId) {
     layer.SetScrollRange(m_scrollBar, kScrollBarVertical, 0, 2);
     layer.SetScrollPos(m_scrollBar, kScrollBarVertical, 1);
