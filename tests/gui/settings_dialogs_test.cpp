@@ -86,7 +86,7 @@ class SettingsDialogsTest : public ::testing::Test {
   WindowLayerBackend* previousBackend = nullptr;
   testing_support::DialogDriver driver{system};
   testing_support::ScratchDirectory scratch{"settings-dialogs"};
-  DialogDescriptionFile store;
+  DialogDescriptionFile& store = TheDialogDescriptionFile();
   SettingsStore* previousStore = nullptr;
   ScriptedChooser chooser;
   ColorChooser* previousChooser = nullptr;
@@ -172,6 +172,53 @@ TEST_F(SettingsDialogsTest, AFailedStoreOfTheColoursIsSaid) {
   ShowColorDialog(kNoLayerId);
   EXPECT_NE(Log().find("The color settings could not be stored."), std::string::npos);
   EXPECT_EQ(ColorSettings::DialogSet()[9][ColorWordIndex(kColorSchemeColour, false)], 0x00FF00u);
+}
+
+// A table restored through the management is what the sample shows and what OK
+// keeps: the colour edited before the restore does not overwrite it.
+TEST_F(SettingsDialogsTest, ATableRestoredByTheManagementIsWhatOkKeeps) {
+  chooser.answer = 0xFF0000;
+  driver.Script({D::Select(kColorElementCombo, 10), D::Press(kColorSetColorsButton), D::Press(kDialogOkControl)});
+  ShowColorDialog(kNoLayerId);
+  ASSERT_EQ(ColorSettings::GetColor(ViewpointHandle(ViewpointHandle::kNone), kColorElementClientArea, 0), 0xFF0000u);
+  driver.Script({D::Press(kColorManageButton), D::Press(17), D::Type(1560, "reddish"), D::Press(1), D::Press(1),
+                 D::Press(kDialogOkControl)});
+  ShowColorDialog(kNoLayerId);
+
+  chooser.answer = 0x00FF00;
+  driver.Script({D::Select(kColorElementCombo, 10), D::Press(kColorSetColorsButton), D::Press(kDialogOkControl)});
+  ShowColorDialog(kNoLayerId);
+  ASSERT_EQ(ColorSettings::GetColor(ViewpointHandle(ViewpointHandle::kNone), kColorElementClientArea, 0), 0x00FF00u);
+
+  chooser.answer = 0x0000FF;
+  driver.Script({D::Select(kColorElementCombo, 10), D::Press(kColorSetColorsButton), D::Press(kColorManageButton),
+                 D::Do([](D& d) { EXPECT_EQ(d.Caption(), "Color Management"); }), D::Select(15, 0), D::Press(16),
+                 D::Press(1), D::Press(kDialogOkControl)});
+  ShowColorDialog(kNoLayerId);
+  EXPECT_EQ(ColorSettings::GetColor(ViewpointHandle(ViewpointHandle::kNone), kColorElementClientArea, 0), 0xFF0000u);
+  EXPECT_EQ(Stored(kColorTableRecordId, "CURRENT"), Stored(kColorTableRecordId, "reddish"));
+}
+
+// The management saves what the fields hold, applied or not, and its Restore shows
+// the set in the controls.
+TEST_F(SettingsDialogsTest, InvocationSetsAreSavedFromTheFieldsAndRestoredIntoThem) {
+  InvocationSettingsDialog dialog;
+  driver.Script({D::Press(kInvocationMacroCheck), D::Type(kInvocationMacroEdit, "boot.mac"),
+                 D::Press(kInvocationManageButton),
+                 D::Do([](D& d) { EXPECT_EQ(d.Caption(), "Invocation Management"); }), D::Press(17),
+                 D::Type(1560, "boot"), D::Press(1), D::Press(1), D::Press(kInvocationMacroCheck),
+                 D::Press(kInvocationManageButton), D::Select(15, 0), D::Press(16), D::Press(1), D::Do([](D& d) {
+                   EXPECT_EQ(d.Text(kInvocationMacroEdit), "boot.mac");
+                   EXPECT_TRUE(d.Checked(kInvocationMacroCheck));
+                 }),
+                 D::Press(kDialogCancelControl)});
+  RunModalDialog(dialog, kNoLayerId);
+  const std::vector<uint8_t> stored = Stored(kInvocationRecordId, "boot");
+  ASSERT_EQ(stored.size(), InvocationSettings::kRecordSize);
+  InvocationSettings read;
+  ASSERT_TRUE(read.CopyFrom(stored.data(), static_cast<uint32_t>(stored.size())));
+  EXPECT_EQ(read.m_macroName, "boot.mac");
+  EXPECT_EQ(read.m_macroOn, 1u);
 }
 
 // The check boxes follow the record and their edits go off with them; Apply refuses a

@@ -79,7 +79,7 @@ class CustomButtonsTest : public testing_support::DebuggerWindowsTest {
   int32_t m_frameId = kNoLayerId;
   testing_support::DialogDriver m_driver{m_system};
   testing_support::ScratchDirectory m_scratch{"custom-buttons"};
-  DialogDescriptionFile m_store;
+  DialogDescriptionFile& m_store = TheDialogDescriptionFile();
   SettingsStore* m_previousStore = nullptr;
 };
 
@@ -203,6 +203,23 @@ TEST_F(CustomButtonsTest, NamedSetsSaveRestoreAndRefuseABadRecord) {
   NamedSetList list;
   EXPECT_EQ(CustomButtonManageCallback(m_frameId, kManageList, &list), 2);
   EXPECT_EQ(std::string(list.m_entries[0].m_description.data()), "two again");
+}
+
+// Through the management: the buttons saved under a name come back by Restore after
+// they were deleted, and the bar shows them once the dialog closes.
+TEST_F(CustomButtonsTest, TheManagementSavesAndRestoresTheButtons) {
+  OpenFromMenu(AddWith("G", "go") +
+               std::vector<D::Action>{D::Press(kCustomManageButton),
+                                      D::Do([](D& d) { EXPECT_EQ(d.Caption(), "Custom Buttons Management"); }),
+                                      D::Press(17), D::Type(1560, "two"), D::Type(1561, "G only"), D::Press(1),
+                                      D::Press(1), D::Select(kCustomButtonList, 0), D::Press(kCustomDeleteButton),
+                                      D::Press(kCustomManageButton), D::Select(15, 0), D::Press(16), D::Press(1),
+                                      D::Do([](D& d) {
+                                        EXPECT_EQ(d.Entries(kCustomButtonList), (std::vector<std::string>{"\tG\tgo"}));
+                                      }),
+                                      D::Press(kDialogOkControl)});
+  EXPECT_EQ(Buttons(), (std::vector<Button>{{"G", "go"}}));
+  EXPECT_EQ(FrameWindow::CustomButtonCount(), 1);
 }
 
 // "G" with "go" runs go when its bar button is pressed: the agent is told to go and a
