@@ -372,6 +372,9 @@ class CodeGenerator {
       CommandScanner::NameOnceOn();
     }
     operand->indirectionChain = 1;
+    // "(*p).m" is "p->m": the pointee's member is looked up inside the operand's own
+    // bracket, so the operand leaves its lookup open as the base of a member does.
+    if (node->accessKind == kAccessMemberBase && !castBracket) operand->accessKind = kAccessMemberBase;
     if (node->assignTarget != 0) operand->assignTarget = 1;
     if (node->indirectTarget != 0) operand->indirectTarget = 1;
     Generate(operand);

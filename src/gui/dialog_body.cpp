@@ -2,6 +2,7 @@
 
 #include "core/dv_error.h"
 #include "core/installed_service.h"
+#include "gui/context_help.h"
 #include "gui/gui_window_layer.h"
 #include "gui/layer_messages.h"
 
@@ -9,14 +10,6 @@ namespace zentor {
 namespace {
 
 InstalledService<DialogRunner> g_runner;
-
-// Until the help engine's routing exists: the context over the dialog, in the help
-// file the layer is told of.
-int32_t ShowHelpContext(int32_t dialogId, uint32_t context) {
-  GuiWindowLayer* layer = InstalledGuiWindowLayer();
-  return layer != nullptr ? layer->ShowHelp(dialogId, "", 1, context) : 0;
-}
-int32_t HandleHelpHookMessage(int32_t, uint32_t, uint32_t) { return 0; }
 
 }  // namespace
 

@@ -57,6 +57,9 @@ struct DialogTemplate {
   bool modeless = false;
   int32_t okControl = kDialogOkControl;
   int32_t cancelControl = kDialogCancelControl;
+  // A box that closes itself (as Cancel) after this long once it is open; 0: never.
+  // When its timer cannot be started it closes at once (as OK).
+  uint32_t closeAfterMilliseconds = 0;
 };
 
 class DialogBody {

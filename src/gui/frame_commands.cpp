@@ -6,6 +6,7 @@
 #include "core/view_kind.h"
 #include "core/viewpoint_manager.h"
 #include "core/window_layer.h"
+#include "gui/about_box.h"
 #include "gui/context_help.h"
 #include "gui/dialog_request_target.h"
 #include "gui/frame_children.h"
@@ -15,6 +16,7 @@
 #include "gui/message_loop.h"
 #include "gui/run_control_state.h"
 #include "gui/view_dispatcher.h"
+#include "gui/viewpoint_dialogs.h"
 #include "gui/window_table.h"
 
 namespace zentor {
@@ -64,7 +66,7 @@ void ShowHelpContents(int32_t frameId) {
   if (context != 0) {
     ShowHelpContext(frameId, context);
   } else {
-    layer.ShowHelp(frameId, HelpFile().c_str(), kHelpIndex, 0);
+    ShowHelpIndex(frameId);
   }
 }
 
@@ -150,11 +152,17 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
     case kCommandHelpUsing:
       layer->ShowHelp(frameId, HelpFile().c_str(), kHelpOnHelp, 0);
       return true;
+    case kCommandViewpointDialog:
+      OpenViewpointDialog();
+      return true;
+    case kCommandAbout:
+      ShowAboutDialog();
+      return true;
     // The dialogs of these commands come with their windows: Load Program, Source Path,
-    // Viewpoint, Browse Home and To, the breakpoint and watch dialogs, the saved-layout
-    // items and About. The settings dialogs install their commands' handlers.
-    case 1020: case 1030: case 1195: case 1210: case 1220: case 1380: case 1381: case 1382: case 1383:
-    case 1390: case 1478: case 1480: case 1490: case 1680: case 3198: case 3199:
+    // Browse Home and To, the breakpoint and watch dialogs and the saved-layout items.
+    // The settings dialogs install their commands' handlers.
+    case 1020: case 1030: case 1210: case 1220: case 1380: case 1381: case 1382: case 1383:
+    case 1390: case 1478: case 1480: case 1490: case 3198: case 3199:
       return true;
     case kCommandTestError:
       if (!g_testCommands) break;

@@ -8,6 +8,7 @@
 #include "core/viewpoint_manager.h"
 #include "gui/gui_window_layer.h"
 #include "gui/text_pane_drawing.h"
+#include "gui/window_menu.h"
 #include "gui/window_table.h"
 
 namespace zentor {
@@ -54,7 +55,14 @@ WinSuper::WinSuper() : m_changeRecord(kRecordFurtherUsers) {}
 // A window freed by any other route than DestroyWindowObject must not stay behind in
 // the table.
 WinSuper::~WinSuper() {
+  if (m_inWindowMenu) RemoveWindowMenuEntry(m_layerId);
   if (m_layerId != kNoLayerId && WindowTable::Get(m_layerId) == this) WindowTable::Clear(m_layerId);
+}
+
+void WinSuper::ListInWindowMenu(const char* text) {
+  if (m_inWindowMenu || m_layerId == kNoLayerId) return;
+  m_inWindowMenu = true;
+  AddWindowMenuEntry(m_layerId, text);
 }
 
 void WinSuper::SetPaneStyle(uint32_t style) {

@@ -99,6 +99,9 @@ class WinSuper : public PaneOwner {
   GuiWindowLayer* Layer() const { return m_layer; }
   // After a vertical scroll: the Source window tells its manager the new current line.
   virtual void SendCurrentLine() {}
+  // The debugger's windows stand in the frame's Window menu from their construction
+  // (once the window is in the table) until the object goes.
+  void ListInWindowMenu(const char* text);
 
  private:
   void ReadFontMetrics();
@@ -117,6 +120,7 @@ class WinSuper : public PaneOwner {
   std::string m_title;
   std::string m_caption;
   CollectableRecord m_changeRecord;
+  bool m_inWindowMenu = false;
 };
 
 }  // namespace zentor

@@ -96,11 +96,10 @@ PlaceholderWindow::PlaceholderWindow(NativeWindow window, uint32_t viewpointValu
   const KindRow* row = FindKind(kind);
   SetPaneStyle(row != nullptr ? row->paneStyle : 0);
   if (!Title().empty()) UpdateTitle();
-  if (ListedInWindowMenu()) AddWindowMenuEntry(LayerWindowId(), Title().c_str());
+  if (ListedInWindowMenu()) ListInWindowMenu(Title().c_str());
 }
 
 PlaceholderWindow::~PlaceholderWindow() {
-  if (ListedInWindowMenu()) RemoveWindowMenuEntry(LayerWindowId());
   if (Kind() == kViewCommand || Layer() == nullptr) return;
   Layer()->CloseWindow(LayerWindowId());
   Layer()->Destroy(LayerWindowId());

@@ -10,6 +10,7 @@
 #include "gui/color_settings.h"
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
+#include "gui/viewpoint_dialogs.h"
 #include "gui/win_super.h"
 #include "gui/window_menu.h"
 
@@ -136,6 +137,7 @@ class GuiViewpointWindows final : public ViewpointWindowPort {
     }
   }
   void RebuildWindowMenu() override { WindowRecordList::RebuildMenu(); }
+  void RefillViewpointDialog() override { RefillViewpointList(); }
   int32_t AllocateColorSlot() override { return AllocateViewpointColorSlot(); }
   void ReleaseColorSlot(int32_t slot) override { ReleaseViewpointColorSlot(slot); }
   bool BusyCursorOnTop() override {
@@ -301,6 +303,7 @@ void RefreshAllWindows(int32_t code) {
     PopViewpoint();
   }
   RefreshGeneralWindow(code);
+  RefreshViewpointDialogIfChanged();
 }
 
 void InstallGuiViewpointWindows() {

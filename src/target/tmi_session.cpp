@@ -24,7 +24,12 @@ constexpr uint32_t kNoViewpoint = 0xFFFFFFFFu;
 constexpr uint32_t kProcessorOptionBit = 0x10;
 constexpr uint32_t kPollIntervalMilliseconds = 10;
 
-const TargetVersionBlock kVersionBlock = {"", "Zentor", "2.03", "", "", 0};
+// The product record the About box shows; the version is the build's. It has no
+// further text.
+const TargetVersionBlock kVersionBlock = {"The Zentor developers", "Zentor", ZENTOR_VERSION_TEXT,
+                                          "A source-level remote debugger for NetWare server modules, "
+                                          "connected to its debug agent over a serial line or UDP.",
+                                          nullptr, 0};
 
 // Rows {id, size, the high half of the flags word, name}.
 const TargetTypeRow kTypeTable[] = {

@@ -34,6 +34,7 @@ constexpr int32_t kAltA = 1089;
 CallstackWindow::CallstackWindow(NativeWindow window, uint32_t viewpointValue, const char* title)
     : DataWindow(window, viewpointValue, title, kViewCallstack, kCallstackPaneStyle,
                  {kRecordSymbolBrowsing, kRecordTargetMemory, kRecordExecutionState, kRecordOtherView}) {
+  ListInWindowMenu("Callstack");
   LayerRef().CreatePopupMenu(LayerWindowId(), kPopupItems, 2);
   {
     WaitCursor wait;

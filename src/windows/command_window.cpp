@@ -52,7 +52,10 @@ void BeepAtUser() {
 
 CommandWindow::CommandWindow(NativeWindow window, uint32_t viewpointValue, const char* title)
     : WinSuper(window, viewpointValue, title) {
-  if (WindowId() == kNoLayerId) InitPane(LayerWindowId());
+  if (WindowId() == kNoLayerId) {
+    InitPane(LayerWindowId());
+    if (CommandWindowPlacementMode() != 3) ListInWindowMenu("Control");
+  }
   SetKind(kViewCommand);
   CurrentViewpointRecord().Register();
   WatchCurrentViewpointName();

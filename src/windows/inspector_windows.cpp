@@ -187,6 +187,7 @@ void InspectorWindow::Close(bool hasPopup) {
 LocalsWindow::LocalsWindow(NativeWindow window, uint32_t viewpointValue, const char* title)
     : InspectorWindow(window, viewpointValue, title, kViewLocals,
                       {kRecordSymbolBrowsing, kRecordTargetMemory, kRecordExecutionState, kRecordOtherView}) {
+  ListInWindowMenu("Locals");
   WaitCursor wait;
   DVError status = FreshRequestStatus();
   SendInspector(status, kGuiOpened);
@@ -261,6 +262,7 @@ void LocalsWindow::OnRefresh(int32_t) {
 InspectWindow::InspectWindow(NativeWindow window, uint32_t viewpointValue, const char* title)
     : InspectorWindow(window, viewpointValue, title, kViewInspect,
                       {kRecordTargetMemory, kRecordSymbolBrowsing, kRecordExecutionState, kRecordOtherView}) {
+  ListInWindowMenu("Inspect");
   {
     WaitCursor wait;
     DVError status = FreshRequestStatus();

@@ -34,6 +34,7 @@ MemoryDisplayRequest& TheMemoryDisplayRequest() {
 MemoryWindow::MemoryWindow(NativeWindow window, uint32_t viewpointValue, const char* title)
     : DataWindow(window, viewpointValue, title, kViewMemory, kMemoryPaneStyle,
                  {kRecordTargetMemory, kRecordExecutionState}) {
+  ListInWindowMenu(Title().c_str());
   LayerRef().CreatePopupMenu(LayerWindowId(), kPopupItems, 2);
   LayerRef().ActivateWindow(LayerWindowId());
   DVError status = FreshRequestStatus();

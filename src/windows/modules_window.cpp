@@ -38,6 +38,7 @@ std::unique_ptr<WinSuper> MakeModulesWindow(NativeWindow window, uint32_t viewpo
 //    no refresh.
 ModulesWindow::ModulesWindow(NativeWindow window, uint32_t viewpointValue, const char* title)
     : WinSuper(window, viewpointValue, title), m_changeRecord(kRecordModuleList, ViewpointHandle(viewpointValue)) {
+  ListInWindowMenu("Modules");
   m_width = WidthArgument();
   Layer()->CreatePopupMenu(LayerWindowId(), kPopupItems, 1);
   SetKind(kViewModules);

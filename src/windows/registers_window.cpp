@@ -16,6 +16,7 @@ constexpr int32_t kForceRefresh = 0x4;
 RegistersWindow::RegistersWindow(NativeWindow window, uint32_t viewpointValue, const char* title)
     : DataWindow(window, viewpointValue, title, kViewRegisters, kRegistersPaneStyle,
                  {kRecordRegisters, kRecordExecutionState}) {
+  ListInWindowMenu("Registers");
   LayerRef().ActivateWindow(LayerWindowId());
   DVError status = FreshRequestStatus();
   Send(status, kGuiOpened, 0);

@@ -81,6 +81,7 @@ SourceWindow::SourceWindow(NativeWindow window, uint32_t viewpointValue, const c
                       CollectableRecord(kRecordKinds[4], ViewpointHandle(viewpointValue)),
                       CollectableRecord(kRecordKinds[5], ViewpointHandle(viewpointValue)),
                       CollectableRecord(kRecordKinds[6], ViewpointHandle(viewpointValue))} {
+  ListInWindowMenu("Source");
   SetKind(kViewSource);
   SetPaneStyle(kSourcePaneStyle);
   DVError status(0, 0, kDisplayByFocus);

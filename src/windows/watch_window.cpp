@@ -39,6 +39,7 @@ WatchWindow::WatchWindow(NativeWindow window, uint32_t viewpointValue, const cha
                       CollectableRecord(kRecordKinds[4], ViewpointHandle(viewpointValue)),
                       CollectableRecord(kRecordKinds[5], ViewpointHandle(viewpointValue))},
       m_creationHandle(window) {
+  ListInWindowMenu("Watch");
   Layer()->CreatePopupMenu(LayerWindowId(), kPopupItems, 4);
   SetKind(kViewWatch);
   SetPaneStyle(kWatchPaneStyle);

@@ -54,6 +54,7 @@ class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
  protected:
   void TearDown() override {
     SetStartupTestHook(nullptr);
+    ProgramCounterRegister::InstallWriter(nullptr);
     ActionTable::ResetToDefaults();
     SymbolQueryTest::TearDown();
     // The program's own interpreter again for the tests that follow.

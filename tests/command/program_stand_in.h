@@ -1,7 +1,7 @@
 #pragma once
 // What the byte image stands in for in a whole-program session, once start-up has
-// installed the program's own services: the stopped thread's program counter and
-// frame pointer, and the register names by the numbers the image's register set
+// installed the program's own services: the stopped thread's program counter (read
+// and written) and frame pointer, and the register names by the numbers the image's register set
 // uses. Bound to the help slot once start-up has bound its own routines, it runs as
 // the session script's first command.
 
@@ -27,6 +27,7 @@ inline TargetMemoryService*& StandInMemory() {
 inline void StandInForTheTarget() {
   TargetMemory::InstallService(StandInMemory());
   ProgramCounterRegister::InstallReader(&QueryRegisters::ReadProgramCounter);
+  ProgramCounterRegister::InstallWriter(&QueryRegisters::WriteProgramCounter);
   FramePointerRegister::InstallReader(&QueryRegisters::ReadFramePointer);
   CommandScanner::AddKeyword(18, kTargetEbx, "ebx");
   CommandScanner::AddKeyword(18, kTargetEsi, "esi");

@@ -11,6 +11,7 @@
 
 #include "core/dv_error.h"
 #include "core/window_layer.h"
+#include "gui/context_help.h"
 #include "gui/dialog_body.h"
 #include "gui/gui_window_layer.h"
 #include "gui/layer_backend.h"
@@ -126,6 +127,7 @@ class DialogFrameworkTest : public ::testing::Test {
     m_previousBackend = WindowLayer::SetBackend(&backend);
     frame = layer.Register(frameHandle, kLayerFrame, 0);
     driver.AddTemplates(kTestTemplates);
+    SetHelpFile("");
     system.TakeLog();
   }
   void TearDown() override {

@@ -3,6 +3,7 @@
 // its accelerator tables, the exit question and the target's timers.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -369,6 +370,124 @@ TEST_F(FrameWindowTest, TheHelpFileSitsBesideTheProgram) {
   EXPECT_EQ(BuildHelpFilePath(fits), fits.substr(0, 256) + "hlp");
   const std::string deep = "C:\\" + std::string(253, 'd') + ".exe";
   EXPECT_EQ(BuildHelpFilePath(deep), deep + "?");
+}
+
+}  // namespace
+}  // namespace zentor
+
+namespace zentor {
+namespace {
+
+// Context help over the frame and its windows: F1 on the focused window, Shift+F1's
+// help mode and what each click or menu choice in it shows, F1 in the frame's menus,
+// and "&Last Error" before any error.
+TEST_F(FrameWindowTest, HelpReachesTheEngineWithTheContextOfWhatWasChosen) {
+  StartFrame();
+  SetHelpFile("zentor.hlp");
+  ASSERT_TRUE(HandleFrameCommand(frame, 1070, 0));
+  const int32_t source = WindowTable::FindByKindAndViewpoint(kViewSource, ViewpointHandle(kServer))->LayerWindowId();
+  system.focus = layer.Handle(source);
+  auto lastHelp = [&] {
+    const std::string log = system.TakeLog();
+    const size_t at = log.rfind("WinHelp ");
+    return at == std::string::npos ? std::string() : log.substr(at, log.find('\n', at) - at);
+  };
+  queue.HoldKey(vk::kF1, true);
+  HandleFrameCommand(frame, kCommandHelpContents, 0);
+  queue.HoldKey(vk::kF1, false);
+  EXPECT_EQ(lastHelp(), "WinHelp frame \"zentor.hlp\" 1 31000") << "F1 in the Source window";
+
+  // Shift+F1 twice: the mode on with the help cursor, then off with the cursor before.
+  const uint32_t cursorBefore = layer.TopCursorKind();
+  EXPECT_TRUE(HelpModeKey(vk::kF1, true));
+  EXPECT_TRUE(layer.IsHelpMode());
+  EXPECT_EQ(layer.TopCursorKind(), kCursorHelp);
+  EXPECT_TRUE(HelpModeKey(vk::kF1, true));
+  EXPECT_FALSE(layer.IsHelpMode());
+  EXPECT_EQ(layer.TopCursorKind(), cursorBefore);
+  EXPECT_FALSE(HelpModeKey(vk::kF1, false)) << "F1 alone is the accelerator's";
+  EXPECT_FALSE(HelpModeKey(vk::kEscape, false)) << "Escape outside the mode is the window's";
+
+  // Each way out of the mode shows one topic and ends it, the cursor restored.
+  struct Case {
+    const char* name;
+    std::function<bool()> act;  // false: left to the system
+    const char* help;           // the request, "" for none
+    const char* box;            // the message box, "" for none
+  };
+  const Case cases[] = {
+      {"the minimise button", [&] { return HelpModeNonClientClick(frame, hit::kMinimizeButton); },
+       "WinHelp frame \"zentor.hlp\" 1 32010", ""},
+      {"a sizing border", [&] { return HelpModeNonClientClick(source, 17); }, "WinHelp SOURCE \"zentor.hlp\" 1 32040", ""},
+      {"the Breakpoints menu item", [&] { HelpModeFrameCommand(frame, 1380); return true; },
+       "WinHelp frame \"zentor.hlp\" 1 30210", ""},
+      {"a button of the bar", [&] { HelpModeFrameCommand(frame, 106); return true; },
+       "WinHelp frame \"zentor.hlp\" 1 30020", ""},
+      {"a command without topic", [&] { HelpModeFrameCommand(frame, 2222); return true; }, "",
+       "\"Help topic does not exist.\""},
+      {"About", [&] { HelpModeFrameCommand(frame, kCommandAbout); return true; }, "", ""},
+      {"the Source window's popup item 2", [&] { return HelpModePopupCommand(source, 2); },
+       "WinHelp SOURCE \"zentor.hlp\" 1 30290", ""},
+      {"a click in the Source window", [&] { HelpModeClientClick(source, false); return true; },
+       "WinHelp SOURCE \"zentor.hlp\" 1 31000", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    system.TakeLog();
+    HelpModeKey(vk::kF1, true);
+    EXPECT_TRUE(c.act());
+    EXPECT_FALSE(layer.IsHelpMode());
+    EXPECT_EQ(layer.TopCursorKind(), cursorBefore);
+    const std::string log = system.TakeLog();
+    const size_t at = log.find("WinHelp ");
+    EXPECT_EQ(at == std::string::npos ? "" : log.substr(at, log.find('\n', at) - at), c.help);
+    if (*c.box != '\0') {
+      EXPECT_NE(log.find(c.box), std::string::npos) << log;
+    }
+  }
+  // The menu bar and a popup item without topic go to the system; the mode stays.
+  HelpModeKey(vk::kF1, true);
+  EXPECT_FALSE(HelpModeNonClientClick(frame, 5));
+  EXPECT_TRUE(layer.IsHelpMode());
+  EXPECT_FALSE(HelpModePopupCommand(source, 12));
+  // A click where the focused window has no topic.
+  system.focus = frameHandle;
+  HelpModeKey(vk::kF1, true);
+  HelpModeClientClick(source, false);
+  EXPECT_NE(system.TakeLog().find("\"Help Example\" \"1400Help not available for Help Menu item\""), std::string::npos);
+  EXPECT_TRUE(HelpModeKey(vk::kF1, true));
+  EXPECT_TRUE(HelpModeKey(vk::kEscape, false));
+  EXPECT_FALSE(layer.IsHelpMode());
+
+  // F1 in an open frame menu: the highlighted command's topic, nothing on a title, a
+  // popup or after the menu closed.
+  struct MenuCase {
+    uint32_t item;
+    uint32_t flags;
+    bool closing;
+    bool title;
+    const char* help;
+  };
+  const MenuCase menus[] = {{1240, 0, false, false, "WinHelp frame \"zentor.hlp\" 1 30020"},
+                            {3203, 0, false, false, "WinHelp frame \"zentor.hlp\" 1 31480"},
+                            {1, kMenuFlagPopup, false, true, ""},
+                            {1197, kMenuFlagPopup, false, false, ""},
+                            {0xF020, kMenuFlagSystem, false, false, ""},
+                            {0, 0xFFFF, true, false, ""},
+                            {kCommandAbout, 0, false, false, ""}};
+  for (const MenuCase& m : menus) {
+    SCOPED_TRACE(m.item);
+    system.TakeLog();
+    NoteFrameMenuSelect(m.item, m.flags, m.closing, m.title);
+    FrameHelpHookMessage(frame, kHelpHookMenu);
+    EXPECT_EQ(lastHelp(), m.help);
+  }
+
+  LastError() = DVError(0, 0, kDisplayByFocus);
+  HandleFrameCommand(frame, kCommandHelpLastError, 0);
+  const std::string box = system.TakeLog();
+  EXPECT_NE(box.find("\"No errors have occured.  Last error not available.\""), std::string::npos) << box;
+  EXPECT_EQ(box.find("WinHelp"), std::string::npos);
 }
 
 }  // namespace

@@ -618,7 +618,8 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   bool isChild = false;
-  HWND target = Target(args, 1, &isChild);
+  // "click TITLE X Y" clicks the window itself: its first number is no control id.
+  HWND target = action == "click" && args.size() == 4 ? top : Target(args, 1, &isChild);
   if (target == nullptr) return Fail("no control " + arg(2) + " in \"" + args[1] + "\"");
   const size_t rest = isChild ? 3 : 2;
   if (action == "click" && args.size() == rest + 2) {
@@ -626,6 +627,10 @@ int Run(const std::vector<std::string>& args) {
     ClientToScreen(target, &point);
     if (!BringToForeground(top)) return Fail("\"" + args[1] + "\" does not come to the front");
     Click(point);
+    return 0;
+  }
+  if (action == "iconic" && args.size() == rest) {
+    std::printf("%d\n", IsIconic(target) ? 1 : 0);
     return 0;
   }
   if (action == "enabled" && args.size() == rest) {

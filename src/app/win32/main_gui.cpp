@@ -8,7 +8,7 @@
 // 2. The window classes; a failure shows message 1010 and ends with -1.
 // 3. The logo, when a picture is beside the program, for 3 seconds.
 // 4. The frame at its geometry (message 1011 and 1011 when it cannot be made), its
-//    accelerators and controls, the help file and the F1 hook.
+//    accelerators and controls, the help file and the F1 hook, the dialogs' runner.
 // 5. The command loop with the program's path as its first argument.
 #include <windows.h>
 
@@ -28,12 +28,12 @@
 #include "gui/gui_window_layer.h"
 #include "gui/layout_block.h"
 #include "gui/message_loop.h"
+#include "gui/win32/win32_dialog_runner.h"
 #include "gui/pane_services.h"
 #include "gui/run_control_state.h"
 #include "gui/shell_services.h"
 #include "gui/win32/start_up_logo.h"
 #include "gui/win32/win32_color_chooser.h"
-#include "gui/win32/win32_dialog_runner.h"
 #include "gui/win32/win32_layer_system.h"
 #include "gui/win32/win32_message_queue.h"
 #include "gui/win32/win32_shell_system.h"
@@ -79,7 +79,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   GuiWindowLayer& layer = InstallWin32WindowLayer(instance);
   InstallWin32MessageQueue(instance);
   InstallWin32ShellSystem(instance);
-  InstallWin32DialogRunner(instance);
   InstallWin32ColorChooser();
   if (previous == nullptr && RegisterWindowClasses(instance) != 0) {
     ShowStartFailure(kMsgCannotRegisterClass);
@@ -114,6 +113,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
 
   SetHelpFile(BuildHelpFilePath(programPath));
   InstallHelpHook(frame);
+  InstallWin32DialogRunner(instance);
 
   std::vector<char*> arguments(__argv, __argv + __argc);
   std::string first = programPath;

@@ -7,6 +7,9 @@
 namespace zentor {
 namespace {
 
+// The timer of a box that closes itself.
+constexpr UINT_PTR kCloseTimerId = 100;
+
 DialogBody* BodyOf(HWND window) { return reinterpret_cast<DialogBody*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
 
 // What a modeless dialog's handler raised has no DialogBoxParam to return through:
@@ -44,12 +47,22 @@ INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
       case WM_INITDIALOG: {
         body->Open(NativeOf(window));
+        if (const UINT wait = body->Template().closeAfterMilliseconds; wait != 0 && body->IsOpen()) {
+          if (SetTimer(window, kCloseTimerId, wait, nullptr) == 0) {
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(body->Template().okControl, 0), 0);
+          }
+        }
         HWND focus = GetFocus();
         handled = focus != nullptr && IsChild(window, focus) ? FALSE : TRUE;
         break;
       }
       case WM_COMMAND:
         body->Command(LOWORD(wParam), HIWORD(wParam));
+        break;
+      case WM_TIMER:
+        if (wParam != kCloseTimerId) return FALSE;
+        KillTimer(window, kCloseTimerId);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(body->Template().cancelControl, 0), 0);
         break;
       case WM_CLOSE:
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(body->Template().cancelControl, 0), 0);

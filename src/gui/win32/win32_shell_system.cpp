@@ -115,7 +115,27 @@ LRESULT FrameMessage(HWND window, UINT message, WPARAM p1, LPARAM p2) {
     case WM_MOUSEACTIVATE:
       layer.ActivateWindow(frameId);
       return MA_ACTIVATE;
+    case WM_NCLBUTTONDOWN:
+      if (layer.IsHelpMode() && HelpModeNonClientClick(frameId, static_cast<int32_t>(p1))) return 0;
+      return DefWindowProcA(window, message, p1, p2);
+    case WM_LBUTTONDOWN:
+      if (!layer.IsHelpMode()) return DefWindowProcA(window, message, p1, p2);
+      HelpModeClientClick(frameId, true);
+      return 0;
+    case WM_MENUSELECT: {
+      const UINT flags = HIWORD(p1);
+      const HMENU menu = reinterpret_cast<HMENU>(p2);
+      NoteFrameMenuSelect(LOWORD(p1), flags, flags == 0xFFFF && menu == nullptr,
+                          (flags & MF_POPUP) != 0 && menu != nullptr && menu == ::GetMenu(window));
+      return 0;
+    }
     case WM_KEYDOWN:
+      if (HelpModeKey(static_cast<uint32_t>(p1), ::GetKeyState(VK_SHIFT) < 0)) return 0;
+      if (p1 == VK_F1) {
+        ShowHelpIndex(frameId);
+        return 0;
+      }
+      [[fallthrough]];
     case WM_CHAR: {
       // The frame's keys and characters are its client area's.
       const int32_t client = FrameWindow::ClientAreaId();
@@ -126,15 +146,53 @@ LRESULT FrameMessage(HWND window, UINT message, WPARAM p1, LPARAM p2) {
       return DispatchTranslated(window, client, result, event, message, p1, p2);
     }
     case WM_COMMAND:
+      if (layer.IsHelpMode()) {
+        HelpModeFrameCommand(frameId, LOWORD(p1));
+        return 0;
+      }
       if (!HandleFrameCommand(frameId, LOWORD(p1), HIWORD(p1))) return DefWindowProcA(window, message, p1, p2);
       return 0;
     default:
-      if (message == HelpHookMessage() && message != 0) return 0;
+      if (message == HelpHookMessage() && message != 0) {
+        FrameHelpHookMessage(frameId, p1);
+        return 0;
+      }
       return DefWindowProcA(window, message, p1, p2);
   }
 }
 
+// A child window in context-help mode: its events are stopped, and a click or a
+// popup-menu choice shows a topic instead.
+bool ChildHelpModeMessage(HWND window, UINT message, WPARAM p1) {
+  GuiWindowLayer& layer = Layer();
+  const int32_t id = layer.IdOf(NativeOf(window));
+  switch (message) {
+    case WM_NCLBUTTONDOWN:
+      return HelpModeNonClientClick(id, static_cast<int32_t>(p1));
+    case WM_COMMAND:
+      return HelpModePopupCommand(id, LOWORD(p1));
+    case WM_LBUTTONDOWN:
+      HelpModeClientClick(id, false);
+      return true;
+    default:
+      return false;
+  }
+}
+
 LRESULT ChildMessage(HWND window, UINT message, WPARAM p1, LPARAM p2) {
+  if (message == WM_KEYDOWN && HelpModeKey(static_cast<uint32_t>(p1), ::GetKeyState(VK_SHIFT) < 0)) return 0;
+  // F1 that no accelerator took: the help file's contents.
+  if (message == WM_KEYDOWN && p1 == VK_F1) {
+    ShowHelpIndex(Layer().IdOf(NativeOf(window)));
+    return 0;
+  }
+  if (Layer().IsHelpMode() && ChildHelpModeMessage(window, message, p1)) return 0;
+  // F1 held in the window's popup menu: the highlighted item is chosen in help mode.
+  if (message == WM_ENTERIDLE && p1 == MSGF_MENU && ::GetKeyState(VK_F1) < 0 && !Layer().IsHelpMode()) {
+    StartHelpMode();
+    ::PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    return 0;
+  }
   WindowEvent event;
   const int32_t result = TranslateLayerMessage(NativeOf(window), message, p1, p2, &event);
   if (result != kTranslateNotHandled) {

@@ -214,6 +214,8 @@ struct QueryRegisters {
   }
   static AddressDescriptor ReadProgramCounter() { return InMemory(ProgramCounter()); }
   static AddressDescriptor ReadFramePointer() { return InMemory(kQueryFrame); }
+  // "$" assigned: the stopped thread goes on at the address's offset.
+  static void WriteProgramCounter(const AddressDescriptor& address) { ProgramCounter() = address.Offset(); }
 
  private:
   static AddressDescriptor InMemory(uint32_t offset) {

@@ -284,6 +284,15 @@ class ScenarioRun {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
     }
+    // Whether a window is minimised, once what was sent to it has been handled.
+    if (name == "expect-iconic" && w.size() == 3) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      RunResult result = driver({"iconic", w[1]});
+      if (result.status != 0) return false;
+      if (Trim(result.output) == w[2]) return true;
+      why = "\"" + w[1] + "\" is " + (Trim(result.output) == "1" ? "minimised" : "not minimised");
+      return false;
+    }
     if (name == "speed" && w.size() >= 8) return Speed(w, &why);
     if (name == "speed-agent" && (w.size() == 6 || w.size() == 7)) return SpeedAgent(w, &why);
     if (name == "expect-record" && w.size() == 4) return ExpectRecord(w, &why);
