@@ -37,8 +37,6 @@ struct ButtonState {
   std::vector<CustomButton> backup;
   int32_t backupIndex = -1;
   bool changed = false;
-  // Set while a button's command runs.
-  bool windowCommand = false;
   CustomButtonsDialog* openList = nullptr;
   int32_t messageOwner = kNoLayerId;
 };
@@ -107,7 +105,6 @@ int32_t RunCustomButton(int32_t commandId) {
                             [commandId](const CustomButton& button) { return button.commandId == commandId; });
   if (found == state.buttons.end() || found->command.empty()) return 0;
   const std::string text = found->command + "\r";
-  state.windowCommand = true;
   BeginBusyCursor();
   uint16_t resultKind = 0;
   uint8_t value[ValueStack::kMaxItemSize];
@@ -126,7 +123,6 @@ int32_t RunCustomButton(int32_t commandId) {
     PrintPrompt();
     Pager::Flush();
   }
-  state.windowCommand = false;
   if (GuiWindowLayer* layer = Layer()) layer->ReactivateAfterClose(kNoLayerId);
   return 1;
 }
