@@ -80,4 +80,22 @@ inline bool StartStandInSession(const std::string& module, std::string* director
   return true;
 }
 
+// VIEWS stopped at the first line of Leaf, twenty frames deep, with ten watches set:
+// where the views' and the windows' benchmarks time a stop. False when a command
+// failed.
+inline bool StopViewsAtLeafWithTenWatches(const std::string& directory) {
+  static constexpr const char* kWatches[] = {"g_small[0]", "g_small[99]",     "g_large[4999]",        "g_counter",
+                                             "g_letter",   "g_shape.colour", "g_shape.corners[2].x", "g_wide[1]",
+                                             "depth",      "scratch"};
+  const std::string loadsym = "loadsym " + directory + "views";
+  if (!RunCommand(loadsym.c_str()) || !RunCommand("br = :VIEWS#32") || !RunCommand("go; wait") ||
+      !RunCommand("remove breaks")) {
+    return false;
+  }
+  for (const char* watch : kWatches) {
+    if (!RunCommand(("wa = " + std::string(watch)).c_str())) return false;
+  }
+  return true;
+}
+
 }  // namespace zentor::bench

@@ -58,10 +58,6 @@ void CountRequests() {
   TheAgentLink().SetTransport(counting);
 }
 
-constexpr const char* kWatches[] = {"g_small[0]", "g_small[99]",     "g_large[4999]",        "g_counter",
-                                    "g_letter",   "g_shape.colour", "g_shape.corners[2].x", "g_wide[1]",
-                                    "depth",      "scratch"};
-
 using Window = testing_support::ViewWindow;
 
 struct Session {
@@ -79,14 +75,8 @@ struct Session {
 Session* StartOnce() {
   static Session* session = []() -> Session* {
     static Session made;
-    if (!bench::StartStandInSession("views", &made.directory)) return nullptr;
-    const std::string loadsym = "loadsym " + made.directory + "views";
-    if (!bench::RunCommand(loadsym.c_str()) || !bench::RunCommand("br = :VIEWS#32") || !bench::RunCommand("go; wait") ||
-        !bench::RunCommand("remove breaks")) {
+    if (!bench::StartStandInSession("views", &made.directory) || !bench::StopViewsAtLeafWithTenWatches(made.directory)) {
       return nullptr;
-    }
-    for (const char* watch : kWatches) {
-      if (!bench::RunCommand(("wa = " + std::string(watch)).c_str())) return nullptr;
     }
     made.atLeaf = bench::SaveRegisters();
     made.registers.Open(kViewRegisters, 1, 0);

@@ -2,6 +2,7 @@
 
 #include "gui/notice_router.h"
 #include "gui/shell_services.h"
+#include "windows/command_window.h"
 
 namespace zentor {
 
@@ -14,6 +15,7 @@ void ProgramShell::RefreshStatusPane(uint32_t mask) { ShellRefreshStatusPane(mas
 
 // A quit message during the wait ends the session there (the agent is told).
 bool ProgramShell::WaitForInputRound() {
+  CommandWindow::ShowPendingCaret();
   ShellWaitForInputRound();
   return true;
 }

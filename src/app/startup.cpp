@@ -30,7 +30,9 @@
 #include "engine/watch_table.h"
 #include "gui/dialog_description_file.h"
 #include "gui/gui_actions.h"
+#include "gui/layout_state.h"
 #include "gui/target_to_gui.h"
+#include "windows/command_window.h"
 #include "windows/debugger_windows.h"
 #include "windows/settings_dialogs.h"
 #include "platform/file_system.h"
@@ -405,6 +407,7 @@ void InstallSubsystemServices() {
   InstallConsoleServices();
   InstallCommandSymbolInterpreter();
   InstallWindowClasses();
+  InstallCommandWindow();
 }
 
 void SetStartupTestHook(StartupTestHook hook) { Statics().testHook = hook; }
@@ -445,8 +448,9 @@ void Startup() {
   });
   SetDefaultInvocationSettings();
   ParseStartupOptions(cursor);
-  SetExitServices(ExitServices{&EndTargetSession, nullptr, &CloseDialogDescriptionFileAtExit, &StartupOptionsInError,
-                               &DisconnectTarget});
+  // The console program has no windows to keep between runs.
+  SetExitServices(ExitServices{&EndTargetSession, IsConsoleMode() ? nullptr : &SaveSessionLayout,
+                               &CloseDialogDescriptionFileAtExit, &StartupOptionsInError, &DisconnectTarget});
   if (options.optionError) ExitDebugger();
 
   if (!IsConsoleMode()) {

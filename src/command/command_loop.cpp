@@ -48,7 +48,7 @@ void CycleSetUp() {
   CommandScanner::ResetForCommand();
   CommandParserLL::ResetSaveStack();
   LoopState& state = State();
-  if (!IsConsoleMode() && state.firstCycle) HiService(kGuiWaitForCommand);
+  if (!IsConsoleMode() && state.firstCycle) SignalGuiReady();
   state.firstCycle = false;
 }
 

@@ -9,10 +9,12 @@
 #include "gui/about_box.h"
 #include "gui/context_help.h"
 #include "gui/dialog_request_target.h"
+#include "gui/frame_dialog_launchers.h"
 #include "gui/frame_children.h"
 #include "gui/frame_window.h"
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
+#include "gui/layout_state.h"
 #include "gui/message_loop.h"
 #include "gui/run_control_state.h"
 #include "gui/view_dispatcher.h"
@@ -26,6 +28,7 @@ constexpr uint32_t kMsgBrowseDataValue = 240;  // "Browsing to a data value not 
 constexpr int32_t kEngineKind = 14;
 
 bool g_testCommands = false;
+MemoryDisplayOpener g_memoryDisplayOpener = nullptr;
 
 // The View menu's windows by command.
 struct ShowCommand {
@@ -84,9 +87,12 @@ void ShowLastErrorHelp(int32_t frameId) {
 
 void EnableFrameTestCommands(bool on) { g_testCommands = on; }
 
+void SetMemoryDisplayOpener(MemoryDisplayOpener opener) { g_memoryDisplayOpener = opener; }
+
 bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification) {
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   if (layer == nullptr) return false;
+  if (HandleLayoutCommand(command)) return true;
   const uint32_t viewpoint = GetCurrentViewpointValue();
   for (const ShowCommand& show : kShowCommands) {
     if (show.command == command) {
@@ -100,6 +106,7 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
       return true;
     }
   }
+  if (RunFrameDialogLauncher(frameId, command)) return true;
   if (command >= 102 && command <= 109) {
     RunSourceMenuCommand(static_cast<int32_t>(command));
     return true;
@@ -109,8 +116,11 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
       RequestExit();
       return true;
     case 1100:
-      // Until the Memory Display dialog exists, "Memory..." opens the window itself.
-      ShowWindowOfKind(frameId, kViewMemory);
+      if (g_memoryDisplayOpener != nullptr && CountWindowsOfKind(kViewMemory, viewpoint) == 0) {
+        g_memoryDisplayOpener(0);
+      } else {
+        ShowWindowOfKind(frameId, kViewMemory);
+      }
       return true;
     case 1180:
       ShowWindowOfKind(frameId, kViewCommand);

@@ -27,6 +27,12 @@ inline constexpr uint32_t kCommandTestError = 1998;
 // unknown command is handled by doing nothing.
 bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification);
 
+// The View menu's "Memory..." with no Memory window for the current viewpoint opens
+// the Memory Display dialog, which lives above the frame: start-up installs its
+// opener (called with owner 0, the frame). Without one the window opens at once.
+using MemoryDisplayOpener = void (*)(int32_t ownerId);
+void SetMemoryDisplayOpener(MemoryDisplayOpener opener);
+
 // Whether the test build's commands are taken (off unless the program is started
 // for the GUI tests).
 void EnableFrameTestCommands(bool on);

@@ -5,6 +5,7 @@
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/layer_messages.h"
+#include "gui/layout_state.h"
 #include "gui/logo_bitmap.h"
 #include "gui/shell_system.h"
 #include "gui/win_super.h"
@@ -142,6 +143,10 @@ void ResizeFrameControls(int32_t frameId, uint32_t sizeKind) {
   }
   SetKindPlacement(kViewCommand, area);
   PlaceGeneralWindow();
+  // A frame sized while normal keeps those bounds to come back to (and the saved
+  // layout keeps them for a frame that is maximised at exit).
+  LayerRect bounds;
+  if (sizeKind == sizing::kRestored && layer.GetWindowBounds(frameId, &bounds) != 0) layer.SetSavedBounds(frameId, bounds);
   if (sizeKind == sizing::kMaximized) {
     state.maximized = true;
     RelayoutMaximizedWindows();
@@ -190,9 +195,15 @@ void DestroyCustomButtonControls() {
   }
 }
 
-// No layout is saved yet: the default for the screen, never maximised.
-LayerRect GetFrameGeometry(const char*, bool* maximized) {
+// The saved layout's frame, else the default for the screen, never maximised.
+LayerRect GetFrameGeometry(const char* programPath, bool* maximized) {
   if (maximized != nullptr) *maximized = false;
+  LayerRect saved{};
+  int32_t showState = kWindowStateNormal;
+  if (LayoutState::GetSavedFrameBounds(programPath, &saved, &showState) == 0) {
+    if (maximized != nullptr) *maximized = showState == kWindowStateMaximized;
+    return saved;
+  }
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   const int32_t screenHeight = layer != nullptr ? layer->System().MeasureScreen(0).screenHeight : 0;
   return DefaultFrameBounds(screenHeight);

@@ -91,6 +91,12 @@ void InvocationDialog::SendChanged() {
                                      reinterpret_cast<intptr_t>(&TheInvocationSettings()));
 }
 
+int32_t InvocationDialog::SendRequest193() {
+  int16_t answer = 1;
+  ViewDispatcher::RunGuiCommandQuiet(kViewInvocation, nullptr, kGuiUseSavedLayout, reinterpret_cast<intptr_t>(&answer));
+  return answer;
+}
+
 void InvocationDialog::SendSettings() {
   ViewDispatcher::RunGuiCommandQuiet(kViewInvocation, nullptr, kGuiInvocationSettings,
                                      reinterpret_cast<intptr_t>(&TheInvocationSettings()));

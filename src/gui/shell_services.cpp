@@ -1,6 +1,7 @@
 #include "gui/shell_services.h"
 
 #include "console/file_channel.h"
+#include "core/busy_pump.h"
 #include "core/current_viewpoint.h"
 #include "core/hi_service.h"
 #include "core/status_line.h"
@@ -11,6 +12,8 @@
 #include "gui/frame_window.h"
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
+#include "gui/invocation_settings.h"
+#include "gui/layout_state.h"
 #include "gui/message_loop.h"
 #include "gui/run_control_state.h"
 #include "gui/shell_system.h"
@@ -77,8 +80,18 @@ class ShellFrameControls final : public FrameControls {
   }
 };
 
+WinSuper* FindCommandWindow() {
+  int32_t cursor = 0;
+  WindowTable::ResetIterator(cursor);
+  while (WinSuper* window = WindowTable::Next(cursor)) {
+    if (window->Kind() == kViewCommand) return window;
+  }
+  return nullptr;
+}
+
 // 1. Busy while the colours, the placements and the first windows are made.
-// 2. The General window first, then the Command window on the frame's client area.
+// 2. The General window first, then the Command window on the frame's client area:
+//    the saved layout's when there is one, else one at the default place.
 // 3. One round lets the new windows paint before the start-up goes on.
 void StartUpWindows() {
   const int32_t frame = FrameWindow::FrameId();
@@ -87,21 +100,28 @@ void StartUpWindows() {
   ColorSettings::Initialize(1);
   InitDefaultPlacements(layer.System().GetWindowRect(FrameWindow::FrameHandle()));
   CreateChildWindow(frame, kViewStatus);
-  CreateChildWindow(frame, kViewCommand);
+  if (InvocationDialog::SendRequest193() != 0) {
+    PumpingOff off;
+    LayoutState::RestoreWindows(frame, kRestoreCommandWindows);
+  }
+  // A layout without a Command window (or none at all) still gets one.
+  if (FindCommandWindow() == nullptr) CreateChildWindow(frame, kViewCommand);
   SetGuiStateWord(kStateWordStarted);
   layer.PopCursor();
   if (RunMessageLoop(FrameWindow::FrameHandle()) == -1) DisconnectAndExit();
 }
 
 void ActivateCommandWindow() {
-  int32_t cursor = 0;
-  WindowTable::ResetIterator(cursor);
-  while (WinSuper* window = WindowTable::Next(cursor)) {
-    if (window->Kind() == kViewCommand) {
-      Layer().ActivateWindow(window->LayerWindowId());
-      return;
-    }
-  }
+  if (WinSuper* window = FindCommandWindow()) Layer().ActivateWindow(window->LayerWindowId());
+}
+
+// The first wait for a command places the frame and the windows' placements from the
+// saved layout (the command loop asks only once), then the windows take their saved
+// settings.
+void RestoreSavedPlacements() {
+  if (LayoutState::PlacementsRestored() || InvocationDialog::SendRequest193() == 0) return;
+  PumpingOff off;
+  if (LayoutState::RestoreWindows(FrameWindow::FrameId(), kRestorePlacements) == 0) RequestLayoutApply();
 }
 
 }  // namespace
@@ -122,6 +142,7 @@ int32_t HandleShellRequest(uint32_t code) {
       PumpWhileBusy(frame);
       return 0;
     case kGuiWaitForCommand:
+      RestoreSavedPlacements();
       ActivateCommandWindow();
       if (RunMessageLoop(frame) == -1) DisconnectAndExit();
       return 0;

@@ -79,6 +79,9 @@ class WinSuper : public PaneOwner {
   int32_t LayerWindowId() const { return m_layerId; }
   int32_t GetLineHeight() const { return m_lineHeight; }
   int32_t GetCharWidth() const { return m_charWidth; }
+  // The Command window measures its font itself and keeps the metrics here too.
+  void SetLineHeight(int32_t height) { m_lineHeight = height; }
+  void SetCharWidth(int32_t width) { m_charWidth = width; }
   int32_t Kind() const { return m_kind; }
   uint32_t GetPaneStyle() const { return m_paneStyle; }
   const LayerRect& ClientArea() const { return m_clientArea; }

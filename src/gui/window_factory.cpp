@@ -64,6 +64,11 @@ void SetWindowObjectCreator(int32_t kind, WindowObjectCreator creator) {
   if (KindRow* row = FindKind(kind)) row->creator = creator;
 }
 
+WindowObjectCreator GetWindowObjectCreator(int32_t kind) {
+  const KindRow* row = FindKind(kind);
+  return row != nullptr ? row->creator : nullptr;
+}
+
 // 1. The kind must have windows.
 // 2. The layer takes the window here, before any object exists: a full table refuses
 //    it with the warning and no object is made. The object's own registration then

@@ -20,6 +20,8 @@ using WindowObjectCreator = std::unique_ptr<WinSuper> (*)(NativeWindow window, u
 const char* WindowKindTitle(int32_t kind);
 // Installs the creator of a kind's window objects; null puts the placeholder back.
 void SetWindowObjectCreator(int32_t kind, WindowObjectCreator creator);
+// The kind's creator; null while the placeholder stands in.
+WindowObjectCreator GetWindowObjectCreator(int32_t kind);
 
 // Builds the window object of the kind for the viewpoint; it stores itself in the
 // window table. A kind without windows is an internal error. When the layer's table is

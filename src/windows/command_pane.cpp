@@ -8,6 +8,8 @@
 #include "gui/color_settings.h"
 #include "gui/gui_window_layer.h"
 #include "gui/view_dispatcher.h"
+#include "gui/window_menu.h"
+#include "gui/window_table.h"
 
 #include <algorithm>
 #include <array>
@@ -42,6 +44,11 @@ constexpr int32_t kKeyCtrlPageUp = 324;
 constexpr int32_t kKeyCtrlPageDown = 323;
 constexpr int32_t kKeyPopupMenu = 1089;
 
+// The Window menu lists the Command window as "Control", unless the window was placed
+// in the mode that keeps it off the list.
+constexpr char kWindowMenuName[] = "Control";
+constexpr int32_t kPlacementUnlisted = 3;
+
 // The pane. Slots 0..99 hold the completed lines, oldest first (a null slot: none
 // yet); `current` is the slot the line in progress goes into. The view numbers the
 // lines as the slots do with the line in progress after them: number `current` while
@@ -65,6 +72,19 @@ struct CommandPaneState {
   int32_t outputRow = 0;
   int32_t outputColumn = 0;
   TextPane view;
+  // What the window's bars were last given: output re-lays the pane out after every
+  // write, and under a window system that redraws a bar at every call (Wine does)
+  // giving the same values again cost most of an output line's time.
+  struct BarState {
+    int32_t maximum = -1;
+    int32_t position = -1;
+  };
+  BarState vertical;
+  BarState horizontal;
+  // Output leaves the caret to be shown before the next key is read: making a caret
+  // costs more than drawing a line (under Wine several times more), and a burst of
+  // output would otherwise make and destroy it twice per line.
+  bool caretPending = false;
 };
 
 CommandPaneState g_pane;
@@ -146,15 +166,39 @@ const char* LineNumbered(int32_t number) {
 }
 
 void ShowCaretAtInput() {
+  g_pane.caretPending = false;
   const int32_t x = (g_pane.inputColumn - LeftColumn()) * g_pane.charWidth;
   // The caret is full width while the line editor overwrites.
   PaneLayer()->ShowCaret(g_pane.windowId, x, InputRow() * g_pane.lineHeight, LineEditor::InsertSetting() == 0 ? 1 : 0);
 }
 
-void HideCaret() { PaneLayer()->HideCaret(0); }
+void HideCaret() {
+  g_pane.caretPending = false;
+  PaneLayer()->HideCaret(0);
+}
 
-void SetVerticalThumb() { PaneLayer()->SetScrollPos(g_pane.windowId, kScrollBarVertical, g_pane.top); }
-void SetHorizontalThumb() { PaneLayer()->SetScrollPos(g_pane.windowId, kScrollBarHorizontal, LeftColumn()); }
+CommandPaneState::BarState& Bar(uint32_t bar) {
+  return bar == kScrollBarVertical ? g_pane.vertical : g_pane.horizontal;
+}
+
+// A new range may move the thumb, so the position is given again after it.
+void SetBarRange(uint32_t bar, int32_t maximum) {
+  CommandPaneState::BarState& state = Bar(bar);
+  if (state.maximum == maximum) return;
+  PaneLayer()->SetScrollRange(g_pane.windowId, bar, 0, maximum);
+  state.maximum = maximum;
+  state.position = -1;
+}
+
+void SetBarPosition(uint32_t bar, int32_t position) {
+  CommandPaneState::BarState& state = Bar(bar);
+  if (state.position == position) return;
+  PaneLayer()->SetScrollPos(g_pane.windowId, bar, position);
+  state.position = position;
+}
+
+void SetVerticalThumb() { SetBarPosition(kScrollBarVertical, g_pane.top); }
+void SetHorizontalThumb() { SetBarPosition(kScrollBarHorizontal, LeftColumn()); }
 void InvalidateAll() { PaneLayer()->Invalidate(g_pane.windowId, nullptr); }
 
 void ScrollContents(int32_t rowsDown) {
@@ -217,8 +261,14 @@ void CompleteLine(const char* text, int32_t length) {
   const int32_t standing = InProgressLength();
   const int32_t appended = std::min(length, kLastInputColumn - standing);
   if (appended > 0) std::memcpy(g_pane.inProgress + standing, text, static_cast<std::size_t>(appended));
-  DrawLineOnRow(g_pane.inProgress, InputRow());
-  if (LeftColumn() != 0) ResetLeftColumn();
+  // What stands on the row is drawn already: only the appended text and the rest of
+  // the row. A view scrolled right is drawn whole from column 0 instead.
+  if (LeftColumn() != 0) {
+    ResetLeftColumn();
+  } else {
+    if (appended > 0) DrawRowText(standing, InputRow(), text, appended);
+    ClearToEndOfRow(standing + std::max(appended, 0), InputRow());
+  }
   g_pane.inputColumn = 0;
   if (g_pane.full) {
     std::rotate(g_pane.lines.begin(), g_pane.lines.begin() + 1, g_pane.lines.end());
@@ -270,8 +320,7 @@ void WriteInLine(const char* text, int32_t length) {
 void SetHorizontalRange() {
   TextPane& view = g_pane.view;
   view.maxWidth = kCommandMaxColumns;
-  PaneLayer()->SetScrollRange(g_pane.windowId, kScrollBarHorizontal, 0,
-                          std::max(0, kCommandMaxColumns - view.columns - 1));
+  SetBarRange(kScrollBarHorizontal, std::max(0, kCommandMaxColumns - view.columns - 1));
   SetHorizontalThumb();
 }
 
@@ -281,11 +330,15 @@ bool CanScroll() { return HasWindow() && !IsMinimized(); }
 
 void CommandWindow::InitPane(int32_t layerId) {
   g_pane.windowId = layerId;
+  g_pane.vertical = {};
+  g_pane.horizontal = {};
+  if (g_pane.placementMode != kPlacementUnlisted) AddWindowMenuEntry(layerId, kWindowMenuName);
   g_pane.columns = 80;
   Relayout(layerId);
 }
 
 void CommandWindow::ClosePane() {
+  if (g_pane.windowId != kNoLayerId) RemoveWindowMenuEntry(g_pane.windowId);
   if (GuiWindowLayer* layer = PaneLayer(); layer != nullptr && g_pane.windowId != kNoLayerId) {
     layer->CloseWindow(g_pane.windowId);
     layer->Destroy(g_pane.windowId);
@@ -313,8 +366,8 @@ void CommandWindow::WriteText(const char* text, std::size_t length) {
   } else if (count > 0) {
     WriteInLine(text, count);
   }
-  Relayout(g_pane.windowId);
-  ShowCaretAtInput();
+  LayOut(false);
+  g_pane.caretPending = true;
   if (active != g_pane.windowId) layer->SelectWindow(active);
 }
 
@@ -353,14 +406,27 @@ void CommandWindow::Repaint(const LayerRect* area) {
 }
 
 void CommandWindow::Relayout(int32_t layerId) {
+  if (PaneLayer() == nullptr || layerId != g_pane.windowId || !HasWindow()) return;
+  LayOut(true);
+}
+
+// The pane's rows, columns and bars from the client area; the font is measured again
+// only when asked (size and font changes come through Relayout; output keeps it).
+void CommandWindow::LayOut(bool measureFont) {
   GuiWindowLayer* layer = PaneLayer();
-  if (layer == nullptr || layerId != g_pane.windowId || !HasWindow()) return;
-  int32_t externalLeading = 0;
-  int32_t ascent = 0;
-  int32_t descent = 0;
-  layer->GetFontMetrics(layerId, &externalLeading, &ascent, &descent);
-  g_pane.lineHeight = externalLeading + ascent + descent;
-  g_pane.charWidth = std::max(layer->GetTextWidth(layerId, "W", -1), 0);
+  const int32_t layerId = g_pane.windowId;
+  if (measureFont || g_pane.lineHeight <= 0 || g_pane.charWidth <= 0) {
+    int32_t externalLeading = 0;
+    int32_t ascent = 0;
+    int32_t descent = 0;
+    layer->GetFontMetrics(layerId, &externalLeading, &ascent, &descent);
+    g_pane.lineHeight = externalLeading + ascent + descent;
+    g_pane.charWidth = std::max(layer->GetTextWidth(layerId, "W", -1), 0);
+    if (WinSuper* window = WindowTable::Get(layerId)) {
+      window->SetLineHeight(g_pane.lineHeight);
+      window->SetCharWidth(g_pane.charWidth);
+    }
+  }
   const LayerRect client = PaneClientArea();
   g_pane.rows = g_pane.lineHeight > 0 ? (client.bottom - client.top) / g_pane.lineHeight : 0;
   g_pane.columns = g_pane.charWidth > 0 ? (client.right - client.left) / g_pane.charWidth : 0;
@@ -381,10 +447,21 @@ void CommandWindow::Relayout(int32_t layerId) {
   }
   // The thumb's last position shows the line in progress on the last row.
   const int32_t maximum = std::max(0, EndLine() - g_pane.rows + 1);
-  layer->SetScrollRange(layerId, kScrollBarVertical, 0, maximum);
+  SetBarRange(kScrollBarVertical, maximum);
   if (maximum != 0) SetVerticalThumb();
   SetHorizontalRange();
-  if (EndLine() == g_pane.bottom) ShowCaretAtInput();
+  if (EndLine() != g_pane.bottom) return;
+  if (measureFont) {
+    ShowCaretAtInput();
+  } else {
+    g_pane.caretPending = true;
+  }
+}
+
+void CommandWindow::ShowPendingCaret() {
+  if (!g_pane.caretPending) return;
+  g_pane.caretPending = false;
+  if (HasWindow() && !IsMinimized() && EndLine() == g_pane.bottom) ShowCaretAtInput();
 }
 
 void CommandWindow::HandleKey(int32_t code) {

@@ -72,14 +72,30 @@ void CommandWindow::WatchCurrentViewpointName() {
   m_nameRecord->Register();
 }
 
-void CommandWindow::OnFocusGained() { HandleFocus(true); }
+void CommandWindow::OnFocusGained() {
+  WindowEvent focus;
+  focus.type = kEventFocus;
+  focus.words[0] = 1;
+  HandleEvent(LayerWindowId(), focus, kEventFocus);
+}
 
 void CommandWindow::OnFocusLost() {
   if (Layer() != nullptr) Layer()->HideCaret(0);
-  HandleFocus(false);
+  WindowEvent focus;
+  focus.type = kEventFocus;
+  focus.words[0] = 0;
+  HandleEvent(LayerWindowId(), focus, kEventFocus);
 }
 
-void CommandWindow::OnKey(const WindowEvent& event) { HandleKey(event.KeyCode()); }
+void CommandWindow::OnKey(const WindowEvent& event) { HandleEvent(LayerWindowId(), event, kEventKey); }
+
+void CommandWindow::HandleEvent(int32_t, const WindowEvent& event, int32_t type) {
+  if (type == kEventKey) {
+    HandleKey(event.KeyCode());
+  } else if (type == kEventFocus && (event.words[0] == 0 || event.words[0] == 1)) {
+    HandleFocus(event.words[0] == 1);
+  }
+}
 
 void CommandWindow::OnRefresh(int32_t) { Refresh(); }
 

@@ -67,11 +67,17 @@ class CommandWindow final : public WinSuper {
   static void RestoreCaret(int32_t column);
   // The caret at the input column on the input row.
   static void PlaceCaret();
+  // Output leaves the caret for the wait before the next key: shown there (at the
+  // input column, when the view shows the line in progress).
+  static void ShowPendingCaret();
   // Redraws the part of the pane within the rectangle (null: the whole client area).
   static void Repaint(const LayerRect* area);
   // Rows, columns and the bars after a size or font change.
   static void Relayout(int32_t layerId);
 
+  // The window's key and focus events (a focus event's first word: 1 gained, 0 lost,
+  // others nothing); other events are not the pane's.
+  static void HandleEvent(int32_t layerId, const WindowEvent& event, int32_t type);
   // Keys (internal codes) and focus.
   static void HandleKey(int32_t code);
   static void HandleFocus(bool gained);
@@ -107,6 +113,7 @@ class CommandWindow final : public WinSuper {
   static void Reset();
 
  private:
+  static void LayOut(bool measureFont);
   void WatchCurrentViewpointName();
 
   // Marked when the current viewpoint's alias changes.

@@ -1,6 +1,7 @@
 #include "windows/debugger_windows.h"
 
 #include "core/view_kind.h"
+#include "gui/frame_commands.h"
 #include "gui/memory_display_settings.h"
 #include "gui/named_forms.h"
 #include "gui/window_factory.h"
@@ -19,6 +20,7 @@ void InstallDebuggerWindows() {
   SetWindowObjectCreator(kViewInspect, &CreateInspectWindow);
   SetWindowObjectCreator(kViewCallstack, &CreateCallstackWindow);
   DialogFormLoadHandlerTable::SetHandler(kMemoryDisplayRecordId, &MemorySettingsLoadHandler);
+  SetMemoryDisplayOpener(&ShowMemoryDisplayDialog);
 }
 
 }  // namespace zentor

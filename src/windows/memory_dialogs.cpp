@@ -10,9 +10,12 @@
 #include "core/dv_error.h"
 #include "core/view_kind.h"
 #include "core/window_layer.h"
+#include "gui/dialog_body.h"
 #include "gui/dialog_description_file.h"
+#include "gui/frame_children.h"
 #include "gui/gui_window_layer.h"
 #include "gui/manage_operations.h"
+#include "gui/management_dialog.h"
 #include "gui/named_forms.h"
 #include "gui/pane_services.h"
 #include "gui/view_dispatcher.h"
@@ -149,7 +152,72 @@ int32_t CheckField(int32_t dialog, TextPane* pane, uint32_t field) {
   return static_cast<int32_t>(status.Number());
 }
 
-void CloseDialog(int32_t& id) {
+// The two dialogs as the dialog framework runs them from their templates. The body
+// functions close their dialog themselves; one the framework opened is closed through
+// its DialogBody, so the framework never keeps the slot of a dialog that has gone.
+class MemoryDialog final : public DialogBody {
+ public:
+  using Event = int32_t (*)(NativeWindow, int32_t, NativeWindow);
+  MemoryDialog(const DialogTemplate& dialogTemplate, Event event, bool display)
+      : DialogBody(dialogTemplate), m_event(event), m_display(display) {}
+
+  void Finish(int32_t result) { Close(result); }
+  // What the body answered to the last OK.
+  int32_t OkAnswer() const { return m_okAnswer; }
+
+ protected:
+  void OnInitialise() override {
+    m_okAnswer = -1;
+    Run(kDialogInit);
+  }
+  void OnOk() override { m_okAnswer = Run(kDialogOk); }
+  void OnCancel() override { Run(kDialogCancel); }
+  // The edits and (in Save Memory) the lists change nothing until OK; the type list of
+  // Memory Display restricts the base as soon as its selection changes.
+  void OnControl(int32_t control, int32_t notification) override {
+    switch (control) {
+      case kMemoryNoRangeRadio:
+        if (m_display) Run(control);
+        break;
+      case kMemoryLengthRadio:
+      case kMemoryEndAddressRadio:
+        Run(control);
+        break;
+      case kMemoryTypeList:
+        if (m_display && notification == kNotifyListSelectionChange) Run(control);
+        break;
+      case kMemoryAppendCheck:
+        if (!m_display) Run(control);
+        break;
+      case kMemoryManageButton:
+        if (m_display) RunManagementDialog(DialogId(), kMemoryManageButton, &MemorySettingsManageCallback);
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  int32_t Run(int32_t event) {
+    return m_event(Layer().Handle(DialogId()), event, static_cast<NativeWindow>(Parameter()));
+  }
+
+  Event m_event;
+  bool m_display;
+  int32_t m_okAnswer = -1;
+};
+
+MemoryDialog& MemoryDisplayBody();
+MemoryDialog& MemorySaveBody();
+
+void CloseDialog(int32_t& id, int32_t result) {
+  for (MemoryDialog* body : {&MemoryDisplayBody(), &MemorySaveBody()}) {
+    if (body->IsOpen() && body->DialogId() == id) {
+      body->Finish(result);
+      id = kNoLayerId;
+      return;
+    }
+  }
   Layer().CloseWindow(id);
   Layer().Destroy(id);
   id = kNoLayerId;
@@ -207,7 +275,7 @@ int32_t DisplayOk() {
   TextPane* pane = OwnerPane(state.displayOwner);
   if (const int32_t refused = CheckField(id, pane, kMemoryStartEdit)) return refused;
   if (const int32_t refused = CheckField(id, pane, kMemoryEndEdit)) return refused;
-  CloseDialog(state.displayId);
+  CloseDialog(state.displayId, kDialogResultOk);
   if (WinSuper* owner = WindowTable::Get(state.displayOwner)) {
     owner->OnRefresh(1);
     return kMemoryOwnerRefreshed;
@@ -218,7 +286,7 @@ int32_t DisplayOk() {
 int32_t DisplayCancel() {
   MemoryDialogState& state = State();
   TheMemoryDisplaySettings() = state.cancelCopy;
-  CloseDialog(state.displayId);
+  CloseDialog(state.displayId, kDialogResultCancel);
   Layer().ReactivateAfterClose(kNoLayerId);
   return 0;
 }
@@ -299,7 +367,7 @@ int32_t SaveOk(bool overwriteAnswered) {
                                          reinterpret_cast<intptr_t>(&request));
   }
   if (status.IsOkay()) {
-    CloseDialog(state.saveId);
+    CloseDialog(state.saveId, kDialogResultOk);
     Layer().ReactivateAfterClose(kNoLayerId);
     return 0;
   }
@@ -316,7 +384,7 @@ int32_t SaveOk(bool overwriteAnswered) {
 }
 
 int32_t SaveCancel() {
-  CloseDialog(State().saveId);
+  CloseDialog(State().saveId, kDialogResultCancel);
   Layer().ReactivateAfterClose(kNoLayerId);
   return 0;
 }
@@ -402,10 +470,42 @@ int32_t MemorySaveDialogEvent(NativeWindow dialog, int32_t event, NativeWindow o
   }
 }
 
-// The dialogs run from their templates once the program's dialog framework runs them;
-// until then the popup's items open nothing.
-void ShowMemoryDisplayDialog(int32_t) {}
-void ShowMemorySaveDialog(int32_t) {}
+namespace {
+
+MemoryDialog& MemoryDisplayBody() {
+  static MemoryDialog dialog(DialogTemplate{"MEMWIN", kMemoryDisplayHelpContext}, &MemoryDisplayDialogEvent, true);
+  return dialog;
+}
+
+MemoryDialog& MemorySaveBody() {
+  static MemoryDialog dialog(DialogTemplate{"MEMSAV", kMemorySaveHelpContext}, &MemorySaveDialogEvent, false);
+  return dialog;
+}
+
+// The owner's window handle is the dialogs' init parameter (0: none).
+NativeWindow OwnerHandle(int32_t ownerId) {
+  if (ownerId <= 0) return 0;
+  const NativeWindow handle = Layer().Handle(ownerId);
+  return handle == kBadNativeWindow ? 0 : handle;
+}
+
+}  // namespace
+
+// Confirmed without an owner, the dialog asks for a Memory window, which is made once
+// the dialog has gone, so that the new window takes the activation from it.
+void ShowMemoryDisplayDialog(int32_t ownerId) {
+  if (InstalledGuiWindowLayer() == nullptr) return;
+  const NativeWindow owner = OwnerHandle(ownerId);
+  MemoryDialog& dialog = MemoryDisplayBody();
+  const int32_t result = RunModalDialog(dialog, owner != 0 ? ownerId : kNoLayerId, static_cast<intptr_t>(owner));
+  if (result == kDialogResultOk && dialog.OkAnswer() == 0) CreateChildWindow(FrameId(), kViewMemory);
+}
+
+void ShowMemorySaveDialog(int32_t ownerId) {
+  if (InstalledGuiWindowLayer() == nullptr) return;
+  const NativeWindow owner = OwnerHandle(ownerId);
+  RunModalDialog(MemorySaveBody(), owner != 0 ? ownerId : kNoLayerId, static_cast<intptr_t>(owner));
+}
 
 const char* MemorySaveFileName() { return State().fileName.c_str(); }
 
@@ -419,20 +519,17 @@ int32_t MemorySettingsManageCallback(int32_t window, uint32_t event, void* point
   MemoryDialogState& state = State();
   MemoryDisplaySettings& settings = TheMemoryDisplaySettings();
   DialogDescriptionFile& store = TheDialogDescriptionFile();
+  const auto* entry = static_cast<const NamedSetRequest*>(pointer);
   switch (event) {
-    case kManageList: {
-      auto* list = static_cast<MemoryManageList*>(pointer);
-      list->count = store.ListAllRecords(kMemoryDisplayRecordId, &list->entries);
+    case kManageList:
+      store.ListAllRecords(kMemoryDisplayRecordId, static_cast<NamedSetList*>(pointer));
       return 0;
-    }
     case kManageRestore: {
-      const auto* entry = static_cast<const DialogEntryInfo*>(pointer);
-      const int32_t result = settings.ReadRecord(RWCString(entry->m_name));
+      const int32_t result = settings.ReadRecord(entry->m_name);
       if (state.displayId != kNoLayerId) ShowDisplaySettings(state.displayId, settings);
       return result;
     }
     case kManageSave: {
-      const auto* entry = static_cast<const DialogEntryInfo*>(pointer);
       if (state.displayId != kNoLayerId) ReadDisplayControls(state.displayId, settings);
       std::vector<uint8_t> image(MemoryDisplaySettings::kRecordSize);
       settings.CopyTo(image.data());
@@ -440,7 +537,7 @@ int32_t MemorySettingsManageCallback(int32_t window, uint32_t event, void* point
                              MemoryDisplaySettings::kRecordSize, image.data());
     }
     case kManageRemove:
-      return store.RemoveRecord(kMemoryDisplayRecordId, static_cast<const char*>(pointer));
+      return store.RemoveRecord(kMemoryDisplayRecordId, entry->m_name);
     case kManageOpened:
       state.managementId = window;
       return 0;

@@ -9,7 +9,6 @@
 // store (record id 5), through the management dialog and "restore NAME".
 
 #include <cstdint>
-#include <vector>
 
 #include "gui/dialog_file_format.h"
 #include "gui/layer_types.h"
@@ -57,8 +56,9 @@ void ApplyMemoryDisplaySettings(const MemoryDisplaySettings& settings, MemoryDis
 int32_t MemoryDisplayDialogEvent(NativeWindow dialog, int32_t event, NativeWindow owner);
 int32_t MemorySaveDialogEvent(NativeWindow dialog, int32_t event, NativeWindow owner);
 
-// Runs a dialog modally over the window of `ownerId` (a layer id; 0: the frame, no
-// owner).
+// Runs a dialog's template (MEMWIN, MEMSAV) modally through the dialog framework over
+// the window of `ownerId` (a layer id; 0: the frame, no owner). Memory Display
+// confirmed without an owner makes a Memory window for the current viewpoint.
 void ShowMemoryDisplayDialog(int32_t ownerId);
 void ShowMemorySaveDialog(int32_t ownerId);
 
@@ -68,13 +68,10 @@ const char* MemorySaveFileName();
 // Back to the start of a run (tests).
 void ResetMemoryDialogs();
 
-// What the settings management asks of the memory form (record id 5): 15 list, 16
-// restore, 17 save, 18 remove, 19 opened, 20 closed. For 15 the pointer is a
-// MemoryManageList; for 16 and 17 a DialogEntryInfo; for 18 the name.
-struct MemoryManageList {
-  std::vector<uint8_t> entries;
-  int32_t count = 0;
-};
+// What the management dialog (the Manage button) asks of the memory form (record id
+// 5): 15 list (a NamedSetList), 16 restore, 17 save and 18 remove (a NamedSetRequest),
+// 19 opened and 20 closed (the management dialog's layer id). Restore and save read
+// and write the open Memory Display dialog's controls.
 int32_t MemorySettingsManageCallback(int32_t window, uint32_t event, void* pointer);
 
 // "restore NAME" of a memory form (0x58): the settings of the record and the request

@@ -8,9 +8,11 @@
 #include "engine/source_base.h"
 #include "gui/gui_window_layer.h"
 #include "gui/key_translation.h"
+#include "gui/text_pane_drawing.h"
 #include "gui/view_dispatcher.h"
 #include "gui/window_factory.h"
 #include "gui/window_table.h"
+#include "windows/source_dialogs.h"
 #include "windows/source_pane_commands.h"
 #include "windows/window_input.h"
 
@@ -207,13 +209,16 @@ void SourceWindow::OnKey(const WindowEvent& event) {
   SendCurrentLine();
 }
 
+// The left button selects, drags and clicks the marker column through the pane's
+// mouse handling; the line it leaves current is sent once the button is up.
 void SourceWindow::OnMouse(const WindowEvent& event) {
   if (event.type == kEventDoubleClick) {
     OnDoubleClick(event);
   } else if (MouseButton(event) != kMouseLeft) {
     if (event.type == kEventMouseDown) ShowPopup();
-  } else if (event.type == kEventMouseUp) {
-    SendCurrentLine();
+  } else {
+    TextPaneDrawing::HandleMouse(*this, event);
+    if (event.type == kEventMouseUp) SendCurrentLine();
   }
 }
 
@@ -389,6 +394,7 @@ void SourceWindow::ModifyValue(const std::string& text) {
     status.Report();
     return;
   }
+  ShowModifyValueDialog(LayerWindowId());
 }
 
 void SourceWindow::OpenFind() {
@@ -400,6 +406,7 @@ void SourceWindow::OpenFind() {
   if (text.size() > kMaxSourceFindText) text.resize(kMaxSourceFindText);
   SourceFind().text = text;
   m_findEnabled = 1;
+  ShowSourceFindDialog(LayerWindowId());
 }
 
 void SourceWindow::RepeatFind() {

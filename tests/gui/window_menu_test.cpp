@@ -40,9 +40,15 @@ class WindowMenuTest : public ::testing::Test {
     ViewpointManager::AddViewpoint(ViewpointHandle(kOther), "OTHER");
     SetBaseViewpoint(ViewpointHandle(kServer));
     WindowRecordList::Initialize();
+    // Placeholders stand in for the debugger's windows, whatever the program installed.
+    for (int32_t kind : kKinds) {
+      creators.push_back(GetWindowObjectCreator(kind));
+      SetWindowObjectCreator(kind, nullptr);
+    }
   }
   void TearDown() override {
     WindowTable::DestroyAll();
+    for (size_t i = 0; i < creators.size(); ++i) SetWindowObjectCreator(kKinds[i], creators[i]);
     WindowRecordList::Initialize();
     InstallViewpointWindowPort(nullptr);
     InstallGuiWindowLayer(nullptr);
@@ -75,6 +81,7 @@ class WindowMenuTest : public ::testing::Test {
     return items;
   }
 
+  std::vector<WindowObjectCreator> creators;
   RecordingLayerSystem system;
   GuiWindowLayer layer{system};
   NativeWindow frameHandle = system.AddWindow("frame", 0, LayerRect{0, 0, 400, 600});

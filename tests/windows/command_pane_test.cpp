@@ -292,6 +292,28 @@ TEST(CommandPane, KeysAndColumns) {
   EXPECT_EQ(std::strlen(CommandWindow::LineInProgress()), 5u);
 }
 
+// A burst of output makes no caret (making one costs more than drawing a line); the
+// wait before the next key shows it once, at the input column of the input row.
+TEST(CommandPane, OutputLeavesTheCaretForTheWait) {
+  CommandScreen screen(4, 30);
+  screen.TakeAllLog();
+  screen.Print(Lines(0, 50) + "> ab");
+  const std::string drawn = screen.TakeAllLog();
+  EXPECT_EQ(drawn.find("Caret command"), std::string::npos) << drawn.substr(0, 400);
+  CommandWindow::ShowPendingCaret();
+  const std::string log = screen.System().TakeLog();
+  EXPECT_EQ(log, "Caret command 8x13 at 32,39\n");
+  CommandWindow::ShowPendingCaret();
+  EXPECT_EQ(screen.System().TakeLog(), "") << "shown once";
+  // Scrolled back, the line in progress is out of view: no caret.
+  screen.Key(319);
+  screen.Print("c");
+  screen.Key(319);
+  screen.System().TakeLog();
+  CommandWindow::ShowPendingCaret();
+  EXPECT_EQ(screen.System().TakeLog().find("Caret command"), std::string::npos);
+}
+
 // The line editor's notice moves the view by n columns and the caret with it; 303
 // moves it left, back to column 0 drawing the whole window.
 TEST(CommandPane, LineEditorShiftsTheView) {

@@ -30,6 +30,7 @@
 #include "gui/pane_services.h"
 #include "gui/target_to_gui.h"
 #include "gui/window_factory.h"
+#include "gui/window_menu.h"
 #include "gui/window_table.h"
 #include "harness/layer_screen.h"
 #include "harness/recording_layer_system.h"
@@ -70,7 +71,9 @@ class CommandWindowTest : public ::testing::Test {
     InstallGuiWindowLayer(&layer);
     InstallLayerPaneWindowPort();
     InstallGuiViewpointWindows();
-    layer.Register(system.AddWindow("frame"), kLayerFrame, 0);
+    system.AddMenuBar(frameHandle, {"&File", "&View", "&Browse", "&Go", "&Debug", "&Configure", "&Help"});
+    layer.Register(frameHandle, kLayerFrame, 0);
+    WindowRecordList::Initialize();
     CommandWindow::Reset();
     KeyQueue::Clear();
     InstallGuiShell(&shell);
@@ -82,6 +85,7 @@ class CommandWindowTest : public ::testing::Test {
   }
   void TearDown() override {
     WindowTable::DestroyAll();
+    WindowRecordList::Initialize();
     SetWindowObjectCreator(kViewCommand, nullptr);
     SetNoticeHandler(NoticeTarget::kCommandWindow, nullptr);
     InstallFrameControls(previousFrame);
@@ -127,8 +131,18 @@ class CommandWindowTest : public ::testing::Test {
     return log;
   }
 
+  // The Window menu's items, empty when the bar has no Window popup.
+  std::vector<std::string> WindowMenu() {
+    const auto& bar = system.Items(system.GetMenuBar(frameHandle));
+    if (bar.size() <= kWindowMenuPosition || bar[kWindowMenuPosition].text != "&Window") return {};
+    std::vector<std::string> items;
+    for (const auto& item : system.Items(bar[kWindowMenuPosition].popup)) items.push_back(item.text);
+    return items;
+  }
+
   RecordingLayerSystem system;
   GuiWindowLayer layer{system};
+  NativeWindow frameHandle = system.AddWindow("frame");
   TestShell shell;
   RecordingFrame frame;
   FrameControls* previousFrame = nullptr;
@@ -138,11 +152,14 @@ class CommandWindowTest : public ::testing::Test {
 TEST_F(CommandWindowTest, CloseAndReopenKeepTextAndInputColumn) {
   WinSuper* first = Open();
   EXPECT_EQ(first->Kind(), kViewCommand);
+  EXPECT_EQ(first->GetLineHeight(), 13) << "the window object keeps the pane's font metrics";
+  EXPECT_EQ(first->GetCharWidth(), 8);
   EXPECT_EQ(CommandWindow::WindowId(), first->LayerWindowId());
   EXPECT_EQ(Pager::PageLength(), kRows) << "the size tells the pager its rows";
   EXPECT_EQ(LineWindowWidth(), static_cast<uint32_t>(kColumns)) << "and the line editor its width";
   Print("first line\nsecond line\n> abc");
   EXPECT_EQ(screen.Rows(), "first line|second line|> abc||||");
+  EXPECT_EQ(WindowMenu(), std::vector<std::string>{"&1 Control"});
 
   // Closed: the output meanwhile is dropped; a new window shows the text again, the
   // caret at the same column.
@@ -150,9 +167,11 @@ TEST_F(CommandWindowTest, CloseAndReopenKeepTextAndInputColumn) {
   close.type = kEventClose;
   DispatchWindowEvent(first->LayerWindowId(), close);
   EXPECT_EQ(CommandWindow::WindowId(), kNoLayerId);
+  EXPECT_EQ(WindowMenu(), std::vector<std::string>{}) << "the Window menu goes with it";
   Print("lost");
   WinSuper* second = Open();
   EXPECT_EQ(CommandWindow::WindowId(), second->LayerWindowId());
+  EXPECT_EQ(WindowMenu(), std::vector<std::string>{"&1 Control"});
   EXPECT_EQ(screen.Rows(), "first line|second line|> abc||||");
   EXPECT_EQ(CommandWindow::InputColumn(), 5);
   WindowEvent focus;
@@ -166,6 +185,7 @@ TEST_F(CommandWindowTest, CloseAndReopenKeepTextAndInputColumn) {
   EXPECT_EQ(CommandWindow::WindowId(), second->LayerWindowId());
   DestroyWindowObject(third->LayerWindowId());
   EXPECT_EQ(CommandWindow::WindowId(), second->LayerWindowId());
+  EXPECT_EQ(WindowMenu(), std::vector<std::string>{"&1 Control"}) << "listed once";
   Print("d");
   EXPECT_EQ(screen.Row(2), "> abcd");
 

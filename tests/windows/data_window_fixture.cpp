@@ -10,6 +10,7 @@
 #include "engine/engine_services.h"
 #include "engine/memory_view.h"
 #include "gui/dialog_description_file.h"
+#include "gui/frame_commands.h"
 #include "gui/named_forms.h"
 #include "gui/pane_services.h"
 #include "gui/window_factory.h"
@@ -79,6 +80,7 @@ void DataWindowTest::TearDown() {
     SetWindowObjectCreator(kind, nullptr);
   }
   DialogFormLoadHandlerTable::Clear();
+  SetMemoryDisplayOpener(nullptr);
   ResetMemoryDialogs();
   PaneWindow().Install(nullptr);
   InstallViewpointWindowPort(nullptr);

@@ -86,6 +86,41 @@ TEST_F(SourceWindowTest, BreakpointOnACodeLineStopsThereAfterGo) {
   EXPECT_EQ(pane.lines[bar]->attr & (kMarkExecution | kLineMarkerBits), kMarkExecution | kMarkBreak);
 }
 
+// A click in the marker column: on the loop's call of f it sets a breakpoint there
+// ('B', the agent told of its address at the next go); on a declaration without code
+// it reports 264 and leaves the lines as they were, the clicked one current.
+TEST_F(SourceWindowTest, MarkerColumnClick) {
+  OR_RETURN(ConnectToDemo());
+  WinSuper* window = Open(kViewSource, 40);
+  const TextPane& pane = window->GetTextPane();
+  const auto click = [&](int32_t index) {
+    Mouse(window, kEventMouseDown, index - pane.top, 0);
+    Mouse(window, kEventMouseUp, index - pane.top, 0);
+  };
+  const int32_t declaration = IndexOf(pane, "int i;");
+  ASSERT_GE(declaration, pane.top);
+  const auto lines = [&] {
+    const std::string dump = testing_support::DumpPane(pane);
+    return dump.substr(dump.find('\n'));
+  };
+  const std::string before = lines();
+  click(declaration);
+  EXPECT_EQ(TakeReportedError(), kMsgNoExecutableCode);
+  EXPECT_EQ(lines(), before);
+  EXPECT_EQ(CurrentIndex(window), declaration) << "the clicked line stays current";
+
+  const int32_t call = IndexOf(pane, "total += f(i, square);");
+  ASSERT_GE(call, pane.top);
+  const uint32_t address = static_cast<const DisplayLine*>(pane.lines[call])->address.Offset();
+  click(call);
+  EXPECT_EQ(TakeReportedError(), 0u);
+  EXPECT_EQ(pane.lines[call]->attr & kLineMarkerBits, kMarkBreak);
+  EXPECT_EQ(CurrentIndex(window), call);
+  RunFromFrame(kPaneGo);
+  OR_RETURN(WaitForStopAndRefresh());
+  EXPECT_EQ(BreakpointSetsAt(address).size(), 1u);
+}
+
 // A line without code (blank, a declaration without initialiser, a comment) refuses
 // every line command with 264; the pane and its cursor stay as they were.
 TEST_F(SourceWindowTest, LineWithoutCodeRefusesLineCommands) {

@@ -11,10 +11,12 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -189,6 +191,10 @@ bool TypeCharacter(char character) {
   return true;
 }
 
+// Typing pauses 2 ms after each key (a person's pace, and room for a busy program);
+// a timed run sends its keys at once.
+bool g_keyPause = true;
+
 // Plain characters as their keys (with Shift where the layout needs it); {name} for
 // a named key, {lbrace} and {rbrace} for the braces, and {ctrl+x}, {shift+f10},
 // {alt+a} for chords, so that the program sees real key downs and GetKeyState sees
@@ -215,16 +221,25 @@ bool TypeText(const std::string& text) {
         else if (modifier == "alt") modifiers.push_back(VK_MENU);
         else return false;
       }
+      // {name*N}: the key N times.
+      int repeat = 1;
+      if (const size_t star = chord.find('*'); star != std::string::npos) {
+        repeat = std::atoi(chord.c_str() + star + 1);
+        chord = chord.substr(0, star);
+      }
       const WORD vk = NamedKey(chord);
-      if (vk == 0) return false;
-      for (WORD m : modifiers) SendKey(m, false);
-      SendKey(vk, false);
-      SendKey(vk, true);
-      for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) SendKey(*m, true);
+      if (vk == 0 || repeat < 1) return false;
+      for (int n = 0; n < repeat; ++n) {
+        for (WORD m : modifiers) SendKey(m, false);
+        SendKey(vk, false);
+        SendKey(vk, true);
+        for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) SendKey(*m, true);
+        if (g_keyPause && n + 1 < repeat) Sleep(2);
+      }
     } else if (!TypeCharacter(text[i])) {
       return false;
     }
-    Sleep(2);
+    if (g_keyPause) Sleep(2);
   }
   return true;
 }
@@ -244,8 +259,14 @@ void Click(POINT screen) {
   SendInput(3, inputs, sizeof(INPUT));
 }
 
-// The screen as it is at the window's rectangle: what a person sees there.
-bool CaptureToBmp(const RECT& area, const std::string& path) {
+// The screen as it is at a rectangle, bottom row first in rows of 4-byte multiples (a
+// 24-bit DIB's rows): what a person sees there.
+struct ScreenGrab {
+  BITMAPINFOHEADER header{};
+  std::vector<uint8_t> bits;
+};
+
+bool GrabScreen(const RECT& area, ScreenGrab* grab) {
   const int width = area.right - area.left;
   const int height = area.bottom - area.top;
   if (width <= 0 || height <= 0) return false;
@@ -264,22 +285,29 @@ bool CaptureToBmp(const RECT& area, const std::string& path) {
   BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
   GdiFlush();
   const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  const DWORD imageSize = stride * static_cast<DWORD>(height);
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  file.bfSize = file.bfOffBits + imageSize;
-  info.bmiHeader.biSizeImage = imageSize;
-  bool written = false;
-  if (FILE* out = std::fopen(path.c_str(), "wb")) {
-    written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-              std::fwrite(bits, 1, imageSize, out) == imageSize;
-    written = std::fclose(out) == 0 && written;
-  }
+  info.bmiHeader.biSizeImage = stride * static_cast<DWORD>(height);
+  grab->header = info.bmiHeader;
+  grab->bits.assign(static_cast<const uint8_t*>(bits), static_cast<const uint8_t*>(bits) + info.bmiHeader.biSizeImage);
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+  return true;
+}
+
+bool CaptureToBmp(const RECT& area, const std::string& path) {
+  ScreenGrab grab;
+  if (!GrabScreen(area, &grab)) return false;
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(grab.bits.size());
+  bool written = false;
+  if (FILE* out = std::fopen(path.c_str(), "wb")) {
+    written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&grab.header, sizeof grab.header, 1, out) == 1 &&
+              std::fwrite(grab.bits.data(), 1, grab.bits.size(), out) == grab.bits.size();
+    written = std::fclose(out) == 0 && written;
+  }
   return written;
 }
 
@@ -486,6 +514,54 @@ int TimeExit(HWND top, int command, DWORD limit) {
   return 0;
 }
 
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(parameter);
+  if (IsWindowVisible(window) && ProcessOf(window) == search->first) search->second.push_back(window);
+  return TRUE;
+}
+
+bool BringToForeground(HWND top);
+
+// The milliseconds from keys typed into the window until every window of its program
+// has been repainted:
+// 1. the window's picture changes (the keys have had their effect);
+// 2. from then on, the last moment no visible top-level window of the program had a
+//    part left to paint, once that has held for 50 ms.
+int TimeRepaint(HWND top, const std::string& keys, DWORD limit) {
+  std::pair<DWORD, std::vector<HWND>> program{ProcessOf(top), {}};
+  EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&program));
+  RECT area{};
+  GetWindowRect(top, &area);
+  ScreenGrab before;
+  ScreenGrab now;
+  if (!GrabScreen(area, &before)) return Fail("cannot read the window's picture");
+  if (!BringToForeground(top)) return Fail("the window does not come to the front");
+  const DWORD start = GetTickCount();
+  if (!TypeText(keys)) return Fail("cannot type \"" + keys + "\"");
+  for (;;) {
+    if (GrabScreen(area, &now) && now.bits != before.bits) break;
+    if (GetTickCount() - start > limit) return Fail("the window's picture does not change");
+    Sleep(1);
+  }
+  DWORD clean = 0;
+  for (;;) {
+    bool pending = false;
+    for (HWND window : program.second) pending = pending || GetUpdateRect(window, nullptr, FALSE);
+    const DWORD tick = GetTickCount();
+    if (pending) {
+      clean = 0;
+    } else if (clean == 0) {
+      clean = tick;
+    } else if (tick - clean >= 50) {
+      break;
+    }
+    if (tick - start > limit) return Fail("the windows are still being painted");
+    Sleep(1);
+  }
+  std::printf("%lu\n", clean - start);
+  return 0;
+}
+
 // The window becomes the foreground window before any input is sent: the program may
 // be busy (a running target's poll) when asked, and input sent before the switch is
 // done would go to the window that was in front.
@@ -501,6 +577,41 @@ bool BringToForeground(HWND top) {
   return true;
 }
 
+// The size of a file, -1 when it cannot be read.
+LONGLONG FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Types the keys at once and waits for the work they started to be done: a file that
+// grows (a log the program or a stand-in writes), or "#CLASS" a window of that class
+// that shows (a menu the last key opens): the milliseconds.
+int TimeType(HWND top, const std::string& keys, const std::string& until, DWORD limit) {
+  const bool byWindow = !until.empty() && until[0] == '#';
+  const std::string& file = until;
+  const LONGLONG before = byWindow ? 0 : FileSize(file);
+  const auto done = [&] { return byWindow ? FindProcessWindow(0, until) != nullptr : FileSize(file) > before; };
+  g_keyPause = false;
+  if (!BringToForeground(top)) return Fail("the window does not come to the front");
+  LARGE_INTEGER frequency;
+  LARGE_INTEGER begin;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&begin);
+  if (!TypeText(keys)) return Fail("cannot type \"" + keys + "\"");
+  for (;;) {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const LONGLONG ms = (now.QuadPart - begin.QuadPart) * 1000 / frequency.QuadPart;
+    if (done()) {
+      std::printf("%lld\n", static_cast<long long>(ms));
+      return 0;
+    }
+    if (ms > static_cast<LONGLONG>(limit)) return Fail(byWindow ? "no window " + until : file + " did not grow");
+    Sleep(1);
+  }
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: zentor-driver wait TITLE [ms] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
@@ -508,8 +619,9 @@ int Usage() {
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
                "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
-               "  time-agent TITLE ID TRACE TEXT MS |\n"
-               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID]\n");
+               "  time-agent TITLE ID TRACE TEXT MS | time-repaint TITLE KEYS MS |\n"
+               "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | checked TITLE ID | move TITLE X Y W H |\n"
+               "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS\n");
   return 2;
 }
 
@@ -600,6 +712,24 @@ int Run(const std::vector<std::string>& args) {
     PrintMenu(menu, 0);
     return 0;
   }
+  if (action == "checked" && args.size() == 3) {
+    HMENU menu = GetMenu(top);
+    if (menu == nullptr) return Fail("the window has no menu");
+    if (GetMenuItemCount(menu) <= 0) {
+      Fail("the menu bar reads as empty from another process");
+      return 3;
+    }
+    const UINT state = GetMenuState(menu, static_cast<UINT>(std::atoi(args[2].c_str())), MF_BYCOMMAND);
+    if (state == static_cast<UINT>(-1)) return Fail("no menu item " + args[2]);
+    std::printf("%d\n", (state & MF_CHECKED) != 0 ? 1 : 0);
+    return 0;
+  }
+  if (action == "move" && args.size() == 6) {
+    const int x = std::atoi(args[2].c_str()), y = std::atoi(args[3].c_str());
+    const int width = std::atoi(args[4].c_str()), height = std::atoi(args[5].c_str());
+    if (!SetWindowPos(top, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE)) return Fail("cannot move it");
+    return 0;
+  }
   if (action == "command" && args.size() == 3) {
     PostMessageA(top, WM_COMMAND, MAKEWPARAM(std::atoi(args[2].c_str()), 0), 0);
     return 0;
@@ -610,12 +740,23 @@ int Run(const std::vector<std::string>& args) {
   if (action == "time-agent" && args.size() == 6) {
     return TimeAgent(top, std::atoi(args[2].c_str()), args[3], args[4], std::strtoul(args[5].c_str(), nullptr, 10));
   }
+  if (action == "time-repaint" && args.size() == 4) {
+    return TimeRepaint(top, args[2], std::strtoul(args[3].c_str(), nullptr, 10));
+  }
   if (action == "time-exit" && args.size() == 4) {
     return TimeExit(top, std::atoi(args[2].c_str()), std::strtoul(args[3].c_str(), nullptr, 10));
   }
   if (action == "close") {
     PostMessageA(top, WM_CLOSE, 0, 0);
     return 0;
+  }
+  // A quit message in the thread's queue, as when the session ends under the program.
+  if (action == "quit") {
+    const DWORD thread = GetWindowThreadProcessId(top, nullptr);
+    return PostThreadMessageA(thread, WM_QUIT, 0, 0) ? 0 : Fail("cannot post the quit message");
+  }
+  if (action == "time-type" && args.size() == 5) {
+    return TimeType(top, args[2], args[3], std::strtoul(args[4].c_str(), nullptr, 10));
   }
   bool isChild = false;
   // "click TITLE X Y" clicks the window itself: its first number is no control id.

@@ -26,7 +26,7 @@
 #include "gui/frame_commands.h"
 #include "gui/frame_window.h"
 #include "gui/gui_window_layer.h"
-#include "gui/layout_block.h"
+#include "gui/layout_state.h"
 #include "gui/message_loop.h"
 #include "gui/win32/win32_dialog_runner.h"
 #include "gui/pane_services.h"
@@ -34,11 +34,13 @@
 #include "gui/shell_services.h"
 #include "gui/win32/start_up_logo.h"
 #include "gui/win32/win32_color_chooser.h"
+#include "gui/win32/win32_dialog_runner.h"
 #include "gui/win32/win32_layer_system.h"
 #include "gui/win32/win32_message_queue.h"
 #include "gui/win32/win32_shell_system.h"
 #include "gui/window_table.h"
 #include "platform/alert.h"
+#include "windows/win32/symbol_file_chooser.h"
 
 namespace {
 
@@ -60,11 +62,13 @@ std::string ModulePath(HINSTANCE instance) {
   return path;
 }
 
-// The program's store beside it; "default.dsc" in the working directory when that
-// cannot be opened.
+// The program's store beside it, opened once for the run; "default.dsc" in the
+// working directory when that cannot be opened.
 void OpenSettingsStore(const std::string& programPath) {
-  const std::string store = StripExtension(programPath) + ".ddb";
-  if (TheDialogDescriptionFile().Open(store.c_str()) != 0) TheDialogDescriptionFile().Open(kDefaultStoreName);
+  uint32_t length = 0;
+  if (LayoutState::OpenStore(programPath.c_str(), &length) != 0 && TheDialogDescriptionFile().CurrentFileName().empty()) {
+    TheDialogDescriptionFile().Open(kDefaultStoreName);
+  }
 }
 
 }  // namespace
@@ -80,6 +84,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   InstallWin32MessageQueue(instance);
   InstallWin32ShellSystem(instance);
   InstallWin32ColorChooser();
+  InstallWin32DialogRunner(instance);
+  InstallWin32SymbolFileChooser(instance);
   if (previous == nullptr && RegisterWindowClasses(instance) != 0) {
     ShowStartFailure(kMsgCannotRegisterClass);
     return -1;
@@ -105,6 +111,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   InstallLayerPaneWindowPort();
   InstallGuiViewpointWindows();
   InstallShellServices();
+  InstallLayoutState();
   static ProgramShell shell;
   InstallGuiShell(&shell);
   SetConsoleMode(false);
@@ -113,7 +120,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
 
   SetHelpFile(BuildHelpFilePath(programPath));
   InstallHelpHook(frame);
-  InstallWin32DialogRunner(instance);
 
   std::vector<char*> arguments(__argv, __argv + __argc);
   std::string first = programPath;

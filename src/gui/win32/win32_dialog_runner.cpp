@@ -89,14 +89,14 @@ class Win32DialogRunner final : public DialogRunner {
   explicit Win32DialogRunner(HINSTANCE instance) : m_instance(instance) {}
 
   void RunModal(DialogBody& body, int32_t ownerId) override {
-    const INT_PTR result = DialogBoxParamA(m_instance, body.Template().name, Owner(ownerId), DialogProcedure,
+    const INT_PTR result = DialogBoxParamA(m_instance, body.Template().name, DialogOwner(ownerId), DialogProcedure,
                                            reinterpret_cast<LPARAM>(&body));
     // A template the program lacks is the program's fault.
     if (result == -1 && !body.HasFailure()) ZENTOR_INTERNAL_ERROR();
   }
 
   bool OpenModeless(DialogBody& body, int32_t ownerId) override {
-    HWND dialog = CreateDialogParamA(m_instance, body.Template().name, Owner(ownerId), DialogProcedure,
+    HWND dialog = CreateDialogParamA(m_instance, body.Template().name, DialogOwner(ownerId), DialogProcedure,
                                      reinterpret_cast<LPARAM>(&body));
     if (dialog == nullptr) return false;
     if (body.IsOpen()) ShowWindow(dialog, SW_SHOW);
@@ -104,17 +104,17 @@ class Win32DialogRunner final : public DialogRunner {
   }
 
  private:
-  static HWND Owner(int32_t ownerId) {
-    GuiWindowLayer* layer = InstalledGuiWindowLayer();
-    if (layer == nullptr) return nullptr;
-    const NativeWindow owner = ownerId == kNoLayerId ? layer->FrameHandle() : layer->Handle(ownerId);
-    return owner == kBadNativeWindow ? nullptr : HwndOf(owner);
-  }
-
   HINSTANCE m_instance;
 };
 
 }  // namespace
+
+HWND DialogOwner(int32_t ownerId) {
+  GuiWindowLayer* layer = InstalledGuiWindowLayer();
+  if (layer == nullptr) return nullptr;
+  const NativeWindow owner = ownerId == kNoLayerId ? layer->FrameHandle() : layer->Handle(ownerId);
+  return owner == kBadNativeWindow ? nullptr : HwndOf(owner);
+}
 
 DialogRunner& InstallWin32DialogRunner(HINSTANCE instance) {
   static Win32DialogRunner runner(instance);

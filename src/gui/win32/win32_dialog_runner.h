@@ -13,6 +13,10 @@
 
 namespace zentor {
 
+// The window a dialog opened over the layer window `ownerId` belongs to (kNoLayerId:
+// the frame); null when there is none.
+HWND DialogOwner(int32_t ownerId);
+
 // Installs the runner over the templates of the program's module (instance) and
 // answers it; later calls answer the same runner.
 DialogRunner& InstallWin32DialogRunner(HINSTANCE instance);

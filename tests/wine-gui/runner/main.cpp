@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,6 +36,31 @@ std::string MakeScratch() {
   return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
 }
 
+// The index of a run with pictures: number, step, ok or failed, window title; the steps
+// after a failure did not run and are listed as failed.
+bool WriteShotIndex(const std::string& dir, const Scenario& scenario, const std::vector<StepOutcome>& outcomes) {
+  std::ofstream index(dir + "/index.txt");
+  bool allOk = outcomes.size() == scenario.steps.size();
+  int number = 0;
+  for (const StepOutcome& outcome : outcomes) {
+    ++number;
+    index << number << " " << outcome.name << " " << (outcome.ok ? "ok" : "failed") << " " << outcome.windowTitle << "\n";
+    allOk = allOk && outcome.ok;
+  }
+  for (size_t i = outcomes.size(); i < scenario.steps.size(); ++i) {
+    index << i + 1 << " " << scenario.steps[i].name << " failed\n";
+  }
+  return allOk;
+}
+
+// The scripted session keeps a picture per step where its caller says
+// (ZENTOR_SESSION_SHOTS), else in the Windows tree's gui-shots/session.
+std::string ShotDirFor(const Scenario& scenario, const HarnessPaths& paths) {
+  if (scenario.name != "session") return {};
+  const char* dir = std::getenv("ZENTOR_SESSION_SHOTS");
+  return dir != nullptr && *dir != '\0' ? std::string(dir) : paths.win32Build + "/gui-shots/session";
+}
+
 class ScenarioTest : public testing::Test {
  public:
   explicit ScenarioTest(std::string path) : m_path(std::move(path)) {}
@@ -46,7 +72,21 @@ class ScenarioTest : public testing::Test {
     paths.scratch = MakeScratch();
     ASSERT_FALSE(paths.scratch.empty());
     bool failed = false;
-    for (const StepOutcome& outcome : zentor::wine_gui::RunScenario(scenario, paths, "")) {
+    const std::string shotDir = ShotDirFor(scenario, paths);
+    if (!shotDir.empty()) {
+      fs::remove_all(shotDir);
+      fs::create_directories(shotDir);
+    }
+    const auto begun = std::chrono::steady_clock::now();
+    const std::vector<StepOutcome> outcomes = zentor::wine_gui::RunScenario(scenario, paths, shotDir);
+    if (!shotDir.empty()) {
+      WriteShotIndex(shotDir, scenario, outcomes);
+      // The whole session aims at 90 s and fails only at twice that.
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - begun);
+      std::printf("session: %lld s, target 90 s\n", static_cast<long long>(seconds.count()));
+      EXPECT_LE(seconds.count(), 180) << "the session takes too long";
+    }
+    for (const StepOutcome& outcome : outcomes) {
       if (outcome.skipped) GTEST_SKIP() << "step " << outcome.name << ": " << outcome.message;
       if (!outcome.ok) {
         ADD_FAILURE() << "step " << outcome.name << ": " << outcome.message << "\n(scratch kept in " << paths.scratch << ")";
@@ -71,19 +111,11 @@ int RunShots(const std::string& dir, const std::string& steps) {
   HarnessPaths paths = Paths();
   paths.scratch = MakeScratch();
   const std::vector<StepOutcome> outcomes = zentor::wine_gui::RunScenario(scenario, paths, dir);
-  std::ofstream index(dir + "/index.txt");
-  bool allOk = outcomes.size() == scenario.steps.size();
+  const bool allOk = WriteShotIndex(dir, scenario, outcomes);
   int number = 0;
   for (const StepOutcome& outcome : outcomes) {
-    ++number;
-    index << number << " " << outcome.name << " " << (outcome.ok ? "ok" : "failed") << " " << outcome.windowTitle << "\n";
-    std::printf("%02d %-20s %s%s%s\n", number, outcome.name.c_str(), outcome.ok ? "ok" : "failed",
+    std::printf("%02d %-20s %s%s%s\n", ++number, outcome.name.c_str(), outcome.ok ? "ok" : "failed",
                 outcome.ok ? "" : ": ", outcome.message.c_str());
-    allOk = allOk && outcome.ok;
-  }
-  // Steps after a failure did not run; the index says so.
-  for (size_t i = outcomes.size(); i < scenario.steps.size(); ++i) {
-    index << i + 1 << " " << scenario.steps[i].name << " failed\n";
   }
   if (allOk) fs::remove_all(paths.scratch);
   else std::printf("scratch kept in %s\n", paths.scratch.c_str());

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <algorithm>
 #include <sstream>
@@ -247,6 +248,30 @@ class ScenarioRun {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     }
+    // Some request since the step began, in order after the one the last such check
+    // found, holds each TEXT.
+    if (name == "expect-agent-sent" && w.size() >= 2) {
+      for (int waited = 0;; waited += 10) {
+        const std::vector<std::string> requests = m_agent.Requests();
+        size_t at = std::max(m_stepFirstRequest, m_agentSeen);
+        size_t found = 0;
+        for (size_t i = 1; i < w.size(); ++i) {
+          while (at < requests.size() && requests[at].find(w[i]) == std::string::npos) ++at;
+          if (at == requests.size()) break;
+          ++found;
+          ++at;
+        }
+        if (found == w.size() - 1) {
+          m_agentSeen = at;
+          return true;
+        }
+        if (waited > 5000) {
+          why = "the agent was not sent \"" + w[found + 1] + "\" since the step began";
+          return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
     if (name == "file" && w.size() >= 2) {
       std::ofstream out(m_paths.scratch + "/work/" + w[1]);
       for (size_t i = 2; i < w.size(); ++i) out << w[i] << "\r\n";
@@ -296,6 +321,71 @@ class ScenarioRun {
     if (name == "speed" && w.size() >= 8) return Speed(w, &why);
     if (name == "speed-agent" && (w.size() == 6 || w.size() == 7)) return SpeedAgent(w, &why);
     if (name == "expect-record" && w.size() == 4) return ExpectRecord(w, &why);
+    if (name == "speed-repaint" && w.size() == 5) return SpeedRepaint(w, &why);
+    if ((name == "keep-rect" || name == "expect-rect") && w.size() == 2) {
+      RunResult result = driver({"rect", w[1], "5000"});
+      if (result.status != 0) return false;
+      const std::string rect = Trim(result.output);
+      if (name == "keep-rect") {
+        m_keptRects[w[1]] = rect;
+        return true;
+      }
+      if (m_keptRects.count(w[1]) == 0) {
+        why = "no rectangle of \"" + w[1] + "\" was kept";
+        return false;
+      }
+      if (rect != m_keptRects[w[1]]) {
+        why = "\"" + w[1] + "\" lies at " + rect + ", not at " + m_keptRects[w[1]] + " as before";
+        return false;
+      }
+      return true;
+    }
+    if (name == "move" && w.size() == 6) return driver(w).status == 0;
+    if (name == "expect-checked" && w.size() == 4) {
+      RunResult result = driver({"checked", w[1], w[2]});
+      if (result.status == 3) {
+        // The menu of another process cannot be read under Wine: the check is left out.
+        why.clear();
+        std::printf("expect-checked %s: not checked here, Wine gives a driver no items of another process's menu\n",
+                    w[2].c_str());
+        std::fflush(stdout);
+        return true;
+      }
+      if (result.status != 0) return false;
+      if (Trim(result.output) != w[3]) {
+        why = "menu item " + w[2] + (w[3] == "1" ? " is not checked" : " is checked");
+        return false;
+      }
+      return true;
+    }
+    if ((name == "expect-file" || name == "expect-no-file") && w.size() == 2) {
+      const bool exists = fs::exists(m_paths.scratch + "/work/" + w[1]);
+      if (exists != (name == "expect-file")) {
+        why = w[1] + (exists ? " is there" : " is not there");
+        return false;
+      }
+      return true;
+    }
+    if (name == "rate" && w.size() == 7) return Rate(w, &why);
+    if (name == "time-keys" && w.size() == 8) return TimeKeys(w, &why);
+    if (name == "numbered-file" && w.size() == 4) {
+      std::ofstream out(m_paths.scratch + "/work/" + w[1]);
+      const int count = ToInt(w[2], 0);
+      for (int i = 1; i <= count; ++i) out << w[3] << ' ' << i << "\r\n";
+      return static_cast<bool>(out);
+    }
+    if (name == "expect-file" && (w.size() == 3 || w.size() == 4)) {
+      const int limit = w.size() == 4 ? ToInt(w[3], 10000) : 10000;
+      const std::string path = m_paths.scratch + "/work/" + w[1];
+      for (int waited = 0;; waited += 20) {
+        if (Slurp(path).find(w[2]) != std::string::npos) return true;
+        if (waited > limit) {
+          why = w[1] + " does not hold \"" + w[2] + "\"; it holds:\n" + Slurp(path);
+          return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    }
     if (name == "start") {
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
       command.insert(command.end(), w.begin() + 1, w.end());
@@ -315,7 +405,7 @@ class ScenarioRun {
     }
     if ((name == "command" && w.size() == 3) || (name == "close" && w.size() == 2) ||
         (name == "click" && (w.size() == 4 || w.size() == 5)) || (name == "type" && w.size() == 3) ||
-        (name == "settext" && w.size() == 4)) {
+        (name == "settext" && w.size() == 4) || (name == "quit" && w.size() == 2)) {
       return driver(w).status == 0;
     }
     if (name == "answer" && (w.size() == 2 || w.size() == 3)) {
@@ -423,6 +513,33 @@ class ScenarioRun {
   // the start to its visible frame, a posted View command to its window and the Exit
   // command to the end of the process (answering the end-of-session question). The
   // medians are printed; a median above its limit fails.
+  // speed-repaint RUNS LIMIT TITLE KEYS: the keys typed into the window RUNS times,
+  // each timed to the last of the program's windows repainted; the median fails above
+  // the limit (ms).
+  bool SpeedRepaint(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int limit = ToInt(w[2], 200);
+    std::vector<int64_t> times;
+    for (int run = 0; run < runs; ++run) {
+      RunResult timed = m_desktop.Run({m_driver, "time-repaint", w[3], w[4], std::to_string(limit * 10)},
+                                      limit * 10 + 10000);
+      if (timed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
+        return false;
+      }
+      times.push_back(std::atoll(timed.output.c_str()));
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    std::string all;
+    for (int64_t t : times) all += (all.empty() ? "" : ", ") + std::to_string(t);
+    const int64_t median = Median(times);
+    std::printf("speed: %s to every window repainted: median %lld ms of %d (%s), limit %d ms\n", w[4].c_str(),
+                static_cast<long long>(median), runs, all.c_str(), limit);
+    std::fflush(stdout);
+    if (median > limit) *why = w[4] + " to every window repainted takes " + std::to_string(median) + " ms";
+    return median <= limit;
+  }
+
   bool Speed(const std::vector<std::string>& w, std::string* why) {
     const int runs = ToInt(w[1], 5);
     const int limits[3] = {ToInt(w[2], 3000), ToInt(w[3], 500), ToInt(w[4], 3000)};
@@ -473,6 +590,87 @@ class ScenarioRun {
     }
     std::fflush(stdout);
     return ok;
+  }
+
+  // rate RUNS COUNT LIMIT TITLE TEXT KEYS: RUNS times the program is given TEXT (not
+  // timed), then KEYS, and the time from the keys to the help stand-in's next request
+  // (the work TEXT started ends by asking for help) gives COUNT items per second. The
+  // median is printed; a median below LIMIT per second fails.
+  bool Rate(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int64_t count = ToInt(w[2], 0);
+    const int64_t limit = ToInt(w[3], 0);
+    std::vector<int64_t> rates;
+    std::string all;
+    for (int run = 0; run < runs; ++run) {
+      RunResult typed = m_desktop.Run({m_driver, "type", w[4], w[5]}, 20000);
+      if (typed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(typed.output);
+        return false;
+      }
+      RunResult timed = m_desktop.Run({m_driver, "time-type", w[4], w[6], WineDesktop::WindowsPath(m_helpLog), "60000"},
+                                      70000);
+      if (timed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
+        return false;
+      }
+      const int64_t ms = std::max<int64_t>(std::atoll(timed.output.c_str()), 1);
+      rates.push_back(count * 1000 / ms);
+      all += (all.empty() ? "" : ", ") + std::to_string(ms) + " ms";
+    }
+    const int64_t median = Median(rates);
+    std::printf("rate: %lld in a run: median %lld per second of %d (%s), limit %lld per second\n",
+                static_cast<long long>(count), static_cast<long long>(median), runs, all.c_str(),
+                static_cast<long long>(limit));
+    std::fflush(stdout);
+    if (median < limit) {
+      *why = "the median is " + std::to_string(median) + " per second";
+      return false;
+    }
+    return true;
+  }
+
+  // time-keys RUNS LIMIT TITLE SETUP KEYS UNTIL AFTER: RUNS times SETUP is typed (not
+  // timed), then KEYS, timed until UNTIL ("#CLASS": a window of the class shows;
+  // "help": the help stand-in's next request), then AFTER. The median is printed; a
+  // median above LIMIT ms fails.
+  bool TimeKeys(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int64_t limit = ToInt(w[2], 0);
+    const std::string until = w[6] == "help" ? WineDesktop::WindowsPath(m_helpLog) : w[6];
+    std::vector<int64_t> times;
+    std::string all;
+    for (int run = 0; run < runs; ++run) {
+      const std::string where = "run " + std::to_string(run + 1) + ": ";
+      if (!w[4].empty()) {
+        RunResult typed = m_desktop.Run({m_driver, "type", w[3], w[4]}, 20000);
+        if (typed.status != 0) {
+          *why = where + Trim(typed.output);
+          return false;
+        }
+      }
+      RunResult timed = m_desktop.Run({m_driver, "time-type", w[3], w[5], until, std::to_string(limit * 4)},
+                                      limit * 4 + 10000);
+      if (timed.status != 0) {
+        *why = where + Trim(timed.output);
+        return false;
+      }
+      times.push_back(std::atoll(timed.output.c_str()));
+      all += (all.empty() ? "" : ", ") + std::to_string(times.back());
+      if (!w[7].empty() && m_desktop.Run({m_driver, "type", w[3], w[7]}, 20000).status != 0) {
+        *why = where + "cannot type " + w[7];
+        return false;
+      }
+    }
+    const int64_t median = Median(times);
+    std::printf("time-keys: median %lld ms of %d (%s), limit %lld ms\n", static_cast<long long>(median), runs,
+                all.c_str(), static_cast<long long>(limit));
+    std::fflush(stdout);
+    if (median > limit) {
+      *why = "the median is " + std::to_string(median) + " ms";
+      return false;
+    }
+    return true;
   }
 
   // speed-agent RUNS LIMIT TITLE COMMAND TEXT [BETWEEN]: RUNS times the command is
@@ -545,7 +743,11 @@ class ScenarioRun {
     return true;
   }
 
-  void BeginStep() { m_stepCaptured = false; }
+  void BeginStep() {
+    m_stepCaptured = false;
+    m_stepFirstRequest = m_agent.Running() ? m_agent.Requests().size() : 0;
+    m_agentSeen = m_stepFirstRequest;
+  }
 
  private:
   bool Capture(const std::vector<std::string>& w, StepOutcome* outcome) {
@@ -622,7 +824,10 @@ class ScenarioRun {
   std::string m_lastTitle;
   RgbImage m_lastCapture;
   bool m_stepCaptured = false;
+  size_t m_stepFirstRequest = 0;
+  size_t m_agentSeen = 0;
   int m_captures = 0;
+  std::map<std::string, std::string> m_keptRects;  // by window title
 };
 
 }  // namespace

@@ -14,7 +14,16 @@ namespace zentor::wine_gui {
 
 bool StandInAgent::Start(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& directory, std::string* error) {
+  // A second start (a scenario that starts the debugger again) gets a fresh agent, not
+  // the one the first run left where it stopped, nor its ready file.
+  if (m_pid > 0) {
+    kill(m_pid, SIGKILL);
+    int status = 0;
+    waitpid(m_pid, &status, 0);
+    m_pid = -1;
+  }
   m_readyFile = directory + "/agent.ready";
+  unlink(m_readyFile.c_str());
   m_traceFile = directory + "/agent.trace";
   std::vector<std::string> command{program, "--udp-port", "0", "--ready-file", m_readyFile, "--idle-exit", "900",
                                    "--trace", m_traceFile, "--quiet"};
