@@ -52,10 +52,7 @@ void BeepAtUser() {
 
 CommandWindow::CommandWindow(NativeWindow window, uint32_t viewpointValue, const char* title)
     : WinSuper(window, viewpointValue, title) {
-  if (WindowId() == kNoLayerId) {
-    InitPane(LayerWindowId());
-    if (CommandWindowPlacementMode() != 3) ListInWindowMenu("Control");
-  }
+  if (WindowId() == kNoLayerId) InitPane(LayerWindowId());
   SetKind(kViewCommand);
   CurrentViewpointRecord().Register();
   WatchCurrentViewpointName();
