@@ -1,5 +1,7 @@
 #include "gui/frame_commands.h"
 
+#include <vector>
+
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/status_line.h"

@@ -135,7 +135,7 @@ void ManagementDialog::OnInitialise() {
 void ManagementDialog::OnControl(int32_t control, int32_t notification) {
   switch (control) {
     case kEntryList:
-      if (notification == kNotifyListSelectionChange) SelectEntry(Layer().ListGetSelection(DialogId(), kEntryList));
+      if (notification == kNotifyListSelectionChange) OnListSelection();
       return;
     case kRestoreButton: Restore(); return;
     case kSaveButton: OpenSaveDialog(); return;
@@ -168,6 +168,8 @@ void ManagementDialog::SelectEntry(int32_t index) {
   }
   m_selectedIndex = layer.ListGetSelection(dialog, kEntryList);
 }
+
+void ManagementDialog::OnListSelection() { SelectEntry(Layer().ListGetSelection(DialogId(), kEntryList)); }
 
 bool ManagementDialog::LookUp(const std::string& name, NamedSetRequest* entry) {
   uint8_t buffer[kLookUpRoom];
@@ -315,11 +317,19 @@ void SaveDialog::OnInitialise() {
   layer.SetItemText(DialogId(), kDescriptionEdit, m_management.SelectedDescription().c_str());
 }
 
+void SaveDialog::ReadFields(std::string* name, std::string* description) {
+  char nameText[kDialogNameField] = {};
+  char descriptionText[kDialogDescriptionField] = {};
+  Layer().GetItemText(DialogId(), kNameEdit, nameText, sizeof nameText);
+  Layer().GetItemText(DialogId(), kDescriptionEdit, descriptionText, sizeof descriptionText);
+  *name = nameText;
+  *description = descriptionText;
+}
+
 void SaveDialog::OnOk() {
-  char name[kDialogNameField];
-  char description[kDialogDescriptionField];
-  Layer().GetItemText(DialogId(), kNameEdit, name, sizeof name);
-  Layer().GetItemText(DialogId(), kDescriptionEdit, description, sizeof description);
+  std::string name;
+  std::string description;
+  ReadFields(&name, &description);
   if (m_management.SaveEntry(name, description) != 0) Close(kDialogResultOk);
 }
 

@@ -70,6 +70,7 @@ class ManagementDialog final : public DialogBody {
 
  private:
   void SelectEntry(int32_t index);
+  void OnListSelection();
   void Restore();
   void Remove();
   void OpenSaveDialog();
@@ -103,6 +104,8 @@ class SaveDialog final : public DialogBody {
   void OnControl(int32_t control, int32_t notification) override;
 
  private:
+  // The typed name (at most 16 characters) and description (at most 32).
+  void ReadFields(std::string* name, std::string* description);
   ManagementDialog& m_management;
 };
 

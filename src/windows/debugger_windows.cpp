@@ -5,6 +5,7 @@
 #include "gui/memory_display_settings.h"
 #include "gui/named_forms.h"
 #include "gui/window_factory.h"
+#include "windows/breakpoint_dialogs.h"
 #include "windows/callstack_window.h"
 #include "windows/inspector_windows.h"
 #include "windows/memory_dialogs.h"
@@ -21,6 +22,7 @@ void InstallDebuggerWindows() {
   SetWindowObjectCreator(kViewCallstack, &CreateCallstackWindow);
   DialogFormLoadHandlerTable::SetHandler(kMemoryDisplayRecordId, &MemorySettingsLoadHandler);
   SetMemoryDisplayOpener(&ShowMemoryDisplayDialog);
+  InstallBreakpointAndWatchDialogs();
 }
 
 }  // namespace zentor

@@ -444,6 +444,9 @@ int32_t MemoryDisplayDialogEvent(NativeWindow dialog, int32_t event, NativeWindo
     case kMemoryTypeList:
       RestrictBaseToType(id, ListSelection(id, kMemoryTypeList, kMemoryElementTypeCount, settings.m_typeIndex));
       return 0;
+    case kMemoryManageButton:
+      RunManagementDialog(id, kMemoryManageButton, &MemorySettingsManageCallback);
+      return 0;
     default:
       return 0;
   }
@@ -521,9 +524,11 @@ int32_t MemorySettingsManageCallback(int32_t window, uint32_t event, void* point
   DialogDescriptionFile& store = TheDialogDescriptionFile();
   const auto* entry = static_cast<const NamedSetRequest*>(pointer);
   switch (event) {
-    case kManageList:
-      store.ListAllRecords(kMemoryDisplayRecordId, static_cast<NamedSetList*>(pointer));
+    case kManageList: {
+      auto* list = static_cast<NamedSetList*>(pointer);
+      list->m_count = store.ListAllRecords(kMemoryDisplayRecordId, list);
       return 0;
+    }
     case kManageRestore: {
       const int32_t result = settings.ReadRecord(entry->m_name);
       if (state.displayId != kNoLayerId) ShowDisplaySettings(state.displayId, settings);
@@ -533,7 +538,7 @@ int32_t MemorySettingsManageCallback(int32_t window, uint32_t event, void* point
       if (state.displayId != kNoLayerId) ReadDisplayControls(state.displayId, settings);
       std::vector<uint8_t> image(MemoryDisplaySettings::kRecordSize);
       settings.CopyTo(image.data());
-      return store.AddRecord(kMemoryDisplayRecordId, entry->m_name, entry->m_description,
+      return store.AddRecord(kMemoryDisplayRecordId, entry->m_name.data(), entry->m_description.data(),
                              MemoryDisplaySettings::kRecordSize, image.data());
     }
     case kManageRemove:

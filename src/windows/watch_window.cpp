@@ -7,6 +7,7 @@
 #include "gui/view_dispatcher.h"
 #include "gui/window_factory.h"
 #include "windows/refresh_pending.h"
+#include "windows/watch_dialogs.h"
 #include "windows/window_input.h"
 
 namespace zentor {
@@ -96,6 +97,9 @@ void WatchWindow::OnMouse(const WindowEvent& event) {
 
 void WatchWindow::OnCommand(int32_t command) {
   switch (command) {
+    case kAddWatch: ShowAddWatchDialog(LayerWindowId()); break;
+    case kDeleteWatch: ShowDeleteWatchDialog(LayerWindowId()); break;
+    case kManageWatch: ShowWatchManagement(*this); break;
     case kDeleteAll: {
       DVError status(0, 0, kDisplayByFocus);
       ViewDispatcher::RunGuiCommand(status, *this, kGuiDeleteAllWatches, 0);

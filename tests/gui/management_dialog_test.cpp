@@ -18,6 +18,8 @@
 #include "gui/management_dialog.h"
 #include "harness/dialog_test_layer.h"
 #include "harness/session/console_session.h"
+#include "gui/memory_display_settings.h"
+#include "windows/memory_dialogs.h"
 
 namespace zentor {
 namespace {
@@ -287,6 +289,27 @@ TEST_F(ManagementDialogTest, AReplacementGoesThroughTheSetAsideEntry) {
     EXPECT_NE(boxes.back().find(c.box), std::string::npos);
     EXPECT_EQ(Stored(kFormRecord), c.stored);
   }
+}
+
+// The memory form keeps its display settings under record id 5: a saved entry is
+// listed, restored into the settings in use and removed.
+TEST_F(ManagementDialogTest, TheMemoryFormKeepsItsDisplaySettings) {
+  ResetMemoryDialogs();
+  TheMemoryDisplaySettings().m_startText = "g_squares";
+  driver.Script({
+      D::Press(kSave), D::Type(kName, "squares"), D::Type(kDescription, "the squares"), D::Press(1),
+      D::Do([](DialogDriver& d) {
+        EXPECT_EQ(d.Caption(), "Memory Management");
+        EXPECT_EQ(d.Entries(kList), std::vector<std::string>{Line("squares", "the squares")});
+        TheMemoryDisplaySettings().m_startText = "elsewhere";
+      }),
+      D::Press(kRestore),
+      D::Do([](DialogDriver&) { EXPECT_EQ(TheMemoryDisplaySettings().m_startText, "g_squares"); }),
+      D::Press(kRemove), D::Press(1),
+  });
+  RunManagementDialog(frame, 1207, &MemorySettingsManageCallback);
+  EXPECT_TRUE(Stored(5).empty());
+  ResetMemoryDialogs();
 }
 
 }  // namespace

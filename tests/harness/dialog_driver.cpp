@@ -1,5 +1,7 @@
 #include "harness/dialog_driver.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "gui/gui_window_layer.h"
@@ -200,8 +202,31 @@ DialogDriver::Action DialogDriver::Select(int32_t control, int32_t index) {
     RecordingLayerSystem::Window* w = driver.ItemWindow(control);
     if (w == nullptr) return;
     w->selection = index >= 0 && static_cast<size_t>(index) < w->entries.size() ? index : -1;
+    w->selectedItems.clear();
+    if (w->multipleSelection && w->selection >= 0) w->selectedItems.push_back(w->selection);
     driver.Current()->Command(control, kNotifyListSelectionChange);
   };
+}
+
+DialogDriver::Action DialogDriver::SelectRows(int32_t control, std::vector<int32_t> rows) {
+  return [control, rows](DialogDriver& driver) {
+    RecordingLayerSystem::Window* w = driver.ItemWindow(control);
+    if (w == nullptr) return;
+    w->selectedItems.clear();
+    for (int32_t row : rows) {
+      if (row >= 0 && static_cast<size_t>(row) < w->entries.size()) w->selectedItems.push_back(row);
+    }
+    std::sort(w->selectedItems.begin(), w->selectedItems.end());
+    w->selection = w->selectedItems.empty() ? -1 : w->selectedItems.back();
+    driver.Current()->Command(control, kNotifyListSelectionChange);
+  };
+}
+
+std::vector<int32_t> DialogDriver::SelectedRows(int32_t control) const {
+  RecordingLayerSystem::Window* w = ItemWindow(control);
+  std::vector<int32_t> rows;
+  if (w != nullptr) rows.assign(w->selectedItems.begin(), w->selectedItems.end());
+  return rows;
 }
 
 DialogDriver::Action DialogDriver::DoubleClick(int32_t control, int32_t index) {

@@ -56,6 +56,8 @@ class DialogDriver final : public DialogRunner {
   // A click on a list entry (-1: none), then the selection-change notification.
   static Action Select(int32_t control, int32_t index);
   static Action DoubleClick(int32_t control, int32_t index);
+  // Selects exactly these rows of a multiple-selection list, then the notification.
+  static Action SelectRows(int32_t control, std::vector<int32_t> rows);
   // The answer the next message boxes get.
   static Action Reply(MessageBoxReply reply);
   // Anything else: checks on the open dialog, a change of the world behind it.
@@ -70,6 +72,8 @@ class DialogDriver final : public DialogRunner {
   int32_t Selection(int32_t control) const;
   bool Enabled(int32_t control) const;
   bool Checked(int32_t control) const;
+  // The selected rows of a multiple-selection list, ascending.
+  std::vector<int32_t> SelectedRows(int32_t control) const;
   // The dialogs that have been made, by template name, in order.
   const std::vector<std::string>& Opened() const { return m_opened; }
 

@@ -447,12 +447,20 @@ intptr_t RecordingLayerSystem::SendControlMessage(NativeWindow window, ControlMe
       w.entries.erase(w.entries.begin() + index);
       w.itemData.erase(w.itemData.begin() + index);
       if (w.selection >= count - 1) w.selection = -1;
+      {
+        std::vector<intptr_t> kept;
+        for (intptr_t selected : w.selectedItems) {
+          if (selected != index) kept.push_back(selected > index ? selected - 1 : selected);
+        }
+        w.selectedItems = kept;
+      }
       return count - 1;
     case ControlMessage::ListResetContent:
     case ControlMessage::ComboResetContent:
       w.entries.clear();
       w.itemData.clear();
       w.selection = -1;
+      w.selectedItems.clear();
       return 0;
     case ControlMessage::ListGetCount:
     case ControlMessage::ComboGetCount: return count;
@@ -480,17 +488,31 @@ intptr_t RecordingLayerSystem::SendControlMessage(NativeWindow window, ControlMe
       }
       w.selection = index;
       return index;
-    case ControlMessage::ListGetSelectionCount: return w.multipleSelection ? (w.selection >= 0 ? 1 : 0) : -1;
-    // A box of several selections holds at most one here.
-    case ControlMessage::ListGetSelectedItems:
+    case ControlMessage::ListGetSelectionCount:
+      return w.multipleSelection ? static_cast<intptr_t>(w.selectedItems.size()) : -1;
+    case ControlMessage::ListGetSelectedItems: {
       if (!w.multipleSelection) return -1;
-      if (w.selection < 0 || wParam == 0 || lParam == 0) return 0;
-      *reinterpret_cast<int32_t*>(lParam) = static_cast<int32_t>(w.selection);
-      return 1;
-    case ControlMessage::ListSetSelection:
+      const size_t n = std::min(w.selectedItems.size(), static_cast<size_t>(index));
+      std::copy_n(w.selectedItems.begin(), n, reinterpret_cast<int32_t*>(lParam));
+      return static_cast<intptr_t>(n);
+    }
+    case ControlMessage::ListSetSelection: {
       if (lParam < -1 || lParam >= count) return -1;
       w.selection = wParam != 0 ? lParam : -1;
+      std::vector<intptr_t> all;
+      if (lParam == -1) {
+        for (intptr_t i = 0; i < count; ++i) all.push_back(i);
+      } else {
+        all.push_back(lParam);
+      }
+      for (intptr_t i : all) {
+        auto at = std::lower_bound(w.selectedItems.begin(), w.selectedItems.end(), i);
+        const bool present = at != w.selectedItems.end() && *at == i;
+        if (wParam != 0 && !present) w.selectedItems.insert(at, i);
+        if (wParam == 0 && present) w.selectedItems.erase(at);
+      }
       return 0;
+    }
     case ControlMessage::ListSetHorizontalExtent: w.extent = index; return 0;
     case ControlMessage::ListSetTabStops: return 1;
     default: return 0;

@@ -34,6 +34,8 @@ class RecordingLayerSystem : public LayerSystem {
     std::vector<intptr_t> itemData;
     intptr_t selection = -1;
     bool multipleSelection = false;
+    // A multiple-selection list's selected entries, ascending.
+    std::vector<intptr_t> selectedItems;
     intptr_t extent = 0;
     intptr_t check = 0;
     intptr_t textLimit = 0;  // an edit box's limit on typed text (0: none)

@@ -386,6 +386,7 @@ class ScenarioRun {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
     }
+    if (name == "speed-command" && w.size() == 6) return SpeedCommand(w, &why);
     if (name == "start") {
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
       command.insert(command.end(), w.begin() + 1, w.end());
@@ -671,6 +672,39 @@ class ScenarioRun {
       return false;
     }
     return true;
+  }
+
+  // speed-command RUNS LIMIT TITLE ID WINDOW: RUNS times a command posted to the
+  // window TITLE until the window WINDOW of the program shows, closing WINDOW after
+  // each. The median is printed; above LIMIT (ms) it fails.
+  bool SpeedCommand(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int limit = ToInt(w[2], 500);
+    std::vector<int64_t> times;
+    for (int run = 0; run < runs; ++run) {
+      RunResult opened =
+          m_desktop.Run({m_driver, "time-command", w[3], w[4], w[5], std::to_string(limit * 4)}, limit * 4 + 10000);
+      if (opened.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(opened.output);
+        return false;
+      }
+      times.push_back(std::atoll(opened.output.c_str()));
+      RunResult closed = m_desktop.Run({m_driver, "close", w[5]}, 10000);
+      RunResult gone = m_desktop.Run({m_driver, "gone", w[5], "5000"}, 15000);
+      if (closed.status != 0 || gone.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": \"" + w[5] + "\" does not close";
+        return false;
+      }
+    }
+    std::string all;
+    for (int64_t t : times) all += (all.empty() ? "" : ", ") + std::to_string(t);
+    const int64_t median = Median(times);
+    std::printf("speed: command %s to \"%s\": median %lld ms of %d (%s), limit %d ms\n", w[4].c_str(), w[5].c_str(),
+                static_cast<long long>(median), runs, all.c_str(), limit);
+    std::fflush(stdout);
+    if (median <= limit) return true;
+    *why = "command " + w[4] + " to \"" + w[5] + "\" takes " + std::to_string(median) + " ms";
+    return false;
   }
 
   // speed-agent RUNS LIMIT TITLE COMMAND TEXT [BETWEEN]: RUNS times the command is
