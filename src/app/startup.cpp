@@ -34,6 +34,7 @@
 #include "gui/target_to_gui.h"
 #include "windows/command_window.h"
 #include "windows/debugger_windows.h"
+#include "windows/settings_dialogs.h"
 #include "platform/file_system.h"
 #include "support/rw_cstring.h"
 #include "symbols/cv_loader.h"
@@ -468,6 +469,7 @@ void Startup() {
   BindSymbolLookupActions();
   BindGuiActions();
   InstallDebuggerWindows();
+  InstallSettingsDialogs();
   if (Statics().testHook != nullptr) Statics().testHook();
   InstallCodeViewReader();
   Protected([] { TargetCallWrapper::Notify_AddKeywords(); });

@@ -1,11 +1,14 @@
 #include "gui/color_settings.h"
 
+#include "core/collectable_record.h"
+#include "core/current_viewpoint.h"
 #include "core/viewpoint_manager.h"
-
 #include "core/window_layer.h"
 #include "engine/dialog_records.h"
 #include "engine/settings_store.h"
+#include "gui/gui_window_layer.h"
 #include "gui/manage_operations.h"
+#include "gui/message_loop.h"
 #include "gui/settings_record.h"
 
 namespace zentor {
@@ -15,6 +18,7 @@ constexpr const char* kDefaultEntry = "DEFAULT";
 constexpr const char* kDefaultDescription = "Default Color Settings";
 constexpr const char* kCurrentEntry = "CURRENT";
 constexpr const char* kCurrentDescription = "Current Color Settings";
+constexpr uint32_t kColourChangeKind = 2;
 constexpr int32_t kFirstColorSlot = 1;
 constexpr int32_t kLastColorSlot = 8;
 
@@ -162,6 +166,28 @@ int32_t ColorSettings::ManageEntry(int32_t dialog, uint32_t operation, void* ent
     default:
       return 1;
   }
+}
+
+void ColorSettings::ApplyChange() {
+  MarkRegisteredChanged(kColourChangeKind, ViewpointHandle(GetCurrentViewpointValue()));
+  if (GuiWindowLayer* layer = InstalledGuiWindowLayer(); layer != nullptr && layer->FrameHandle() != 0) {
+    PumpWhileBusy(layer->FrameHandle());
+  }
+}
+
+void ColorSettings::LoadDialogSet(uint32_t set) {
+  if (set < kColorSetCount) State().dialog = State().working.m_sets[set];
+}
+
+void ColorSettings::SetDialogWord(uint32_t element, bool foreground, uint32_t word) {
+  if (element < kColorElementCount) State().dialog[element][ColorWordIndex(State().scheme, foreground)] = word;
+}
+
+int32_t ColorSettings::CommitDialogSet(uint32_t set) {
+  ColorState& state = State();
+  if (set < kColorSetCount) state.working.m_sets[set] = state.dialog;
+  TheSettingsStore().RemoveRecord(kColorTableRecordId, RWCString(kCurrentEntry));
+  return AddTable(kCurrentEntry, kCurrentDescription, state.working);
 }
 
 uint32_t ColorSettings::Scheme() { return State().scheme; }

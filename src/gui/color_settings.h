@@ -47,6 +47,17 @@ class ColorSettings {
   // is no colour table, the working table unchanged); 1 for list, opened and closed.
   static int32_t ManageEntry(int32_t dialog, uint32_t operation, void* entry);
 
+  // The colour change is marked for the current viewpoint's windows, which repaint in
+  // one round of the message loop.
+  static void ApplyChange();
+
+  // The Colors dialog's copy: the set edited starts as the working table's set, takes
+  // single words, and goes back into the working table at its set, which is then
+  // stored as "CURRENT" (the store's result).
+  static void LoadDialogSet(uint32_t set);
+  static void SetDialogWord(uint32_t element, bool foreground, uint32_t word);
+  static int32_t CommitDialogSet(uint32_t set);
+
   static uint32_t Scheme();
   static const ColorTable& BuiltInTable();
   static const ColorTable& WorkingTable();

@@ -4,6 +4,7 @@
 #include "core/installed_service.h"
 #include "gui/context_help.h"
 #include "gui/gui_window_layer.h"
+#include "gui/layer_messages.h"
 
 namespace zentor {
 namespace {
@@ -91,6 +92,10 @@ void DialogBody::Command(int32_t control, int32_t notification) {
 bool DialogBody::OtherMessage(uint32_t message) {
   if (!IsOpen()) return false;
   bool handled = false;
+  if (message == msg::kPaint) {
+    Guarded([&] { handled = OnPaint(); });
+    return handled;
+  }
   Guarded([&] { handled = HandleHelpHookMessage(m_dialogId, message, m_template.helpContext) != 0; });
   return handled;
 }

@@ -86,8 +86,9 @@ class DialogBody {
   // WM_COMMAND: the OK and Cancel controls become events 2 and 3, the Help control
   // opens the help context, every other control is an event of its own id.
   void Command(int32_t control, int32_t notification);
-  // A message the procedure does not handle: the F1 hook's message opens the help
-  // context (true); anything else is not the dialog's (false).
+  // A message the procedure does not handle: a paint the body draws itself, or the F1
+  // hook's message, which opens the help context (true); anything else is not the
+  // dialog's (false).
   bool OtherMessage(uint32_t message);
   // WM_DESTROY: a dialog destroyed from outside gives up its layer slot.
   void Destroyed();
@@ -107,6 +108,9 @@ class DialogBody {
   virtual void OnCancel();
   // The dialog's own controls; by default nothing.
   virtual void OnControl(int32_t control, int32_t notification);
+  // WM_PAINT of a dialog that draws into its own client area: true when it painted
+  // (between the layer's BeginPaint and EndPaint); by default the system paints.
+  virtual bool OnPaint() { return false; }
   // A list dialog's Cancel after a change: the state as it was when it opened.
   virtual void RestoreSnapshot() {}
 

@@ -171,10 +171,10 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
       ShowAboutDialog();
       return true;
     // The dialogs of these commands come with their windows: Load Program, Source Path,
-    // Browse Home and To, the breakpoint, watch, colour, invocation and custom-button
-    // dialogs and the saved-layout items.
+    // Browse Home and To, the breakpoint and watch dialogs and the saved-layout items.
+    // The settings dialogs install their commands' handlers.
     case 1020: case 1030: case 1210: case 1220: case 1380: case 1381: case 1382: case 1383:
-    case 1390: case 1440: case 1450: case 1478: case 1480: case 1490: case 1491: case 3198: case 3199:
+    case 1390: case 1478: case 1480: case 1490: case 3198: case 3199:
       return true;
     case kCommandTestError:
       if (!g_testCommands) break;

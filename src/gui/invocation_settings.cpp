@@ -86,6 +86,11 @@ void InvocationDialog::OnEngineNotice(uint32_t code, const void* argument) {
   }
 }
 
+void InvocationDialog::SendChanged() {
+  ViewDispatcher::RunGuiCommandQuiet(kViewInvocation, nullptr, kGuiInvocationChanged,
+                                     reinterpret_cast<intptr_t>(&TheInvocationSettings()));
+}
+
 int32_t InvocationDialog::SendRequest193() {
   int16_t answer = 1;
   ViewDispatcher::RunGuiCommandQuiet(kViewInvocation, nullptr, kGuiUseSavedLayout, reinterpret_cast<intptr_t>(&answer));

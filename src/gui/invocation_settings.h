@@ -18,6 +18,7 @@ inline constexpr uint32_t kInvocationRecordId = 9;
 
 // Requests of the invocation dialog (kind 13; the dispatcher gives them no handler).
 inline constexpr int32_t kGuiInvocationSettings = 0x190;
+inline constexpr int32_t kGuiInvocationChanged = 0x191;
 inline constexpr int32_t kGuiUseSavedLayout = 0x193;
 
 class InvocationSettings {
@@ -59,6 +60,16 @@ class InvocationDialog {
   static void OnEngineNotice(uint32_t code, const void* argument);
   // Request 0x190 with the record, for the dispatcher's kind 13.
   static void SendSettings();
+  // Request 0x191: the record changed.
+  static void SendChanged();
+
+  // The dialog's side (invocation_dialog.h has the dialog). The edits of the open
+  // INVOC dialog into the names (the management reads them before a save); the
+  // controls of a dialog showing the record.
+  static void ReadTexts();
+  static void FillControls(int32_t dialogId);
+  // The dialog management's callback of the "Invocation" form.
+  static int32_t ManageCallback(int32_t dialogId, uint32_t operation, void* argument);
   // Request 0x193 with a 16-bit answer word, sign-extended: nonzero when the saved
   // window layout is to be used. Kind-13 requests have no effect, so the word keeps
   // its first value, 1: a saved layout is used whenever one exists.

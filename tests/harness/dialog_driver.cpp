@@ -162,6 +162,11 @@ bool DialogDriver::Enabled(int32_t control) const {
   return w != nullptr && w->enabled;
 }
 
+bool DialogDriver::Checked(int32_t control) const {
+  const RecordingLayerSystem::Window* w = ItemWindow(control);
+  return w != nullptr && w->check != 0;
+}
+
 DialogDriver::Action DialogDriver::Press(int32_t control) {
   return [control](DialogDriver& driver) {
     if (!driver.Enabled(control)) {

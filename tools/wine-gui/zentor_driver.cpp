@@ -446,6 +446,46 @@ int TimeCommand(HWND top, int command, const std::string& pattern, DWORD limit) 
   return 0;
 }
 
+// The lines of a text file that hold `text` (the agent's trace, read through Z:).
+size_t LinesHolding(const std::string& file, const std::string& text) {
+  size_t count = 0;
+  if (FILE* in = std::fopen(file.c_str(), "rb")) {
+    std::string line;
+    for (int ch = std::fgetc(in); ch != EOF; ch = std::fgetc(in)) {
+      if (ch != '\n') {
+        line += static_cast<char>(ch);
+        continue;
+      }
+      if (line.find(text) != std::string::npos) ++count;
+      line.clear();
+    }
+    std::fclose(in);
+  }
+  return count;
+}
+
+// Posts a command and waits until the agent's trace holds one more line with `text`
+// (the request the command makes): the milliseconds in between.
+int TimeAgent(HWND top, int command, const std::string& trace, const std::string& text, DWORD limit) {
+  const size_t before = LinesHolding(trace, text);
+  LARGE_INTEGER frequency;
+  LARGE_INTEGER start;
+  LARGE_INTEGER now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  PostMessageA(top, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+  for (;;) {
+    QueryPerformanceCounter(&now);
+    const double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    if (LinesHolding(trace, text) > before) {
+      std::printf("%.1f\n", ms);
+      return 0;
+    }
+    if (ms > limit) return Fail("no \"" + text + "\" in the agent's trace after command " + std::to_string(command));
+    Sleep(0);
+  }
+}
+
 // Posts the command that ends the program, answers OK to a question of the program,
 // and waits for the process to end: the milliseconds and the exit status.
 int TimeExit(HWND top, int command, DWORD limit) {
@@ -579,7 +619,7 @@ int Usage() {
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
                "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
-               "  time-repaint TITLE KEYS MS |\n"
+               "  time-agent TITLE ID TRACE TEXT MS | time-repaint TITLE KEYS MS |\n"
                "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | checked TITLE ID | move TITLE X Y W H |\n"
                "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS\n");
   return 2;
@@ -696,6 +736,9 @@ int Run(const std::vector<std::string>& args) {
   }
   if (action == "time-command" && args.size() == 5) {
     return TimeCommand(top, std::atoi(args[2].c_str()), args[3], std::strtoul(args[4].c_str(), nullptr, 10));
+  }
+  if (action == "time-agent" && args.size() == 6) {
+    return TimeAgent(top, std::atoi(args[2].c_str()), args[3], args[4], std::strtoul(args[5].c_str(), nullptr, 10));
   }
   if (action == "time-repaint" && args.size() == 4) {
     return TimeRepaint(top, args[2], std::strtoul(args[3].c_str(), nullptr, 10));

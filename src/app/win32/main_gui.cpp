@@ -33,6 +33,7 @@
 #include "gui/run_control_state.h"
 #include "gui/shell_services.h"
 #include "gui/win32/start_up_logo.h"
+#include "gui/win32/win32_color_chooser.h"
 #include "gui/win32/win32_dialog_runner.h"
 #include "gui/win32/win32_layer_system.h"
 #include "gui/win32/win32_message_queue.h"
@@ -82,6 +83,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   GuiWindowLayer& layer = InstallWin32WindowLayer(instance);
   InstallWin32MessageQueue(instance);
   InstallWin32ShellSystem(instance);
+  InstallWin32ColorChooser();
   InstallWin32DialogRunner(instance);
   InstallWin32SymbolFileChooser(instance);
   if (previous == nullptr && RegisterWindowClasses(instance) != 0) {

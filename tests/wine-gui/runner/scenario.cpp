@@ -127,6 +127,33 @@ std::string MalformedLogo() {
   return file + std::string(38, '\x55');
 }
 
+uint32_t LoadU32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
+  return value;
+}
+
+// The data lengths of the live records of an id and name in a settings store file, in
+// the order they were added, read straight from its bytes: at its end the directory
+// (count, a reserved word, the records' offsets, a negated one dropped, the count
+// again), at each offset a 66-byte header (checksum, id, 17-byte name, 33-byte
+// description, time, data length).
+std::vector<uint32_t> StoreRecordLengths(const std::string& file, uint32_t id, const std::string& name) {
+  std::vector<uint32_t> lengths;
+  if (file.size() < 12) return lengths;
+  const uint32_t count = LoadU32(file, file.size() - 4);
+  if (count > file.size() / 4 || 12 + 4 * static_cast<size_t>(count) > file.size()) return lengths;
+  const size_t directory = file.size() - 12 - 4 * static_cast<size_t>(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const int32_t offset = static_cast<int32_t>(LoadU32(file, directory + 8 + 4 * i));
+    if (offset <= 0 || static_cast<size_t>(offset) + 66 > file.size()) continue;
+    const size_t at = static_cast<size_t>(offset);
+    const std::string recordName(file.c_str() + at + 8);
+    if (LoadU32(file, at + 4) == id && recordName.substr(0, 17) == name) lengths.push_back(LoadU32(file, at + 62));
+  }
+  return lengths;
+}
+
 int64_t Median(std::vector<int64_t> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
@@ -292,6 +319,8 @@ class ScenarioRun {
       return false;
     }
     if (name == "speed" && w.size() >= 8) return Speed(w, &why);
+    if (name == "speed-agent" && (w.size() == 6 || w.size() == 7)) return SpeedAgent(w, &why);
+    if (name == "expect-record" && w.size() == 4) return ExpectRecord(w, &why);
     if (name == "speed-repaint" && w.size() == 5) return SpeedRepaint(w, &why);
     if ((name == "keep-rect" || name == "expect-rect") && w.size() == 2) {
       RunResult result = driver({"rect", w[1], "5000"});
@@ -676,6 +705,61 @@ class ScenarioRun {
     if (median <= limit) return true;
     *why = "command " + w[4] + " to \"" + w[5] + "\" takes " + std::to_string(median) + " ms";
     return false;
+  }
+
+  // speed-agent RUNS LIMIT TITLE COMMAND TEXT [BETWEEN]: RUNS times the command is
+  // posted to the window and timed until the agent's trace holds one more request
+  // with TEXT (timed inside the desktop); BETWEEN is posted after each run (to stop
+  // what the command started). The median is printed; above three times the limit it
+  // fails.
+  bool SpeedAgent(const std::vector<std::string>& w, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    const int limit = ToInt(w[2], 50);
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+      RunResult timed = m_desktop.Run({m_driver, "time-agent", w[3], w[4], WineDesktop::WindowsPath(m_agent.TraceFile()),
+                                       w[5], std::to_string(limit * 40)},
+                                      limit * 40 + 10000);
+      if (timed.status != 0) {
+        *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
+        return false;
+      }
+      times.push_back(std::atof(timed.output.c_str()));
+      if (w.size() == 7) {
+        m_desktop.Run({m_driver, "command", w[3], w[6]}, 10000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      }
+    }
+    std::string all;
+    for (double t : times) all += (all.empty() ? "" : ", ") + std::to_string(static_cast<int>(t + 0.5));
+    std::sort(times.begin(), times.end());
+    const double median = times[times.size() / 2];
+    std::printf("speed: command %s to \"%s\" at the agent: median %.1f ms of %d (%s), target %d ms\n", w[4].c_str(),
+                w[5].c_str(), median, runs, all.c_str(), limit);
+    std::fflush(stdout);
+    if (median > 3.0 * limit) {
+      *why = "the median " + std::to_string(median) + " ms is above three times " + std::to_string(limit) + " ms";
+      return false;
+    }
+    return true;
+  }
+
+  // expect-record ID NAME LENGTH: the program's settings store (zentor.ddb beside it,
+  // read from a copy) holds a record of the id and name whose data is LENGTH bytes.
+  bool ExpectRecord(const std::vector<std::string>& w, std::string* why) {
+    const std::string copy = m_paths.scratch + "/record-check.ddb";
+    fs::copy_file(m_paths.scratch + "/work/zentor.ddb", copy, fs::copy_options::overwrite_existing);
+    const std::string file = Slurp(copy);
+    const auto records = StoreRecordLengths(file, static_cast<uint32_t>(ToInt(w[1], -1)), w[2]);
+    if (records.empty()) {
+      *why = "no record " + w[1] + " \"" + w[2] + "\" in the store";
+      return false;
+    }
+    if (records.back() != static_cast<uint32_t>(ToInt(w[3], -1))) {
+      *why = "the record holds " + std::to_string(records.back()) + " bytes, not " + w[3];
+      return false;
+    }
+    return true;
   }
 
   // The step's picture: its last capture, else the window it last waited for.

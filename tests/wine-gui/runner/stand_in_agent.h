@@ -26,6 +26,7 @@ class StandInAgent {
   int Port() const { return m_port; }
   // The trace's request lines ("exec seq=N command=0xCC ...").
   std::vector<std::string> Requests() const;
+  const std::string& TraceFile() const { return m_traceFile; }
 
  private:
   pid_t m_pid = -1;
