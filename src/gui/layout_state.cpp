@@ -69,6 +69,17 @@ void Warn(uint32_t number) {
   warning.Report();
 }
 
+CustomButtonSetOperation g_saveButtons = nullptr;
+CustomButtonSetOperation g_restoreButtons = nullptr;
+
+// The buttons of "CURRENT" back in the bar; a failure is shown as a warning and answered.
+int32_t RestoreCurrentButtons() {
+  if (g_restoreButtons == nullptr) return 0;
+  const int32_t result = g_restoreButtons(kCurrentSetName, "");
+  if (result != 0) Warn(static_cast<uint32_t>(result));
+  return result;
+}
+
 void CheckFrameItem(uint32_t command, bool on) {
   if (GuiWindowLayer* layer = Layer(); layer != nullptr && FrameWindow::FrameId() != kNoLayerId) {
     layer->CheckMenuItem(FrameWindow::FrameId(), command, on ? 1 : 0);
@@ -348,7 +359,7 @@ int32_t LayoutState::RestoreWindows(int32_t frameId, uint32_t pass) {
   } else if (pass == kRestoreCommandWindows) {
     RestoreCommandWindows(frameId, statics.records);
   }
-  return 0;
+  return RestoreCurrentButtons();
 }
 
 void LayoutState::ActivateFocusedWindow() {
@@ -433,7 +444,15 @@ void SaveSessionLayout() {
     return;
   }
   SaveCurrentBreakpoints();
+  if (g_saveButtons != nullptr) {
+    if (const int32_t result = g_saveButtons(kCurrentSetName, ""); result != 0) Warn(static_cast<uint32_t>(result));
+  }
   layer.PopCursor();
+}
+
+void SetCustomButtonSetOperations(CustomButtonSetOperation save, CustomButtonSetOperation restore) {
+  g_saveButtons = save;
+  g_restoreButtons = restore;
 }
 
 void ToggleSaveOnExit() {

@@ -58,8 +58,13 @@ class LayoutState {
   static void Reset();
 };
 
+// The custom buttons live above this folder: their owner installs how the layout saves
+// and restores them as set "CURRENT" (each answers 0 or the store's code).
+using CustomButtonSetOperation = int32_t (*)(const char* name, const char* description);
+void SetCustomButtonSetOperations(CustomButtonSetOperation save, CustomButtonSetOperation restore);
+
 // The exit's save: record 20 always; with "Save on Exit" on also the search paths, the
-// layout block, the breakpoints as set "CURRENT". A store that cannot be written gives
+// layout block, the breakpoints and the custom buttons as set "CURRENT". A store that cannot be written gives
 // warning 114 and nothing further is saved.
 void SaveSessionLayout();
 void ToggleSaveOnExit();

@@ -15,6 +15,7 @@
 #include "gui/custom_button_record.h"
 #include "gui/frame_window.h"
 #include "gui/gui_window_layer.h"
+#include "gui/layout_state.h"
 #include "gui/management_dialog.h"
 #include "gui/manage_operations.h"
 #include "windows/command_window.h"
@@ -454,6 +455,7 @@ void ShowCustomButtonsDialog() {
 }
 
 void InstallCustomButtons() {
+  SetCustomButtonSetOperations(&SaveCustomButtons, &RestoreCustomButtons);
   GuiWindowLayer* layer = Layer();
   if (layer == nullptr) return;
   layer->RemoveMenuHandler(kCommandCustomButtons);

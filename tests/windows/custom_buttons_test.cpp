@@ -19,6 +19,7 @@
 #include "gui/frame_commands.h"
 #include "gui/frame_window.h"
 #include "gui/layer_backend.h"
+#include "gui/layout_state.h"
 #include "gui/manage_operations.h"
 #include "harness/agent_process.h"
 #include "harness/dialog_driver.h"
@@ -203,6 +204,21 @@ TEST_F(CustomButtonsTest, NamedSetsSaveRestoreAndRefuseABadRecord) {
   NamedSetList list;
   EXPECT_EQ(CustomButtonManageCallback(m_frameId, kManageList, &list), 2);
   EXPECT_EQ(std::string(list.m_entries[0].m_description.data()), "two again");
+}
+
+// The exit's save with "Save on Exit" on keeps the buttons as set "CURRENT" (the
+// layout's restore reads that set); "Clear Saved Values" takes it away again.
+TEST_F(CustomButtonsTest, TheExitSaveKeepsTheButtonsAsTheCurrentSet) {
+  OpenFromMenu(AddWith("G", "go") + AddWith("S", "step") + std::vector<D::Action>{D::Press(kDialogOkControl)});
+  ToggleSaveOnExit();
+  SaveSessionLayout();
+  LayoutState::Reset();
+  ResetCustomButtons();
+  ASSERT_EQ(RestoreCustomButtons("CURRENT", ""), 0);
+  EXPECT_EQ(Buttons(), (std::vector<Button>{{"G", "go"}, {"S", "step"}}));
+  ClearSavedValues();
+  ASSERT_EQ(RestoreCustomButtons("CURRENT", ""), 0);
+  EXPECT_TRUE(Buttons().empty());
 }
 
 // Through the management: the buttons saved under a name come back by Restore after
