@@ -29,7 +29,35 @@
 
 namespace zentor::testing_support {
 
-using Bits = unsigned __int128;
+// A 16-byte integer image (the widest working kind), two's complement; the 32-bit
+// Windows compiler has no 128-bit type.
+struct Bits {
+  uint64_t lo = 0, hi = 0;
+  constexpr Bits() = default;
+  constexpr Bits(uint64_t low) : lo(low) {}  // NOLINT: integers widen as they do in C
+  constexpr Bits(uint64_t low, uint64_t high) : lo(low), hi(high) {}
+  friend constexpr Bits operator&(Bits a, Bits b) { return {a.lo & b.lo, a.hi & b.hi}; }
+  friend constexpr Bits operator|(Bits a, Bits b) { return {a.lo | b.lo, a.hi | b.hi}; }
+  friend constexpr Bits operator^(Bits a, Bits b) { return {a.lo ^ b.lo, a.hi ^ b.hi}; }
+  constexpr Bits operator~() const { return {~lo, ~hi}; }
+  friend constexpr Bits operator+(Bits a, Bits b) {
+    const uint64_t lo = a.lo + b.lo;
+    return {lo, a.hi + b.hi + (lo < a.lo ? 1 : 0)};
+  }
+  friend constexpr Bits operator-(Bits a, Bits b) { return a + (~b + Bits{1}); }
+  friend constexpr Bits operator<<(Bits a, uint32_t n) {
+    if (n == 0) return a;
+    if (n >= 64) return {0, a.lo << (n - 64)};
+    return {a.lo << n, (a.hi << n) | (a.lo >> (64 - n))};
+  }
+  friend constexpr Bits operator>>(Bits a, uint32_t n) {
+    if (n == 0) return a;
+    if (n >= 64) return {a.hi >> (n - 64), 0};
+    return {(a.lo >> n) | (a.hi << (64 - n)), a.hi >> n};
+  }
+  friend constexpr bool operator==(Bits a, Bits b) { return a.lo == b.lo && a.hi == b.hi; }
+  explicit constexpr operator uint32_t() const { return static_cast<uint32_t>(lo); }
+};
 
 struct IntegerValue {
   uint16_t kind = kKindInt4;
@@ -57,8 +85,9 @@ inline bool IsSignedKind(uint16_t kind) { return kind >= kKindInt1 && kind <= kK
 inline IntegerValue Normalized(uint16_t kind, Bits bits) {
   const uint32_t width = SizeOfKind(kind) * 8;
   if (width < 128) {
-    bits &= (Bits{1} << width) - 1;
-    if (IsSignedKind(kind) && ((bits >> (width - 1)) & 1) != 0) bits |= ~((Bits{1} << width) - 1);
+    const Bits mask = (Bits{1} << width) - Bits{1};
+    bits = bits & mask;
+    if (IsSignedKind(kind) && ((bits >> (width - 1)) & Bits{1}) != Bits{0}) bits = bits | ~mask;
   }
   return {kind, bits};
 }
@@ -66,12 +95,12 @@ inline IntegerValue Normalized(uint16_t kind, Bits bits) {
 // The interpreter's value of kind `kind` from its little-endian bytes.
 inline IntegerValue FromBytes(uint16_t kind, const uint8_t* bytes) {
   Bits bits = 0;
-  for (uint32_t i = SizeOfKind(kind); i-- > 0;) bits = (bits << 8) | bytes[i];
+  for (uint32_t i = SizeOfKind(kind); i-- > 0;) bits = (bits << 8) | Bits{bytes[i]};
   return Normalized(kind, bits);
 }
 
 inline IntegerValue Converted(const IntegerValue& value, uint16_t kind) {
-  if (kind == kKindBool1) return {kKindBool1, value.bits != 0 ? Bits{1} : Bits{0}};
+  if (kind == kKindBool1) return {kKindBool1, value.bits != Bits{0} ? Bits{1} : Bits{0}};
   return Normalized(kind, value.bits);
 }
 
@@ -114,7 +143,7 @@ class IntegerOracle {
       return Converted(Normalized(working, bits), result);
     }
     if (working == kKindBool1) {
-      if (ordering) return Compare(op, a.bits, b.bits);
+      if (ordering) return Compare(op, a.bits.lo, b.bits.lo);
       throw IntegerError{137};
     }
     if (working == kKindOrd16) throw IntegerError{133};
@@ -122,7 +151,7 @@ class IntegerOracle {
     if (ordering) {
       // 64-bit values compare as signed, whichever their kind.
       if (wide || working == kKindInt4) return Compare(op, SignedOf(a), SignedOf(b));
-      return Compare(op, a.bits, b.bits);
+      return Compare(op, a.bits.lo, b.bits.lo);
     }
     if (op == "+") return Converted(Normalized(working, a.bits + b.bits), result);
     if (op == "-") return Converted(Normalized(working, a.bits - b.bits), result);
@@ -163,12 +192,8 @@ class IntegerOracle {
   }
 
  private:
-  static __int128 SignedOf(const IntegerValue& value) {
-    const uint32_t width = SizeOfKind(value.kind) * 8;
-    Bits bits = value.bits;
-    if (width < 128 && ((bits >> (width - 1)) & 1) != 0) bits |= ~((Bits{1} << width) - 1);
-    return static_cast<__int128>(bits);
-  }
+  // Ordering happens in at most 64 bits, where the image is sign-extended already.
+  static int64_t SignedOf(const IntegerValue& value) { return static_cast<int64_t>(value.bits.lo); }
   template <typename T>
   static IntegerValue Compare(const std::string& op, T a, T b) {
     if (op == "<") return Boolean(a < b);
@@ -390,8 +415,8 @@ inline void ExpectIntegerExpressionsAgree(IntegerExpressionGenerator& generator,
       ASSERT_TRUE(status.IsOkay()) << "error " << error.Number() << " " << error.Text().data();
       const IntegerValue got = FromBytes(kind, value);
       EXPECT_EQ(got.kind, expected.value->kind);
-      EXPECT_TRUE(got == *expected.value) << "got " << static_cast<int64_t>(got.bits) << " expected "
-                                          << static_cast<int64_t>(expected.value->bits);
+      EXPECT_TRUE(got == *expected.value) << "got " << static_cast<int64_t>(got.bits.lo) << " expected "
+                                          << static_cast<int64_t>(expected.value->bits.lo);
     } else {
       EXPECT_FALSE(status.IsOkay());
       EXPECT_EQ(error.Number(), expected.error);
@@ -399,7 +424,7 @@ inline void ExpectIntegerExpressionsAgree(IntegerExpressionGenerator& generator,
     for (const IntegerExpressionGenerator::Variable& variable : generator.Variables()) {
       ExecuteText(variable.name.c_str(), kProductionExpression, &kind, value);
       ASSERT_TRUE(FromBytes(kind, value) == variable.value) << variable.name << " holds "
-                                                            << static_cast<int64_t>(FromBytes(kind, value).bits);
+                                                            << static_cast<int64_t>(FromBytes(kind, value).bits.lo);
     }
     EXPECT_EQ(ValueStack::Depth(), 0u);
   }
