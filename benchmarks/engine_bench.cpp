@@ -154,32 +154,26 @@ void PasspointsInTheLoop(benchmark::State& state) {
 }
 BENCHMARK(PasspointsInTheLoop)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
-// A chain of 100 frames written below the stack pointer, each returning into g; the
-// walk and the listing of the call stack over it.
+// A real chain of 100 frames: DEMO's Factorial entered with n = 100 (its argument
+// changed at the first entry) and stopped in its last call (n == 1), so the stack holds
+// 100 frames of Factorial with their arguments, then main; the walk and the listing of
+// the call stack over it.
 void CallStackOf100Frames(benchmark::State& state) {
   AgentCase measured(state);
   if (!measured.Ok()) return;
   constexpr uint32_t kFrames = 100;
-  const uint32_t esp = value_bytes::LoadU32(measured.Start()[7].m_value);
-  const uint32_t base = (esp - 0x2000) & ~0xFu;
-  const AddressDescriptor pc = ProgramCounterObject().Read();
-  for (uint32_t k = 0; k < kFrames; ++k) {
-    uint8_t frame[8];
-    value_bytes::StoreU32(frame, k + 1 < kFrames ? base + 16 * (k + 1) : 0);
-    value_bytes::StoreU32(frame + 4, pc.Offset());
-    TargetAddressRecord record = pc.Record();
-    record.m_offset = base + 16 * k;
-    const TypedLocation at(AddressDescriptor(record), DVPTypeInfo::FromCode(kKindOrd1), OrdinalValue(1),
-                           OrdinalValue(8));
-    TargetMemory::WriteValue(frame, 8, AddressRange::FromLength(at, OrdinalValue(1)));
+  if (!Run("br = :DEMO_CALC#26") || !Run("go; wait") || !Run("remove breaks") || !Run("n = 100") ||
+      !Run("cb = :DEMO_CALC#26 if (n == 1)") || !Run("go; wait") || !Run("remove breaks")) {
+    state.SkipWithError("Factorial did not stop 100 calls deep");
+    return;
   }
-  RegisterValue ebp = measured.Start()[4];
-  value_bytes::StoreU32(ebp.m_value, base);
-  GeneralRegistersObject().WriteRegister(ebp);
   for (auto _ : state) {
     GetCurrentFrameList()->Clear();
     if (!measured.Operation("calls", "the call stack failed")) return;
   }
+  // Factorial's 100 frames and main's below them.
+  if (GetCurrentFrameList()->Count() <= kFrames) state.SkipWithError("the walk found fewer than 100 frames");
+  state.counters["frames"] = benchmark::Counter(static_cast<double>(GetCurrentFrameList()->Count()));
   measured.Finish();
 }
 BENCHMARK(CallStackOf100Frames)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);

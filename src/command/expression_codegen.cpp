@@ -93,6 +93,25 @@ class CodeGenerator {
   void Generate(ExprNode* node) {
     if (node == nullptr) return;
     if (++m_steps > kExpressionGenerationLimit) throw GenerationTooLarge();
+    if (node->kind == ',') {
+      // A list of the whole statement leaves every value (the argument lists of the
+      // commands take them so); a comma inside an operand is C's: its value is the
+      // right one, else the operator below it would take the left value's place.
+      Generate(node->left);
+      if (m_insideOperand) Call(&DiscardTopValue, "DiscardTopValue");
+      Generate(node->right);
+      return;
+    }
+    const bool wasInsideOperand = m_insideOperand;
+    m_insideOperand = true;
+    GenerateOperator(node);
+    m_insideOperand = wasInsideOperand;
+  }
+
+ private:
+  static void DiscardTopValue() { ValueStack::Drop(); }
+
+  void GenerateOperator(ExprNode* node) {
     switch (node->kind) {
       case k::kIntegerConstant: Literal(node, kSlotPushIntegerLiteral); return;
       case k::kRealConstant: Literal(node, kSlotPushRealLiteral); return;
@@ -117,10 +136,6 @@ class CodeGenerator {
       case ':': ScopeDesignator(node); return;
       case '!':
       case '~': Unary(node); return;
-      case ',':
-        Generate(node->left);
-        Generate(node->right);
-        return;
       case '?': Conditional(node); return;
       case '=': Assignment(node); return;
       case k::kIncrement:
@@ -171,6 +186,7 @@ class CodeGenerator {
 
  private:
   uint32_t m_steps = 0;
+  bool m_insideOperand = false;
 
   // ---- emitters ----------------------------------------------------------------------
 

@@ -51,6 +51,12 @@ DVErrorCode MemoryFile::Read(uint32_t itemSize, uint32_t count, void* buffer) {
   auto* out = static_cast<uint8_t*>(buffer);
   uint32_t pageIndex = m_position >> kPageShift;
   uint32_t offset = m_position & kPageOffsetMask;
+  // Most reads (an instruction, a stack item) lie within one page.
+  if (n != 0 && offset + n <= kPageSize) {
+    std::memcpy(out, m_pages[pageIndex] + offset, static_cast<size_t>(n));
+    m_position += static_cast<uint32_t>(n);
+    return DVErrorCode();
+  }
   while (n > 0) {
     uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(kPageSize - offset, n));
     std::memcpy(out, m_pages[pageIndex] + offset, chunk);
@@ -70,6 +76,12 @@ DVErrorCode MemoryFile::Write(uint32_t itemSize, uint32_t count, const void* buf
   const auto* in = static_cast<const uint8_t*>(buffer);
   uint32_t pageIndex = m_position >> kPageShift;
   uint32_t offset = m_position & kPageOffsetMask;
+  if (n != 0 && offset + n <= kPageSize && pageIndex < m_pages.size()) {
+    std::memcpy(m_pages[pageIndex] + offset, in, static_cast<size_t>(n));
+    m_position += static_cast<uint32_t>(n);
+    if (m_position > m_size) m_size = m_position;
+    return DVErrorCode();
+  }
   while (n > 0) {
     uint8_t* page = pageIndex < m_pages.size() ? m_pages[pageIndex] : AppendPage();
     if (page == nullptr) return MemoryFull();

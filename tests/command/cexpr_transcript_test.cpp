@@ -19,6 +19,7 @@
 #include "harness/session/loop_session.h"
 #include "harness/transcript.h"
 #include "expression_generator.h"
+#include "integer_oracle.h"
 #include "program_stand_in.h"
 #include "symbols/symbol_query_test_support.h"
 
@@ -141,6 +142,25 @@ TEST_F(CexprProgramTranscriptTest, RandomExpressionsOverTheProgramEndInValuesOrN
     EXPECT_EQ(ValueStack::Depth(), 0u);
   }
   EXPECT_GT(values, 50u) << "the generator should make many expressions that evaluate";
+}
+
+// Integer expressions over the program's integer variables (read and written in the
+// byte image) give the values an independent evaluation gives.
+TEST_F(CexprProgramTranscriptTest, RandomIntegerExpressionsOverTheProgramGiveTheirValues) {
+  InstallCommandSymbolInterpreter();
+  CommandScanner::InitKeywords();
+  BindSymbolLookupActions();
+  std::vector<testing_support::IntegerExpressionGenerator::Variable> variables;
+  for (const char* name : {"g_count", "origin_pt.x", "origin_pt.y"}) {
+    uint16_t kind = 0;
+    uint8_t value[ValueStack::kMaxItemSize] = {};
+    ASSERT_TRUE(ExecuteText(name, kProductionExpression, &kind, value).IsOkay()) << name;
+    ASSERT_EQ(kind, kKindInt4) << name;
+    variables.push_back({name, testing_support::FromBytes(kind, value)});
+  }
+  constexpr uint32_t kSeed = 3301;
+  testing_support::IntegerExpressionGenerator generator(kSeed, std::move(variables));
+  testing_support::ExpectIntegerExpressionsAgree(generator, kSeed, 500);
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include "core/value_stack.h"
 #include "harness/transcript.h"
 #include "expression_generator.h"
+#include "integer_oracle.h"
 #include "postfix_test_support.h"
 
 namespace zentor {
@@ -274,6 +275,14 @@ TEST_F(ExpressionParserTest, RandomAndDamagedExpressionsEndInCodeOrNumberedError
     }
     EXPECT_EQ(ValueStack::Depth(), 0u);
   }
+}
+
+// Integer expressions over literals of every width give the values (and errors)
+// that an independent evaluation of them gives.
+TEST_F(ExpressionParserTest, RandomIntegerExpressionsGiveTheirValues) {
+  constexpr uint32_t kSeed = 33;
+  testing_support::IntegerExpressionGenerator generator(kSeed, {});
+  testing_support::ExpectIntegerExpressionsAgree(generator, kSeed, 600);
 }
 
 }  // namespace

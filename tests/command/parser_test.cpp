@@ -366,6 +366,15 @@ std::string CorpusCommand(const std::string& line, uint8_t* mode) {
   return command;
 }
 
+// The corpus dump is of the parse alone: a call names the routine of its slot, which
+// the layers above this test program (the target, the engine) bind at start-up; whether
+// it is bound here is no part of what the parser made.
+std::string ParseOnlyListing(std::string listing) {
+  static const std::string kUnbound = " [not available]";
+  for (size_t at; (at = listing.find(kUnbound)) != std::string::npos;) listing.erase(at, kUnbound.size());
+  return listing;
+}
+
 TEST_F(CommandParserTest, CorpusMatchesGoldenAndCoversEveryAlternative) {
   std::ifstream input(ParseData("corpus.txt"));
   ASSERT_TRUE(input) << "missing corpus";
@@ -388,7 +397,7 @@ TEST_F(CommandParserTest, CorpusMatchesGoldenAndCoversEveryAlternative) {
     } else if (!outcome.parsed) {
       dump += "parse failed\n";
     } else {
-      dump += CodeListing(outcome.code);
+      dump += ParseOnlyListing(CodeListing(outcome.code));
     }
   }
   CommandParserLL::SetProductionObserver(nullptr);

@@ -62,6 +62,23 @@ TEST(FuzzReplayTest, CommandLineSessionsReachTheEndOfTheirInput) {
   });
 }
 
+// The inputs kept for the faults they found whose answer is plain text end as the
+// program answers them today: their whole output (values, numbered errors, syntax
+// errors) is golden. ("steps-nested-in-steps" is binary noise whose echo depends on
+// what the console was left with, so it is only replayed.)
+TEST(FuzzReplayTest, KeptCommandLineFindsAnswerAsTheyShould) {
+  fuzzing::CommandLineHarness harness;
+  for (const char* name : {"endless-while", "postfix-step-chain", "procedure-released-with-no-code-running"}) {
+    SCOPED_TRACE(name);
+    const fuzzing::CommandLineOutcome outcome =
+        harness.Run(ReadFileBytes(fs::path(ZENTOR_TEST_DATA_DIR) / "fuzz" / "command_line" / name));
+    EXPECT_TRUE(outcome.m_ended);
+    EXPECT_TRUE(testing_support::MatchesGolden(
+        fs::path(ZENTOR_TEST_DATA_DIR) / "fuzz-outcomes" / "command_line" / (std::string(name) + ".stdout"),
+        outcome.m_output));
+  }
+}
+
 TEST(FuzzReplayTest, CExpressionSessionsReachTheEndOfTheirInput) {
   fuzzing::CExpressionHarness harness;
   ReplayAll("c_expression", [&](const std::string& bytes) {
@@ -91,6 +108,16 @@ TEST(FuzzReplayTest, AgentAnswersLeaveEveryRequestWithAResult) {
     const auto lines = std::count(outcome.m_results.begin(), outcome.m_results.end(), '\n');
     return lines == 5 ? std::string() : "results:\n" + outcome.m_results;
   });
+}
+
+// A store that holds two empty records of id 0 and no name opens with both listed
+// and comes back as it was closed.
+TEST(FuzzReplayTest, KeptSettingsStoreFindAnswersAsItShould) {
+  fuzzing::SettingsStoreHarness harness;
+  const fuzzing::SettingsStoreOutcome outcome =
+      harness.Run(ReadFileBytes(fs::path(ZENTOR_TEST_DATA_DIR) / "fuzz" / "settings_store" / "duplicate-empty-names"));
+  EXPECT_EQ(fuzzing::SettingsStoreFault(outcome), "");
+  EXPECT_EQ(outcome.m_listed, 2u);
 }
 
 TEST(FuzzReplayTest, SettingsStoresOpenAndComeBackAsTheyWereClosed) {
