@@ -115,7 +115,7 @@ const LineAddressEntry& LineTable::EntryAt(uint32_t i) {
 ModuleDescriptor::ModuleDescriptor(uint32_t id, const SymbolKey& name, const RWCString& nameText)
     : m_id(id), m_nameKey(name), m_nameText(nameText) {}
 
-ModuleDescriptor::~ModuleDescriptor() { m_procedures.clearAndDestroy(); }
+ModuleDescriptor::~ModuleDescriptor() { DestroyOwnedItems(m_procedures); }
 
 int ModuleDescriptor::compareTo(const RWCollectable* other) const {
   const auto* module = dynamic_cast<const ModuleDescriptor*>(other);
@@ -165,7 +165,7 @@ LoaderState::~LoaderState() {
   // progress; the table of ids only names them.
   m_moduleById.clear();
   m_currentModule = nullptr;
-  m_typedefNames.clearAndDestroy();
+  DestroyOwnedItems(m_typedefNames);
   DropLineAddressCaches();
 }
 
@@ -218,7 +218,12 @@ void LoaderState::AddTypedefNameText(const RWCString& name) {
   if (m_typedefNames.insert(item.get()) == item.get()) item.release();
   // The set is asked by every name lookup of an expression; keep its chains short as a
   // large program's typedef names come in (the class library never resizes on its own).
-  if (m_typedefNames.entries() > 2 * m_typedefNames.buckets()) m_typedefNames.resize(4 * m_typedefNames.buckets());
+  // The bucket count stays odd: the string hash leaves the characters at the end of a
+  // name in its high bits, so a power of two would put "record_00001" and its
+  // numbered neighbours into a handful of buckets.
+  if (m_typedefNames.entries() > 2 * m_typedefNames.buckets()) {
+    m_typedefNames.resize(4 * m_typedefNames.buckets() + 1);
+  }
 }
 
 uint8_t LoaderState::CurrentLanguage() const {

@@ -2,6 +2,7 @@
 
 #include "core/dv_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -38,9 +39,18 @@ LiveTemporaryFiles& LiveFiles() {
   return files;
 }
 
+// The cache hands its file one page at a time, and a load appends page after page:
+// each page as a seek and a write of its own made the system calls the larger part of
+// a load. The file therefore gathers the pages written one after another into a run
+// and hands the run to the operating system in one write when a page outside it is
+// written or read, or when it is full. A page read while it is in the run is answered
+// from the run. A run the system refused stays, so no page is lost; the write or read
+// that needed it fails.
 class TemporaryPageFile final : public PageFile {
  public:
-  explicit TemporaryPageFile(std::string path) : m_path(std::move(path)) {}
+  static constexpr uint32_t kRunBytes = 64 * 1024;
+
+  explicit TemporaryPageFile(std::string path) : m_path(std::move(path)), m_run(new uint8_t[kRunBytes]) {}
   ~TemporaryPageFile() override {
     Discard();
     if (!g_liveFilesGone) LiveFiles().m_files.erase(this);
@@ -48,30 +58,108 @@ class TemporaryPageFile final : public PageFile {
 
   bool Open() {
     if (!m_file.Open(m_path, platform::FileOpenMode::ReadWrite)) return false;
+    m_filePosition = 0;
     LiveFiles().m_files.insert(this);
     return true;
   }
-  // Closes and removes the file; later calls fail.
+  // Closes and removes the file (the pages of the run die with it); later calls fail.
   void Discard() {
     if (m_discarded) return;
     m_discarded = true;
+    m_runLength = 0;
     m_file.Close();
     platform::RemoveFile(m_path);
   }
   const std::string& Path() const { return m_path; }
 
   bool SeekTo(uint32_t offset) override {
-    return m_file.IsOpen() && m_file.Seek(offset, platform::SeekOrigin::Begin) == static_cast<int64_t>(offset);
+    if (!m_file.IsOpen()) return false;
+    m_position = offset;
+    return true;
   }
-  bool ReadBytes(uint8_t* buffer, uint32_t count) override { return m_file.IsOpen() && m_file.Read(buffer, count) == count; }
+
+  bool ReadBytes(uint8_t* buffer, uint32_t count) override {
+    if (!m_file.IsOpen()) return false;
+    const uint64_t start = m_position;
+    const uint64_t end = start + count;
+    const uint64_t runEnd = static_cast<uint64_t>(m_runStart) + m_runLength;
+    if (m_runLength > 0 && start < runEnd && end > m_runStart) {
+      if (start >= m_runStart && end <= runEnd) {
+        std::memcpy(buffer, m_run.get() + (start - m_runStart), count);
+        m_position += count;
+        return true;
+      }
+      if (!WriteRun()) return false;
+    }
+    if (!PlaceFile(m_position) || m_file.Read(buffer, count) != count) {
+      m_filePosition = -1;
+      return false;
+    }
+    m_filePosition = static_cast<int64_t>(end);
+    m_position += count;
+    return true;
+  }
+
   bool WriteBytes(const uint8_t* bytes, uint32_t count) override {
-    return m_file.IsOpen() && m_file.Write(bytes, count) == count;
+    if (!m_file.IsOpen()) return false;
+    const uint64_t start = m_position;
+    const bool extendsRun = m_runLength > 0 && start >= m_runStart && start <= m_runStart + m_runLength &&
+                            start + count - m_runStart <= kRunBytes;
+    if (!extendsRun) {
+      if (!WriteRun()) return false;
+      if (count > kRunBytes) {
+        if (!PlaceFile(m_position) || m_file.Write(bytes, count) != count) {
+          m_filePosition = -1;
+          return false;
+        }
+        m_filePosition = static_cast<int64_t>(start + count);
+        m_position += count;
+        return true;
+      }
+      m_runStart = m_position;
+    }
+    const uint32_t at = m_position - m_runStart;
+    std::memcpy(m_run.get() + at, bytes, count);
+    m_runLength = std::max(m_runLength, at + count);
+    m_position += count;
+    return true;
   }
 
  private:
+  // Moves the operating system's file to `offset` unless it stands there.
+  bool PlaceFile(uint32_t offset) {
+    if (m_filePosition == static_cast<int64_t>(offset)) return true;
+    if (m_file.Seek(offset, platform::SeekOrigin::Begin) == static_cast<int64_t>(offset)) {
+      m_filePosition = offset;
+      return true;
+    }
+    m_filePosition = -1;
+    return false;
+  }
+
+  bool WriteRun() {
+    if (m_runLength == 0) return true;
+    if (!PlaceFile(m_runStart) || m_file.Write(m_run.get(), m_runLength) != m_runLength) {
+      m_filePosition = -1;
+      return false;
+    }
+    m_filePosition = static_cast<int64_t>(m_runStart) + m_runLength;
+    m_runLength = 0;
+    return true;
+  }
+
   std::string m_path;
   platform::BinaryFile m_file;
   bool m_discarded = false;
+  // Where the next read or write begins, and where the operating system's file stands
+  // (-1 when not known, after a failure).
+  uint32_t m_position = 0;
+  int64_t m_filePosition = -1;
+  // The pages written and not yet handed to the system: m_runLength bytes that belong
+  // at m_runStart.
+  std::unique_ptr<uint8_t[]> m_run;
+  uint32_t m_runStart = 0;
+  uint32_t m_runLength = 0;
 };
 
 LiveTemporaryFiles::~LiveTemporaryFiles() {
