@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/binary_file.h"
 #include "platform/file_system.h"
@@ -41,16 +42,23 @@ LiveTemporaryFiles& LiveFiles() {
 
 // The cache hands its file one page at a time, and a load appends page after page:
 // each page as a seek and a write of its own made the system calls the larger part of
-// a load. The file therefore gathers the pages written one after another into a run
-// and hands the run to the operating system in one write when a page outside it is
-// written or read, or when it is full. A page read while it is in the run is answered
-// from the run. A run the system refused stays, so no page is lost; the write or read
-// that needed it fails.
+// a load. Pages leave the cache nearly in the order they were appended (a chain's page
+// is let go when its successor is full, so neighbours often come swapped), so the file
+// gathers whole pages into a window of neighbouring page numbers and hands each run of
+// neighbours it holds to the operating system in one write when a page beyond the
+// window comes, or a read or write it cannot serve from the window needs the file as
+// it is. A page read while it is in the window is answered from there. A run the
+// system refused stays in the window, so no page is lost; the read or write that
+// needed it fails.
 class TemporaryPageFile final : public PageFile {
  public:
-  static constexpr uint32_t kRunBytes = 64 * 1024;
+  static constexpr uint32_t kWindowPages = 128;
+  // Where a new window begins: this many pages before the page that opens it, so that
+  // the neighbours that come just after it still fall inside.
+  static constexpr uint32_t kWindowLead = 16;
 
-  explicit TemporaryPageFile(std::string path) : m_path(std::move(path)), m_run(new uint8_t[kRunBytes]) {}
+  explicit TemporaryPageFile(std::string path)
+      : m_path(std::move(path)), m_window(new uint8_t[kWindowPages * kVstPageSize]), m_held(kWindowPages, false) {}
   ~TemporaryPageFile() override {
     Discard();
     if (!g_liveFilesGone) LiveFiles().m_files.erase(this);
@@ -62,11 +70,13 @@ class TemporaryPageFile final : public PageFile {
     LiveFiles().m_files.insert(this);
     return true;
   }
-  // Closes and removes the file (the pages of the run die with it); later calls fail.
+  // Closes and removes the file (the pages of the window die with it); later calls
+  // fail.
   void Discard() {
     if (m_discarded) return;
     m_discarded = true;
-    m_runLength = 0;
+    std::fill(m_held.begin(), m_held.end(), false);
+    m_heldCount = 0;
     m_file.Close();
     platform::RemoveFile(m_path);
   }
@@ -80,71 +90,111 @@ class TemporaryPageFile final : public PageFile {
 
   bool ReadBytes(uint8_t* buffer, uint32_t count) override {
     if (!m_file.IsOpen()) return false;
-    const uint64_t start = m_position;
-    const uint64_t end = start + count;
-    const uint64_t runEnd = static_cast<uint64_t>(m_runStart) + m_runLength;
-    if (m_runLength > 0 && start < runEnd && end > m_runStart) {
-      if (start >= m_runStart && end <= runEnd) {
-        std::memcpy(buffer, m_run.get() + (start - m_runStart), count);
-        m_position += count;
-        return true;
-      }
-      if (!WriteRun()) return false;
+    if (const uint8_t* held = HeldPage(count)) {
+      std::memcpy(buffer, held, count);
+      m_position += count;
+      return true;
     }
-    if (!PlaceFile(m_position) || m_file.Read(buffer, count) != count) {
-      m_filePosition = -1;
-      return false;
-    }
-    m_filePosition = static_cast<int64_t>(end);
-    m_position += count;
-    return true;
+    // Bytes of a page the window holds that are not that whole page: the window's
+    // pages go to the file first.
+    if (Overlaps(count) && !WriteWindow()) return false;
+    return Transfer(buffer, nullptr, count);
   }
 
   bool WriteBytes(const uint8_t* bytes, uint32_t count) override {
     if (!m_file.IsOpen()) return false;
-    const uint64_t start = m_position;
-    const bool extendsRun = m_runLength > 0 && start >= m_runStart && start <= m_runStart + m_runLength &&
-                            start + count - m_runStart <= kRunBytes;
-    if (!extendsRun) {
-      if (!WriteRun()) return false;
-      if (count > kRunBytes) {
-        if (!PlaceFile(m_position) || m_file.Write(bytes, count) != count) {
-          m_filePosition = -1;
-          return false;
+    if (count == kVstPageSize && m_position % kVstPageSize == 0) {
+      const uint32_t page = m_position / kVstPageSize;
+      if (m_heldCount > 0 && page >= m_windowStart + kWindowPages) {
+        if (!WriteWindow()) return false;
+      }
+      if (m_heldCount == 0) m_windowStart = page > kWindowLead ? page - kWindowLead : 0;
+      if (page >= m_windowStart) {
+        const uint32_t slot = page - m_windowStart;
+        std::memcpy(m_window.get() + slot * kVstPageSize, bytes, count);
+        if (!m_held[slot]) {
+          m_held[slot] = true;
+          ++m_heldCount;
         }
-        m_filePosition = static_cast<int64_t>(start + count);
         m_position += count;
         return true;
       }
-      m_runStart = m_position;
+      // A page before the window (one that stayed long in the cache) goes on its own.
+    } else if (Overlaps(count) && !WriteWindow()) {
+      return false;
     }
-    const uint32_t at = m_position - m_runStart;
-    std::memcpy(m_run.get() + at, bytes, count);
-    m_runLength = std::max(m_runLength, at + count);
+    return Transfer(nullptr, bytes, count);
+  }
+
+ private:
+  // The window's copy of the page at the position, when `count` bytes there are
+  // exactly a page the window holds.
+  const uint8_t* HeldPage(uint32_t count) const {
+    if (m_heldCount == 0 || count != kVstPageSize || m_position % kVstPageSize != 0) return nullptr;
+    const uint32_t page = m_position / kVstPageSize;
+    if (page < m_windowStart || page - m_windowStart >= kWindowPages || !m_held[page - m_windowStart]) return nullptr;
+    return m_window.get() + (page - m_windowStart) * kVstPageSize;
+  }
+
+  // Whether `count` bytes at the position touch a page the window holds.
+  bool Overlaps(uint32_t count) const {
+    if (m_heldCount == 0 || count == 0) return false;
+    const uint64_t first = m_position / kVstPageSize;
+    const uint64_t last = (static_cast<uint64_t>(m_position) + count - 1) / kVstPageSize;
+    for (uint64_t page = std::max<uint64_t>(first, m_windowStart);
+         page <= last && page < static_cast<uint64_t>(m_windowStart) + kWindowPages; ++page) {
+      if (m_held[page - m_windowStart]) return true;
+    }
+    return false;
+  }
+
+  // Reads or writes `count` bytes at the position in the file itself.
+  bool Transfer(uint8_t* readInto, const uint8_t* writeFrom, uint32_t count) {
+    const size_t done = !PlaceFile(m_position)   ? 0
+                        : writeFrom != nullptr ? m_file.Write(writeFrom, count)
+                                               : m_file.Read(readInto, count);
+    if (done != count) {
+      m_filePosition = -1;
+      return false;
+    }
+    m_filePosition = static_cast<int64_t>(m_position) + count;
     m_position += count;
     return true;
   }
 
- private:
   // Moves the operating system's file to `offset` unless it stands there.
-  bool PlaceFile(uint32_t offset) {
+  bool PlaceFile(uint64_t offset) {
     if (m_filePosition == static_cast<int64_t>(offset)) return true;
-    if (m_file.Seek(offset, platform::SeekOrigin::Begin) == static_cast<int64_t>(offset)) {
-      m_filePosition = offset;
+    if (m_file.Seek(static_cast<int64_t>(offset), platform::SeekOrigin::Begin) == static_cast<int64_t>(offset)) {
+      m_filePosition = static_cast<int64_t>(offset);
       return true;
     }
     m_filePosition = -1;
     return false;
   }
 
-  bool WriteRun() {
-    if (m_runLength == 0) return true;
-    if (!PlaceFile(m_runStart) || m_file.Write(m_run.get(), m_runLength) != m_runLength) {
-      m_filePosition = -1;
-      return false;
+  // Writes every run of neighbouring pages the window holds; the pages written leave
+  // it. A run the system refuses stays, and so do the runs after it.
+  bool WriteWindow() {
+    uint32_t slot = 0;
+    while (m_heldCount > 0 && slot < kWindowPages) {
+      if (!m_held[slot]) {
+        ++slot;
+        continue;
+      }
+      uint32_t end = slot;
+      while (end < kWindowPages && m_held[end]) ++end;
+      const uint64_t offset = (static_cast<uint64_t>(m_windowStart) + slot) * kVstPageSize;
+      const uint32_t bytes = (end - slot) * kVstPageSize;
+      if (!PlaceFile(offset) || m_file.Write(m_window.get() + slot * kVstPageSize, bytes) != bytes) {
+        m_filePosition = -1;
+        return false;
+      }
+      m_filePosition = static_cast<int64_t>(offset + bytes);
+      for (uint32_t i = slot; i < end; ++i) m_held[i] = false;
+      m_heldCount -= end - slot;
+      slot = end;
     }
-    m_filePosition = static_cast<int64_t>(m_runStart) + m_runLength;
-    m_runLength = 0;
     return true;
   }
 
@@ -155,11 +205,12 @@ class TemporaryPageFile final : public PageFile {
   // (-1 when not known, after a failure).
   uint32_t m_position = 0;
   int64_t m_filePosition = -1;
-  // The pages written and not yet handed to the system: m_runLength bytes that belong
-  // at m_runStart.
-  std::unique_ptr<uint8_t[]> m_run;
-  uint32_t m_runStart = 0;
-  uint32_t m_runLength = 0;
+  // The window: the pages from m_windowStart on that are written here and not yet in
+  // the file, marked in m_held.
+  std::unique_ptr<uint8_t[]> m_window;
+  std::vector<bool> m_held;
+  uint32_t m_heldCount = 0;
+  uint32_t m_windowStart = 0;
 };
 
 LiveTemporaryFiles::~LiveTemporaryFiles() {
