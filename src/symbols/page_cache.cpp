@@ -418,7 +418,7 @@ uint8_t* PageCache::AppendPage(bool pin, RecordHandle* handle) {
   return page.m_data;
 }
 
-uint8_t* PageCache::GetPageForRead(RecordHandle handle) {
+uint16_t PageCache::BufferForRead(RecordHandle handle) {
   CheckHandleInFile(handle, __LINE__);
   uint16_t buffer = FindBuffer(handle);
   if (buffer == kNoBuffer) {
@@ -433,7 +433,22 @@ uint8_t* PageCache::GetPageForRead(RecordHandle handle) {
     }
   }
   MoveToFront(buffer);
-  return m_buffers[buffer].m_data + handle.PageOffset();
+  return buffer;
+}
+
+uint8_t* PageCache::GetPageForRead(RecordHandle handle) {
+  return m_buffers[BufferForRead(handle)].m_data + handle.PageOffset();
+}
+
+uint8_t* PageCache::PinPage(RecordHandle handle, bool write) {
+  const uint16_t buffer = BufferForRead(handle);
+  PageBuffer& page = m_buffers[buffer];
+  if (page.m_pinCount == 0xFFFF) ZENTOR_INTERNAL_ERROR();
+  ++page.m_pinCount;
+  if (write) page.m_changed = 1;
+  m_memoPage = page.m_pageNumber;
+  m_memoBuffer = buffer;
+  return page.m_data + handle.PageOffset();
 }
 
 uint8_t* PageCache::GetPageForWrite(RecordHandle handle) {
@@ -464,7 +479,8 @@ uint8_t* PageCache::UnlockPage(RecordHandle handle) {
 
 void PageCache::ReleasePinQuietly(RecordHandle handle) noexcept {
   if (!IsInFile(handle)) return;
-  const uint16_t buffer = FindResident(PageNumber(handle));
+  const uint32_t pageNumber = PageNumber(handle);
+  const uint16_t buffer = pageNumber == m_memoPage ? m_memoBuffer : FindResident(pageNumber);
   if (buffer != kNoBuffer && m_buffers[buffer].m_pinCount > 0) --m_buffers[buffer].m_pinCount;
 }
 
