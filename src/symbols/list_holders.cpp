@@ -5,17 +5,30 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <vector>
 
 namespace zentor {
+
+void DestroyOwnedItems(RWCollection& collection) {
+  std::vector<RWCollectable*> items;
+  items.reserve(collection.entries());
+  collection.apply([](RWCollectable* item, void* list) { static_cast<std::vector<RWCollectable*>*>(list)->push_back(item); },
+                   &items);
+  std::sort(items.begin(), items.end());
+  items.erase(std::unique(items.begin(), items.end()), items.end());
+  // The pointers are forgotten only after every item went, as clearAndDestroy does.
+  for (RWCollectable* item : items) delete item;
+  collection.clear();
+}
 
 // ---- OrderedListHolder ----
 
 OrderedListHolder::OrderedListHolder() : m_items(std::make_unique<RWOrdered>()) {}
 
-OrderedListHolder::~OrderedListHolder() { m_items->clearAndDestroy(); }
+OrderedListHolder::~OrderedListHolder() { DestroyOwnedItems(*m_items); }
 
 void OrderedListHolder::Clear() {
-  m_items->clearAndDestroy();
+  DestroyOwnedItems(*m_items);
   m_cursor = 0;
 }
 
@@ -58,7 +71,7 @@ void SortedOnDemandHolder::SortNow() {
 
 ModuleCollection::ModuleCollection() : m_modules(std::make_unique<RWSortedVector>()) {}
 
-ModuleCollection::~ModuleCollection() { m_modules->clearAndDestroy(); }
+ModuleCollection::~ModuleCollection() { DestroyOwnedItems(*m_modules); }
 
 void ModuleCollection::Add(PageCache& cache, RWCollectable* module, const SymbolKey& name) {
   const uint32_t length = name.NameText(cache).length();

@@ -19,6 +19,14 @@
 
 namespace zentor {
 
+class RWCollection;
+
+// Destroys the items of a collection that owns them, each once however often it holds
+// it, and empties the collection: what clearAndDestroy does, without the identity set
+// that builds, which made letting go of a large program's tables a good part of the
+// next load.
+void DestroyOwnedItems(RWCollection& collection);
+
 // A cursor word and an ordered collection of collectable items that the holder owns:
 // clearing or destroying the holder destroys its items.
 class OrderedListHolder {

@@ -115,7 +115,7 @@ const LineAddressEntry& LineTable::EntryAt(uint32_t i) {
 ModuleDescriptor::ModuleDescriptor(uint32_t id, const SymbolKey& name, const RWCString& nameText)
     : m_id(id), m_nameKey(name), m_nameText(nameText) {}
 
-ModuleDescriptor::~ModuleDescriptor() { m_procedures.clearAndDestroy(); }
+ModuleDescriptor::~ModuleDescriptor() { DestroyOwnedItems(m_procedures); }
 
 int ModuleDescriptor::compareTo(const RWCollectable* other) const {
   const auto* module = dynamic_cast<const ModuleDescriptor*>(other);
@@ -165,7 +165,7 @@ LoaderState::~LoaderState() {
   // progress; the table of ids only names them.
   m_moduleById.clear();
   m_currentModule = nullptr;
-  m_typedefNames.clearAndDestroy();
+  DestroyOwnedItems(m_typedefNames);
   DropLineAddressCaches();
 }
 
@@ -218,7 +218,12 @@ void LoaderState::AddTypedefNameText(const RWCString& name) {
   if (m_typedefNames.insert(item.get()) == item.get()) item.release();
   // The set is asked by every name lookup of an expression; keep its chains short as a
   // large program's typedef names come in (the class library never resizes on its own).
-  if (m_typedefNames.entries() > 2 * m_typedefNames.buckets()) m_typedefNames.resize(4 * m_typedefNames.buckets());
+  // The bucket count stays odd: the string hash leaves the characters at the end of a
+  // name in its high bits, so a power of two would put "record_00001" and its
+  // numbered neighbours into a handful of buckets.
+  if (m_typedefNames.entries() > 2 * m_typedefNames.buckets()) {
+    m_typedefNames.resize(4 * m_typedefNames.buckets() + 1);
+  }
 }
 
 uint8_t LoaderState::CurrentLanguage() const {
@@ -227,7 +232,10 @@ uint8_t LoaderState::CurrentLanguage() const {
 
 SymbolKey LoaderState::StoreSymbolName(PageCache& cache, const char* name) {
   const uint32_t caseWord = CurrentLanguage() == kLanguageFortran ? 1 : 0;
-  return SymbolKey::Store(cache, NamePool(), NameKey(RWCString(name != nullptr ? name : ""), caseWord));
+  // The text goes through one string kept for the purpose, whose storage the next
+  // name reuses: a load stores a name per symbol.
+  m_nameText = name != nullptr ? name : "";
+  return SymbolKey::Store(cache, NamePool(), NameKey(m_nameText, caseWord));
 }
 
 void LoaderState::NoteFirstRecord(LoaderChain chain, RecordHandle handle) {
@@ -339,12 +347,19 @@ void LoaderState::AddLine(const char* fileName, uint8_t skip, uint32_t line, con
   ModuleDescriptor& module = *m_currentModule;
   if (module.m_highestLine == kNoLineYet || line > module.m_highestLine) module.m_highestLine = line;
   if (line > kLargestEntryLine) return;
-  const RWCString file(fileName != nullptr ? fileName : "");
-  const SourceFileRef source = SourceFileRef::FromName(SourceFiles(), file, static_cast<uint16_t>(line));
+  const char* text = fileName != nullptr ? fileName : "";
+  // A file's lines come one after another under the same name: its index in the
+  // source-file table (which only grows) is looked up once per run of them.
+  if (m_lineFileIndex == 0 || m_lineFileName != text) {
+    m_lineFileName = text;
+    m_lineFileIndex = SourceFileRef::FromName(SourceFiles(), RWCString(text), 1).FileIndex();
+  }
+  const SourceFileRef source =
+      m_lineFileIndex != 0 ? SourceFileRef(static_cast<uint16_t>(line), m_lineFileIndex) : SourceFileRef();
   module.m_lines.Add(new LineAddressEntry(offset, source));
   if (module.m_mainSourcePending == 0 || !source.HasFile()) return;
   if (!module.m_mainSource.HasFile()) module.m_mainSource = source;
-  if (ExtensionMatchesLanguage(SourcePathName::Normalise(file), module.m_language)) {
+  if (ExtensionMatchesLanguage(SourcePathName::Normalise(RWCString(text)), module.m_language)) {
     module.m_mainSource = source;
     module.m_mainSourcePending = 0;
   }
@@ -751,7 +766,7 @@ const RWOrdered* LoaderState::CollectLineAddresses(const OptionalLine& line) {
 
 // ---- the current context's parts
 
-LoaderState* CurrentLoaderStateOrNull() { return dynamic_cast<LoaderState*>(&GetCurrentSymbolContext()->Loader()); }
+LoaderState* CurrentLoaderStateOrNull() { return GetCurrentSymbolContext()->Loader().AsLoaderState(); }
 
 LoaderState& CurrentLoaderState() {
   LoaderState* state = CurrentLoaderStateOrNull();
@@ -760,9 +775,16 @@ LoaderState& CurrentLoaderState() {
 }
 
 TypeDescriptionState& CurrentTypeDescriptionState() {
-  auto* state = dynamic_cast<TypeDescriptionState*>(&GetCurrentSymbolContext()->TypeDescription());
+  TypeDescriptionState* state = GetCurrentSymbolContext()->TypeDescription().AsTypeDescriptionState();
   if (state == nullptr) ZENTOR_INTERNAL_ERROR();
   return *state;
+}
+
+CurrentLoadParts CurrentLoad() {
+  SymbolContext* context = GetCurrentSymbolContext();
+  LoaderState* loader = context->Loader().AsLoaderState();
+  if (loader == nullptr) ZENTOR_INTERNAL_ERROR();
+  return CurrentLoadParts{*loader, context->Cache(), context->TypeDescription().AsTypeDescriptionState()};
 }
 
 namespace {
@@ -797,7 +819,8 @@ void SetDeferredCallbacks(LoadModuleCallback load, TypeTranslationCallback trans
 }
 
 void BeginModule(const char* name, uint16_t /*ignored*/, uint8_t language, uint8_t attribute) {
-  CurrentLoaderState().BeginModule(CurrentCache(), name, language, attribute);
+  const CurrentLoadParts load = CurrentLoad();
+  load.m_loader.BeginModule(load.m_cache, name, language, attribute);
 }
 
 void SetDeferredToken(DeferredModuleHandle token, const TargetAddressRecord& start, const OrdinalValue& length) {
@@ -811,23 +834,30 @@ void AddLine(const char* fileName, uint8_t skip, uint32_t line, const OrdinalVal
 }
 
 void AddSymbol(const char* name, uint8_t storage, uint32_t type, const TargetAddressRecord& address) {
-  CurrentLoaderState().AddSymbol(CurrentCache(), name, storage, type, address);
+  const CurrentLoadParts load = CurrentLoad();
+  load.m_loader.AddSymbol(load.m_cache, name, storage, type, address);
 }
 
 void AddGlobalSymbol(const char* name, uint32_t type, const TargetAddressRecord& address) {
-  CurrentLoaderState().AddGlobalSymbol(CurrentCache(), name, type, address);
+  const CurrentLoadParts load = CurrentLoad();
+  load.m_loader.AddGlobalSymbol(load.m_cache, name, type, address);
 }
 
 void BeginBlock(const TargetAddressRecord& address, const OrdinalValue& length) {
-  CurrentLoaderState().BeginBlock(CurrentCache(), address, length);
+  const CurrentLoadParts load = CurrentLoad();
+  load.m_loader.BeginBlock(load.m_cache, address, length);
 }
 
 void BeginProcedure(const char* name, const TargetAddressRecord& address, const OrdinalValue& length, uint32_t type,
                     uint8_t attribute, const OrdinalValue& second) {
-  CurrentLoaderState().BeginProcedure(CurrentCache(), name, address, length, type, attribute, second);
+  const CurrentLoadParts load = CurrentLoad();
+  load.m_loader.BeginProcedure(load.m_cache, name, address, length, type, attribute, second);
 }
 
-void EndScope() { CurrentLoaderState().EndScope(CurrentCache()); }
+void EndScope() {
+  const CurrentLoadParts load = CurrentLoad();
+  load.m_loader.EndScope(load.m_cache);
+}
 
 void EndProgram() { CurrentLoaderState().FinishProgram(CurrentCache()); }
 

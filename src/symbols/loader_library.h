@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "symbols/list_holders.h"
@@ -252,6 +253,7 @@ class LoaderState : public LoaderStateBase {
  public:
   LoaderState();
   ~LoaderState() override;
+  LoaderState* AsLoaderState() override { return this; }
 
   // ---- queries
   uint32_t SymbolTableLoaded() const { return m_symbolsLoaded; }
@@ -389,6 +391,12 @@ class LoaderState : public LoaderStateBase {
   // The writers of the global chain, the module chain, the type records and the name
   // pool; the type directory keeps its own.
   RecordChainWriter m_writers[kLoaderChainCount];
+  // The text of the name being stored (StoreSymbolName).
+  RWCString m_nameText;
+  // The source file of the last line added: its name as the loader gave it and its
+  // index in the source-file table (0: none, or none looked up yet).
+  std::string m_lineFileName;
+  uint16_t m_lineFileIndex = 0;
 };
 
 // The loader state and type-description state of the current symbol context. A context
@@ -396,6 +404,15 @@ class LoaderState : public LoaderStateBase {
 // internal-consistency error here.
 LoaderState& CurrentLoaderState();
 TypeDescriptionState& CurrentTypeDescriptionState();
+// What an entry point of a load works on, found once per call: the current context's
+// loader state (the same error as above), its page cache and its type-description
+// state (null when the context holds a plain part).
+struct CurrentLoadParts {
+  LoaderState& m_loader;
+  PageCache& m_cache;
+  TypeDescriptionState* m_types;
+};
+CurrentLoadParts CurrentLoad();
 // The loader state of the current context, or null when it holds none.
 LoaderState* CurrentLoaderStateOrNull();
 

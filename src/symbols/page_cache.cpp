@@ -2,10 +2,12 @@
 
 #include "core/dv_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/binary_file.h"
 #include "platform/file_system.h"
@@ -38,9 +40,25 @@ LiveTemporaryFiles& LiveFiles() {
   return files;
 }
 
+// The cache hands its file one page at a time, and a load appends page after page:
+// each page as a seek and a write of its own made the system calls the larger part of
+// a load. Pages leave the cache nearly in the order they were appended (a chain's page
+// is let go when its successor is full, so neighbours often come swapped), so the file
+// gathers whole pages into a window of neighbouring page numbers and hands each run of
+// neighbours it holds to the operating system in one write when a page beyond the
+// window comes, or a read or write it cannot serve from the window needs the file as
+// it is. A page read while it is in the window is answered from there. A run the
+// system refused stays in the window, so no page is lost; the read or write that
+// needed it fails.
 class TemporaryPageFile final : public PageFile {
  public:
-  explicit TemporaryPageFile(std::string path) : m_path(std::move(path)) {}
+  static constexpr uint32_t kWindowPages = 128;
+  // Where a new window begins: this many pages before the page that opens it, so that
+  // the neighbours that come just after it still fall inside.
+  static constexpr uint32_t kWindowLead = 16;
+
+  explicit TemporaryPageFile(std::string path)
+      : m_path(std::move(path)), m_window(new uint8_t[kWindowPages * kVstPageSize]), m_held(kWindowPages, false) {}
   ~TemporaryPageFile() override {
     Discard();
     if (!g_liveFilesGone) LiveFiles().m_files.erase(this);
@@ -48,30 +66,151 @@ class TemporaryPageFile final : public PageFile {
 
   bool Open() {
     if (!m_file.Open(m_path, platform::FileOpenMode::ReadWrite)) return false;
+    m_filePosition = 0;
     LiveFiles().m_files.insert(this);
     return true;
   }
-  // Closes and removes the file; later calls fail.
+  // Closes and removes the file (the pages of the window die with it); later calls
+  // fail.
   void Discard() {
     if (m_discarded) return;
     m_discarded = true;
+    std::fill(m_held.begin(), m_held.end(), false);
+    m_heldCount = 0;
     m_file.Close();
     platform::RemoveFile(m_path);
   }
   const std::string& Path() const { return m_path; }
 
   bool SeekTo(uint32_t offset) override {
-    return m_file.IsOpen() && m_file.Seek(offset, platform::SeekOrigin::Begin) == static_cast<int64_t>(offset);
+    if (!m_file.IsOpen()) return false;
+    m_position = offset;
+    return true;
   }
-  bool ReadBytes(uint8_t* buffer, uint32_t count) override { return m_file.IsOpen() && m_file.Read(buffer, count) == count; }
+
+  bool ReadBytes(uint8_t* buffer, uint32_t count) override {
+    if (!m_file.IsOpen()) return false;
+    if (const uint8_t* held = HeldPage(count)) {
+      std::memcpy(buffer, held, count);
+      m_position += count;
+      return true;
+    }
+    // Bytes of a page the window holds that are not that whole page: the window's
+    // pages go to the file first.
+    if (Overlaps(count) && !WriteWindow()) return false;
+    return Transfer(buffer, nullptr, count);
+  }
+
   bool WriteBytes(const uint8_t* bytes, uint32_t count) override {
-    return m_file.IsOpen() && m_file.Write(bytes, count) == count;
+    if (!m_file.IsOpen()) return false;
+    if (count == kVstPageSize && m_position % kVstPageSize == 0) {
+      const uint32_t page = m_position / kVstPageSize;
+      if (m_heldCount > 0 && page >= m_windowStart + kWindowPages) {
+        if (!WriteWindow()) return false;
+      }
+      if (m_heldCount == 0) m_windowStart = page > kWindowLead ? page - kWindowLead : 0;
+      if (page >= m_windowStart) {
+        const uint32_t slot = page - m_windowStart;
+        std::memcpy(m_window.get() + slot * kVstPageSize, bytes, count);
+        if (!m_held[slot]) {
+          m_held[slot] = true;
+          ++m_heldCount;
+        }
+        m_position += count;
+        return true;
+      }
+      // A page before the window (one that stayed long in the cache) goes on its own.
+    } else if (Overlaps(count) && !WriteWindow()) {
+      return false;
+    }
+    return Transfer(nullptr, bytes, count);
   }
 
  private:
+  // The window's copy of the page at the position, when `count` bytes there are
+  // exactly a page the window holds.
+  const uint8_t* HeldPage(uint32_t count) const {
+    if (m_heldCount == 0 || count != kVstPageSize || m_position % kVstPageSize != 0) return nullptr;
+    const uint32_t page = m_position / kVstPageSize;
+    if (page < m_windowStart || page - m_windowStart >= kWindowPages || !m_held[page - m_windowStart]) return nullptr;
+    return m_window.get() + (page - m_windowStart) * kVstPageSize;
+  }
+
+  // Whether `count` bytes at the position touch a page the window holds.
+  bool Overlaps(uint32_t count) const {
+    if (m_heldCount == 0 || count == 0) return false;
+    const uint64_t first = m_position / kVstPageSize;
+    const uint64_t last = (static_cast<uint64_t>(m_position) + count - 1) / kVstPageSize;
+    for (uint64_t page = std::max<uint64_t>(first, m_windowStart);
+         page <= last && page < static_cast<uint64_t>(m_windowStart) + kWindowPages; ++page) {
+      if (m_held[page - m_windowStart]) return true;
+    }
+    return false;
+  }
+
+  // Reads or writes `count` bytes at the position in the file itself.
+  bool Transfer(uint8_t* readInto, const uint8_t* writeFrom, uint32_t count) {
+    const size_t done = !PlaceFile(m_position)   ? 0
+                        : writeFrom != nullptr ? m_file.Write(writeFrom, count)
+                                               : m_file.Read(readInto, count);
+    if (done != count) {
+      m_filePosition = -1;
+      return false;
+    }
+    m_filePosition = static_cast<int64_t>(m_position) + count;
+    m_position += count;
+    return true;
+  }
+
+  // Moves the operating system's file to `offset` unless it stands there.
+  bool PlaceFile(uint64_t offset) {
+    if (m_filePosition == static_cast<int64_t>(offset)) return true;
+    if (m_file.Seek(static_cast<int64_t>(offset), platform::SeekOrigin::Begin) == static_cast<int64_t>(offset)) {
+      m_filePosition = static_cast<int64_t>(offset);
+      return true;
+    }
+    m_filePosition = -1;
+    return false;
+  }
+
+  // Writes every run of neighbouring pages the window holds; the pages written leave
+  // it. A run the system refuses stays, and so do the runs after it.
+  bool WriteWindow() {
+    uint32_t slot = 0;
+    while (m_heldCount > 0 && slot < kWindowPages) {
+      if (!m_held[slot]) {
+        ++slot;
+        continue;
+      }
+      uint32_t end = slot;
+      while (end < kWindowPages && m_held[end]) ++end;
+      const uint64_t offset = (static_cast<uint64_t>(m_windowStart) + slot) * kVstPageSize;
+      const uint32_t bytes = (end - slot) * kVstPageSize;
+      if (!PlaceFile(offset) || m_file.Write(m_window.get() + slot * kVstPageSize, bytes) != bytes) {
+        m_filePosition = -1;
+        return false;
+      }
+      m_filePosition = static_cast<int64_t>(offset + bytes);
+      for (uint32_t i = slot; i < end; ++i) m_held[i] = false;
+      m_heldCount -= end - slot;
+      slot = end;
+    }
+    return true;
+  }
+
   std::string m_path;
   platform::BinaryFile m_file;
   bool m_discarded = false;
+  // Where the next read or write begins, and where the operating system's file stands
+  // (-1 when not known, after a failure).
+  uint32_t m_position = 0;
+  int64_t m_filePosition = -1;
+  // The window: the pages from m_windowStart on that are written here and not yet in
+  // the file, marked in m_held.
+  std::unique_ptr<uint8_t[]> m_window;
+  std::vector<bool> m_held;
+  uint32_t m_heldCount = 0;
+  uint32_t m_windowStart = 0;
 };
 
 LiveTemporaryFiles::~LiveTemporaryFiles() {
@@ -279,7 +418,7 @@ uint8_t* PageCache::AppendPage(bool pin, RecordHandle* handle) {
   return page.m_data;
 }
 
-uint8_t* PageCache::GetPageForRead(RecordHandle handle) {
+uint16_t PageCache::BufferForRead(RecordHandle handle) {
   CheckHandleInFile(handle, __LINE__);
   uint16_t buffer = FindBuffer(handle);
   if (buffer == kNoBuffer) {
@@ -294,7 +433,22 @@ uint8_t* PageCache::GetPageForRead(RecordHandle handle) {
     }
   }
   MoveToFront(buffer);
-  return m_buffers[buffer].m_data + handle.PageOffset();
+  return buffer;
+}
+
+uint8_t* PageCache::GetPageForRead(RecordHandle handle) {
+  return m_buffers[BufferForRead(handle)].m_data + handle.PageOffset();
+}
+
+uint8_t* PageCache::PinPage(RecordHandle handle, bool write) {
+  const uint16_t buffer = BufferForRead(handle);
+  PageBuffer& page = m_buffers[buffer];
+  if (page.m_pinCount == 0xFFFF) ZENTOR_INTERNAL_ERROR();
+  ++page.m_pinCount;
+  if (write) page.m_changed = 1;
+  m_memoPage = page.m_pageNumber;
+  m_memoBuffer = buffer;
+  return page.m_data + handle.PageOffset();
 }
 
 uint8_t* PageCache::GetPageForWrite(RecordHandle handle) {
@@ -325,7 +479,8 @@ uint8_t* PageCache::UnlockPage(RecordHandle handle) {
 
 void PageCache::ReleasePinQuietly(RecordHandle handle) noexcept {
   if (!IsInFile(handle)) return;
-  const uint16_t buffer = FindResident(PageNumber(handle));
+  const uint32_t pageNumber = PageNumber(handle);
+  const uint16_t buffer = pageNumber == m_memoPage ? m_memoBuffer : FindResident(pageNumber);
   if (buffer != kNoBuffer && m_buffers[buffer].m_pinCount > 0) --m_buffers[buffer].m_pinCount;
 }
 

@@ -79,6 +79,9 @@ class PageCache {
   // Takes a pin off a resident page (a page without pins stays at 0). None, or a page
   // that is not resident, does nothing and answers null.
   uint8_t* UnlockPage(RecordHandle handle);
+  // GetPageForRead, LockPage and, for a write, GetPageForWrite in one: what a record
+  // view does to the page of its record.
+  uint8_t* PinPage(RecordHandle handle, bool write);
   static uint32_t PageNumber(RecordHandle handle) { return handle.Value() >> kVstPageShift; }
 
   // The offset at which the next appended page begins.
@@ -117,6 +120,8 @@ class PageCache {
   void Initialise();
   void CheckHandleInFile(RecordHandle handle, int line) const;
   uint16_t FindBuffer(RecordHandle handle);
+  // The buffer of a page, read in on a miss, moved to the front.
+  uint16_t BufferForRead(RecordHandle handle);
   uint16_t FindResident(uint32_t pageNumber) const;
   uint16_t TakeFreeBuffer();
   void HashInsert(uint16_t buffer);

@@ -24,10 +24,12 @@
 
 namespace zentor {
 
+class LoaderState;
 class ModuleDescriptor;
 class PageCache;
 class RWOrdered;
 class SymbolContext;
+class TypeDescriptionState;
 struct AddressPair;
 struct LineAddress;
 
@@ -45,6 +47,10 @@ class SharedContextPart {
   // The count left; a part already at 0 stays at 0.
   uint32_t DropReference() { return m_referenceCount == 0 ? 0 : --m_referenceCount; }
   uint32_t ReferenceCount() const { return m_referenceCount; }
+  // The part as the loader library's type-description state, null when it is another
+  // (a context made before the library was installed). Asked once per record a load
+  // writes, so it is no cast.
+  virtual TypeDescriptionState* AsTypeDescriptionState() { return nullptr; }
 
  private:
   uint32_t m_referenceCount = 0;
@@ -75,6 +81,9 @@ class LoaderStateBase : public SharedContextPart {
   ~LoaderStateBase() override;
 
   SourceFileTable& SourceFiles() { return m_sourceFiles; }
+  // The state as the loader library's full state, null for this base (see
+  // SharedContextPart::AsTypeDescriptionState).
+  virtual LoaderState* AsLoaderState() { return nullptr; }
 
   // The module whose address ranges hold `address`, trying the context location's
   // current module first; null when none does. A failure of the lookup lands in

@@ -1066,6 +1066,14 @@ namespace {
 
 PageCache& ContextCache() { return GetCurrentSymbolContext()->Cache(); }
 
+// The current context's parts for a type entry point; a context without the library's
+// type-description state is an internal-consistency error.
+CurrentLoadParts TypeLoad() {
+  const CurrentLoadParts load = CurrentLoad();
+  if (load.m_types == nullptr) ZENTOR_INTERNAL_ERROR();
+  return load;
+}
+
 // The handle of element n (from 1) among the index elements of the list at `start`;
 // none when the list has fewer. The walk stops at the list's end and after as many
 // steps as the file has room for elements.
@@ -1093,25 +1101,31 @@ void SetIndexElement(PageCache& cache, RecordHandle element, uint32_t value) {
 
 }  // namespace
 
-uint32_t DefineNullType() { return CurrentTypeDescriptionState().DefineNullType(CurrentLoaderState(), ContextCache()); }
+uint32_t DefineNullType() {
+  const CurrentLoadParts load = TypeLoad();
+  return load.m_types->DefineNullType(load.m_loader, load.m_cache);
+}
 
 uint32_t BeginTypeDefinition() {
-  return CurrentTypeDescriptionState().BeginTypeDefinition(CurrentLoaderState(), ContextCache());
+  const CurrentLoadParts load = TypeLoad();
+  return load.m_types->BeginTypeDefinition(load.m_loader, load.m_cache);
 }
 
 void TypeDefinitionByte(uint8_t byte) {
-  CurrentTypeDescriptionState().TypeDefinitionByte(CurrentLoaderState(), ContextCache(), byte);
+  const CurrentLoadParts load = TypeLoad();
+  load.m_types->TypeDefinitionByte(load.m_loader, load.m_cache, byte);
 }
 
 void TypeDefinitionBytes(const uint8_t* bytes, uint32_t count) {
   if (count == 0) return;
-  TypeDescriptionState& state = CurrentTypeDescriptionState();
-  LoaderState& loader = CurrentLoaderState();
-  PageCache& cache = ContextCache();
-  for (uint32_t i = 0; i < count; ++i) state.TypeDefinitionByte(loader, cache, bytes[i]);
+  const CurrentLoadParts load = TypeLoad();
+  for (uint32_t i = 0; i < count; ++i) load.m_types->TypeDefinitionByte(load.m_loader, load.m_cache, bytes[i]);
 }
 
-void EndTypeDefinition() { CurrentTypeDescriptionState().EndTypeDefinition(CurrentLoaderState(), ContextCache()); }
+void EndTypeDefinition() {
+  const CurrentLoadParts load = TypeLoad();
+  load.m_types->EndTypeDefinition(load.m_loader, load.m_cache);
+}
 
 int32_t SetTypeReference(uint32_t patchFlag, uint32_t element, uint32_t typeIndex, uint32_t newIndex) {
   return SetTypeReference(CurrentLoaderState(), ContextCache(), patchFlag, element, typeIndex, newIndex);

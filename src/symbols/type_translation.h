@@ -159,6 +159,7 @@ class TypeDescriptionState : public SharedContextPart {
 
   TypeDescriptionState();
   ~TypeDescriptionState() override;
+  TypeDescriptionState* AsTypeDescriptionState() override { return this; }
 
   // The defining operations on explicit parts (the free functions below use the
   // current symbol context's).

@@ -68,6 +68,12 @@ PagePin& PagePin::operator=(PagePin&& other) noexcept {
   return *this;
 }
 
+void PagePin::Adopt(PageCache& cache, RecordHandle handle) {
+  Release();
+  m_cache = &cache;
+  m_page = handle.PageAddress();
+}
+
 void PagePin::MoveTo(PageCache& cache, RecordHandle handle) {
   // The new pin is taken first, so moving along a chain never leaves a gap in which
   // neither page is held.
@@ -119,9 +125,8 @@ RecordView RecordView::Open(PageCache& cache, RecordHandle handle, uint32_t leng
     RaiseAnomaly(errorNumber);
   }
   RecordView view;
-  view.m_bytes = cache.GetPageForRead(handle);
-  view.m_pin = PagePin(cache, handle);
-  if (access == RecordAccess::Write) view.m_bytes = cache.GetPageForWrite(handle);
+  view.m_bytes = cache.PinPage(handle, access == RecordAccess::Write);
+  view.m_pin.Adopt(cache, handle);
   view.m_length = length;
   view.m_handle = handle;
   view.m_writable = access == RecordAccess::Write;

@@ -76,6 +76,9 @@ class PagePin {
 
   // Releases the held pin (if any), then pins the page of `handle`.
   void MoveTo(PageCache& cache, RecordHandle handle);
+  // Releases the held pin (if any) and takes over the pin the caller just put on the
+  // page of `handle`.
+  void Adopt(PageCache& cache, RecordHandle handle);
   void Release();
   RecordHandle Page() const { return m_page; }
   bool IsHeld() const { return m_cache != nullptr; }

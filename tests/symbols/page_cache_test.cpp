@@ -327,6 +327,44 @@ TEST(PageCacheTest, TemporaryFileLivesWithTheCache) {
   EXPECT_EQ(OpenTemporaryPageFileCount(), before);
 }
 
+// The temporary file gathers pages before they reach the disk: whatever order pages
+// are appended, rewritten and read in (runs of neighbours longer than what it gathers
+// at once among them), every read gives back the page's last bytes.
+TEST(PageCacheTest, TemporaryFileGivesBackEveryPageInAnyOrder) {
+  for (const uint32_t seed : {7u, 20240611u, 99991u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    auto file = CreateTemporaryPageFile();
+    std::vector<std::vector<uint8_t>> shadow;
+    std::vector<uint8_t> page(kVstPageSize);
+    const auto write = [&](uint32_t number) {
+      for (uint8_t& byte : page) byte = static_cast<uint8_t>(random());
+      ASSERT_TRUE(file->SeekTo(number * kVstPageSize));
+      ASSERT_TRUE(file->WriteBytes(page.data(), kVstPageSize));
+      if (number == shadow.size()) shadow.emplace_back();
+      shadow[number] = page;
+    };
+    for (int step = 0; step < 4000; ++step) {
+      const uint32_t choice = random() % 8;
+      if (shadow.empty() || choice < 2) {
+        write(static_cast<uint32_t>(shadow.size()));
+      } else if (choice == 2) {
+        // A run of neighbours from a page already written on past the end.
+        const uint32_t first = random() % static_cast<uint32_t>(shadow.size());
+        for (uint32_t n = first; n < first + 300; ++n) write(std::min<uint32_t>(n, static_cast<uint32_t>(shadow.size())));
+      } else if (choice < 5) {
+        write(random() % static_cast<uint32_t>(shadow.size()));
+      } else {
+        const uint32_t number = random() % static_cast<uint32_t>(shadow.size());
+        ASSERT_TRUE(file->SeekTo(number * kVstPageSize));
+        ASSERT_TRUE(file->ReadBytes(page.data(), kVstPageSize));
+        ASSERT_EQ(page, shadow[number]) << "page " << number << ", step " << step;
+      }
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
 TEST(PageCacheTest, TemporaryFileIsNamedAndRemoved) {
   auto file = CreateTemporaryPageFile();
   const std::string name = TemporaryPageFileName(*file);
