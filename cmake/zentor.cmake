@@ -28,6 +28,24 @@ function(zentor_subsystem_library name)
   endif()
 endfunction()
 
+# zentor_test_compile_settings(<target>)
+# How a test program's own sources are compiled. Most of a tree's build is the test
+# sources (a third of the code, each a long run of test macros); unoptimised they
+# compile in about half the time, while the code under test keeps the tree's
+# optimisation. GoogleTest's header and the standard headers the tests use are
+# parsed once per program (precompiled); ccache keeps such objects only when told
+# to accept a precompiled header.
+set(ZENTOR_TEST_PRECOMPILED_HEADERS <gtest/gtest.h> <algorithm> <cstdint> <cstdio> <cstdlib> <cstring>
+    <filesystem> <fstream> <functional> <map> <memory> <random> <set> <sstream> <string> <vector>)
+function(zentor_test_compile_settings target)
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Debug>:-O0>)
+  target_precompile_headers(${target} PRIVATE ${ZENTOR_TEST_PRECOMPILED_HEADERS})
+  if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+    set_target_properties(${target} PROPERTIES
+      CXX_COMPILER_LAUNCHER "env;CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime;${CMAKE_CXX_COMPILER_LAUNCHER}")
+  endif()
+endfunction()
+
 # zentor_test_binary(<name> LIBS <libs...>)
 # One GoogleTest program from the .cpp files of the current folder. It is registered
 # as one CTest test: under Wine every program start costs a process start, so the
@@ -40,6 +58,7 @@ function(zentor_test_binary name)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE zentor_test_support ${ARG_LIBS} GTest::gmock)
+  zentor_test_compile_settings(${name})
   target_compile_definitions(${name} PRIVATE
     ZENTOR_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
   add_test(NAME ${name} COMMAND ${name})
