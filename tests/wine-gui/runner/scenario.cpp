@@ -265,7 +265,7 @@ class ScenarioRun {
           m_agentSeen = at;
           return true;
         }
-        if (waited > 5000) {
+        if (waited > 20000) {
           why = "the agent was not sent \"" + w[found + 1] + "\" since the step began";
           return false;
         }
