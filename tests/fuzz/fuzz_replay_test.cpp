@@ -127,5 +127,75 @@ TEST(FuzzReplayTest, SettingsStoresOpenAndComeBackAsTheyWereClosed) {
   });
 }
 
+// A driver restores between inputs what an input can change: an input answers the
+// same run on a fresh driver as run after up to 1,000 other inputs (the target's
+// corpus, cycled). Every 40th input is probed, which keeps the test within seconds.
+template <typename Harness, typename Outcome>
+void ExpectSameAloneAndAfterOthers(const std::string& target, const std::function<Outcome(Harness&, const std::string&)>& run,
+                                   const std::function<std::string(const Outcome&)>& show) {
+  std::vector<std::string> inputs;
+  for (const fs::path& file : InputsOf(target)) {
+    if (file.parent_path().filename() == target && file.parent_path().parent_path().filename() == "corpus") {
+      inputs.push_back(ReadFileBytes(file));
+    }
+  }
+  ASSERT_FALSE(inputs.empty());
+  std::vector<std::pair<size_t, std::string>> alone;
+  for (size_t i = 0; i < inputs.size(); i += 40) {
+    Harness fresh;
+    alone.emplace_back(i, show(run(fresh, inputs[i])));
+  }
+  Harness harness;
+  const size_t others = std::min<size_t>(1000, std::max<size_t>(inputs.size(), 200));
+  for (size_t i = 0; i < others; ++i) run(harness, inputs[(i * 7 + 3) % inputs.size()]);
+  for (const auto& [index, answer] : alone) {
+    SCOPED_TRACE(target + " input " + std::to_string(index));
+    EXPECT_EQ(show(run(harness, inputs[index])), answer);
+  }
+}
+
+std::string ShowSession(const fuzzing::CommandLineOutcome& outcome) {
+  return std::string(outcome.m_ended ? "ended\n" : "running\n") + outcome.m_output;
+}
+
+TEST(FuzzRestoreTest, CommandLineInputsAnswerAsWhenRunAlone) {
+  ExpectSameAloneAndAfterOthers<fuzzing::CommandLineHarness, fuzzing::CommandLineOutcome>(
+      "command_line", [](fuzzing::CommandLineHarness& h, const std::string& in) { return h.Run(in); }, ShowSession);
+}
+
+TEST(FuzzRestoreTest, CExpressionInputsAnswerAsWhenRunAlone) {
+  ExpectSameAloneAndAfterOthers<fuzzing::CExpressionHarness, fuzzing::CommandLineOutcome>(
+      "c_expression", [](fuzzing::CExpressionHarness& h, const std::string& in) { return h.Run(in); }, ShowSession);
+}
+
+TEST(FuzzRestoreTest, SymbolFilesLoadAsWhenLoadedAlone) {
+  ExpectSameAloneAndAfterOthers<fuzzing::CodeViewFileHarness, fuzzing::CodeViewFileOutcome>(
+      "codeview_file", [](fuzzing::CodeViewFileHarness& h, const std::string& in) { return h.Run(in); },
+      [](const fuzzing::CodeViewFileOutcome& o) {
+        return std::to_string(o.m_load.m_raised) + " " + std::to_string(o.m_load.m_returned) + " " +
+               std::to_string(o.m_onDemand) + " " + std::to_string(o.m_modules) + " " + std::to_string(o.m_lookupError);
+      });
+}
+
+// The agent driver keeps no object of its own: its state is the program's link.
+struct AgentAnswerRunner {};
+
+TEST(FuzzRestoreTest, AgentAnswersAnswerAsWhenRunAlone) {
+  ExpectSameAloneAndAfterOthers<AgentAnswerRunner, fuzzing::AgentAnswerOutcome>(
+      "agent_answer",
+      [](AgentAnswerRunner&, const std::string& in) {
+        return fuzzing::RunAgentAnswerInput(reinterpret_cast<const uint8_t*>(in.data()), in.size());
+      },
+      [](const fuzzing::AgentAnswerOutcome& o) { return o.m_results + o.m_output; });
+}
+
+TEST(FuzzRestoreTest, SettingsStoresAnswerAsWhenOpenedAlone) {
+  ExpectSameAloneAndAfterOthers<fuzzing::SettingsStoreHarness, fuzzing::SettingsStoreOutcome>(
+      "settings_store", [](fuzzing::SettingsStoreHarness& h, const std::string& in) { return h.Run(in); },
+      [](const fuzzing::SettingsStoreOutcome& o) {
+        return fuzzing::SettingsStoreFault(o) + " " + std::to_string(o.m_damage) + " " + std::to_string(o.m_listed);
+      });
+}
+
 }  // namespace
 }  // namespace zentor
