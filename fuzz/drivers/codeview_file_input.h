@@ -26,6 +26,7 @@ struct CodeViewFileOutcome {
 class CodeViewFileHarness {
  public:
   CodeViewFileHarness();
+  ~CodeViewFileHarness();
   CodeViewFileHarness(const CodeViewFileHarness&) = delete;
   CodeViewFileHarness& operator=(const CodeViewFileHarness&) = delete;
 

@@ -73,7 +73,8 @@ SessionProgram SampleSessionProgram() {
 }
 
 CommandLineHarness::CommandLineHarness(SessionProgram program)
-    : m_directory("fuzz-command"), m_mapMemory(std::move(program.m_mapMemory)), m_standIn(std::move(program.m_standIn)) {
+    : m_directory("fuzz-command"), m_standIn(std::move(program.m_standIn)) {
+  if (program.m_mapMemory) program.m_mapMemory(m_pristine);
   m_directory.Write("PROGRAM.SYM", std::string(program.m_symbolFile.begin(), program.m_symbolFile.end()));
   ResetDebugSession();
   testing_support::OpenProgramViewpoint();
@@ -84,7 +85,9 @@ CommandLineHarness::CommandLineHarness(SessionProgram program)
   ResetDebugSession();
 }
 
-CommandLineHarness::~CommandLineHarness() = default;
+// A session leaves its state behind for the next one's reset to clear; what runs in
+// the process after the last one finds the session as reset.
+CommandLineHarness::~CommandLineHarness() { ResetDebugSession(); }
 
 // Start-up and the command cycles are the program's own (CommandLoop without its
 // arguments' storage). The session runs without an agent; between start-up and the
@@ -94,10 +97,9 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
   CommandLineOutcome outcome;
   testing_support::SetOfflineSession(true);
   ResetDebugSession();
-  // Target memory as the program left it: what an earlier session wrote is gone, so
-  // that an input does what it does whatever ran before it.
-  m_memory = testing_support::ByteImageTargetMemory();
-  if (m_mapMemory) m_mapMemory(m_memory);
+  // What an earlier session wrote is gone, so that an input does what it does
+  // whatever ran before it.
+  m_memory = m_pristine;
   {
     testing_support::ConsoleSession session(m_directory, input);
     TargetMemoryService* previous = nullptr;
@@ -122,7 +124,6 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     outcome.m_output = session.StandardOutput();
     for (const std::string& box : session.MessageBoxes()) outcome.m_output += "[box] " + box + "\n";
   }
-  ResetDebugSession();
   return outcome;
 }
 

@@ -53,12 +53,13 @@ class CommandLineHarness {
 
  private:
   testing_support::ScratchDirectory m_directory;
-  std::function<void(testing_support::ByteImageTargetMemory&)> m_mapMemory;
   std::function<void()> m_standIn;
   // The program, loaded once with every module: each session's viewpoint shares its
   // tables, as contexts of one program do.
   std::unique_ptr<SymbolContext> m_program;
-  // Mapped afresh for each session.
+  // Target memory as the program left it, mapped once; each session starts from a
+  // copy of it, so that what an earlier session wrote is gone.
+  testing_support::ByteImageTargetMemory m_pristine;
   testing_support::ByteImageTargetMemory m_memory;
 };
 
