@@ -48,6 +48,9 @@ struct ScannerState {
   MemoryFileHandle localNameLog = kNullMemoryFile;
   MemoryFileHandle flagStack = kNullMemoryFile;
   uint16_t blockDepth = 0;
+  // Block-local entries in the table: every command's start removes them all, and
+  // mostly there are none, so the table need not be walked for them.
+  uint32_t localEntries = 0;
   uint8_t localTokenCode = 0;
   ScannerModeFlags modes;
   TokenRecord pushBack;
@@ -899,6 +902,7 @@ void AddEntry(uint8_t token, uint16_t subcode, uint8_t flag, uint32_t value, con
     g_scanner.entries.Release(id);
     throw;
   }
+  if (flag == kKeywordLocal) ++g_scanner.localEntries;
 }
 
 // Releases the defined object of an entry and removes the entry. The releaser may
@@ -917,6 +921,7 @@ void ReleaseAndRemove(const void* name, uint16_t length, uint32_t id) {
   if (table.FindWhere(length, name, [id](uint32_t value) { return value == id; }) != 0) {
     table.RemoveCurrent();
     g_scanner.entries.Release(id);
+    if (entry.flag == kKeywordLocal && g_scanner.localEntries != 0) --g_scanner.localEntries;
   }
 }
 
@@ -994,6 +999,7 @@ void ClearLookAhead() {
 void CommandScanner::InitKeywords() {
   g_scanner.table.reset();
   g_scanner.entries.Clear();
+  g_scanner.localEntries = 0;
   g_scanner.table = NameHashTable::Create();
   for (const TokenTableRow& row : TokenTable()) AddKeyword(row.token, row.subcode, row.text);
   EmptyFile(g_scanner.localNameLog);
@@ -1009,6 +1015,7 @@ void CommandScanner::InitKeywords() {
 void CommandScanner::Shutdown() {
   g_scanner.table.reset();
   g_scanner.entries.Clear();
+  g_scanner.localEntries = 0;
   for (MemoryFileHandle* handle : {&g_scanner.localNameLog, &g_scanner.flagStack}) {
     if (*handle != kNullMemoryFile) {
       (void)DestroyMemoryFile(*handle);
@@ -1300,7 +1307,9 @@ void RemoveEntriesWhere(const std::function<bool(const KeywordEntry&)>& select) 
 void CommandScanner::RemoveAllLocalNames() {
   EmptyFile(g_scanner.localNameLog);
   g_scanner.blockDepth = 0;
+  if (g_scanner.localEntries == 0) return;
   RemoveEntriesWhere([](const KeywordEntry& entry) { return entry.flag == kKeywordLocal; });
+  g_scanner.localEntries = 0;
 }
 
 void CommandScanner::ReleaseDefinitions() {
