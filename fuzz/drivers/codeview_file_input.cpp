@@ -113,10 +113,6 @@ uint32_t AskTheTables() {
 
 CodeViewFileHarness::CodeViewFileHarness() : m_directory("fuzz-codeview"), m_path(m_directory.File("FUZZ.SYM")) {}
 
-// A load leaves its tables behind for the next one's reset to clear; what runs in the
-// process after the last one finds the session as reset.
-CodeViewFileHarness::~CodeViewFileHarness() { ResetDebugSession(); }
-
 CodeViewFileOutcome CodeViewFileHarness::Run(std::string_view file) {
   CodeViewFileOutcome outcome;
   m_directory.Write("FUZZ.SYM", file);
@@ -134,6 +130,7 @@ CodeViewFileOutcome CodeViewFileHarness::Run(std::string_view file) {
   }
   OutputWriter::RemoveHook();
   WindowLayer::SetBackend(previous);
+  ResetDebugSession();
   return outcome;
 }
 

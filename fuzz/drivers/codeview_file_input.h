@@ -26,7 +26,6 @@ struct CodeViewFileOutcome {
 class CodeViewFileHarness {
  public:
   CodeViewFileHarness();
-  ~CodeViewFileHarness();
   CodeViewFileHarness(const CodeViewFileHarness&) = delete;
   CodeViewFileHarness& operator=(const CodeViewFileHarness&) = delete;
 

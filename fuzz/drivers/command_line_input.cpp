@@ -85,9 +85,7 @@ CommandLineHarness::CommandLineHarness(SessionProgram program)
   ResetDebugSession();
 }
 
-// A session leaves its state behind for the next one's reset to clear; what runs in
-// the process after the last one finds the session as reset.
-CommandLineHarness::~CommandLineHarness() { ResetDebugSession(); }
+CommandLineHarness::~CommandLineHarness() = default;
 
 // Start-up and the command cycles are the program's own (CommandLoop without its
 // arguments' storage). The session runs without an agent; between start-up and the
@@ -124,6 +122,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     outcome.m_output = session.StandardOutput();
     for (const std::string& box : session.MessageBoxes()) outcome.m_output += "[box] " + box + "\n";
   }
+  ResetDebugSession();
   return outcome;
 }
 
