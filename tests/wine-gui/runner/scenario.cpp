@@ -464,7 +464,7 @@ class ScenarioRun {
         const size_t last = log.rfind('\n');
         const std::string line = last == std::string::npos ? log : log.substr(last + 1);
         if (line.compare(0, expected.size(), expected) == 0) return true;
-        if (waited > 3000) {
+        if (waited > 20000) {
           why = "the help stand-in's last request is \"" + line + "\"";
           return false;
         }
