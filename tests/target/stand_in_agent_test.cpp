@@ -142,7 +142,7 @@ TEST_P(StandInAgentTest, MemoryAndEveryRegisterGroupMaskRoundTrip) {
       EXPECT_EQ(a, b) << "group " << bit;
     }
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
 }
 
 // The server's own tables only: the sample module's lengths are the compiler's.
