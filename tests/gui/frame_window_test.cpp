@@ -33,6 +33,7 @@
 #include "harness/recording_shell_system.h"
 #include "harness/session/console_session.h"
 #include "settings_record_test_support.h"
+#include "shell_test_support.h"
 
 namespace zentor {
 namespace {
@@ -63,20 +64,7 @@ class FrameWindowTest : public ::testing::Test {
     SetConsoleMode(false);
   }
   void TearDown() override {
-    WindowTable::DestroyAll();
-    InstallFrameControls(nullptr);
-    SetUserActivityHook(nullptr);
-    PaneWindow().Install(nullptr);
-    InstallViewpointWindowPort(nullptr);
-    InstallMessageQueue(nullptr);
-    ResetMessageLoop();
-    InstallGuiWindowLayer(nullptr);
-    FrameWindow::Reset();
-    ViewpointManager::RemoveAllViewpoints();
-    SetBaseViewpoint(ViewpointHandle::None());
-    SetConsoleMode(true);
-    SetGuiStateWord(0);
-    SetPumpingEnabled(1);
+    testing_support::ResetShellAfterTest();
     KeyQueue::Clear();
   }
   // The frame's controls, the start-up request (General and Command windows) and the

@@ -37,6 +37,7 @@
 #include "harness/recording_layer_system.h"
 #include "harness/recording_shell_system.h"
 #include "harness/session/console_session.h"
+#include "shell_test_support.h"
 #include "store_test_support.h"
 #include "support/little_endian.h"
 #include "symbols/search_path.h"
@@ -75,20 +76,7 @@ class GuiRun {
     programPath = directory.File("zentor.exe");
   }
   ~GuiRun() {
-    WindowTable::DestroyAll();
-    InstallFrameControls(nullptr);
-    SetUserActivityHook(nullptr);
-    PaneWindow().Install(nullptr);
-    InstallViewpointWindowPort(nullptr);
-    InstallMessageQueue(nullptr);
-    ResetMessageLoop();
-    InstallGuiWindowLayer(nullptr);
-    FrameWindow::Reset();
-    ViewpointManager::RemoveAllViewpoints();
-    SetBaseViewpoint(ViewpointHandle::None());
-    SetConsoleMode(true);
-    SetGuiStateWord(0);
-    SetPumpingEnabled(1);
+    testing_support::ResetShellAfterTest();
     TheDialogDescriptionFile().Reset();
     TheDialogDescriptionFile().SetWriteChannel(nullptr);
     InstallSettingsStore(nullptr);
