@@ -28,39 +28,71 @@ std::vector<uint8_t> ImageBytes(uint32_t seed) {
   return bytes;
 }
 
+}  // namespace
+
 // A command may loop for as long as the user lets it (a "while" whose condition stays
-// true): the user ends it with Ctrl+C. The hand on the keys: once the commands have
-// run for 25 ms it raises the user break, and again every 10 ms while they go on. A
-// loop that never looks at the break still runs into the fuzzer's hang limit.
+// true): the user ends it with Ctrl+C. The hand on the keys: once the commands of an
+// input have run for 25 ms it raises the user break, and again every 10 ms while they
+// go on. A loop that never looks at the break still runs into the fuzzer's hang limit.
+// One watcher serves every input of the driver (a thread per input would cost more
+// than most inputs): it is armed when an input's commands start and disarmed when
+// they end, and it raises the break only while armed, under its lock, so that no
+// break raised for one input reaches the next.
 class BreakingHand {
  public:
   BreakingHand() : m_thread([this] { Watch(); }) {}
   ~BreakingHand() {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
-      m_done = true;
+      m_quit = true;
     }
     m_wake.notify_one();
     m_thread.join();
   }
 
+  // Armed for as long as the object lives.
+  class Armed {
+   public:
+    explicit Armed(BreakingHand& hand) : m_hand(hand) { m_hand.Set(true); }
+    ~Armed() { m_hand.Set(false); }
+    Armed(const Armed&) = delete;
+    Armed& operator=(const Armed&) = delete;
+
+   private:
+    BreakingHand& m_hand;
+  };
+
  private:
+  void Set(bool armed) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_armed = armed;
+      ++m_round;
+    }
+    m_wake.notify_one();
+  }
+
   void Watch() {
     std::unique_lock<std::mutex> lock(m_mutex);
-    auto wait = std::chrono::milliseconds(25);
-    while (!m_wake.wait_for(lock, wait, [this] { return m_done; })) {
-      platform::RaiseUserBreak();
-      wait = std::chrono::milliseconds(10);
+    for (;;) {
+      m_wake.wait(lock, [this] { return m_quit || m_armed; });
+      if (m_quit) return;
+      const uint64_t round = m_round;
+      auto wait = std::chrono::milliseconds(25);
+      while (!m_wake.wait_for(lock, wait, [&] { return m_quit || m_round != round; })) {
+        platform::RaiseUserBreak();
+        wait = std::chrono::milliseconds(10);
+      }
     }
   }
 
   std::mutex m_mutex;
   std::condition_variable m_wake;
-  bool m_done = false;
+  bool m_armed = false;
+  bool m_quit = false;
+  uint64_t m_round = 0;  // counts the armings and disarmings
   std::thread m_thread;
 };
-
-}  // namespace
 
 SessionProgram SampleSessionProgram() {
   SessionProgram program;
@@ -73,7 +105,7 @@ SessionProgram SampleSessionProgram() {
 }
 
 CommandLineHarness::CommandLineHarness(SessionProgram program)
-    : m_directory("fuzz-command"), m_standIn(std::move(program.m_standIn)) {
+    : m_directory("fuzz-command"), m_standIn(std::move(program.m_standIn)), m_hand(std::make_unique<BreakingHand>()) {
   if (program.m_mapMemory) program.m_mapMemory(m_pristine);
   m_directory.Write("PROGRAM.SYM", std::string(program.m_symbolFile.begin(), program.m_symbolFile.end()));
   ResetDebugSession();
@@ -85,7 +117,9 @@ CommandLineHarness::CommandLineHarness(SessionProgram program)
   ResetDebugSession();
 }
 
-CommandLineHarness::~CommandLineHarness() = default;
+// What the last input left goes with the driver: the next user of the session (another
+// driver, a test) starts from a fresh one.
+CommandLineHarness::~CommandLineHarness() { ResetDebugSession(); }
 
 // Start-up and the command cycles are the program's own (CommandLoop without its
 // arguments' storage). The session runs without an agent; between start-up and the
@@ -110,7 +144,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
       testing_support::OpenProgramViewpoint();
       *GetCurrentSymbolContext() = *m_program;
       if (m_standIn) m_standIn();
-      BreakingHand hand;
+      BreakingHand::Armed armed(*m_hand);
       RunCommandCycles();
     } catch (const testing_support::ProgramExited&) {
       outcome.m_ended = true;
@@ -122,7 +156,8 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     outcome.m_output = session.StandardOutput();
     for (const std::string& box : session.MessageBoxes()) outcome.m_output += "[box] " + box + "\n";
   }
-  ResetDebugSession();
+  // What the input changed stays until the next input's start (or the driver's end)
+  // puts the session back: one reset per input.
   return outcome;
 }
 

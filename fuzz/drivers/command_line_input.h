@@ -23,6 +23,8 @@ class SymbolContext;
 
 namespace zentor::fuzzing {
 
+class BreakingHand;
+
 // The program on the stand-in target: its symbol file, the byte image of its memory
 // and what the target would say about its stopped thread, played once start-up has
 // installed the program's own services (nothing, when empty).
@@ -54,6 +56,8 @@ class CommandLineHarness {
  private:
   testing_support::ScratchDirectory m_directory;
   std::function<void()> m_standIn;
+  // The user's hand on Ctrl+C, for inputs whose commands loop.
+  std::unique_ptr<BreakingHand> m_hand;
   // The program, loaded once with every module: each session's viewpoint shares its
   // tables, as contexts of one program do.
   std::unique_ptr<SymbolContext> m_program;

@@ -7,7 +7,9 @@
 #include "drivers/c_expression_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static zentor::fuzzing::CExpressionHarness harness;
+  // Never destroyed: the driver's end would reset the session after the program's
+  // tables are gone, at the process's exit.
+  static zentor::fuzzing::CExpressionHarness& harness = *new zentor::fuzzing::CExpressionHarness;
   harness.Run(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;
 }

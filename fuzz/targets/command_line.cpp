@@ -7,7 +7,9 @@
 #include "drivers/command_line_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static zentor::fuzzing::CommandLineHarness harness;
+  // Never destroyed: the driver's end would reset the session after the program's
+  // tables are gone, at the process's exit.
+  static zentor::fuzzing::CommandLineHarness& harness = *new zentor::fuzzing::CommandLineHarness;
   harness.Run(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;
 }

@@ -51,6 +51,9 @@ struct ScannerState {
   // Block-local entries in the table: every command's start removes them all, and
   // mostly there are none, so the table need not be walked for them.
   uint32_t localEntries = 0;
+  // Entries that define an object (value not 0): the end of a session walks the
+  // table for them only when there are some.
+  uint32_t definingEntries = 0;
   uint8_t localTokenCode = 0;
   ScannerModeFlags modes;
   TokenRecord pushBack;
@@ -903,6 +906,7 @@ void AddEntry(uint8_t token, uint16_t subcode, uint8_t flag, uint32_t value, con
     throw;
   }
   if (flag == kKeywordLocal) ++g_scanner.localEntries;
+  if (value != 0) ++g_scanner.definingEntries;
 }
 
 // Releases the defined object of an entry and removes the entry. The releaser may
@@ -922,6 +926,7 @@ void ReleaseAndRemove(const void* name, uint16_t length, uint32_t id) {
     table.RemoveCurrent();
     g_scanner.entries.Release(id);
     if (entry.flag == kKeywordLocal && g_scanner.localEntries != 0) --g_scanner.localEntries;
+    if (entry.value != 0 && g_scanner.definingEntries != 0) --g_scanner.definingEntries;
   }
 }
 
@@ -1000,6 +1005,7 @@ void CommandScanner::InitKeywords() {
   g_scanner.table.reset();
   g_scanner.entries.Clear();
   g_scanner.localEntries = 0;
+  g_scanner.definingEntries = 0;
   g_scanner.table = NameHashTable::Create();
   for (const TokenTableRow& row : TokenTable()) AddKeyword(row.token, row.subcode, row.text);
   EmptyFile(g_scanner.localNameLog);
@@ -1016,6 +1022,7 @@ void CommandScanner::Shutdown() {
   g_scanner.table.reset();
   g_scanner.entries.Clear();
   g_scanner.localEntries = 0;
+  g_scanner.definingEntries = 0;
   for (MemoryFileHandle* handle : {&g_scanner.localNameLog, &g_scanner.flagStack}) {
     if (*handle != kNullMemoryFile) {
       (void)DestroyMemoryFile(*handle);
@@ -1313,7 +1320,7 @@ void CommandScanner::RemoveAllLocalNames() {
 }
 
 void CommandScanner::ReleaseDefinitions() {
-  if (!IsInitialized()) return;
+  if (!IsInitialized() || g_scanner.definingEntries == 0) return;
   RemoveEntriesWhere([](const KeywordEntry& entry) { return entry.value != 0; });
 }
 

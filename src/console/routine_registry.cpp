@@ -2,7 +2,9 @@
 
 #include "core/dv_error.h"
 
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zentor {
@@ -18,6 +20,23 @@ std::vector<RegistryEntry>& Entries() {
   return entries;
 }
 
+// Every start-up registers its several hundred routines again: the ids of a routine
+// and name found so far, keyed by both, keep that from a walk of the whole list each.
+struct RoutineAndName {
+  ActionRoutine routine;
+  std::string name;
+  bool operator==(const RoutineAndName& other) const { return routine == other.routine && name == other.name; }
+};
+struct RoutineAndNameHash {
+  size_t operator()(const RoutineAndName& key) const {
+    return std::hash<std::string>()(key.name) ^ std::hash<const void*>()(reinterpret_cast<const void*>(key.routine));
+  }
+};
+std::unordered_map<RoutineAndName, RoutineId, RoutineAndNameHash>& FirstIds() {
+  static std::unordered_map<RoutineAndName, RoutineId, RoutineAndNameHash> ids;
+  return ids;
+}
+
 RoutineId g_running = kNoRoutineId;
 
 }  // namespace
@@ -25,11 +44,9 @@ RoutineId g_running = kNoRoutineId;
 RoutineId RoutineRegistry::Register(ActionRoutine routine, const char* name) {
   if (routine == nullptr || name == nullptr) ZENTOR_INTERNAL_ERROR();
   std::vector<RegistryEntry>& entries = Entries();
-  for (size_t id = 0; id < entries.size(); ++id) {
-    if (entries[id].routine == routine && entries[id].name == name) return static_cast<RoutineId>(id);
-  }
-  entries.push_back(RegistryEntry{routine, name});
-  return static_cast<RoutineId>(entries.size() - 1);
+  const auto [found, added] = FirstIds().try_emplace(RoutineAndName{routine, name}, static_cast<RoutineId>(entries.size()));
+  if (added) entries.push_back(RegistryEntry{routine, name});
+  return found->second;
 }
 
 RoutineId RoutineRegistry::Find(ActionRoutine routine) {

@@ -154,14 +154,18 @@ BreakpointTable& BreakpointTable::Instance() {
 
 void BreakpointTable::Reset() {
   for (uint32_t kind = 0; kind < kBreakpointKindCount; ++kind) {
-    m_vectors[kind] = BreakpointVector(64);
-    m_vectors[kind].resize(kStartCapacity[kind]);
+    if (!m_asReset) {
+      m_vectors[kind] = BreakpointVector(64);
+      m_vectors[kind].resize(kStartCapacity[kind]);
+    }
     m_cursors[kind] = 0;
   }
+  m_asReset = true;
 }
 
 BreakpointVector& BreakpointTable::VectorOfKind(uint32_t kind) {
   if (kind >= kBreakpointKindCount) ZENTOR_INTERNAL_ERROR();
+  m_asReset = false;
   return m_vectors[kind];
 }
 
@@ -326,6 +330,7 @@ void BreakpointTable::ApplyToAll(uint32_t operation) {
   TargetOperation(operation, 0);
   const uint32_t current = CurrentValue();
   SignalBreakpoints(current);
+  m_asReset = false;
   for (uint32_t kind : kVisitOrder) {
     BreakpointVector& vector = m_vectors[kind];
     for (uint32_t i = 0; i < vector.entries(); ++i) {
