@@ -2,7 +2,6 @@
 
 #include "core/dv_error.h"
 
-#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -20,20 +19,11 @@ std::vector<RegistryEntry>& Entries() {
   return entries;
 }
 
-// Every start-up registers its several hundred routines again: the ids of a routine
-// and name found so far, keyed by both, keep that from a walk of the whole list each.
-struct RoutineAndName {
-  ActionRoutine routine;
-  std::string name;
-  bool operator==(const RoutineAndName& other) const { return routine == other.routine && name == other.name; }
-};
-struct RoutineAndNameHash {
-  size_t operator()(const RoutineAndName& key) const {
-    return std::hash<std::string>()(key.name) ^ std::hash<const void*>()(reinterpret_cast<const void*>(key.routine));
-  }
-};
-std::unordered_map<RoutineAndName, RoutineId, RoutineAndNameHash>& FirstIds() {
-  static std::unordered_map<RoutineAndName, RoutineId, RoutineAndNameHash> ids;
+// Every start-up registers its several hundred routines again, and code generation
+// registers each routine it calls: the ids of each routine, so that neither walks the
+// whole list (nor makes a string) to find the id it had.
+std::unordered_map<ActionRoutine, std::vector<RoutineId>>& IdsOfRoutine() {
+  static std::unordered_map<ActionRoutine, std::vector<RoutineId>> ids;
   return ids;
 }
 
@@ -44,9 +34,13 @@ RoutineId g_running = kNoRoutineId;
 RoutineId RoutineRegistry::Register(ActionRoutine routine, const char* name) {
   if (routine == nullptr || name == nullptr) ZENTOR_INTERNAL_ERROR();
   std::vector<RegistryEntry>& entries = Entries();
-  const auto [found, added] = FirstIds().try_emplace(RoutineAndName{routine, name}, static_cast<RoutineId>(entries.size()));
-  if (added) entries.push_back(RegistryEntry{routine, name});
-  return found->second;
+  std::vector<RoutineId>& ids = IdsOfRoutine()[routine];
+  for (RoutineId id : ids) {
+    if (entries[id].name == name) return id;
+  }
+  ids.push_back(static_cast<RoutineId>(entries.size()));
+  entries.push_back(RegistryEntry{routine, name});
+  return ids.back();
 }
 
 RoutineId RoutineRegistry::Find(ActionRoutine routine) {
