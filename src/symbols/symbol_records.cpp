@@ -232,7 +232,7 @@ RecordHandle TypeDirectory::PageAt(uint32_t ordinal) {
   return RecordHandle(value_bytes::LoadU32(word));
 }
 
-uint32_t TypeDirectory::NewSlot(PageCache& cache) {
+uint32_t TypeDirectory::NewSlot(PageCache& cache, uint32_t category) {
   // Indices with bit 31 set are read as index 1, so no slot may get one.
   if (m_typeCount >= SymbolRecordLayout::kUntranslatedBit - 1) ZENTOR_INTERNAL_ERROR();
   if (m_writer.CurrentPage().IsNone() || m_writer.Counter() >= kTypeEntriesPerPage) {
@@ -261,7 +261,7 @@ uint32_t TypeDirectory::NewSlot(PageCache& cache) {
   }
   const RecordHandle slot(m_writer.CurrentPage().Value() + m_writer.Counter() * TypeEntryLayout::kLength);
   TypeEntryView entry(RecordView::Open(cache, slot, TypeEntryLayout::kLength, RecordAccess::Write, kMsgInvalidTypeRecord));
-  entry.SetCategory(kTypeUndefined);
+  entry.SetCategory(category);
   entry.SetSize(0);
   entry.SetPrimitiveCode(0);
   entry.SetReference(RecordHandle::kNone);

@@ -457,10 +457,10 @@ class TypeDirectory {
   // is raised: 183 past its end).
   RecordHandle PageAt(uint32_t ordinal);
 
-  // Creates the next slot (category 11 "not yet defined", size 0, code 0, no name,
-  // reference -1, qualifier 0) and returns its index. The directory's current page is
-  // pinned while slots are being added.
-  uint32_t NewSlot(PageCache& cache);
+  // Creates the next slot (category 11 "not yet defined" unless another is given, size
+  // 0, code 0, no name, reference -1, qualifier 0) and returns its index. The
+  // directory's current page is pinned while slots are being added.
+  uint32_t NewSlot(PageCache& cache, uint32_t category = kTypeUndefined);
   // Releases the pin on the current directory page (end of a load).
   void ReleasePin(PageCache& cache);
   // The directory's writer: its first-record flag belongs to the loader library.
