@@ -129,10 +129,12 @@ TEST(FuzzReplayTest, SettingsStoresOpenAndComeBackAsTheyWereClosed) {
 
 // A driver restores between inputs what an input can change: an input answers the
 // same run on a fresh driver as run after up to 1,000 other inputs (the target's
-// corpus, cycled). Every 40th input is probed, which keeps the test within seconds.
+// corpus, cycled; `others` says how many when given). Every `probeEvery`-th input is
+// probed, 40 by default, which keeps the test within seconds.
 template <typename Harness, typename Outcome>
 void ExpectSameAloneAndAfterOthers(const std::string& target, const std::function<Outcome(Harness&, const std::string&)>& run,
-                                   const std::function<std::string(const Outcome&)>& show) {
+                                   const std::function<std::string(const Outcome&)>& show, size_t probeEvery = 40,
+                                   size_t others = 0) {
   std::vector<std::string> inputs;
   for (const fs::path& file : InputsOf(target)) {
     if (file.parent_path().filename() == target && file.parent_path().parent_path().filename() == "corpus") {
@@ -141,12 +143,12 @@ void ExpectSameAloneAndAfterOthers(const std::string& target, const std::functio
   }
   ASSERT_FALSE(inputs.empty());
   std::vector<std::pair<size_t, std::string>> alone;
-  for (size_t i = 0; i < inputs.size(); i += 40) {
+  for (size_t i = 0; i < inputs.size(); i += probeEvery) {
     Harness fresh;
     alone.emplace_back(i, show(run(fresh, inputs[i])));
   }
   Harness harness;
-  const size_t others = std::min<size_t>(1000, std::max<size_t>(inputs.size(), 200));
+  if (others == 0) others = std::min<size_t>(1000, std::max<size_t>(inputs.size(), 200));
   for (size_t i = 0; i < others; ++i) run(harness, inputs[(i * 7 + 3) % inputs.size()]);
   for (const auto& [index, answer] : alone) {
     SCOPED_TRACE(target + " input " + std::to_string(index));
@@ -168,13 +170,17 @@ TEST(FuzzRestoreTest, CExpressionInputsAnswerAsWhenRunAlone) {
       "c_expression", [](fuzzing::CExpressionHarness& h, const std::string& in) { return h.Run(in); }, ShowSession);
 }
 
+// The symbol-file and agent drivers keep their setup from one input to the next:
+// every kept input is probed after 1,000 others.
 TEST(FuzzRestoreTest, SymbolFilesLoadAsWhenLoadedAlone) {
   ExpectSameAloneAndAfterOthers<fuzzing::CodeViewFileHarness, fuzzing::CodeViewFileOutcome>(
       "codeview_file", [](fuzzing::CodeViewFileHarness& h, const std::string& in) { return h.Run(in); },
       [](const fuzzing::CodeViewFileOutcome& o) {
         return std::to_string(o.m_load.m_raised) + " " + std::to_string(o.m_load.m_returned) + " " +
+               std::to_string(o.m_load.m_reported) + " " +
                std::to_string(o.m_onDemand) + " " + std::to_string(o.m_modules) + " " + std::to_string(o.m_lookupError);
-      });
+      },
+      1, 1000);
 }
 
 // The agent driver keeps no object of its own: its state is the program's link.
@@ -186,7 +192,7 @@ TEST(FuzzRestoreTest, AgentAnswersAnswerAsWhenRunAlone) {
       [](AgentAnswerRunner&, const std::string& in) {
         return fuzzing::RunAgentAnswerInput(reinterpret_cast<const uint8_t*>(in.data()), in.size());
       },
-      [](const fuzzing::AgentAnswerOutcome& o) { return o.m_results + o.m_output; });
+      [](const fuzzing::AgentAnswerOutcome& o) { return o.m_results + o.m_output; }, 1, 1000);
 }
 
 TEST(FuzzRestoreTest, SettingsStoresAnswerAsWhenOpenedAlone) {
