@@ -1106,7 +1106,7 @@ uint32_t DefineNullType() {
 void DefineNullTypes(uint32_t count) {
   if (count == 0) return;
   const CurrentLoadParts load = TypeLoad();
-  for (uint32_t i = 0; i < count; ++i) load.m_types->DefineNullType(load.m_loader, load.m_cache);
+  load.m_loader.Types().NewNullSlots(load.m_cache, count);
 }
 
 uint32_t BeginTypeDefinition() {
