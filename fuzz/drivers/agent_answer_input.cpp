@@ -147,7 +147,10 @@ AgentAnswerOutcome RunAgentRequestSequence() {
 }
 
 AgentAnswerOutcome RunAgentAnswerInput(const uint8_t* data, size_t size) {
-  ResetDebugSession();
+  // Every input ends with a session reset, so only the process's first input needs
+  // one before it.
+  static const bool reset = (ResetDebugSession(), true);
+  (void)reset;
   InputLine line(data, size);
   g_line = &line;
   SetLinkTransport(&ReadLine, &WriteLine, &CloseLine, &FlushLine);

@@ -111,12 +111,14 @@ uint32_t AskTheTables() {
 
 }  // namespace
 
-CodeViewFileHarness::CodeViewFileHarness() : m_directory("fuzz-codeview"), m_path(m_directory.File("FUZZ.SYM")) {}
+// Every input ends with a session reset, so the harness resets once before its first.
+CodeViewFileHarness::CodeViewFileHarness() : m_directory("fuzz-codeview"), m_path(m_directory.File("FUZZ.SYM")) {
+  ResetDebugSession();
+}
 
 CodeViewFileOutcome CodeViewFileHarness::Run(std::string_view file) {
   CodeViewFileOutcome outcome;
   m_directory.Write("FUZZ.SYM", file);
-  ResetDebugSession();
   testing_support::RecordingWindowBackend windows;
   WindowLayerBackend* previous = WindowLayer::SetBackend(&windows);
   OutputWriter::InstallHook([](char) {});

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "console/file_channel.h"
 #include "console/pager.h"
@@ -231,7 +232,9 @@ char ConversionForNumberBase() {
 struct WriterState {
   uint16_t column = 0;
   uint16_t lineWidth = OutputWriter::kEditLineWidth;
-  OutputHook hook;
+  // Shared, so that a character in flight keeps its hook alive for the call even when
+  // the hook removes or replaces itself, without copying the hook for every character.
+  std::shared_ptr<const OutputHook> hook;
   uint16_t savedColumn = 0;
   bool lineBreakBeforeOutput = false;
   bool promptStands = false;
@@ -488,9 +491,9 @@ void OutputWriter::PutChar(char ch) {
     FreshLine();
   }
   if (g_writer.hook) {
-    // Copied first: the hook may remove itself.
-    OutputHook hook = g_writer.hook;
-    hook(ch);
+    // Held for the call: the hook may remove itself.
+    const std::shared_ptr<const OutputHook> hook = g_writer.hook;
+    (*hook)(ch);
     g_writer.column = ch == '\n' ? 0 : static_cast<uint16_t>(g_writer.column + 1);
     return;
   }
@@ -558,7 +561,7 @@ void OutputWriter::TabToColumn(uint8_t column) {
 void OutputWriter::PadToColumn(uint8_t column) { PadWithBlanks(column); }
 
 void OutputWriter::InstallHook(OutputHook hook) {
-  g_writer.hook = std::move(hook);
+  g_writer.hook = hook ? std::make_shared<const OutputHook>(std::move(hook)) : nullptr;
   g_writer.savedColumn = g_writer.column;
   g_writer.column = 0;
 }

@@ -152,9 +152,16 @@ BreakpointTable& BreakpointTable::Instance() {
   return table;
 }
 
+// A table nothing wrote to since its last reset stays as it is; a vector still at its
+// starting capacity only needs its records emptied: the ordered vector keeps every slot
+// past its entries a default record, so clearing leaves exactly what a fresh vector
+// holds (session resets run once per fuzz input).
 void BreakpointTable::Reset() {
   for (uint32_t kind = 0; kind < kBreakpointKindCount; ++kind) {
-    if (!m_asReset) {
+    if (m_asReset) {
+    } else if (m_vectors[kind].capacity() == kStartCapacity[kind]) {
+      m_vectors[kind].clear();
+    } else {
       m_vectors[kind] = BreakpointVector(64);
       m_vectors[kind].resize(kStartCapacity[kind]);
     }

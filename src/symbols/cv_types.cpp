@@ -3,6 +3,7 @@
 #include <string>
 
 #include "symbols/loader_buffers.h"
+#include "symbols/type_translation.h"
 
 #include "console/output_writer.h"
 #include "core/busy_pump.h"
@@ -105,6 +106,7 @@ class LoaderLibrarySink : public CvDescriptionSink {
     for (uint8_t byte : description) bytes.Append(byte);
     m_builder.Write();
   }
+  void DefineNulls(uint32_t count) override { DefineNullTypes(count); }
   void Pump() override { PumpWhileBusy(); }
 
  private:
@@ -306,8 +308,20 @@ void CodeViewTypes::FillPrimitiveMap() { m_primitives.Fill(CvPrimitiveRows()); }
 
 void CodeViewTypes::FillPrimitiveMap(std::span<const CvPrimitiveRow> rows) { m_primitives.Fill(rows); }
 
+// Runs of null descriptions go to the sink as one call each.
 void CodeViewTypes::WritePrimitiveTypes(CvDescriptionSink& sink) const {
-  for (uint32_t index = 0; index < kCvPrimitiveCount; ++index) sink.Define(m_primitives.DescriptionOf(index));
+  uint32_t nulls = 0;
+  for (uint32_t index = 0; index < kCvPrimitiveCount; ++index) {
+    const std::span<const uint8_t> description = m_primitives.DescriptionOf(index);
+    if (description.size() == 1 && description[0] == kCodeNull) {
+      ++nulls;
+      continue;
+    }
+    sink.DefineNulls(nulls);
+    nulls = 0;
+    sink.Define(description);
+  }
+  sink.DefineNulls(nulls);
 }
 
 uint32_t CodeViewTypes::ReadGlobalTypes(std::vector<uint8_t> subsection, CvDescriptionSink* pump) {

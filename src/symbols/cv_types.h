@@ -204,6 +204,11 @@ class CvDescriptionSink {
  public:
   virtual ~CvDescriptionSink() = default;
   virtual void Define(std::span<const uint8_t> description) = 0;
+  // `count` null descriptions in a row (most of the primitive indices).
+  virtual void DefineNulls(uint32_t count) {
+    static constexpr uint8_t kNull[] = {0x80};
+    for (uint32_t i = 0; i < count; ++i) Define(kNull);
+  }
   // A chance to let the GUI run (every 50 types).
   virtual void Pump() {}
 };

@@ -232,27 +232,11 @@ RecordHandle TypeDirectory::PageAt(uint32_t ordinal) {
   return RecordHandle(value_bytes::LoadU32(word));
 }
 
-uint32_t TypeDirectory::NewSlot(PageCache& cache) {
+uint32_t TypeDirectory::NewSlot(PageCache& cache, uint32_t category) {
   // Indices with bit 31 set are read as index 1, so no slot may get one.
   if (m_typeCount >= SymbolRecordLayout::kUntranslatedBit - 1) ZENTOR_INTERNAL_ERROR();
   if (m_writer.CurrentPage().IsNone() || m_writer.Counter() >= kTypeEntriesPerPage) {
-    const RecordHandle oldPage = m_writer.CurrentPage();
-    const bool oldPinned = m_writer.IsPinned();
-    RecordHandle page;
-    uint8_t* bytes = cache.AppendPage(true, &page);
-    for (uint32_t slot = 0; slot < kTypeEntriesPerPage; ++slot) {
-      uint8_t* entry = bytes + slot * TypeEntryLayout::kLength;
-      StoreU32(entry + TypeEntryLayout::kName, RecordHandle::kNone);
-      StoreU32(entry + TypeEntryLayout::kReference, RecordHandle::kNone);
-    }
-    uint8_t word[4];
-    StoreU32(word, page.Value());
-    RaiseStatus(m_pageList.Seek(m_pageList.Size()));
-    RaiseStatus(m_pageList.Write(4, 1, word));
-    if (oldPinned && !oldPage.IsNone()) cache.UnlockPage(oldPage);
-    m_writer.SetPages(m_writer.FirstPage().IsNone() ? page : m_writer.FirstPage(), page);
-    m_writer.SetPinned(true);
-    m_writer.SetCounter(0);
+    AppendPage(cache);
   } else if (!m_writer.IsPinned()) {
     cache.GetPageForRead(m_writer.CurrentPage());
     cache.LockPage(m_writer.CurrentPage());
@@ -261,12 +245,58 @@ uint32_t TypeDirectory::NewSlot(PageCache& cache) {
   }
   const RecordHandle slot(m_writer.CurrentPage().Value() + m_writer.Counter() * TypeEntryLayout::kLength);
   TypeEntryView entry(RecordView::Open(cache, slot, TypeEntryLayout::kLength, RecordAccess::Write, kMsgInvalidTypeRecord));
-  entry.SetCategory(kTypeUndefined);
+  entry.SetCategory(category);
   entry.SetSize(0);
   entry.SetPrimitiveCode(0);
   entry.SetReference(RecordHandle::kNone);
   m_writer.SetCounter(static_cast<uint16_t>(m_writer.Counter() + 1));
   return ++m_typeCount;
+}
+
+uint8_t* TypeDirectory::AppendPage(PageCache& cache) {
+  const RecordHandle oldPage = m_writer.CurrentPage();
+  const bool oldPinned = m_writer.IsPinned();
+  RecordHandle page;
+  uint8_t* bytes = cache.AppendPage(true, &page);
+  for (uint32_t slot = 0; slot < kTypeEntriesPerPage; ++slot) {
+    uint8_t* entry = bytes + slot * TypeEntryLayout::kLength;
+    StoreU32(entry + TypeEntryLayout::kName, RecordHandle::kNone);
+    StoreU32(entry + TypeEntryLayout::kReference, RecordHandle::kNone);
+  }
+  uint8_t word[4];
+  StoreU32(word, page.Value());
+  RaiseStatus(m_pageList.Seek(m_pageList.Size()));
+  RaiseStatus(m_pageList.Write(4, 1, word));
+  if (oldPinned && !oldPage.IsNone()) cache.UnlockPage(oldPage);
+  m_writer.SetPages(m_writer.FirstPage().IsNone() ? page : m_writer.FirstPage(), page);
+  m_writer.SetPinned(true);
+  m_writer.SetCounter(0);
+  return bytes;
+}
+
+// A page begun here is new, zeroed apart from the name and reference words, pinned
+// and marked changed: its slots become null slots by their category word alone.
+// Slots of a page begun before, and the slots near the highest index, go one by one.
+uint32_t TypeDirectory::NewNullSlots(PageCache& cache, uint32_t count) {
+  uint32_t last = m_typeCount;
+  while (count > 0) {
+    const bool pageFull = m_writer.CurrentPage().IsNone() || m_writer.Counter() >= kTypeEntriesPerPage;
+    if (!pageFull || m_typeCount + kTypeEntriesPerPage >= SymbolRecordLayout::kUntranslatedBit - 1) {
+      last = NewSlot(cache, kTypeNull);
+      --count;
+      continue;
+    }
+    uint8_t* bytes = AppendPage(cache);
+    const uint32_t slots = count < kTypeEntriesPerPage ? count : kTypeEntriesPerPage;
+    for (uint32_t slot = 0; slot < slots; ++slot) {
+      StoreU32(bytes + slot * TypeEntryLayout::kLength + TypeEntryLayout::kCategory, kTypeNull);
+    }
+    m_writer.SetCounter(static_cast<uint16_t>(slots));
+    m_typeCount += slots;
+    last = m_typeCount;
+    count -= slots;
+  }
+  return last;
 }
 
 void TypeDirectory::ReleasePin(PageCache& cache) { m_writer.ReleasePin(cache); }

@@ -457,10 +457,14 @@ class TypeDirectory {
   // is raised: 183 past its end).
   RecordHandle PageAt(uint32_t ordinal);
 
-  // Creates the next slot (category 11 "not yet defined", size 0, code 0, no name,
-  // reference -1, qualifier 0) and returns its index. The directory's current page is
-  // pinned while slots are being added.
-  uint32_t NewSlot(PageCache& cache);
+  // Creates the next slot (category 11 "not yet defined" unless another is given, size
+  // 0, code 0, no name, reference -1, qualifier 0) and returns its index. The
+  // directory's current page is pinned while slots are being added.
+  uint32_t NewSlot(PageCache& cache, uint32_t category = kTypeUndefined);
+  // `count` slots of category 12 (the null type), as NewSlot makes them; the index of
+  // the last (the type count when `count` is 0). A page begun here gets its null
+  // slots written in one pass (a load's primitive types are mostly null).
+  uint32_t NewNullSlots(PageCache& cache, uint32_t count);
   // Releases the pin on the current directory page (end of a load).
   void ReleasePin(PageCache& cache);
   // The directory's writer: its first-record flag belongs to the loader library.
@@ -475,6 +479,10 @@ class TypeDirectory {
   TypeEntryView GetTypeEntry(PageCache& cache, uint32_t index);
 
  private:
+  // Appends a directory page (every slot with no name and reference -1), makes it the
+  // current one, pinned, and answers its bytes.
+  uint8_t* AppendPage(PageCache& cache);
+
   MemoryFile m_pageList;
   uint32_t m_typeCount = 0;
   // The counter of the writer is the number of slots used in the current page.

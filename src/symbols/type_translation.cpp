@@ -1027,10 +1027,7 @@ void TypeDescriptionState::ResetForDefinition() {
 }
 
 uint32_t TypeDescriptionState::DefineNullType(LoaderState& loader, PageCache& cache) {
-  TypeDirectory& types = loader.Types();
-  const uint32_t index = types.NewSlot(cache);
-  types.GetTypeEntryRaw(cache, index, RecordAccess::Write).SetCategory(kTypeNull);
-  return index;
+  return loader.Types().NewSlot(cache, kTypeNull);
 }
 
 uint32_t TypeDescriptionState::BeginTypeDefinition(LoaderState& loader, PageCache& cache) {
@@ -1104,6 +1101,12 @@ void SetIndexElement(PageCache& cache, RecordHandle element, uint32_t value) {
 uint32_t DefineNullType() {
   const CurrentLoadParts load = TypeLoad();
   return load.m_types->DefineNullType(load.m_loader, load.m_cache);
+}
+
+void DefineNullTypes(uint32_t count) {
+  if (count == 0) return;
+  const CurrentLoadParts load = TypeLoad();
+  load.m_loader.Types().NewNullSlots(load.m_cache, count);
 }
 
 uint32_t BeginTypeDefinition() {

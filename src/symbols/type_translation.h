@@ -275,6 +275,8 @@ class TypeDescriptionState : public SharedContextPart {
 // a definition of the single byte 0x80 is DefineNullType; any other is
 // BeginTypeDefinition, TypeDefinitionByte for each byte, EndTypeDefinition).
 uint32_t DefineNullType();
+// DefineNullType `count` times: the current context's state is looked up once.
+void DefineNullTypes(uint32_t count);
 uint32_t BeginTypeDefinition();
 void TypeDefinitionByte(uint8_t byte);
 // The same for a run of bytes: the current context's state is looked up once.

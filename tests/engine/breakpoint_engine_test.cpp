@@ -167,6 +167,36 @@ TEST_F(BreakpointEngineTest, BreakpointVectorsGrowBy64AndFindByIdentity) {
   EXPECT_EQ(vector.capacity(), 93u);
 }
 
+// A reset leaves the table as a fresh one: every vector empty at its starting
+// capacity, every slot a default record, whether a kind was grown, freed or untouched.
+TEST_F(BreakpointEngineTest, ResetLeavesTheTableAsAFreshOne) {
+  for (int i = 0; i < 3; ++i) SetAt(-1, kBreakKind, 0x1000 + 0x10 * i);
+  Table().Delete(1, kBreakKind);
+  SetAt(57, kConditionalBreakKind, 0x4000, TextOnly("if (a)"));
+  SetAt(3, kPasspointKind, 0x3000, TextOnly("pass (x)"));
+  BreakpointRecord walked;
+  Table().Next(&walked);  // a walk under way: its cursors go too
+  Table().Reset();
+  BreakpointTable fresh;
+  for (uint32_t kind = 0; kind < kBreakpointKindCount; ++kind) {
+    SCOPED_TRACE(kind);
+    const BreakpointVector& reset = Table().VectorOfKind(kind);
+    const BreakpointVector& expected = fresh.VectorOfKind(kind);
+    ASSERT_EQ(reset.capacity(), expected.capacity());
+    EXPECT_EQ(reset.entries(), 0u);
+    for (uint32_t i = 0; i < reset.capacity(); ++i) {
+      const BreakpointRecord& slot = reset.data()[i];
+      EXPECT_EQ(slot.m_inUse + slot.m_identity + slot.m_enabled, 0u);
+      EXPECT_TRUE(slot.m_text.isNull());
+      EXPECT_TRUE(slot.m_expression.Text().isNull());
+      EXPECT_EQ(slot.m_slot, -1);
+    }
+  }
+  BreakpointRecord first;
+  EXPECT_EQ(Table().Next(&first), 0u);
+  EXPECT_EQ(SetAt(-1, kBreakKind, 0x2000), 0);
+}
+
 TEST_F(BreakpointEngineTest, ViewpointOnlyFlagDecidesWhatOtherViewpointsSee) {
   Table().Set(-1, kBreakKind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(0x1000, kKindOrd1, 1),
               GrammarObject(), 1, 0);

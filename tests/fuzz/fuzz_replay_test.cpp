@@ -128,14 +128,16 @@ TEST(FuzzReplayTest, SettingsStoresOpenAndComeBackAsTheyWereClosed) {
 }
 
 // A driver restores between inputs what an input can change: an input answers the
-// same run on a fresh driver as run after `others` other inputs (the target's corpus
-// and kept finds, cycled). Every 40th corpus input is probed, and every kept find (an
-// endless loop among them, which the user break must end at the same point), which
-// keeps the test within seconds. ("steps-nested-in-steps" is left out of the probes: its
-// echo depends on what the console was left with, see above.)
+// same run on a fresh driver as run after up to 1,000 other inputs (the target's corpus
+// and kept finds, cycled; `others` says how many when given). Every `probeEvery`-th
+// corpus input is probed, 40 by default, which keeps the test within seconds, and every
+// kept find (an endless loop among them, which the user break must end at the same
+// point). ("steps-nested-in-steps" is left out of the probes: its echo depends on what
+// the console was left with, see above.)
 template <typename Harness, typename Outcome>
 void ExpectSameAloneAndAfterOthers(const std::string& target, const std::function<Outcome(Harness&, const std::string&)>& run,
-                                   const std::function<std::string(const Outcome&)>& show, size_t others = 0) {
+                                   const std::function<std::string(const Outcome&)>& show, size_t probeEvery = 40,
+                                   size_t others = 0) {
   std::vector<std::string> inputs;
   std::vector<size_t> probes;
   for (const fs::path& file : InputsOf(target)) {
@@ -143,7 +145,7 @@ void ExpectSameAloneAndAfterOthers(const std::string& target, const std::functio
         file.parent_path().filename() == target && file.parent_path().parent_path().filename() == "corpus";
     if (!corpus && file.parent_path().parent_path().filename() != "fuzz") continue;
     const bool echoesConsoleState = file.filename() == "steps-nested-in-steps";
-    if ((!corpus && !echoesConsoleState) || (corpus && inputs.size() % 40 == 0)) probes.push_back(inputs.size());
+    if ((!corpus && !echoesConsoleState) || (corpus && inputs.size() % probeEvery == 0)) probes.push_back(inputs.size());
     inputs.push_back(ReadFileBytes(file));
   }
   ASSERT_FALSE(inputs.empty());
@@ -167,23 +169,27 @@ std::string ShowSession(const fuzzing::CommandLineOutcome& outcome) {
 
 TEST(FuzzRestoreTest, CommandLineInputsAnswerAsWhenRunAlone) {
   ExpectSameAloneAndAfterOthers<fuzzing::CommandLineHarness, fuzzing::CommandLineOutcome>(
-      "command_line", [](fuzzing::CommandLineHarness& h, const std::string& in) { return h.Run(in); }, ShowSession,
+      "command_line", [](fuzzing::CommandLineHarness& h, const std::string& in) { return h.Run(in); }, ShowSession, 40,
       1000);
 }
 
 TEST(FuzzRestoreTest, CExpressionInputsAnswerAsWhenRunAlone) {
   ExpectSameAloneAndAfterOthers<fuzzing::CExpressionHarness, fuzzing::CommandLineOutcome>(
-      "c_expression", [](fuzzing::CExpressionHarness& h, const std::string& in) { return h.Run(in); }, ShowSession,
+      "c_expression", [](fuzzing::CExpressionHarness& h, const std::string& in) { return h.Run(in); }, ShowSession, 40,
       1000);
 }
 
+// The symbol-file and agent drivers keep their setup from one input to the next:
+// every kept input is probed after 1,000 others.
 TEST(FuzzRestoreTest, SymbolFilesLoadAsWhenLoadedAlone) {
   ExpectSameAloneAndAfterOthers<fuzzing::CodeViewFileHarness, fuzzing::CodeViewFileOutcome>(
       "codeview_file", [](fuzzing::CodeViewFileHarness& h, const std::string& in) { return h.Run(in); },
       [](const fuzzing::CodeViewFileOutcome& o) {
         return std::to_string(o.m_load.m_raised) + " " + std::to_string(o.m_load.m_returned) + " " +
+               std::to_string(o.m_load.m_reported) + " " +
                std::to_string(o.m_onDemand) + " " + std::to_string(o.m_modules) + " " + std::to_string(o.m_lookupError);
-      });
+      },
+      1, 1000);
 }
 
 // The agent driver keeps no object of its own: its state is the program's link.
@@ -195,7 +201,7 @@ TEST(FuzzRestoreTest, AgentAnswersAnswerAsWhenRunAlone) {
       [](AgentAnswerRunner&, const std::string& in) {
         return fuzzing::RunAgentAnswerInput(reinterpret_cast<const uint8_t*>(in.data()), in.size());
       },
-      [](const fuzzing::AgentAnswerOutcome& o) { return o.m_results + o.m_output; });
+      [](const fuzzing::AgentAnswerOutcome& o) { return o.m_results + o.m_output; }, 1, 1000);
 }
 
 TEST(FuzzRestoreTest, SettingsStoresAnswerAsWhenOpenedAlone) {

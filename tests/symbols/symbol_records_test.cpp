@@ -412,6 +412,34 @@ TEST(TypeDirectoryTest, FreshSlotsAndUnusedSlots) {
   EXPECT_EQ(page.U16At(510), 0u);
 }
 
+// Null slots made in one call are the slots NewSlot makes one at a time: the same
+// entries, pages, count and pins, from a partly filled page or a full one.
+TEST(TypeDirectoryTest, NullSlotsInOneCallAreTheSlotsMadeOneByOne) {
+  for (const uint32_t before : {0u, 1u, 16u, 17u, 20u}) {
+    for (const uint32_t count : {0u, 1u, 16u, 17u, 40u}) {
+      SCOPED_TRACE("after " + std::to_string(before) + " slots, " + std::to_string(count) + " null slots");
+      DirectoryUnderTest batch;
+      DirectoryUnderTest single;
+      batch.AddSlots(before);
+      single.AddSlots(before);
+      uint32_t last = single.m_types.TypeCount();
+      for (uint32_t i = 0; i < count; ++i) last = single.m_types.NewSlot(*single.m_cache, kTypeNull);
+      EXPECT_EQ(batch.m_types.NewNullSlots(*batch.m_cache, count), last);
+      // One more slot after them lands in the same place in both.
+      EXPECT_EQ(batch.m_types.NewSlot(*batch.m_cache), single.m_types.NewSlot(*single.m_cache));
+      ASSERT_EQ(batch.m_types.TypeCount(), single.m_types.TypeCount());
+      ASSERT_EQ(batch.m_types.PageCount(), single.m_types.PageCount());
+      for (uint32_t ordinal = 0; ordinal < batch.m_types.PageCount(); ++ordinal) {
+        const RecordHandle page = batch.m_types.PageAt(ordinal);
+        ASSERT_EQ(page.Value(), single.m_types.PageAt(ordinal).Value());
+        EXPECT_EQ(BytesOf(RecordView::Open(*batch.m_cache, page, 512, RecordAccess::Read)),
+                  BytesOf(RecordView::Open(*single.m_cache, page, 512, RecordAccess::Read)));
+        EXPECT_EQ(batch.m_cache->PinCount(page.PageNumber()), single.m_cache->PinCount(page.PageNumber()));
+      }
+    }
+  }
+}
+
 TEST(TypeDirectoryTest, ContinuesItsPageAfterThePinWasReleased) {
   DirectoryUnderTest dut;
   dut.AddSlots(5);
