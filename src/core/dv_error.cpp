@@ -155,8 +155,8 @@ DVError& LastError() {
 uint32_t GetLastErrorNumber() { return LastError().Number(); }
 
 void ThrowIfError(const DVError& error) {
+  if (error.IsOkay()) return;
   DVError copy(error);
-  if (copy.IsOkay()) return;
   if (copy.IsWarning()) {
     copy.Report();
     return;

@@ -16,7 +16,7 @@ TargetDescription& KeptDescription() {
 
 }  // namespace
 
-void ThrowIfTargetFailed(const TargetStatus& status) { ThrowIfError(DVError(status)); }
+void ReportTargetFailure(const TargetStatus& status) { ThrowIfError(DVError(status)); }
 
 void TargetCallWrapper::LoadTargetDescription() {
   TargetStatus status;

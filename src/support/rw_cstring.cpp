@@ -378,9 +378,11 @@ int RWCString::compareTo(const RWCString& text, caseCompare cmp) const {
   return len < otherLen ? -1 : 1;
 }
 
-uint32_t RWCString::hash(caseCompare cmp) const {
-  uint32_t len = length();
-  const auto* bytes = reinterpret_cast<const unsigned char*>(m_data);
+uint32_t RWCString::hash(caseCompare cmp) const { return hashOf(m_data, length(), cmp); }
+
+uint32_t RWCString::hashOf(const char* text, uint32_t length, caseCompare cmp) {
+  const uint32_t len = length;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   uint32_t h = len;
   if (cmp == ignoreCase) {
     for (uint32_t i = 0; i < len; ++i) h = RotateLeft5(h) ^ static_cast<uint32_t>(std::toupper(bytes[i]));

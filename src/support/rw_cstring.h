@@ -159,6 +159,8 @@ class RWCString {
   int compareTo(const RWCString& text, caseCompare cmp = exact) const;
 
   uint32_t hash(caseCompare cmp = exact) const;
+  // The hash a string of these `length` characters has.
+  static uint32_t hashOf(const char* text, uint32_t length, caseCompare cmp = exact);
 
   // Searches. RW_NPOS when absent.
   uint32_t index(const char* pattern, uint32_t start = 0, caseCompare cmp = exact) const;

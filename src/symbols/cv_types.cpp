@@ -43,6 +43,9 @@ constexpr uint8_t kCodeBitField = 0x9D;
 constexpr uint32_t kDeepestSizeChain = 32;
 // How often the GUI gets a turn while types are read and translated.
 constexpr uint32_t kPumpEveryTypes = 50;
+// The bytes a list is given room for when it is opened (a leading byte and a few
+// member references).
+constexpr size_t kListBytesAtOpen = 32;
 
 // Filler members of a gap between two members: the type and its size.
 struct Filler {
@@ -103,7 +106,7 @@ class LoaderLibrarySink : public CvDescriptionSink {
     bytes.Clear();
     // Sized once, so that a long list does not grow the writer step by step.
     if (bytes.Capacity() < description.size()) bytes.Resize(static_cast<uint32_t>(description.size()));
-    for (uint8_t byte : description) bytes.Append(byte);
+    bytes.AppendBytes(description.data(), static_cast<uint32_t>(description.size()));
     m_builder.Write();
   }
   void DefineNulls(uint32_t count) override { DefineNullTypes(count); }
@@ -118,57 +121,6 @@ class LoaderLibrarySink : public CvDescriptionSink {
 void RaiseCvFormatFault() { throw CvFormatFault{}; }
 
 // ---- CvByteCursor
-
-void CvByteCursor::Require(uint64_t count) const {
-  if (count > Remaining()) RaiseCvFormatFault();
-}
-
-void CvByteCursor::Seek(uint64_t position) {
-  if (position > Size()) RaiseCvFormatFault();
-  m_position = static_cast<uint32_t>(position);
-}
-
-uint8_t CvByteCursor::U8() {
-  Require(1);
-  return m_bytes[m_position++];
-}
-
-uint16_t CvByteCursor::U16() {
-  Require(2);
-  const uint16_t value = value_bytes::LoadU16(m_bytes.data() + m_position);
-  m_position += 2;
-  return value;
-}
-
-uint32_t CvByteCursor::U32() {
-  Require(4);
-  const uint32_t value = Little32(m_bytes, m_position);
-  m_position += 4;
-  return value;
-}
-
-uint8_t CvByteCursor::Peek() const {
-  Require(1);
-  return m_bytes[m_position];
-}
-
-void CvByteCursor::Skip(uint64_t count) {
-  Require(count);
-  m_position += static_cast<uint32_t>(count);
-}
-
-std::span<const uint8_t> CvByteCursor::Bytes(uint64_t count) {
-  Require(count);
-  const std::span<const uint8_t> bytes = m_bytes.subspan(m_position, static_cast<size_t>(count));
-  m_position += static_cast<uint32_t>(count);
-  return bytes;
-}
-
-std::string_view CvByteCursor::Name() {
-  const uint8_t length = U8();
-  const std::span<const uint8_t> characters = Bytes(length);
-  return std::string_view(reinterpret_cast<const char*>(characters.data()), characters.size());
-}
 
 int64_t CvByteCursor::Numeric() {
   const uint16_t leaf = U16();
@@ -518,7 +470,10 @@ uint32_t CodeViewTypes::OpenList(uint8_t leading) {
   const uint64_t tableIndex = kCvFirstGlobalType + before + lists.size() + 1;
   // A list the descriptions cannot refer to would leave its users dangling.
   if (tableIndex > kCvHighestTableIndex) RaiseCvFormatFault();
-  lists.push_back({leading});
+  // Room for a list of a few members at once, rather than growing it byte by byte.
+  std::vector<uint8_t>& list = lists.emplace_back();
+  list.reserve(kListBytesAtOpen);
+  list.push_back(leading);
   return static_cast<uint32_t>(tableIndex);
 }
 

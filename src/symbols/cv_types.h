@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/value_bytes.h"
+
 namespace zentor {
 
 class LoaderInputFile;
@@ -124,23 +126,57 @@ class CvByteCursor {
   uint32_t Position() const { return m_position; }
   uint32_t Remaining() const { return Size() - m_position; }
   bool AtEnd() const { return m_position >= Size(); }
-  // Moves to an offset inside the bytes (the end itself is allowed).
-  void Seek(uint64_t position);
-  uint8_t U8();
-  uint16_t U16();
-  uint32_t U32();
-  uint8_t Peek() const;
-  void Skip(uint64_t count);
-  std::span<const uint8_t> Bytes(uint64_t count);
+  // Moves to an offset inside the bytes (the end itself is allowed). The reads are
+  // inline: a load takes several from every record of the file.
+  void Seek(uint64_t position) {
+    if (position > Size()) RaiseCvFormatFault();
+    m_position = static_cast<uint32_t>(position);
+  }
+  uint8_t U8() {
+    Require(1);
+    return m_bytes[m_position++];
+  }
+  uint16_t U16() {
+    Require(2);
+    const uint16_t value = value_bytes::LoadU16(m_bytes.data() + m_position);
+    m_position += 2;
+    return value;
+  }
+  uint32_t U32() {
+    Require(4);
+    const uint32_t value = value_bytes::LoadU32(m_bytes.data() + m_position);
+    m_position += 4;
+    return value;
+  }
+  uint8_t Peek() const {
+    Require(1);
+    return m_bytes[m_position];
+  }
+  void Skip(uint64_t count) {
+    Require(count);
+    m_position += static_cast<uint32_t>(count);
+  }
+  std::span<const uint8_t> Bytes(uint64_t count) {
+    Require(count);
+    const std::span<const uint8_t> bytes = m_bytes.subspan(m_position, static_cast<size_t>(count));
+    m_position += static_cast<uint32_t>(count);
+    return bytes;
+  }
   // A name: a length byte and that many characters.
-  std::string_view Name();
+  std::string_view Name() {
+    const uint8_t length = U8();
+    const std::span<const uint8_t> characters = Bytes(length);
+    return std::string_view(reinterpret_cast<const char*>(characters.data()), characters.size());
+  }
   // A numeric leaf: a value below 0x8000 stands for itself; 0x8000 a signed byte,
   // 0x8001 a signed and 0x8002 an unsigned 16-bit value, 0x8003 a signed and 0x8004 an
   // unsigned 32-bit value follow. Any other leaf is a fault.
   int64_t Numeric();
 
  private:
-  void Require(uint64_t count) const;
+  void Require(uint64_t count) const {
+    if (count > Remaining()) RaiseCvFormatFault();
+  }
 
   std::span<const uint8_t> m_bytes;
   uint32_t m_position = 0;

@@ -66,6 +66,18 @@ void ByteWriter::Append(uint8_t byte) {
   m_length = m_count;
 }
 
+void ByteWriter::AppendBytes(const uint8_t* bytes, uint32_t count) {
+  if (count == 0) return;
+  if (count > Capacity() - m_count) {
+    // The capacity Appends would have grown to: whole steps of kGrowth.
+    const uint32_t missing = count - (Capacity() - m_count);
+    Resize(Capacity() + (missing + kGrowth - 1) / kGrowth * kGrowth);
+  }
+  std::memcpy(m_bytes.data() + m_count, bytes, count);
+  m_count += count;
+  m_length = m_count;
+}
+
 void ByteWriter::Clear() {
   m_count = 0;
   m_length = 0;

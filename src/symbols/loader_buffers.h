@@ -58,6 +58,8 @@ class ByteWriter : public ByteBuffer {
 
   explicit ByteWriter(uint32_t capacity = kGrowth) : ByteBuffer(capacity) {}
   void Append(uint8_t byte);
+  // Appends `count` bytes as that many Appends would.
+  void AppendBytes(const uint8_t* bytes, uint32_t count);
   uint32_t WriteCount() const { return m_count; }
   // Empties the writer (the capacity stays).
   void Clear();

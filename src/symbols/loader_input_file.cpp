@@ -10,19 +10,29 @@
 
 namespace zentor {
 
-// The open file and its read buffer, shared by an input file and its copies. The
-// buffer holds the bytes of the file from m_bufferStart on; m_filePosition is where
-// the operating system's file stands, so a read that continues where the last one
-// stopped needs no seek.
+// The open file and its read buffers, shared by an input file and its copies. A
+// CodeView file keeps its module records together at its start and each module's
+// symbols and lines together further on, and a module's load reads from both places:
+// so there are two buffers, each holding the bytes of the file from its start on, and
+// a refill takes the one used less recently. m_filePosition is where the operating
+// system's file stands, so a read that continues where the last one stopped needs no
+// seek.
 struct LoaderInputFile::SharedStream {
+  struct Buffer {
+    // Not cleared: only the bytes a refill brought are ever read.
+    std::unique_ptr<uint8_t[]> m_bytes{new uint8_t[kBufferSize]};
+    uint64_t m_start = 0;
+    uint32_t m_length = 0;
+    bool Holds(uint64_t position) const { return position >= m_start && position - m_start < m_length; }
+  };
+
   platform::BinaryFile m_file;
   std::string m_hostPath;
   // Taken when the file is opened: a symbol file does not change while it is read,
   // and the loaders ask for the size before every length they trust.
   int64_t m_size = -1;
-  std::array<uint8_t, kBufferSize> m_buffer{};
-  uint64_t m_bufferStart = 0;
-  uint32_t m_bufferLength = 0;
+  Buffer m_buffers[2];
+  uint32_t m_lastUsed = 0;
   int64_t m_filePosition = -1;
 
   // Reads at most `count` bytes at `position` from the file itself; the number read.
@@ -38,23 +48,28 @@ struct LoaderInputFile::SharedStream {
     return got;
   }
 
-  // `count` bytes at `position`: from the buffer where it holds them, a large rest
-  // straight from the file, a small rest through a refill of the buffer.
+  // `count` bytes at `position`: from a buffer where one holds them, a large rest
+  // straight from the file, a small rest through a refill of a buffer.
   bool ReadAt(uint64_t position, uint8_t* out, uint32_t count) {
     while (count > 0) {
-      if (position >= m_bufferStart && position < m_bufferStart + m_bufferLength) {
-        const uint32_t offset = static_cast<uint32_t>(position - m_bufferStart);
-        const uint32_t take = std::min(count, m_bufferLength - offset);
-        std::memcpy(out, m_buffer.data() + offset, take);
+      uint32_t which = m_lastUsed;
+      if (!m_buffers[which].Holds(position)) which ^= 1;
+      Buffer& buffer = m_buffers[which];
+      if (buffer.Holds(position)) {
+        const uint32_t offset = static_cast<uint32_t>(position - buffer.m_start);
+        const uint32_t take = std::min(count, buffer.m_length - offset);
+        std::memcpy(out, buffer.m_bytes.get() + offset, take);
         out += take;
         position += take;
         count -= take;
+        m_lastUsed = which;
         continue;
       }
       if (count >= kBufferSize) return ReadFromFile(position, out, count) == count;
-      m_bufferStart = position;
-      m_bufferLength = static_cast<uint32_t>(ReadFromFile(position, m_buffer.data(), kBufferSize));
-      if (m_bufferLength == 0) return false;
+      Buffer& refill = m_buffers[m_lastUsed ^ 1];
+      refill.m_start = position;
+      refill.m_length = static_cast<uint32_t>(ReadFromFile(position, refill.m_bytes.get(), kBufferSize));
+      if (refill.m_length == 0) return false;
     }
     return true;
   }

@@ -3,8 +3,10 @@
 // part of the file and reads fixed-size little-endian values and byte strings from
 // it; a read that cannot be satisfied only turns the status bad, and the loader tests
 // the status after each read (a failed file ignores further reads until its status is
-// set good again). Reads go through a 1024-byte buffer, so the many small reads of a
-// symbol walk cost one system call per buffer. Copies made with CopyFrom share the
+// set good again). Reads go through a 64 KiB buffer, so the many small reads of a
+// symbol walk cost one system call per buffer, and the subsections of neighbouring
+// modules (a module's record, symbols and lines lie together in the file, and modules
+// are loaded in file order) mostly come out of the bytes the last refill brought. Copies made with CopyFrom share the
 // open file and its buffer but keep their own position and status, so the parts of a
 // loader can each read their own place in the file.
 
@@ -17,7 +19,7 @@ namespace zentor {
 
 class LoaderInputFile {
  public:
-  static constexpr uint32_t kBufferSize = 1024;
+  static constexpr uint32_t kBufferSize = 64 * 1024;
   // Statuses.
   static constexpr uint32_t kBad = 0;
   static constexpr uint32_t kGood = 1;

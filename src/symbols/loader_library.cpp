@@ -232,10 +232,8 @@ uint8_t LoaderState::CurrentLanguage() const {
 
 SymbolKey LoaderState::StoreSymbolName(PageCache& cache, const char* name) {
   const uint32_t caseWord = CurrentLanguage() == kLanguageFortran ? 1 : 0;
-  // The text goes through one string kept for the purpose, whose storage the next
-  // name reuses: a load stores a name per symbol.
-  m_nameText = name != nullptr ? name : "";
-  return SymbolKey::Store(cache, NamePool(), NameKey(m_nameText, caseWord));
+  // Stored straight from the loader's text: a load stores a name per symbol.
+  return SymbolKey::Store(cache, NamePool(), std::string_view(name != nullptr ? name : ""), caseWord);
 }
 
 void LoaderState::NoteFirstRecord(LoaderChain chain, RecordHandle handle) {

@@ -391,8 +391,6 @@ class LoaderState : public LoaderStateBase {
   // The writers of the global chain, the module chain, the type records and the name
   // pool; the type directory keeps its own.
   RecordChainWriter m_writers[kLoaderChainCount];
-  // The text of the name being stored (StoreSymbolName).
-  RWCString m_nameText;
   // The source file of the last line added: its name as the loader gave it and its
   // index in the source-file table (0: none, or none looked up yet).
   std::string m_lineFileName;

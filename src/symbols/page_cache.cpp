@@ -52,7 +52,7 @@ LiveTemporaryFiles& LiveFiles() {
 // needed it fails.
 class TemporaryPageFile final : public PageFile {
  public:
-  static constexpr uint32_t kWindowPages = 128;
+  static constexpr uint32_t kWindowPages = 1024;
   // Where a new window begins: this many pages before the page that opens it, so that
   // the neighbours that come just after it still fall inside.
   static constexpr uint32_t kWindowLead = 16;

@@ -384,7 +384,8 @@ SymbolContext* GetDefaultSymbolContext() {
 
 SymbolContext* GetCurrentSymbolContextOrDefault() {
   const ViewpointHandle& current = CurrentViewpoint();
-  if (current == ViewpointHandle::None()) return GetDefaultSymbolContext();
+  // Asked on every call into the loader library: "none" needs no target's opinion.
+  if (current.IsNone()) return GetDefaultSymbolContext();
   SymbolContext* context = ViewpointManager::SymbolContextOf(current);
   return context != nullptr ? context : GetDefaultSymbolContext();
 }

@@ -7,6 +7,7 @@
 #include "core/value_bytes.h"
 #include "support/rw_tval_vector.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 
@@ -133,20 +134,8 @@ RecordView RecordView::Open(PageCache& cache, RecordHandle handle, uint32_t leng
   return view;
 }
 
-const uint8_t* RecordView::Checked(uint32_t offset, uint32_t count) const {
-  if (m_bytes == nullptr || offset > m_length || count > m_length - offset) ZENTOR_INTERNAL_ERROR();
-  return m_bytes + offset;
-}
+void RecordView::RaiseOutsideView() { ZENTOR_INTERNAL_ERROR(); }
 
-uint8_t* RecordView::CheckedForWrite(uint32_t offset, uint32_t count) {
-  Checked(offset, count);
-  if (!m_writable) ZENTOR_INTERNAL_ERROR();
-  return m_bytes + offset;
-}
-
-uint8_t RecordView::U8At(uint32_t offset) const { return *Checked(offset, 1); }
-uint16_t RecordView::U16At(uint32_t offset) const { return LoadU16(Checked(offset, 2)); }
-uint32_t RecordView::U32At(uint32_t offset) const { return LoadU32(Checked(offset, 4)); }
 OrdinalValue RecordView::OrdinalAt(uint32_t offset) const { return value_bytes::LoadOrdinal(Checked(offset, 8)); }
 AddressDescriptor RecordView::AddressAt(uint32_t offset) const {
   return LoadFlatAddress(Checked(offset, kFlatAddressSize));
@@ -156,9 +145,6 @@ void RecordView::CopyOut(uint32_t offset, uint32_t count, void* destination) con
   if (count != 0) std::memcpy(destination, Checked(offset, count), count);
 }
 
-void RecordView::SetU8(uint32_t offset, uint8_t value) { *CheckedForWrite(offset, 1) = value; }
-void RecordView::SetU16(uint32_t offset, uint16_t value) { StoreU16(CheckedForWrite(offset, 2), value); }
-void RecordView::SetU32(uint32_t offset, uint32_t value) { StoreU32(CheckedForWrite(offset, 4), value); }
 void RecordView::SetOrdinal(uint32_t offset, const UnsignedInt64& value) {
   value_bytes::StoreOrdinal(CheckedForWrite(offset, 8), value);
 }
@@ -275,7 +261,11 @@ void RecordChainWriter::ReleasePin(PageCache& cache) {
 // ---- Name pool ----
 
 RecordHandle StoreName(PageCache& cache, RecordChainWriter& pool, const RWCString& name) {
-  const uint32_t length = name.length();
+  return StoreNameText(cache, pool, std::string_view(name.data(), name.length()));
+}
+
+RecordHandle StoreNameText(PageCache& cache, RecordChainWriter& pool, std::string_view name) {
+  const uint32_t length = static_cast<uint32_t>(std::min<size_t>(name.size(), UINT32_MAX));
   if (length == 0) return RecordHandle();
   // A name that does not fit one page with its NUL, or that holds a NUL of its own,
   // could not be read back as given.
@@ -330,6 +320,13 @@ NameKey::NameKey(const RWCString& text, uint32_t caseWord)
 SymbolKey SymbolKey::Store(PageCache& cache, RecordChainWriter& pool, const NameKey& key) {
   const RecordHandle name = StoreName(cache, pool, key.Text());
   return SymbolKey(name, name.IsNone() ? 0 : key.Hash(), key.CaseWord());
+}
+
+SymbolKey SymbolKey::Store(PageCache& cache, RecordChainWriter& pool, std::string_view text, uint32_t caseWord) {
+  const RecordHandle name = StoreNameText(cache, pool, text);
+  if (name.IsNone()) return SymbolKey(name, 0, caseWord);
+  return SymbolKey(name, RWCString::hashOf(text.data(), static_cast<uint32_t>(text.size()), CaseRule(caseWord)),
+                   caseWord);
 }
 
 RWCString SymbolKey::NameText(PageCache& cache) const { return NameAt(cache, m_name); }

@@ -10,10 +10,12 @@
 #include "core/address_descriptor.h"
 #include "core/dv_error_code.h"
 #include "core/unsigned_int64.h"
+#include "core/value_bytes.h"
 #include "support/rw_cstring.h"
 
 #include <cstdint>
 #include <iosfwd>
+#include <string_view>
 
 namespace zentor {
 
@@ -114,9 +116,11 @@ class RecordView {
   uint32_t Length() const { return m_length; }
   bool IsWritable() const { return m_writable; }
 
-  uint8_t U8At(uint32_t offset) const;
-  uint16_t U16At(uint32_t offset) const;
-  uint32_t U32At(uint32_t offset) const;
+  // The small reads and writes are inline: a load writes several per record, a lookup
+  // reads several per record it passes.
+  uint8_t U8At(uint32_t offset) const { return *Checked(offset, 1); }
+  uint16_t U16At(uint32_t offset) const { return value_bytes::LoadU16(Checked(offset, 2)); }
+  uint32_t U32At(uint32_t offset) const { return value_bytes::LoadU32(Checked(offset, 4)); }
   RecordHandle HandleAt(uint32_t offset) const { return RecordHandle(U32At(offset)); }
   OrdinalValue OrdinalAt(uint32_t offset) const;
   // A 28-byte flat address: a zero word, the 20-byte target address record, the
@@ -125,9 +129,9 @@ class RecordView {
   // Copies `count` bytes from `offset`.
   void CopyOut(uint32_t offset, uint32_t count, void* destination) const;
 
-  void SetU8(uint32_t offset, uint8_t value);
-  void SetU16(uint32_t offset, uint16_t value);
-  void SetU32(uint32_t offset, uint32_t value);
+  void SetU8(uint32_t offset, uint8_t value) { *CheckedForWrite(offset, 1) = value; }
+  void SetU16(uint32_t offset, uint16_t value) { value_bytes::StoreU16(CheckedForWrite(offset, 2), value); }
+  void SetU32(uint32_t offset, uint32_t value) { value_bytes::StoreU32(CheckedForWrite(offset, 4), value); }
   void SetHandle(uint32_t offset, RecordHandle handle) { SetU32(offset, handle.Value()); }
   void SetOrdinal(uint32_t offset, const UnsignedInt64& value);
   void SetAddress(uint32_t offset, const AddressDescriptor& address);
@@ -137,8 +141,17 @@ class RecordView {
  private:
   // Checks that `count` bytes at `offset` lie inside the view (and, for a write, that
   // the view is writable); returns the address of the first.
-  const uint8_t* Checked(uint32_t offset, uint32_t count) const;
-  uint8_t* CheckedForWrite(uint32_t offset, uint32_t count);
+  const uint8_t* Checked(uint32_t offset, uint32_t count) const {
+    if (m_bytes == nullptr || offset > m_length || count > m_length - offset) RaiseOutsideView();
+    return m_bytes + offset;
+  }
+  uint8_t* CheckedForWrite(uint32_t offset, uint32_t count) {
+    Checked(offset, count);
+    if (!m_writable) RaiseOutsideView();
+    return m_bytes + offset;
+  }
+  // The internal-consistency error of a use outside the view.
+  [[noreturn]] static void RaiseOutsideView();
 
   PagePin m_pin;
   uint8_t* m_bytes = nullptr;
@@ -185,7 +198,7 @@ class RecordChainWriter {
   void SetFirstRecordFlag(uint32_t flag) { m_firstRecordFlag = flag; }
 
  private:
-  friend RecordHandle StoreName(PageCache& cache, RecordChainWriter& pool, const RWCString& name);
+  friend RecordHandle StoreNameText(PageCache& cache, RecordChainWriter& pool, std::string_view name);
 
   // Reads the current page back in and pins it for writing.
   void RepinCurrentPage(PageCache& cache);
@@ -204,6 +217,7 @@ class RecordChainWriter {
 // longer than 511 characters does not fit a page with its NUL and is refused (message
 // 301, ERROR) rather than cut, so that a stored name is always the name given.
 RecordHandle StoreName(PageCache& cache, RecordChainWriter& pool, const RWCString& name);
+RecordHandle StoreNameText(PageCache& cache, RecordChainWriter& pool, std::string_view name);
 // The name stored at `handle`: "" for none. A handle that names no NUL-terminated text
 // inside its page raises 301.
 RWCString NameAt(PageCache& cache, RecordHandle handle);
@@ -236,6 +250,9 @@ class SymbolKey {
   // Stores the key's text in the name pool; the hash is kept only when a name was
   // stored (an empty text gives hash 0).
   static SymbolKey Store(PageCache& cache, RecordChainWriter& pool, const NameKey& key);
+  // The same for a text and a case word, without making a string of it first (what
+  // a load does per symbol).
+  static SymbolKey Store(PageCache& cache, RecordChainWriter& pool, std::string_view text, uint32_t caseWord);
 
   RecordHandle NameHandle() const { return m_name; }
   uint32_t Hash() const { return m_hash; }

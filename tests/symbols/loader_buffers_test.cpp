@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -99,6 +100,18 @@ TEST(ByteBufferTest, WriterGrowsBy256AndKeepsItsBytes) {
       ASSERT_LE(w.Capacity(), std::max<uint32_t>(capacity, w.Length() + ByteWriter::kGrowth));
     }
     EXPECT_EQ(std::vector<uint8_t>(w.Data(), w.Data() + w.Length()), reference);
+    // Runs appended at once grow the writer as the single bytes did.
+    ByteWriter runs(capacity);
+    for (uint32_t at = 0; at < reference.size();) {
+      const uint32_t run = std::min<uint32_t>(random() % 700, static_cast<uint32_t>(reference.size()) - at);
+      runs.AppendBytes(reference.data() + at, run);
+      at += run;
+      ByteWriter steps(capacity);
+      for (uint32_t i = 0; i < at; ++i) steps.Append(reference[i]);
+      ASSERT_EQ(runs.Capacity(), steps.Capacity());
+      ASSERT_EQ(std::vector<uint8_t>(runs.Data(), runs.Data() + runs.Length()),
+                std::vector<uint8_t>(reference.begin(), reference.begin() + at));
+    }
     w.Clear();
     EXPECT_EQ(w.Length(), 0u);
     w.Append(5);

@@ -576,6 +576,28 @@ TEST(SymbolKeyTest, Equality) {
   EXPECT_EQ(keys.index(upperFolded), 1u);
 }
 
+// A load stores names from the loader's texts without making strings of them: the key
+// must be the one the string form gives (hash under each case rule, the text stored).
+TEST(SymbolKeyTest, StoredFromATextAsFromAString) {
+  CurrentMemoryCache current;
+  PageCache& cache = current.Cache();
+  RecordChainWriter pool;
+  const std::string longest(kLongestName, 'q');
+  for (const std::string& text : {std::string(), std::string("a"), std::string("ab"), std::string("abc"),
+                                  std::string("local_00001"), std::string("Mixed_Case_Name"),
+                                  std::string("\xE9t\xE9\x80\xFF"), longest}) {
+    for (uint32_t caseWord : {0u, 1u}) {
+      SCOPED_TRACE(text.substr(0, 20) + " case " + std::to_string(caseWord));
+      const SymbolKey fromString = SymbolKey::Store(cache, pool, NameKey(RWCString(text.c_str()), caseWord));
+      const SymbolKey fromText = SymbolKey::Store(cache, pool, std::string_view(text), caseWord);
+      EXPECT_EQ(fromText.Hash(), fromString.Hash());
+      EXPECT_EQ(fromText.CaseWord(), fromString.CaseWord());
+      EXPECT_EQ(fromText.NameHandle().IsNone(), text.empty());
+      EXPECT_EQ(std::string(fromText.NameText(cache).data()), text);
+    }
+  }
+}
+
 TEST(SymbolKeyTest, MatchingNameTexts) {
   CurrentMemoryCache current;
   PageCache& cache = current.Cache();
