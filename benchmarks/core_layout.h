@@ -45,13 +45,13 @@ inline bool PinTo(pid_t pid, int cpu) {
   return sched_setaffinity(pid, sizeof one, &one) == 0;
 }
 
-// Pins the benchmark to the first processor and the agent to the second (two cores) or
-// to the first as well (one core). False, with the case skipped, when it cannot.
-inline bool PinLayout(benchmark::State& state, int64_t cores) {
+// Pins the benchmark to the first processor and its peer (the agent) to the second (two
+// cores) or to the first as well (one core). False, with the case skipped, when it
+// cannot.
+inline bool PinLayout(benchmark::State& state, int64_t cores, pid_t peer = AgentProcessId()) {
   const std::vector<int>& processors = LayoutProcessors();
-  const pid_t agent = AgentProcessId();
-  const bool pinned = agent != 0 && processors.size() == 2 && PinTo(0, processors[0]) &&
-                      PinTo(agent, processors[cores == kOneCore ? 0 : 1]);
+  const bool pinned = peer > 0 && processors.size() == 2 && PinTo(0, processors[0]) &&
+                      PinTo(peer, processors[cores == kOneCore ? 0 : 1]);
   if (!pinned) state.SkipWithError("cannot pin the debugger and the agent to their cores");
   return pinned;
 }

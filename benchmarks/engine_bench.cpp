@@ -19,6 +19,7 @@
 #include "engine/register_access.h"
 #include "target/agent_link.h"
 #include "target/register_tables.h"
+#include "gdb_reference.h"
 #include "stand_in_engine_session.h"
 
 namespace zentor {
@@ -178,7 +179,19 @@ void CallStackOf100Frames(benchmark::State& state) {
 }
 BENCHMARK(CallStackOf100Frames)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
+// GDB on the same kind of work: one stepi; a continue to a breakpoint in a loop (1.23
+// ms, about 810 hits per second, measured without pinning, where the two ran on cores
+// of their own).
+const std::vector<bench::GdbFigure> kGdbFigures = {
+    {"InstructionStep", bench::kSeparateCores, bench::GdbMeasure::Time, 1400, "stepi"},
+    {"InstructionStep", bench::kOneCore, bench::GdbMeasure::Time, 0, "stepi"},
+    {"GoToBreakpoint", bench::kSeparateCores, bench::GdbMeasure::Time, 1230, "continue to a breakpoint"},
+    {"PasspointsInTheLoop", bench::kSeparateCores, bench::GdbMeasure::HitsPerSecond, 810,
+     "continue to a breakpoint in a loop"},
+    {"PasspointsInTheLoop", bench::kOneCore, bench::GdbMeasure::HitsPerSecond, 0, "breakpoint hits in a loop"},
+};
+
 }  // namespace
 }  // namespace zentor
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return zentor::bench::RunAgainstGdb(argc, argv, zentor::kGdbFigures); }

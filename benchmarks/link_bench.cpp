@@ -1,8 +1,13 @@
 // Reading target memory from the stand-in agent over UDP loopback, as the debugger
 // does: stop-and-wait requests of 1 KB (1 MB and 16 MB read), and single 4-byte reads.
 // The agent runs as its own process, as a server's agent would; each case runs with the
-// two on separate cores and on one core.
+// two on separate cores and on one core. Beside them a bare TCP request and answer, and
+// at the end the comparison with a GDB client and its server (gdb_reference.h).
 #include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -10,6 +15,7 @@
 #include <vector>
 
 #include "core_layout.h"
+#include "gdb_reference.h"
 #include "harness/agent_process.h"
 #include "target/agent_link.h"
 #include "target/agent_requests.h"
@@ -91,7 +97,82 @@ BENCHMARK(ReadFourBytes)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
+// The least any GDB request costs, in the same run and layout: a small packet each way
+// ("$m<address>,4#sum" and "$<8 hex digits>#sum") over TCP loopback between two
+// processes, one answering at once, as gdb and gdbserver exchange them with the
+// acknowledgements off, without the work of either. The GDB figures were measured on
+// a quieter machine; this shows how much of them the load of this run leaves.
+struct TcpEcho {
+  int connection = -1;
+  pid_t process = 0;
+};
+
+const TcpEcho& StartTcpEcho() {
+  static TcpEcho echo = [] {
+    TcpEcho started;
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, 1) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+      return started;
+    }
+    const int one = 1;
+    started.process = fork();
+    if (started.process == 0) {
+      const int peer = accept(listener, nullptr, nullptr);
+      setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      char bytes[64];
+      while (recv(peer, bytes, sizeof bytes, 0) > 0) send(peer, "$01020304#a8", 12, 0);
+      _exit(0);
+    }
+    close(listener);
+    if (started.process < 0) return started;
+    started.connection = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (connect(started.connection, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      started.connection = -1;
+    }
+    setsockopt(started.connection, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return started;
+  }();
+  return echo;
+}
+
+void TcpRequestAndAnswer(benchmark::State& state) {
+  const TcpEcho& echo = StartTcpEcho();
+  if (echo.connection < 0) {
+    state.SkipWithError("no TCP loopback connection");
+    return;
+  }
+  if (!bench::PinLayout(state, state.range(0), echo.process)) return;
+  char answer[64];
+  for (auto _ : state) {
+    if (send(echo.connection, "$m1000000,4#5a", 14, 0) != 14 || recv(echo.connection, answer, sizeof answer, 0) <= 0) {
+      state.SkipWithError("the TCP exchange failed");
+      return;
+    }
+  }
+}
+BENCHMARK(TcpRequestAndAnswer)
+    ->Apply(bench::InBothLayouts)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// GDB reading the same memory of a program it stopped: the rate of a large read (x/
+// over 16 MB) and the time of one 4-byte read.
+const std::vector<bench::GdbFigure> kGdbFigures = {
+    {"ReadTargetMemory/bytes:1048576", bench::kSeparateCores, bench::GdbMeasure::BytesPerSecond, 14.5, "large reads"},
+    {"ReadTargetMemory/bytes:16777216", bench::kSeparateCores, bench::GdbMeasure::BytesPerSecond, 14.5, "large reads"},
+    {"ReadTargetMemory/bytes:16777216", bench::kOneCore, bench::GdbMeasure::BytesPerSecond, 0, "large reads"},
+    {"ReadFourBytes", bench::kSeparateCores, bench::GdbMeasure::Time, 134, "one 4-byte read", "TcpRequestAndAnswer"},
+    {"ReadFourBytes", bench::kOneCore, bench::GdbMeasure::Time, 10, "one 4-byte read", "TcpRequestAndAnswer"},
+};
+
 }  // namespace
 }  // namespace zentor
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return zentor::bench::RunAgainstGdb(argc, argv, zentor::kGdbFigures); }

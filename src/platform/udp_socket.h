@@ -61,11 +61,15 @@ class ReadableLook {
   uint64_t m_end;
 };
 
-// Waits until a datagram (or an error) can be received: 1 ready, 0 time-out, -1 error.
+// Sleeps until a datagram (or an error) can be received: 1 ready, 0 time-out, -1 error.
 int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds);
-// Receives one datagram, cut to `length` bytes; returns its length (0 for an empty
-// datagram) or -1 on failure.
-int32_t ReceiveDatagram(intptr_t socket, void* buffer, uint32_t length);
+// What ReceiveWaitingDatagram answers when no datagram has come.
+inline constexpr int32_t kNoDatagramYet = -2;
+// Receives one datagram when one has come, without waiting: its length (cut to
+// `length`; 0 for an empty datagram), kNoDatagramYet, or -1 on failure. A look of the
+// wait above costs one socket call this way, where asking for readiness first and
+// receiving then costs two.
+int32_t ReceiveWaitingDatagram(intptr_t socket, void* buffer, uint32_t length);
 // Sends the bytes as one datagram; returns the number sent or -1.
 int32_t SendDatagram(intptr_t socket, const void* bytes, uint32_t length);
 void CloseDatagramSocket(intptr_t socket);

@@ -83,18 +83,21 @@ LinkHandle OpenUdpLink(const char* name) {
 // readable and every later read would find "nothing" at once. A receive that fails
 // (the host reported the agent's port unreachable) is no answer either, but it comes
 // at once: the wait goes on for the rest of the time-out, so that a dead port costs
-// the transaction its full resend time and not a burst of resends.
+// the transaction its full resend time and not a burst of resends. The wait looks
+// first and sleeps only when the looking is over (see platform/udp_socket.h); each
+// look is one receive that does not wait.
 int32_t UdpRead(LinkHandle socket, uint8_t* buffer, uint32_t length, uint32_t timeoutMilliseconds) {
   PumpingOff pumping;  // for exactly the length of one socket call
   const uint64_t deadline = platform::MonotonicMicroseconds() + uint64_t{timeoutMilliseconds} * 1000;
-  uint32_t remaining = timeoutMilliseconds;
+  platform::ReadableLook look(timeoutMilliseconds);
   for (;;) {
-    if (platform::WaitUntilReadable(socket, remaining) <= 0) return -1;
-    const int32_t received = platform::ReceiveDatagram(socket, buffer, length);
+    const int32_t received = platform::ReceiveWaitingDatagram(socket, buffer, length);
     if (received >= 0) return received;
+    if (received == platform::kNoDatagramYet && look.Again()) continue;
     const uint64_t now = platform::MonotonicMicroseconds();
     if (now >= deadline) return -1;
-    remaining = static_cast<uint32_t>((deadline - now + 999) / 1000);
+    const auto remaining = static_cast<uint32_t>((deadline - now + 999) / 1000);
+    if (platform::WaitUntilReadable(socket, remaining) <= 0) return -1;
   }
 }
 

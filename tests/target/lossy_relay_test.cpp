@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "harness/agent_process.h"
+#include "loopback_socket.h"
 #include "scripted_line.h"
 #include "target/agent_link.h"
 #include "target/agent_requests.h"
@@ -44,13 +45,8 @@ struct LineFaults {
 class LossyRelay {
  public:
   LossyRelay(uint16_t agentPort, uint64_t seed, LineFaults faults) : m_seed(seed), m_faults(faults) {
-    m_front = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(m_front, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(m_front, reinterpret_cast<sockaddr*>(&address), &size);
+    m_front = testing_support::BoundLoopbackSocket(&address);
     m_port = ntohs(address.sin_port);
     m_back = socket(AF_INET, SOCK_DGRAM, 0);
     address.sin_port = htons(agentPort);

@@ -194,14 +194,18 @@ bool UdpEndpoint::Open(uint16_t port, std::string* error) {
 }
 
 // A datagram is a control byte (one byte) or a packet; anything longer than the
-// largest packet, or a packet that fails its checks, is refused.
-void UdpEndpoint::OnReadable() {
+// largest packet, or a packet that fails its checks, is refused. The reading stops
+// after a request: the debugger sends nothing more before its answer, and the next
+// look of the main loop finds whatever else has come.
+bool UdpEndpoint::OnReadable() {
   uint8_t datagram[2 * kPacketBufferSize];
+  bool took = false;
   for (;;) {
     sockaddr_in from{};
     socklen_t size = sizeof from;
     const ssize_t n = recvfrom(m_socket, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &size);
-    if (n < 0) return;
+    if (n < 0) return took;
+    took = true;
     m_peer = from;
     m_havePeer = true;
     if (n == 0) continue;
@@ -221,6 +225,7 @@ void UdpEndpoint::OnReadable() {
       continue;
     }
     OnRequest(packet);
+    return true;
   }
 }
 
@@ -274,11 +279,13 @@ bool SerialEndpoint::Open(const std::string& linkPath, std::string* error) {
   return true;
 }
 
-void SerialEndpoint::OnReadable() {
+bool SerialEndpoint::OnReadable() {
   uint8_t bytes[4096];
+  bool took = false;
   for (;;) {
     const ssize_t n = read(m_master, bytes, sizeof bytes);
-    if (n <= 0) return;
+    if (n <= 0) return took;
+    took = true;
     m_lastByteTime = NowMilliseconds();
     for (ssize_t i = 0; i < n; ++i) Take(bytes[i]);
   }

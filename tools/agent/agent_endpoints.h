@@ -85,8 +85,9 @@ class UdpEndpoint : public AgentEndpoint {
   bool Open(uint16_t port, std::string* error);
   uint16_t Port() const { return m_port; }
   int Descriptor() const { return m_socket; }
-  // Takes every datagram waiting.
-  void OnReadable();
+  // Takes the datagrams waiting, up to and with the first request; true when there
+  // was any.
+  bool OnReadable();
 
  protected:
   void SendControl(uint8_t byte) override;
@@ -110,7 +111,8 @@ class SerialEndpoint : public AgentEndpoint {
   bool Open(const std::string& linkPath, std::string* error);
   const std::string& LinePath() const { return m_linePath; }
   int Descriptor() const { return m_master; }
-  void OnReadable();
+  // Takes every byte waiting; true when there was any.
+  bool OnReadable();
   // A packet begun and left unfinished for long is dropped.
   void OnIdle();
 

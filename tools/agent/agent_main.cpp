@@ -111,36 +111,43 @@ int Run(const AgentOptions& options) {
   uint64_t lastActivity = NowMilliseconds();
   uint64_t lastReadyCheck = lastActivity;
   while (g_stop == 0) {
-    pollfd lines[2];
-    nfds_t count = 0;
-    if (udp) lines[count++] = pollfd{udp->Descriptor(), POLLIN, 0};
-    if (serial) lines[count++] = pollfd{serial->Descriptor(), POLLIN, 0};
     // A running thread gets the processor whenever no line has anything. Right after a
     // request the next one (or its ACK) is likely within microseconds: the agent looks
     // again without sleeping for a moment, as a sleeping process takes long to wake.
-    // Between two looks it gives the processor away, so that a debugger on the same
-    // core can send what the agent waits for; when that took long, other work had the
-    // core, and the agent sleeps until the next request, which wakes it at once.
+    // Each look first gives the processor away, so that a debugger on the same core
+    // takes the answer and sends what the agent waits for; then it reads the lines
+    // without waiting (they never block). When giving the processor away took long,
+    // other work had the core, and the agent sleeps until the next request, which
+    // wakes it at once.
     const bool justBusy =
         !sleepUntilRequest && NowMicroseconds() - lastRequestMicroseconds < kSpinMicroseconds;
-    const bool holding = (udp && udp->HoldsRequest()) || (serial && serial->HoldsRequest());
-    const int wait = server.IsRunning() || justBusy ? 0 : holding ? 5 : 100;
-    const int ready = poll(lines, count, wait);
-    if (ready == 0 && justBusy && !server.IsRunning()) {
+    bool took = false;
+    if (justBusy && !server.IsRunning()) {
       const uint64_t yielded = NowMicroseconds();
       sched_yield();
       sleepUntilRequest = NowMicroseconds() - yielded > kProcessorTakenMicroseconds;
+      if (udp) took = udp->OnReadable() || took;
+      if (serial) took = serial->OnReadable() || took;
+    } else {
+      pollfd lines[2];
+      nfds_t count = 0;
+      if (udp) lines[count++] = pollfd{udp->Descriptor(), POLLIN, 0};
+      if (serial) lines[count++] = pollfd{serial->Descriptor(), POLLIN, 0};
+      const bool holding = (udp && udp->HoldsRequest()) || (serial && serial->HoldsRequest());
+      const int wait = server.IsRunning() || justBusy ? 0 : holding ? 5 : 100;
+      if (poll(lines, count, wait) > 0) {
+        for (nfds_t i = 0; i < count; ++i) {
+          if ((lines[i].revents & POLLIN) == 0) continue;
+          if (udp && lines[i].fd == udp->Descriptor()) took = udp->OnReadable() || took;
+          if (serial && lines[i].fd == serial->Descriptor()) took = serial->OnReadable() || took;
+        }
+      }
     }
     const uint64_t now = NowMilliseconds();
-    if (ready > 0) {
+    if (took) {
       sleepUntilRequest = false;
       lastActivity = now;
       lastRequestMicroseconds = NowMicroseconds();
-      for (nfds_t i = 0; i < count; ++i) {
-        if ((lines[i].revents & POLLIN) == 0) continue;
-        if (udp && lines[i].fd == udp->Descriptor()) udp->OnReadable();
-        if (serial && lines[i].fd == serial->Descriptor()) serial->OnReadable();
-      }
     } else if (server.IsRunning()) {
       server.RunSlice();
     }

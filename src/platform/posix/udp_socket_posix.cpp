@@ -1,9 +1,5 @@
 #include "platform/udp_socket.h"
 
-#include "platform/clock.h"
-
-#include <algorithm>
-
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -55,27 +51,21 @@ bool ConnectDatagramSocket(intptr_t socket, uint32_t address, uint16_t port) {
 }
 
 // poll rather than select: select cannot watch a descriptor numbered 1024 or above.
-// The first stretch of the wait looks without sleeping (see udp_socket.h).
 int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds) {
   pollfd ready{Fd(socket), POLLIN, 0};
-  ReadableLook look(timeoutMilliseconds);
-  int timeout = 0;
   for (;;) {
-    const int result = ::poll(&ready, 1, timeout);
+    const int result = ::poll(&ready, 1, static_cast<int>(timeoutMilliseconds));
     if (result < 0 && errno == EINTR) continue;
-    if (result != 0 || timeout != 0) return result < 0 ? -1 : (result == 0 ? 0 : 1);
-    if (!look.Again()) {
-      if (timeoutMilliseconds == 0) return 0;
-      timeout = static_cast<int>(timeoutMilliseconds);
-    }
+    return result < 0 ? -1 : (result == 0 ? 0 : 1);
   }
 }
 
-int32_t ReceiveDatagram(intptr_t socket, void* buffer, uint32_t length) {
+int32_t ReceiveWaitingDatagram(intptr_t socket, void* buffer, uint32_t length) {
   for (;;) {
-    const ssize_t n = ::recv(Fd(socket), buffer, length, 0);
-    if (n < 0 && errno == EINTR) continue;
-    return n < 0 ? -1 : static_cast<int32_t>(n);
+    const ssize_t n = ::recv(Fd(socket), buffer, length, MSG_DONTWAIT);
+    if (n >= 0) return static_cast<int32_t>(n);
+    if (errno == EINTR) continue;
+    return errno == EAGAIN || errno == EWOULDBLOCK ? kNoDatagramYet : -1;
   }
 }
 

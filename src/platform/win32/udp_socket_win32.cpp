@@ -3,15 +3,22 @@
 // Windows Sockets 1.1 (wsock32): the version the program asks for.
 #include <winsock.h>
 
-#include <algorithm>
 #include <cstring>
-
-#include "platform/clock.h"
 
 namespace zentor::platform {
 namespace {
 
 SOCKET Native(intptr_t socket) { return static_cast<SOCKET>(socket); }
+
+int32_t ReceiveDatagram(intptr_t socket, void* buffer, uint32_t length) {
+  const int n = ::recv(Native(socket), static_cast<char*>(buffer), static_cast<int>(length), 0);
+  if (n == SOCKET_ERROR) {
+    // A datagram longer than the buffer is cut to it: that is what the caller asked for.
+    if (WSAGetLastError() == WSAEMSGSIZE) return static_cast<int32_t>(length);
+    return -1;
+  }
+  return n;
+}
 
 }  // namespace
 
@@ -58,32 +65,21 @@ bool ConnectDatagramSocket(intptr_t socket, uint32_t address, uint16_t port) {
   return ::connect(Native(socket), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0;
 }
 
-// The first stretch of the wait looks without sleeping (see udp_socket.h).
 int WaitUntilReadable(intptr_t socket, uint32_t timeoutMilliseconds) {
-  ReadableLook look(timeoutMilliseconds);
-  uint32_t timeout = 0;
-  for (;;) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(Native(socket), &readable);
-    timeval wait{static_cast<long>(timeout / 1000), static_cast<long>(timeout % 1000) * 1000};
-    const int result = ::select(0, &readable, nullptr, nullptr, &wait);
-    if (result != 0 || timeout != 0) return result < 0 ? -1 : (result == 0 ? 0 : 1);
-    if (!look.Again()) {
-      if (timeoutMilliseconds == 0) return 0;
-      timeout = timeoutMilliseconds;
-    }
-  }
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(Native(socket), &readable);
+  timeval wait{static_cast<long>(timeoutMilliseconds / 1000), static_cast<long>(timeoutMilliseconds % 1000) * 1000};
+  const int result = ::select(0, &readable, nullptr, nullptr, &wait);
+  return result < 0 ? -1 : (result == 0 ? 0 : 1);
 }
 
-int32_t ReceiveDatagram(intptr_t socket, void* buffer, uint32_t length) {
-  const int n = ::recv(Native(socket), static_cast<char*>(buffer), static_cast<int>(length), 0);
-  if (n == SOCKET_ERROR) {
-    // A datagram longer than the buffer is cut to it: that is what the caller asked for.
-    if (WSAGetLastError() == WSAEMSGSIZE) return static_cast<int32_t>(length);
-    return -1;
-  }
-  return n;
+// Windows Sockets 1.1 has no receive that leaves a blocking socket's mode alone and
+// does not wait: a select of no time asks first.
+int32_t ReceiveWaitingDatagram(intptr_t socket, void* buffer, uint32_t length) {
+  const int ready = WaitUntilReadable(socket, 0);
+  if (ready <= 0) return ready == 0 ? kNoDatagramYet : -1;
+  return ReceiveDatagram(socket, buffer, length);
 }
 
 int32_t SendDatagram(intptr_t socket, const void* bytes, uint32_t length) {
