@@ -100,7 +100,11 @@ void LoadStringInstruction(MemoryFile& code, uint32_t operand) {
   TokenRecord& token = CurrentToken();
   const uint16_t length = PostfixStringLength(operand);
   if (length >= sizeof(token.text)) RaiseBadCode();
-  ThrowIfFailed(code.Read(length, 1, token.text));
+  if (const uint8_t* text = code.ReadInPlace(length)) {
+    std::memcpy(token.text, text, length);
+  } else {
+    ThrowIfFailed(code.Read(length, 1, token.text));
+  }
   token.text[length] = '\0';
   token.textLength = length;
   token.tag = PostfixStringTag(operand);

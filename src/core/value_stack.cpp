@@ -50,21 +50,31 @@ void CopyTwoWords(uint8_t* to, const uint8_t* from, uint32_t size) {
   std::memcpy(to + size - sizeof tail, &tail, sizeof tail);
 }
 
-// Copies an item's bytes. Most items are numbers and operator codes of 1 to 16
-// bytes: those are moved in at most two overlapping words instead of a library call.
-inline void CopyItemBytes(uint8_t* to, const uint8_t* from, uint32_t size) {
-  if (size >= 8 && size <= 16) {
+// The items most traffic is made of (numbers, operator codes, short names) are at
+// most this long; they are copied without a library call.
+constexpr uint32_t kSmallItemSize = 16;
+
+// Copies a small item's bytes (at most kSmallItemSize) in at most two overlapping
+// words.
+inline void CopySmallItem(uint8_t* to, const uint8_t* from, uint32_t size) {
+  if (size >= 8) {
     CopyTwoWords<uint64_t>(to, from, size);
-  } else if (size >= 4 && size < 8) {
+  } else if (size >= 4) {
     CopyTwoWords<uint32_t>(to, from, size);
-  } else if (size != 0 && size < 4) {
+  } else if (size != 0) {
     const uint8_t first = from[0];
     const uint8_t middle = from[size / 2];
     const uint8_t last = from[size - 1];
     to[0] = first;
     to[size / 2] = middle;
     to[size - 1] = last;
-  } else if (size > 16) {
+  }
+}
+
+inline void CopyItemBytes(uint8_t* to, const uint8_t* from, uint32_t size) {
+  if (size <= kSmallItemSize) {
+    CopySmallItem(to, from, size);
+  } else {
     std::memcpy(to, from, size);
   }
 }
@@ -129,14 +139,30 @@ void ValueStack::Reset() {
 //    first, so a failed growth leaves the stack as it was.
 // 2. The header goes in, then the bytes; then the cached header names the new item.
 void ValueStack::PushSized(uint16_t kind, uint16_t size, const void* data) {
+  const StackState& state = State();
+  // The common case stays free of calls: a small item into room already there.
+  if (size > kSmallItemSize || static_cast<uint64_t>(state.end) + kHeaderSize + size > state.capacity) {
+    PushGrowing(kind, size, data);
+    return;
+  }
+  Append(kind, size, data, &CopySmallItem);
+}
+
+void ValueStack::PushGrowing(uint16_t kind, uint16_t size, const void* data) {
+  Reserve(static_cast<uint64_t>(State().end) + kHeaderSize + size);
+  Append(kind, size, data, &CopyItemBytes);
+}
+
+// The header of the item now on top goes in, then the new item's bytes; then the
+// cached header names the new item. The room is there already.
+template <typename Copy>
+void ValueStack::Append(uint16_t kind, uint16_t size, const void* data, Copy copy) {
   StackState& state = State();
-  const uint64_t end = static_cast<uint64_t>(state.end) + kHeaderSize + size;
-  if (end > state.capacity) Reserve(end);
   uint8_t* at = state.bytes.get() + state.end;
   StoreU16(at, state.topKind);
   StoreU16(at + 2, state.topSize);
-  CopyItemBytes(at + kHeaderSize, static_cast<const uint8_t*>(data), size);
-  state.end = static_cast<uint32_t>(end);
+  copy(at + kHeaderSize, static_cast<const uint8_t*>(data), size);
+  state.end += kHeaderSize + size;
   state.topKind = kind;
   state.topSize = size;
 }
@@ -167,6 +193,20 @@ void ValueStack::Drop() {
 }
 
 void ValueStack::Pop(void* buffer) {
+  StackState& state = State();
+  const uint32_t size = state.topSize;
+  if (state.topKind == kKindEmpty || size > kSmallItemSize || size + kHeaderSize > state.end) {
+    PopChecked(buffer);
+    return;
+  }
+  const uint8_t* item = state.bytes.get() + state.end - size;
+  CopySmallItem(static_cast<uint8_t*>(buffer), item, size);
+  state.end -= size + kHeaderSize;
+  state.topKind = LoadU16(item - kHeaderSize);
+  state.topSize = LoadU16(item - kHeaderSize + 2);
+}
+
+void ValueStack::PopChecked(void* buffer) {
   Peek(buffer);
   Drop();
 }

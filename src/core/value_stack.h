@@ -127,6 +127,11 @@ class ValueStack {
   static StackState s_state;
   static StackState& State() { return s_state; }
   static void Reserve(uint64_t needed);
+  // The general halves of PushSized and Pop: items of any size, growth, underflow.
+  [[gnu::noinline]] static void PushGrowing(uint16_t kind, uint16_t size, const void* data);
+  [[gnu::noinline]] static void PopChecked(void* buffer);
+  template <typename Copy>
+  static void Append(uint16_t kind, uint16_t size, const void* data, Copy copy);
 };
 
 // GetValueKindSize and the symbol-table code map live with the type codes (dvp_types.h).
