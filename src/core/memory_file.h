@@ -2,8 +2,8 @@
 // The debugger's growable in-memory byte stream: bytes with a size and a current
 // position, kept in 256-byte pages from the file's own fixed-block pool, so growing
 // never moves data and destroying a file frees every page in one pool operation. It
-// holds postfix code, the value stack, the command-device stack, channel and macro
-// buffers and captured output. Most users reach a file through a MemoryFileHandle (a
+// holds postfix code, the command-device stack, channel and macro buffers and
+// captured output. Most users reach a file through a MemoryFileHandle (a
 // 32-bit id that fits the words those users keep) and the handle functions below,
 // which return a DVErrorCode; the loader library holds a MemoryFile by value.
 
