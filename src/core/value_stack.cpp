@@ -228,13 +228,14 @@ void ValueStack::ConvertTop(uint16_t kind) {
   Push(kind, buffer);
 }
 
+// Mostly the top has the kind asked for already (an operator code, a truth value).
 void ValueStack::PopAs(uint16_t kind, void* buffer) {
-  ConvertTop(kind);
+  if (State().topKind != kind) ConvertTop(kind);
   Pop(buffer);
 }
 
 void ValueStack::PeekAs(uint16_t kind, void* buffer) {
-  ConvertTop(kind);
+  if (State().topKind != kind) ConvertTop(kind);
   Peek(buffer);
 }
 
