@@ -15,6 +15,7 @@
 #include "core/number_base.h"
 #include "core/real_temp_ring.h"
 #include "core/value_bytes.h"
+#include "core/value_conversion.h"
 #include "core/value_stack.h"
 
 namespace zentor {
@@ -45,7 +46,8 @@ constexpr uint8_t kLogName = 3;
 struct ScannerState {
   std::unique_ptr<NameHashTable> table;
   KeywordEntryPool entries;
-  MemoryFileHandle localNameLog = kNullMemoryFile;
+  // Pushed and popped around every block a loop runs: a plain byte vector.
+  std::vector<uint8_t> localNameLog;
   MemoryFileHandle flagStack = kNullMemoryFile;
   uint16_t blockDepth = 0;
   // Block-local entries in the table: every command's start removes them all, and
@@ -942,9 +944,8 @@ void RemoveLocalName(const uint8_t* name, uint16_t length) {
 // -- Local-name log --------------------------------------------------------------------
 
 void LogPush(const void* bytes, uint32_t count) {
-  MemoryFile& log = FileOf(g_scanner.localNameLog);
-  ThrowIfMemoryFileError(log.Seek(log.Size()));
-  ThrowIfMemoryFileError(log.Write(1, count, bytes));
+  const auto* first = static_cast<const uint8_t*>(bytes);
+  g_scanner.localNameLog.insert(g_scanner.localNameLog.end(), first, first + count);
 }
 
 // Enters a block-local name and logs it, so that the end of its block removes it.
@@ -957,21 +958,17 @@ void EnterLogged(uint8_t token, uint16_t subcode, uint32_t value, const char* te
 }
 
 void LogPop(uint32_t count, void* bytes) {
-  MemoryFile& log = FileOf(g_scanner.localNameLog);
-  if (log.Position() != log.Size()) ThrowIfMemoryFileError(log.Seek(log.Size()));
-  if (log.Position() < count) ZENTOR_INTERNAL_ERROR();
-  ThrowIfMemoryFileError(log.ReadBack(count, bytes));
-  log.Truncate();
+  std::vector<uint8_t>& log = g_scanner.localNameLog;
+  if (log.size() < count) ZENTOR_INTERNAL_ERROR();
+  std::memcpy(bytes, log.data() + log.size() - count, count);
+  log.resize(log.size() - count);
 }
 
-bool LogIsEmpty() { return FileOf(g_scanner.localNameLog).Size() == 0; }
+bool LogIsEmpty() { return g_scanner.localNameLog.empty(); }
 
 uint8_t LogTop() {
-  MemoryFile& log = FileOf(g_scanner.localNameLog);
-  uint8_t byte = 0;
-  ThrowIfMemoryFileError(log.Seek(log.Size() - 1));
-  ThrowIfMemoryFileError(log.Read(1, 1, &byte));
-  return byte;
+  if (g_scanner.localNameLog.empty()) ZENTOR_INTERNAL_ERROR();
+  return g_scanner.localNameLog.back();
 }
 
 // Pops the newest item: a marker (its byte) or a name item (kLogName; the name is
@@ -1008,7 +1005,7 @@ void CommandScanner::InitKeywords() {
   g_scanner.definingEntries = 0;
   g_scanner.table = NameHashTable::Create();
   for (const TokenTableRow& row : TokenTable()) AddKeyword(row.token, row.subcode, row.text);
-  EmptyFile(g_scanner.localNameLog);
+  g_scanner.localNameLog.clear();
   EmptyFile(g_scanner.flagStack);
   g_scanner.blockDepth = 0;
   g_scanner.localTokenCode = 0;
@@ -1023,11 +1020,10 @@ void CommandScanner::Shutdown() {
   g_scanner.entries.Clear();
   g_scanner.localEntries = 0;
   g_scanner.definingEntries = 0;
-  for (MemoryFileHandle* handle : {&g_scanner.localNameLog, &g_scanner.flagStack}) {
-    if (*handle != kNullMemoryFile) {
-      (void)DestroyMemoryFile(*handle);
-      *handle = kNullMemoryFile;
-    }
+  std::vector<uint8_t>().swap(g_scanner.localNameLog);
+  if (g_scanner.flagStack != kNullMemoryFile) {
+    (void)DestroyMemoryFile(g_scanner.flagStack);
+    g_scanner.flagStack = kNullMemoryFile;
   }
   g_scanner.blockDepth = 0;
   g_scanner.modes = ScannerModeFlags{};
@@ -1312,7 +1308,7 @@ void RemoveEntriesWhere(const std::function<bool(const KeywordEntry&)>& select) 
 }  // namespace
 
 void CommandScanner::RemoveAllLocalNames() {
-  EmptyFile(g_scanner.localNameLog);
+  g_scanner.localNameLog.clear();
   g_scanner.blockDepth = 0;
   if (g_scanner.localEntries == 0) return;
   RemoveEntriesWhere([](const KeywordEntry& entry) { return entry.flag == kKeywordLocal; });
@@ -1343,6 +1339,18 @@ void CommandScanner::ResetAfterBreak() {
 
 // -- Literal actions -------------------------------------------------------------------
 
+namespace {
+
+// Pushes a literal's bytes of `kind` converted to `as`: what pushing them and
+// converting the top gives, without the round trip through the stack.
+void PushIntegerAs(uint16_t kind, const uint8_t* bytes, uint16_t as) {
+  uint8_t converted[kValueBufferSize];
+  ConvertValue(bytes, kind, converted, as);
+  ValueStack::PushSized(as, static_cast<uint16_t>(GetValueKindSize(as)), converted);
+}
+
+}  // namespace
+
 void CommandScanner::PushName() {
   const TokenRecord& token = CurrentToken();
   ValueStack::PushSized(kKindUnresolvedName, token.textLength, token.text);
@@ -1363,16 +1371,13 @@ void CommandScanner::PushInteger() {
   if (token.tag == 10) {
     switch (token.textLength) {
       case 1:
-        ValueStack::PushSized(kKindOrd1, 1, bytes);
-        ValueStack::ConvertTop(kKindInt4);
+        PushIntegerAs(kKindOrd1, bytes, kKindInt4);
         return;
       case 2:
-        ValueStack::PushSized(kKindOrd2, 2, bytes);
-        ValueStack::ConvertTop(kKindInt4);
+        PushIntegerAs(kKindOrd2, bytes, kKindInt4);
         return;
       case 4:
-        ValueStack::PushSized(kKindOrd4, 4, bytes);
-        ValueStack::ConvertTop((bytes[3] & 0x80) == 0 ? kKindInt4 : kKindInt8);
+        PushIntegerAs(kKindOrd4, bytes, (bytes[3] & 0x80) == 0 ? kKindInt4 : kKindInt8);
         return;
       case 8:
         if ((bytes[7] & 0x80) == 0) {
@@ -1387,12 +1392,10 @@ void CommandScanner::PushInteger() {
   }
   switch (token.textLength) {
     case 1:
-      ValueStack::PushSized(kKindOrd1, 1, bytes);
-      ValueStack::ConvertTop(kKindOrd4);
+      PushIntegerAs(kKindOrd1, bytes, kKindOrd4);
       return;
     case 2:
-      ValueStack::PushSized(kKindOrd2, 2, bytes);
-      ValueStack::ConvertTop(kKindOrd4);
+      PushIntegerAs(kKindOrd2, bytes, kKindOrd4);
       return;
     case 4:
       ValueStack::PushSized(kKindOrd4, 4, bytes);
@@ -1425,18 +1428,18 @@ void CommandScanner::PushReal() {
 
 void CommandScanner::PushTokenInteger() {
   const TokenRecord& token = CurrentToken();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(token.text);
   switch (token.textLength) {
     case 2:
-      ValueStack::PushSized(kKindOrd2, 2, token.text);
+      PushIntegerAs(kKindOrd2, bytes, kKindOrd2);
       break;
     case 4:
-      ValueStack::PushSized(kKindOrd4, 4, token.text);
+      PushIntegerAs(kKindOrd4, bytes, kKindOrd2);
       break;
     default:
-      ValueStack::PushSized(kKindOrd1, 1, token.text);
+      PushIntegerAs(kKindOrd1, bytes, kKindOrd2);
       break;
   }
-  ValueStack::ConvertTop(kKindOrd2);
 }
 
 void CommandScanner::PopName() {

@@ -84,9 +84,9 @@ VariableStorage* StorageOf(uint32_t id) {
 }
 
 // The storage of the debug variable of that name; 41 when the name is no variable.
-VariableStorage& LookUpVariable(const std::string& name) {
-  if (name.size() > NameHashTable::kMaxNameLength) Raise(kMsgSymbolLookupFailed, kSeveritySevere);
-  const uint32_t id = CommandScanner::Keywords().Find(static_cast<uint16_t>(name.size()), name.data());
+VariableStorage& LookUpVariable(const uint8_t* name, uint16_t length) {
+  if (length > NameHashTable::kMaxNameLength) Raise(kMsgSymbolLookupFailed, kSeveritySevere);
+  const uint32_t id = CommandScanner::Keywords().Find(length, name);
   if (id != 0) {
     const KeywordEntry& entry = CommandScanner::KeywordEntries().Get(id);
     VariableStorage* storage = IsTypeToken(entry.token) ? StorageOf(entry.value) : nullptr;
@@ -95,12 +95,13 @@ VariableStorage& LookUpVariable(const std::string& name) {
   Raise(kMsgSymbolLookupFailed, kSeveritySevere);
 }
 
-// The name item (kind 0xFFFD) on top of the stack, popped.
-std::string PopName() {
-  const uint16_t size = ValueStack::TopSize();
-  uint8_t buffer[ValueStack::kMaxItemSize];
-  ValueStack::Pop(buffer);
-  return std::string(reinterpret_cast<const char*>(buffer), size);
+// The storage of the variable the name item (kind 0xFFFD) on top of the stack names;
+// the item is popped. Every fetch and store of a variable starts here.
+VariableStorage& PopVariable() {
+  const uint16_t length = ValueStack::TopSize();
+  uint8_t name[ValueStack::kMaxItemSize];
+  ValueStack::Pop(name);
+  return LookUpVariable(name, length);
 }
 
 std::size_t StringSize(uint16_t kind, const uint8_t* bytes, std::size_t available) {
@@ -125,7 +126,7 @@ TypedLocation OffsetTypeLocation(const AddressDescriptor& address) {
 // ---- value fetch -------------------------------------------------------------------
 
 void FetchVariable() {
-  const VariableStorage& storage = LookUpVariable(PopName());
+  const VariableStorage& storage = PopVariable();
   std::size_t size = storage.bytes.size();
   if (IsStringKind(storage.kind)) size = StringSize(storage.kind, storage.bytes.data(), storage.bytes.size());
   if (size > kMaxFetchedVariableSize) Raise(kOperandSizeTooLarge, kSeverityInternal);
@@ -191,7 +192,7 @@ uint32_t PopPseudoVariable() {
 // ---- stores ------------------------------------------------------------------------
 
 void StoreIntoVariable(const uint8_t* value, uint16_t kind) {
-  VariableStorage& storage = LookUpVariable(PopName());
+  VariableStorage& storage = PopVariable();
   uint8_t converted[kValueBufferSize];
   ConvertValue(value, kind, converted, storage.kind);
   if (IsStringKind(storage.kind)) {

@@ -54,11 +54,12 @@ void NameHashTable::FreeEntry(Entry* entry) {
 const uint8_t* NameHashTable::NameOf(const Entry* entry) { return reinterpret_cast<const uint8_t*>(entry + 1); }
 
 NameHashTable::Entry* NameHashTable::FindEntry(uint16_t length, const void* name,
-                                               const std::function<bool(uint32_t)>* accept) const {
+                                               const std::function<bool(uint32_t)>* accept, uint16_t* bucket) const {
   // Stored names are at most 255 bytes: a longer name is never present (comparing
   // only its low length byte would match a short name).
   if (length > kMaxNameLength || (length > 0 && name == nullptr)) return nullptr;
-  for (Entry* entry = m_buckets[BucketOf(length, name)]; entry != nullptr; entry = entry->next) {
+  *bucket = BucketOf(length, name);
+  for (Entry* entry = m_buckets[*bucket]; entry != nullptr; entry = entry->next) {
     if (entry->length != length) continue;
     if (length > 0 && std::memcmp(NameOf(entry), name, length) != 0) continue;
     if (accept != nullptr && !(*accept)(entry->value)) continue;
@@ -68,19 +69,21 @@ NameHashTable::Entry* NameHashTable::FindEntry(uint16_t length, const void* name
 }
 
 uint32_t NameHashTable::Find(uint16_t length, const void* name) {
-  Entry* entry = FindEntry(length, name, nullptr);
+  uint16_t bucket = 0;
+  Entry* entry = FindEntry(length, name, nullptr, &bucket);
   if (entry == nullptr) return 0;
   m_current = entry;
-  m_currentBucket = BucketOf(length, name);
+  m_currentBucket = bucket;
   return entry->value;
 }
 
 uint32_t NameHashTable::FindWhere(uint16_t length, const void* name,
                                   const std::function<bool(uint32_t value)>& accept) {
-  Entry* entry = FindEntry(length, name, &accept);
+  uint16_t bucket = 0;
+  Entry* entry = FindEntry(length, name, &accept, &bucket);
   if (entry == nullptr) return 0;
   m_current = entry;
-  m_currentBucket = BucketOf(length, name);
+  m_currentBucket = bucket;
   return entry->value;
 }
 
@@ -174,12 +177,7 @@ uint32_t KeywordEntryPool::Add(const KeywordEntry& entry) {
   return id;
 }
 
-bool KeywordEntryPool::IsLive(uint32_t id) const { return id != 0 && id <= m_slots.size() && m_slots[id - 1].live; }
-
-KeywordEntry& KeywordEntryPool::Get(uint32_t id) {
-  if (!IsLive(id)) ZENTOR_INTERNAL_ERROR();
-  return m_slots[id - 1].entry;
-}
+void KeywordEntryPool::RaiseUnknownId() { ZENTOR_INTERNAL_ERROR(); }
 
 void KeywordEntryPool::Release(uint32_t id) {
   if (!IsLive(id)) ZENTOR_INTERNAL_ERROR();

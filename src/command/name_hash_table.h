@@ -63,7 +63,9 @@ class NameHashTable {
   static Entry* NewEntry(uint16_t length, const void* name, uint32_t value);
   static void FreeEntry(Entry* entry);
   static const uint8_t* NameOf(const Entry* entry);
-  Entry* FindEntry(uint16_t length, const void* name, const std::function<bool(uint32_t)>* accept) const;
+  // The entry found, its bucket in *bucket.
+  Entry* FindEntry(uint16_t length, const void* name, const std::function<bool(uint32_t)>* accept,
+                   uint16_t* bucket) const;
   void FreeDeferredEntries();
 
   Entry* m_buckets[kBucketCount] = {};
@@ -91,9 +93,13 @@ struct KeywordEntry {
 class KeywordEntryPool {
  public:
   uint32_t Add(const KeywordEntry& entry);
-  // The entry of a live id; an unknown id is an internal error.
-  KeywordEntry& Get(uint32_t id);
-  bool IsLive(uint32_t id) const;
+  // The entry of a live id; an unknown id is an internal error. Inline: every fetch
+  // and store of a debug variable asks.
+  KeywordEntry& Get(uint32_t id) {
+    if (!IsLive(id)) RaiseUnknownId();
+    return m_slots[id - 1].entry;
+  }
+  bool IsLive(uint32_t id) const { return id != 0 && id <= m_slots.size() && m_slots[id - 1].live; }
   void Release(uint32_t id);
   void Clear();
   uint32_t LiveCount() const { return m_liveCount; }
@@ -103,6 +109,7 @@ class KeywordEntryPool {
     KeywordEntry entry;
     bool live = false;
   };
+  [[noreturn]] static void RaiseUnknownId();
   std::deque<Slot> m_slots;
   std::vector<uint32_t> m_freeIds;
   uint32_t m_liveCount = 0;

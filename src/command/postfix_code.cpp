@@ -8,20 +8,6 @@ void EncodePostfixInstruction(uint8_t opcode, uint32_t operand, uint8_t* bytes) 
   value_bytes::StoreU32(bytes + 1, operand);
 }
 
-PostfixInstruction DecodePostfixInstruction(const uint8_t* bytes) {
-  PostfixInstruction instruction;
-  instruction.opcode = bytes[0];
-  instruction.operand = value_bytes::LoadU32(bytes + 1);
-  return instruction;
-}
-
-DVErrorCode ReadPostfixInstruction(MemoryFile& code, PostfixInstruction* instruction) {
-  uint8_t bytes[kPostfixInstructionSize];
-  DVErrorCode status = code.Read(kPostfixInstructionSize, 1, bytes);
-  if (status.IsOkay()) *instruction = DecodePostfixInstruction(bytes);
-  return status;
-}
-
 DVErrorCode WritePostfixInstruction(MemoryFile& code, uint8_t opcode, uint32_t operand) {
   uint8_t bytes[kPostfixInstructionSize];
   EncodePostfixInstruction(opcode, operand, bytes);

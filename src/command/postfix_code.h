@@ -10,6 +10,7 @@
 
 #include "core/dv_error_code.h"
 #include "core/memory_file.h"
+#include "support/little_endian.h"
 
 namespace zentor {
 
@@ -56,10 +57,25 @@ constexpr uint32_t PostfixJumpOperand(int32_t offset) { return static_cast<uint3
 
 // The five bytes of an instruction, and back.
 void EncodePostfixInstruction(uint8_t opcode, uint32_t operand, uint8_t* bytes);
-PostfixInstruction DecodePostfixInstruction(const uint8_t* bytes);
+inline PostfixInstruction DecodePostfixInstruction(const uint8_t* bytes) {
+  PostfixInstruction instruction;
+  instruction.opcode = bytes[0];
+  instruction.operand = value_bytes::LoadU32(bytes + 1);
+  return instruction;
+}
 
-// Reads the instruction at the file's position (182 at the end of the code).
-DVErrorCode ReadPostfixInstruction(MemoryFile& code, PostfixInstruction* instruction);
+// Reads the instruction at the file's position (182 at the end of the code). Inline:
+// the executor reads one before every step.
+inline DVErrorCode ReadPostfixInstruction(MemoryFile& code, PostfixInstruction* instruction) {
+  if (const uint8_t* inPlace = code.ReadInPlace(kPostfixInstructionSize)) {
+    *instruction = DecodePostfixInstruction(inPlace);
+    return DVErrorCode();
+  }
+  uint8_t bytes[kPostfixInstructionSize];
+  const DVErrorCode status = code.Read(kPostfixInstructionSize, 1, bytes);
+  if (status.IsOkay()) *instruction = DecodePostfixInstruction(bytes);
+  return status;
+}
 // Writes the instruction at the file's position.
 DVErrorCode WritePostfixInstruction(MemoryFile& code, uint8_t opcode, uint32_t operand);
 

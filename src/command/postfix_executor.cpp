@@ -33,10 +33,10 @@ struct ExecutorState {
   std::vector<MemoryFileHandle> released;
 };
 
-ExecutorState& State() {
-  static ExecutorState state;
-  return state;
-}
+// Constant-initialised: the run loops consult it after every routine.
+constinit ExecutorState g_executor;
+
+ExecutorState& State() { return g_executor; }
 
 void ThrowIfFailed(DVErrorCode status) {
   if (!status.IsOkay()) throw DVError(status);
@@ -100,7 +100,11 @@ void LoadStringInstruction(MemoryFile& code, uint32_t operand) {
   TokenRecord& token = CurrentToken();
   const uint16_t length = PostfixStringLength(operand);
   if (length >= sizeof(token.text)) RaiseBadCode();
-  ThrowIfFailed(code.Read(length, 1, token.text));
+  if (const uint8_t* text = code.ReadInPlace(length)) {
+    std::memcpy(token.text, text, length);
+  } else {
+    ThrowIfFailed(code.Read(length, 1, token.text));
+  }
   token.text[length] = '\0';
   token.textLength = length;
   token.tag = PostfixStringTag(operand);
@@ -119,12 +123,21 @@ PostfixInstruction ReadNextInstruction(MemoryFile& code) {
   return instruction;
 }
 
+// The same, decoded in place when it lies within one page (nearly always); the run
+// loops read one before every step.
+inline PostfixInstruction NextInstructionToRun(MemoryFile& code) {
+  if (const uint8_t* bytes = code.ReadInPlace(kPostfixInstructionSize)) return DecodePostfixInstruction(bytes);
+  return ReadNextInstruction(code);
+}
+
 // Calls a routine for a running code and answers the code's file again: the routine
 // may have ended the life of the code (a procedure that redefines itself), and the
-// handle check then raises instead of reading freed pages.
-MemoryFile& InvokeRoutine(uint32_t routine, MemoryFileHandle code) {
+// handle check then raises instead of reading freed pages. Only a routine that
+// destroyed some file can have done that.
+MemoryFile& InvokeRoutine(uint32_t routine, MemoryFileHandle code, MemoryFile& file) {
+  const uint32_t destroyed = MemoryFileDestroyCount();
   RoutineRegistry::Invoke(routine);
-  return MemoryFileOf(code);
+  return MemoryFileDestroyCount() == destroyed ? file : MemoryFileOf(code);
 }
 
 // Moves past the data of an instruction that was just read.
@@ -162,11 +175,11 @@ void PostfixExecutor::Run(MemoryFileHandle code) {
   RunBreakMonitor monitor;
   while (state.running && !done) {
     monitor.Poll();
-    const PostfixInstruction instruction = ReadNextInstruction(*file);
+    const PostfixInstruction instruction = NextInstructionToRun(*file);
     const uint32_t positionAfter = file->Position();
     switch (instruction.opcode) {
       case kPostfixCall:
-        file = &InvokeRoutine(instruction.operand, code);
+        file = &InvokeRoutine(instruction.operand, code, *file);
         break;
       case kPostfixString:
         LoadStringInstruction(*file, instruction.operand);
@@ -206,10 +219,10 @@ void PostfixExecutor::RunMarkedBlock(MemoryFileHandle code) {
   RunBreakMonitor monitor;
   for (bool done = false; !done;) {
     monitor.Poll();
-    const PostfixInstruction instruction = ReadNextInstruction(*file);
+    const PostfixInstruction instruction = NextInstructionToRun(*file);
     switch (instruction.opcode) {
       case kPostfixCall:
-        file = &InvokeRoutine(instruction.operand, code);
+        file = &InvokeRoutine(instruction.operand, code, *file);
         break;
       case kPostfixString:
         LoadStringInstruction(*file, instruction.operand);

@@ -32,12 +32,14 @@ const char* NameOfRow(const TypeWordRow& row) {
 
 std::span<const TypeWordRow> TypeWordTable() { return kRows; }
 
-bool IsTypeToken(uint8_t token) {
-  for (const TypeWordRow& row : kRows) {
-    if (row.typeToken == token) return true;
-  }
-  return false;
-}
+// Asked at every fetch and store of a debug variable: a table by token.
+constexpr std::array<bool, 256> kTypeTokens = [] {
+  std::array<bool, 256> tokens{};
+  for (const TypeWordRow& row : kRows) tokens[row.typeToken] = true;
+  return tokens;
+}();
+
+bool IsTypeToken(uint8_t token) { return kTypeTokens[token]; }
 
 uint8_t TypeTokenOfCode(uint8_t typeCode) {
   for (const TypeWordRow& row : kRows) {

@@ -14,10 +14,11 @@ struct RegistryEntry {
   std::string name;
 };
 
-std::vector<RegistryEntry>& Entries() {
-  static std::vector<RegistryEntry> entries;
-  return entries;
-}
+// Constant-initialised (so Invoke, which every call of command code passes, reaches it
+// without a guard) and therefore destroyed after every object made at start-up.
+constinit std::vector<RegistryEntry> g_entries;
+
+std::vector<RegistryEntry>& Entries() { return g_entries; }
 
 // Every start-up registers its several hundred routines again, and code generation
 // registers each routine it calls: the ids of each routine, so that neither walks the

@@ -14,6 +14,12 @@ namespace {
 // after it is gone.
 bool g_registryAlive = false;
 
+// Registered records per kind; kinds from kCountedKinds on share the last counter.
+constexpr uint32_t kCountedKinds = 32;
+uint32_t g_registeredOfKind[kCountedKinds + 1] = {};
+
+uint32_t& RegisteredOfKind(uint32_t kind) { return g_registeredOfKind[kind < kCountedKinds ? kind : kCountedKinds]; }
+
 RWCollectable* CreateRecordFromFactory() { return new (std::nothrow) CollectableRecord(kRecordFurtherUsers); }
 
 const RWFactoryRegistration g_recordFactoryRegistration(kCollectableRecordID, &CreateRecordFromFactory);
@@ -47,7 +53,7 @@ CollectableRecord& CollectableRecord::operator=(const CollectableRecord& other) 
   if (this == &other) return *this;
   m_hasViewpoint = other.m_hasViewpoint;
   if (m_hasViewpoint != 0) m_viewpoint = other.m_viewpoint;
-  m_kind = other.m_kind;
+  SetKind(other.m_kind);
   m_changed = other.m_changed;
   return *this;
 }
@@ -62,13 +68,28 @@ RWCollectable* CollectableRecord::copy() const { return new (std::nothrow) Colle
 
 RWClassID CollectableRecord::isA() const { return kCollectableRecordID; }
 
+void CollectableRecord::SetKind(uint32_t kind) {
+  if (m_registered) {
+    --RegisteredOfKind(m_kind);
+    ++RegisteredOfKind(kind);
+  }
+  m_kind = kind;
+}
+
 void CollectableRecord::Register() {
   ObjectRegistry& registry = ObjectRegistry::Instance();
-  if (registry.find(this) == nullptr) registry.insert(this);
+  if (registry.find(this) != nullptr) return;
+  registry.insert(this);
+  m_registered = true;
+  ++RegisteredOfKind(m_kind);
 }
 
 void CollectableRecord::Unregister() {
-  if (ObjectRegistry::IsAlive()) ObjectRegistry::Instance().remove(this);
+  if (!ObjectRegistry::IsAlive()) return;
+  if (ObjectRegistry::Instance().remove(this) != nullptr && m_registered) {
+    m_registered = false;
+    --RegisteredOfKind(m_kind);
+  }
 }
 
 uint32_t CollectableRecord::TestAndClearChanged() {
@@ -105,6 +126,8 @@ bool ObjectRegistry::IsAlive() { return g_registryAlive; }
 // -- Marking -------------------------------------------------------------------------
 
 void MarkChangedRecords(uint32_t kind, const ViewpointHandle* viewpoint) {
+  // Values are stored many times a second in loops; usually no view of them is open.
+  if (RegisteredOfKind(kind) == 0) return;
   RWSetIterator next(ObjectRegistry::Instance());
   while (RWCollectable* item = next()) {
     auto* record = dynamic_cast<CollectableRecord*>(item);

@@ -70,6 +70,11 @@ class CollectableRecord : public RWCollectable {
   ViewpointHandle Viewpoint() const;
 
  private:
+  // Registration keeps a count of the registered records per kind, so marking a
+  // kind nobody watches costs no walk of the registry.
+  void SetKind(uint32_t kind);
+
+  bool m_registered = false;
   uint32_t m_hasViewpoint = 0;
   ViewpointHandle m_viewpoint;
   uint32_t m_kind = 0;

@@ -12,7 +12,6 @@ struct KeyRing {
   std::array<uint32_t, KeyQueue::kCapacity> slots{};
   int head = -1;
   int tail = -1;
-  bool breakPending = false;
 };
 
 KeyRing g_keys;
@@ -41,7 +40,7 @@ bool KeyQueue::Push(uint32_t key) {
     g_keys.tail = -1;
   }
   g_keys.slots[++g_keys.tail] = key;
-  if (key == 3) g_keys.breakPending = true;
+  if (key == 3) KeyQueue::s_breakPending = true;
   return true;
 }
 
@@ -63,10 +62,11 @@ bool KeyQueue::IsEmpty() { return g_keys.head < 0; }
 void KeyQueue::Clear() {
   g_keys.head = -1;
   g_keys.tail = -1;
-  g_keys.breakPending = false;
+  KeyQueue::s_breakPending = false;
 }
 
-bool KeyQueue::IsBreakPending() { return g_keys.breakPending; }
-void KeyQueue::ClearBreakPending() { g_keys.breakPending = false; }
+bool KeyQueue::s_breakPending = false;
+
+void KeyQueue::ClearBreakPending() { KeyQueue::s_breakPending = false; }
 
 }  // namespace zentor

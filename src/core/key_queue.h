@@ -19,8 +19,12 @@ class KeyQueue {
   static uint32_t Pop();
   static bool IsEmpty();
   static void Clear();
-  static bool IsBreakPending();
+  // Inline: the command loop asks before every postfix instruction.
+  static bool IsBreakPending() { return s_breakPending; }
   static void ClearBreakPending();
+
+ private:
+  static bool s_breakPending;
 };
 
 }  // namespace zentor

@@ -17,7 +17,6 @@ constexpr uint32_t kPoolInitialBlocks = 1;
 constexpr uint64_t kLargestOffset = 0xFFFFFFFFull;
 
 DVErrorCode ReadPastEnd() { return DVErrorCode(kMsgReadPastEndOfMemoryFile, kSeverityInternal); }
-DVErrorCode SeekPastEnd() { return DVErrorCode(kMsgSeekPastEndOfMemoryFile, kSeverityInternal); }
 DVErrorCode RequestTooLarge() { return DVErrorCode(kMsgAllocationTooLarge, kSeveritySevere); }
 DVErrorCode MemoryFull() { return DVErrorCode(kMsgDynamicMemoryFull, kSeveritySevere); }
 
@@ -43,20 +42,13 @@ uint8_t* MemoryFile::AppendPage() {
   return page;
 }
 
-DVErrorCode MemoryFile::Read(uint32_t itemSize, uint32_t count, void* buffer) {
+DVErrorCode MemoryFile::ReadAcrossPages(uint64_t n, void* buffer) {
   // The byte count is computed in 64 bits: a product that wrapped to a small number
   // would otherwise read less than asked and report success.
-  uint64_t n = static_cast<uint64_t>(itemSize) * count;
   if (n > m_size - m_position) return ReadPastEnd();
   auto* out = static_cast<uint8_t*>(buffer);
   uint32_t pageIndex = m_position >> kPageShift;
   uint32_t offset = m_position & kPageOffsetMask;
-  // Most reads (an instruction, a stack item) lie within one page.
-  if (n != 0 && offset + n <= kPageSize) {
-    std::memcpy(out, m_pages[pageIndex] + offset, static_cast<size_t>(n));
-    m_position += static_cast<uint32_t>(n);
-    return DVErrorCode();
-  }
   while (n > 0) {
     uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(kPageSize - offset, n));
     std::memcpy(out, m_pages[pageIndex] + offset, chunk);
@@ -69,19 +61,12 @@ DVErrorCode MemoryFile::Read(uint32_t itemSize, uint32_t count, void* buffer) {
   return DVErrorCode();
 }
 
-DVErrorCode MemoryFile::Write(uint32_t itemSize, uint32_t count, const void* buffer) {
-  uint64_t n = static_cast<uint64_t>(itemSize) * count;
+DVErrorCode MemoryFile::WriteAcrossPages(uint64_t n, const void* buffer) {
   // A file's offsets are 32-bit: a write that would end beyond them cannot be kept.
   if (n > kLargestOffset - m_position) return RequestTooLarge();
   const auto* in = static_cast<const uint8_t*>(buffer);
   uint32_t pageIndex = m_position >> kPageShift;
   uint32_t offset = m_position & kPageOffsetMask;
-  if (n != 0 && offset + n <= kPageSize && pageIndex < m_pages.size()) {
-    std::memcpy(m_pages[pageIndex] + offset, in, static_cast<size_t>(n));
-    m_position += static_cast<uint32_t>(n);
-    if (m_position > m_size) m_size = m_position;
-    return DVErrorCode();
-  }
   while (n > 0) {
     uint8_t* page = pageIndex < m_pages.size() ? m_pages[pageIndex] : AppendPage();
     if (page == nullptr) return MemoryFull();
@@ -97,26 +82,9 @@ DVErrorCode MemoryFile::Write(uint32_t itemSize, uint32_t count, const void* buf
   return DVErrorCode();
 }
 
-DVErrorCode MemoryFile::Seek(uint32_t position) {
-  if (position > m_size) return SeekPastEnd();
-  m_position = position;
-  return DVErrorCode();
-}
-
 void MemoryFile::SizeAndPosition(uint32_t* size, uint32_t* position) const {
   if (size != nullptr) *size = m_size;
   if (position != nullptr) *position = m_position;
-}
-
-DVErrorCode MemoryFile::ReadBack(uint32_t n, void* buffer) {
-  // An n beyond the position would wrap to an offset past the end: the seek fails.
-  if (n > m_position) return SeekPastEnd();
-  uint32_t start = m_position - n;
-  DVErrorCode status = Seek(start);
-  if (!status.IsOkay()) return status;
-  status = Read(1, n, buffer);
-  if (!status.IsOkay()) return status;
-  return Seek(start);
 }
 
 // 1. The byte count is item size times count (in 64 bits, so it cannot wrap).
@@ -205,6 +173,10 @@ MemoryFile& MemoryFileOf(MemoryFileHandle handle) {
 
 uint32_t LiveMemoryFileCount() { return Table().live; }
 
+namespace memory_file_detail {
+uint32_t g_destroyedFiles = 0;
+}  // namespace memory_file_detail
+
 DVErrorCode CreateMemoryFile(int32_t, int32_t, MemoryFileHandle* handle) {
   if (handle == nullptr) ZENTOR_INTERNAL_ERROR();
   HandleTable& table = Table();
@@ -238,6 +210,7 @@ DVErrorCode DestroyMemoryFile(MemoryFileHandle handle) {
   table.slots[index].file.reset();
   table.freeSlots.push_back(index);
   --table.live;
+  ++memory_file_detail::g_destroyedFiles;
   return DVErrorCode();
 }
 

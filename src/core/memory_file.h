@@ -2,14 +2,15 @@
 // The debugger's growable in-memory byte stream: bytes with a size and a current
 // position, kept in 256-byte pages from the file's own fixed-block pool, so growing
 // never moves data and destroying a file frees every page in one pool operation. It
-// holds postfix code, the value stack, the command-device stack, channel and macro
-// buffers and captured output. Most users reach a file through a MemoryFileHandle (a
+// holds postfix code, the command-device stack, channel and macro buffers and
+// captured output. Most users reach a file through a MemoryFileHandle (a
 // 32-bit id that fits the words those users keep) and the handle functions below,
 // which return a DVErrorCode; the loader library holds a MemoryFile by value.
 
 #include "core/dv_error_code.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace zentor {
@@ -36,18 +37,62 @@ class MemoryFile {
   // Reads itemSize * count bytes at the position into `buffer`. Asking for more
   // than lies between the position and the end (also when itemSize * count does not
   // fit 32 bits) returns 182 and copies nothing.
-  DVErrorCode Read(uint32_t itemSize, uint32_t count, void* buffer);
+  // The n bytes at the position when all of them lie within one page, and the
+  // position moves past them; null (the position kept) when they do not, so the
+  // caller reads them with Read. Decoding from the page itself spares a copy.
+  const uint8_t* ReadInPlace(uint32_t n) {
+    const uint32_t offset = m_position & kPageOffsetMask;
+    if (n == 0 || n > m_size - m_position || offset + n > kPageSize) return nullptr;
+    const uint8_t* bytes = m_pages[m_position >> kPageShift] + offset;
+    m_position += n;
+    return bytes;
+  }
+  DVErrorCode Read(uint32_t itemSize, uint32_t count, void* buffer) {
+    // Most reads (an instruction, a stack item) lie within one page; the product is
+    // formed in 64 bits, so a count that wraps 32 bits takes the checked path.
+    const uint64_t n = static_cast<uint64_t>(itemSize) * count;
+    const uint32_t offset = m_position & kPageOffsetMask;
+    if (n - 1 < static_cast<uint64_t>(m_size - m_position) && offset + n <= kPageSize) {
+      std::memcpy(buffer, m_pages[m_position >> kPageShift] + offset, static_cast<size_t>(n));
+      m_position += static_cast<uint32_t>(n);
+      return DVErrorCode();
+    }
+    return ReadAcrossPages(n, buffer);
+  }
   // Writes itemSize * count bytes at the position, overwriting in place and growing
   // the file past its end. A byte count or an end offset that does not fit 32 bits
   // returns 180 (SEVERE ERROR) and writes nothing.
-  DVErrorCode Write(uint32_t itemSize, uint32_t count, const void* buffer);
+  DVErrorCode Write(uint32_t itemSize, uint32_t count, const void* buffer) {
+    const uint64_t n = static_cast<uint64_t>(itemSize) * count;
+    const uint32_t offset = m_position & kPageOffsetMask;
+    const uint32_t pageIndex = m_position >> kPageShift;
+    if (n != 0 && offset + n <= kPageSize && pageIndex < m_pages.size()) {
+      std::memcpy(m_pages[pageIndex] + offset, buffer, static_cast<size_t>(n));
+      m_position += static_cast<uint32_t>(n);
+      if (m_position > m_size) m_size = m_position;
+      return DVErrorCode();
+    }
+    return WriteAcrossPages(n, buffer);
+  }
   // Moves the position; past the size returns 183 and leaves it. Seeking to the
   // size is allowed.
-  DVErrorCode Seek(uint32_t position);
+  DVErrorCode Seek(uint32_t position) {
+    if (position > m_size) return DVErrorCode(kSeekPastEnd, kSeverityInternal);
+    m_position = position;
+    return DVErrorCode();
+  }
   void SizeAndPosition(uint32_t* size, uint32_t* position) const;
   // Reads the n bytes before the position and leaves the position at the first of
   // them: how stacks kept in a file pop their top entries.
-  DVErrorCode ReadBack(uint32_t n, void* buffer);
+  DVErrorCode ReadBack(uint32_t n, void* buffer) {
+    // An n beyond the position would wrap to an offset past the end: the seek fails.
+    if (n > m_position) return DVErrorCode(kSeekPastEnd, kSeverityInternal);
+    const uint32_t start = m_position - n;
+    m_position = start;
+    const DVErrorCode status = Read(1, n, buffer);
+    m_position = start;
+    return status;
+  }
   // Copies itemSize * count bytes from this file's position to the destination's
   // position in page-sized chunks; stops with 182 at the first chunk that is not there.
   DVErrorCode CopyTo(MemoryFile& destination, uint32_t itemSize, uint32_t count);
@@ -59,6 +104,8 @@ class MemoryFile {
   uint32_t PageCount() const { return static_cast<uint32_t>(m_pages.size()); }
 
  private:
+  DVErrorCode ReadAcrossPages(uint64_t n, void* buffer);
+  DVErrorCode WriteAcrossPages(uint64_t n, const void* buffer);
   uint8_t* AppendPage();
 
   MemPool* m_pool = nullptr;
@@ -92,6 +139,13 @@ DVErrorCode TruncateMemoryFile(MemoryFileHandle handle);
 // The file a handle names (internal-consistency error for a null or dead handle),
 // for callers that work on the file directly for a while.
 MemoryFile& MemoryFileOf(MemoryFileHandle handle);
+namespace memory_file_detail {
+extern uint32_t g_destroyedFiles;
+}  // namespace memory_file_detail
+
+// Counts the files destroyed so far: a caller that keeps a file it found by handle
+// across code that might destroy it needs to look it up again only when this moved.
+inline uint32_t MemoryFileDestroyCount() { return memory_file_detail::g_destroyedFiles; }
 // Number of live files in the handle table (leak checks in tests).
 uint32_t LiveMemoryFileCount();
 

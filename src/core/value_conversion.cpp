@@ -526,7 +526,43 @@ void StoreFromReal10(uint16_t kind, void* destination, const uint8_t* real10) {
 // 2. Normalise the destination the same way.
 // 3. Both kinds need a conversion class (140 otherwise); equal kinds copy, other pairs
 //    go to the converter of their classes.
-void ConvertValue(const void* source, uint16_t sourceKind, void* destination, uint16_t destinationKind) {
+namespace {
+
+// Byte size of the integer kinds of at most 64 bits (ord1 .. int8 without the 10-,
+// 12- and 16-byte ones); 0 for every other kind.
+uint32_t SmallIntegerSize(uint32_t kind) {
+  static constexpr uint8_t kSizes[] = {1, 2, 4, 8, 0, 0, 0, 1, 2, 4, 8};
+  return kind >= kKindOrd1 && kind <= kKindInt8 ? kSizes[kind - kKindOrd1] : 0;
+}
+
+// The integer conversions loops run most (a literal to int4, a result back to its
+// variable's kind): the same as widening to 16 bytes and narrowing, in one 64-bit word.
+bool ConvertSmallInteger(const uint8_t* from, uint32_t sourceKind, uint8_t* to, uint32_t destinationKind) {
+  const uint32_t sourceSize = SmallIntegerSize(sourceKind);
+  const uint32_t destinationSize = SmallIntegerSize(destinationKind);
+  if (sourceSize == 0 || destinationSize == 0) return false;
+  if (sourceKind == destinationKind && from == to) return true;  // already in place
+  const bool isSigned = IsSignedIntegerKind(sourceKind);
+  uint64_t value = 0;
+  switch (sourceSize) {
+    case 1: value = isSigned ? static_cast<uint64_t>(static_cast<int8_t>(from[0])) : from[0]; break;
+    case 2: value = isSigned ? static_cast<uint64_t>(static_cast<int16_t>(LoadU16(from))) : LoadU16(from); break;
+    case 4: value = isSigned ? static_cast<uint64_t>(static_cast<int32_t>(LoadU32(from))) : LoadU32(from); break;
+    default: value = LoadU64(from); break;
+  }
+  switch (destinationSize) {
+    case 1: to[0] = static_cast<uint8_t>(value); break;
+    case 2: StoreU16(to, static_cast<uint16_t>(value)); break;
+    case 4: StoreU32(to, static_cast<uint32_t>(value)); break;
+    default: StoreU64(to, value); break;
+  }
+  return true;
+}
+
+// Every conversion but those of the small integers; apart, so the frequent ones pay
+// for none of its frame.
+[[gnu::noinline]] void ConvertAnyValue(const void* source, uint16_t sourceKind, void* destination,
+                                       uint16_t destinationKind) {
   const auto* from = static_cast<const uint8_t*>(source);
   uint8_t work[kValueBufferSize];
   uint32_t kind = NormalizedKind(sourceKind);
@@ -567,6 +603,16 @@ void ConvertValue(const void* source, uint16_t sourceKind, void* destination, ui
     from = work;
   }
   kConverters[sourceClass][destinationClass](kind, from, target, to);
+}
+
+}  // namespace
+
+void ConvertValue(const void* source, uint16_t sourceKind, void* destination, uint16_t destinationKind) {
+  if (ConvertSmallInteger(static_cast<const uint8_t*>(source), sourceKind, static_cast<uint8_t*>(destination),
+                          destinationKind)) {
+    return;
+  }
+  ConvertAnyValue(source, sourceKind, destination, destinationKind);
 }
 
 }  // namespace zentor

@@ -1,8 +1,11 @@
 #include "core/value_stack.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "core/dv_error.h"
+#include "core/message_table.h"
 #include "core/operator_executor.h"
 #include "core/token_record.h"
 #include "core/value_bytes.h"
@@ -15,6 +18,7 @@ using namespace value_bytes;
 
 constexpr uint32_t kStringTooLong = 205;
 constexpr uint32_t kMaxStringItem = 255;  // an "lstring" of 254 characters and its length byte
+constexpr uint32_t kHeaderSize = 4;         // kind and size of the item below
 
 void ThrowIfFailed(DVErrorCode code) {
   if (!code.IsOkay()) ThrowIfError(DVError(code));
@@ -34,6 +38,47 @@ uint16_t ItemSize(uint16_t kind, const uint8_t* data) {
   return GetValueKindSize(kind);
 }
 
+// Copies `size` bytes, sizeof(Word) <= size <= 2 * sizeof(Word), as two words that
+// may overlap.
+template <typename Word>
+void CopyTwoWords(uint8_t* to, const uint8_t* from, uint32_t size) {
+  Word head;
+  Word tail;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + size - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + size - sizeof tail, &tail, sizeof tail);
+}
+
+// The items most traffic is made of (numbers, operator codes, short names) are at
+// most this long; they are copied without a library call.
+constexpr uint32_t kSmallItemSize = 16;
+
+// Copies a small item's bytes (at most kSmallItemSize) in at most two overlapping
+// words.
+inline void CopySmallItem(uint8_t* to, const uint8_t* from, uint32_t size) {
+  if (size >= 8) {
+    CopyTwoWords<uint64_t>(to, from, size);
+  } else if (size >= 4) {
+    CopyTwoWords<uint32_t>(to, from, size);
+  } else if (size != 0) {
+    const uint8_t first = from[0];
+    const uint8_t middle = from[size / 2];
+    const uint8_t last = from[size - 1];
+    to[0] = first;
+    to[size / 2] = middle;
+    to[size - 1] = last;
+  }
+}
+
+inline void CopyItemBytes(uint8_t* to, const uint8_t* from, uint32_t size) {
+  if (size <= kSmallItemSize) {
+    CopySmallItem(to, from, size);
+  } else {
+    std::memcpy(to, from, size);
+  }
+}
+
 }  // namespace
 
 void SymbolValueItem::WriteImage(uint8_t* image) const {
@@ -50,45 +95,74 @@ SymbolValueItem SymbolValueItem::ReadImage(const uint8_t* image) {
   return SymbolValueItem(TypedLocation::ReadImage(image), copy, LoadU32(description + kDescriptionImageSize));
 }
 
-ValueStack::StackState& ValueStack::State() {
-  static StackState state;
-  return state;
-}
-
-MemoryFile& ValueStack::File() {
-  StackState& state = State();
-  if (state.file == nullptr) Create();
-  return *state.file;
-}
+ValueStack::StackState ValueStack::s_state;
 
 void ValueStack::Create() {
   StackState& state = State();
-  if (state.file != nullptr) return;
-  ThrowIfFailed(CreateMemoryFile(-1, 1, &state.handle));
-  state.file = &MemoryFileOf(state.handle);
+  if (state.bytes != nullptr) return;
+  Reserve(kInitialCapacity);
   state.topKind = kKindEmpty;
   state.topSize = 0;
 }
 
-void ValueStack::Reset() {
-  MemoryFile& file = File();
-  ThrowIfFailed(file.Seek(0));
-  file.Truncate();
-  State().topKind = kKindEmpty;
-  State().topSize = 0;
+// Grows the buffer to hold at least `needed` bytes (doubling, so pushes stay cheap);
+// no memory for it is the allocator's "dynamic memory full" and the stack stays as it
+// was.
+void ValueStack::Reserve(uint64_t needed) {
+  StackState& state = State();
+  if (needed <= state.capacity) return;
+  if (needed > kLargestSize) ThrowIfFailed(DVErrorCode(kMsgAllocationTooLarge, kSeveritySevere));
+  uint64_t capacity = state.capacity == 0 ? kInitialCapacity : state.capacity;
+  while (capacity < needed) capacity *= 2;
+  if (capacity > kLargestSize) capacity = kLargestSize;
+  std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[capacity]);
+  if (grown == nullptr) ThrowIfFailed(DVErrorCode(kMsgDynamicMemoryFull, kSeveritySevere));
+  if (state.end != 0) std::memcpy(grown.get(), state.bytes.get(), state.end);
+  state.bytes = std::move(grown);
+  state.capacity = static_cast<uint32_t>(capacity);
 }
 
-// 1. The header of the item now on top goes into the file, then the new item's bytes.
-// 2. Only then does the cached header name the new item, so a failed write leaves the
-//    stack as it was.
-void ValueStack::PushSized(uint16_t kind, uint16_t size, const void* data) {
-  MemoryFile& file = File();
+void ValueStack::Reset() {
   StackState& state = State();
-  uint8_t header[4];
-  StoreU16(header, state.topKind);
-  StoreU16(header + 2, state.topSize);
-  ThrowIfFailed(file.Write(1, sizeof header, header));
-  if (size != 0) ThrowIfFailed(file.Write(1, size, data));
+  // A stack that grew deep once gives its memory back between commands.
+  if (state.capacity > kKeptCapacity) {
+    state.bytes.reset();
+    state.capacity = 0;
+  }
+  state.end = 0;
+  Create();
+  state.topKind = kKindEmpty;
+  state.topSize = 0;
+}
+
+// 1. Room for the header of the item now on top and the new item's bytes is made
+//    first, so a failed growth leaves the stack as it was.
+// 2. The header goes in, then the bytes; then the cached header names the new item.
+void ValueStack::PushSized(uint16_t kind, uint16_t size, const void* data) {
+  const StackState& state = State();
+  // The common case stays free of calls: a small item into room already there.
+  if (size > kSmallItemSize || static_cast<uint64_t>(state.end) + kHeaderSize + size > state.capacity) {
+    PushGrowing(kind, size, data);
+    return;
+  }
+  Append(kind, size, data, &CopySmallItem);
+}
+
+void ValueStack::PushGrowing(uint16_t kind, uint16_t size, const void* data) {
+  Reserve(static_cast<uint64_t>(State().end) + kHeaderSize + size);
+  Append(kind, size, data, &CopyItemBytes);
+}
+
+// The header of the item now on top goes in, then the new item's bytes; then the
+// cached header names the new item. The room is there already.
+template <typename Copy>
+void ValueStack::Append(uint16_t kind, uint16_t size, const void* data, Copy copy) {
+  StackState& state = State();
+  uint8_t* at = state.bytes.get() + state.end;
+  StoreU16(at, state.topKind);
+  StoreU16(at + 2, state.topSize);
+  copy(at + kHeaderSize, static_cast<const uint8_t*>(data), size);
+  state.end += kHeaderSize + size;
   state.topKind = kind;
   state.topSize = size;
 }
@@ -102,28 +176,37 @@ void ValueStack::PushTyped(const DVPTypeInfo& type, const void* data) {
 }
 
 void ValueStack::Peek(void* buffer) {
-  StackState& state = State();
+  const StackState& state = State();
   if (state.topKind == kKindEmpty) RaiseUnderflow();
-  MemoryFile& file = File();
-  if (state.topSize > kMaxItemSize) ZENTOR_INTERNAL_ERROR();
-  const uint32_t end = file.Position();
-  ThrowIfFailed(file.Seek(end - state.topSize));
-  ThrowIfFailed(file.Read(1, state.topSize, buffer));
+  if (state.topSize > kMaxItemSize || state.topSize > state.end) ZENTOR_INTERNAL_ERROR();
+  CopyItemBytes(static_cast<uint8_t*>(buffer), state.bytes.get() + state.end - state.topSize, state.topSize);
 }
 
 void ValueStack::Drop() {
   StackState& state = State();
   if (state.topKind == kKindEmpty) RaiseUnderflow();
-  MemoryFile& file = File();
-  ThrowIfFailed(file.Seek(file.Position() - state.topSize));
-  uint8_t header[4];
-  ThrowIfFailed(file.ReadBack(sizeof header, header));
+  if (static_cast<uint32_t>(state.topSize) + kHeaderSize > state.end) ZENTOR_INTERNAL_ERROR();
+  state.end -= state.topSize + kHeaderSize;
+  const uint8_t* header = state.bytes.get() + state.end;
   state.topKind = LoadU16(header);
   state.topSize = LoadU16(header + 2);
-  if (file.Size() - file.Position() > kShrinkSlack) file.Truncate();
 }
 
 void ValueStack::Pop(void* buffer) {
+  StackState& state = State();
+  const uint32_t size = state.topSize;
+  if (state.topKind == kKindEmpty || size > kSmallItemSize || size + kHeaderSize > state.end) {
+    PopChecked(buffer);
+    return;
+  }
+  const uint8_t* item = state.bytes.get() + state.end - size;
+  CopySmallItem(static_cast<uint8_t*>(buffer), item, size);
+  state.end -= size + kHeaderSize;
+  state.topKind = LoadU16(item - kHeaderSize);
+  state.topSize = LoadU16(item - kHeaderSize + 2);
+}
+
+void ValueStack::PopChecked(void* buffer) {
   Peek(buffer);
   Drop();
 }
@@ -145,13 +228,14 @@ void ValueStack::ConvertTop(uint16_t kind) {
   Push(kind, buffer);
 }
 
+// Mostly the top has the kind asked for already (an operator code, a truth value).
 void ValueStack::PopAs(uint16_t kind, void* buffer) {
-  ConvertTop(kind);
+  if (State().topKind != kind) ConvertTop(kind);
   Pop(buffer);
 }
 
 void ValueStack::PeekAs(uint16_t kind, void* buffer) {
-  ConvertTop(kind);
+  if (State().topKind != kind) ConvertTop(kind);
   Peek(buffer);
 }
 
@@ -267,34 +351,25 @@ void ValueStack::AppendToTopString(const uint8_t* lengthPrefixedText) {
   StackState& state = State();
   const uint32_t count = lengthPrefixedText[0];
   if (state.topSize + count > kMaxStringItem) throw DVError(kStringTooLong, kSeverityError, kDisplayByFocus);
-  MemoryFile& file = File();
-  if (count != 0) ThrowIfFailed(file.Write(1, count, lengthPrefixedText + 1));
+  Reserve(static_cast<uint64_t>(state.end) + count);
+  if (count != 0) std::memcpy(state.bytes.get() + state.end, lengthPrefixedText + 1, count);
+  state.end += count;
   state.topSize = static_cast<uint16_t>(state.topSize + count);
-  const uint32_t end = file.Position();
-  ThrowIfFailed(file.Seek(end - state.topSize));
-  DVErrorCode status;
-  const uint8_t lengthByte = static_cast<uint8_t>(state.topSize - 1);
-  WriteMemoryFileByte(&status, state.handle, &lengthByte);
-  ThrowIfFailed(status);
-  ThrowIfFailed(file.Seek(end));
+  state.bytes[state.end - state.topSize] = static_cast<uint8_t>(state.topSize - 1);
 }
 
 uint32_t ValueStack::Depth() {
-  StackState& state = State();
+  const StackState& state = State();
   if (state.topKind == kKindEmpty) return 0;
-  MemoryFile& file = File();
-  const uint32_t end = file.Position();
   uint32_t depth = 1;
-  uint32_t position = end - state.topSize;
+  uint32_t position = state.end - state.topSize;
   for (;;) {
-    uint8_t header[4];
-    ThrowIfFailed(file.Seek(position - 4));
-    ThrowIfFailed(file.Read(1, 4, header));
+    if (position < kHeaderSize) ZENTOR_INTERNAL_ERROR();
+    const uint8_t* header = state.bytes.get() + position - kHeaderSize;
     if (LoadU16(header) == kKindEmpty) break;
     ++depth;
-    position = position - 4 - LoadU16(header + 2);
+    position = position - kHeaderSize - LoadU16(header + 2);
   }
-  ThrowIfFailed(file.Seek(end));
   return depth;
 }
 

@@ -8,12 +8,14 @@
 // pointer-free images and rebuilt when they are popped, so items can be copied,
 // dropped and discarded wholesale without running any destructor.
 //
-// The stack lives in one MemoryFile: for every item the header of the item below it
-// (kind and size, 4 bytes) and then the item's bytes; the top item's own header is
-// cached, so kind and size queries cost no file access.
+// The stack lives in one growing byte buffer: for every item the header of the item
+// below it (kind and size, 4 bytes) and then the item's bytes; the top item's own
+// header is cached, so kind and size queries cost no access. Every command's operands
+// pass through it, so a push or pop is a copy and nothing more.
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "core/address_descriptor.h"
 #include "core/address_range.h"
@@ -57,10 +59,7 @@ class SymbolValueItem {
 class ValueStack {
  public:
   static constexpr uint32_t kMaxItemSize = 1024;
-  // The file is shrunk only when more than this lies free above the top.
-  static constexpr uint32_t kShrinkSlack = 500;
-
-  // Creates the stack's file (once; later calls do nothing).
+  // Creates the stack's buffer (once; later calls do nothing).
   static void Create();
   // Empties the stack (before every command).
   static void Reset();
@@ -111,14 +110,28 @@ class ValueStack {
   static uint32_t Depth();
 
  private:
+  // The buffer starts at this size and doubles; Reset gives back anything above
+  // kKeptCapacity. No item ever ends beyond kLargestSize.
+  static constexpr uint32_t kInitialCapacity = 4096;
+  static constexpr uint32_t kKeptCapacity = 64 * 1024;
+  static constexpr uint64_t kLargestSize = 0xFFFFFFFFull;
+
   struct StackState {
-    MemoryFileHandle handle = kNullMemoryFile;
-    MemoryFile* file = nullptr;
+    std::unique_ptr<uint8_t[]> bytes;
+    uint32_t capacity = 0;
+    uint32_t end = 0;  // one past the top item's last byte
     uint16_t topKind = kKindEmpty;
     uint16_t topSize = 0;
   };
-  static StackState& State();
-  static MemoryFile& File();
+  // Constant-initialised, so reaching it needs no guard: every item passes here.
+  static StackState s_state;
+  static StackState& State() { return s_state; }
+  static void Reserve(uint64_t needed);
+  // The general halves of PushSized and Pop: items of any size, growth, underflow.
+  [[gnu::noinline]] static void PushGrowing(uint16_t kind, uint16_t size, const void* data);
+  [[gnu::noinline]] static void PopChecked(void* buffer);
+  template <typename Copy>
+  static void Append(uint16_t kind, uint16_t size, const void* data, Copy copy);
 };
 
 // GetValueKindSize and the symbol-table code map live with the type codes (dvp_types.h).

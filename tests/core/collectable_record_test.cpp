@@ -96,6 +96,54 @@ TEST_F(CollectableRecordTest, DestroyedRecordsLeaveTheRegistry) {
   EXPECT_EQ(kept.TestAndClearChanged(), 0u);
 }
 
+// Marking skips kinds nobody registered: the count per kind must follow every way a
+// registered record comes, goes or changes its kind.
+TEST_F(CollectableRecordTest, MarksFollowRegistrationAndKindChanges) {
+  const uint32_t kHighKind = 1000;  // beyond the kinds counted one by one
+  CollectableRecord watches(kRecordWatches);
+  CollectableRecord high(kHighKind);
+  CollectableRecord source(kRecordColours);
+  struct Step {
+    const char* name;
+    void (*act)(CollectableRecord& watches, CollectableRecord& high, CollectableRecord& source);
+    uint32_t markedKind;
+    uint32_t expected[3];  // answers of watches, high, source
+  };
+  const Step steps[] = {
+      {"unregistered", [](auto&, auto&, auto&) {}, kRecordWatches, {0, 0, 0}},
+      {"registered", [](auto& w, auto& h, auto&) { w.Register(); h.Register(); }, kRecordWatches, {1, 0, 0}},
+      {"registered twice",
+       [](auto& w, auto&, auto&) {
+         w.Register();
+         w.Unregister();
+       },
+       kRecordWatches, {0, 0, 0}},
+      {"again", [](auto& w, auto&, auto&) { w.Register(); }, kRecordWatches, {1, 0, 0}},
+      {"a high kind", [](auto&, auto&, auto&) {}, kHighKind, {0, 1, 0}},
+      {"assigned another kind: old kind", [](auto& w, auto&, auto& s) { w = s; }, kRecordWatches, {0, 0, 0}},
+      {"assigned another kind: new kind", [](auto&, auto&, auto&) {}, kRecordColours, {1, 0, 0}},
+      {"the source registers too", [](auto&, auto&, auto& s) { s.Register(); }, kRecordColours, {1, 0, 1}},
+      {"one of two leaves", [](auto& w, auto&, auto&) { w.Unregister(); }, kRecordColours, {0, 0, 1}},
+      {"an unregistered record assigned", [](auto& w, auto& h, auto&) { w = h; }, kRecordColours, {0, 0, 1}},
+  };
+  CollectableRecord* records[] = {&watches, &high, &source};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    step.act(watches, high, source);
+    MarkAllRecordsOfKindChanged(step.markedKind);
+    for (int i = 0; i < 3; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(records[i]->TestAndClearChanged(), step.expected[i]);
+    }
+  }
+  // A copy of a registered record is not registered: it neither counts nor is reached.
+  CollectableRecord copy(source);
+  source.Unregister();
+  MarkAllRecordsOfKindChanged(kRecordColours);
+  EXPECT_EQ(copy.TestAndClearChanged(), 0u);
+  EXPECT_EQ(source.TestAndClearChanged(), 0u);
+}
+
 TEST_F(CollectableRecordTest, HandleOperations) {
   CollectableRecord* plain = CreateCollectableRecord(kRecordColours, 0);
   CollectableRecord* ofView = CreateCollectableRecord(kRecordRegisters, 0x33);

@@ -98,6 +98,37 @@ TEST(MemoryFileTest, PageBoundaries) {
   EXPECT_EQ(back[2], 12);
 }
 
+// ReadInPlace answers bytes only when all of them lie within one page; otherwise it
+// answers null and leaves the position, so the caller can read them with Read.
+TEST(MemoryFileTest, ReadInPlaceWithinOnePageOnly) {
+  MemoryFile file;
+  const std::vector<uint8_t> data = Pattern(600);
+  ASSERT_TRUE(file.Write(1, static_cast<uint32_t>(data.size()), data.data()).IsOkay());
+  struct Case {
+    const char* name;
+    uint32_t position;
+    uint32_t count;
+    bool inPlace;
+  };
+  const Case cases[] = {
+      {"start", 0, 5, true},         {"ends at the page end", 251, 5, true}, {"straddles", 252, 5, false},
+      {"second page", 256, 5, true}, {"ends at the end", 595, 5, true},      {"past the end", 596, 5, false},
+      {"at the end", 600, 1, false}, {"nothing", 10, 0, false},              {"a whole page", 256, 256, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(file.Seek(c.position).IsOkay());
+    const uint8_t* bytes = file.ReadInPlace(c.count);
+    EXPECT_EQ(bytes != nullptr, c.inPlace);
+    if (bytes != nullptr) {
+      EXPECT_EQ(std::memcmp(bytes, data.data() + c.position, c.count), 0);
+      EXPECT_EQ(file.Position(), c.position + c.count);
+    } else {
+      EXPECT_EQ(file.Position(), c.position);
+    }
+  }
+}
+
 TEST(MemoryFileTest, ReadBack) {
   MemoryFile file;
   std::vector<uint8_t> data = Pattern(20);

@@ -5,10 +5,13 @@
 #include <csignal>
 
 namespace zentor::platform {
+
+std::atomic<bool> user_break_detail::g_breakPending{false};
+
 namespace {
 
-// Lock-free, so the signal handler may store into it.
-std::atomic<bool> g_breakPending{false};
+using user_break_detail::g_breakPending;
+
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 std::atomic<bool> g_handlerInstalled{false};
@@ -29,8 +32,6 @@ void InstallUserBreakHandler() {
 }
 
 void RaiseUserBreak() { g_breakPending.store(true, std::memory_order_relaxed); }
-
-bool IsUserBreakPending() { return g_breakPending.load(std::memory_order_relaxed); }
 
 bool TakeUserBreak() {
   if (!g_breakPending.load(std::memory_order_relaxed)) return false;

@@ -7,9 +7,13 @@
 #include <windows.h>
 
 namespace zentor::platform {
+
+std::atomic<bool> user_break_detail::g_breakPending{false};
+
 namespace {
 
-std::atomic<bool> g_breakPending{false};
+using user_break_detail::g_breakPending;
+
 std::atomic<bool> g_handlerInstalled{false};
 
 BOOL WINAPI OnConsoleControl(DWORD controlType) {
@@ -28,8 +32,6 @@ void InstallUserBreakHandler() {
 }
 
 void RaiseUserBreak() { g_breakPending.store(true, std::memory_order_relaxed); }
-
-bool IsUserBreakPending() { return g_breakPending.load(std::memory_order_relaxed); }
 
 bool TakeUserBreak() {
   if (!g_breakPending.load(std::memory_order_relaxed)) return false;
