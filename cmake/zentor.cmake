@@ -1,10 +1,31 @@
 # Helpers shared by every folder. Each subsystem folder is one static library made of
 # the .cpp files in it (and in its platform-specific subfolder), so adding a source
 # file needs no CMake edit. A program's main file (main_*.cpp) is not part of it.
+#
+# The subsystem libraries compile as unity builds: a few sources per compiler run, so
+# the headers they share (the standard library's and the subsystems' own) are parsed
+# once per batch instead of once per file; that takes about a third off compiling them,
+# which a fresh clone does in three trees. (The test programs parse their large headers
+# once through a precompiled header instead; batched, they compiled no faster.) A source whose file-local
+# names clash with a neighbour's in a batch is listed as STANDALONE and compiles alone.
+# ZENTOR_UNITY_BUILD=OFF compiles every file alone (a quicker rebuild after editing one).
+option(ZENTOR_UNITY_BUILD "Compile the subsystem libraries as unity builds" ON)
+set(ZENTOR_UNITY_BATCH 8)
+function(zentor_unity_build target)
+  cmake_parse_arguments(ARG "" "" "STANDALONE" ${ARGN})
+  if(NOT ZENTOR_UNITY_BUILD)
+    return()
+  endif()
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${ZENTOR_UNITY_BATCH})
+  foreach(file ${ARG_STANDALONE})
+    set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/${file} TARGET_DIRECTORY ${target}
+      PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+  endforeach()
+endfunction()
 
-# zentor_subsystem_library(<name> DEPENDS <libs...>)
+# zentor_subsystem_library(<name> DEPENDS <libs...> [STANDALONE <files...>])
 function(zentor_subsystem_library name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPENDS;STANDALONE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "/main_[^/]*\\.cpp$")
   if(WIN32)
@@ -22,6 +43,7 @@ function(zentor_subsystem_library name)
     return()
   endif()
   add_library(${name} STATIC ${sources} ${platform_sources})
+  zentor_unity_build(${name} STANDALONE ${ARG_STANDALONE})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   if(ARG_DEPENDS)
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
