@@ -244,8 +244,9 @@ TEST_F(ExpressionParserTest, DeepNestingEndsInTheParsersOwnError) {
 // its operand twice, so each level of steps nested in steps (directly, through an
 // index or through a pointer) would double it. A nesting whose code would outgrow the
 // text ends as a failed expression. One generation step writes a few instructions of
-// a few bytes and a name, and a text may take 16 steps per node; 1,024 bytes of code
-// per character of text is more than any accepted text needs.
+// a few bytes and a name, a text may take 16 steps per node and each node takes at
+// least one character: 1,024 bytes of code per character leaves room to spare, while
+// each level that doubles the code outgrows it within a few levels more.
 TEST_F(ExpressionParserTest, CodeGrowsWithTheTextNotWithTheNestingOfSteps) {
   struct Nesting {
     const char* name;
