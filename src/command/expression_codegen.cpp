@@ -90,9 +90,11 @@ struct GenerationTooLarge {};
 
 class CodeGenerator {
  public:
+  explicit CodeGenerator(uint32_t stepLimit) : m_stepLimit(stepLimit) {}
+
   void Generate(ExprNode* node) {
     if (node == nullptr) return;
-    if (++m_steps > kExpressionGenerationLimit) throw GenerationTooLarge();
+    if (++m_steps > m_stepLimit) throw GenerationTooLarge();
     if (node->kind == ',') {
       // A list of the whole statement leaves every value (the argument lists of the
       // commands take them so); a comma inside an operand is C's: its value is the
@@ -186,6 +188,7 @@ class CodeGenerator {
 
  private:
   uint32_t m_steps = 0;
+  uint32_t m_stepLimit;
   bool m_insideOperand = false;
 
   // ---- emitters ----------------------------------------------------------------------
@@ -554,8 +557,8 @@ void PushStepCode(uint16_t code, bool fetchValue) {
 
 }  // namespace
 
-bool GenerateExpressionCode(ExprNode* root) {
-  CodeGenerator generator;
+bool GenerateExpressionCode(ExprNode* root, uint32_t nodes) {
+  CodeGenerator generator(kExpressionGenerationStepsPerNode * nodes);
   try {
     generator.Generate(root);
   } catch (const GenerationTooLarge&) {

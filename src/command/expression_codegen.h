@@ -17,15 +17,18 @@ struct ExprNode;
 // Extra dereferences still owed by a chain of prefix "*" operators.
 extern uint16_t ExprDerefCount;
 
-// Appends the code of the tree under `root`; nothing for a null root. It overwrites
-// the token record's text, length and literal attribute to hand texts to the string
-// instructions.
-// Most generation steps one tree may take: a chain of increments and decrements
-// generates each operand twice, so a bounded tree can still ask for an unbounded
-// amount of code.
-inline constexpr uint32_t kExpressionGenerationLimit = 100000;
+// Appends the code of the tree under `root`, a tree of `nodes` nodes; nothing for a
+// null root. It overwrites the token record's text, length and literal attribute to
+// hand texts to the string instructions.
+// Most generation steps one tree may take per node: a step ("++", "--") generates its
+// operand twice, so steps nested in steps double the code at each level and a short
+// text could ask for code without end. An ordinary expression takes one step per
+// node, a step on a name, member or element two, a few steps nested in one another
+// (such as a[b[i++]++]++) a few more; a bound by the tree's size keeps the work of
+// every text in proportion to its length.
+inline constexpr uint32_t kExpressionGenerationStepsPerNode = 16;
 // False (with part of the code written) when the tree needs more steps than that.
-bool GenerateExpressionCode(ExprNode* root);
+bool GenerateExpressionCode(ExprNode* root, uint32_t nodes);
 
 // Routines of the generated code.
 // The item on top of the value stack (kind and data) is copied into the one save

@@ -231,7 +231,7 @@ class ExpressionRun {
   // A tree whose code would be too large ends as a failed expression, as one with
   // too many nodes does.
   void Generate(ExprNode* root) {
-    const bool generated = GenerateExpressionCode(root);
+    const bool generated = GenerateExpressionCode(root, static_cast<uint32_t>(m_nodes.Count()));
     ReleaseTree();
     if (!generated) {
       ReportExpressionSyntaxError("Parser stack overflow");

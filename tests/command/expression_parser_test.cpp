@@ -240,6 +240,37 @@ TEST_F(ExpressionParserTest, DeepNestingEndsInTheParsersOwnError) {
   EXPECT_TRUE(Parse("? 1 + 2").parsed);
 }
 
+// The code of a text grows with its length, however its steps nest: a step generates
+// its operand twice, so each level of steps nested in steps (directly, through an
+// index or through a pointer) would double it. A nesting whose code would outgrow the
+// text ends as a failed expression. One generation step writes a few instructions of
+// a few bytes and a name, a text may take 16 steps per node and each node takes at
+// least one character: 1,024 bytes of code per character leaves room to spare, while
+// each level that doubles the code outgrows it within a few levels more.
+TEST_F(ExpressionParserTest, CodeGrowsWithTheTextNotWithTheNestingOfSteps) {
+  struct Nesting {
+    const char* name;
+    const char* open;
+    const char* close;
+  };
+  const Nesting nestings[] = {
+      {"postfix steps", "", "++"},
+      {"steps of elements indexed by steps", "a[", "]++"},
+      {"prefix steps through pointers", "*++", ""},
+  };
+  for (const Nesting& nesting : nestings) {
+    for (const int levels : {1, 2, 3, 6, 9, 12, 15}) {
+      SCOPED_TRACE(std::string(nesting.name) + ", " + std::to_string(levels) + " levels");
+      std::string text = "i";
+      for (int i = 0; i < levels; ++i) text = nesting.open + text + nesting.close;
+      const ParseOutcome outcome = Parse("? " + text);
+      EXPECT_EQ(outcome.parsed, !outcome.raised) << outcome.text;
+      if (levels <= 3) EXPECT_TRUE(outcome.parsed) << outcome.text;
+      if (outcome.parsed) EXPECT_LE(MemoryFileOf(outcome.code).Size(), 1024u * text.size());
+    }
+  }
+}
+
 // A grammar object's text that does not parse keeps status 102 and raises nothing.
 TEST_F(ExpressionParserTest, StoredTextsThatFailKeepStatus102) {
   for (const char* text : {"a +", "f(1)", "*5", "(((", "x step", "1 2"}) {
