@@ -69,8 +69,9 @@ class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
 // The program stopped in main's inner block: globals, statics, locals on the frame
 // and in registers, members, bit fields, subscripts and pointers read through C
 // expressions; assignments through pointers, to array elements, bit fields and
-// registers written into the byte image; steps and compound assignments; and the
-// errors of names that are not there or not of the kind an operator needs.
+// registers written into the byte image; steps and compound assignments (a step of an
+// element whose index assigns assigns once); and the errors of names that are not
+// there or not of the kind an operator needs, and of steps of what is no object.
 TEST_F(CexprProgramTranscriptTest, ExpressionsOverALoadedProgram) {
   testing_support::BindStandInToHelp(&m_memory);
   EXPECT_TRUE(MatchesGolden(CexprData("program.stdout"), RunScript("program", testing_support::SessionStart::kKeepProgram)));
