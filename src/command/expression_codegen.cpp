@@ -454,8 +454,45 @@ class CodeGenerator {
     StoreAndKeepValue();
   }
 
+  // Only what denotes an object can be stepped, as only that can be assigned to; the
+  // rest fails when the code runs, with the message an assignment to it gives.
+  static bool DenotesObject(const ExprNode* operand) {
+    switch (operand->kind) {
+      case k::kIdentifier:
+      case k::kDebugVariable:
+      case '.':
+      case k::kMemberPath:
+      case k::kArrow:
+      case '[':
+      case ':': return true;
+      default: return IsIndirection(operand);
+    }
+  }
+
+  // Whether generating the subtree twice would change the program twice.
+  static bool HasSideEffects(const ExprNode* node) {
+    if (node == nullptr) return false;
+    if (node->kind == k::kIncrement || node->kind == k::kDecrement || node->kind == '=') return true;
+    if ((node->kind == k::kShiftLeft || node->kind == k::kShiftRight) && node->third != nullptr) return true;
+    for (const CompoundRow& row : kCompoundSlots) {
+      if (row.kind == node->kind) return true;
+    }
+    return HasSideEffects(node->left) || HasSideEffects(node->right) || HasSideEffects(node->third);
+  }
+
+  // False (and the refusal generated) when the operand of a step denotes no object.
+  static bool StepOperandDenotesObject(const ExprNode* operand) {
+    if (DenotesObject(operand)) return true;
+    Call(&RefuseStepOfValue, "RefuseStepOfValue");
+    return false;
+  }
+
   void PrefixStep(ExprNode* node) {
     ExprNode* operand = node->right;
+    if (!StepOperandDenotesObject(operand)) return;
+    // An operand with side effects is generated once: the value after the change is
+    // the saved one, read through the pointer when the step is dereferenced.
+    const bool generateOnce = HasSideEffects(operand);
     operand->assignTarget = 1;
     operand->indirectTarget = 1;
     Generate(operand);
@@ -470,8 +507,9 @@ class CodeGenerator {
     Call(&ExecuteIncrementOperator, "ExecuteIncrementOperator");
     Call(&SaveAssignedValue, "SaveAssignedValue");
     Slot(kSlotAssignValue);
-    if (node->indirectionChain == 0) {
+    if (node->indirectionChain == 0 || generateOnce) {
       Call(&RestoreAssignedValue, "RestoreAssignedValue");
+      if (node->indirectionChain != 0) Slot(kSlotDereferenceTopValue);
       return;
     }
     // The value after the change, read through the pointer chain.
@@ -483,10 +521,16 @@ class CodeGenerator {
   }
 
   // The value before the change is fetched first and stays on the stack as the
-  // result; the operand is then generated as the target of the step.
+  // result; the operand is then generated as the target of the step. An operand with
+  // side effects is generated once, as the target: the value before the change is
+  // saved from the copy the step fetches, and restored as the result.
   void PostfixStep(ExprNode* node) {
     ExprNode* operand = node->right;
-    if (node->indirectionChain != 0) {
+    if (!StepOperandDenotesObject(operand)) return;
+    const bool generateOnce = HasSideEffects(operand);
+    if (generateOnce) {
+      // The target below is the only generation.
+    } else if (node->indirectionChain != 0) {
       operand->indirectionChain = 1;
       if (node->designatorOperand != 0) operand->designatorOperand = 1;
       Generate(operand);
@@ -499,10 +543,19 @@ class CodeGenerator {
     operand->assignTarget = 1;
     operand->indirectTarget = 1;
     Generate(operand);
-    Call(node->kind == k::kIncrement ? &PushIncrementCode : &PushDecrementCode,
-         node->kind == k::kIncrement ? "PushIncrementCode" : "PushDecrementCode");
+    if (generateOnce) {
+      Call(node->kind == k::kIncrement ? &PushIncrementCodeSavingValue : &PushDecrementCodeSavingValue,
+           node->kind == k::kIncrement ? "PushIncrementCodeSavingValue" : "PushDecrementCodeSavingValue");
+    } else {
+      Call(node->kind == k::kIncrement ? &PushIncrementCode : &PushDecrementCode,
+           node->kind == k::kIncrement ? "PushIncrementCode" : "PushDecrementCode");
+    }
     Call(&ExecuteIncrementOperator, "ExecuteIncrementOperator");
     Slot(kSlotAssignValue);
+    if (generateOnce) {
+      Call(&RestoreAssignedValue, "RestoreAssignedValue");
+      if (node->indirectionChain != 0) Slot(kSlotDereferenceTopValue);
+    }
     if (ExprInDesignator == 1) Slot(kSlotPushNullValue);
   }
 
@@ -548,9 +601,10 @@ struct SavedValue {
 };
 SavedValue g_savedValue;
 
-void PushStepCode(uint16_t code, bool fetchValue) {
+void PushStepCode(uint16_t code, bool fetchValue, bool saveValue = false) {
   ValueStack::DuplicateTop();
   if (fetchValue) DereferenceTopValue();
+  if (saveValue) SaveAssignedValue();
   uint8_t bytes[2] = {static_cast<uint8_t>(code), static_cast<uint8_t>(code >> 8)};
   ValueStack::PushSized(kKindOrd2, 2, bytes);
 }
@@ -583,5 +637,9 @@ void RestoreAssignedValue() {
 void PushIncrementCode() { PushStepCode(kOpIncrement, true); }
 void PushDecrementCode() { PushStepCode(kOpDecrement, true); }
 void PushDecrementCodeKeepLocation() { PushStepCode(kOpDecrement, false); }
+void PushIncrementCodeSavingValue() { PushStepCode(kOpIncrement, true, true); }
+void PushDecrementCodeSavingValue() { PushStepCode(kOpDecrement, true, true); }
+
+void RefuseStepOfValue() { throw DVError(kMsgUnsupportedAssignment, kSeverityError, kDisplayByFocus); }
 
 }  // namespace zentor

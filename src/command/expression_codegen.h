@@ -20,12 +20,11 @@ extern uint16_t ExprDerefCount;
 // Appends the code of the tree under `root`, a tree of `nodes` nodes; nothing for a
 // null root. It overwrites the token record's text, length and literal attribute to
 // hand texts to the string instructions.
-// Most generation steps one tree may take per node: a step ("++", "--") generates its
-// operand twice, so steps nested in steps double the code at each level and a short
-// text could ask for code without end. An ordinary expression takes one step per
-// node, a step on a name, member or element two, a few steps nested in one another
-// (such as a[b[i++]++]++) a few more; a bound by the tree's size keeps the work of
-// every text in proportion to its length.
+// Most generation steps one tree may take per node: a step ("++", "--") generates an
+// operand without side effects twice (to fetch and to store) and one with side effects
+// once, so no nesting doubles the code; an ordinary expression takes one step per
+// node, a step on a name, member or element two. The bound keeps the work of every
+// text in proportion to its length whatever the tree.
 inline constexpr uint32_t kExpressionGenerationStepsPerNode = 16;
 // False (with part of the code written) when the tree needs more steps than that.
 bool GenerateExpressionCode(ExprNode* root, uint32_t nodes);
@@ -41,5 +40,11 @@ void RestoreAssignedValue();
 void PushIncrementCode();
 void PushDecrementCode();
 void PushDecrementCodeKeepLocation();
+// As the first two, and the value fetched is also copied into the save slot: the
+// result of a postfix step whose operand is generated only once.
+void PushIncrementCodeSavingValue();
+void PushDecrementCodeSavingValue();
+// A step of something that denotes no object: message 37, as its assignment gives.
+void RefuseStepOfValue();
 
 }  // namespace zentor

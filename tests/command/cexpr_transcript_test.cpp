@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "command/action_table.h"
 #include "command/command_scanner.h"
+#include "command/debug_variables.h"
 #include "command/grammar_object.h"
 #include "command/symbol_lookup_commands.h"
 #include "console/cleanup_stack.h"
@@ -66,8 +69,9 @@ class CexprProgramTranscriptTest : public testing_support::SymbolQueryTest {
 // The program stopped in main's inner block: globals, statics, locals on the frame
 // and in registers, members, bit fields, subscripts and pointers read through C
 // expressions; assignments through pointers, to array elements, bit fields and
-// registers written into the byte image; steps and compound assignments; and the
-// errors of names that are not there or not of the kind an operator needs.
+// registers written into the byte image; steps and compound assignments (a step of an
+// element whose index assigns assigns once); and the errors of names that are not
+// there or not of the kind an operator needs, and of steps of what is no object.
 TEST_F(CexprProgramTranscriptTest, ExpressionsOverALoadedProgram) {
   testing_support::BindStandInToHelp(&m_memory);
   EXPECT_TRUE(MatchesGolden(CexprData("program.stdout"), RunScript("program", testing_support::SessionStart::kKeepProgram)));
@@ -161,6 +165,91 @@ TEST_F(CexprProgramTranscriptTest, RandomIntegerExpressionsOverTheProgramGiveThe
   constexpr uint32_t kSeed = 3301;
   testing_support::IntegerExpressionGenerator generator(kSeed, std::move(variables));
   testing_support::ExpectIntegerExpressionsAgree(generator, kSeed, 500);
+}
+
+// Steps over the program's variables against what C gives: the value of the
+// expression and every variable it reads or writes afterwards, each operand evaluated
+// once (an index with its own step goes up by one); a step of what denotes no object
+// fails with the message of an assignment to it and changes nothing.
+TEST_F(CexprProgramTranscriptTest, StepsGiveCsValuesAndSideEffects) {
+  InstallCommandSymbolInterpreter();
+  CommandScanner::InitKeywords();
+  BindSymbolLookupActions();
+  struct Outcome {
+    bool okay = false;
+    int64_t value = 0;
+    uint32_t number = 0;
+  };
+  const auto evaluate = [](const std::string& text) {
+    CleanupStack::Clear();  // as before every command
+    uint16_t kind = 0;
+    uint8_t bytes[ValueStack::kMaxItemSize] = {};
+    DVError error;
+    Outcome outcome;
+    outcome.okay = ExecuteTextInto(text.c_str(), kProductionExpression, &kind, bytes, &error).IsOkay();
+    if (!outcome.okay) {
+      outcome.number = error.Number();
+      return outcome;
+    }
+    const uint32_t size = DVPTypeInfo::FromCode(kind).Size();
+    uint32_t word = 0;
+    for (uint32_t i = size < 4 ? size : 4; i-- > 0;) word = (word << 8) | bytes[i];
+    outcome.value = size == 4 ? static_cast<int32_t>(word) : static_cast<int64_t>(word);
+    return outcome;
+  };
+  struct Case {
+    const char* name;
+    std::vector<const char*> setup;
+    const char* text;
+    int64_t value;    // when number is 0
+    uint32_t number;  // the error, or 0
+    std::vector<std::pair<const char*, int64_t>> after;
+  };
+  const Case cases[] = {
+      {"postfix increment", {"k = 4"}, "k++", 4, 0, {{"k", 5}}},
+      {"prefix increment", {"k = 4"}, "++k", 5, 0, {{"k", 5}}},
+      {"prefix decrement", {"k = 4"}, "--k", 3, 0, {{"k", 3}}},
+      {"negated postfix step", {"k = 4"}, "-k++", -4, 0, {{"k", 5}}},
+      {"element indexed by a step", {"k = 2", "_table[2] = 7", "_table[3] = 30"}, "_table[k++]++", 7, 0,
+       {{"k", 3}, {"_table[2]", 8}, {"_table[3]", 30}}},
+      {"element decremented, indexed by a decrement", {"k = 3", "_table[2] = 7", "_table[1] = 100"},
+       "--_table[--k]", 6, 0, {{"k", 2}, {"_table[2]", 6}, {"_table[1]", 100}}},
+      {"prefix step of an element indexed by a postfix one", {"k = 2", "_table[2] = 7"}, "++_table[k--]", 8, 0,
+       {{"k", 1}, {"_table[2]", 8}}},
+      {"steps nested through two indexes", {"k = 0", "_table[0] = 5", "_table[5] = 50"}, "_table[_table[k++]++]++",
+       50, 0, {{"k", 1}, {"_table[0]", 6}, {"_table[5]", 51}}},
+      {"member of a structure", {"origin_pt.y = 22"}, "origin_pt.y++", 22, 0, {{"origin_pt.y", 23}}},
+      {"bit field", {"origin_pt.flags = 5"}, "origin_pt.flags++", 5, 0, {{"origin_pt.flags", 6}}},
+      {"member through a pointer in a register", {"p->x = 11"}, "p->x--", 11, 0, {{"p->x", 10}}},
+      {"member through a pointer in memory", {"pp->y = 3"}, "++pp->y", 4, 0, {{"pp->y", 4}}},
+      {"character in a register", {"tmp = 121"}, "tmp++", 121, 0, {{"tmp", 122}}},
+      {"pointer stepped after its target is read", {}, "*msg++", 'a', 0, {{"*msg", 'b'}}},
+      {"pointer stepped before its target is read", {}, "*--msg", 'a', 0, {{"*msg", 'a'}}},
+      {"constant", {}, "1++", 0, kMsgUnsupportedAssignment, {}},
+      {"sum", {"g_count = 5"}, "(g_count + 1)++", 0, kMsgUnsupportedAssignment, {{"g_count", 5}}},
+      {"step of a step", {"g_count = 5"}, "g_count++ ++", 0, kMsgUnsupportedAssignment, {{"g_count", 5}}},
+      {"prefix step of a postfix step", {"k = 4"}, "++k--", 0, kMsgUnsupportedAssignment, {{"k", 4}}},
+      {"assignment", {"g_count = 5"}, "(g_count = 3)++", 0, kMsgUnsupportedAssignment, {{"g_count", 5}}},
+      {"comma", {"k = 4", "g_count = 5"}, "--(k, g_count)", 0, kMsgUnsupportedAssignment,
+       {{"k", 4}, {"g_count", 5}}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    for (const char* setup : test.setup) ASSERT_TRUE(evaluate(setup).okay) << setup;
+    const Outcome outcome = evaluate(test.text);
+    EXPECT_EQ(outcome.okay, test.number == 0) << test.text << " failed with " << outcome.number;
+    if (test.number == 0) {
+      EXPECT_EQ(outcome.value, test.value) << test.text;
+    } else {
+      EXPECT_EQ(outcome.number, test.number) << test.text;
+    }
+    EXPECT_EQ(ValueStack::Depth(), 0u);
+    for (const auto& [name, value] : test.after) {
+      const Outcome read = evaluate(name);
+      ASSERT_TRUE(read.okay) << name;
+      EXPECT_EQ(read.value, value) << name;
+    }
+  }
 }
 
 }  // namespace
