@@ -564,14 +564,22 @@ int TimeRepaint(HWND top, const std::string& keys, DWORD limit) {
 
 // The window becomes the foreground window before any input is sent: the program may
 // be busy (a running target's poll) when asked, and input sent before the switch is
-// done would go to the window that was in front.
+// done would go to the window that was in front. The switch is done once the
+// program's thread has given the focus to the window or one of its children (a busy
+// program activates first and moves the focus later; keys typed in between are lost).
 bool BringToForeground(HWND top) {
   const DWORD start = GetTickCount();
   SetForegroundWindow(top);
-  while (GetForegroundWindow() != top) {
+  for (;;) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    const bool focused = GetForegroundWindow() == top &&
+                         GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info) &&
+                         info.hwndFocus != nullptr && (info.hwndFocus == top || IsChild(top, info.hwndFocus));
+    if (focused) break;
     if (GetTickCount() - start > 5000) return false;
     Sleep(5);
-    SetForegroundWindow(top);
+    if (GetForegroundWindow() != top) SetForegroundWindow(top);
   }
   Sleep(20);
   return true;
