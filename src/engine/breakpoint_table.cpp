@@ -152,14 +152,12 @@ BreakpointTable& BreakpointTable::Instance() {
   return table;
 }
 
-// A table nothing wrote to since its last reset stays as it is; a vector still at its
-// starting capacity only needs its records emptied: the ordered vector keeps every slot
-// past its entries a default record, so clearing leaves exactly what a fresh vector
-// holds (session resets run once per fuzz input).
+// A vector still at its starting capacity only needs its records emptied: the
+// ordered vector keeps every slot past its entries a default record, so clearing
+// leaves exactly what a fresh vector holds (session resets run once per fuzz input).
 void BreakpointTable::Reset() {
   for (uint32_t kind = 0; kind < kBreakpointKindCount; ++kind) {
-    if (m_asReset) {
-    } else if (m_vectors[kind].capacity() == kStartCapacity[kind]) {
+    if (m_vectors[kind].capacity() == kStartCapacity[kind]) {
       m_vectors[kind].clear();
     } else {
       m_vectors[kind] = BreakpointVector(64);
@@ -167,12 +165,10 @@ void BreakpointTable::Reset() {
     }
     m_cursors[kind] = 0;
   }
-  m_asReset = true;
 }
 
 BreakpointVector& BreakpointTable::VectorOfKind(uint32_t kind) {
   if (kind >= kBreakpointKindCount) ZENTOR_INTERNAL_ERROR();
-  m_asReset = false;
   return m_vectors[kind];
 }
 
@@ -337,7 +333,6 @@ void BreakpointTable::ApplyToAll(uint32_t operation) {
   TargetOperation(operation, 0);
   const uint32_t current = CurrentValue();
   SignalBreakpoints(current);
-  m_asReset = false;
   for (uint32_t kind : kVisitOrder) {
     BreakpointVector& vector = m_vectors[kind];
     for (uint32_t i = 0; i < vector.entries(); ++i) {

@@ -125,9 +125,6 @@ class BreakpointTable {
 
   BreakpointVector m_vectors[kBreakpointKindCount];
   int32_t m_cursors[kBreakpointKindCount] = {0, 0, 0};
-  // The vectors are as Reset made them (nothing has reached them for writing since):
-  // a session's end need not make them again.
-  bool m_asReset = false;
 };
 
 // The kind a keyword subcode names: "br" 1 break, "pp" 2 passpoint, "cb" 3

@@ -259,6 +259,9 @@ bool AppendAggregateMemberPath(RWCString& text, OrdinalValue& offset, uint32_t& 
 }  // namespace
 
 OrdinalValue DistanceTo(const AddressDescriptor& location, const AddressDescriptor& address) {
+  // A symbol without an address (a damaged file can give a label or procedure none) is
+  // at no distance from anything: it is never the nearest one.
+  if (location.IsNull() || address.IsNull()) return OrdinalValue::AllOnes;
   switch (location.Compare(address)) {
     case kAddressEqual:
       return OrdinalValue();

@@ -180,7 +180,7 @@ TEST(FuzzRestoreTest, CExpressionInputsAnswerAsWhenRunAlone) {
 }
 
 // The symbol-file and agent drivers keep their setup from one input to the next:
-// every kept input is probed after 1,000 others.
+// every tenth corpus input and every kept find is probed after 1,000 others.
 TEST(FuzzRestoreTest, SymbolFilesLoadAsWhenLoadedAlone) {
   ExpectSameAloneAndAfterOthers<fuzzing::CodeViewFileHarness, fuzzing::CodeViewFileOutcome>(
       "codeview_file", [](fuzzing::CodeViewFileHarness& h, const std::string& in) { return h.Run(in); },
@@ -189,7 +189,7 @@ TEST(FuzzRestoreTest, SymbolFilesLoadAsWhenLoadedAlone) {
                std::to_string(o.m_load.m_reported) + " " +
                std::to_string(o.m_onDemand) + " " + std::to_string(o.m_modules) + " " + std::to_string(o.m_lookupError);
       },
-      1, 1000);
+      10, 1000);
 }
 
 // The agent driver keeps no object of its own: its state is the program's link.
@@ -201,7 +201,7 @@ TEST(FuzzRestoreTest, AgentAnswersAnswerAsWhenRunAlone) {
       [](AgentAnswerRunner&, const std::string& in) {
         return fuzzing::RunAgentAnswerInput(reinterpret_cast<const uint8_t*>(in.data()), in.size());
       },
-      [](const fuzzing::AgentAnswerOutcome& o) { return o.m_results + o.m_output; }, 1, 1000);
+      [](const fuzzing::AgentAnswerOutcome& o) { return o.m_results + o.m_output; }, 10, 1000);
 }
 
 TEST(FuzzRestoreTest, SettingsStoresAnswerAsWhenOpenedAlone) {
