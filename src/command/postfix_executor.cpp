@@ -100,11 +100,7 @@ void LoadStringInstruction(MemoryFile& code, uint32_t operand) {
   TokenRecord& token = CurrentToken();
   const uint16_t length = PostfixStringLength(operand);
   if (length >= sizeof(token.text)) RaiseBadCode();
-  if (const uint8_t* text = code.ReadInPlace(length)) {
-    std::memcpy(token.text, text, length);
-  } else {
-    ThrowIfFailed(code.Read(length, 1, token.text));
-  }
+  ThrowIfFailed(code.Read(length, 1, token.text));
   token.text[length] = '\0';
   token.textLength = length;
   token.tag = PostfixStringTag(operand);
@@ -116,18 +112,13 @@ void LoopStep(MemoryFile& code, uint32_t positionAfter, uint32_t operand) {
   if (counter == 0xFFFFFFFFu) JumpTo(code, positionAfter, operand);
 }
 
-// The next instruction of a code; one that cannot be read raises its error.
-PostfixInstruction ReadNextInstruction(MemoryFile& code) {
+// The next instruction of a code; one that cannot be read raises its error. The run
+// loops read one before every step: the instruction is decoded where it lies in its
+// page (ReadPostfixInstruction).
+inline PostfixInstruction ReadNextInstruction(MemoryFile& code) {
   PostfixInstruction instruction;
   ThrowIfFailed(ReadPostfixInstruction(code, &instruction));
   return instruction;
-}
-
-// The same, decoded in place when it lies within one page (nearly always); the run
-// loops read one before every step.
-inline PostfixInstruction NextInstructionToRun(MemoryFile& code) {
-  if (const uint8_t* bytes = code.ReadInPlace(kPostfixInstructionSize)) return DecodePostfixInstruction(bytes);
-  return ReadNextInstruction(code);
 }
 
 // Calls a routine for a running code and answers the code's file again: the routine
@@ -175,7 +166,7 @@ void PostfixExecutor::Run(MemoryFileHandle code) {
   RunBreakMonitor monitor;
   while (state.running && !done) {
     monitor.Poll();
-    const PostfixInstruction instruction = NextInstructionToRun(*file);
+    const PostfixInstruction instruction = ReadNextInstruction(*file);
     const uint32_t positionAfter = file->Position();
     switch (instruction.opcode) {
       case kPostfixCall:
@@ -219,7 +210,7 @@ void PostfixExecutor::RunMarkedBlock(MemoryFileHandle code) {
   RunBreakMonitor monitor;
   for (bool done = false; !done;) {
     monitor.Poll();
-    const PostfixInstruction instruction = NextInstructionToRun(*file);
+    const PostfixInstruction instruction = ReadNextInstruction(*file);
     switch (instruction.opcode) {
       case kPostfixCall:
         file = &InvokeRoutine(instruction.operand, code, *file);
