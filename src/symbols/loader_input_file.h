@@ -3,12 +3,12 @@
 // part of the file and reads fixed-size little-endian values and byte strings from
 // it; a read that cannot be satisfied only turns the status bad, and the loader tests
 // the status after each read (a failed file ignores further reads until its status is
-// set good again). Reads go through a 64 KiB buffer, so the many small reads of a
-// symbol walk cost one system call per buffer, and the subsections of neighbouring
-// modules (a module's record, symbols and lines lie together in the file, and modules
-// are loaded in file order) mostly come out of the bytes the last refill brought. Copies made with CopyFrom share the
-// open file and its buffer but keep their own position and status, so the parts of a
-// loader can each read their own place in the file.
+// set good again). Reads go through two 64 KiB buffers, so the many small reads of a
+// symbol walk cost one system call per buffer, and a module's load, which reads both
+// its record near the file's start and its symbols and lines further on, finds each
+// in a buffer of its own. Copies made with CopyFrom share the open file and its
+// buffers but keep their own position and status, so the parts of a loader can each
+// read their own place in the file.
 
 #include <array>
 #include <cstdint>
