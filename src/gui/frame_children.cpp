@@ -55,8 +55,13 @@ WinSuper* CreateChildWindow(int32_t frameId, int32_t kind, int32_t showState, co
   if (kind == kViewCommand) {
     const int32_t client = FrameWindow::ClientAreaId();
     layer->ShowWindowState(client, kWindowStateNormal);
-    if (layer->GetFocusWindow() == client) layer->System().SetFocus(layer->Handle(client));
-    return CreateWindowObject(layer->Handle(client), kind, viewpointValue);
+    const bool focused = layer->GetFocusWindow() == client;
+    if (focused) layer->System().SetFocus(layer->Handle(client));
+    WinSuper* object = CreateWindowObject(layer->Handle(client), kind, viewpointValue);
+    // The client area had the focus before the object existed: the object is told, so
+    // that its caret shows now and not only after the focus has moved away and back.
+    if (object != nullptr && focused) object->OnFocusGained();
+    return object;
   }
   if (kind != kViewStatus && viewpointValue == ViewpointHandle::kNone) {
     layer->Beep();
@@ -95,6 +100,9 @@ WinSuper* CreateChildWindow(int32_t frameId, int32_t kind, int32_t showState, co
     }
     shell->AdjustChildSystemMenu(window);
   }
+  // The General window is named to the layer before its registration, which would
+  // otherwise activate it (see GuiWindowLayer::ActivateWindow).
+  if (kind == kViewStatus) layer->SetGeneralWindow(window);
   WinSuper* object = CreateWindowObject(window, kind, viewpointValue);
   if (object != nullptr && kind != kViewStatus && showState == kShowNormal) {
     RecordWindowPlacement(object->LayerWindowId(), kind);

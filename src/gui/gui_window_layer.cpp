@@ -248,9 +248,13 @@ int32_t GuiWindowLayer::FindChildWindowFrom(int32_t id, NativeWindow* handle) {
 // 2. Children, the frame and modeless dialogs become the active window and take the
 //    keyboard focus (a minimised one is left without it); modal dialogs and controls
 //    are only brought to the top.
+// The General window, the frame's status strip, is never activated: it takes no keys,
+// so keys typed while it held the focus would be lost. It is registered as a child
+// window, a click on it would activate it, and a caption message posted to it before
+// another window was activated would make it the active window again later.
 void GuiWindowLayer::ActivateWindow(int32_t id) {
   LayerWindow* window = Live(id);
-  if (window == nullptr) return;
+  if (window == nullptr || IsGeneralWindow(id)) return;
   if (IsOfType(m_activeId, kLayerChildWindow) && m_activeId != id && FindOtherModalDialog(id) == kNoLayerId) {
     PostCaptionInactive(m_activeId);
     m_highlightedId = kNoLayerId;
@@ -302,7 +306,7 @@ void GuiWindowLayer::ActivateAnotherChild() {
   int32_t fallback = kNoLayerId;
   for (int32_t step = 1; step < kLayerSlotCount; ++step) {
     const int32_t slot = ((start + step) % kLayerSlotCount + kLayerSlotCount) % kLayerSlotCount;
-    if (!IsOfType(slot, kLayerChildWindow)) continue;
+    if (!IsOfType(slot, kLayerChildWindow) || IsGeneralWindow(slot)) continue;
     const int32_t state = GetWindowState(slot);
     if (state == kWindowStateNormal || state == kWindowStateMaximized) {
       ActivateWindow(slot);
@@ -317,7 +321,7 @@ void GuiWindowLayer::ActivateNextChild() {
   if (m_activeId == kNoLayerId) return;
   for (int32_t step = 1; step < kLayerSlotCount; ++step) {
     const int32_t slot = (m_activeId + step) % kLayerSlotCount;
-    if (IsOfType(slot, kLayerChildWindow) && m_table[slot].handle != m_generalWindow) {
+    if (IsOfType(slot, kLayerChildWindow) && !IsGeneralWindow(slot)) {
       ActivateWindow(slot);
       return;
     }

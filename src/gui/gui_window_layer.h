@@ -60,15 +60,20 @@ class GuiWindowLayer {
   int32_t GetParentWindow(int32_t id);
   int32_t FindOtherModalDialog(int32_t id);
   int32_t FindChildWindowFrom(int32_t id, NativeWindow* handle);
-  // The child window ActivateNextChild passes over (the General window).
+  // The General window: never activated (the status strip takes no keys).
   void SetGeneralWindow(NativeWindow handle) { m_generalWindow = handle; }
+  bool IsGeneralWindow(int32_t id) const {
+    return m_generalWindow != 0 && id >= 0 && id < kLayerSlotCount && m_table[id].handle == m_generalWindow;
+  }
 
   // Activation and focus.
   void ActivateWindow(int32_t id);
   int32_t GetActiveWindow() const { return m_activeId; }
   // The window that got the focus or the active caption from the system: it becomes
   // the active window without anything else happening (the message translation).
-  void NoteActiveWindow(int32_t id) { m_activeId = id; }
+  void NoteActiveWindow(int32_t id) {
+    if (!IsGeneralWindow(id)) m_activeId = id;
+  }
   // The frame's handle once it has registered (0 before): dialogs opened over no
   // window of their own are owned by the frame.
   NativeWindow FrameHandle() const { return m_frame; }

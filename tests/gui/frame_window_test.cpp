@@ -140,6 +140,8 @@ TEST_F(FrameWindowTest, StartUpMakesTheGeneralAndCommandWindowsAndRequest65ASour
   WinSuper* command = WindowTable::FindByKindAndViewpoint(kViewCommand, ViewpointHandle(kServer));
   ASSERT_NE(command, nullptr);
   EXPECT_EQ(command->LayerWindowId(), FrameWindow::ClientAreaId()) << "the Command window is the client area";
+  EXPECT_EQ(layer.GetFocusWindow(), FrameWindow::ClientAreaId()) << "typed keys reach the Command window";
+  EXPECT_EQ(layer.GetActiveWindow(), FrameWindow::ClientAreaId());
   EXPECT_EQ(queue.TakeLog(), "dispatch frame WM_PAINT 0\n") << "one round of the loop";
 
   // The Command window follows the current viewpoint.

@@ -147,6 +147,35 @@ TEST(GuiWindowLayerTest, FocusAndActivationFollowTheChildWindows) {
   EXPECT_EQ(f.layer.GetActiveWindow(), b);
 }
 
+// The General window is never the active window nor the focus: the status strip takes
+// no keys, so those meant for the Command window would be lost. Not when registered,
+// clicked, named by a late caption message or next after a closing window.
+TEST(GuiWindowLayerTest, TheGeneralWindowIsNeverActivated) {
+  LayerFixture f;
+  const int32_t command = f.Child("command");
+  const NativeWindow strip = f.system.AddWindow("general", f.frameHandle);
+  f.layer.SetGeneralWindow(strip);
+  f.system.TakeLog();
+  const int32_t general = f.layer.Register(strip, kLayerChildWindow, 0);
+  EXPECT_EQ(f.system.TakeLog(), "");
+  EXPECT_EQ(f.layer.GetActiveWindow(), command);
+  EXPECT_EQ(f.layer.GetFocusWindow(), command);
+  f.layer.ActivateWindow(general);
+  f.layer.NoteActiveWindow(general);
+  EXPECT_EQ(f.layer.GetActiveWindow(), command);
+  EXPECT_EQ(f.layer.GetFocusWindow(), command);
+
+  const int32_t source = f.Child("source");
+  ASSERT_LT(command, general);
+  ASSERT_LT(general, source);
+  f.layer.ActivateWindow(command);
+  f.layer.CloseWindow(command);
+  f.layer.Destroy(command);
+  f.layer.ReactivateAfterClose(command);
+  EXPECT_EQ(f.layer.GetActiveWindow(), source);
+  EXPECT_EQ(f.layer.GetFocusWindow(), source);
+}
+
 int32_t CountTicks(uint32_t timerId, uint32_t) {
   static int32_t ticks = 0;
   return ++ticks;
