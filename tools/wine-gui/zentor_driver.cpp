@@ -565,24 +565,39 @@ int TimeRepaint(HWND top, const std::string& keys, DWORD limit) {
 // The window becomes the foreground window before any input is sent: the program may
 // be busy (a running target's poll) when asked, and input sent before the switch is
 // done would go to the window that was in front. The switch is done once the
-// program's thread has given the focus to the window or one of its children (a busy
-// program activates first and moves the focus later; keys typed in between are lost).
+// program's thread has given the focus to the window or one of its children and the
+// focus has stayed there while the thread answered a message and for 100 ms more: a
+// busy program activates first and moves the focus later (the frame hands it on to
+// the window inside it), and keys typed in between go to the window that had it.
 bool BringToForeground(HWND top) {
   const DWORD start = GetTickCount();
-  SetForegroundWindow(top);
-  for (;;) {
+  const DWORD thread = GetWindowThreadProcessId(top, nullptr);
+  const auto focus = [&]() -> HWND {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
-    const bool focused = GetForegroundWindow() == top &&
-                         GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info) &&
-                         info.hwndFocus != nullptr && (info.hwndFocus == top || IsChild(top, info.hwndFocus));
-    if (focused) break;
-    if (GetTickCount() - start > 5000) return false;
+    if (GetForegroundWindow() != top || !GetGUIThreadInfo(thread, &info) || info.hwndFocus == nullptr) return nullptr;
+    return info.hwndFocus == top || IsChild(top, info.hwndFocus) ? info.hwndFocus : nullptr;
+  };
+  SetForegroundWindow(top);
+  HWND settled = nullptr;
+  DWORD since = 0;
+  for (;;) {
+    HWND now = focus();
+    if (now != nullptr) {
+      DWORD_PTR result = 0;
+      SendMessageTimeoutA(top, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result);
+      now = focus();
+    }
+    if (now == nullptr || now != settled) {
+      settled = now;
+      since = GetTickCount();
+    } else if (GetTickCount() - since >= 100) {
+      return true;
+    }
+    if (GetTickCount() - start > 10000) return false;
     Sleep(5);
     if (GetForegroundWindow() != top) SetForegroundWindow(top);
   }
-  Sleep(20);
-  return true;
 }
 
 // The size of a file, -1 when it cannot be read.
