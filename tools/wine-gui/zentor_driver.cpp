@@ -253,9 +253,12 @@ void Click(POINT screen) {
     input.mi.dx = MulDiv(screen.x, 65535, width - 1);
     input.mi.dy = MulDiv(screen.y, 65535, height - 1);
   }
+  // Each event carries the position: a button event without one is taken where the
+  // pointer is when it is handled, and the program's own pointer events (the X pointer
+  // still where it was before the move) can have put it back there meanwhile.
   inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
   SendInput(3, inputs, sizeof(INPUT));
 }
 
@@ -312,7 +315,7 @@ bool CaptureToBmp(const RECT& area, const std::string& path) {
 }
 
 // The help engine's stand-in: each WM_COPYDATA of the help protocol becomes one line
-// "command=C data=D file=F" in the log.
+// "command=C data=D file=F" in the log, written once the program has been answered.
 std::string g_helpLog;
 
 LRESULT CALLBACK HelpStandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -328,6 +331,10 @@ LRESULT CALLBACK HelpStandInProc(HWND window, UINT message, WPARAM wParam, LPARA
       std::memcpy(&fileOffset, bytes + 12, 2);
       std::string file;
       for (DWORD at = fileOffset; at < copy->cbData && bytes[at] != 0; ++at) file += static_cast<char>(bytes[at]);
+      // The program is let go before the request shows in the log: whoever reads the log
+      // next finds the program past its help call (it may still be finishing the work
+      // after it, such as activating its window again, but no longer waiting here).
+      ReplyMessage(TRUE);
       if (FILE* log = std::fopen(g_helpLog.c_str(), "a")) {
         std::fprintf(log, "command=%u data=%ld file=%s\n", command, static_cast<long>(data), file.c_str());
         std::fclose(log);
