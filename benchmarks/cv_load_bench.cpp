@@ -98,6 +98,9 @@ void PrintRatio() {
               pass / read);
   std::printf("CodeView full load: %.1f ms, %.1f MB/s, ratio to reading %.1f\n", full * 1e3, megabytes / full,
               full / read);
+  const PageCache& cache = GetCurrentSymbolContext()->Cache();
+  std::printf("Symbol-table file after the full load: %.2f MB, %u page writes, %u page reads\n",
+              static_cast<double>(cache.FileLength()) / 1e6, cache.FileWrites(), cache.FileReads());
 }
 
 }  // namespace

@@ -172,6 +172,9 @@ LoaderState::~LoaderState() {
 // The kept collections own their addresses: they go first, then the collections with
 // their keys.
 void LoaderState::DropLineAddressCaches() {
+  // Every deferred module's load comes here; emptying collections that are already
+  // empty still costs the class library a pass over its buckets.
+  if (m_symbolObjectDictionary.entries() == 0 && m_symbolObjectSet.entries() == 0) return;
   m_symbolObjectDictionary.applyToKeyAndValue(
       [](RWCollectable*, RWCollectable* value, void*) {
         if (auto* addresses = dynamic_cast<RWOrdered*>(value)) addresses->clearAndDestroy();

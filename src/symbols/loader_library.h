@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "symbols/block_recycler.h"
 #include "symbols/list_holders.h"
 #include "symbols/page_cache.h"
 #include "symbols/source_files.h"
@@ -90,6 +91,9 @@ class LineAddressEntry : public LineKeyedItem {
   LineAddressEntry(const OrdinalValue& offset, const SourceFileRef& source) : m_offset(offset), m_source(source) {}
   RWCollectable* newSpecies() const override { return new LineAddressEntry(); }
   RWCollectable* copy() const override { return new LineAddressEntry(*this); }
+  // A load makes one per line and per procedure end, and the next load deletes them.
+  static void* operator new(size_t size) { return NewRecycled<LineAddressEntry>(size); }
+  static void operator delete(void* block, size_t size) noexcept { DeleteRecycled<LineAddressEntry>(block, size); }
 
   const OrdinalValue& Offset() const { return m_offset; }
   const SourceFileRef& Source() const { return m_source; }
@@ -132,6 +136,8 @@ class ProcedureRange : public RWCollectable {
       : m_name(name), m_first(first), m_last(last) {}
   RWCollectable* newSpecies() const override { return new ProcedureRange(); }
   RWCollectable* copy() const override { return new ProcedureRange(*this); }
+  static void* operator new(size_t size) { return NewRecycled<ProcedureRange>(size); }
+  static void operator delete(void* block, size_t size) noexcept { DeleteRecycled<ProcedureRange>(block, size); }
 
   const SymbolKey& Name() const { return m_name; }
   const AddressDescriptor& First() const { return m_first; }

@@ -294,8 +294,7 @@ void PageCache::Initialise() {
     m_lruPrevious[first] = buffer;
     m_lruNext[kLruHead] = buffer;
   }
-  m_memoPage = kNoPage;
-  m_memoBuffer = kNoBuffer;
+  std::fill(std::begin(m_recent), std::end(m_recent), kNoBuffer);
 }
 
 void PageCache::CheckHandleInFile(RecordHandle handle, int line) const {
@@ -310,22 +309,18 @@ uint16_t PageCache::FindResident(uint32_t pageNumber) const {
   return kNoBuffer;
 }
 
+uint16_t PageCache::FindRecent(uint32_t pageNumber) {
+  uint16_t& slot = m_recent[pageNumber % kRecentSlots];
+  if (slot != kNoBuffer && m_buffers[slot].m_pageNumber == pageNumber) return slot;
+  const uint16_t buffer = FindResident(pageNumber);
+  if (buffer != kNoBuffer) slot = buffer;
+  return buffer;
+}
+
 uint16_t PageCache::FindBuffer(RecordHandle handle) {
   if (handle.IsNone() || handle.Value() >= m_fileLength) RaiseVstError(kMsgSeekBeyondVstEnd, kSeverityInternal);
-  const uint32_t pageNumber = PageNumber(handle);
-  uint16_t buffer = kNoBuffer;
-  if (pageNumber == m_memoPage) {
-    buffer = m_memoBuffer;
-  } else {
-    buffer = FindResident(pageNumber);
-    if (buffer == kNoBuffer) {
-      m_memoPage = kNoPage;
-      m_memoBuffer = kNoBuffer;
-      return kNoBuffer;
-    }
-    m_memoPage = pageNumber;
-    m_memoBuffer = buffer;
-  }
+  const uint16_t buffer = FindRecent(PageNumber(handle));
+  if (buffer == kNoBuffer) return kNoBuffer;
   if (m_buffers[buffer].m_signature != kSignature) RaiseVstError(kMsgBufferHeaderCorrupt, kSeverityInternal);
   return buffer;
 }
@@ -337,10 +332,6 @@ uint16_t PageCache::TakeFreeBuffer() {
   // A failed write-back leaves the buffer holding its page, still changed: nothing is
   // lost and the lists are as they were.
   if (m_buffers[buffer].m_changed != 0) WritePage(buffer);
-  if (m_memoBuffer == buffer) {
-    m_memoPage = kNoPage;
-    m_memoBuffer = kNoBuffer;
-  }
   return buffer;
 }
 
@@ -394,10 +385,6 @@ void PageCache::ForgetPage(uint16_t buffer) {
   HashUnlink(buffer);
   m_buffers[buffer].m_pageNumber = kNoPage;
   m_buffers[buffer].m_changed = 0;
-  if (m_memoBuffer == buffer) {
-    m_memoPage = kNoPage;
-    m_memoBuffer = kNoBuffer;
-  }
 }
 
 uint8_t* PageCache::AppendPage(bool pin, RecordHandle* handle) {
@@ -446,8 +433,6 @@ uint8_t* PageCache::PinPage(RecordHandle handle, bool write) {
   if (page.m_pinCount == 0xFFFF) ZENTOR_INTERNAL_ERROR();
   ++page.m_pinCount;
   if (write) page.m_changed = 1;
-  m_memoPage = page.m_pageNumber;
-  m_memoBuffer = buffer;
   return page.m_data + handle.PageOffset();
 }
 
@@ -479,8 +464,7 @@ uint8_t* PageCache::UnlockPage(RecordHandle handle) {
 
 void PageCache::ReleasePinQuietly(RecordHandle handle) noexcept {
   if (!IsInFile(handle)) return;
-  const uint32_t pageNumber = PageNumber(handle);
-  const uint16_t buffer = pageNumber == m_memoPage ? m_memoBuffer : FindResident(pageNumber);
+  const uint16_t buffer = FindRecent(PageNumber(handle));
   if (buffer != kNoBuffer && m_buffers[buffer].m_pinCount > 0) --m_buffers[buffer].m_pinCount;
 }
 

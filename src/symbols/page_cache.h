@@ -48,6 +48,8 @@ class PageCache {
   static constexpr uint32_t kBucketCount = 509;
   static constexpr uint32_t kSignature = 0x65676150;  // "Page" in memory order
   static constexpr uint32_t kNoPage = 0xFFFFFFFFu;
+  // Slots of the recent-page hints (pages whose numbers differ by a multiple share one).
+  static constexpr uint32_t kRecentSlots = 16;
 
   // A cache over a new temporary file.
   PageCache();
@@ -123,6 +125,8 @@ class PageCache {
   // The buffer of a page, read in on a miss, moved to the front.
   uint16_t BufferForRead(RecordHandle handle);
   uint16_t FindResident(uint32_t pageNumber) const;
+  // FindResident through the recent-page slots, which it keeps.
+  uint16_t FindRecent(uint32_t pageNumber);
   uint16_t TakeFreeBuffer();
   void HashInsert(uint16_t buffer);
   void HashUnlink(uint16_t buffer);
@@ -141,8 +145,11 @@ class PageCache {
   std::unique_ptr<PageBuffer[]> m_buffers;
   std::unique_ptr<PageFile> m_file;
   uint32_t m_fileLength = 0;
-  uint32_t m_memoPage = kNoPage;
-  uint16_t m_memoBuffer = kNoBuffer;
+  // Where pages were last found, by page number modulo kRecentSlots: a load writes a
+  // record and its name on pages of different chains in turn, and each write finds its
+  // page here without walking a hash list. A slot is only a hint, taken when the
+  // buffer it names still holds the page.
+  uint16_t m_recent[kRecentSlots] = {};
   uint32_t m_fileReads = 0;
   uint32_t m_fileWrites = 0;
 };

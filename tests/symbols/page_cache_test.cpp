@@ -278,18 +278,30 @@ TEST(PageCacheTest, MemoNeverAnswersForAPageWhoseBufferWasTaken) {
   ASSERT_TRUE(cut.PageMatches(fresh));
 }
 
+// Pages whose numbers share a hash bucket or a recent-page slot, used in turn, each
+// keep their own bytes.
 TEST(PageCacheTest, PagesSharingABucketStayApart) {
-  CacheUnderTest cut;
-  for (uint32_t page = 0; page < PageCache::kBucketCount * 2 + 3; ++page) cut.Append(static_cast<uint8_t>(page % 251));
-  const uint32_t sameBucket[] = {0, PageCache::kBucketCount, 2 * PageCache::kBucketCount, 1, PageCache::kBucketCount + 1};
-  for (int round = 0; round < 3; ++round) {
-    for (uint32_t page : sameBucket) {
-      SCOPED_TRACE("page " + std::to_string(page));
-      ASSERT_TRUE(cut.PageMatches(page));
-      cut.WriteByte(page, 100 + round, static_cast<uint8_t>(page + round));
+  constexpr uint32_t kSlots = PageCache::kRecentSlots;
+  const struct {
+    const char* name;
+    std::vector<uint32_t> pages;
+  } groups[] = {
+      {"hash bucket", {0, PageCache::kBucketCount, 2 * PageCache::kBucketCount, 1, PageCache::kBucketCount + 1}},
+      {"recent-page slot", {3, 3 + kSlots, 3 + 2 * kSlots, 3 + 9 * kSlots, 4, 4 + kSlots}},
+  };
+  for (const auto& group : groups) {
+    SCOPED_TRACE(group.name);
+    CacheUnderTest cut;
+    for (uint32_t page = 0; page < PageCache::kBucketCount * 2 + 3; ++page) cut.Append(static_cast<uint8_t>(page % 251));
+    for (int round = 0; round < 3; ++round) {
+      for (uint32_t page : group.pages) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        ASSERT_TRUE(cut.PageMatches(page));
+        cut.WriteByte(page, 100 + round, static_cast<uint8_t>(page + round));
+      }
     }
+    for (uint32_t page : group.pages) ASSERT_TRUE(cut.PageMatches(page));
   }
-  for (uint32_t page : sameBucket) ASSERT_TRUE(cut.PageMatches(page));
 }
 
 TEST(PageCacheTest, NewPagesStartAsZeros) {
