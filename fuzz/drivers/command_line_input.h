@@ -54,6 +54,8 @@ class CommandLineHarness {
   CommandLineOutcome Run(std::string_view input);
 
  private:
+  void ForgetWrittenFiles();
+
   testing_support::ScratchDirectory m_directory;
   std::function<void()> m_standIn;
   // The user's hand on Ctrl+C, for inputs whose commands loop.

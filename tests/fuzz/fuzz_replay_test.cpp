@@ -179,6 +179,50 @@ TEST(FuzzRestoreTest, CExpressionInputsAnswerAsWhenRunAlone) {
       1000);
 }
 
+// Pairs of kept finds where the earlier input once changed the later one's answer: a
+// breakpoint whose address stayed taken in the target's slots, a file one session wrote
+// and the next included, an address text cut short whose flag stayed on. The later
+// input answers after the earlier one as it does on a fresh driver.
+template <typename Harness>
+void ExpectPairsAnswerAsWhenRunAlone(const std::string& target,
+                                     const std::vector<std::pair<std::string, std::string>>& pairs) {
+  const fs::path kept = fs::path(ZENTOR_TEST_DATA_DIR) / "fuzz" / target;
+  for (const auto& [earlier, later] : pairs) {
+    SCOPED_TRACE(earlier + " then " + later);
+    std::string alone;
+    {
+      Harness fresh;
+      alone = ShowSession(fresh.Run(ReadFileBytes(kept / later)));
+    }
+    Harness harness;
+    harness.Run(ReadFileBytes(kept / earlier));
+    EXPECT_EQ(ShowSession(harness.Run(ReadFileBytes(kept / later))), alone);
+  }
+}
+
+TEST(FuzzRestoreTest, KeptPairsAnswerAsWhenRunAlone) {
+  ExpectPairsAnswerAsWhenRunAlone<fuzzing::CommandLineHarness>(
+      "command_line", {{"breakpoint-address-of-an-earlier-session", "breakpoint-address-of-an-earlier-session"},
+                       {"log-file-an-include-would-read", "include-of-a-file-no-session-wrote"}});
+  ExpectPairsAnswerAsWhenRunAlone<fuzzing::CExpressionHarness>(
+      "c_expression", {{"breakpoint-line-after-the-expression", "breakpoint-line-after-the-expression"},
+                       {"address-text-cut-short", "member-of-a-name-not-known"}});
+}
+
+// Within one session too, a command after an error inside an address text looks its
+// names up as a command on its own does.
+TEST(FuzzRestoreTest, CommandAfterABrokenAddressTextAnswersAsAlone) {
+  const fs::path kept = fs::path(ZENTOR_TEST_DATA_DIR) / "fuzz" / "c_expression";
+  fuzzing::CExpressionHarness harness;
+  const std::string alone = harness.Run(ReadFileBytes(kept / "member-of-a-name-not-known")).m_output;
+  const size_t answerEnd = alone.find("\n>", 1);
+  ASSERT_NE(answerEnd, std::string::npos) << alone;
+  const std::string answer = alone.substr(0, answerEnd + 1);
+  EXPECT_NE(harness.Run(ReadFileBytes(kept / "address-text-ended-by-an-error")).m_output.find(answer),
+            std::string::npos)
+      << "the answer alone:\n" << answer;
+}
+
 // The symbol-file and agent drivers keep their setup from one input to the next:
 // every tenth corpus input and every kept find is probed after 1,000 others.
 TEST(FuzzRestoreTest, SymbolFilesLoadAsWhenLoadedAlone) {
