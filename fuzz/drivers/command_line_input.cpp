@@ -52,6 +52,12 @@ class BreakingHand {
     m_thread.join();
   }
 
+  // How many breaks the hand has raised so far.
+  uint64_t Raised() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_raised;
+  }
+
   // Armed for as long as the object lives.
   class Armed {
    public:
@@ -83,6 +89,7 @@ class BreakingHand {
       auto wait = std::chrono::milliseconds(25);
       while (!m_wake.wait_for(lock, wait, [&] { return m_quit || m_round != round; })) {
         platform::RaiseUserBreak();
+        ++m_raised;
         wait = std::chrono::milliseconds(10);
       }
     }
@@ -93,6 +100,7 @@ class BreakingHand {
   bool m_armed = false;
   bool m_quit = false;
   uint64_t m_round = 0;  // counts the armings and disarmings
+  uint64_t m_raised = 0;  // counts the breaks raised
   std::thread m_thread;
 };
 
@@ -152,6 +160,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     TargetMemoryService* previous = nullptr;
     std::string texts[] = {"zentor", "-nomr", "-test"};
     char* arguments[] = {texts[0].data(), texts[1].data(), texts[2].data(), nullptr};
+    const uint64_t raised = m_hand->Raised();
     GetProgramArguments() = ProgramArguments{3, arguments};
     try {
       Startup();
@@ -164,6 +173,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     } catch (const testing_support::ProgramExited&) {
       outcome.m_ended = true;
     }
+    outcome.m_userBreak = m_hand->Raised() != raised;
     ResetCommandLoopState();
     platform::TakeUserBreak();
     GetProgramArguments() = ProgramArguments{};

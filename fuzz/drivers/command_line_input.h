@@ -40,6 +40,9 @@ SessionProgram SampleSessionProgram();
 struct CommandLineOutcome {
   // The session ended through the program's end (the end of the input or an exit).
   bool m_ended = false;
+  // The user's hand raised the break while the commands ran (they ran over 25 ms):
+  // where the answer stops depends on when the break came.
+  bool m_userBreak = false;
   // The standard output, then one "[box] ..." line per message box.
   std::string m_output;
 };
