@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -20,6 +21,7 @@ namespace zentor::fuzzing {
 namespace {
 
 constexpr uint32_t kImageBytes = 0x2000;
+constexpr const char* kSymbolFile = "PROGRAM.SYM";
 
 // Code and data with every byte value, so that listings and reads meet varied bytes.
 std::vector<uint8_t> ImageBytes(uint32_t seed) {
@@ -48,6 +50,12 @@ class BreakingHand {
     }
     m_wake.notify_one();
     m_thread.join();
+  }
+
+  // How many breaks the hand has raised so far.
+  uint64_t Raised() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_raised;
   }
 
   // Armed for as long as the object lives.
@@ -81,6 +89,7 @@ class BreakingHand {
       auto wait = std::chrono::milliseconds(25);
       while (!m_wake.wait_for(lock, wait, [&] { return m_quit || m_round != round; })) {
         platform::RaiseUserBreak();
+        ++m_raised;
         wait = std::chrono::milliseconds(10);
       }
     }
@@ -91,6 +100,7 @@ class BreakingHand {
   bool m_armed = false;
   bool m_quit = false;
   uint64_t m_round = 0;  // counts the armings and disarmings
+  uint64_t m_raised = 0;  // counts the breaks raised
   std::thread m_thread;
 };
 
@@ -107,10 +117,10 @@ SessionProgram SampleSessionProgram() {
 CommandLineHarness::CommandLineHarness(SessionProgram program)
     : m_directory("fuzz-command"), m_standIn(std::move(program.m_standIn)), m_hand(std::make_unique<BreakingHand>()) {
   if (program.m_mapMemory) program.m_mapMemory(m_pristine);
-  m_directory.Write("PROGRAM.SYM", std::string(program.m_symbolFile.begin(), program.m_symbolFile.end()));
+  m_directory.Write(kSymbolFile, std::string(program.m_symbolFile.begin(), program.m_symbolFile.end()));
   ResetDebugSession();
   testing_support::OpenProgramViewpoint();
-  testing_support::LoadSymbols(m_directory.File("PROGRAM.SYM"));
+  testing_support::LoadSymbols(m_directory.File(kSymbolFile));
   testing_support::ForceDeferredModules();
   m_program = std::make_unique<SymbolContext>();
   *m_program = *GetCurrentSymbolContext();
@@ -120,6 +130,18 @@ CommandLineHarness::CommandLineHarness(SessionProgram program)
 // What the last input left goes with the driver: the next user of the session (another
 // driver, a test) starts from a fresh one.
 CommandLineHarness::~CommandLineHarness() { ResetDebugSession(); }
+
+// The session's files are the program's symbol file and what inputs wrote (a log, a
+// PUT file, an include file made by one and read by the next): only the symbol file
+// stays, so that no input reads what an earlier one wrote.
+void CommandLineHarness::ForgetWrittenFiles() {
+  std::error_code error;
+  std::vector<std::filesystem::path> written;
+  for (const auto& entry : std::filesystem::directory_iterator(m_directory.Path(), error)) {
+    if (entry.path().filename() != kSymbolFile) written.push_back(entry.path());
+  }
+  for (const std::filesystem::path& path : written) std::filesystem::remove_all(path, error);
+}
 
 // Start-up and the command cycles are the program's own (CommandLoop without its
 // arguments' storage). The session runs without an agent; between start-up and the
@@ -132,11 +154,13 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
   // What an earlier session wrote is gone, so that an input does what it does
   // whatever ran before it.
   m_memory = m_pristine;
+  ForgetWrittenFiles();
   {
     testing_support::ConsoleSession session(m_directory, input);
     TargetMemoryService* previous = nullptr;
     std::string texts[] = {"zentor", "-nomr", "-test"};
     char* arguments[] = {texts[0].data(), texts[1].data(), texts[2].data(), nullptr};
+    const uint64_t raised = m_hand->Raised();
     GetProgramArguments() = ProgramArguments{3, arguments};
     try {
       Startup();
@@ -149,6 +173,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     } catch (const testing_support::ProgramExited&) {
       outcome.m_ended = true;
     }
+    outcome.m_userBreak = m_hand->Raised() != raised;
     ResetCommandLoopState();
     platform::TakeUserBreak();
     GetProgramArguments() = ProgramArguments{};

@@ -40,6 +40,9 @@ SessionProgram SampleSessionProgram();
 struct CommandLineOutcome {
   // The session ended through the program's end (the end of the input or an exit).
   bool m_ended = false;
+  // The user's hand raised the break while the commands ran (they ran over 25 ms):
+  // where the answer stops depends on when the break came.
+  bool m_userBreak = false;
   // The standard output, then one "[box] ..." line per message box.
   std::string m_output;
 };
@@ -54,6 +57,8 @@ class CommandLineHarness {
   CommandLineOutcome Run(std::string_view input);
 
  private:
+  void ForgetWrittenFiles();
+
   testing_support::ScratchDirectory m_directory;
   std::function<void()> m_standIn;
   // The user's hand on Ctrl+C, for inputs whose commands loop.

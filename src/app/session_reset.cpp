@@ -26,6 +26,7 @@
 #include "target/agent_events.h"
 #include "target/agent_link.h"
 #include "target/agent_requests.h"
+#include "target/breakpoint_slots.h"
 #include "target/module_symbols.h"
 #include "target/register_model.h"
 #include "target/serial_transport.h"
@@ -65,6 +66,9 @@ void ResetDebugSession() {
   ResetAgentEvents();
   ResetSerialTransport();
   ResetTargetState();
+  // The target's breakpoint slots are emptied at a connect, which an offline session
+  // never makes: a breakpoint an input set would keep its address taken.
+  TgtFreeAllSlots();
   ResetRegisterModel();
   ResetKnownModules();
   ResetTmiOptions();

@@ -1,5 +1,6 @@
 #include "command/command_loop.h"
 
+#include "command/action_table.h"
 #include "command/command_parser.h"
 #include "command/command_scanner.h"
 #include "command/postfix_executor.h"
@@ -47,6 +48,9 @@ void CycleSetUp() {
   Pager::EndPaging();
   CommandScanner::ResetForCommand();
   CommandParserLL::ResetSaveStack();
+  // An error inside an address text ("_AC_") ends the parse before the text's end
+  // clears its flag: the next command's names are looked up as values again.
+  ClearAddressContext();
   LoopState& state = State();
   if (!IsConsoleMode() && state.firstCycle) SignalGuiReady();
   state.firstCycle = false;
@@ -122,6 +126,7 @@ void RecoverFromCommandError(uint32_t number, uint32_t severity) {
 
 void ResetCommandLoopState() {
   ReleaseCode();
+  ClearAddressContext();
   State().firstCycle = true;
 }
 

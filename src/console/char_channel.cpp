@@ -241,7 +241,7 @@ bool ConsoleRead(uint8_t* destination) {
   const uint8_t ch = ReadBatchChar();
   *destination = ch;
   if (!g_input.batchActive && g_input.inputChannel == FileChannel::StandardInput() &&
-      platform::IsTerminal(FileChannel::StandardInput())) {
+      FileChannel::StandardInputIsTerminal()) {
     // The terminal has already shown what was typed: only the column moves.
     OutputWriter::AdvanceColumn(static_cast<char>(ch));
   } else {

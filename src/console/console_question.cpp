@@ -5,7 +5,6 @@
 #include "console/file_channel.h"
 #include "console/output_writer.h"
 #include "console/pager.h"
-#include "platform/console_input.h"
 
 namespace zentor {
 namespace {
@@ -49,7 +48,7 @@ int32_t ConsoleQuestionOnInput::Ask(uint32_t kind, const char* text, const char*
   std::string line;
   const bool answered = ReadAnswerLine(&line);
   // A terminal has shown the answer as it was typed; piped input is shown here.
-  if (answered && !platform::IsTerminal(FileChannel::StandardInput())) OutputWriter::WriteString(line.c_str());
+  if (answered && !FileChannel::StandardInputIsTerminal()) OutputWriter::WriteString(line.c_str());
   OutputWriter::FreshLine();
   const char letter = answered ? FirstLetter(line) : '\0';
   if (yesNo) return letter == 'y' ? kMessageBoxAnswerYes : kMessageBoxAnswerNo;

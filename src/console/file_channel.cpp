@@ -10,6 +10,7 @@
 #include "console/console_bridge.h"
 #include "console/output_writer.h"
 #include "console/pager.h"
+#include "platform/console_input.h"
 #include "console/temp_files.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
@@ -102,6 +103,7 @@ struct ChannelState {
   bool firstOutputNoticeSent = false;
   int32_t standardInput = 0;
   int32_t standardOutput = 1;
+  int8_t standardInputTerminal = -1;  // not asked yet
 
   ChannelState() { openTable.fill(-1); }
 };
@@ -362,9 +364,16 @@ std::size_t FileChannel::OpenFileCount() {
 void FileChannel::SetStandardDescriptors(int32_t input, int32_t output) {
   State().standardInput = input;
   State().standardOutput = output;
+  State().standardInputTerminal = -1;
 }
 
 int32_t FileChannel::StandardInput() { return State().standardInput; }
+bool FileChannel::StandardInputIsTerminal() {
+  ChannelState& state = State();
+  if (state.standardInputTerminal < 0) state.standardInputTerminal = platform::IsTerminal(state.standardInput) ? 1 : 0;
+  return state.standardInputTerminal != 0;
+}
+
 int32_t FileChannel::StandardOutput() { return State().standardOutput; }
 bool FileChannel::ConsoleInputOpened() { return State().consoleInputOpened; }
 

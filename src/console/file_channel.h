@@ -75,6 +75,10 @@ class FileChannel {
   // (0 and 1 unless a test session puts files in their place).
   static void SetStandardDescriptors(int32_t input, int32_t output);
   static int32_t StandardInput();
+  // Whether the standard input is a terminal, asked of the system once per standard
+  // input (the reader asks for every byte it reads, and under Windows the question
+  // costs a call into the system).
+  static bool StandardInputIsTerminal();
   static int32_t StandardOutput();
 
   // True once ":CI:" was opened in GUI mode (first-output notice to the GUI).

@@ -129,54 +129,131 @@ TEST(FuzzReplayTest, SettingsStoresOpenAndComeBackAsTheyWereClosed) {
 
 // A driver restores between inputs what an input can change: an input answers the
 // same run on a fresh driver as run after up to 1,000 other inputs (the target's corpus
-// and kept finds, cycled; `others` says how many when given). Every `probeEvery`-th
-// corpus input is probed, 40 by default, which keeps the test within seconds, and every
-// kept find (an endless loop among them, which the user break must end at the same
-// point). ("steps-nested-in-steps" is left out of the probes: its echo depends on what
-// the console was left with, see above.)
+// and kept finds, cycled; `others` says how many when given). Every kept find is probed
+// (an endless loop among them, which the user break must end at the same point), and
+// one corpus input in every `probeEvery`, 40 by default, which keeps the test within
+// seconds. A session input that the user break reached (its commands ran over 25 ms)
+// stops wherever the break came, so the corpus probe is the first of its 40 that ends
+// alone before the break; should the break reach it after the others, only
+// `timedShow` of both answers (whether the session ended) can be compared.
+// ("steps-nested-in-steps" is left out of the probes: its echo depends on what the
+// console was left with, see above.)
 template <typename Harness, typename Outcome>
 void ExpectSameAloneAndAfterOthers(const std::string& target, const std::function<Outcome(Harness&, const std::string&)>& run,
                                    const std::function<std::string(const Outcome&)>& show, size_t probeEvery = 40,
-                                   size_t others = 0) {
+                                   size_t others = 0,
+                                   const std::function<bool(const Outcome&)>& timed = nullptr,
+                                   const std::function<std::string(const Outcome&)>& timedShow = nullptr) {
   std::vector<std::string> inputs;
-  std::vector<size_t> probes;
+  enum class Role { kCorpus, kKept, kReplayedOnly };
+  std::vector<Role> roles;
   for (const fs::path& file : InputsOf(target)) {
     const bool corpus =
         file.parent_path().filename() == target && file.parent_path().parent_path().filename() == "corpus";
     if (!corpus && file.parent_path().parent_path().filename() != "fuzz") continue;
     const bool echoesConsoleState = file.filename() == "steps-nested-in-steps";
-    if ((!corpus && !echoesConsoleState) || (corpus && inputs.size() % probeEvery == 0)) probes.push_back(inputs.size());
+    roles.push_back(corpus ? Role::kCorpus : echoesConsoleState ? Role::kReplayedOnly : Role::kKept);
     inputs.push_back(ReadFileBytes(file));
   }
   ASSERT_FALSE(inputs.empty());
-  std::vector<std::pair<size_t, std::string>> alone;
-  for (size_t index : probes) {
+  // The answers alone, each on a fresh driver.
+  struct Probe {
+    size_t index;
+    std::string answer;
+    std::string timedAnswer;
+  };
+  std::vector<Probe> alone;
+  const auto probeAlone = [&](size_t index) {
     Harness fresh;
-    alone.emplace_back(index, show(run(fresh, inputs[index])));
+    const Outcome outcome = run(fresh, inputs[index]);
+    if (roles[index] == Role::kCorpus && timed && timed(outcome)) return false;
+    alone.push_back({index, show(outcome), timedShow ? timedShow(outcome) : std::string()});
+    return true;
+  };
+  size_t corpusSeen = 0;
+  bool probing = false;
+  for (size_t index = 0; index < inputs.size(); ++index) {
+    if (roles[index] == Role::kKept) probeAlone(index);
+    if (roles[index] != Role::kCorpus) continue;
+    if (corpusSeen++ % probeEvery == 0) probing = true;
+    if (probing && probeAlone(index)) probing = false;
   }
   Harness harness;
   if (others == 0) others = std::min<size_t>(1000, std::max<size_t>(inputs.size(), 200));
   for (size_t i = 0; i < others; ++i) run(harness, inputs[(i * 7 + 3) % inputs.size()]);
-  for (const auto& [index, answer] : alone) {
-    SCOPED_TRACE(target + " input " + std::to_string(index));
-    EXPECT_EQ(show(run(harness, inputs[index])), answer);
+  for (const Probe& probe : alone) {
+    SCOPED_TRACE(target + " input " + std::to_string(probe.index));
+    const Outcome after = run(harness, inputs[probe.index]);
+    if (roles[probe.index] == Role::kCorpus && timed && timed(after)) {
+      EXPECT_EQ(timedShow(after), probe.timedAnswer);
+    } else {
+      EXPECT_EQ(show(after), probe.answer);
+    }
   }
 }
 
-std::string ShowSession(const fuzzing::CommandLineOutcome& outcome) {
-  return std::string(outcome.m_ended ? "ended\n" : "running\n") + outcome.m_output;
+std::string ShowSessionEnd(const fuzzing::CommandLineOutcome& outcome) {
+  return outcome.m_ended ? "ended\n" : "running\n";
 }
+
+std::string ShowSession(const fuzzing::CommandLineOutcome& outcome) { return ShowSessionEnd(outcome) + outcome.m_output; }
+
+bool ReachedByTheUserBreak(const fuzzing::CommandLineOutcome& outcome) { return outcome.m_userBreak; }
 
 TEST(FuzzRestoreTest, CommandLineInputsAnswerAsWhenRunAlone) {
   ExpectSameAloneAndAfterOthers<fuzzing::CommandLineHarness, fuzzing::CommandLineOutcome>(
       "command_line", [](fuzzing::CommandLineHarness& h, const std::string& in) { return h.Run(in); }, ShowSession, 40,
-      1000);
+      1000, ReachedByTheUserBreak, ShowSessionEnd);
 }
 
 TEST(FuzzRestoreTest, CExpressionInputsAnswerAsWhenRunAlone) {
   ExpectSameAloneAndAfterOthers<fuzzing::CExpressionHarness, fuzzing::CommandLineOutcome>(
       "c_expression", [](fuzzing::CExpressionHarness& h, const std::string& in) { return h.Run(in); }, ShowSession, 40,
-      1000);
+      1000, ReachedByTheUserBreak, ShowSessionEnd);
+}
+
+// Pairs of kept finds where the earlier input once changed the later one's answer: a
+// breakpoint whose address stayed taken in the target's slots, a file one session wrote
+// and the next included, an address text cut short whose flag stayed on. The later
+// input answers after the earlier one as it does on a fresh driver.
+template <typename Harness>
+void ExpectPairsAnswerAsWhenRunAlone(const std::string& target,
+                                     const std::vector<std::pair<std::string, std::string>>& pairs) {
+  const fs::path kept = fs::path(ZENTOR_TEST_DATA_DIR) / "fuzz" / target;
+  for (const auto& [earlier, later] : pairs) {
+    SCOPED_TRACE(earlier + " then " + later);
+    std::string alone;
+    {
+      Harness fresh;
+      alone = ShowSession(fresh.Run(ReadFileBytes(kept / later)));
+    }
+    Harness harness;
+    harness.Run(ReadFileBytes(kept / earlier));
+    EXPECT_EQ(ShowSession(harness.Run(ReadFileBytes(kept / later))), alone);
+  }
+}
+
+TEST(FuzzRestoreTest, KeptPairsAnswerAsWhenRunAlone) {
+  ExpectPairsAnswerAsWhenRunAlone<fuzzing::CommandLineHarness>(
+      "command_line", {{"breakpoint-address-of-an-earlier-session", "breakpoint-address-of-an-earlier-session"},
+                       {"log-file-an-include-would-read", "include-of-a-file-no-session-wrote"}});
+  ExpectPairsAnswerAsWhenRunAlone<fuzzing::CExpressionHarness>(
+      "c_expression", {{"breakpoint-line-after-the-expression", "breakpoint-line-after-the-expression"},
+                       {"address-text-cut-short", "member-of-a-name-not-known"}});
+}
+
+// Within one session too, a command after an error inside an address text looks its
+// names up as a command on its own does.
+TEST(FuzzRestoreTest, CommandAfterABrokenAddressTextAnswersAsAlone) {
+  const fs::path kept = fs::path(ZENTOR_TEST_DATA_DIR) / "fuzz" / "c_expression";
+  fuzzing::CExpressionHarness harness;
+  const std::string alone = harness.Run(ReadFileBytes(kept / "member-of-a-name-not-known")).m_output;
+  const size_t answerEnd = alone.find("\n>", 1);
+  ASSERT_NE(answerEnd, std::string::npos) << alone;
+  const std::string answer = alone.substr(0, answerEnd + 1);
+  EXPECT_NE(harness.Run(ReadFileBytes(kept / "address-text-ended-by-an-error")).m_output.find(answer),
+            std::string::npos)
+      << "the answer alone:\n" << answer;
 }
 
 // The symbol-file and agent drivers keep their setup from one input to the next:
