@@ -105,6 +105,7 @@ class CodeGenerator {
       return;
     }
     const bool wasInsideOperand = m_insideOperand;
+    if (!wasInsideOperand) m_statementNode = node;
     m_insideOperand = true;
     GenerateOperator(node);
     m_insideOperand = wasInsideOperand;
@@ -190,6 +191,8 @@ class CodeGenerator {
   uint32_t m_steps = 0;
   uint32_t m_stepLimit;
   bool m_insideOperand = false;
+  // The node a statement (or one item of a statement's list) begins with.
+  const ExprNode* m_statementNode = nullptr;
 
   // ---- emitters ----------------------------------------------------------------------
 
@@ -556,7 +559,9 @@ class CodeGenerator {
       Call(&RestoreAssignedValue, "RestoreAssignedValue");
       if (node->indirectionChain != 0) Slot(kSlotDereferenceTopValue);
     }
-    if (ExprInDesignator == 1) Slot(kSlotPushNullValue);
+    // A designator that is a step as a whole («k++» as a command) shows nothing; a
+    // step inside one («t[k++]», «*(p++)») is an operand whose value the designator uses.
+    if (ExprInDesignator == 1 && node == m_statementNode) Slot(kSlotPushNullValue);
   }
 
   // ---- casts ----------------------------------------------------------------------------
