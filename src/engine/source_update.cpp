@@ -89,7 +89,9 @@ int32_t SourceBase::ClassifyUpdate() {
     m_lastLocationLine = m_position.m_locationLine;
     return kUpdateReload;
   }
-  if (m_disassemblyAnchor != 0) m_disassemblyAnchor = m_position.m_locationLine.RawLine();
+  // A location without a line keeps the listing at its first line: an anchor of 0
+  // would mean source text, which a listing has none of.
+  if (m_disassemblyAnchor != 0) m_disassemblyAnchor = std::max<uint32_t>(m_position.m_locationLine.RawLine(), 1);
   const int32_t held = Held();
   const uint32_t location = m_position.m_locationLine.RawLine();
   int32_t i = 0;
@@ -161,7 +163,8 @@ void SourceBase::RebuildAroundLocation() {
 void SourceBase::RebuildAtLocationLine() {
   int32_t p = 0;
   const int32_t location = m_position.m_locationLine.RawLine();
-  if (m_disassemblyAnchor != 0) {
+  // Nothing built means no source text is attached to read from: a listing.
+  if (m_disassemblyAnchor != 0 || !HasLineAt(0)) {
     m_disassemblyAnchor = static_cast<uint32_t>(std::max(location, 1));
   } else {
     int32_t i = 0;

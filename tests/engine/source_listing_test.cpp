@@ -598,6 +598,13 @@ TEST_F(SourceListingTest, AddressListingWithoutLines) {
   EXPECT_EQ(m_window.Send(kPaneTextStart), 326);
   EXPECT_EQ(m_window.Send(kPaneScrollPageDown), 0);
   EXPECT_EQ(m_window.Send(kPaneScrollLineDown), 0);
+  // A stop outside the listing (a halt in code without lines) rebuilds it there: the
+  // listing stays a listing and reads no source text.
+  StopAtAddress(kModuleBase + 150 * 6);
+  ASSERT_EQ(m_window.Send(kPaneRefresh), 0);
+  const int32_t stop = m_window.ExecutionIndex();
+  ASSERT_GE(stop, 0);
+  EXPECT_NE(m_window.Text(stop).find("mov       eax,097"), std::string::npos) << m_window.Text(stop);
 }
 
 // A long C module numbered by the pane: the location a third down, going to lines
