@@ -7,7 +7,11 @@
 namespace zentor {
 
 int32_t ProgramShell::Request(uint32_t code) { return HandleShellRequest(code); }
-int32_t ProgramShell::CheckUserBreak() { return ShellCheckUserBreak(); }
+// Between commands the Command window's picture catches up with its output.
+int32_t ProgramShell::CheckUserBreak() {
+  CommandWindow::SettlePicture(false);
+  return ShellCheckUserBreak();
+}
 int32_t ProgramShell::Notify(uint32_t windowKind, uint32_t windowArgument, uint32_t code, const void* value) {
   return RouteGuiNotice(windowKind, windowArgument, code, value);
 }
@@ -15,6 +19,7 @@ void ProgramShell::RefreshStatusPane(uint32_t mask) { ShellRefreshStatusPane(mas
 
 // A quit message during the wait ends the session there (the agent is told).
 bool ProgramShell::WaitForInputRound() {
+  CommandWindow::SettlePicture(true);
   CommandWindow::ShowPendingCaret();
   ShellWaitForInputRound();
   return true;

@@ -10,6 +10,7 @@
 #include "gui/view_dispatcher.h"
 #include "gui/window_menu.h"
 #include "gui/window_table.h"
+#include "platform/clock.h"
 
 #include <algorithm>
 #include <array>
@@ -85,7 +86,21 @@ struct CommandPaneState {
   // costs more than drawing a line (under Wine several times more), and a burst of
   // output would otherwise make and destroy it twice per line.
   bool caretPending = false;
+  // Output that moves the view up leaves the picture behind the view: the client area
+  // is invalidated once and painted whole from the scroll-back at the next paint,
+  // instead of a scroll per line (under Wine the scroll and the row it exposes cost
+  // three quarters of a line's time). Until then nothing is drawn outside a paint.
+  bool pictureBehind = false;
+  bool painting = false;
+  // Bursts are painted at most every kPictureIntervalMicroseconds: a paint owed is
+  // asked for by the next line after that, by the busy rounds between commands and
+  // before a key is read.
+  bool pictureOwed = false;
+  bool paintAsked = false;
+  uint64_t pictureAskedAt = 0;
 };
+
+constexpr uint64_t kPictureIntervalMicroseconds = 20000;
 
 CommandPaneState g_pane;
 
@@ -114,8 +129,12 @@ LayerRect PaneClientArea() {
   return client;
 }
 
+// Drawing outside a paint is left out while the paint to come covers everything.
+bool DrawingIsDue() { return !g_pane.pictureBehind || g_pane.painting; }
+
 // Fills an area (its last row and column excluded) with the background.
 void ClearArea(LayerRect area) {
+  if (!DrawingIsDue()) return;
   GuiWindowLayer* layer = PaneLayer();
   const LayerRect client = PaneClientArea();
   area.right = std::min(area.right, client.right);
@@ -137,7 +156,7 @@ void ClearToEndOfRow(int32_t column, int32_t row) {
 void DrawRowText(int32_t column, int32_t row, const char* text, int32_t length) {
   const int32_t room = g_pane.view.columns - column;
   const int32_t count = std::min(length, room);
-  if (count <= 0 || column < 0) return;
+  if (count <= 0 || column < 0 || !DrawingIsDue()) return;
   GuiWindowLayer* layer = PaneLayer();
   const int32_t x = column * g_pane.charWidth;
   const int32_t y = row * g_pane.lineHeight;
@@ -227,6 +246,13 @@ void ScrollContentsDown() {
   ClearArea(LayerRect{0, 0, g_pane.lineHeight, PaneClientArea().right});
 }
 
+// The view moved up by a row: a paint to come draws the picture anew.
+void LeavePictureBehind() {
+  g_pane.pictureBehind = true;
+  if (!g_pane.paintAsked) g_pane.pictureOwed = true;
+  CommandWindow::SettlePicture(false);
+}
+
 // Back to the line in progress after the user scrolled away from it.
 void FollowOutput() {
   if (g_pane.bottom == EndLine()) return;
@@ -254,8 +280,8 @@ void ResetLeftColumn() {
 //    input row is cleared; a scrolled view goes back to column 0.
 // 2. The line goes into the scroll-back (the oldest dropped once it is full) and the
 //    line in progress starts empty.
-// 3. The view moves one row down: the window's rows fill first, then the contents
-//    scroll up by a row.
+// 3. The view moves one row down: the window's rows fill first; after that the
+//    picture is painted anew from the scroll-back (a burst of lines, one paint).
 void CompleteLine(const char* text, int32_t length) {
   HideCaret();
   const int32_t standing = InProgressLength();
@@ -288,7 +314,7 @@ void CompleteLine(const char* text, int32_t length) {
       ++g_pane.bottom;
       if (g_pane.top <= g_pane.bottom - g_pane.rows) ++g_pane.top;
     }
-    ScrollContentsUp();
+    LeavePictureBehind();
     SetVerticalThumb();
   } else if (g_pane.current < g_pane.rows - 1) {
     ++g_pane.bottom;
@@ -298,7 +324,7 @@ void CompleteLine(const char* text, int32_t length) {
     ++g_pane.current;
     ++g_pane.bottom;
     if (g_pane.top <= g_pane.bottom - g_pane.rows) ++g_pane.top;
-    ScrollContentsUp();
+    LeavePictureBehind();
     SetVerticalThumb();
   }
 }
@@ -389,7 +415,11 @@ void CommandWindow::PlaceCaret() {
 
 void CommandWindow::Repaint(const LayerRect* area) {
   if (!HasWindow() || g_pane.lineHeight <= 0) return;
-  const LayerRect painted = area != nullptr ? *area : PaneClientArea();
+  const LayerRect client = PaneClientArea();
+  const LayerRect painted = area != nullptr ? *area : client;
+  const bool whole = painted.top <= client.top && painted.left <= client.left && painted.bottom >= client.bottom &&
+                     painted.right >= client.right;
+  g_pane.painting = true;
   ClearArea(painted);
   const int32_t firstRow = std::max(painted.top / g_pane.lineHeight, 0);
   int32_t lastRow = painted.bottom / g_pane.lineHeight + (painted.bottom % g_pane.lineHeight != 0 ? 1 : 0);
@@ -403,6 +433,21 @@ void CommandWindow::Repaint(const LayerRect* area) {
   if (g_pane.inProgress[0] != '\0' && EndLine() == g_pane.bottom) {
     DrawLineOnRow(g_pane.inProgress, g_pane.bottom - g_pane.top + 1);
   }
+  g_pane.painting = false;
+  if (whole) {
+    g_pane.pictureBehind = false;
+    g_pane.paintAsked = false;
+  }
+}
+
+void CommandWindow::SettlePicture(bool now) {
+  if (!g_pane.pictureOwed || !HasWindow()) return;
+  const uint64_t time = platform::MonotonicMicroseconds();
+  if (!now && time - g_pane.pictureAskedAt < kPictureIntervalMicroseconds) return;
+  g_pane.pictureOwed = false;
+  g_pane.paintAsked = true;
+  g_pane.pictureAskedAt = time;
+  InvalidateAll();
 }
 
 void CommandWindow::Relayout(int32_t layerId) {

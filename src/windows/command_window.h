@@ -70,6 +70,10 @@ class CommandWindow final : public WinSuper {
   // Output leaves the caret for the wait before the next key: shown there (at the
   // input column, when the view shows the line in progress).
   static void ShowPendingCaret();
+  // Asks for the paint that output moving the view left owed: now, or only when the
+  // last one was asked for at least 20 ms ago (a burst of lines is painted at most
+  // fifty times a second, not once per line).
+  static void SettlePicture(bool now);
   // Redraws the part of the pane within the rectangle (null: the whole client area).
   static void Repaint(const LayerRect* area);
   // Rows, columns and the bars after a size or font change.

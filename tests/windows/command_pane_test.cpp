@@ -88,7 +88,9 @@ class CommandScreen {
     return text;
   }
   // Applies what the pane drew since the last call; a window invalidated is painted.
+  // The picture is settled first, as the program does before it reads a key.
   void Update() {
+    CommandWindow::SettlePicture(true);
     std::string log = m_system.TakeLog();
     m_allLog += log;
     bool invalid = Apply(log);

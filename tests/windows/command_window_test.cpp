@@ -126,6 +126,7 @@ class CommandWindowTest : public ::testing::Test {
     Update();
   }
   std::string Update() {
+    CommandWindow::SettlePicture(true);
     const std::string log = system.TakeLog();
     if (screen.Apply(log) && CommandWindow::WindowId() != kNoLayerId) Paint(CommandWindow::WindowId());
     return log;
