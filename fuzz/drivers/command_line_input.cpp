@@ -37,7 +37,8 @@ std::vector<uint8_t> ImageBytes(uint32_t seed) {
 // input have run for 25 ms it raises the user break, and then keeps the keys down,
 // raising it again every millisecond while they go on, so that each later command that
 // loops too (an input holds several) ends within about a millisecond: the first break
-// has shown the loop, and the fuzzer's time goes to the next input instead. A loop that never looks at the break still runs into the fuzzer's hang limit.
+// has shown the loop, and the fuzzer's time goes to the next input instead. A loop
+// that never looks at the break still runs into the fuzzer's hang limit.
 // One watcher serves every input of the driver (a thread per input would cost more
 // than most inputs): it is armed when an input's commands start and disarmed when
 // they end, and it raises the break only while armed, under its lock, so that no
