@@ -34,8 +34,11 @@ std::vector<uint8_t> ImageBytes(uint32_t seed) {
 
 // A command may loop for as long as the user lets it (a "while" whose condition stays
 // true): the user ends it with Ctrl+C. The hand on the keys: once the commands of an
-// input have run for 25 ms it raises the user break, and again every 10 ms while they
-// go on. A loop that never looks at the break still runs into the fuzzer's hang limit.
+// input have run for 25 ms it raises the user break, and then keeps the keys down,
+// raising it again every millisecond while they go on, so that each later command that
+// loops too (an input holds several) ends within about a millisecond: the first break
+// has shown the loop, and the fuzzer's time goes to the next input instead. A loop
+// that never looks at the break still runs into the fuzzer's hang limit.
 // One watcher serves every input of the driver (a thread per input would cost more
 // than most inputs): it is armed when an input's commands start and disarmed when
 // they end, and it raises the break only while armed, under its lock, so that no
@@ -90,7 +93,7 @@ class BreakingHand {
       while (!m_wake.wait_for(lock, wait, [&] { return m_quit || m_round != round; })) {
         platform::RaiseUserBreak();
         ++m_raised;
-        wait = std::chrono::milliseconds(10);
+        wait = std::chrono::milliseconds(1);
       }
     }
   }
@@ -124,7 +127,7 @@ CommandLineHarness::CommandLineHarness(SessionProgram program)
   testing_support::ForceDeferredModules();
   m_program = std::make_unique<SymbolContext>();
   *m_program = *GetCurrentSymbolContext();
-  ResetDebugSession();
+  Restore();
 }
 
 // What the last input left goes with the driver: the next user of the session (another
@@ -150,11 +153,6 @@ void CommandLineHarness::ForgetWrittenFiles() {
 CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
   CommandLineOutcome outcome;
   testing_support::SetOfflineSession(true);
-  ResetDebugSession();
-  // What an earlier session wrote is gone, so that an input does what it does
-  // whatever ran before it.
-  m_memory = m_pristine;
-  ForgetWrittenFiles();
   {
     testing_support::ConsoleSession session(m_directory, input);
     TargetMemoryService* previous = nullptr;
@@ -165,8 +163,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     try {
       Startup();
       previous = TargetMemory::InstallService(&m_memory);
-      testing_support::OpenProgramViewpoint();
-      *GetCurrentSymbolContext() = *m_program;
+      testing_support::OpenProgramViewpoint(*m_program);
       if (m_standIn) m_standIn();
       BreakingHand::Armed armed(*m_hand);
       RunCommandCycles();
@@ -181,9 +178,18 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
     outcome.m_output = session.StandardOutput();
     for (const std::string& box : session.MessageBoxes()) outcome.m_output += "[box] " + box + "\n";
   }
-  // What the input changed stays until the next input's start (or the driver's end)
-  // puts the session back: one reset per input.
+  Restore();
   return outcome;
+}
+
+// What an input changed is put back as soon as it ends, so that the next input does
+// what it does whatever ran before it, and so that what the input allocated is freed
+// within its own run: an input that ends holding more memory than it began with looks
+// like a leak to the fuzzer, which then runs it a second time and scans the heap.
+void CommandLineHarness::Restore() {
+  ResetDebugSession();
+  m_memory = m_pristine;
+  ForgetWrittenFiles();
 }
 
 }  // namespace zentor::fuzzing

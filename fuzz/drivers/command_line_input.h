@@ -57,6 +57,7 @@ class CommandLineHarness {
   CommandLineOutcome Run(std::string_view input);
 
  private:
+  void Restore();
   void ForgetWrittenFiles();
 
   testing_support::ScratchDirectory m_directory;

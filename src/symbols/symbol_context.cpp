@@ -134,19 +134,28 @@ TypeDescriptionFactory InstalledTypeDescriptionFactory() { return g_typeDescript
 
 // ---- SymbolContext
 
-SymbolContext::SymbolContext() {
+SymbolContext::SymbolContext() : SymbolContext(nullptr) {}
+
+SymbolContext::SymbolContext(const SymbolContext* program) {
   InstallCacheProviderUnlessSet();
-  // Everything is made before anything is owned, so a failure (no temporary file for
-  // the cache) leaves nothing behind.
-  std::unique_ptr<SharedContextPart> typeDescription = MakeTypeDescription();
-  std::unique_ptr<LoaderStateBase> loader = MakeLoaderState();
-  auto cache = std::make_unique<PageCache>();
-  m_location = std::make_unique<SourceLocation>();
-  m_typeDescription = typeDescription.release();
+  if (program != nullptr) {
+    m_location = std::make_unique<SourceLocation>();
+    m_typeDescription = program->m_typeDescription;
+    m_loader = program->m_loader;
+    m_cache = program->m_cache;
+  } else {
+    // Everything is made before anything is owned, so a failure (no temporary file
+    // for the cache) leaves nothing behind.
+    std::unique_ptr<SharedContextPart> typeDescription = MakeTypeDescription();
+    std::unique_ptr<LoaderStateBase> loader = MakeLoaderState();
+    auto cache = std::make_unique<PageCache>();
+    m_location = std::make_unique<SourceLocation>();
+    m_typeDescription = typeDescription.release();
+    m_loader = loader.release();
+    m_cache = cache.release();
+  }
   m_typeDescription->AddReference();
-  m_loader = loader.release();
   m_loader->AddReference();
-  m_cache = cache.release();
   m_cache->AddReference();
   m_serial = NextContextSerial();
   LiveContexts()[m_serial] = this;
@@ -163,6 +172,14 @@ std::unique_ptr<SymbolContext> SymbolContext::CreateForViewpoint() {
   // one's.
   SymbolContext* defaultContext = GetDefaultSymbolContext();
   auto context = std::make_unique<SymbolContext>();
+  context->SourcePathList() = defaultContext->SourcePathList();
+  MarkChangedRecords(kRecordSearchPaths, nullptr);
+  return context;
+}
+
+std::unique_ptr<SymbolContext> SymbolContext::CreateForViewpointOf(const SymbolContext& program) {
+  SymbolContext* defaultContext = GetDefaultSymbolContext();
+  std::unique_ptr<SymbolContext> context(new SymbolContext(&program));
   context->SourcePathList() = defaultContext->SourcePathList();
   MarkChangedRecords(kRecordSearchPaths, nullptr);
   return context;

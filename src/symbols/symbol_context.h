@@ -146,6 +146,10 @@ class SymbolContext {
   // copy of the default context's, so each viewpoint inherits the default
   // directories.
   static std::unique_ptr<SymbolContext> CreateForViewpoint();
+  // A context for a viewpoint of a program already loaded: the same as
+  // CreateForViewpoint followed by taking over `program`'s tables, without making
+  // (and at once dropping) tables and a cache file of its own first.
+  static std::unique_ptr<SymbolContext> CreateForViewpointOf(const SymbolContext& program);
   ~SymbolContext();
   SymbolContext(const SymbolContext&) = delete;
   // Takes over the other context's tables (a reference to each; its own are dropped)
@@ -221,6 +225,8 @@ class SymbolContext {
   RWCString StopCaption() const;
 
  private:
+  // With `program`, sharing its tables; without, with tables of its own.
+  explicit SymbolContext(const SymbolContext* program);
   // Derives the location record from an address: module, line and procedure.
   void UpdateLocation(const AddressDescriptor& address);
   // The location's address, its module and the module's name; the module.

@@ -231,6 +231,42 @@ TEST_F(SymbolContextTest, AssignedContextsShareTheTablesAndKeepTheirOwnPlace) {
   EXPECT_EQ(g_loaderStatesAlive, aliveBefore);
 }
 
+// A viewpoint's context made of a loaded program shares its tables from the start, as
+// one made fresh and then assigned does, and makes no tables or cache file of its own.
+TEST_F(SymbolContextTest, AViewpointOfALoadedProgramSharesItsTablesFromTheStart) {
+  SetLoaderStateFactory(&FakeLoaderState::Make);
+  GetDefaultSymbolContext()->SourcePathList() = RWCString("c:\\src");
+  auto loaded = std::make_unique<SymbolContext>();
+  loaded->SetScopeAddress(MemoryAt(0x10));
+  const int aliveBefore = g_loaderStatesAlive;
+  const uint32_t filesBefore = OpenTemporaryPageFileCount();
+
+  std::unique_ptr<SymbolContext> viewpoint = SymbolContext::CreateForViewpointOf(*loaded);
+  EXPECT_EQ(g_loaderStatesAlive, aliveBefore);
+  EXPECT_EQ(OpenTemporaryPageFileCount(), filesBefore);
+  EXPECT_EQ(&viewpoint->Cache(), &loaded->Cache());
+  EXPECT_EQ(&viewpoint->Loader(), &loaded->Loader());
+  EXPECT_EQ(&viewpoint->TypeDescription(), &loaded->TypeDescription());
+  EXPECT_EQ(loaded->Cache().ReferenceCount(), 2u);
+  EXPECT_NE(viewpoint->Serial(), loaded->Serial());
+  EXPECT_EQ(SymbolContext::Live(viewpoint->Serial()), viewpoint.get());
+  EXPECT_TRUE(viewpoint->ScopeAddress().IsNull()) << "the place is the context's own";
+  EXPECT_EQ(Text(viewpoint->SourcePathList().AsText()), "c:\\src");
+
+  // Its place, and an assignment of the program to it, leave the program's as they were.
+  viewpoint->SetScopeAddress(MemoryAt(0x20));
+  *viewpoint = *loaded;
+  EXPECT_EQ(loaded->ScopeAddress().Offset(), 0x10u);
+  EXPECT_EQ(loaded->Cache().ReferenceCount(), 2u);
+  loaded.reset();
+  EXPECT_EQ(viewpoint->Cache().ReferenceCount(), 1u) << "the tables stay with their last user";
+  EXPECT_EQ(g_loaderStatesAlive, aliveBefore);
+  viewpoint.reset();
+  EXPECT_EQ(g_loaderStatesAlive, aliveBefore - 1);
+  EXPECT_EQ(OpenTemporaryPageFileCount(), filesBefore - 1);
+  GetDefaultSymbolContext()->SourcePathList() = RWCString();
+}
+
 TEST_F(SymbolContextTest, LocationTextsFollowTheAddress) {
   SymbolContext& context = LoadFakeProgram(0x51);
   struct Case {

@@ -1,5 +1,7 @@
 #include "harness/session/symbol_session.h"
 
+#include <memory>
+
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/viewpoint_manager.h"
@@ -10,13 +12,23 @@
 
 namespace zentor::testing_support {
 
-void OpenProgramViewpoint(uint32_t value) {
+namespace {
+
+void OpenViewpointWith(uint32_t value, std::unique_ptr<SymbolContext> context) {
   TmiAddKnownViewpoint(value);
   ViewpointManager::AddViewpoint(ViewpointHandle(value));
   PushViewpoint(ViewpointHandle(value));
-  SetCurrentSymbolContext_Checked(SymbolContext::CreateForViewpoint().release());
+  SetCurrentSymbolContext_Checked(context.release());
   PopViewpoint();
   SetBaseViewpoint(ViewpointHandle(value));
+}
+
+}  // namespace
+
+void OpenProgramViewpoint(uint32_t value) { OpenViewpointWith(value, SymbolContext::CreateForViewpoint()); }
+
+void OpenProgramViewpoint(const SymbolContext& program, uint32_t value) {
+  OpenViewpointWith(value, SymbolContext::CreateForViewpointOf(program));
 }
 
 SymbolLoadOutcome LoadSymbols(const std::string& path, uint32_t codeBase, uint32_t dataBase) {

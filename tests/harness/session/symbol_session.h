@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <string>
 
+namespace zentor {
+class SymbolContext;
+}
+
 namespace zentor::testing_support {
 
 inline constexpr uint32_t kProgramViewpoint = 0xC0DE0001u;
@@ -16,6 +20,8 @@ inline constexpr uint32_t kProgramDataBase = 0x00800000u;
 
 // A viewpoint the target knows, with a fresh symbol context, made the base viewpoint.
 void OpenProgramViewpoint(uint32_t value = kProgramViewpoint);
+// The same, its context sharing the tables of `program` (a program loaded earlier).
+void OpenProgramViewpoint(const SymbolContext& program, uint32_t value = kProgramViewpoint);
 
 // What a load through the driver came to: its return value, the message number of the
 // last error reported during it (0 for none) and a DVError it raised (0 for none).
