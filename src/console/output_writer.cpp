@@ -31,11 +31,18 @@ class BoundedText {
   void Put(char ch) {
     if (m_length + 1 < m_size) m_buffer[m_length++] = ch;
   }
+  // Texts and runs go in whole, as far as there is room.
   void Put(std::string_view text) {
-    for (char ch : text) Put(ch);
+    const std::size_t count = std::min(text.size(), Room());
+    if (count == 0) return;
+    std::memcpy(m_buffer + m_length, text.data(), count);
+    m_length += count;
   }
   void Repeat(char ch, std::size_t count) {
-    for (std::size_t i = 0; i < count && m_length + 1 < m_size; ++i) Put(ch);
+    count = std::min(count, Room());
+    if (count == 0) return;
+    std::memset(m_buffer + m_length, ch, count);
+    m_length += count;
   }
   std::size_t Finish() {
     if (m_size > 0) m_buffer[m_length] = '\0';
@@ -43,6 +50,9 @@ class BoundedText {
   }
 
  private:
+  // Characters that still fit before the NUL.
+  std::size_t Room() const { return m_length + 1 < m_size ? m_size - 1 - m_length : 0; }
+
   char* m_buffer;
   std::size_t m_size;
   std::size_t m_length = 0;
