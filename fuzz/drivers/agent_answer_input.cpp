@@ -1,6 +1,7 @@
 #include "agent_answer_input.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -117,8 +118,12 @@ std::string Step(const char* name, const std::function<uint32_t()>& request) {
 AgentAnswerOutcome RunAgentRequestSequence() {
   AgentAnswerOutcome outcome;
   // A listing of thousands of modules is cut: the output is kept for the replay tests.
-  OutputWriter::InstallHook([&outcome](char ch) {
-    if (ch != '\r' && outcome.m_output.size() < kMostOutputKept) outcome.m_output += ch;
+  // The hook gets every character of a listing, so it only stores them; the outcome's
+  // text is made once at the end.
+  static std::array<char, kMostOutputKept> kept;
+  size_t keptLength = 0;
+  OutputWriter::InstallHook([&keptLength](char ch) {
+    if (ch != '\r' && keptLength < kept.size()) kept[keptLength++] = ch;
   });
   std::vector<uint8_t> memory(1500);
   outcome.m_results += Step("read memory", [&] {
@@ -143,6 +148,7 @@ AgentAnswerOutcome RunAgentRequestSequence() {
     });
   }
   OutputWriter::RemoveHook();
+  outcome.m_output.assign(kept.data(), keptLength);
   return outcome;
 }
 

@@ -31,11 +31,18 @@ class BoundedText {
   void Put(char ch) {
     if (m_length + 1 < m_size) m_buffer[m_length++] = ch;
   }
+  // Texts and runs go in whole, as far as there is room.
   void Put(std::string_view text) {
-    for (char ch : text) Put(ch);
+    const std::size_t count = std::min(text.size(), Room());
+    if (count == 0) return;
+    std::memcpy(m_buffer + m_length, text.data(), count);
+    m_length += count;
   }
   void Repeat(char ch, std::size_t count) {
-    for (std::size_t i = 0; i < count && m_length + 1 < m_size; ++i) Put(ch);
+    count = std::min(count, Room());
+    if (count == 0) return;
+    std::memset(m_buffer + m_length, ch, count);
+    m_length += count;
   }
   std::size_t Finish() {
     if (m_size > 0) m_buffer[m_length] = '\0';
@@ -43,6 +50,9 @@ class BoundedText {
   }
 
  private:
+  // Characters that still fit before the NUL.
+  std::size_t Room() const { return m_length + 1 < m_size ? m_size - 1 - m_length : 0; }
+
   char* m_buffer;
   std::size_t m_size;
   std::size_t m_length = 0;
@@ -478,45 +488,71 @@ std::string NumberToText(std::span<const uint32_t> words, uint16_t radix, bool p
 // ---------------------------------------------------------------------------
 // OutputWriter
 
+namespace {
+
+// A character that goes to the hook only: the line width becomes that of ordinary
+// output and the column advances.
+void PutToHook(const OutputHook& hook, char ch) {
+  g_writer.lineWidth = OutputWriter::kOutputLineWidth;
+  g_writer.promptStands = false;
+  hook(ch);
+  g_writer.column = ch == '\n' ? 0 : static_cast<uint16_t>(g_writer.column + 1);
+}
+
+}  // namespace
+
 // 1. The line width becomes that of ordinary output.
 // 2. With a hook installed the character goes to the hook only.
 // 3. Otherwise it goes to the pager and, while logging, to the log.
 // 4. The column advances; when the pager's line is full a fresh line starts, so
 //    output that reaches the console width continues on the next line.
 void OutputWriter::PutChar(char ch) {
-  g_writer.lineWidth = kOutputLineWidth;
-  g_writer.promptStands = false;
-  if (g_writer.lineBreakBeforeOutput && !g_writer.hook) {
-    g_writer.lineBreakBeforeOutput = false;
-    FreshLine();
-  }
   if (g_writer.hook) {
     // Held for the call: the hook may remove itself.
     const std::shared_ptr<const OutputHook> hook = g_writer.hook;
-    (*hook)(ch);
-    g_writer.column = ch == '\n' ? 0 : static_cast<uint16_t>(g_writer.column + 1);
+    PutToHook(*hook, ch);
     return;
+  }
+  g_writer.lineWidth = kOutputLineWidth;
+  g_writer.promptStands = false;
+  if (g_writer.lineBreakBeforeOutput) {
+    g_writer.lineBreakBeforeOutput = false;
+    FreshLine();
   }
   Pager::PutChar(ch);
   WriteToLog(&ch, 1);
   AdvanceColumn(ch);
 }
 
+namespace {
+
+// The characters of one write, each as PutChar writes it. A hook is held once for the
+// whole write instead of once per character (a listing captured by a panel is
+// thousands of characters); should it remove or replace itself, the rest of the write
+// goes on through PutChar to wherever output goes then.
+void WriteRun(const char* chars, std::size_t count) {
+  std::size_t i = 0;
+  if (g_writer.hook) {
+    const std::shared_ptr<const OutputHook> hook = g_writer.hook;
+    for (; i < count && g_writer.hook == hook; ++i) PutToHook(*hook, chars[i]);
+  }
+  for (; i < count; ++i) OutputWriter::PutChar(chars[i]);
+}
+
+}  // namespace
+
 void OutputWriter::WriteChars(uint16_t count, const char* chars) {
   if (chars == nullptr) return;
-  for (uint16_t i = 0; i < count; ++i) PutChar(chars[i]);
+  WriteRun(chars, count);
 }
 
 void OutputWriter::WriteString(const char* text) {
   if (text == nullptr) return;
-  while (*text != '\0') PutChar(*text++);
+  WriteRun(text, std::strlen(text));
 }
 
 void OutputWriter::WriteString(std::string_view text) {
-  for (char ch : text) {
-    if (ch == '\0') break;
-    PutChar(ch);
-  }
+  WriteRun(text.data(), std::min(text.find('\0'), text.size()));
 }
 
 void OutputWriter::AdvanceColumn(char ch) {

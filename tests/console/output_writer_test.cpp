@@ -1,8 +1,10 @@
 // The output writer's column, fresh lines, tabs, line wrapping, capture and the log.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "console/file_channel.h"
 #include "console/output_writer.h"
@@ -116,6 +118,43 @@ TEST_F(OutputWriterTest, HookCapturesEverythingAndKeepsTheColumn) {
   EXPECT_EQ(captured, "hidden\r\nab");
   EXPECT_EQ(Screen(), "123456");
   EXPECT_EQ(m_directory.Read("capture.log"), "123456") << "nothing captured reaches the log";
+}
+
+// A hook that goes away in the middle of a write: the rest of the write goes where
+// output goes from then on, through every way a text is written.
+TEST(OutputWriterHookTest, HookThatLeavesInTheMiddleOfAWrite) {
+  struct Case {
+    const char* name;
+    std::function<void(const char*)> write;
+  };
+  const std::vector<Case> cases = {
+      {"WriteString(char*)", [](const char* text) { OutputWriter::WriteString(text); }},
+      {"WriteString(view)", [](const char* text) { OutputWriter::WriteString(std::string_view(text)); }},
+      {"WriteChars", [](const char* text) { OutputWriter::WriteChars(static_cast<uint16_t>(std::strlen(text)), text); }},
+      {"Printf", [](const char* text) { OutputWriter::Printf("%s", text); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const bool replace : {false, true}) {
+      SCOPED_TRACE(replace ? "replaced" : "removed");
+      ScratchDirectory directory("hook-leaves");
+      ConsoleSession session(directory, "");
+      std::string first;
+      std::string second;
+      OutputWriter::InstallHook([&](char ch) {
+        first += ch;
+        if (ch != '|') return;
+        OutputWriter::RemoveHook();
+        if (replace) OutputWriter::InstallHook([&](char next) { second += next; });
+      });
+      c.write("ab|cd\r\nef");
+      EXPECT_EQ(first, "ab|");
+      EXPECT_EQ(second, replace ? "cd\r\nef" : "");
+      EXPECT_EQ(session.StandardOutput(), replace ? "" : "cd\nef");
+      EXPECT_EQ(OutputWriter::OutputColumn(), 2);
+      OutputWriter::RemoveHook();
+    }
+  }
 }
 
 TEST_F(OutputWriterTest, LogCommand) {
