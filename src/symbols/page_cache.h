@@ -103,8 +103,8 @@ class PageCache {
   uint8_t* PinPage(RecordHandle handle, bool write, uint16_t* buffer);
   // PinPage for a page its caller holds pinned already and whose buffer it was told
   // (`hint`); another buffer, or none, is looked up as PinPage does. `buffer` receives
-  // the buffer that holds the page.
-  uint8_t* PinPinnedPage(RecordHandle handle, uint16_t hint, uint16_t* buffer) {
+  // the buffer that holds the page. A write marks the page changed.
+  uint8_t* PinPinnedPage(RecordHandle handle, uint16_t hint, uint16_t* buffer, bool write = true) {
     // A record writer pins each record of its pinned current page: the buffer it names
     // answers without a lookup, with the same checks, recency and change mark.
     if (hint < kBufferCount && handle.Value() < m_fileLength) {
@@ -113,12 +113,12 @@ class PageCache {
           page.m_signature == kSignature) {
         if (m_lruNext[kLruHead] != hint) MoveToFront(hint);
         ++page.m_pinCount;
-        page.m_changed = 1;
+        if (write) page.m_changed = 1;
         *buffer = hint;
         return page.m_data + handle.PageOffset();
       }
     }
-    return PinPage(handle, true, buffer);
+    return PinPage(handle, write, buffer);
   }
   // Where a buffer keeps its pin count and page number (no slot for kNoBuffer).
   PageBufferSlot SlotOf(uint16_t buffer) {

@@ -109,16 +109,18 @@ RecordView RecordView::Open(PageCache& cache, RecordHandle handle, uint32_t leng
   return view;
 }
 
-RecordView RecordView::OpenOnPinnedPage(PageCache& cache, RecordHandle handle, uint32_t length, uint16_t& buffer) {
+RecordView RecordView::OpenOnPinnedPage(PageCache& cache, RecordHandle handle, uint32_t length, uint16_t& buffer,
+                                        RecordAccess access, uint32_t errorNumber) {
   if (!cache.IsInFile(handle) || length == 0 || length > kVstPageSize - handle.PageOffset()) {
-    RaiseAnomaly(kMsgSymbolAnomaly);
+    RaiseAnomaly(errorNumber);
   }
+  const bool write = access == RecordAccess::Write;
   RecordView view;
-  view.m_bytes = cache.PinPinnedPage(handle, buffer, &buffer);
+  view.m_bytes = cache.PinPinnedPage(handle, buffer, &buffer, write);
   view.m_pin.Adopt(cache, handle, cache.SlotOf(buffer));
   view.m_length = length;
   view.m_handle = handle;
-  view.m_writable = true;
+  view.m_writable = write;
   return view;
 }
 

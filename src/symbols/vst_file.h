@@ -152,9 +152,12 @@ class RecordView {
   // only come from a damaged file or chain.
   static RecordView Open(PageCache& cache, RecordHandle handle, uint32_t length, RecordAccess access,
                          uint32_t errorNumber = kMsgSymbolAnomaly);
-  // A writable view of a record on a page the caller holds pinned, whose buffer it
-  // names in `buffer` (and is told again there): what a chain writer hands out.
-  static RecordView OpenOnPinnedPage(PageCache& cache, RecordHandle handle, uint32_t length, uint16_t& buffer);
+  // A view of a record on a page the caller holds pinned, whose buffer it names in
+  // `buffer` (and is told again there): what a chain writer hands out, and what the
+  // type directory gives of its current page.
+  static RecordView OpenOnPinnedPage(PageCache& cache, RecordHandle handle, uint32_t length, uint16_t& buffer,
+                                     RecordAccess access = RecordAccess::Write,
+                                     uint32_t errorNumber = kMsgSymbolAnomaly);
 
   bool IsNull() const { return m_bytes == nullptr; }
   explicit operator bool() const { return m_bytes != nullptr; }
@@ -242,6 +245,8 @@ class RecordChainWriter {
   void SetPinned(bool pinned) { m_pinned = pinned ? 1 : 0; }
   uint32_t FirstRecordFlag() const { return m_firstRecordFlag; }
   void SetFirstRecordFlag(uint32_t flag) { m_firstRecordFlag = flag; }
+  // The buffer that held the current page when last seen, for OpenOnPinnedPage.
+  uint16_t& BufferHint() { return m_buffer; }
 
  private:
   friend RecordHandle StoreNameText(PageCache& cache, RecordChainWriter& pool, std::string_view name);
