@@ -5,6 +5,7 @@
 
 #include "symbols/load_driver.h"
 #include "symbols/loader_library.h"
+#include "symbols/symbol_context.h"
 
 #include "symbols/symbol_load_target.h"
 #include "console/output_writer.h"
@@ -201,6 +202,9 @@ uint32_t CodeViewLoader::LoadModule(uint32_t moduleIndex, uint32_t* result) {
 //    the one before goes on with it, a skipped one writes nothing. Without deferred
 //    loading the module's symbols and lines are read at once.
 uint32_t CodeViewLoader::LoadAllSymbolics() {
+  // Every type and symbol of the pass is a loader call that asks for the current
+  // context: the program being loaded is in it throughout, so it is named once.
+  CurrentSymbolContextScope loading(GetCurrentSymbolContext());
   m_reader.SetGood();
   BreakMonitor monitor;
   monitor.Register();

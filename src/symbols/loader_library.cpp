@@ -301,6 +301,7 @@ void LoaderState::BeginModule(PageCache& cache, const char* name, uint8_t langua
   m_moduleWithoutToken = true;
   m_currentScope = RecordHandle();
   m_scopeStack.clear();
+  ForgetSpaceOffsets();
 }
 
 // Ending the module in progress (nothing when none is):
@@ -386,13 +387,13 @@ void LoaderState::AddSymbol(PageCache& cache, const char* name, uint8_t storage,
     location.m_address = given;
     location.m_flags = kLocationStackRelative | kLocationRegister;
   } else if (argumentFlag && !registerFlag) {
-    location.m_ordinal = OffsetInSpace(given);
+    location.m_ordinal = SpaceOffsetOf(address);
     location.m_flags = kLocationArgumentBlock;
   } else if (argumentFlag && registerFlag) {
     location.m_address = given;
     location.m_flags = kLocationArgumentBlock | kLocationRegister;
   } else if ((storage & kStorageStackRelative) != 0) {
-    location.m_ordinal = OffsetInSpace(given);
+    location.m_ordinal = SpaceOffsetOf(address);
     location.m_flags = kLocationStackRelative;
   } else {
     ZENTOR_INTERNAL_ERROR();
@@ -405,6 +406,30 @@ void LoaderState::AddSymbol(PageCache& cache, const char* name, uint8_t storage,
   record.SetName(key);
   record.SetLocation(location);
   record.SetPendingModule(0);
+}
+
+OrdinalValue LoaderState::SpaceOffsetOf(const TargetAddressRecord& address) {
+  const uint32_t viewpoint = GetCurrentViewpointValue();
+  // Frame offsets are multiples of four: the slot comes from the high bits of a
+  // multiplicative hash, which all the offset's bits reach.
+  const uint32_t mixed = (address.m_offset ^ (static_cast<uint32_t>(address.m_addressKind) << 16)) * 0x9E3779B1u;
+  SpaceOffset& slot = m_spaceOffsets[mixed >> 28];
+  const auto same = [](const TargetAddressRecord& a, const TargetAddressRecord& b) {
+    return a.m_unused == b.m_unused && a.m_nullMark == b.m_nullMark && a.m_addressClass == b.m_addressClass &&
+           a.m_addressKind == b.m_addressKind && a.m_reserved1 == b.m_reserved1 && a.m_reserved2 == b.m_reserved2 &&
+           a.m_offset == b.m_offset;
+  };
+  if (slot.m_known && slot.m_viewpoint == viewpoint && same(slot.m_address, address)) return slot.m_offset;
+  const OrdinalValue offset = OffsetInSpace(AddressDescriptor(address));
+  slot.m_address = address;
+  slot.m_viewpoint = viewpoint;
+  slot.m_offset = offset;
+  slot.m_known = true;
+  return offset;
+}
+
+void LoaderState::ForgetSpaceOffsets() {
+  for (SpaceOffset& slot : m_spaceOffsets) slot.m_known = false;
 }
 
 // A global symbol. Its type index is based on the module type base, except for a
@@ -549,6 +574,7 @@ void LoaderState::LoadDeferredModule(PageCache& cache, ModuleDescriptor* module)
   m_currentModule = module;
   m_currentScope = RecordHandle();
   m_scopeStack.clear();
+  ForgetSpaceOffsets();
   for (LoaderChain chain : {kTypeRecordChain, kTypeDirectoryChain, kModuleSymbolChain}) {
     Writer(chain).SetFirstRecordFlag(1);
   }
@@ -867,7 +893,13 @@ void EndProgramAt(const AddressDescriptor& programStart) {
   GetCurrentSymbolContext()->SetCurrentAddress(programStart);
 }
 
-void LoadDeferredModule(ModuleDescriptor* module) { CurrentLoaderState().LoadDeferredModule(CurrentCache(), module); }
+void LoadDeferredModule(ModuleDescriptor* module) {
+  // Every loader call of the module's load asks for the current context: it is this
+  // one throughout, so it is named once instead of found through the viewpoint each
+  // time.
+  CurrentSymbolContextScope loading(GetCurrentSymbolContext());
+  CurrentLoaderState().LoadDeferredModule(CurrentCache(), module);
+}
 
 uint32_t SymbolTableLoaded() {
   const LoaderState* state = CurrentLoaderStateOrNull();

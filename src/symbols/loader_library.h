@@ -401,6 +401,20 @@ class LoaderState : public LoaderStateBase {
   // index in the source-file table (0: none, or none looked up yet).
   std::string m_lineFileName;
   uint16_t m_lineFileIndex = 0;
+  // The offsets in their address space of the stack-relative and argument-block
+  // symbols' addresses last asked for, by address and viewpoint: a module's locals
+  // come at a handful of frame offsets, and each answer costs the target four calls.
+  // Kept for one module's load (the target answers the same within it).
+  struct SpaceOffset {
+    TargetAddressRecord m_address;
+    uint32_t m_viewpoint = 0;
+    OrdinalValue m_offset;
+    bool m_known = false;
+  };
+  static constexpr uint32_t kSpaceOffsetSlots = 16;  // four bits of a hash pick the slot
+  SpaceOffset m_spaceOffsets[kSpaceOffsetSlots];
+  OrdinalValue SpaceOffsetOf(const TargetAddressRecord& address);
+  void ForgetSpaceOffsets();
 };
 
 // The loader state and type-description state of the current symbol context. A context

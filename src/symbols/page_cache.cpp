@@ -40,25 +40,66 @@ LiveTemporaryFiles& LiveFiles() {
   return files;
 }
 
-// The cache hands its file one page at a time, and a load appends page after page:
-// each page as a seek and a write of its own made the system calls the larger part of
-// a load. Pages leave the cache nearly in the order they were appended (a chain's page
-// is let go when its successor is full, so neighbours often come swapped), so the file
-// gathers whole pages into a window of neighbouring page numbers and hands each run of
-// neighbours it holds to the operating system in one write when a page beyond the
-// window comes, or a read or write it cannot serve from the window needs the file as
-// it is. A page read while it is in the window is answered from there. A run the
-// system refused stays in the window, so no page is lost; the read or write that
-// needed it fails.
+// Blocks of pages a temporary file keeps in memory. A load makes a new symbol-table
+// file each time and lets the old one go; the blocks of the old one are kept here and
+// handed to the next, so a load does not first fault in fresh memory for its pages.
+class MemoryBlockPool {
+ public:
+  static constexpr uint32_t kPagesPerBlock = 128;  // 64 KiB
+  static constexpr uint32_t kBlockBytes = kPagesPerBlock * kVstPageSize;
+  // At most this many free blocks are kept (what one file keeps in memory).
+  static constexpr uint32_t kKeptBlocks = 512;
+
+  uint8_t* Take() {
+    if (m_free.empty()) return new uint8_t[kBlockBytes];
+    uint8_t* block = m_free.back();
+    m_free.pop_back();
+    return block;
+  }
+  void Give(uint8_t* block) {
+    if (m_free.size() >= kKeptBlocks) {
+      delete[] block;
+      return;
+    }
+    m_free.push_back(block);
+  }
+
+ private:
+  std::vector<uint8_t*> m_free;
+};
+
+// Made on first use and never destroyed: a file may go while the program exits.
+MemoryBlockPool& MemoryBlocks() {
+  static MemoryBlockPool* pool = new MemoryBlockPool();
+  return *pool;
+}
+
+// The cache hands its file one page at a time, and a load appends page after page and
+// rarely reads one back: the file keeps the pages of its first 32 MiB in memory (a
+// large program's tables fit), and only what lies beyond reaches the operating
+// system. Bytes written or read other than as one whole page at a page offset take the
+// pages they touch out of memory into the file first, so the file is what it would
+// have been.
+//
+// Beyond the pages in memory each page as a seek and a write of its own made the
+// system calls the larger part of a load. Pages leave the cache nearly in the order
+// they were appended (a chain's page is let go when its successor is full, so
+// neighbours often come swapped), so the file gathers whole pages into a window of
+// neighbouring page numbers and hands each run of neighbours it holds to the operating
+// system in one write when a page beyond the window comes, or a read or write it
+// cannot serve from the window needs the file as it is. A page read while it is in the
+// window is answered from there. A run the system refused stays in the window, so no
+// page is lost; the read or write that needed it fails.
 class TemporaryPageFile final : public PageFile {
  public:
   static constexpr uint32_t kWindowPages = 1024;
   // Where a new window begins: this many pages before the page that opens it, so that
   // the neighbours that come just after it still fall inside.
   static constexpr uint32_t kWindowLead = 16;
+  // Pages below this number are kept in memory.
+  static constexpr uint32_t kMemoryPages = 65536;
 
-  explicit TemporaryPageFile(std::string path)
-      : m_path(std::move(path)), m_window(new uint8_t[kWindowPages * kVstPageSize]), m_held(kWindowPages, false) {}
+  explicit TemporaryPageFile(std::string path) : m_path(std::move(path)), m_held(kWindowPages, false) {}
   ~TemporaryPageFile() override {
     Discard();
     if (!g_liveFilesGone) LiveFiles().m_files.erase(this);
@@ -77,6 +118,11 @@ class TemporaryPageFile final : public PageFile {
     m_discarded = true;
     std::fill(m_held.begin(), m_held.end(), false);
     m_heldCount = 0;
+    for (uint8_t* block : m_memoryBlocks) {
+      if (block != nullptr) MemoryBlocks().Give(block);
+    }
+    m_memoryBlocks.clear();
+    m_inMemory.clear();
     m_file.Close();
     platform::RemoveFile(m_path);
   }
@@ -90,6 +136,12 @@ class TemporaryPageFile final : public PageFile {
 
   bool ReadBytes(uint8_t* buffer, uint32_t count) override {
     if (!m_file.IsOpen()) return false;
+    if (const uint8_t* kept = MemoryPage(count)) {
+      std::memcpy(buffer, kept, count);
+      m_position += count;
+      return true;
+    }
+    if (!SpillMemory(count)) return false;
     if (const uint8_t* held = HeldPage(count)) {
       std::memcpy(buffer, held, count);
       m_position += count;
@@ -103,12 +155,30 @@ class TemporaryPageFile final : public PageFile {
 
   bool WriteBytes(const uint8_t* bytes, uint32_t count) override {
     if (!m_file.IsOpen()) return false;
+    if (count == kVstPageSize && m_position % kVstPageSize == 0 && m_position / kVstPageSize < kMemoryPages) {
+      const uint32_t page = m_position / kVstPageSize;
+      // A page the window holds goes to the file first, so the two never disagree.
+      if (m_heldCount > 0 && page >= m_windowStart && page - m_windowStart < kWindowPages &&
+          m_held[page - m_windowStart] && !WriteWindow()) {
+        return false;
+      }
+      const uint32_t blockIndex = page / MemoryBlockPool::kPagesPerBlock;
+      if (blockIndex >= m_memoryBlocks.size()) m_memoryBlocks.resize(blockIndex + 1, nullptr);
+      if (m_memoryBlocks[blockIndex] == nullptr) m_memoryBlocks[blockIndex] = MemoryBlocks().Take();
+      if (page >= m_inMemory.size()) m_inMemory.resize(page + 1, false);
+      std::memcpy(m_memoryBlocks[blockIndex] + (page % MemoryBlockPool::kPagesPerBlock) * kVstPageSize, bytes, count);
+      m_inMemory[page] = true;
+      m_position += count;
+      return true;
+    }
+    if (!SpillMemory(count)) return false;
     if (count == kVstPageSize && m_position % kVstPageSize == 0) {
       const uint32_t page = m_position / kVstPageSize;
       if (m_heldCount > 0 && page >= m_windowStart + kWindowPages) {
         if (!WriteWindow()) return false;
       }
       if (m_heldCount == 0) m_windowStart = page > kWindowLead ? page - kWindowLead : 0;
+      if (m_window == nullptr) m_window.reset(new uint8_t[kWindowPages * kVstPageSize]);
       if (page >= m_windowStart) {
         const uint32_t slot = page - m_windowStart;
         std::memcpy(m_window.get() + slot * kVstPageSize, bytes, count);
@@ -127,6 +197,38 @@ class TemporaryPageFile final : public PageFile {
   }
 
  private:
+  bool InMemory(uint32_t page) const { return page < m_inMemory.size() && m_inMemory[page]; }
+
+  // The memory copy of the page at the position, when `count` bytes there are exactly
+  // a page kept in memory.
+  const uint8_t* MemoryPage(uint32_t count) const {
+    if (count != kVstPageSize || m_position % kVstPageSize != 0) return nullptr;
+    const uint32_t page = m_position / kVstPageSize;
+    if (!InMemory(page)) return nullptr;
+    return m_memoryBlocks[page / MemoryBlockPool::kPagesPerBlock] +
+           (page % MemoryBlockPool::kPagesPerBlock) * kVstPageSize;
+  }
+
+  // The pages kept in memory that `count` bytes at the position touch go to the file
+  // (and leave memory): bytes that are not one whole page are read or written there.
+  bool SpillMemory(uint32_t count) {
+    if (m_inMemory.empty() || count == 0) return true;
+    const uint64_t first = m_position / kVstPageSize;
+    const uint64_t last = (static_cast<uint64_t>(m_position) + count - 1) / kVstPageSize;
+    for (uint64_t page = first; page <= last && page < m_inMemory.size(); ++page) {
+      if (!m_inMemory[page]) continue;
+      const uint8_t* bytes = m_memoryBlocks[page / MemoryBlockPool::kPagesPerBlock] +
+                             (page % MemoryBlockPool::kPagesPerBlock) * kVstPageSize;
+      if (!PlaceFile(page * kVstPageSize) || m_file.Write(bytes, kVstPageSize) != kVstPageSize) {
+        m_filePosition = -1;
+        return false;
+      }
+      m_filePosition = static_cast<int64_t>((page + 1) * kVstPageSize);
+      m_inMemory[page] = false;
+    }
+    return true;
+  }
+
   // The window's copy of the page at the position, when `count` bytes there are
   // exactly a page the window holds.
   const uint8_t* HeldPage(uint32_t count) const {
@@ -211,6 +313,10 @@ class TemporaryPageFile final : public PageFile {
   std::vector<bool> m_held;
   uint32_t m_heldCount = 0;
   uint32_t m_windowStart = 0;
+  // The pages kept in memory: blocks of MemoryBlockPool::kPagesPerBlock pages (null
+  // for a block none of whose pages came), and per page whether its block holds it.
+  std::vector<uint8_t*> m_memoryBlocks;
+  std::vector<bool> m_inMemory;
 };
 
 LiveTemporaryFiles::~LiveTemporaryFiles() {
@@ -428,8 +534,13 @@ uint8_t* PageCache::GetPageForRead(RecordHandle handle) {
 }
 
 uint8_t* PageCache::PinPage(RecordHandle handle, bool write) {
-  const uint16_t buffer = BufferForRead(handle);
-  PageBuffer& page = m_buffers[buffer];
+  uint16_t buffer = kNoBuffer;
+  return PinPage(handle, write, &buffer);
+}
+
+uint8_t* PageCache::PinPage(RecordHandle handle, bool write, uint16_t* buffer) {
+  *buffer = BufferForRead(handle);
+  PageBuffer& page = m_buffers[*buffer];
   if (page.m_pinCount == 0xFFFF) ZENTOR_INTERNAL_ERROR();
   ++page.m_pinCount;
   if (write) page.m_changed = 1;
@@ -442,6 +553,11 @@ uint8_t* PageCache::GetPageForWrite(RecordHandle handle) {
   if (buffer == kNoBuffer) RaiseVstError(kMsgVstSeekError, kSeverityError);
   m_buffers[buffer].m_changed = 1;
   return m_buffers[buffer].m_data + handle.PageOffset();
+}
+
+uint16_t PageCache::FindBufferForWrite(RecordHandle handle) {
+  if (handle.IsNone() || handle.Value() >= m_fileLength) return kNoBuffer;
+  return FindRecent(PageNumber(handle));
 }
 
 uint8_t* PageCache::LockPage(RecordHandle handle) {

@@ -50,6 +50,8 @@ class PageCache {
   static constexpr uint32_t kNoPage = 0xFFFFFFFFu;
   // Slots of the recent-page hints (pages whose numbers differ by a multiple share one).
   static constexpr uint32_t kRecentSlots = 16;
+  // No buffer (a holder that does not know its page's buffer).
+  static constexpr uint16_t kNoBuffer = 0xFFFF;
 
   // A cache over a new temporary file.
   PageCache();
@@ -76,6 +78,18 @@ class PageCache {
   uint8_t* GetPageForRead(RecordHandle handle);
   // The same for a resident page (310 when it is not), which is marked changed.
   uint8_t* GetPageForWrite(RecordHandle handle);
+  // The same, trying the buffer `*hint` first; `*hint` receives the page's buffer.
+  uint8_t* GetPageForWrite(RecordHandle handle, uint16_t* hint) {
+    if (*hint < kBufferCount && !handle.IsNone() && handle.Value() < m_fileLength) {
+      PageBuffer& page = m_buffers[*hint];
+      if (page.m_pageNumber == PageNumber(handle) && page.m_signature == kSignature) {
+        page.m_changed = 1;
+        return page.m_data + handle.PageOffset();
+      }
+    }
+    *hint = FindBufferForWrite(handle);
+    return GetPageForWrite(handle);
+  }
   // Adds a pin to a resident page (310 when it is not).
   uint8_t* LockPage(RecordHandle handle);
   // Takes a pin off a resident page (a page without pins stays at 0). None, or a page
@@ -84,6 +98,33 @@ class PageCache {
   // GetPageForRead, LockPage and, for a write, GetPageForWrite in one: what a record
   // view does to the page of its record.
   uint8_t* PinPage(RecordHandle handle, bool write);
+  // The same, also telling which buffer holds the page: a holder that keeps the
+  // buffer pins and releases by it without finding the page again.
+  uint8_t* PinPage(RecordHandle handle, bool write, uint16_t* buffer);
+  // PinPage for a page its caller holds pinned already and whose buffer it was told
+  // (`hint`); another buffer, or none, is looked up as PinPage does. `buffer` receives
+  // the buffer that holds the page. A write marks the page changed.
+  uint8_t* PinPinnedPage(RecordHandle handle, uint16_t hint, uint16_t* buffer, bool write = true) {
+    // A record writer pins each record of its pinned current page: the buffer it names
+    // answers without a lookup, with the same checks, recency and change mark.
+    if (hint < kBufferCount && handle.Value() < m_fileLength) {
+      PageBuffer& page = m_buffers[hint];
+      if (page.m_pageNumber == PageNumber(handle) && page.m_pinCount != 0 && page.m_pinCount != 0xFFFF &&
+          page.m_signature == kSignature) {
+        if (m_lruNext[kLruHead] != hint) MoveToFront(hint);
+        ++page.m_pinCount;
+        if (write) page.m_changed = 1;
+        *buffer = hint;
+        return page.m_data + handle.PageOffset();
+      }
+    }
+    return PinPage(handle, write, buffer);
+  }
+  // Where a buffer keeps its pin count and page number (no slot for kNoBuffer).
+  PageBufferSlot SlotOf(uint16_t buffer) {
+    if (buffer >= kBufferCount) return PageBufferSlot();
+    return PageBufferSlot{&m_buffers[buffer].m_pinCount, &m_buffers[buffer].m_pageNumber};
+  }
   static uint32_t PageNumber(RecordHandle handle) { return handle.Value() >> kVstPageShift; }
 
   // The offset at which the next appended page begins.
@@ -117,11 +158,13 @@ class PageCache {
   // nodes are the buffers and the bucket heads 121.. 121 + 508.
   static constexpr uint16_t kLruHead = kBufferCount;
   static constexpr uint16_t kFirstBucketNode = kBufferCount;
-  static constexpr uint16_t kNoBuffer = 0xFFFF;
 
   void Initialise();
   void CheckHandleInFile(RecordHandle handle, int line) const;
   uint16_t FindBuffer(RecordHandle handle);
+  // The buffer of a resident page about to be written (kNoBuffer when it is not
+  // resident; the write then raises).
+  uint16_t FindBufferForWrite(RecordHandle handle);
   // The buffer of a page, read in on a miss, moved to the front.
   uint16_t BufferForRead(RecordHandle handle);
   uint16_t FindResident(uint32_t pageNumber) const;

@@ -225,6 +225,8 @@ RecordHandle AppendListNumberElement(PageCache& cache, RecordChainWriter& writer
 // ---- TypeDirectory ----
 
 RecordHandle TypeDirectory::PageAt(uint32_t ordinal) {
+  // A load asks mostly for the slot it has just begun, on the last page.
+  if (!m_lastPage.IsNone() && ordinal == m_lastOrdinal) return m_lastPage;
   // Ordinals come from type indices below 2^31, so ordinal * 4 fits 32 bits.
   RaiseStatus(m_pageList.Seek(ordinal * 4));
   uint8_t word[4];
@@ -244,7 +246,8 @@ uint32_t TypeDirectory::NewSlot(PageCache& cache, uint32_t category) {
     m_writer.SetPinned(true);
   }
   const RecordHandle slot(m_writer.CurrentPage().Value() + m_writer.Counter() * TypeEntryLayout::kLength);
-  TypeEntryView entry(RecordView::Open(cache, slot, TypeEntryLayout::kLength, RecordAccess::Write, kMsgInvalidTypeRecord));
+  TypeEntryView entry(RecordView::OpenOnPinnedPage(cache, slot, TypeEntryLayout::kLength, m_writer.BufferHint(),
+                                                   RecordAccess::Write, kMsgInvalidTypeRecord));
   entry.SetCategory(category);
   entry.SetSize(0);
   entry.SetPrimitiveCode(0);
@@ -265,8 +268,11 @@ uint8_t* TypeDirectory::AppendPage(PageCache& cache) {
   }
   uint8_t word[4];
   StoreU32(word, page.Value());
+  m_lastPage = RecordHandle();
   RaiseStatus(m_pageList.Seek(m_pageList.Size()));
   RaiseStatus(m_pageList.Write(4, 1, word));
+  m_lastPage = page;
+  m_lastOrdinal = m_pageList.Size() / 4 - 1;
   if (oldPinned && !oldPage.IsNone()) cache.UnlockPage(oldPage);
   m_writer.SetPages(m_writer.FirstPage().IsNone() ? page : m_writer.FirstPage(), page);
   m_writer.SetPinned(true);
@@ -309,6 +315,10 @@ TypeEntryView TypeDirectory::GetTypeEntryRaw(PageCache& cache, uint32_t index, R
   const RecordHandle page = PageAt(ordinal);
   if (page.PageOffset() != 0) RaiseAnomaly(kMsgInvalidTypeRecord);
   const RecordHandle slot(page.Value() + ((index - 1) % kTypeEntriesPerPage) * TypeEntryLayout::kLength);
+  if (page == m_writer.CurrentPage() && m_writer.IsPinned()) {
+    return TypeEntryView(RecordView::OpenOnPinnedPage(cache, slot, TypeEntryLayout::kLength, m_writer.BufferHint(),
+                                                      access, kMsgInvalidTypeRecord));
+  }
   return TypeEntryView(RecordView::Open(cache, slot, TypeEntryLayout::kLength, access, kMsgInvalidTypeRecord));
 }
 

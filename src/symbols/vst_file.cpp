@@ -53,26 +53,17 @@ PagePin::PagePin(PageCache& cache, RecordHandle handle) {
   m_page = handle.PageAddress();
 }
 
-PagePin::PagePin(PagePin&& other) noexcept : m_cache(other.m_cache), m_page(other.m_page) {
-  other.m_cache = nullptr;
-  other.m_page = RecordHandle();
-}
-
 PagePin& PagePin::operator=(PagePin&& other) noexcept {
   if (this != &other) {
     Release();
     m_cache = other.m_cache;
     m_page = other.m_page;
+    m_slot = other.m_slot;
     other.m_cache = nullptr;
     other.m_page = RecordHandle();
+    other.m_slot = PageBufferSlot();
   }
   return *this;
-}
-
-void PagePin::Adopt(PageCache& cache, RecordHandle handle) {
-  Release();
-  m_cache = &cache;
-  m_page = handle.PageAddress();
 }
 
 void PagePin::MoveTo(PageCache& cache, RecordHandle handle) {
@@ -84,26 +75,9 @@ void PagePin::MoveTo(PageCache& cache, RecordHandle handle) {
   m_page = handle.PageAddress();
 }
 
-void PagePin::Release() {
-  if (m_cache == nullptr) return;
-  m_cache->ReleasePinQuietly(m_page);
-  m_cache = nullptr;
-  m_page = RecordHandle();
-}
+void PagePin::ReleaseThroughCache() noexcept { m_cache->ReleasePinQuietly(m_page); }
 
 // ---- RecordView ----
-
-RecordView::RecordView(RecordView&& other) noexcept
-    : m_pin(std::move(other.m_pin)),
-      m_bytes(other.m_bytes),
-      m_length(other.m_length),
-      m_handle(other.m_handle),
-      m_writable(other.m_writable) {
-  other.m_bytes = nullptr;
-  other.m_length = 0;
-  other.m_handle = RecordHandle();
-  other.m_writable = false;
-}
 
 RecordView& RecordView::operator=(RecordView&& other) noexcept {
   if (this != &other) {
@@ -126,11 +100,27 @@ RecordView RecordView::Open(PageCache& cache, RecordHandle handle, uint32_t leng
     RaiseAnomaly(errorNumber);
   }
   RecordView view;
-  view.m_bytes = cache.PinPage(handle, access == RecordAccess::Write);
-  view.m_pin.Adopt(cache, handle);
+  uint16_t buffer = PageCache::kNoBuffer;
+  view.m_bytes = cache.PinPage(handle, access == RecordAccess::Write, &buffer);
+  view.m_pin.Adopt(cache, handle, cache.SlotOf(buffer));
   view.m_length = length;
   view.m_handle = handle;
   view.m_writable = access == RecordAccess::Write;
+  return view;
+}
+
+RecordView RecordView::OpenOnPinnedPage(PageCache& cache, RecordHandle handle, uint32_t length, uint16_t& buffer,
+                                        RecordAccess access, uint32_t errorNumber) {
+  if (!cache.IsInFile(handle) || length == 0 || length > kVstPageSize - handle.PageOffset()) {
+    RaiseAnomaly(errorNumber);
+  }
+  const bool write = access == RecordAccess::Write;
+  RecordView view;
+  view.m_bytes = cache.PinPinnedPage(handle, buffer, &buffer, write);
+  view.m_pin.Adopt(cache, handle, cache.SlotOf(buffer));
+  view.m_length = length;
+  view.m_handle = handle;
+  view.m_writable = write;
   return view;
 }
 
@@ -249,8 +239,8 @@ RecordView RecordChainWriter::Reserve(PageCache& cache, uint32_t length) {
   }
   m_lastRecordOffset = m_writeOffset;
   m_writeOffset = static_cast<uint16_t>(m_writeOffset + length);
-  return RecordView::Open(cache, RecordHandle(m_currentPage.Value() + m_lastRecordOffset), length,
-                          RecordAccess::Write);
+  return RecordView::OpenOnPinnedPage(cache, RecordHandle(m_currentPage.Value() + m_lastRecordOffset), length,
+                                      m_buffer);
 }
 
 void RecordChainWriter::ReleasePin(PageCache& cache) {
@@ -294,7 +284,7 @@ RecordHandle StoreNameText(PageCache& cache, RecordChainWriter& pool, std::strin
     pool.m_counter = 0;
   }
   const RecordHandle handle(pool.m_currentPage.Value() + pool.m_counter);
-  uint8_t* bytes = cache.GetPageForWrite(handle);
+  uint8_t* bytes = cache.GetPageForWrite(handle, &pool.m_buffer);
   std::memcpy(bytes, name.data(), length);
   bytes[length] = 0;
   pool.m_counter = static_cast<uint16_t>(pool.m_counter + length + 1);

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string_view>
+#include <utility>
 
 namespace zentor {
 
@@ -63,6 +64,13 @@ class RecordHandle {
   uint32_t m_value = kNone;
 };
 
+// Where a cache keeps the pin count of a buffer and the number of the page it holds:
+// a pin taken through a known buffer is released there without finding the page.
+struct PageBufferSlot {
+  uint16_t* m_pinCount = nullptr;
+  const uint32_t* m_pageNumber = nullptr;
+};
+
 // Holds one pin on a page so that the cache cannot give its buffer to another page.
 // Taking another page or going away releases the pin. The cache must outlive the pin.
 class PagePin {
@@ -73,21 +81,46 @@ class PagePin {
   ~PagePin() { Release(); }
   PagePin(const PagePin&) = delete;
   PagePin& operator=(const PagePin&) = delete;
-  PagePin(PagePin&& other) noexcept;
+  PagePin(PagePin&& other) noexcept
+      : m_cache(other.m_cache), m_page(other.m_page), m_slot(other.m_slot) {
+    other.m_cache = nullptr;
+    other.m_page = RecordHandle();
+    other.m_slot = PageBufferSlot();
+  }
   PagePin& operator=(PagePin&& other) noexcept;
 
   // Releases the held pin (if any), then pins the page of `handle`.
   void MoveTo(PageCache& cache, RecordHandle handle);
   // Releases the held pin (if any) and takes over the pin the caller just put on the
-  // page of `handle`.
-  void Adopt(PageCache& cache, RecordHandle handle);
-  void Release();
+  // page of `handle`, through the buffer `slot` when the caller knows it.
+  void Adopt(PageCache& cache, RecordHandle handle, PageBufferSlot slot = PageBufferSlot()) {
+    Release();
+    m_cache = &cache;
+    m_page = handle.PageAddress();
+    m_slot = slot;
+  }
+  // Every record view of a load releases a pin: the buffer's count is taken down in
+  // place while the buffer still holds the page (a pinned page keeps its buffer).
+  void Release() {
+    if (m_cache == nullptr) return;
+    if (m_slot.m_pinCount != nullptr && *m_slot.m_pageNumber == m_page.PageNumber()) {
+      if (*m_slot.m_pinCount > 0) --*m_slot.m_pinCount;
+    } else {
+      ReleaseThroughCache();
+    }
+    m_cache = nullptr;
+    m_page = RecordHandle();
+    m_slot = PageBufferSlot();
+  }
   RecordHandle Page() const { return m_page; }
   bool IsHeld() const { return m_cache != nullptr; }
 
  private:
+  void ReleaseThroughCache() noexcept;
+
   PageCache* m_cache = nullptr;
   RecordHandle m_page;
+  PageBufferSlot m_slot;
 };
 
 // Whether a RecordView may change the bytes it shows.
@@ -101,7 +134,17 @@ enum class RecordAccess { Read, Write };
 class RecordView {
  public:
   RecordView() = default;  // no record (the end of a walk)
-  RecordView(RecordView&& other) noexcept;
+  RecordView(RecordView&& other) noexcept
+      : m_pin(std::move(other.m_pin)),
+        m_bytes(other.m_bytes),
+        m_length(other.m_length),
+        m_handle(other.m_handle),
+        m_writable(other.m_writable) {
+    other.m_bytes = nullptr;
+    other.m_length = 0;
+    other.m_handle = RecordHandle();
+    other.m_writable = false;
+  }
   RecordView& operator=(RecordView&& other) noexcept;
 
   // The record at `handle`: the page is read in and pinned. A record that would run
@@ -109,6 +152,12 @@ class RecordView {
   // only come from a damaged file or chain.
   static RecordView Open(PageCache& cache, RecordHandle handle, uint32_t length, RecordAccess access,
                          uint32_t errorNumber = kMsgSymbolAnomaly);
+  // A view of a record on a page the caller holds pinned, whose buffer it names in
+  // `buffer` (and is told again there): what a chain writer hands out, and what the
+  // type directory gives of its current page.
+  static RecordView OpenOnPinnedPage(PageCache& cache, RecordHandle handle, uint32_t length, uint16_t& buffer,
+                                     RecordAccess access = RecordAccess::Write,
+                                     uint32_t errorNumber = kMsgSymbolAnomaly);
 
   bool IsNull() const { return m_bytes == nullptr; }
   explicit operator bool() const { return m_bytes != nullptr; }
@@ -196,6 +245,8 @@ class RecordChainWriter {
   void SetPinned(bool pinned) { m_pinned = pinned ? 1 : 0; }
   uint32_t FirstRecordFlag() const { return m_firstRecordFlag; }
   void SetFirstRecordFlag(uint32_t flag) { m_firstRecordFlag = flag; }
+  // The buffer that held the current page when last seen, for OpenOnPinnedPage.
+  uint16_t& BufferHint() { return m_buffer; }
 
  private:
   friend RecordHandle StoreNameText(PageCache& cache, RecordChainWriter& pool, std::string_view name);
@@ -210,6 +261,8 @@ class RecordChainWriter {
   uint16_t m_lastRecordOffset = 0;
   uint32_t m_pinned = 0;
   uint32_t m_firstRecordFlag = 0;
+  // The buffer that held the current page when last seen (a hint, checked each use).
+  uint16_t m_buffer = 0xFFFF;
 };
 
 // Stores a name in the name pool written by `pool` and returns the handle of its first
