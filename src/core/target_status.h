@@ -35,6 +35,8 @@ struct TargetAddressRecord {
   uint16_t m_reserved1 = 0;
   uint32_t m_reserved2 = 0;
   uint32_t m_offset = 0;        // memory offset or register number
+
+  bool operator==(const TargetAddressRecord&) const = default;
 };
 
 // What TmiCreateAddress builds an address from.

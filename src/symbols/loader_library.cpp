@@ -414,12 +414,7 @@ OrdinalValue LoaderState::SpaceOffsetOf(const TargetAddressRecord& address) {
   // multiplicative hash, which all the offset's bits reach.
   const uint32_t mixed = (address.m_offset ^ (static_cast<uint32_t>(address.m_addressKind) << 16)) * 0x9E3779B1u;
   SpaceOffset& slot = m_spaceOffsets[mixed >> 28];
-  const auto same = [](const TargetAddressRecord& a, const TargetAddressRecord& b) {
-    return a.m_unused == b.m_unused && a.m_nullMark == b.m_nullMark && a.m_addressClass == b.m_addressClass &&
-           a.m_addressKind == b.m_addressKind && a.m_reserved1 == b.m_reserved1 && a.m_reserved2 == b.m_reserved2 &&
-           a.m_offset == b.m_offset;
-  };
-  if (slot.m_known && slot.m_viewpoint == viewpoint && same(slot.m_address, address)) return slot.m_offset;
+  if (slot.m_known && slot.m_viewpoint == viewpoint && slot.m_address == address) return slot.m_offset;
   const OrdinalValue offset = OffsetInSpace(AddressDescriptor(address));
   slot.m_address = address;
   slot.m_viewpoint = viewpoint;
