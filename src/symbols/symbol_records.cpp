@@ -226,7 +226,7 @@ RecordHandle AppendListNumberElement(PageCache& cache, RecordChainWriter& writer
 
 RecordHandle TypeDirectory::PageAt(uint32_t ordinal) {
   // A load asks mostly for the slot it has just begun, on the last page.
-  if (!m_lastPage.IsNone() && ordinal == m_lastOrdinal) return m_lastPage;
+  if (!m_lastPage.IsNone() && ordinal + 1 == PageCount()) return m_lastPage;
   // Ordinals come from type indices below 2^31, so ordinal * 4 fits 32 bits.
   RaiseStatus(m_pageList.Seek(ordinal * 4));
   uint8_t word[4];
@@ -272,7 +272,6 @@ uint8_t* TypeDirectory::AppendPage(PageCache& cache) {
   RaiseStatus(m_pageList.Seek(m_pageList.Size()));
   RaiseStatus(m_pageList.Write(4, 1, word));
   m_lastPage = page;
-  m_lastOrdinal = m_pageList.Size() / 4 - 1;
   if (oldPinned && !oldPage.IsNone()) cache.UnlockPage(oldPage);
   m_writer.SetPages(m_writer.FirstPage().IsNone() ? page : m_writer.FirstPage(), page);
   m_writer.SetPinned(true);

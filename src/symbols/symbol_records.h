@@ -484,9 +484,8 @@ class TypeDirectory {
   uint8_t* AppendPage(PageCache& cache);
 
   MemoryFile m_pageList;
-  // The page the list ends with and its ordinal (none until a page was listed).
+  // The page the list ends with (none until a page was listed).
   RecordHandle m_lastPage;
-  uint32_t m_lastOrdinal = 0;
   uint32_t m_typeCount = 0;
   // The counter of the writer is the number of slots used in the current page.
   RecordChainWriter m_writer;
