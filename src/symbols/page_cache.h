@@ -80,12 +80,9 @@ class PageCache {
   uint8_t* GetPageForWrite(RecordHandle handle);
   // The same, trying the buffer `*hint` first; `*hint` receives the page's buffer.
   uint8_t* GetPageForWrite(RecordHandle handle, uint16_t* hint) {
-    if (*hint < kBufferCount && !handle.IsNone() && handle.Value() < m_fileLength) {
-      PageBuffer& page = m_buffers[*hint];
-      if (page.m_pageNumber == PageNumber(handle) && page.m_signature == kSignature) {
-        page.m_changed = 1;
-        return page.m_data + handle.PageOffset();
-      }
+    if (PageBuffer* page = HintedBuffer(*hint, handle)) {
+      page->m_changed = 1;
+      return page->m_data + handle.PageOffset();
     }
     *hint = FindBufferForWrite(handle);
     return GetPageForWrite(handle);
@@ -107,16 +104,13 @@ class PageCache {
   uint8_t* PinPinnedPage(RecordHandle handle, uint16_t hint, uint16_t* buffer, bool write = true) {
     // A record writer pins each record of its pinned current page: the buffer it names
     // answers without a lookup, with the same checks, recency and change mark.
-    if (hint < kBufferCount && handle.Value() < m_fileLength) {
-      PageBuffer& page = m_buffers[hint];
-      if (page.m_pageNumber == PageNumber(handle) && page.m_pinCount != 0 && page.m_pinCount != 0xFFFF &&
-          page.m_signature == kSignature) {
-        if (m_lruNext[kLruHead] != hint) MoveToFront(hint);
-        ++page.m_pinCount;
-        if (write) page.m_changed = 1;
-        *buffer = hint;
-        return page.m_data + handle.PageOffset();
-      }
+    PageBuffer* page = HintedBuffer(hint, handle);
+    if (page != nullptr && page->m_pinCount != 0 && page->m_pinCount != 0xFFFF) {
+      if (m_lruNext[kLruHead] != hint) MoveToFront(hint);
+      ++page->m_pinCount;
+      if (write) page->m_changed = 1;
+      *buffer = hint;
+      return page->m_data + handle.PageOffset();
     }
     return PinPage(handle, write, buffer);
   }
@@ -161,6 +155,13 @@ class PageCache {
 
   void Initialise();
   void CheckHandleInFile(RecordHandle handle, int line) const;
+  // The buffer `hint` names when it still holds the page of `handle` (a handle in the
+  // file), else null: a caller's memory of a buffer is only ever a hint.
+  PageBuffer* HintedBuffer(uint16_t hint, RecordHandle handle) {
+    if (hint >= kBufferCount || handle.IsNone() || handle.Value() >= m_fileLength) return nullptr;
+    PageBuffer& page = m_buffers[hint];
+    return page.m_pageNumber == PageNumber(handle) && page.m_signature == kSignature ? &page : nullptr;
+  }
   uint16_t FindBuffer(RecordHandle handle);
   // The buffer of a resident page about to be written (kNoBuffer when it is not
   // resident; the write then raises).

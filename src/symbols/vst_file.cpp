@@ -96,17 +96,9 @@ RecordView& RecordView::operator=(RecordView&& other) noexcept {
 
 RecordView RecordView::Open(PageCache& cache, RecordHandle handle, uint32_t length, RecordAccess access,
                             uint32_t errorNumber) {
-  if (!cache.IsInFile(handle) || length == 0 || length > kVstPageSize - handle.PageOffset()) {
-    RaiseAnomaly(errorNumber);
-  }
-  RecordView view;
+  // Without a buffer named, the page is found as any pin finds it.
   uint16_t buffer = PageCache::kNoBuffer;
-  view.m_bytes = cache.PinPage(handle, access == RecordAccess::Write, &buffer);
-  view.m_pin.Adopt(cache, handle, cache.SlotOf(buffer));
-  view.m_length = length;
-  view.m_handle = handle;
-  view.m_writable = access == RecordAccess::Write;
-  return view;
+  return OpenOnPinnedPage(cache, handle, length, buffer, access, errorNumber);
 }
 
 RecordView RecordView::OpenOnPinnedPage(PageCache& cache, RecordHandle handle, uint32_t length, uint16_t& buffer,
