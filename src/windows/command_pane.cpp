@@ -90,19 +90,19 @@ struct CommandPaneState {
   // is invalidated once and painted whole from the scroll-back at the next paint,
   // instead of a scroll per line (under Wine the scroll and the row it exposes cost
   // three quarters of a line's time). Until then nothing is drawn outside a paint.
-  bool pictureBehind = false;
-  bool painting = false;
   // Bursts are painted at most every kPictureIntervalMicroseconds: a paint owed is
   // asked for by the next line after that, by the busy rounds between commands and
   // before a key is read.
-  bool pictureOwed = false;
-  bool paintAsked = false;
+  enum class Picture : uint8_t { Current, Owed, Asked };
+  Picture picture = Picture::Current;
+  bool painting = false;
   uint64_t pictureAskedAt = 0;
 };
 
 constexpr uint64_t kPictureIntervalMicroseconds = 20000;
 
 CommandPaneState g_pane;
+using Picture = CommandPaneState::Picture;
 
 GuiWindowLayer* PaneLayer() { return InstalledGuiWindowLayer(); }
 
@@ -130,7 +130,7 @@ LayerRect PaneClientArea() {
 }
 
 // Drawing outside a paint is left out while the paint to come covers everything.
-bool DrawingIsDue() { return !g_pane.pictureBehind || g_pane.painting; }
+bool DrawingIsDue() { return g_pane.picture == Picture::Current || g_pane.painting; }
 
 // Fills an area (its last row and column excluded) with the background.
 void ClearArea(LayerRect area) {
@@ -248,8 +248,7 @@ void ScrollContentsDown() {
 
 // The view moved up by a row: a paint to come draws the picture anew.
 void LeavePictureBehind() {
-  g_pane.pictureBehind = true;
-  if (!g_pane.paintAsked) g_pane.pictureOwed = true;
+  if (g_pane.picture == Picture::Current) g_pane.picture = Picture::Owed;
   CommandWindow::SettlePicture(false);
 }
 
@@ -434,18 +433,14 @@ void CommandWindow::Repaint(const LayerRect* area) {
     DrawLineOnRow(g_pane.inProgress, g_pane.bottom - g_pane.top + 1);
   }
   g_pane.painting = false;
-  if (whole) {
-    g_pane.pictureBehind = false;
-    g_pane.paintAsked = false;
-  }
+  if (whole) g_pane.picture = Picture::Current;
 }
 
 void CommandWindow::SettlePicture(bool now) {
-  if (!g_pane.pictureOwed || !HasWindow()) return;
+  if (g_pane.picture != Picture::Owed || !HasWindow()) return;
   const uint64_t time = platform::MonotonicMicroseconds();
   if (!now && time - g_pane.pictureAskedAt < kPictureIntervalMicroseconds) return;
-  g_pane.pictureOwed = false;
-  g_pane.paintAsked = true;
+  g_pane.picture = Picture::Asked;
   g_pane.pictureAskedAt = time;
   InvalidateAll();
 }
