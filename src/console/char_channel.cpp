@@ -80,7 +80,10 @@ uint8_t Deliver(std::size_t count) {
 // without this channel): their commands meet the stop in a wait command or in the
 // next request to the target, which pumps the events first.
 bool InputAtHand(int32_t channel) {
-  if (channel == kConsoleInputDescriptor || !AnyConsoleTimer() || !ViewpointManager::AnyRunning()) return true;
+  if (channel == kConsoleInputDescriptor || FileChannel::HasReadAhead(channel) || !AnyConsoleTimer() ||
+      !ViewpointManager::AnyRunning()) {
+    return true;
+  }
   if (platform::WaitForInput(channel, MillisecondsToNextConsoleTimer())) return true;
   OutputWriter::SetLineBreakBeforeOutput(OutputWriter::PromptStands());
   RunDueConsoleTimers();
@@ -252,7 +255,8 @@ bool ConsoleRead(uint8_t* destination) {
 }
 
 // 1. Bytes the line-end rule made earlier are delivered first.
-// 2. Without a batch file the pager's line is written out, so the prompt shows.
+// 2. Without a batch file the pager's line is written out before a read that may
+//    wait, so the prompt shows.
 // 3. Each wait round applies the GUI's pending viewpoint selection and prints the
 //    prompt when the output column is 0; while a viewpoint runs the round may end in
 //    the due timers instead of a byte (InputAtHand); then one byte is read.
@@ -263,12 +267,15 @@ uint8_t ReadBatchChar() {
   if (g_input.pendingIndex < g_input.pendingCount) return TakePending();
   g_input.pendingCount = 0;
   g_input.pendingIndex = 0;
-  if (!g_input.batchActive) Pager::Flush();
+  // Bytes the standard input has already given are taken without a wait: the line
+  // goes out with its end or before the next wait, not once for every byte.
+  const bool mayWait = !FileChannel::HasReadAhead(g_input.inputChannel);
+  if (!g_input.batchActive && mayWait) Pager::Flush();
   for (;;) {
     ViewpointManager::ApplyPendingSelection();
     if (OutputWriter::OutputColumn() == 0) {
       PrintPrompt();
-      Pager::Flush();
+      if (mayWait) Pager::Flush();
     }
     uint8_t byte = 0;
     const int32_t channel = g_input.inputChannel;

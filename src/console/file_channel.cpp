@@ -1,5 +1,6 @@
 #include "console/file_channel.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -104,8 +105,16 @@ struct ChannelState {
   int32_t standardInput = 0;
   int32_t standardOutput = 1;
   int8_t standardInputTerminal = -1;  // not asked yet
+  // The standard input is read a block at a time (a file or a pipe would otherwise
+  // cost a system call for every byte of every command); the bytes not yet taken wait
+  // here, ahead of the descriptor's own position.
+  std::array<uint8_t, 4096> inputAhead{};
+  uint32_t aheadNext = 0;
+  uint32_t aheadEnd = 0;
 
   ChannelState() { openTable.fill(-1); }
+  uint32_t AheadCount() const { return aheadEnd - aheadNext; }
+  void DropAhead() { aheadNext = aheadEnd = 0; }
 };
 
 ChannelState& State() {
@@ -119,6 +128,37 @@ ProgramExitHandler g_exitHandler = nullptr;
 bool IsReserved(int32_t descriptor) {
   return descriptor == kConsoleInputDescriptor || descriptor == kConsoleOutputDescriptor ||
          descriptor == kVideoOutputDescriptor;
+}
+
+int SysReadRetried(int fd, void* buffer, uint32_t count) {
+  int result;
+  do {
+    result = SysRead(fd, buffer, count);
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+// What a read of the standard input takes: the bytes read ahead first; when there are
+// none, one read of the descriptor refills them (a terminal answers the line typed,
+// a file or a pipe what it holds), so a reader that waits still waits for the next
+// byte only.
+int32_t ReadStandardInput(uint8_t* buffer, uint32_t count) {
+  ChannelState& state = State();
+  if (state.AheadCount() == 0) {
+    const int result = SysReadRetried(state.standardInput, state.inputAhead.data(),
+                                      static_cast<uint32_t>(state.inputAhead.size()));
+    if (result < 0) {
+      state.lastError = errno;
+      return 0;
+    }
+    state.aheadNext = 0;
+    state.aheadEnd = static_cast<uint32_t>(result);
+  }
+  const uint32_t taken = std::min(count, state.AheadCount());
+  std::memcpy(buffer, state.inputAhead.data() + state.aheadNext, taken);
+  state.aheadNext += taken;
+  state.lastError = 0;
+  return static_cast<int32_t>(taken);
 }
 
 bool IsStandard(int32_t descriptor) {
@@ -222,16 +262,19 @@ int32_t FileChannel::Read(int32_t descriptor, void* buffer, uint32_t count) {
     state.lastError = EBADF;
     return 0;
   }
-  int result;
-  do {
-    result = SysRead(descriptor, buffer, count);
-  } while (result < 0 && errno == EINTR);
+  if (descriptor == state.standardInput) return ReadStandardInput(static_cast<uint8_t*>(buffer), count);
+  const int result = SysReadRetried(descriptor, buffer, count);
   if (result < 0) {
     state.lastError = errno;
     return 0;
   }
   state.lastError = 0;
   return result;
+}
+
+bool FileChannel::HasReadAhead(int32_t descriptor) {
+  const ChannelState& state = State();
+  return descriptor == state.standardInput && state.AheadCount() != 0;
 }
 
 int32_t FileChannel::Write(int32_t descriptor, const void* bytes, uint32_t count) {
@@ -278,6 +321,13 @@ int32_t FileChannel::Seek(int32_t descriptor, uint8_t origin, int32_t offset) {
   if (IsReserved(descriptor)) {
     State().lastError = ESPIPE;
     return -1;
+  }
+  // The bytes read ahead of the standard input are still to come: a position counts
+  // from the next of them, and a move drops them.
+  ChannelState& state = State();
+  if (descriptor == state.standardInput && state.AheadCount() != 0) {
+    if (whence == SEEK_CUR) offset -= static_cast<int32_t>(state.AheadCount());
+    state.DropAhead();
   }
   const long position = SysSeek(descriptor, offset, whence);
   if (position < 0) {
@@ -368,6 +418,7 @@ std::size_t FileChannel::OpenFileCount() {
 }
 
 void FileChannel::SetStandardDescriptors(int32_t input, int32_t output) {
+  State().DropAhead();
   State().standardInput = input;
   State().standardOutput = output;
   State().standardInputTerminal = -1;

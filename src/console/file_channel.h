@@ -45,6 +45,9 @@ class FileChannel {
   // Bytes read; 0 at the end and on failure. The Command window's descriptor reads
   // one key when one is waiting.
   static int32_t Read(int32_t descriptor, void* buffer, uint32_t count);
+  // True when bytes of the descriptor were read ahead and wait to be taken: a read
+  // then answers at once, without waiting on the descriptor.
+  static bool HasReadAhead(int32_t descriptor);
   // Bytes written (the error kept on a short write). The console channel of console
   // mode writes line ends as "\n": carriage returns are not passed to the terminal.
   static int32_t Write(int32_t descriptor, const void* bytes, uint32_t count);

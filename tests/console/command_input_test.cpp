@@ -415,6 +415,40 @@ TEST(PromptTest, PromptAndEchoColumn) {
   EXPECT_NO_THROW(RefuseInCompound());
 }
 
+// The standard input is read ahead a block at a time: the reader, a direct read (as
+// the console's question reads its answer) and the position all see the bytes in
+// the file's order, across the end of a block and after a move.
+TEST(StandardInputTest, ReadAheadKeepsEveryReaderInOrder) {
+  std::string bytes;
+  for (int i = 0; i < 10000; ++i) bytes += static_cast<char>('a' + i % 26);
+  bytes[2] = '\n';
+  ScratchDirectory directory("read-ahead");
+  ConsoleSession session(directory, bytes);
+  session.SelectInput("");
+  const int32_t input = FileChannel::StandardInput();
+  EXPECT_EQ(ReadBatchChar(), 'a');
+  EXPECT_TRUE(FileChannel::HasReadAhead(input));
+  EXPECT_EQ(FileChannel::Tell(input), 1);
+  uint8_t byte = 0;
+  ASSERT_EQ(FileChannel::Read(input, &byte, 1), 1);
+  EXPECT_EQ(byte, 'b');
+  // The reader's line end is a carriage return and a line feed.
+  EXPECT_EQ(ReadBatchChar(), '\r');
+  EXPECT_EQ(ReadBatchChar(), '\n');
+  std::string rest;
+  for (uint8_t buffer[777]; const int32_t count = FileChannel::Read(input, buffer, sizeof buffer);) {
+    rest.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(count));
+  }
+  EXPECT_EQ(rest, bytes.substr(3));
+  EXPECT_FALSE(FileChannel::HasReadAhead(input));
+  for (const int32_t position : {0, 4095, 4096, 9999}) {
+    SCOPED_TRACE(position);
+    ASSERT_EQ(FileChannel::Seek(input, 0, position), position);
+    EXPECT_EQ(ReadBatchChar(), static_cast<uint8_t>(bytes[static_cast<std::size_t>(position)]));
+    EXPECT_EQ(FileChannel::Tell(input), position + 1);
+  }
+}
+
 TEST_F(CommandInputTest, UserBreakEndsTheIncludeFileAndRecoveryRunsTheEndRoutines) {
   SetEchoOn(false);
   m_directory.Write("long.inc", "abcdef\n");
