@@ -28,9 +28,48 @@ NameHashTable::~NameHashTable() {
     }
   }
   for (Entry* entry : m_deferred) FreeEntry(entry);
+  if (m_block != nullptr) CheckedFree(m_block);
 }
 
 std::unique_ptr<NameHashTable> NameHashTable::Create() { return std::make_unique<NameHashTable>(); }
+
+namespace {
+
+std::size_t EntrySpan(std::size_t headerSize, std::size_t alignment, uint8_t length) {
+  return (headerSize + length + alignment - 1) / alignment * alignment;
+}
+
+}  // namespace
+
+std::unique_ptr<NameHashTable> NameHashTable::Clone() const {
+  std::unique_ptr<NameHashTable> copy = Create();
+  std::size_t size = 0;
+  for (const Entry* head : m_buckets) {
+    for (const Entry* entry = head; entry != nullptr; entry = entry->next) {
+      size += EntrySpan(sizeof(Entry), alignof(Entry), entry->length);
+    }
+  }
+  if (size == 0) return copy;
+  copy->m_block = static_cast<uint8_t*>(CheckedAlloc(size));
+  copy->m_blockEnd = copy->m_block + size;
+  uint8_t* next = copy->m_block;
+  for (uint16_t bucket = 0; bucket < kBucketCount; ++bucket) {
+    Entry** link = &copy->m_buckets[bucket];
+    for (const Entry* entry = m_buckets[bucket]; entry != nullptr; entry = entry->next) {
+      auto* placed = new (next) Entry{nullptr, entry->value, entry->length, false};
+      if (entry->length > 0) std::memcpy(placed + 1, NameOf(entry), entry->length);
+      next += EntrySpan(sizeof(Entry), alignof(Entry), entry->length);
+      if (entry == m_current) {
+        copy->m_current = placed;
+        copy->m_currentBucket = bucket;
+      }
+      *link = placed;
+      link = &placed->next;
+    }
+  }
+  copy->m_count = m_count;
+  return copy;
+}
 
 uint16_t NameHashTable::BucketOf(uint16_t length, const void* name) {
   const auto* bytes = static_cast<const uint8_t*>(name);
@@ -48,6 +87,10 @@ NameHashTable::Entry* NameHashTable::NewEntry(uint16_t length, const void* name,
 
 void NameHashTable::FreeEntry(Entry* entry) {
   entry->~Entry();
+  const auto address = reinterpret_cast<std::uintptr_t>(entry);
+  if (address >= reinterpret_cast<std::uintptr_t>(m_block) && address < reinterpret_cast<std::uintptr_t>(m_blockEnd)) {
+    return;
+  }
   CheckedFree(entry);
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -130,6 +131,52 @@ TEST(NameHashTableTest, RandomOperationsAgreeWithAMultimap) {
     ASSERT_EQ(table.Count(), reference.Size());
   }
   EXPECT_EQ(WalkValues(table), reference.Values());
+}
+
+// A clone answers as its original and then lives apart from it: random operations go
+// on in the clone against a copy of the reference, the original keeps its entries, and
+// entries of the clone's shared block are removed (also during a walk) and the clone
+// freed without a fault.
+TEST(NameHashTableTest, ClonesAgreeAndLiveApart) {
+  for (const uint32_t seed : {7u, 20240612u, 99u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    NameHashTable original;
+    ReferenceTable reference;
+    uint32_t nextValue = 1;
+    for (int step = 0; step < 400; ++step) {
+      const std::string name = RandomName(random);
+      original.Insert(Length(name), name.data(), nextValue);
+      reference.Insert(name, nextValue++);
+    }
+    const std::vector<uint32_t> originalValues = WalkValues(original);
+    std::unique_ptr<NameHashTable> clone = original.Clone();
+    ReferenceTable cloneReference = reference;
+    ASSERT_EQ(clone->Count(), original.Count());
+    for (int step = 0; step < 3000; ++step) {
+      SCOPED_TRACE("step " + std::to_string(step));
+      const std::string name = RandomName(random);
+      const uint32_t found = clone->Find(Length(name), name.data());
+      ASSERT_EQ(found, cloneReference.Find(name)) << "name '" << name << "'";
+      if (random() % 2 == 0) {
+        if (found != 0) {
+          clone->RemoveCurrent();
+          cloneReference.RemoveNewest(name);
+        }
+      } else {
+        clone->Insert(Length(name), name.data(), nextValue);
+        cloneReference.Insert(name, nextValue++);
+      }
+      ASSERT_EQ(clone->Count(), cloneReference.Size());
+    }
+    EXPECT_EQ(WalkValues(*clone), cloneReference.Values());
+    // A walk that removes every entry it visits.
+    clone->ForEach([&](uint32_t, bool&) { clone->RemoveCurrent(); });
+    EXPECT_EQ(clone->Count(), 0u);
+    clone.reset();
+    EXPECT_EQ(WalkValues(original), originalValues);
+    EXPECT_EQ(original.Count(), reference.Size());
+  }
 }
 
 TEST(NameHashTableTest, EdgeCases) {
