@@ -256,6 +256,10 @@ struct LogState {
   bool logging = false;
   int32_t descriptor = -1;
   std::string name;
+  // While one write to the command output runs, its characters for the log are
+  // gathered here and written with one call when it ends, not one call for each.
+  uint32_t holding = 0;
+  std::string held;
 };
 
 LogState g_log;
@@ -268,11 +272,50 @@ LogState g_log;
   throw error;
 }
 
+// Writes the bytes to the log file; true when all of them were written.
+bool WriteLogFile(const char* bytes, std::size_t count) {
+  const auto written = FileChannel::Write(g_log.descriptor, bytes, static_cast<uint32_t>(count));
+  return written == static_cast<int32_t>(count) && FileChannel::LastError() == 0;
+}
+
 void WriteToLog(const char* bytes, std::size_t count) {
   if (!g_log.logging || count == 0) return;
-  const auto written = FileChannel::Write(g_log.descriptor, bytes, static_cast<uint32_t>(count));
-  if (written != static_cast<int32_t>(count) || FileChannel::LastError() != 0) RaiseLogError();
+  if (g_log.holding > 0) {
+    g_log.held.append(bytes, count);
+    return;
+  }
+  if (!WriteLogFile(bytes, count)) RaiseLogError();
 }
+
+// Holds the log's characters for the length of one write to the command output.
+// The end of the write hands them to the log (Release, which raises a log error as a
+// character's own write would); should the write raise, they are written all the
+// same and a log error then only closes the log, the first error going on.
+class LogHold {
+ public:
+  LogHold() { ++g_log.holding; }
+  ~LogHold() {
+    if (m_released) return;
+    if (--g_log.holding == 0 && !WriteHeld()) LogFile::Close();
+  }
+  LogHold(const LogHold&) = delete;
+  LogHold& operator=(const LogHold&) = delete;
+
+  void Release() {
+    m_released = true;
+    if (--g_log.holding == 0 && !WriteHeld()) RaiseLogError();
+  }
+
+ private:
+  static bool WriteHeld() {
+    if (g_log.held.empty()) return true;
+    const bool written = !g_log.logging || WriteLogFile(g_log.held.data(), g_log.held.size());
+    g_log.held.clear();
+    return written;
+  }
+
+  bool m_released = false;
+};
 
 }  // namespace
 
@@ -536,7 +579,14 @@ void WriteRun(const char* chars, std::size_t count) {
     const std::shared_ptr<const OutputHook> hook = g_writer.hook;
     for (; i < count && g_writer.hook == hook; ++i) PutToHook(*hook, chars[i]);
   }
+  if (i == count) return;
+  if (!g_log.logging) {
+    for (; i < count; ++i) OutputWriter::PutChar(chars[i]);
+    return;
+  }
+  LogHold hold;
   for (; i < count; ++i) OutputWriter::PutChar(chars[i]);
+  hold.Release();
 }
 
 }  // namespace
@@ -638,8 +688,12 @@ void OutputWriter::Reset() { g_writer = WriterState{}; }
 
 void LogFile::Close() {
   if (!g_log.logging) return;
+  // Characters held for the log belong to the file being closed.
+  if (!g_log.held.empty()) (void)WriteLogFile(g_log.held.data(), g_log.held.size());
   FileChannel::Close(g_log.descriptor);
+  const uint32_t holding = g_log.holding;
   g_log = LogState{};
+  g_log.holding = holding;
 }
 
 void LogFile::LogCommand(std::string_view fileName) {

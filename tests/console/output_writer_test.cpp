@@ -194,7 +194,50 @@ TEST_F(OutputWriterTest, LogFailuresRaise120AndStopLogging) {
   EXPECT_STREQ(writeFailure.Argument(0).data(), "No space left on device");
   EXPECT_FALSE(LogFile::IsLogging());
   EXPECT_EQ(Screen(), "x");
+  // A write of several characters hands them to the log together: its failure
+  // comes once the whole write has reached the screen.
+  LogFile::LogCommand("/dev/full");
+  const DVError runFailure = ErrorOf([] { OutputWriter::WriteString("yz"); });
+  EXPECT_EQ(runFailure.Number(), 120u);
+  EXPECT_FALSE(LogFile::IsLogging());
+  EXPECT_EQ(Screen(), "xyz");
 #endif
+}
+
+// The log is a copy of the screen with the console's "\r\n" line ends: also for
+// writes that wrap at the console width or start with a pending fresh line, where
+// the writer adds line ends of its own in the middle of a write, and for the
+// characters of a hook that leaves in the middle of one.
+TEST_F(OutputWriterTest, LogHoldsTheScreenInOrder) {
+  const std::string wide(OutputWriter::kOutputLineWidth * 2 + 7, 'w');
+  struct Case {
+    const char* name;
+    std::function<void()> write;
+  };
+  const std::vector<Case> cases = {
+      {"short writes", [] { OutputWriter::WriteString("ab"); OutputWriter::WriteString("c\r\nd"); }},
+      {"a write that wraps", [&] { OutputWriter::WriteString(wide.c_str()); }},
+      {"a pending fresh line",
+       [] {
+         OutputWriter::WriteString("x");
+         OutputWriter::SetLineBreakBeforeOutput(true);
+         OutputWriter::WriteString("after");
+       }},
+      {"printf and characters", [] { OutputWriter::Printf("%s=%d", "n", 42); OutputWriter::PutChar('!'); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDirectory directory("log-order");
+    ConsoleSession session(directory, "");
+    LogFile::LogCommand("copy.log");
+    c.write();
+    const std::string screen = session.StandardOutput();
+    LogFile::Close();
+    std::string log = directory.Read("copy.log");
+    std::erase(log, '\r');
+    EXPECT_EQ(log, screen);
+    EXPECT_NE(screen, "");
+  }
 }
 
 }  // namespace
