@@ -42,7 +42,11 @@ std::vector<uint8_t> ImageBytes(uint32_t seed) {
 // One watcher serves every input of the driver (a thread per input would cost more
 // than most inputs): it is armed when an input's commands start and disarmed when
 // they end, and it raises the break only while armed, under its lock, so that no
-// break raised for one input reaches the next.
+// break raised for one input reaches the next. Arming and disarming only note the
+// time under the lock; they never wake the watcher (two wake-ups for every input
+// would cost more than a short input). The watcher sleeps until the armed input's
+// break is due; while disarmed it looks again every 25 ms, so an input armed in
+// between is seen by the time its break is due.
 class BreakingHand {
  public:
   BreakingHand() : m_thread([this] { Watch(); }) {}
@@ -74,34 +78,43 @@ class BreakingHand {
   };
 
  private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr auto kFirstBreak = std::chrono::milliseconds(25);
+  static constexpr auto kKeysHeld = std::chrono::milliseconds(1);
+
   void Set(bool armed) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_armed = armed;
-      ++m_round;
-    }
-    m_wake.notify_one();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_armed = armed;
+    if (armed) m_armedAt = Clock::now();
+    ++m_round;
   }
 
   void Watch() {
     std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-      m_wake.wait(lock, [this] { return m_quit || m_armed; });
-      if (m_quit) return;
+    while (!m_quit) {
+      if (!m_armed) {
+        m_wake.wait_for(lock, kFirstBreak);
+        continue;
+      }
       const uint64_t round = m_round;
-      auto wait = std::chrono::milliseconds(25);
-      while (!m_wake.wait_for(lock, wait, [&] { return m_quit || m_round != round; })) {
+      Clock::time_point due = m_armedAt + kFirstBreak;
+      while (!m_quit && m_round == round) {
+        if (Clock::now() < due) {
+          m_wake.wait_until(lock, due);
+          continue;
+        }
         platform::RaiseUserBreak();
         ++m_raised;
-        wait = std::chrono::milliseconds(1);
+        due = Clock::now() + kKeysHeld;
       }
     }
   }
 
   std::mutex m_mutex;
-  std::condition_variable m_wake;
+  std::condition_variable m_wake;  // only the end of the driver wakes the watcher
   bool m_armed = false;
   bool m_quit = false;
+  Clock::time_point m_armedAt;
   uint64_t m_round = 0;  // counts the armings and disarmings
   uint64_t m_raised = 0;  // counts the breaks raised
   std::thread m_thread;
