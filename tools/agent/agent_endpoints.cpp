@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/uio.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -195,60 +194,39 @@ bool UdpEndpoint::Open(uint16_t port, std::string* error) {
 }
 
 // A datagram is a control byte (one byte) or a packet; anything longer than the
-// largest packet, or a packet that fails its checks, is refused. The datagrams waiting
-// are taken in one call: after an answer the debugger's ACK and its next request come
-// together, and each receive call costs as much as the work of a small request. The
-// taking stops with the call that brought a request: the debugger sends nothing more
-// before its answer, and the next look of the main loop finds whatever else has come.
+// largest packet, or a packet that fails its checks, is refused. The reading stops
+// after a request: the debugger sends nothing more before its answer, and the next
+// look of the main loop finds whatever else has come.
 bool UdpEndpoint::OnReadable() {
-  constexpr unsigned kBatch = 4;
-  uint8_t datagrams[kBatch][kPacketBufferSize + 1];
-  sockaddr_in from[kBatch];
-  iovec pieces[kBatch];
-  mmsghdr messages[kBatch];
+  uint8_t datagram[2 * kPacketBufferSize];
   bool took = false;
   for (;;) {
-    std::memset(messages, 0, sizeof messages);
-    for (unsigned i = 0; i < kBatch; ++i) {
-      pieces[i] = iovec{datagrams[i], sizeof datagrams[i]};
-      messages[i].msg_hdr.msg_name = &from[i];
-      messages[i].msg_hdr.msg_namelen = sizeof from[i];
-      messages[i].msg_hdr.msg_iov = &pieces[i];
-      messages[i].msg_hdr.msg_iovlen = 1;
-    }
-    const int count = recvmmsg(m_socket, messages, kBatch, MSG_DONTWAIT, nullptr);
-    if (count <= 0) return took;
+    sockaddr_in from{};
+    socklen_t size = sizeof from;
+    const ssize_t n = recvfrom(m_socket, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &size);
+    if (n < 0) return took;
     took = true;
-    bool request = false;
-    for (int i = 0; i < count; ++i) {
-      m_peer = from[i];
-      m_havePeer = true;
-      request = OnDatagram(datagrams[i], messages[i].msg_len) || request;
+    m_peer = from;
+    m_havePeer = true;
+    if (n == 0) continue;
+    if (n == 1) {
+      OnControlByte(datagram[0]);
+      continue;
     }
-    if (request) return true;
+    AgentPacket packet;
+    const auto length = static_cast<uint32_t>(n);
+    if (length > kPacketBufferSize) {
+      OnDamagedRequest();
+      continue;
+    }
+    std::memcpy(packet.Bytes(), datagram, length);
+    if (packet.Check(length) != PacketCheck::Good) {
+      OnDamagedRequest();
+      continue;
+    }
+    OnRequest(packet);
+    return true;
   }
-}
-
-// The room for a datagram is one byte more than the largest packet: a longer one is
-// cut to a length that is still too long.
-bool UdpEndpoint::OnDatagram(const uint8_t* bytes, uint32_t length) {
-  if (length == 0) return false;
-  if (length == 1) {
-    OnControlByte(bytes[0]);
-    return false;
-  }
-  if (length > kPacketBufferSize) {
-    OnDamagedRequest();
-    return false;
-  }
-  AgentPacket packet;
-  std::memcpy(packet.Bytes(), bytes, length);
-  if (packet.Check(length) != PacketCheck::Good) {
-    OnDamagedRequest();
-    return false;
-  }
-  OnRequest(packet);
-  return true;
 }
 
 void UdpEndpoint::SendControl(uint8_t byte) { SendAnswerBytes(&byte, 1); }

@@ -94,9 +94,6 @@ class UdpEndpoint : public AgentEndpoint {
   void SendAnswerBytes(const uint8_t* bytes, uint32_t length) override;
 
  private:
-  // Takes one datagram; true when it was a request.
-  bool OnDatagram(const uint8_t* bytes, uint32_t length);
-
   int m_socket = -1;
   uint16_t m_port = 0;
   sockaddr_in m_peer{};
