@@ -17,6 +17,8 @@ namespace {
 struct UdpTransportState {
   uint8_t scratch[kPacketBufferSize] = {};
   uint32_t flushQuietMilliseconds = kUdpFlushQuietMilliseconds;
+  // The link's last act was a send: the peer owes its answer to it.
+  bool sentLast = false;
 };
 
 UdpTransportState& State() {
@@ -85,15 +87,27 @@ LinkHandle OpenUdpLink(const char* name) {
 // at once: the wait goes on for the rest of the time-out, so that a dead port costs
 // the transaction its full resend time and not a burst of resends. The wait looks
 // first and sleeps only when the looking is over (see platform/udp_socket.h); each
-// look is one receive that does not wait.
+// look is one receive that does not wait. Right after a send the answer cannot have
+// come yet, and the peer that owes it may be waiting for this very core: the
+// processor is given away before the first look, not after a look that could only
+// find nothing.
 int32_t UdpRead(LinkHandle socket, uint8_t* buffer, uint32_t length, uint32_t timeoutMilliseconds) {
   PumpingOff pumping;  // for exactly the length of one socket call
   const uint64_t deadline = platform::MonotonicMicroseconds() + uint64_t{timeoutMilliseconds} * 1000;
   platform::ReadableLook look(timeoutMilliseconds);
+  UdpTransportState& state = State();
+  bool looking = true;
+  if (state.sentLast) {
+    state.sentLast = false;
+    looking = look.Again();
+  }
   for (;;) {
     const int32_t received = platform::ReceiveWaitingDatagram(socket, buffer, length);
     if (received >= 0) return received;
-    if (received == platform::kNoDatagramYet && look.Again()) continue;
+    if (received == platform::kNoDatagramYet && looking) {
+      looking = look.Again();
+      if (looking) continue;
+    }
     const uint64_t now = platform::MonotonicMicroseconds();
     if (now >= deadline) return -1;
     const auto remaining = static_cast<uint32_t>((deadline - now + 999) / 1000);
@@ -103,7 +117,9 @@ int32_t UdpRead(LinkHandle socket, uint8_t* buffer, uint32_t length, uint32_t ti
 
 int32_t UdpWrite(LinkHandle socket, const uint8_t* bytes, uint32_t length) {
   PumpingOff pumping;
-  return platform::SendDatagram(socket, bytes, length);
+  const int32_t sent = platform::SendDatagram(socket, bytes, length);
+  State().sentLast = sent >= 0;
+  return sent;
 }
 
 void UdpClose(LinkHandle socket) {
