@@ -141,6 +141,18 @@ int32_t WriteLine(LinkHandle, const uint8_t*, uint32_t length) { return static_c
 void CloseLine(LinkHandle) {}
 void FlushLine(LinkHandle) {}
 
+// The text without its carriage returns.
+std::string WithoutCarriageReturns(std::string_view text) {
+  std::string kept;
+  kept.reserve(text.size());
+  while (!text.empty()) {
+    const size_t piece = std::min(text.find('\r'), text.size());
+    kept.append(text.data(), piece);
+    text.remove_prefix(std::min(piece + 1, text.size()));
+  }
+  return kept;
+}
+
 std::string Step(const char* name, const std::function<uint32_t()>& request) {
   std::string line = name;
   try {
@@ -155,18 +167,15 @@ std::string Step(const char* name, const std::function<uint32_t()>& request) {
 
 AgentAnswerOutcome RunAgentRequestSequence() {
   AgentAnswerOutcome outcome;
-  // A listing of thousands of modules is cut: the output is kept for the replay tests.
-  // The hook gets every piece of a listing, so it only stores them (line ends as
-  // "\n"); the outcome's text is made once at the end.
-  static std::array<char, kMostOutputKept> kept;
-  size_t keptLength = 0;
-  OutputWriter::InstallTextHook([&keptLength](std::string_view text) {
-    while (!text.empty() && keptLength < kept.size()) {
-      const size_t piece = std::min(std::min(text.find('\r'), text.size()), kept.size() - keptLength);
-      std::memcpy(kept.data() + keptLength, text.data(), piece);
-      keptLength += piece;
-      text.remove_prefix(std::min(piece + 1, text.size()));
-    }
+  // A listing of thousands of modules is cut after 64 KB written: the output is kept
+  // for the replay tests, line ends as "\n". The hook gets every write of a listing,
+  // so it only stores them; the carriage returns go once at the end.
+  static std::array<char, kMostOutputKept> written;
+  size_t writtenLength = 0;
+  OutputWriter::InstallTextHook([&writtenLength](std::string_view text) {
+    const size_t count = std::min(text.size(), written.size() - writtenLength);
+    std::memcpy(written.data() + writtenLength, text.data(), count);
+    writtenLength += count;
   });
   std::vector<uint8_t> memory(1500);
   outcome.m_results += Step("read memory", [&] {
@@ -191,7 +200,7 @@ AgentAnswerOutcome RunAgentRequestSequence() {
     });
   }
   OutputWriter::RemoveHook();
-  outcome.m_output.assign(kept.data(), keptLength);
+  outcome.m_output = WithoutCarriageReturns(std::string_view(written.data(), writtenLength));
   return outcome;
 }
 
