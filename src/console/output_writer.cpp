@@ -26,23 +26,28 @@ constexpr int kBinaryFieldSize = 254;
 
 class BoundedText {
  public:
-  BoundedText(char* buffer, std::size_t size) : m_buffer(buffer), m_size(size) {}
+  // Room for size - 1 characters and the NUL; none in a buffer of no bytes.
+  BoundedText(char* buffer, std::size_t size) : m_buffer(buffer), m_size(size), m_room(size > 0 ? size - 1 : 0) {}
 
   void Put(char ch) {
-    if (m_length + 1 < m_size) m_buffer[m_length++] = ch;
+    if (m_room == 0) return;
+    m_buffer[m_length++] = ch;
+    --m_room;
   }
-  // Texts and runs go in whole, as far as there is room.
+  // Texts and runs go in whole, as far as there is room. An empty text may have no
+  // characters at all (a null view), which the copy must not be handed.
   void Put(std::string_view text) {
-    const std::size_t count = std::min(text.size(), Room());
+    const std::size_t count = std::min(text.size(), m_room);
     if (count == 0) return;
     std::memcpy(m_buffer + m_length, text.data(), count);
     m_length += count;
+    m_room -= count;
   }
   void Repeat(char ch, std::size_t count) {
-    count = std::min(count, Room());
-    if (count == 0) return;
+    count = std::min(count, m_room);
     std::memset(m_buffer + m_length, ch, count);
     m_length += count;
+    m_room -= count;
   }
   std::size_t Finish() {
     if (m_size > 0) m_buffer[m_length] = '\0';
@@ -50,12 +55,11 @@ class BoundedText {
   }
 
  private:
-  // Characters that still fit before the NUL.
-  std::size_t Room() const { return m_length + 1 < m_size ? m_size - 1 - m_length : 0; }
-
   char* m_buffer;
   std::size_t m_size;
   std::size_t m_length = 0;
+  // Characters that still fit before the NUL.
+  std::size_t m_room;
 };
 
 struct Directive {
@@ -91,6 +95,12 @@ void PadField(BoundedText& out, const Directive& d, std::string_view prefix, std
   const std::size_t length = prefix.size() + zeros + body.size();
   const std::size_t width = d.hasWidth ? static_cast<std::size_t>(d.width) : 0;
   const std::size_t padding = width > length ? width - length : 0;
+  // Most fields are exactly as wide as their text (a listing's "%s", "%08lx").
+  if (padding == 0 && zeros == 0) {
+    out.Put(prefix);
+    out.Put(body);
+    return;
+  }
   if (d.leftJustify) {
     out.Put(prefix);
     out.Repeat('0', zeros);
@@ -134,8 +144,24 @@ constexpr std::size_t kMostPrecisionZeros = 1024;
 
 // d, i, o, u, x, X, p, P with the printf rules for flags, width and precision.
 void FormatInteger(BoundedText& out, const Directive& d, const FormatArg* arg) {
-  const char conversion = d.conversion;
-  const bool isPointer = conversion == 'p' || conversion == 'P';
+  // What the conversion letter asks for ('u' is unsigned decimal).
+  unsigned radix = 10;
+  bool isSigned = false;
+  bool isPointer = false;
+  bool upper = false;
+  switch (d.conversion) {
+    case 'd':
+    case 'i': isSigned = true; break;
+    case 'o': radix = 8; break;
+    case 'X': upper = true; [[fallthrough]];
+    case 'x': radix = 16; break;
+    case 'P': upper = true; [[fallthrough]];
+    case 'p':
+      radix = 16;
+      isPointer = true;
+      break;
+    default: break;
+  }
   uint64_t magnitude = 0;
   bool negative = false;
   if (isPointer) {
@@ -143,7 +169,7 @@ void FormatInteger(BoundedText& out, const Directive& d, const FormatArg* arg) {
   } else {
     uint32_t word = arg != nullptr ? arg->AsWord32() : 0;
     if (d.size == 'h') word &= 0xFFFFu;
-    if (conversion == 'd' || conversion == 'i') {
+    if (isSigned) {
       const int32_t value = d.size == 'h' ? static_cast<int16_t>(word) : static_cast<int32_t>(word);
       negative = value < 0;
       magnitude = negative ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
@@ -151,11 +177,6 @@ void FormatInteger(BoundedText& out, const Directive& d, const FormatArg* arg) {
       magnitude = word;
     }
   }
-  unsigned radix = 10;
-  if (conversion == 'o') radix = 8;
-  if (conversion == 'x' || conversion == 'X' || isPointer) radix = 16;
-  const bool upper = conversion == 'X' || conversion == 'P';
-
   // One more place than the digits of 64 bits, for the alternate form's octal zero.
   char buffer[65];
   char* const end = buffer + sizeof buffer;
@@ -167,7 +188,7 @@ void FormatInteger(BoundedText& out, const Directive& d, const FormatArg* arg) {
     zeros = std::min<std::size_t>(static_cast<std::size_t>(d.precision), kMostPrecisionZeros) - digitCount;
   }
   std::string_view prefix;
-  if (conversion == 'd' || conversion == 'i') {
+  if (isSigned) {
     if (negative) {
       prefix = "-";
     } else if (d.plusSign) {
