@@ -393,25 +393,45 @@ std::size_t Formatter::Format(char* buffer, std::size_t bufferSize, const char* 
       }
       ++cursor;
     }
-    if (*cursor == '*') {
-      ++cursor;
-      const FormatArg* widthArg = takeArg();
-      const auto width = static_cast<int32_t>(widthArg != nullptr ? widthArg->AsWord32() : 0);
-      // A width below 1 is dropped; its argument stays consumed.
-      if (width >= 1) {
-        d.hasWidth = true;
-        d.width = width;
+    // The parts of a directive are told apart by switches: a listing formats thousands
+    // of directives, and a switch is one jump where a chain of tests is one per letter.
+    switch (*cursor) {
+      case '*': {
+        ++cursor;
+        const FormatArg* widthArg = takeArg();
+        const auto width = static_cast<int32_t>(widthArg != nullptr ? widthArg->AsWord32() : 0);
+        // A width below 1 is dropped; its argument stays consumed.
+        if (width >= 1) {
+          d.hasWidth = true;
+          d.width = width;
+        }
+        break;
       }
-    } else if (*cursor >= '1' && *cursor <= '9') {
-      d.hasWidth = true;
-      d.width = ReadNumber(cursor);
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9':
+        d.hasWidth = true;
+        d.width = ReadNumber(cursor);
+        break;
+      default: break;
     }
     if (*cursor == '.') {
       ++cursor;
       d.hasPrecision = true;
       d.precision = ReadNumber(cursor);
     }
-    if (*cursor == 'h' || *cursor == 'l' || *cursor == 'L') d.size = *cursor++;
+    switch (*cursor) {
+      case 'h':
+      case 'l':
+      case 'L': d.size = *cursor++; break;
+      default: break;
+    }
     d.conversion = *cursor;
     if (d.conversion == '\0') {
       out.Put(std::string_view(directiveStart, static_cast<std::size_t>(cursor - directiveStart)));
