@@ -24,7 +24,8 @@ namespace zentor::fuzzing {
 struct AgentAnswerOutcome {
   // One line per request: its status, or "error N" for a DVError it raised.
   std::string m_results;
-  // The command output (listing lines and server errors).
+  // The command output (listing lines and server errors), line ends as "\n"; a
+  // listing is cut after its first 64 KB written.
   std::string m_output;
 };
 

@@ -26,23 +26,28 @@ constexpr int kBinaryFieldSize = 254;
 
 class BoundedText {
  public:
-  BoundedText(char* buffer, std::size_t size) : m_buffer(buffer), m_size(size) {}
+  // Room for size - 1 characters and the NUL; none in a buffer of no bytes.
+  BoundedText(char* buffer, std::size_t size) : m_buffer(buffer), m_size(size), m_room(size > 0 ? size - 1 : 0) {}
 
   void Put(char ch) {
-    if (m_length + 1 < m_size) m_buffer[m_length++] = ch;
+    if (m_room == 0) return;
+    m_buffer[m_length++] = ch;
+    --m_room;
   }
-  // Texts and runs go in whole, as far as there is room.
+  // Texts and runs go in whole, as far as there is room. An empty text may have no
+  // characters at all (a null view), which the copy must not be handed.
   void Put(std::string_view text) {
-    const std::size_t count = std::min(text.size(), Room());
+    const std::size_t count = std::min(text.size(), m_room);
     if (count == 0) return;
     std::memcpy(m_buffer + m_length, text.data(), count);
     m_length += count;
+    m_room -= count;
   }
   void Repeat(char ch, std::size_t count) {
-    count = std::min(count, Room());
-    if (count == 0) return;
+    count = std::min(count, m_room);
     std::memset(m_buffer + m_length, ch, count);
     m_length += count;
+    m_room -= count;
   }
   std::size_t Finish() {
     if (m_size > 0) m_buffer[m_length] = '\0';
@@ -50,12 +55,11 @@ class BoundedText {
   }
 
  private:
-  // Characters that still fit before the NUL.
-  std::size_t Room() const { return m_length + 1 < m_size ? m_size - 1 - m_length : 0; }
-
   char* m_buffer;
   std::size_t m_size;
   std::size_t m_length = 0;
+  // Characters that still fit before the NUL.
+  std::size_t m_room;
 };
 
 struct Directive {
@@ -84,42 +88,80 @@ int ReadNumber(const char*& cursor) {
   return value;
 }
 
-// Writes `body` (sign/prefix already split off) padded to the directive's width.
+// Writes `body` (sign/prefix already split off, with `zeros` zeros before it that a
+// precision asked for) padded to the directive's width.
 void PadField(BoundedText& out, const Directive& d, std::string_view prefix, std::string_view body,
-              bool zeroPaddable) {
-  const std::size_t length = prefix.size() + body.size();
+              bool zeroPaddable, std::size_t zeros = 0) {
+  const std::size_t length = prefix.size() + zeros + body.size();
   const std::size_t width = d.hasWidth ? static_cast<std::size_t>(d.width) : 0;
   const std::size_t padding = width > length ? width - length : 0;
+  // Most fields are exactly as wide as their text (a listing's "%s", "%08lx").
+  if (padding == 0 && zeros == 0) {
+    out.Put(prefix);
+    out.Put(body);
+    return;
+  }
   if (d.leftJustify) {
     out.Put(prefix);
+    out.Repeat('0', zeros);
     out.Put(body);
     out.Repeat(' ', padding);
   } else if (d.zeroPad && zeroPaddable) {
     out.Put(prefix);
-    out.Repeat('0', padding);
+    out.Repeat('0', padding + zeros);
     out.Put(body);
   } else {
     out.Repeat(' ', padding);
     out.Put(prefix);
+    out.Repeat('0', zeros);
     out.Put(body);
   }
 }
 
-std::string DigitsOf(uint64_t value, unsigned radix, bool upper) {
-  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-  std::string text;
+constexpr const char* kLowerDigits = "0123456789abcdef";
+constexpr const char* kUpperDigits = "0123456789ABCDEF";
+
+// The digits of value in radix, made at the end of [buffer, end); returns the first.
+// A 64-bit value has at most 64 digits (in base 2).
+char* DigitsBefore(char* end, uint64_t value, unsigned radix, bool upper) {
+  const char* digits = upper ? kUpperDigits : kLowerDigits;
+  char* first = end;
   do {
-    text.push_back(digits[value % radix]);
+    *--first = digits[value % radix];
     value /= radix;
   } while (value != 0);
-  std::reverse(text.begin(), text.end());
-  return text;
+  return first;
 }
+
+std::string DigitsOf(uint64_t value, unsigned radix, bool upper) {
+  char buffer[64];
+  char* const end = buffer + sizeof buffer;
+  return std::string(DigitsBefore(end, value, radix, upper), end);
+}
+
+// The most zeros a precision adds to an integer's digits.
+constexpr std::size_t kMostPrecisionZeros = 1024;
 
 // d, i, o, u, x, X, p, P with the printf rules for flags, width and precision.
 void FormatInteger(BoundedText& out, const Directive& d, const FormatArg* arg) {
-  const char conversion = d.conversion;
-  const bool isPointer = conversion == 'p' || conversion == 'P';
+  // What the conversion letter asks for ('u' is unsigned decimal).
+  unsigned radix = 10;
+  bool isSigned = false;
+  bool isPointer = false;
+  bool upper = false;
+  switch (d.conversion) {
+    case 'd':
+    case 'i': isSigned = true; break;
+    case 'o': radix = 8; break;
+    case 'X': upper = true; [[fallthrough]];
+    case 'x': radix = 16; break;
+    case 'P': upper = true; [[fallthrough]];
+    case 'p':
+      radix = 16;
+      isPointer = true;
+      break;
+    default: break;
+  }
   uint64_t magnitude = 0;
   bool negative = false;
   if (isPointer) {
@@ -127,7 +169,7 @@ void FormatInteger(BoundedText& out, const Directive& d, const FormatArg* arg) {
   } else {
     uint32_t word = arg != nullptr ? arg->AsWord32() : 0;
     if (d.size == 'h') word &= 0xFFFFu;
-    if (conversion == 'd' || conversion == 'i') {
+    if (isSigned) {
       const int32_t value = d.size == 'h' ? static_cast<int16_t>(word) : static_cast<int32_t>(word);
       negative = value < 0;
       magnitude = negative ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
@@ -135,20 +177,18 @@ void FormatInteger(BoundedText& out, const Directive& d, const FormatArg* arg) {
       magnitude = word;
     }
   }
-  unsigned radix = 10;
-  if (conversion == 'o') radix = 8;
-  if (conversion == 'x' || conversion == 'X' || isPointer) radix = 16;
-  const bool upper = conversion == 'X' || conversion == 'P';
-
-  std::string digits = (d.hasPrecision && d.precision == 0 && magnitude == 0)
-                           ? std::string()
-                           : DigitsOf(magnitude, radix, upper);
-  if (d.hasPrecision && digits.size() < static_cast<std::size_t>(d.precision)) {
-    const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(d.precision), 1024);
-    digits.insert(0, wanted - std::min(wanted, digits.size()), '0');
+  // One more place than the digits of 64 bits, for the alternate form's octal zero.
+  char buffer[65];
+  char* const end = buffer + sizeof buffer;
+  char* first = (d.hasPrecision && d.precision == 0 && magnitude == 0) ? end
+                                                                        : DigitsBefore(end, magnitude, radix, upper);
+  std::size_t zeros = 0;
+  const std::size_t digitCount = static_cast<std::size_t>(end - first);
+  if (d.hasPrecision && digitCount < static_cast<std::size_t>(d.precision)) {
+    zeros = std::min<std::size_t>(static_cast<std::size_t>(d.precision), kMostPrecisionZeros) - digitCount;
   }
-  std::string prefix;
-  if (conversion == 'd' || conversion == 'i') {
+  std::string_view prefix;
+  if (isSigned) {
     if (negative) {
       prefix = "-";
     } else if (d.plusSign) {
@@ -157,10 +197,10 @@ void FormatInteger(BoundedText& out, const Directive& d, const FormatArg* arg) {
       prefix = " ";
     }
   } else if (d.alternate) {
-    if (radix == 8 && (digits.empty() || digits[0] != '0')) digits.insert(0, "0");
+    if (radix == 8 && zeros == 0 && (first == end || *first != '0')) *--first = '0';
     if (radix == 16 && magnitude != 0) prefix = upper ? "0X" : "0x";
   }
-  PadField(out, d, prefix, digits, !d.hasPrecision);
+  PadField(out, d, prefix, std::string_view(first, static_cast<std::size_t>(end - first)), !d.hasPrecision, zeros);
 }
 
 void FormatReal(BoundedText& out, const Directive& d, const FormatArg* arg) {
@@ -245,6 +285,8 @@ struct WriterState {
   // Shared, so that a character in flight keeps its hook alive for the call even when
   // the hook removes or replaces itself, without copying the hook for every character.
   std::shared_ptr<const OutputHook> hook;
+  // The capture that takes runs of characters instead, installed in the hook's place.
+  std::shared_ptr<const OutputTextHook> textHook;
   uint16_t savedColumn = 0;
   bool lineBreakBeforeOutput = false;
   bool promptStands = false;
@@ -367,9 +409,18 @@ std::size_t Formatter::Format(char* buffer, std::size_t bufferSize, const char* 
 
   const char* cursor = format;
   while (*cursor != '\0') {
-    if (*cursor != '%') {
-      if (*cursor == '\n') out.Put('\r');
-      out.Put(*cursor++);
+    // The literal text up to the next directive or line end goes in whole: most of a
+    // listing's characters are literal, and a search of the library's finds them
+    // without a test per character.
+    const std::size_t literal = std::strcspn(cursor, "%\n");
+    if (literal != 0) {
+      out.Put(std::string_view(cursor, literal));
+      cursor += literal;
+      continue;
+    }
+    if (*cursor == '\n') {
+      out.Put("\r\n");
+      ++cursor;
       continue;
     }
     const char* directiveStart = cursor++;
@@ -385,25 +436,45 @@ std::size_t Formatter::Format(char* buffer, std::size_t bufferSize, const char* 
       }
       ++cursor;
     }
-    if (*cursor == '*') {
-      ++cursor;
-      const FormatArg* widthArg = takeArg();
-      const auto width = static_cast<int32_t>(widthArg != nullptr ? widthArg->AsWord32() : 0);
-      // A width below 1 is dropped; its argument stays consumed.
-      if (width >= 1) {
-        d.hasWidth = true;
-        d.width = width;
+    // The parts of a directive are told apart by switches: a listing formats thousands
+    // of directives, and a switch is one jump where a chain of tests is one per letter.
+    switch (*cursor) {
+      case '*': {
+        ++cursor;
+        const FormatArg* widthArg = takeArg();
+        const auto width = static_cast<int32_t>(widthArg != nullptr ? widthArg->AsWord32() : 0);
+        // A width below 1 is dropped; its argument stays consumed.
+        if (width >= 1) {
+          d.hasWidth = true;
+          d.width = width;
+        }
+        break;
       }
-    } else if (*cursor >= '1' && *cursor <= '9') {
-      d.hasWidth = true;
-      d.width = ReadNumber(cursor);
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9':
+        d.hasWidth = true;
+        d.width = ReadNumber(cursor);
+        break;
+      default: break;
     }
     if (*cursor == '.') {
       ++cursor;
       d.hasPrecision = true;
       d.precision = ReadNumber(cursor);
     }
-    if (*cursor == 'h' || *cursor == 'l' || *cursor == 'L') d.size = *cursor++;
+    switch (*cursor) {
+      case 'h':
+      case 'l':
+      case 'L': d.size = *cursor++; break;
+      default: break;
+    }
     d.conversion = *cursor;
     if (d.conversion == '\0') {
       out.Put(std::string_view(directiveStart, static_cast<std::size_t>(cursor - directiveStart)));
@@ -542,6 +613,27 @@ void PutToHook(const OutputHook& hook, char ch) {
   g_writer.column = ch == '\n' ? 0 : static_cast<uint16_t>(g_writer.column + 1);
 }
 
+// A run of characters that goes to the text hook only, with the column they leave
+// (each line end puts it back to 0, each other character advances it). The column
+// moves before the call, so a hook that removes itself leaves the column it saved.
+void PutRunToTextHook(const char* chars, std::size_t count) {
+  if (count == 0) return;
+  g_writer.lineWidth = OutputWriter::kOutputLineWidth;
+  g_writer.promptStands = false;
+  const char* const end = chars + count;
+  const char* lineStart = nullptr;
+  for (const char* rest = chars;;) {
+    const void* lineEnd = std::memchr(rest, '\n', static_cast<std::size_t>(end - rest));
+    if (lineEnd == nullptr) break;
+    rest = lineStart = static_cast<const char*>(lineEnd) + 1;
+  }
+  g_writer.column = lineStart != nullptr ? static_cast<uint16_t>(end - lineStart)
+                                         : static_cast<uint16_t>(g_writer.column + count);
+  // Held for the call: the hook may remove itself.
+  const std::shared_ptr<const OutputTextHook> hook = g_writer.textHook;
+  (*hook)(std::string_view(chars, count));
+}
+
 }  // namespace
 
 // 1. The line width becomes that of ordinary output.
@@ -550,6 +642,10 @@ void PutToHook(const OutputHook& hook, char ch) {
 // 4. The column advances; when the pager's line is full a fresh line starts, so
 //    output that reaches the console width continues on the next line.
 void OutputWriter::PutChar(char ch) {
+  if (g_writer.textHook) {
+    PutRunToTextHook(&ch, 1);
+    return;
+  }
   if (g_writer.hook) {
     // Held for the call: the hook may remove itself.
     const std::shared_ptr<const OutputHook> hook = g_writer.hook;
@@ -572,8 +668,13 @@ namespace {
 // The characters of one write, each as PutChar writes it. A hook is held once for the
 // whole write instead of once per character (a listing captured by a panel is
 // thousands of characters); should it remove or replace itself, the rest of the write
-// goes on through PutChar to wherever output goes then.
+// goes on through PutChar to wherever output goes then. A text hook takes the write
+// whole.
 void WriteRun(const char* chars, std::size_t count) {
+  if (g_writer.textHook) {
+    PutRunToTextHook(chars, count);
+    return;
+  }
   std::size_t i = 0;
   if (g_writer.hook) {
     const std::shared_ptr<const OutputHook> hook = g_writer.hook;
@@ -647,7 +748,15 @@ void OutputWriter::TabToColumn(uint8_t column) {
 void OutputWriter::PadToColumn(uint8_t column) { PadWithBlanks(column); }
 
 void OutputWriter::InstallHook(OutputHook hook) {
+  g_writer.textHook = nullptr;
   g_writer.hook = hook ? std::make_shared<const OutputHook>(std::move(hook)) : nullptr;
+  g_writer.savedColumn = g_writer.column;
+  g_writer.column = 0;
+}
+
+void OutputWriter::InstallTextHook(OutputTextHook hook) {
+  g_writer.hook = nullptr;
+  g_writer.textHook = hook ? std::make_shared<const OutputTextHook>(std::move(hook)) : nullptr;
   g_writer.savedColumn = g_writer.column;
   g_writer.column = 0;
 }
@@ -655,12 +764,13 @@ void OutputWriter::InstallHook(OutputHook hook) {
 void OutputWriter::RemoveHook() {
   // Without a hook there is no saved column to go back to: the command loop removes
   // the hook after every error, installed or not.
-  if (!g_writer.hook) return;
+  if (!IsHookInstalled()) return;
   g_writer.hook = nullptr;
+  g_writer.textHook = nullptr;
   g_writer.column = g_writer.savedColumn;
 }
 
-bool OutputWriter::IsHookInstalled() { return static_cast<bool>(g_writer.hook); }
+bool OutputWriter::IsHookInstalled() { return g_writer.hook || g_writer.textHook; }
 
 void OutputWriter::SetLineBreakBeforeOutput(bool on) { g_writer.lineBreakBeforeOutput = on; }
 void OutputWriter::MarkPromptWritten() { g_writer.promptStands = g_writer.column != 0; }
@@ -669,8 +779,8 @@ bool OutputWriter::PromptStands() { return g_writer.promptStands; }
 void OutputWriter::PrintfArgs(const char* format, std::span<const FormatArg> args) {
   char buffer[kPrintfBufferSize];
   if (format == nullptr) return;
-  Formatter::Format(buffer, sizeof buffer, format, args);
-  WriteString(buffer);
+  const std::size_t length = Formatter::Format(buffer, sizeof buffer, format, args);
+  WriteString(std::string_view(buffer, length));
 }
 
 void OutputWriter::PrintValue(uint32_t value, const char* format) { Printf(format, value); }

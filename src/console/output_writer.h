@@ -23,6 +23,12 @@ namespace zentor {
 // no nesting). Panels and dialogs install one while they run a command.
 using OutputHook = std::function<void(char)>;
 
+// Receives the same characters in the same order as an OutputHook, a run at a time
+// (one write, one formatted text or one character): for a capture that keeps what it
+// gets as it stands and need not pay a call for every character (a fuzz driver's
+// record of a whole listing). It is installed and removed as a hook is, in its place.
+using OutputTextHook = std::function<void(std::string_view)>;
+
 // One argument of a Formatter call. Arguments are typed at the call site, so a
 // conversion never reads an argument of a type it does not hold: an integer asked
 // for as a real is converted, a missing argument reads as 0 or as an empty text.
@@ -151,6 +157,7 @@ class OutputWriter {
   static bool PromptStands();
 
   static void InstallHook(OutputHook hook);
+  static void InstallTextHook(OutputTextHook hook);
   static void RemoveHook();
   static bool IsHookInstalled();
 

@@ -152,8 +152,8 @@ TEST(FormatterTest, IntegerConversionsAgreeWithTheHostPrintf) {
     for (char flag : flags) {
       if (random() % 4 == 0) directive += flag;
     }
-    if (random() % 2 == 0) directive += std::to_string(1 + random() % 20);
-    if (random() % 3 == 0) directive += "." + std::to_string(random() % 12);
+    if (random() % 2 == 0) directive += std::to_string(1 + random() % 50);
+    if (random() % 3 == 0) directive += "." + std::to_string(random() % 40);
     const char conversion = conversions[random() % 6];
     const uint32_t value = random() % 5 == 0 ? static_cast<uint32_t>(random() % 20) : static_cast<uint32_t>(random());
     const bool useLong = random() % 2 == 0;

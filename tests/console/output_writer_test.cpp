@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/file_channel.h"
@@ -155,6 +156,85 @@ TEST(OutputWriterHookTest, HookThatLeavesInTheMiddleOfAWrite) {
       OutputWriter::RemoveHook();
     }
   }
+}
+
+// A text hook takes the same characters as a character hook, a whole write at a
+// time, and leaves the same column behind every kind of write.
+TEST(OutputWriterHookTest, TextHookTakesWhatACharacterHookTakes) {
+  struct Case {
+    const char* name;
+    std::function<void()> write;
+    std::size_t mostRuns;  // calls of the text hook the writes may take
+  };
+  const std::vector<Case> cases = {
+      {"one string", [] { OutputWriter::WriteString("abc\r\nde"); }, 1},
+      {"a view stops at a NUL", [] { OutputWriter::WriteString(std::string_view("ab\0cd", 5)); }, 1},
+      {"characters", [] { OutputWriter::WriteChars(3, "xyz!"); }, 1},
+      {"one character", [] { OutputWriter::PutChar('q'); }, 1},
+      {"formatted lines", [] { OutputWriter::Printf("  Code %08lx\n  Data %s\n%d", 0x1234u, "here", 7); }, 1},
+      {"a line end on its own", [] { OutputWriter::WriteString("\n"); }, 1},
+      {"fresh line after text",
+       [] {
+         OutputWriter::WriteString("ab");
+         OutputWriter::FreshLine();
+         OutputWriter::FreshLine();
+       },
+       2},
+      {"tab and pad",
+       [] {
+         OutputWriter::WriteString("ab");
+         OutputWriter::TabToColumn(6);
+         OutputWriter::PadToColumn(9);
+         OutputWriter::PutChar('|');
+       },
+       9},
+      {"past the line width, no wrap while captured", [] { OutputWriter::WriteString(std::string(100, 'x')); }, 1},
+      {"nothing", [] { OutputWriter::WriteString(""); }, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDirectory directory("text-hook");
+    ConsoleSession session(directory, "");
+    std::string byCharacter;
+    OutputWriter::InstallHook([&](char ch) { byCharacter += ch; });
+    c.write();
+    const uint16_t columnByCharacter = OutputWriter::OutputColumn();
+    OutputWriter::RemoveHook();
+
+    std::string byText;
+    std::size_t runs = 0;
+    OutputWriter::InstallTextHook([&](std::string_view text) {
+      byText += text;
+      ++runs;
+    });
+    EXPECT_TRUE(OutputWriter::IsHookInstalled());
+    c.write();
+    EXPECT_EQ(OutputWriter::OutputColumn(), columnByCharacter);
+    OutputWriter::RemoveHook();
+    EXPECT_FALSE(OutputWriter::IsHookInstalled());
+    EXPECT_EQ(byText, byCharacter);
+    EXPECT_LE(runs, c.mostRuns);
+    EXPECT_EQ(session.StandardOutput(), "") << "nothing captured reaches the screen";
+  }
+}
+
+// A text hook that removes itself takes its whole write; the column is the one from
+// before the capture, and what follows reaches the screen.
+TEST(OutputWriterHookTest, TextHookThatLeavesDuringAWrite) {
+  ScratchDirectory directory("text-hook-leaves");
+  ConsoleSession session(directory, "");
+  OutputWriter::WriteString("12345");
+  std::string captured;
+  OutputWriter::InstallTextHook([&](std::string_view text) {
+    captured += text;
+    OutputWriter::RemoveHook();
+  });
+  OutputWriter::WriteString("ab\r\ncd");
+  EXPECT_EQ(OutputWriter::OutputColumn(), 5);
+  OutputWriter::WriteString("6");
+  EXPECT_EQ(captured, "ab\r\ncd");
+  EXPECT_EQ(session.StandardOutput(), "123456");
+  EXPECT_EQ(OutputWriter::OutputColumn(), 6);
 }
 
 TEST_F(OutputWriterTest, LogCommand) {

@@ -28,10 +28,13 @@ TEST(AgentPacketTest, HelloRequestIsTheWorkedExample) {
 }
 
 // The sums against a plain reference: byte sums modulo 256 and 65536 over the parts
-// each covers, for packets with carries in both sums.
+// each covers, for packets with carries in both sums and every length of a last piece
+// shorter than eight bytes.
 TEST(AgentPacketTest, SumsCoverHeaderAndPayload) {
   std::mt19937 random(20240315);
-  for (uint32_t length : {0u, 1u, 7u, 300u, 1024u}) {
+  std::vector<uint32_t> lengths = {300u, 1016u, 1017u, 1018u, 1019u, 1020u, 1021u, 1022u, 1023u, 1024u};
+  for (uint32_t length = 0; length < 18; ++length) lengths.push_back(length);
+  for (uint32_t length : lengths) {
     SCOPED_TRACE(length);
     std::vector<uint8_t> payload(length);
     for (uint8_t& byte : payload) byte = static_cast<uint8_t>(random() | 0x80);
