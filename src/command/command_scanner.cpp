@@ -960,8 +960,9 @@ void EnterLogged(uint8_t token, uint16_t subcode, uint32_t value, const char* te
 void LogPop(uint32_t count, void* bytes) {
   std::vector<uint8_t>& log = g_scanner.localNameLog;
   if (log.size() < count) ZENTOR_INTERNAL_ERROR();
-  std::memcpy(bytes, log.data() + log.size() - count, count);
-  log.resize(log.size() - count);
+  const std::size_t kept = log.size() - count;
+  std::memcpy(bytes, log.data() + kept, count);
+  log.erase(log.begin() + static_cast<std::ptrdiff_t>(kept), log.end());
 }
 
 bool LogIsEmpty() { return g_scanner.localNameLog.empty(); }
