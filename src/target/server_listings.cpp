@@ -40,25 +40,32 @@ const char* ScreenModeText(uint16_t mode) {
 }
 
 // The frame of every listing: the list, the header, the entries in list order and a
-// fresh line. An entry whose record request fails prints an empty record.
+// fresh line. An entry whose record request the agent refuses prints an empty record
+// (the refusal is printed before it). A link that fails ends the listing there: every
+// further entry would wait out twenty sends only to print zeros as if they were
+// the server's.
 template <typename PrintEntry>
 void ListEntries(uint8_t kind, const char* header, PrintEntry printEntry) {
   AgentList list;
   uint32_t count = 0;
   if (AgentGetList(kind, &count, &list) != 0) return;
   if (header != nullptr) OutputWriter::Printf(header);
-  for (uint32_t i = 0; i < count; ++i) printEntry(list[i]);
+  for (uint32_t i = 0; i < count; ++i) {
+    if (printEntry(list[i]) == kLinkFailureStatus) break;
+  }
   OutputWriter::FreshLine();
 }
 
 void ListProcesses(uint8_t kind, const char* header, bool showAll) {
   ListEntries(kind, header, [showAll](uint32_t id) {
     ProcessRecord record;
-    AgentGetProcessInfo(id, &record);
+    const uint32_t status = AgentGetProcessInfo(id, &record);
+    if (status == kLinkFailureStatus) return status;
     const char* suffix = WaitSuffix(record);
-    if (!showAll && suffix == nullptr) return;
+    if (!showAll && suffix == nullptr) return status;
     OutputWriter::Printf("%08lx  %s", id, record.m_name);
     OutputWriter::Printf(suffix != nullptr ? suffix : "\n");
+    return status;
   });
 }
 
@@ -77,7 +84,8 @@ void ListWaitingProcesses() { ListProcesses(kAgentListWaitingProcesses, "Process
 void ListServerModules() {
   ListEntries(kAgentListModules, nullptr, [](uint32_t handle) {
     ModuleRecord record;
-    AgentGetModuleInfo(handle, &record);
+    const uint32_t status = AgentGetModuleInfo(handle, &record);
+    if (status == kLinkFailureStatus) return status;
     OutputWriter::Printf("%s      %s\n", record.m_name, record.m_description);
     OutputWriter::Printf("  Version %ld.%02ld%lc", record.m_majorVersion, record.m_minorVersion, record.m_revision);
     if (record.m_month == 0) {
@@ -89,24 +97,27 @@ void ListServerModules() {
     }
     OutputWriter::Printf("  Code Address: %08lx  Length: %08lx\n", record.m_codeAddress, record.m_codeLength);
     OutputWriter::Printf("  Data Address: %08lx  Length: %08lx\n", record.m_dataAddress, record.m_dataLength);
+    return status;
   });
 }
 
 void ListScreens() {
   ListEntries(kAgentListScreens, nullptr, [](uint32_t id) {
     ScreenRecord record;
-    AgentGetScreenInfo(id, &record);
+    const uint32_t status = AgentGetScreenInfo(id, &record);
+    if (status == kLinkFailureStatus) return status;
     OutputWriter::Printf("%08lx  %s", id, record.m_name);
     if (record.m_keyboardThread == 0) {
       OutputWriter::Printf(" (Not active)\n");
     } else {
       ProcessRecord waiting;
-      AgentGetProcessInfo(record.m_keyboardThread, &waiting);
+      if (AgentGetProcessInfo(record.m_keyboardThread, &waiting) == kLinkFailureStatus) return kLinkFailureStatus;
       OutputWriter::Printf(" ('%s' thread is waiting on keyboard)\n", waiting.m_name);
     }
     OutputWriter::Printf("          Type ahead buffer count: %d", record.m_typeAheadCount);
     OutputWriter::Printf("  Mode: %s", ScreenModeText(record.m_videoMode));
     OutputWriter::Printf("\n          Screen buffer address: %08lx\n", record.m_bufferAddress);
+    return status;
   });
 }
 

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "core/dv_error.h"
 #include "scripted_line.h"
 #include "target/agent_events.h"
+#include "target/server_listings.h"
 
 namespace zentor {
 namespace {
@@ -160,6 +162,39 @@ TEST(AgentRequestsTest, RecordsAreCheckedAndTerminated) {
   answer.assign(kModuleRecordSize - 1, 0);
   ModuleRecord module;
   EXPECT_THROW(AgentGetModuleInfo(1, &module), DVError);
+}
+
+// A refused record still shows its entry (after the server's error); a link that dies
+// in the middle ends the listing after one entry's twenty sends, not twenty per entry.
+TEST(AgentRequestsTest, ListingStopsWhereTheLinkFails) {
+  ScriptedLine line(kLinkKindUdp);
+  std::vector<uint32_t> asked;  // the module of each information request
+  line.Respond([&](const AgentPacket& request) {
+    Bytes payload;
+    uint32_t status = 0;
+    if (request.Code() == kAgentCommandListFirst) {
+      payload = Words({1, 2, 3, 4, 0xFFFFFFFF});
+    } else {
+      const uint32_t module = value_bytes::LoadU32(request.Payload());
+      asked.push_back(module);
+      if (module == 3) return;  // the line has gone dead
+      if (module == 2) {
+        status = 0x4006;
+      } else {
+        payload.assign(kModuleRecordSize, 0);
+        std::memcpy(payload.data(), "FIRST.NLM", 9);
+      }
+    }
+    line.Arrive(AnswerBytes(request.Sequence(), status, payload));
+  });
+  const std::string printed = CapturedOutput(ListServerModules);
+  EXPECT_EQ(printed.find("FIRST.NLM"), 0u);
+  EXPECT_EQ(printed.rfind("FIRST.NLM"), 0u) << "module 4 is never shown";
+  EXPECT_NE(printed.find("NetWare Server Error"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("  Version", printed.find("Server Error")), std::string::npos) << "the refused entry shows empty";
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), 3u), 20);
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), 4u), 0);
+  EXPECT_EQ(printed.back(), '\n');
 }
 
 TEST(AgentRequestsTest, RegisterGroupsTravelInBitOrderAndSitInBlockOrder) {
