@@ -17,22 +17,31 @@ const RegisterTableRow& CheckedRow(int32_t index) {
   return GetRegisterTable()->m_rows[index];
 }
 
-AddressDescriptor ReadProgramCounterOrNull() {
+// The register read that answers null where reading raises an error. A lookup asks for
+// the frame of every frame-relative symbol it weighs; without a target each read
+// failed, and raising and catching the error was most of such a lookup.
+template <typename ReadWithStatus>
+AddressDescriptor ReadOrNull(ReadWithStatus read) {
   try {
-    return ProgramCounterObject().Read();
+    TargetStatus status;
+    const AddressDescriptor address = read(status);
+    if (status.m_number != 0 && !DVError(status).IsWarning()) return AddressDescriptor();
+    // A warning is reported, as raising the status reports it.
+    RaiseTargetStatus(status);
+    return address;
   } catch (const DVError&) {
     return AddressDescriptor();
   }
 }
 
+AddressDescriptor ReadProgramCounterOrNull() {
+  return ReadOrNull([](TargetStatus& status) { return ProgramCounterObject().Read(status); });
+}
+
 void WriteProgramCounter(const AddressDescriptor& address) { ProgramCounterObject().Write(&address); }
 
 AddressDescriptor ReadFramePointerOrNull() {
-  try {
-    return FramePointerObject().ReadAsAddress();
-  } catch (const DVError&) {
-    return AddressDescriptor();
-  }
+  return ReadOrNull([](TargetStatus& status) { return FramePointerObject().ReadAsAddress(status); });
 }
 
 AddressDescriptor ReadSavedFrame(const AddressDescriptor& frame) { return FramePointerObject().ReadSavedFrame(frame); }
@@ -50,11 +59,15 @@ RegisterValue::RegisterValue(int32_t index, const DVPTypeInfo& sourceType, const
 RegisterObject::~RegisterObject() = default;
 
 AddressDescriptor ProgramCounterAccessor::Read() const {
-  AddressDescriptor address;
-  TargetAddressRecord record = address.Record();
   TargetStatus status;
-  TheEngineTarget().ReadRegister(&status, GetCurrentViewpointValue(), &record);
+  const AddressDescriptor address = Read(status);
   RaiseTargetStatus(status);
+  return address;
+}
+
+AddressDescriptor ProgramCounterAccessor::Read(TargetStatus& status) const {
+  TargetAddressRecord record = AddressDescriptor().Record();
+  TheEngineTarget().ReadRegister(&status, GetCurrentViewpointValue(), &record);
   return AddressDescriptor(record);
 }
 
@@ -66,10 +79,15 @@ void ProgramCounterAccessor::Write(const AddressDescriptor* address) const {
 }
 
 AddressDescriptor FramePointerAccessor::ReadAsAddress() const {
-  TargetAddressRecord record = AddressDescriptor().Record();
   TargetStatus status;
-  TheEngineTarget().ReadAddressValue(&status, GetCurrentViewpointValue(), 0, &record);
+  const AddressDescriptor address = ReadAsAddress(status);
   RaiseTargetStatus(status);
+  return address;
+}
+
+AddressDescriptor FramePointerAccessor::ReadAsAddress(TargetStatus& status) const {
+  TargetAddressRecord record = AddressDescriptor().Record();
+  TheEngineTarget().ReadAddressValue(&status, GetCurrentViewpointValue(), 0, &record);
   return AddressDescriptor(record);
 }
 

@@ -15,6 +15,7 @@
 
 #include "core/address_descriptor.h"
 #include "core/dvp_types.h"
+#include "core/target_status.h"
 #include "support/rw_cstring.h"
 
 namespace zentor {
@@ -57,6 +58,8 @@ class RegisterAccessor : public RegisterObject {
 class ProgramCounterAccessor final : public RegisterAccessor {
  public:
   AddressDescriptor Read() const override;
+  // The read with the target's status given back rather than raised.
+  AddressDescriptor Read(TargetStatus& status) const;
   void Write(const AddressDescriptor* address) const override;
 };
 
@@ -65,6 +68,7 @@ class ProgramCounterAccessor final : public RegisterAccessor {
 class FramePointerAccessor final : public RegisterObject {
  public:
   AddressDescriptor ReadAsAddress() const;
+  AddressDescriptor ReadAsAddress(TargetStatus& status) const;
   AddressDescriptor ReadSavedFrame(const AddressDescriptor& frame) const;
 };
 

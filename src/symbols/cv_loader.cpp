@@ -175,6 +175,7 @@ CvReaderSetup CodeViewLoader::ReaderSetup() {
   setup.m_codeBase = CodeBase();
   setup.m_dataBase = DataBase();
   setup.m_verbosity = Verbosity();
+  setup.m_sectionBytes = &m_sectionBytes;
   return setup;
 }
 

@@ -133,6 +133,8 @@ class CodeViewLoader : public DefaultSymbolics, private CvSubsectionLocator {
 
   std::unique_ptr<ModuleBuilder> m_moduleBuilder;
   CodeViewTypes m_types;
+  // The module subsections the symbol readers read, kept between modules.
+  std::vector<uint8_t> m_sectionBytes;
   std::string m_lastModuleName;
   bool m_moduleWritten = false;
   uint32_t m_typeBase = 0;

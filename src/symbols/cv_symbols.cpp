@@ -83,7 +83,9 @@ uint32_t CvFixedBodyOf(uint16_t symbolType) {
 }
 
 bool ReadCvSubsection(LoaderInputFile& file, const CvSubsection& section, std::vector<uint8_t>& bytes) {
-  bytes.assign(section.m_size, 0);
+  // The read fills every byte or, failing, sets them all to zero: a buffer used before
+  // is not cleared first.
+  bytes.resize(section.m_size);
   file.Seek(section.m_fileOffset, LoaderInputFile::kFromStart);
   if (section.m_size > 0) file.Read(bytes.data(), section.m_size);
   if (!file.IsGood()) {
@@ -111,7 +113,7 @@ void CvSymbolReader::Announce(const char* format, std::string_view name) const {
 //    scopes still open at the end (or when the walk stopped) are closed so the module
 //    chain stays well formed, the file again counting as damaged.
 uint32_t CvSymbolReader::ReadModuleSymbols(const CvSubsection& section) {
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t>& bytes = SectionBytes();
   if (!ReadCvSubsection(*m_setup.m_file, section, bytes)) return kCvStatusInconsistent;
   // One entry per open scope: true for a scope the library knows (procedure, block,
   // thunk), false for a with-scope, whose end is not the library's.
@@ -394,7 +396,7 @@ void CvSymbolReader::Reference(uint16_t type, uint32_t symbolOffset, uint16_t mo
 // 3. Per line table: the segment, the pair count, the offsets, the line numbers. A
 //    line 0 is a damaged file; a line outside the module is left out.
 uint32_t CvSymbolReader::ReadModuleLines(const CvSubsection& section, uint32_t moduleStart, uint32_t moduleEnd) {
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t>& bytes = SectionBytes();
   if (!ReadCvSubsection(*m_setup.m_file, section, bytes)) return kCvStatusInconsistent;
   LineBuilder line;
   try {

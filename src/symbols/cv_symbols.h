@@ -103,6 +103,9 @@ struct CvReaderSetup {
   uint32_t m_codeBase = 0;
   uint32_t m_dataBase = 0;
   uint32_t m_verbosity = 0;
+  // Where a module's symbols and lines are read: a buffer the loader keeps from one
+  // module to the next (the reader's own when none is given).
+  std::vector<uint8_t>* m_sectionBytes = nullptr;
 };
 
 class CvSymbolReader {
@@ -134,11 +137,15 @@ class CvSymbolReader {
   std::span<const uint8_t> ReferencedBytes(uint16_t module, uint32_t symbolOffset, uint32_t& at);
   uint32_t TypeIndex(uint32_t cvIndex) const;
   void Announce(const char* format, std::string_view name) const;
+  std::vector<uint8_t>& SectionBytes() {
+    return m_setup.m_sectionBytes != nullptr ? *m_setup.m_sectionBytes : m_ownSectionBytes;
+  }
 
   CvReaderSetup m_setup;
   // The module symbols the references of the global symbols were read from.
   std::map<uint16_t, std::vector<uint8_t>> m_referenced;
   uint64_t m_referencedBytes = 0;
+  std::vector<uint8_t> m_ownSectionBytes;
   // The one record read alone from a large module.
   std::vector<uint8_t> m_record;
   SymbolBuilder m_symbol;

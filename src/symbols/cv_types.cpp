@@ -3,6 +3,7 @@
 #include <string>
 
 #include "symbols/loader_buffers.h"
+#include "symbols/loader_library.h"
 #include "symbols/type_translation.h"
 
 #include "console/output_writer.h"
@@ -98,6 +99,28 @@ int64_t Bits(int64_t size) { return static_cast<int64_t>(ByteSize(size)) * 8; }
 
 [[noreturn]] void RaiseTypeMessage(uint32_t message) { throw DVError(message, kSeverityInternal); }
 
+// What entering the primitive descriptions of a map made of the type directory, by
+// loader format and the slots the directory held before: the slots they filled. Every
+// load of a file enters the same 4096 descriptions first, after the same slots, so
+// after the first load they are laid down from here. Made on first use and never
+// destroyed.
+struct PrimitiveTypesCopy {
+  CvPrimitiveMap m_map;
+  uint32_t m_format = 0;
+  std::vector<uint8_t> m_slotsBefore;
+  std::vector<uint8_t> m_slots;
+};
+
+std::vector<PrimitiveTypesCopy>& PrimitiveTypesCopies() {
+  static auto* copies = new std::vector<PrimitiveTypesCopy>();
+  return *copies;
+}
+
+// A copy is taken, and used, only after a directory of at most this many slots.
+constexpr uint32_t kMostSlotsBeforeCopy = 64;
+// A few maps at most: the fixed one, and in tests one or two others.
+constexpr size_t kMostPrimitiveCopies = 4;
+
 // The loader's sink: the record builder enters each description through the library.
 class LoaderLibrarySink : public CvDescriptionSink {
  public:
@@ -110,10 +133,48 @@ class LoaderLibrarySink : public CvDescriptionSink {
     m_builder.Write();
   }
   void DefineNulls(uint32_t count) override { DefineNullTypes(count); }
+  bool RestorePrimitives(const CvPrimitiveMap& map) override {
+    const CurrentLoadParts load = CurrentLoad();
+    TypeDirectory& types = load.m_loader.Types();
+    if (types.TypeCount() > kMostSlotsBeforeCopy) return false;
+    const std::vector<uint8_t> before = types.CopySlots(load.m_cache, 1, types.TypeCount());
+    for (const PrimitiveTypesCopy& copy : PrimitiveTypesCopies()) {
+      if (copy.m_format == load.m_loader.LoaderFormat() && copy.m_slotsBefore == before && copy.m_map == map) {
+        types.AppendSlots(load.m_cache, copy.m_slots);
+        return true;
+      }
+    }
+    return false;
+  }
+  void StartPrimitives() override {
+    const CurrentLoadParts load = CurrentLoad();
+    TypeDirectory& types = load.m_loader.Types();
+    m_typesBefore = types.TypeCount();
+    m_pagesBefore = types.PageCount();
+    m_lengthBefore = load.m_cache.FileLength();
+  }
+  // A copy is kept only of descriptions that wrote nothing but the directory's slots
+  // (no type record, no name).
+  void KeepPrimitives(const CvPrimitiveMap& map) override {
+    const CurrentLoadParts load = CurrentLoad();
+    TypeDirectory& types = load.m_loader.Types();
+    if (m_typesBefore > kMostSlotsBeforeCopy || types.TypeCount() != m_typesBefore + kCvPrimitiveCount ||
+        load.m_cache.FileLength() - m_lengthBefore != (types.PageCount() - m_pagesBefore) * kVstPageSize) {
+      return;
+    }
+    std::vector<PrimitiveTypesCopy>& copies = PrimitiveTypesCopies();
+    if (copies.size() >= kMostPrimitiveCopies) copies.erase(copies.begin());
+    copies.push_back(PrimitiveTypesCopy{map, load.m_loader.LoaderFormat(),
+                                        types.CopySlots(load.m_cache, 1, m_typesBefore),
+                                        types.CopySlots(load.m_cache, m_typesBefore + 1, kCvPrimitiveCount)});
+  }
   void Pump() override { PumpWhileBusy(); }
 
  private:
   TypeDescriptionBuilder m_builder;
+  uint32_t m_typesBefore = 0;
+  uint32_t m_pagesBefore = 0;
+  uint32_t m_lengthBefore = 0;
 };
 
 }  // namespace
@@ -262,6 +323,8 @@ void CodeViewTypes::FillPrimitiveMap(std::span<const CvPrimitiveRow> rows) { m_p
 
 // Runs of null descriptions go to the sink as one call each.
 void CodeViewTypes::WritePrimitiveTypes(CvDescriptionSink& sink) const {
+  if (sink.RestorePrimitives(m_primitives)) return;
+  sink.StartPrimitives();
   uint32_t nulls = 0;
   for (uint32_t index = 0; index < kCvPrimitiveCount; ++index) {
     const std::span<const uint8_t> description = m_primitives.DescriptionOf(index);
@@ -274,6 +337,7 @@ void CodeViewTypes::WritePrimitiveTypes(CvDescriptionSink& sink) const {
     sink.Define(description);
   }
   sink.DefineNulls(nulls);
+  sink.KeepPrimitives(m_primitives);
 }
 
 uint32_t CodeViewTypes::ReadGlobalTypes(std::vector<uint8_t> subsection, CvDescriptionSink* pump) {

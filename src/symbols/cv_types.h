@@ -194,6 +194,7 @@ struct CvPrimitiveRow {
 struct CvClassDescription {
   uint8_t m_length;
   std::array<uint8_t, kCvClassDescriptionBytes> m_codes;
+  bool operator==(const CvClassDescription&) const = default;
 };
 
 // The fixed tables (the data lives in cv_primitive_map.cpp): 189 rows of the map and
@@ -214,6 +215,7 @@ class CvPrimitiveMap {
   uint8_t ClassOf(uint32_t index) const { return index < kCvPrimitiveCount ? m_classes[index] : 0; }
   std::span<const uint8_t> ClassDescription(uint32_t primitiveClass) const;
   std::span<const uint8_t> DescriptionOf(uint32_t index) const { return ClassDescription(ClassOf(index)); }
+  bool operator==(const CvPrimitiveMap&) const = default;
 
  private:
   std::array<uint8_t, kCvPrimitiveCount> m_classes{};
@@ -247,6 +249,17 @@ class CvDescriptionSink {
   }
   // A chance to let the GUI run (every 50 types).
   virtual void Pump() {}
+  // The primitive descriptions of `map` entered at once from a copy of what entering
+  // them made before; false when the sink holds no such copy (they are then defined
+  // one by one, and KeepPrimitives follows).
+  virtual bool RestorePrimitives(const CvPrimitiveMap& map) {
+    (void)map;
+    return false;
+  }
+  // Called before and after the primitive descriptions of `map` were defined one by
+  // one.
+  virtual void StartPrimitives() {}
+  virtual void KeepPrimitives(const CvPrimitiveMap& map) { (void)map; }
 };
 
 // The sink of the loader: the type-description record builder, which enters every

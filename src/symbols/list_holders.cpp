@@ -4,6 +4,7 @@
 #include "support/rw_class_ids.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_set>
 #include <vector>
 
@@ -14,8 +15,14 @@ void DestroyOwnedItems(RWCollection& collection) {
   items.reserve(collection.entries());
   collection.apply([](RWCollectable* item, void* list) { static_cast<std::vector<RWCollectable*>*>(list)->push_back(item); },
                    &items);
-  std::sort(items.begin(), items.end());
-  items.erase(std::unique(items.begin(), items.end()), items.end());
+  // Items made one after another usually lie in ascending or descending order (a
+  // block recycler hands out its free blocks last given first): such a list holds no
+  // item twice, and the sort that finds the repeats of any other is left out.
+  if (!std::is_sorted(items.begin(), items.end(), std::less_equal<>()) &&
+      !std::is_sorted(items.begin(), items.end(), std::greater_equal<>())) {
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+  }
   // The pointers are forgotten only after every item went, as clearAndDestroy does.
   for (RWCollectable* item : items) delete item;
   collection.clear();

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "symbols/list_holders.h"
 #include "symbols/symbol_context.h"
 
 #include "core/current_viewpoint.h"
@@ -125,9 +126,9 @@ SourceFileTable::SourceFileTable()
 }
 
 SourceFileTable::~SourceFileTable() {
-  m_names.clearAndDestroy();
-  m_fullPaths.clearAndDestroy();
-  m_lineCounts.clearAndDestroy();
+  DestroyOwnedItems(m_names);
+  DestroyOwnedItems(m_fullPaths);
+  DestroyOwnedItems(m_lineCounts);
 }
 
 uint32_t SourceFileTable::AddFile(const SourcePathName& name) {

@@ -5,6 +5,9 @@
 #include "core/dv_error.h"
 #include "core/value_bytes.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace zentor {
 namespace {
 
@@ -305,6 +308,46 @@ uint32_t TypeDirectory::NewNullSlots(PageCache& cache, uint32_t count) {
 }
 
 void TypeDirectory::ReleasePin(PageCache& cache) { m_writer.ReleasePin(cache); }
+
+std::vector<uint8_t> TypeDirectory::CopySlots(PageCache& cache, uint32_t first, uint32_t count) {
+  std::vector<uint8_t> slots(static_cast<size_t>(count) * TypeEntryLayout::kLength);
+  for (uint32_t i = 0; i < count; ++i) {
+    const RecordHandle slot = GetTypeEntryRaw(cache, first + i).Handle();
+    std::memcpy(slots.data() + static_cast<size_t>(i) * TypeEntryLayout::kLength, cache.GetPageForRead(slot),
+                TypeEntryLayout::kLength);
+  }
+  return slots;
+}
+
+void TypeDirectory::AppendSlots(PageCache& cache, std::span<const uint8_t> slots) {
+  if (slots.size() % TypeEntryLayout::kLength != 0 ||
+      slots.size() / TypeEntryLayout::kLength > SymbolRecordLayout::kUntranslatedBit - 1 - m_typeCount) {
+    ZENTOR_INTERNAL_ERROR();
+  }
+  const uint8_t* from = slots.data();
+  uint32_t count = static_cast<uint32_t>(slots.size() / TypeEntryLayout::kLength);
+  while (count > 0) {
+    uint8_t* page = nullptr;
+    if (m_writer.CurrentPage().IsNone() || m_writer.Counter() >= kTypeEntriesPerPage) {
+      page = AppendPage(cache);
+    } else {
+      // The page the last slot went into, pinned as NewSlot pins it.
+      if (!m_writer.IsPinned()) {
+        cache.GetPageForRead(m_writer.CurrentPage());
+        cache.LockPage(m_writer.CurrentPage());
+        m_writer.SetPinned(true);
+      }
+      page = cache.GetPageForWrite(m_writer.CurrentPage());
+    }
+    const uint32_t used = m_writer.Counter();
+    const uint32_t taken = std::min(count, kTypeEntriesPerPage - used);
+    std::memcpy(page + used * TypeEntryLayout::kLength, from, taken * TypeEntryLayout::kLength);
+    m_writer.SetCounter(static_cast<uint16_t>(used + taken));
+    m_typeCount += taken;
+    from += taken * TypeEntryLayout::kLength;
+    count -= taken;
+  }
+}
 
 TypeEntryView TypeDirectory::GetTypeEntryRaw(PageCache& cache, uint32_t index, RecordAccess access) {
   if ((index & SymbolRecordLayout::kUntranslatedBit) != 0) index = 1;

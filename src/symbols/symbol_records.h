@@ -13,7 +13,9 @@
 #include "core/unsigned_int64.h"
 
 #include <cstdint>
+#include <span>
 #include <utility>
+#include <vector>
 
 namespace zentor {
 
@@ -467,6 +469,14 @@ class TypeDirectory {
   uint32_t NewNullSlots(PageCache& cache, uint32_t count);
   // Releases the pin on the current directory page (end of a load).
   void ReleasePin(PageCache& cache);
+  // The bytes of the `count` slots from index `first` on, one after another (a slot
+  // holds no file position, so the bytes can be laid down again in another file).
+  std::vector<uint8_t> CopySlots(PageCache& cache, uint32_t first, uint32_t count);
+  // Appends one slot for each TypeEntryLayout::kLength bytes of `slots` (bytes that
+  // CopySlots answered), page by page, and leaves the pages and pins as making the
+  // slots one by one leaves them. An internal-consistency error, with nothing
+  // appended, for bytes that are not whole slots or more slots than indices are left.
+  void AppendSlots(PageCache& cache, std::span<const uint8_t> slots);
   // The directory's writer: its first-record flag belongs to the loader library.
   RecordChainWriter& Writer() { return m_writer; }
 

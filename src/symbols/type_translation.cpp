@@ -1022,7 +1022,17 @@ TypeDescriptionState::TypeDescriptionState() = default;
 TypeDescriptionState::~TypeDescriptionState() = default;
 
 void TypeDescriptionState::ResetForDefinition() {
+  // The texts and the group list keep their storage from one definition to the next.
+  std::string valueText = std::move(m_fields.m_valueText);
+  std::string name = std::move(m_fields.m_name);
+  std::vector<uint32_t> groupB = std::move(m_fields.m_groupB);
   m_fields = Collected();
+  valueText.clear();
+  name.clear();
+  groupB.clear();
+  m_fields.m_valueText = std::move(valueText);
+  m_fields.m_name = std::move(name);
+  m_fields.m_groupB = std::move(groupB);
   m_stack.clear();
 }
 

@@ -198,17 +198,21 @@ uint32_t WriteProgramCounterRecord(TargetStatus* status, const TargetAddressReco
   return Fill(status, DVErrorCode());
 }
 
-void ReadFramePointerRecord(TargetAddressRecord* record) {
+DVErrorCode ReadFramePointerRecord(TargetAddressRecord* record) {
   record->m_nullMark = 0;
   record->m_addressClass = kAddressClassMemory;
-  ThrowIfFailed(LoadRegisterCache());
+  // The failure is handed back rather than raised: a lookup asks for the frame of each
+  // frame-relative symbol it weighs, and with no program every ask fails.
+  const DVErrorCode loaded = LoadRegisterCache();
+  if (!loaded.IsOkay()) return loaded;
   const uint32_t current = GetCurrentViewpointValue();
-  if (current == ViewpointHandle::kNone) return;
+  if (current == ViewpointHandle::kNone) return DVErrorCode();
   // The loaded record holds ss and ebp: asking the agent again would bring nothing new.
   record->m_addressKind = kAddressKindMemoryOffset;
   record->m_reserved1 = 0;
   record->m_reserved2 = FieldWord(kFieldSs) & 0xFFFFu;
   record->m_offset = FieldWord(kFieldEbp);
+  return DVErrorCode();
 }
 
 bool CachedProgramCounter(uint32_t id, uint32_t* eip, uint32_t* cs) {

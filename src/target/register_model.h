@@ -57,9 +57,9 @@ void GetRegisterNameByNumber(DVErrorCode* status, uint32_t number, char* buffer,
 uint32_t ReadProgramCounterRecord(TargetStatus* status, TargetAddressRecord* record);
 // eip = the record's offset, written back; on success the views browse there.
 uint32_t WriteProgramCounterRecord(TargetStatus* status, const TargetAddressRecord* record);
-// The frame pointer as a memory address {kind 1, ss, ebp}, from the record; a failed
-// load is thrown.
-void ReadFramePointerRecord(TargetAddressRecord* record);
+// The frame pointer as a memory address {kind 1, ss, ebp}, from the record; the answer
+// is the failed load (okay when the record was read).
+DVErrorCode ReadFramePointerRecord(TargetAddressRecord* record);
 // The program counter of thread `id` from the record, loaded when stale; false when
 // the thread is not the current viewpoint's or the record cannot be read (the caller
 // asks the agent itself).

@@ -202,12 +202,16 @@ uint32_t TmiReadAddressValue(TargetStatus* status, uint32_t viewpoint, uint32_t 
   record->m_addressClass = kAddressClassMemory;
   record->m_nullMark = 0;
   if (flag == 0) {
-    try {
-      ReadFramePointerRecord(record);
-    } catch (const DVError& error) {
+    const auto failed = [&](const DVError& error) {
       TmiSetStatus(status, viewpoint, error.Number());
       status->m_severity = error.Severity();
       return status->m_number;
+    };
+    try {
+      const DVErrorCode loaded = ReadFramePointerRecord(record);
+      if (!loaded.IsOkay()) return failed(DVError(loaded));
+    } catch (const DVError& error) {
+      return failed(error);
     }
     return 0;
   }

@@ -440,6 +440,62 @@ TEST(TypeDirectoryTest, NullSlotsInOneCallAreTheSlotsMadeOneByOne) {
   }
 }
 
+// Slots copied from one directory and appended to another after as many slots as it
+// held before them are those slots: the same entries by index, count, pages and pins,
+// and the next slot continues the same way, although the pages lie elsewhere in the
+// file.
+TEST(TypeDirectoryTest, CopiedSlotsAppendedElsewhereMakeTheSameDirectory) {
+  for (const uint32_t before : {0u, 1u, 17u}) {
+    for (const uint32_t count : {1u, 16u, 17u, 40u}) {
+      SCOPED_TRACE("after " + std::to_string(before) + " slots, " + std::to_string(count) + " copied");
+      DirectoryUnderTest source;
+      DirectoryUnderTest copied;
+      source.AddSlots(before);
+      copied.m_other.Reserve(*copied.m_cache, 500);
+      copied.AddSlots(before);
+      for (uint32_t i = 1; i <= count; ++i) {
+        const uint32_t index = i % 3 == 0 ? source.m_types.NewNullSlots(*source.m_cache, 1)
+                                          : source.m_types.NewSlot(*source.m_cache);
+        TypeEntryView entry = source.m_types.GetTypeEntryRaw(*source.m_cache, index, RecordAccess::Write);
+        if (i % 3 != 0) {
+          entry.SetCategory(i % 13);
+          entry.SetSize(i * 4);
+          entry.SetPrimitiveCode(static_cast<uint16_t>(i + 7));
+          entry.SetReference(i > 1 ? i - 1 : RecordHandle::kNone);
+        }
+      }
+      // The copy goes to a directory whose pin the end of a load released.
+      copied.m_types.ReleasePin(*copied.m_cache);
+      copied.m_types.AppendSlots(*copied.m_cache, source.m_types.CopySlots(*source.m_cache, before + 1, count));
+      ASSERT_EQ(copied.m_types.TypeCount(), before + count);
+      ASSERT_EQ(copied.m_types.PageCount(), source.m_types.PageCount());
+      EXPECT_NE(copied.m_types.PageAt(0).Value(), source.m_types.PageAt(0).Value());
+      EXPECT_EQ(copied.m_types.NewSlot(*copied.m_cache), source.m_types.NewSlot(*source.m_cache));
+      for (uint32_t index = 1; index <= before + count + 1; ++index) {
+        SCOPED_TRACE("index " + std::to_string(index));
+        EXPECT_EQ(BytesOf(copied.m_types.GetTypeEntryRaw(*copied.m_cache, index).View()),
+                  BytesOf(source.m_types.GetTypeEntryRaw(*source.m_cache, index).View()));
+      }
+      for (uint32_t ordinal = 0; ordinal < source.m_types.PageCount(); ++ordinal) {
+        EXPECT_EQ(copied.m_cache->PinCount(copied.m_types.PageAt(ordinal).PageNumber()),
+                  source.m_cache->PinCount(source.m_types.PageAt(ordinal).PageNumber()))
+            << "page " << ordinal;
+      }
+    }
+  }
+}
+
+// Bytes that are not whole slots are refused with nothing appended.
+TEST(TypeDirectoryTest, PartsOfSlotsAreNotAppended) {
+  DirectoryUnderTest dut;
+  dut.AddSlots(2);
+  const std::vector<uint8_t> slots = dut.m_types.CopySlots(*dut.m_cache, 1, 2);
+  const auto refused =
+      ErrorRaisedBy([&] { dut.m_types.AppendSlots(*dut.m_cache, std::span(slots).first(slots.size() - 1)); });
+  EXPECT_EQ(refused.m_severity, kSeverityInternal);
+  EXPECT_EQ(dut.m_types.TypeCount(), 2u);
+}
+
 TEST(TypeDirectoryTest, ContinuesItsPageAfterThePinWasReleased) {
   DirectoryUnderTest dut;
   dut.AddSlots(5);
