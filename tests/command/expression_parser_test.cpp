@@ -236,7 +236,7 @@ TEST_F(ExpressionParserTest, DeepNestingEndsInTheParsersOwnError) {
     for (int i = 0; i < levels; ++i) steps += "--";
     const ParseOutcome outcome = Parse(steps);
     EXPECT_TRUE(outcome.parsed) << outcome.text;
-    if (outcome.parsed) EXPECT_LE(MemoryFileOf(outcome.code).Size(), 1024u);
+    if (outcome.parsed) { EXPECT_LE(MemoryFileOf(outcome.code).Size(), 1024u); }
   }
   EXPECT_TRUE(Parse("? 1 + 2").parsed);
 }
@@ -267,8 +267,8 @@ TEST_F(ExpressionParserTest, CodeGrowsWithTheTextNotWithTheNestingOfSteps) {
       for (int i = 0; i < levels; ++i) text = nesting.open + text + nesting.close;
       const ParseOutcome outcome = Parse("? " + text);
       EXPECT_EQ(outcome.parsed, !outcome.raised) << outcome.text;
-      if (levels <= 3) EXPECT_TRUE(outcome.parsed) << outcome.text;
-      if (outcome.parsed) EXPECT_LE(MemoryFileOf(outcome.code).Size(), 1024u * text.size());
+      if (levels <= 3) { EXPECT_TRUE(outcome.parsed) << outcome.text; }
+      if (outcome.parsed) { EXPECT_LE(MemoryFileOf(outcome.code).Size(), 1024u * text.size()); }
     }
   }
 }

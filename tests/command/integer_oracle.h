@@ -308,9 +308,9 @@ class IntegerExpressionGenerator {
     }
   }
 
-  static int Precedence(const Node& node) {
-    if (node.parenthesised) return 16;
-    switch (node.form) {
+  // The level of an operator of the form (unparenthesised).
+  static int Precedence(Form form, const std::string& op) {
+    switch (form) {
       case Form::kLiteral: case Form::kVariable: case Form::kPostfix: return 16;
       case Form::kUnary: case Form::kPrefix: return 14;
       case Form::kConditional: return 3;
@@ -321,7 +321,7 @@ class IntegerExpressionGenerator {
     static const std::map<std::string, int> kLevels = {
         {"*", 13}, {"/", 13}, {"%", 13}, {"+", 12}, {"-", 12}, {"<<", 11}, {">>", 11}, {"<", 10}, {"<=", 10},
         {">", 10}, {">=", 10}, {"==", 9}, {"!=", 9}, {"&", 8}, {"^", 7}, {"|", 6}, {"&&", 5}, {"||", 4}};
-    return kLevels.at(node.op);
+    return kLevels.at(op);
   }
 
   // The node's text, in parentheses when a context of level `level` needs them.
@@ -340,7 +340,7 @@ class IntegerExpressionGenerator {
         break;
       }
       case Form::kBinary: {
-        const int own = Precedence(Node{Form::kBinary, node.op});
+        const int own = Precedence(Form::kBinary, node.op);
         text = Text(*node.left, own) + " " + node.op + " " + Text(*node.right, own + 1);
         break;
       }
@@ -352,7 +352,7 @@ class IntegerExpressionGenerator {
     }
     const bool needed = (node.form == Form::kBinary || node.form == Form::kUnary || node.form == Form::kPrefix ||
                          node.form == Form::kConditional || node.form == Form::kAssign || node.form == Form::kComma) &&
-                        Precedence(Node{node.form, node.op}) < level;
+                        Precedence(node.form, node.op) < level;
     return node.parenthesised || needed ? "(" + text + ")" : text;
   }
 

@@ -572,7 +572,7 @@ TEST_F(RunControlTest, ThreadAndErrorEventsAsTheAgentReportsThem) {
     EXPECT_EQ(BreakpointsSetAt(Symbol("f")), 1u) << "the go set it in the agent";
     EXPECT_EQ(HeldByAgent().size(), c.heldByAgent);
     EXPECT_EQ(threads.TestAndClearChanged(), c.threadsChanged);
-    if (c.threadKnown) EXPECT_EQ(TgtGetRunState(kThread), uint32_t{kRunStateStoppedByEvent});
+    if (c.threadKnown) { EXPECT_EQ(TgtGetRunState(kThread), uint32_t{kRunStateStoppedByEvent}); }
     if (c.titles.size() == 2) {
       EXPECT_EQ(LastStop().reason, kBreakReasonTemporaryBreak);
       EXPECT_EQ(LastStop().location, Symbol("g"));
