@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 
 #include "support/little_endian.h"
 
@@ -31,16 +30,14 @@ inline constexpr uint32_t kPacketBufferSize = kMaxPayloadLength + kPacketOverhea
 // The sum of `count` bytes taken as unsigned values, modulo `modulus`. Every answer and
 // request is summed whole, so the bytes are added eight at a time: the byte pairs of a
 // word fall into four 16-bit lanes (at most 510 each), and one multiplication gathers
-// the lanes into the top one (at most 2040, so no lane carries into the next). A sum
-// does not depend on the order of the bytes in the word: they are copied as they lie.
+// the lanes into the top one (at most 2040, so no lane carries into the next).
 inline uint32_t PacketChecksum(const uint8_t* bytes, uint32_t count, uint32_t modulus) {
   constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FFull;
   constexpr uint64_t kLaneOnes = 0x0001000100010001ull;
   uint32_t sum = 0;
   uint32_t i = 0;
   for (; i + 8 <= count; i += 8) {
-    uint64_t word = 0;
-    std::memcpy(&word, bytes + i, sizeof word);
+    const uint64_t word = value_bytes::LoadU64(bytes + i);
     const uint64_t pairs = (word & kEvenBytes) + ((word >> 8) & kEvenBytes);
     sum += static_cast<uint32_t>((pairs * kLaneOnes) >> 48);
   }
