@@ -620,18 +620,13 @@ void PutRunToTextHook(const char* chars, std::size_t count) {
   if (count == 0) return;
   g_writer.lineWidth = OutputWriter::kOutputLineWidth;
   g_writer.promptStands = false;
-  const char* const end = chars + count;
-  const char* lineStart = nullptr;
-  for (const char* rest = chars;;) {
-    const void* lineEnd = std::memchr(rest, '\n', static_cast<std::size_t>(end - rest));
-    if (lineEnd == nullptr) break;
-    rest = lineStart = static_cast<const char*>(lineEnd) + 1;
-  }
-  g_writer.column = lineStart != nullptr ? static_cast<uint16_t>(end - lineStart)
-                                         : static_cast<uint16_t>(g_writer.column + count);
+  const std::string_view run(chars, count);
+  const std::size_t lastLineEnd = run.rfind('\n');
+  g_writer.column = lastLineEnd != std::string_view::npos ? static_cast<uint16_t>(count - lastLineEnd - 1)
+                                                          : static_cast<uint16_t>(g_writer.column + count);
   // Held for the call: the hook may remove itself.
   const std::shared_ptr<const OutputTextHook> hook = g_writer.textHook;
-  (*hook)(std::string_view(chars, count));
+  (*hook)(run);
 }
 
 }  // namespace
