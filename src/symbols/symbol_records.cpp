@@ -240,14 +240,7 @@ RecordHandle TypeDirectory::PageAt(uint32_t ordinal) {
 uint32_t TypeDirectory::NewSlot(PageCache& cache, uint32_t category) {
   // Indices with bit 31 set are read as index 1, so no slot may get one.
   if (m_typeCount >= SymbolRecordLayout::kUntranslatedBit - 1) ZENTOR_INTERNAL_ERROR();
-  if (m_writer.CurrentPage().IsNone() || m_writer.Counter() >= kTypeEntriesPerPage) {
-    AppendPage(cache);
-  } else if (!m_writer.IsPinned()) {
-    cache.GetPageForRead(m_writer.CurrentPage());
-    cache.LockPage(m_writer.CurrentPage());
-    cache.GetPageForWrite(m_writer.CurrentPage());
-    m_writer.SetPinned(true);
-  }
+  MakeRoomForSlot(cache);
   const RecordHandle slot(m_writer.CurrentPage().Value() + m_writer.Counter() * TypeEntryLayout::kLength);
   TypeEntryView entry(RecordView::OpenOnPinnedPage(cache, slot, TypeEntryLayout::kLength, m_writer.BufferHint(),
                                                    RecordAccess::Write, kMsgInvalidTypeRecord));
@@ -257,6 +250,17 @@ uint32_t TypeDirectory::NewSlot(PageCache& cache, uint32_t category) {
   entry.SetReference(RecordHandle::kNone);
   m_writer.SetCounter(static_cast<uint16_t>(m_writer.Counter() + 1));
   return ++m_typeCount;
+}
+
+void TypeDirectory::MakeRoomForSlot(PageCache& cache) {
+  if (m_writer.CurrentPage().IsNone() || m_writer.Counter() >= kTypeEntriesPerPage) {
+    AppendPage(cache);
+  } else if (!m_writer.IsPinned()) {
+    cache.GetPageForRead(m_writer.CurrentPage());
+    cache.LockPage(m_writer.CurrentPage());
+    cache.GetPageForWrite(m_writer.CurrentPage());
+    m_writer.SetPinned(true);
+  }
 }
 
 uint8_t* TypeDirectory::AppendPage(PageCache& cache) {
@@ -327,18 +331,8 @@ void TypeDirectory::AppendSlots(PageCache& cache, std::span<const uint8_t> slots
   const uint8_t* from = slots.data();
   uint32_t count = static_cast<uint32_t>(slots.size() / TypeEntryLayout::kLength);
   while (count > 0) {
-    uint8_t* page = nullptr;
-    if (m_writer.CurrentPage().IsNone() || m_writer.Counter() >= kTypeEntriesPerPage) {
-      page = AppendPage(cache);
-    } else {
-      // The page the last slot went into, pinned as NewSlot pins it.
-      if (!m_writer.IsPinned()) {
-        cache.GetPageForRead(m_writer.CurrentPage());
-        cache.LockPage(m_writer.CurrentPage());
-        m_writer.SetPinned(true);
-      }
-      page = cache.GetPageForWrite(m_writer.CurrentPage());
-    }
+    MakeRoomForSlot(cache);
+    uint8_t* const page = cache.GetPageForWrite(m_writer.CurrentPage());
     const uint32_t used = m_writer.Counter();
     const uint32_t taken = std::min(count, kTypeEntriesPerPage - used);
     std::memcpy(page + used * TypeEntryLayout::kLength, from, taken * TypeEntryLayout::kLength);

@@ -492,6 +492,9 @@ class TypeDirectory {
   // Appends a directory page (every slot with no name and reference -1), makes it the
   // current one, pinned, and answers its bytes.
   uint8_t* AppendPage(PageCache& cache);
+  // Gives the next slot a page: a new one when there is none or the last is full, else
+  // the last one, pinned and marked written.
+  void MakeRoomForSlot(PageCache& cache);
 
   MemoryFile m_pageList;
   // The page the list ends with (none until a page was listed).
