@@ -84,6 +84,7 @@ bool InputAtHand(int32_t channel) {
       !ViewpointManager::AnyRunning()) {
     return true;
   }
+  FileChannel::FlushStandardOutput();
   if (platform::WaitForInput(channel, MillisecondsToNextConsoleTimer())) return true;
   OutputWriter::SetLineBreakBeforeOutput(OutputWriter::PromptStands());
   RunDueConsoleTimers();

@@ -12,6 +12,7 @@
 #include "console/output_writer.h"
 #include "console/pager.h"
 #include "platform/console_input.h"
+#include "platform/held_output.h"
 #include "console/temp_files.h"
 #include "core/dv_error.h"
 #include "core/hi_service.h"
@@ -111,8 +112,17 @@ struct ChannelState {
   std::array<uint8_t, 4096> inputAhead{};
   uint32_t aheadNext = 0;
   uint32_t aheadEnd = 0;
+  // The standard output of console mode, when it is no terminal (a file or a pipe),
+  // is gathered here and written a block at a time, as the C library writes a file:
+  // a listing would otherwise cost a system call for every line. It goes out when the
+  // block is full, before the program reads or waits for input, before anything goes
+  // to the standard error, when the standard descriptors change and at the exit. A
+  // terminal is written at once, as it always was.
+  std::array<uint8_t, 8192> outputHeld{};
+  uint32_t heldCount = 0;
+  int8_t standardOutputTerminal = -1;  // not asked yet
 
-  ChannelState() { openTable.fill(-1); }
+  ChannelState();
   uint32_t AheadCount() const { return aheadEnd - aheadNext; }
   void DropAhead() { aheadNext = aheadEnd = 0; }
 };
@@ -120,6 +130,16 @@ struct ChannelState {
 ChannelState& State() {
   static ChannelState state;
   return state;
+}
+
+void FlushHeldOutput() { FileChannel::FlushStandardOutput(); }
+
+ChannelState::ChannelState() {
+  openTable.fill(-1);
+  // A program that ends by another way than ExitProgram (a fatal error of the class
+  // library) still writes what it held.
+  platform::SetHeldOutputWriter(&FlushHeldOutput);
+  std::atexit(&FlushHeldOutput);
 }
 
 ExitServices g_exitServices;
@@ -145,6 +165,8 @@ int SysReadRetried(int fd, void* buffer, uint32_t count) {
 int32_t ReadStandardInput(uint8_t* buffer, uint32_t count) {
   ChannelState& state = State();
   if (state.AheadCount() == 0) {
+    // The read may wait: whoever answers must first see what was written (a prompt).
+    FileChannel::FlushStandardOutput();
     const int result = SysReadRetried(state.standardInput, state.inputAhead.data(),
                                       static_cast<uint32_t>(state.inputAhead.size()));
     if (result < 0) {
@@ -185,6 +207,66 @@ int32_t WriteToTerminal(int32_t descriptor, const uint8_t* bytes, uint32_t count
     }
   }
   State().lastError = 0;
+  return static_cast<int32_t>(count);
+}
+
+// Writes all the bytes, going on after a short write or a signal; false (the error
+// kept) when the descriptor takes no more, with `written` how many it took.
+bool WriteAll(int32_t descriptor, const uint8_t* data, uint32_t count, uint32_t* written) {
+  *written = 0;
+  while (*written < count) {
+    const int result = SysWrite(descriptor, data + *written, count - *written);
+    if (result < 0 && errno == EINTR) continue;
+    if (result <= 0) {
+      State().lastError = result < 0 ? errno : ENOSPC;
+      return false;
+    }
+    *written += static_cast<uint32_t>(result);
+  }
+  return true;
+}
+
+bool StandardOutputIsTerminal() {
+  ChannelState& state = State();
+  if (state.standardOutputTerminal < 0) {
+    state.standardOutputTerminal = platform::IsTerminal(state.standardOutput) ? 1 : 0;
+  }
+  return state.standardOutputTerminal != 0;
+}
+
+// Writes the held block; false (the error kept, the block dropped) when the
+// standard output took less.
+bool WriteHeld() {
+  ChannelState& state = State();
+  const uint32_t count = state.heldCount;
+  state.heldCount = 0;
+  uint32_t written = 0;
+  return count == 0 || WriteAll(state.standardOutput, state.outputHeld.data(), count, &written);
+}
+
+// The console output of console mode: to a terminal at once, otherwise into the held
+// block, in both cases without carriage returns. The bytes are taken a stretch between
+// carriage returns at a time. A failed block write answers how many of the bytes were
+// taken before it.
+int32_t WriteStandardOutput(const uint8_t* bytes, uint32_t count) {
+  ChannelState& state = State();
+  if (StandardOutputIsTerminal()) return WriteToTerminal(state.standardOutput, bytes, count);
+  uint32_t next = 0;
+  while (next < count) {
+    const void* carriageReturn = std::memchr(bytes + next, '\r', count - next);
+    const uint32_t stretchEnd =
+        carriageReturn != nullptr ? static_cast<uint32_t>(static_cast<const uint8_t*>(carriageReturn) - bytes) : count;
+    while (next < stretchEnd) {
+      if (state.heldCount == state.outputHeld.size() && !WriteHeld()) return static_cast<int32_t>(next);
+      const uint32_t taken =
+          std::min(stretchEnd - next, static_cast<uint32_t>(state.outputHeld.size()) - state.heldCount);
+      std::memcpy(state.outputHeld.data() + state.heldCount, bytes + next, taken);
+      state.heldCount += taken;
+      next += taken;
+    }
+    if (carriageReturn != nullptr) ++next;
+  }
+  state.lastError = 0;
   return static_cast<int32_t>(count);
 }
 
@@ -294,24 +376,29 @@ int32_t FileChannel::Write(int32_t descriptor, const void* bytes, uint32_t count
     }
     return static_cast<int32_t>(count);
   }
-  if (descriptor == kVideoOutputDescriptor) return WriteToTerminal(state.standardOutput, data, count);
   if (descriptor == kConsoleInputDescriptor) {
     state.lastError = EBADF;
     return 0;
   }
-  if (descriptor == state.standardOutput && IsConsoleMode()) return WriteToTerminal(descriptor, data, count);
-  uint32_t written = 0;
-  while (written < count) {
-    const int result = SysWrite(descriptor, data + written, count - written);
-    if (result < 0 && errno == EINTR) continue;
-    if (result <= 0) {
-      state.lastError = result < 0 ? errno : ENOSPC;
-      return static_cast<int32_t>(written);
-    }
-    written += static_cast<uint32_t>(result);
+  if (descriptor == kVideoOutputDescriptor || descriptor == state.standardOutput) {
+    if (IsConsoleMode()) return WriteStandardOutput(data, count);
+    FlushStandardOutput();
+    if (descriptor == kVideoOutputDescriptor) return WriteToTerminal(state.standardOutput, data, count);
   }
+  uint32_t written = 0;
+  if (!WriteAll(descriptor, data, count, &written)) return static_cast<int32_t>(written);
   state.lastError = 0;
   return static_cast<int32_t>(written);
+}
+
+void FileChannel::FlushStandardOutput() {
+  // The error of a block written between the program's own operations has no caller
+  // to go to; the last operation's error stays what it was.
+  ChannelState& state = State();
+  if (state.heldCount == 0) return;
+  const int32_t lastError = state.lastError;
+  WriteHeld();
+  state.lastError = lastError;
 }
 
 int32_t FileChannel::Seek(int32_t descriptor, uint8_t origin, int32_t offset) {
@@ -323,8 +410,10 @@ int32_t FileChannel::Seek(int32_t descriptor, uint8_t origin, int32_t offset) {
     return -1;
   }
   // The bytes read ahead of the standard input are still to come: a position counts
-  // from the next of them, and a move drops them.
+  // from the next of them, and a move drops them. The held output is written first,
+  // so that the position counts it.
   ChannelState& state = State();
+  if (descriptor == state.standardOutput) FlushStandardOutput();
   if (descriptor == state.standardInput && state.AheadCount() != 0) {
     if (whence == SEEK_CUR) offset -= static_cast<int32_t>(state.AheadCount());
     state.DropAhead();
@@ -374,6 +463,7 @@ int32_t FileChannel::GetFileInfo(int32_t descriptor, FileInfo* info) {
     State().lastError = EBADF;
     return -1;
   }
+  if (descriptor == State().standardOutput) FlushStandardOutput();
 #if defined(_WIN32)
   struct _stat status {};
   const int result = _fstat(descriptor, &status);
@@ -418,6 +508,8 @@ std::size_t FileChannel::OpenFileCount() {
 }
 
 void FileChannel::SetStandardDescriptors(int32_t input, int32_t output) {
+  FlushStandardOutput();
+  State().standardOutputTerminal = -1;
   State().DropAhead();
   State().standardInput = input;
   State().standardOutput = output;
@@ -472,6 +564,7 @@ void ExitDebugger() {
 void SetProgramExitHandler(ProgramExitHandler handler) { g_exitHandler = handler; }
 
 void ExitProgram() {
+  FileChannel::FlushStandardOutput();
   if (g_exitHandler != nullptr) g_exitHandler();
   std::exit(0);
 }

@@ -83,6 +83,9 @@ class FileChannel {
   // costs a call into the system).
   static bool StandardInputIsTerminal();
   static int32_t StandardOutput();
+  // Writes what console mode holds back of the standard output (a file or a pipe
+  // gets it a block at a time); the next reader of the output's file sees it all.
+  static void FlushStandardOutput();
 
   // True once ":CI:" was opened in GUI mode (first-output notice to the GUI).
   static bool ConsoleInputOpened();

@@ -9,6 +9,7 @@
 #include "core/startup_settings_words.h"
 #include "core/viewpoint_manager.h"
 #include "core/window_layer.h"
+#include "platform/held_output.h"
 
 #include <cstdio>
 #include <cstring>
@@ -44,6 +45,7 @@ void ErrorOutput::DiscardInputLine() {}
 
 void ErrorOutput::WriteString(const char* text) {
   if (text == nullptr || *text == '\0') return;
+  platform::WriteHeldOutput();
   std::fputs(text, stdout);
   g_standardOutputAtLineStart = text[std::strlen(text) - 1] == '\n';
 }

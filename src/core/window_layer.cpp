@@ -2,6 +2,7 @@
 
 #include "core/message_table.h"
 #include "platform/alert.h"
+#include "platform/held_output.h"
 
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,7 @@ class ConsoleWindowBackend final : public WindowLayerBackend {
   }
 
   void Beep() override {
+    platform::WriteHeldOutput();
     std::fputc('\a', stderr);
     std::fflush(stderr);
   }

@@ -1,5 +1,7 @@
 #include "platform/alert.h"
 
+#include "platform/held_output.h"
+
 #include <cstdio>
 
 namespace zentor::platform {
@@ -22,6 +24,7 @@ AlertMode GetAlertMode() { return g_alertMode; }
 
 // The console form: the text on stderr and the answer that lets the program go on.
 AlertAnswer ShowConsoleAlert(const AlertRequest& request) {
+  WriteHeldOutput();
   std::fprintf(stderr, "%s: %s\n", request.title, request.text);
   std::fflush(stderr);
   switch (request.buttons) {

@@ -7,6 +7,7 @@
 
 #include "support/mem_pages.h"
 #include "platform/alert.h"
+#include "platform/held_output.h"
 #include "platform/lock.h"
 #include "platform/thread.h"
 
@@ -60,6 +61,7 @@ platform::Lock& DepthLock() {  // the per-thread records
 }
 
 [[noreturn]] void AbortProgram() {
+  platform::WriteHeldOutput();
   std::fputs("abnormal program termination\n", stderr);
   std::fflush(stderr);
   std::_Exit(3);

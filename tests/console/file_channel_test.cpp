@@ -13,6 +13,14 @@
 #include "core/dv_error.h"
 #include "core/hi_service.h"
 #include "harness/transcript.h"
+#include "platform/alert.h"
+
+#include <cstdio>
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace zentor {
 namespace {
@@ -186,6 +194,106 @@ TEST_F(FileChannelTest, ConsoleChannelWritesLineFeedsOnly) {
   FileChannel::Write(FileChannel::StandardOutput(), "a\r\nb\rc", 6);
   FileChannel::Write(kVideoOutputDescriptor, "\r\nd", 3);
   EXPECT_EQ(m_session.StandardOutput(), "a\nbc\nd");
+}
+
+// The process's standard error points at the session's standard output file for the
+// object's lifetime, both writing at one position, as "2>&1" makes them.
+class StandardErrorIntoOutput {
+ public:
+  StandardErrorIntoOutput() {
+    std::fflush(stderr);
+#if defined(_WIN32)
+    m_saved = _dup(2);
+    _dup2(FileChannel::StandardOutput(), 2);
+#else
+    m_saved = dup(2);
+    dup2(FileChannel::StandardOutput(), 2);
+#endif
+  }
+  ~StandardErrorIntoOutput() {
+    std::fflush(stderr);
+#if defined(_WIN32)
+    _dup2(m_saved, 2);
+    _close(m_saved);
+#else
+    dup2(m_saved, 2);
+    close(m_saved);
+#endif
+  }
+  StandardErrorIntoOutput(const StandardErrorIntoOutput&) = delete;
+  StandardErrorIntoOutput& operator=(const StandardErrorIntoOutput&) = delete;
+
+ private:
+  int m_saved = -1;
+};
+
+// A file as standard output gets the console output a block at a time. Whatever the
+// output file holds at a moment when something outside may look is all that was
+// written before: when the program reads its input, writes to the standard error,
+// exits, or asks for the output's position; and blocks that fill go out whole, in
+// order, with no byte lost or doubled against the plain text without carriage returns.
+TEST(HeldStandardOutputTest, WrittenBeforeAnyoneLooks) {
+  struct Case {
+    const char* name;
+    std::function<void()> moment;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"a read of the standard input",
+       [] {
+         uint8_t byte = 0;
+         FileChannel::Read(FileChannel::StandardInput(), &byte, 1);
+       },
+       "prompt>"},
+      {"an alert on the standard error",
+       [] {
+         StandardErrorIntoOutput together;
+         platform::AlertRequest request;
+         request.title = "Title";
+         request.text = "text";
+         platform::ShowAlert(request);
+       },
+       "prompt>Title: text\n"},
+      {"the program's end", [] { EXPECT_THROW(ExitProgram(), ProgramExited); }, "prompt>"},
+      {"the output's position", [] { EXPECT_EQ(FileChannel::Tell(FileChannel::StandardOutput()), 7); }, "prompt>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDirectory directory("held");
+    ConsoleSession session(directory, "");
+    FileChannel::Write(FileChannel::StandardOutput(), "prompt\r>", 8);
+    c.moment();
+    EXPECT_EQ(directory.Read("stdout.txt"), c.shown);
+    FileChannel::Write(FileChannel::StandardOutput(), "after", 5);
+    EXPECT_EQ(session.StandardOutput(), std::string(c.shown) + "after");
+  }
+
+}
+
+// Writes of every length, carriage returns at every place: the file is always a prefix
+// of the text, and all of it once flushed.
+TEST(HeldStandardOutputTest, BlocksKeepEveryByteInOrder) {
+  ScratchDirectory directory("held");
+  ConsoleSession session(directory, "");
+  const int32_t output = FileChannel::StandardOutput();
+  std::string expected;
+  uint32_t seed = 12345;
+  for (int write = 0; write < 300; ++write) {
+    seed = seed * 1103515245u + 12345u;
+    const uint32_t length = (seed >> 8) % 700;
+    std::string bytes;
+    for (uint32_t i = 0; i < length; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      const char ch = (seed >> 16) % 7 == 0 ? '\r' : static_cast<char>('a' + (seed >> 20) % 26);
+      bytes += ch;
+      if (ch != '\r') expected += ch;
+    }
+    EXPECT_EQ(FileChannel::Write(output, bytes.data(), length), static_cast<int32_t>(length));
+    const std::string shown = directory.Read("stdout.txt");
+    ASSERT_EQ(expected.compare(0, shown.size(), shown), 0) << "seed 12345, write " << write;
+  }
+  EXPECT_GT(directory.Read("stdout.txt").size(), 0u);
+  EXPECT_EQ(session.StandardOutput(), expected);
 }
 
 TEST_F(FileChannelTest, TemporaryFilesAreDeletedWhenClosed) {

@@ -200,6 +200,7 @@ void ConsoleSession::Run(const std::function<void()>& runCommand) {
 
 std::string ConsoleSession::StandardOutput() const {
   Pager::Flush();
+  FileChannel::FlushStandardOutput();
   return m_directory.Read("stdout.txt");
 }
 
