@@ -123,6 +123,15 @@ void MemoryFile::Truncate() {
   m_size = m_position;
 }
 
+void MemoryFile::Clear() {
+  while (m_pages.size() > 1) {
+    MemPool::FreeFixed(m_pages.back());
+    m_pages.pop_back();
+  }
+  m_size = 0;
+  m_position = 0;
+}
+
 // -- Handle table --------------------------------------------------------------------
 
 namespace {
@@ -139,10 +148,18 @@ struct HandleSlot {
   uint32_t uses = 0;
 };
 
+// Files destroyed while small are kept, emptied, for the next ones made: a command
+// makes and destroys several (its code, its copies, the parser's state), and a new
+// file's pool costs the carving of its descriptors and first page every time. The
+// store is bounded in files and in what each holds.
+constexpr std::size_t kSpareFiles = 8;
+constexpr uint32_t kLargestSparePages = 4;
+
 struct HandleTable {
   std::vector<HandleSlot> slots;
   std::vector<uint32_t> freeSlots;
   uint32_t live = 0;
+  std::vector<std::unique_ptr<MemoryFile>> spare;
 };
 
 // Never destroyed: objects with static storage (the watch slots' expressions among
@@ -187,8 +204,14 @@ DVErrorCode CreateMemoryFile(int32_t, int32_t, MemoryFileHandle* handle) {
     if (table.slots.size() >= kSlotMask) ZENTOR_INTERNAL_ERROR();
     index = static_cast<uint32_t>(table.slots.size());
   }
-  std::unique_ptr<MemoryFile> file(new (std::nothrow) MemoryFile());
-  if (file == nullptr) ZENTOR_INTERNAL_ERROR();
+  std::unique_ptr<MemoryFile> file;
+  if (!table.spare.empty()) {
+    file = std::move(table.spare.back());
+    table.spare.pop_back();
+  } else {
+    file.reset(new (std::nothrow) MemoryFile());
+    if (file == nullptr) ZENTOR_INTERNAL_ERROR();
+  }
   if (index == table.slots.size()) {
     table.slots.emplace_back();
   } else {
@@ -207,7 +230,14 @@ DVErrorCode DestroyMemoryFile(MemoryFileHandle handle) {
   MemoryFileOf(handle);
   HandleTable& table = Table();
   uint32_t index = (handle & kSlotMask) - 1;
-  table.slots[index].file.reset();
+  std::unique_ptr<MemoryFile>& file = table.slots[index].file;
+  if (table.spare.size() < kSpareFiles && file->PageCount() <= kLargestSparePages) {
+    file->Clear();
+    if (table.spare.capacity() == 0) table.spare.reserve(kSpareFiles);
+    table.spare.push_back(std::move(file));
+  } else {
+    file.reset();
+  }
   table.freeSlots.push_back(index);
   --table.live;
   ++memory_file_detail::g_destroyedFiles;

@@ -98,6 +98,9 @@ class MemoryFile {
   DVErrorCode CopyTo(MemoryFile& destination, uint32_t itemSize, uint32_t count);
   // Ends the file at the position and gives back the pages past it.
   void Truncate();
+  // Back to a new file's state (no bytes, the position 0) with its first page kept for
+  // the next bytes written: a file given back is made ready to be handed out again.
+  void Clear();
 
   uint32_t Size() const { return m_size; }
   uint32_t Position() const { return m_position; }

@@ -363,5 +363,49 @@ TEST(MemoryFileHandleTest, SlotsAreReusedWithNewHandles) {
   }
 }
 
+// Files are made and destroyed in a random order with contents of every size (a
+// destroyed file may be handed out again): each file made is empty, whatever an
+// earlier one held, and holds exactly what is written to it.
+TEST(MemoryFileHandleTest, FilesMadeAfterOthersWereDestroyedStartEmpty) {
+  const uint32_t seed = 777;
+  std::mt19937 random(seed);
+  struct Live {
+    MemoryFileHandle handle;
+    std::vector<uint8_t> content;
+  };
+  std::vector<Live> live;
+  const uint32_t liveBefore = LiveMemoryFileCount();
+  for (int step = 0; step < 600; ++step) {
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", step " + std::to_string(step));
+    if (live.size() < 12 && random() % 3 != 0) {
+      Live made{kNullMemoryFile, {}};
+      ASSERT_TRUE(CreateMemoryFile(-1, 1, &made.handle).IsOkay());
+      MemoryFile& file = MemoryFileOf(made.handle);
+      uint8_t byte = 0;
+      EXPECT_EQ(file.Size(), 0u);
+      EXPECT_EQ(file.Position(), 0u);
+      EXPECT_EQ(NumberOf(file.Read(1, 1, &byte)), 182u);
+      EXPECT_EQ(NumberOf(file.Seek(1)), 183u);
+      const uint32_t length = random() % 4 == 0 ? random() % 3000 : random() % 300;
+      made.content = Pattern(length, static_cast<uint8_t>(random()));
+      ASSERT_TRUE(file.Write(1, length, made.content.data()).IsOkay());
+      live.push_back(std::move(made));
+    } else if (!live.empty()) {
+      const std::size_t which = random() % live.size();
+      MemoryFile& file = MemoryFileOf(live[which].handle);
+      ASSERT_TRUE(file.Seek(0).IsOkay());
+      std::vector<uint8_t> all(live[which].content.size() + 1, 0xCD);
+      EXPECT_EQ(NumberOf(file.Read(1, static_cast<uint32_t>(all.size()), all.data())), 182u);
+      ASSERT_TRUE(file.Read(1, static_cast<uint32_t>(all.size() - 1), all.data()).IsOkay());
+      all.pop_back();
+      EXPECT_EQ(all, live[which].content);
+      ASSERT_TRUE(DestroyMemoryFile(live[which].handle).IsOkay());
+      live.erase(live.begin() + static_cast<std::ptrdiff_t>(which));
+    }
+    ASSERT_EQ(LiveMemoryFileCount(), liveBefore + live.size());
+  }
+  for (const Live& file : live) ASSERT_TRUE(DestroyMemoryFile(file.handle).IsOkay());
+}
+
 }  // namespace
 }  // namespace zentor
