@@ -677,7 +677,21 @@ void WriteRun(const char* chars, std::size_t count) {
   }
   if (i == count) return;
   if (!g_log.logging) {
-    for (; i < count; ++i) OutputWriter::PutChar(chars[i]);
+    // Without a capture or the log, the stretches that meet none of the line rules go
+    // to the pager whole; each other character is put as PutChar puts it.
+    while (i < count) {
+      if (!g_writer.lineBreakBeforeOutput && !g_writer.hook && !g_writer.textHook) {
+        g_writer.lineWidth = OutputWriter::kOutputLineWidth;
+        const std::size_t plain = Pager::PutPlainRun(chars + i, count - i);
+        if (plain != 0) {
+          g_writer.promptStands = false;
+          g_writer.column = static_cast<uint16_t>(g_writer.column + plain);
+          i += plain;
+          continue;
+        }
+      }
+      OutputWriter::PutChar(chars[i++]);
+    }
     return;
   }
   LogHold hold;

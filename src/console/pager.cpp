@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "console/char_channel.h"
 #include "console/command_device.h"
@@ -119,6 +120,28 @@ void Pager::PutChar(char ch) {
   ++g_pager.column;
   BufferChar(ch);
   if (g_pager.column + 1 == Width()) g_pager.lineFull = true;
+}
+
+std::size_t Pager::PutPlainRun(const char* chars, std::size_t count) {
+  if (g_pager.lineFull || g_pager.lastKey == kKeyQuit) return 0;
+  // A character that leaves the column at the width less 1 fills the line.
+  const uint16_t width = Width();
+  if (g_pager.column + 2 >= width) return 0;
+  std::size_t plain = std::min<std::size_t>(count, static_cast<std::size_t>(width - 2 - g_pager.column));
+  for (const char end : {'\r', '\n'}) {
+    if (const void* found = std::memchr(chars, end, plain)) plain = static_cast<const char*>(found) - chars;
+  }
+  // The bytes go in as BufferChar puts them: the buffer is written each time it fills.
+  for (std::size_t taken = 0; taken < plain;) {
+    if (g_pager.count >= kLineBufferSize) Flush();
+    const std::size_t part = std::min<std::size_t>(plain - taken, static_cast<std::size_t>(kLineBufferSize - g_pager.count));
+    std::memcpy(g_pager.buffer.data() + g_pager.count, chars + taken, part);
+    g_pager.count += static_cast<int32_t>(part);
+    taken += part;
+    if (g_pager.count == kLineBufferSize) Flush();
+  }
+  g_pager.column = static_cast<uint16_t>(g_pager.column + plain);
+  return plain;
 }
 
 void Pager::BufferChar(char ch) {

@@ -6,6 +6,7 @@
 // "--more--" prompt on the status line and waits for a key. It also gives the line
 // editor its cursor movements, written as console control codes.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zentor {
@@ -22,6 +23,11 @@ class Pager {
   static void PutChar(char ch);
   // Appends one byte to the line buffer with the page handling (prompt, quit).
   static void BufferChar(char ch);
+  // PutChar of the leading characters of a run that meet none of its rules: no line
+  // end, and the line stays short of full after them. Returns how many it took (none
+  // when the line is full or about to be, or a quit is pending); PutChar writes the
+  // rest.
+  static std::size_t PutPlainRun(const char* chars, std::size_t count);
   // Writes the buffered bytes to the console output and empties the buffer.
   static void Flush();
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/console_bridge.h"
 #include "console/file_channel.h"
 #include "console/output_writer.h"
 #include "console/pager.h"
@@ -100,6 +101,59 @@ TEST(OutputWriterLayoutTest, ColumnAndLayout) {
     EXPECT_EQ(session.StandardOutput(), c.expectedScreen);
     EXPECT_EQ(OutputWriter::OutputColumn(), c.expectedColumn);
   }
+}
+
+// Writes of whole runs against the same characters put one at a time: random texts of
+// every length (long lines that wrap, line ends of both kinds, the cursor-right code
+// that may pass a full line), between tabs, fresh lines and a pending line break. The
+// screen and every column and line state after each step are the same.
+TEST(OutputWriterLayoutTest, RunsWriteAsTheirCharactersOneByOne) {
+  const uint32_t seed = 2024;
+  struct Step {
+    int kind;  // 0 a text, 1 a tab, 2 a fresh line, 3 a line break before the next output
+    std::string text;
+    uint8_t column;
+  };
+  std::vector<Step> steps;
+  uint32_t state = seed;
+  const auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return state >> 8;
+  };
+  const char alphabet[] = {'a', 'b', ' ', '\r', '\n', '\t', static_cast<char>(kConsoleKeyRight), 'z', 'q'};
+  for (int i = 0; i < 400; ++i) {
+    Step step{static_cast<int>(next() % 8 < 5 ? 0 : next() % 3 + 1), {}, static_cast<uint8_t>(next() % 100)};
+    const uint32_t length = next() % 4 == 0 ? next() % 400 : next() % 40;
+    for (uint32_t j = 0; j < length; ++j) {
+      const uint32_t pick = next() % 40;
+      step.text += pick < sizeof alphabet ? alphabet[pick] : static_cast<char>('c' + pick % 20);
+    }
+    steps.push_back(std::move(step));
+  }
+  const auto run = [&steps](bool wholeRuns) {
+    std::string trace;
+    ScratchDirectory directory("runs");
+    ConsoleSession session(directory, "");
+    for (const Step& step : steps) {
+      switch (step.kind) {
+        case 0:
+          if (wholeRuns) {
+            OutputWriter::WriteString(std::string_view(step.text));
+          } else {
+            for (char ch : step.text) OutputWriter::PutChar(ch);
+          }
+          break;
+        case 1: OutputWriter::TabToColumn(step.column); break;
+        case 2: OutputWriter::FreshLine(); break;
+        default: OutputWriter::SetLineBreakBeforeOutput(true); break;
+      }
+      trace += std::to_string(OutputWriter::OutputColumn()) + "/" + std::to_string(Pager::Column()) + "/" +
+               std::to_string(Pager::Row()) + (Pager::IsLineFull() ? "F" : "") +
+               (OutputWriter::PromptStands() ? "P " : " ");
+    }
+    return trace + "\n" + session.StandardOutput();
+  };
+  EXPECT_EQ(run(true), run(false)) << "seed " << seed;
 }
 
 TEST_F(OutputWriterTest, HookCapturesEverythingAndKeepsTheColumn) {
