@@ -75,6 +75,21 @@ class SymbolIndexes {
   static bool NearestGlobalOfCategory(uint32_t category, const AddressDescriptor& address, RecordHandle& found,
                                       OrdinalValue& distance);
 
+  // The label search's walk over a module's records (address_lookup.cpp): of the
+  // symbol records of `category` at or below `address`, the nearest, of equal ones the
+  // first in record order; none, at the largest distance, when no record qualifies.
+  // False when the index cannot answer (it is off, or the address is not a memory
+  // place of the kind the module's places share); the caller walks.
+  static bool NearestInModuleOfCategory(const ModuleDescriptor& module, uint32_t category,
+                                        const AddressDescriptor& address, RecordHandle& found,
+                                        OrdinalValue& distance);
+
+  // The procedure search's walk over a module's records: the first procedure record
+  // in record order whose code range holds `address` (none when no range does). False
+  // when the index is off; the caller walks.
+  static bool FirstProcedureHolding(const ModuleDescriptor& module, const AddressDescriptor& address,
+                                    RecordHandle& procedure);
+
   // The type-directory indices (1 through the type count, ascending) whose raw entry
   // is named `name` exactly, or every index when the index is switched off.
   static std::vector<uint32_t> TypeIndicesNamed(const RWCString& name);
