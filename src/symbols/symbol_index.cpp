@@ -106,6 +106,8 @@ struct ModuleRangeIndex {
   bool m_waiting = false;  // a module still waits for its symbols
   std::vector<Range> m_ranges;
   std::vector<uint32_t> m_highestLast;
+  // Each indexed module's place in m_ranges.
+  std::unordered_map<const ModuleDescriptor*, size_t> m_rangeOf;
 };
 
 // What the indexes of one loader state hold, with the generation of the tables they
@@ -338,6 +340,7 @@ ModuleRangeIndex& ModuleRangesOf(LoaderState& loader) {
   });
   index.m_disjoint = true;
   uint32_t highest = 0;
+  for (size_t i = 0; i < index.m_ranges.size(); ++i) index.m_rangeOf[index.m_ranges[i].m_module] = i;
   for (size_t i = 0; i < index.m_ranges.size(); ++i) {
     if (i > 0 && index.m_ranges[i].m_start <= highest) index.m_disjoint = false;
     highest = i == 0 ? index.m_ranges[i].m_last : std::max(highest, index.m_ranges[i].m_last);
@@ -643,6 +646,22 @@ bool SymbolIndexes::ModuleHolding(LoaderState& loader, const AddressDescriptor& 
   if (index.m_ranges.empty()) return true;
   if (!MemoryPlaceOfKind(address, index.m_kind, offset)) return false;
   module = ModuleHoldingOffset(index, offset);
+  return true;
+}
+
+bool SymbolIndexes::ModuleHoldsAddress(LoaderState& loader, const ModuleDescriptor& module,
+                                       const AddressDescriptor& address, bool& holds) {
+  holds = false;
+  if (!g_enabled) return false;
+  const ModuleRangeIndex& index = ModuleRangesOf(loader);
+  uint32_t offset = 0;
+  if (!index.m_regular || !MemoryPlaceOfKind(address, index.m_kind, offset)) return false;
+  // A regular collection indexes every module with a start; one without holds nothing.
+  if (module.Start().IsNull()) return true;
+  const auto found = index.m_rangeOf.find(&module);
+  if (found == index.m_rangeOf.end()) return false;
+  const ModuleRangeIndex::Range& range = index.m_ranges[found->second];
+  holds = range.m_start <= offset && offset <= range.m_last;
   return true;
 }
 

@@ -66,6 +66,12 @@ class SymbolIndexes {
   // address, not a memory place of the one kind the ranges share); the caller walks.
   static bool ModuleHolding(LoaderState& loader, const AddressDescriptor& address, ModuleDescriptor*& module);
 
+  // Whether one module's code range holds `address`, as ModuleDescriptor::Holds
+  // weighs it (the check of the current module before the search above). False when
+  // the index cannot answer; the caller asks the module.
+  static bool ModuleHoldsAddress(LoaderState& loader, const ModuleDescriptor& module, const AddressDescriptor& address,
+                                 bool& holds);
+
   // The global-list walk of the procedure search (address_lookup.cpp): of the global
   // symbol records of `category` at or below `address` whose module reaches it, the
   // nearest, of equal ones the first in the list; none, at the largest distance, when

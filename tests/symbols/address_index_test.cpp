@@ -189,6 +189,11 @@ TEST_F(AddressIndexTest, OverlappingModulesAreSearchedInCollectionOrder) {
   OrdinalValue distance;
   EXPECT_FALSE(SymbolIndexes::NearestGlobalOfCategory(kTypeProcedure, MemoryAt(kDataBase + 0x510), found, distance));
   ExpectIndexesAnswerAsTheWalks();
+  // The current module is asked first: here the one over modules 3 and 4, which the
+  // search in collection order would not find there.
+  GetCurrentSymbolContext()->SetCurrentAddress(MemoryAt(kCodeBase + 0x3A0));
+  EXPECT_EQ(ModuleAt(kCodeBase + 0x43F), "OVER");
+  ExpectIndexesAnswerAsTheWalks();
 }
 
 TEST_F(AddressIndexTest, LabelsAndOverlappingProceduresWhileTheyWaitAndOnceLoaded) {
