@@ -381,18 +381,23 @@ void FindProcedureAtAddress(DVErrorCode& status, const AddressDescriptor& addres
       status.Set(kMsgModuleSymbolsNotLoaded, kSeverityError);
       return;
     }
-    ChainWalk walk(Cache(), module->FirstRecord());
-    for (;;) {
-      RecordHandle procedure;
-      {
-        const RecordView view = walk.Next();
-        if (view.IsNull()) break;
-        if (view.U32At(0) != kProcedureRecordType) continue;
-        procedure = view.Handle();
-      }
-      if (ProcedureHoldsAddress(procedure, *module, address, names, offset)) {
-        found = true;
-        break;
+    RecordHandle holding;
+    if (SymbolIndexes::FirstProcedureHolding(*module, address, holding)) {
+      found = !holding.IsNone() && ProcedureHoldsAddress(holding, *module, address, names, offset);
+    } else {
+      ChainWalk walk(Cache(), module->FirstRecord());
+      for (;;) {
+        RecordHandle procedure;
+        {
+          const RecordView view = walk.Next();
+          if (view.IsNull()) break;
+          if (view.U32At(0) != kProcedureRecordType) continue;
+          procedure = view.Handle();
+        }
+        if (ProcedureHoldsAddress(procedure, *module, address, names, offset)) {
+          found = true;
+          break;
+        }
       }
     }
   } else if (globals.IsNone()) {
@@ -450,7 +455,10 @@ void FindNearestLabel(DVErrorCode& status, const AddressDescriptor& address, Add
     return;
   }
   OrdinalValue bestDistance;
-  const RecordHandle best = NearestOfCategory(module->FirstRecord(), kTypeLabel, false, address, bestDistance);
+  RecordHandle best;
+  if (!SymbolIndexes::NearestInModuleOfCategory(*module, kTypeLabel, address, best, bestDistance)) {
+    best = NearestOfCategory(module->FirstRecord(), kTypeLabel, false, address, bestDistance);
+  }
   if (best.IsNone()) {
     status.Set(kMsgSymbolNotKnown, kSeverityError);
     return;

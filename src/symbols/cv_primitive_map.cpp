@@ -115,6 +115,16 @@ constexpr CvClassDescription kClassDescriptions[] = {
 static_assert(sizeof(kClassDescriptions) / sizeof(kClassDescriptions[0]) == kCvPrimitiveClassCount,
               "one description per class");
 
+// The loaders fill their map from these rows once and copy it after (CodeViewTypes):
+// a row that the fill would report must not be among them.
+constexpr bool EveryRowIsPrimitive() {
+  for (const CvPrimitiveRow& row : kPrimitiveRows) {
+    if (row.m_index >= kCvPrimitiveCount) return false;
+  }
+  return true;
+}
+static_assert(EveryRowIsPrimitive(), "a fixed primitive row outside the primitive indices");
+
 }  // namespace
 
 std::span<const CvPrimitiveRow> CvPrimitiveRows() { return kPrimitiveRows; }

@@ -317,7 +317,16 @@ void CodeViewTypes::StartLoad() {
   m_baseClasses = 0;
 }
 
-void CodeViewTypes::FillPrimitiveMap() { m_primitives.Fill(CvPrimitiveRows()); }
+// The fixed rows give the same map to every loader: it is filled once (the fixed rows
+// are all primitives, so the fill reports nothing) and copied from then on.
+void CodeViewTypes::FillPrimitiveMap() {
+  static const CvPrimitiveMap* const fixed = [] {
+    auto* map = new CvPrimitiveMap();
+    map->Fill(CvPrimitiveRows());
+    return map;
+  }();
+  m_primitives = *fixed;
+}
 
 void CodeViewTypes::FillPrimitiveMap(std::span<const CvPrimitiveRow> rows) { m_primitives.Fill(rows); }
 

@@ -667,7 +667,11 @@ ModuleDescriptor* LoaderState::ModuleAtAddress(SymbolContext& context, const Add
     return nullptr;
   }
   ModuleDescriptor* current = context.Location().Location().m_module;
-  if (OwnsModule(current) && current->Holds(address) != kOutsideRange) {
+  bool currentHolds = false;
+  if (OwnsModule(current) && !SymbolIndexes::ModuleHoldsAddress(*this, *current, address, currentHolds)) {
+    currentHolds = current->Holds(address) != kOutsideRange;
+  }
+  if (currentHolds) {
     status.SetOkay();
     return current;
   }

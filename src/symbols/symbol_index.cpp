@@ -61,6 +61,18 @@ struct AddressPassIndex {
   uint32_t m_framedLast = 0;
   // Frame-relative records outside every scope (only the category walk sees them).
   std::vector<Fixed> m_unscoped;
+  // Frame-relative records inside a scope, at the place their own record names: the
+  // category walk of a module weighs that place, as it weighs every symbol's.
+  std::vector<Fixed> m_framedPlaces;
+  // The procedure records in record order with their code ranges (as Framed, the
+  // record in m_record): the procedure search's module pass takes the first that holds
+  // the address.
+  std::vector<Framed> m_procedures;
+  // A module pass's lists by category (without reach), built for one key: the loader's
+  // generation and type count, since a type entry's category may change while the
+  // tables grow.
+  uint64_t m_categoryKey = UINT64_MAX;
+  std::unordered_map<uint32_t, CategoryList> m_moduleByCategory;
 
   // The global pass only, while the module ranges are regular and disjoint and no
   // module waits for its symbols: the highest offset each fixed memory place may name
@@ -94,6 +106,8 @@ struct ModuleRangeIndex {
   bool m_waiting = false;  // a module still waits for its symbols
   std::vector<Range> m_ranges;
   std::vector<uint32_t> m_highestLast;
+  // Each indexed module's place in m_ranges.
+  std::unordered_map<const ModuleDescriptor*, size_t> m_rangeOf;
 };
 
 // What the indexes of one loader state hold, with the generation of the tables they
@@ -172,6 +186,18 @@ AddressPassIndex::Framed FramedSymbol(uint32_t order, RecordHandle record, Recor
   return framed;
 }
 
+// A procedure's code range for the procedure search. Its last byte is worked out as
+// the walk's Inside works it out; when that fails here, the range is weighed by Inside
+// itself when it is asked about, which fails there as the walk would.
+AddressPassIndex::Framed ProcedureRange(uint32_t order, RecordHandle record, const AddressDescriptor& entry,
+                                        const OrdinalValue& length) {
+  try {
+    return FramedSymbol(order, record, RecordHandle(), entry, length);
+  } catch (const DVError&) {
+    return AddressPassIndex::Framed{order, record, RecordHandle(), entry, length};
+  }
+}
+
 // Whether a frame-relative symbol's scope holds the scope address: as Inside weighs
 // it (the address at the start, or above the start and not above the last byte).
 bool ScopeHolds(const AddressPassIndex::Framed& framed, const AddressDescriptor& scope) {
@@ -206,6 +232,10 @@ std::shared_ptr<AddressPassIndex> BuildPassIndex(RecordHandle first) {
         open.push_back(current);
         current = Open{view.Handle(), {}, {}};
         ReadScopeExtent(view, current.m_start, current.m_length);
+        if (view.U32At(0) == kProcedureRecordType) {
+          index->m_procedures.push_back(
+              ProcedureRange(order, view.Handle(), current.m_start, current.m_length));
+        }
         break;
       case kScopeEndRecordType:
         if (!open.empty()) {
@@ -219,6 +249,9 @@ std::shared_ptr<AddressPassIndex> BuildPassIndex(RecordHandle first) {
           if (!current.m_enclosing.IsNone()) {
             index->m_framed.push_back(
                 FramedSymbol(order, view.Handle(), current.m_enclosing, current.m_start, current.m_length));
+            if (!location.m_address.IsNull()) {
+              index->m_framedPlaces.push_back({0, order, location.m_address, view.Handle(), current.m_enclosing});
+            }
           } else if (!location.m_address.IsNull()) {
             index->m_unscoped.push_back({0, order, location.m_address, view.Handle(), RecordHandle()});
           }
@@ -307,6 +340,7 @@ ModuleRangeIndex& ModuleRangesOf(LoaderState& loader) {
   });
   index.m_disjoint = true;
   uint32_t highest = 0;
+  for (size_t i = 0; i < index.m_ranges.size(); ++i) index.m_rangeOf[index.m_ranges[i].m_module] = i;
   for (size_t i = 0; i < index.m_ranges.size(); ++i) {
     if (i > 0 && index.m_ranges[i].m_start <= highest) index.m_disjoint = false;
     highest = i == 0 ? index.m_ranges[i].m_last : std::max(highest, index.m_ranges[i].m_last);
@@ -399,6 +433,32 @@ std::shared_ptr<AddressPassIndex> ModulePassOf(LoaderState& loader, const Module
   std::shared_ptr<AddressPassIndex>& kept = DataOf(loader).m_modulePasses[module.Id()];
   if (kept == nullptr || kept->m_first != module.FirstRecord()) kept = BuildPassIndex(module.FirstRecord());
   return kept;
+}
+
+// A module pass's symbols of one category: positions in m_fixed, and every other
+// record with a place (other places, frame-relative ones in and outside scopes) in
+// record order.
+const AddressPassIndex::CategoryList& ModuleCategoryListOf(LoaderState& loader, AddressPassIndex& index,
+                                                           uint32_t category) {
+  const uint64_t key = (static_cast<uint64_t>(loader.Generation()) << 32) | loader.TypeCount();
+  if (index.m_categoryKey != key) {
+    index.m_moduleByCategory.clear();
+    index.m_categoryKey = key;
+  }
+  const auto kept = index.m_moduleByCategory.find(category);
+  if (kept != index.m_moduleByCategory.end()) return kept->second;
+  AddressPassIndex::CategoryList list;
+  for (size_t i = 0; i < index.m_fixed.size(); ++i) {
+    if (CategoryOfRecord(index.m_fixed[i].m_record) == category) list.m_fixed.push_back(i);
+  }
+  for (const auto* others : {&index.m_otherFixed, &index.m_unscoped, &index.m_framedPlaces}) {
+    for (const auto& fixed : *others) {
+      if (CategoryOfRecord(fixed.m_record) == category) list.m_others.push_back(fixed);
+    }
+  }
+  std::sort(list.m_others.begin(), list.m_others.end(),
+            [](const auto& a, const auto& b) { return a.m_order < b.m_order; });
+  return index.m_moduleByCategory.emplace(category, std::move(list)).first->second;
 }
 
 // The global pass's index, built again after a load.
@@ -589,6 +649,22 @@ bool SymbolIndexes::ModuleHolding(LoaderState& loader, const AddressDescriptor& 
   return true;
 }
 
+bool SymbolIndexes::ModuleHoldsAddress(LoaderState& loader, const ModuleDescriptor& module,
+                                       const AddressDescriptor& address, bool& holds) {
+  holds = false;
+  if (!g_enabled) return false;
+  const ModuleRangeIndex& index = ModuleRangesOf(loader);
+  uint32_t offset = 0;
+  if (!index.m_regular || !MemoryPlaceOfKind(address, index.m_kind, offset)) return false;
+  // A regular collection indexes every module with a start; one without holds nothing.
+  if (module.Start().IsNull()) return true;
+  const auto found = index.m_rangeOf.find(&module);
+  if (found == index.m_rangeOf.end()) return false;
+  const ModuleRangeIndex::Range& range = index.m_ranges[found->second];
+  holds = range.m_start <= offset && offset <= range.m_last;
+  return true;
+}
+
 // The walk takes, of the records of the category at a distance and within their
 // module's reach, the one at the least distance, of equal ones the first: here the
 // nearest memory place whose reach takes in the address (the first record there),
@@ -630,6 +706,63 @@ bool SymbolIndexes::NearestGlobalOfCategory(uint32_t category, const AddressDesc
     found = other.m_record;
     bestOrder = other.m_order;
     distance = here;
+  }
+  return true;
+}
+
+bool SymbolIndexes::NearestInModuleOfCategory(const ModuleDescriptor& module, uint32_t category,
+                                              const AddressDescriptor& address, RecordHandle& found,
+                                              OrdinalValue& distance) {
+  found = RecordHandle();
+  distance = OrdinalValue::AllOnes;
+  LoaderState* loader = CurrentLoaderStateOrNull();
+  if (!g_enabled || loader == nullptr) return false;
+  const std::shared_ptr<AddressPassIndex> index = ModulePassOf(*loader, module);
+  uint32_t offset = 0;
+  if (!index->m_haveKind || !MemoryPlaceOfKind(address, index->m_kind, offset)) return false;
+  // A record whose category cannot be told is left to the walk, which meets it (and
+  // fails there) only when no exact match comes first.
+  const AddressPassIndex::CategoryList* listFound = nullptr;
+  try {
+    listFound = &ModuleCategoryListOf(*loader, *index, category);
+  } catch (const DVError&) {
+    return false;
+  }
+  const AddressPassIndex::CategoryList& list = *listFound;
+  uint32_t bestOrder = 0;
+  // The nearest place at or below the address, the first record there.
+  auto end = std::upper_bound(list.m_fixed.begin(), list.m_fixed.end(), offset,
+                              [&index](uint32_t place, size_t at) { return place < index->m_fixed[at].m_offset; });
+  if (end != list.m_fixed.begin()) {
+    auto first = std::prev(end);
+    const uint32_t place = index->m_fixed[*first].m_offset;
+    while (first != list.m_fixed.begin() && index->m_fixed[*std::prev(first)].m_offset == place) --first;
+    found = index->m_fixed[*first].m_record;
+    bestOrder = index->m_fixed[*first].m_order;
+    distance = OrdinalValue(offset - place);
+  }
+  for (const auto& other : list.m_others) {
+    const OrdinalValue here = DistanceTo(other.m_address, address);
+    if (here == OrdinalValue::AllOnes) continue;
+    if (here > distance || (here == distance && !found.IsNone() && other.m_order > bestOrder)) continue;
+    found = other.m_record;
+    bestOrder = other.m_order;
+    distance = here;
+  }
+  return true;
+}
+
+bool SymbolIndexes::FirstProcedureHolding(const ModuleDescriptor& module, const AddressDescriptor& address,
+                                          RecordHandle& procedure) {
+  procedure = RecordHandle();
+  LoaderState* loader = CurrentLoaderStateOrNull();
+  if (!g_enabled || loader == nullptr) return false;
+  const std::shared_ptr<AddressPassIndex> index = ModulePassOf(*loader, module);
+  for (const auto& range : index->m_procedures) {
+    if (ScopeHolds(range, address)) {
+      procedure = range.m_record;
+      break;
+    }
   }
   return true;
 }

@@ -66,6 +66,12 @@ class SymbolIndexes {
   // address, not a memory place of the one kind the ranges share); the caller walks.
   static bool ModuleHolding(LoaderState& loader, const AddressDescriptor& address, ModuleDescriptor*& module);
 
+  // Whether one module's code range holds `address`, as ModuleDescriptor::Holds
+  // weighs it (the check of the current module before the search above). False when
+  // the index cannot answer; the caller asks the module.
+  static bool ModuleHoldsAddress(LoaderState& loader, const ModuleDescriptor& module, const AddressDescriptor& address,
+                                 bool& holds);
+
   // The global-list walk of the procedure search (address_lookup.cpp): of the global
   // symbol records of `category` at or below `address` whose module reaches it, the
   // nearest, of equal ones the first in the list; none, at the largest distance, when
@@ -74,6 +80,21 @@ class SymbolIndexes {
   // module on the way or meet overlapping module ranges (the caller walks).
   static bool NearestGlobalOfCategory(uint32_t category, const AddressDescriptor& address, RecordHandle& found,
                                       OrdinalValue& distance);
+
+  // The label search's walk over a module's records (address_lookup.cpp): of the
+  // symbol records of `category` at or below `address`, the nearest, of equal ones the
+  // first in record order; none, at the largest distance, when no record qualifies.
+  // False when the index cannot answer (it is off, or the address is not a memory
+  // place of the kind the module's places share); the caller walks.
+  static bool NearestInModuleOfCategory(const ModuleDescriptor& module, uint32_t category,
+                                        const AddressDescriptor& address, RecordHandle& found,
+                                        OrdinalValue& distance);
+
+  // The procedure search's walk over a module's records: the first procedure record
+  // in record order whose code range holds `address` (none when no range does). False
+  // when the index is off; the caller walks.
+  static bool FirstProcedureHolding(const ModuleDescriptor& module, const AddressDescriptor& address,
+                                    RecordHandle& procedure);
 
   // The type-directory indices (1 through the type count, ascending) whose raw entry
   // is named `name` exactly, or every index when the index is switched off.

@@ -57,6 +57,49 @@ cvfixture::CvProgram SpreadProgram(bool overlapping) {
   return program;
 }
 
+// Modules whose procedures overlap and nest blocks, with labels inside procedures and
+// blocks, two labels at one place, a label whose name begins with '?', labels past
+// their procedure's end, and a module with procedures but no label.
+cvfixture::CvProgram LabelledProgram() {
+  using namespace cvfixture;
+  CvProgram program;
+  const uint16_t procedureType = AddProcedureType(program, 0x0074, {});
+  const auto frameLocal = [](const char* name) {
+    return CvVariable{.m_storage = CvStorage::FrameRelative, .m_name = name, .m_type = 0x0074, .m_frameOffset = -8};
+  };
+  CvModule first;
+  first.m_name = "first.c";
+  first.m_segments = {CvSegment{.m_segment = 1, .m_offset = 0x000, .m_size = 0x100}};
+  CvProcedure outer{.m_name = "outer", .m_offset = 0x00, .m_length = 0x80, .m_type = procedureType};
+  outer.m_locals = {frameLocal("a")};
+  outer.m_labels = {CvLabel{.m_name = "l10", .m_offset = 0x10}, CvLabel{.m_name = "dup1", .m_offset = 0x30},
+                    CvLabel{.m_name = "dup2", .m_offset = 0x30}};
+  CvBlock block{.m_name = "", .m_offset = 0x40, .m_length = 0x20};
+  block.m_locals = {frameLocal("b")};
+  block.m_labels = {CvLabel{.m_name = "inner", .m_offset = 0x48}};
+  block.m_blocks = {CvBlock{.m_name = "", .m_offset = 0x50, .m_length = 0x08,
+                            .m_labels = {CvLabel{.m_name = "deep", .m_offset = 0x52}}}};
+  outer.m_blocks = {block};
+  CvProcedure overlap{.m_name = "overlap", .m_offset = 0x60, .m_length = 0x40, .m_type = procedureType};
+  overlap.m_labels = {CvLabel{.m_name = "?q", .m_offset = 0x70}, CvLabel{.m_name = "after", .m_offset = 0x70},
+                      CvLabel{.m_name = "past", .m_offset = 0xB0}};
+  CvProcedure late{.m_name = "late", .m_offset = 0xC0, .m_length = 0x20, .m_type = procedureType};
+  first.m_symbols = {outer, overlap, late,
+                     CvVariable{.m_storage = CvStorage::LocalData, .m_name = "s", .m_type = 0x0074, .m_offset = 0x20}};
+  first.m_sourceFiles = {CvSourceFile{
+      .m_name = "first.c", .m_segments = {CvLineSegment{.m_segment = 1, .m_lines = {{0x00, 1}, {0x48, 5}, {0xC0, 9}}}}}};
+  program.m_modules.push_back(first);
+  CvModule plain;
+  plain.m_name = "plain.c";
+  plain.m_segments = {CvSegment{.m_segment = 1, .m_offset = 0x100, .m_size = 0x80}};
+  plain.m_symbols = {CvProcedure{.m_name = "p1", .m_offset = 0x100, .m_length = 0x30, .m_type = procedureType},
+                     CvProcedure{.m_name = "p2", .m_offset = 0x140, .m_length = 0x30, .m_type = procedureType}};
+  program.m_modules.push_back(plain);
+  program.m_globals.push_back(CvReference{.m_procedure = true, .m_module = 1, .m_name = "outer"});
+  program.m_globals.push_back(CvReference{.m_procedure = true, .m_module = 2, .m_name = "p2"});
+  return program;
+}
+
 class AddressIndexTest : public CvLoadTest {
  public:
   void SetUp() override {
@@ -87,6 +130,16 @@ class AddressIndexTest : public CvLoadTest {
     }
   }
 
+  // The label search (FindNearestLabel) as text.
+  static std::string LabelAt(uint32_t address) {
+    BracketedLookupScope bracket;
+    AddressNames names;
+    OrdinalValue distance;
+    DVErrorCode status;
+    FindNearestLabel(status, MemoryAt(address), names, distance);
+    return AddressAnswerText(status, names, distance, OrdinalValue(), 1);
+  }
+
   static std::string ModuleAt(uint32_t address) {
     DVErrorCode status;
     const ModuleDescriptor* module = FindModuleAtAddress(MemoryAt(address), status);
@@ -106,7 +159,9 @@ class AddressIndexTest : public CvLoadTest {
       std::string walkedEntry;
       const std::string walked = AtAddress(address, &walkedEntry);
       const std::string procedure = ProcedureAt(address);
+      const std::string label = LabelAt(address);
       SymbolIndexes::SetEnabled(true);
+      EXPECT_EQ(LabelAt(address), label);
       EXPECT_EQ(ModuleAt(address), module);
       std::string indexedEntry;
       EXPECT_EQ(AtAddress(address, &indexedEntry), walked);
@@ -134,6 +189,43 @@ TEST_F(AddressIndexTest, OverlappingModulesAreSearchedInCollectionOrder) {
   OrdinalValue distance;
   EXPECT_FALSE(SymbolIndexes::NearestGlobalOfCategory(kTypeProcedure, MemoryAt(kDataBase + 0x510), found, distance));
   ExpectIndexesAnswerAsTheWalks();
+  // The current module is asked first: here the one over modules 3 and 4, which the
+  // search in collection order would not find there.
+  GetCurrentSymbolContext()->SetCurrentAddress(MemoryAt(kCodeBase + 0x3A0));
+  EXPECT_EQ(ModuleAt(kCodeBase + 0x43F), "OVER");
+  ExpectIndexesAnswerAsTheWalks();
+}
+
+TEST_F(AddressIndexTest, LabelsAndOverlappingProceduresWhileTheyWaitAndOnceLoaded) {
+  const CvLoadOutcome outcome =
+      Load(WriteFile("labelled.exe", cvfixture::WriteCodeView(LabelledProgram(), cvfixture::CvVariant::NB09)));
+  ASSERT_EQ(outcome.m_raised, 0u);
+  ASSERT_EQ(outcome.m_reported, 0u);
+  GetCurrentSymbolContext()->SetCurrentAddress(MemoryAt(kCodeBase + 0x44));
+  ExpectIndexesAnswerAsTheWalks();
+  LoadEveryModule();
+  ExpectIndexesAnswerAsTheWalks();
+  struct Row {
+    const char* m_name;
+    uint32_t m_address;
+    const char* m_label;
+    const char* m_procedure;
+  };
+  const Row rows[] = {
+      {"two labels at one place: the first", kCodeBase + 0x34, "|||dup1 +0x4 line+0x0 code",
+       "FIRST|outer|1| +0x34 line+0x34 code"},
+      {"a label in a nested block", kCodeBase + 0x53, "|||deep +0x1 line+0x0 code", "FIRST|outer|5| +0x53 line+0xb code"},
+      {"overlapping procedures: the first that holds it", kCodeBase + 0x70, "|||?q +0x0 line+0x0 code",
+       "FIRST|outer|5| +0x70 line+0x28 code"},
+      {"past the procedures that hold it: the global reference", kCodeBase + 0xB8, "|||past +0x8 line+0x0 code",
+       "|outer||past +0xb8 line+0x0 code"},
+      {"a module without labels", kCodeBase + 0x150, "status 335", "PLAIN|p2|| +0x10 line+0x0 code"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.m_name);
+    EXPECT_EQ(LabelAt(row.m_address), row.m_label);
+    EXPECT_EQ(ProcedureAt(row.m_address), row.m_procedure);
+  }
 }
 
 TEST_F(AddressIndexTest, WhatTheIndexesAnswer) {
