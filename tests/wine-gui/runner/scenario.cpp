@@ -472,7 +472,7 @@ class ScenarioRun {
       }
     }
     if (name == "capture" && (w.size() == 2 || w.size() == 3)) return Capture(w, outcome);
-    if (name == "compare" && w.size() >= 2) return Compare(action, &why);
+    if (name == "compare" && w.size() >= 2) return Compare(action, outcome, &why);
     if (name == "check" && w.size() == 2) {
       const std::string probe = m_paths.win32Build + "/tests/wine-gui/layer-probe.exe";
       RunResult result = m_desktop.Run({WineDesktop::WindowsPath(probe), "--check", w[1]}, 20000, m_paths.scratch);
@@ -785,6 +785,7 @@ class ScenarioRun {
 
  private:
   bool Capture(const std::vector<std::string>& w, StepOutcome* outcome) {
+    m_lastCaptureWords = w;
     const std::string bmp = m_paths.scratch + "/capture-" + std::to_string(++m_captures) + ".bmp";
     std::vector<std::string> args{m_driver, "capture", w[1]};
     if (w.size() == 3) args.push_back(w[2]);
@@ -801,8 +802,11 @@ class ScenarioRun {
     return true;
   }
 
-  // compare NAME [mask TOP LEFT BOTTOM RIGHT]... [tolerance N]
-  bool Compare(const Action& action, std::string* why) {
+  // compare NAME [mask TOP LEFT BOTTOM RIGHT]... [tolerance N] [within MS]: with
+  // "within", a picture that differs is taken again, every 100 ms, until it matches or
+  // the time is up (what the program draws after keys it has yet to take from a loaded
+  // machine's queue).
+  bool Compare(const Action& action, StepOutcome* outcome, std::string* why) {
     const std::vector<std::string>& w = action.words;
     if (!m_stepCaptured) {
       *why = "nothing captured in this step to compare";
@@ -810,12 +814,16 @@ class ScenarioRun {
     }
     std::vector<MaskRect> masks;
     int32_t tolerance = 8;
+    int32_t within = 0;
     for (size_t i = 2; i < w.size();) {
       if (w[i] == "mask" && i + 4 < w.size()) {
         masks.push_back(MaskRect{ToInt(w[i + 1], 0), ToInt(w[i + 2], 0), ToInt(w[i + 3], 0), ToInt(w[i + 4], 0)});
         i += 5;
       } else if (w[i] == "tolerance" && i + 1 < w.size()) {
         tolerance = ToInt(w[i + 1], 8);
+        i += 2;
+      } else if (w[i] == "within" && i + 1 < w.size()) {
+        within = ToInt(w[i + 1], 0);
         i += 2;
       } else {
         *why = "compare: unknown option " + w[i];
@@ -833,7 +841,14 @@ class ScenarioRun {
       *why += " (ZENTOR_UPDATE_GOLDEN=1 writes it)";
       return false;
     }
-    const int64_t different = CountDifferentPixels(m_lastCapture, expected, masks, tolerance);
+    const auto start = std::chrono::steady_clock::now();
+    int64_t different = CountDifferentPixels(m_lastCapture, expected, masks, tolerance);
+    while (different != 0 && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(within)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const std::vector<std::string> words = m_lastCaptureWords;
+      if (!Capture(words, outcome)) return false;
+      different = CountDifferentPixels(m_lastCapture, expected, masks, tolerance);
+    }
     if (different == 0) return true;
     const std::string actual = m_paths.scratch + "/" + w[1] + ".actual.png";
     std::string error;
@@ -857,6 +872,7 @@ class ScenarioRun {
   pid_t m_program = -1;
   std::string m_lastTitle;
   RgbImage m_lastCapture;
+  std::vector<std::string> m_lastCaptureWords;
   bool m_stepCaptured = false;
   size_t m_stepFirstRequest = 0;
   size_t m_agentSeen = 0;
