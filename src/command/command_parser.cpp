@@ -62,10 +62,22 @@ ActionRoutine g_resetExpressionLexer = &ResetExpressionLexer;
 // A saved state is its bytes followed by their count (u32), so the newest one can be
 // read back from the end of the file.
 
-void PutU8(std::vector<uint8_t>& bytes, uint8_t value) { bytes.push_back(value); }
-void PutU32(std::vector<uint8_t>& bytes, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(value >> shift));
-}
+// The image is written into storage of its final size in one pass (the parser saves
+// its state for every nested parse, so this is on the path of every stored text).
+class ByteWriter {
+ public:
+  explicit ByteWriter(uint8_t* bytes) : m_bytes(bytes) {}
+  void U8(uint8_t value) { m_bytes[m_at++] = value; }
+  void U32(uint32_t value) {
+    value_bytes::StoreU32(m_bytes + m_at, value);
+    m_at += 4;
+  }
+  size_t Written() const { return m_at; }
+
+ private:
+  uint8_t* m_bytes;
+  size_t m_at = 0;
+};
 
 class ByteReader {
  public:
@@ -75,8 +87,9 @@ class ByteReader {
     return m_bytes[m_at++];
   }
   uint32_t U32() {
-    uint32_t value = 0;
-    for (int shift = 0; shift < 32; shift += 8) value |= static_cast<uint32_t>(U8()) << shift;
+    if (m_bytes.size() - m_at < 4) ZENTOR_INTERNAL_ERROR();
+    const uint32_t value = value_bytes::LoadU32(m_bytes.data() + m_at);
+    m_at += 4;
     return value;
   }
   bool AtEnd() const { return m_at == m_bytes.size(); }
@@ -86,26 +99,36 @@ class ByteReader {
   size_t m_at = 0;
 };
 
-std::vector<uint8_t> StateImage(const ParserState& state) {
-  std::vector<uint8_t> bytes;
-  PutU8(bytes, state.active);
-  PutU8(bytes, state.running);
-  PutU8(bytes, state.mode);
-  PutU8(bytes, state.needToken);
-  PutU8(bytes, state.immediateNext);
-  PutU8(bytes, state.failed);
-  PutU8(bytes, state.remaining);
-  PutU32(bytes, static_cast<uint32_t>(static_cast<int32_t>(state.top)));
-  PutU32(bytes, state.current);
-  PutU32(bytes, state.chainHead);
-  PutU32(bytes, state.code);
-  PutU32(bytes, static_cast<uint32_t>(state.enclosingChains.size()));
-  for (const uint32_t chain : state.enclosingChains) PutU32(bytes, chain);
+constexpr size_t kStateFixedBytes = 7 + 5 * 4;
+constexpr size_t kFrameBytes = 1 + 4;
+
+// The state's image followed by its count (u32), as the save file holds it.
+std::vector<uint8_t> StateImageWithCount(const ParserState& state) {
   // Only the frames in use: those from the top to the bottom of the stack.
-  for (int16_t i = state.top < 0 ? 0 : state.top; i < CommandParserLL::kStackFrames; ++i) {
-    PutU8(bytes, state.frames[i].remaining);
-    PutU32(bytes, state.frames[i].current);
+  const int16_t firstFrame = state.top < 0 ? 0 : state.top;
+  const size_t frames = firstFrame < CommandParserLL::kStackFrames ? CommandParserLL::kStackFrames - firstFrame : 0;
+  const size_t size = kStateFixedBytes + 4 * state.enclosingChains.size() + kFrameBytes * frames;
+  std::vector<uint8_t> bytes(size + 4);
+  ByteWriter writer(bytes.data());
+  writer.U8(state.active);
+  writer.U8(state.running);
+  writer.U8(state.mode);
+  writer.U8(state.needToken);
+  writer.U8(state.immediateNext);
+  writer.U8(state.failed);
+  writer.U8(state.remaining);
+  writer.U32(static_cast<uint32_t>(static_cast<int32_t>(state.top)));
+  writer.U32(state.current);
+  writer.U32(state.chainHead);
+  writer.U32(state.code);
+  writer.U32(static_cast<uint32_t>(state.enclosingChains.size()));
+  for (const uint32_t chain : state.enclosingChains) writer.U32(chain);
+  for (int16_t i = firstFrame; i < CommandParserLL::kStackFrames; ++i) {
+    writer.U8(state.frames[i].remaining);
+    writer.U32(state.frames[i].current);
   }
+  if (writer.Written() != size) ZENTOR_INTERNAL_ERROR();
+  writer.U32(static_cast<uint32_t>(size));
   return bytes;
 }
 
@@ -126,7 +149,9 @@ ParserState StateFromImage(const std::vector<uint8_t>& bytes) {
   state.chainHead = reader.U32();
   state.code = reader.U32();
   const uint32_t chains = reader.U32();
-  for (uint32_t i = 0; i < chains; ++i) state.enclosingChains.push_back(reader.U32());
+  if (chains > (bytes.size() - kStateFixedBytes) / 4) ZENTOR_INTERNAL_ERROR();
+  state.enclosingChains.resize(chains);
+  for (uint32_t i = 0; i < chains; ++i) state.enclosingChains[i] = reader.U32();
   for (int16_t i = state.top; i < CommandParserLL::kStackFrames; ++i) {
     state.frames[i].remaining = reader.U8();
     state.frames[i].current = reader.U32();
@@ -141,12 +166,8 @@ MemoryFile& SaveFile() {
 }
 
 void PushSavedState(const ParserState& state) {
-  const std::vector<uint8_t> image = StateImage(state);
-  MemoryFile& file = SaveFile();
-  uint8_t count[4];
-  value_bytes::StoreU32(count, static_cast<uint32_t>(image.size()));
-  ThrowIfMemoryFileError(file.Write(1, static_cast<uint32_t>(image.size()), image.data()));
-  ThrowIfMemoryFileError(file.Write(1, 4, count));
+  const std::vector<uint8_t> image = StateImageWithCount(state);
+  ThrowIfMemoryFileError(SaveFile().Write(1, static_cast<uint32_t>(image.size()), image.data()));
 }
 
 // Takes the newest saved state off the file; false when there is none.

@@ -76,20 +76,21 @@ void CollectableRecord::SetKind(uint32_t kind) {
   m_kind = kind;
 }
 
+// Only Register puts a record into the registry, so m_registered says whether it is
+// there: most records (those of objects made for one command) never are, and their
+// destruction then costs no look-up.
 void CollectableRecord::Register() {
-  ObjectRegistry& registry = ObjectRegistry::Instance();
-  if (registry.find(this) != nullptr) return;
-  registry.insert(this);
+  if (m_registered) return;
+  ObjectRegistry::Instance().insert(this);
   m_registered = true;
   ++RegisteredOfKind(m_kind);
 }
 
 void CollectableRecord::Unregister() {
-  if (!ObjectRegistry::IsAlive()) return;
-  if (ObjectRegistry::Instance().remove(this) != nullptr && m_registered) {
-    m_registered = false;
-    --RegisteredOfKind(m_kind);
-  }
+  if (!m_registered || !ObjectRegistry::IsAlive()) return;
+  ObjectRegistry::Instance().remove(this);
+  m_registered = false;
+  --RegisteredOfKind(m_kind);
 }
 
 uint32_t CollectableRecord::TestAndClearChanged() {

@@ -36,6 +36,9 @@ void CodeWindow::Forget() {
 // 1. The change record is made and registered on the first use; a change of target
 //    memory since the last use (its mark, tested and cleared) refills.
 // 2. An address outside the held bytes (or of another kind) refills at the address.
+//    It is inside when it is the start or after it by less than the window's length
+//    (a register start holds only itself); the window never crosses the end of its
+//    address space, so the distance from the start decides.
 // 3. Otherwise the decode starts at the address's index in the window.
 void CodeWindow::MoveTo(const AddressDescriptor& address) {
   bool refill = false;
@@ -45,15 +48,24 @@ void CodeWindow::MoveTo(const AddressDescriptor& address) {
     refill = true;
   }
   if (m_changeRecord->TestAndClearChanged() != 0) refill = true;
-  if (!refill && (m_length == 0 || address.IsIncomparable(m_start) != 0 ||
-                  address.IsWithinLength(m_start, OrdinalValue(m_length)) == kOutsideRange)) {
+  OrdinalValue index;
+  if (!refill && m_length != 0 && !m_start.IsNull() && !address.IsNull()) {
+    const uint32_t relation = address.Compare(m_start);
+    if (relation == kAddressEqual) {
+      index = address - m_start;
+    } else if (relation == kAddressGreater && !m_start.IsRegister()) {
+      index = address - m_start;
+      if (index >= OrdinalValue(m_length)) refill = true;
+    } else {
+      refill = true;
+    }
+  } else {
     refill = true;
   }
   if (refill) {
     Fill(address);
     return;
   }
-  const OrdinalValue index = address - m_start;
   if (index.High() != 0 || index.Low() > 0xFFFF) throw DVError(kCodeWindowFault, kSeverityError, kDisplayByFocus);
   m_next = m_bytes + index.Low();
   m_end = m_bytes + m_length;

@@ -94,6 +94,29 @@ TEST_F(CollectableRecordTest, DestroyedRecordsLeaveTheRegistry) {
   kept.Unregister();
   MarkAllRecordsOfKindChanged(kRecordWatches);
   EXPECT_EQ(kept.TestAndClearChanged(), 0u);
+
+  // Records that come back after leaving, take another kind, or were copied from a
+  // registered one: each destroyed record is gone from the registry, and marking
+  // afterwards reaches only the survivor.
+  auto* again = CreateCollectableRecord(kRecordWatches, 0);
+  RegisterCollectableRecord(again);
+  UnregisterCollectableRecord(again);
+  RegisterCollectableRecord(again);
+  auto* rekinded = CreateCollectableRecord(kRecordColours, 0);
+  RegisterCollectableRecord(rekinded);
+  *rekinded = *again;
+  CollectableRecord* copied = CopyCollectableRecord(again);
+  kept.Register();
+  const std::set<CollectableRecord*> destroyed = {again, rekinded, copied};
+  for (CollectableRecord* r : destroyed) DestroyCollectableRecord(r);
+  seen.clear();
+  it = CreateObjectRegistryIterator();
+  while (CollectableRecord* r = NextRegisteredRecord(it)) seen.insert(r);
+  for (CollectableRecord* r : destroyed) EXPECT_EQ(seen.count(r), 0u);
+  EXPECT_EQ(seen.count(&kept), 1u);
+  MarkAllRecordsOfKindChanged(kRecordWatches);
+  EXPECT_EQ(kept.TestAndClearChanged(), 1u);
+  kept.Unregister();
 }
 
 // Marking skips kinds nobody registered: the count per kind must follow every way a

@@ -89,6 +89,44 @@ TEST_F(DisassemblerTest, ConsecutiveInstructionsShareOneReadUntilMemoryChanges) 
   EXPECT_EQ(Reads(), 4u);
 }
 
+// The window is reused exactly when the address lies in the bytes it holds: checked
+// against a plain model of the window (a fill reads 256 bytes, halved until they are
+// all readable) over addresses jumping about the mapped code and its edges.
+TEST_F(DisassemblerTest, WindowReuseFollowsAPlainModelOfTheHeldBytes) {
+  constexpr uint32_t kBase = 0x1000;
+  constexpr uint32_t kEnd = 0x1400;
+  m_memory.Map(kBase, std::vector<uint8_t>(kEnd - kBase, 0x90));
+  const uint32_t seed = 20261208;
+  SCOPED_TRACE(seed);
+  uint32_t state = seed;
+  uint32_t modelStart = 0;
+  uint32_t modelLength = 0;
+  uint32_t modelFills = 0;
+  for (int step = 0; step < 2000; ++step) {
+    state = state * 1103515245u + 12345u;
+    const uint32_t pick = (state >> 8) % 8;
+    uint32_t address;
+    if (pick < 4 && modelLength != 0) {
+      // Near the window's edges: just before, at, inside, at the end and past it.
+      const uint32_t edges[] = {modelStart - 1, modelStart, modelStart + modelLength - 1, modelStart + modelLength};
+      address = edges[(state >> 16) % 4];
+    } else {
+      address = kBase + (state >> 12) % (kEnd - kBase);
+    }
+    if (address < kBase || address >= kEnd) continue;
+    if (modelLength == 0 || address < modelStart || address - modelStart >= modelLength) {
+      modelStart = address;
+      modelLength = 256;
+      while (address + modelLength > kEnd) modelLength /= 2;
+      ++modelFills;
+    }
+    SCOPED_TRACE(step);
+    ASSERT_EQ(At(address).length, 1u);
+    ASSERT_EQ(Reads(), modelFills) << std::hex << address;
+  }
+  EXPECT_GT(modelFills, 100u);
+}
+
 TEST_F(DisassemblerTest, AnInstructionAcrossTheWindowEndReadsOn) {
   std::vector<uint8_t> code(0x110, 0x90);
   const uint8_t call[] = {0xE8, 0x00, 0x01, 0x00, 0x00};
