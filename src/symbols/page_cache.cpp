@@ -376,29 +376,56 @@ PageCache::PageCache(std::unique_ptr<PageFile> file) : m_file(std::move(file)) {
   Initialise();
 }
 
-PageCache::~PageCache() = default;
+PageCache::~PageCache() {
+  if (SpareBuffers() == nullptr) SpareBuffers() = std::move(m_buffers);
+}
+
+std::unique_ptr<PageCache::PageBuffer[]>& PageCache::SpareBuffers() {
+  // Made on first use and never destroyed: a cache may go while the program exits.
+  static auto* spare = new std::unique_ptr<PageBuffer[]>();
+  return *spare;
+}
 
 void PageCache::Initialise() {
   m_lruNext = std::make_unique<uint16_t[]>(kBufferCount + 1);
   m_lruPrevious = std::make_unique<uint16_t[]>(kBufferCount + 1);
   m_hashNext = std::make_unique<uint16_t[]>(kBufferCount + kBucketCount);
   m_hashPrevious = std::make_unique<uint16_t[]>(kBufferCount + kBucketCount);
-  m_buffers = std::make_unique<PageBuffer[]>(kBufferCount);
-
-  for (uint16_t node = 0; node < kBufferCount + kBucketCount; ++node) {
-    m_hashNext[node] = node;
-    m_hashPrevious[node] = node;
+  if (SpareBuffers() != nullptr) {
+    // A page's bytes are only ever seen after AppendPage cleared them or ReadPage
+    // filled them (a failed read forgets the page): the old bytes can stay, the
+    // headers start as a new buffer's.
+    m_buffers = std::move(SpareBuffers());
+    for (uint16_t buffer = 0; buffer < kBufferCount; ++buffer) {
+      PageBuffer& page = m_buffers[buffer];
+      page.m_signature = kSignature;
+      page.m_pinCount = 0;
+      page.m_changed = 0;
+      page.m_pageNumber = kNoPage;
+    }
+  } else {
+    m_buffers = std::make_unique<PageBuffer[]>(kBufferCount);
   }
-  m_lruNext[kLruHead] = kLruHead;
-  m_lruPrevious[kLruHead] = kLruHead;
+
+  // Every load sets up a cache: the lists are laid through plain pointers.
+  uint16_t* const hashNext = m_hashNext.get();
+  uint16_t* const hashPrevious = m_hashPrevious.get();
+  for (uint16_t node = 0; node < kBufferCount + kBucketCount; ++node) {
+    hashNext[node] = node;
+    hashPrevious[node] = node;
+  }
+  uint16_t* const lruNext = m_lruNext.get();
+  uint16_t* const lruPrevious = m_lruPrevious.get();
+  lruNext[kLruHead] = kLruHead;
+  lruPrevious[kLruHead] = kLruHead;
   // Each buffer goes to the front in turn, so buffer 0 ends at the least recently
   // used end and buffers are first taken in the order 0, 1, 2, ...
   for (uint16_t buffer = 0; buffer < kBufferCount; ++buffer) {
-    const uint16_t first = m_lruNext[kLruHead];
-    m_lruNext[buffer] = first;
-    m_lruPrevious[buffer] = kLruHead;
-    m_lruPrevious[first] = buffer;
-    m_lruNext[kLruHead] = buffer;
+    const uint16_t first = lruNext[kLruHead];
+    lruNext[buffer] = first;
+    lruPrevious[buffer] = kLruHead;
+    lruPrevious[first] = buffer;
+    lruNext[kLruHead] = buffer;
   }
   std::fill(std::begin(m_recent), std::end(m_recent), kNoBuffer);
 }

@@ -6,12 +6,28 @@
 #include "core/value_bytes.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace zentor {
 namespace {
 
 using value_bytes::StoreU32;
+
+// The slots of a new type directory page: name and reference none, the rest zeros. A
+// page is laid down from this whole (the primitive types alone take 241 pages a load).
+constexpr std::array<uint8_t, kTypeEntriesPerPage * TypeEntryLayout::kLength> NewDirectorySlots() {
+  std::array<uint8_t, kTypeEntriesPerPage * TypeEntryLayout::kLength> slots{};
+  for (uint32_t slot = 0; slot < kTypeEntriesPerPage; ++slot) {
+    for (uint32_t byte = 0; byte < 4; ++byte) {
+      const auto value = static_cast<uint8_t>(RecordHandle::kNone >> (8 * byte));
+      slots[slot * TypeEntryLayout::kLength + TypeEntryLayout::kName + byte] = value;
+      slots[slot * TypeEntryLayout::kLength + TypeEntryLayout::kReference + byte] = value;
+    }
+  }
+  return slots;
+}
+constexpr auto kNewDirectorySlots = NewDirectorySlots();
 
 // How the two chain walks treat each record type. The symbol walk reads the global and
 // module symbol chains, the type-list walk the list elements of the type-record chain.
@@ -268,11 +284,7 @@ uint8_t* TypeDirectory::AppendPage(PageCache& cache) {
   const bool oldPinned = m_writer.IsPinned();
   RecordHandle page;
   uint8_t* bytes = cache.AppendPage(true, &page);
-  for (uint32_t slot = 0; slot < kTypeEntriesPerPage; ++slot) {
-    uint8_t* entry = bytes + slot * TypeEntryLayout::kLength;
-    StoreU32(entry + TypeEntryLayout::kName, RecordHandle::kNone);
-    StoreU32(entry + TypeEntryLayout::kReference, RecordHandle::kNone);
-  }
+  std::memcpy(bytes, kNewDirectorySlots.data(), kNewDirectorySlots.size());
   uint8_t word[4];
   StoreU32(word, page.Value());
   m_lastPage = RecordHandle();

@@ -53,6 +53,22 @@ class CacheUnderTest {
     m_cache->GetPageForWrite(PageHandle(page, offset))[0] = value;
     m_shadow[page][offset] = value;
   }
+  // The same through the buffer `hint` names, as a record writer writes.
+  void WriteByteThroughHint(uint32_t page, uint32_t offset, uint8_t value, uint16_t hint) {
+    m_cache->GetPageForRead(PageHandle(page));
+    m_cache->GetPageForWrite(PageHandle(page, offset), &hint)[0] = value;
+    m_shadow[page][offset] = value;
+  }
+  // The same on a page its caller pins, telling the cache the buffer `hint` holds it.
+  void WriteByteThroughPinnedHint(uint32_t page, uint32_t offset, uint8_t value, uint16_t hint) {
+    m_cache->GetPageForRead(PageHandle(page));
+    m_cache->LockPage(PageHandle(page));
+    uint16_t buffer = PageCache::kNoBuffer;
+    m_cache->PinPinnedPage(PageHandle(page, offset), hint, &buffer)[0] = value;
+    m_shadow[page][offset] = value;
+    m_cache->UnlockPage(PageHandle(page));
+    m_cache->UnlockPage(PageHandle(page));
+  }
 
   PageCache& Cache() { return *m_cache; }
   MemoryPageFile& File() { return *m_file; }
@@ -109,6 +125,87 @@ TEST(PageCacheTest, RandomAccessMatchesShadowAcrossEvictions) {
     }
   }
   for (uint32_t page = 0; page < kPages; ++page) ASSERT_TRUE(cut.PageMatches(page));
+}
+
+// Appends, reads, pins and writes through buffers named at random, checked against
+// the shadow; the pins taken stay held at the end, as a load that fails leaves them.
+// Answers what the cache shows at the end: its file traffic, resident pages, pins and
+// change marks.
+std::string RunMixedScript(CacheUnderTest& cut, uint32_t seed) {
+  std::mt19937 random(seed);
+  // A few pages first, written through every buffer as a hint while most buffers hold
+  // no page yet; the script ends by reading the same pages, so that a cache after it
+  // has buffers that held them.
+  constexpr uint32_t kFirstPages = 5;
+  for (uint32_t page = 0; page < kFirstPages; ++page) cut.Append(static_cast<uint8_t>(0xA0 + page));
+  for (uint16_t hint = 0; hint < kBuffers; ++hint) {
+    for (uint32_t page = 0; page < kFirstPages; ++page) {
+      cut.WriteByteThroughHint(page, hint % kVstPageSize, static_cast<uint8_t>(hint), hint);
+      cut.WriteByteThroughPinnedHint(page, (hint + 1) % kVstPageSize, static_cast<uint8_t>(hint), hint);
+    }
+  }
+  for (uint32_t page = 0; page < kFirstPages; ++page) EXPECT_TRUE(cut.PageMatches(page)) << "page " << page;
+  uint32_t pinned = 0;
+  for (int step = 0; step < 4000; ++step) {
+    const uint32_t pages = cut.Cache().PageCountInFile();
+    const uint32_t page = pages == 0 ? 0 : random() % pages;
+    const uint32_t offset = random() % kVstPageSize;
+    const auto value = static_cast<uint8_t>(random());
+    const auto hint = static_cast<uint16_t>(random() % kBuffers);
+    switch (pages < 2 ? 0 : random() % 6) {
+      case 0: {
+        if (pages >= 3 * kBuffers) break;
+        const bool pin = pinned < 30 && value % 8 == 0;
+        cut.Append(value, pin);
+        pinned += pin ? 1 : 0;
+        break;
+      }
+      case 1:
+        EXPECT_TRUE(cut.PageMatches(page)) << "step " << step;
+        break;
+      case 2:
+        cut.WriteByteThroughHint(page, offset, value, hint);
+        break;
+      case 3:
+        cut.WriteByteThroughPinnedHint(page, offset, value, hint);
+        break;
+      case 4:
+        if (pinned < 30) {
+          cut.Cache().GetPageForRead(PageHandle(page));
+          cut.Cache().LockPage(PageHandle(page));
+          ++pinned;
+        }
+        break;
+      default:
+        cut.WriteByte(page, offset, value);
+        break;
+    }
+  }
+  for (uint32_t page = 0; page < kFirstPages; ++page) EXPECT_TRUE(cut.PageMatches(page)) << "page " << page;
+  std::string shown = std::to_string(cut.File().m_reads) + " reads, " + std::to_string(cut.File().m_writes) + " writes";
+  for (uint32_t page = 0; page < cut.Cache().PageCountInFile(); ++page) {
+    if (cut.Cache().IsResident(page)) {
+      shown += "; " + std::to_string(page) + " pins " + std::to_string(cut.Cache().PinCount(page)) +
+               (cut.Cache().IsChanged(page) ? " changed" : "");
+    }
+  }
+  return shown;
+}
+
+// A cache may start with the buffers of one that went before: nothing of the other's
+// pages, pins, change marks or remembered buffers may show through. The same script
+// on a cache made while another is alive (so from new buffers) is the reference.
+TEST(PageCacheTest, ACacheAfterAnotherStartsAsANewOne) {
+  for (uint32_t seed : {7u, 1234u, 20241208u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    auto before = std::make_unique<CacheUnderTest>();
+    RunMixedScript(*before, seed ^ 0x5A5Au);
+    before.reset();
+    CacheUnderTest after;
+    const std::string shownAfter = RunMixedScript(after, seed);
+    CacheUnderTest fresh;
+    EXPECT_EQ(RunMixedScript(fresh, seed), shownAfter);
+  }
 }
 
 TEST(PageCacheTest, ReplacesLeastRecentlyUsedAndWritesBackOnlyChangedPages) {
