@@ -132,14 +132,12 @@ ChannelState& State() {
   return state;
 }
 
-void FlushHeldOutput() { FileChannel::FlushStandardOutput(); }
-
 ChannelState::ChannelState() {
   openTable.fill(-1);
   // A program that ends by another way than ExitProgram (a fatal error of the class
   // library) still writes what it held.
-  platform::SetHeldOutputWriter(&FlushHeldOutput);
-  std::atexit(&FlushHeldOutput);
+  platform::SetHeldOutputWriter(&FileChannel::FlushStandardOutput);
+  std::atexit(&FileChannel::FlushStandardOutput);
 }
 
 ExitServices g_exitServices;

@@ -115,21 +115,21 @@ DVErrorCode MemoryFile::CopyTo(MemoryFile& destination, uint32_t itemSize, uint3
 }
 
 void MemoryFile::Truncate() {
-  uint64_t pagesNeeded = (static_cast<uint64_t>(m_position) + kPageSize - 1) >> kPageShift;
-  while (m_pages.size() > pagesNeeded) {
-    MemPool::FreeFixed(m_pages.back());
-    m_pages.pop_back();
-  }
+  KeepPages((static_cast<uint64_t>(m_position) + kPageSize - 1) >> kPageShift);
   m_size = m_position;
 }
 
 void MemoryFile::Clear() {
-  while (m_pages.size() > 1) {
+  KeepPages(1);
+  m_size = 0;
+  m_position = 0;
+}
+
+void MemoryFile::KeepPages(uint64_t count) {
+  while (m_pages.size() > count) {
     MemPool::FreeFixed(m_pages.back());
     m_pages.pop_back();
   }
-  m_size = 0;
-  m_position = 0;
 }
 
 // -- Handle table --------------------------------------------------------------------

@@ -107,6 +107,8 @@ class MemoryFile {
   uint32_t PageCount() const { return static_cast<uint32_t>(m_pages.size()); }
 
  private:
+  // Gives back the pages past the first `count`.
+  void KeepPages(uint64_t count);
   DVErrorCode ReadAcrossPages(uint64_t n, void* buffer);
   DVErrorCode WriteAcrossPages(uint64_t n, const void* buffer);
   uint8_t* AppendPage();
