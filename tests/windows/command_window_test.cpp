@@ -297,7 +297,9 @@ TEST_F(CommandWindowTest, DialogCommandTexts) {
     EXPECT_EQ(result.Number(), c.result);
     EXPECT_EQ(result.Severity(), 0u);
     EXPECT_EQ(system.TakeLog().find("MessageBeep") != std::string::npos, c.beeps);
-    if (c.captured != nullptr) EXPECT_NE(std::string(buffer).find(c.captured), std::string::npos) << buffer;
+    if (c.captured != nullptr) {
+      EXPECT_NE(std::string(buffer).find(c.captured), std::string::npos) << buffer;
+    }
   }
   DVErrorCode result;
   RunCommandTextFromDialog(&result, 0, "eval 1+2", nullptr);

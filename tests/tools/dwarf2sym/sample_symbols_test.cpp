@@ -191,7 +191,7 @@ std::optional<DwarfVariable> VariableOf(Dwarf_Die* die, const std::string& proce
     return std::nullopt;
   }
   DwarfVariable variable{.m_procedure = procedure, .m_name = EntryName(die), .m_external = IsExternal(die),
-                         .m_type = TypeText(die)};
+                         .m_register = std::nullopt, .m_type = TypeText(die)};
   if (ops[0].atom == DW_OP_addr) {
     variable.m_static = true;
     variable.m_address = static_cast<uint32_t>(ops[0].number);
