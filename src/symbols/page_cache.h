@@ -186,10 +186,10 @@ class PageCache {
   void ForgetPage(uint16_t buffer);
 
   uint32_t m_referenceCount = 0;
-  std::unique_ptr<uint16_t[]> m_lruNext;
-  std::unique_ptr<uint16_t[]> m_lruPrevious;
-  std::unique_ptr<uint16_t[]> m_hashNext;
-  std::unique_ptr<uint16_t[]> m_hashPrevious;
+  uint16_t m_lruNext[kBufferCount + 1];
+  uint16_t m_lruPrevious[kBufferCount + 1];
+  uint16_t m_hashNext[kBufferCount + kBucketCount];
+  uint16_t m_hashPrevious[kBufferCount + kBucketCount];
   std::unique_ptr<PageBuffer[]> m_buffers;
   std::unique_ptr<PageFile> m_file;
   uint32_t m_fileLength = 0;
