@@ -1018,6 +1018,12 @@ void TypeParser::Complete(Env& env) {
 
 // ---- TypeDescriptionState
 
+void TypeDescriptionState::ParserStack::push_back(const StackEntry& entry) {
+  // More than the checked depth and one step's pushes is a fault of the state table.
+  if (m_size >= kCapacity) ZENTOR_INTERNAL_ERROR();
+  m_entries[m_size++] = entry;
+}
+
 TypeDescriptionState::TypeDescriptionState() = default;
 TypeDescriptionState::~TypeDescriptionState() = default;
 
@@ -1055,6 +1061,16 @@ void TypeDescriptionState::TypeDefinitionByte(LoaderState& loader, PageCache& ca
   if (!m_definitionOpen) ZENTOR_INTERNAL_ERROR();
   TypeParser::Env env{*this, loader, cache};
   TypeParser::Feed(env, byte);
+}
+
+void TypeDescriptionState::TypeDefinitionBytes(LoaderState& loader, PageCache& cache, const uint8_t* bytes,
+                                               uint32_t count) {
+  if (count == 0) return;
+  // Only the beginning and the end of a definition open and close it: one check
+  // holds for the whole run.
+  if (!m_definitionOpen) ZENTOR_INTERNAL_ERROR();
+  TypeParser::Env env{*this, loader, cache};
+  for (uint32_t i = 0; i < count; ++i) TypeParser::Feed(env, bytes[i]);
 }
 
 void TypeDescriptionState::EndTypeDefinition(LoaderState& loader, PageCache& cache) {
@@ -1132,7 +1148,7 @@ void TypeDefinitionByte(uint8_t byte) {
 void TypeDefinitionBytes(const uint8_t* bytes, uint32_t count) {
   if (count == 0) return;
   const CurrentLoadParts load = TypeLoad();
-  for (uint32_t i = 0; i < count; ++i) load.m_types->TypeDefinitionByte(load.m_loader, load.m_cache, bytes[i]);
+  load.m_types->TypeDefinitionBytes(load.m_loader, load.m_cache, bytes, count);
 }
 
 void EndTypeDefinition() {
