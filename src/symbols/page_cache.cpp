@@ -374,13 +374,18 @@ PageCache::PageCache(std::unique_ptr<PageFile> file) : m_file(std::move(file)) {
 }
 
 PageCache::~PageCache() {
-  if (SpareBuffers() == nullptr) SpareBuffers() = std::move(m_buffers);
+  std::unique_ptr<PageBuffer[]>* spare = SpareBuffers();
+  for (uint32_t set = 0; set < kSpareBufferSets; ++set) {
+    if (spare[set] != nullptr) continue;
+    spare[set] = std::move(m_buffers);
+    return;
+  }
 }
 
-std::unique_ptr<PageCache::PageBuffer[]>& PageCache::SpareBuffers() {
+std::unique_ptr<PageCache::PageBuffer[]>* PageCache::SpareBuffers() {
   // Made on first use and never destroyed: a cache may go while the program exits.
-  static auto* spare = new std::unique_ptr<PageBuffer[]>();
-  return *spare;
+  static auto* spare = new std::unique_ptr<PageBuffer[]>[kSpareBufferSets]();
+  return spare;
 }
 
 namespace {
@@ -421,11 +426,12 @@ const NewCacheLists& NewLists() {
 }  // namespace
 
 void PageCache::Initialise() {
-  if (SpareBuffers() != nullptr) {
+  std::unique_ptr<PageBuffer[]>* spare = SpareBuffers();
+  for (uint32_t set = 0; set < kSpareBufferSets && m_buffers == nullptr; ++set) m_buffers = std::move(spare[set]);
+  if (m_buffers != nullptr) {
     // A page's bytes are only ever seen after AppendPage cleared them or ReadPage
     // filled them (a failed read forgets the page): the old bytes can stay, the
     // headers start as a new buffer's.
-    m_buffers = std::move(SpareBuffers());
     for (uint16_t buffer = 0; buffer < kBufferCount; ++buffer) {
       PageBuffer& page = m_buffers[buffer];
       page.m_signature = kSignature;
