@@ -168,7 +168,9 @@ uint16_t BeginNestedSymbolLookup() {
   if (depth < stack.size()) {
     stack[depth] = location.Entry();
   } else {
-    if (stack.size() == stack.capacity()) stack.reserve(stack.capacity() + 64);
+    // Lookups seldom nest more than a few deep: the stack starts small and doubles
+    // (every context has one, and an entry is a few hundred bytes).
+    if (stack.size() == stack.capacity()) stack.reserve(stack.capacity() < 4 ? 4 : 2 * stack.capacity());
     stack.push_back(location.Entry());
   }
   location.SetLookupDepth(static_cast<uint32_t>(stack.size() < depth + 1 ? stack.size() : depth + 1));
