@@ -112,13 +112,18 @@ uint32_t AskTheTables() {
 }  // namespace
 
 // Every input ends with a session reset, so the harness resets once before its first.
-CodeViewFileHarness::CodeViewFileHarness() : m_directory("fuzz-codeview"), m_path(m_directory.File("FUZZ.SYM")) {
+CodeViewFileHarness::CodeViewFileHarness()
+    : m_directory("fuzz-codeview"),
+      m_path(m_directory.File("FUZZ.SYM")),
+      m_file(m_path, platform::FileOpenMode::CreateReadWrite) {
   ResetDebugSession();
 }
 
 CodeViewFileOutcome CodeViewFileHarness::Run(std::string_view file) {
   CodeViewFileOutcome outcome;
-  m_directory.Write("FUZZ.SYM", file);
+  m_file.Seek(0, platform::SeekOrigin::Begin);
+  m_file.Write(file.data(), file.size());
+  m_file.Truncate(static_cast<int64_t>(file.size()));
   testing_support::RecordingWindowBackend windows;
   WindowLayerBackend* previous = WindowLayer::SetBackend(&windows);
   OutputWriter::InstallHook([](char) {});

@@ -13,6 +13,7 @@
 
 #include "harness/session/console_session.h"
 #include "harness/session/symbol_session.h"
+#include "platform/binary_file.h"
 
 namespace zentor::fuzzing {
 
@@ -34,6 +35,9 @@ class CodeViewFileHarness {
  private:
   testing_support::ScratchDirectory m_directory;
   std::string m_path;
+  // The symbol file, kept open: each input is written over the last one and the file
+  // cut to its length, without naming the file again.
+  platform::BinaryFile m_file;
 };
 
 }  // namespace zentor::fuzzing

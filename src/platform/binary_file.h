@@ -32,6 +32,12 @@ class BinaryFile {
   // Closes any file already open, then opens `path`. Returns false (and stays closed)
   // when the file cannot be opened in that mode.
   bool Open(const std::string& path, FileOpenMode mode);
+  // Closes any file already open, then creates a new empty file with a name no other
+  // file has, in `directory` (the temporary directory when empty), whose name starts
+  // with `prefix`, and keeps it open for reading and writing (Path() names it).
+  // Returns false (and stays closed) when none could be created; the caller removes
+  // the file.
+  bool CreateTemporary(const std::string& prefix, const std::string& directory = "");
   // Returns false when the operating system reported an error while closing.
   bool Close();
   bool IsOpen() const { return m_handle != kNoHandle; }

@@ -8,9 +8,11 @@
 #include "symbols/symbol_lookup.h"
 
 #include "core/dv_error.h"
+#include "core/frame_list.h"
 #include "core/value_display.h"
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace zentor {
@@ -55,6 +57,9 @@ struct NearestSearch {
   bool m_foundInGlobal = false;
   bool m_done = false;
   uint32_t m_isCode = 0;
+  // The frame the frame-relative candidates are resolved for: found at the first such
+  // candidate, and the same for all of one search.
+  std::optional<AddressPair> m_frame;
 };
 
 // One symbol record of a pass (a module pass, or the global pass when `passModule`
@@ -75,7 +80,12 @@ void Consider(NearestSearch& search, ModuleDescriptor* passModule, const Address
   }
   if (IsFrameRelative(location) && !candidate.m_inside) return;
   uint32_t active = 0;
-  ResolveFrameRelativeLocation(location, active);
+  if (IsFrameRelative(location) && !search.m_frame.has_value()) search.m_frame = SelectedOrCurrentFrame();
+  if (search.m_frame.has_value()) {
+    ResolveFrameRelativeLocation(location, active, *search.m_frame);
+  } else {
+    ResolveFrameRelativeLocation(location, active);
+  }
   if (location.m_address.IsNull()) return;
   const OrdinalValue distance = DistanceTo(location.m_address, search.m_address);
   if (location.m_address.IsRegister() && distance != 0u) return;

@@ -19,8 +19,9 @@ namespace zentor {
 // seek.
 struct LoaderInputFile::SharedStream {
   struct Buffer {
-    // Not cleared: only the bytes a refill brought are ever read.
-    std::unique_ptr<uint8_t[]> m_bytes{new uint8_t[kBufferSize]};
+    // Made at its first refill; not cleared: only the bytes a refill brought are ever
+    // read.
+    std::unique_ptr<uint8_t[]> m_bytes;
     uint64_t m_start = 0;
     uint32_t m_length = 0;
     bool Holds(uint64_t position) const { return position >= m_start && position - m_start < m_length; }
@@ -31,9 +32,25 @@ struct LoaderInputFile::SharedStream {
   // Taken when the file is opened: a symbol file does not change while it is read,
   // and the loaders ask for the size before every length they trust.
   int64_t m_size = -1;
+  // The size of each buffer: kBufferSize, or the whole file when it is smaller (a
+  // small file costs no large buffers).
+  uint32_t m_bufferBytes = kBufferSize;
   Buffer m_buffers[2];
   uint32_t m_lastUsed = 0;
   int64_t m_filePosition = -1;
+
+  void SetSize(int64_t size) {
+    m_size = size;
+    if (size >= 0 && size < kBufferSize) m_bufferBytes = size > 0 ? static_cast<uint32_t>(size) : 1;
+  }
+
+  // How much a refill at `position` asks for: a buffer's worth, cut at the end the
+  // file had when it was opened (a read that would only meet the end is not made);
+  // past that end, a buffer's worth.
+  uint32_t RefillCount(uint64_t position) const {
+    if (m_size < 0 || position >= static_cast<uint64_t>(m_size)) return m_bufferBytes;
+    return static_cast<uint32_t>(std::min<uint64_t>(m_bufferBytes, static_cast<uint64_t>(m_size) - position));
+  }
 
   // Reads at most `count` bytes at `position` from the file itself; the number read.
   size_t ReadFromFile(uint64_t position, uint8_t* out, size_t count) {
@@ -65,10 +82,11 @@ struct LoaderInputFile::SharedStream {
         m_lastUsed = which;
         continue;
       }
-      if (count >= kBufferSize) return ReadFromFile(position, out, count) == count;
+      if (count >= m_bufferBytes) return ReadFromFile(position, out, count) == count;
       Buffer& refill = m_buffers[m_lastUsed ^ 1];
+      if (refill.m_bytes == nullptr) refill.m_bytes.reset(new uint8_t[m_bufferBytes]);
       refill.m_start = position;
-      refill.m_length = static_cast<uint32_t>(ReadFromFile(position, refill.m_bytes.get(), kBufferSize));
+      refill.m_length = static_cast<uint32_t>(ReadFromFile(position, refill.m_bytes.get(), RefillCount(position)));
       if (refill.m_length == 0) return false;
     }
     return true;
@@ -94,11 +112,12 @@ uint32_t LoaderInputFile::Open(const char* name) {
   m_position = 0;
   if (name == nullptr || *name == '\0') return m_open;
   const std::string hostPath = platform::ResolveHostPath(name);
-  if (hostPath.empty() || platform::IsDirectory(hostPath)) return m_open;
+  if (hostPath.empty()) return m_open;
   auto stream = std::make_shared<SharedStream>();
+  // A directory does not open as a file of bytes.
   if (!stream->m_file.Open(hostPath, platform::FileOpenMode::ReadOnly)) return m_open;
   stream->m_hostPath = hostPath;
-  stream->m_size = stream->m_file.Size();
+  stream->SetSize(stream->m_file.Size());
   stream->m_filePosition = 0;
   m_stream = std::move(stream);
   m_open = 1;

@@ -40,6 +40,21 @@ LiveTemporaryFiles& LiveFiles() {
   return files;
 }
 
+// The platform may keep only part of the prefix (Windows keeps three characters); the
+// file is then renamed so that its name begins with the whole prefix.
+std::string WithWholePrefix(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  const size_t baseStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::string prefix(kTemporaryPrefix);
+  const std::string base = path.substr(baseStart);
+  if (base.compare(0, prefix.size(), prefix) == 0) return path;
+  size_t kept = 0;
+  while (kept < prefix.size() && kept < base.size() && base[kept] == prefix[kept]) ++kept;
+  const std::string renamed = path.substr(0, baseStart) + prefix + base.substr(kept);
+  if (!platform::RenameFile(path, renamed)) return path;
+  return renamed;
+}
+
 // Blocks of pages a temporary file keeps in memory. A load makes a new symbol-table
 // file each time and lets the old one go; the blocks of the old one are kept here and
 // handed to the next, so a load does not first fault in fresh memory for its pages.
@@ -99,14 +114,17 @@ class TemporaryPageFile final : public PageFile {
   // Pages below this number are kept in memory.
   static constexpr uint32_t kMemoryPages = 65536;
 
-  explicit TemporaryPageFile(std::string path) : m_path(std::move(path)), m_held(kWindowPages, false) {}
+  TemporaryPageFile() : m_held(kWindowPages, false) {}
   ~TemporaryPageFile() override {
     Discard();
     if (!g_liveFilesGone) LiveFiles().m_files.erase(this);
   }
 
-  bool Open() {
-    if (!m_file.Open(m_path, platform::FileOpenMode::ReadWrite)) return false;
+  // Creates the file, kept open from its creation on; its name begins with the whole
+  // prefix.
+  bool Create() {
+    if (!m_file.CreateTemporary(kTemporaryPrefix)) return false;
+    m_path = WithWholePrefix(m_file.Path());
     m_filePosition = 0;
     LiveFiles().m_files.insert(this);
     return true;
@@ -165,7 +183,8 @@ class TemporaryPageFile final : public PageFile {
       const uint32_t blockIndex = page / MemoryBlockPool::kPagesPerBlock;
       if (blockIndex >= m_memoryBlocks.size()) m_memoryBlocks.resize(blockIndex + 1, nullptr);
       if (m_memoryBlocks[blockIndex] == nullptr) m_memoryBlocks[blockIndex] = MemoryBlocks().Take();
-      if (page >= m_inMemory.size()) m_inMemory.resize(page + 1, false);
+      // The marks grow a block at a time: a load appends page after page.
+      if (page >= m_inMemory.size()) m_inMemory.resize((blockIndex + 1) * MemoryBlockPool::kPagesPerBlock, false);
       std::memcpy(m_memoryBlocks[blockIndex] + (page % MemoryBlockPool::kPagesPerBlock) * kVstPageSize, bytes, count);
       m_inMemory[page] = true;
       m_position += count;
@@ -325,38 +344,16 @@ LiveTemporaryFiles::~LiveTemporaryFiles() {
   g_liveFilesGone = true;
 }
 
-// The platform may keep only part of the prefix (Windows keeps three characters); the
-// file is then renamed so that its name begins with the whole prefix.
-std::string WithWholePrefix(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  const size_t baseStart = slash == std::string::npos ? 0 : slash + 1;
-  const std::string prefix(kTemporaryPrefix);
-  const std::string base = path.substr(baseStart);
-  if (base.compare(0, prefix.size(), prefix) == 0) return path;
-  size_t kept = 0;
-  while (kept < prefix.size() && kept < base.size() && base[kept] == prefix[kept]) ++kept;
-  const std::string renamed = path.substr(0, baseStart) + prefix + base.substr(kept);
-  if (!platform::RenameFile(path, renamed)) return path;
-  return renamed;
-}
-
 }  // namespace
 
 
 std::unique_ptr<PageFile> CreateTemporaryPageFile() {
   errno = 0;
-  std::string path = platform::CreateTemporaryFile(kTemporaryPrefix);
-  if (!path.empty()) path = WithWholePrefix(path);
-  int failure = errno;
-  if (!path.empty()) {
-    auto file = std::make_unique<TemporaryPageFile>(path);
-    if (file->Open()) return file;
-    failure = errno;
-    platform::RemoveFile(path);
-  }
+  auto file = std::make_unique<TemporaryPageFile>();
+  if (file->Create()) return file;
   DVError error(kMsgCannotCreateTempFile, kSeverityError);
-  error.SetArg(0, static_cast<int32_t>(failure));
-  error.SetArg(1, path.empty() ? (platform::TemporaryDirectory() + "/" + kTemporaryPrefix).c_str() : path.c_str());
+  error.SetArg(0, static_cast<int32_t>(errno));
+  error.SetArg(1, (platform::TemporaryDirectory() + "/" + kTemporaryPrefix).c_str());
   throw error;
 }
 
@@ -377,25 +374,64 @@ PageCache::PageCache(std::unique_ptr<PageFile> file) : m_file(std::move(file)) {
 }
 
 PageCache::~PageCache() {
-  if (SpareBuffers() == nullptr) SpareBuffers() = std::move(m_buffers);
+  std::unique_ptr<PageBuffer[]>* spare = SpareBuffers();
+  for (uint32_t set = 0; set < kSpareBufferSets; ++set) {
+    if (spare[set] != nullptr) continue;
+    spare[set] = std::move(m_buffers);
+    return;
+  }
 }
 
-std::unique_ptr<PageCache::PageBuffer[]>& PageCache::SpareBuffers() {
+std::unique_ptr<PageCache::PageBuffer[]>* PageCache::SpareBuffers() {
   // Made on first use and never destroyed: a cache may go while the program exits.
-  static auto* spare = new std::unique_ptr<PageBuffer[]>();
-  return *spare;
+  static auto* spare = new std::unique_ptr<PageBuffer[]>[kSpareBufferSets]();
+  return spare;
 }
+
+namespace {
+
+// The lists of a new cache, laid once: every load sets up a cache, which copies them.
+struct NewCacheLists {
+  uint16_t m_lruNext[PageCache::kBufferCount + 1];
+  uint16_t m_lruPrevious[PageCache::kBufferCount + 1];
+  uint16_t m_hashNext[PageCache::kBufferCount + PageCache::kBucketCount];
+  uint16_t m_hashPrevious[PageCache::kBufferCount + PageCache::kBucketCount];
+
+  NewCacheLists() {
+    // Every hash list is empty: each node is alone on its own circle.
+    for (uint16_t node = 0; node < PageCache::kBufferCount + PageCache::kBucketCount; ++node) {
+      m_hashNext[node] = node;
+      m_hashPrevious[node] = node;
+    }
+    constexpr uint16_t kLruHead = PageCache::kBufferCount;
+    m_lruNext[kLruHead] = kLruHead;
+    m_lruPrevious[kLruHead] = kLruHead;
+    // Each buffer goes to the front in turn, so buffer 0 ends at the least recently
+    // used end and buffers are first taken in the order 0, 1, 2, ...
+    for (uint16_t buffer = 0; buffer < PageCache::kBufferCount; ++buffer) {
+      const uint16_t first = m_lruNext[kLruHead];
+      m_lruNext[buffer] = first;
+      m_lruPrevious[buffer] = kLruHead;
+      m_lruPrevious[first] = buffer;
+      m_lruNext[kLruHead] = buffer;
+    }
+  }
+};
+
+const NewCacheLists& NewLists() {
+  static const NewCacheLists lists;
+  return lists;
+}
+
+}  // namespace
 
 void PageCache::Initialise() {
-  m_lruNext = std::make_unique<uint16_t[]>(kBufferCount + 1);
-  m_lruPrevious = std::make_unique<uint16_t[]>(kBufferCount + 1);
-  m_hashNext = std::make_unique<uint16_t[]>(kBufferCount + kBucketCount);
-  m_hashPrevious = std::make_unique<uint16_t[]>(kBufferCount + kBucketCount);
-  if (SpareBuffers() != nullptr) {
+  std::unique_ptr<PageBuffer[]>* spare = SpareBuffers();
+  for (uint32_t set = 0; set < kSpareBufferSets && m_buffers == nullptr; ++set) m_buffers = std::move(spare[set]);
+  if (m_buffers != nullptr) {
     // A page's bytes are only ever seen after AppendPage cleared them or ReadPage
     // filled them (a failed read forgets the page): the old bytes can stay, the
     // headers start as a new buffer's.
-    m_buffers = std::move(SpareBuffers());
     for (uint16_t buffer = 0; buffer < kBufferCount; ++buffer) {
       PageBuffer& page = m_buffers[buffer];
       page.m_signature = kSignature;
@@ -406,27 +442,11 @@ void PageCache::Initialise() {
   } else {
     m_buffers = std::make_unique<PageBuffer[]>(kBufferCount);
   }
-
-  // Every load sets up a cache: the lists are laid through plain pointers.
-  uint16_t* const hashNext = m_hashNext.get();
-  uint16_t* const hashPrevious = m_hashPrevious.get();
-  for (uint16_t node = 0; node < kBufferCount + kBucketCount; ++node) {
-    hashNext[node] = node;
-    hashPrevious[node] = node;
-  }
-  uint16_t* const lruNext = m_lruNext.get();
-  uint16_t* const lruPrevious = m_lruPrevious.get();
-  lruNext[kLruHead] = kLruHead;
-  lruPrevious[kLruHead] = kLruHead;
-  // Each buffer goes to the front in turn, so buffer 0 ends at the least recently
-  // used end and buffers are first taken in the order 0, 1, 2, ...
-  for (uint16_t buffer = 0; buffer < kBufferCount; ++buffer) {
-    const uint16_t first = lruNext[kLruHead];
-    lruNext[buffer] = first;
-    lruPrevious[buffer] = kLruHead;
-    lruPrevious[first] = buffer;
-    lruNext[kLruHead] = buffer;
-  }
+  const NewCacheLists& lists = NewLists();
+  std::memcpy(m_lruNext, lists.m_lruNext, sizeof m_lruNext);
+  std::memcpy(m_lruPrevious, lists.m_lruPrevious, sizeof m_lruPrevious);
+  std::memcpy(m_hashNext, lists.m_hashNext, sizeof m_hashNext);
+  std::memcpy(m_hashPrevious, lists.m_hashPrevious, sizeof m_hashPrevious);
   std::fill(std::begin(m_recent), std::end(m_recent), kNoBuffer);
 }
 

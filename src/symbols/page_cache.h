@@ -154,10 +154,13 @@ class PageCache {
   static constexpr uint16_t kFirstBucketNode = kBufferCount;
 
   void Initialise();
-  // The buffers of the last cache that went, kept for the next one: a load makes a
+  // The buffers of the last caches that went, kept for the next ones: a load makes a
   // new cache each time, and 121 cleared pages from the allocator cost more than
   // setting the headers of buffers whose bytes no page shows before it fills them.
-  static std::unique_ptr<PageBuffer[]>& SpareBuffers();
+  // A load makes its cache while the context it replaces still holds one, so two
+  // sets are kept.
+  static constexpr uint32_t kSpareBufferSets = 2;
+  static std::unique_ptr<PageBuffer[]>* SpareBuffers();
   void CheckHandleInFile(RecordHandle handle, int line) const;
   // The buffer `hint` names when it still holds the page of `handle` (a handle in the
   // file), else null: a caller's memory of a buffer is only ever a hint.
@@ -186,10 +189,10 @@ class PageCache {
   void ForgetPage(uint16_t buffer);
 
   uint32_t m_referenceCount = 0;
-  std::unique_ptr<uint16_t[]> m_lruNext;
-  std::unique_ptr<uint16_t[]> m_lruPrevious;
-  std::unique_ptr<uint16_t[]> m_hashNext;
-  std::unique_ptr<uint16_t[]> m_hashPrevious;
+  uint16_t m_lruNext[kBufferCount + 1];
+  uint16_t m_lruPrevious[kBufferCount + 1];
+  uint16_t m_hashNext[kBufferCount + kBucketCount];
+  uint16_t m_hashPrevious[kBufferCount + kBucketCount];
   std::unique_ptr<PageBuffer[]> m_buffers;
   std::unique_ptr<PageFile> m_file;
   uint32_t m_fileLength = 0;

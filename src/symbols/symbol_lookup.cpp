@@ -168,7 +168,9 @@ uint16_t BeginNestedSymbolLookup() {
   if (depth < stack.size()) {
     stack[depth] = location.Entry();
   } else {
-    if (stack.size() == stack.capacity()) stack.reserve(stack.capacity() + 64);
+    // Lookups seldom nest more than a few deep: the stack starts small and doubles
+    // (every context has one, and an entry is a few hundred bytes).
+    if (stack.size() == stack.capacity()) stack.reserve(stack.capacity() < 4 ? 4 : 2 * stack.capacity());
     stack.push_back(location.Entry());
   }
   location.SetLookupDepth(static_cast<uint32_t>(stack.size() < depth + 1 ? stack.size() : depth + 1));
@@ -315,15 +317,22 @@ void ResolveFrameRelativeLocation(AddressExtent& location, uint32_t& active) {
     active = 1;
     return;
   }
-  const AddressPair frame = SelectedOrCurrentFrame();
+  ResolveFrameRelativeLocation(location, active, SelectedOrCurrentFrame());
+}
+
+void ResolveFrameRelativeLocation(AddressExtent& location, uint32_t& active, const AddressPair& frame) {
+  if (!IsFrameRelative(location)) {
+    active = 1;
+    return;
+  }
   const ScopeBlock& scope = CurrentEntry().m_scope;
   active = CurrentEntry().m_scopeSet != 0 && !frame.m_first.IsNull() && !scope.m_start.IsNull() &&
                    frame.m_first.IsWithinLength(scope.m_start, scope.m_length) == kInsideRange
                ? 1
                : 0;
   if ((location.m_flags & (kLocationRegister | kLocationResolved)) != 0) return;
-  const AddressDescriptor base =
-      (location.m_flags & kLocationStackRelative) != 0 ? frame.m_second : FrameArgumentBase();
+  // The argument block's base is the frame's second address too (FrameArgumentBase).
+  const AddressDescriptor& base = frame.m_second;
   if (base.IsNull() || base.IsRegister()) {
     active = 0;
     return;

@@ -123,6 +123,9 @@ AddressDescriptor FrameArgumentBase();
 // registers when none is selected) and tells whether the frame is active for the
 // current scope. Static locations are active and stay as they are.
 void ResolveFrameRelativeLocation(AddressExtent& location, uint32_t& active);
+// The same for a frame the caller found (SelectedOrCurrentFrame): a search that
+// resolves many locations finds the frame once.
+void ResolveFrameRelativeLocation(AddressExtent& location, uint32_t& active, const AddressPair& frame);
 
 // ---- modules
 ModuleDescriptor* FindModuleByName(DVErrorCode& status, const RWCString& name);

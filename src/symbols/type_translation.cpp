@@ -23,10 +23,25 @@ struct TypeParser {
   using Self = TypeDescriptionState;
   enum class Step : uint8_t { Wait, Again, Return };
 
+  // What a step works on. The parser's own parts are named one by one: the state
+  // object is polymorphic, and a checked build verifies its dynamic type at every
+  // member reached through it, which every byte did several times over.
   struct Env {
+    Env(Self& state, LoaderState& loader, PageCache& cache)
+        : m_state(state), m_fields(state.m_fields), m_stack(state.m_stack), m_current(state.m_state),
+          m_loader(loader), m_cache(cache), m_typeRecords(loader.Writer(kTypeRecordChain)),
+          m_namePool(loader.NamePool()), m_typeBase(loader.ModuleTypeBase()), m_format(loader.LoaderFormat()) {}
     Self& m_state;
+    Self::Collected& m_fields;
+    Self::ParserStack& m_stack;
+    uint32_t& m_current;
     LoaderState& m_loader;
     PageCache& m_cache;
+    // The loader's parts and settings the steps use; none changes while bytes are fed.
+    RecordChainWriter& m_typeRecords;
+    RecordChainWriter& m_namePool;
+    uint32_t m_typeBase;
+    uint32_t m_format;
   };
   using Handler = Step (*)(Env&, uint8_t);
   struct Row {
@@ -40,16 +55,16 @@ struct TypeParser {
   // of the table.
   static constexpr uint32_t kMaxStepsPerByte = 64;
 
-  static Self::Collected& Fields(Env& env) { return env.m_state.m_fields; }
+  static Self::Collected& Fields(Env& env) { return env.m_fields; }
   static void Push(Env& env, uint32_t state, bool runNow) {
-    env.m_state.m_stack.push_back(Self::StackEntry{state, runNow ? 1u : 0u});
+    env.m_stack.push_back(Self::StackEntry{state, runNow ? 1u : 0u});
   }
   static Step Goto(Env& env, uint32_t state, Step step = Step::Wait) {
-    env.m_state.m_state = state;
+    env.m_current = state;
     return step;
   }
   static Step Fail(Env& env) { return Goto(env, kParseError); }
-  static uint32_t Format(Env& env) { return env.m_loader.LoaderFormat(); }
+  static uint32_t Format(Env& env) { return env.m_format; }
 
   static uint32_t ValueWord(const Self::Collected& fields) {
     switch (fields.m_valueKind) {
@@ -223,7 +238,7 @@ struct TypeParser {
   static Step IndexBody(Env& env, uint8_t byte) {
     Self::Collected& f = Fields(env);
     if (byte < 0x80) {
-      f.m_lastTypeIndex = byte + env.m_loader.ModuleTypeBase();
+      f.m_lastTypeIndex = byte + env.m_typeBase;
       return Step::Return;
     }
     f.m_indexFirstByte = byte;
@@ -232,7 +247,7 @@ struct TypeParser {
 
   static Step IndexLow(Env& env, uint8_t byte) {
     Self::Collected& f = Fields(env);
-    f.m_lastTypeIndex = ((static_cast<uint32_t>(f.m_indexFirstByte & 0x7f) << 8) | byte) + env.m_loader.ModuleTypeBase();
+    f.m_lastTypeIndex = ((static_cast<uint32_t>(f.m_indexFirstByte & 0x7f) << 8) | byte) + env.m_typeBase;
     return Step::Return;
   }
 
@@ -244,7 +259,7 @@ struct TypeParser {
       return Goto(env, kParseNameLength);
     }
     if (byte == kLeafNone) {
-      env.m_state.m_stack.clear();
+      env.m_stack.clear();
       return Goto(env, kParseDone);
     }
     return Fail(env);
@@ -552,7 +567,7 @@ struct TypeParser {
   static Step StoreGroupA(Env& env, uint8_t) {
     Self::Collected& f = Fields(env);
     const RecordHandle element =
-        AppendListIndexElement(env.m_cache, env.m_loader.Writer(kTypeRecordChain), f.m_lastTypeIndex);
+        AppendListIndexElement(env.m_cache, env.m_typeRecords, f.m_lastTypeIndex);
     if (f.m_firstA.IsNone()) f.m_firstA = element;
     return Step::Return;
   }
@@ -584,12 +599,12 @@ struct TypeParser {
   // Each value of a list becomes one element: a name, a type index or a number.
   static Step StoreListElement(Env& env, uint8_t) {
     Self::Collected& f = Fields(env);
-    RecordChainWriter& records = env.m_loader.Writer(kTypeRecordChain);
+    RecordChainWriter& records = env.m_typeRecords;
     RecordHandle element;
     switch (f.m_valueKind) {
       case 0: {
-        const SymbolKey key =
-            SymbolKey::Store(env.m_cache, env.m_loader.NamePool(), NameKey(RWCString(f.m_valueText.c_str()), 0));
+        // The text holds no NUL (a name's characters stop at one).
+        const SymbolKey key = SymbolKey::Store(env.m_cache, env.m_namePool, f.m_valueText, 0);
         element = AppendListNameElement(env.m_cache, records, key);
         break;
       }
@@ -672,15 +687,15 @@ struct TypeParser {
   // on to the states it enters); after a completed sub-parse the stack is popped, its
   // action states run, and the first reading state popped waits for the next byte.
   static void Feed(Env& env, uint8_t byte) {
-    Self& self = env.m_state;
+    Self::ParserStack& stack = env.m_stack;
+    uint32_t& current = env.m_current;
     for (uint32_t steps = 0;; ++steps) {
-      if (steps >= kMaxStepsPerByte || self.m_state >= kParserStateCount ||
-          self.m_stack.size() > Self::kMaxStackDepth) {
-        self.m_stack.clear();
-        self.m_state = kParseError;
+      if (steps >= kMaxStepsPerByte || current >= kParserStateCount || stack.size() > Self::kMaxStackDepth) {
+        stack.clear();
+        current = kParseError;
         return;
       }
-      const Row& row = kRows[self.m_state];
+      const Row& row = kRows[current];
       if (row.m_action) ZENTOR_INTERNAL_ERROR();
       const Step step = row.m_handler(env, byte);
       if (step == Step::Wait) return;
@@ -688,13 +703,13 @@ struct TypeParser {
       // The sub-parse is complete and the byte taken.
       for (;;) {
         if (++steps >= kMaxStepsPerByte) break;
-        if (self.m_stack.empty()) {
-          self.m_state = kParseDone;
+        if (stack.empty()) {
+          current = kParseDone;
           return;
         }
-        const Self::StackEntry entry = self.m_stack.back();
-        self.m_stack.pop_back();
-        self.m_state = entry.m_state;
+        const Self::StackEntry entry = stack.back();
+        stack.pop_back();
+        current = entry.m_state;
         if (entry.m_runNow == 0) return;
         if (entry.m_state >= kParserStateCount || !kRows[entry.m_state].m_action) ZENTOR_INTERNAL_ERROR();
         const Step action = kRows[entry.m_state].m_handler(env, byte);
@@ -1018,6 +1033,12 @@ void TypeParser::Complete(Env& env) {
 
 // ---- TypeDescriptionState
 
+void TypeDescriptionState::ParserStack::push_back(const StackEntry& entry) {
+  // More than the checked depth and one step's pushes is a fault of the state table.
+  if (m_size >= kCapacity) ZENTOR_INTERNAL_ERROR();
+  m_entries[m_size++] = entry;
+}
+
 TypeDescriptionState::TypeDescriptionState() = default;
 TypeDescriptionState::~TypeDescriptionState() = default;
 
@@ -1055,6 +1076,16 @@ void TypeDescriptionState::TypeDefinitionByte(LoaderState& loader, PageCache& ca
   if (!m_definitionOpen) ZENTOR_INTERNAL_ERROR();
   TypeParser::Env env{*this, loader, cache};
   TypeParser::Feed(env, byte);
+}
+
+void TypeDescriptionState::TypeDefinitionBytes(LoaderState& loader, PageCache& cache, const uint8_t* bytes,
+                                               uint32_t count) {
+  if (count == 0) return;
+  // Only the beginning and the end of a definition open and close it: one check
+  // holds for the whole run.
+  if (!m_definitionOpen) ZENTOR_INTERNAL_ERROR();
+  TypeParser::Env env{*this, loader, cache};
+  for (uint32_t i = 0; i < count; ++i) TypeParser::Feed(env, bytes[i]);
 }
 
 void TypeDescriptionState::EndTypeDefinition(LoaderState& loader, PageCache& cache) {
@@ -1132,7 +1163,7 @@ void TypeDefinitionByte(uint8_t byte) {
 void TypeDefinitionBytes(const uint8_t* bytes, uint32_t count) {
   if (count == 0) return;
   const CurrentLoadParts load = TypeLoad();
-  for (uint32_t i = 0; i < count; ++i) load.m_types->TypeDefinitionByte(load.m_loader, load.m_cache, bytes[i]);
+  load.m_types->TypeDefinitionBytes(load.m_loader, load.m_cache, bytes, count);
 }
 
 void EndTypeDefinition() {

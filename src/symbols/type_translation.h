@@ -169,6 +169,8 @@ class TypeDescriptionState : public SharedContextPart {
   uint32_t BeginTypeDefinition(LoaderState& loader, PageCache& cache);
   // One byte of the definition begun last.
   void TypeDefinitionByte(LoaderState& loader, PageCache& cache, uint8_t byte);
+  // The same for each of `count` bytes in turn.
+  void TypeDefinitionBytes(LoaderState& loader, PageCache& cache, const uint8_t* bytes, uint32_t count);
   // Completes the slot from what was read.
   void EndTypeDefinition(LoaderState& loader, PageCache& cache);
 
@@ -186,6 +188,23 @@ class TypeDescriptionState : public SharedContextPart {
   struct StackEntry {
     uint32_t m_state;
     uint32_t m_runNow;
+  };
+  // The parser's stack, in place: the depth is checked before each step, and one step
+  // pushes at most kMostPushesPerStep entries, so it never holds more than the sum.
+  class ParserStack {
+   public:
+    static constexpr uint32_t kMostPushesPerStep = 8;
+    static constexpr uint32_t kCapacity = kMaxStackDepth + 1 + kMostPushesPerStep;
+    void push_back(const StackEntry& entry);
+    const StackEntry& back() const { return m_entries[m_size - 1]; }
+    void pop_back() { --m_size; }
+    bool empty() const { return m_size == 0; }
+    uint32_t size() const { return m_size; }
+    void clear() { m_size = 0; }
+
+   private:
+    StackEntry m_entries[kCapacity];
+    uint32_t m_size = 0;
   };
   // Everything one definition collects; reset when a definition begins, so nothing of
   // a definition leaks into the next one.
@@ -265,7 +284,7 @@ class TypeDescriptionState : public SharedContextPart {
   void ResetForDefinition();
 
   uint32_t m_state = kParseDone;
-  std::vector<StackEntry> m_stack;
+  ParserStack m_stack;
   bool m_definitionOpen = false;
   uint32_t m_definitionIndex = 0;
   Collected m_fields;

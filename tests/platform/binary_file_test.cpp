@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,37 @@ TEST(BinaryFile, MovedFileKeepsItsHandle) {
   EXPECT_TRUE(third.Close());  // closing a closed file is harmless
   EXPECT_EQ(third.Tell(), -1);
   EXPECT_EQ(FileSize(scratch.Path()), 3);
+}
+
+// Files created as temporaries stay open: each has a name of its own in the directory
+// asked for, starting with the prefix, is empty, and reads back what was written
+// through the same object; another file's name is never reused while it exists. A
+// directory that does not exist gives none.
+TEST(BinaryFile, TemporaryFilesAreCreatedOpen) {
+  std::set<std::string> names;
+  for (const std::string& directory : {std::string(), TemporaryDirectory()}) {
+    for (int i = 0; i < 20; ++i) {
+      BinaryFile file;
+      ASSERT_TRUE(file.CreateTemporary("zbt", directory));
+      const std::string name = file.Path();
+      EXPECT_TRUE(names.insert(name).second) << name << " given twice";
+      EXPECT_EQ(name.compare(0, TemporaryDirectory().size(), TemporaryDirectory()), 0) << name;
+      EXPECT_NE(name.find("zbt", TemporaryDirectory().size()), std::string::npos) << name;
+      EXPECT_TRUE(file.IsWritable());
+      EXPECT_EQ(file.Size(), 0);
+      ASSERT_EQ(file.Write("page", 4), 4u);
+      ASSERT_EQ(file.Seek(0, SeekOrigin::Begin), 0);
+      char back[4] = {};
+      ASSERT_EQ(file.Read(back, 4), 4u);
+      EXPECT_EQ(std::string(back, 4), "page");
+      EXPECT_TRUE(file.Close());
+      EXPECT_EQ(FileSize(name), 4);
+    }
+  }
+  for (const std::string& name : names) EXPECT_TRUE(RemoveFile(name));
+  BinaryFile nowhere;
+  EXPECT_FALSE(nowhere.CreateTemporary("zbt", TemporaryDirectory() + "/zentor-no-such-directory"));
+  EXPECT_FALSE(nowhere.IsOpen());
 }
 
 }  // namespace

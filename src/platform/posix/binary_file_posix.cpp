@@ -1,10 +1,14 @@
 #include "platform/binary_file.h"
 
+#include "platform/file_system.h"
+
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 namespace zentor::platform {
 
@@ -31,6 +35,22 @@ bool BinaryFile::Open(const std::string& path, FileOpenMode mode) {
   m_handle = fd;
   m_mode = mode;
   m_path = path;
+  return true;
+}
+
+bool BinaryFile::CreateTemporary(const std::string& prefix, const std::string& directory) {
+  Close();
+  std::string folder = directory.empty() ? TemporaryDirectory() : directory;
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  // mkostemp creates the file exclusively, so two callers never get the same name.
+  const std::string pattern = folder + prefix + "XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  m_handle = fd;
+  m_mode = FileOpenMode::ReadWrite;
+  m_path = name.data();
   return true;
 }
 

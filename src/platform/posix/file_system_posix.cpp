@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include "platform/binary_file.h"
+
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -31,8 +33,15 @@ int64_t FileSize(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
-  if (path.empty() || IsDirectory(path)) return false;
+  if (path.empty()) return false;
+#ifdef __linux__
+  // Linux never unlinks a directory (EISDIR), so the call itself is the check.
   return ::unlink(path.c_str()) == 0;
+#else
+  // Elsewhere a privileged unlink may take a directory: it is asked about first.
+  if (IsDirectory(path)) return false;
+  return ::unlink(path.c_str()) == 0;
+#endif
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
@@ -63,16 +72,11 @@ std::string TemporaryDirectory() {
 }
 
 std::string CreateTemporaryFile(const std::string& prefix, const std::string& directory) {
-  std::string folder = directory.empty() ? TemporaryDirectory() : directory;
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  // mkstemp creates the file exclusively, so two callers never get the same name.
-  std::string pattern = folder + prefix + "XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) return "";
-  ::close(fd);
-  return std::string(name.data());
+  BinaryFile file;
+  if (!file.CreateTemporary(prefix, directory)) return "";
+  std::string path = file.Path();
+  file.Close();
+  return path;
 }
 
 std::string CurrentDirectory() {

@@ -1,6 +1,11 @@
 #include "platform/binary_file.h"
 
+#include "platform/file_system.h"
+
 #include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
 
 namespace zentor::platform {
 
@@ -30,6 +35,33 @@ bool BinaryFile::Open(const std::string& path, FileOpenMode mode) {
   m_mode = mode;
   m_path = path;
   return true;
+}
+
+bool BinaryFile::CreateTemporary(const std::string& prefix, const std::string& directory) {
+  Close();
+  std::string folder = directory.empty() ? TemporaryDirectory() : directory;
+  if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  // The whole prefix and four hex digits, created only when no such file exists.
+  // GetTempFileNameA would keep only three characters of the prefix, and renaming its
+  // file afterwards fails whenever the longer name is taken.
+  const uint32_t start = (GetCurrentProcessId() * 0x9E37u + GetTickCount()) & 0xFFFFu;
+  for (uint32_t attempt = 0; attempt < 0x10000u; ++attempt) {
+    char digits[8];
+    std::snprintf(digits, sizeof(digits), "%04X", static_cast<unsigned>((start + attempt) & 0xFFFFu));
+    const std::string path = folder + prefix + digits + ".tmp";
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      m_handle = reinterpret_cast<intptr_t>(handle);
+      m_mode = FileOpenMode::ReadWrite;
+      m_path = path;
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
 }
 
 bool BinaryFile::Close() {

@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include "platform/binary_file.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -63,25 +65,11 @@ std::string TemporaryDirectory() {
 }
 
 std::string CreateTemporaryFile(const std::string& prefix, const std::string& directory) {
-  std::string folder = directory.empty() ? TemporaryDirectory() : directory;
-  if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
-  // The whole prefix and four hex digits, created only when no such file exists.
-  // GetTempFileNameA would keep only three characters of the prefix, and renaming its
-  // file afterwards fails whenever the longer name is taken.
-  const uint32_t start = (GetCurrentProcessId() * 0x9E37u + GetTickCount()) & 0xFFFFu;
-  for (uint32_t attempt = 0; attempt < 0x10000u; ++attempt) {
-    char digits[8];
-    std::snprintf(digits, sizeof(digits), "%04X", static_cast<unsigned>((start + attempt) & 0xFFFFu));
-    const std::string path = folder + prefix + digits + ".tmp";
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      return path;
-    }
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return "";
-  }
-  return "";
+  BinaryFile file;
+  if (!file.CreateTemporary(prefix, directory)) return "";
+  std::string path = file.Path();
+  file.Close();
+  return path;
 }
 
 std::string CurrentDirectory() {
