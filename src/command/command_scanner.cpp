@@ -892,9 +892,7 @@ MemoryFile& FileOf(MemoryFileHandle& handle) {
 }
 
 void EmptyFile(MemoryFileHandle& handle) {
-  MemoryFile& file = FileOf(handle);
-  ThrowIfMemoryFileError(file.Seek(0));
-  file.Truncate();
+  FileOf(handle).Clear();
 }
 
 void AddEntry(uint8_t token, uint16_t subcode, uint8_t flag, uint32_t value, const void* name, std::size_t length) {
@@ -1184,7 +1182,7 @@ void CommandScanner::RestoreModeFlags() {
   ThrowIfMemoryFileError(stack.Seek(stack.Size()));
   uint8_t image[ScannerModeFlags::kImageSize];
   ThrowIfMemoryFileError(stack.ReadBack(sizeof image, image));
-  stack.Truncate();
+  stack.TruncateKeepingFirstPage();
   ScannerModeFlags& m = g_scanner.modes;
   m.nameOnce = image[0];
   m.definedAsName = image[1];
