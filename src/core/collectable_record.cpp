@@ -103,6 +103,12 @@ uint32_t CollectableRecord::TestAndClearChanged() {
   return changed;
 }
 
+bool PollUserBreakOnce() {
+  if (HiService(kGuiCheckUserBreak) != 1) return false;
+  MarkRegisteredChanged(kRecordUserBreak, ViewpointHandle(0));
+  return true;
+}
+
 ViewpointHandle CollectableRecord::Viewpoint() const {
   return m_hasViewpoint != 0 ? m_viewpoint : ViewpointHandle(0);
 }

@@ -81,6 +81,13 @@ class CollectableRecord : public RWCollectable {
   uint32_t m_changed = 0;
 };
 
+// What a break monitor without viewpoint, registered just before the check and
+// unregistered after it, answers when nothing else polls in between: whether a user
+// break is pending. A pending break is taken and marks the registered monitors of no
+// viewpoint or viewpoint 0, as that monitor's own check would, without the
+// registration's cost (a reader that checks before every character it delivers).
+bool PollUserBreakOnce();
+
 // The record through which a long-running loop notices a user break (kind 3).
 class BreakMonitor : public CollectableRecord {
  public:

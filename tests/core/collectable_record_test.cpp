@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "core/core_test_support.h"
@@ -65,6 +66,50 @@ TEST_F(CollectableRecordTest, MarksReachRecordsByKindAndViewpoint) {
       EXPECT_EQ(records[i]->TestAndClearChanged(), 0u);
     }
   }
+}
+
+// A reader polls for a break before every character it delivers without registering a
+// monitor of its own: its answer, and the marks the other monitors get, are those of
+// a monitor without viewpoint registered just for the check.
+TEST_F(CollectableRecordTest, OneOffBreakPollAgreesWithAMonitorRegisteredForTheCheck) {
+  AddViewpoint(0xA);
+  struct Outcome {
+    bool answer = false;
+    std::vector<uint32_t> marks;
+    bool operator==(const Outcome&) const = default;
+  };
+  auto poll = [](bool pending, bool registeredMonitor) {
+    BreakMonitor plain;
+    CollectableRecord zero(kRecordUserBreak, ViewpointHandle(0));
+    CollectableRecord ofA(kRecordUserBreak, ViewpointHandle(0xA));
+    CollectableRecord otherKind(kRecordWatches);
+    CollectableRecord* const records[] = {&plain, &zero, &ofA, &otherKind};
+    for (CollectableRecord* record : records) record->Register();
+    if (pending) platform::RaiseUserBreak();
+    Outcome outcome;
+    if (registeredMonitor) {
+      BreakMonitor monitor;
+      monitor.Register();
+      outcome.answer = monitor.TestAndClearChanged() != 0;
+    } else {
+      outcome.answer = PollUserBreakOnce();
+    }
+    // The break is taken by now: each record's check answers its mark alone.
+    for (CollectableRecord* record : records) outcome.marks.push_back(record->TestAndClearChanged());
+    return outcome;
+  };
+  const bool wasConsoleMode = IsConsoleMode();
+  for (const bool consoleMode : {true, false}) {
+    SetConsoleMode(consoleMode);
+    for (const bool pending : {false, true}) {
+      SCOPED_TRACE(std::string(consoleMode ? "console" : "GUI") + (pending ? ", break pending" : ", no break"));
+      const Outcome registered = poll(pending, true);
+      const Outcome oneOff = poll(pending, false);
+      EXPECT_EQ(oneOff.answer, pending);
+      EXPECT_EQ(oneOff, registered);
+    }
+  }
+  SetConsoleMode(wasConsoleMode);
 }
 
 TEST_F(CollectableRecordTest, DestroyedRecordsLeaveTheRegistry) {
