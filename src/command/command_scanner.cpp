@@ -872,10 +872,10 @@ void UseUpOneTokenSwitches() {
   modes.definedAsName = 0;
 }
 
-// The fetch registers a monitor of its own for as long as it runs, so a break taken
-// elsewhere before it began cannot stop it; the monitor's check also asks the GUI
-// for a break typed while it waits.
-void PollUserBreak(BreakMonitor& monitor) {
+// The fetch watches for breaks for as long as it runs, so a break taken elsewhere
+// before it began cannot stop it; the watch's check also asks the GUI for a break
+// typed while it waits.
+void PollUserBreak(BreakWatch& monitor) {
   if (monitor.TestAndClearChanged() != 0) throw DVError(kMsgUserBreak, kSeverityWarning, kDisplayNone);
 }
 
@@ -1134,8 +1134,7 @@ void CommandScanner::NextToken(bool lineContinuation) {
     PushMacroDevice();
   }
   g_scanner.modes.lineContinuation = lineContinuation ? 1 : 0;
-  BreakMonitor monitor;
-  monitor.Register();
+  BreakWatch monitor;
   for (;;) {
     PollUserBreak(monitor);
     ScanToken();

@@ -68,46 +68,61 @@ TEST_F(CollectableRecordTest, MarksReachRecordsByKindAndViewpoint) {
   }
 }
 
-// A reader polls for a break before every character it delivers without registering a
-// monitor of its own: its answer, and the marks the other monitors get, are those of
-// a monitor without viewpoint registered just for the check.
-TEST_F(CollectableRecordTest, OneOffBreakPollAgreesWithAMonitorRegisteredForTheCheck) {
+// The scanner and the include reader watch for breaks without registering a monitor:
+// a watch's answers, and the marks the registered monitors get, are those of a
+// monitor without viewpoint registered for the watch's lifetime. Each script is a
+// series of steps: a break raised, another monitor's poll, the watch's own test.
+TEST_F(CollectableRecordTest, BreakWatchAgreesWithARegisteredMonitor) {
   AddViewpoint(0xA);
+  struct Case {
+    const char* name;
+    const char* steps;  // 'b' raise a break, 'o' poll of the monitor of 0xA, 't' the watch's test
+  };
+  const Case cases[] = {
+      {"no break", "tt"},
+      {"a break the watch takes", "btt"},
+      {"a break another monitor takes first", "bott"},
+      {"a break taken before the watch and polled for", "ot bot t"},
+      {"breaks on both sides of a test", "btbtot"},
+  };
   struct Outcome {
-    bool answer = false;
+    std::vector<uint32_t> answers;
     std::vector<uint32_t> marks;
     bool operator==(const Outcome&) const = default;
   };
-  auto poll = [](bool pending, bool registeredMonitor) {
+  auto run = [](const char* steps, bool registered) {
     BreakMonitor plain;
     CollectableRecord zero(kRecordUserBreak, ViewpointHandle(0));
     CollectableRecord ofA(kRecordUserBreak, ViewpointHandle(0xA));
     CollectableRecord otherKind(kRecordWatches);
-    CollectableRecord* const records[] = {&plain, &zero, &ofA, &otherKind};
+    CollectableRecord* const records[] = {&plain, &zero, &otherKind};
     for (CollectableRecord* record : records) record->Register();
-    if (pending) platform::RaiseUserBreak();
+    ofA.Register();
     Outcome outcome;
-    if (registeredMonitor) {
-      BreakMonitor monitor;
-      monitor.Register();
-      outcome.answer = monitor.TestAndClearChanged() != 0;
-    } else {
-      outcome.answer = PollUserBreakOnce();
+    BreakMonitor monitor;
+    if (registered) monitor.Register();
+    BreakWatch watch;
+    for (const char* step = steps; *step != '\0'; ++step) {
+      if (*step == 'b') platform::RaiseUserBreak();
+      if (*step == 'o') outcome.answers.push_back(100 + ofA.TestAndClearChanged());
+      if (*step == 't') outcome.answers.push_back(registered ? monitor.TestAndClearChanged() : watch.TestAndClearChanged());
     }
-    // The break is taken by now: each record's check answers its mark alone.
+    // No break is pending by now: each record's check answers its mark alone.
     for (CollectableRecord* record : records) outcome.marks.push_back(record->TestAndClearChanged());
     return outcome;
   };
   const bool wasConsoleMode = IsConsoleMode();
   for (const bool consoleMode : {true, false}) {
     SetConsoleMode(consoleMode);
-    for (const bool pending : {false, true}) {
-      SCOPED_TRACE(std::string(consoleMode ? "console" : "GUI") + (pending ? ", break pending" : ", no break"));
-      const Outcome registered = poll(pending, true);
-      const Outcome oneOff = poll(pending, false);
-      EXPECT_EQ(oneOff.answer, pending);
-      EXPECT_EQ(oneOff, registered);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(consoleMode ? "console: " : "GUI: ") + c.name);
+      const Outcome registered = run(c.steps, true);
+      EXPECT_EQ(run(c.steps, false), registered);
+      EXPECT_FALSE(platform::TakeUserBreak());
     }
+    platform::RaiseUserBreak();
+    EXPECT_TRUE(PollUserBreakOnce());
+    EXPECT_FALSE(PollUserBreakOnce());
   }
   SetConsoleMode(wasConsoleMode);
 }
