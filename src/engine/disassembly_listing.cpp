@@ -28,9 +28,8 @@ constexpr uint32_t kPackedOffsetBytes = 8;
 // Where an instruction lies in the loaded program: its module (null outside every
 // module) and whether it starts a source line. The symbol context answers from the
 // loaded modules' address ranges and line tables; with no program loaded every
-// address lies outside.
-// The module's name is looked up only when the module is not `lastModule`: a listing
-// names a module where it changes.
+// address lies outside. The module's name is looked up only when the module is not
+// the last one listed: a listing names a module where it changes.
 struct ListingPlace {
   const ModuleDescriptor* m_module = nullptr;
   RWCString m_moduleName;
@@ -139,14 +138,14 @@ int32_t DisassembleIntoBuffer(const AddressDescriptor& start, int32_t byteCount,
   const uint32_t addressForm = start.SpaceKind();
   AddressDescriptor address = start;
   while (byteCount > 0) {
-    RWCString text;
-    const uint32_t length = DisassembleOne(address, addressForm, &text);
+    uint32_t length = 0;
+    const char* text = DisassembleInPlace(address, addressForm, &length);
     if (length == 0) RaiseEmptyRead();
-    const uint32_t textLength = std::min<uint32_t>(static_cast<uint32_t>(text.length()), kPackedTextLimit);
+    const uint32_t textLength = static_cast<uint32_t>(strnlen(text, kPackedTextLimit));
     if (used + textLength + kPackedOffsetBytes + 1 > out.m_capacity) return -lines;
     const OrdinalValue offset = address - start;
     value_bytes::StoreOrdinal(out.m_buffer + used, offset);
-    std::memcpy(out.m_buffer + used + kPackedOffsetBytes, text.data(), textLength);
+    std::memcpy(out.m_buffer + used + kPackedOffsetBytes, text, textLength);
     out.m_buffer[used + kPackedOffsetBytes + textLength] = '\0';
     used += kPackedOffsetBytes + textLength + 1;
     ++lines;
