@@ -81,35 +81,51 @@ class ByteWriter {
 
 class ByteReader {
  public:
-  explicit ByteReader(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
+  ByteReader(const uint8_t* bytes, size_t size) : m_bytes(bytes), m_size(size) {}
   uint8_t U8() {
-    if (m_at >= m_bytes.size()) ZENTOR_INTERNAL_ERROR();
+    if (m_at >= m_size) ZENTOR_INTERNAL_ERROR();
     return m_bytes[m_at++];
   }
   uint32_t U32() {
-    if (m_bytes.size() - m_at < 4) ZENTOR_INTERNAL_ERROR();
-    const uint32_t value = value_bytes::LoadU32(m_bytes.data() + m_at);
+    if (m_size - m_at < 4) ZENTOR_INTERNAL_ERROR();
+    const uint32_t value = value_bytes::LoadU32(m_bytes + m_at);
     m_at += 4;
     return value;
   }
-  bool AtEnd() const { return m_at == m_bytes.size(); }
+  bool AtEnd() const { return m_at == m_size; }
 
  private:
-  const std::vector<uint8_t>& m_bytes;
+  const uint8_t* m_bytes;
+  size_t m_size;
   size_t m_at = 0;
 };
 
 constexpr size_t kStateFixedBytes = 7 + 5 * 4;
 constexpr size_t kFrameBytes = 1 + 4;
 
-// The state's image followed by its count (u32), as the save file holds it.
-std::vector<uint8_t> StateImageWithCount(const ParserState& state) {
-  // Only the frames in use: those from the top to the bottom of the stack.
+// The image of a state on its way to or from the save file: one buffer serves every
+// save and restore (a state is saved and restored for every parse), grown to the
+// largest image met and never given back.
+std::vector<uint8_t>& ImageBuffer(size_t size) {
+  static std::vector<uint8_t> bytes;
+  if (bytes.size() < size) bytes.resize(size);
+  return bytes;
+}
+
+// The size of the state's image without its count: only the frames in use, those from
+// the top to the bottom of the stack, are kept.
+size_t StateImageSize(const ParserState& state) {
   const int16_t firstFrame = state.top < 0 ? 0 : state.top;
   const size_t frames = firstFrame < CommandParserLL::kStackFrames ? CommandParserLL::kStackFrames - firstFrame : 0;
-  const size_t size = kStateFixedBytes + 4 * state.enclosingChains.size() + kFrameBytes * frames;
-  std::vector<uint8_t> bytes(size + 4);
-  ByteWriter writer(bytes.data());
+  return kStateFixedBytes + 4 * state.enclosingChains.size() + kFrameBytes * frames;
+}
+
+// The state's image followed by its count (u32), as the save file holds it, into
+// `bytes` (StateImageSize + 4 of them).
+void WriteStateImageWithCount(const ParserState& state, uint8_t* bytes) {
+  const int16_t firstFrame = state.top < 0 ? 0 : state.top;
+  const size_t size = StateImageSize(state);
+  ByteWriter writer(bytes);
   writer.U8(state.active);
   writer.U8(state.running);
   writer.U8(state.mode);
@@ -129,12 +145,11 @@ std::vector<uint8_t> StateImageWithCount(const ParserState& state) {
   }
   if (writer.Written() != size) ZENTOR_INTERNAL_ERROR();
   writer.U32(static_cast<uint32_t>(size));
-  return bytes;
 }
 
-ParserState StateFromImage(const std::vector<uint8_t>& bytes) {
-  ParserState state;
-  ByteReader reader(bytes);
+// Reads a state's image (without its count) into `state`, a fresh ParserState.
+void StateFromImage(const uint8_t* bytes, size_t count, ParserState& state) {
+  ByteReader reader(bytes, count);
   state.active = reader.U8();
   state.running = reader.U8();
   state.mode = reader.U8();
@@ -149,7 +164,7 @@ ParserState StateFromImage(const std::vector<uint8_t>& bytes) {
   state.chainHead = reader.U32();
   state.code = reader.U32();
   const uint32_t chains = reader.U32();
-  if (chains > (bytes.size() - kStateFixedBytes) / 4) ZENTOR_INTERNAL_ERROR();
+  if (chains > (count - kStateFixedBytes) / 4) ZENTOR_INTERNAL_ERROR();
   state.enclosingChains.resize(chains);
   for (uint32_t i = 0; i < chains; ++i) state.enclosingChains[i] = reader.U32();
   for (int16_t i = state.top; i < CommandParserLL::kStackFrames; ++i) {
@@ -157,7 +172,6 @@ ParserState StateFromImage(const std::vector<uint8_t>& bytes) {
     state.frames[i].current = reader.U32();
   }
   if (!reader.AtEnd()) ZENTOR_INTERNAL_ERROR();
-  return state;
 }
 
 MemoryFile& SaveFile() {
@@ -166,21 +180,24 @@ MemoryFile& SaveFile() {
 }
 
 void PushSavedState(const ParserState& state) {
-  const std::vector<uint8_t> image = StateImageWithCount(state);
-  ThrowIfMemoryFileError(SaveFile().Write(1, static_cast<uint32_t>(image.size()), image.data()));
+  const size_t size = StateImageSize(state) + 4;
+  std::vector<uint8_t>& image = ImageBuffer(size);
+  WriteStateImageWithCount(state, image.data());
+  ThrowIfMemoryFileError(SaveFile().Write(1, static_cast<uint32_t>(size), image.data()));
 }
 
-// Takes the newest saved state off the file; false when there is none.
+// Takes the newest saved state off the file into `state`, a fresh ParserState; false
+// when there is none.
 bool PopSavedState(ParserState* state) {
   MemoryFile& file = SaveFile();
   if (file.Position() == 0) return false;
   uint8_t count[4];
   ThrowIfMemoryFileError(file.ReadBack(4, count));
   const uint32_t size = value_bytes::LoadU32(count);
-  std::vector<uint8_t> image(size);
+  std::vector<uint8_t>& image = ImageBuffer(size);
   ThrowIfMemoryFileError(file.ReadBack(size, image.data()));
-  file.Truncate();
-  *state = StateFromImage(image);
+  file.TruncateKeepingFirstPage();
+  StateFromImage(image.data(), size, *state);
   return true;
 }
 
@@ -460,9 +477,7 @@ bool CommandParserLL::ParseCommand(uint8_t mode, MemoryFileHandle* code) {
 void CommandParserLL::Stop() { g_state.running = 0; }
 
 void CommandParserLL::ResetSaveStack() {
-  MemoryFile& file = SaveFile();
-  ThrowIfMemoryFileError(file.Seek(0));
-  file.Truncate();
+  SaveFile().Clear();
 }
 
 void CommandParserLL::RestoreSavedState() {

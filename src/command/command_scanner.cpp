@@ -872,10 +872,10 @@ void UseUpOneTokenSwitches() {
   modes.definedAsName = 0;
 }
 
-// The fetch registers a monitor of its own for as long as it runs, so a break taken
-// elsewhere before it began cannot stop it; the monitor's check also asks the GUI
-// for a break typed while it waits.
-void PollUserBreak(BreakMonitor& monitor) {
+// The fetch watches for breaks for as long as it runs, so a break taken elsewhere
+// before it began cannot stop it; the watch's check also asks the GUI for a break
+// typed while it waits.
+void PollUserBreak(BreakWatch& monitor) {
   if (monitor.TestAndClearChanged() != 0) throw DVError(kMsgUserBreak, kSeverityWarning, kDisplayNone);
 }
 
@@ -892,9 +892,7 @@ MemoryFile& FileOf(MemoryFileHandle& handle) {
 }
 
 void EmptyFile(MemoryFileHandle& handle) {
-  MemoryFile& file = FileOf(handle);
-  ThrowIfMemoryFileError(file.Seek(0));
-  file.Truncate();
+  FileOf(handle).Clear();
 }
 
 void AddEntry(uint8_t token, uint16_t subcode, uint8_t flag, uint32_t value, const void* name, std::size_t length) {
@@ -1136,8 +1134,7 @@ void CommandScanner::NextToken(bool lineContinuation) {
     PushMacroDevice();
   }
   g_scanner.modes.lineContinuation = lineContinuation ? 1 : 0;
-  BreakMonitor monitor;
-  monitor.Register();
+  BreakWatch monitor;
   for (;;) {
     PollUserBreak(monitor);
     ScanToken();
@@ -1184,7 +1181,7 @@ void CommandScanner::RestoreModeFlags() {
   ThrowIfMemoryFileError(stack.Seek(stack.Size()));
   uint8_t image[ScannerModeFlags::kImageSize];
   ThrowIfMemoryFileError(stack.ReadBack(sizeof image, image));
-  stack.Truncate();
+  stack.TruncateKeepingFirstPage();
   ScannerModeFlags& m = g_scanner.modes;
   m.nameOnce = image[0];
   m.definedAsName = image[1];

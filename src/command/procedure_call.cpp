@@ -200,9 +200,7 @@ void ResetProcedureFrames() {
   if (state.file == kNullMemoryFile) {
     ThrowIfFailed(CreateMemoryFile(-1, 1, &state.file));
   }
-  MemoryFile& file = MemoryFileOf(state.file);
-  ThrowIfFailed(file.Seek(0));
-  file.Truncate();
+  MemoryFileOf(state.file).Clear();
   state.frame = ProcFrameRecord{};
 }
 

@@ -41,9 +41,7 @@ void CleanupStack::Create() {
 }
 
 void CleanupStack::Clear() {
-  MemoryFile& file = File();
-  ThrowIfMemoryFileError(file.Seek(0));
-  file.Truncate();
+  File().Clear();
   State().count = 0;
 }
 
@@ -92,8 +90,7 @@ void CleanupStack::RunAll() {
     pending.push_back(value_bytes::LoadU32(bytes));
   }
   state.count = 0;
-  (void)file.Seek(0);
-  file.Truncate();
+  file.Clear();
 
   // The older routines still have their own states to undo: a routine that fails
   // does not stop them, and its error is reported once they have all run.

@@ -246,7 +246,7 @@ uint16_t RestoreFromDeviceStack(void* destination, uint16_t capacity) {
   const uint16_t length = value_bytes::LoadU16(lengthBytes);
   if (length > capacity) ZENTOR_INTERNAL_ERROR();
   if (length > 0) ThrowIfMemoryFileError(stack.ReadBack(length, destination));
-  if (stack.Size() - stack.Position() > kStackSlack) stack.Truncate();
+  if (stack.Size() - stack.Position() > kStackSlack) stack.TruncateKeepingFirstPage();
   return length;
 }
 
@@ -258,9 +258,7 @@ void InitCommandDevices() {
 
 void ResetCommandDevices() {
   if (g_devices.stack != kNullMemoryFile) {
-    MemoryFile& stack = MemoryFileOf(g_devices.stack);
-    ThrowIfMemoryFileError(stack.Seek(0));
-    stack.Truncate();
+    MemoryFileOf(g_devices.stack).Clear();
   }
   g_devices.depth = 0;
   g_devices.echoOffDepth = 0;

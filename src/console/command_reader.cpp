@@ -55,9 +55,7 @@ MemoryFile& FileOf(MemoryFileHandle& handle) {
 }
 
 void Empty(MemoryFileHandle& handle) {
-  MemoryFile& file = FileOf(handle);
-  ThrowIfMemoryFileError(file.Seek(0));
-  file.Truncate();
+  FileOf(handle).Clear();
 }
 
 void Append(MemoryFileHandle& handle, uint8_t ch) {

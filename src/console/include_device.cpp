@@ -115,14 +115,11 @@ void IncludeClose() {
 // A user break while the file is read ends the file; the command goes on from the
 // device below.
 bool IncludeRead(uint8_t* ch) {
-  BreakMonitor monitor;
-  monitor.Register();
   if (!g_include.open) return false;
   if (g_include.bytesLeft <= 0 && !Refill()) return false;
   *ch = g_include.buffer[g_include.bufferIndex++];
   --g_include.bytesLeft;
-  if (monitor.TestAndClearChanged() != 0) return false;
-  return true;
+  return !PollUserBreakOnce();
 }
 
 void IncludeSuspend() {

@@ -60,9 +60,7 @@ void CreateMacroText() {
 
 void ClearMacroText() {
   if (MacroExpansionDevice().openInstances != 0) return;
-  MemoryFile& text = Text();
-  ThrowIfMemoryFileError(text.Seek(0));
-  text.Truncate();
+  Text().Clear();
   g_expansions = ExpansionState{};
 }
 
@@ -118,7 +116,7 @@ void MacroClose() {
   ThrowIfMemoryFileError(text.Read(1, kTrailerSize, trailer));
   const uint32_t start = value_bytes::LoadU32(trailer);
   ThrowIfMemoryFileError(text.Seek(start <= text.Size() ? start : 0));
-  text.Truncate();
+  text.TruncateKeepingFirstPage();
   if (!g_expansions.open.empty()) g_expansions.open.pop_back();
 }
 

@@ -20,6 +20,10 @@ uint32_t g_registeredOfKind[kCountedKinds + 1] = {};
 
 uint32_t& RegisteredOfKind(uint32_t kind) { return g_registeredOfKind[kind < kCountedKinds ? kind : kCountedKinds]; }
 
+// Counts the marks of the break records: every one reaches the records of no
+// viewpoint, and so the break watches.
+uint64_t g_breakMarks = 0;
+
 RWCollectable* CreateRecordFromFactory() { return new (std::nothrow) CollectableRecord(kRecordFurtherUsers); }
 
 const RWFactoryRegistration g_recordFactoryRegistration(kCollectableRecordID, &CreateRecordFromFactory);
@@ -103,6 +107,17 @@ uint32_t CollectableRecord::TestAndClearChanged() {
   return changed;
 }
 
+BreakWatch::BreakWatch() : m_seenMarks(g_breakMarks) {}
+
+uint32_t BreakWatch::TestAndClearChanged() {
+  if (HiService(kGuiCheckUserBreak) == 1) MarkRegisteredChanged(kRecordUserBreak, ViewpointHandle(0));
+  const bool changed = g_breakMarks != m_seenMarks;
+  m_seenMarks = g_breakMarks;
+  return changed ? 1 : 0;
+}
+
+bool PollUserBreakOnce() { return BreakWatch().TestAndClearChanged() != 0; }
+
 ViewpointHandle CollectableRecord::Viewpoint() const {
   return m_hasViewpoint != 0 ? m_viewpoint : ViewpointHandle(0);
 }
@@ -127,6 +142,7 @@ bool ObjectRegistry::IsAlive() { return g_registryAlive; }
 // -- Marking -------------------------------------------------------------------------
 
 void MarkChangedRecords(uint32_t kind, const ViewpointHandle* viewpoint) {
+  if (kind == kRecordUserBreak) ++g_breakMarks;
   // Values are stored many times a second in loops; usually no view of them is open.
   if (RegisteredOfKind(kind) == 0) return;
   RWSetIterator next(ObjectRegistry::Instance());

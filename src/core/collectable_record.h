@@ -81,6 +81,24 @@ class CollectableRecord : public RWCollectable {
   uint32_t m_changed = 0;
 };
 
+// A watch for user breaks that answers as a BreakMonitor without viewpoint registered
+// for the watch's lifetime: it notices every break mark made since it was made or last
+// tested (each mark of the break records reaches the records of no viewpoint), and its
+// test takes a pending break and marks the registered monitors as that monitor's test
+// does. It costs no registration: the scanner watches while it fetches every token.
+class BreakWatch {
+ public:
+  BreakWatch();
+  uint32_t TestAndClearChanged();
+
+ private:
+  uint64_t m_seenMarks;
+};
+
+// A BreakWatch made for one test: whether a user break is pending (a reader that
+// checks before every character it delivers).
+bool PollUserBreakOnce();
+
 // The record through which a long-running loop notices a user break (kind 3).
 class BreakMonitor : public CollectableRecord {
  public:

@@ -98,6 +98,16 @@ class MemoryFile {
   DVErrorCode CopyTo(MemoryFile& destination, uint32_t itemSize, uint32_t count);
   // Ends the file at the position and gives back the pages past it.
   void Truncate();
+  // Truncate for a file used as a stack or a buffer emptied again and again: an end at
+  // 0 keeps the first page, as Clear does, so the next write needs no page from the
+  // pool (the pool would otherwise give back its region and make it anew each time).
+  void TruncateKeepingFirstPage() {
+    if (m_position == 0) {
+      Clear();
+    } else {
+      Truncate();
+    }
+  }
   // Back to a new file's state (no bytes, the position 0) with its first page kept for
   // the next bytes written: a file given back is made ready to be handed out again.
   void Clear();

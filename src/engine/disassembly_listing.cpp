@@ -28,21 +28,22 @@ constexpr uint32_t kPackedOffsetBytes = 8;
 // Where an instruction lies in the loaded program: its module (null outside every
 // module) and whether it starts a source line. The symbol context answers from the
 // loaded modules' address ranges and line tables; with no program loaded every
-// address lies outside.
+// address lies outside. The module's name is looked up only when the module is not
+// the last one listed: a listing names a module where it changes.
 struct ListingPlace {
   const ModuleDescriptor* m_module = nullptr;
   RWCString m_moduleName;
   int32_t m_lineStarted = -1;  // the line number when the address starts a line
 };
 
-ListingPlace LocateForListing(const AddressDescriptor& address) {
+ListingPlace LocateForListing(const AddressDescriptor& address, const ModuleDescriptor* lastModule) {
   ListingPlace place;
   SymbolContext* context = GetCurrentSymbolContext();
   DVErrorCode status;
   ModuleDescriptor* module = context->ModuleAtAddress(address, status);
   if (module == nullptr) return place;
   place.m_module = module;
-  place.m_moduleName = context->Loader().ModuleName(*module);
+  if (module != lastModule) place.m_moduleName = context->Loader().ModuleName(*module);
   OptionalLine line;
   OrdinalValue offset;
   context->Loader().LineAt(*module, address, line, offset);
@@ -59,15 +60,25 @@ uint32_t DisassemblyListForm() { return g_listForm; }
 
 void SetDisassemblyListForm(uint32_t form) { g_listForm = form; }
 
-uint32_t DisassembleOne(const AddressDescriptor& address, uint32_t addressForm, RWCString* text) {
+namespace {
+
+// The instruction's text as the disassembler holds it, until its next instruction.
+const char* DisassembleInPlace(const AddressDescriptor& address, uint32_t addressForm, uint32_t* length) {
   TargetStatus status;
   const char* line = "";
-  uint32_t length = 0;
+  *length = 0;
   const TargetAddressRecord* record = address.IsNull() ? nullptr : &address.Record();
-  if (TmiDisassemble(&status, GetCurrentViewpointValue(), record, addressForm, &line, &length) != 0) {
+  if (TmiDisassemble(&status, GetCurrentViewpointValue(), record, addressForm, &line, length) != 0) {
     ThrowIfError(DVError::DVError_FromTargetStatus(status));
   }
-  *text = line;
+  return line;
+}
+
+}  // namespace
+
+uint32_t DisassembleOne(const AddressDescriptor& address, uint32_t addressForm, RWCString* text) {
+  uint32_t length = 0;
+  *text = DisassembleInPlace(address, addressForm, &length);
   return length;
 }
 
@@ -87,15 +98,20 @@ void ListDisassembly(const AddressRange& range, uint32_t addressForm) {
   bool labelOpen = false;
   PagedSection paging;
   while (remaining >= limit && remaining > 0u) {
-    RWCString text;
-    const uint32_t length = DisassembleOne(address, addressForm, &text);
+    // The text is kept in a copy of its own while the labels are looked up and
+    // printed, and written as a "%s" print writes it (cut to the print buffer).
+    uint32_t length = 0;
+    const char* line = DisassembleInPlace(address, addressForm, &length);
+    char text[OutputWriter::kPrintfBufferSize];
+    const size_t textLength = strnlen(line, sizeof text - 1);
+    std::memcpy(text, line, textLength);
     if (length == 0) RaiseEmptyRead();
     if (g_listForm == kListFormCount) {
       remaining -= OrdinalValue::One;
     } else {
       remaining = remaining < OrdinalValue(length) ? OrdinalValue() : remaining - OrdinalValue(length);
     }
-    const ListingPlace place = LocateForListing(address);
+    const ListingPlace place = LocateForListing(address, lastModule);
     if (place.m_module != nullptr) {
       if (place.m_module != lastModule) {
         OutputWriter::Printf(":%s", place.m_moduleName);
@@ -110,7 +126,7 @@ void ListDisassembly(const AddressRange& range, uint32_t addressForm) {
         labelOpen = false;
       }
     }
-    OutputWriter::Printf("%s", text);
+    OutputWriter::WriteString(std::string_view(text, textLength));
     OutputWriter::FreshLine();
     address += OrdinalValue(length);
   }
@@ -122,14 +138,14 @@ int32_t DisassembleIntoBuffer(const AddressDescriptor& start, int32_t byteCount,
   const uint32_t addressForm = start.SpaceKind();
   AddressDescriptor address = start;
   while (byteCount > 0) {
-    RWCString text;
-    const uint32_t length = DisassembleOne(address, addressForm, &text);
+    uint32_t length = 0;
+    const char* text = DisassembleInPlace(address, addressForm, &length);
     if (length == 0) RaiseEmptyRead();
-    const uint32_t textLength = std::min<uint32_t>(static_cast<uint32_t>(text.length()), kPackedTextLimit);
+    const uint32_t textLength = static_cast<uint32_t>(strnlen(text, kPackedTextLimit));
     if (used + textLength + kPackedOffsetBytes + 1 > out.m_capacity) return -lines;
     const OrdinalValue offset = address - start;
     value_bytes::StoreOrdinal(out.m_buffer + used, offset);
-    std::memcpy(out.m_buffer + used + kPackedOffsetBytes, text.data(), textLength);
+    std::memcpy(out.m_buffer + used + kPackedOffsetBytes, text, textLength);
     out.m_buffer[used + kPackedOffsetBytes + textLength] = '\0';
     used += kPackedOffsetBytes + textLength + 1;
     ++lines;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "core/core_test_support.h"
@@ -65,6 +66,65 @@ TEST_F(CollectableRecordTest, MarksReachRecordsByKindAndViewpoint) {
       EXPECT_EQ(records[i]->TestAndClearChanged(), 0u);
     }
   }
+}
+
+// The scanner and the include reader watch for breaks without registering a monitor:
+// a watch's answers, and the marks the registered monitors get, are those of a
+// monitor without viewpoint registered for the watch's lifetime. Each script is a
+// series of steps: a break raised, another monitor's poll, the watch's own test.
+TEST_F(CollectableRecordTest, BreakWatchAgreesWithARegisteredMonitor) {
+  AddViewpoint(0xA);
+  struct Case {
+    const char* name;
+    const char* steps;  // 'b' raise a break, 'o' poll of the monitor of 0xA, 't' the watch's test
+  };
+  const Case cases[] = {
+      {"no break", "tt"},
+      {"a break the watch takes", "btt"},
+      {"a break another monitor takes first", "bott"},
+      {"a break taken before the watch and polled for", "ot bot t"},
+      {"breaks on both sides of a test", "btbtot"},
+  };
+  struct Outcome {
+    std::vector<uint32_t> answers;
+    std::vector<uint32_t> marks;
+    bool operator==(const Outcome&) const = default;
+  };
+  auto run = [](const char* steps, bool registered) {
+    BreakMonitor plain;
+    CollectableRecord zero(kRecordUserBreak, ViewpointHandle(0));
+    CollectableRecord ofA(kRecordUserBreak, ViewpointHandle(0xA));
+    CollectableRecord otherKind(kRecordWatches);
+    CollectableRecord* const records[] = {&plain, &zero, &otherKind};
+    for (CollectableRecord* record : records) record->Register();
+    ofA.Register();
+    Outcome outcome;
+    BreakMonitor monitor;
+    if (registered) monitor.Register();
+    BreakWatch watch;
+    for (const char* step = steps; *step != '\0'; ++step) {
+      if (*step == 'b') platform::RaiseUserBreak();
+      if (*step == 'o') outcome.answers.push_back(100 + ofA.TestAndClearChanged());
+      if (*step == 't') outcome.answers.push_back(registered ? monitor.TestAndClearChanged() : watch.TestAndClearChanged());
+    }
+    // No break is pending by now: each record's check answers its mark alone.
+    for (CollectableRecord* record : records) outcome.marks.push_back(record->TestAndClearChanged());
+    return outcome;
+  };
+  const bool wasConsoleMode = IsConsoleMode();
+  for (const bool consoleMode : {true, false}) {
+    SetConsoleMode(consoleMode);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(consoleMode ? "console: " : "GUI: ") + c.name);
+      const Outcome registered = run(c.steps, true);
+      EXPECT_EQ(run(c.steps, false), registered);
+      EXPECT_FALSE(platform::TakeUserBreak());
+    }
+    platform::RaiseUserBreak();
+    EXPECT_TRUE(PollUserBreakOnce());
+    EXPECT_FALSE(PollUserBreakOnce());
+  }
+  SetConsoleMode(wasConsoleMode);
 }
 
 TEST_F(CollectableRecordTest, DestroyedRecordsLeaveTheRegistry) {
