@@ -194,7 +194,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
 // like a leak to the fuzzer, which then runs it a second time and scans the heap.
 void CommandLineHarness::Restore() {
   ResetDebugSession();
-  m_memory = m_pristine;
+  m_memory.RestoreFrom(m_pristine);
   ForgetWrittenFiles();
 }
 
