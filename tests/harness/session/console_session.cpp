@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -48,6 +49,9 @@ std::atomic<unsigned> g_scratchCounter{0};
 [[noreturn]] void ThrowProgramExited() { throw ProgramExited{}; }
 
 void SetOfflineSession(bool offline) {
+  // A driver asks before every input; the environment is changed only when it must be.
+  const char* now = std::getenv("ZENTOR_OFFLINE");
+  if (now != nullptr && std::strcmp(now, offline ? "1" : "0") == 0) return;
 #ifdef _WIN32
   _putenv(offline ? "ZENTOR_OFFLINE=1" : "ZENTOR_OFFLINE=0");
 #else
@@ -138,7 +142,8 @@ int32_t RecordingWindowBackend::ShowMessageBox(int32_t, uint32_t kind, const cha
   return kMessageBoxAnswerOk;
 }
 
-ConsoleFiles::ConsoleFiles(const ScratchDirectory& directory) : m_directory(directory) {
+ConsoleFiles::ConsoleFiles(const ScratchDirectory& directory)
+    : m_directory(directory), m_inputPath(directory.File(kInputFile)), m_outputPath(directory.File(kOutputFile)) {
   Open();
   m_listing = opendir(directory.Path().string().c_str());
 }
@@ -149,8 +154,8 @@ ConsoleFiles::~ConsoleFiles() {
 }
 
 void ConsoleFiles::Open() {
-  m_input = open(m_directory.File(kInputFile).c_str(), O_WRONLY | O_CREAT | O_TRUNC | kBinary, 0666);
-  m_output = open(m_directory.File(kOutputFile).c_str(), O_RDWR | O_CREAT | O_TRUNC | kBinary, 0666);
+  m_input = open(m_inputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | kBinary, 0666);
+  m_output = open(m_outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | kBinary, 0666);
   struct stat status {};
   m_inputSerial = fstat(m_input, &status) == 0 ? static_cast<uint64_t>(status.st_ino) : 0;
   m_outputSerial = fstat(m_output, &status) == 0 ? static_cast<uint64_t>(status.st_ino) : 0;
@@ -227,8 +232,8 @@ void ConsoleSession::Start(std::string_view standardInput) {
   std::filesystem::current_path(m_directory.Path());
   m_previousBackend = WindowLayer::SetBackend(&m_windows);
   m_files.WriteInput(standardInput);
-  m_input = FileChannel::Open(m_directory.File(kInputFile).c_str(), kOpenRead);
-  m_output = FileChannel::Open(m_directory.File(kOutputFile).c_str(), kOpenWrite);
+  m_input = FileChannel::Open(m_files.InputPath().c_str(), kOpenRead);
+  m_output = FileChannel::Open(m_files.OutputPath().c_str(), kOpenWrite);
   FileChannel::SetStandardDescriptors(m_input, m_output);
   SetProgramExitHandler(&ThrowProgramExited);
   SetPromptTestOption(true);

@@ -84,6 +84,9 @@ class ConsoleFiles {
   ConsoleFiles& operator=(const ConsoleFiles&) = delete;
 
   const ScratchDirectory& Directory() const { return m_directory; }
+  // The files' full names, as the program opens them.
+  const std::string& InputPath() const { return m_inputPath; }
+  const std::string& OutputPath() const { return m_outputPath; }
   void WriteInput(std::string_view bytes);
   std::string ReadOutput();
   // Removes whatever a session left in the directory besides the two files and
@@ -95,6 +98,8 @@ class ConsoleFiles {
   void Close();
 
   const ScratchDirectory& m_directory;
+  const std::string m_inputPath;
+  const std::string m_outputPath;
   int m_input = -1;
   int m_output = -1;
   // The files' serial numbers (inodes) when they were made.
