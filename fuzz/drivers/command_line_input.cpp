@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -131,7 +130,7 @@ SessionProgram SampleSessionProgram() {
 }
 
 CommandLineHarness::CommandLineHarness(SessionProgram program)
-    : m_directory("fuzz-command"), m_standIn(std::move(program.m_standIn)), m_hand(std::make_unique<BreakingHand>()) {
+    : m_directory("fuzz-command"), m_files(m_directory), m_standIn(std::move(program.m_standIn)), m_hand(std::make_unique<BreakingHand>()) {
   if (program.m_mapMemory) program.m_mapMemory(m_pristine);
   m_directory.Write(kSymbolFile, std::string(program.m_symbolFile.begin(), program.m_symbolFile.end()));
   ResetDebugSession();
@@ -147,17 +146,11 @@ CommandLineHarness::CommandLineHarness(SessionProgram program)
 // driver, a test) starts from a fresh one.
 CommandLineHarness::~CommandLineHarness() { ResetDebugSession(); }
 
-// The session's files are the program's symbol file and what inputs wrote (a log, a
-// PUT file, an include file made by one and read by the next): only the symbol file
-// stays, so that no input reads what an earlier one wrote.
-void CommandLineHarness::ForgetWrittenFiles() {
-  std::error_code error;
-  std::vector<std::filesystem::path> written;
-  for (const auto& entry : std::filesystem::directory_iterator(m_directory.Path(), error)) {
-    if (entry.path().filename() != kSymbolFile) written.push_back(entry.path());
-  }
-  for (const std::filesystem::path& path : written) std::filesystem::remove_all(path, error);
-}
+// The session's files are the program's symbol file, its standard input and output,
+// and what inputs wrote (a log, a PUT file, an include file made by one and read by
+// the next): only the first three stay, so that no input reads what an earlier one
+// wrote.
+void CommandLineHarness::ForgetWrittenFiles() { m_files.RemoveOtherFiles(kSymbolFile); }
 
 // Start-up and the command cycles are the program's own (CommandLoop without its
 // arguments' storage). The session runs without an agent; between start-up and the
@@ -167,7 +160,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
   CommandLineOutcome outcome;
   testing_support::SetOfflineSession(true);
   {
-    testing_support::ConsoleSession session(m_directory, input);
+    testing_support::ConsoleSession session(m_files, input);
     TargetMemoryService* previous = nullptr;
     std::string texts[] = {"zentor", "-nomr", "-test"};
     char* arguments[] = {texts[0].data(), texts[1].data(), texts[2].data(), nullptr};
@@ -201,7 +194,7 @@ CommandLineOutcome CommandLineHarness::Run(std::string_view input) {
 // like a leak to the fuzzer, which then runs it a second time and scans the heap.
 void CommandLineHarness::Restore() {
   ResetDebugSession();
-  m_memory = m_pristine;
+  m_memory.RestoreFrom(m_pristine);
   ForgetWrittenFiles();
 }
 

@@ -61,6 +61,7 @@ class CommandLineHarness {
   void ForgetWrittenFiles();
 
   testing_support::ScratchDirectory m_directory;
+  testing_support::ConsoleFiles m_files;
   std::function<void()> m_standIn;
   // The user's hand on Ctrl+C, for inputs whose commands loop.
   std::unique_ptr<BreakingHand> m_hand;

@@ -1,5 +1,6 @@
 #include "command/action_table.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -474,10 +475,17 @@ const char* ActionTable::RoutineNameOf(uint16_t slot) { return RoutineRegistry::
 
 void ActionTable::Run(uint16_t slot) { RoutineRegistry::Invoke(RoutineIdOf(slot)); }
 
+// Every start-up binds the slots as the one before it did: a slot already bound to the
+// routine under that name keeps its id without a look-up in the registry (which
+// registers each routine under each name once, so the id is the one it would give).
 void ActionTable::Bind(uint16_t slot, ActionRoutine routine, const char* name) {
   CheckSlot(slot);
-  const RoutineId id = RoutineRegistry::Register(routine, name);
-  Slots().bound[slot] = id;
+  RoutineId& bound = Slots().bound[slot];
+  if (routine != nullptr && name != nullptr && RoutineRegistry::Routine(bound) == routine &&
+      std::strcmp(RoutineRegistry::Name(bound), name) == 0) {
+    return;
+  }
+  bound = RoutineRegistry::Register(routine, name);
 }
 
 void ActionTable::Unbind(uint16_t slot) {

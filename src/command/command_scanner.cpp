@@ -998,25 +998,32 @@ void ClearLookAhead() {
 // -- Set-up ----------------------------------------------------------------------------
 
 // The built-in words are the same at every start: they are entered once per process,
-// and each start takes a copy of that table and of its entries.
+// and each start takes a copy of that table and of its entries. A start after one
+// whose session removed none of the built-in words keeps the table and entries it had
+// and only drops what was added to them since.
 void CommandScanner::InitKeywords() {
   struct BuiltIn {
     std::unique_ptr<NameHashTable> table;
     KeywordEntryPool entries;
   };
   static BuiltIn* builtIn = nullptr;
-  g_scanner.table.reset();
-  g_scanner.entries.Clear();
   g_scanner.localEntries = 0;
   g_scanner.definingEntries = 0;
+  const bool kept = builtIn != nullptr && g_scanner.table != nullptr && g_scanner.entries.RollBackToMark() &&
+                    g_scanner.table->RollBackToClone();
+  if (!kept) {
+    g_scanner.table.reset();
+    g_scanner.entries.Clear();
+  }
   if (builtIn == nullptr) {
     g_scanner.table = NameHashTable::Create();
     for (const TokenTableRow& row : TokenTable()) AddKeyword(row.token, row.subcode, row.text);
     // Kept for the life of the process, as the table of a started program is.
     builtIn = new BuiltIn{g_scanner.table->Clone(), g_scanner.entries};
-  } else {
+  } else if (!kept) {
     g_scanner.table = builtIn->table->Clone();
     g_scanner.entries = builtIn->entries;
+    g_scanner.entries.Mark();
   }
   g_scanner.localNameLog.clear();
   EmptyFile(g_scanner.flagStack);

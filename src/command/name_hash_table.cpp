@@ -28,6 +28,13 @@ NameHashTable::~NameHashTable() {
     }
   }
   for (Entry* entry : m_deferred) FreeEntry(entry);
+  for (Entry*& head : m_spare) {
+    while (head != nullptr) {
+      Entry* next = head->next;
+      CheckedFree(head);
+      head = next;
+    }
+  }
   if (m_block != nullptr) CheckedFree(m_block);
 }
 
@@ -68,7 +75,34 @@ std::unique_ptr<NameHashTable> NameHashTable::Clone() const {
     }
   }
   copy->m_count = m_count;
+  std::memcpy(copy->m_cloneHeads, copy->m_buckets, sizeof copy->m_buckets);
+  copy->m_cloneCurrent = copy->m_current;
+  copy->m_cloneCurrentBucket = copy->m_currentBucket;
+  copy->m_cloneCount = m_count;
+  copy->m_cloneIntact = true;
   return copy;
+}
+
+// Entries are entered at the head of their bucket and the clone's entries are all
+// still there, so each bucket is the entries entered since, newest first, in front of
+// the clone's chain.
+bool NameHashTable::RollBackToClone() {
+  if (!m_cloneIntact || m_walkDepth > 0) return false;
+  for (uint16_t bucket = 0; bucket < kBucketCount; ++bucket) {
+    Entry*& head = m_buckets[bucket];
+    while (head != m_cloneHeads[bucket]) {
+      if (head == nullptr || InBlock(head)) ZENTOR_INTERNAL_ERROR();
+      Entry* entry = head;
+      head = entry->next;
+      const uint16_t step = SizeStepOf(entry->length);
+      entry->next = m_spare[step];
+      m_spare[step] = entry;
+    }
+  }
+  m_current = m_cloneCurrent;
+  m_currentBucket = m_cloneCurrentBucket;
+  m_count = m_cloneCount;
+  return true;
 }
 
 uint16_t NameHashTable::BucketOf(uint16_t length, const void* name) {
@@ -79,19 +113,26 @@ uint16_t NameHashTable::BucketOf(uint16_t length, const void* name) {
 }
 
 NameHashTable::Entry* NameHashTable::NewEntry(uint16_t length, const void* name, uint32_t value) {
-  void* block = CheckedAlloc(sizeof(Entry) + length);
+  const uint16_t step = SizeStepOf(length);
+  void* block = m_spare[step];
+  if (block != nullptr) {
+    m_spare[step] = m_spare[step]->next;
+  } else {
+    block = CheckedAlloc(sizeof(Entry) + step * 16u);
+  }
   auto* entry = new (block) Entry{nullptr, value, static_cast<uint8_t>(length), false};
   if (length > 0) std::memcpy(reinterpret_cast<uint8_t*>(entry + 1), name, length);
   return entry;
 }
 
+bool NameHashTable::InBlock(const Entry* entry) const {
+  const auto address = reinterpret_cast<std::uintptr_t>(entry);
+  return address >= reinterpret_cast<std::uintptr_t>(m_block) && address < reinterpret_cast<std::uintptr_t>(m_blockEnd);
+}
+
 void NameHashTable::FreeEntry(Entry* entry) {
   entry->~Entry();
-  const auto address = reinterpret_cast<std::uintptr_t>(entry);
-  if (address >= reinterpret_cast<std::uintptr_t>(m_block) && address < reinterpret_cast<std::uintptr_t>(m_blockEnd)) {
-    return;
-  }
-  CheckedFree(entry);
+  if (!InBlock(entry)) CheckedFree(entry);
 }
 
 const uint8_t* NameHashTable::NameOf(const Entry* entry) { return reinterpret_cast<const uint8_t*>(entry + 1); }
@@ -150,6 +191,7 @@ void NameHashTable::RemoveCurrent() {
   if (entry == nullptr) return;
   *link = entry->next;
   --m_count;
+  if (InBlock(entry)) m_cloneIntact = false;
   if (m_walkDepth > 0) {
     // A walk may hold this entry as its next step: keep it readable until the walk
     // is over.
@@ -224,6 +266,7 @@ void KeywordEntryPool::RaiseUnknownId() { ZENTOR_INTERNAL_ERROR(); }
 
 void KeywordEntryPool::Release(uint32_t id) {
   if (!IsLive(id)) ZENTOR_INTERNAL_ERROR();
+  if (id <= m_marked) m_markIntact = false;
   m_slots[id - 1].live = false;
   m_slots[id - 1].entry = KeywordEntry{};
   m_freeIds.push_back(id);
@@ -234,6 +277,23 @@ void KeywordEntryPool::Clear() {
   m_slots.clear();
   m_freeIds.clear();
   m_liveCount = 0;
+  m_marked = 0;
+  m_markIntact = false;
+}
+
+void KeywordEntryPool::Mark() {
+  m_marked = static_cast<uint32_t>(m_slots.size());
+  m_markIntact = m_freeIds.empty();
+}
+
+// With no entry of the mark released, ids 1 to m_marked are the mark's live entries
+// as they were, and every id above is one added since.
+bool KeywordEntryPool::RollBackToMark() {
+  if (!m_markIntact) return false;
+  m_slots.resize(m_marked);
+  m_freeIds.clear();
+  m_liveCount = m_marked;
+  return true;
 }
 
 }  // namespace zentor

@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -34,6 +33,11 @@ class NameHashTable {
   // the same current entry. The entries share one allocation, so that a table every
   // session starts from costs one allocation instead of one for each of its words.
   std::unique_ptr<NameHashTable> Clone() const;
+  // Takes a table made by Clone back to what it was made with, as a new clone would
+  // be, by dropping the entries entered since; their memory is kept for the entries
+  // entered next. False, with nothing changed, when the table was not made by Clone,
+  // when an entry it was made with has been removed since, or during a walk.
+  bool RollBackToClone();
 
   // The bucket of a name: (length + sum of the bytes) mod 256 mod 32.
   static uint16_t BucketOf(uint16_t length, const void* name);
@@ -64,7 +68,13 @@ class NameHashTable {
  private:
   struct Entry;
 
-  static Entry* NewEntry(uint16_t length, const void* name, uint32_t value);
+  // Entries are allocated in sizes of 16-byte steps of the name's length, so that one
+  // given up by a roll-back serves a later name of its step.
+  static constexpr uint16_t kSizeSteps = (kMaxNameLength + 15) / 16 + 1;
+  static uint16_t SizeStepOf(uint16_t length) { return static_cast<uint16_t>((length + 15) / 16); }
+
+  Entry* NewEntry(uint16_t length, const void* name, uint32_t value);
+  bool InBlock(const Entry* entry) const;
   // Frees an entry of its own allocation; one of the shared block stays until the
   // table goes.
   void FreeEntry(Entry* entry);
@@ -86,6 +96,15 @@ class NameHashTable {
   // entry by entry), and its end.
   uint8_t* m_block = nullptr;
   uint8_t* m_blockEnd = nullptr;
+  // What a clone was made with, for RollBackToClone: the heads of its buckets, its
+  // count and current entry, and whether all of its entries are still there.
+  Entry* m_cloneHeads[kBucketCount] = {};
+  Entry* m_cloneCurrent = nullptr;
+  uint16_t m_cloneCurrentBucket = 0;
+  uint32_t m_cloneCount = 0;
+  bool m_cloneIntact = false;
+  // Entries a roll-back gave up, by size step, linked through `next`.
+  Entry* m_spare[kSizeSteps] = {};
 };
 
 // What the keyword table keeps for a name.
@@ -105,7 +124,7 @@ class KeywordEntryPool {
   uint32_t Add(const KeywordEntry& entry);
   // The entry of a live id; an unknown id is an internal error. Inline: every fetch
   // and store of a debug variable asks.
-  KeywordEntry& Get(uint32_t id) {
+  const KeywordEntry& Get(uint32_t id) const {
     if (!IsLive(id)) RaiseUnknownId();
     return m_slots[id - 1].entry;
   }
@@ -114,15 +133,24 @@ class KeywordEntryPool {
   void Clear();
   uint32_t LiveCount() const { return m_liveCount; }
 
+  // Marks the entries now in the pool (which has no freed ids), so that RollBackToMark
+  // can take it back to them: the entries added since go. False, with nothing
+  // changed, when an entry of the mark has been released since or there is no mark.
+  void Mark();
+  bool RollBackToMark();
+
  private:
   struct Slot {
     KeywordEntry entry;
     bool live = false;
   };
   [[noreturn]] static void RaiseUnknownId();
-  std::deque<Slot> m_slots;
+  std::vector<Slot> m_slots;
   std::vector<uint32_t> m_freeIds;
   uint32_t m_liveCount = 0;
+  // The entries of the mark: ids 1 to m_marked, all live while m_markIntact holds.
+  uint32_t m_marked = 0;
+  bool m_markIntact = false;
 };
 
 }  // namespace zentor

@@ -167,8 +167,12 @@ std::vector<SavedWatch> ParseSet(const uint8_t* data, uint32_t length, RWCString
 
 }  // namespace
 
+// A slot never used since the last start is as that start left it (defining a watch
+// is the only change a free slot takes), so only the used ones are made anew.
 void InitWatchTable() {
-  for (WatchRecord& slot : g_watchSlots) slot = WatchRecord();
+  for (WatchRecord& slot : g_watchSlots) {
+    if (slot.everUsed) slot = WatchRecord();
+  }
 }
 
 bool IsWatchSlotFree(uint32_t slot) {

@@ -18,10 +18,19 @@ std::vector<Entry>& Launchers() {
 
 }  // namespace
 
+// A command has one launcher at most, so the one found is the only one; every start-up
+// sets the same launchers again, which then only takes a look.
 void SetFrameDialogLauncher(uint32_t command, FrameDialogLauncher launcher) {
   std::vector<Entry>& launchers = Launchers();
-  std::erase_if(launchers, [command](const Entry& entry) { return entry.command == command; });
-  if (launcher != nullptr) launchers.push_back(Entry{command, launcher});
+  const auto found =
+      std::find_if(launchers.begin(), launchers.end(), [command](const Entry& entry) { return entry.command == command; });
+  if (launcher == nullptr) {
+    if (found != launchers.end()) launchers.erase(found);
+  } else if (found != launchers.end()) {
+    found->launcher = launcher;
+  } else {
+    launchers.push_back(Entry{command, launcher});
+  }
 }
 
 bool RunFrameDialogLauncher(int32_t frameId, uint32_t command) {

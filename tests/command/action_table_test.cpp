@@ -127,6 +127,18 @@ TEST(ActionTable, BindUnbindAndReset) {
   ActionTable::Run(187);
   EXPECT_EQ(CallText(), "HaltForTest");
 
+  // Bound again as it is, the slot keeps its id; under another name or to another
+  // routine, it takes the registry's id of the new pair.
+  const RoutineId halt = ActionTable::RoutineIdOf(187);
+  ActionTable::Bind(187, &RecordRunningName, std::string("HaltForTest").c_str());
+  EXPECT_EQ(ActionTable::RoutineIdOf(187), halt);
+  ActionTable::Bind(187, &RecordRunningName, "HaltForTest2");
+  EXPECT_EQ(ActionTable::RoutineIdOf(187), RoutineRegistry::Register(&RecordRunningName, "HaltForTest2"));
+  ActionTable::Bind(187, &Prelude, "HaltForTest2");
+  EXPECT_EQ(ActionTable::RoutineIdOf(187), RoutineRegistry::Register(&Prelude, "HaltForTest2"));
+  ActionTable::Bind(187, &RecordRunningName, "HaltForTest");
+  EXPECT_EQ(ActionTable::RoutineIdOf(187), halt);
+
   ActionTable::Unbind(187);
   EXPECT_FALSE(ActionTable::IsAvailable(187));
   EXPECT_THROW(ActionTable::Run(187), DVError);

@@ -179,6 +179,87 @@ TEST(NameHashTableTest, ClonesAgreeAndLiveApart) {
   }
 }
 
+// Every entry in walk order with its name, and the current entry's name: what a
+// caller can see of a table.
+std::string Seen(NameHashTable& table) {
+  std::string seen;
+  char name[NameHashTable::kMaxNameLength + 1];
+  uint16_t length = 0;
+  table.CurrentName(&length, name, sizeof name);
+  seen = "current '" + std::string(name, length) + "'\n";
+  table.ForEach([&](uint32_t value, bool&) {
+    table.CurrentName(&length, name, sizeof name);
+    seen += std::string(name, length) + "=" + std::to_string(value) + "\n";
+  });
+  return seen;
+}
+
+// A clone rolled back after random work answers as a fresh clone of the original:
+// the same entries in the same order, the same count and current entry. Names are
+// entered again over the memory the roll-back kept, round after round; a removed
+// entry of the clone (also within a walk) makes the roll-back refuse.
+TEST(NameHashTableTest, RollBackAnswersAsAFreshClone) {
+  for (const uint32_t seed : {3u, 20261208u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    NameHashTable original;
+    uint32_t nextValue = 1;
+    for (int step = 0; step < 300; ++step) {
+      const std::string name = RandomName(random);
+      original.Insert(Length(name), name.data(), nextValue++);
+    }
+    const uint32_t originalValues = nextValue;
+    original.Find(1, "a");
+    std::unique_ptr<NameHashTable> fresh = original.Clone();
+    const std::string expected = Seen(*fresh);
+    std::unique_ptr<NameHashTable> clone = original.Clone();
+    EXPECT_FALSE(original.RollBackToClone()) << "a table not made by Clone";
+    for (int round = 0; round < 40; ++round) {
+      SCOPED_TRACE("round " + std::to_string(round));
+      bool cloneEntryRemoved = false;
+      const int steps = static_cast<int>(random() % 60);
+      for (int step = 0; step < steps; ++step) {
+        std::string name = RandomName(random);
+        if (random() % 8 == 0) name += std::string(random() % 200, 'z');
+        switch (random() % 4) {
+          case 0:
+          case 1:
+            clone->Insert(Length(name), name.data(), nextValue++);
+            break;
+          case 2:
+            clone->Find(Length(name), name.data());
+            break;
+          case 3: {
+            // Round 7 onwards, only entries entered since the clone go.
+            const uint32_t found = clone->FindWhere(Length(name), name.data(), [&](uint32_t value) {
+              return round < 7 || value >= originalValues;
+            });
+            if (found != 0 && random() % 3 == 0) {
+              clone->RemoveCurrent();
+              cloneEntryRemoved = cloneEntryRemoved || found < originalValues;
+            }
+            break;
+          }
+        }
+      }
+      bool refusedInWalk = false;
+      clone->ForEach([&](uint32_t, bool& stop) {
+        refusedInWalk = !clone->RollBackToClone();
+        stop = true;
+      });
+      EXPECT_TRUE(refusedInWalk || clone->Count() == 0);
+      if (!clone->RollBackToClone()) {
+        EXPECT_TRUE(cloneEntryRemoved);
+        clone = original.Clone();
+        continue;
+      }
+      EXPECT_FALSE(cloneEntryRemoved);
+      ASSERT_EQ(Seen(*clone), expected);
+      EXPECT_EQ(clone->Count(), original.Count());
+    }
+  }
+}
+
 TEST(NameHashTableTest, EdgeCases) {
   NameHashTable table;
   // Equal byte sums, one bucket.
@@ -324,6 +405,31 @@ TEST(KeywordEntryPoolTest, IdsNameLiveEntries) {
   const uint32_t third = pool.Add(KeywordEntry{84, 0, 1, 5});
   EXPECT_EQ(pool.Get(third).token, 84);
   EXPECT_EQ(pool.Get(second).token, 252);
+}
+
+// A pool rolled back to its mark has the mark's entries and nothing added since, and
+// hands out ids after the mark's again; a released entry of the mark makes the
+// roll-back refuse.
+TEST(KeywordEntryPoolTest, RollBackToTheMark) {
+  KeywordEntryPool pool;
+  EXPECT_FALSE(pool.RollBackToMark()) << "no mark";
+  for (uint8_t token = 1; token <= 3; ++token) pool.Add(KeywordEntry{token, 0, 0, 0});
+  pool.Mark();
+  for (int round = 0; round < 2; ++round) {
+    const uint32_t added = pool.Add(KeywordEntry{9, 0, 1, 40});
+    EXPECT_EQ(added, 4u);
+    pool.Add(KeywordEntry{10, 0, 1, 41});
+    pool.Release(added);
+    EXPECT_EQ(pool.Add(KeywordEntry{11, 0, 1, 42}), added);
+    ASSERT_TRUE(pool.RollBackToMark());
+    EXPECT_EQ(pool.LiveCount(), 3u);
+    EXPECT_FALSE(pool.IsLive(4));
+    for (uint32_t id = 1; id <= 3; ++id) EXPECT_EQ(pool.Get(id).token, id);
+  }
+  pool.Release(2);
+  pool.Add(KeywordEntry{12, 0, 0, 0});
+  EXPECT_FALSE(pool.RollBackToMark());
+  EXPECT_EQ(pool.Get(2).token, 12) << "a refused roll-back changes nothing";
 }
 
 }  // namespace

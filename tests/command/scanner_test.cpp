@@ -1115,6 +1115,45 @@ TEST_F(ScannerTest, DefinedNamesAndTargetWords) {
   EXPECT_EQ(ErrorNumberOf([] { CommandScanner::AddKeyword(121, 0, std::string(256, 'l').c_str()); }), 1u);
 }
 
+// The keyword table as a caller sees it: the current entry's name, then every entry
+// in walk order with what it keeps.
+std::string KeywordTableSeen() {
+  NameHashTable& table = CommandScanner::Keywords();
+  char name[NameHashTable::kMaxNameLength + 1];
+  uint16_t length = 0;
+  table.CurrentName(&length, name, sizeof name);
+  std::string seen = "current '" + std::string(name, length) + "'\n";
+  table.ForEach([&](uint32_t id, bool&) {
+    const KeywordEntry& entry = CommandScanner::KeywordEntries().Get(id);
+    table.CurrentName(&length, name, sizeof name);
+    seen += std::string(name, length) + " " + std::to_string(entry.token) + "." + std::to_string(entry.subcode) +
+            " " + std::to_string(entry.flag) + " " + std::to_string(entry.value) + "\n";
+  });
+  return seen + std::to_string(CommandScanner::KeywordEntries().LiveCount()) + " live\n";
+}
+
+// Each start has the table of the first start, whatever the session before it entered,
+// defined and removed; a session that removed a built-in word too.
+TEST_F(ScannerTest, EachStartHasTheTableOfTheFirst) {
+  const std::string first = KeywordTableSeen();
+  for (int session = 0; session < 4; ++session) {
+    SCOPED_TRACE("session " + std::to_string(session));
+    CommandScanner::AddKeyword(18, 3, "eax");
+    CommandScanner::AddKeywordEntry(tc::kProcedureName, 0, kKeywordDefined, 12, "eax");
+    CommandScanner::AddKeywordEntry(tc::kMacroName, 0, kKeywordDefined, 13, "sum");
+    EnterLocal("i", 125);
+    SetTokenText(CurrentToken(), "eax");
+    EXPECT_TRUE(CommandScanner::RemoveKeyword());
+    LookUp(TokenTable()[5].text);
+    if (session == 2) {
+      SetTokenText(CurrentToken(), TokenTable()[7].text);
+      EXPECT_TRUE(CommandScanner::RemoveKeyword());
+    }
+    CommandScanner::InitKeywords();
+    EXPECT_EQ(KeywordTableSeen(), first);
+  }
+}
+
 TEST_F(ScannerTest, ReleaserErrorsKeepTheEntry) {
   CommandScanner::SetDefinitionReleaser([](uint8_t, uint32_t, const char* name) {
     DVError error(35, kSeverityError, kDisplayByFocus);

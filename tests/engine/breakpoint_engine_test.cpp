@@ -197,6 +197,26 @@ TEST_F(BreakpointEngineTest, ResetLeavesTheTableAsAFreshOne) {
   EXPECT_EQ(SetAt(-1, kBreakKind, 0x2000), 0);
 }
 
+// A start leaves every watch slot as a slot no session used: defined, disabled and
+// deleted ones alike.
+TEST_F(BreakpointEngineTest, StartLeavesEveryWatchSlotUnused) {
+  InitWatchTable();
+  const auto seen = [](uint32_t slot) {
+    return std::to_string(WatchTable::StateOf(slot)) + " " + std::to_string(WatchTable::ViewpointOf(slot)) + " '" +
+           WatchTable::ShownText(slot).data() + "'";
+  };
+  const std::string unused = seen(kWatchSlotCount - 1);
+  for (int session = 0; session < 2; ++session) {
+    for (const auto& [text, enabled] : {std::pair("2 + 3", 1u), std::pair("7", 0u), std::pair("9", 1u)}) {
+      RWCString scope;
+      WatchTable::DefineFromText(-1, &scope, RWCString(text), enabled);
+    }
+    WatchTable::Delete(2);
+    InitWatchTable();
+    for (uint32_t slot = 0; slot < kWatchSlotCount; ++slot) EXPECT_EQ(seen(slot), unused) << "slot " << slot;
+  }
+}
+
 TEST_F(BreakpointEngineTest, ViewpointOnlyFlagDecidesWhatOtherViewpointsSee) {
   Table().Set(-1, kBreakKind, kEngineTypeSoftware, kSoftwareAccess, LocationAt(0x1000, kKindOrd1, 1),
               GrammarObject(), 1, 0);

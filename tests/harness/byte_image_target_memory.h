@@ -5,6 +5,7 @@
 // engine's service will, and counts its reads and writes.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -26,12 +27,33 @@ namespace zentor::testing_support {
 // as the target interface answers them; a register location reads its register.
 class ByteImageTargetMemory final : public TargetMemoryService {
  public:
-  void SetRegister(uint32_t number, uint32_t value) { m_registers[number] = value; }
+  void SetRegister(uint32_t number, uint32_t value) {
+    Changed();
+    m_registers[number] = value;
+  }
   // Changes bytes of a mapped region (a write the target would make).
   void Poke(uint32_t address, const uint8_t* bytes, uint32_t count) {
+    Changed();
     for (uint32_t i = 0; i < count; ++i) ByteRef(address + i) = bytes[i];
   }
-  void Map(uint32_t base, std::vector<uint8_t> bytes) { m_regions[base] = std::move(bytes); }
+  void Map(uint32_t base, std::vector<uint8_t> bytes) {
+    Changed();
+    m_regions[base] = std::move(bytes);
+  }
+  // Becomes a copy of `pristine`, as assigning it would make it; the regions and
+  // registers are copied only when this memory or `pristine` has changed since this
+  // memory was last a copy of it, since a driver restores its memory after every input
+  // and most inputs write none.
+  void RestoreFrom(const ByteImageTargetMemory& pristine) {
+    if (m_version != pristine.m_version) {
+      *this = pristine;
+      return;
+    }
+    m_reads = pristine.m_reads;
+    m_writes = pristine.m_writes;
+    m_largestWrite = pristine.m_largestWrite;
+    m_indirections = pristine.m_indirections;
+  }
   void MapU32(uint32_t address, uint32_t value) {
     std::vector<uint8_t> bytes(4);
     value_bytes::StoreU32(bytes.data(), value);
@@ -148,8 +170,16 @@ class ByteImageTargetMemory final : public TargetMemoryService {
     return found->second;
   }
 
+  // Every change gives the memory a version no memory had before; a copy shares its
+  // original's version until either changes.
+  void Changed() {
+    static std::atomic<uint64_t> versions{0};
+    m_version = ++versions;
+  }
+
   std::map<uint32_t, std::vector<uint8_t>> m_regions;
   std::map<uint32_t, uint32_t> m_registers;
+  uint64_t m_version = 0;
 };
 
 }  // namespace zentor::testing_support

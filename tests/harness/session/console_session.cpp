@@ -2,9 +2,15 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "command/command_loop.h"
 #include "console/char_channel.h"
@@ -27,6 +33,14 @@ namespace zentor::testing_support {
 namespace {
 
 constexpr uint32_t kMsgBatchFileMissing = 111;
+constexpr const char* kInputFile = "stdin.txt";
+constexpr const char* kOutputFile = "stdout.txt";
+
+#ifdef O_BINARY
+constexpr int kBinary = O_BINARY;
+#else
+constexpr int kBinary = 0;
+#endif
 
 std::atomic<unsigned> g_scratchCounter{0};
 
@@ -35,6 +49,9 @@ std::atomic<unsigned> g_scratchCounter{0};
 [[noreturn]] void ThrowProgramExited() { throw ProgramExited{}; }
 
 void SetOfflineSession(bool offline) {
+  // A driver asks before every input; the environment is changed only when it must be.
+  const char* now = std::getenv("ZENTOR_OFFLINE");
+  if (now != nullptr && std::strcmp(now, offline ? "1" : "0") == 0) return;
 #ifdef _WIN32
   _putenv(offline ? "ZENTOR_OFFLINE=1" : "ZENTOR_OFFLINE=0");
 #else
@@ -125,15 +142,98 @@ int32_t RecordingWindowBackend::ShowMessageBox(int32_t, uint32_t kind, const cha
   return kMessageBoxAnswerOk;
 }
 
+ConsoleFiles::ConsoleFiles(const ScratchDirectory& directory)
+    : m_directory(directory), m_inputPath(directory.File(kInputFile)), m_outputPath(directory.File(kOutputFile)) {
+  Open();
+  m_listing = opendir(directory.Path().string().c_str());
+}
+
+ConsoleFiles::~ConsoleFiles() {
+  Close();
+  if (m_listing != nullptr) closedir(static_cast<DIR*>(m_listing));
+}
+
+void ConsoleFiles::Open() {
+  m_input = open(m_inputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | kBinary, 0666);
+  m_output = open(m_outputPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | kBinary, 0666);
+  struct stat status {};
+  m_inputSerial = fstat(m_input, &status) == 0 ? static_cast<uint64_t>(status.st_ino) : 0;
+  m_outputSerial = fstat(m_output, &status) == 0 ? static_cast<uint64_t>(status.st_ino) : 0;
+}
+
+void ConsoleFiles::Close() {
+  if (m_input >= 0) close(m_input);
+  if (m_output >= 0) close(m_output);
+  m_input = -1;
+  m_output = -1;
+}
+
+// The input is cut to nothing first: a shorter input must not leave the end of a
+// longer one behind it.
+void ConsoleFiles::WriteInput(std::string_view bytes) {
+  if (ftruncate(m_input, 0) != 0 || bytes.empty() || lseek(m_input, 0, SEEK_SET) != 0) return;
+  while (!bytes.empty()) {
+    const auto written = write(m_input, bytes.data(), static_cast<unsigned>(bytes.size()));
+    if (written <= 0) return;
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+std::string ConsoleFiles::ReadOutput() {
+  std::string bytes;
+  if (lseek(m_output, 0, SEEK_SET) != 0) return bytes;
+  char block[16384];
+  for (;;) {
+    const auto read = ::read(m_output, block, sizeof block);
+    if (read <= 0) return bytes;
+    bytes.append(block, static_cast<size_t>(read));
+  }
+}
+
+void ConsoleFiles::RemoveOtherFiles(const std::string& kept) {
+  auto* listing = static_cast<DIR*>(m_listing);
+  if (listing == nullptr) return;
+  rewinddir(listing);
+  std::vector<std::string> others;
+  // Each of the two counts when it is still the file the descriptor holds (the same
+  // serial number; a file put in its place by a rename has another).
+  int ownKept = 0;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string_view name = entry->d_name;
+    const auto serial = static_cast<uint64_t>(entry->d_ino);
+    if (name == "." || name == ".." || name == kept) continue;
+    const bool own = name == kInputFile || name == kOutputFile;
+    if (own && serial == (name == kInputFile ? m_inputSerial : m_outputSerial)) {
+      ++ownKept;
+    } else {
+      others.emplace_back(name);
+    }
+  }
+  std::error_code error;
+  for (const std::string& name : others) std::filesystem::remove_all(m_directory.Path() / name, error);
+  if (ownKept == 2) return;
+  Close();
+  Open();
+}
+
 ConsoleSession::ConsoleSession(const ScratchDirectory& directory, std::string_view standardInput)
-    : m_directory(directory) {
+    : m_ownFiles(std::make_unique<ConsoleFiles>(directory)), m_files(*m_ownFiles), m_directory(directory) {
+  Start(standardInput);
+}
+
+ConsoleSession::ConsoleSession(ConsoleFiles& files, std::string_view standardInput)
+    : m_files(files), m_directory(files.Directory()) {
+  Start(standardInput);
+}
+
+void ConsoleSession::Start(std::string_view standardInput) {
   ResetConsoleModules(true);
   m_previousDirectory = std::filesystem::current_path();
-  std::filesystem::current_path(directory.Path());
+  std::filesystem::current_path(m_directory.Path());
   m_previousBackend = WindowLayer::SetBackend(&m_windows);
-  directory.Write("stdin.txt", standardInput);
-  m_input = FileChannel::Open(directory.File("stdin.txt").c_str(), kOpenRead);
-  m_output = FileChannel::Open(directory.File("stdout.txt").c_str(), kOpenWrite);
+  m_files.WriteInput(standardInput);
+  m_input = FileChannel::Open(m_files.InputPath().c_str(), kOpenRead);
+  m_output = FileChannel::Open(m_files.OutputPath().c_str(), kOpenWrite);
   FileChannel::SetStandardDescriptors(m_input, m_output);
   SetProgramExitHandler(&ThrowProgramExited);
   SetPromptTestOption(true);
@@ -201,7 +301,7 @@ void ConsoleSession::Run(const std::function<void()>& runCommand) {
 std::string ConsoleSession::StandardOutput() const {
   Pager::Flush();
   FileChannel::FlushStandardOutput();
-  return m_directory.Read("stdout.txt");
+  return m_files.ReadOutput();
 }
 
 }  // namespace zentor::testing_support

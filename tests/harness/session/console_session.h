@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,45 @@ class RecordingWindowBackend : public WindowLayerBackend {
   int m_beeps = 0;
 };
 
+// The standard input and output files of console sessions in a scratch directory
+// (stdin.txt and stdout.txt), made when the object is and kept open: a driver that
+// runs session after session writes each input over the last one and reads each
+// output back through the descriptors it holds, so that a session creates, opens and
+// removes none of the driver's files; the program still opens both by name, as it
+// opens them when run.
+class ConsoleFiles {
+ public:
+  explicit ConsoleFiles(const ScratchDirectory& directory);
+  ~ConsoleFiles();
+  ConsoleFiles(const ConsoleFiles&) = delete;
+  ConsoleFiles& operator=(const ConsoleFiles&) = delete;
+
+  const ScratchDirectory& Directory() const { return m_directory; }
+  // The files' full names, as the program opens them.
+  const std::string& InputPath() const { return m_inputPath; }
+  const std::string& OutputPath() const { return m_outputPath; }
+  void WriteInput(std::string_view bytes);
+  std::string ReadOutput();
+  // Removes whatever a session left in the directory besides the two files and
+  // `kept`; either file, should a session have removed or replaced it, is made anew.
+  void RemoveOtherFiles(const std::string& kept);
+
+ private:
+  void Open();
+  void Close();
+
+  const ScratchDirectory& m_directory;
+  const std::string m_inputPath;
+  const std::string m_outputPath;
+  int m_input = -1;
+  int m_output = -1;
+  // The files' serial numbers (inodes) when they were made.
+  uint64_t m_inputSerial = 0;
+  uint64_t m_outputSerial = 0;
+  // The directory's listing, held open and read again from its start.
+  void* m_listing = nullptr;
+};
+
 // A console-mode session over files: `standardInput` is what the standard input
 // holds. The window layer records message boxes; the program's end is ProgramExited.
 // The scratch directory is the current directory while the session lasts, so file
@@ -76,6 +116,8 @@ class RecordingWindowBackend : public WindowLayerBackend {
 class ConsoleSession {
  public:
   ConsoleSession(const ScratchDirectory& directory, std::string_view standardInput);
+  // A session over files kept for many: see ConsoleFiles.
+  ConsoleSession(ConsoleFiles& files, std::string_view standardInput);
   ~ConsoleSession();
   ConsoleSession(const ConsoleSession&) = delete;
   ConsoleSession& operator=(const ConsoleSession&) = delete;
@@ -93,6 +135,10 @@ class ConsoleSession {
   const std::vector<std::string>& MessageBoxes() const { return m_windows.m_boxes; }
 
  private:
+  void Start(std::string_view standardInput);
+
+  std::unique_ptr<ConsoleFiles> m_ownFiles;
+  ConsoleFiles& m_files;
   const ScratchDirectory& m_directory;
   std::filesystem::path m_previousDirectory;
   RecordingWindowBackend m_windows;
