@@ -828,12 +828,17 @@ void LoaderLibraryNoOp(const AddressDescriptor& /*ignored*/) {}
 // Beginning a program:
 // 1. A fresh context (new tables, the default search path) is made and given to the
 //    current viewpoint; only then is the old one deleted (never the default context),
-//    so a failure leaves the old program in place.
+//    so a failure leaves the old program in place. When the old context's tables are
+//    untouched (a viewpoint opened for the load), the fresh context takes them over
+//    instead of new ones: they are what new ones would be, and were otherwise made
+//    only to be thrown away.
 // 2. The new state starts the load: format, type base, the null type as index 1.
 void BeginProgram(uint32_t format) {
   InstallLoaderLibrary();
   SymbolContext* old = GetCurrentSymbolContext();
-  std::unique_ptr<SymbolContext> fresh = SymbolContext::CreateForViewpoint();
+  const bool takeOver = old != nullptr && old != GetDefaultSymbolContext() && old->HoldsUntouchedTables();
+  std::unique_ptr<SymbolContext> fresh =
+      takeOver ? SymbolContext::CreateForViewpointOf(*old) : SymbolContext::CreateForViewpoint();
   SetCurrentSymbolContext_Checked(fresh.get());
   SymbolContext* made = fresh.release();
   if (old != nullptr && old != made && old != GetDefaultSymbolContext()) delete old;

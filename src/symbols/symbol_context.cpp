@@ -140,6 +140,7 @@ SymbolContext::SymbolContext(const SymbolContext* program) {
   InstallCacheProviderUnlessSet();
   if (program != nullptr) {
     m_location = std::make_unique<SourceLocation>();
+    program->m_tablesUntouched = false;
     m_typeDescription = program->m_typeDescription;
     m_loader = program->m_loader;
     m_cache = program->m_cache;
@@ -153,6 +154,9 @@ SymbolContext::SymbolContext(const SymbolContext* program) {
     m_typeDescription = typeDescription.release();
     m_loader = loader.release();
     m_cache = cache.release();
+    m_loaderMaker = g_loaderStateFactory;
+    m_typeDescriptionMaker = g_typeDescriptionFactory;
+    m_tablesUntouched = true;
   }
   m_typeDescription->AddReference();
   m_loader->AddReference();
@@ -190,6 +194,10 @@ SymbolContext::~SymbolContext() {
   DropParts();
 }
 
+bool SymbolContext::HoldsUntouchedTables() const {
+  return m_tablesUntouched && m_loaderMaker == g_loaderStateFactory && m_typeDescriptionMaker == g_typeDescriptionFactory;
+}
+
 void SymbolContext::DropParts() {
   DropReferenceTo(m_typeDescription);
   DropReferenceTo(m_loader);
@@ -204,6 +212,8 @@ SymbolContext& SymbolContext::operator=(const SymbolContext& other) {
   other.m_loader->AddReference();
   other.m_cache->AddReference();
   DropParts();
+  other.m_tablesUntouched = false;
+  m_tablesUntouched = false;
   m_typeDescription = other.m_typeDescription;
   m_loader = other.m_loader;
   m_cache = other.m_cache;
@@ -240,9 +250,9 @@ ModuleDescriptor* SymbolContext::SetLocationModule(const AddressDescriptor& addr
   LocationRecord& record = m_location->m_location;
   record.m_address = address;
   DVErrorCode status;
-  ModuleDescriptor* module = address.IsNull() ? nullptr : m_loader->ModuleAtAddress(*this, address, status);
+  ModuleDescriptor* module = address.IsNull() ? nullptr : Loader().ModuleAtAddress(*this, address, status);
   record.m_module = module;
-  record.m_moduleName = module != nullptr ? m_loader->ModuleName(*module) : RWCString("<Unknown>");
+  record.m_moduleName = module != nullptr ? Loader().ModuleName(*module) : RWCString("<Unknown>");
   return module;
 }
 
@@ -256,10 +266,10 @@ void SymbolContext::UpdateLocation(const AddressDescriptor& address) {
   } else {
     OptionalLine line;
     OrdinalValue offset;
-    m_loader->LineAt(*module, address, line, offset);
+    Loader().LineAt(*module, address, line, offset);
     record.m_line = line;
     record.m_offset = offset;
-    if (line.IsEmpty() != previousLine.IsEmpty()) m_loader->ResetModuleDisplayState(*module);
+    if (line.IsEmpty() != previousLine.IsEmpty()) Loader().ResetModuleDisplayState(*module);
   }
   UpdateProcedure(address);
 }
@@ -279,11 +289,11 @@ void SymbolContext::UpdateProcedure(const AddressDescriptor& address) {
   }
   if (address.IsWithinRange(record.m_procedureFirst, record.m_procedureLast) != kOutsideRange) return;
   bool found = false;
-  m_loader->ForEachProcedure(*record.m_module, [&](const ProcedureSpan& procedure) {
+  Loader().ForEachProcedure(*record.m_module, [&](const ProcedureSpan& procedure) {
     if (address.IsWithinRange(procedure.m_first, procedure.m_last) == kOutsideRange) return true;
     record.m_procedureFirst = procedure.m_first;
     record.m_procedureLast = procedure.m_last;
-    record.m_procedureName = procedure.m_name.NameText(*m_cache);
+    record.m_procedureName = procedure.m_name.NameText(Cache());
     found = true;
     return false;
   });
@@ -324,7 +334,7 @@ void SymbolContext::RefreshBrowseCaption() {
 }
 
 ModuleDescriptor* SymbolContext::ModuleAtAddress(const AddressDescriptor& address, DVErrorCode& status) {
-  return m_loader->ModuleAtAddress(*this, address, status);
+  return Loader().ModuleAtAddress(*this, address, status);
 }
 
 SourcePosition SymbolContext::GetPosition() const {
@@ -336,7 +346,7 @@ SourcePosition SymbolContext::GetPosition() const {
     if (!record.m_address.IsNull()) position.m_address = record.m_address.SpaceEnd();
     return position;
   }
-  const ModuleViewState view = m_loader->ViewStateOf(*record.m_module);
+  const ModuleViewState view = Loader().ViewStateOf(*record.m_module);
   position.m_line = record.m_line;
   position.m_displayWords[0] = view.m_displayWords[0];
   position.m_displayWords[1] = view.m_displayWords[1];
@@ -347,7 +357,7 @@ SourcePosition SymbolContext::GetPosition() const {
 
 const RWOrdered* SymbolContext::CollectLineAddresses(const OptionalLine& line) {
   if (line.IsEmpty()) return nullptr;
-  return m_loader->CollectLineAddresses(line);
+  return Loader().CollectLineAddresses(line);
 }
 
 void SymbolContext::CollectLineRanges(const OptionalLine& from, const OptionalLine& to, LineAddress* ranges,

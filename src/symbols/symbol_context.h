@@ -162,14 +162,28 @@ class SymbolContext {
   uint64_t Serial() const { return m_serial; }
   static SymbolContext* Live(uint64_t serial);
 
-  SharedContextPart& TypeDescription() const { return *m_typeDescription; }
-  LoaderStateBase& Loader() const { return *m_loader; }
-  PageCache& Cache() const { return *m_cache; }
+  // The tables, once handed out, are no longer untouched (see HoldsUntouchedTables).
+  SharedContextPart& TypeDescription() const {
+    m_tablesUntouched = false;
+    return *m_typeDescription;
+  }
+  LoaderStateBase& Loader() const {
+    m_tablesUntouched = false;
+    return *m_loader;
+  }
+  PageCache& Cache() const {
+    m_tablesUntouched = false;
+    return *m_cache;
+  }
   SourceLocation& Location() { return *m_location; }
   const SourceLocation& Location() const { return *m_location; }
   // The viewpoint's search path ("SPATH").
   SearchPath& SourcePathList() { return m_location->Path(); }
-  SourceFileTable& SourceFiles() const { return m_loader->SourceFiles(); }
+  SourceFileTable& SourceFiles() const { return Loader().SourceFiles(); }
+  // Whether this context's tables were made for it, by the makers installed now, and
+  // nothing has reached them since (no accessor handed them out, no other context took
+  // them over): they are then what new tables of the same makers would be.
+  bool HoldsUntouchedTables() const;
   // A new location (whose search path is the default context's), unless this is the
   // default context.
   void ResetSourceLocation();
@@ -237,6 +251,10 @@ class SymbolContext {
   SharedContextPart* m_typeDescription = nullptr;
   LoaderStateBase* m_loader = nullptr;
   PageCache* m_cache = nullptr;
+  // The makers of tables made for this context, and whether they are untouched.
+  LoaderStateFactory m_loaderMaker = nullptr;
+  TypeDescriptionFactory m_typeDescriptionMaker = nullptr;
+  mutable bool m_tablesUntouched = false;
   std::unique_ptr<SourceLocation> m_location;
   uint32_t m_historyCount = 0;
   AddressDescriptor m_historySaved;

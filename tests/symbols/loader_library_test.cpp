@@ -335,6 +335,51 @@ TEST_F(LoaderLibraryTest, ThreeModuleProgramMatchesGoldenDump) {
   EXPECT_TRUE(MatchesGolden(std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "symbols" / "loader_three_modules.dump", dump));
 }
 
+// A program begun in a viewpoint whose context was opened for it takes over that
+// context's tables while nothing has reached them, and makes new ones when something
+// has (a page written, the tables shared, another maker installed): either way the
+// program loaded is the one of the golden dump.
+TEST_F(LoaderLibraryTest, AProgramTakesOverOnlyUntouchedTables) {
+  InstallLoaderLibrary();
+  enum class Reach { kNone, kPageWritten, kShared, kOtherMaker };
+  for (const Reach reach : {Reach::kNone, Reach::kPageWritten, Reach::kShared, Reach::kOtherMaker}) {
+    SCOPED_TRACE(static_cast<int>(reach));
+    const LoaderStateFactory loaderMaker = InstalledLoaderStateFactory();
+    if (reach == Reach::kOtherMaker) SetLoaderStateFactory(nullptr);
+    std::unique_ptr<SymbolContext> opened = SymbolContext::CreateForViewpoint();
+    SetLoaderStateFactory(loaderMaker);
+    std::unique_ptr<SymbolContext> sharer;
+    if (reach == Reach::kPageWritten) {
+      RecordHandle page;
+      std::memset(opened->Cache().AppendPage(false, &page), 0xFF, kVstPageSize);
+    } else if (reach == Reach::kShared) {
+      sharer = SymbolContext::CreateForViewpointOf(*opened);
+    }
+    EXPECT_EQ(opened->HoldsUntouchedTables(), reach == Reach::kNone);
+    SymbolContext* previous = ViewpointManager::SymbolContextOf(kViewpoint);
+    SetCurrentSymbolContext_Checked(opened.release());
+    if (previous != nullptr && previous != GetDefaultSymbolContext()) delete previous;
+
+    Choices choices(kGoldenSeed);
+    BeginProgram(20);
+    ASSERT_EQ(SetTypeBase(), 1u);
+    DefineGoldenTypes(choices);
+    const uint32_t typeCount = TypeCount();
+    for (uint32_t g = 0; g < 20; ++g) {
+      AddGlobalSymbol(LongName("early_global", 9, g).c_str(), 1 + choices.Below(typeCount - 1), Memory(0x90000 + g * 4));
+    }
+    WriteGoldenModules(choices, typeCount);
+    EndProgram();
+    EXPECT_EQ(Cache().ReferenceCount(), 1u);
+    const std::string dump = DumpVst(DumpSource(Loader())) + "== modules\n" + ModuleText(Loader());
+    EXPECT_TRUE(MatchesGolden(std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "symbols" / "loader_three_modules.dump", dump));
+    if (sharer != nullptr) {
+      EXPECT_NE(&sharer->Cache(), &Cache());
+      EXPECT_EQ(sharer->Cache().ReferenceCount(), 1u) << "the shared tables stay with their other user";
+    }
+  }
+}
+
 // ---- calling-order rules
 
 struct StorageCase {
