@@ -23,8 +23,10 @@ RWCString AddressOffsetText(const OrdinalValue& offset) {
   return DisplayIntegerText(DisplayInteger::DisplayInteger_FromAddress(offset.Low()));
 }
 
-// The lookup stack starts with room for 64 entries and grows 64 at a time.
-SourceLocation::SourceLocation() { m_lookupStack.reserve(64); }
+// The lookup stack starts empty: a context is made for every viewpoint and every
+// session, most never nest a lookup, and room for 64 entries of a few hundred bytes
+// each cost more than the rest of the context. BeginNestedSymbolLookup grows it.
+SourceLocation::SourceLocation() = default;
 
 SourceLocation::~SourceLocation() = default;
 

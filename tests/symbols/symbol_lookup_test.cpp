@@ -158,6 +158,26 @@ TEST_F(SymbolQueryTest, AFailedNestedLookupIsUndoneByTheCleanUp) {
   EXPECT_EQ(CleanupStack::Count(), 0u);
 }
 
+// The saved entries survive the lookup stack's growth from empty: nested lookups far
+// deeper than any command makes each give back the entry they saved, and a second
+// round over the stack's kept room does the same.
+TEST_F(SymbolQueryTest, DeeplyNestedLookupsRestoreEveryLevel) {
+  constexpr uint32_t kDepth = 70;
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    CleanupStack::Clear();
+    for (uint32_t level = 0; level < kDepth; ++level) {
+      CurrentEntry().m_fieldOffset = 1000 * round + level;
+      EXPECT_EQ(BeginNestedSymbolLookup(), level + 1);
+    }
+    for (uint32_t level = kDepth; level-- > 0;) {
+      EXPECT_EQ(EndNestedSymbolLookup(), level);
+      ASSERT_EQ(CurrentEntry().m_fieldOffset, 1000 * round + level);
+    }
+    EXPECT_EQ(CleanupStack::Count(), 0u);
+  }
+}
+
 TEST_F(SymbolQueryTest, LocationsOfModulesAndLines) {
   struct Row {
     const char* m_name;
