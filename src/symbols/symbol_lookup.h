@@ -161,6 +161,9 @@ struct MemberPlace {
   uint16_t m_bitPosition = 0;
 };
 std::vector<MemberPlace> MemberPlaces(uint32_t aggregateTypeIndex, uint32_t mode);
+// The place of member `ordinal` (1-based) alone, as MemberPlaces would give it; false
+// when the type has fewer members.
+bool MemberPlaceAt(uint32_t aggregateTypeIndex, uint32_t mode, uint32_t ordinal, MemberPlace& place);
 RWCString MemberNameByOrdinal(uint32_t typeIndex, uint32_t ordinal);
 // The name and the type of a union's member, from the one-member lists of its group.
 SymbolKey UnionMemberName(uint32_t namesListIndex);

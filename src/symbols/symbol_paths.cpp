@@ -190,15 +190,14 @@ uint32_t FindFieldOrdinal(const RWCString& name, uint32_t mode) {
   RaiseWithName(kMsgNotAFieldName, name);
 }
 
-// The places of the members, from the member-type list: each member begins after the
-// sizes of the members before it, bit fields collecting their bits into whole bytes
-// (under loader formats 19 and 20 a bit field takes no room of its own and its
-// position is in its entry); the members of a union all begin at its start. Any
-// element other than a type ends the list.
-std::vector<MemberPlace> MemberPlaces(uint32_t aggregateTypeIndex, uint32_t mode) {
-  std::vector<MemberPlace> places;
+namespace {
+
+// The walk of MemberPlaces: `visit` takes each member's place in member order and
+// answers whether the walk goes on, so that a caller after one member stops there.
+template <typename Visit>
+void WalkMemberPlaces(uint32_t aggregateTypeIndex, uint32_t mode, Visit visit) {
   const TypeEntryView aggregateType = GetTypeEntry(aggregateTypeIndex);
-  if (aggregateType.Reference() == RecordHandle::kNone) return places;
+  if (aggregateType.Reference() == RecordHandle::kNone) return;
   PageCache& cache = Cache();
   const AggregateTypeRecordView aggregate = AggregateTypeRecordView::At(cache, RecordHandle(aggregateType.Reference()));
   ChainWalk walk(cache, MemberListStart(aggregate.SecondList(), mode), ChainWalk::Kind::ListElements);
@@ -217,7 +216,7 @@ std::vector<MemberPlace> MemberPlaces(uint32_t aggregateTypeIndex, uint32_t mode
     place.m_offset = offset;
     place.m_type = type;
     if (bitField) place.m_bitPosition = static_cast<uint16_t>(bitsInEntry ? memberType.Size() & 0xFFFF : bits);
-    places.push_back(place);
+    if (!visit(place)) return;
     if (mode == kFieldOfUnion) continue;
     if (!bitField) {
       offset += memberType.Size();
@@ -229,18 +228,47 @@ std::vector<MemberPlace> MemberPlaces(uint32_t aggregateTypeIndex, uint32_t mode
       }
     }
   }
+}
+
+}  // namespace
+
+// The places of the members, from the member-type list: each member begins after the
+// sizes of the members before it, bit fields collecting their bits into whole bytes
+// (under loader formats 19 and 20 a bit field takes no room of its own and its
+// position is in its entry); the members of a union all begin at its start. Any
+// element other than a type ends the list.
+std::vector<MemberPlace> MemberPlaces(uint32_t aggregateTypeIndex, uint32_t mode) {
+  std::vector<MemberPlace> places;
+  WalkMemberPlaces(aggregateTypeIndex, mode, [&](const MemberPlace& place) {
+    places.push_back(place);
+    return true;
+  });
   return places;
 }
 
-// The offset of member `ordinal`; the member's type becomes the current type.
+bool MemberPlaceAt(uint32_t aggregateTypeIndex, uint32_t mode, uint32_t ordinal, MemberPlace& place) {
+  uint32_t seen = 0;
+  bool found = false;
+  WalkMemberPlaces(aggregateTypeIndex, mode, [&](const MemberPlace& member) {
+    if (++seen != ordinal) return true;
+    place = member;
+    found = true;
+    return false;
+  });
+  return found;
+}
+
+// The offset of member `ordinal`; the member's type becomes the current type. A
+// member is looked for as often as a path names one: the walk ends at it.
 OrdinalValue FieldOffset(uint32_t ordinal, uint32_t mode) {
   SymbolEntry& entry = CurrentEntry();
   uint32_t category = 0;
   const RWCString name = SymbolNameText();
   CurrentAggregate(name, category);
-  const std::vector<MemberPlace> places = MemberPlaces(entry.m_symbol.m_typeIndex, mode);
-  if (ordinal == 0 || ordinal > places.size()) RaiseWithName(kMsgFieldOffsetUnknown, name);
-  const MemberPlace& place = places[ordinal - 1];
+  MemberPlace place;
+  if (ordinal == 0 || !MemberPlaceAt(entry.m_symbol.m_typeIndex, mode, ordinal, place)) {
+    RaiseWithName(kMsgFieldOffsetUnknown, name);
+  }
   entry.m_symbol.m_typeIndex = place.m_type;
   entry.m_symbol.m_bitPosition = place.m_bitPosition;
   return place.m_offset;

@@ -178,6 +178,34 @@ TEST_F(SymbolQueryTest, DeeplyNestedLookupsRestoreEveryLevel) {
   }
 }
 
+// One member's place, from a walk that stops at it, is its place in the walk over all
+// the members (offset, type and bit position), for each member of a structure with a
+// bit field and of a union; there is none past the last.
+TEST_F(SymbolQueryTest, OneMembersPlaceIsItsPlaceAmongAll) {
+  for (const char* name : {"origin_pt", "u"}) {
+    SCOPED_TRACE(name);
+    BracketedLookupScope bracket;
+    RunPath(name);
+    SymbolEntry& entry = CurrentEntry();
+    if (entry.m_symbolSet == 0) SetCurrentSymbolRecord(entry.m_currentRecord);
+    const uint32_t type = entry.m_symbol.m_typeIndex;
+    const uint32_t mode = GetTypeEntry(type).Category() == kTypeUnion ? kFieldOfUnion : kFieldOfStructure;
+    const std::vector<MemberPlace> all = MemberPlaces(type, mode);
+    ASSERT_GE(all.size(), 2u);
+    for (uint32_t ordinal = 0; ordinal <= all.size() + 1; ++ordinal) {
+      SCOPED_TRACE(ordinal);
+      MemberPlace place;
+      const bool found = MemberPlaceAt(type, mode, ordinal, place);
+      ASSERT_EQ(found, ordinal >= 1 && ordinal <= all.size());
+      if (!found) continue;
+      const MemberPlace& expected = all[ordinal - 1];
+      EXPECT_TRUE(place.m_offset == expected.m_offset);
+      EXPECT_EQ(place.m_type, expected.m_type);
+      EXPECT_EQ(place.m_bitPosition, expected.m_bitPosition);
+    }
+  }
+}
+
 TEST_F(SymbolQueryTest, LocationsOfModulesAndLines) {
   struct Row {
     const char* m_name;
