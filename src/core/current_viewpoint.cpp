@@ -8,9 +8,8 @@
 #include "core/token_record.h"
 #include "core/viewpoint_manager.h"
 #include "support/rw_cstring.h"
-#include "support/rw_gstack.h"
 
-#include <memory>
+#include <vector>
 
 namespace zentor {
 namespace {
@@ -18,14 +17,11 @@ namespace {
 struct ViewpointState {
   ViewpointHandle base = ViewpointHandle::None();
   ViewpointHandle current = ViewpointHandle::None();
-  // Heap copies, newest on top; this state owns them.
-  RWGStackOf<ViewpointHandle> stack;
+  // Newest at the back. Held by value: a command pushes and pops a viewpoint around
+  // most of what it asks the target, and the room stays for the next push.
+  std::vector<ViewpointHandle> stack;
 
-  ~ViewpointState() { DropStack(); }
-
-  void DropStack() {
-    while (ViewpointHandle* top = stack.pop()) std::unique_ptr<ViewpointHandle> dropped(top);
-  }
+  void DropStack() { stack.clear(); }
 };
 
 ViewpointState& State() {
@@ -49,7 +45,7 @@ uint32_t GetCurrentViewpointValue() { return State().current.Value(); }
 
 ViewpointHandle GetBaseViewpoint() { return State().base; }
 
-uint32_t ViewpointStackDepth() { return State().stack.entries(); }
+uint32_t ViewpointStackDepth() { return static_cast<uint32_t>(State().stack.size()); }
 
 void SetBaseViewpoint(ViewpointHandle handle) {
   ViewpointState& state = State();
@@ -61,18 +57,15 @@ void SetBaseViewpoint(ViewpointHandle handle) {
 
 void PushViewpoint(ViewpointHandle handle) {
   ViewpointState& state = State();
-  auto copy = std::make_unique<ViewpointHandle>(handle);
-  state.stack.push(copy.get());
-  copy.release();
-  state.current = *state.stack.top();
+  state.stack.push_back(handle);
+  state.current = state.stack.back();
   TellTargetCurrentViewpoint();
 }
 
 void PopViewpoint() {
   ViewpointState& state = State();
-  std::unique_ptr<ViewpointHandle> popped(state.stack.pop());
-  ViewpointHandle* top = state.stack.top();
-  state.current = top != nullptr ? *top : state.base;
+  if (!state.stack.empty()) state.stack.pop_back();
+  state.current = !state.stack.empty() ? state.stack.back() : state.base;
   TellTargetCurrentViewpoint();
 }
 
