@@ -76,18 +76,28 @@ struct ExprNode {
   ExprNode* third = nullptr;
 };
 
-// The nodes of one parse.
+// The nodes of one parse, made kBlockNodes to an allocation: an expression of a few
+// operands makes a dozen nodes, and one allocation for each cost more than the parse
+// around them. A node's address stays put until Clear.
 class ExprNodeArena {
  public:
+  static constexpr std::size_t kBlockNodes = 16;
+
   ExprNode* New() {
-    m_nodes.push_back(std::make_unique<ExprNode>());
-    return m_nodes.back().get();
+    if (m_count % kBlockNodes == 0) m_blocks.push_back(std::make_unique<ExprNode[]>(kBlockNodes));
+    ExprNode* node = &m_blocks.back()[m_count % kBlockNodes];
+    ++m_count;
+    return node;
   }
-  void Clear() { m_nodes.clear(); }
-  std::size_t Count() const { return m_nodes.size(); }
+  void Clear() {
+    m_blocks.clear();
+    m_count = 0;
+  }
+  std::size_t Count() const { return m_count; }
 
  private:
-  std::vector<std::unique_ptr<ExprNode>> m_nodes;
+  std::vector<std::unique_ptr<ExprNode[]>> m_blocks;
+  std::size_t m_count = 0;
 };
 
 }  // namespace zentor
