@@ -23,8 +23,9 @@ RWCString AddressOffsetText(const OrdinalValue& offset) {
   return DisplayIntegerText(DisplayInteger::DisplayInteger_FromAddress(offset.Low()));
 }
 
-// The lookup stack starts with room for 64 entries and grows 64 at a time.
-SourceLocation::SourceLocation() { m_lookupStack.reserve(64); }
+// The lookup stack starts empty: the first nested lookup gives it room
+// (BeginNestedSymbolLookup), and most contexts never nest one.
+SourceLocation::SourceLocation() = default;
 
 SourceLocation::~SourceLocation() = default;
 

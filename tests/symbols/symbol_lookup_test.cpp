@@ -158,6 +158,33 @@ TEST_F(SymbolQueryTest, AFailedNestedLookupIsUndoneByTheCleanUp) {
   EXPECT_EQ(CleanupStack::Count(), 0u);
 }
 
+// Lookups nested deeper than a context's stack first holds (it starts empty and grows
+// as they come) give back, level by level, what each found, against the texts taken
+// before each level began.
+TEST_F(SymbolQueryTest, DeeplyNestedLookupsRestoreEveryLevel) {
+  CleanupStack::Clear();
+  const char* const paths[] = {"pp",      "g_count",   "main",     ":MAIN",           "origin_pt.y", "counter",
+                               "u.f",     "_table[3]", "names[1]", ":UTIL.util_init", "matrix[2][1]", "k",
+                               "origin",  "total",     "p->tag",   "pHandlers[0][1]", "tmp"};
+  std::vector<std::string> before;
+  for (const char* path : paths) {
+    SCOPED_TRACE(path);
+    before.push_back(EntryText());
+    BeginSymbolLookup();
+    RunPath(path);
+    ASSERT_EQ(LookupLocation().LookupDepth(), before.size());
+    ASSERT_NE(EntryText(), "nothing");
+  }
+  while (!before.empty()) {
+    SCOPED_TRACE(before.size());
+    EndSymbolLookup();
+    EXPECT_EQ(EntryText(), before.back());
+    before.pop_back();
+    EXPECT_EQ(LookupLocation().LookupDepth(), before.size());
+  }
+  EXPECT_EQ(CleanupStack::Count(), 0u);
+}
+
 TEST_F(SymbolQueryTest, LocationsOfModulesAndLines) {
   struct Row {
     const char* m_name;
