@@ -384,16 +384,10 @@ AddressDescriptor SymbolContext::TakeBrowseHistory() {
 RWCString SymbolContext::BrowseCaption() const {
   const FrameList* frames = CurrentFrameListOrNull();
   const int32_t frame = frames != nullptr ? frames->GetCurrent(nullptr) : FrameList::kNoFrame;
-  RWCString caption;
-  if (frame == FrameList::kNoFrame) {
-    caption = "[Browse]  ";
-  } else {
-    char prefix[32];
-    std::snprintf(prefix, sizeof prefix, "[Calls (%d)] ", static_cast<int>(frame));
-    caption = prefix;
-  }
-  caption += m_location->LocationText();
-  return caption;
+  if (frame == FrameList::kNoFrame) return m_location->LocationText("[Browse]  ");
+  char prefix[32];
+  std::snprintf(prefix, sizeof prefix, "[Calls (%d)] ", static_cast<int>(frame));
+  return m_location->LocationText(prefix);
 }
 
 RWCString SymbolContext::StopCaption() const {

@@ -300,6 +300,41 @@ TEST_F(SymbolContextTest, LocationTextsFollowTheAddress) {
   EXPECT_TRUE(unknown.m_procedureFirst.IsNull());
 }
 
+// The location text of every mix of module, procedure, line and offset, alone and after
+// a caption's prefix, with names short and long enough that the text no longer fits the room it is first put together
+// in, against the text joined from its parts with std::string.
+TEST_F(SymbolContextTest, LocationTextsJoinTheirParts) {
+  SetNumberBase(10);
+  const std::string names[] = {"", "main", std::string(300, 'm')};
+  const OrdinalValue offsets[] = {OrdinalValue(), OrdinalValue(4), OrdinalValue(UnsignedInt64::FromWords(1, 2))};
+  SourceLocation location;
+  LocationRecord& record = location.Location();
+  record.m_address = MemoryAt(0x1234);
+  for (const std::string& module : names) {
+    for (const std::string& procedure : names) {
+      for (int line = -1; line <= 1; ++line) {
+        for (const OrdinalValue& offset : offsets) {
+          record.m_moduleName = RWCString(module.c_str());
+          record.m_procedureName = RWCString(procedure.c_str());
+          record.m_line = line < 0 ? OptionalLine() : OptionalLine::Valid(static_cast<uint16_t>(12 + line));
+          record.m_offset = offset;
+          std::string expected = "Mod: " + module;
+          if (!procedure.empty()) expected += "  Proc: " + procedure;
+          if (line < 0) {
+            expected += "  Address: " + Text(record.m_address.Text());
+          } else {
+            expected += "  Line: #" + std::to_string(12 + line);
+            if (offset != 0u) expected += " + " + Text(AddressOffsetText(offset));
+          }
+          SCOPED_TRACE(expected.substr(0, 80));
+          EXPECT_EQ(Text(location.LocationText()), expected);
+          EXPECT_EQ(Text(location.LocationText("[Calls (3)] ")), "[Calls (3)] " + expected);
+        }
+      }
+    }
+  }
+}
+
 TEST_F(SymbolContextTest, TheProcedureRangeIsRememberedAndLineChangesResetTheView) {
   SymbolContext& context = LoadFakeProgram(0x52);
   FakeLoaderState& fake = Fake(context);
