@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "symbols/page_cache.h"
@@ -264,6 +266,27 @@ TEST_F(SymbolContextTest, AViewpointOfALoadedProgramSharesItsTablesFromTheStart)
   viewpoint.reset();
   EXPECT_EQ(g_loaderStatesAlive, aliveBefore - 1);
   EXPECT_EQ(OpenTemporaryPageFileCount(), filesBefore - 1);
+  GetDefaultSymbolContext()->SourcePathList() = RWCString();
+}
+
+// Every way of making a context tells the search paths' views, once the context's
+// search path is what it starts with.
+TEST_F(SymbolContextTest, EveryNewContextMarksTheSearchPathViews) {
+  GetDefaultSymbolContext()->SourcePathList() = RWCString("c:\\src");
+  auto program = std::make_unique<SymbolContext>();
+  const std::pair<const char*, std::function<std::unique_ptr<SymbolContext>()>> makers[] = {
+      {"plain", [] { return std::make_unique<SymbolContext>(); }},
+      {"for a viewpoint", [] { return SymbolContext::CreateForViewpoint(); }},
+      {"for a viewpoint of a program", [&program] { return SymbolContext::CreateForViewpointOf(*program); }},
+  };
+  for (const auto& [name, make] : makers) {
+    SCOPED_TRACE(name);
+    ChangeWatch searchPaths(kRecordSearchPaths);
+    EXPECT_FALSE(searchPaths.Changed());
+    const std::unique_ptr<SymbolContext> context = make();
+    EXPECT_TRUE(searchPaths.Changed());
+    EXPECT_FALSE(searchPaths.Changed());
+  }
   GetDefaultSymbolContext()->SourcePathList() = RWCString();
 }
 
