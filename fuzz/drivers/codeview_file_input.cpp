@@ -83,6 +83,9 @@ uint32_t AskTheTables() {
   if (loader == nullptr) return 0;
   SymbolContext& context = *GetCurrentSymbolContext();
   const uint32_t modules = std::min(loader->ModuleCount(), kMostModulesAsked);
+  // One list for every module's sample of procedures, sized for the largest sample.
+  std::vector<std::pair<RWCString, AddressDescriptor>> procedures;
+  procedures.reserve(kMostNamesAsked);
   for (uint32_t id = 1; id <= modules; ++id) {
     ModuleDescriptor* module = loader->ModuleById(id);
     if (module == nullptr) continue;
@@ -91,7 +94,7 @@ uint32_t AskTheTables() {
     for (uint32_t offset : {start, start + extent / 2, start + (extent != 0 ? extent - 1 : 0)}) {
       AskAbout(context, CodeAddress(offset), &internalError);
     }
-    std::vector<std::pair<RWCString, AddressDescriptor>> procedures;
+    procedures.clear();
     Ask(&internalError, [&] {
       loader->ForEachProcedure(*module, [&](const ProcedureSpan& procedure) {
         procedures.emplace_back(procedure.m_name.NameText(context.Cache()), procedure.m_first);

@@ -78,7 +78,9 @@ void ResetStatusTextForViewpoint() {
 void UpdateStatusLine() {
   const uint32_t width = StatusLineWidth();
   const std::string& shown = ShownText();
-  std::string line(width - 1, ' ');
+  // Kept from one update to the next: the line is made again at every move.
+  static std::string line;
+  line.assign(width - 1, ' ');
   line.replace(0, std::min<std::size_t>(shown.size(), width - 15), shown, 0, width - 15);
   const ViewpointHandle current = CurrentViewpoint();
   const RWCString event = ViewpointManager::EventTextOf(current);

@@ -5,6 +5,10 @@
 #include <filesystem>
 #include <system_error>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace zentor::platform {
 namespace {
 
@@ -32,9 +36,17 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// On a POSIX host one stat() answers as std::filesystem::exists does (a failure of any
+// kind is "not there"), without first splitting the path into a list of components:
+// every symbol load resolves its file's path here.
 bool Exists(const std::string& path) {
+#ifdef _WIN32
   std::error_code error;
   return std::filesystem::exists(std::filesystem::path(path), error);
+#else
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0;
+#endif
 }
 
 std::string Join(const std::string& directory, std::string_view name) {

@@ -174,7 +174,21 @@ void WalkPass(NearestSearch& search, ModuleDescriptor* passModule, RecordHandle 
 // A pass: the index's candidates in record order, or the walk when the index is off.
 void SearchPass(NearestSearch& search, ModuleDescriptor* passModule, RecordHandle first,
                 const AddressDescriptor& scope) {
-  std::vector<AddressCandidate> candidates;
+  // The candidates' list is kept from one pass to the next (every search makes a pass
+  // for each module); a pass begun while another still goes through the kept list
+  // (none does: considering a candidate looks nothing up by address) takes its own.
+  static std::vector<AddressCandidate> kept;
+  static bool keptInUse = false;
+  std::vector<AddressCandidate> own;
+  const bool useKept = !keptInUse;
+  std::vector<AddressCandidate>& candidates = useKept ? kept : own;
+  struct KeptRelease {
+    bool m_active;
+    ~KeptRelease() {
+      if (m_active) keptInUse = false;
+    }
+  } release{useKept};
+  keptInUse = true;
   const OrdinalValue best = search.m_best < search.m_bound ? search.m_best : search.m_bound;
   if (!SymbolIndexes::AddressCandidates(passModule, search.m_address, scope, best, candidates)) {
     WalkPass(search, passModule, first, scope);

@@ -1,9 +1,11 @@
 #include "symbols/source_location.h"
 
 #include <cstdio>
+#include <cstring>
 #include <ios>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "core/dv_error.h"
 #include "core/value_display.h"
@@ -30,26 +32,46 @@ SourceLocation::SourceLocation() = default;
 
 SourceLocation::~SourceLocation() = default;
 
-RWCString SourceLocation::LocationText() const {
-  RWCString text("Mod: ");
-  text += m_location.m_moduleName;
-  if (!m_location.m_procedureName.isNull()) {
-    text += "  Proc: ";
-    text += m_location.m_procedureName;
+RWCString SourceLocation::LocationText(std::string_view prefix) const {
+  RWCString where;
+  char number[16] = "";
+  RWCString offset;
+  const bool atLine = !m_location.m_line.IsEmpty();
+  if (!atLine) {
+    where = m_location.m_address.Text();
+  } else {
+    std::snprintf(number, sizeof number, "%d", static_cast<int>(m_location.m_line.Get()));
+    if (m_location.m_offset.Low() != 0 || m_location.m_offset.High() != 0) offset = AddressOffsetText(m_location.m_offset);
   }
-  if (m_location.m_line.IsEmpty()) {
-    text += "  Address: ";
-    text += m_location.m_address.Text();
-    return text;
+  const bool withProcedure = !m_location.m_procedureName.isNull();
+  const std::string_view parts[] = {
+      prefix,
+      "Mod: ",
+      std::string_view(m_location.m_moduleName.data(), m_location.m_moduleName.length()),
+      withProcedure ? "  Proc: " : "",
+      withProcedure ? std::string_view(m_location.m_procedureName.data(), m_location.m_procedureName.length())
+                    : std::string_view(),
+      atLine ? "  Line: #" : "  Address: ",
+      atLine ? std::string_view(number) : std::string_view(where.data(), where.length()),
+      offset.length() != 0 ? " + " : "",
+      std::string_view(offset.data(), offset.length()),
+  };
+  // The status line and the captions ask for the text at every move: it is put
+  // together on the stack and made a string once, where growing a string part by
+  // part copied it several times.
+  char joined[256];
+  size_t length = 0;
+  for (const std::string_view part : parts) length += part.size();
+  if (length <= sizeof joined) {
+    size_t at = 0;
+    for (const std::string_view part : parts) {
+      if (!part.empty()) std::memcpy(joined + at, part.data(), part.size());
+      at += part.size();
+    }
+    return RWCString(joined, static_cast<uint32_t>(length));
   }
-  char number[16];
-  std::snprintf(number, sizeof number, "%d", static_cast<int>(m_location.m_line.Get()));
-  text += "  Line: #";
-  text += number;
-  if (m_location.m_offset.Low() != 0 || m_location.m_offset.High() != 0) {
-    text += " + ";
-    text += AddressOffsetText(m_location.m_offset);
-  }
+  RWCString text;
+  for (const std::string_view part : parts) text.append(part.data(), static_cast<uint32_t>(part.size()));
   return text;
 }
 

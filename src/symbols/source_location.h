@@ -9,6 +9,7 @@
 // lookups read it.
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "symbols/search_path.h"
@@ -80,7 +81,9 @@ class SourceLocation {
   // one; then "  Address: " and the address's text when the line is absent, or
   // "  Line: #" and the line in decimal, with " + " and the offset (an address-sized
   // number in the display base) when the offset is not 0.
-  RWCString LocationText() const;
+  RWCString LocationText() const { return LocationText(std::string_view()); }
+  // The same text after `prefix` (a caption's), made in one piece.
+  RWCString LocationText(std::string_view prefix) const;
 
   // The lookups' current entry, the entries saved by nested lookups (the vector only
   // grows; entries above the depth are kept to be overwritten) and the depth.

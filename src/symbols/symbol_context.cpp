@@ -134,7 +134,7 @@ TypeDescriptionFactory InstalledTypeDescriptionFactory() { return g_typeDescript
 
 // ---- SymbolContext
 
-SymbolContext::SymbolContext() : SymbolContext(nullptr) {}
+SymbolContext::SymbolContext() : SymbolContext(nullptr) { MarkChangedRecords(kRecordSearchPaths, nullptr); }
 
 SymbolContext::SymbolContext(const SymbolContext* program) {
   InstallCacheProviderUnlessSet();
@@ -163,7 +163,6 @@ SymbolContext::SymbolContext(const SymbolContext* program) {
   m_cache->AddReference();
   m_serial = NextContextSerial();
   LiveContexts()[m_serial] = this;
-  MarkChangedRecords(kRecordSearchPaths, nullptr);
 }
 
 SymbolContext* SymbolContext::Live(uint64_t serial) {
@@ -175,7 +174,7 @@ std::unique_ptr<SymbolContext> SymbolContext::CreateForViewpoint() {
   // The default context is made first, so its construction never runs inside this
   // one's.
   SymbolContext* defaultContext = GetDefaultSymbolContext();
-  auto context = std::make_unique<SymbolContext>();
+  std::unique_ptr<SymbolContext> context(new SymbolContext(nullptr));
   context->SourcePathList() = defaultContext->SourcePathList();
   MarkChangedRecords(kRecordSearchPaths, nullptr);
   return context;
@@ -384,16 +383,10 @@ AddressDescriptor SymbolContext::TakeBrowseHistory() {
 RWCString SymbolContext::BrowseCaption() const {
   const FrameList* frames = CurrentFrameListOrNull();
   const int32_t frame = frames != nullptr ? frames->GetCurrent(nullptr) : FrameList::kNoFrame;
-  RWCString caption;
-  if (frame == FrameList::kNoFrame) {
-    caption = "[Browse]  ";
-  } else {
-    char prefix[32];
-    std::snprintf(prefix, sizeof prefix, "[Calls (%d)] ", static_cast<int>(frame));
-    caption = prefix;
-  }
-  caption += m_location->LocationText();
-  return caption;
+  if (frame == FrameList::kNoFrame) return m_location->LocationText("[Browse]  ");
+  char prefix[32];
+  std::snprintf(prefix, sizeof prefix, "[Calls (%d)] ", static_cast<int>(frame));
+  return m_location->LocationText(prefix);
 }
 
 RWCString SymbolContext::StopCaption() const {

@@ -239,7 +239,9 @@ class SymbolContext {
   RWCString StopCaption() const;
 
  private:
-  // With `program`, sharing its tables; without, with tables of its own.
+  // With `program`, sharing its tables; without, with tables of its own. The search
+  // paths' views are not marked: the public constructor marks them, and the viewpoint
+  // contexts once their search path is set.
   explicit SymbolContext(const SymbolContext* program);
   // Derives the location record from an address: module, line and procedure.
   void UpdateLocation(const AddressDescriptor& address);

@@ -526,8 +526,13 @@ bool SymbolIndexes::AddressCandidates(const ModuleDescriptor* module, const Addr
   LoaderState* loader = CurrentLoaderStateOrNull();
   if (!g_enabled || loader == nullptr) return false;
   const std::shared_ptr<AddressPassIndex> index = module != nullptr ? ModulePassOf(*loader, *module) : GlobalPassOf(*loader);
-  std::vector<std::pair<uint32_t, AddressCandidate>> ordered;
-  const auto take = [&ordered](const AddressPassIndex::Fixed& fixed) {
+  // The candidates with their record order, gathered here and sorted: kept from one
+  // call to the next (every pass of every nearest-symbol search comes here, and
+  // nothing this gathering calls comes back here), so it grows only while it is
+  // smaller than a pass has ever needed.
+  static std::vector<std::pair<uint32_t, AddressCandidate>> ordered;
+  ordered.clear();
+  const auto take = [](const AddressPassIndex::Fixed& fixed) {
     ordered.push_back({fixed.m_order, AddressCandidate{fixed.m_record, fixed.m_enclosing, false}});
   };
   const TargetAddressRecord& wanted = address.Record();

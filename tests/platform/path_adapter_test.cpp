@@ -167,6 +167,36 @@ TEST_F(PathAdapterTest, ResolvesComponentsWithoutRegardToCase) {
   }
 }
 
+// A path whose components have no other spelling resolves to itself exactly when the
+// C++ library finds something there (links followed), and to nothing otherwise.
+TEST_F(PathAdapterTest, APathResolvesAsWrittenWhenTheLibrarySeesItThere) {
+  if (HostPathStyle() != PathStyle::Posix) GTEST_SKIP() << "the host file system ignores case itself";
+  ScratchTree tree;
+  const std::string file = tree.AddFile("lib/util.asm");
+  const std::string root = tree.Root();
+  std::error_code error;
+  fs::create_symlink(file, root + "/to-file", error);
+  fs::create_symlink(root + "/lib", root + "/to-dir", error);
+  fs::create_symlink(root + "/gone", root + "/dangling", error);
+  fs::create_symlink(root + "/loop", root + "/loop", error);
+  const std::string paths[] = {file,
+                               root + "/lib",
+                               root + "/lib/",
+                               root + "/lib/missing.asm",
+                               root + "/missing/util.asm",
+                               file + "/x",
+                               root + "/to-file",
+                               root + "/to-dir/util.asm",
+                               root + "/dangling",
+                               root + "/loop",
+                               root + "/lib/./util.asm",
+                               root + "/lib/../lib/util.asm"};
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(ResolveHostPath(path, PathStyle::Posix), fs::exists(path, error) ? path : "");
+  }
+}
+
 TEST_F(PathAdapterTest, RelativePathsResolveFromTheCurrentDirectory) {
   if (HostPathStyle() != PathStyle::Posix) GTEST_SKIP() << "the host file system ignores case itself";
   ScratchTree tree;

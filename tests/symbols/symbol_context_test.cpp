@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "symbols/page_cache.h"
@@ -267,6 +269,27 @@ TEST_F(SymbolContextTest, AViewpointOfALoadedProgramSharesItsTablesFromTheStart)
   GetDefaultSymbolContext()->SourcePathList() = RWCString();
 }
 
+// Every way of making a context tells the search paths' views, once the context's
+// search path is what it starts with.
+TEST_F(SymbolContextTest, EveryNewContextMarksTheSearchPathViews) {
+  GetDefaultSymbolContext()->SourcePathList() = RWCString("c:\\src");
+  auto program = std::make_unique<SymbolContext>();
+  const std::pair<const char*, std::function<std::unique_ptr<SymbolContext>()>> makers[] = {
+      {"plain", [] { return std::make_unique<SymbolContext>(); }},
+      {"for a viewpoint", [] { return SymbolContext::CreateForViewpoint(); }},
+      {"for a viewpoint of a program", [&program] { return SymbolContext::CreateForViewpointOf(*program); }},
+  };
+  for (const auto& [name, make] : makers) {
+    SCOPED_TRACE(name);
+    ChangeWatch searchPaths(kRecordSearchPaths);
+    EXPECT_FALSE(searchPaths.Changed());
+    const std::unique_ptr<SymbolContext> context = make();
+    EXPECT_TRUE(searchPaths.Changed());
+    EXPECT_FALSE(searchPaths.Changed());
+  }
+  GetDefaultSymbolContext()->SourcePathList() = RWCString();
+}
+
 TEST_F(SymbolContextTest, LocationTextsFollowTheAddress) {
   SymbolContext& context = LoadFakeProgram(0x51);
   struct Case {
@@ -298,6 +321,41 @@ TEST_F(SymbolContextTest, LocationTextsFollowTheAddress) {
   EXPECT_TRUE(unknown.m_line.IsEmpty());
   EXPECT_EQ(unknown.m_offset.Low(), 0x9000u) << "distance from the start of the address space";
   EXPECT_TRUE(unknown.m_procedureFirst.IsNull());
+}
+
+// The location text of every mix of module, procedure, line and offset, alone and after
+// a caption's prefix, with names short and long enough that the text no longer fits the room it is first put together
+// in, against the text joined from its parts with std::string.
+TEST_F(SymbolContextTest, LocationTextsJoinTheirParts) {
+  SetNumberBase(10);
+  const std::string names[] = {"", "main", std::string(300, 'm')};
+  const OrdinalValue offsets[] = {OrdinalValue(), OrdinalValue(4), OrdinalValue(UnsignedInt64::FromWords(1, 2))};
+  SourceLocation location;
+  LocationRecord& record = location.Location();
+  record.m_address = MemoryAt(0x1234);
+  for (const std::string& module : names) {
+    for (const std::string& procedure : names) {
+      for (int line = -1; line <= 1; ++line) {
+        for (const OrdinalValue& offset : offsets) {
+          record.m_moduleName = RWCString(module.c_str());
+          record.m_procedureName = RWCString(procedure.c_str());
+          record.m_line = line < 0 ? OptionalLine() : OptionalLine::Valid(static_cast<uint16_t>(12 + line));
+          record.m_offset = offset;
+          std::string expected = "Mod: " + module;
+          if (!procedure.empty()) expected += "  Proc: " + procedure;
+          if (line < 0) {
+            expected += "  Address: " + Text(record.m_address.Text());
+          } else {
+            expected += "  Line: #" + std::to_string(12 + line);
+            if (offset != 0u) expected += " + " + Text(AddressOffsetText(offset));
+          }
+          SCOPED_TRACE(expected.substr(0, 80));
+          EXPECT_EQ(Text(location.LocationText()), expected);
+          EXPECT_EQ(Text(location.LocationText("[Calls (3)] ")), "[Calls (3)] " + expected);
+        }
+      }
+    }
+  }
 }
 
 TEST_F(SymbolContextTest, TheProcedureRangeIsRememberedAndLineChangesResetTheView) {

@@ -158,24 +158,31 @@ TEST_F(SymbolQueryTest, AFailedNestedLookupIsUndoneByTheCleanUp) {
   EXPECT_EQ(CleanupStack::Count(), 0u);
 }
 
-// The saved entries survive the lookup stack's growth from empty: nested lookups far
-// deeper than any command makes each give back the entry they saved, and a second
-// round over the stack's kept room does the same.
+// Lookups nested deeper than a context's stack first holds (it starts empty and grows
+// as they come) give back, level by level, what each found, against the texts taken
+// before each level began.
 TEST_F(SymbolQueryTest, DeeplyNestedLookupsRestoreEveryLevel) {
-  constexpr uint32_t kDepth = 70;
-  for (int round = 0; round < 2; ++round) {
-    SCOPED_TRACE(round);
-    CleanupStack::Clear();
-    for (uint32_t level = 0; level < kDepth; ++level) {
-      CurrentEntry().m_fieldOffset = 1000 * round + level;
-      EXPECT_EQ(BeginNestedSymbolLookup(), level + 1);
-    }
-    for (uint32_t level = kDepth; level-- > 0;) {
-      EXPECT_EQ(EndNestedSymbolLookup(), level);
-      ASSERT_EQ(CurrentEntry().m_fieldOffset, 1000 * round + level);
-    }
-    EXPECT_EQ(CleanupStack::Count(), 0u);
+  CleanupStack::Clear();
+  const char* const paths[] = {"pp",      "g_count",   "main",     ":MAIN",           "origin_pt.y", "counter",
+                               "u.f",     "_table[3]", "names[1]", ":UTIL.util_init", "matrix[2][1]", "k",
+                               "origin",  "total",     "p->tag",   "pHandlers[0][1]", "tmp"};
+  std::vector<std::string> before;
+  for (const char* path : paths) {
+    SCOPED_TRACE(path);
+    before.push_back(EntryText());
+    BeginSymbolLookup();
+    RunPath(path);
+    ASSERT_EQ(LookupLocation().LookupDepth(), before.size());
+    ASSERT_NE(EntryText(), "nothing");
   }
+  while (!before.empty()) {
+    SCOPED_TRACE(before.size());
+    EndSymbolLookup();
+    EXPECT_EQ(EntryText(), before.back());
+    before.pop_back();
+    EXPECT_EQ(LookupLocation().LookupDepth(), before.size());
+  }
+  EXPECT_EQ(CleanupStack::Count(), 0u);
 }
 
 // One member's place, from a walk that stops at it, is its place in the walk over all
