@@ -307,9 +307,12 @@ void WriteGoldenModules(Choices& choices, uint32_t typeCount) {
   }
 }
 
-TEST_F(LoaderLibraryTest, ThreeModuleProgramMatchesGoldenDump) {
+const std::filesystem::path kGoldenDumpPath =
+    std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "symbols" / "loader_three_modules.dump";
+
+// Loads the program of the golden dump into the current symbol context.
+void LoadGoldenProgram() {
   Choices choices(kGoldenSeed);
-  LoaderLibraryNoOp();
   BeginProgram(20);
   ASSERT_EQ(SetTypeBase(), 1u);
   DefineGoldenTypes(choices);
@@ -320,6 +323,13 @@ TEST_F(LoaderLibraryTest, ThreeModuleProgramMatchesGoldenDump) {
   }
   WriteGoldenModules(choices, typeCount);
   EndProgram();
+}
+
+std::string GoldenProgramDump() { return DumpVst(DumpSource(Loader())) + "== modules\n" + ModuleText(Loader()); }
+
+TEST_F(LoaderLibraryTest, ThreeModuleProgramMatchesGoldenDump) {
+  LoaderLibraryNoOp();
+  ASSERT_NO_FATAL_FAILURE(LoadGoldenProgram());
 
   PageCache& cache = Cache();
   EXPECT_GT(cache.PageCountInFile(), PageCache::kBufferCount) << "the file must not fit the cache";
@@ -330,9 +340,9 @@ TEST_F(LoaderLibraryTest, ThreeModuleProgramMatchesGoldenDump) {
   for (uint32_t page = 0; page < cache.PageCountInFile(); ++page) {
     EXPECT_EQ(cache.PinCount(page), 0u) << "page " << page << " still pinned after the load";
   }
-  const std::string dump = DumpVst(DumpSource(Loader())) + "== modules\n" + ModuleText(Loader());
+  const std::string dump = GoldenProgramDump();
   EXPECT_EQ(dump.find("error "), std::string::npos) << "a walk failed";
-  EXPECT_TRUE(MatchesGolden(std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "symbols" / "loader_three_modules.dump", dump));
+  EXPECT_TRUE(MatchesGolden(kGoldenDumpPath, dump));
 }
 
 // A program begun in a viewpoint whose context was opened for it takes over that
@@ -360,19 +370,9 @@ TEST_F(LoaderLibraryTest, AProgramTakesOverOnlyUntouchedTables) {
     SetCurrentSymbolContext_Checked(opened.release());
     if (previous != nullptr && previous != GetDefaultSymbolContext()) delete previous;
 
-    Choices choices(kGoldenSeed);
-    BeginProgram(20);
-    ASSERT_EQ(SetTypeBase(), 1u);
-    DefineGoldenTypes(choices);
-    const uint32_t typeCount = TypeCount();
-    for (uint32_t g = 0; g < 20; ++g) {
-      AddGlobalSymbol(LongName("early_global", 9, g).c_str(), 1 + choices.Below(typeCount - 1), Memory(0x90000 + g * 4));
-    }
-    WriteGoldenModules(choices, typeCount);
-    EndProgram();
+    ASSERT_NO_FATAL_FAILURE(LoadGoldenProgram());
     EXPECT_EQ(Cache().ReferenceCount(), 1u);
-    const std::string dump = DumpVst(DumpSource(Loader())) + "== modules\n" + ModuleText(Loader());
-    EXPECT_TRUE(MatchesGolden(std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "symbols" / "loader_three_modules.dump", dump));
+    EXPECT_TRUE(MatchesGolden(kGoldenDumpPath, GoldenProgramDump()));
     if (sharer != nullptr) {
       EXPECT_NE(&sharer->Cache(), &Cache());
       EXPECT_EQ(sharer->Cache().ReferenceCount(), 1u) << "the shared tables stay with their other user";
