@@ -1,5 +1,7 @@
 #include "platform/binary_file.h"
 
+#include "platform/file_system.h"
+
 #include <utility>
 
 namespace zentor::platform {
@@ -15,6 +17,15 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     m_path = std::move(other.m_path);
   }
   return *this;
+}
+
+// A temporary file made and closed at once: the file stays, named, for the caller.
+std::string CreateTemporaryFile(const std::string& prefix, const std::string& directory) {
+  BinaryFile file;
+  if (!file.CreateTemporary(prefix, directory)) return "";
+  std::string path = file.Path();
+  file.Close();
+  return path;
 }
 
 }  // namespace zentor::platform

@@ -1,7 +1,5 @@
 #include "platform/file_system.h"
 
-#include "platform/binary_file.h"
-
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -34,14 +32,12 @@ int64_t FileSize(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
   if (path.empty()) return false;
-#ifdef __linux__
-  // Linux never unlinks a directory (EISDIR), so the call itself is the check.
-  return ::unlink(path.c_str()) == 0;
-#else
-  // Elsewhere a privileged unlink may take a directory: it is asked about first.
+#ifndef __linux__
+  // A privileged unlink may take a directory on some systems: it is asked about first.
+  // Linux never unlinks a directory (EISDIR), so there the call itself is the check.
   if (IsDirectory(path)) return false;
-  return ::unlink(path.c_str()) == 0;
 #endif
+  return ::unlink(path.c_str()) == 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
@@ -69,14 +65,6 @@ std::string TemporaryDirectory() {
   std::string directory = fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "/tmp";
   while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
   return directory;
-}
-
-std::string CreateTemporaryFile(const std::string& prefix, const std::string& directory) {
-  BinaryFile file;
-  if (!file.CreateTemporary(prefix, directory)) return "";
-  std::string path = file.Path();
-  file.Close();
-  return path;
 }
 
 std::string CurrentDirectory() {

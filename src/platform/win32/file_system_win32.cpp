@@ -1,7 +1,5 @@
 #include "platform/file_system.h"
 
-#include "platform/binary_file.h"
-
 #include <windows.h>
 
 #include <cstdint>
@@ -62,14 +60,6 @@ std::string TemporaryDirectory() {
   std::string directory(buffer, length);
   while (directory.size() > 3 && (directory.back() == '\\' || directory.back() == '/')) directory.pop_back();
   return directory;
-}
-
-std::string CreateTemporaryFile(const std::string& prefix, const std::string& directory) {
-  BinaryFile file;
-  if (!file.CreateTemporary(prefix, directory)) return "";
-  std::string path = file.Path();
-  file.Close();
-  return path;
 }
 
 std::string CurrentDirectory() {
