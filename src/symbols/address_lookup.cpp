@@ -79,12 +79,11 @@ void Consider(NearestSearch& search, ModuleDescriptor* passModule, const Address
     typeIndex = record.TypeIndex();
   }
   if (IsFrameRelative(location) && !candidate.m_inside) return;
-  uint32_t active = 0;
-  if (IsFrameRelative(location) && !search.m_frame.has_value()) search.m_frame = SelectedOrCurrentFrame();
-  if (search.m_frame.has_value()) {
+  // A static location is active and stays as it is.
+  uint32_t active = 1;
+  if (IsFrameRelative(location)) {
+    if (!search.m_frame.has_value()) search.m_frame = SelectedOrCurrentFrame();
     ResolveFrameRelativeLocation(location, active, *search.m_frame);
-  } else {
-    ResolveFrameRelativeLocation(location, active);
   }
   if (location.m_address.IsNull()) return;
   const OrdinalValue distance = DistanceTo(location.m_address, search.m_address);

@@ -1073,9 +1073,7 @@ uint32_t TypeDescriptionState::BeginTypeDefinition(LoaderState& loader, PageCach
 }
 
 void TypeDescriptionState::TypeDefinitionByte(LoaderState& loader, PageCache& cache, uint8_t byte) {
-  if (!m_definitionOpen) ZENTOR_INTERNAL_ERROR();
-  TypeParser::Env env{*this, loader, cache};
-  TypeParser::Feed(env, byte);
+  TypeDefinitionBytes(loader, cache, &byte, 1);
 }
 
 void TypeDescriptionState::TypeDefinitionBytes(LoaderState& loader, PageCache& cache, const uint8_t* bytes,
