@@ -18,7 +18,6 @@
 #include "command/command_parser.h"
 #include "command/command_scanner.h"
 #include "command/expression_parser.h"
-#include "command/expression_tree.h"
 #include "command/grammar_object.h"
 #include "command/symbol_lookup_commands.h"
 #include "console/cleanup_stack.h"
@@ -106,36 +105,6 @@ class ExpressionParserTest : public ::testing::Test {
 
 std::filesystem::path CexprData(const std::string& name) {
   return std::filesystem::path(ZENTOR_TEST_DATA_DIR) / "cexpr" / name;
-}
-
-// The arena's nodes across several blocks: each new node is blank and its own (what
-// is written into one is still there after the others are made), the count follows,
-// and after a clear the next parse gets blank nodes again.
-TEST(ExprNodeArenaTest, NodesAreBlankAndApartAcrossBlocks) {
-  constexpr uint32_t kNodes = 3 * ExprNodeArena::kBlockNodes + 5;
-  ExprNodeArena arena;
-  for (int round = 0; round < 2; ++round) {
-    SCOPED_TRACE(round);
-    std::vector<ExprNode*> nodes;
-    for (uint32_t i = 0; i < kNodes; ++i) {
-      ExprNode* node = arena.New();
-      ASSERT_EQ(node->kind, 0u);
-      ASSERT_TRUE(node->text.empty());
-      ASSERT_EQ(node->left, nullptr);
-      node->kind = 1000 + i;
-      node->text = std::string(40, static_cast<char>('a' + i % 26));
-      node->left = nodes.empty() ? nullptr : nodes.back();
-      nodes.push_back(node);
-      ASSERT_EQ(arena.Count(), i + 1);
-    }
-    for (uint32_t i = 0; i < kNodes; ++i) {
-      EXPECT_EQ(nodes[i]->kind, 1000 + i);
-      EXPECT_EQ(nodes[i]->text, std::string(40, static_cast<char>('a' + i % 26)));
-      EXPECT_EQ(nodes[i]->left, i == 0 ? nullptr : nodes[i - 1]);
-    }
-    arena.Clear();
-    EXPECT_EQ(arena.Count(), 0u);
-  }
 }
 
 TEST_F(ExpressionParserTest, CodeOfRepresentativeExpressionsMatchesGolden) {

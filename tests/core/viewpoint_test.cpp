@@ -56,27 +56,6 @@ TEST_F(ViewpointTest, StackOperationsKeepCurrentAndTellTheTarget) {
   EXPECT_EQ(GetBaseViewpoint().Value(), 0xCu);
 }
 
-// A stack far deeper than commands make, filled twice over the room the first filling
-// left: every pop comes back to the viewpoint pushed before it.
-TEST_F(ViewpointTest, DeepStackPopsBackThroughEveryPush) {
-  constexpr uint32_t kDepth = 40;
-  for (uint32_t id = 1; id <= kDepth; ++id) AddViewpoint(0x100 + id);
-  SetBaseViewpoint(ViewpointHandle(0x101));
-  for (int round = 0; round < 2; ++round) {
-    SCOPED_TRACE(round);
-    // The second round pushes in the other order.
-    const auto idAt = [&](uint32_t level) { return 0x100 + (round == 0 ? level : kDepth + 1 - level); };
-    for (uint32_t level = 1; level <= kDepth; ++level) PushViewpoint(ViewpointHandle(idAt(level)));
-    for (uint32_t level = kDepth; level >= 1; --level) {
-      ASSERT_EQ(ViewpointStackDepth(), level);
-      ASSERT_EQ(GetCurrentViewpointValue(), idAt(level));
-      PopViewpoint();
-    }
-    EXPECT_EQ(ViewpointStackDepth(), 0u);
-    EXPECT_EQ(TmiSelectedViewpoint(), 0x101u);
-  }
-}
-
 TEST_F(ViewpointTest, EqualityAsksTheTargetOnlyForTwoRealDifferentValues) {
   struct Case {
     const char* name;
