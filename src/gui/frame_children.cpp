@@ -53,6 +53,9 @@ WinSuper* CreateChildWindow(int32_t frameId, int32_t kind, int32_t showState, co
   if (viewpointValue == 0) viewpointValue = GetCurrentViewpointValue();
 
   if (kind == kViewCommand) {
+    // A restored layout's window keeps its rectangle and state for the pane, which
+    // leaves a hidden one off the Window menu.
+    if (rect != nullptr) SetCommandWindowGeometry(0, rect, showState);
     const int32_t client = FrameWindow::ClientAreaId();
     layer->ShowWindowState(client, kWindowStateNormal);
     const bool focused = layer->GetFocusWindow() == client;

@@ -21,6 +21,8 @@
 #include "gui/run_control_state.h"
 #include "gui/view_dispatcher.h"
 #include "gui/viewpoint_dialogs.h"
+#include "gui/window_menu.h"
+#include "gui/window_placement.h"
 #include "gui/window_table.h"
 
 namespace zentor {
@@ -28,6 +30,7 @@ namespace {
 
 constexpr uint32_t kMsgBrowseDataValue = 240;  // "Browsing to a data value not allowed."
 constexpr int32_t kEngineKind = 14;
+constexpr int32_t kPaneBrowseHome = 0x7b;  // back to where the target stopped
 
 bool g_testCommands = false;
 MemoryDisplayOpener g_memoryDisplayOpener = nullptr;
@@ -108,6 +111,7 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
       return true;
     }
   }
+  if (HandleWindowMenuCommand(command)) return true;
   if (RunFrameDialogLauncher(frameId, command)) return true;
   if (command >= 102 && command <= 109) {
     RunSourceMenuCommand(static_cast<int32_t>(command));
@@ -125,7 +129,14 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
       }
       return true;
     case 1180:
-      ShowWindowOfKind(frameId, kViewCommand);
+      // A new Command window is listed in the Window menu whatever a restored layout
+      // left in the pane's placement.
+      if (CountWindowsOfKind(kViewCommand, viewpoint) > 0) {
+        ActivateWindowOfKind(kViewCommand, viewpoint);
+      } else {
+        SetCommandWindowGeometry(0, nullptr, 0);
+        CreateChildWindow(frameId, kViewCommand);
+      }
       return true;
     case 1197:
       ViewpointManager::ApplyToWindowGroup(viewpoint, kWindowGroupClose);
@@ -149,6 +160,17 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
     case 1360:
       SourceLineCommandHandler().Get().RunSourcePaneCommand(115);
       return true;
+    case 1361:
+      RunSourceMenuCommand(107);
+      return true;
+    case 1362:
+      RunSourceMenuCommand(108);
+      return true;
+    case kCommandBrowseHome:
+      RunPaneCommand(kPaneBrowseHome);
+      return true;
+    case 1390:
+      return true;
     case 1475:
       ViewDispatcher::RunGuiCommandQuiet(kEngineKind, nullptr, 0, 0);
       return true;
@@ -169,12 +191,6 @@ bool HandleFrameCommand(int32_t frameId, uint32_t command, uint32_t notification
       return true;
     case kCommandAbout:
       ShowAboutDialog();
-      return true;
-    // The dialogs of these commands come with their windows: Load Program, Source Path,
-    // Browse Home and To, the breakpoint and watch dialogs and the saved-layout items.
-    // The settings dialogs install their commands' handlers.
-    case 1020: case 1030: case 1210: case 1220: case 1380: case 1381: case 1382: case 1383:
-    case 1390: case 1478: case 1480: case 1490: case 3198: case 3199:
       return true;
     case kCommandTestError:
       if (!g_testCommands) break;

@@ -12,6 +12,7 @@ namespace zentor {
 
 // Commands the frame names.
 inline constexpr uint32_t kCommandExit = 1050;
+inline constexpr uint32_t kCommandBrowseHome = 1210;
 inline constexpr uint32_t kCommandViewpointDialog = 1195;
 inline constexpr uint32_t kCommandAbout = 1680;
 inline constexpr uint32_t kCommandHelpContents = 1650;

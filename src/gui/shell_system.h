@@ -35,6 +35,13 @@ class ShellSystem {
   virtual void AdjustChildSystemMenu(NativeWindow window) = 0;
   // The program's window classes go at the end of the GUI.
   virtual void UnregisterWindowClasses() = 0;
+  // What the system does with a message a procedure leaves to it (DefWindowProc).
+  virtual intptr_t DefaultProcedure(NativeWindow window, uint32_t message, uintptr_t p1, intptr_t p2) = 0;
+  // The F1 hook of dialogs and menus goes with the frame.
+  virtual void RemoveHelpHook() = 0;
+  // A key down posted to the window, behind what already waits (the highlighted item
+  // of an open popup menu is chosen by Enter).
+  virtual void PostKeyDown(NativeWindow window, uint32_t virtualKey) = 0;
 };
 
 // Installs the program's shell system (the caller keeps it alive); null: none.

@@ -19,6 +19,8 @@ constexpr int32_t kDataWindowWidth = 480;
 
 // The placements by kind; InitDefaultPlacements sets them all.
 LayerRect g_placements[kViewCallstack + 1];
+LayerRect g_commandPlacement;
+int32_t g_commandPlacementMode = 0;
 
 bool HasPlacement(int32_t kind) { return kind >= 0 && kind <= kViewCallstack; }
 
@@ -99,5 +101,13 @@ LayerRect GetDefaultPlacement(int32_t kind) {
   }
   return placement;
 }
+
+void SetCommandWindowGeometry(int32_t, const LayerRect* area, int32_t mode) {
+  if (area != nullptr) g_commandPlacement = *area;
+  g_commandPlacementMode = mode;
+}
+
+int32_t CommandWindowPlacementMode() { return g_commandPlacementMode; }
+const LayerRect& CommandWindowPlacement() { return g_commandPlacement; }
 
 }  // namespace zentor

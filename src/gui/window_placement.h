@@ -36,4 +36,13 @@ void RecordWindowPlacement(int32_t id, int32_t kind);
 // window of the kind that sits exactly on it, and kept so.
 LayerRect GetDefaultPlacement(int32_t kind);
 
+// The Command window's geometry: the rectangle (when given) and the mode its next
+// window is made with. The frame's View > Command stores none with mode 0; a restored
+// layout stores the saved window's rectangle with its show state, and a window made
+// hidden (mode kCommandPlacementUnlisted) is kept off the Window menu.
+inline constexpr int32_t kCommandPlacementUnlisted = 3;
+void SetCommandWindowGeometry(int32_t windowId, const LayerRect* area, int32_t mode);
+int32_t CommandWindowPlacementMode();
+const LayerRect& CommandWindowPlacement();
+
 }  // namespace zentor

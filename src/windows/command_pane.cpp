@@ -9,6 +9,7 @@
 #include "gui/gui_window_layer.h"
 #include "gui/view_dispatcher.h"
 #include "gui/window_menu.h"
+#include "gui/window_placement.h"
 #include "gui/window_table.h"
 #include "platform/clock.h"
 
@@ -48,7 +49,6 @@ constexpr int32_t kKeyPopupMenu = 1089;
 // The Window menu lists the Command window as "Control", unless the window was placed
 // in the mode that keeps it off the list.
 constexpr char kWindowMenuName[] = "Control";
-constexpr int32_t kPlacementUnlisted = 3;
 
 // The pane. Slots 0..99 hold the completed lines, oldest first (a null slot: none
 // yet); `current` is the slot the line in progress goes into. The view numbers the
@@ -57,8 +57,6 @@ constexpr int32_t kPlacementUnlisted = 3;
 // top + r - 1, so every one of the 100 kept lines can be scrolled to.
 struct CommandPaneState {
   int32_t windowId = kNoLayerId;
-  int32_t placementMode = 0;
-  LayerRect placement;
   std::array<std::unique_ptr<char[]>, kCommandScrollBack> lines;
   char inProgress[kCommandLineSize] = {};
   int32_t current = 0;
@@ -357,7 +355,7 @@ void CommandWindow::InitPane(int32_t layerId) {
   g_pane.windowId = layerId;
   g_pane.vertical = {};
   g_pane.horizontal = {};
-  if (g_pane.placementMode != kPlacementUnlisted) AddWindowMenuEntry(layerId, kWindowMenuName);
+  if (CommandWindowPlacementMode() != kCommandPlacementUnlisted) AddWindowMenuEntry(layerId, kWindowMenuName);
   g_pane.columns = 80;
   Relayout(layerId);
 }
@@ -721,14 +719,6 @@ int32_t CommandWindow::Columns() { return g_pane.columns; }
 TextPane& CommandWindow::View() { return g_pane.view; }
 
 void CommandWindow::Reset() { g_pane = CommandPaneState{}; }
-
-void SetCommandWindowGeometry(int32_t, const LayerRect* area, int32_t mode) {
-  if (area != nullptr) g_pane.placement = *area;
-  g_pane.placementMode = mode;
-}
-
-int32_t CommandWindowPlacementMode() { return g_pane.placementMode; }
-const LayerRect& CommandWindowPlacement() { return g_pane.placement; }
 
 void CommandPaneShell::WriteText(const char* text, std::size_t count) { CommandWindow::WriteText(text, count); }
 

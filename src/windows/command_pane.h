@@ -33,11 +33,6 @@ struct CommandShiftRequest {
   int32_t caretColumn;
 };
 
-// Stored by the frame before it makes a Command window; read when the window is placed.
-void SetCommandWindowGeometry(int32_t windowId, const LayerRect* area, int32_t mode);
-int32_t CommandWindowPlacementMode();
-const LayerRect& CommandWindowPlacement();
-
 // The GUI shell's Command window part: the console output bridge's decoded output,
 // the caret, the beep and the column effects of keys taken from the key queue. The
 // program's shell derives from it for the rest of the service entry.

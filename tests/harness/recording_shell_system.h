@@ -6,7 +6,9 @@
 // system chooses at 100,100), and every call is written to the layer system's log.
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 
 #include "gui/shell_system.h"
@@ -47,6 +49,7 @@ class RecordingShellSystem : public ShellSystem {
                         parentOuter.left + x + width};
     }
     const NativeWindow window = m_system.AddWindow(label, parent, outer);
+    if (name != "static") m_madeHere.insert(window);
     m_system.At(window).controlId = controlId;
     m_system.At(window).text = title;
     m_system.At(window).visible = style != ShellWindowStyle::TopLevel;
@@ -57,6 +60,20 @@ class RecordingShellSystem : public ShellSystem {
     m_log += "SystemMenu " + m_system.LabelOf(window) + "\n";
   }
   void UnregisterWindowClasses() override { m_log += "UnregisterWindowClasses\n"; }
+  // What the procedures leave to the system is written as "DefWindowProc WINDOW 0xMSG".
+  intptr_t DefaultProcedure(NativeWindow window, uint32_t message, uintptr_t, intptr_t) override {
+    char number[16];
+    std::snprintf(number, sizeof number, "0x%04x", message);
+    m_log += "DefWindowProc " + m_system.LabelOf(window) + " " + number + "\n";
+    return 0;
+  }
+  void RemoveHelpHook() override { m_log += "RemoveHelpHook\n"; }
+  void PostKeyDown(NativeWindow window, uint32_t virtualKey) override {
+    m_log += "PostKeyDown " + m_system.LabelOf(window) + " " + std::to_string(virtualKey) + "\n";
+  }
+  // Whether the window is of one of the program's classes (its procedure is the
+  // child windows' one).
+  bool MadeHere(NativeWindow window) const { return m_madeHere.count(window) != 0; }
 
   std::string TakeLog() {
     std::string log;
@@ -67,6 +84,7 @@ class RecordingShellSystem : public ShellSystem {
  private:
   RecordingLayerSystem& m_system;
   std::map<std::string, int> m_made;
+  std::set<NativeWindow> m_madeHere;
   std::string m_log;
 };
 

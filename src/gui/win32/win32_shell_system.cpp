@@ -7,6 +7,7 @@
 #include "gui/gui_window_layer.h"
 #include "gui/message_translation.h"
 #include "gui/run_control_state.h"
+#include "gui/shell_window_procedures.h"
 #include "gui/win32/win32_layer_system.h"
 #include "gui/window_table.h"
 
@@ -34,184 +35,6 @@ struct ShellState {
 ShellState& State() {
   static ShellState state;
   return state;
-}
-
-GuiWindowLayer& Layer() { return *InstalledGuiWindowLayer(); }
-
-// What a translated event needs of the procedure: routed to the window object, with
-// the system's own handling where the translation or the router asks for it.
-LRESULT DispatchTranslated(HWND window, int32_t id, int32_t result, WindowEvent& event, UINT message, WPARAM p1,
-                           LPARAM p2) {
-  if (id == kNoLayerId) return DefWindowProcA(window, message, p1, p2);
-  const int32_t routed = DispatchWindowEvent(id, event);
-  if (result == kTranslateDispatchAndDefault) return DefWindowProcA(window, message, p1, p2);
-  if (routed == -1) return DefWindowProcA(window, message, p1, p2);
-  return 0;
-}
-
-// The cursor stack decides the cursor over the program's windows, and everywhere while
-// the hourglass shows.
-LRESULT SetCursorMessage(HWND window, WPARAM p1, LPARAM p2) {
-  GuiWindowLayer& layer = Layer();
-  if (LOWORD(p2) != HTCLIENT && !layer.IsHelpMode() && layer.TopCursorKind() != kCursorWait) {
-    return DefWindowProcA(window, WM_SETCURSOR, p1, p2);
-  }
-  layer.RefreshCursor();
-  return TRUE;
-}
-
-LRESULT FrameMessage(HWND window, UINT message, WPARAM p1, LPARAM p2) {
-  GuiWindowLayer& layer = Layer();
-  const int32_t frameId = FrameWindow::FrameId();
-  switch (message) {
-    case WM_CREATE:
-    case WM_MOVE:
-    case WM_TIMER:
-    case WM_INITMENU:
-    case WM_ENTERIDLE:
-      return 0;
-    case WM_DESTROY:
-      ::WinHelpA(window, HelpFile().c_str(), HELP_QUIT, 0);
-      if (State().hook != nullptr) {
-        ::UnhookWindowsHookEx(State().hook);
-        State().hook = nullptr;
-      }
-      return 0;
-    case WM_SIZE:
-      if (frameId != kNoLayerId) ResizeFrameControls(frameId, static_cast<uint32_t>(p1));
-      return 0;
-    case WM_ACTIVATE:
-      DefWindowProcA(window, message, p1, p2);
-      return 0;
-    case WM_SETFOCUS: {
-      const int32_t client = FrameWindow::ClientAreaId();
-      layer.NoteActiveWindow(client);
-      WindowEvent event;
-      event.type = kEventFocus;
-      event.words[0] = 1;
-      DispatchWindowEvent(client, event);
-      return 0;
-    }
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      ::BeginPaint(window, &paint);
-      ::EndPaint(window, &paint);
-      return 0;
-    }
-    case WM_CLOSE:
-      RequestExit();
-      return 0;
-    case WM_QUERYENDSESSION:
-      ::BringWindowToTop(window);
-      return ConfirmExit(frameId) == 0 ? TRUE : FALSE;
-    case WM_SYSCOLORCHANGE:
-      ColorSettings::ResetDefault();
-      return 0;
-    case WM_ACTIVATEAPP:
-      if (p1 == FALSE) DeactivateApplication();
-      return 0;
-    case WM_SETCURSOR:
-      return SetCursorMessage(window, p1, p2);
-    case WM_MOUSEACTIVATE:
-      layer.ActivateWindow(frameId);
-      return MA_ACTIVATE;
-    case WM_NCLBUTTONDOWN:
-      if (layer.IsHelpMode() && HelpModeNonClientClick(frameId, static_cast<int32_t>(p1))) return 0;
-      return DefWindowProcA(window, message, p1, p2);
-    case WM_LBUTTONDOWN:
-      if (!layer.IsHelpMode()) return DefWindowProcA(window, message, p1, p2);
-      HelpModeClientClick(frameId, true);
-      return 0;
-    case WM_MENUSELECT: {
-      const UINT flags = HIWORD(p1);
-      const HMENU menu = reinterpret_cast<HMENU>(p2);
-      NoteFrameMenuSelect(LOWORD(p1), flags, flags == 0xFFFF && menu == nullptr,
-                          (flags & MF_POPUP) != 0 && menu != nullptr && menu == ::GetMenu(window));
-      return 0;
-    }
-    case WM_KEYDOWN:
-      if (HelpModeKey(static_cast<uint32_t>(p1), ::GetKeyState(VK_SHIFT) < 0)) return 0;
-      if (p1 == VK_F1) {
-        ShowHelpIndex(frameId);
-        return 0;
-      }
-      [[fallthrough]];
-    case WM_CHAR: {
-      // The frame's keys and characters are its client area's.
-      const int32_t client = FrameWindow::ClientAreaId();
-      const HWND target = message == WM_CHAR ? HwndOf(FrameWindow::ClientAreaHandle()) : window;
-      WindowEvent event;
-      const int32_t result = TranslateLayerMessage(NativeOf(target), message, p1, p2, &event);
-      if (result == kTranslateNotHandled || client == kNoLayerId) return DefWindowProcA(window, message, p1, p2);
-      return DispatchTranslated(window, client, result, event, message, p1, p2);
-    }
-    case WM_COMMAND:
-      if (layer.IsHelpMode()) {
-        HelpModeFrameCommand(frameId, LOWORD(p1));
-        return 0;
-      }
-      if (!HandleFrameCommand(frameId, LOWORD(p1), HIWORD(p1))) return DefWindowProcA(window, message, p1, p2);
-      return 0;
-    default:
-      if (message == HelpHookMessage() && message != 0) {
-        FrameHelpHookMessage(frameId, p1);
-        return 0;
-      }
-      return DefWindowProcA(window, message, p1, p2);
-  }
-}
-
-// A child window in context-help mode: its events are stopped, and a click or a
-// popup-menu choice shows a topic instead.
-bool ChildHelpModeMessage(HWND window, UINT message, WPARAM p1) {
-  GuiWindowLayer& layer = Layer();
-  const int32_t id = layer.IdOf(NativeOf(window));
-  switch (message) {
-    case WM_NCLBUTTONDOWN:
-      return HelpModeNonClientClick(id, static_cast<int32_t>(p1));
-    case WM_COMMAND:
-      return HelpModePopupCommand(id, LOWORD(p1));
-    case WM_LBUTTONDOWN:
-      HelpModeClientClick(id, false);
-      return true;
-    default:
-      return false;
-  }
-}
-
-LRESULT ChildMessage(HWND window, UINT message, WPARAM p1, LPARAM p2) {
-  if (message == WM_KEYDOWN && HelpModeKey(static_cast<uint32_t>(p1), ::GetKeyState(VK_SHIFT) < 0)) return 0;
-  // F1 that no accelerator took: the help file's contents.
-  if (message == WM_KEYDOWN && p1 == VK_F1) {
-    ShowHelpIndex(Layer().IdOf(NativeOf(window)));
-    return 0;
-  }
-  if (Layer().IsHelpMode() && ChildHelpModeMessage(window, message, p1)) return 0;
-  // F1 held in the window's popup menu: the highlighted item is chosen in help mode.
-  if (message == WM_ENTERIDLE && p1 == MSGF_MENU && ::GetKeyState(VK_F1) < 0 && !Layer().IsHelpMode()) {
-    StartHelpMode();
-    ::PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
-    return 0;
-  }
-  WindowEvent event;
-  const int32_t result = TranslateLayerMessage(NativeOf(window), message, p1, p2, &event);
-  if (result != kTranslateNotHandled) {
-    return DispatchTranslated(window, Layer().IdOf(NativeOf(window)), result, event, message, p1, p2);
-  }
-  switch (message) {
-    case WM_CREATE:
-      return 0;
-    case WM_SETCURSOR:
-      return SetCursorMessage(window, p1, p2);
-    case WM_SYSCHAR:
-      // Alt+letter opens the frame's menus; Alt+'-' the window's own system menu.
-      if (p1 != '-' && FrameWindow::FrameHandle() != 0) {
-        return DefWindowProcA(HwndOf(FrameWindow::FrameHandle()), message, p1, p2);
-      }
-      return DefWindowProcA(window, message, p1, p2);
-    default:
-      return DefWindowProcA(window, message, p1, p2);
-  }
 }
 
 class Win32ShellSystem final : public ShellSystem {
@@ -246,6 +69,17 @@ class Win32ShellSystem final : public ShellSystem {
     ::AppendMenuA(menu, MF_STRING, kNextWindowSystemCommand, "Nex&t Window\tCtrl+F6");
   }
   void UnregisterWindowClasses() override { zentor::UnregisterWindowClasses(State().instance); }
+  intptr_t DefaultProcedure(NativeWindow window, uint32_t message, uintptr_t p1, intptr_t p2) override {
+    return ::DefWindowProcA(HwndOf(window), message, p1, p2);
+  }
+  void RemoveHelpHook() override {
+    if (State().hook == nullptr) return;
+    ::UnhookWindowsHookEx(State().hook);
+    State().hook = nullptr;
+  }
+  void PostKeyDown(NativeWindow window, uint32_t virtualKey) override {
+    ::PostMessageA(HwndOf(window), WM_KEYDOWN, virtualKey, 0);
+  }
 };
 
 }  // namespace
@@ -294,24 +128,15 @@ ShellSystem& InstallWin32ShellSystem(HINSTANCE instance) {
   return system;
 }
 
+// Before the shell system is installed (the frame's creation messages), the system's.
 LRESULT CALLBACK FrameWndProc(HWND window, UINT message, WPARAM p1, LPARAM p2) {
-  try {
-    if (InstalledGuiWindowLayer() == nullptr) return DefWindowProcA(window, message, p1, p2);
-    return FrameMessage(window, message, p1, p2);
-  } catch (...) {
-    HandleWindowProcedureException();
-    return 0;
-  }
+  if (InstalledShellSystem() == nullptr) return ::DefWindowProcA(window, message, p1, p2);
+  return FrameWindowProcedure(NativeOf(window), message, p1, p2);
 }
 
 LRESULT CALLBACK ChildWndProc(HWND window, UINT message, WPARAM p1, LPARAM p2) {
-  try {
-    if (InstalledGuiWindowLayer() == nullptr) return DefWindowProcA(window, message, p1, p2);
-    return ChildMessage(window, message, p1, p2);
-  } catch (...) {
-    HandleWindowProcedureException();
-    return 0;
-  }
+  if (InstalledShellSystem() == nullptr) return ::DefWindowProcA(window, message, p1, p2);
+  return ChildWindowProcedure(NativeOf(window), message, p1, p2);
 }
 
 // 1. F1 in a dialog: the help message goes to the dialog the focused control belongs
