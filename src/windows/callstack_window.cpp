@@ -37,7 +37,7 @@ CallstackWindow::CallstackWindow(NativeWindow window, uint32_t viewpointValue, c
   ListInWindowMenu("Callstack");
   LayerRef().CreatePopupMenu(LayerWindowId(), kPopupItems, 2);
   {
-    WaitCursor wait;
+    WaitCursor wait(kPumpCursorMessages);
     Request(kGuiOpened, 0);
     Request(kGuiRefresh, 0);
     Request(kGuiCurrentFrame, reinterpret_cast<intptr_t>(&m_currentFrame));
@@ -68,7 +68,7 @@ void CallstackWindow::Request(int32_t code, intptr_t argument) {
 }
 
 void CallstackWindow::Browse() {
-  WaitCursor wait;
+  WaitCursor wait(kPumpCursorMessages);
   Request(kGuiBrowse, reinterpret_cast<intptr_t>(&m_currentFrame));
 }
 
@@ -317,7 +317,7 @@ void CallstackWindow::OnCommand(int32_t command) {
     case kPopupListing: {
       m_expanded = m_expanded == 0 ? 1 : 0;
       LayerRef().SetMenuItemText(LayerWindowId(), kPopupListing, m_expanded != 0 ? kContractText : kExpandText);
-      WaitCursor wait;
+      WaitCursor wait(kPumpCursorMessages);
       Request(kGuiToggleListing, static_cast<intptr_t>(m_expanded));
       OnRefresh(1);
       break;
@@ -335,7 +335,7 @@ void CallstackWindow::OnCommand(int32_t command) {
 void CallstackWindow::OnRefresh(int32_t force) {
   UpdateTitle();
   if (!TakeChanges() && force == 0) return;
-  WaitCursor wait;
+  WaitCursor wait(kPumpCursorMessages);
   Request(kGuiRefresh, 0);
   RefreshPendingWord() &= static_cast<uint16_t>(~kRefreshPendingCallstack);
   Request(kGuiCurrentFrame, reinterpret_cast<intptr_t>(&m_currentFrame));

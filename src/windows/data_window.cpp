@@ -6,14 +6,6 @@
 
 namespace zentor {
 
-WaitCursor::WaitCursor() : m_layer(InstalledGuiWindowLayer()) {
-  if (m_layer != nullptr) m_layer->PushCursor(kCursorWait, 1);
-}
-
-WaitCursor::~WaitCursor() {
-  if (m_layer != nullptr) m_layer->PopCursor();
-}
-
 DataWindow::DataWindow(NativeWindow window, uint32_t viewpointValue, const char* title, int32_t kind,
                        uint32_t paneStyle, std::initializer_list<uint32_t> changeKinds)
     : WinSuper(window, viewpointValue, title) {

@@ -13,6 +13,7 @@
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "gui/win_super.h"
+#include "windows/window_input.h"
 
 namespace zentor {
 
@@ -23,18 +24,6 @@ inline constexpr uint32_t kCurrentLineMark = 0x800;
 
 // Status of a window request: number 0, severity 0, shown by the focused window.
 inline DVError FreshRequestStatus() { return DVError(0, 0, kDisplayByFocus); }
-
-// The wait cursor for the life of the object (a request that may take long).
-class WaitCursor {
- public:
-  WaitCursor();
-  ~WaitCursor();
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  GuiWindowLayer* m_layer;
-};
 
 class DataWindow : public WinSuper {
  public:

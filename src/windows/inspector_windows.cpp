@@ -100,7 +100,7 @@ void InspectorWindow::OnEngineNotify() {
 }
 
 int32_t InspectorWindow::SendViewRequest(int32_t code, intptr_t) {
-  WaitCursor wait;
+  WaitCursor wait(kPumpCursorMessages);
   TextPane& pane = GetTextPane();
   DVError status = FreshRequestStatus();
   SendInspector(status, code, pane.top + pane.row);
@@ -148,7 +148,7 @@ void InspectorWindow::SelectAtMouse(const WindowEvent& event) {
 // that fails has left the line as it was.
 void InspectorWindow::ToggleLineAt(const WindowEvent& event, bool withinRows) {
   if (GetLineHeight() <= 0) return;
-  WaitCursor wait;
+  WaitCursor wait(kPumpCursorMessages);
   TextPane& pane = GetTextPane();
   const int32_t row = event.words[0] / GetLineHeight();
   if (row < 0 || (withinRows && row >= pane.rows) || pane.top + row > pane.count - 1) return;
@@ -188,7 +188,7 @@ LocalsWindow::LocalsWindow(NativeWindow window, uint32_t viewpointValue, const c
     : InspectorWindow(window, viewpointValue, title, kViewLocals,
                       {kRecordSymbolBrowsing, kRecordTargetMemory, kRecordExecutionState, kRecordOtherView}) {
   ListInWindowMenu("Locals");
-  WaitCursor wait;
+  WaitCursor wait(kPumpCursorMessages);
   DVError status = FreshRequestStatus();
   SendInspector(status, kGuiOpened);
   if (status.IsOkay()) SendInspector(status, kGuiInspectLocals);
@@ -231,7 +231,7 @@ void LocalsWindow::OnMouse(const WindowEvent& event) {
 void LocalsWindow::OnRefresh(int32_t) {
   UpdateTitle();
   if (!TakeChanges()) return;
-  WaitCursor wait;
+  WaitCursor wait(kPumpCursorMessages);
   NotifyUserActivity();
   DVError status = FreshRequestStatus();
   SendInspector(status, kGuiLocalsNeedRebuild);
@@ -264,7 +264,7 @@ InspectWindow::InspectWindow(NativeWindow window, uint32_t viewpointValue, const
                       {kRecordTargetMemory, kRecordSymbolBrowsing, kRecordExecutionState, kRecordOtherView}) {
   ListInWindowMenu("Inspect");
   {
-    WaitCursor wait;
+    WaitCursor wait(kPumpCursorMessages);
     DVError status = FreshRequestStatus();
     SendInspector(status, kGuiOpened);
     GetTextPane().Revalidate();
@@ -368,7 +368,7 @@ int32_t InspectWindow::InspectExpression(const char* text) {
 void InspectWindow::OnRefresh(int32_t) {
   UpdateTitle();
   if (!TakeChanges()) return;
-  WaitCursor wait;
+  WaitCursor wait(kPumpCursorMessages);
   DVError status = FreshRequestStatus();
   SendInspector(status, kGuiRefresh);
   if (status.Number() == kMsgSyntaxError) status.SetNumber(kMsgSymbolNotKnown);

@@ -362,7 +362,7 @@ int32_t SaveOk(bool overwriteAnswered) {
   CheckField(id, pane, kMemoryEndEdit);
   DVError status(0, 0, kDisplayByFocus);
   {
-    WaitCursor wait;
+    WaitCursor wait(kPumpCursorMessages);
     ViewDispatcher::RunGuiCommandForKind(status, kViewMemory, pane, kGuiSaveMemory,
                                          reinterpret_cast<intptr_t>(&request));
   }

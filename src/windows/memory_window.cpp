@@ -112,7 +112,7 @@ void MemoryWindow::OnRefresh(int32_t force) {
   DVError status = FreshRequestStatus();
   int32_t result = 0;
   {
-    WaitCursor wait;
+    WaitCursor wait(kPumpCursorMessages);
     result = Send(status, kGuiRefresh, RequestArgument());
   }
   pane.row = 0;
@@ -155,7 +155,7 @@ int32_t MemoryWindow::SendViewRequest(int32_t code, intptr_t argument) {
   DVError status = FreshRequestStatus();
   int32_t result = 0;
   {
-    WaitCursor wait;
+    WaitCursor wait(kPumpCursorMessages);
     result = Send(status, code, RequestArgument());
   }
   if (result != 0) Beep();

@@ -70,7 +70,7 @@ void RegistersWindow::Refresh(int32_t flags, bool selectFirst) {
   if (!TakeChanges() && (flags & kForceRefresh) == 0) return;
   RefreshPendingWord() &= static_cast<uint16_t>(~kRefreshPendingRegisters);
   if (LayerWindowId() < 0) return;
-  WaitCursor wait;
+  WaitCursor wait(kPumpCursorMessages);
   DVError status = FreshRequestStatus();
   Send(status, kGuiRefresh, 0);
   if (!status.IsOkay()) {
