@@ -9,9 +9,11 @@
 #include "gui/gui_window_layer.h"
 #include "gui/key_translation.h"
 #include "gui/text_pane_drawing.h"
+#include "gui/frame_children.h"
 #include "gui/view_dispatcher.h"
 #include "gui/window_factory.h"
 #include "gui/window_table.h"
+#include "windows/inspector_windows.h"
 #include "windows/source_dialogs.h"
 #include "windows/source_pane_commands.h"
 #include "windows/window_input.h"
@@ -386,6 +388,13 @@ void SourceWindow::InspectText(const std::string& text) {
     status.Report();
     return;
   }
+  auto* inspect = dynamic_cast<InspectWindow*>(WindowTable::FindByKindAndViewpoint(kViewInspect, GetViewpoint()));
+  if (inspect == nullptr) {
+    // A window that cannot be made has shown its box over this one.
+    CreateChildWindow(Layer()->IdOf(m_creationHandle), kViewInspect, kShowNormal, nullptr, GetViewpoint().Value());
+    inspect = dynamic_cast<InspectWindow*>(WindowTable::FindByKindAndViewpoint(kViewInspect, GetViewpoint()));
+  }
+  if (inspect != nullptr) inspect->InspectExpression(name.c_str());
 }
 
 void SourceWindow::ModifyValue(const std::string& text) {

@@ -76,12 +76,7 @@ void DataWindowTest::TearDown() {
   WindowTable::DestroyAll();
   DestroyAllViewManagers();
   ViewManagers().Install(nullptr);
-  for (int32_t kind : {kViewMemory, kViewRegisters, kViewLocals, kViewInspect, kViewCallstack}) {
-    SetWindowObjectCreator(kind, nullptr);
-  }
-  DialogFormLoadHandlerTable::Clear();
-  SetMemoryDisplayOpener(nullptr);
-  ResetMemoryDialogs();
+  RemoveDebuggerWindows();
   PaneWindow().Install(nullptr);
   InstallViewpointWindowPort(nullptr);
   InstallGuiWindowLayer(nullptr);

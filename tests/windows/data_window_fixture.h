@@ -17,14 +17,11 @@
 #include "engine/view_managers.h"
 #include "gui/gui_window_layer.h"
 #include "gui/win_super.h"
+#include "debugger_windows_fixture.h"
 #include "harness/recording_layer_system.h"
 #include "harness/stand_in_session.h"
 
 namespace zentor::testing_support {
-
-// The fixed font of the recording system.
-inline constexpr int32_t kCellWidth = 8;
-inline constexpr int32_t kCellHeight = 13;
 
 class DataWindowTest : public ::testing::Test {
  protected:

@@ -9,15 +9,23 @@
 #include "core/viewpoint_manager.h"
 #include "engine/engine_services.h"
 #include "engine/view_managers.h"
+#include "gui/frame_commands.h"
+#include "gui/layer_messages.h"
+#include "gui/message_loop.h"
+#include "gui/named_forms.h"
 #include "gui/pane_services.h"
 #include "gui/window_factory.h"
+#include "gui/window_placement.h"
 #include "gui/window_table.h"
 #include "harness/agent_process.h"
+#include "harness/window_procedures.h"
 #include "symbols/loader_library.h"
 #include "symbols/search_path.h"
 #include "symbols/symbol_context.h"
 #include "target/target_state.h"
 #include "target/tmi_memory.h"
+#include "windows/debugger_windows.h"
+#include "windows/memory_dialogs.h"
 
 namespace zentor::testing_support {
 
@@ -33,6 +41,15 @@ WindowEvent EventOf(int32_t type) {
 
 }  // namespace
 
+void RemoveDebuggerWindows() {
+  for (int32_t kind : {kViewMemory, kViewRegisters, kViewLocals, kViewInspect, kViewCallstack}) {
+    SetWindowObjectCreator(kind, nullptr);
+  }
+  DialogFormLoadHandlerTable::Clear();
+  SetMemoryDisplayOpener(nullptr);
+  ResetMemoryDialogs();
+}
+
 void DebuggerWindowsTest::SetUp() {
   InstallGuiWindowLayer(&m_layer);
   m_frame = m_system.AddWindow("frame", 0, LayerRect{0, 0, 768, 1024});
@@ -44,6 +61,12 @@ void DebuggerWindowsTest::SetUp() {
 
 void DebuggerWindowsTest::TearDown() {
   WindowTable::DestroyAll();
+  if (m_queue != nullptr) {
+    InstallMessageQueue(nullptr);
+    RemoveDebuggerWindows();
+  }
+  m_shell.reset();
+  m_queue.reset();
   DestroyAllViewManagers();
   ResetEngineState();
   ActionTable::ResetToDefaults();
@@ -95,6 +118,19 @@ void DebuggerWindowsTest::Command(WinSuper* window, int32_t command) {
   WindowEvent event = EventOf(kEventCommand);
   event.words[0] = command;
   DispatchWindowEvent(window->LayerWindowId(), event);
+}
+
+void DebuggerWindowsTest::UseWindowProcedures() {
+  m_queue = std::make_unique<FakeMessageQueue>(m_system);
+  m_shell = std::make_unique<RecordingShellSystem>(m_system);
+  InstallMessageQueue(m_queue.get());
+  RouteDispatchToProcedures(*m_queue);
+  InitDefaultPlacements(m_system.GetWindowRect(m_frame));
+  InstallDebuggerWindows();
+}
+
+void DebuggerWindowsTest::Focus(const WinSuper* window) {
+  SendToProcedure(HandleOf(window), msg::kSetFocus);
 }
 
 void DebuggerWindowsTest::WaitForStopAndRefresh() {

@@ -8,13 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/text_pane.h"
 #include "gui/gui_window_layer.h"
 #include "gui/win_super.h"
+#include "harness/fake_message_queue.h"
 #include "harness/recording_layer_system.h"
+#include "harness/recording_shell_system.h"
 #include "harness/stand_in_session.h"
 
 namespace zentor::testing_support {
@@ -45,6 +48,19 @@ class DebuggerWindowsTest : public ::testing::Test {
   // next input wait.
   void WaitForStopAndRefresh();
 
+  // For the tests that act through the program's window procedures
+  // (harness/window_procedures.h): a message queue that holds the modifier keys and a
+  // shell system that makes the windows a command opens, installed until the test ends.
+  void UseWindowProcedures();
+  FakeMessageQueue& Queue() { return *m_queue; }
+  // The window gets the focus as a click or an activation gives it, so that the
+  // characters typed reach it.
+  void Focus(const WinSuper* window);
+  NativeWindow HandleOf(const WinSuper* window) { return m_layer.Handle(window->LayerWindowId()); }
+  // The window's client pixel at the middle of a text cell.
+  static int32_t CellY(int32_t row) { return row * kCellHeight + kCellHeight / 2; }
+  static int32_t CellX(int32_t column) { return column * kCellWidth + kCellWidth / 2; }
+
   // The number of the last error reported since the last call (0: none).
   static uint32_t TakeReportedError();
   // Index of the first held line of the pane whose text contains `text`; -1 when none.
@@ -56,6 +72,12 @@ class DebuggerWindowsTest : public ::testing::Test {
   StandInSession m_session;
   uint32_t m_viewpoint = 0;
   int m_next = 0;
+  std::unique_ptr<FakeMessageQueue> m_queue;
+  std::unique_ptr<RecordingShellSystem> m_shell;
 };
+
+// Undoes start-up's InstallDebuggerWindows: the data windows' kinds get placeholder
+// windows again and their dialogs' hooks go.
+void RemoveDebuggerWindows();
 
 }  // namespace zentor::testing_support

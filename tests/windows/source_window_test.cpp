@@ -1,11 +1,13 @@
 // The Source window at DEMO's stops over the recording window layer: breakpoints on a
 // line and what a line without code refuses, the execution bar after a step whose line
 // lay below the view, Ctrl+End on a pane that holds the whole file, the requests that
-// need a selected text, the window whose manager cannot be made, and the line number
-// the window asks for when it scrolls to a line it does not hold.
+// need a selected text, inspecting what the user selected, the window whose manager
+// cannot be made, and the line number the window asks for when it scrolls to a line it
+// does not hold.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 
 #include "core/view_kind.h"
 #include "debugger_windows_fixture.h"
@@ -15,6 +17,7 @@
 #include "gui/key_translation.h"
 #include "gui/window_table.h"
 #include "harness/pane_dump.h"
+#include "harness/window_procedures.h"
 #include "windows/source_pane_commands.h"
 #include "windows/source_window.h"
 
@@ -28,6 +31,9 @@ constexpr int32_t kKeyCtrlHome = 319;
 constexpr int32_t kKeyCtrlEnd = 320;
 constexpr uint32_t kMsgNoSymbolSelected = 204;
 constexpr uint32_t kMsgNoExecutableCode = 264;
+constexpr uint32_t kMsgSymbolNotKnown = 335;
+constexpr uint32_t kVkHome = 0x24;
+constexpr uint32_t kCharCtrlI = 9;
 
 std::string Hex(uint32_t value) {
   char text[16];
@@ -58,6 +64,42 @@ class SourceWindowTest : public DebuggerWindowsTest {
     }
     return sets;
   }
+  // Through the window procedures: the pane's cell that shows `word` on the held line
+  // that shows `line` (the marker column first), to be clicked.
+  std::pair<int32_t, int32_t> CellOf(const WinSuper* window, const std::string& line, const std::string& word) {
+    const TextPane& pane = window->GetTextPane();
+    const int32_t index = IndexOf(pane, line);
+    EXPECT_GE(index - pane.top, 0) << line;
+    EXPECT_LT(index - pane.top, pane.rows) << line;
+    const PaneLine* held = pane.LineAt(index);
+    const size_t column = held != nullptr ? std::string(held->text, held->length).find(word) : std::string::npos;
+    EXPECT_NE(column, std::string::npos) << word;
+    return {CellY(index - pane.top), CellX(static_cast<int32_t>(column) + 1)};
+  }
+  void ClickOn(const WinSuper* window, const std::string& line, const std::string& word) {
+    const auto [y, x] = CellOf(window, line, word);
+    testing_support::Click(HandleOf(window), y, x);
+  }
+  void PressCtrlI(const WinSuper* window) {
+    testing_support::PressKey(Queue(), HandleOf(window), 'I', kCharCtrlI, {vk::kControl});
+  }
+  // A Source window that shows DEMO's main file whole from its first line (Ctrl+Home),
+  // with the focus.
+  WinSuper* OpenWholeMainFile() {
+    WinSuper* window = Open(kViewSource, 45);
+    Focus(window);
+    testing_support::PressKey(Queue(), HandleOf(window), kVkHome, 0, {vk::kControl});
+    EXPECT_EQ(window->GetTextPane().count, 42) << testing_support::DumpPane(window->GetTextPane());
+    return window;
+  }
+  WinSuper* InspectWindowOf(const WinSuper* window) {
+    return WindowTable::FindByKindAndViewpoint(kViewInspect, window->GetViewpoint());
+  }
+  static std::string LastLineText(const TextPane& pane) {
+    const PaneLine* line = pane.LineAt(pane.count - 1);
+    return line != nullptr ? std::string(line->text, line->length) : "";
+  }
+
   // A frame's Go or step command, as its menu, button or function key runs it.
   static void RunFromFrame(int32_t paneCommand) { SourceLineCommandHandler().Get().RunSourcePaneCommand(paneCommand); }
 };
@@ -189,6 +231,119 @@ TEST_F(SourceWindowTest, TextCommandsWithoutASelection) {
     EXPECT_EQ(testing_support::DumpPane(window->GetTextPane()), before);
     EXPECT_EQ(WindowTable::FindByKindAndViewpoint(kViewInspect, window->GetViewpoint()), nullptr);
   }
+}
+
+// Ctrl+I on the structure a click selected opens the viewpoint's Inspect window with
+// it, active; a double click there lists its members.
+TEST_F(SourceWindowTest, CtrlIOpensTheInspectWindowOnTheSelectedStructure) {
+  OR_RETURN(ConnectToDemo());
+  UseWindowProcedures();
+  WinSuper* source = OpenWholeMainFile();
+  ClickOn(source, "struct point g_origin", "g_origin");
+  ASSERT_EQ(source->GetTextPane().SelectedFieldText(), "g_origin");
+  m_shell->TakeLog();
+  PressCtrlI(source);
+  EXPECT_EQ(TakeReportedError(), 0u);
+  const WinSuper* inspect = InspectWindowOf(source);
+  ASSERT_NE(inspect, nullptr);
+  EXPECT_NE(m_shell->TakeLog().find("CreateWindow INSP top-level"), std::string::npos);
+  EXPECT_EQ(m_layer.GetActiveWindow(), inspect->LayerWindowId());
+  const TextPane& pane = inspect->GetTextPane();
+  EXPECT_EQ(testing_support::DumpPane(pane, false),
+            "count 1 total 1 first 0 last -1 top 0 row 0\n"
+            "[  0] 0800 - |+<0x00110000> struct point g_origin| fields 0+0\n");
+  testing_support::DoubleClick(HandleOf(inspect), CellY(0), CellX(2));
+  EXPECT_EQ(TakeReportedError(), 0u);
+  EXPECT_EQ(testing_support::DumpPane(pane, false),
+            "count 6 total 6 first 0 last -1 top 0 row 0\n"
+            "[  0] 0800 - |-<0x00110000> struct point g_origin| fields 0+0\n"
+            "[  1] 0000 - |   <0x00110000> int x = 10         | fields 24+11\n"
+            "[  2] 0000 - |   <0x00110004> int y = 20         | fields 24+11\n"
+            "[  3] 0000 - |  +<0x00110008> char name[8] = \"origin\"| fields 2+0\n"
+            "[  4] 0000 - |   <0x00110010> enum color shade = 5          | fields 35+11\n"
+            "[  5] 0000 - |  +<0x00110014> struct point* next = 0x00000000| fields 2+0 37+10\n");
+}
+
+// With the viewpoint's Inspect window open (three rows, one item expanded), the
+// popup's Inspect, a double click on a data value (which cannot be browsed to) and
+// Ctrl+I each add to that window and show the new item, last, on the last row with its
+// first field selected. No other Inspect window is made.
+TEST_F(SourceWindowTest, InspectAddsToTheOpenInspectWindow) {
+  OR_RETURN(ConnectToDemo());
+  UseWindowProcedures();
+  WinSuper* source = OpenWholeMainFile();
+  const WinSuper* inspect = Open(kViewInspect, 3);
+  const TextPane& pane = inspect->GetTextPane();
+  struct Case {
+    const char* name;
+    std::function<void()> inspect;
+    const char* lastItem;
+  };
+  const std::vector<Case> cases = {
+      {"popup",
+       [&] {
+         ClickOn(source, "struct point g_corner", "g_corner");
+         testing_support::SendCommand(HandleOf(source), SourceWindow::kInspect);
+       },
+       "struct point g_corner"},
+      {"double click on a data value",
+       [&] {
+         const auto [y, x] = CellOf(source, "g_current->x = g_operation", "g_current");
+         testing_support::DoubleClick(HandleOf(source), y, x);
+       },
+       "struct point* g_current = 0x00110018"},
+      {"Ctrl+I",
+       [&] {
+         ClickOn(source, "g_color = g_current->shade", "g_color");
+         PressCtrlI(source);
+       },
+       "enum color g_color = 0"},
+  };
+  ClickOn(source, "struct point g_origin", "g_origin");
+  testing_support::SendCommand(HandleOf(source), SourceWindow::kInspect);
+  testing_support::DoubleClick(HandleOf(inspect), CellY(0), CellX(2));
+  ASSERT_EQ(pane.count, 6) << testing_support::DumpPane(pane, false);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int32_t before = pane.count;
+    Focus(source);
+    c.inspect();
+    EXPECT_EQ(TakeReportedError(), 0u);
+    EXPECT_EQ(InspectWindowOf(source), inspect);
+    ASSERT_EQ(pane.count, before + 1) << testing_support::DumpPane(pane, false);
+    EXPECT_NE(LastLineText(pane).find(c.lastItem), std::string::npos) << LastLineText(pane);
+    EXPECT_EQ(pane.top, pane.count - pane.rows);
+    EXPECT_EQ(pane.top + pane.row, pane.count - 1);
+    EXPECT_EQ(m_layer.GetActiveWindow(), inspect->LayerWindowId());
+  }
+  EXPECT_EQ(CountWindowsOfKind(kViewInspect, m_viewpoint), 1);
+  EXPECT_EQ(m_shell->TakeLog().find("CreateWindow INSP"), std::string::npos);
+}
+
+// Ctrl+I with nothing selected reports 204; on a word that names nothing, 335 naming
+// it. Neither makes an Inspect window.
+TEST_F(SourceWindowTest, CtrlIReportsWhatItCannotInspect) {
+  OR_RETURN(ConnectToDemo());
+  UseWindowProcedures();
+  WinSuper* source = OpenWholeMainFile();
+  struct Case {
+    const char* word;  // empty: nothing is selected
+    uint32_t number;
+  };
+  for (const Case& c : {Case{"", kMsgNoSymbolSelected}, Case{"starts", kMsgSymbolNotKnown}}) {
+    SCOPED_TRACE(c.word);
+    if (c.word[0] != '\0') ClickOn(source, "ServerPrint(\"DEMO starts", c.word);
+    ASSERT_EQ(source->GetTextPane().SelectedFieldText(), c.word);
+    PressCtrlI(source);
+    EXPECT_EQ(GetLastErrorNumber(), c.number);
+    if (c.number == kMsgSymbolNotKnown) {
+      ASSERT_EQ(LastError().ArgumentCount(), 1u);
+      EXPECT_EQ(std::string(LastError().Argument(0).data()), c.word);
+    }
+    TakeReportedError();
+    EXPECT_EQ(InspectWindowOf(source), nullptr);
+  }
+  EXPECT_EQ(m_shell->TakeLog().find("CreateWindow INSP"), std::string::npos);
 }
 
 // The vertical bar's thumb released on line 5 (counted from 0) of a file the pane does
