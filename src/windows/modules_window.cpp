@@ -6,6 +6,7 @@
 #include "core/view_kind.h"
 #include "gui/gui_window_layer.h"
 #include "gui/key_translation.h"
+#include "gui/text_pane_drawing.h"
 #include "gui/view_dispatcher.h"
 #include "gui/window_factory.h"
 #include "windows/refresh_pending.h"
@@ -86,10 +87,15 @@ void ModulesWindow::OnKey(const WindowEvent& event) {
   }
 }
 
+// The left button selects the module under the pointer through the pane's mouse
+// handling; the popup opens on the press of another button (its menu takes the
+// release), and a double click browses to the name the click before it selected.
 void ModulesWindow::OnMouse(const WindowEvent& event) {
   if (event.type == kEventDoubleClick) {
     BrowseToSelection();
-  } else if (MouseButton(event) != kMouseLeft) {
+  } else if (MouseButton(event) == kMouseLeft) {
+    TextPaneDrawing::HandleMouse(*this, event);
+  } else if (event.type == kEventMouseDown) {
     ShowPopup();
   }
 }

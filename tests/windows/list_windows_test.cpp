@@ -3,6 +3,7 @@
 // window's mouse and its Delete All, and a window whose manager fails to close.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,8 +12,10 @@
 #include "core/view_kind.h"
 #include "debugger_windows_fixture.h"
 #include "engine/view_managers.h"
+#include "engine/source_base.h"
 #include "gui/window_table.h"
 #include "harness/pane_dump.h"
+#include "harness/window_procedures.h"
 #include "windows/modules_window.h"
 #include "windows/watch_window.h"
 
@@ -21,9 +24,14 @@ namespace {
 
 using testing_support::DebuggerWindowsTest;
 
-constexpr int32_t kKeyRight = 303;
-constexpr int32_t kKeyLeft = 304;
 constexpr int32_t kKeyEnter = 13;
+
+// An address as "eval" prints it.
+std::string HexLine(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08x\n", value);
+  return text;
+}
 constexpr int32_t kGuiDeleteAllWatches = 0xd4;
 
 // The managers of the list windows as the tests see them: each request with the
@@ -92,42 +100,68 @@ TEST_F(ListWindowsTest, ModulesListWidth) {
   EXPECT_EQ(m_managers.requests, (std::vector<std::string>{"79 width 25"}));
 }
 
-// A module is browsed to by its name behind ':' (a double click, Enter or the popup's
-// "&Browse To" on it): the scope moves to the module and the Source window follows
-// at the next refresh. Without a selected name nothing is browsed.
+// A module is browsed to by its name behind ':', as the user asks through the window
+// procedures: a click selects the name under the pointer and browses nowhere; a double
+// click on a name, Enter after a click or the popup's "&Browse To" browses to it, the
+// scope moves to the module and the Source window follows at the next refresh.
 TEST_F(ListWindowsTest, ModuleBrowsedToByItsName) {
   OR_RETURN(ConnectToDemo());
+  UseWindowProcedures();
   WinSuper* source = Open(kViewSource);
   WinSuper* modules = Open(kViewModules, 5, 40);
   const TextPane& list = modules->GetTextPane();
+  const NativeWindow window = HandleOf(modules);
   ASSERT_EQ(IndexOf(list, "DEMO_CALC  DEMO_MAIN"), 0) << testing_support::DumpPane(list);
-  const std::string atStop = testing_support::DumpPane(source->GetTextPane());
+  const auto clickName = [&](int32_t column) { testing_support::Click(window, CellY(0), CellX(column)); };
+  const TextPane& pane = source->GetTextPane();
+  // The address of the Source window's current line.
+  const auto shownAddress = [&] {
+    const auto* current = static_cast<const DisplayLine*>(pane.LineAt(pane.top + pane.row));
+    return current != nullptr ? current->address.Offset() : 0u;
+  };
+  const std::string shown = testing_support::DumpPane(pane);
   const std::string scope = testing_support::PrintedByCommandLine("eval scope line");
-  Mouse(modules, kEventDoubleClick, 0, 3);
+  Focus(modules);
+  clickName(14);
+  EXPECT_EQ(list.SelectedFieldText(), "DEMO_MAIN");
   RefreshAllWindows(0);
   EXPECT_EQ(testing_support::PrintedByCommandLine("eval scope line"), scope);
-  EXPECT_EQ(testing_support::DumpPane(source->GetTextPane()), atStop);
+  EXPECT_EQ(testing_support::DumpPane(pane), shown);
 
   struct Case {
     const char* name;
     std::function<void()> browse;
   };
   const std::vector<Case> cases = {
-      {"DEMO_CALC", [&] { Mouse(modules, kEventDoubleClick, 0, 3); }},
-      {"DEMO_MAIN", [&] { Key(modules, kKeyEnter); }},
-      {"DEMO_CALC", [&] { Command(modules, 0); }},
+      {"DEMO_CALC", [&] { testing_support::DoubleClick(window, CellY(0), CellX(3)); }},
+      {"DEMO_MAIN",
+       [&] {
+         clickName(12);
+         testing_support::PressKey(Queue(), window, vk::kReturn, kKeyEnter);
+       }},
+      {"DEMO_CALC",
+       [&] {
+         clickName(0);
+         m_system.TakeLog();
+         testing_support::RightClick(window, CellY(0), CellX(0));
+         const std::string log = m_system.TakeLog();
+         EXPECT_NE(log.find("TrackPopupMenu"), std::string::npos) << log;
+         EXPECT_EQ(log.find("TrackPopupMenu"), log.rfind("TrackPopupMenu")) << "one popup for one click";
+         testing_support::SendCommand(window, 0);
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    for (int32_t key : {kKeyRight, kKeyRight, kKeyLeft, kKeyLeft}) {
-      if (list.SelectedFieldText() != c.name) Key(modules, key);
-    }
-    ASSERT_EQ(list.SelectedFieldText(), c.name);
+    const uint32_t before = shownAddress();
+    Focus(modules);
     c.browse();
+    EXPECT_EQ(list.SelectedFieldText(), c.name);
     EXPECT_EQ(TakeReportedError(), 0u);
     RefreshAllWindows(0);
     EXPECT_EQ(testing_support::PrintedByCommandLine("eval scope line").rfind(std::string(":") + c.name + "#", 0), 0u);
-    EXPECT_NE(testing_support::DumpPane(source->GetTextPane()), atStop);
+    // The Source window's current line is the scope's, at the module's address.
+    EXPECT_EQ(HexLine(shownAddress()), testing_support::PrintedByCommandLine("eval scope"));
+    EXPECT_NE(shownAddress(), before);
   }
 }
 
