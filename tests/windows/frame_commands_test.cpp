@@ -1,0 +1,397 @@
+// Every command the frame offers, sent as Windows sends it: each menu item of the
+// program's menu resource, each accelerator, each button of the bar, the Window menu's
+// entries and a custom button reach the frame's window procedure as WM_COMMAND, and
+// each one's effect shows (a window made or brought to the front, a dialog run, a
+// command on the Source window's line, a help request, a message box). The ids are
+// read from the resource the program is built with, so a new menu item without a
+// row here fails; an id that is handled without an effect of its own is listed with
+// the reason. Nothing handled may reach the system's default procedure.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "console/file_channel.h"
+#include "console/output_writer.h"
+#include "core/current_viewpoint.h"
+#include "core/dv_error.h"
+#include "core/view_kind.h"
+#include "core/window_layer.h"
+#include "debugger_windows_fixture.h"
+#include "gui/context_help.h"
+#include "gui/frame_children.h"
+#include "gui/frame_window.h"
+#include "gui/general_window.h"
+#include "gui/layer_backend.h"
+#include "gui/layout_state.h"
+#include "gui/shell_services.h"
+#include "gui/window_menu.h"
+#include "gui/window_table.h"
+#include "harness/dialog_driver.h"
+#include "harness/fake_message_queue.h"
+#include "harness/recording_shell_system.h"
+#include "harness/shell_test_support.h"
+#include "harness/window_procedures.h"
+#include "target/tmi_session.h"
+#include "windows/custom_buttons.h"
+#include "windows/debugger_windows.h"
+#include "windows/load_symbols_dialog.h"
+#include "windows/settings_dialogs.h"
+#include "windows/window_classes.h"
+
+namespace zentor {
+namespace {
+
+using testing_support::DebuggerWindowsTest;
+using testing_support::DialogDriver;
+using testing_support::FakeMessageQueue;
+using testing_support::RecordingShellSystem;
+using testing_support::SendCommand;
+using D = DialogDriver;
+
+// The ids of a menu or an accelerator table of the program's resource, in order.
+std::vector<uint32_t> ResourceIds(const std::string& block, const std::regex& item) {
+  std::ifstream file(ZENTOR_RESOURCE_FILE);
+  std::stringstream text;
+  text << file.rdbuf();
+  const std::string all = text.str();
+  const size_t start = all.find(block);
+  const size_t end = all.find("\nEND", start);
+  if (start == std::string::npos || end == std::string::npos) return {};
+  const std::string body = all.substr(start, end - start);
+  std::vector<uint32_t> ids;
+  for (std::sregex_iterator it(body.begin(), body.end(), item), last; it != last; ++it) {
+    ids.push_back(static_cast<uint32_t>(std::stoul((*it)[1])));
+  }
+  return ids;
+}
+
+std::vector<uint32_t> MenuIds() { return ResourceIds("VRK_MAIN MENU", std::regex(R"(MENUITEM "[^"]*", (\d+))")); }
+std::vector<uint32_t> AcceleratorIds(const char* table) {
+  return ResourceIds(std::string(table) + " ACCELERATORS", std::regex(R"(VK_\w+,\s*(\d+))"));
+}
+
+// The Source window's line commands that the frame asks for, in order.
+class RecordingLineCommands final : public SourceLineCommands {
+ public:
+  void ToggleAsmDisplay() override { taken.push_back("asm"); }
+  int32_t RunSourcePaneCommand(int32_t paneCommand) override {
+    taken.push_back("pane " + std::to_string(paneCommand));
+    return 0;
+  }
+  std::vector<std::string> taken;
+};
+
+// The end of the debug session as the program ends it: the target asks the user.
+bool EndTargetSession() {
+  TargetStatus status;
+  uint32_t declined = 0;
+  TmiEndSession(&status, &declined);
+  return declined == 0;
+}
+
+class CancellingChooser final : public SymbolFileChooser {
+ public:
+  bool Choose(int32_t, std::string*) override {
+    ++opened;
+    return false;
+  }
+  int opened = 0;
+};
+
+// What one command did, as the user would see it.
+struct Observed {
+  std::string system;  // the window layer's calls
+  std::string shell;   // the frame's own windowing calls
+  std::vector<std::string> dialogs;
+  std::vector<std::string> lineCommands;
+  std::map<int32_t, int32_t> windows;  // by kind, for the viewpoint
+  int32_t active = kNoLayerId;
+  int chooser = 0;
+  bool Logged(const std::string& text) const { return system.find(text) != std::string::npos; }
+};
+
+constexpr int32_t kKinds[] = {kViewSource, kViewWatch,  kViewRegisters, kViewMemory,   kViewCommand,
+                              kViewInspect, kViewLocals, kViewModules,  kViewCallstack};
+
+class FrameCommandsTest : public DebuggerWindowsTest {
+ protected:
+  void SetUp() override {
+    DebuggerWindowsTest::SetUp();
+    m_system.AddMenuBar(m_frame, {"&File", "&View", "&Browse", "&Go", "&Debug", "&Configure", "&Help"});
+    InstallMessageQueue(&m_queue);
+    testing_support::RouteDispatchToProcedures(m_queue);
+    m_frameId = m_layer.IdOf(m_frame);
+    FrameWindow::SetFrame(m_frameId);
+    ASSERT_TRUE(CreateFrameControls(m_frameId));
+    InstallShellServices();
+    WindowRecordList::Initialize();
+    InstallWindowClasses();
+    InstallDebuggerWindows();
+    InstallSettingsDialogs();
+    m_previousChooser = InstallSymbolFileChooser(&m_chooser);
+    SetHelpFile("C:\\zentor\\zentor.hlp");
+    m_system.nextReply = MessageBoxReply::Cancel;
+    SetExitServices(ExitServices{&EndTargetSession});
+    m_previousBackend = WindowLayer::SetBackend(&m_backend);
+  }
+  void TearDown() override {
+    WindowLayer::SetBackend(m_previousBackend);
+    SetExitServices(ExitServices{});
+    if (m_recordingLines) SourceLineCommandHandler().Install(m_previousLines);
+    InstallSymbolFileChooser(m_previousChooser);
+    WindowRecordList::Initialize();
+    testing_support::ResetShellAfterTest();
+    DebuggerWindowsTest::TearDown();
+  }
+
+  void RecordLineCommands() {
+    m_previousLines = SourceLineCommandHandler().Install(&m_lines);
+    m_recordingLines = true;
+  }
+
+  // The command sent to the frame as a menu item sends it; what it did.
+  Observed Send(uint32_t command) {
+    m_system.TakeLog();
+    m_shell.TakeLog();
+    m_lines.taken.clear();
+    const size_t dialogsBefore = m_driver.Opened().size();
+    const int chooserBefore = m_chooser.opened;
+    SendCommand(m_frame, command);
+    Observed seen;
+    seen.system = m_system.TakeLog();
+    seen.shell = m_shell.TakeLog();
+    seen.dialogs.assign(m_driver.Opened().begin() + static_cast<std::ptrdiff_t>(dialogsBefore), m_driver.Opened().end());
+    seen.lineCommands = m_lines.taken;
+    for (int32_t kind : kKinds) seen.windows[kind] = CountWindowsOfKind(kind, m_viewpoint);
+    seen.active = m_layer.GetActiveWindow();
+    seen.chooser = m_chooser.opened - chooserBefore;
+    return seen;
+  }
+  int32_t WindowOf(int32_t kind) {
+    WinSuper* window = WindowTable::FindByKindAndViewpoint(kind, ViewpointHandle(m_viewpoint));
+    return window != nullptr ? window->LayerWindowId() : kNoLayerId;
+  }
+
+  LayerBackend m_backend{m_layer};
+  WindowLayerBackend* m_previousBackend = nullptr;
+  FakeMessageQueue m_queue{m_system};
+  RecordingShellSystem m_shell{m_system};
+  DialogDriver m_driver{m_system};
+  RecordingLineCommands m_lines;
+  SourceLineCommands* m_previousLines = nullptr;
+  bool m_recordingLines = false;
+  CancellingChooser m_chooser;
+  SymbolFileChooser* m_previousChooser = nullptr;
+  int32_t m_frameId = kNoLayerId;
+};
+
+// What a command must have done; the first failed check's text, or empty.
+using Check = std::function<std::string(const Observed&)>;
+
+Check Opens(int32_t kind) {
+  return [kind](const Observed& seen) {
+    return seen.windows.at(kind) == 1 ? std::string() : "a window of kind " + std::to_string(kind) + " is not open";
+  };
+}
+Check Runs(std::string dialog) {
+  return [dialog](const Observed& seen) {
+    return !seen.dialogs.empty() && seen.dialogs.front() == dialog ? std::string() : "dialog " + dialog + " not run";
+  };
+}
+Check Asks(std::vector<std::string> lineCommands) {
+  return [lineCommands](const Observed& seen) {
+    if (seen.lineCommands == lineCommands) return std::string();
+    std::string taken;
+    for (const std::string& command : seen.lineCommands) taken += command + "; ";
+    return "line commands taken: " + taken;
+  };
+}
+Check Logs(std::string text) {
+  return [text](const Observed& seen) { return seen.Logged(text) ? std::string() : "no \"" + text + "\" in\n" + seen.system; };
+}
+Check All(std::vector<Check> checks) {
+  return [checks](const Observed& seen) {
+    for (const Check& check : checks) {
+      std::string failed = check(seen);
+      if (!failed.empty()) return failed;
+    }
+    return std::string();
+  };
+}
+std::string Pane(int32_t code) { return "pane " + std::to_string(code); }
+
+// Every id of the menu resource, every accelerator and every button of the bar, with
+// the Source window's line commands recorded at the port the Source window provides
+// (their own work is the Source window's tests'). The dialogs are cancelled as they
+// open.
+TEST_F(FrameCommandsTest, EveryMenuAcceleratorAndButtonReachesItsHandler) {
+  OR_RETURN(ConnectToDemo());
+  RecordLineCommands();
+  struct Row {
+    uint32_t command;
+    const char* what;
+    Check check;
+  };
+  const Row rows[] = {
+      {1020, "Load Program", [](const Observed& seen) { return seen.chooser == 1 ? "" : std::string("no chooser"); }},
+      {1030, "Source Path", Runs("SRCPATH")},
+      {1050, "Exit (the session's end declined)", Logs("This will end your debug session.")},
+      {1070, "Source", Opens(kViewSource)},
+      {1110, "Locals", Opens(kViewLocals)},
+      {1140, "Callstack", Opens(kViewCallstack)},
+      {1080, "Registers", Opens(kViewRegisters)},
+      {1100, "Memory (no window: the display dialog)", Runs("MEMWIN")},
+      {1120, "Modules", Opens(kViewModules)},
+      {1130, "Inspect", Opens(kViewInspect)},
+      {1090, "Watch", Opens(kViewWatch)},
+      {1195, "Viewpoint", Runs("VIEWPTDLG")},
+      {1198, "minimise the viewpoint's windows", Logs("minimized")},
+      {1199, "restore the viewpoint's windows", Logs("normal")},
+      {1197, "close the viewpoint's windows",
+       [](const Observed& seen) {
+         for (const auto& [kind, count] : seen.windows) {
+           if (kind != kViewCommand && count != 0) return "kind " + std::to_string(kind) + " still open";
+         }
+         return std::string();
+       }},
+      {1210, "Browse Home", Asks({Pane(0x7b)})},
+      {1220, "Browse To", Runs("SCOPE")},
+      {1240, "Go", Asks({Pane(106)})},
+      {1250, "Go Forever", Asks({Pane(107)})},
+      {1260, "Go Til Source Mark", Asks({Pane(105)})},
+      {1270, "Step Into", Asks({Pane(118)})},
+      {1300, "Step Over", Asks({Pane(109)})},
+      {1310, "Step Out", Asks({Pane(111)})},
+      {1320, "Auto Step", Asks({Pane(113)})},
+      {1381, "Add Breakpoint", Runs("ADDBRK")},
+      {1380, "Breakpoints", Runs("BRKWAT")},
+      {1382, "Add Watch", Runs("ADDWTCH")},
+      {1383, "Delete Watch", Runs("DELWTCH")},
+      {1440, "Colors", Runs("COLOR")},
+      {1491, "Custom Buttons", Runs("CUSBUTN")},
+      {1478, "Break on all NLM loads", Logs("CheckMenu")},
+      {1490, "Clear Saved Values", Logs("CheckMenu")},
+      {1480, "Save on Exit", Logs("CheckMenu")},
+      {1650, "Help Contents", Logs("WinHelp frame \"C:\\zentor\\zentor.hlp\" 3 0")},
+      {1655, "Search for Help", Logs("WinHelp frame \"C:\\zentor\\zentor.hlp\" 261 ")},
+      {1670, "Using Help", Logs("WinHelp frame \"C:\\zentor\\zentor.hlp\" 4 0")},
+      {1660, "Last Error", Logs("No errors have occured.")},
+      {1680, "About", Runs("ABOUT")},
+      // Keys of the accelerator tables that no menu item has.
+      {1330, "F9: software breakpoint on the line", Asks({Pane(114)})},
+      {1340, "F3: the assembly display", Asks({"asm"})},
+      {1360, "Shift+F9: hardware breakpoint on the line", Asks({Pane(115)})},
+      // The button bar.
+      {101, "Regs", Opens(kViewRegisters)},
+      {102, "Asm", Asks({"asm"})},
+      {103, "StepInto", Asks({Pane(0x76)})},
+      {104, "StepOver", Asks({Pane(0x6d)})},
+      {105, "StepOut", Asks({Pane(0x6f)})},
+      {106, "Go", Asks({Pane(0x6a)})},
+      {109, "Home", Asks({Pane(0x7b)})},
+      // Commands of the frame that no menu item, key or button of this program sends.
+      {1180, "the Command window", Opens(kViewCommand)},
+      {1280, "line command 108", Asks({Pane(108)})},
+      {1290, "line command 112", Asks({Pane(112)})},
+      {1361, "line command of the Source menu's 107", Asks({Pane(0x8d)})},
+      {1362, "line command of the Source menu's 108", Asks({Pane(0x8e)})},
+      {1450, "Invocation settings", Runs("INVOC")},
+  };
+  // Handled and left without an effect of their own: 1390 is a command the frame takes
+  // and does nothing with; 1475 asks kind 14, whose requests the dispatcher ignores.
+  const std::set<uint32_t> withoutEffect = {1390, 1475};
+
+  std::set<uint32_t> listed(withoutEffect);
+  for (const Row& row : rows) listed.insert(row.command);
+  std::vector<uint32_t> offered = MenuIds();
+  ASSERT_GT(offered.size(), 30u) << "the menu resource was not read";
+  for (const char* table : {"VRK_NORMAL", "VRK_EMULATING"}) {
+    const std::vector<uint32_t> keys = AcceleratorIds(table);
+    ASSERT_FALSE(keys.empty()) << table;
+    offered.insert(offered.end(), keys.begin(), keys.end());
+  }
+  for (uint32_t button = 101; button <= 109; ++button) {
+    if (FrameWindow::ButtonId(button) != kNoLayerId) offered.push_back(button);
+  }
+  for (uint32_t command : offered) EXPECT_EQ(listed.count(command), 1u) << command << " is offered and not walked";
+
+  // Each row: its dialog (if any) cancelled, the exit question answered Cancel.
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.command) + " " + row.what);
+    m_driver.Script({D::Close()});
+    const Observed seen = Send(row.command);
+    EXPECT_EQ(row.check(seen), "");
+    EXPECT_EQ(seen.shell.find("DefWindowProc frame"), std::string::npos) << seen.shell;
+    if (row.command == 1195) m_driver.Play();
+    m_driver.DropScript();
+    TakeReportedError();
+  }
+  for (uint32_t command : withoutEffect) {
+    SCOPED_TRACE(command);
+    const Observed seen = Send(command);
+    EXPECT_EQ(seen.shell.find("DefWindowProc"), std::string::npos);
+    EXPECT_TRUE(seen.dialogs.empty());
+    EXPECT_TRUE(seen.lineCommands.empty());
+  }
+  // An id nobody offers is the system's.
+  EXPECT_NE(Send(2222).shell.find("DefWindowProc frame 0x0111"), std::string::npos);
+}
+
+// The Window menu: an entry brings its window to the front, restored when it was
+// minimised; "&More Windows..." lists every window and its OK brings the chosen one
+// to the front; 3199 arranges the minimised windows; an id past the entries is the
+// system's.
+TEST_F(FrameCommandsTest, TheWindowMenuBringsItsWindowsToTheFront) {
+  OR_RETURN(ConnectToDemo());
+  for (uint32_t command : {1070u, 1090u, 1080u}) Send(command);
+  ASSERT_EQ(WindowRecordList::Count(), 3);
+  const int32_t source = WindowOf(kViewSource);
+  const int32_t watch = WindowOf(kViewWatch);
+  m_system.ShowWindow(m_layer.Handle(source), LayerShowMode::MinimizedNoActivate);
+  ASSERT_NE(m_layer.IsMinimized(source), 0);
+
+  Observed seen = Send(kWindowMenuFirstCommand);
+  EXPECT_EQ(seen.active, source);
+  EXPECT_EQ(m_layer.IsMinimized(source), 0) << seen.system;
+  EXPECT_EQ(Send(kWindowMenuFirstCommand + 1).active, watch);
+
+  m_driver.Script({D::Do([](DialogDriver& driver) {
+                     EXPECT_EQ(driver.Entries(101), (std::vector<std::string>{"Source", "Watch [Processor 0]", "Registers [Processor 0]"}));
+                   }),
+                   D::Select(101, 0), D::Press(kDialogOkControl)});
+  seen = Send(kWindowMenuMoreCommand);
+  EXPECT_EQ(seen.dialogs, std::vector<std::string>{"WINMENU"});
+  EXPECT_TRUE(m_driver.ScriptDone());
+  EXPECT_EQ(m_layer.GetActiveWindow(), source);
+
+  EXPECT_TRUE(Send(kWindowMenuArrangeCommand).Logged("ArrangeIconicWindows"));
+  EXPECT_NE(Send(kWindowMenuFirstCommand + 4).shell.find("DefWindowProc frame 0x0111"), std::string::npos)
+      << "past the entries";
+}
+
+// A custom button of the bar runs its command text.
+TEST_F(FrameCommandsTest, ACustomButtonRunsItsCommand) {
+  OR_RETURN(ConnectToDemo());
+  m_driver.Script({D::Press(kCustomAddButton), D::Type(kCustomNameEdit, "Answer"),
+                   D::Type(kCustomCommandEdit, "? 6*7"), D::Press(kDialogOkControl), D::Press(kDialogOkControl)});
+  Send(kCommandCustomButtons);
+  ASSERT_TRUE(m_driver.ScriptDone());
+  ASSERT_EQ(CustomButtons().size(), 1u);
+  std::string printed;
+  OutputWriter::InstallHook([&printed](char ch) { printed += ch; });
+  const Observed seen = Send(static_cast<uint32_t>(CustomButtons()[0].commandId));
+  OutputWriter::RemoveHook();
+  EXPECT_NE(printed.find("42"), std::string::npos) << printed;
+  EXPECT_EQ(seen.shell.find("DefWindowProc"), std::string::npos) << seen.shell;
+  ResetCustomButtons();
+}
+
+}  // namespace
+}  // namespace zentor
