@@ -23,6 +23,8 @@
 #include "core/dv_error.h"
 #include "core/view_kind.h"
 #include "core/window_layer.h"
+#include "engine/source_base.h"
+#include "engine/watch_table.h"
 #include "debugger_windows_fixture.h"
 #include "gui/context_help.h"
 #include "gui/frame_children.h"
@@ -32,6 +34,7 @@
 #include "gui/layout_state.h"
 #include "gui/shell_services.h"
 #include "gui/window_menu.h"
+#include "gui/window_placement.h"
 #include "gui/window_table.h"
 #include "harness/dialog_driver.h"
 #include "harness/fake_message_queue.h"
@@ -40,6 +43,9 @@
 #include "harness/window_procedures.h"
 #include "target/tmi_session.h"
 #include "windows/custom_buttons.h"
+#include "windows/inspector_windows.h"
+#include "windows/memory_dialogs.h"
+#include "windows/source_window.h"
 #include "windows/debugger_windows.h"
 #include "windows/load_symbols_dialog.h"
 #include "windows/settings_dialogs.h"
@@ -131,6 +137,7 @@ class FrameCommandsTest : public DebuggerWindowsTest {
     FrameWindow::SetFrame(m_frameId);
     ASSERT_TRUE(CreateFrameControls(m_frameId));
     InstallShellServices();
+    InitDefaultPlacements(m_system.GetWindowRect(m_frame));
     WindowRecordList::Initialize();
     InstallWindowClasses();
     InstallDebuggerWindows();
@@ -391,6 +398,197 @@ TEST_F(FrameCommandsTest, ACustomButtonRunsItsCommand) {
   EXPECT_NE(printed.find("42"), std::string::npos) << printed;
   EXPECT_EQ(seen.shell.find("DefWindowProc"), std::string::npos) << seen.shell;
   ResetCustomButtons();
+}
+
+// Every item of the debugger windows' popup menus, chosen as Windows reports the
+// choice (WM_COMMAND with the item's number to the window), at DEMO's stops: each
+// reaches its window and does what the item says, seen after the refresh that comes
+// before the next wait for input. The number of items is read from the popup each
+// window made, so an item without a row fails.
+class PopupCommandsTest : public FrameCommandsTest {
+ protected:
+  // The window of the kind, made from the frame's View menu.
+  NativeWindow Show(uint32_t command, int32_t kind) {
+    Send(command);
+    const int32_t id = WindowOf(kind);
+    EXPECT_NE(id, kNoLayerId) << "kind " << kind;
+    return id != kNoLayerId ? m_layer.Handle(id) : 0;
+  }
+  int32_t PopupItems(NativeWindow window) {
+    const LayerWindow* record = m_layer.Record(m_layer.IdOf(window));
+    return record != nullptr && record->popupMenu != 0 ? static_cast<int32_t>(m_system.Items(record->popupMenu).size())
+                                                         : 0;
+  }
+  TextPane& PaneOf(NativeWindow window) { return WindowTable::Get(m_layer.IdOf(window))->GetTextPane(); }
+  // The item chosen in the window's popup; what it did.
+  Observed Choose(NativeWindow window, int32_t item) {
+    m_system.TakeLog();
+    const size_t dialogsBefore = m_driver.Opened().size();
+    SendCommand(window, static_cast<uint32_t>(item));
+    RefreshAllWindows(0);  // as before the next wait for input
+    Observed seen;
+    seen.system = m_system.TakeLog();
+    seen.dialogs.assign(m_driver.Opened().begin() + static_cast<std::ptrdiff_t>(dialogsBefore), m_driver.Opened().end());
+    for (int32_t kind : kKinds) seen.windows[kind] = CountWindowsOfKind(kind, m_viewpoint);
+    return seen;
+  }
+  // `word` of the row that holds `line` selected by a click, as the user selects a
+  // name.
+  void ClickWord(NativeWindow window, const std::string& line, const std::string& word) {
+    WinSuper* object = WindowTable::Get(m_layer.IdOf(window));
+    ASSERT_NE(object, nullptr);
+    TextPane& pane = object->GetTextPane();
+    const int32_t index = IndexOf(pane, line);
+    ASSERT_GE(index, 0) << line;
+    if (index < pane.top || index >= pane.top + pane.rows) pane.ScrollToLine(index);
+    const PaneLine* held = pane.LineAt(index);
+    const size_t at = std::string(held->text, held->length).find(word);
+    ASSERT_NE(at, std::string::npos) << word;
+    const int32_t marker = object->Kind() == kViewSource ? 1 : 0;
+    const int32_t x = (static_cast<int32_t>(at) + marker - pane.leftColumn) * testing_support::kCellWidth + 2;
+    testing_support::Click(window, (index - pane.top) * testing_support::kCellHeight + 6, x);
+    ASSERT_EQ(pane.SelectedFieldText(), word);
+  }
+  uint32_t MarksOf(NativeWindow window, const std::string& line) {
+    const TextPane& pane = PaneOf(window);
+    const int32_t index = IndexOf(pane, line);
+    return index >= 0 ? pane.LineAt(index)->attr & (kMarkBreak | kMarkBreakType1 | kMarkPasspoint) : 0;
+  }
+  // The text of the line the window's cursor is on.
+  std::string CurrentLine(NativeWindow window) {
+    const TextPane& pane = PaneOf(window);
+    const PaneLine* line = pane.LineAt(pane.top + pane.row);
+    return line != nullptr ? std::string(line->text, line->length) : std::string();
+  }
+};
+
+TEST_F(PopupCommandsTest, EverySourceWindowItemReachesTheWindow) {
+  OR_RETURN(ConnectToDemo());
+  const NativeWindow source = Show(1070, kViewSource);
+  ASSERT_EQ(PopupItems(source), 12 + 2) << "twelve items and two separators";
+  const std::string call = "total += f(i, square);";
+  const std::string square = "int square = i * i;";
+
+  ClickWord(source, call, "total");
+  Choose(source, SourceWindow::kWatch);
+  EXPECT_EQ(WatchTable::FreeCount(), kWatchSlotCount - 1) << "the name is watched";
+  m_driver.Script({D::Close()});
+  EXPECT_EQ(Choose(source, SourceWindow::kModifyValue).dialogs, std::vector<std::string>{"SRCMOD"});
+
+  // Breakpoints on the clicked line: each kind marks it, Clear at Mark takes it off.
+  ClickWord(source, square, "square");
+  Choose(source, SourceWindow::kSoftwareBreakpoint);
+  EXPECT_EQ(MarksOf(source, square), kMarkBreak);
+  Choose(source, SourceWindow::kClearAtMark);
+  EXPECT_EQ(MarksOf(source, square), 0u);
+  Choose(source, SourceWindow::kHardwareBreakpoint);
+  EXPECT_NE(MarksOf(source, square), 0u) << "a hardware breakpoint";
+  Choose(source, SourceWindow::kClearAtMark);
+  Choose(source, SourceWindow::kPasspoint);
+  EXPECT_EQ(MarksOf(source, square), kMarkPasspoint);
+  Choose(source, SourceWindow::kClearAtMark);
+  EXPECT_EQ(MarksOf(source, square), 0u);
+
+  // Go Til Source Mark runs to the clicked line.
+  ClickWord(source, square, "square");
+  Choose(source, SourceWindow::kGoTilSourceMark);
+  WaitForStopAndRefresh();
+  {
+    const TextPane& pane = PaneOf(source);
+    const int32_t index = IndexOf(pane, square);
+    ASSERT_GE(index, 0);
+    EXPECT_NE(pane.LineAt(index)->attr & kMarkExecution, 0u) << "the bar on the line";
+  }
+
+  Choose(source, SourceWindow::kAsmDisplay);
+  EXPECT_EQ(SourceLineCommandHandler().Get().RunSourcePaneCommand(0x35), 1) << "the assembly display";
+  Choose(source, SourceWindow::kAsmDisplay);
+  EXPECT_EQ(SourceLineCommandHandler().Get().RunSourcePaneCommand(0x35), 0);
+
+  // Find opens with the selected text; Repeat Find then moves to its next use.
+  ClickWord(source, call, "total");
+  m_driver.Script({D::Close()});
+  EXPECT_EQ(Choose(source, SourceWindow::kFind).dialogs, std::vector<std::string>{"SFIND"});
+  const TextPane& pane = PaneOf(source);
+  const int32_t before = pane.top + pane.row;
+  Choose(source, SourceWindow::kRepeatFind);
+  EXPECT_NE(pane.top + pane.row, before) << "the next \"total\"";
+  EXPECT_EQ(pane.SelectedFieldText(), "total");
+
+  // Browse To the name of a function makes its first line the current one.
+  ClickWord(source, call, "f");
+  Choose(source, SourceWindow::kBrowseTo);
+  EXPECT_NE(CurrentLine(source).find("int f(int n, int square)"), std::string::npos) << CurrentLine(source);
+  EXPECT_EQ(TakeReportedError(), 0u);
+}
+
+TEST_F(PopupCommandsTest, TheDataWindowsItemsReachTheirWindows) {
+  OR_RETURN(ConnectToDemo());
+  // Watch: its dialogs, and Delete All.
+  const NativeWindow watch = Show(1090, kViewWatch);
+  ASSERT_EQ(PopupItems(watch), 4);
+  ASSERT_EQ(WatchTable::DefineFromText(-1, nullptr, "g_color", 1), 0);
+  struct DialogRow {
+    int32_t item;
+    const char* dialog;
+  };
+  for (const DialogRow& row : {DialogRow{0, "ADDWTCH"}, DialogRow{1, "DELWTCH"}, DialogRow{3, "DLGMANAG"}}) {
+    SCOPED_TRACE(row.dialog);
+    m_driver.Script({D::Close()});
+    EXPECT_EQ(Choose(watch, row.item).dialogs, std::vector<std::string>{row.dialog});
+    m_driver.DropScript();
+  }
+  Choose(watch, 2);
+  EXPECT_EQ(WatchTable::FreeCount(), kWatchSlotCount) << "Delete All";
+
+  // Memory: made from the display dialog, then its two dialogs from its popup.
+  m_driver.Script({D::Type(kMemoryStartEdit, "g_squares"), D::Press(kDialogOkControl)});
+  Send(1100);
+  const int32_t memoryId = WindowOf(kViewMemory);
+  ASSERT_NE(memoryId, kNoLayerId);
+  const NativeWindow memory = m_layer.Handle(memoryId);
+  ASSERT_EQ(PopupItems(memory), 2);
+  m_driver.Script({D::Close()});
+  EXPECT_EQ(Choose(memory, 0).dialogs, std::vector<std::string>{"MEMWIN"});
+  m_driver.Script({D::Close()});
+  EXPECT_EQ(Choose(memory, 1).dialogs, std::vector<std::string>{"MEMSAV"});
+
+  // Inspect: Delete Item takes one expression away, Delete All the rest.
+  const NativeWindow inspect = Show(1130, kViewInspect);
+  ASSERT_EQ(PopupItems(inspect), 2);
+  auto* inspector = static_cast<InspectWindow*>(WindowTable::Get(m_layer.IdOf(inspect)));
+  ASSERT_EQ(inspector->InspectExpression("g_color"), 0);
+  ASSERT_EQ(inspector->InspectExpression("g_divisor"), 0);
+  const int32_t lines = inspector->GetTextPane().count;
+  Choose(inspect, 0);
+  EXPECT_LT(inspector->GetTextPane().count, lines);
+  EXPECT_GT(inspector->GetTextPane().count, 0);
+  Choose(inspect, 1);
+  EXPECT_EQ(inspector->GetTextPane().lines, nullptr) << "nothing left";
+}
+
+// Stopped in g, called by f from main: Browse To on f's frame (chosen with the arrow
+// key) puts the Source window's cursor on the call in f; Expand lists the frames'
+// code and its item then reads "&Contract".
+TEST_F(PopupCommandsTest, TheCallstackItemsReachTheWindow) {
+  OR_RETURN(ConnectToDemo());
+  ASSERT_EQ(testing_support::RunCommandLine("br = g"), 0u);
+  ASSERT_EQ(testing_support::RunCommandLine("go; wait"), 0u);
+  const NativeWindow source = Show(1070, kViewSource);
+  const NativeWindow callstack = Show(1140, kViewCallstack);
+  ASSERT_EQ(PopupItems(callstack), 2);
+  m_system.focus = callstack;
+  m_layer.ActivateWindow(m_layer.IdOf(callstack));
+  testing_support::PressKey(m_queue, callstack, 0x28, 0);  // the arrow down: f's frame
+  Choose(callstack, 0);
+  EXPECT_NE(CurrentLine(source).find("int result = g(n, square);"), std::string::npos) << CurrentLine(source);
+  EXPECT_EQ(TakeReportedError(), 0u);
+
+  const int32_t lines = PaneOf(callstack).total;
+  Choose(callstack, 1);
+  EXPECT_GT(PaneOf(callstack).total, lines);
+  const LayerWindow* record = m_layer.Record(m_layer.IdOf(callstack));
+  EXPECT_EQ(m_system.Items(record->popupMenu)[1].text, "&Contract");
 }
 
 }  // namespace
