@@ -223,15 +223,6 @@ Check Asks(std::vector<std::string> lineCommands) {
 Check Logs(std::string text) {
   return [text](const Observed& seen) { return seen.Logged(text) ? std::string() : "no \"" + text + "\" in\n" + seen.system; };
 }
-Check All(std::vector<Check> checks) {
-  return [checks](const Observed& seen) {
-    for (const Check& check : checks) {
-      std::string failed = check(seen);
-      if (!failed.empty()) return failed;
-    }
-    return std::string();
-  };
-}
 std::string Pane(int32_t code) { return "pane " + std::to_string(code); }
 
 // Every id of the menu resource, every accelerator and every button of the bar, with
