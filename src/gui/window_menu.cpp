@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/viewpoint_manager.h"
+#include "gui/frame_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/win_super.h"
 #include "gui/window_table.h"
@@ -102,7 +103,7 @@ int32_t WindowRecordList::SelectEntry(uint32_t command) {
   if (records.empty()) return -1;
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   if (command == kWindowMenuArrangeCommand) {
-    if (layer != nullptr) layer->ArrangeIcons(kNoLayerId);
+    if (layer != nullptr) layer->ArrangeIcons(FrameWindow::ClientAreaId());
     return 1;
   }
   if (command == kWindowMenuMoreCommand) {

@@ -33,7 +33,7 @@
 #include "harness/recording_shell_system.h"
 #include "harness/session/console_session.h"
 #include "settings_record_test_support.h"
-#include "shell_test_support.h"
+#include "harness/shell_test_support.h"
 
 namespace zentor {
 namespace {

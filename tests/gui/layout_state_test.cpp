@@ -37,7 +37,7 @@
 #include "harness/recording_layer_system.h"
 #include "harness/recording_shell_system.h"
 #include "harness/session/console_session.h"
-#include "shell_test_support.h"
+#include "harness/shell_test_support.h"
 #include "store_test_support.h"
 #include "support/little_endian.h"
 #include "symbols/search_path.h"

@@ -43,6 +43,8 @@ class DialogDriver final : public DialogRunner {
   // Plays the script while a modeless dialog is open (a modal one plays it itself).
   void Play();
   bool ScriptDone() const { return m_script.empty(); }
+  // Forgets what is left of the script (an action meant for a dialog that did not open).
+  void DropScript() { m_script.clear(); }
 
   // The actions, on the innermost open dialog.
   // A click on an enabled button (a disabled one fails the test).
