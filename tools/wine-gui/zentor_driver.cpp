@@ -1,9 +1,10 @@
 // zentor-driver: drives a Windows program under test from inside the same Wine
-// desktop, one action per run: waits for windows, lists children and menus, clicks,
-// posts commands, answers message boxes, sets and reads texts, types by SendInput and
-// captures a window to a BMP file (from the screen, so dialogs and menus show as a
-// person sees them). `help-standin LOG` instead runs a hidden help-engine window of
-// class "MS_WINHELP" that logs each request it receives, one line per request.
+// desktop, one action per run: waits for windows, lists children and menus, clicks
+// and double clicks, posts commands, answers message boxes, sets and reads texts,
+// types by SendInput and captures a window to a BMP file (from the screen, so dialogs
+// and menus show as a person sees them). `help-standin LOG` instead runs a hidden
+// help-engine window of class "MS_WINHELP" that logs each request it receives, one
+// line per request.
 // Windows are named by their title ("Title*" matches a title's beginning) and
 // controls by their control id. Exit status 0 on success, 1 on failure (with a line
 // on stderr), 2 for a usage error, 3 for a menu bar that reads as empty from this
@@ -244,10 +245,12 @@ bool TypeText(const std::string& text) {
   return true;
 }
 
-void Click(POINT screen) {
+// One click, or two in one input run for a double click (the second press comes well
+// within the double-click time, at the same point).
+void Click(POINT screen, int clicks = 1) {
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
-  INPUT inputs[3] = {};
+  INPUT inputs[5] = {};
   for (INPUT& input : inputs) {
     input.type = INPUT_MOUSE;
     input.mi.dx = MulDiv(screen.x, 65535, width - 1);
@@ -257,9 +260,12 @@ void Click(POINT screen) {
   // pointer is when it is handled, and the program's own pointer events (the X pointer
   // still where it was before the move) can have put it back there meanwhile.
   inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-  SendInput(3, inputs, sizeof(INPUT));
+  for (int i = 0; i < 4; i += 2) {
+    inputs[1 + i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    inputs[2 + i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  }
+  const UINT count = clicks == 2 ? 5 : 3;
+  SendInput(count, inputs, sizeof(INPUT));
 }
 
 // The screen as it is at a rectangle, bottom row first in rows of 4-byte multiples (a
@@ -645,7 +651,7 @@ int TimeType(HWND top, const std::string& keys, const std::string& until, DWORD 
 int Usage() {
   std::fprintf(stderr,
                "usage: zentor-driver wait TITLE [ms] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
-               "  click TITLE [ID] X Y | command TITLE ID | close TITLE | answer ok|cancel|yes|no [ms] |\n"
+               "  click TITLE [ID] X Y | doubleclick TITLE [ID] X Y | command TITLE ID | close TITLE | answer ok|cancel|yes|no [ms] |\n"
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
                "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
@@ -789,15 +795,16 @@ int Run(const std::vector<std::string>& args) {
     return TimeType(top, args[2], args[3], std::strtoul(args[4].c_str(), nullptr, 10));
   }
   bool isChild = false;
+  const bool clicks = action == "click" || action == "doubleclick";
   // "click TITLE X Y" clicks the window itself: its first number is no control id.
-  HWND target = action == "click" && args.size() == 4 ? top : Target(args, 1, &isChild);
+  HWND target = clicks && args.size() == 4 ? top : Target(args, 1, &isChild);
   if (target == nullptr) return Fail("no control " + arg(2) + " in \"" + args[1] + "\"");
   const size_t rest = isChild ? 3 : 2;
-  if (action == "click" && args.size() == rest + 2) {
+  if (clicks && args.size() == rest + 2) {
     POINT point{std::atoi(args[rest].c_str()), std::atoi(args[rest + 1].c_str())};
     ClientToScreen(target, &point);
     if (!BringToForeground(top)) return Fail("\"" + args[1] + "\" does not come to the front");
-    Click(point);
+    Click(point, action == "doubleclick" ? 2 : 1);
     return 0;
   }
   if (action == "iconic" && args.size() == rest) {

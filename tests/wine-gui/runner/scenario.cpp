@@ -405,7 +405,8 @@ class ScenarioRun {
       return driver({"gone", w[1], w.size() == 3 ? w[2] : "5000"}).status == 0;
     }
     if ((name == "command" && w.size() == 3) || (name == "close" && w.size() == 2) ||
-        (name == "click" && (w.size() == 4 || w.size() == 5)) || (name == "type" && w.size() == 3) ||
+        ((name == "click" || name == "doubleclick") && (w.size() == 4 || w.size() == 5)) ||
+        (name == "type" && w.size() == 3) ||
         (name == "settext" && w.size() == 4) || (name == "quit" && w.size() == 2)) {
       return driver(w).status == 0;
     }
