@@ -1,13 +1,16 @@
 // The debug engine against the stand-in agent running DEMO over UDP loopback, as the
 // console program runs it: an instruction step with its report, a go to a breakpoint
-// with its report, passpoints in the loop (hits per second), and the listing of a
-// call stack of 100 frames. Each reports the link transactions one operation took.
+// with its report, passpoints in the loop (hits per second, the hits counted in the
+// reports printed), and the listing of a call stack of 100 frames. Each reports the
+// link transactions one operation took.
 // The agent runs as its own process, as a server's agent would; each case runs with the
 // two on separate cores and on one core.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/address_range.h"
@@ -15,11 +18,11 @@
 #include "core/frame_list.h"
 #include "core/target_memory.h"
 #include "core/typed_location.h"
+#include "console/output_writer.h"
 #include "core/value_bytes.h"
 #include "engine/register_access.h"
 #include "target/agent_link.h"
 #include "target/register_tables.h"
-#include "gdb_reference.h"
 #include "stand_in_engine_session.h"
 
 namespace zentor {
@@ -90,13 +93,13 @@ class AgentCase {
     m_state.ResumeTiming();
   }
 
-  // The registers back; the transactions per unit, where one operation is
-  // `unitsPerOperation` units.
-  void Finish(int64_t unitsPerOperation = 1) {
+  // The registers back; the transactions per operation, or per unit when the
+  // operations came to `units` units in all (the hits of passpoints).
+  void Finish(int64_t units = 0) {
     RestoreRegisters(m_start);
-    const int64_t units = m_operations * unitsPerOperation;
+    if (units == 0) units = m_operations;
     m_state.counters["transactions"] =
-        benchmark::Counter(static_cast<double>(m_transactions) / static_cast<double>(units == 0 ? 1 : units));
+        benchmark::Counter(static_cast<double>(m_transactions) / static_cast<double>(std::max<int64_t>(units, 1)));
   }
 
  private:
@@ -135,6 +138,36 @@ void GoToBreakpoint(benchmark::State& state) {
 }
 BENCHMARK(GoToBreakpoint)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
+// Counts the passpoint reports in the program's output while it lives, the output
+// otherwise thrown away as before.
+class PasspointReportCounter {
+ public:
+  PasspointReportCounter() {
+    OutputWriter::InstallHook([this](char next) { See(next); });
+  }
+  ~PasspointReportCounter() { OutputWriter::InstallHook([](char) {}); }
+  PasspointReportCounter(const PasspointReportCounter&) = delete;
+  PasspointReportCounter& operator=(const PasspointReportCounter&) = delete;
+
+  int64_t Reports() const { return m_reports; }
+
+ private:
+  static constexpr std::string_view kReport = "[ Passpoint at ";
+
+  void See(char next) {
+    // The report's first character appears nowhere else in it: a mismatch restarts
+    // the match at that character or before the report.
+    m_matched = next == kReport[m_matched] ? m_matched + 1 : next == kReport[0] ? 1 : 0;
+    if (m_matched == kReport.size()) {
+      ++m_reports;
+      m_matched = 0;
+    }
+  }
+
+  size_t m_matched = 0;
+  int64_t m_reports = 0;
+};
+
 // The loop's turns from the first one on, with a passpoint at g: five hits (the five
 // turns) and the break at the first call after the loop per go.
 void PasspointsInTheLoop(benchmark::State& state) {
@@ -142,16 +175,21 @@ void PasspointsInTheLoop(benchmark::State& state) {
   if (!measured.Ok()) return;
   Run("pp = g");
   Run("br = PrintValue");
-  constexpr int64_t kHitsPerGo = 5;
-  for (auto _ : state) {
-    if (!measured.Operation("go; wait", "the go failed")) return;
-    // The loop counter back to 0 too.
-    measured.PutBack("i = 0");
+  int64_t hits = 0;
+  {
+    PasspointReportCounter reports;
+    for (auto _ : state) {
+      if (!measured.Operation("go; wait", "the go failed")) return;
+      // The loop counter back to 0 too.
+      measured.PutBack("i = 0");
+    }
+    hits = reports.Reports();
   }
   Run("remove breaks");
-  measured.Finish(kHitsPerGo);
-  const int64_t hits = measured.Operations() * kHitsPerGo;
+  measured.Finish(hits);
   state.counters["hits"] = benchmark::Counter(static_cast<double>(hits), benchmark::Counter::kIsRate);
+  state.counters["hits_per_go"] =
+      benchmark::Counter(static_cast<double>(hits) / static_cast<double>(std::max<int64_t>(measured.Operations(), 1)));
 }
 BENCHMARK(PasspointsInTheLoop)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
@@ -179,19 +217,7 @@ void CallStackOf100Frames(benchmark::State& state) {
 }
 BENCHMARK(CallStackOf100Frames)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3)->ReportAggregatesOnly(true);
 
-// GDB on the same kind of work: one stepi; a continue to a breakpoint in a loop (1.23
-// ms, about 810 hits per second, measured without pinning, where the two ran on cores
-// of their own).
-const std::vector<bench::GdbFigure> kGdbFigures = {
-    {"InstructionStep", bench::kSeparateCores, bench::GdbMeasure::Time, 1400, "stepi"},
-    {"InstructionStep", bench::kOneCore, bench::GdbMeasure::Time, 0, "stepi"},
-    {"GoToBreakpoint", bench::kSeparateCores, bench::GdbMeasure::Time, 1230, "continue to a breakpoint"},
-    {"PasspointsInTheLoop", bench::kSeparateCores, bench::GdbMeasure::HitsPerSecond, 810,
-     "continue to a breakpoint in a loop"},
-    {"PasspointsInTheLoop", bench::kOneCore, bench::GdbMeasure::HitsPerSecond, 0, "breakpoint hits in a loop"},
-};
-
 }  // namespace
 }  // namespace zentor
 
-int main(int argc, char** argv) { return zentor::bench::RunAgainstGdb(argc, argv, zentor::kGdbFigures); }
+BENCHMARK_MAIN();

@@ -22,7 +22,6 @@
 #include "engine/memory_view.h"
 #include "engine/watch_table.h"
 #include "harness/view_window.h"
-#include "gdb_reference.h"
 #include "stand_in_engine_session.h"
 #include "target/agent_link.h"
 #include "target/agent_protocol.h"
@@ -260,15 +259,7 @@ void RefreshWith5000IntsExpanded(benchmark::State& state) {
 }
 BENCHMARK(RefreshWith5000IntsExpanded)->Apply(bench::InBothLayouts)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
 
-// GDB's nearest work: a stepi with the registers and a backtrace, without any window to
-// refresh (measured without pinning, where the two ran on cores of their own).
-const std::vector<bench::GdbFigure> kGdbFigures = {
-    {"StopAndRefreshEveryView", bench::kSeparateCores, bench::GdbMeasure::Time, 1280,
-     "stepi, registers and backtrace"},
-    {"StopAndRefreshEveryView", bench::kOneCore, bench::GdbMeasure::Time, 0, "stepi, registers and backtrace"},
-};
-
 }  // namespace
 }  // namespace zentor
 
-int main(int argc, char** argv) { return zentor::bench::RunAgainstGdb(argc, argv, zentor::kGdbFigures); }
+BENCHMARK_MAIN();
