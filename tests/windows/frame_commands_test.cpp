@@ -470,7 +470,7 @@ TEST_F(PopupCommandsTest, EverySourceWindowItemReachesTheWindow) {
   const std::string square = "int square = i * i;";
 
   ClickWord(source, call, "total");
-  EXPECT_EQ(Choose(source, SourceWindow::kInspect).windows[kViewInspect], 1) << "the name is inspected";
+  ASSERT_EQ(Choose(source, SourceWindow::kInspect).windows[kViewInspect], 1) << "the name is inspected";
   EXPECT_EQ(WindowTable::Get(WindowOf(kViewInspect))->GetTextPane().count, 1);
   Choose(source, SourceWindow::kWatch);
   EXPECT_EQ(WatchTable::FreeCount(), kWatchSlotCount - 1) << "the name is watched";
