@@ -17,28 +17,20 @@
 #include <vector>
 
 #include "app/program_entry.h"
-#include "app/program_shell.h"
 #include "app/startup.h"
-#include "core/hi_service.h"
+#include "app/windowed_program.h"
 #include "core/window_layer.h"
 #include "gui/context_help.h"
 #include "gui/dialog_description_file.h"
 #include "gui/frame_commands.h"
 #include "gui/frame_window.h"
-#include "gui/gui_window_layer.h"
 #include "gui/layout_state.h"
-#include "gui/message_loop.h"
-#include "gui/win32/win32_dialog_runner.h"
-#include "gui/pane_services.h"
-#include "gui/run_control_state.h"
-#include "gui/shell_services.h"
 #include "gui/win32/start_up_logo.h"
 #include "gui/win32/win32_color_chooser.h"
 #include "gui/win32/win32_dialog_runner.h"
 #include "gui/win32/win32_layer_system.h"
 #include "gui/win32/win32_message_queue.h"
 #include "gui/win32/win32_shell_system.h"
-#include "gui/window_table.h"
 #include "platform/alert.h"
 #include "windows/win32/symbol_file_chooser.h"
 
@@ -80,7 +72,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   OpenSettingsStore(programPath);
   LoadTargetDescriptionAtStart();
 
-  GuiWindowLayer& layer = InstallWin32WindowLayer(instance);
+  InstallWin32WindowLayer(instance);
   InstallWin32MessageQueue(instance);
   InstallWin32ShellSystem(instance);
   InstallWin32ColorChooser();
@@ -104,17 +96,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
     ShowStartFailure(kMsgCannotCreateFrame);
     return static_cast<int>(kMsgCannotCreateFrame);
   }
-  const int32_t frameId = layer.Register(NativeOf(frame), kLayerFrame, reinterpret_cast<uintptr_t>(GetTargetName()));
-  FrameWindow::SetFrame(frameId);
-  LoadAcceleratorTable(kNormalAccelerators);
-  CreateFrameControls(frameId);
-  InstallLayerPaneWindowPort();
-  InstallGuiViewpointWindows();
-  InstallShellServices();
-  InstallLayoutState();
-  static ProgramShell shell;
-  InstallGuiShell(&shell);
-  SetConsoleMode(false);
+  SetUpFrameWindow(NativeOf(frame));
   EnableFrameTestCommands(std::getenv("ZENTOR_GUI_TEST_COMMANDS") != nullptr);
   ::ShowWindow(frame, maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
 
