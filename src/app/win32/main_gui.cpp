@@ -6,7 +6,8 @@
 //    ".ddb", else "default.dsc"), the target's description (its name is the frame's
 //    caption and the message boxes').
 // 2. The window classes; a failure shows message 1010 and ends with -1.
-// 3. The logo, when a picture is beside the program, for 3 seconds.
+// 3. The logo, when a picture is beside the program: shown and painted, 3 seconds
+//    with its messages served, then closed before the frame is made.
 // 4. The frame at its geometry (message 1011 and 1011 when it cannot be made), its
 //    accelerators and controls, the help file and the F1 hook, the dialogs' runner.
 // 5. The command loop with the program's path as its first argument.
@@ -38,7 +39,7 @@ namespace {
 
 using namespace zentor;
 
-constexpr DWORD kLogoMilliseconds = 3000;
+constexpr uint32_t kLogoMilliseconds = 3000;
 constexpr uint32_t kMsgCannotRegisterClass = 1010;
 constexpr uint32_t kMsgCannotCreateFrame = 1011;
 
@@ -84,7 +85,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   }
 
   if (ShowLogo(instance) == 0) {
-    ::Sleep(kLogoMilliseconds);
+    WaitWithLogo(kLogoMilliseconds);
     HideLogo();
   }
 
