@@ -353,11 +353,6 @@ void ApplyStartupOptions() {
   StartupOptionState& options = GetStartupOptionState();
   StartupSettingsWords& settings = GetStartupSettingsWords();
   if (options.in != options.noin) settings.m_in = options.in;
-  if (options.bw != options.nobw) {
-    settings.m_bw = options.bw;
-    const uint32_t scheme = options.bw == 1 ? kColourSchemeBlackAndWhite : kColourSchemeColour;
-    NotifyGui(0, 0, kNotifyColourScheme, &scheme);
-  }
   if (options.mr == options.nomr) {
     if (settings.m_macro == 1) options.mr = 1;
   } else {
@@ -376,6 +371,14 @@ void ApplyStartupOptions() {
   }
   SetPromptTestOption(options.test != 0);
   if (settings.m_console == 1) SetConsoleMode(true);
+}
+
+void ApplyColourSchemeOption() {
+  const StartupOptionState& options = GetStartupOptionState();
+  if (options.bw == options.nobw) return;
+  GetStartupSettingsWords().m_bw = options.bw;
+  const uint32_t scheme = options.bw == 1 ? kColourSchemeBlackAndWhite : kColourSchemeColour;
+  NotifyGui(0, 0, kNotifyColourScheme, &scheme);
 }
 
 void DeferStartupMessage(uint32_t number) {
@@ -452,6 +455,9 @@ void Startup() {
   SetExitServices(ExitServices{&EndTargetSession, IsConsoleMode() ? nullptr : &SaveSessionLayout,
                                &CloseDialogDescriptionFileAtExit, &StartupOptionsInError, &DisconnectTarget});
   if (options.optionError) ExitDebugger();
+  // The scheme is chosen before the GUI starts: its start-up paints the first
+  // windows, which must draw in the scheme the options chose from that first paint.
+  ApplyColourSchemeOption();
 
   if (!IsConsoleMode()) {
     HiService(kGuiStartUp);

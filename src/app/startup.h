@@ -92,8 +92,12 @@ std::string FindStartupMacro();
 // Scans the options from the cursor on (see the option rules in startup.cpp); every
 // bad option is reported as a FATAL ERROR and sets the option-error flag.
 void ParseStartupOptions(ArgumentCursor& cursor);
-// Applies the scanned options to the invocation settings.
+// Applies the scanned options to the invocation settings, all but the colour scheme's
+// pair, which ApplyColourSchemeOption applies before the windows exist.
 void ApplyStartupOptions();
+// "bw"/"nobw": when exactly one was given, the "bw" word takes the "bw" flag and the
+// GUI is told the colour scheme (20 black and white, 10 colour); both given cancel.
+void ApplyColourSchemeOption();
 
 // Messages found before start-up ran (for example a bad settings-store record), shown
 // as warnings at its start; at most 10 are kept.

@@ -42,8 +42,9 @@ using NoticeHandler = void (*)(uint32_t windowKind, uint32_t windowArgument, uin
 NoticeHandler SetNoticeHandler(NoticeTarget target, NoticeHandler handler);
 
 // Registers the handlers of the settings that own notices without a window: the
-// invocation settings (their dialog's notices) and the colour scheme. GUI start-up
-// calls it; the windows register theirs when they are built.
+// invocation settings (their dialog's notices) and the colour scheme. The shell's
+// services install them before start-up runs, whose options send both; the windows
+// register theirs when they are built.
 void RegisterSettingsNoticeHandlers();
 
 // The router behind GuiShell::Notify; answers 0 as NotifyGui does.

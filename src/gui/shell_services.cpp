@@ -15,6 +15,7 @@
 #include "gui/invocation_settings.h"
 #include "gui/layout_state.h"
 #include "gui/message_loop.h"
+#include "gui/notice_router.h"
 #include "gui/run_control_state.h"
 #include "gui/shell_system.h"
 #include "gui/target_to_gui.h"
@@ -191,6 +192,9 @@ void ShellRefreshStatusPane(uint32_t mask) {
 void InstallShellServices() {
   static ShellFrameControls controls;
   InstallFrameControls(&controls);
+  // Start-up tells the colour scheme and the invocation files before the first
+  // windows are made.
+  RegisterSettingsNoticeHandlers();
   SetUserActivityHook(&NotifyUserActivity);
   SetBusyTypingWindow(FrameWindow::ClientAreaHandle());
 }

@@ -19,9 +19,9 @@ int32_t ShellCheckUserBreak();
 // Repaints the General window's status line when the mask asks for it.
 void ShellRefreshStatusPane(uint32_t mask);
 
-// Installs the frame's controls for the target and the message loop's activity hook,
-// and tells the busy pump which window is the Command window's client area. Run once
-// the frame and its controls exist.
+// Installs the frame's controls for the target, the message loop's activity hook and
+// the handlers of the settings' notices, and tells the busy pump which window is the
+// Command window's client area. Run once the frame and its controls exist.
 void InstallShellServices();
 
 }  // namespace zentor

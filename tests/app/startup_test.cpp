@@ -186,6 +186,7 @@ TEST(StartupTest, OptionsSetTheStartupSettingsWordsAndFindTheMacro) {
     SplitProgramPath(cursor.Next(), &state.programDirectory, &state.programBaseName);
     SetDefaultInvocationSettings();
     ParseStartupOptions(cursor);
+    ApplyColourSchemeOption();
     ApplyStartupOptions();
     std::filesystem::current_path(previous);
 

@@ -9,6 +9,13 @@
 #include <thread>
 
 #ifdef _WIN32
+// Only the process calls are wanted: without the window calls' macros (SetWindowText,
+// MessageBox, WinHelp), which would rename the methods of the harness's recording
+// layer compiled with this file.
+#define WIN32_LEAN_AND_MEAN
+#define NOUSER
+#define NOHELP
+#define NOMB
 #include <windows.h>
 #else
 #include <csignal>

@@ -7,11 +7,13 @@
 #include "core/hi_service.h"
 #include "core/key_queue.h"
 #include "core/viewpoint_manager.h"
+#include "gui/color_settings.h"
 #include "gui/frame_children.h"
 #include "gui/frame_commands.h"
 #include "gui/frame_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/message_loop.h"
+#include "gui/notice_router.h"
 #include "gui/pane_services.h"
 #include "gui/run_control_state.h"
 #include "gui/shell_services.h"
@@ -35,6 +37,9 @@ inline void ResetShellAfterTest() {
   SetConsoleMode(true);
   SetGuiStateWord(0);
   SetPumpingEnabled(1);
+  SetNoticeHandler(NoticeTarget::kInvocation, nullptr);
+  SetNoticeHandler(NoticeTarget::kBlackWhite, nullptr);
+  ColorSettings::Reset();
 }
 
 }  // namespace zentor::testing_support

@@ -1,8 +1,9 @@
-// zentor-icons DIR: draws the Windows program's ten window-class icons and its help
-// cursor and writes them into DIR as .ico and .cur files (src/app/resources keeps the
-// files it wrote; run it again after changing a picture). Each icon is a 32 x 32
-// picture in 16 colours: a frame in the window kind's colour with the kind's two
-// letters; the cursor is the arrow with a question mark, in black and white.
+// zentor-icons DIR: draws the Windows program's ten window-class icons, its help
+// cursor and its start-up logo and writes them into DIR as .ico, .cur and .BMP files
+// (src/app/resources keeps the files it wrote; run it again after changing a picture).
+// Each icon is a 32 x 32 picture in 16 colours: a frame in the window kind's colour
+// with the kind's two letters; the cursor is the arrow with a question mark, in black
+// and white; the logo is the product's name over what it is, in 16 colours.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,14 @@ const Glyph kGlyphs[] = {
     {'o', {".....", ".....", ".###.", "#...#", "#...#", "#...#", ".###."}},
     {'s', {".....", ".....", ".####", "#....", ".###.", "....#", "####."}},
     {'n', {".....", ".....", "#.##.", "##..#", "#...#", "#...#", "#...#"}},
+    {'E', {"#####", "#....", "#....", "####.", "#....", "#....", "#####"}},
+    {'N', {"#...#", "##..#", "#.#.#", "#..##", "#...#", "#...#", "#...#"}},
+    {'T', {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."}},
+    {'O', {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
+    {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
+    {'B', {"####.", "#...#", "#...#", "####.", "#...#", "#...#", "####."}},
+    {'U', {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
+    {'G', {".###.", "#...#", "#....", "#.###", "#...#", "#...#", ".###."}},
 };
 
 const Glyph* FindGlyph(char letter) {
@@ -66,17 +75,28 @@ struct Picture {
   }
 };
 
-void DrawLetter(Picture& picture, char letter, int left, int top, uint8_t colour) {
+// A letter with each of its pixels drawn as a square of `scale` pixels.
+template <typename Target>
+void DrawLetter(Target& picture, char letter, int left, int top, uint8_t colour, int scale = 2) {
   const Glyph* glyph = FindGlyph(letter);
   if (glyph == nullptr) return;
   for (int row = 0; row < 7; ++row) {
     for (int column = 0; column < 5; ++column) {
       if (glyph->rows[row][column] != '#') continue;
-      for (int dy = 0; dy < 2; ++dy) {
-        for (int dx = 0; dx < 2; ++dx) picture.Set(left + column * 2 + dx, top + row * 2 + dy, colour);
+      for (int dy = 0; dy < scale; ++dy) {
+        for (int dx = 0; dx < scale; ++dx) picture.Set(left + column * scale + dx, top + row * scale + dy, colour);
       }
     }
   }
+}
+
+// A line of letters, centred across a picture of the width; a blank is a letter wide.
+template <typename Target>
+void DrawCentredText(Target& picture, int width, const char* text, int top, uint8_t colour, int scale) {
+  const int count = static_cast<int>(std::strlen(text));
+  const int advance = 6 * scale;
+  const int left = (width - (count * advance - scale)) / 2;
+  for (int i = 0; i < count; ++i) DrawLetter(picture, text[i], left + i * advance, top, colour, scale);
 }
 
 // A window: a title bar in the kind's colour over a white body holding the letters.
@@ -194,6 +214,64 @@ Picture DrawHelpCursor() {
   return picture;
 }
 
+// The start-up logo: the name in large letters on navy within a white rule, and what
+// the program is below it.
+struct LogoPicture {
+  static constexpr int kWidth = 256;
+  static constexpr int kHeight = 96;
+  uint8_t pixel[kHeight][kWidth] = {};
+  void Set(int x, int y, uint8_t colour) {
+    if (x >= 0 && y >= 0 && x < kWidth && y < kHeight) pixel[y][x] = colour;
+  }
+};
+
+LogoPicture DrawLogo() {
+  LogoPicture picture;
+  for (int y = 0; y < LogoPicture::kHeight; ++y) {
+    for (int x = 0; x < LogoPicture::kWidth; ++x) {
+      const bool rule = (x >= 4 && x < LogoPicture::kWidth - 4 && (y == 4 || y == LogoPicture::kHeight - 5)) ||
+                        (y >= 4 && y < LogoPicture::kHeight - 4 && (x == 4 || x == LogoPicture::kWidth - 5));
+      picture.Set(x, y, rule ? uint8_t{White} : uint8_t{Navy});
+    }
+  }
+  DrawCentredText(picture, LogoPicture::kWidth, "ZENTOR", 14, Yellow, 5);
+  for (int x = 48; x < LogoPicture::kWidth - 48; ++x) picture.Set(x, 56, Cyan);
+  DrawCentredText(picture, LogoPicture::kWidth, "NLM DEBUGGER", 64, White, 2);
+  return picture;
+}
+
+// An uncompressed 4-bit Windows bitmap file of the picture, rows bottom up.
+std::vector<uint8_t> BitmapFile(const LogoPicture& picture) {
+  constexpr uint32_t kColours = 16;
+  constexpr uint32_t kRow = (LogoPicture::kWidth * 4 + 31) / 32 * 4;
+  constexpr uint32_t kBitsAt = 14 + 40 + kColours * 4;
+  std::vector<uint8_t> file;
+  PutU16(file, 0x4D42);
+  PutU32(file, kBitsAt + kRow * LogoPicture::kHeight);
+  PutU32(file, 0);
+  PutU32(file, kBitsAt);
+  PutU32(file, 40);
+  PutU32(file, LogoPicture::kWidth);
+  PutU32(file, LogoPicture::kHeight);
+  PutU16(file, 1);
+  PutU16(file, 4);
+  PutU32(file, 0);
+  PutU32(file, kRow * LogoPicture::kHeight);
+  PutU32(file, 0);
+  PutU32(file, 0);
+  PutU32(file, kColours);
+  PutU32(file, 0);
+  for (const auto& entry : kPalette) file.insert(file.end(), entry, entry + 4);
+  for (int y = LogoPicture::kHeight - 1; y >= 0; --y) {
+    std::vector<uint8_t> row(kRow, 0);
+    for (int x = 0; x < LogoPicture::kWidth; ++x) {
+      row[static_cast<size_t>(x / 2)] |= static_cast<uint8_t>(picture.pixel[y][x] << (x % 2 == 0 ? 4 : 0));
+    }
+    file.insert(file.end(), row.begin(), row.end());
+  }
+  return file;
+}
+
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr) return false;
@@ -228,6 +306,10 @@ int main(int argc, char** argv) {
   }
   if (!WriteFile(dir + "/help.cur", IconFile(DrawHelpCursor(), true, 0, 0))) {
     std::fprintf(stderr, "zentor-icons: cannot write %s/help.cur\n", dir.c_str());
+    return 1;
+  }
+  if (!WriteFile(dir + "/ZENTORLG.BMP", BitmapFile(DrawLogo()))) {
+    std::fprintf(stderr, "zentor-icons: cannot write %s/ZENTORLG.BMP\n", dir.c_str());
     return 1;
   }
   return 0;

@@ -5,8 +5,8 @@
 // and menus show as a person sees them). `help-standin LOG` instead runs a hidden
 // help-engine window of class "MS_WINHELP" that logs each request it receives, one
 // line per request.
-// Windows are named by their title ("Title*" matches a title's beginning) and
-// controls by their control id. Exit status 0 on success, 1 on failure (with a line
+// Windows are named by their title ("Title*" matches a title's beginning) or by
+// "#class", and controls by their control id. Exit status 0 on success, 1 on failure (with a line
 // on stderr), 2 for a usage error, 3 for a menu bar that reads as empty from this
 // process (as under Wine, whatever the bar holds).
 #include <windows.h>
@@ -55,25 +55,10 @@ bool TitleMatches(const std::string& title, const std::string& pattern) {
   return title == pattern;
 }
 
-struct Search {
-  std::string pattern;
-  HWND found = nullptr;
-};
+HWND FindProcessWindow(DWORD process, const std::string& pattern);
 
-BOOL CALLBACK MatchTopLevel(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<Search*>(parameter);
-  if (IsWindowVisible(window) && TitleMatches(TitleOf(window), search->pattern)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND FindTopLevel(const std::string& pattern) {
-  Search search{pattern};
-  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
+// A visible top-level window by title (a trailing '*' matches a beginning) or "#class".
+HWND FindTopLevel(const std::string& pattern) { return FindProcessWindow(0, pattern); }
 
 HWND WaitTopLevel(const std::string& pattern, DWORD milliseconds) {
   const DWORD start = GetTickCount();
@@ -653,11 +638,11 @@ int Usage() {
                "usage: zentor-driver wait TITLE [ms] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
                "  click TITLE [ID] X Y | doubleclick TITLE [ID] X Y | command TITLE ID | close TITLE | answer ok|cancel|yes|no [ms] |\n"
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
-               "  type TITLE TEXT | capture TITLE [ID] FILE.bmp | help-standin LOG |\n"
+               "  type TITLE TEXT | capture TITLE [ID|client] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
                "  time-agent TITLE ID TRACE TEXT MS | time-repaint TITLE KEYS MS |\n"
                "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | checked TITLE ID | move TITLE X Y W H |\n"
-               "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS\n");
+               "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS | responds TITLE MS\n");
   return 2;
 }
 
@@ -770,6 +755,16 @@ int Run(const std::vector<std::string>& args) {
     PostMessageA(top, WM_COMMAND, MAKEWPARAM(std::atoi(args[2].c_str()), 0), 0);
     return 0;
   }
+  // Whether the window's thread serves its messages: a message sent from here is
+  // answered within the time.
+  if (action == "responds" && args.size() == 3) {
+    DWORD_PTR answer = 0;
+    const UINT limit = static_cast<UINT>(std::strtoul(args[2].c_str(), nullptr, 10));
+    if (SendMessageTimeoutA(top, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) == 0) {
+      return Fail("\"" + args[1] + "\" does not answer within " + args[2] + " ms");
+    }
+    return 0;
+  }
   if (action == "time-command" && args.size() == 5) {
     return TimeCommand(top, std::atoi(args[2].c_str()), args[3], std::strtoul(args[4].c_str(), nullptr, 10));
   }
@@ -793,6 +788,15 @@ int Run(const std::vector<std::string>& args) {
   }
   if (action == "time-type" && args.size() == 5) {
     return TimeType(top, args[2], args[3], std::strtoul(args[4].c_str(), nullptr, 10));
+  }
+  // "capture TITLE client FILE": a top-level window's client area, without its frame.
+  if (action == "capture" && args.size() == 4 && args[2] == "client") {
+    RECT area{};
+    GetClientRect(top, &area);
+    MapWindowPoints(top, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    if (!CaptureToBmp(area, args[3])) return Fail("cannot capture to " + args[3]);
+    std::printf("%s\n", TitleOf(top).c_str());
+    return 0;
   }
   bool isChild = false;
   const bool clicks = action == "click" || action == "doubleclick";

@@ -6,7 +6,8 @@
 //    ".ddb", else "default.dsc"), the target's description (its name is the frame's
 //    caption and the message boxes').
 // 2. The window classes; a failure shows message 1010 and ends with -1.
-// 3. The logo, when a picture is beside the program, for 3 seconds.
+// 3. The logo, when a picture is beside the program: shown and painted, 3 seconds
+//    with its messages served, then closed before the frame is made.
 // 4. The frame at its geometry (message 1011 and 1011 when it cannot be made), its
 //    accelerators and controls, the help file and the F1 hook, the dialogs' runner.
 // 5. The command loop with the program's path as its first argument.
@@ -17,28 +18,20 @@
 #include <vector>
 
 #include "app/program_entry.h"
-#include "app/program_shell.h"
 #include "app/startup.h"
-#include "core/hi_service.h"
+#include "app/windowed_program.h"
 #include "core/window_layer.h"
 #include "gui/context_help.h"
 #include "gui/dialog_description_file.h"
 #include "gui/frame_commands.h"
 #include "gui/frame_window.h"
-#include "gui/gui_window_layer.h"
 #include "gui/layout_state.h"
-#include "gui/message_loop.h"
-#include "gui/win32/win32_dialog_runner.h"
-#include "gui/pane_services.h"
-#include "gui/run_control_state.h"
-#include "gui/shell_services.h"
 #include "gui/win32/start_up_logo.h"
 #include "gui/win32/win32_color_chooser.h"
 #include "gui/win32/win32_dialog_runner.h"
 #include "gui/win32/win32_layer_system.h"
 #include "gui/win32/win32_message_queue.h"
 #include "gui/win32/win32_shell_system.h"
-#include "gui/window_table.h"
 #include "platform/alert.h"
 #include "windows/win32/symbol_file_chooser.h"
 
@@ -46,7 +39,7 @@ namespace {
 
 using namespace zentor;
 
-constexpr DWORD kLogoMilliseconds = 3000;
+constexpr uint32_t kLogoMilliseconds = 3000;
 constexpr uint32_t kMsgCannotRegisterClass = 1010;
 constexpr uint32_t kMsgCannotCreateFrame = 1011;
 
@@ -80,7 +73,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   OpenSettingsStore(programPath);
   LoadTargetDescriptionAtStart();
 
-  GuiWindowLayer& layer = InstallWin32WindowLayer(instance);
+  InstallWin32WindowLayer(instance);
   InstallWin32MessageQueue(instance);
   InstallWin32ShellSystem(instance);
   InstallWin32ColorChooser();
@@ -92,7 +85,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
   }
 
   if (ShowLogo(instance) == 0) {
-    ::Sleep(kLogoMilliseconds);
+    WaitWithLogo(kLogoMilliseconds);
     HideLogo();
   }
 
@@ -104,17 +97,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int) {
     ShowStartFailure(kMsgCannotCreateFrame);
     return static_cast<int>(kMsgCannotCreateFrame);
   }
-  const int32_t frameId = layer.Register(NativeOf(frame), kLayerFrame, reinterpret_cast<uintptr_t>(GetTargetName()));
-  FrameWindow::SetFrame(frameId);
-  LoadAcceleratorTable(kNormalAccelerators);
-  CreateFrameControls(frameId);
-  InstallLayerPaneWindowPort();
-  InstallGuiViewpointWindows();
-  InstallShellServices();
-  InstallLayoutState();
-  static ProgramShell shell;
-  InstallGuiShell(&shell);
-  SetConsoleMode(false);
+  SetUpFrameWindow(NativeOf(frame));
   EnableFrameTestCommands(std::getenv("ZENTOR_GUI_TEST_COMMANDS") != nullptr);
   ::ShowWindow(frame, maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
 

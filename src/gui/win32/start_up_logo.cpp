@@ -28,9 +28,15 @@ std::string ProgramPath(HINSTANCE instance) {
   return path;
 }
 
+// What the user does to the logo goes nowhere: the program is not up yet.
+bool IsUserInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCMBUTTONDBLCLK);
+}
+
 }  // namespace
 
-// The dialog is shown and painted at once: the program sleeps while the logo stands.
+// The dialog is shown and painted at once, before the wait begins.
 int32_t ShowLogo(HINSTANCE instance) {
   LogoState& state = State();
   if (!ReadLogoBitmap(BuildLogoPath(ProgramPath(instance)), &state.picture)) return -1;
@@ -42,6 +48,26 @@ int32_t ShowLogo(HINSTANCE instance) {
   }
   ::UpdateWindow(state.dialog);
   return 0;
+}
+
+// A thread that only slept would leave the logo as the system first showed it: the
+// paint it was sent may not reach the screen until the thread waits for messages,
+// and nothing would repaint it once covered. So the wait is a message wait.
+void WaitWithLogo(uint32_t milliseconds) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    const DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= milliseconds) return;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+      }
+      if (!IsUserInput(message.message)) ::DispatchMessageA(&message);
+    }
+  }
 }
 
 void HideLogo() {

@@ -11,6 +11,10 @@ namespace zentor {
 
 // 0 when the logo shows, -1 when the picture could not be read (nothing is kept).
 int32_t ShowLogo(HINSTANCE instance);
+// The logo stands for the time given: its messages are served meanwhile, so that it
+// is painted on the screen at once and again whenever it is uncovered; keys and mouse
+// input are dropped. A quit message ends the wait early and stays in the queue.
+void WaitWithLogo(uint32_t milliseconds);
 // Removes the logo and frees its picture.
 void HideLogo();
 INT_PTR CALLBACK LogoDialogProc(HWND dialog, UINT message, WPARAM p1, LPARAM p2);

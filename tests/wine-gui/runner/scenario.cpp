@@ -277,6 +277,14 @@ class ScenarioRun {
       for (size_t i = 2; i < w.size(); ++i) out << w[i] << "\r\n";
       return static_cast<bool>(out);
     }
+    // The build's own logo, beside the program there.
+    if (name == "logo" && w.size() == 2 && w[1] == "program") {
+      const fs::path shipped = fs::path(ProgramPath(m_paths.win32Build, m_scenario.program)).parent_path() / "ZENTORLG.BMP";
+      std::error_code failed;
+      fs::copy_file(shipped, m_paths.scratch + "/work/ZENTORLG.BMP", fs::copy_options::overwrite_existing, failed);
+      if (failed) why = "no logo beside the program: " + shipped.string();
+      return !failed;
+    }
     if (name == "logo" && (w.size() == 2 || w.size() == 3)) {
       const std::string picture = w[1] == "bad" ? MalformedLogo() : GeneratedLogo(ToInt(w[1], 0), ToInt(w[2], 0));
       std::ofstream(m_paths.scratch + "/work/ZENTORLG.BMP", std::ios::binary) << picture;
@@ -401,6 +409,7 @@ class ScenarioRun {
       outcome->windowTitle = m_lastTitle;
       return true;
     }
+    if (name == "expect-responsive" && w.size() == 3) return driver({"responds", w[1], w[2]}).status == 0;
     if (name == "gone" && (w.size() == 2 || w.size() == 3)) {
       return driver({"gone", w[1], w.size() == 3 ? w[2] : "5000"}).status == 0;
     }
@@ -473,6 +482,7 @@ class ScenarioRun {
       }
     }
     if (name == "capture" && (w.size() == 2 || w.size() == 3)) return Capture(w, outcome);
+    if (name == "expect-only-colours" && w.size() >= 2) return ExpectOnlyColours(w, &why);
     if (name == "compare" && w.size() >= 2) return Compare(action, outcome, &why);
     if (name == "check" && w.size() == 2) {
       const std::string probe = m_paths.win32Build + "/tests/wine-gui/layer-probe.exe";
@@ -759,6 +769,30 @@ class ScenarioRun {
     if (records.back() != static_cast<uint32_t>(ToInt(w[3], -1))) {
       *why = "the record holds " + std::to_string(records.back()) + " bytes, not " + w[3];
       return false;
+    }
+    return true;
+  }
+
+  // expect-only-colours RGB...: every pixel of the last capture is one of the colours
+  // (six hex digits each); the first that is not is named with its place.
+  bool ExpectOnlyColours(const std::vector<std::string>& w, std::string* why) {
+    if (!m_stepCaptured) {
+      *why = "nothing captured in this step to check";
+      return false;
+    }
+    std::vector<uint32_t> allowed;
+    for (size_t i = 1; i < w.size(); ++i) allowed.push_back(static_cast<uint32_t>(std::strtoul(w[i].c_str(), nullptr, 16)));
+    const RgbImage& image = m_lastCapture;
+    for (int32_t y = 0; y < image.height; ++y) {
+      for (int32_t x = 0; x < image.width; ++x) {
+        const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * static_cast<size_t>(image.width) + static_cast<size_t>(x)) * 3];
+        const uint32_t colour = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+        if (std::find(allowed.begin(), allowed.end(), colour) != allowed.end()) continue;
+        char text[80];
+        std::snprintf(text, sizeof text, "the pixel at %d,%d is %06X", x, y, colour);
+        *why = text;
+        return false;
+      }
     }
     return true;
   }
