@@ -78,6 +78,7 @@ class CommandWindowTest : public ::testing::Test {
     KeyQueue::Clear();
     InstallGuiShell(&shell);
     previousFrame = InstallFrameControls(&frame);
+    previousCreator = GetWindowObjectCreator(kViewCommand);
     InstallCommandWindow();
     ViewpointManager::AddViewpoint(ViewpointHandle(kServer), "SERVER");
     ViewpointManager::AddViewpoint(ViewpointHandle(kOther), "OTHER");
@@ -86,7 +87,8 @@ class CommandWindowTest : public ::testing::Test {
   void TearDown() override {
     WindowTable::DestroyAll();
     WindowRecordList::Initialize();
-    SetWindowObjectCreator(kViewCommand, nullptr);
+    // The Command window's class as start-up left it, for the tests that follow.
+    SetWindowObjectCreator(kViewCommand, previousCreator);
     SetNoticeHandler(NoticeTarget::kCommandWindow, nullptr);
     InstallFrameControls(previousFrame);
     InstallGuiShell(nullptr);
@@ -147,6 +149,7 @@ class CommandWindowTest : public ::testing::Test {
   TestShell shell;
   RecordingFrame frame;
   FrameControls* previousFrame = nullptr;
+  WindowObjectCreator previousCreator = nullptr;
   LayerScreen screen{"command", kRows, kColumns};
 };
 
