@@ -14,6 +14,7 @@
 #include "core/dv_error.h"
 #include "core/hi_service.h"
 #include "core/message_table.h"
+#include "core/status_line.h"
 
 namespace zentor {
 namespace {
@@ -37,6 +38,8 @@ struct HistoryState {
 
 HistoryState g_history;
 uint16_t g_insertSetting = 0;
+// The full-line message covers the status line while this line is edited.
+bool g_fullLineNoticeShown = false;
 
 // The record sent with the Command window's scroll notification.
 struct ScrollRequest {
@@ -95,6 +98,30 @@ void Redraw(uint32_t blanks) {
   CursorLeftTimes(static_cast<uint32_t>(right.size()) + blanks);
 }
 
+// The characters the line can hold: it starts after the prompt and ends one column
+// before the editing width, where the pager's line is full.
+uint32_t LineRoom() {
+  const uint32_t start = static_cast<uint32_t>(EchoColumn()) + 1;
+  const uint32_t end = OutputWriter::kEditLineWidth - 1;
+  return start < end ? end - start : 0;
+}
+
+// A key that would lengthen a full line is refused, and said so: a beep alone goes
+// unnoticed where the workstation has no sound, and the user would take the line on
+// the screen for all of what was typed. The message stands on the status line until
+// the line ends; the keys refused after the first only beep.
+void RefuseKeyOnFullLine() {
+  Pager::Beep();
+  if (g_fullLineNoticeShown) return;
+  DVError full(kMsgCommandLineFull, kSeverityWarning, kDisplayStatusLine);
+  full.SetArg(0, static_cast<int32_t>(LineRoom()));
+  full.Report();
+  g_fullLineNoticeShown = true;
+}
+
+// The line's length decides, not the pager's line-full flag: that flag stays set
+// once the line has reached the width, after characters have been deleted too, and
+// would refuse keys on a line with room again.
 void InsertChar(uint8_t ch) {
   OutputWriter::SetLineWidth(OutputWriter::kEditLineWidth);
   if (LineEditor::InsertSetting() == 0 && Right().Size() > 0) {
@@ -103,8 +130,8 @@ void InsertChar(uint8_t ch) {
     Pager::PutChar(static_cast<char>(ch));
     return;
   }
-  if (Pager::IsLineFull()) {
-    Pager::Beep();
+  if (Left().Size() + Right().Size() >= LineRoom()) {
+    RefuseKeyOnFullLine();
     return;
   }
   Push(Left(), ch);
@@ -147,6 +174,10 @@ void ReportCursor() {
 bool HandleKey(uint8_t key) {
   MemoryFile& left = Left();
   MemoryFile& right = Right();
+  // The line always fits the width, so nothing the editor writes may be dropped as
+  // past the end of a full line: the pager would otherwise drop the blanks a delete
+  // writes while its cursor moves go on, and the screen would lose the line's place.
+  Pager::ClearLineFull();
   switch (key) {
     case kEditKeyCtrlC:
       CharChannel::Clear();
@@ -273,6 +304,7 @@ void LineEditor::SetInsertSetting(uint16_t setting) { g_insertSetting = setting;
 
 void LineEditor::Reset() {
   g_insertSetting = 0;
+  g_fullLineNoticeShown = false;
   g_history = HistoryState{};
 }
 
@@ -292,6 +324,18 @@ void EditConsoleLine() {
   StartHistoryRecall();
   BreakMonitor monitor;
   monitor.Register();
+  // The full-line message goes when the line ends, by Enter or by Ctrl+C (then while
+  // the break unwinds: nothing may leave the destructor).
+  struct FullLineNotice {
+    ~FullLineNotice() {
+      if (!g_fullLineNoticeShown) return;
+      g_fullLineNoticeShown = false;
+      try {
+        RestoreStatusText();
+      } catch (...) {
+      }
+    }
+  } notice;
   for (;;) {
     const bool finished = HandleKey(ReadBatchChar());
     ReportCursor();

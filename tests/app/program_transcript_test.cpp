@@ -244,6 +244,9 @@ TEST(ProgramTranscriptTest, ScenariosMatchTheirGoldenFiles) {
       {"load_argument", {"prog.nlm", "-in"}, {}, "load_argument.stdin"},
       // The start-up macro is found in the working directory without any option.
       {"startup_macro", {}, {{"zentor.cfg", "startup_macro.cfg"}}, "startup_macro.stdin"},
+      // Commands of 201 and 205 characters are read whole: a sum of a hundred ones and
+      // a string of 200 letters.
+      {"long_line", {}, {}, "long_line.stdin"},
   };
   // The start-up macro is named after the program: the Windows tree's console
   // program is zentor-console.
