@@ -14,7 +14,6 @@
 #include "core/dv_error.h"
 #include "core/hi_service.h"
 #include "core/message_table.h"
-#include "core/status_line.h"
 
 namespace zentor {
 namespace {
@@ -38,8 +37,6 @@ struct HistoryState {
 
 HistoryState g_history;
 uint16_t g_insertSetting = 0;
-// The full-line message covers the status line while this line is edited.
-bool g_fullLineNoticeShown = false;
 
 // The record sent with the Command window's scroll notification.
 struct ScrollRequest {
@@ -108,15 +105,14 @@ uint32_t LineRoom() {
 
 // A key that would lengthen a full line is refused, and said so: a beep alone goes
 // unnoticed where the workstation has no sound, and the user would take the line on
-// the screen for all of what was typed. The message stands on the status line until
-// the line ends; the keys refused after the first only beep.
+// the screen for all of what was typed. Each refused key shows the message again: the
+// GUI puts the status line's own text back at every key the user presses, so the
+// message stands from the last refused key until the next key.
 void RefuseKeyOnFullLine() {
   Pager::Beep();
-  if (g_fullLineNoticeShown) return;
   DVError full(kMsgCommandLineFull, kSeverityWarning, kDisplayStatusLine);
   full.SetArg(0, static_cast<int32_t>(LineRoom()));
   full.Report();
-  g_fullLineNoticeShown = true;
 }
 
 // The line's length decides, not the pager's line-full flag: that flag stays set
@@ -304,7 +300,6 @@ void LineEditor::SetInsertSetting(uint16_t setting) { g_insertSetting = setting;
 
 void LineEditor::Reset() {
   g_insertSetting = 0;
-  g_fullLineNoticeShown = false;
   g_history = HistoryState{};
 }
 
@@ -324,18 +319,6 @@ void EditConsoleLine() {
   StartHistoryRecall();
   BreakMonitor monitor;
   monitor.Register();
-  // The full-line message goes when the line ends, by Enter or by Ctrl+C (then while
-  // the break unwinds: nothing may leave the destructor).
-  struct FullLineNotice {
-    ~FullLineNotice() {
-      if (!g_fullLineNoticeShown) return;
-      g_fullLineNoticeShown = false;
-      try {
-        RestoreStatusText();
-      } catch (...) {
-      }
-    }
-  } notice;
   for (;;) {
     const bool finished = HandleKey(ReadBatchChar());
     ReportCursor();

@@ -6,7 +6,7 @@
 // device, logs it and stores it in the ring. It draws by writing characters and
 // console control codes through the pager. The line ends one column before the
 // editing width; a key that would lengthen a full line is refused with a beep and
-// message 87 on the status line, which stays until the line ends.
+// message 87 on the status line.
 
 #include <cstdint>
 
