@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/hi_service.h"
 #include "debugger_windows_fixture.h"
 #include "gui/window_table.h"
 #include "harness/agent_process.h"
@@ -16,14 +17,16 @@ namespace {
 // SPIN halted in its loop without symbols, a Source window open since before the go:
 // the window shows the listing from the loop's one instruction on, with the execution
 // bar on it, and nothing is reported, at this halt, a step, a second go and halt, and
-// in a window opened at the stop. The transcript holds each command's printed text,
-// the number of anything reported, and the window's visible rows.
+// in a window opened at the stop. The transcript holds each command's printed text
+// (with the prompt the GUI prints when the run state changes), the number of anything
+// reported, and the window's visible rows.
 class SourceWindowWithoutSymbolsTest : public testing_support::DebuggerWindowsTest {
  protected:
   static constexpr int32_t kRows = 8;
 
   std::string Run(const std::string& command) {
     std::string text = "> " + command + "\n" + testing_support::PrintedByCommandLine(command);
+    if (text.back() != '\n') text += '\n';  // the prompt the run state printed
     RefreshAllWindows(0);
     return text + Reported();
   }
@@ -44,6 +47,12 @@ class SourceWindowWithoutSymbolsTest : public testing_support::DebuggerWindowsTe
 };
 
 TEST_F(SourceWindowWithoutSymbolsTest, HaltShowsTheListingQuietly) {
+  // As in the Windows program: the prompt follows the run state at once.
+  struct GuiMode {
+    bool console = IsConsoleMode();
+    GuiMode() { SetConsoleMode(false); }
+    ~GuiMode() { SetConsoleMode(console); }
+  } guiMode;
   OR_RETURN(ConnectWithoutSymbols("spin"));
   std::string transcript;
   WinSuper* source = Open(1, kRows);
