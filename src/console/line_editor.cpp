@@ -95,6 +95,29 @@ void Redraw(uint32_t blanks) {
   CursorLeftTimes(static_cast<uint32_t>(right.size()) + blanks);
 }
 
+// The characters the line can hold: it starts after the prompt and ends one column
+// before the editing width, where the pager's line is full.
+uint32_t LineRoom() {
+  const uint32_t start = static_cast<uint32_t>(EchoColumn()) + 1;
+  const uint32_t end = OutputWriter::kEditLineWidth - 1;
+  return start < end ? end - start : 0;
+}
+
+// A key that would lengthen a full line is refused, and said so: a beep alone goes
+// unnoticed where the workstation has no sound, and the user would take the line on
+// the screen for all of what was typed. Each refused key shows the message again: the
+// GUI puts the status line's own text back at every key the user presses, so the
+// message stands from the last refused key until the next key.
+void RefuseKeyOnFullLine() {
+  Pager::Beep();
+  DVError full(kMsgCommandLineFull, kSeverityWarning, kDisplayStatusLine);
+  full.SetArg(0, static_cast<int32_t>(LineRoom()));
+  full.Report();
+}
+
+// The line's length decides, not the pager's line-full flag: that flag stays set
+// once the line has reached the width, after characters have been deleted too, and
+// would refuse keys on a line with room again.
 void InsertChar(uint8_t ch) {
   OutputWriter::SetLineWidth(OutputWriter::kEditLineWidth);
   if (LineEditor::InsertSetting() == 0 && Right().Size() > 0) {
@@ -103,8 +126,8 @@ void InsertChar(uint8_t ch) {
     Pager::PutChar(static_cast<char>(ch));
     return;
   }
-  if (Pager::IsLineFull()) {
-    Pager::Beep();
+  if (Left().Size() + Right().Size() >= LineRoom()) {
+    RefuseKeyOnFullLine();
     return;
   }
   Push(Left(), ch);
@@ -147,6 +170,10 @@ void ReportCursor() {
 bool HandleKey(uint8_t key) {
   MemoryFile& left = Left();
   MemoryFile& right = Right();
+  // The line always fits the width, so nothing the editor writes may be dropped as
+  // past the end of a full line: the pager would otherwise drop the blanks a delete
+  // writes while its cursor moves go on, and the screen would lose the line's place.
+  Pager::ClearLineFull();
   switch (key) {
     case kEditKeyCtrlC:
       CharChannel::Clear();

@@ -4,7 +4,9 @@
 // place with cursor keys, insert and overtype, recalls earlier lines from a 400-byte
 // history ring, and on Enter hands the finished line (ending in CR LF) to the console
 // device, logs it and stores it in the ring. It draws by writing characters and
-// console control codes through the pager.
+// console control codes through the pager. The line ends one column before the
+// editing width; a key that would lengthen a full line is refused with a beep and
+// message 87 on the status line.
 
 #include <cstdint>
 

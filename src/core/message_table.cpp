@@ -73,6 +73,7 @@ constexpr MessageTableRow kMessages[] = {
     {83, "This command is not allowed inside of a compound command."},
     {84, "Tool is executing; this command not currently allowed."},
     {86, "Too many levels of indirection."},
+    {87, "The command line is full: at most %s characters can be typed."},
     {90, "An argument was expected for the <-%s> option. Exiting."},
     {91, "An unknown option <-%s> was specified. Exiting."},
     {100, "Variable or Expression execution error."},

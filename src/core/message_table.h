@@ -26,6 +26,9 @@ inline constexpr uint32_t kMsgInternalAnomaly = 1;
 inline constexpr uint32_t kMsgInvalidInternalCase = 2;
 inline constexpr uint32_t kMsgMemoryManagerError = 3;
 inline constexpr uint32_t kMsgNoTextForError = 9;
+// The console line editor refuses a key past the end of its line (a warning on the
+// status line, with the line's room as its argument).
+inline constexpr uint32_t kMsgCommandLineFull = 87;
 inline constexpr uint32_t kMsgSyntaxErrorGeneric = 102;
 inline constexpr uint32_t kMsgSyntaxCaretAfter = 103;
 inline constexpr uint32_t kMsgSyntaxCaretBefore = 104;

@@ -426,7 +426,10 @@ void DialogDescriptionFile::Compact(const std::string& name) {
 }
 
 bool DialogDescriptionFile::BeginOperation(StoreSnapshot* store) {
-  if (m_openFiles.empty() && Open(kDefaultStoreName) < 0) return false;
+  if (m_openFiles.empty()) {
+    const bool opened = !m_firstUseFile.empty() && Open(m_firstUseFile.c_str()) == 0;
+    if (!opened && Open(kDefaultStoreName) < 0) return false;
+  }
   return store->Open(m_openFiles.back(), FileOpenMode::ReadWrite) &&
          store->ReadFrame() == StoreSnapshot::Frame::kGood;
 }

@@ -5,8 +5,10 @@
 // 12 the window layout, 15 watch sets, 20 Save on Exit, 32 buttons, 64 and 65 source
 // paths), with the directory of their offsets at the file's end (dialog_file_format.h).
 // Files are opened on a stack; the innermost is current. A record operation with no
-// file open opens "default.dsc" in the working directory. Start-up installs the
-// program's store as the engine's settings store.
+// file open opens the first-use file: "default.dsc" in the working directory, unless
+// the program named another (the console program its own store beside it), and
+// "default.dsc" when that one cannot be opened. Start-up installs the program's store
+// as the engine's settings store.
 //
 // The store never changes its file in place: every change writes the store's new
 // image to "$DBTMP.DDB" beside it, flushes it and renames it over the store, so a
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/settings_store.h"
@@ -75,6 +78,9 @@ class DialogDescriptionFile final : public SettingsStore {
   void Reset();
   // The current file's name; empty when none is open.
   std::string CurrentFileName() const;
+  // The file a record operation opens when none is open (empty: "default.dsc"). Kept
+  // by Reset: it is the program's choice, not the state of a run.
+  void SetFirstUseFileName(std::string name) { m_firstUseFile = std::move(name); }
 
   // The record operations. Names are cut at 16 characters and descriptions at 32, as
   // the file holds them. A failed write raises message 114.
@@ -134,6 +140,7 @@ class DialogDescriptionFile final : public SettingsStore {
   void Notice(uint32_t number) const;
 
   std::vector<std::string> m_openFiles;  // innermost last
+  std::string m_firstUseFile;
   int32_t m_listIndex = -1;               // the last directory index the last list scan passed
   std::function<uint32_t()> m_clock;
   std::function<void(uint32_t)> m_notice;

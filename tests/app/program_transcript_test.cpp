@@ -55,18 +55,37 @@ std::string WithoutCarriageReturnsBeforeLineFeeds(const std::string& text) {
   return result;
 }
 
-#if defined(_WIN32)
-// The build gives the program's Unix path; inside Wine it is on drive Z:.
-std::string ProgramPath() {
+// The built program as this test program names it: the build gives its Unix path,
+// which inside Wine is on drive Z:.
+std::string BuiltProgramPath() {
   std::string path = ZENTOR_PROGRAM_PATH;
+#if defined(_WIN32)
   if (!path.empty() && path[0] == '/') {
     for (char& ch : path) {
       if (ch == '/') ch = '\\';
     }
     path = "Z:" + path;
   }
+#endif
   return path;
 }
+
+// The program a run starts: a link to the built one in the directory's "bin" folder
+// (a copy where links fail), so that what it keeps beside itself, its settings store,
+// stays in the scratch directory and not in the build tree.
+std::string ProgramPath(const ScratchDirectory& directory) {
+  const std::filesystem::path built = BuiltProgramPath();
+  const std::filesystem::path placed = directory.Path() / "bin" / built.filename();
+  std::error_code error;
+  if (!std::filesystem::exists(placed, error)) {
+    std::filesystem::create_directories(placed.parent_path(), error);
+    std::filesystem::create_hard_link(built, placed, error);
+    if (error) std::filesystem::copy_file(built, placed, error);
+  }
+  return placed.string();
+}
+
+#if defined(_WIN32)
 
 HANDLE OpenInherited(const std::string& name, bool forWriting) {
   SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -77,7 +96,7 @@ HANDLE OpenInherited(const std::string& name, bool forWriting) {
 // Starts the program in the directory with `input` as its standard input and the files
 // stdout.txt and stderr.txt as its outputs; null when it did not start.
 HANDLE StartProgram(const ScratchDirectory& directory, const std::vector<std::string>& arguments, HANDLE input) {
-  std::string commandLine = "\"" + ProgramPath() + "\"";
+  std::string commandLine = "\"" + ProgramPath(directory) + "\"";
   for (const std::string& argument : arguments) commandLine += " \"" + argument + "\"";
   HANDLE output = OpenInherited(directory.File("stdout.txt"), true);
   HANDLE error = OpenInherited(directory.File("stderr.txt"), true);
@@ -162,7 +181,7 @@ std::string Quoted(const std::string& text) {
 // The shell command that runs the program in the directory with stdout.txt and
 // stderr.txt as its outputs.
 std::string ProgramCommand(const ScratchDirectory& directory, const std::vector<std::string>& arguments) {
-  std::string command = "cd " + Quoted(directory.Path().string()) + " && " + Quoted(ZENTOR_PROGRAM_PATH);
+  std::string command = "cd " + Quoted(directory.Path().string()) + " && " + Quoted(ProgramPath(directory));
   for (const std::string& argument : arguments) command += " " + Quoted(argument);
   return command + " >stdout.txt 2>stderr.txt";
 }
@@ -244,6 +263,9 @@ TEST(ProgramTranscriptTest, ScenariosMatchTheirGoldenFiles) {
       {"load_argument", {"prog.nlm", "-in"}, {}, "load_argument.stdin"},
       // The start-up macro is found in the working directory without any option.
       {"startup_macro", {}, {{"zentor.cfg", "startup_macro.cfg"}}, "startup_macro.stdin"},
+      // Commands of 201 and 205 characters are read whole: a sum of a hundred ones and
+      // a string of 200 letters.
+      {"long_line", {}, {}, "long_line.stdin"},
   };
   // The start-up macro is named after the program: the Windows tree's console
   // program is zentor-console.
@@ -338,7 +360,8 @@ TEST_F(ConnectedProgramTest, ConnectedSessionListsTheEmulatorsRegisters) {
 
 // The commands of the GUI shell in console mode: help has no help engine (212), the
 // alias set is shown, an unknown viewpoint (251) and a name without saved settings
-// (220) are refused; no command lacks its routine.
+// (220) are refused; no command lacks its routine. The restore opened the program's
+// settings store beside the program, none in the working directory.
 TEST_F(ConnectedProgramTest, GuiShellCommandsAnswerInConsoleMode) {
   testing_support::AgentProcess agent;
   std::string error;
@@ -354,6 +377,11 @@ TEST_F(ConnectedProgramTest, GuiShellCommandsAnswerInConsoleMode) {
   for (const char* shown : {"ERROR #212", ">vpalias\nab\n", "    Alias: [ab]\n", "ERROR #251", "ERROR #220"}) {
     EXPECT_NE(out.find(shown), std::string::npos) << shown << "\n" << out;
   }
+  std::string programDirectory;
+  std::string programBaseName;
+  SplitProgramPath(ZENTOR_PROGRAM_PATH, &programDirectory, &programBaseName);
+  EXPECT_TRUE(std::filesystem::exists(directory.Path() / "bin" / (programBaseName + ".ddb")));
+  EXPECT_EQ(directory.Files(), std::vector<std::string>({"bin", "stderr.txt", "stdin.txt", "stdout.txt"}));
 }
 
 // A debugging session over DEMO, from a batch file: a line step before the symbols

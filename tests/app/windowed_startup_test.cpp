@@ -23,7 +23,7 @@
 #include "gui/layer_messages.h"
 #include "gui/layout_state.h"
 #include "gui/message_loop.h"
-#include "gui/shell_test_support.h"
+#include "harness/shell_test_support.h"
 #include "harness/agent_process.h"
 #include "harness/fake_message_queue.h"
 #include "harness/recording_layer_system.h"

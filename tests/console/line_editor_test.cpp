@@ -8,12 +8,16 @@
 #include <vector>
 
 #include "console/char_channel.h"
+#include "console/command_reader.h"
 #include "console/console_bridge.h"
 #include "console/line_editor.h"
 #include "console/output_writer.h"
+#include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/memory_file.h"
 #include "core/message_table.h"
+#include "core/status_line.h"
+#include "core/viewpoint_manager.h"
 #include "harness/transcript.h"
 
 namespace zentor {
@@ -117,6 +121,76 @@ TEST(LineEditorTest, FullConsoleLine) {
   LineEditor::SetInsertSetting(0);
   EXPECT_EQ(EditLine(Keys(full) + std::vector<uint32_t>{kLeft, 'x', kEnter}), std::string(125, 'a') + "x");
   EXPECT_EQ(overtype.Window().m_beeps, 0) << "overtype inside a full line replaces";
+}
+
+// A current viewpoint, whose status line the General window would paint.
+struct ServerViewpoint {
+  ServerViewpoint() {
+    ViewpointManager::AddViewpoint(ViewpointHandle(7), "SERVER");
+    ViewpointManager::SelectViewpoint(0);
+  }
+  ~ServerViewpoint() {
+    ResetStatusLine();
+    ViewpointManager::RemoveAllViewpoints();
+    SetBaseViewpoint(ViewpointHandle::None());
+  }
+};
+
+// Past the end of the line a key is refused with a beep and message 87 on the status
+// line, where it stands after the last refused key (the GUI puts the line's own text
+// back at the user's next key); the line typed so far stays whole on the screen and in
+// the command. A line shortened after it was full takes keys again, and the screen
+// keeps its place (the cursor moves and the text agree).
+TEST(LineEditorTest, KeysPastTheEndOfTheLine) {
+  std::string typed;
+  for (int i = 0; i < 200; ++i) typed += static_cast<char>('a' + i % 26);
+  const std::string full = typed.substr(0, 126);
+  const std::string message = "The command line is full: at most 126 characters can be typed.";
+  struct Case {
+    const char* name;
+    uint16_t insert;
+    bool testPrompt;  // ">" alone; otherwise "[SERVER]>"
+    std::vector<uint32_t> keys;
+    std::string expected;
+    int beeps;
+    std::string shown;  // the status line's message after the line was edited ("": none)
+  };
+  const std::vector<Case> cases = {
+      {"200 characters typed in insert mode", 1, true, Keys(typed), full, 74, message},
+      {"200 characters typed in overtype mode", 0, true, Keys(typed), full, 74, message},
+      {"a longer prompt leaves less room", 1, false, Keys(typed), typed.substr(0, 118), 82,
+       "The command line is full: at most 118 characters can be typed."},
+      {"tab on a full line", 1, true, Keys(full + "\t"), full, 1, message},
+      {"backspace makes room again in insert mode", 1, true, Keys(full) + std::vector<uint32_t>{8, 8, 8} + Keys("XYZ"),
+       full.substr(0, 123) + "XYZ", 0, ""},
+      {"backspace makes room again in overtype mode", 0, true,
+       Keys(full) + std::vector<uint32_t>{8, 8, 8} + Keys("XYZ"), full.substr(0, 123) + "XYZ", 0, ""},
+      {"delete at the start makes room for an insert", 1, true,
+       Keys(full + "!") + std::vector<uint32_t>{kHome, kDel, 'X'}, "X" + full.substr(1), 1, message},
+      {"ctrl+x then the line again", 1, true, Keys(full) + std::vector<uint32_t>{24} + Keys(full + "!"), full, 1,
+       message},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GuiSession session;
+    ServerViewpoint viewpoint;
+    SetPromptTestOption(c.testPrompt);
+    LineEditor::SetInsertSetting(c.insert);
+    const std::vector<std::string> statusBefore = session.Window().m_statusMessages;
+    EXPECT_EQ(EditLine(c.keys + std::vector<uint32_t>{kEnter}), c.expected);
+    EXPECT_EQ(session.Window().m_beeps, c.beeps);
+    const std::string row = session.Window().Row(0);
+    EXPECT_EQ(row.substr(row.find('>') + 1), c.expected) << "what the Command window shows";
+    EXPECT_EQ(session.Window().m_row, 1u) << "Enter moved to the next line";
+    std::vector<std::string> status(session.Window().m_statusMessages.begin() + statusBefore.size(),
+                                    session.Window().m_statusMessages.end());
+    if (c.shown.empty()) {
+      EXPECT_EQ(status, std::vector<std::string>{}) << "the status line was left alone";
+    } else {
+      EXPECT_EQ(status, std::vector<std::string>{c.shown});
+      EXPECT_EQ(GetLastErrorNumber(), kMsgCommandLineFull);
+    }
+  }
 }
 
 TEST(LineEditorTest, CtrlCAbandonsTheLine) {

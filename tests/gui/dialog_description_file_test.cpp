@@ -255,6 +255,30 @@ TEST_F(DialogDescriptionFileTest, NestedFilesAndTheDefaultFileInTheWorkingDirect
   EXPECT_EQ(m_directory.Files(), std::vector<std::string>({"default.dsc", "inner.ddb", "outer.ddb"}));
   EXPECT_EQ(StoreTemporaryPath("C:\\dbg\\zentor.ddb"), "C:\\dbg\\$DBTMP.DDB");
   EXPECT_EQ(StoreTemporaryPath("/home/x/zentor.ddb"), "/home/x/$DBTMP.DDB");
+
+  // A program that names its first-use file (the console program its own store) has
+  // it opened instead; one that cannot be opened leaves "default.dsc" to be opened.
+  struct FirstUse {
+    const char* name;
+    std::string file;
+    std::string opened;
+  };
+  const FirstUse cases[] = {
+      {"the program's own store", Path("own.ddb"), Path("own.ddb")},
+      {"a store that cannot be opened", Path("no/such/dir/own.ddb"), "default.dsc"},
+  };
+  for (const FirstUse& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_store.CloseAll();
+    m_store.SetFirstUseFileName(c.file);
+    std::filesystem::current_path(m_directory.Path());
+    const int32_t added = Add(15, "v", "watches");
+    const std::string opened = m_store.CurrentFileName();
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(added, 0);
+    EXPECT_EQ(opened, c.opened);
+  }
+  EXPECT_EQ(m_directory.Files(), std::vector<std::string>({"default.dsc", "inner.ddb", "outer.ddb", "own.ddb"}));
 }
 
 // Forty entries of 85 bytes take several batches of 1280 bytes; each batch stops at

@@ -6,6 +6,7 @@
 // dialog's command text runs cut and ended by a carriage return.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "command/command_scanner.h"
 #include "command/postfix_executor.h"
 #include "console/char_channel.h"
+#include "console/line_editor.h"
 #include "console/command_reader.h"
 #include "console/console_bridge.h"
 #include "console/output_writer.h"
@@ -21,6 +23,8 @@
 #include "core/current_viewpoint.h"
 #include "core/hi_service.h"
 #include "core/key_queue.h"
+#include "core/memory_file.h"
+#include "core/status_line.h"
 #include "core/value_stack.h"
 #include "core/view_kind.h"
 #include "core/viewpoint_manager.h"
@@ -32,9 +36,11 @@
 #include "gui/window_factory.h"
 #include "gui/window_menu.h"
 #include "gui/window_table.h"
+#include "harness/fake_message_queue.h"
 #include "harness/layer_screen.h"
 #include "harness/recording_layer_system.h"
 #include "harness/session/console_session.h"
+#include "harness/window_procedures.h"
 #include "windows/command_pane.h"
 
 namespace zentor {
@@ -55,6 +61,13 @@ class TestShell : public CommandPaneShell {
   int32_t Notify(uint32_t kind, uint32_t argument, uint32_t code, const void* value) override {
     return RouteGuiNotice(kind, argument, code, value);
   }
+  // The status line as the General window would paint it, without its trailing blanks.
+  void RefreshStatusPane(uint32_t) override {
+    std::string text = ViewpointManager::StatusTextOf(CurrentViewpoint()).data();
+    text.erase(text.find_last_not_of(' ') + 1);
+    statusLines.push_back(text);
+  }
+  std::vector<std::string> statusLines;
 };
 
 // The frame's run-control commands as the Command window sets them.
@@ -98,14 +111,15 @@ class CommandWindowTest : public ::testing::Test {
     InstallGuiWindowLayer(nullptr);
     ViewpointManager::RemoveAllViewpoints();
     SetBaseViewpoint(ViewpointHandle::None());
+    ResetStatusLine();
     SetPromptTestOption(false);
     testing_support::ResetConsoleModules(true);
   }
 
   // A Command window made as the frame makes it, sized and painted.
   WinSuper* Open() {
-    WinSuper* window = CreateWindowObject(
-        system.AddWindow("command", 0, LayerRect{0, 0, kRows * 13, kColumns * 8}), kViewCommand, kServer);
+    handle = system.AddWindow("command", 0, LayerRect{0, 0, kRows * 13, kColumns * 8});
+    WinSuper* window = CreateWindowObject(handle, kViewCommand, kServer);
     WindowEvent size;
     size.type = kEventSize;
     size.words[0] = kRows * 13;
@@ -146,6 +160,7 @@ class CommandWindowTest : public ::testing::Test {
   RecordingLayerSystem system;
   GuiWindowLayer layer{system};
   NativeWindow frameHandle = system.AddWindow("frame");
+  NativeWindow handle = 0;  // the last Command window opened
   TestShell shell;
   RecordingFrame frame;
   FrameControls* previousFrame = nullptr;
@@ -262,6 +277,48 @@ TEST_F(CommandWindowTest, PromptFollowsTheCurrentViewpoint) {
   ASSERT_TRUE(ViewpointManager::SetAlias(0, "RENAMED"));
   RefreshAllWindows(0);
   EXPECT_EQ(std::string(CommandWindow::LineInProgress()), "[RENAMED]?");
+}
+
+// 200 characters typed into the Command window, each a key down and its character
+// through the window's procedure: the line editor takes what fits after the prompt,
+// 118 characters, and refuses each of the other 82 with a beep and message 87 on the
+// status line. The window shows the whole line that goes to the command language.
+TEST_F(CommandWindowTest, TypingPastTheEndOfTheLine) {
+  Open();
+  testing_support::FakeMessageQueue queue(system);
+  MessageQueue* previousQueue = InstallMessageQueue(&queue);
+  ViewpointManager::SelectViewpoint(0);
+  OpenConsoleInput();
+  testing_support::SendToProcedure(handle, msg::kSetFocus);
+  std::string typed;
+  for (int i = 0; i < 200; ++i) typed += static_cast<char>(i % 36 < 26 ? 'a' + i % 36 : '0' + i % 36 - 26);
+  for (char ch : typed) {
+    const uint32_t virtualKey = static_cast<uint32_t>(std::toupper(static_cast<unsigned char>(ch)));
+    testing_support::PressKey(queue, handle, virtualKey, static_cast<uint8_t>(ch));
+  }
+  testing_support::PressKey(queue, handle, vk::kReturn, '\r');
+  system.TakeLog();
+  shell.statusLines.clear();
+  EditConsoleLine();
+  InstallMessageQueue(previousQueue);
+
+  MemoryFile& line = MemoryFileOf(CharChannel::LeftPart());
+  std::string taken(line.Size(), '\0');
+  ASSERT_EQ(line.Read(1, line.Size(), taken.data()), DVErrorCode());
+  char prompt[80] = {};
+  FormatViewpointName(kServer, prompt, sizeof prompt, true);
+  ASSERT_EQ(std::string(prompt).size() + 1, 9u) << "the prompt fills the first 9 columns";
+  EXPECT_EQ(taken, typed.substr(0, 118) + "\r\n");
+  EXPECT_TRUE(KeyQueue::IsEmpty()) << "every key was taken";
+  const std::string log = system.TakeLog();
+  std::size_t beeps = 0;
+  for (std::size_t at = 0; (at = log.find("MessageBeep", at)) != std::string::npos; ++at) ++beeps;
+  EXPECT_EQ(beeps, 82u);
+  EXPECT_EQ(shell.statusLines,
+            std::vector<std::string>(82, "The command line is full: at most 118 characters can be typed."));
+  Update();
+  EXPECT_EQ(CommandWindow::StoredLine(CommandWindow::CurrentLineIndex() - 1),
+            std::string(prompt) + ">" + typed.substr(0, 118));
 }
 
 // A dialog's command text: blanks only are refused with 210 and a beep; a long one

@@ -88,6 +88,15 @@ void DebuggerWindowsTest::ConnectToDemo() {
   m_viewpoint = GetCurrentViewpointValue();
 }
 
+void DebuggerWindowsTest::ConnectWithoutSymbols(const std::string& module) {
+  const std::string samples = SampleModulesDirectory();
+  if (AgentProgramPath().empty() || samples.empty()) GTEST_SKIP() << "the stand-in agent is not built here";
+  std::string reason;
+  if (!m_session.Connect({"--module", samples + module + ".mod"}, &reason)) GTEST_SKIP() << reason;
+  BindCommandsForStandIn();
+  m_viewpoint = GetCurrentViewpointValue();
+}
+
 WinSuper* DebuggerWindowsTest::Open(int32_t kind, int32_t rows, int32_t columns) {
   const int32_t marker = kind == 1 ? 1 : 0;
   const LayerRect outer{0, 0, rows * kCellHeight, (columns + marker) * kCellWidth};

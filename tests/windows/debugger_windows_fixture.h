@@ -34,6 +34,9 @@ class DebuggerWindowsTest : public ::testing::Test {
   // Connects to the agent running DEMO, stopped at main's entry; skips the test when
   // the agent is not built here.
   void ConnectToDemo();
+  // Connects to the agent running a sample module ("spin") with nothing on the search
+  // path: the module's symbols are not loaded.
+  void ConnectWithoutSymbols(const std::string& module);
   // A window of the kind for the current viewpoint, `rows` rows and `columns` text
   // columns (the Source window's marker column comes on top).
   WinSuper* Open(int32_t kind, int32_t rows = 12, int32_t columns = 80);

@@ -394,6 +394,17 @@ class ScenarioRun {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
     }
+    // Checked at once: a step waits first for what must come after the text would have.
+    if (name == "expect-file-lacks" && w.size() >= 3) {
+      const std::string file = Slurp(m_paths.scratch + "/work/" + w[1]);
+      for (size_t i = 2; i < w.size(); ++i) {
+        if (file.find(w[i]) != std::string::npos) {
+          why = w[1] + " holds \"" + w[i] + "\":\n" + file;
+          return false;
+        }
+      }
+      return true;
+    }
     if (name == "speed-command" && w.size() == 6) return SpeedCommand(w, &why);
     if (name == "start") {
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
