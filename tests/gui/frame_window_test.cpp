@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/program_shell.h"
+#include "console/console_bridge.h"
 #include "console/file_channel.h"
 #include "core/busy_pump.h"
 #include "core/current_viewpoint.h"
@@ -32,6 +34,7 @@
 #include "harness/recording_layer_system.h"
 #include "harness/recording_shell_system.h"
 #include "harness/session/console_session.h"
+#include "harness/window_procedures.h"
 #include "settings_record_test_support.h"
 #include "shell_test_support.h"
 
@@ -339,6 +342,75 @@ TEST_F(FrameWindowTest, MenuCommandsShowWindowsAskForHelpAndLeaveTheRestToTheSys
   EnableFrameTestCommands(true);
   EXPECT_THROW(HandleFrameCommand(frame, kCommandTestError, 0), DVError);
   EnableFrameTestCommands(false);
+}
+
+// The console input's wait for a key under the program's shell: what the key queue
+// has at hand (keys the busy pump handed over, output, a new width of the Command
+// window) is looked at without waiting for a message; keys typed ahead come out one
+// after the other; with nothing at hand the wait waits (here: for a queue that has
+// nothing, which ends the session).
+TEST_F(FrameWindowTest, TheInputWaitReadsWhatIsAtHandWithoutWaiting) {
+  StartFrame();
+  ProgramShell program;
+  InstallGuiShell(&program);
+  testing_support::RouteDispatchToProcedures(queue);
+  SetProgramExitHandler(&testing_support::ThrowProgramExited);
+  const NativeWindow command = FrameWindow::ClientAreaHandle();
+  struct Look {
+    uint8_t key;
+    bool waited;
+  };
+  auto look = [&] {
+    queue.TakeLog();
+    Look seen{0, false};
+    try {
+      seen.key = PollConsoleKey();
+    } catch (const testing_support::ProgramExited&) {
+      seen.waited = true;
+    }
+    seen.waited = seen.waited || queue.TakeLog().find("wait with nothing pending") != std::string::npos;
+    return seen;
+  };
+  KeyQueue::Clear();
+  EXPECT_TRUE(look().waited) << "nothing at hand";
+
+  struct Case {
+    const char* name;
+    std::function<void()> before;
+    const char* keys;  // what the looks without a wait take
+  };
+  const Case cases[] = {
+      {"keys typed while busy",
+       [&] {
+         for (char ch : std::string("go")) queue.Post(command, msg::kChar, static_cast<uint8_t>(ch));
+         ASSERT_EQ(HandleShellRequest(kGuiPumpWhileBusy), 0);
+       },
+       "go"},
+      {"output written", [] { WriteConsoleText("done\r\n", 6); }, ""},
+      {"the Command window sized again",
+       [&] {
+         system.At(command).client = LayerRect{0, 0, 80, 600};
+         testing_support::SendToProcedure(command, msg::kSize, 0, testing_support::PointParameter(80, 600));
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.before();
+    for (const char* key = c.keys; *key != '\0'; ++key) {
+      const Look seen = look();
+      EXPECT_FALSE(seen.waited);
+      EXPECT_EQ(seen.key, static_cast<uint8_t>(*key));
+    }
+    if (*c.keys == '\0') {
+      const Look seen = look();
+      EXPECT_FALSE(seen.waited) << "one look without a wait";
+      EXPECT_EQ(seen.key, 0);
+    }
+    EXPECT_TRUE(look().waited) << "then the wait waits";
+  }
+  SetProgramExitHandler(nullptr);
+  InstallGuiShell(nullptr);
 }
 
 TEST_F(FrameWindowTest, ShutDownClosesTheWindowsAndEndsTheProgram) {
