@@ -213,6 +213,16 @@ TEST_F(FrameWindowTest, WindowsOfEachKindAreMadeWhereTheirKindSays) {
   ShowWindowOfKind(frame, kViewWatch);
   EXPECT_EQ(CountOf(kViewWatch), 1);
 
+  // Hidden: nothing is made, and View > Locals through the frame makes one that shows.
+  shell.TakeLog();
+  EXPECT_EQ(CreateChildWindow(frame, kViewLocals, kShowHidden), nullptr);
+  EXPECT_EQ(shell.TakeLog(), "");
+  EXPECT_EQ(CountOf(kViewLocals), 0);
+  testing_support::SendCommand(frameHandle, 1110);
+  EXPECT_EQ(CountOf(kViewLocals), 1);
+  EXPECT_TRUE(Contains(system.TakeLog(), "ShowWindow LOCALS normal"));
+  DestroyWindowObject(WindowTable::FindByKindAndViewpoint(kViewLocals, ViewpointHandle(kServer))->LayerWindowId());
+
   EXPECT_EQ(CreateChildWindow(frame, 2), nullptr) << "a kind without windows";
   shell.refusedClass = "LOCALS";
   system.TakeLog();
@@ -268,6 +278,23 @@ TEST_F(FrameWindowTest, CustomButtonsFollowTheFixedOnesUpToEight) {
   const std::string destroyed = system.TakeLog();
   EXPECT_LT(destroyed.find("DestroyWindow control118"), destroyed.find("DestroyWindow control111"));
   EXPECT_EQ(FrameWindow::ButtonId(118), kNoLayerId);
+}
+
+// The start-up empties the custom buttons' slots: buttons made before it are gone
+// with their controls, and the next button takes command 111 again.
+TEST_F(FrameWindowTest, StartUpEmptiesTheCustomButtonSlots) {
+  ASSERT_TRUE(CreateFrameControls(frame));
+  InstallShellServices();
+  ASSERT_EQ(CreateCustomButtonControl("B0"), 111);
+  ASSERT_EQ(CreateCustomButtonControl("B1"), 112);
+  system.TakeLog();
+  queue.Post(frameHandle, msg::kPaint);
+  ASSERT_EQ(HandleShellRequest(kGuiStartUp), 0);
+  EXPECT_EQ(FrameWindow::CustomButtonCount(), 0);
+  const std::string log = system.TakeLog();
+  EXPECT_TRUE(Contains(log, "DestroyWindow control111")) << log;
+  EXPECT_TRUE(Contains(log, "DestroyWindow control112")) << log;
+  EXPECT_EQ(CreateCustomButtonControl(nullptr), 111);
 }
 
 TEST_F(FrameWindowTest, TheExitQuestionNamesTheTargetAndTheTargetTimersRunFromTheLoop) {
