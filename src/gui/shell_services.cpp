@@ -15,6 +15,7 @@
 #include "gui/invocation_settings.h"
 #include "gui/layout_state.h"
 #include "gui/message_loop.h"
+#include "gui/notice_router.h"
 #include "gui/run_control_state.h"
 #include "gui/shell_system.h"
 #include "gui/target_to_gui.h"
@@ -196,6 +197,11 @@ void InstallShellServices() {
   InstallFrameControls(&controls);
   SetUserActivityHook(&NotifyUserActivity);
   SetBusyTypingWindow(FrameWindow::ClientAreaHandle());
+  // The engine's notice that a kind's data changed reaches the current viewpoint's
+  // window of that kind.
+  SetNoticeHandler(NoticeTarget::kViewpointWindow, [](uint32_t kind, uint32_t, uint32_t, const void*) {
+    NotifyViewpointWindows(GetCurrentViewpointValue(), static_cast<int32_t>(kind));
+  });
 }
 
 }  // namespace zentor
