@@ -24,17 +24,20 @@
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/message_loop.h"
+#include "gui/notice_router.h"
 #include "gui/pane_services.h"
 #include "gui/run_control_state.h"
 #include "gui/shell_services.h"
 #include "gui/target_to_gui.h"
 #include "gui/win_super.h"
+#include "gui/window_factory.h"
 #include "gui/window_table.h"
 #include "harness/fake_message_queue.h"
 #include "harness/recording_layer_system.h"
 #include "harness/recording_shell_system.h"
 #include "harness/session/console_session.h"
 #include "harness/window_procedures.h"
+#include "windows/command_window.h"
 #include "settings_record_test_support.h"
 #include "shell_test_support.h"
 
@@ -377,6 +380,11 @@ TEST_F(FrameWindowTest, MenuCommandsShowWindowsAskForHelpAndLeaveTheRestToTheSys
 // after the other; with nothing at hand the wait waits (here: for a queue that has
 // nothing, which ends the session).
 TEST_F(FrameWindowTest, TheInputWaitReadsWhatIsAtHandWithoutWaiting) {
+  // The program's Command window, whatever an earlier test left installed.
+  const WindowObjectCreator previousCreator = GetWindowObjectCreator(kViewCommand);
+  const NoticeHandler previousNotices = SetNoticeHandler(NoticeTarget::kCommandWindow, nullptr);
+  CommandWindow::Reset();
+  InstallCommandWindow();
   StartFrame();
   ProgramShell program;
   InstallGuiShell(&program);
@@ -438,6 +446,10 @@ TEST_F(FrameWindowTest, TheInputWaitReadsWhatIsAtHandWithoutWaiting) {
   }
   SetProgramExitHandler(nullptr);
   InstallGuiShell(nullptr);
+  WindowTable::DestroyAll();
+  SetWindowObjectCreator(kViewCommand, previousCreator);
+  SetNoticeHandler(NoticeTarget::kCommandWindow, previousNotices);
+  CommandWindow::Reset();
 }
 
 TEST_F(FrameWindowTest, ShutDownClosesTheWindowsAndEndsTheProgram) {
