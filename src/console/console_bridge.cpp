@@ -2,6 +2,7 @@
 
 #include "console/file_channel.h"
 #include "core/hi_service.h"
+#include "core/key_queue.h"
 
 namespace zentor {
 namespace {
@@ -45,7 +46,10 @@ uint8_t PollConsoleKey() {
   return key < 256 ? static_cast<uint8_t>(key) : 0;
 }
 
+// Output is something for the console input's wait to look at: the line editor may
+// have to show its line again behind it.
 void WriteConsoleChar(uint8_t byte) {
+  KeyQueue::NoteInputAvailable();
   GuiShell* shell = InstalledGuiShell();
   if (g_escape == Escape::AwaitColumn) {
     g_escapeColumn = byte;
@@ -91,6 +95,7 @@ void WriteConsoleChar(uint8_t byte) {
 
 void WriteConsoleText(const char* bytes, std::size_t count) {
   if (bytes == nullptr) return;
+  KeyQueue::NoteInputAvailable();
   GuiShell* shell = InstalledGuiShell();
   std::size_t runStart = 0;
   std::size_t runLength = 0;

@@ -104,10 +104,14 @@ RWCString DVError::Text() const {
   return ExpandMessageText(buffer, m_arguments.data(), m_argumentCount);
 }
 
+// A command a window started is the user's command as much as a typed one: its errors
+// go with its output, whatever window the press left the focus on.
 uint32_t DVError::ChooseDisplayMode() {
   uint32_t mode = kDisplayCommandOutput;
   int32_t focus = WindowLayer::GetFocusWindow();
-  if (focus != -1 && FocusWantsMessageBox(WindowLayer::GetWindowType(focus))) mode = kDisplayMessageBox;
+  if (focus != -1 && !IsWindowCommandRunning() && FocusWantsMessageBox(WindowLayer::GetWindowType(focus))) {
+    mode = kDisplayMessageBox;
+  }
   if (m_severity == kSeverityFatal) mode = kDisplayMessageBox;
   if (BatchWord() == 1) mode = kDisplayCommandOutput;
   m_displayMode = mode;

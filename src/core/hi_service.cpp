@@ -22,6 +22,7 @@ bool g_consoleMode = true;
 
 uint32_t g_guiStateWord = 0;
 bool g_guiReadyFlag = false;
+bool g_windowCommandRunning = false;
 
 // The user-break check: the interrupt flag, and in GUI mode the shell's look at the
 // keyboard and a Ctrl+C typed into the Command window. A break found flushes the keys
@@ -47,11 +48,15 @@ void ResetGuiServiceEntry(bool consoleMode) {
   g_consoleMode = consoleMode;
   g_guiStateWord = 0;
   g_guiReadyFlag = false;
+  g_windowCommandRunning = false;
   KeyQueue::Clear();
 }
 
 void SetGuiStateWord(uint32_t word) { g_guiStateWord = word; }
 uint32_t GuiStateWord() { return g_guiStateWord; }
+
+void SetWindowCommandFlag(uint32_t running) { g_windowCommandRunning = running != 0; }
+bool IsWindowCommandRunning() { return g_windowCommandRunning; }
 
 int32_t HiService(uint32_t request) {
   if (request == kGuiCheckUserBreak) return CheckUserBreak();

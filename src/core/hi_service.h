@@ -91,12 +91,19 @@ void SetConsoleMode(bool on);
 bool IsConsoleMode();
 
 // The service entry back to its start state: no shell, console mode as given, state
-// word 0, not ready for GUI commands, no key waiting in the Command window's queue.
+// word 0, not ready for GUI commands, no window command running, no key waiting in the
+// Command window's queue.
 void ResetGuiServiceEntry(bool consoleMode);
 
 // The command loop's state word that start-up and request 100 set.
 void SetGuiStateWord(uint32_t word);
 uint32_t GuiStateWord();
+
+// 1 while a command a window started (a custom button's) runs, 0 when it ended. Such a
+// command reports its errors as a typed one does, in the command output, though the
+// focus is on the button that started it.
+void SetWindowCommandFlag(uint32_t running);
+bool IsWindowCommandRunning();
 
 // The GUI service entry. Console mode: 0 for every request; request 24 reads and
 // clears the user-break flag (1 when a break was pending). GUI mode: request 24 also

@@ -41,6 +41,7 @@ bool KeyQueue::Push(uint32_t key) {
   }
   g_keys.slots[++g_keys.tail] = key;
   if (key == 3) KeyQueue::s_breakPending = true;
+  KeyQueue::s_inputAvailable = true;
   return true;
 }
 
@@ -53,6 +54,7 @@ uint32_t KeyQueue::Pop() {
   } else {
     ++g_keys.head;
   }
+  KeyQueue::s_inputAvailable = !KeyQueue::IsEmpty();
   if (GuiShell* shell = InstalledGuiShell()) shell->KeyTaken(key);
   return key;
 }
@@ -63,9 +65,17 @@ void KeyQueue::Clear() {
   g_keys.head = -1;
   g_keys.tail = -1;
   KeyQueue::s_breakPending = false;
+  KeyQueue::s_inputAvailable = false;
+}
+
+bool KeyQueue::TakeInputAvailable() {
+  const bool available = s_inputAvailable;
+  s_inputAvailable = false;
+  return available;
 }
 
 bool KeyQueue::s_breakPending = false;
+bool KeyQueue::s_inputAvailable = false;
 
 void KeyQueue::ClearBreakPending() { KeyQueue::s_breakPending = false; }
 

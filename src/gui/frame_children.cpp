@@ -70,6 +70,12 @@ WinSuper* CreateChildWindow(int32_t frameId, int32_t kind, int32_t showState, co
     layer->Beep();
     return nullptr;
   }
+  // A hidden window gives its object no window, and an object without one has no
+  // place in the window table (keyed by the layer's id, which a window-less object
+  // would share with the next window made). So nothing is made: a hidden window the
+  // user could never reach would also stand in for its kind, and the View menu would
+  // activate it instead of making one that shows.
+  if (kind != kViewStatus && showState == kShowHidden) return nullptr;
 
   NativeWindow window = 0;
   if (kind == kViewStatus) {
@@ -94,8 +100,6 @@ WinSuper* CreateChildWindow(int32_t frameId, int32_t kind, int32_t showState, co
         break;
       case kShowMaximized:
         layer->System().ShowWindow(window, LayerShowMode::Maximized);
-        break;
-      case kShowHidden:
         break;
       default:
         layer->System().ShowWindow(window, LayerShowMode::Normal);

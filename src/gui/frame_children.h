@@ -30,8 +30,9 @@ const WindowKindInfo* GetWindowKindInfo(int32_t kind);
 
 // Makes the window of the kind for the viewpoint (0: the current one) at the given
 // rectangle (null: the kind's default placement) in the show state, and its window
-// object. Null for a kind without windows, without a viewpoint (a beep) and when the
-// window cannot be made (message 1011 in a box over the frame).
+// object. Null for a kind without windows, without a viewpoint (a beep), for a hidden
+// debugger window (nothing is made) and when the window cannot be made (message 1011
+// in a box over the frame).
 WinSuper* CreateChildWindow(int32_t frameId, int32_t kind, int32_t showState = kShowNormal,
                             const LayerRect* rect = nullptr, uint32_t viewpointValue = 0);
 

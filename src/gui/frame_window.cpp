@@ -195,6 +195,15 @@ void DestroyCustomButtonControls() {
   }
 }
 
+void ResetCustomButtonSlots() {
+  if (InstalledGuiWindowLayer() != nullptr) DestroyCustomButtonControls();
+  FrameState& state = State();
+  for (int32_t i = 0; i < kCustomButtonSlots; ++i) {
+    state.custom[i] = CustomButtonSlot{0, kFirstCustomButtonCommand + static_cast<uint32_t>(i)};
+  }
+  state.customInUse = 0;
+}
+
 // The saved layout's frame, else the default for the screen, never maximised.
 LayerRect GetFrameGeometry(const char* programPath, bool* maximized) {
   if (maximized != nullptr) *maximized = false;

@@ -77,6 +77,9 @@ void RelayoutMaximizedWindows();
 int32_t CreateCustomButtonControl(const char* caption);
 // Removes the custom buttons, last first.
 void DestroyCustomButtonControls();
+// The eight slots empty again, slot i for command 111 + i; a button still in the bar
+// goes with its slot.
+void ResetCustomButtonSlots();
 
 // The frame's bounds (top, left, height, width) and whether it was maximised: from
 // the saved layout, else the default for the screen.

@@ -58,7 +58,9 @@ class InvocationDialog {
   // text (null empties it). 0x48 sends the settings; other codes do nothing, and so
   // does a copying notice without a buffer.
   static void OnEngineNotice(uint32_t code, const void* argument);
-  // Request 0x190 with the record, for the dispatcher's kind 13.
+  // Request 0x190 with the record, for the dispatcher's kind 13: the GUI start-up
+  // hands the settings to the engine this way once the first windows are up, and
+  // notice 0x48 asks for it.
   static void SendSettings();
   // Request 0x191: the record changed.
   static void SendChanged();

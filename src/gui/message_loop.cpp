@@ -127,28 +127,21 @@ constexpr struct {
     {msg::kTimer + 1, 1024},
 };
 
-}  // namespace
-
-MessageQueue* InstallMessageQueue(MessageQueue* queue) {
-  MessageQueue* previous = State().queue;
-  State().queue = queue;
-  return previous;
-}
-
-MessageQueue* InstalledMessageQueue() { return State().queue; }
-
 // 1. The layer's timers run before the wait, so they are polled once per round
-//    whatever message ends the wait; they stay off while the message is handled.
+//    whatever message ends the wait; they stay off while the message is handled. A
+//    round that must not wait ends at once when no message is there.
 // 2. Mouse buttons and keys going down are the user's activity.
 // 3. A modeless dialog takes its own messages (Tab, Enter); the first that takes one
 //    ends the round.
 // 4. The frame's accelerators come before the window the message is for.
-int32_t RunMessageLoop(NativeWindow frame) {
+int32_t RunLoopRound(NativeWindow frame, bool wait) {
   MessageQueue* queue = State().queue;
   if (!IsPumpingEnabled() || queue == nullptr) return 0;
+  LayerMessage message;
+  if (!wait && !queue->TakePending(0, 0, &message)) return 0;
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   if (layer != nullptr) layer->RunTimers();
-  const LayerMessage message = queue->WaitForNext();
+  if (wait) message = queue->WaitForNext();
   if (layer != nullptr) layer->SuspendTimers();
   if (IsMouseDown(message.message)) NoteUserActivity(kActivityMouse);
   if (message.message == msg::kKeyDown) NoteUserActivity(kActivityKey);
@@ -169,6 +162,20 @@ int32_t RunMessageLoop(NativeWindow frame) {
   }
   return 0;
 }
+
+}  // namespace
+
+MessageQueue* InstallMessageQueue(MessageQueue* queue) {
+  MessageQueue* previous = State().queue;
+  State().queue = queue;
+  return previous;
+}
+
+MessageQueue* InstalledMessageQueue() { return State().queue; }
+
+int32_t RunMessageLoop(NativeWindow frame) { return RunLoopRound(frame, true); }
+
+int32_t RunPendingMessage(NativeWindow frame) { return RunLoopRound(frame, false); }
 
 void PumpWhileBusy(NativeWindow frame) {
   MessageQueue* queue = State().queue;

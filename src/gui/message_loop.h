@@ -60,6 +60,9 @@ inline constexpr uint32_t kActivityKey = 2;
 // routed (a modeless dialog's first, then the frame's accelerators, then the window).
 // 0, or -1 when it was the quit message.
 int32_t RunMessageLoop(NativeWindow frame);
+// The same round over a message already waiting; with none it does nothing and
+// answers 0 at once.
+int32_t RunPendingMessage(NativeWindow frame);
 // Handles what is pending without waiting, letting through repaints, activation,
 // moves and typing into the Command window; everything that could start a command is
 // dropped.

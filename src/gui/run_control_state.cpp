@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/dv_error.h"
+#include "core/key_queue.h"
 #include "core/view_kind.h"
 #include "core/window_layer.h"
 #include "gui/dialog_request_target.h"
@@ -37,10 +38,13 @@ void EnableRunControlCommands(bool enable) {
   LoadAcceleratorTable(enable ? kNormalAccelerators : kEmulatingAccelerators);
 }
 
+// Input at hand (keys typed ahead, output, a new width of the Command window) is
+// looked at without waiting for a message: the round handles one only when one is
+// there.
 int32_t WaitForInputRound(NativeWindow frame, int32_t refreshCode) {
   DVError status(0, 0, kDisplayByFocus);
   RefreshAllWindows(refreshCode);
-  const int32_t result = RunMessageLoop(frame);
+  const int32_t result = KeyQueue::TakeInputAvailable() ? RunPendingMessage(frame) : RunMessageLoop(frame);
   if (result == -1) return result;
   if (TestActivityFlags(kActivityMouse | kActivityKey) != 0) {
     if (ViewDispatcher::RunGuiCommand(status, MessageLoopRequestTarget(), kGuiIsRepeating, 0) != 0) {

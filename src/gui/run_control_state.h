@@ -22,8 +22,9 @@ inline constexpr char kEmulatingAccelerators[] = "VRK_EMULATING";
 void EnableRunControlCommands(bool enable);
 
 // The windows refresh (each with its viewpoint current, the pumps off), one round of
-// the main loop runs, and a key or click during it stops a repeating command. The
-// round's result: -1 when it was the quit message.
+// the main loop runs (without a wait while the key queue has input at hand), and a
+// key or click during it stops a repeating command. The round's result: -1 when it
+// was the quit message.
 int32_t WaitForInputRound(NativeWindow frame, int32_t refreshCode);
 
 // The frame's close box and "E&xit": the debugger's exit, which decides about saving.

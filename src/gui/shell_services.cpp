@@ -93,7 +93,9 @@ WinSuper* FindCommandWindow() {
 // 1. Busy while the colours, the placements and the first windows are made.
 // 2. The General window first, then the Command window on the frame's client area:
 //    the saved layout's when there is one, else one at the default place.
-// 3. One round lets the new windows paint before the start-up goes on.
+// 3. One round lets the new windows paint before the start-up goes on; then the
+//    invocation settings go to the engine (a request of the invocation dialog's kind,
+//    which the dispatcher hands to nobody).
 void StartUpWindows() {
   const int32_t frame = FrameWindow::FrameId();
   GuiWindowLayer& layer = Layer();
@@ -110,6 +112,7 @@ void StartUpWindows() {
   SetGuiStateWord(kStateWordStarted);
   layer.PopCursor();
   if (RunMessageLoop(FrameWindow::FrameHandle()) == -1) DisconnectAndExit();
+  InvocationDialog::SendSettings();
 }
 
 void ActivateCommandWindow() {
@@ -197,6 +200,11 @@ void InstallShellServices() {
   RegisterSettingsNoticeHandlers();
   SetUserActivityHook(&NotifyUserActivity);
   SetBusyTypingWindow(FrameWindow::ClientAreaHandle());
+  // The engine's notice that a kind's data changed reaches the current viewpoint's
+  // window of that kind.
+  SetNoticeHandler(NoticeTarget::kViewpointWindow, [](uint32_t kind, uint32_t, uint32_t, const void*) {
+    NotifyViewpointWindows(GetCurrentViewpointValue(), static_cast<int32_t>(kind));
+  });
 }
 
 }  // namespace zentor

@@ -20,8 +20,9 @@ int32_t ShellCheckUserBreak();
 void ShellRefreshStatusPane(uint32_t mask);
 
 // Installs the frame's controls for the target, the message loop's activity hook and
-// the handlers of the settings' notices, and tells the busy pump which window is the
-// Command window's client area. Run once the frame and its controls exist.
+// the handlers of the settings' notices, tells the busy pump which window is the
+// Command window's client area, and routes the engine's notice 0x4b to the current
+// viewpoint's window of its kind. Run once the frame and its controls exist.
 void InstallShellServices();
 
 }  // namespace zentor

@@ -1,6 +1,7 @@
 #include "gui/window_placement.h"
 
 #include "core/view_kind.h"
+#include "gui/frame_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/win_super.h"
 #include "gui/window_table.h"
@@ -60,6 +61,7 @@ LayerRect DefaultFrameBounds(int32_t screenHeight) {
 }
 
 void InitDefaultPlacements(const LayerRect& frame) {
+  ResetCustomButtonSlots();
   GuiWindowLayer* layer = InstalledGuiWindowLayer();
   const int32_t strip = layer != nullptr ? layer->DialogUnitsToPixelsY(kStripHeightUnits) : 0;
   for (LayerRect& placement : g_placements) placement = frame;

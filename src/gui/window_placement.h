@@ -25,7 +25,8 @@ LayerRect DefaultFrameBounds(int32_t screenHeight);
 // The placements at start-up, from the frame's screen rectangle: the status strip at
 // its bottom, the Source window below it as wide as the frame, the others left to the
 // system (the Registers window 544 by 312, the rest 480 by 312), the Command window the
-// frame until the frame's first size event gives it the client area.
+// frame until the frame's first size event gives it the client area. The custom
+// buttons' slots start empty with them.
 void InitDefaultPlacements(const LayerRect& frameWindow);
 LayerRect GetKindPlacement(int32_t kind);
 void SetKindPlacement(int32_t kind, const LayerRect& placement);

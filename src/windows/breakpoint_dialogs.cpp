@@ -632,6 +632,7 @@ void BreakpointEditDialog::OnInitialise() {
   m_resource = e.m_type;
   m_enabled = e.m_enabled;
   m_access = e.m_access;
+  m_dataBreak = m_resource == kResourceSelector && m_access == kAccessDataBreak;
   m_option = m_modified->option;
   const int32_t index = ViewpointManager::FindIndexByHandle(ViewpointHandle(e.m_viewpoint));
   if (index >= 0) layer.ComboSelect(dialog, kEditViewpoint, index, 1);
@@ -675,25 +676,45 @@ void BreakpointEditDialog::SetType(uint32_t type) {
   layer.SetItemText(dialog, kEditExpressionLabel, type == 1 ? "if ( ) :" : "printf ( ) :");
 }
 
+// 1. The radio of the resource; the access kinds only for hardware.
+// 2. A task-switch selector (resource 2, only an entry modified) takes no type, and
+//    its data break none of the location either.
+// 3. Hardware breakpoints the target keeps plain are unconditional.
 void BreakpointEditDialog::SetResource(uint32_t resource) {
   GuiWindowLayer& layer = Layer();
   const int32_t dialog = DialogId();
-  const bool hardware = resource == 1;
-  m_resource = hardware ? 1 : resource;
-  layer.CheckRadioItem(dialog, hardware ? kEditHardware : kEditSoftware, kEditSoftware, kEditHardware);
+  m_resource = resource <= kResourceSelector ? resource : 0;
+  const bool hardware = m_resource == 1;
+  const bool selector = m_resource == kResourceSelector;
+  layer.CheckRadioItem(dialog, kEditSoftware + static_cast<int32_t>(m_resource), kEditSoftware,
+                       kEditSoftware + static_cast<int32_t>(kResourceSelector));
   if (m_capabilities.kindCount >= 2) layer.EnableItem(dialog, kEditAccessKind, hardware ? 1 : 0);
-  layer.SetItemText(dialog, kEditLocationLabel, "Location:");
+  layer.SetItemText(dialog, kEditLocationLabel, selector ? "Selector:" : "Location:");
   const bool plainOnly = hardware && m_capabilities.hardwarePlainOnly;
   for (int32_t control : {kEditTypeGroup, kEditUnconditional, kEditConditional, kEditPasspoint}) {
-    layer.EnableItem(dialog, control, plainOnly ? 0 : 1);
+    layer.EnableItem(dialog, control, plainOnly || selector ? 0 : 1);
   }
   if (plainOnly) SetType(0);
+  if (selector) {
+    ApplyDataBreak();
+    return;
+  }
+  for (int32_t control : {kEditLocationLabel, kEditLocation}) layer.EnableItem(dialog, control, 1);
   if (!hardware) {
     m_access = m_capabilities.softwareAccess;
     return;
   }
   const int32_t kind = layer.ComboGetSelection(dialog, kEditAccessKind);
   m_access = m_capabilities.kindCount >= 2 && kind >= 0 ? m_capabilities.codes[kind] : 0;
+}
+
+// A selector's data break needs no location: the access says which of the two it is,
+// and the location is off while the data break is on.
+void BreakpointEditDialog::ApplyDataBreak() {
+  m_access = m_dataBreak ? kAccessDataBreak : kAccessTaskSwitch;
+  for (int32_t control : {kEditLocationLabel, kEditLocation}) {
+    Layer().EnableItem(DialogId(), control, m_dataBreak ? 0 : 1);
+  }
 }
 
 // After a failed request the dialog shows the settings it sent, with the text at
@@ -726,7 +747,11 @@ void BreakpointEditDialog::FirstEdit() {
 void BreakpointEditDialog::OnControl(int32_t control, int32_t notification) {
   switch (control) {
     case kEditSoftware: SetResource(0); return;
-    case kEditHardware: SetResource(1); return;
+    case kEditHardware:
+      SetResource(1);
+      // The kind of access comes next: the list takes the focus.
+      if (m_capabilities.kindCount >= 2) Layer().ComboSetEditSelection(DialogId(), kEditAccessKind, 0, -1);
+      return;
     case kEditEnable: SetStatus(1); return;
     case kEditDisable: SetStatus(0); return;
     case kEditUnconditional:
@@ -759,7 +784,8 @@ bool BreakpointEditDialog::ReadTexts(DVError& status, int32_t* answer, uint32_t 
   char text[256] = {};
   Layer().GetItemText(DialogId(), kEditLocation, text, sizeof text);
   m_location = std::string(text).substr(0, kTextLimit);
-  if (m_location.find_first_not_of(' ') == std::string::npos) {
+  const bool needsLocation = m_resource != kResourceSelector || !m_dataBreak;
+  if (needsLocation && m_location.find_first_not_of(' ') == std::string::npos) {
     status = DVError(emptyMessage, kSeverityError, kDisplayByFocus);
     *answer = -1;
     return false;

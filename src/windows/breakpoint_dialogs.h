@@ -54,6 +54,11 @@ inline constexpr int32_t kEditOk = 1530;
 inline constexpr int32_t kEditTypeGroup = 1533;
 inline constexpr int32_t kEditViewpoint = 1534;
 
+// The resource of a task-switch selector and its two accesses.
+inline constexpr uint32_t kResourceSelector = 2;
+inline constexpr uint32_t kAccessTaskSwitch = 4;
+inline constexpr uint32_t kAccessDataBreak = 5;
+
 // Sort keys of the list.
 enum BreakpointSortKey : uint32_t {
   kSortByStatus = 0,
@@ -161,6 +166,7 @@ class BreakpointEditDialog final : public DialogBody {
  private:
   void ApplyState(int32_t answer);
   void SetResource(uint32_t resource);
+  void ApplyDataBreak();
   void SetType(uint32_t type);
   void SetStatus(uint32_t enabled);
   void Apply();
@@ -179,6 +185,8 @@ class BreakpointEditDialog final : public DialogBody {
   uint32_t m_option = 1;
   uint32_t m_resource = 0;
   uint32_t m_access = 0;
+  // A selector's data break (access 5) rather than its task switch (access 4).
+  bool m_dataBreak = false;
   bool m_firstEdit = false;
   std::string m_location;
   std::string m_expression;  // as typed

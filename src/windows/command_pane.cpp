@@ -483,11 +483,16 @@ void CommandWindow::LayOut(bool measureFont) {
       g_pane.bottom = std::min(g_pane.rows - 1, EndLine());
     }
   }
-  // The thumb's last position shows the line in progress on the last row.
-  const int32_t maximum = std::max(0, EndLine() - g_pane.rows + 1);
+  // One position per line the rows leave above the line in progress: the thumb's
+  // last position shows the last completed lines, and a line down from there brings
+  // the line in progress back. Once the scroll-back is full the positions count the
+  // oldest kept line too, which the numbering of the view can show.
+  const int32_t maximum = std::max(0, EndLine() - g_pane.rows);
   SetBarRange(kScrollBarVertical, maximum);
   if (maximum != 0) SetVerticalThumb();
   SetHorizontalRange();
+  // The line editor learned the width above: its wait for a key looks again.
+  KeyQueue::NoteInputAvailable();
   if (EndLine() != g_pane.bottom) return;
   if (measureFont) {
     ShowCaretAtInput();

@@ -1,12 +1,14 @@
 #include "windows/custom_buttons.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "command/grammar_object.h"
 #include "console/command_reader.h"
 #include "console/pager.h"
 #include "core/busy_pump.h"
 #include "core/dv_error.h"
+#include "core/hi_service.h"
 #include "core/message_table.h"
 #include "core/value_stack.h"
 #include "core/window_layer.h"
@@ -88,24 +90,36 @@ void ShowOpenList() {
 void RunButtonMenuCommand(int32_t, uint32_t command) { RunCustomButton(static_cast<int32_t>(command)); }
 void ShowCustomButtonsMenuCommand(int32_t, uint32_t) { ShowCustomButtonsDialog(); }
 
+// Marks a window's command as running for its length, also when it is left by a raise.
+class WindowCommandScope {
+ public:
+  WindowCommandScope() { SetWindowCommandFlag(1); }
+  ~WindowCommandScope() { SetWindowCommandFlag(0); }
+  WindowCommandScope(const WindowCommandScope&) = delete;
+  WindowCommandScope& operator=(const WindowCommandScope&) = delete;
+};
+
 }  // namespace
 
 const std::vector<CustomButton>& CustomButtons() { return State().buttons; }
 int32_t CurrentCustomButtonIndex() { return State().currentIndex; }
 
 // 1. The button of the command, with a text.
-// 2. The text ended as a typed line is; busy cursor.
+// 2. The text ended as a typed line is; the window-command flag (its errors go to the
+//    command output) and the busy cursor.
 // 3. It runs as one command line. A failure is reported here, before the prompt, and
 //    not raised through the window procedure: raising would leave the busy cursor
 //    pushed and the Command window without its prompt.
 // 4. The command input back to the console, the cursor popped; a fresh prompt when the
-//    Command window's input line is empty; the window that was active comes back.
+//    Command window's input line is empty; the flag cleared; the window that was
+//    active comes back.
 int32_t RunCustomButton(int32_t commandId) {
   ButtonState& state = State();
   auto found = std::find_if(state.buttons.begin(), state.buttons.end(),
                             [commandId](const CustomButton& button) { return button.commandId == commandId; });
   if (found == state.buttons.end() || found->command.empty()) return 0;
   const std::string text = found->command + "\r";
+  std::optional<WindowCommandScope> windowCommand(std::in_place);
   BeginBusyCursor();
   uint16_t resultKind = 0;
   uint8_t value[ValueStack::kMaxItemSize];
@@ -124,6 +138,7 @@ int32_t RunCustomButton(int32_t commandId) {
     PrintPrompt();
     Pager::Flush();
   }
+  windowCommand.reset();
   if (GuiWindowLayer* layer = Layer()) layer->ReactivateAfterClose(kNoLayerId);
   return 1;
 }

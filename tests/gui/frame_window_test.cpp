@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/program_shell.h"
+#include "console/console_bridge.h"
 #include "console/file_channel.h"
 #include "core/busy_pump.h"
 #include "core/current_viewpoint.h"
@@ -22,16 +24,20 @@
 #include "gui/general_window.h"
 #include "gui/gui_window_layer.h"
 #include "gui/message_loop.h"
+#include "gui/notice_router.h"
 #include "gui/pane_services.h"
 #include "gui/run_control_state.h"
 #include "gui/shell_services.h"
 #include "gui/target_to_gui.h"
 #include "gui/win_super.h"
+#include "gui/window_factory.h"
 #include "gui/window_table.h"
 #include "harness/fake_message_queue.h"
 #include "harness/recording_layer_system.h"
 #include "harness/recording_shell_system.h"
 #include "harness/session/console_session.h"
+#include "harness/window_procedures.h"
+#include "windows/command_window.h"
 #include "settings_record_test_support.h"
 #include "harness/shell_test_support.h"
 
@@ -210,6 +216,16 @@ TEST_F(FrameWindowTest, WindowsOfEachKindAreMadeWhereTheirKindSays) {
   ShowWindowOfKind(frame, kViewWatch);
   EXPECT_EQ(CountOf(kViewWatch), 1);
 
+  // Hidden: nothing is made, and View > Locals through the frame makes one that shows.
+  shell.TakeLog();
+  EXPECT_EQ(CreateChildWindow(frame, kViewLocals, kShowHidden), nullptr);
+  EXPECT_EQ(shell.TakeLog(), "");
+  EXPECT_EQ(CountOf(kViewLocals), 0);
+  testing_support::SendCommand(frameHandle, 1110);
+  EXPECT_EQ(CountOf(kViewLocals), 1);
+  EXPECT_TRUE(Contains(system.TakeLog(), "ShowWindow LOCALS normal"));
+  DestroyWindowObject(WindowTable::FindByKindAndViewpoint(kViewLocals, ViewpointHandle(kServer))->LayerWindowId());
+
   EXPECT_EQ(CreateChildWindow(frame, 2), nullptr) << "a kind without windows";
   shell.refusedClass = "LOCALS";
   system.TakeLog();
@@ -265,6 +281,23 @@ TEST_F(FrameWindowTest, CustomButtonsFollowTheFixedOnesUpToEight) {
   const std::string destroyed = system.TakeLog();
   EXPECT_LT(destroyed.find("DestroyWindow control118"), destroyed.find("DestroyWindow control111"));
   EXPECT_EQ(FrameWindow::ButtonId(118), kNoLayerId);
+}
+
+// The start-up empties the custom buttons' slots: buttons made before it are gone
+// with their controls, and the next button takes command 111 again.
+TEST_F(FrameWindowTest, StartUpEmptiesTheCustomButtonSlots) {
+  ASSERT_TRUE(CreateFrameControls(frame));
+  InstallShellServices();
+  ASSERT_EQ(CreateCustomButtonControl("B0"), 111);
+  ASSERT_EQ(CreateCustomButtonControl("B1"), 112);
+  system.TakeLog();
+  queue.Post(frameHandle, msg::kPaint);
+  ASSERT_EQ(HandleShellRequest(kGuiStartUp), 0);
+  EXPECT_EQ(FrameWindow::CustomButtonCount(), 0);
+  const std::string log = system.TakeLog();
+  EXPECT_TRUE(Contains(log, "DestroyWindow control111")) << log;
+  EXPECT_TRUE(Contains(log, "DestroyWindow control112")) << log;
+  EXPECT_EQ(CreateCustomButtonControl(nullptr), 111);
 }
 
 TEST_F(FrameWindowTest, TheExitQuestionNamesTheTargetAndTheTargetTimersRunFromTheLoop) {
@@ -339,6 +372,84 @@ TEST_F(FrameWindowTest, MenuCommandsShowWindowsAskForHelpAndLeaveTheRestToTheSys
   EnableFrameTestCommands(true);
   EXPECT_THROW(HandleFrameCommand(frame, kCommandTestError, 0), DVError);
   EnableFrameTestCommands(false);
+}
+
+// The console input's wait for a key under the program's shell: what the key queue
+// has at hand (keys the busy pump handed over, output, a new width of the Command
+// window) is looked at without waiting for a message; keys typed ahead come out one
+// after the other; with nothing at hand the wait waits (here: for a queue that has
+// nothing, which ends the session).
+TEST_F(FrameWindowTest, TheInputWaitReadsWhatIsAtHandWithoutWaiting) {
+  // The program's Command window, whatever an earlier test left installed.
+  const WindowObjectCreator previousCreator = GetWindowObjectCreator(kViewCommand);
+  const NoticeHandler previousNotices = SetNoticeHandler(NoticeTarget::kCommandWindow, nullptr);
+  CommandWindow::Reset();
+  InstallCommandWindow();
+  StartFrame();
+  ProgramShell program;
+  InstallGuiShell(&program);
+  testing_support::RouteDispatchToProcedures(queue);
+  SetProgramExitHandler(&testing_support::ThrowProgramExited);
+  const NativeWindow command = FrameWindow::ClientAreaHandle();
+  struct Look {
+    uint8_t key;
+    bool waited;
+  };
+  auto look = [&] {
+    queue.TakeLog();
+    Look seen{0, false};
+    try {
+      seen.key = PollConsoleKey();
+    } catch (const testing_support::ProgramExited&) {
+      seen.waited = true;
+    }
+    seen.waited = seen.waited || queue.TakeLog().find("wait with nothing pending") != std::string::npos;
+    return seen;
+  };
+  KeyQueue::Clear();
+  EXPECT_TRUE(look().waited) << "nothing at hand";
+
+  struct Case {
+    const char* name;
+    std::function<void()> before;
+    const char* keys;  // what the looks without a wait take
+  };
+  const Case cases[] = {
+      {"keys typed while busy",
+       [&] {
+         for (char ch : std::string("go")) queue.Post(command, msg::kChar, static_cast<uint8_t>(ch));
+         ASSERT_EQ(HandleShellRequest(kGuiPumpWhileBusy), 0);
+       },
+       "go"},
+      {"output written", [] { WriteConsoleText("done\r\n", 6); }, ""},
+      {"the Command window sized again",
+       [&] {
+         system.At(command).client = LayerRect{0, 0, 80, 600};
+         testing_support::SendToProcedure(command, msg::kSize, 0, testing_support::PointParameter(80, 600));
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.before();
+    for (const char* key = c.keys; *key != '\0'; ++key) {
+      const Look seen = look();
+      EXPECT_FALSE(seen.waited);
+      EXPECT_EQ(seen.key, static_cast<uint8_t>(*key));
+    }
+    if (*c.keys == '\0') {
+      const Look seen = look();
+      EXPECT_FALSE(seen.waited) << "one look without a wait";
+      EXPECT_EQ(seen.key, 0);
+    }
+    EXPECT_TRUE(look().waited) << "then the wait waits";
+  }
+  SetProgramExitHandler(nullptr);
+  InstallGuiShell(nullptr);
+  WindowTable::DestroyAll();
+  SetWindowObjectCreator(kViewCommand, previousCreator);
+  SetNoticeHandler(NoticeTarget::kCommandWindow, previousNotices);
+  CommandWindow::Reset();
 }
 
 TEST_F(FrameWindowTest, ShutDownClosesTheWindowsAndEndsTheProgram) {

@@ -162,6 +162,11 @@ bool DialogDriver::Enabled(int32_t control) const {
   return w != nullptr && w->enabled;
 }
 
+bool DialogDriver::Focused(int32_t control) const {
+  const NativeWindow item = Item(control);
+  return item != 0 && m_system.focus == item;
+}
+
 bool DialogDriver::Checked(int32_t control) const {
   const RecordingLayerSystem::Window* w = ItemWindow(control);
   return w != nullptr && w->check != 0;

@@ -74,6 +74,8 @@ class DialogDriver final : public DialogRunner {
   int32_t Selection(int32_t control) const;
   bool Enabled(int32_t control) const;
   bool Checked(int32_t control) const;
+  // The control has the keyboard focus.
+  bool Focused(int32_t control) const;
   // The selected rows of a multiple-selection list, ascending.
   std::vector<int32_t> SelectedRows(int32_t control) const;
   // The dialogs that have been made, by template name, in order.

@@ -304,6 +304,64 @@ TEST_F(BreakpointDialogsTest, AddAndModify) {
   EXPECT_EQ(Engine(), (std::vector<std::string>{"br[0] :DEMO_CALC#8  on", "cb[0] :DEMO_CALC#15 " + longCondition + " on"}));
 }
 
+// The Hardware radio hands the focus to the access kinds. An entry of a task-switch
+// selector (here from the engine's notice) opens with "Selector:", no type to choose,
+// and its data break (access 5) without a location to give: OK then goes to the
+// engine with an empty location, which a plain task switch (access 4) refuses with 204.
+TEST_F(BreakpointDialogsTest, HardwareFocusesTheKindsAndASelectorsDataBreakTakesNoLocation) {
+  OR_RETURN(ConnectToDemo());
+  m_driver.Script({
+      D::Press(kEditHardware),
+      D::Do([](DialogDriver& d) {
+        EXPECT_TRUE(d.Focused(kEditAccessKind));
+        EXPECT_TRUE(d.Enabled(kEditAccessKind));
+      }),
+      D::Press(kEditSoftware),
+      D::Do([](DialogDriver& d) { EXPECT_FALSE(d.Enabled(kEditAccessKind)); }),
+      D::Press(2),
+  });
+  ShowAddBreakpointDialog(kNoLayerId);
+
+  struct Case {
+    uint32_t access;
+    bool locationOn;
+    bool refused;  // 204 before anything reaches the engine
+  };
+  for (const Case& c : {Case{5, false, false}, Case{4, true, true}}) {
+    SCOPED_TRACE(c.access);
+    BreakpointDialogEntry selector;
+    selector.m_kind = 0;
+    selector.m_slot = 9;
+    selector.m_enabled = 1;
+    selector.m_type = 2;
+    selector.m_access = c.access;
+    selector.m_name = "br[9]";
+    selector.m_viewpoint = GetCurrentViewpointValue();
+    TakeReportedError();
+    m_driver.Script({
+        D::Do([&](DialogDriver&) { RouteGuiNotice(8, 0, 250, &selector); }),
+        D::Press(kBreakSortName),
+        D::Select(kBreakList, 0), D::Press(kBreakModify),
+        D::Do([&](DialogDriver& d) {
+          EXPECT_EQ(d.Text(kEditLocationLabel), "Selector:");
+          EXPECT_EQ(d.Enabled(kEditLocation), c.locationOn);
+          EXPECT_EQ(d.Enabled(kEditLocationLabel), c.locationOn);
+          EXPECT_FALSE(d.Enabled(kEditUnconditional));
+          EXPECT_FALSE(d.Enabled(kEditPasspoint));
+          EXPECT_FALSE(d.Checked(kEditSoftware));
+          EXPECT_FALSE(d.Checked(kEditHardware));
+        }),
+        D::Press(kEditOk),
+        D::Do([&](DialogDriver& d) {
+          EXPECT_EQ(TakeReportedError() == 204, c.refused);
+          EXPECT_EQ(d.Caption(), "Modify Breakpoint") << "the engine has no such breakpoint either";
+        }),
+        D::Press(2), D::Press(2),
+    });
+    ShowBreakpointListDialog(kNoLayerId);
+  }
+}
+
 // Two Applies add two watches; OK on an empty edit does nothing; two watches deleted
 // with Apply come back on Cancel.
 TEST_F(BreakpointDialogsTest, WatchDialogs) {

@@ -216,6 +216,51 @@ TEST_F(CommandWindowTest, CloseAndReopenKeepTextAndInputColumn) {
   EXPECT_EQ(screen.Row(2), "abcd");
 }
 
+// The vertical bar counts the lines the rows shown leave above the line in progress:
+// its end shows the last completed lines, one line down from there the line in
+// progress; once the scroll-back is full its start shows the oldest kept line. The
+// bar is moved as Windows reports it to the window's procedure.
+TEST_F(CommandWindowTest, TheVerticalBarCountsTheLinesAboveTheRowsShown) {
+  WinSuper* window = Open();
+  const NativeWindow handle = layer.Handle(window->LayerWindowId());
+  auto scroll = [&](uint32_t code) {
+    testing_support::SendToProcedure(handle, msg::kVScroll, code, 0);
+    Update();
+  };
+  auto lines = [](int from, int to) {
+    std::string text;
+    for (int i = from; i < to; ++i) text += "line " + std::to_string(i) + "|";
+    return text;
+  };
+  struct Case {
+    const char* name;
+    int written;      // lines completed in all
+    int32_t maximum;  // the bar's last position
+    std::string atEnd;
+    std::string lineDown;
+    std::string atStart;
+  };
+  const Case cases[] = {
+      {"fewer lines than rows", 3, 0, lines(0, 3) + "|||", lines(0, 3) + "|||", lines(0, 3) + "|||"},
+      {"ten lines", 10, 4, lines(4, 10), lines(5, 10) + "|", lines(0, 6)},
+      {"the scroll-back full", 150, 94, lines(144, 150), lines(145, 150) + "|", lines(50, 56)},
+  };
+  int written = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string text;
+    for (; written < c.written; ++written) text += "line " + std::to_string(written) + "\n";
+    Print(text);
+    EXPECT_EQ(system.GetScrollInfo(handle, kScrollBarVertical).maximum, c.maximum);
+    scroll(sb::kBottom);
+    EXPECT_EQ(screen.Rows(), c.atEnd);
+    scroll(sb::kLineDown);
+    EXPECT_EQ(screen.Rows(), c.lineDown);
+    scroll(sb::kTop);
+    EXPECT_EQ(screen.Rows(), c.atStart);
+  }
+}
+
 TEST_F(CommandWindowTest, PromptFollowsTheCurrentViewpoint) {
   Open();
   char server[80] = {};

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "console/output_writer.h"
+#include "core/dv_error.h"
+#include "core/message_table.h"
 #include "core/window_layer.h"
 #include "debugger_windows_fixture.h"
 #include "engine/dialog_records.h"
@@ -24,6 +26,7 @@
 #include "harness/agent_process.h"
 #include "harness/dialog_driver.h"
 #include "harness/session/console_session.h"
+#include "harness/window_procedures.h"
 #include "windows/settings_dialogs.h"
 
 namespace zentor {
@@ -260,6 +263,29 @@ TEST_F(CustomButtonsTest, APressRunsTheCommandAndPrintsThePrompt) {
   ASSERT_FALSE(printed.empty());
   EXPECT_EQ(printed.back(), '?') << printed;
   WaitForStopAndRefresh();
+}
+
+// A press leaves the focus on the button, where an error would go to a box: the
+// button's command reports its error in the command output as a typed command does.
+// Once it has ended, an error reported with the focus still there goes to a box.
+TEST_F(CustomButtonsTest, AButtonsCommandReportsItsErrorsInTheCommandOutput) {
+  OR_RETURN(ConnectToDemo());
+  OpenFromMenu(AddWith("X", "eval )") + std::vector<D::Action>{D::Press(kDialogOkControl)});
+  const int32_t command = CustomButtons()[0].commandId;
+  m_system.focus = m_layer.Handle(FrameWindow::ButtonId(static_cast<uint32_t>(command)));
+  m_system.TakeLog();
+  TakeReportedError();
+
+  std::string printed;
+  OutputWriter::InstallHook([&printed](char ch) { printed += ch; });
+  testing_support::SendCommand(m_frame, static_cast<uint32_t>(command));
+  OutputWriter::RemoveHook();
+  EXPECT_NE(TakeReportedError(), 0u);
+  EXPECT_NE(printed.find("ERROR"), std::string::npos) << printed;
+  EXPECT_EQ(m_system.TakeLog().find("MessageBox"), std::string::npos);
+
+  DVError(kMsgUserBreak, kSeverityError, kDisplayByFocus).Report();
+  EXPECT_NE(m_system.TakeLog().find("MessageBox"), std::string::npos);
 }
 
 }  // namespace

@@ -7,13 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "app/program_shell.h"
 #include "core/current_viewpoint.h"
+#include "core/hi_service.h"
 #include "core/dv_error.h"
 #include "core/viewpoint_manager.h"
 #include "core/value_bytes.h"
 #include "core/view_kind.h"
 #include "data_window_fixture.h"
 #include "gui/gui_window_layer.h"
+#include "gui/message_loop.h"
+#include "gui/notice_router.h"
+#include "gui/shell_services.h"
+#include "gui/target_to_gui.h"
 #include "gui/window_table.h"
 #include "target/agent_requests.h"
 #include "target/register_model.h"
@@ -266,6 +272,40 @@ TEST_F(DataWindowsTest, CallstackWithoutAFrameSendsNothing) {
   EXPECT_EQ(Beeps(), 1);
   EXPECT_TRUE(TakeRequests().empty());
   PopViewpoint();
+  WindowTable::DestroyAll();
+  ViewpointManager::RemoveViewpoint(ViewpointHandle(kOther));
+}
+
+// The engine's notice 0x4b for a kind, through the program's shell: the current
+// viewpoint's window of that kind asks its manager again (0x5a), the same kind's
+// window of another viewpoint does not, and a kind without a window gets nothing.
+TEST_F(DataWindowsTest, AKindsNoticeReachesTheCurrentViewpointsWindow) {
+  constexpr uint32_t kOther = 0x55;
+  LoadViews();
+  StopAt(":VIEWS#33");
+  TmiAddKnownViewpoint(kOther);
+  ViewpointManager::AddViewpoint(ViewpointHandle(kOther));
+  Watch(kViewCallstack);
+  Open(kViewCallstack, 5);
+  PushViewpoint(ViewpointHandle(kOther));
+  Open(kViewCallstack, 5);
+  PopViewpoint();
+  ProgramShell program;
+  InstallGuiShell(&program);
+  SetConsoleMode(false);
+  InstallShellServices();
+  TakeRequests();
+
+  NotifyGui(kViewCallstack, 0, kNoticeViewpointWindow, nullptr);
+  EXPECT_EQ(TakeRequests(), std::vector<std::string>{std::to_string(kGuiEngineNotice)});
+  NotifyGui(kViewRegisters, 0, kNoticeViewpointWindow, nullptr);
+  EXPECT_TRUE(TakeRequests().empty());
+
+  SetNoticeHandler(NoticeTarget::kViewpointWindow, nullptr);
+  InstallFrameControls(nullptr);
+  SetUserActivityHook(nullptr);
+  SetConsoleMode(true);
+  InstallGuiShell(nullptr);
   WindowTable::DestroyAll();
   ViewpointManager::RemoveViewpoint(ViewpointHandle(kOther));
 }

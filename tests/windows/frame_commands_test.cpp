@@ -23,10 +23,12 @@
 #include "core/dv_error.h"
 #include "core/view_kind.h"
 #include "core/window_layer.h"
+#include "engine/settings_store.h"
 #include "engine/source_base.h"
 #include "engine/watch_table.h"
 #include "debugger_windows_fixture.h"
 #include "gui/context_help.h"
+#include "gui/dialog_description_file.h"
 #include "gui/frame_children.h"
 #include "gui/frame_window.h"
 #include "gui/general_window.h"
@@ -38,6 +40,7 @@
 #include "gui/window_table.h"
 #include "harness/dialog_driver.h"
 #include "harness/fake_message_queue.h"
+#include "harness/session/console_session.h"
 #include "harness/recording_shell_system.h"
 #include "harness/shell_test_support.h"
 #include "harness/window_procedures.h"
@@ -147,8 +150,13 @@ class FrameCommandsTest : public DebuggerWindowsTest {
     m_system.nextReply = MessageBoxReply::Cancel;
     SetExitServices(ExitServices{&EndTargetSession});
     m_previousBackend = WindowLayer::SetBackend(&m_backend);
+    // The settings the commands keep go to a store of the test's own.
+    ASSERT_EQ(m_store.Open(m_scratch.File("frame.ddb").c_str()), 0);
+    m_previousStore = InstallSettingsStore(&m_store);
   }
   void TearDown() override {
+    InstallSettingsStore(m_previousStore);
+    m_store.Reset();
     WindowLayer::SetBackend(m_previousBackend);
     SetExitServices(ExitServices{});
     if (m_recordingLines) SourceLineCommandHandler().Install(m_previousLines);
@@ -186,6 +194,9 @@ class FrameCommandsTest : public DebuggerWindowsTest {
     return window != nullptr ? window->LayerWindowId() : kNoLayerId;
   }
 
+  testing_support::ScratchDirectory m_scratch{"frame-commands"};
+  DialogDescriptionFile& m_store = TheDialogDescriptionFile();
+  SettingsStore* m_previousStore = nullptr;
   LayerBackend m_backend{m_layer};
   WindowLayerBackend* m_previousBackend = nullptr;
   FakeMessageQueue m_queue{m_system};

@@ -2,6 +2,9 @@
 
 #include <commdlg.h>
 
+#include "core/dv_error.h"
+#include "gui/color_dialog.h"
+#include "gui/context_help.h"
 #include "gui/gui_window_layer.h"
 #include "gui/layer_types.h"
 #include "gui/win32/win32_layer_system.h"
@@ -18,12 +21,37 @@ struct ChooserRun {
   int32_t layerId = kNoLayerId;
 };
 
+// The chooser's Help button (CC_SHOWHELP).
+constexpr WORD kHelpButton = 0x040E;
+
+// The chooser's own topic for its Help button and for F1, which the message-filter
+// hook posts to it as the help message; the chooser itself never sees either.
+UINT_PTR ChooserHelp(HWND chooser, UINT message, WPARAM wParam) {
+  GuiWindowLayer* layer = InstalledGuiWindowLayer();
+  if (layer == nullptr) return 0;
+  const int32_t id = layer->IdOf(NativeOf(chooser));
+  if (message == WM_COMMAND && LOWORD(wParam) == kHelpButton) {
+    ShowHelpContext(id, kColorChooserHelpContext);
+    return 1;
+  }
+  return HandleHelpHookMessage(id, message, kColorChooserHelpContext) != 0 ? 1 : 0;
+}
+
 // 1. The chooser moves beside its owner, at the owner's height.
 // 2. It takes the focus and the colour the element has (no CC_RGBINIT: the registered
 //    message preselects it).
 // 3. While it is up it is a modal dialog of the layer, so F1 finds its help context.
-UINT_PTR CALLBACK ChooserHook(HWND chooser, UINT message, WPARAM, LPARAM lParam) {
-  if (message != WM_INITDIALOG) return 0;
+UINT_PTR CALLBACK ChooserHook(HWND chooser, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_INITDIALOG) {
+    // Nothing may unwind into the system's dialog.
+    try {
+      return ChooserHelp(chooser, message, wParam);
+    } catch (DVError& error) {
+      error.Report();
+    } catch (...) {
+    }
+    return 0;
+  }
   const CHOOSECOLORA* request = reinterpret_cast<const CHOOSECOLORA*>(lParam);
   ChooserRun* run = reinterpret_cast<ChooserRun*>(request->lCustData);
   RECT owner{};

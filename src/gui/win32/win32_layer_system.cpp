@@ -154,7 +154,7 @@ class Win32LayerSystem final : public LayerSystem {
   void DrawTextLine(NativeWindow w, const LayerAttributes& attributes, LayerFont font, int32_t x, int32_t yBottom,
                     const char* text, size_t length) override {
     DeviceContext dc(HwndOf(w));
-    Prepare(dc.dc, attributes, font);
+    dc.Prepare(attributes, font);
     TEXTMETRICA metrics{};
     ::GetTextMetricsA(dc.dc, &metrics);
     ::TextOutA(dc.dc, x, yBottom - metrics.tmHeight, text, static_cast<int>(length));
@@ -166,47 +166,36 @@ class Win32LayerSystem final : public LayerSystem {
   }
   void FillRect(NativeWindow w, const LayerAttributes& attributes, const LayerRect& area) override {
     DeviceContext dc(HwndOf(w));
-    Prepare(dc.dc, attributes, LayerFont::System);
-    HBRUSH brush = MakeBrush(attributes.fill);
+    dc.Prepare(attributes, LayerFont::System);
     const RECT r = ToRect(area);
-    ::FillRect(dc.dc, &r, brush);
-    ::DeleteObject(brush);
+    ::FillRect(dc.dc, &r, static_cast<HBRUSH>(dc.Made(MakeBrush(attributes.fill))));
   }
   void OutlineRect(NativeWindow w, const LayerAttributes& attributes, const LayerRect& area) override {
     DeviceContext dc(HwndOf(w));
-    Prepare(dc.dc, attributes, LayerFont::System);
-    HBRUSH brush = MakeBrush(attributes.fill);
-    HPEN pen = ::CreatePen(PS_SOLID, attributes.pen.width, attributes.pen.color);
-    HGDIOBJ oldBrush = ::SelectObject(dc.dc, brush);
-    HGDIOBJ oldPen = ::SelectObject(dc.dc, pen);
+    dc.Prepare(attributes, LayerFont::System);
+    dc.Select(dc.Made(MakeBrush(attributes.fill)));
+    dc.Select(dc.Made(::CreatePen(PS_SOLID, attributes.pen.width, attributes.pen.color)));
     ::Rectangle(dc.dc, area.left, area.top, area.right, area.bottom);
-    ::SelectObject(dc.dc, oldPen);
-    ::SelectObject(dc.dc, oldBrush);
-    ::DeleteObject(pen);
-    ::DeleteObject(brush);
   }
   void DrawPolyline(NativeWindow w, const LayerAttributes& attributes, const LayerPoint* points,
                     size_t count) override {
     std::vector<POINT> xy(count);
     for (size_t i = 0; i < count; ++i) xy[i] = POINT{points[i].x, points[i].y};
     DeviceContext dc(HwndOf(w));
-    Prepare(dc.dc, attributes, LayerFont::System);
-    HPEN pen = ::CreatePen(PS_SOLID, attributes.pen.width, attributes.pen.color);
-    HGDIOBJ oldPen = ::SelectObject(dc.dc, pen);
+    dc.Prepare(attributes, LayerFont::System);
+    dc.Select(dc.Made(::CreatePen(PS_SOLID, attributes.pen.width, attributes.pen.color)));
     ::Polyline(dc.dc, xy.data(), static_cast<int>(count));
-    ::SelectObject(dc.dc, oldPen);
-    ::DeleteObject(pen);
   }
   LayerFontMetrics GetFontMetrics(NativeWindow w, LayerFont font) override {
     DeviceContext dc(HwndOf(w));
-    ::SelectObject(dc.dc, ::GetStockObject(font == LayerFont::Fixed ? ANSI_FIXED_FONT : SYSTEM_FONT));
+    dc.Select(FontOf(font));
     TEXTMETRICA metrics{};
     ::GetTextMetricsA(dc.dc, &metrics);
     return LayerFontMetrics{metrics.tmExternalLeading, metrics.tmAscent, metrics.tmDescent};
   }
   int32_t GetTextWidth(NativeWindow w, LayerFont font, const char* text, size_t length) override {
     DeviceContext dc(HwndOf(w));
-    ::SelectObject(dc.dc, ::GetStockObject(font == LayerFont::Fixed ? ANSI_FIXED_FONT : SYSTEM_FONT));
+    dc.Select(FontOf(font));
     return LOWORD(::GetTabbedTextExtentA(dc.dc, text, static_cast<int>(length), 0, nullptr));
   }
 
@@ -406,34 +395,63 @@ class Win32LayerSystem final : public LayerSystem {
   }
 
  private:
-  struct DeviceContext {
-    explicit DeviceContext(HWND w) : window(w), dc(::GetDC(w)), saved(::SaveDC(dc)) {}
+  // A window's DC for one drawing operation. Prepare selects the font and sets the
+  // mode, the colours and the mix; the pens and brushes an operation makes are handed
+  // over with Made, and selected with Select. ReleaseDrawingObjects selects back what
+  // the DC held before and deletes what was made, before the DC itself goes back: an
+  // object is never deleted while a DC holds it, and none is left behind.
+  class DeviceContext {
+   public:
+    explicit DeviceContext(HWND w) : dc(::GetDC(w)), m_window(w) {}
     ~DeviceContext() {
-      ::RestoreDC(dc, saved);
-      ::ReleaseDC(window, dc);
+      ReleaseDrawingObjects();
+      ::ReleaseDC(m_window, dc);
     }
     DeviceContext(const DeviceContext&) = delete;
     DeviceContext& operator=(const DeviceContext&) = delete;
-    HWND window;
+
+    // The child windows' fixed-pitch font makes their columns line up; every other
+    // window draws in the system font.
+    void Prepare(const LayerAttributes& attributes, LayerFont font) {
+      static const int kRasterOperations[] = {R2_COPYPEN,   R2_MASKPEN,    R2_NOTXORPEN, R2_MERGENOTPEN,
+                                              R2_NOTCOPYPEN, R2_MASKNOTPEN, R2_XORPEN,    R2_MERGEPEN};
+      Select(FontOf(font));
+      ::SetBkMode(dc, TRANSPARENT);
+      ::SetBkColor(dc, attributes.backgroundColor);
+      ::SetTextColor(dc, attributes.textColor);
+      ::SetROP2(dc, kRasterOperations[attributes.drawMode & 7]);
+    }
+    void Select(HGDIOBJ object) {
+      const HGDIOBJ before = ::SelectObject(dc, object);
+      if (before != nullptr && m_savedCount < kMaxObjects) m_saved[m_savedCount++] = before;
+    }
+    HGDIOBJ Made(HGDIOBJ object) {
+      if (object != nullptr && m_madeCount < kMaxObjects) m_made[m_madeCount++] = object;
+      return object;
+    }
+    // Last selected first, so each kind of object ends as the DC first held it.
+    void ReleaseDrawingObjects() {
+      while (m_savedCount > 0) ::SelectObject(dc, m_saved[--m_savedCount]);
+      while (m_madeCount > 0) ::DeleteObject(m_made[--m_madeCount]);
+    }
+
     HDC dc;
-    int saved;
+
+   private:
+    static constexpr int kMaxObjects = 4;
+    HWND m_window;
+    HGDIOBJ m_saved[kMaxObjects] = {};
+    int m_savedCount = 0;
+    HGDIOBJ m_made[kMaxObjects] = {};
+    int m_madeCount = 0;
   };
 
   static LayerRect FromRect(const RECT& r) { return LayerRect{r.top, r.left, r.bottom, r.right}; }
   static RECT ToRect(const LayerRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
   static HMENU Menu(NativeMenu menu) { return reinterpret_cast<HMENU>(menu); }
   static NativeMenu Token(HMENU menu) { return reinterpret_cast<NativeMenu>(menu); }
-
-  // The child windows' fixed-pitch font makes their columns line up; every other
-  // window draws in the system font.
-  static void Prepare(HDC dc, const LayerAttributes& attributes, LayerFont font) {
-    static const int kRasterOperations[] = {R2_COPYPEN,   R2_MASKPEN,    R2_NOTXORPEN, R2_MERGENOTPEN,
-                                            R2_NOTCOPYPEN, R2_MASKNOTPEN, R2_XORPEN,    R2_MERGEPEN};
-    ::SelectObject(dc, ::GetStockObject(font == LayerFont::Fixed ? ANSI_FIXED_FONT : SYSTEM_FONT));
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetBkColor(dc, attributes.backgroundColor);
-    ::SetTextColor(dc, attributes.textColor);
-    ::SetROP2(dc, kRasterOperations[attributes.drawMode & 7]);
+  static HGDIOBJ FontOf(LayerFont font) {
+    return ::GetStockObject(font == LayerFont::Fixed ? ANSI_FIXED_FONT : SYSTEM_FONT);
   }
 
   static HBRUSH MakeBrush(const LayerFill& fill) {
