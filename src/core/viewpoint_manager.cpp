@@ -51,6 +51,7 @@ ManagerState& State() {
 std::vector<ViewpointRecord>& Records() { return State().records; }
 
 InstalledService<ViewpointWindowPort> g_windows;
+InstalledService<ViewpointStatePort> g_state;
 
 ViewpointWindowPort& Windows() { return g_windows.Get(); }
 
@@ -73,6 +74,28 @@ int32_t IndexOfValue(uint32_t value) {
   return -1;
 }
 
+// What hangs on a record that has left the list goes in the record's own viewpoint,
+// pushed for the while: its breakpoints and watches, the notice to what is left of
+// its windows. The record is out of the list by then, so nothing finds its symbol
+// context any more; that goes last, unless a remaining record shares it. A failure is
+// reported: the viewpoint is gone whatever its state answers.
+void RetireRecord(ViewpointRecord& record) {
+  try {
+    ViewpointPushed pushed(record.handle);
+    g_state.Get().ForgetCurrentViewpointState();
+    Windows().NotifyViewpointRemoved(record.handle.Value());
+  } catch (DVError& error) {
+    error.Report();
+  }
+  SymbolContext* context = record.symbolContext;
+  record.symbolContext = nullptr;
+  if (context == nullptr) return;
+  for (const ViewpointRecord& other : Records()) {
+    if (other.symbolContext == context) return;
+  }
+  g_state.Get().FreeSymbolContext(context);
+}
+
 }  // namespace
 
 ViewpointWindowPort::~ViewpointWindowPort() = default;
@@ -84,8 +107,15 @@ void ViewpointWindowPort::ApplyToWindowGroup(uint32_t, uint32_t) {}
 int32_t ViewpointWindowPort::AllocateColorSlot() { return 0; }
 void ViewpointWindowPort::ReleaseColorSlot(int32_t) {}
 bool ViewpointWindowPort::BusyCursorOnTop() { return false; }
+void ViewpointWindowPort::NotifyViewpointRemoved(uint32_t) {}
 
 ViewpointWindowPort* InstallViewpointWindowPort(ViewpointWindowPort* port) { return g_windows.Install(port); }
+
+ViewpointStatePort::~ViewpointStatePort() = default;
+void ViewpointStatePort::ForgetCurrentViewpointState() {}
+void ViewpointStatePort::FreeSymbolContext(SymbolContext*) {}
+
+ViewpointStatePort* InstallViewpointStatePort(ViewpointStatePort* port) { return g_state.Install(port); }
 
 int32_t ViewpointManager::AddViewpoint(ViewpointHandle handle, const char* proposedAlias) {
   const int32_t existing = IndexOfValue(handle.Value());
@@ -119,31 +149,40 @@ int32_t ViewpointManager::AddViewpoint(ViewpointHandle handle, const char* propo
 }
 
 // 1. The record's colour set is released and its windows close.
-// 2. The record goes; the dialog's selection stays inside the list.
+// 2. The record leaves the list. The dialog's selection stays on the record it was on;
+//    when that was the removed one, on the record that takes its place (the new last
+//    one when it was last).
 // 3. The viewpoint to be current: the record that takes the removed one's place when
 //    that was current (the new last one when it was last); otherwise the one that was
 //    current stays so. It is applied at the next command read.
-// 4. Nothing is current until then.
+// 4. What hangs on the viewpoint goes with it (RetireRecord).
+// 5. Nothing is current until the pending selection is applied.
 void ViewpointManager::RemoveViewpoint(ViewpointHandle handle) {
   ManagerState& state = State();
   const int32_t index = IndexOfValue(handle.Value());
   if (index < 0) return;
   Windows().ReleaseColorSlot(state.records[static_cast<std::size_t>(index)].colorSet);
   ApplyToWindowGroup(handle.Value(), kWindowGroupClose);
+  // The windows' closing may have run anything: the record is looked up again.
+  const int32_t at = IndexOfValue(handle.Value());
+  if (at < 0) return;
   const ViewpointHandle wasCurrent = HandleAt(state.current);
-  state.records.erase(state.records.begin() + index);
+  ViewpointRecord removed = std::move(state.records[static_cast<std::size_t>(at)]);
+  state.records.erase(state.records.begin() + at);
   const int32_t count = static_cast<int32_t>(state.records.size());
+  if (state.dialogSelection > at) --state.dialogSelection;
   if (state.dialogSelection >= count) state.dialogSelection = count - 1;
   if (state.current >= count) {
     state.pending = HandleAt(count - 1);
-  } else if (state.current == index) {
-    state.pending = HandleAt(index);
+  } else if (state.current == at) {
+    state.pending = HandleAt(at);
   } else if (state.current >= 0) {
     // As written the selection was left alone here and the forced deselection below
     // left no viewpoint current at all after another one went away.
     state.pending = wasCurrent;
   }
   RenumberAliases();
+  RetireRecord(removed);
   MarkAllRecordsOfKindChanged(kRecordViewpointList);
   if (count == 0) {
     MarkAllRecordsOfKindChanged(kRecordCurrentViewpoint);
