@@ -269,15 +269,7 @@ void ViewpointManager::SetSelectionLock(bool on) { State().locked = on; }
 
 bool ViewpointManager::SelectionLocked() { return State().locked; }
 
-void ViewpointManager::SetDialogSelection(int32_t position, bool aliasedOnly) {
-  int32_t index = position;
-  if (aliasedOnly) {
-    index = -1;
-    const auto& records = Records();
-    for (std::size_t i = 0; i < records.size(); ++i) {
-      if (records[i].aliasNumber == position) index = static_cast<int32_t>(i);
-    }
-  }
+void ViewpointManager::SetDialogSelection(int32_t index) {
   if (!ValidIndex(index)) return;
   State().dialogSelection = index;
   MarkAllRecordsOfKindChanged(kRecordStatusLine);
@@ -286,12 +278,11 @@ void ViewpointManager::SetDialogSelection(int32_t position, bool aliasedOnly) {
 int32_t ViewpointManager::SelectedIndex(bool aliasedOnly) {
   ManagerState& state = State();
   if (!aliasedOnly || !ValidIndex(state.dialogSelection)) return state.dialogSelection;
-  const ViewpointRecord& selected = state.records[static_cast<std::size_t>(state.dialogSelection)];
-  if (selected.aliasNumber >= 0) return selected.aliasNumber;
+  if (state.records[static_cast<std::size_t>(state.dialogSelection)].aliasNumber >= 0) return state.dialogSelection;
   for (std::size_t i = 0; i < state.records.size(); ++i) {
     if (state.records[i].aliasNumber >= 0) {
       state.dialogSelection = static_cast<int32_t>(i);
-      return state.records[i].aliasNumber;
+      return state.dialogSelection;
     }
   }
   return -1;
@@ -423,8 +414,7 @@ FrameList* ViewpointManager::FrameListOf(ViewpointHandle handle) {
   return record != nullptr ? record->frames : nullptr;
 }
 
-void FormatViewpointName(uint32_t value, char* buffer, uint32_t size, bool aliasWanted) {
-  if (buffer == nullptr || size == 0) return;
+RWCString ViewpointManager::BuildDisplayName(uint32_t value, bool aliasWanted) {
   char name[ViewpointHandle::kMaxTextLength + 1] = {};
   ViewpointRecord* record = FindRecord(value);
   if (aliasWanted && record != nullptr && !record->alias.isNull()) {
@@ -432,16 +422,22 @@ void FormatViewpointName(uint32_t value, char* buffer, uint32_t size, bool alias
   } else {
     ViewpointHandle(value).GetText(name);
   }
-  // "[" + name + "]" + NUL, cut to the buffer.
-  size_t length = std::strlen(name);
-  if (length > ViewpointManager::kMaxDisplayNameLength) length = ViewpointManager::kMaxDisplayNameLength;
+  if (std::strlen(name) > kMaxDisplayNameLength) name[kMaxDisplayNameLength] = '\0';
+  return RWCString(name);
+}
+
+void FormatViewpointName(uint32_t value, char* buffer, uint32_t size, bool aliasWanted) {
+  if (buffer == nullptr || size == 0) return;
   if (size < 3) {
     buffer[0] = '\0';
     return;
   }
+  const RWCString name = ViewpointManager::BuildDisplayName(value, aliasWanted);
+  // "[" + name + "]" + NUL, cut to the buffer.
+  size_t length = name.length();
   if (length > size - 3) length = size - 3;
   buffer[0] = '[';
-  std::memcpy(buffer + 1, name, length);
+  std::memcpy(buffer + 1, name.data(), length);
   buffer[length + 1] = ']';
   buffer[length + 2] = '\0';
 }

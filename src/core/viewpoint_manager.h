@@ -143,11 +143,12 @@ class ViewpointManager {
   static void SetSelectionLock(bool on);
   static bool SelectionLocked();
 
-  // The Viewpoint dialog's selection: an index, or with `aliasedOnly` an alias number.
-  // A change marks every status-line record (kind 11).
-  static void SetDialogSelection(int32_t position, bool aliasedOnly);
-  // The selected index; with `aliasedOnly` the first aliased record's when the
-  // selected one has no alias.
+  // The Viewpoint dialog's selection, a record index (the dialog finds it from the
+  // row's item data, whatever order its list shows); an index out of range changes
+  // nothing. A change marks every status-line record (kind 11).
+  static void SetDialogSelection(int32_t index);
+  // The selected record's index; with `aliasedOnly` the selection first moves to the
+  // first aliased record when the selected one has no alias (-1 when none has).
   static int32_t SelectedIndex(bool aliasedOnly);
   static uint32_t AliasedCount();
 
@@ -185,8 +186,11 @@ class ViewpointManager {
   static void SetStatusText(ViewpointHandle handle, const RWCString& text);
   static RWCString StatusTextOf(ViewpointHandle handle);
 
-  // "[alias]" when an alias is wanted and set, else "[" + the target's text of the
-  // handle + "]", at most 63 characters inside the brackets.
+  // The alias when one is wanted and set, else the target's text of the handle; at
+  // most 63 characters. A target that cannot name the handle raises its failure: the
+  // error reports name the viewpoint through here, so a report would come back.
+  static RWCString BuildDisplayName(uint32_t value, bool aliasWanted);
+  // The same in brackets: "[alias]" or "[" + the target's text + "]".
   static RWCString DisplayNameOf(uint32_t value, bool aliasWanted);
 
   // Stores the context in the current viewpoint's record; -1 when no viewpoint is
