@@ -135,8 +135,8 @@ TEST_F(ViewpointAboutDialogsTest, EveryChoiceInTheSortedListActsOnTheViewpointOf
 
   struct Step {
     const char* name;
-    std::vector<DialogDriver::Action> actions;  // each given the row of the viewpoint named
-    const char* row;                            // the row chosen
+    std::vector<DialogDriver::Action> actions;  // after the row is chosen; none: a double click on it
+    const char* row;                            // a text of the row chosen
     uint32_t current;                           // the current viewpoint after
     size_t rows;
   };

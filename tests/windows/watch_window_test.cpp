@@ -126,17 +126,6 @@ TEST_F(WatchWindowTest, TheDeleteWatchDialogListsWhatTheWindowShowsAfterEveryCha
          SendCommand(FrameWindow::FrameHandle(), kDeleteWatchCommand);
        },
        {"wa[1] g_color"}},
-      {"the popup's Delete Watch: deleted with Apply, put back by Cancel",
-       [&] {
-         m_driver.Script({D::SelectRows(kWatchList, {0}), D::Press(kWatchApply), D::Press(kDialogCancelControl)});
-         SendCommand(handle, WatchWindow::kDeleteWatch);
-       },
-       {"wa[0] g_color"}},
-      {"one more by command, then Delete All", [&] {
-         ASSERT_EQ(testing_support::RunCommandLine("wa = g_origin"), 0u);
-         SendCommand(handle, WatchWindow::kDeleteAll);
-       },
-       {}},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name);
