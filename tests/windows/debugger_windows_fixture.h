@@ -12,8 +12,11 @@
 #include <vector>
 
 #include "core/text_pane.h"
+#include "core/window_layer.h"
 #include "gui/gui_window_layer.h"
+#include "gui/layer_backend.h"
 #include "gui/win_super.h"
+#include "harness/dialog_driver.h"
 #include "harness/recording_layer_system.h"
 #include "harness/stand_in_session.h"
 
@@ -59,6 +62,18 @@ class DebuggerWindowsTest : public ::testing::Test {
   StandInSession m_session;
   uint32_t m_viewpoint = 0;
   int m_next = 0;
+};
+
+// The same with dialogs: the core's window layer goes to the GUI's, and the scripted
+// driver plays the dialogs over their real templates.
+class DebuggerDialogsTest : public DebuggerWindowsTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  LayerBackend m_backend{m_layer};
+  WindowLayerBackend* m_previousBackend = nullptr;
+  DialogDriver m_driver{m_system};
 };
 
 }  // namespace zentor::testing_support
