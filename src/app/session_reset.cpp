@@ -36,23 +36,25 @@
 #include "target/tmi_symbol_load.h"
 #include "target/tmi_viewpoint.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace zentor {
 namespace {
 
 // The viewpoint records do not own their symbol contexts (the core cannot know them):
-// each is deleted here before the records go, the default context never.
+// each is deleted here once the records are gone, the default context never. The
+// viewpoints that share one context hold the same one: it is deleted once.
 void DropViewpoints() {
   ResetViewpointStack();
+  std::vector<SymbolContext*> contexts;
   for (uint32_t index = 0; index < ViewpointManager::Count(); ++index) {
-    const ViewpointHandle handle = ViewpointManager::HandleAt(static_cast<int32_t>(index));
-    SymbolContext* context = ViewpointManager::SymbolContextOf(handle);
+    SymbolContext* context = ViewpointManager::SymbolContextOf(ViewpointManager::HandleAt(static_cast<int32_t>(index)));
     if (context == nullptr || context == GetDefaultSymbolContext()) continue;
-    PushViewpoint(handle);
-    ViewpointManager::SetCurrentSymbolContext(nullptr);
-    PopViewpoint();
-    delete context;
+    if (std::find(contexts.begin(), contexts.end(), context) == contexts.end()) contexts.push_back(context);
   }
   ViewpointManager::RemoveAllViewpoints();
+  for (SymbolContext* context : contexts) delete context;
   TmiClearKnownViewpoints();
   SetBaseViewpoint(ViewpointHandle::None());
 }

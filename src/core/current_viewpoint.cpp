@@ -69,6 +69,29 @@ void PopViewpoint() {
   TellTargetCurrentViewpoint();
 }
 
+namespace {
+
+void PopReportingFailure() {
+  try {
+    PopViewpoint();
+  } catch (DVError& error) {
+    error.Report();
+  }
+}
+
+}  // namespace
+
+ViewpointPushed::ViewpointPushed(ViewpointHandle handle) {
+  try {
+    PushViewpoint(handle);
+  } catch (...) {
+    PopReportingFailure();
+    throw;
+  }
+}
+
+ViewpointPushed::~ViewpointPushed() { PopReportingFailure(); }
+
 void ResetViewpointStack() {
   ViewpointState& state = State();
   state.DropStack();

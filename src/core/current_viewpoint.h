@@ -34,6 +34,17 @@ void PopViewpoint();
 // Empties the stack; the base becomes current.
 void ResetViewpointStack();
 
+// The viewpoint current for the life of the object (the work of a window or a record
+// of another viewpoint), popped at its end. A target that fails to take the push
+// raises its failure with the stack as it was; a failing pop is reported.
+class ViewpointPushed {
+ public:
+  explicit ViewpointPushed(ViewpointHandle handle);
+  ~ViewpointPushed();
+  ViewpointPushed(const ViewpointPushed&) = delete;
+  ViewpointPushed& operator=(const ViewpointPushed&) = delete;
+};
+
 // Command actions. SelectViewpointByName takes the viewpoint's alias or its text form
 // from the current token and pushes that viewpoint; an unknown name raises message
 // 251 ("The specified viewpoint is not valid.", ERROR, command output) and changes

@@ -51,6 +51,7 @@ ManagerState& State() {
 std::vector<ViewpointRecord>& Records() { return State().records; }
 
 InstalledService<ViewpointWindowPort> g_windows;
+InstalledService<ViewpointStatePort> g_state;
 
 ViewpointWindowPort& Windows() { return g_windows.Get(); }
 
@@ -73,6 +74,28 @@ int32_t IndexOfValue(uint32_t value) {
   return -1;
 }
 
+// What hangs on a record that has left the list goes in the record's own viewpoint,
+// pushed for the while: its breakpoints and watches, the notice to what is left of
+// its windows. The record is out of the list by then, so nothing finds its symbol
+// context any more; that goes last, unless a remaining record shares it. A failure is
+// reported: the viewpoint is gone whatever its state answers.
+void RetireRecord(ViewpointRecord& record) {
+  try {
+    ViewpointPushed pushed(record.handle);
+    g_state.Get().ForgetCurrentViewpointState();
+    Windows().NotifyViewpointRemoved(record.handle.Value());
+  } catch (DVError& error) {
+    error.Report();
+  }
+  SymbolContext* context = record.symbolContext;
+  record.symbolContext = nullptr;
+  if (context == nullptr) return;
+  for (const ViewpointRecord& other : Records()) {
+    if (other.symbolContext == context) return;
+  }
+  g_state.Get().FreeSymbolContext(context);
+}
+
 }  // namespace
 
 ViewpointWindowPort::~ViewpointWindowPort() = default;
@@ -84,8 +107,15 @@ void ViewpointWindowPort::ApplyToWindowGroup(uint32_t, uint32_t) {}
 int32_t ViewpointWindowPort::AllocateColorSlot() { return 0; }
 void ViewpointWindowPort::ReleaseColorSlot(int32_t) {}
 bool ViewpointWindowPort::BusyCursorOnTop() { return false; }
+void ViewpointWindowPort::NotifyViewpointRemoved(uint32_t) {}
 
 ViewpointWindowPort* InstallViewpointWindowPort(ViewpointWindowPort* port) { return g_windows.Install(port); }
+
+ViewpointStatePort::~ViewpointStatePort() = default;
+void ViewpointStatePort::ForgetCurrentViewpointState() {}
+void ViewpointStatePort::FreeSymbolContext(SymbolContext*) {}
+
+ViewpointStatePort* InstallViewpointStatePort(ViewpointStatePort* port) { return g_state.Install(port); }
 
 int32_t ViewpointManager::AddViewpoint(ViewpointHandle handle, const char* proposedAlias) {
   const int32_t existing = IndexOfValue(handle.Value());
@@ -119,31 +149,40 @@ int32_t ViewpointManager::AddViewpoint(ViewpointHandle handle, const char* propo
 }
 
 // 1. The record's colour set is released and its windows close.
-// 2. The record goes; the dialog's selection stays inside the list.
+// 2. The record leaves the list. The dialog's selection stays on the record it was on;
+//    when that was the removed one, on the record that takes its place (the new last
+//    one when it was last).
 // 3. The viewpoint to be current: the record that takes the removed one's place when
 //    that was current (the new last one when it was last); otherwise the one that was
 //    current stays so. It is applied at the next command read.
-// 4. Nothing is current until then.
+// 4. What hangs on the viewpoint goes with it (RetireRecord).
+// 5. Nothing is current until the pending selection is applied.
 void ViewpointManager::RemoveViewpoint(ViewpointHandle handle) {
   ManagerState& state = State();
   const int32_t index = IndexOfValue(handle.Value());
   if (index < 0) return;
   Windows().ReleaseColorSlot(state.records[static_cast<std::size_t>(index)].colorSet);
   ApplyToWindowGroup(handle.Value(), kWindowGroupClose);
+  // The windows' closing may have run anything: the record is looked up again.
+  const int32_t at = IndexOfValue(handle.Value());
+  if (at < 0) return;
   const ViewpointHandle wasCurrent = HandleAt(state.current);
-  state.records.erase(state.records.begin() + index);
+  ViewpointRecord removed = std::move(state.records[static_cast<std::size_t>(at)]);
+  state.records.erase(state.records.begin() + at);
   const int32_t count = static_cast<int32_t>(state.records.size());
+  if (state.dialogSelection > at) --state.dialogSelection;
   if (state.dialogSelection >= count) state.dialogSelection = count - 1;
   if (state.current >= count) {
     state.pending = HandleAt(count - 1);
-  } else if (state.current == index) {
-    state.pending = HandleAt(index);
+  } else if (state.current == at) {
+    state.pending = HandleAt(at);
   } else if (state.current >= 0) {
     // As written the selection was left alone here and the forced deselection below
     // left no viewpoint current at all after another one went away.
     state.pending = wasCurrent;
   }
   RenumberAliases();
+  RetireRecord(removed);
   MarkAllRecordsOfKindChanged(kRecordViewpointList);
   if (count == 0) {
     MarkAllRecordsOfKindChanged(kRecordCurrentViewpoint);
@@ -230,15 +269,7 @@ void ViewpointManager::SetSelectionLock(bool on) { State().locked = on; }
 
 bool ViewpointManager::SelectionLocked() { return State().locked; }
 
-void ViewpointManager::SetDialogSelection(int32_t position, bool aliasedOnly) {
-  int32_t index = position;
-  if (aliasedOnly) {
-    index = -1;
-    const auto& records = Records();
-    for (std::size_t i = 0; i < records.size(); ++i) {
-      if (records[i].aliasNumber == position) index = static_cast<int32_t>(i);
-    }
-  }
+void ViewpointManager::SetDialogSelection(int32_t index) {
   if (!ValidIndex(index)) return;
   State().dialogSelection = index;
   MarkAllRecordsOfKindChanged(kRecordStatusLine);
@@ -247,12 +278,11 @@ void ViewpointManager::SetDialogSelection(int32_t position, bool aliasedOnly) {
 int32_t ViewpointManager::SelectedIndex(bool aliasedOnly) {
   ManagerState& state = State();
   if (!aliasedOnly || !ValidIndex(state.dialogSelection)) return state.dialogSelection;
-  const ViewpointRecord& selected = state.records[static_cast<std::size_t>(state.dialogSelection)];
-  if (selected.aliasNumber >= 0) return selected.aliasNumber;
+  if (state.records[static_cast<std::size_t>(state.dialogSelection)].aliasNumber >= 0) return state.dialogSelection;
   for (std::size_t i = 0; i < state.records.size(); ++i) {
     if (state.records[i].aliasNumber >= 0) {
       state.dialogSelection = static_cast<int32_t>(i);
-      return state.records[i].aliasNumber;
+      return state.dialogSelection;
     }
   }
   return -1;
@@ -384,8 +414,7 @@ FrameList* ViewpointManager::FrameListOf(ViewpointHandle handle) {
   return record != nullptr ? record->frames : nullptr;
 }
 
-void FormatViewpointName(uint32_t value, char* buffer, uint32_t size, bool aliasWanted) {
-  if (buffer == nullptr || size == 0) return;
+RWCString ViewpointManager::BuildDisplayName(uint32_t value, bool aliasWanted) {
   char name[ViewpointHandle::kMaxTextLength + 1] = {};
   ViewpointRecord* record = FindRecord(value);
   if (aliasWanted && record != nullptr && !record->alias.isNull()) {
@@ -393,16 +422,22 @@ void FormatViewpointName(uint32_t value, char* buffer, uint32_t size, bool alias
   } else {
     ViewpointHandle(value).GetText(name);
   }
-  // "[" + name + "]" + NUL, cut to the buffer.
-  size_t length = std::strlen(name);
-  if (length > ViewpointManager::kMaxDisplayNameLength) length = ViewpointManager::kMaxDisplayNameLength;
+  if (std::strlen(name) > kMaxDisplayNameLength) name[kMaxDisplayNameLength] = '\0';
+  return RWCString(name);
+}
+
+void FormatViewpointName(uint32_t value, char* buffer, uint32_t size, bool aliasWanted) {
+  if (buffer == nullptr || size == 0) return;
   if (size < 3) {
     buffer[0] = '\0';
     return;
   }
+  const RWCString name = ViewpointManager::BuildDisplayName(value, aliasWanted);
+  // "[" + name + "]" + NUL, cut to the buffer.
+  size_t length = name.length();
   if (length > size - 3) length = size - 3;
   buffer[0] = '[';
-  std::memcpy(buffer + 1, name, length);
+  std::memcpy(buffer + 1, name.data(), length);
   buffer[length + 1] = ']';
   buffer[length + 2] = '\0';
 }

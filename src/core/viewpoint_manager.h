@@ -56,11 +56,31 @@ class ViewpointWindowPort {
   virtual void ReleaseColorSlot(int32_t slot);
   // True while the busy cursor is on top of the cursor stack.
   virtual bool BusyCursorOnTop();
+  // A viewpoint has gone: each kind of window of it still open (the Command window)
+  // hears of it as of an engine change.
+  virtual void NotifyViewpointRemoved(uint32_t value);
 };
 
 // Installs the GUI's port (the caller keeps it alive); null puts the window-less one
 // back. Returns the one installed before.
 ViewpointWindowPort* InstallViewpointWindowPort(ViewpointWindowPort* port);
+
+// What goes with a viewpoint when its record goes and the core cannot reach: its
+// breakpoints and watches, which the engine keeps, and its symbol context, which the
+// symbol tables make. The engine installs its own at start-up; the base keeps them.
+class ViewpointStatePort {
+ public:
+  virtual ~ViewpointStatePort();
+  // Called with the removed viewpoint current: its breakpoints cleared, its watches
+  // deleted. Reports what fails; never raises.
+  virtual void ForgetCurrentViewpointState();
+  // A context that no viewpoint holds any more.
+  virtual void FreeSymbolContext(SymbolContext* context);
+};
+
+// Installs the engine's port (the caller keeps it alive); null puts the base back.
+// Returns the one installed before.
+ViewpointStatePort* InstallViewpointStatePort(ViewpointStatePort* port);
 
 class ViewpointManager {
  public:
@@ -81,10 +101,12 @@ class ViewpointManager {
   //    number fit 8 characters. A last failure is reported.
   // 3. The viewpoint list changes (kind 14) and the viewpoint gets its colour set.
   static int32_t AddViewpoint(ViewpointHandle handle, const char* proposedAlias = nullptr);
-  // Forgets the record of the handle; the viewpoint selected next is applied at the
-  // next command read: the record that takes the removed one's place when that was
-  // current, the last one when the current index falls off the end. Nothing for a
-  // handle without a record.
+  // Forgets the record of the handle and what hangs on it: its windows close, its
+  // breakpoints and watches go, what is left of its windows is told, and its symbol
+  // context is freed unless another viewpoint shares it. The viewpoint selected next
+  // is applied at the next command read: the record that takes the removed one's
+  // place when that was current, the last one when the current index falls off the
+  // end. Nothing for a handle without a record.
   static void RemoveViewpoint(ViewpointHandle handle);
   // Every record gone, nothing current, the numbering from the start (a new session).
   static void RemoveAllViewpoints();
@@ -121,11 +143,12 @@ class ViewpointManager {
   static void SetSelectionLock(bool on);
   static bool SelectionLocked();
 
-  // The Viewpoint dialog's selection: an index, or with `aliasedOnly` an alias number.
-  // A change marks every status-line record (kind 11).
-  static void SetDialogSelection(int32_t position, bool aliasedOnly);
-  // The selected index; with `aliasedOnly` the first aliased record's when the
-  // selected one has no alias.
+  // The Viewpoint dialog's selection, a record index (the dialog finds it from the
+  // row's item data, whatever order its list shows); an index out of range changes
+  // nothing. A change marks every status-line record (kind 11).
+  static void SetDialogSelection(int32_t index);
+  // The selected record's index; with `aliasedOnly` the selection first moves to the
+  // first aliased record when the selected one has no alias (-1 when none has).
   static int32_t SelectedIndex(bool aliasedOnly);
   static uint32_t AliasedCount();
 
@@ -163,8 +186,11 @@ class ViewpointManager {
   static void SetStatusText(ViewpointHandle handle, const RWCString& text);
   static RWCString StatusTextOf(ViewpointHandle handle);
 
-  // "[alias]" when an alias is wanted and set, else "[" + the target's text of the
-  // handle + "]", at most 63 characters inside the brackets.
+  // The alias when one is wanted and set, else the target's text of the handle; at
+  // most 63 characters. A target that cannot name the handle raises its failure: the
+  // error reports name the viewpoint through here, so a report would come back.
+  static RWCString BuildDisplayName(uint32_t value, bool aliasWanted);
+  // The same in brackets: "[alias]" or "[" + the target's text + "]".
   static RWCString DisplayNameOf(uint32_t value, bool aliasWanted);
 
   // Stores the context in the current viewpoint's record; -1 when no viewpoint is

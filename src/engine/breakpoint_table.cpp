@@ -331,6 +331,10 @@ void BreakpointTable::Disable(int32_t slot, uint32_t kind) { ChangeOne(slot, kin
 void BreakpointTable::ApplyToAll(uint32_t operation) {
   if (CountForCurrentViewpoint() == 0) return;
   TargetOperation(operation, 0);
+  ApplyToAllRecords(operation);
+}
+
+void BreakpointTable::ApplyToAllRecords(uint32_t operation) {
   const uint32_t current = CurrentValue();
   SignalBreakpoints(current);
   for (uint32_t kind : kVisitOrder) {
@@ -349,6 +353,9 @@ void BreakpointTable::ApplyToAll(uint32_t operation) {
 }
 
 void BreakpointTable::ClearAll() { ApplyToAll(kBreakpointDeleteAll); }
+void BreakpointTable::ForgetCurrentViewpoint() {
+  if (CountForCurrentViewpoint() != 0) ApplyToAllRecords(kBreakpointDeleteAll);
+}
 void BreakpointTable::EnableAll() { ApplyToAll(kBreakpointEnableAll); }
 void BreakpointTable::DisableAll() { ApplyToAll(kBreakpointDisableAll); }
 

@@ -92,6 +92,9 @@ class BreakpointTable {
   void Enable(int32_t slot, uint32_t kind);
   void Disable(int32_t slot, uint32_t kind);
   void ClearAll();
+  // The current viewpoint's records dropped without a word to the target: for a
+  // viewpoint that has gone, whose target refused to clear them.
+  void ForgetCurrentViewpoint();
   void EnableAll();
   void DisableAll();
   void DeleteAtAddress(const AddressDescriptor& address);
@@ -121,6 +124,8 @@ class BreakpointTable {
   void TargetOperation(uint32_t operation, uint32_t identity);
   void ChangeOne(int32_t slot, uint32_t kind, uint32_t operation);
   void ApplyToAll(uint32_t operation);
+  // The engine's side of ApplyToAll.
+  void ApplyToAllRecords(uint32_t operation);
   BreakpointRecord& CheckedRecord(int32_t slot, uint32_t kind);
 
   BreakpointVector m_vectors[kBreakpointKindCount];

@@ -12,6 +12,7 @@
 #include "engine/frame_walk.h"
 #include "engine/register_access.h"
 #include "engine/target_memory_access.h"
+#include "engine/viewpoint_removal.h"
 
 namespace zentor {
 
@@ -20,6 +21,7 @@ void InstallEngineServices() {
   InstallRegisterAccess();
   InstallFrameWalk();
   InstallEngineTargetGui();
+  InstallViewpointRemoval();
   InstallBreakpointListing([](uint8_t section) { ListBreakpointsAndWatches(section); });
 }
 

@@ -201,6 +201,14 @@ class GuiWindowLayer {
   int32_t ListGetSelItems(int32_t dialog, int32_t item, int32_t* indexes, int32_t count);
   // LB_SETTABSTOPS: the stops in dialog units (a box made with tab stops); 1 when set.
   int32_t ListSetTabStops(int32_t dialog, int32_t item, int32_t count, const int32_t* stops);
+  // A list that finds its records by the rows' item data, whatever order it shows
+  // them in (a sorted list sorts each row into its place): the row added with the
+  // caller's data as its item data. Such a list keeps no horizontal extent, its item
+  // data being no widths: it is never filled with ListInsertString too. Answers the
+  // row's position, -1 when it could not be added.
+  int32_t ListAddEntry(int32_t dialog, int32_t item, const char* text, intptr_t data);
+  // The item data of the row; -1 for no such row.
+  intptr_t ListGetItemData(int32_t dialog, int32_t item, int32_t index);
   void UpdateListExtent(int32_t dialog, int32_t item);
 
   // Combo boxes.

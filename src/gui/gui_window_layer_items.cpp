@@ -116,6 +116,19 @@ int32_t GuiWindowLayer::ListInsertString(int32_t dialog, int32_t item, int32_t i
   return 1;
 }
 
+int32_t GuiWindowLayer::ListAddEntry(int32_t dialog, int32_t item, const char* text, intptr_t data) {
+  if (Live(dialog) == nullptr) return -1;
+  const intptr_t at = SendItem(dialog, item, ControlMessage::ListAddString, 0, TextParameter(text));
+  if (at < 0) return -1;
+  SendItem(dialog, item, ControlMessage::ListSetItemData, static_cast<uintptr_t>(at), data);
+  return static_cast<int32_t>(at);
+}
+
+intptr_t GuiWindowLayer::ListGetItemData(int32_t dialog, int32_t item, int32_t index) {
+  if (index < 0) return -1;
+  return SendItem(dialog, item, ControlMessage::ListGetItemData, static_cast<uintptr_t>(index));
+}
+
 int32_t GuiWindowLayer::ListDeleteString(int32_t dialog, int32_t item, int32_t index) {
   if (SendItem(dialog, item, ControlMessage::ListDeleteString, static_cast<uintptr_t>(index)) < 0) return 0;
   UpdateListExtent(dialog, item);

@@ -54,6 +54,7 @@ enum class ControlMessage : uint8_t {
   ComboSetCurrentSelection,  // wParam index (-1 none)
   ComboSetEditSelection,     // lParam start in the low, end in the high half
   ListSetTabStops,       // wParam count, lParam int32_t array of stops in dialog units
+  ListAddString,         // lParam text; a sorted list puts it in its place
 };
 
 // What RecordScreenMetrics measures: the screen, the frame's resolution and client

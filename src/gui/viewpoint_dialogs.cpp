@@ -60,29 +60,30 @@ class ViewpointDialogBody final : public DialogBody {
   bool AliasedOnly() const { return m_aliasedOnly; }
   CollectableRecord& ListRecord() { return m_listRecord; }
 
-  // One line per viewpoint under the headings Current, Alias and Viewpoint: the mark,
-  // the alias (empty when none), the target's own text of the viewpoint.
+  // One row per viewpoint under the headings Current, Viewpoint and Alias: the mark of
+  // the current one, the target's own text of the viewpoint, its alias (empty when
+  // none). The list sorts its rows, so a row's place says nothing of its record: each
+  // row carries its viewpoint's handle as its item data.
   void Refill() {
     if (!IsOpen()) return;
     GuiWindowLayer& layer = Layer();
     const int32_t dialog = DialogId();
     layer.ListClear(dialog, kViewpointList);
-    int32_t position = 0;
+    int32_t rows = 0;
     const int32_t current = ViewpointManager::CurrentIndex();
     const int32_t count = static_cast<int32_t>(ViewpointManager::Count());
     for (int32_t index = 0; index < count; ++index) {
       if (m_aliasedOnly && ViewpointManager::AliasNumberOf(index) == -1) continue;
-      const RWCString name = ViewpointManager::DisplayNameOf(ViewpointManager::HandleAt(index).Value(), false);
+      const ViewpointHandle handle = ViewpointManager::HandleAt(index);
+      const RWCString name = ViewpointManager::BuildDisplayName(handle.Value(), false);
       const RWCString alias = ViewpointManager::AliasOf(index);
       char line[160];
-      std::snprintf(line, sizeof line, "   %c         %s             %s", index == current ? '*' : ' ', alias.data(),
-                    name.data());
-      layer.ListInsertString(dialog, kViewpointList, position++, line);
+      std::snprintf(line, sizeof line, "   %c         %s             %s", index == current ? '*' : ' ', name.data(),
+                    alias.data());
+      if (layer.ListAddEntry(dialog, kViewpointList, line, RowData(handle)) >= 0) ++rows;
     }
-    const int32_t enable = position > 0 ? 1 : 0;
-    if (position > 0) {
-      layer.ListSelect(dialog, kViewpointList, ViewpointManager::SelectedIndex(m_aliasedOnly), 1);
-    }
+    const int32_t enable = rows > 0 ? 1 : 0;
+    if (rows > 0) SelectRowOf(ViewpointManager::SelectedIndex(m_aliasedOnly));
     layer.EnableItem(dialog, kViewpointAlias, enable);
     layer.EnableItem(dialog, kViewpointMakeCurrent, enable);
   }
@@ -110,7 +111,7 @@ class ViewpointDialogBody final : public DialogBody {
         break;
       case kViewpointList:
         if (notification == kNotifyListSelectionChange) {
-          ViewpointManager::SetDialogSelection(Layer().ListGetSelection(DialogId(), kViewpointList), m_aliasedOnly);
+          ViewpointManager::SetDialogSelection(SelectedRecord());
         } else if (notification == kNotifyListDoubleClick) {
           MakeCurrent();
         }
@@ -131,6 +132,30 @@ class ViewpointDialogBody final : public DialogBody {
 
  private:
   static void MakeCurrent() { ViewpointManager::SelectIfNeeded(ViewpointManager::SelectedIndex(false), false); }
+
+  static intptr_t RowData(ViewpointHandle handle) { return static_cast<intptr_t>(handle.Value()); }
+
+  // The record of the selected row; -1 when no row is selected or its viewpoint has
+  // gone since the list was made.
+  int32_t SelectedRecord() {
+    const int32_t row = Layer().ListGetSelection(DialogId(), kViewpointList);
+    if (row < 0) return -1;
+    const intptr_t data = Layer().ListGetItemData(DialogId(), kViewpointList, row);
+    const ViewpointHandle handle(static_cast<uint32_t>(data));
+    return handle.IsNone() ? -1 : ViewpointManager::FindIndexByHandle(handle);
+  }
+
+  void SelectRowOf(int32_t index) {
+    if (index < 0) return;
+    const intptr_t data = RowData(ViewpointManager::HandleAt(index));
+    const int32_t rows = Layer().ListGetCount(DialogId(), kViewpointList);
+    for (int32_t row = 0; row < rows; ++row) {
+      if (Layer().ListGetItemData(DialogId(), kViewpointList, row) == data) {
+        Layer().ListSelect(DialogId(), kViewpointList, row, 1);
+        return;
+      }
+    }
+  }
 
   bool m_aliasedOnly = false;
   CollectableRecord m_listRecord;

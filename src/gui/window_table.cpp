@@ -144,6 +144,7 @@ class GuiViewpointWindows final : public ViewpointWindowPort {
     GuiWindowLayer* layer = InstalledGuiWindowLayer();
     return layer != nullptr && layer->TopCursorKind() == kCursorWait;
   }
+  void NotifyViewpointRemoved(uint32_t viewpointValue) override { NotifyViewpointWindows(viewpointValue, 0xFFFF); }
   void ApplyToWindowGroup(uint32_t viewpointValue, uint32_t operation) override {
     const ViewpointHandle viewpoint(viewpointValue);
     GuiWindowLayer* layer = InstalledGuiWindowLayer();

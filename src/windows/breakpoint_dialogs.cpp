@@ -73,21 +73,6 @@ GuiWindowLayer& GuiLayer() { return *InstalledGuiWindowLayer(); }
 
 void Inform(int32_t owner, const char* text) { GuiLayer().ShowMessageBox(owner, kMessageBoxInformation, text); }
 
-// The viewpoint of a request, current for its length.
-class ViewpointPushed {
- public:
-  explicit ViewpointPushed(uint32_t value) { PushViewpoint(ViewpointHandle(value)); }
-  ~ViewpointPushed() {
-    try {
-      PopViewpoint();
-    } catch (DVError& error) {
-      error.Report();
-    }
-  }
-  ViewpointPushed(const ViewpointPushed&) = delete;
-  ViewpointPushed& operator=(const ViewpointPushed&) = delete;
-};
-
 std::string ViewpointText(uint32_t value) {
   char text[ViewpointHandle::kMaxTextLength + 4] = {};
   FormatViewpointName(value, text, sizeof text, true);
@@ -398,7 +383,7 @@ void BreakpointListDialog::Delete() {
     request.m_slot = row.entry.m_slot;
     DVError status;
     {
-      ViewpointPushed pushed(row.entry.m_viewpoint);
+      ViewpointPushed pushed(ViewpointHandle(row.entry.m_viewpoint));
       SendBreakpointRequest(status, kRequestDelete, &request);
     }
     if (status.IsOkay()) {
@@ -426,7 +411,7 @@ void BreakpointListDialog::SetEnabled(bool enable) {
     request.m_slot = row.entry.m_slot;
     DVError status;
     {
-      ViewpointPushed pushed(row.entry.m_viewpoint);
+      ViewpointPushed pushed(ViewpointHandle(row.entry.m_viewpoint));
       SendBreakpointRequest(status, enable ? kRequestEnable : kRequestDisable, &request);
     }
     if (status.IsOkay()) {
@@ -451,7 +436,7 @@ void BreakpointListDialog::BrowseTo() {
   }
   DVError status(0, 0, kDisplayByFocus);
   {
-    ViewpointPushed pushed(e.m_viewpoint);
+    ViewpointPushed pushed(ViewpointHandle(e.m_viewpoint));
     ViewDispatcher::RunGuiCommandForKind(status, kViewGuiState, nullptr, kGuiBrowseFromList,
                                          reinterpret_cast<intptr_t>(e.m_locationText.data()));
   }
@@ -479,7 +464,7 @@ void BreakpointListDialog::PutBack(const std::vector<BreakpointListEntry>& snaps
     BreakpointDialogRequest request;
     DVError status;
     {
-      ViewpointPushed pushed(viewpoint);
+      ViewpointPushed pushed(ViewpointHandle(viewpoint));
       SendBreakpointRequest(status, kRequestClear, &request);
     }
     if (!status.IsOkay()) {
@@ -494,7 +479,7 @@ void BreakpointListDialog::PutBack(const std::vector<BreakpointListEntry>& snaps
     BreakpointDialogRequest request = RequestOf(e);
     DVError status;
     {
-      ViewpointPushed pushed(e.m_viewpoint);
+      ViewpointPushed pushed(ViewpointHandle(e.m_viewpoint));
       SendBreakpointRequest(status, kRequestAdd, &request);
     }
     if (!status.IsOkay()) status.Report();
@@ -823,7 +808,7 @@ int32_t BreakpointEditDialog::AddBreakpoint(DVError& status) {
   if (!ReadTexts(status, &answer, kMsgEmptyString)) return answer;
   BreakpointDialogRequest request = Request(-1, 0);
   {
-    ViewpointPushed pushed(m_viewpoint);
+    ViewpointPushed pushed(ViewpointHandle(m_viewpoint));
     SendBreakpointRequest(status, kRequestAdd, &request);
   }
   answer = status.IsOkay() ? request.m_result : (request.m_result == -2 ? -2 : -1);
@@ -834,7 +819,7 @@ int32_t BreakpointEditDialog::AddBreakpoint(DVError& status) {
   row.option = m_option;
   row.index = static_cast<int32_t>(m_list->Rows().size());
   {
-    ViewpointPushed pushed(m_viewpoint);
+    ViewpointPushed pushed(ViewpointHandle(m_viewpoint));
     SendBreakpointRequest(status, kRequestComplete, &row.entry);
   }
   if (!status.IsOkay()) {
@@ -862,7 +847,7 @@ int32_t BreakpointEditDialog::ModifyBreakpoint(DVError& status) {
   if (!ReadTexts(status, &answer, kMsgNoSymbol)) return answer;
   const BreakpointListEntry old = *m_modified;
   BreakpointDialogRequest request = Request(old.entry.m_slot, old.entry.m_viewpointOnly);
-  ViewpointPushed pushed(m_viewpoint);
+  ViewpointPushed pushed(ViewpointHandle(m_viewpoint));
   bool oldDeleted = false;
   if (m_type == old.entry.m_kind) {
     SendBreakpointRequest(status, kRequestChange, &request);
@@ -871,7 +856,7 @@ int32_t BreakpointEditDialog::ModifyBreakpoint(DVError& status) {
     removal.m_kind = old.entry.m_kind;
     removal.m_slot = old.entry.m_slot;
     {
-      ViewpointPushed oldViewpoint(old.entry.m_viewpoint);
+      ViewpointPushed oldViewpoint(ViewpointHandle(old.entry.m_viewpoint));
       SendBreakpointRequest(status, kRequestDelete, &removal);
     }
     if (!status.IsOkay()) return -1;
@@ -885,7 +870,7 @@ int32_t BreakpointEditDialog::ModifyBreakpoint(DVError& status) {
       BreakpointDialogRequest back = RequestOf(old.entry);
       DVError backStatus;
       {
-        ViewpointPushed oldViewpoint(old.entry.m_viewpoint);
+        ViewpointPushed oldViewpoint(ViewpointHandle(old.entry.m_viewpoint));
         SendBreakpointRequest(backStatus, kRequestAdd, &back);
       }
       if (!backStatus.IsOkay()) {

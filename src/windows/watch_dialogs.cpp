@@ -30,7 +30,17 @@ constexpr uint32_t kRequestRestoreSet = 0xd1;
 constexpr uint32_t kRequestRemoveSet = 0xd2;
 constexpr uint32_t kRequestListSets = 0xd3;
 
-WinSuper* g_managedWindow = nullptr;
+// The management dialog of watch sets while it is open, and the Watch window it works
+// for, which closes it when it closes itself.
+struct WatchManagement {
+  WinSuper* window = nullptr;
+  ManagementDialog* dialog = nullptr;
+};
+
+WatchManagement& Management() {
+  static WatchManagement management;
+  return management;
+}
 
 constexpr char kOneWatch[] = "One Watch must be selected for deletion.";
 
@@ -268,10 +278,10 @@ void ShowDeleteWatchDialog(int32_t ownerId) {
 namespace {
 
 // The watch form's side of the settings management: the window's view manager keeps
-// the sets; a failure is reported and leaves the list as it is.
+// the sets; a failure is reported and leaves the list as it is. Once the window has
+// gone (its dialog closing with it) nothing is asked of it.
 int32_t WatchManageCallback(int32_t, uint32_t operation, void* argument) {
-  if (g_managedWindow == nullptr) return -1;
-  DVError status(0, 0, kDisplayByFocus);
+  WatchManagement& management = Management();
   intptr_t sent = reinterpret_cast<intptr_t>(argument);
   uint32_t code = 0;
   switch (operation) {
@@ -284,7 +294,9 @@ int32_t WatchManageCallback(int32_t, uint32_t operation, void* argument) {
       break;
     default: return 0;
   }
-  const int32_t result = ViewDispatcher::RunGuiCommand(status, *g_managedWindow, static_cast<int32_t>(code), sent);
+  if (management.window == nullptr) return -1;
+  DVError status(0, 0, kDisplayByFocus);
+  const int32_t result = ViewDispatcher::RunGuiCommand(status, *management.window, static_cast<int32_t>(code), sent);
   if (!status.IsOkay()) {
     status.Report();
     return -1;
@@ -294,14 +306,28 @@ int32_t WatchManageCallback(int32_t, uint32_t operation, void* argument) {
 
 }  // namespace
 
+// The dialog is the window's while it runs; what was there before (nothing, as the
+// dialog is modal) comes back after.
 void ShowWatchManagement(WinSuper& window) {
-  WinSuper* previous = g_managedWindow;
-  g_managedWindow = &window;
+  const ManagementForm* form = FindManagementForm(kWatchManage);
+  if (form == nullptr) ZENTOR_INTERNAL_ERROR();
+  ManagementDialog dialog(kManageEverything, &WatchManageCallback, form->title, form->recordId);
+  const WatchManagement previous = Management();
+  Management() = WatchManagement{&window, &dialog};
   struct Restore {
-    WinSuper* previous;
-    ~Restore() { g_managedWindow = previous; }
+    WatchManagement previous;
+    ~Restore() { Management() = previous; }
   } restore{previous};
-  RunManagementDialog(window.LayerWindowId(), kWatchManage, &WatchManageCallback);
+  RunModalDialog(dialog, window.LayerWindowId(), kWatchManage);
+}
+
+void CloseWatchManagement(const WinSuper& window) {
+  WatchManagement& management = Management();
+  if (management.window != &window) return;
+  management.window = nullptr;
+  if (management.dialog != nullptr && management.dialog->IsOpen()) {
+    management.dialog->Deliver(kDialogEventCancel, 0);
+  }
 }
 
 }  // namespace zentor

@@ -65,5 +65,8 @@ void ShowDeleteWatchDialog(int32_t ownerId);
 // The Watch window's "&Manage Watch...": the named watch sets of the settings store,
 // through the window's view manager.
 void ShowWatchManagement(WinSuper& window);
+// The window is closing: the management dialog it opened closes with it, and nothing
+// more is asked of the window.
+void CloseWatchManagement(const WinSuper& window);
 
 }  // namespace zentor

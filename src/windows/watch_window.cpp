@@ -1,5 +1,6 @@
 #include "windows/watch_window.h"
 
+#include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/view_kind.h"
 #include "gui/gui_window_layer.h"
@@ -50,9 +51,11 @@ WatchWindow::WatchWindow(NativeWindow window, uint32_t viewpointValue, const cha
   ViewDispatcher::RunGuiCommand(status, *this, kGuiOpened, 0);
 }
 
-// The manager goes whatever its closing answers; its failure is reported, and the
-// window leaves the screen all the same.
+// The management dialog the window opened closes first, while the manager it works
+// through is still there. The manager goes whatever its closing answers; its failure
+// is reported, and the window leaves the screen all the same.
 WatchWindow::~WatchWindow() {
+  CloseWatchManagement(*this);
   DVError status(0, 0, kDisplayByFocus);
   ViewDispatcher::RunGuiCommand(status, *this, kGuiClosing, 0);
   status.Report();
@@ -95,7 +98,11 @@ void WatchWindow::OnMouse(const WindowEvent& event) {
   if (event.type == kEventMouseDown && MouseButton(event) != kMouseLeft) ShowPopup();
 }
 
+// The popup's items work on the watches the window shows, those of its viewpoint,
+// whichever viewpoint is current: the dialogs and the manager's requests run with the
+// window's pushed.
 void WatchWindow::OnCommand(int32_t command) {
+  ViewpointPushed pushed(GetViewpoint());
   switch (command) {
     case kAddWatch: ShowAddWatchDialog(LayerWindowId()); break;
     case kDeleteWatch: ShowDeleteWatchDialog(LayerWindowId()); break;

@@ -8,8 +8,12 @@
 
 #include "app/session_reset.h"
 #include "command/debug_variables.h"
+#include "core/current_viewpoint.h"
 #include "core/memory_file.h"
+#include "core/viewpoint_manager.h"
 #include "harness/session/loop_session.h"
+#include "symbols/symbol_context.h"
+#include "target/tmi_viewpoint.h"
 
 namespace zentor {
 namespace {
@@ -40,6 +44,22 @@ TEST(SessionResetTest, ASessionLeavesNoMemoryFilesNorDebugVariablesBehind) {
     EXPECT_EQ(LiveMemoryFileCount(), before) << output;
     EXPECT_EQ(LiveDebugVariableCount(), 0u) << output;
   }
+}
+
+// Viewpoints that share one symbol context (each thread of a server sees the symbols
+// of every module) give it up once: the reset frees it, and only once.
+TEST(SessionResetTest, ASymbolContextSharedByViewpointsIsFreedOnce) {
+  for (uint32_t value : {0x51u, 0x52u}) {
+    TmiAddKnownViewpoint(value);
+    ViewpointManager::AddViewpoint(ViewpointHandle(value));
+  }
+  SetCurrentSymbolContext_Checked(SymbolContext::CreateForViewpoint().release());
+  const uint64_t serial = ViewpointManager::SymbolContextOf(ViewpointHandle(0x51))->Serial();
+  ViewpointManager::CopySymbolContextToOthers(ViewpointHandle(0x51));
+  ASSERT_EQ(ViewpointManager::SymbolContextOf(ViewpointHandle(0x52)), SymbolContext::Live(serial));
+  ResetDebugSession();
+  EXPECT_EQ(SymbolContext::Live(serial), nullptr);
+  EXPECT_EQ(ViewpointManager::Count(), 0u);
 }
 
 }  // namespace

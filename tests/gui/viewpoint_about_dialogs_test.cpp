@@ -1,11 +1,13 @@
 // The Viewpoint and Alias dialogs and the About box through the scripted driver over
-// their real templates: the list's current mark and aliased-only filter, making a
-// viewpoint current, the Alias dialog's reading of its text and its refusal of an
-// alias in use, the F1 hook's topics in both dialogs, and the product texts on the
-// About box's statics.
+// their real templates: the sorted list's rows, current mark and aliased-only filter,
+// each choice in it acting on the viewpoint of the row chosen, the Alias dialog's
+// reading of its text and its refusal of an alias in use, the F1 hook's topics in both
+// dialogs, and the product texts on the About box's statics.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/dv_error.h"
@@ -22,7 +24,10 @@
 #include "gui/viewpoint_dialogs.h"
 #include "gui/window_table.h"
 #include "harness/dialog_driver.h"
+#include "harness/dialog_template.h"
 #include "harness/recording_layer_system.h"
+#include "harness/window_procedures.h"
+#include "target/tmi_viewpoint.h"
 
 namespace zentor {
 namespace {
@@ -52,8 +57,12 @@ class ViewpointAboutDialogsTest : public ::testing::Test {
     FrameWindow::SetFrame(frame);
     InstallGuiViewpointWindows();
     ViewpointManager::RemoveAllViewpoints();
-    // Records 0 and 1 without alias, 2 and 3 aliased; 0 current.
-    for (uint32_t value : {0x11u, 0x22u, 0x33u, 0x44u}) ViewpointManager::AddViewpoint(ViewpointHandle(value));
+    // Records 0 and 1 without alias, 2 and 3 aliased; 0 current. The target names
+    // them "0x11" to "0x44".
+    for (uint32_t value : kViewpoints) {
+      TmiAddKnownViewpoint(value);
+      ViewpointManager::AddViewpoint(ViewpointHandle(value));
+    }
     ViewpointManager::SetAlias(2, "ALPHA");
     ViewpointManager::SetAlias(3, "BETA");
     ViewpointManager::SelectViewpoint(0);
@@ -69,18 +78,27 @@ class ViewpointAboutDialogsTest : public ::testing::Test {
     SetHelpHookMessage(0);
     SetHelpFile("");
     ViewpointManager::RemoveAllViewpoints();
+    for (uint32_t value : kViewpoints) TmiRemoveKnownViewpoint(value);
     InstallViewpointWindowPort(nullptr);
     FrameWindow::Reset();
     WindowLayer::SetBackend(m_previousBackend);
     InstallGuiWindowLayer(nullptr);
   }
   void OpenViewpoints() {
-    ASSERT_TRUE(HandleFrameCommand(frame, kCommandViewpointDialog, 0));
+    testing_support::SendCommand(FrameWindow::FrameHandle(), kCommandViewpointDialog);
     ASSERT_TRUE(IsViewpointDialogOpen());
   }
   std::vector<std::string> Lines() { return driver.Entries(kViewpointList); }
-  // The list line of the record with the alias (or of none), and whether it is marked.
-  static bool Marked(const std::string& line) { return line.size() > 3 && line[3] == '*'; }
+  // The row that names the viewpoint ("0x22"); -1 when none does.
+  int32_t RowOf(const std::string& text) {
+    const std::vector<std::string> lines = Lines();
+    for (size_t row = 0; row < lines.size(); ++row) {
+      if (lines[row].find(text) != std::string::npos) return static_cast<int32_t>(row);
+    }
+    return -1;
+  }
+  static uint32_t Current() { return ViewpointManager::HandleAt(ViewpointManager::CurrentIndex()).Value(); }
+  static constexpr uint32_t kViewpoints[] = {0x11, 0x22, 0x33, 0x44};
 
   RecordingLayerSystem system;
   GuiWindowLayer layer{system};
@@ -91,48 +109,80 @@ class ViewpointAboutDialogsTest : public ::testing::Test {
   DialogDriver driver{system};
 };
 
-TEST_F(ViewpointAboutDialogsTest, TheListMarksTheCurrentViewpointFiltersAndMakesTheDoubleClickedOneCurrent) {
+// The rows read as the headings do: the mark, the target's text, the alias. The list
+// sorts them (the current one's mark puts its row last), so each choice in it acts on
+// the viewpoint of the row chosen, wherever the sorting put that row.
+TEST_F(ViewpointAboutDialogsTest, EveryChoiceInTheSortedListActsOnTheViewpointOfItsRow) {
   OpenViewpoints();
-  ASSERT_TRUE(HandleFrameCommand(frame, kCommandViewpointDialog, 0));
+  testing_support::SendCommand(FrameWindow::FrameHandle(), kCommandViewpointDialog);
   EXPECT_EQ(driver.Opened(), std::vector<std::string>{"VIEWPTDLG"}) << "an open dialog is brought up, not made twice";
-  std::vector<std::string> lines = Lines();
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_TRUE(Marked(lines[0]));
-  for (size_t i = 1; i < lines.size(); ++i) EXPECT_FALSE(Marked(lines[i])) << lines[i];
-  // Under the headings: the alias, then the target's text of the viewpoint.
-  EXPECT_EQ(lines[2], "             ALPHA             " +
-                          std::string(ViewpointManager::DisplayNameOf(0x33, false).data()));
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"             0x22             ",
+                                               "             0x33             ALPHA",
+                                               "             0x44             BETA",
+                                               "   *         0x11             "}));
+  EXPECT_EQ(driver.Selection(kViewpointList), 3) << "the selection starts on the first viewpoint";
+  std::vector<std::pair<int32_t, std::string>> headings;
+  for (const testing_support::DialogResourceTemplate& dialog : testing_support::ProjectDialogTemplates()) {
+    if (dialog.name != "VIEWPTDLG") continue;
+    for (const testing_support::DialogControlTemplate& control : dialog.controls) {
+      if (control.statement == "LTEXT") headings.emplace_back(control.x, control.text);
+    }
+  }
+  std::sort(headings.begin(), headings.end());
+  ASSERT_EQ(headings.size(), 3u);
+  EXPECT_EQ(headings[0].second + " " + headings[1].second + " " + headings[2].second, "Current Viewpoint Alias")
+      << "the headings, left to right, name the row's columns";
 
-  // Record 1 has no alias: with the filter on the selection moves to the first aliased.
-  driver.Script({DialogDriver::Select(kViewpointList, 1), DialogDriver::Press(kViewpointAliasedOnly)});
+  struct Step {
+    const char* name;
+    std::vector<DialogDriver::Action> actions;  // after the row is chosen; none: a double click on it
+    const char* row;                            // a text of the row chosen
+    uint32_t current;                           // the current viewpoint after
+    size_t rows;
+  };
+  const Step steps[] = {
+      {"a double click on the first row", {}, "0x22", 0x22, 4},
+      {"Make Current on the ALPHA row", {DialogDriver::Press(kViewpointMakeCurrent)}, "0x33", 0x33, 4},
+      {"the filter while a row without alias is chosen", {DialogDriver::Press(kViewpointAliasedOnly)}, "0x22", 0x33, 2},
+      {"a double click in the filtered list", {}, "BETA", 0x44, 2},
+      {"the filter off again", {DialogDriver::Press(kViewpointAliasedOnly)}, "BETA", 0x44, 4},
+      {"Make Current on the row of 0x11", {DialogDriver::Press(kViewpointMakeCurrent)}, "0x11", 0x11, 4},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    const int32_t row = RowOf(step.row);
+    ASSERT_GE(row, 0);
+    if (step.actions.empty()) {
+      driver.Script({DialogDriver::DoubleClick(kViewpointList, row)});
+    } else {
+      driver.Script({DialogDriver::Select(kViewpointList, row)});
+      driver.Script(step.actions);
+    }
+    driver.Play();
+    EXPECT_EQ(Current(), step.current);
+    EXPECT_EQ(Lines().size(), step.rows);
+    const int32_t marked = RowOf("*");
+    ASSERT_GE(marked, 0);
+    EXPECT_EQ(ViewpointManager::FindIndexByHandle(ViewpointHandle(step.current)),
+              ViewpointManager::FindIndexByAlias(Lines()[static_cast<size_t>(marked)].substr(13, 4).c_str()))
+        << "the mark is on the current viewpoint's row";
+  }
+  EXPECT_EQ(Lines()[static_cast<size_t>(driver.Selection(kViewpointList))].substr(3, 1), "*")
+      << "the chosen row stays chosen when the sorting moves it";
+
+  // A viewpoint removed before the chosen one leaves the choice on the same viewpoint.
+  driver.Script({DialogDriver::Select(kViewpointList, RowOf("0x44"))});
   driver.Play();
-  lines = Lines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[0].find("ALPHA"), std::string::npos);
-  EXPECT_NE(lines[1].find("BETA"), std::string::npos);
-  EXPECT_EQ(driver.Selection(kViewpointList), 0);
-  EXPECT_EQ(ViewpointManager::SelectedIndex(false), 2);
-
-  // In the filtered list a position is an alias number.
-  driver.Script({DialogDriver::DoubleClick(kViewpointList, 1)});
-  driver.Play();
-  EXPECT_EQ(ViewpointManager::CurrentIndex(), 3);
-  lines = Lines();
-  EXPECT_FALSE(Marked(lines[0]));
-  EXPECT_TRUE(Marked(lines[1])) << "the mark follows the current viewpoint";
-
-  // The filter off again: every viewpoint, the mark on record 3.
-  driver.Script({DialogDriver::Press(kViewpointAliasedOnly)});
-  driver.Play();
-  lines = Lines();
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_TRUE(Marked(lines[3]));
-
-  // Viewpoints removed while the dialog is open leave the list at the next refresh.
-  ViewpointManager::RemoveViewpoint(ViewpointHandle(0x33));
+  ViewpointManager::RemoveViewpoint(ViewpointHandle(0x11));
   RefreshViewpointDialogIfChanged();
   EXPECT_EQ(Lines().size(), 3u);
-  for (uint32_t value : {0x11u, 0x22u, 0x44u}) ViewpointManager::RemoveViewpoint(ViewpointHandle(value));
+  EXPECT_EQ(driver.Selection(kViewpointList), RowOf("0x44"));
+  ViewpointManager::ApplyPendingSelection();
+  driver.Script({DialogDriver::Press(kViewpointMakeCurrent)});
+  driver.Play();
+  EXPECT_EQ(Current(), 0x44u);
+
+  for (uint32_t value : {0x22u, 0x33u, 0x44u}) ViewpointManager::RemoveViewpoint(ViewpointHandle(value));
   RefreshViewpointDialogIfChanged();
   EXPECT_TRUE(Lines().empty());
   EXPECT_FALSE(driver.Enabled(kViewpointMakeCurrent));
@@ -146,7 +196,7 @@ TEST_F(ViewpointAboutDialogsTest, TheAliasDialogSetsTheFirstWordOfAtMostEightCha
   };
   const Case cases[] = {{"ab cd", "ab"}, {"abcdefghijkl", "abcdefgh"}, {"\tzz", "zz"}, {"   ", ""}};
   OpenViewpoints();
-  driver.Script({DialogDriver::Select(kViewpointList, 1)});
+  driver.Script({DialogDriver::Select(kViewpointList, RowOf("0x22"))});
   driver.Play();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -155,7 +205,7 @@ TEST_F(ViewpointAboutDialogsTest, TheAliasDialogSetsTheFirstWordOfAtMostEightCha
                    DialogDriver::Type(kAliasEdit, c.typed), DialogDriver::Press(kDialogOkControl)});
     driver.Play();
     EXPECT_EQ(std::string(ViewpointManager::AliasOf(1).data()), c.alias);
-    EXPECT_EQ(Lines()[1].find(c.alias) != std::string::npos, true) << Lines()[1];
+    EXPECT_EQ(Lines()[static_cast<size_t>(RowOf("0x22"))], "             0x22             " + std::string(c.alias));
   }
   EXPECT_EQ(ViewpointManager::AliasNumberOf(1), -1) << "blanks removed the alias";
 }
@@ -164,7 +214,7 @@ TEST_F(ViewpointAboutDialogsTest, AnAliasInUseIsRefusedWithTheDialogOpenAndItsTe
   OpenViewpoints();
   LastError() = DVError(0, 0, kDisplayByFocus);
   bool stayedOpen = false;
-  driver.Script({DialogDriver::Select(kViewpointList, 1), DialogDriver::Press(kViewpointAlias),
+  driver.Script({DialogDriver::Select(kViewpointList, RowOf("0x22")), DialogDriver::Press(kViewpointAlias),
                  DialogDriver::Type(kAliasEdit, "ALPHA"),
                  DialogDriver::Do([&](DialogDriver&) { system.TakeLog(); }),
                  DialogDriver::Press(kDialogOkControl),

@@ -66,6 +66,11 @@ class ProbeWindow : public WinSuper {
   }
   void OnEngineNotify() override { Note("notify"); }
   int32_t SendViewRequest(int32_t, intptr_t) override { return 0; }
+  // The Command window follows the current viewpoint; no other window changes its own.
+  void SetViewpoint(ViewpointHandle handle) override {
+    if (Kind() != kViewCommand) WinSuper::SetViewpoint(handle);
+    SetWindowViewpoint(handle);
+  }
   void OnPaint(const WindowEvent& event) override {
     const LayerRect area = event.PaintArea();
     Note("paint " + std::to_string(area.bottom) + "x" + std::to_string(area.right));
@@ -551,6 +556,20 @@ TEST_F(WindowFrameworkTest, ViewpointGroupsAndNotices) {
   EXPECT_EQ(CountWindowsOfKind(kViewWatch, kOther), 1);
   EXPECT_THROW(ViewpointManager::ApplyToWindowGroup(kServer, 3), DVError);
   EXPECT_NO_THROW(ViewpointManager::ApplyToWindowGroup(ViewpointHandle::kNone, 3));
+}
+
+// A viewpoint that goes closes its group, then tells the windows of it that are left
+// (the Command and General windows) as an engine change; the other viewpoint's windows
+// stay and hear nothing.
+TEST_F(WindowFrameworkTest, ARemovedViewpointClosesItsGroupThenTellsTheWindowsLeft) {
+  OpenProbe(kViewWatch);
+  OpenProbe(kViewWatch, kOther);
+  OpenProbe(kViewCommand);
+  OpenProbe(kViewStatus);
+  Calls().clear();
+  ViewpointManager::RemoveViewpoint(ViewpointHandle(kServer));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"3: destroyed", "6: notify", "10: notify"}));
+  EXPECT_EQ(CountWindowsOfKind(kViewWatch, kOther), 1);
 }
 
 TEST_F(WindowFrameworkTest, RefreshBeforeTheInputWait) {

@@ -51,6 +51,7 @@ NativeWindow DialogDriver::MakeWindow(const DialogResourceTemplate& dialogTempla
     RecordingLayerSystem::Window& w = m_system.At(item);
     w.text = control.text;
     w.multipleSelection = control.HasStyle("LBS_EXTENDEDSEL") || control.HasStyle("LBS_MULTIPLESEL");
+    w.sorted = control.HasStyle("LBS_SORT");
     w.enabled = !control.HasStyle("WS_DISABLED");
   }
   m_opened.push_back(dialogTemplate.name);

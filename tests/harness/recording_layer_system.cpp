@@ -1,6 +1,7 @@
 #include "harness/recording_layer_system.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -86,7 +87,7 @@ const char* MessageName(ControlMessage message) {
       "ListSetSelection", "ListGetSelectionCount", "ListGetSelectedItems", "ListSetHorizontalExtent",
       "ComboAddString", "ComboDeleteString", "ComboResetContent", "ComboGetCount", "ComboGetCurrentSelection",
       "ComboGetTextLength", "ComboGetText", "ComboSetCurrentSelection", "ComboSetEditSelection",
-      "ListSetTabStops",
+      "ListSetTabStops", "ListAddString",
   };
   return kNames[static_cast<size_t>(message)];
 }
@@ -411,8 +412,9 @@ void RecordingLayerSystem::GetWindowText(NativeWindow window, char* buffer, size
   buffer[length] = '\0';
 }
 
-// List and combo boxes keep their entries in order (no sorting), as the boxes the
-// program creates do.
+// List and combo boxes keep their entries in the order they are inserted; a sorted
+// list sorts what is added to it (not what is inserted at a place), as the real ones
+// do.
 intptr_t RecordingLayerSystem::SendControlMessage(NativeWindow window, ControlMessage message, uintptr_t wParam,
                                                   intptr_t lParam) {
   if (!IsWindow(window)) return -1;
@@ -422,7 +424,8 @@ intptr_t RecordingLayerSystem::SendControlMessage(NativeWindow window, ControlMe
     for (uintptr_t i = 0; i < wParam; ++i) stops += " " + std::to_string(reinterpret_cast<const int32_t*>(lParam)[i]);
     Log(std::string(MessageName(message)) + " " + w.label + stops);
   } else if (!IsQuery(message)) {
-    const bool textArgument = message == ControlMessage::ListInsertString || message == ControlMessage::ComboAddString;
+    const bool textArgument = message == ControlMessage::ListInsertString || message == ControlMessage::ComboAddString ||
+                              message == ControlMessage::ListAddString;
     Log(std::string(MessageName(message)) + " " + w.label + " " + std::to_string(static_cast<intptr_t>(wParam)) +
         " " + (textArgument ? "\"" + std::string(reinterpret_cast<const char*>(lParam)) + "\"" : std::to_string(lParam)));
   }
@@ -434,6 +437,22 @@ intptr_t RecordingLayerSystem::SendControlMessage(NativeWindow window, ControlMe
     case ControlMessage::ListInsertString: {
       const intptr_t at = index < 0 || index > count ? count : index;
       w.entries.insert(w.entries.begin() + at, reinterpret_cast<const char*>(lParam));
+      w.itemData.insert(w.itemData.begin() + at, 0);
+      return at;
+    }
+    case ControlMessage::ListAddString: {
+      // A sorted list compares without regard to case, as the real ones do.
+      const std::string text = reinterpret_cast<const char*>(lParam);
+      auto before = [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+          return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+        });
+      };
+      intptr_t at = count;
+      if (w.sorted) {
+        at = std::upper_bound(w.entries.begin(), w.entries.end(), text, before) - w.entries.begin();
+      }
+      w.entries.insert(w.entries.begin() + at, text);
       w.itemData.insert(w.itemData.begin() + at, 0);
       return at;
     }

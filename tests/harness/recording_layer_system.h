@@ -34,6 +34,7 @@ class RecordingLayerSystem : public LayerSystem {
     std::vector<intptr_t> itemData;
     intptr_t selection = -1;
     bool multipleSelection = false;
+    bool sorted = false;
     // A multiple-selection list's selected entries, ascending.
     std::vector<intptr_t> selectedItems;
     intptr_t extent = 0;

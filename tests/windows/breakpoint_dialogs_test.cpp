@@ -33,17 +33,15 @@ constexpr uint32_t kHardware = 1;
 constexpr uint32_t kSoftwareAccess = 7;
 constexpr uint32_t kWriteAccess = 1;
 
-class BreakpointDialogsTest : public testing_support::DebuggerWindowsTest {
+class BreakpointDialogsTest : public testing_support::DebuggerDialogsTest {
  protected:
   void SetUp() override {
-    DebuggerWindowsTest::SetUp();
-    m_previousBackend = WindowLayer::SetBackend(&m_backend);
+    DebuggerDialogsTest::SetUp();
     InstallBreakpointDialogNotices();
   }
   void TearDown() override {
     SetNoticeHandler(NoticeTarget::kBreakpointList, nullptr);
-    WindowLayer::SetBackend(m_previousBackend);
-    DebuggerWindowsTest::TearDown();
+    DebuggerDialogsTest::TearDown();
   }
 
   // A breakpoint of the type (0 br, 1 cb, 2 pp) set as the dialogs set one; its id.
@@ -118,10 +116,6 @@ class BreakpointDialogsTest : public testing_support::DebuggerWindowsTest {
     padded.resize(std::max<size_t>(padded.size(), 20), ' ');
     return padded;
   }
-
-  LayerBackend m_backend{m_layer};
-  WindowLayerBackend* m_previousBackend = nullptr;
-  DialogDriver m_driver{m_system};
 };
 
 // The rows, the sort by status with the name order inside, the one-entry operations,

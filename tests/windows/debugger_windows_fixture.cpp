@@ -167,4 +167,14 @@ int32_t DebuggerWindowsTest::IndexOf(const TextPane& pane, const std::string& te
   return -1;
 }
 
+void DebuggerDialogsTest::SetUp() {
+  DebuggerWindowsTest::SetUp();
+  m_previousBackend = WindowLayer::SetBackend(&m_backend);
+}
+
+void DebuggerDialogsTest::TearDown() {
+  WindowLayer::SetBackend(m_previousBackend);
+  DebuggerWindowsTest::TearDown();
+}
+
 }  // namespace zentor::testing_support

@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "core/text_pane.h"
+#include "core/window_layer.h"
 #include "gui/gui_window_layer.h"
+#include "gui/layer_backend.h"
 #include "gui/win_super.h"
+#include "harness/dialog_driver.h"
 #include "harness/fake_message_queue.h"
 #include "harness/recording_layer_system.h"
 #include "harness/recording_shell_system.h"
@@ -77,6 +80,18 @@ class DebuggerWindowsTest : public ::testing::Test {
   int m_next = 0;
   std::unique_ptr<FakeMessageQueue> m_queue;
   std::unique_ptr<RecordingShellSystem> m_shell;
+};
+
+// The same with dialogs: the core's window layer goes to the GUI's, and the scripted
+// driver plays the dialogs over their real templates.
+class DebuggerDialogsTest : public DebuggerWindowsTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  LayerBackend m_backend{m_layer};
+  WindowLayerBackend* m_previousBackend = nullptr;
+  DialogDriver m_driver{m_system};
 };
 
 // Undoes start-up's InstallDebuggerWindows: the data windows' kinds get placeholder

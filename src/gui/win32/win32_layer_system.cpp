@@ -275,6 +275,7 @@ class Win32LayerSystem final : public LayerSystem {
       case ControlMessage::ComboSetCurrentSelection: code = CB_SETCURSEL; break;
       case ControlMessage::ComboSetEditSelection: code = CB_SETEDITSEL; break;
       case ControlMessage::ListSetTabStops: code = LB_SETTABSTOPS; break;
+      case ControlMessage::ListAddString: code = LB_ADDSTRING; break;
     }
     return static_cast<intptr_t>(::SendMessageA(HwndOf(w), code, static_cast<WPARAM>(wParam), lParam));
   }
