@@ -155,6 +155,9 @@ class FrameCommandsTest : public DebuggerWindowsTest {
     m_previousStore = InstallSettingsStore(&m_store);
   }
   void TearDown() override {
+    // The walk toggles "Save on Exit" and the other layout settings: the tests that
+    // follow start from none.
+    LayoutState::Reset();
     InstallSettingsStore(m_previousStore);
     m_store.Reset();
     WindowLayer::SetBackend(m_previousBackend);
