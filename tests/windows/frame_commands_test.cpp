@@ -155,6 +155,7 @@ class FrameCommandsTest : public DebuggerWindowsTest {
     m_previousStore = InstallSettingsStore(&m_store);
   }
   void TearDown() override {
+    LayoutState::Reset();  // the walk leaves "Save on Exit" on
     InstallSettingsStore(m_previousStore);
     m_store.Reset();
     WindowLayer::SetBackend(m_previousBackend);
