@@ -25,6 +25,7 @@
 #include "harness/stand_in_session.h"
 #include "harness/transcript.h"
 #include "target/agent_requests.h"
+#include "target/memory_read_cache.h"
 #include "target/module_symbols.h"
 #include "target/tmi_session.h"
 #include "target/tmi_viewpoint.h"
@@ -230,12 +231,15 @@ TEST_F(ViewsAtStopTest, InspectorLinesAtAStop) {
   dump += "corners contracted: " + testing_support::DumpPane(m_inspectPane, false);
   EXPECT_EQ(m_inspectPane.count, 13);
 
-  // The elements' values come in one read of the agent's memory.
+  // The elements' values come in one read of the agent's memory (with the read cache
+  // on, none: the block of g_shape's read holds g_small).
   SetNumberBase(16);
   ASSERT_EQ(Inspect(kGuiInspectAdd, 0, "g_small"), 0);
+  TheMemoryReadCache().SetEnabled(false);
   const std::size_t reads = MemoryReadRequests();
   ASSERT_EQ(Inspect(kGuiInspectExpand, m_inspectPane.count - 1), 0) << m_status.Number();
   EXPECT_EQ(MemoryReadRequests() - reads, 1u);
+  TheMemoryReadCache().SetEnabled(true);
   EXPECT_EQ(m_inspectPane.count, 13 + 1 + 100);
   dump += "g_small in base 16: " + DumpLines(m_inspectPane, 13, 4);
   SetNumberBase(10);
