@@ -244,14 +244,18 @@ DVErrorCode Panel::GetLineCount(PanelHandle handle, int32_t* count) {
   return DVErrorCode();
 }
 
-DVErrorCode Panel::SetLineText(PanelHandle handle, int32_t line, const char* text) {
+DVErrorCode Panel::SetLineText(PanelHandle handle, int32_t line, const char* text, int32_t capacity) {
   PanelRecord* panel = Find(handle);
   if (panel == nullptr) return BadHandle();
   if (line < 0 || line >= panel->lineCount) return BadLine();
   auto* target = static_cast<PanelLine*>(panel->slots[static_cast<std::size_t>(line)]);
   if (text == nullptr) text = "";
   const auto length = static_cast<int32_t>(std::strlen(text));
-  if (target->storage == nullptr || target->capacity < length) {
+  if (capacity >= 0) {
+    capacity = std::max(capacity, length);
+    target->storage = std::make_unique<char[]>(static_cast<std::size_t>(capacity) + 1);
+    target->capacity = capacity;
+  } else if (target->storage == nullptr || target->capacity < length) {
     target->storage = std::make_unique<char[]>(static_cast<std::size_t>(length) + 2);
     target->capacity = length + 1;
   }
