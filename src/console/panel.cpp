@@ -139,20 +139,27 @@ void StartCapturedLine(PanelRecord& panel) {
   if (panel.insertIndex != -1) ++panel.insertIndex;
 }
 
-// The output hook of a capture: one character of the program's output.
-void CaptureCharacter(char ch) {
-  PanelRecord* panel = Library().capturing;
-  if (panel == nullptr || ch == '\a' || ch == '\r') return;
-  if (panel->lineFill < 0) StartCapturedLine(*panel);
+// One character of the program's output into the panel being captured.
+void CaptureCharacter(PanelRecord& panel, char ch) {
+  if (ch == '\a' || ch == '\r') return;
+  if (panel.lineFill < 0) StartCapturedLine(panel);
   if (ch == '\n') {
-    FinishCapturedLine(*panel);
+    FinishCapturedLine(panel);
     return;
   }
-  if (panel->lineFill == Panel::kLineBufferSize) {
-    FinishCapturedLine(*panel);
-    StartCapturedLine(*panel);
+  if (panel.lineFill == Panel::kLineBufferSize) {
+    FinishCapturedLine(panel);
+    StartCapturedLine(panel);
   }
-  Library().buffer[panel->lineFill++] = ch;
+  Library().buffer[panel.lineFill++] = ch;
+}
+
+// The output hook of a capture: a run of the program's output, taken a character at a
+// time without a call through the hook for each.
+void CaptureRun(std::string_view run) {
+  PanelRecord* panel = Library().capturing;
+  if (panel == nullptr) return;
+  for (const char ch : run) CaptureCharacter(*panel, ch);
 }
 
 // Ends the capture on every way out of the producer, so the output writer is never
@@ -161,7 +168,7 @@ class CaptureScope {
  public:
   explicit CaptureScope(PanelRecord& panel) : m_panel(panel) {
     Library().capturing = &panel;
-    OutputWriter::InstallHook(CaptureCharacter);
+    OutputWriter::InstallTextHook(CaptureRun);
   }
   CaptureScope(const CaptureScope&) = delete;
   CaptureScope& operator=(const CaptureScope&) = delete;

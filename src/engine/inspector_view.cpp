@@ -73,12 +73,14 @@ std::string PrintedValue(uint16_t kind, const uint8_t* value) {
   std::string text;
   bool stopped = false;
   ValueStack::Push(kind, value);
-  OutputWriter::InstallHook([&](char ch) {
-    if (stopped || ch == '\r' || ch == '\n' || text.size() >= kMaxValueText - 1) {
-      stopped = true;
-      return;
+  OutputWriter::InstallTextHook([&](std::string_view run) {
+    for (const char ch : run) {
+      if (stopped || ch == '\r' || ch == '\n' || text.size() >= kMaxValueText - 1) {
+        stopped = true;
+        return;
+      }
+      text += ch;
     }
-    text += ch;
   });
   try {
     DisplayTopValueInBase(GetNumberBase());

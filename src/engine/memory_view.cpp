@@ -142,14 +142,24 @@ void MemoryViewManager::StoreLine(Line& line, const std::string& text) {
                               notCharacters != 0 ? static_cast<int32_t>(width) : 1};
 }
 
-// One character of the printer's output: a line ends at LF and goes where the output
-// mode says (CR is dropped).
-void MemoryViewManager::MemoryOutputHook(char ch) {
-  if (ch == '\r') return;
-  if (ch != '\n') {
-    m_building += ch;
-    return;
+// A run of the printer's output: each line ends at LF and goes where the output mode
+// says (CR is dropped).
+void MemoryViewManager::MemoryOutputHook(std::string_view run) {
+  while (!run.empty()) {
+    const std::size_t end = run.find('\n');
+    std::string_view piece = run.substr(0, end);
+    for (std::size_t cr = piece.find('\r'); cr != std::string_view::npos; cr = piece.find('\r')) {
+      m_building.append(piece.substr(0, cr));
+      piece.remove_prefix(cr + 1);
+    }
+    m_building.append(piece);
+    if (end == std::string_view::npos) return;
+    run.remove_prefix(end + 1);
+    EndOutputLine();
   }
+}
+
+void MemoryViewManager::EndOutputLine() {
   std::string text = std::move(m_building);
   m_building.clear();
   switch (m_mode) {
@@ -192,7 +202,7 @@ void MemoryViewManager::RunPrinter(const AddressDescriptor& start, uint32_t coun
   const TypedLocation location(start, type, OrdinalValue(m_itemSize), OrdinalValue(count));
   ValueStack::PushPointerLocation(PointerLocation(location, type, OrdinalValue(m_itemSize)));
   m_building.clear();
-  OutputWriter::InstallHook([this](char ch) { MemoryOutputHook(ch); });
+  OutputWriter::InstallTextHook([this](std::string_view run) { MemoryOutputHook(run); });
   try {
     DisplayTopValueInBase(m_radix);
   } catch (...) {

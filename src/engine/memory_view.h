@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/address_descriptor.h"
@@ -61,11 +62,13 @@ class MemoryViewManager : public BaseManager {
   // Checks one dialog field of the request (a file name is trimmed in place).
   static DVErrorCode CheckField(MemoryDisplayRequest& request);
 
-  // The output hook's line (one character of the printer's output).
-  void MemoryOutputHook(char ch);
+  // The output hook of the printer: a run of its output.
+  void MemoryOutputHook(std::string_view run);
 
  private:
   struct Line;
+  // The line built so far is done: it goes where the output mode says.
+  void EndOutputLine();
   enum OutputMode { kInsertTop = 0, kReplace = 1, kAppend = 2, kToFile = 3 };
 
   void TakeFormat(const MemoryDisplayRequest& request);
