@@ -123,6 +123,12 @@ std::string Format(const char* format, const FormatArg& arg) {
   return buffer;
 }
 
+// A register's value as "%0*x" writes it, `digits` wide.
+std::string Hex(uint32_t value, int digits) {
+  char buffer[16];
+  return std::string(buffer, Formatter::UnsignedToText(value, 16, digits, buffer, sizeof buffer));
+}
+
 // "%+.12g" of the extended value, "nan" and "-nan" without what follows, padded to 15.
 std::string FloatingValueText(const uint8_t* extended) {
   uint8_t packed[8];
@@ -198,18 +204,18 @@ void RegisterView::LayOut() {
   for (const auto& pair : pairs) {
     NewLine();
     AddText(Format("  %- 4s", FormatArg(pair[0]->m_name)).c_str());
-    AddField(Format("%08lx", FormatArg(FieldValue(pair[0]->m_field))).c_str(), pair[0]);
+    AddField(Hex(FieldValue(pair[0]->m_field), 8).c_str(), pair[0]);
     AddText(Format("   %- 4s", FormatArg(pair[1]->m_name)).c_str());
-    AddField(Format("%08lx", FormatArg(FieldValue(pair[1]->m_field))).c_str(), pair[1]);
+    AddField(Hex(FieldValue(pair[1]->m_field), 8).c_str(), pair[1]);
   }
   NewLine();
   AddText(std::string(15, ' ').c_str());
   AddText(Format("  %- 4s", FormatArg(kEip.m_name)).c_str());
-  AddField(Format("%08lx", FormatArg(FieldValue(kEip.m_field))).c_str(), &kEip);
+  AddField(Hex(FieldValue(kEip.m_field), 8).c_str(), &kEip);
   NewLine();
   const uint32_t eflags = FieldValue(kFieldEflags);
   AddText("  flags   ");
-  AddField(Format("%04x", FormatArg(eflags & 0xFFFFu)).c_str(), &kEflags);
+  AddField(Hex(eflags & 0xFFFFu, 4).c_str(), &kEflags);
   AddText("   ");
   AddBitLetters(kRegisterFieldEflagsBit, eflags);
   NewLine();
@@ -224,7 +230,7 @@ void RegisterView::LayOut() {
     AddText(Format("  %s ", FormatArg(st.m_name)).c_str());
     for (uint32_t word = 0; word < 5; ++word) {
       const RegisterFieldDescriptor& row = WordRows().rows[reg * 5 + word];
-      AddField(Format("%04x", FormatArg(FieldValue(row.m_field))).c_str(), &row);
+      AddField(Hex(FieldValue(row.m_field), 4).c_str(), &row);
       AddText(" ");
     }
     AddText("== ");
@@ -234,14 +240,14 @@ void RegisterView::LayOut() {
   for (const auto& row : rows) {
     NewLine();
     AddText(Format("  %- 4s", FormatArg(row[0]->m_name)).c_str());
-    AddField(Format("%04x", FormatArg(FieldValue(row[0]->m_field))).c_str(), row[0]);
+    AddField(Hex(FieldValue(row[0]->m_field), 4).c_str(), row[0]);
     AddText(Format("  %- 4s", FormatArg(row[1]->m_name)).c_str());
-    AddField(Format("%08x", FormatArg(FieldValue(row[1]->m_field))).c_str(), row[1]);
+    AddField(Hex(FieldValue(row[1]->m_field), 8).c_str(), row[1]);
   }
   NewLine();
   const uint32_t fsw = FieldValue(kFsw.m_field);
   AddText(Format("  %- 4s", FormatArg(kFsw.m_name)).c_str());
-  AddField(Format("%04x", FormatArg(fsw)).c_str(), &kFsw);
+  AddField(Hex(fsw, 4).c_str(), &kFsw);
   AddText("  ");
   AddBitLetters(kRegisterFieldStatusBit, fsw);
 }
