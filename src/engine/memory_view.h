@@ -71,8 +71,25 @@ class MemoryViewManager : public BaseManager {
   void EndOutputLine();
   enum OutputMode { kInsertTop = 0, kReplace = 1, kAppend = 2, kToFile = 3 };
 
+  // What a display printed: its place, format and bytes, and the lines it made. A
+  // refresh that would print the same keeps the lines.
+  struct Screen {
+    bool readable = false;
+    TargetAddressRecord start;
+    uint16_t format = 0;
+    uint8_t radix = 0;
+    uint32_t count = 0;
+    std::vector<uint8_t> bytes;
+    std::string texts;
+  };
+  // Three screens of the widest rows are far below this.
+  static constexpr uint64_t kMostScreenBytes = 64 * 1024;
+
   void TakeFormat(const MemoryDisplayRequest& request);
   void Display(const MemoryDisplayRequest& request);
+  Screen ReadScreen(const AddressDescriptor& start, uint32_t count) const;
+  bool ShowsScreen(const Screen& screen) const;
+  std::string LineTexts() const;
   void MoveDown(const MemoryDisplayRequest& request, uint32_t lines);
   DVErrorCode MoveUp(const MemoryDisplayRequest& request, uint32_t lines);
   void Reposition(const MemoryDisplayRequest& request);
@@ -103,6 +120,7 @@ class MemoryViewManager : public BaseManager {
   // Line number of slot 0 within the range (closed ranges).
   int32_t m_firstLine = 0;
   int32_t m_totalLines = -1;
+  Screen m_shown;
 };
 
 }  // namespace zentor
