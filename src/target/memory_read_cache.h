@@ -13,6 +13,8 @@
 #include <map>
 #include <vector>
 
+#include "target/agent_packet.h"
+
 namespace zentor {
 
 class MemoryReadCache {
@@ -25,7 +27,8 @@ class MemoryReadCache {
   // The unit of read-ahead: the largest answer of one read request. Aligned, a block
   // never leaves the 4 KB page of the bytes asked for, so it is readable wherever
   // they are.
-  static constexpr uint32_t kBlockSize = 1024;
+  static constexpr uint32_t kBlockSize = kMaxPayloadLength;
+  static_assert((kBlockSize & (kBlockSize - 1)) == 0, "blocks are aligned by masking");
   // The most bytes held; a read that would pass it starts the cache afresh, and a
   // longer one goes to the agent alone.
   static constexpr uint32_t kMostHeldBytes = 256 * 1024;
