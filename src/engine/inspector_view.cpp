@@ -574,11 +574,18 @@ bool InspectorViewManager::RefreshInPlace() {
   const int32_t count = LineCount();
   const uint32_t base = GetNumberBase();
   const uint32_t unicode = InstalledSymbolLoadTarget().UnicodeOption();
+  // An outline of another shape (a nested expansion, members that are not one read's
+  // elements: the Locals window) is made anew without describing anything first.
+  for (int32_t line = 0; line < count;) {
+    const InspectorNode* node = NodeAt(line);
+    if (node == nullptr || !node->topLevel || node->handle == nullptr) return false;
+    if (node->state == kStateExpanded && node->elements == nullptr) return false;
+    line += 1 + (node->state == kStateExpanded ? static_cast<int32_t>(node->count) : 0);
+  }
   std::list<Root> roots;
   try {
     for (int32_t line = 0; line < count;) {
       InspectorNode* node = NodeAt(line);
-      if (node == nullptr || !node->topLevel || node->handle == nullptr) return false;
       Root& root = roots.emplace_back();
       root.line = line;
       root.node = node;
@@ -589,10 +596,7 @@ bool InspectorViewManager::RefreshInPlace() {
         continue;
       }
       const ElementBlock* elements = node->elements.get();
-      if (elements == nullptr || root.fresh.count != node->count || elements->base != base ||
-          elements->unicode != unicode) {
-        return false;
-      }
+      if (root.fresh.count != node->count || elements->base != base || elements->unicode != unicode) return false;
       const ElementPlan plan = PlanElements(*node->handle, root.fresh.category, root.fresh.count);
       if (!plan.fast || plan.allInactive || plan.kind != elements->kind || plan.size != elements->size ||
           elements->firstLocation != plan.first.Text().data()) {
