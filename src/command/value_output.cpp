@@ -350,12 +350,13 @@ class ValueOutput {
     uint8_t wide[4] = {};
     ConvertValue(data, static_cast<uint16_t>(kind), wide, kKindOrd4);
     const uint32_t value = LoadU32(wide);
-    const char* format = "%0*lx";
-    if (base == 2) format = "%0*ly";
-    if (base == 8) format = "%0*lo";
-    if (base == 10) format = "%*lu";
     char text[80] = {};
-    const std::size_t length = Formatter::FormatToBuffer(text, sizeof text, format, width < 0 ? 0 : width, value);
+    std::size_t length = 0;
+    if (base == 2) {
+      length = Formatter::FormatToBuffer(text, sizeof text, "%0*ly", width < 0 ? 0 : width, value);
+    } else {
+      length = Formatter::UnsignedToText(value, base == 8 || base == 10 ? base : 16, width, text, sizeof text);
+    }
     m_line.PlaceRightAligned(std::string(text, length), width);
   }
 

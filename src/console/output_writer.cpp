@@ -400,6 +400,19 @@ std::string_view FormatArg::AsText() const {
 // ---------------------------------------------------------------------------
 // Formatter
 
+std::size_t Formatter::UnsignedToText(uint32_t value, unsigned radix, int width, char* buffer,
+                                     std::size_t bufferSize) {
+  if (buffer == nullptr || bufferSize == 0) return 0;
+  BoundedText out(buffer, bufferSize);
+  char digits[32];
+  char* const end = digits + sizeof digits;
+  const char* first = DigitsBefore(end, value, radix, false);
+  const auto count = static_cast<std::size_t>(end - first);
+  if (width > 0 && static_cast<std::size_t>(width) > count) out.Repeat(radix == 10 ? ' ' : '0', width - count);
+  out.Put(std::string_view(first, count));
+  return out.Finish();
+}
+
 std::size_t Formatter::Format(char* buffer, std::size_t bufferSize, const char* format,
                               std::span<const FormatArg> args) {
   if (format == nullptr || buffer == nullptr || bufferSize == 0) return 0;

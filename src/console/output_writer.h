@@ -110,6 +110,10 @@ class Formatter {
   static std::size_t BinaryToText(uint32_t value, int width, BinaryPad padMode, char prefix,
                                   char* buffer, std::size_t bufferSize);
 
+  // What "%0*lx", "%0*lo" and "%*lu" (radix 16, 8 and 10) write for a 32-bit value,
+  // without a format to read: the digits, with zeros before them (blanks in decimal)
+  // up to `width`. The views write values by the screenful. Bounded as Format is.
+  static std::size_t UnsignedToText(uint32_t value, unsigned radix, int width, char* buffer, std::size_t bufferSize);
 };
 
 // Text of a real value: the low 6 bits of the type code select its size (19 a 4-byte

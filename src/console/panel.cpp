@@ -139,20 +139,27 @@ void StartCapturedLine(PanelRecord& panel) {
   if (panel.insertIndex != -1) ++panel.insertIndex;
 }
 
-// The output hook of a capture: one character of the program's output.
-void CaptureCharacter(char ch) {
-  PanelRecord* panel = Library().capturing;
-  if (panel == nullptr || ch == '\a' || ch == '\r') return;
-  if (panel->lineFill < 0) StartCapturedLine(*panel);
+// One character of the program's output into the panel being captured.
+void CaptureCharacter(PanelRecord& panel, char ch) {
+  if (ch == '\a' || ch == '\r') return;
+  if (panel.lineFill < 0) StartCapturedLine(panel);
   if (ch == '\n') {
-    FinishCapturedLine(*panel);
+    FinishCapturedLine(panel);
     return;
   }
-  if (panel->lineFill == Panel::kLineBufferSize) {
-    FinishCapturedLine(*panel);
-    StartCapturedLine(*panel);
+  if (panel.lineFill == Panel::kLineBufferSize) {
+    FinishCapturedLine(panel);
+    StartCapturedLine(panel);
   }
-  Library().buffer[panel->lineFill++] = ch;
+  Library().buffer[panel.lineFill++] = ch;
+}
+
+// The output hook of a capture: a run of the program's output, taken a character at a
+// time without a call through the hook for each.
+void CaptureRun(std::string_view run) {
+  PanelRecord* panel = Library().capturing;
+  if (panel == nullptr) return;
+  for (const char ch : run) CaptureCharacter(*panel, ch);
 }
 
 // Ends the capture on every way out of the producer, so the output writer is never
@@ -161,7 +168,7 @@ class CaptureScope {
  public:
   explicit CaptureScope(PanelRecord& panel) : m_panel(panel) {
     Library().capturing = &panel;
-    OutputWriter::InstallHook(CaptureCharacter);
+    OutputWriter::InstallTextHook(CaptureRun);
   }
   CaptureScope(const CaptureScope&) = delete;
   CaptureScope& operator=(const CaptureScope&) = delete;
@@ -244,14 +251,18 @@ DVErrorCode Panel::GetLineCount(PanelHandle handle, int32_t* count) {
   return DVErrorCode();
 }
 
-DVErrorCode Panel::SetLineText(PanelHandle handle, int32_t line, const char* text) {
+DVErrorCode Panel::SetLineText(PanelHandle handle, int32_t line, const char* text, int32_t capacity) {
   PanelRecord* panel = Find(handle);
   if (panel == nullptr) return BadHandle();
   if (line < 0 || line >= panel->lineCount) return BadLine();
   auto* target = static_cast<PanelLine*>(panel->slots[static_cast<std::size_t>(line)]);
   if (text == nullptr) text = "";
   const auto length = static_cast<int32_t>(std::strlen(text));
-  if (target->storage == nullptr || target->capacity < length) {
+  if (capacity >= 0) {
+    capacity = std::max(capacity, length);
+    target->storage = std::make_unique<char[]>(static_cast<std::size_t>(capacity) + 1);
+    target->capacity = capacity;
+  } else if (target->storage == nullptr || target->capacity < length) {
     target->storage = std::make_unique<char[]>(static_cast<std::size_t>(length) + 2);
     target->capacity = length + 1;
   }

@@ -38,8 +38,10 @@ class Panel {
   // Deletes `count` lines from index `first` (clipped to the lines there are).
   static DVErrorCode DeleteLines(PanelHandle handle, int32_t first, int32_t count);
   static DVErrorCode GetLineCount(PanelHandle handle, int32_t* count);
-  // Replaces the text of line `line` (6 when there is no such line).
-  static DVErrorCode SetLineText(PanelHandle handle, int32_t line, const char* text);
+  // Replaces the text of line `line` (6 when there is no such line). With a capacity
+  // (not -1) the line gets room for that many characters, as InsertText gives it;
+  // otherwise it keeps the room it has where the text fits.
+  static DVErrorCode SetLineText(PanelHandle handle, int32_t line, const char* text, int32_t capacity = -1);
   // The line-data word of the lines written from now on.
   static DVErrorCode SetLineData(PanelHandle handle, uintptr_t word);
   // Shares the lines with the pane: line array, count, headers, and for mode 0 the

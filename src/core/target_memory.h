@@ -6,8 +6,9 @@
 // limits, element sizes, the pieces a string is scanned in); behind them sits one
 // replaceable TargetMemoryService that talks to the target. Until the engine installs
 // its service the default answers every request with 2006 "Operation failed. No
-// program loaded.", and tests install a double over a byte image. There is no cache:
-// every operation asks the target at once.
+// program loaded.", and tests install a double over a byte image. Nothing is kept
+// here: every operation asks the target interface at once (which answers a stopped
+// thread's reads again from the bytes it read since the stop).
 
 #include <cstdint>
 

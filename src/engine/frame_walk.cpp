@@ -223,8 +223,11 @@ uint32_t WalkFrames(FrameList& frames) {
   return result;
 }
 
+// Without locals a frame's lines depend on its code address alone: a recursion's
+// frames, which share their return address, are looked up once for the listing.
 void PrintFrames(FrameList& frames, uint32_t panel, uint16_t showFlag) {
   ClearStickyLookupFlag();
+  std::vector<std::pair<TargetAddressRecord, FrameOutput>> written;
   const int32_t current = frames.GetCurrent(nullptr);
   struct Restore {
     FrameList& frames;
@@ -240,8 +243,27 @@ void PrintFrames(FrameList& frames, uint32_t panel, uint16_t showFlag) {
     frames.SetCurrent(static_cast<int32_t>(i));
     AddressPair frame;
     frames.GetCurrent(&frame);
-    DVErrorCode status;
-    PrintFrameLocation(status, frame.m_first, frame.m_second, showFlag != 0);
+    if (showFlag != 0) {
+      DVErrorCode status;
+      PrintFrameLocation(status, frame.m_first, frame.m_second, true);
+    } else {
+      const auto same = std::find_if(written.begin(), written.end(), [&frame](const auto& before) {
+        return before.first == frame.m_first.Record();
+      });
+      if (same != written.end()) {
+        WriteFrameOutput(same->second);
+      } else {
+        FrameOutput output;
+        try {
+          CollectFrameOutput(frame.m_first, &output);
+        } catch (...) {
+          WriteFrameOutput(output);
+          throw;
+        }
+        WriteFrameOutput(output);
+        written.emplace_back(frame.m_first.Record(), std::move(output));
+      }
+    }
     OutputWriter::FreshLine();
   }
 }

@@ -73,12 +73,14 @@ std::string PrintedValue(uint16_t kind, const uint8_t* value) {
   std::string text;
   bool stopped = false;
   ValueStack::Push(kind, value);
-  OutputWriter::InstallHook([&](char ch) {
-    if (stopped || ch == '\r' || ch == '\n' || text.size() >= kMaxValueText - 1) {
-      stopped = true;
-      return;
+  OutputWriter::InstallTextHook([&](std::string_view run) {
+    for (const char ch : run) {
+      if (stopped || ch == '\r' || ch == '\n' || text.size() >= kMaxValueText - 1) {
+        stopped = true;
+        return;
+      }
+      text += ch;
     }
-    text += ch;
   });
   try {
     DisplayTopValueInBase(GetNumberBase());
@@ -139,24 +141,31 @@ int64_t ShownNumber(const std::string& text) {
 
 }  // namespace
 
-struct InspectorViewManager::InspectorNode {
+// The elements of an expanded array that came in one read: what they were made from
+// and the bytes they show, so that a refresh can tell the same elements again and
+// format only the values that changed.
+struct InspectorViewManager::ElementBlock {
+  uint16_t kind = 0;
+  uint32_t size = 0;
+  std::string firstLocation;
+  uint32_t base = 0;
+  uint32_t unicode = 0;
+  std::vector<uint8_t> bytes;
+};
+
+struct InspectorViewManager::InspectorNode : NodeShape {
   bool topLevel = false;
-  bool valueBearing = false;
-  bool active = false;
-  bool hasText = false;
   std::unique_ptr<SymbolHandle> handle;
-  uint32_t category = 0;
   uint16_t typeCode = kNoValueType;
   uint32_t count = 0;
   uint32_t depth = 0;
   uint32_t state = kStateFixed;
-  std::string location;
-  std::string typePrefix;
-  std::string typeSuffix;
   std::string name;
   ValueText value;
   std::vector<FieldPosition> fields;
   FieldLayout layout;
+  // Set while the children are the elements of one read.
+  std::unique_ptr<ElementBlock> elements;
 };
 
 namespace {
@@ -308,14 +317,71 @@ void InspectorViewManager::RenderLine(InspectorNode& node, std::string* text) co
   *text = std::move(line);
 }
 
+namespace {
+
+// How the elements of an array line are read.
+struct ElementPlan {
+  bool fast = false;         // plain values, read in one block (or all inactive)
+  bool allInactive = false;  // the elements are not active: nothing is read
+  uint16_t kind = 0;
+  uint32_t size = 0;
+  AddressDescriptor first;   // the first element's place
+};
+
+// 1. Only an array with elements: its first element is asked for.
+// 2. A scalar's declared type names the kind of its value, so the elements come in
+//    one read; a type the value kinds do not size is evaluated to learn its kind.
+// 3. An inactive first element makes every element inactive.
+ElementPlan PlanElements(const SymbolHandle& parent, uint32_t category, uint32_t count) {
+  ElementPlan plan;
+  if (category != kCategoryArray || count == 0) return plan;
+  SymbolHandle first = SymbolHandle::SymbolHandle_Member(parent, 0);
+  SymbolDescription description;
+  const bool plain = !first.Status().IsOkay() || (first.TypeName(description).IsOkay() && description.m_category == 4);
+  const DVErrorCode located = plain ? first.GetAddress(plan.first) : DVErrorCode();
+  if (plain && located.Number() == kMsgNotActive) {
+    plan.fast = true;
+    plan.allInactive = true;
+  } else if (plain && located.IsOkay()) {
+    plan.kind = static_cast<uint16_t>(description.m_detail);
+    const bool sized = plan.kind <= kKindReal10 && GetValueKindSize(plan.kind) != 0 &&
+                       GetValueKindSize(plan.kind) == first.TypeSize();
+    uint8_t value[ValueStack::kMaxItemSize] = {};
+    if (sized || first.Evaluate(plan.kind, value).IsOkay()) {
+      plan.size = GetValueKindSize(plan.kind);
+      const uint64_t total = static_cast<uint64_t>(plan.size) * count;
+      if (total > 0xFFFFFFFEu) throw DVError(kMsgTooLarge, kSeverityError);
+      plan.fast = plan.size != 0;
+    }
+  }
+  return plan;
+}
+
+// The bytes of `count` elements of a fast plan that reads, in one request.
+std::vector<uint8_t> ReadElements(const ElementPlan& plan, uint32_t count) {
+  std::vector<uint8_t> block(static_cast<std::size_t>(plan.size) * count);
+  const TypedLocation start(plan.first, DVPTypeInfo::FromCode(plan.kind), OrdinalValue(plan.size), OrdinalValue(1u));
+  OrdinalValue bytesRead;
+  TargetMemory::ReadValue(&bytesRead, block.data(), static_cast<uint32_t>(block.size()),
+                          AddressRange::FromLength(start, OrdinalValue(count)), 0);
+  return block;
+}
+
+// The room a line of the outline gets: enough to type the widest value into it.
+int32_t LineCapacity(const std::string& text, int32_t widest) {
+  const auto capacity =
+      static_cast<int32_t>(std::min<std::size_t>(text.size() + static_cast<std::size_t>(widest) + 20, kMaxLineText));
+  return std::max(capacity, static_cast<int32_t>(text.size()));
+}
+
+}  // namespace
+
 DVErrorCode InspectorViewManager::InsertNodeLine(std::unique_ptr<InspectorNode> node, int32_t line, const std::string& name) {
   node->name = name;
   std::string text;
   RenderLine(*node, &text);
-  const auto capacity = static_cast<int32_t>(
-      std::min<std::size_t>(text.size() + static_cast<std::size_t>(node->value.widest) + 20, kMaxLineText));
   DVErrorCode result = Panel::SetLineData(m_pane->panel, reinterpret_cast<uintptr_t>(node.get()));
-  if (result.IsOkay()) result = Panel::InsertText(m_pane->panel, line, text.c_str(), std::max(capacity, static_cast<int32_t>(text.size())));
+  if (result.IsOkay()) result = Panel::InsertText(m_pane->panel, line, text.c_str(), LineCapacity(text, node->value.widest));
   if (!result.IsOkay()) return result;
   TextPane view;
   Panel::GetInfo(m_pane->panel, &view);
@@ -349,44 +415,13 @@ DVErrorCode InspectorViewManager::ExpandInspectorLine(int32_t line, bool interac
   BreakMonitor userBreak;
   DVErrorCode result;
   uint32_t made = 0;
+  const ElementPlan plan = PlanElements(*parent->handle, parent->category, parent->count);
+  const bool fast = plan.fast;
+  const bool allInactive = plan.allInactive;
+  const uint16_t elementKind = plan.kind;
+  const uint32_t elementSize = plan.size;
   std::vector<uint8_t> block;
-  uint32_t elementSize = 0;
-  uint16_t elementKind = 0;
-  bool fast = false;
-  bool allInactive = false;
-  if (parent->category == kCategoryArray && parent->count != 0) {
-    SymbolHandle first = SymbolHandle::SymbolHandle_Member(*parent->handle, 0);
-    SymbolDescription description;
-    const bool plain = !first.Status().IsOkay() ||
-                       (first.TypeName(description).IsOkay() && description.m_category == 4);
-    AddressDescriptor address;
-    const DVErrorCode located = plain ? first.GetAddress(address) : DVErrorCode();
-    if (plain && located.Number() == kMsgNotActive) {
-      fast = true;
-      allInactive = true;
-    } else if (plain && located.IsOkay()) {
-      // A scalar's declared type names the kind of its value, so the elements come in
-      // one read; a type the value kinds do not size is evaluated to learn its kind.
-      elementKind = static_cast<uint16_t>(description.m_detail);
-      const bool sized = elementKind <= kKindReal10 && GetValueKindSize(elementKind) != 0 &&
-                         GetValueKindSize(elementKind) == first.TypeSize();
-      uint8_t value[ValueStack::kMaxItemSize] = {};
-      if (sized || first.Evaluate(elementKind, value).IsOkay()) {
-        elementSize = GetValueKindSize(elementKind);
-        const uint64_t total = static_cast<uint64_t>(elementSize) * parent->count;
-        if (total > 0xFFFFFFFEu) throw DVError(kMsgTooLarge, kSeverityError);
-        if (elementSize != 0) {
-          fast = true;
-          block.resize(static_cast<std::size_t>(total));
-          const TypedLocation start(address, DVPTypeInfo::FromCode(elementKind), OrdinalValue(elementSize),
-                                    OrdinalValue(1u));
-          OrdinalValue bytesRead;
-          TargetMemory::ReadValue(&bytesRead, block.data(), static_cast<uint32_t>(block.size()),
-                                  AddressRange::FromLength(start, OrdinalValue(parent->count)), 0);
-        }
-      }
-    }
-  }
+  if (fast && !allInactive) block = ReadElements(plan, parent->count);
   for (uint32_t i = 0; i < parent->count; ++i) {
     const int32_t at = line + 1 + static_cast<int32_t>(made);
     if (at > kMaxInspectorLines) {
@@ -432,6 +467,16 @@ DVErrorCode InspectorViewManager::ExpandInspectorLine(int32_t line, bool interac
     if (!inserted.IsOkay()) return inserted;
     ++made;
   }
+  if (fast && !allInactive && made == parent->count && result.IsOkay()) {
+    auto elements = std::make_unique<ElementBlock>();
+    elements->kind = elementKind;
+    elements->size = elementSize;
+    elements->firstLocation = plan.first.Text().data();
+    elements->base = GetNumberBase();
+    elements->unicode = InstalledSymbolLoadTarget().UnicodeOption();
+    elements->bytes = std::move(block);
+    parent->elements = std::move(elements);
+  }
   parent->count = made;
   parent->state = kStateExpanded;
   // The parent's marker shows the expansion.
@@ -457,6 +502,7 @@ DVErrorCode InspectorViewManager::ContractInspectorLine(int32_t line) {
   if (minus != std::string::npos) text[minus] = '+';
   Panel::SetLineText(m_pane->panel, line, text.c_str());
   parent->state = kStateContracted;
+  parent->elements.reset();
   // Every line below that belongs to the parent, nested expansions included.
   int32_t remaining = static_cast<int32_t>(parent->count);
   int32_t walked = 0;
@@ -489,13 +535,112 @@ DVErrorCode InspectorViewManager::DeleteInspectorItem() {
   return deleted;
 }
 
+bool InspectorViewManager::NodeShape::SameAs(const NodeShape& other) const {
+  return location == other.location && typePrefix == other.typePrefix && typeSuffix == other.typeSuffix &&
+         category == other.category && active == other.active && hasText == other.hasText &&
+         valueBearing == other.valueBearing;
+}
+
+// Writes a node's line again where its text or room changed.
+void InspectorViewManager::RewriteLine(int32_t line, InspectorNode& node) {
+  std::string text;
+  RenderLine(node, &text);
+  const int32_t capacity = LineCapacity(text, node.value.widest);
+  TextPane view;
+  Panel::GetInfo(m_pane->panel, &view);
+  const PaneLine& held = *view.lines[line];
+  if (held.capacity == capacity && static_cast<std::size_t>(held.length) == text.size() &&
+      std::memcmp(held.text, text.data(), text.size()) == 0) {
+    return;
+  }
+  Panel::SetLineText(m_pane->panel, line, text.c_str(), capacity);
+}
+
+// The refresh that keeps the outline where it shows the same symbols: every line a
+// root, or an element of a root array whose elements came in one read.
+// 1. Each root is described again through its own handle; each must show as before
+//    but for its value, and an expanded root's elements must be the same elements
+//    (count, kind, size, place), formatted in the same base. Their bytes are read.
+// 2. Only then is anything changed: each root's line is written again where it
+//    changed, and each element's line where its bytes changed.
+// False, with nothing changed, when the outline must be made anew.
+bool InspectorViewManager::RefreshInPlace() {
+  struct Root {
+    int32_t line = 0;
+    InspectorNode* node = nullptr;
+    InspectorNode fresh;
+    std::vector<uint8_t> elements;
+  };
+  const int32_t count = LineCount();
+  const uint32_t base = GetNumberBase();
+  const uint32_t unicode = InstalledSymbolLoadTarget().UnicodeOption();
+  // An outline of another shape (a nested expansion, members that are not one read's
+  // elements: the Locals window) is made anew without describing anything first.
+  for (int32_t line = 0; line < count;) {
+    const InspectorNode* node = NodeAt(line);
+    if (node == nullptr || !node->topLevel || node->handle == nullptr) return false;
+    if (node->state == kStateExpanded && node->elements == nullptr) return false;
+    line += 1 + (node->state == kStateExpanded ? static_cast<int32_t>(node->count) : 0);
+  }
+  std::list<Root> roots;
+  try {
+    for (int32_t line = 0; line < count;) {
+      InspectorNode* node = NodeAt(line);
+      Root& root = roots.emplace_back();
+      root.line = line;
+      root.node = node;
+      (void)DescribeNode(*node->handle, root.fresh);
+      if (!node->SameAs(root.fresh)) return false;
+      if (node->state != kStateExpanded) {
+        ++line;
+        continue;
+      }
+      const ElementBlock* elements = node->elements.get();
+      if (root.fresh.count != node->count || elements->base != base || elements->unicode != unicode) return false;
+      const ElementPlan plan = PlanElements(*node->handle, root.fresh.category, root.fresh.count);
+      if (!plan.fast || plan.allInactive || plan.kind != elements->kind || plan.size != elements->size ||
+          elements->firstLocation != plan.first.Text().data()) {
+        return false;
+      }
+      root.elements = ReadElements(plan, node->count);
+      line += 1 + static_cast<int32_t>(node->count);
+    }
+  } catch (const DVError&) {
+    // The rebuild meets the same failure where the user sees it.
+    return false;
+  }
+  for (Root& root : roots) {
+    InspectorNode& node = *root.node;
+    node.value = root.fresh.value;
+    node.typeCode = root.fresh.typeCode;
+    if (node.state != kStateExpanded) node.count = root.fresh.count;
+    RewriteLine(root.line, node);
+    if (node.state != kStateExpanded) continue;
+    ElementBlock& elements = *node.elements;
+    for (uint32_t i = 0; i < node.count; ++i) {
+      const std::size_t offset = static_cast<std::size_t>(i) * elements.size;
+      if (std::memcmp(root.elements.data() + offset, elements.bytes.data() + offset, elements.size) == 0) continue;
+      const int32_t line = root.line + 1 + static_cast<int32_t>(i);
+      InspectorNode& element = *NodeAt(line);
+      if (!element.active) continue;
+      element.value = FormatValueBytes(elements.kind, root.elements.data() + offset);
+      element.typeCode = element.value.typeCode;
+      RewriteLine(line, element);
+    }
+    elements.bytes = std::move(root.elements);
+  }
+  return true;
+}
+
 // After the target ran: every root is read again through its own symbol handle (so a
 // root that left scope shows "Inactive" and comes back when its scope is active
 // again), and every expanded line is expanded again, found by its path of member
-// indexes from its root.
+// indexes from its root. Where every line still shows the same symbol, only the
+// values are read and written again (RefreshInPlace).
 DVErrorCode InspectorViewManager::RefreshInspector() {
   // No window event may reach the outline while its lines are rebuilt.
   const PumpingOff pumping;
+  if (RefreshInPlace()) return DVErrorCode();
   const int32_t count = LineCount();
   const int32_t top = m_pane->top;
   const int32_t row = m_pane->row;

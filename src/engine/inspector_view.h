@@ -73,7 +73,20 @@ class InspectorViewManager : public BaseManager {
   int32_t LineState(int32_t line) const;
 
  private:
+  // What a line shows of its symbol besides its value and name: a refresh keeps a
+  // line whose symbol still shows so.
+  struct NodeShape {
+    bool valueBearing = false;
+    bool active = false;
+    bool hasText = false;
+    uint32_t category = 0;
+    std::string location;
+    std::string typePrefix;
+    std::string typeSuffix;
+    bool SameAs(const NodeShape& other) const;
+  };
   struct InspectorNode;
+  struct ElementBlock;
 
   static DVErrorCode DescribeNode(SymbolHandle& handle, InspectorNode& node);
   // The value text of a node's symbol: its quoted text, nothing, or its evaluated
@@ -87,6 +100,8 @@ class InspectorViewManager : public BaseManager {
   // The node out of the manager's keeping (null when it holds no such node).
   std::unique_ptr<InspectorNode> TakeNode(InspectorNode* node);
   void RenderLine(InspectorNode& node, std::string* text) const;
+  void RewriteLine(int32_t line, InspectorNode& node);
+  bool RefreshInPlace();
 
   std::list<std::unique_ptr<InspectorNode>> m_nodes;
   std::string m_procedure;

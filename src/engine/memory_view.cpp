@@ -142,14 +142,24 @@ void MemoryViewManager::StoreLine(Line& line, const std::string& text) {
                               notCharacters != 0 ? static_cast<int32_t>(width) : 1};
 }
 
-// One character of the printer's output: a line ends at LF and goes where the output
-// mode says (CR is dropped).
-void MemoryViewManager::MemoryOutputHook(char ch) {
-  if (ch == '\r') return;
-  if (ch != '\n') {
-    m_building += ch;
-    return;
+// A run of the printer's output: each line ends at LF and goes where the output mode
+// says (CR is dropped).
+void MemoryViewManager::MemoryOutputHook(std::string_view run) {
+  while (!run.empty()) {
+    const std::size_t end = run.find('\n');
+    std::string_view piece = run.substr(0, end);
+    for (std::size_t cr = piece.find('\r'); cr != std::string_view::npos; cr = piece.find('\r')) {
+      m_building.append(piece.substr(0, cr));
+      piece.remove_prefix(cr + 1);
+    }
+    m_building.append(piece);
+    if (end == std::string_view::npos) return;
+    run.remove_prefix(end + 1);
+    EndOutputLine();
   }
+}
+
+void MemoryViewManager::EndOutputLine() {
   std::string text = std::move(m_building);
   m_building.clear();
   switch (m_mode) {
@@ -187,12 +197,13 @@ void MemoryViewManager::MemoryOutputHook(char ch) {
 }
 
 void MemoryViewManager::RunPrinter(const AddressDescriptor& start, uint32_t count) {
+  m_shown = Screen();
   if (count == 0 || m_itemSize == 0) return;
   const DVPTypeInfo type = DVPTypeInfo::FromCode(m_format);
   const TypedLocation location(start, type, OrdinalValue(m_itemSize), OrdinalValue(count));
   ValueStack::PushPointerLocation(PointerLocation(location, type, OrdinalValue(m_itemSize)));
   m_building.clear();
-  OutputWriter::InstallHook([this](char ch) { MemoryOutputHook(ch); });
+  OutputWriter::InstallTextHook([this](std::string_view run) { MemoryOutputHook(run); });
   try {
     DisplayTopValueInBase(m_radix);
   } catch (...) {
@@ -220,6 +231,45 @@ void MemoryViewManager::TakeFormat(const MemoryDisplayRequest& request) {
 void MemoryViewManager::Clear() {
   m_lines.clear();
   m_firstLine = 0;
+  m_shown = Screen();
+}
+
+// The bytes a refresh would print, read as one range (the stop's reads answer the
+// printer's rows from them); unreadable, or too long to keep, it is printed as ever.
+MemoryViewManager::Screen MemoryViewManager::ReadScreen(const AddressDescriptor& start, uint32_t count) const {
+  Screen screen;
+  const uint64_t bytes = uint64_t{count} * m_itemSize;
+  if (bytes == 0 || bytes > kMostScreenBytes || start.IsNull() || start.IsRegister()) return screen;
+  screen.bytes.resize(static_cast<std::size_t>(bytes));
+  try {
+    TargetMemory::ReadBytesAt(start, screen.bytes.data(), static_cast<uint32_t>(bytes));
+  } catch (const DVError&) {
+    return Screen();
+  }
+  screen.readable = true;
+  screen.start = start.Record();
+  screen.format = m_format;
+  screen.radix = m_radix;
+  screen.count = count;
+  return screen;
+}
+
+// Whether the lines held are what printing the screen would make again: the same
+// bytes in the same format from the same place, printed by the last display and not
+// since scrolled, edited or typed over.
+bool MemoryViewManager::ShowsScreen(const Screen& screen) const {
+  return m_shown.readable && m_shown.start == screen.start && m_shown.format == screen.format &&
+         m_shown.radix == screen.radix && m_shown.count == screen.count && m_shown.bytes == screen.bytes &&
+         m_shown.texts == LineTexts();
+}
+
+std::string MemoryViewManager::LineTexts() const {
+  std::string texts;
+  for (const std::unique_ptr<Line>& line : m_lines) {
+    texts += line->m_text;
+    texts += '\n';
+  }
+  return texts;
 }
 
 // Display as the request says:
@@ -246,15 +296,24 @@ void MemoryViewManager::Display(const MemoryDisplayRequest& request) {
                           ? EvaluateCount(FieldText(request.endText))
                           : ElementsBetween(m_displayStart, EvaluateAddress(FieldText(request.endText)), m_itemSize);
   }
-  Clear();
-  m_totalLines = 0;
-  m_mode = kAppend;
   uint32_t count = m_itemsPerLine * std::max<uint32_t>(request.rows, 1) * 3;
   const uint32_t before = ElementsBetween(m_displayStart, start, m_itemSize);
   if (ClosedRange()) count = std::min(count, m_totalElements > before ? m_totalElements - before : 0);
   m_pane->top = 0;
   m_pane->row = 0;
-  RunPrinter(start, count);
+  Screen screen = ReadScreen(start, count);
+  if (!screen.readable || !ShowsScreen(screen)) {
+    Clear();
+    m_mode = kAppend;
+    RunPrinter(start, count);
+    if (screen.readable) {
+      screen.texts = LineTexts();
+      m_shown = std::move(screen);
+    }
+  } else {
+    m_firstLine = 0;
+  }
+  m_totalLines = 0;
   m_topShift = 0;
   if (!ClosedRange() || m_itemsPerLine == 0) {
     m_totalLines = -1;

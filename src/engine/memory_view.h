@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/address_descriptor.h"
@@ -61,15 +62,34 @@ class MemoryViewManager : public BaseManager {
   // Checks one dialog field of the request (a file name is trimmed in place).
   static DVErrorCode CheckField(MemoryDisplayRequest& request);
 
-  // The output hook's line (one character of the printer's output).
-  void MemoryOutputHook(char ch);
+  // The output hook of the printer: a run of its output.
+  void MemoryOutputHook(std::string_view run);
 
  private:
   struct Line;
+  // The line built so far is done: it goes where the output mode says.
+  void EndOutputLine();
   enum OutputMode { kInsertTop = 0, kReplace = 1, kAppend = 2, kToFile = 3 };
+
+  // What a display printed: its place, format and bytes, and the lines it made. A
+  // refresh that would print the same keeps the lines.
+  struct Screen {
+    bool readable = false;
+    TargetAddressRecord start;
+    uint16_t format = 0;
+    uint8_t radix = 0;
+    uint32_t count = 0;
+    std::vector<uint8_t> bytes;
+    std::string texts;
+  };
+  // Three screens of the widest rows are far below this.
+  static constexpr uint64_t kMostScreenBytes = 64 * 1024;
 
   void TakeFormat(const MemoryDisplayRequest& request);
   void Display(const MemoryDisplayRequest& request);
+  Screen ReadScreen(const AddressDescriptor& start, uint32_t count) const;
+  bool ShowsScreen(const Screen& screen) const;
+  std::string LineTexts() const;
   void MoveDown(const MemoryDisplayRequest& request, uint32_t lines);
   DVErrorCode MoveUp(const MemoryDisplayRequest& request, uint32_t lines);
   void Reposition(const MemoryDisplayRequest& request);
@@ -100,6 +120,7 @@ class MemoryViewManager : public BaseManager {
   // Line number of slot 0 within the range (closed ranges).
   int32_t m_firstLine = 0;
   int32_t m_totalLines = -1;
+  Screen m_shown;
 };
 
 }  // namespace zentor

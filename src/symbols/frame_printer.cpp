@@ -25,19 +25,43 @@ bool Holds(const AddressDescriptor& start, const OrdinalValue& length, const Add
   return address.IsWithinLength(start, length) != kOutsideRange;
 }
 
-void WriteLocation(const AddressDescriptor& address) {
-  OutputWriter::WriteString("location ");
-  OutputWriter::WriteString(address.Text().data());
-  OutputWriter::FreshLine();
+// Where a frame's texts go: to the output writer, or kept in turn to be written later.
+class FrameSink {
+ public:
+  explicit FrameSink(FrameOutput* kept) : m_kept(kept) {}
+  void Write(const char* text) {
+    if (m_kept != nullptr) {
+      // An empty text writes nothing; kept, it would stand for a fresh line.
+      if (*text != '\0') m_kept->emplace_back(text);
+    } else {
+      OutputWriter::WriteString(text);
+    }
+  }
+  void FreshLine() {
+    if (m_kept != nullptr) {
+      m_kept->emplace_back();
+    } else {
+      OutputWriter::FreshLine();
+    }
+  }
+
+ private:
+  FrameOutput* m_kept;
+};
+
+void WriteLocation(FrameSink& sink, const AddressDescriptor& address) {
+  sink.Write("location ");
+  sink.Write(address.Text().data());
+  sink.FreshLine();
 }
 
-void WriteScopeLine(const AddressDescriptor& at, RecordHandle scope) {
-  PrintAddressLine(at);
-  OutputWriter::WriteString(" ");
+void WriteScopeLine(FrameSink& sink, const AddressDescriptor& at, RecordHandle scope) {
+  sink.Write(LineInfoText(AddressLineInfo(at, nullptr)).data());
+  sink.Write(" ");
   RWCString path;
   ProcedurePathText(scope, false, false, true, path);
-  OutputWriter::WriteString(path.data());
-  OutputWriter::FreshLine();
+  sink.Write(path.data());
+  sink.FreshLine();
 }
 
 // A local's line: its name, then its value read on this frame. The symbol is made
@@ -77,12 +101,6 @@ void WriteLocal(ModuleDescriptor& module, RecordHandle procedure, RecordHandle s
   OutputWriter::FreshLine();
 }
 
-}  // namespace
-
-void PrintAddressLine(const AddressDescriptor& address) {
-  OutputWriter::WriteString(LineInfoText(AddressLineInfo(address, nullptr)).data());
-}
-
 // One frame:
 // 1. An address in no module is its location text; a module without records gives
 //    its line information.
@@ -92,18 +110,17 @@ void PrintAddressLine(const AddressDescriptor& address) {
 //    symbol is written with its value.
 // 3. The walk ends at the first scope end after the procedure or a block was written;
 //    records that run out before say the location only.
-void PrintFrameLocation(DVErrorCode& status, const AddressDescriptor& address, const AddressDescriptor& frameBase,
-                        bool withLocals) {
-  status.SetOkay();
+void WriteFrame(FrameSink& sink, const AddressDescriptor& address, const AddressDescriptor& frameBase,
+                bool withLocals) {
   DVErrorCode ignored;
   ModuleDescriptor* module = FindModuleAtAddress(address, ignored);
   if (module == nullptr) {
-    WriteLocation(address);
+    WriteLocation(sink, address);
     return;
   }
   if (module->FirstRecord().IsNone()) {
-    PrintAddressLine(address);
-    OutputWriter::FreshLine();
+    sink.Write(LineInfoText(AddressLineInfo(address, nullptr)).data());
+    sink.FreshLine();
     return;
   }
   bool procedureReached = false;
@@ -129,7 +146,7 @@ void PrintFrameLocation(DVErrorCode& status, const AddressDescriptor& address, c
       case kBlockRecordType:
         if (withLocals && Holds(start, length, address)) {
           OutputWriter::TabToColumn(kBlockColumn);
-          WriteScopeLine(start, handle);
+          WriteScopeLine(sink, start, handle);
           blockWritten = true;
         }
         break;
@@ -137,7 +154,7 @@ void PrintFrameLocation(DVErrorCode& status, const AddressDescriptor& address, c
         if (Holds(start, length, address)) {
           procedureReached = true;
           procedure = handle;
-          WriteScopeLine(address, handle);
+          WriteScopeLine(sink, address, handle);
         }
         break;
       case kSymbolRecordType:
@@ -150,7 +167,31 @@ void PrintFrameLocation(DVErrorCode& status, const AddressDescriptor& address, c
         break;
     }
   }
-  WriteLocation(address);
+  WriteLocation(sink, address);
+}
+
+}  // namespace
+
+void PrintFrameLocation(DVErrorCode& status, const AddressDescriptor& address, const AddressDescriptor& frameBase,
+                        bool withLocals) {
+  status.SetOkay();
+  FrameSink direct(nullptr);
+  WriteFrame(direct, address, frameBase, withLocals);
+}
+
+void CollectFrameOutput(const AddressDescriptor& address, FrameOutput* output) {
+  FrameSink kept(output);
+  WriteFrame(kept, address, AddressDescriptor(), false);
+}
+
+void WriteFrameOutput(const FrameOutput& output) {
+  for (const std::string& text : output) {
+    if (text.empty()) {
+      OutputWriter::FreshLine();
+    } else {
+      OutputWriter::WriteString(std::string_view(text));
+    }
+  }
 }
 
 }  // namespace zentor

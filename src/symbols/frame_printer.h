@@ -6,6 +6,9 @@
 // procedure, read relative to the frame's base address. Values are fetched and shown
 // by the command language's interpreter (interpreter_services.h).
 
+#include <string>
+#include <vector>
+
 #include "core/address_descriptor.h"
 #include "core/dv_error_code.h"
 
@@ -16,7 +19,13 @@ namespace zentor {
 // name alone.
 void PrintFrameLocation(DVErrorCode& status, const AddressDescriptor& address, const AddressDescriptor& frameBase,
                         bool withLocals);
-// Writes the line information text of an address (module, line, offset).
-void PrintAddressLine(const AddressDescriptor& address);
+// What PrintFrameLocation writes for a frame without its locals, as the texts it
+// writes in turn, an empty one where it ends a line (a fresh line). It depends on the
+// code address alone and the loaded symbols, so a listing of many frames at one
+// address (a recursion) collects it once and writes it for each. A failure on the way
+// is thrown with the texts before it collected, so that they can be written first.
+using FrameOutput = std::vector<std::string>;
+void CollectFrameOutput(const AddressDescriptor& address, FrameOutput* output);
+void WriteFrameOutput(const FrameOutput& output);
 
 }  // namespace zentor

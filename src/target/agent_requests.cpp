@@ -2,6 +2,7 @@
 
 #include "target/agent_events.h"
 #include "target/agent_link.h"
+#include "target/memory_read_cache.h"
 
 #include "console/output_writer.h"
 #include "core/checked_alloc.h"
@@ -65,9 +66,26 @@ AgentPacket& Request() { return TheAgentLink().RequestBuffer(); }
 AgentPacket& Answer() { return TheAgentLink().AnswerBuffer(); }
 PayloadWriter Payload() { return PayloadWriter(Request().Payload()); }
 
+// The requests that leave the target as it was: only across these may the bytes read
+// since the stop be shown again.
+bool LeavesTargetAsItWas(uint32_t command) {
+  switch (command) {
+    case kAgentCommandReadMemory:
+    case kAgentCommandReadRegisters:
+    case kAgentCommandListFirst:
+    case kAgentCommandListNext:
+    case kAgentCommandProcessInfo:
+    case kAgentCommandModuleInfo:
+    case kAgentCommandScreenInfo:
+    case kAgentCommandQueryByte: return true;
+    default: return false;
+  }
+}
+
 // Runs the request now in the request buffer; the answer's status, or the link
 // failure.
 uint32_t Exchange(uint32_t command, uint32_t length, bool resendOnSilence = true) {
+  if (!LeavesTargetAsItWas(command)) TheMemoryReadCache().Forget();
   AgentLink& link = TheAgentLink();
   AgentPacket& request = link.RequestBuffer();
   request.SetCode(command);
@@ -379,6 +397,9 @@ uint32_t AgentGetEvent(uint8_t* flag, AgentEventRecord* record) {
   return 0;
 }
 
-void ResetAgentRequests() { State() = RequestState{}; }
+void ResetAgentRequests() {
+  State() = RequestState{};
+  TheMemoryReadCache().SetEnabled(true);
+}
 
 }  // namespace zentor

@@ -146,7 +146,8 @@ uint32_t AgentEnd();
 // Held (and 0xFFFFFFFF returned) while the target runs; sent after the next event.
 uint32_t AgentSelectProcessor(uint32_t optionWord);
 
-// Back to the start state (floating-point unit assumed).
+// Back to the start state (floating-point unit assumed, the memory read cache empty
+// and on).
 void ResetAgentRequests();
 
 }  // namespace zentor

@@ -123,6 +123,21 @@ std::string Format(const char* format, const FormatArg& arg) {
   return buffer;
 }
 
+// A register's name after `indent` blanks, as "%- 4s" writes it (at least four wide).
+std::string Label(const char* indent, const char* name) {
+  std::string text = indent;
+  text += name;
+  const std::size_t width = std::strlen(indent) + 4;
+  if (text.size() < width) text.resize(width, ' ');
+  return text;
+}
+
+// A register's value as "%0*x" writes it, `digits` wide.
+std::string Hex(uint32_t value, int digits) {
+  char buffer[16];
+  return std::string(buffer, Formatter::UnsignedToText(value, 16, digits, buffer, sizeof buffer));
+}
+
 // "%+.12g" of the extended value, "nan" and "-nan" without what follows, padded to 15.
 std::string FloatingValueText(const uint8_t* extended) {
   uint8_t packed[8];
@@ -197,19 +212,19 @@ void RegisterView::LayOut() {
   const RegisterFieldDescriptor* pairs[4][2] = {{&kEax, &kEbp}, {&kEbx, &kEsi}, {&kEcx, &kEdi}, {&kEdx, &kEsp}};
   for (const auto& pair : pairs) {
     NewLine();
-    AddText(Format("  %- 4s", FormatArg(pair[0]->m_name)).c_str());
-    AddField(Format("%08lx", FormatArg(FieldValue(pair[0]->m_field))).c_str(), pair[0]);
-    AddText(Format("   %- 4s", FormatArg(pair[1]->m_name)).c_str());
-    AddField(Format("%08lx", FormatArg(FieldValue(pair[1]->m_field))).c_str(), pair[1]);
+    AddText(Label("  ", pair[0]->m_name).c_str());
+    AddField(Hex(FieldValue(pair[0]->m_field), 8).c_str(), pair[0]);
+    AddText(Label("   ", pair[1]->m_name).c_str());
+    AddField(Hex(FieldValue(pair[1]->m_field), 8).c_str(), pair[1]);
   }
   NewLine();
   AddText(std::string(15, ' ').c_str());
-  AddText(Format("  %- 4s", FormatArg(kEip.m_name)).c_str());
-  AddField(Format("%08lx", FormatArg(FieldValue(kEip.m_field))).c_str(), &kEip);
+  AddText(Label("  ", kEip.m_name).c_str());
+  AddField(Hex(FieldValue(kEip.m_field), 8).c_str(), &kEip);
   NewLine();
   const uint32_t eflags = FieldValue(kFieldEflags);
   AddText("  flags   ");
-  AddField(Format("%04x", FormatArg(eflags & 0xFFFFu)).c_str(), &kEflags);
+  AddField(Hex(eflags & 0xFFFFu, 4).c_str(), &kEflags);
   AddText("   ");
   AddBitLetters(kRegisterFieldEflagsBit, eflags);
   NewLine();
@@ -221,10 +236,10 @@ void RegisterView::LayOut() {
   for (uint32_t reg = 0; reg < 8; ++reg) {
     const RegisterFieldDescriptor& st = StRow(reg);
     NewLine();
-    AddText(Format("  %s ", FormatArg(st.m_name)).c_str());
+    AddText((std::string("  ") + st.m_name + " ").c_str());
     for (uint32_t word = 0; word < 5; ++word) {
       const RegisterFieldDescriptor& row = WordRows().rows[reg * 5 + word];
-      AddField(Format("%04x", FormatArg(FieldValue(row.m_field))).c_str(), &row);
+      AddField(Hex(FieldValue(row.m_field), 4).c_str(), &row);
       AddText(" ");
     }
     AddText("== ");
@@ -233,15 +248,15 @@ void RegisterView::LayOut() {
   const RegisterFieldDescriptor* rows[2][2] = {{&kFcw, &kFia}, {&kFtw, &kFda}};
   for (const auto& row : rows) {
     NewLine();
-    AddText(Format("  %- 4s", FormatArg(row[0]->m_name)).c_str());
-    AddField(Format("%04x", FormatArg(FieldValue(row[0]->m_field))).c_str(), row[0]);
-    AddText(Format("  %- 4s", FormatArg(row[1]->m_name)).c_str());
-    AddField(Format("%08x", FormatArg(FieldValue(row[1]->m_field))).c_str(), row[1]);
+    AddText(Label("  ", row[0]->m_name).c_str());
+    AddField(Hex(FieldValue(row[0]->m_field), 4).c_str(), row[0]);
+    AddText(Label("  ", row[1]->m_name).c_str());
+    AddField(Hex(FieldValue(row[1]->m_field), 8).c_str(), row[1]);
   }
   NewLine();
   const uint32_t fsw = FieldValue(kFsw.m_field);
-  AddText(Format("  %- 4s", FormatArg(kFsw.m_name)).c_str());
-  AddField(Format("%04x", FormatArg(fsw)).c_str(), &kFsw);
+  AddText(Label("  ", kFsw.m_name).c_str());
+  AddField(Hex(fsw, 4).c_str(), &kFsw);
   AddText("  ");
   AddBitLetters(kRegisterFieldStatusBit, fsw);
 }

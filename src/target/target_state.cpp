@@ -3,6 +3,7 @@
 #include <new>
 
 #include "target/agent_requests.h"
+#include "target/memory_read_cache.h"
 #include "target/register_model.h"
 #include "target/register_tables.h"
 #include "core/collectable_record.h"
@@ -307,7 +308,10 @@ bool TgtWriteMemory(uint32_t id, uint32_t address, const uint8_t* buffer, uint32
   return true;
 }
 
-bool TgtReadMemory(uint32_t id, uint32_t address, uint8_t* buffer, uint32_t length, uint32_t* count) {
+namespace {
+
+// The read as asked, in requests of at most 64K - 1 bytes (a 16-bit count).
+bool ReadMemoryFromAgent(uint32_t id, uint32_t address, uint8_t* buffer, uint32_t length, uint32_t* count) {
   *count = 0;
   while (length > 0) {
     const uint16_t piece = static_cast<uint16_t>(length > 0xFFFFu ? 0xFFFFu : length);
@@ -320,6 +324,13 @@ bool TgtReadMemory(uint32_t id, uint32_t address, uint8_t* buffer, uint32_t leng
     length -= piece;
   }
   return true;
+}
+
+}  // namespace
+
+bool TgtReadMemory(uint32_t id, uint32_t address, uint8_t* buffer, uint32_t length, uint32_t* count) {
+  *count = 0;
+  return TheMemoryReadCache().Read(&ReadMemoryFromAgent, id, address, buffer, length, count);
 }
 
 bool TgtGo(uint32_t id) {

@@ -123,7 +123,8 @@ uint32_t TgtCurrentThreadFromAgent();
 
 // ---- request wrappers: true when the agent request succeeded
 bool TgtWriteMemory(uint32_t id, uint32_t address, const uint8_t* buffer, uint32_t length);
-// *count is set to 0 first.
+// *count is set to 0 first. Bytes read since the thread stopped come from the memory
+// read cache (memory_read_cache.h).
 bool TgtReadMemory(uint32_t id, uint32_t address, uint8_t* buffer, uint32_t length, uint32_t* count);
 bool TgtGo(uint32_t id);
 bool TgtReadRegisters(uint32_t id, RegisterBlock* block);

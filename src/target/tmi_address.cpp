@@ -113,7 +113,15 @@ uint32_t TmiAddressToText(TargetStatus* status, uint32_t, const char** text, con
   if (record->m_addressKind == kAddressKindRegisterNumber) {
     std::snprintf(g_addressText, sizeof g_addressText, "%s", RegisterNameByNumber(record->m_offset));
   } else {
-    std::snprintf(g_addressText, sizeof g_addressText, "0x%08lx", static_cast<unsigned long>(record->m_offset));
+    // Every view writes addresses by the screenful: the digits are put down here
+    // rather than through a formatted print.
+    static constexpr char kDigits[] = "0123456789abcdef";
+    g_addressText[0] = '0';
+    g_addressText[1] = 'x';
+    for (uint32_t digit = 0; digit < 8; ++digit) {
+      g_addressText[2 + digit] = kDigits[(record->m_offset >> (28 - 4 * digit)) & 0xF];
+    }
+    g_addressText[10] = '\0';
   }
   *text = g_addressText;
   return SetStatus(status, 0);

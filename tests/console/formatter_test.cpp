@@ -253,6 +253,31 @@ TEST(FormatterTest, BinaryToText) {
   EXPECT_STREQ(small, "111");
 }
 
+// The digits the views put down without a format agree with the format they stand for,
+// across widths (none, short of the digits, beyond them) and buffers that cut them.
+TEST(FormatterTest, UnsignedToTextIsTheFormatsText) {
+  const uint32_t seed = 99;
+  std::mt19937 random(seed);
+  struct Radix {
+    unsigned radix;
+    const char* format;
+  };
+  const Radix radixes[] = {{16, "%0*lx"}, {8, "%0*lo"}, {10, "%*lu"}};
+  for (int round = 0; round < 6000; ++round) {
+    const uint32_t value = static_cast<uint32_t>(random()) >> (random() % 33 % 32);
+    const Radix& r = radixes[round % 3];
+    const int width = static_cast<int>(random() % 42) - 2;
+    const std::size_t size = round % 7 == 0 ? 1 + random() % 12 : 80;
+    char expected[80];
+    char shown[80];
+    const std::size_t expectedLength = Formatter::FormatToBuffer(expected, size, r.format, width < 0 ? 0 : width, value);
+    const std::size_t length = Formatter::UnsignedToText(value, r.radix, width, shown, size);
+    ASSERT_EQ(std::string(shown, length), std::string(expected, expectedLength))
+        << r.format << " width " << width << " value " << value << " size " << size << " seed " << seed;
+    ASSERT_EQ(shown[length], '\0');
+  }
+}
+
 TEST(FormatterTest, NumberToTextAgreesWithNativeConversion) {
   const uint32_t seed = 4242;
   std::mt19937_64 random(seed);

@@ -3,7 +3,9 @@
 // moves, an overtyped value, the save file and the dialog field checks.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,14 @@ class MemoryViewTest : public ::testing::Test, public PaneOwner {
     m_request.noRange = 0;
     m_request.changeFlags = MemoryDisplayRequest::kFormatChanged | MemoryDisplayRequest::kNewStart |
                             MemoryDisplayRequest::kRangeGiven;
+    return Send(kGuiRefresh);
+  }
+  // Without a range: every move is asked of the view.
+  int32_t ShowOpenEnded(uint32_t typeIndex, const std::string& start) {
+    m_request.noRange = 1;
+    m_request.typeIndex = typeIndex;
+    SetText(m_request.startText, start);
+    m_request.changeFlags = MemoryDisplayRequest::kFormatChanged | MemoryDisplayRequest::kNewStart;
     return Send(kGuiRefresh);
   }
   uint32_t TopAddress() const {
@@ -174,11 +184,7 @@ TEST_F(MemoryViewTest, SaveFile) {
 // Without a range every move is asked of the view; memory that cannot be read above
 // the top leaves the view where it was with a warning.
 TEST_F(MemoryViewTest, OpenEndedStopsAtUnreadableMemory) {
-  m_request.noRange = 1;
-  m_request.typeIndex = 1;
-  SetText(m_request.startText, "0x1040");
-  m_request.changeFlags = MemoryDisplayRequest::kFormatChanged | MemoryDisplayRequest::kNewStart;
-  ASSERT_EQ(Send(kGuiRefresh), 0) << m_status.Number();
+  ASSERT_EQ(ShowOpenEnded(1, "0x1040"), 0) << m_status.Number();
   EXPECT_EQ(m_pane.total, -1);
   EXPECT_EQ(m_pane.count, 12);
   for (uint32_t expected = 0x1030; expected >= kBase; expected -= 0x10) {
@@ -189,6 +195,46 @@ TEST_F(MemoryViewTest, OpenEndedStopsAtUnreadableMemory) {
   EXPECT_EQ(m_status.Severity(), kSeverityWarning);
   EXPECT_EQ(TopAddress(), kBase);
   EXPECT_EQ(m_pane.AtBoundary(kPaneLineUp), 0) << "the length is unknown";
+}
+
+// A refresh shows what a window opened afresh at its top shows: after nothing changed,
+// after the target's bytes changed under the view, after a value typed over and not
+// committed, and after a move down.
+TEST_F(MemoryViewTest, ARefreshShowsWhatAFreshDisplayShows) {
+  ASSERT_EQ(ShowOpenEnded(3, "0x1040"), 0) << m_status.Number();
+  m_request.changeFlags = 0;
+  const uint8_t changed[] = {0xDE, 0xAD};
+  struct Case {
+    const char* name;
+    std::function<void()> change;
+  };
+  const std::vector<Case> cases = {
+      {"nothing changed", [] {}},
+      {"bytes changed on the screen", [&] { m_memory.Poke(kBase + 0x48, changed, 2); }},
+      {"a value typed over", [&] { testing_support::OvertypeField(m_pane, 1, 2, "zzzzzzzz"); }},
+      {"moved down a line", [&] { ASSERT_EQ(m_pane.MoveView(kPaneLineDown), 0); }},
+      {"bytes changed below the screen", [&] { m_memory.Poke(kBase + 0x100, changed, 2); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.change();
+    ASSERT_EQ(Send(kGuiRefresh), 0) << m_status.Number();
+    TextPane fresh;
+    fresh.layerId = 12;
+    fresh.rows = 4;
+    MemoryDisplayRequest request = m_request;
+    char start[16];
+    std::snprintf(start, sizeof start, "0x%x", TopAddress());
+    SetText(request.startText, start);
+    request.changeFlags = MemoryDisplayRequest::kFormatChanged | MemoryDisplayRequest::kNewStart;
+    DVError status;
+    const auto argument = reinterpret_cast<intptr_t>(&request);
+    ASSERT_EQ(ViewDispatcher::RunGuiCommandForKind(status, kViewMemory, &fresh, kGuiOpened, argument), 0);
+    ASSERT_EQ(ViewDispatcher::RunGuiCommandForKind(status, kViewMemory, &fresh, kGuiRefresh, argument), 0);
+    EXPECT_EQ(testing_support::DumpPane(m_pane), testing_support::DumpPane(fresh));
+    ViewDispatcher::RunGuiCommandForKind(status, kViewMemory, &fresh, kGuiClosing, argument);
+  }
+  EXPECT_NE(testing_support::DumpPane(m_pane).find("adde"), std::string::npos) << "the changed bytes show";
 }
 
 TEST(MemoryViewFields, DialogFieldChecks) {

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,13 +20,16 @@
 #include "engine/engine_services.h"
 #include "engine/inspector_view.h"
 #include "engine/memory_view.h"
+#include "engine/register_access.h"
 #include "engine/view_managers.h"
 #include "engine/watch_table.h"
 #include "gui/view_dispatcher.h"
+#include "harness/agent_request_log.h"
 #include "harness/pane_dump.h"
 #include "harness/stand_in_session.h"
 #include "harness/transcript.h"
 #include "target/agent_requests.h"
+#include "target/memory_read_cache.h"
 #include "target/module_symbols.h"
 #include "target/tmi_session.h"
 #include "target/tmi_viewpoint.h"
@@ -230,12 +235,15 @@ TEST_F(ViewsAtStopTest, InspectorLinesAtAStop) {
   dump += "corners contracted: " + testing_support::DumpPane(m_inspectPane, false);
   EXPECT_EQ(m_inspectPane.count, 13);
 
-  // The elements' values come in one read of the agent's memory.
+  // The elements' values come in one read of the agent's memory (with the read cache
+  // on, none: the block of g_shape's read holds g_small).
   SetNumberBase(16);
   ASSERT_EQ(Inspect(kGuiInspectAdd, 0, "g_small"), 0);
+  TheMemoryReadCache().SetEnabled(false);
   const std::size_t reads = MemoryReadRequests();
   ASSERT_EQ(Inspect(kGuiInspectExpand, m_inspectPane.count - 1), 0) << m_status.Number();
   EXPECT_EQ(MemoryReadRequests() - reads, 1u);
+  TheMemoryReadCache().SetEnabled(true);
   EXPECT_EQ(m_inspectPane.count, 13 + 1 + 100);
   dump += "g_small in base 16: " + DumpLines(m_inspectPane, 13, 4);
   SetNumberBase(10);
@@ -255,6 +263,127 @@ TEST_F(ViewsAtStopTest, InspectorLinesAtAStop) {
   dump += "refreshed: " + DumpLines(m_inspectPane, 0, 13) + DumpLines(m_inspectPane, counter, 1);
   EXPECT_EQ(Inspect(kGuiClosing), 0);
   EXPECT_TRUE(testing_support::MatchesGolden(kGoldenDirectory + "inspector_stop.txt", dump));
+}
+
+// The Watch window refreshed twice at one stop asks the agent once; after a value
+// typed into the target, a register written, a step and a go to the next breakpoint,
+// the next refresh reads its watches from the agent again and shows them as they are.
+TEST_F(ViewsAtStopTest, EveryChangeOfTheTargetIsReadAfresh) {
+  ASSERT_EQ(Command("br = Leaf"), 0u);
+  ASSERT_EQ(Command("go; wait"), 0u);
+  ASSERT_EQ(Command("wa = g_counter"), 0u);
+  ASSERT_EQ(Command("wa = g_small[3]"), 0u);
+  const std::map<std::string, uint32_t> symbols = testing_support::SampleModuleSymbols("views");
+  const uint32_t watched[] = {symbols.at("g_counter"), symbols.at("g_small") + 12};
+  TextPane pane;
+  pane.layerId = 19;
+  ASSERT_EQ(Send(kViewWatch, pane, kGuiOpened), 0);
+  testing_support::AgentRequestLog log;
+  ASSERT_EQ(Send(kViewWatch, pane, kGuiRefresh), 0) << m_status.Number();
+  log.Clear();
+  ASSERT_EQ(Send(kViewWatch, pane, kGuiRefresh), 0);
+  EXPECT_TRUE(log.MemoryReads().empty()) << "nothing changed at this stop";
+
+  struct Case {
+    const char* name;
+    std::function<void()> change;
+  };
+  const std::vector<Case> cases = {
+      {"a value typed into g_small[3]", [] { ASSERT_EQ(Command("g_small[3] = 77"), 0u); }},
+      {"a register written",
+       [] { GeneralRegistersObject().WriteRegister(GeneralRegistersObject().ReadRegisterByIndex(0)); }},
+      {"a step", [] { ASSERT_EQ(Command("istep"), 0u); }},
+      {"a go to the breakpoint's next hit", [] { ASSERT_EQ(Command("go; wait"), 0u); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.change();
+    log.Clear();
+    ASSERT_EQ(Send(kViewWatch, pane, kGuiRefresh), 0) << m_status.Number();
+    const std::vector<testing_support::AgentRequestLog::MemoryRead> reads = log.MemoryReads();
+    for (const uint32_t address : watched) {
+      const bool read = std::any_of(reads.begin(), reads.end(), [address](const auto& request) {
+        return request.first <= address && address + 4 <= request.first + request.second;
+      });
+      EXPECT_TRUE(read) << std::hex << address << " not read again";
+    }
+    // Each line ends in the value "?" prints now.
+    ASSERT_EQ(pane.count, 2);
+    for (int32_t line = 0; line < 2; ++line) {
+      const std::string text(pane.lines[line]->text, static_cast<std::size_t>(pane.lines[line]->length));
+      const std::string value = Printed(std::string("? ") + (line == 0 ? "g_counter" : "g_small[3]"));
+      EXPECT_EQ(text.substr(text.rfind(": ") + 2) + "\n", value) << text;
+    }
+  }
+  EXPECT_EQ(Printed("? g_small[3]"), "77\n");
+  EXPECT_EQ(Send(kViewWatch, pane, kGuiClosing), 0);
+}
+
+// Each line's room to type in, as "line:capacity" pairs.
+std::string LineRoom(const TextPane& pane) {
+  std::string text;
+  for (int32_t i = 0; i < pane.count; ++i) {
+    text += std::to_string(i) + ":" + std::to_string(pane.lines[i]->capacity) + " ";
+  }
+  return text;
+}
+
+// An Inspect window refreshed at each stop shows what a window opened afresh there
+// shows, line by line and with the same room to type in: while Fill writes g_small's
+// elements one by one, after a value typed into the target, in another number base,
+// and at Fill's next call.
+TEST_F(ViewsAtStopTest, RefreshedInspectorShowsWhatAFreshOneShows) {
+  ASSERT_EQ(Command("br = :VIEWS#28"), 0u);
+  ASSERT_EQ(Command("go; wait"), 0u);
+  // g_small and g_wide expanded (the later line first, so that the earlier keeps its
+  // index), three roots contracted or fixed between and after them.
+  const auto build = [this](TextPane& pane, InspectorRequest& request) {
+    const auto send = [&](int32_t code, intptr_t line, const char* text) {
+      request.line = line;
+      request.text = text;
+      return Send(kViewInspect, pane, code, reinterpret_cast<intptr_t>(&request));
+    };
+    for (const char* item : {"g_small", "g_counter", "g_wide", "g_letter", "g_shape"}) {
+      ASSERT_EQ(send(kGuiInspectAdd, 0, item), 0) << item;
+    }
+    ASSERT_EQ(send(kGuiInspectExpand, 2, nullptr), 0);
+    ASSERT_EQ(send(kGuiInspectExpand, 0, nullptr), 0);
+  };
+  OpenInspector();
+  build(m_inspectPane, m_inspect);
+  ASSERT_EQ(m_inspectPane.count, 5 + 100 + 8);
+  const auto steps = [](int count) {
+    for (int i = 0; i < count; ++i) ASSERT_EQ(Command("istep"), 0u);
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> action;
+  };
+  const std::vector<Case> cases = {
+      {"twenty instructions into Fill", [&] { steps(20); }},
+      {"twenty more", [&] { steps(20); }},
+      {"a value typed into an element", [] { ASSERT_EQ(Command("g_small[3] = 1234"), 0u); }},
+      {"a value typed into a root", [] { ASSERT_EQ(Command("g_counter = -7"), 0u); }},
+      {"base 16", [] { SetNumberBase(16); }},
+      {"a step in base 16", [&] { steps(1); }},
+      {"base 10 again", [] { SetNumberBase(10); }},
+      {"Fill's next call", [] { ASSERT_EQ(Command("go; wait"), 0u); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.action();
+    ASSERT_EQ(Inspect(kGuiRefresh), 0) << m_status.Number();
+    TextPane fresh;
+    fresh.layerId = 18;
+    fresh.rows = 20;
+    InspectorRequest freshRequest;
+    ASSERT_EQ(Send(kViewInspect, fresh, kGuiOpened, reinterpret_cast<intptr_t>(&freshRequest)), 0);
+    build(fresh, freshRequest);
+    EXPECT_EQ(testing_support::DumpPane(m_inspectPane, false), testing_support::DumpPane(fresh, false));
+    EXPECT_EQ(LineRoom(m_inspectPane), LineRoom(fresh));
+    EXPECT_EQ(Send(kViewInspect, fresh, kGuiClosing, reinterpret_cast<intptr_t>(&freshRequest)), 0);
+  }
+  EXPECT_EQ(Inspect(kGuiClosing), 0);
 }
 
 // Fill's local inspected in Fill, again after Fill returned to main, and in the next

@@ -199,6 +199,17 @@ TEST(TmiAddressTest, TextShowsEightHexDigitsOrTheRegisterName) {
     ASSERT_NE(text, nullptr);
     EXPECT_STREQ(text, c.text);
   }
+  // Memory offsets across the range read as "0x%08x" writes them.
+  uint32_t offset = 0x9E3779B9u;
+  for (int i = 0; i < 1000; ++i, offset = offset * 1664525u + 1013904223u) {
+    const TargetAddressRecord record = Memory(offset);
+    TargetStatus status;
+    const char* text = nullptr;
+    ASSERT_EQ(TmiAddressToText(&status, 0, &text, &record), 0u);
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "0x%08x", offset);
+    ASSERT_STREQ(text, expected) << "seed 0x9E3779B9, step " << i;
+  }
   // Every x86 number that names a register round-trips through the row lookup.
   for (uint32_t number = 0; number < 30; ++number) {
     SCOPED_TRACE(number);

@@ -155,9 +155,7 @@ class FrameCommandsTest : public DebuggerWindowsTest {
     m_previousStore = InstallSettingsStore(&m_store);
   }
   void TearDown() override {
-    // The walk toggles "Save on Exit" and the other layout settings: the tests that
-    // follow start from none.
-    LayoutState::Reset();
+    LayoutState::Reset();  // the walk leaves "Save on Exit" on
     InstallSettingsStore(m_previousStore);
     m_store.Reset();
     WindowLayer::SetBackend(m_previousBackend);

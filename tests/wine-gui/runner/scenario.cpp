@@ -493,7 +493,7 @@ class ScenarioRun {
       }
     }
     if (name == "capture" && (w.size() == 2 || w.size() == 3)) return Capture(w, outcome);
-    if (name == "expect-only-colours" && w.size() >= 2) return ExpectOnlyColours(w, &why);
+    if (name == "expect-only-colours" && w.size() >= 2) return ExpectOnlyColours(w, outcome, &why);
     if (name == "compare" && w.size() >= 2) return Compare(action, outcome, &why);
     if (name == "check" && w.size() == 2) {
       const std::string probe = m_paths.win32Build + "/tests/wine-gui/layer-probe.exe";
@@ -784,16 +784,34 @@ class ScenarioRun {
     return true;
   }
 
-  // expect-only-colours RGB...: every pixel of the last capture is one of the colours
-  // (six hex digits each); the first that is not is named with its place.
-  bool ExpectOnlyColours(const std::vector<std::string>& w, std::string* why) {
+  // expect-only-colours RGB... [within MS]: every pixel of the last capture is one of
+  // the colours (six hex digits each); the first that is not is named with its place.
+  // With `within`, a picture that does not hold is captured again every 100 ms until it
+  // does or MS have passed (a window not yet painted on a loaded machine).
+  bool ExpectOnlyColours(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     if (!m_stepCaptured) {
       *why = "nothing captured in this step to check";
       return false;
     }
     std::vector<uint32_t> allowed;
-    for (size_t i = 1; i < w.size(); ++i) allowed.push_back(static_cast<uint32_t>(std::strtoul(w[i].c_str(), nullptr, 16)));
-    const RgbImage& image = m_lastCapture;
+    int32_t within = 0;
+    for (size_t i = 1; i < w.size(); ++i) {
+      if (w[i] == "within" && i + 1 < w.size()) {
+        within = ToInt(w[++i], 0);
+        continue;
+      }
+      allowed.push_back(static_cast<uint32_t>(std::strtoul(w[i].c_str(), nullptr, 16)));
+    }
+    const auto start = std::chrono::steady_clock::now();
+    while (!OnlyColours(m_lastCapture, allowed, why)) {
+      if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(within)) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const std::vector<std::string> words = m_lastCaptureWords;
+      if (!Capture(words, outcome)) return false;
+    }
+    return true;
+  }
+  static bool OnlyColours(const RgbImage& image, const std::vector<uint32_t>& allowed, std::string* why) {
     for (int32_t y = 0; y < image.height; ++y) {
       for (int32_t x = 0; x < image.width; ++x) {
         const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * static_cast<size_t>(image.width) + static_cast<size_t>(x)) * 3];
