@@ -5,10 +5,12 @@
 
 #include "console/char_channel.h"
 #include "console/command_reader.h"
+#include "console/file_channel.h"
 #include "console/include_device.h"
 #include "console/macro_device.h"
 #include "console/output_writer.h"
 #include "core/dv_error.h"
+#include "core/hi_service.h"
 #include "core/token_record.h"
 #include "core/value_bytes.h"
 
@@ -230,6 +232,14 @@ void PushCommandString(const char* text) {
 bool IsInputFromFileOrString() {
   const CommandDevice& current = CurrentDevice();
   return &current == &g_includeDevice || &current == &g_commandStringDevice;
+}
+
+// The standard input of console mode is asked about even under a batch file: the
+// console goes on reading it when the batch file ends.
+bool IsReadForCommands(const char* fileName) {
+  return FileChannel::NamesOpenFile(fileName, InputChannel()) ||
+         (IsConsoleMode() && FileChannel::NamesOpenFile(fileName, FileChannel::StandardInput())) ||
+         FileChannel::NamesOpenFile(fileName, IncludeFileDescriptor());
 }
 
 void SaveOnDeviceStack(uint16_t length, const void* bytes) {

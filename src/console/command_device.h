@@ -71,6 +71,10 @@ void PushMacroDevice();
 void PushCommandString(const char* text);
 // True while the current device is an INCLUDE file or a command string.
 bool IsInputFromFileOrString();
+// True when `fileName` names a file commands are read from now: the console's batch
+// file or, in console mode, its standard input, or the INCLUDE file being read (one
+// suspended below another is closed, and refuses the log when it is opened again).
+bool IsReadForCommands(const char* fileName);
 
 // The byte stack under the devices: a device's save record is its bytes followed by
 // their length.

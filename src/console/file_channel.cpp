@@ -12,6 +12,7 @@
 #include "console/output_writer.h"
 #include "console/pager.h"
 #include "platform/console_input.h"
+#include "platform/file_system.h"
 #include "platform/held_output.h"
 #include "console/temp_files.h"
 #include "core/dv_error.h"
@@ -481,6 +482,11 @@ int32_t FileChannel::GetFileInfo(int32_t descriptor, FileInfo* info) {
   info->changeTime = static_cast<uint32_t>(status.st_ctime);
   info->mode = static_cast<uint16_t>(status.st_mode);
   return 0;
+}
+
+bool FileChannel::NamesOpenFile(const char* name, int32_t descriptor) {
+  if (name == nullptr || descriptor < 0 || IsReserved(descriptor)) return false;
+  return platform::NamesOpenFile(name, descriptor);
 }
 
 int32_t FileChannel::LastError() { return State().lastError; }

@@ -62,6 +62,9 @@ class FileChannel {
   static void ThrowOnError(uint32_t number, uint32_t severity);
   // 0 and the record filled on success; negative with the error kept on failure.
   static int32_t GetFileInfo(int32_t descriptor, FileInfo* info);
+  // Whether `name` names the file open as `descriptor` (by the file's identity, not
+  // its name's spelling); never for the console's reserved descriptors.
+  static bool NamesOpenFile(const char* name, int32_t descriptor);
 
   static int32_t LastError();
   static void SetLastError(int32_t errorNumber);

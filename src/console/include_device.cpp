@@ -7,6 +7,7 @@
 #include "console/char_channel.h"
 #include "console/command_device.h"
 #include "console/file_channel.h"
+#include "console/output_writer.h"
 #include "core/collectable_record.h"
 #include "core/dv_error.h"
 #include "core/value_bytes.h"
@@ -63,7 +64,10 @@ bool NamesConsole(const std::string& name) {
   return folded == ":CI:";
 }
 
+// A file the log writes into grows by every line read from it, echoed to the log, and
+// would never end; a file that became the log while suspended is refused as well.
 void OpenByName() {
+  if (LogFile::NamesLogFile(g_include.fileName.c_str())) RaiseIncludeError("it is the LOG file");
   const int32_t descriptor = FileChannel::Open(g_include.fileName.c_str(), kOpenRead);
   if (descriptor < 0) RaiseIncludeErrno(FileChannel::LastError());
   g_include.descriptor = descriptor;
@@ -166,6 +170,7 @@ void IncludeResume() {
 }
 
 bool IsIncludeFileOpen() { return g_include.open; }
+int32_t IncludeFileDescriptor() { return g_include.open ? g_include.descriptor : -1; }
 std::string IncludeFileName() { return g_include.fileName; }
 
 void AbandonIncludeFile() {

@@ -28,6 +28,8 @@ bool IncludeRead(uint8_t* ch);
 
 bool IsIncludeFileOpen();
 std::string IncludeFileName();
+// The open file's descriptor, -1 when none is open.
+int32_t IncludeFileDescriptor();
 // Forgets the open file without raising (used when all input is reset).
 void AbandonIncludeFile();
 

@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 
+#include "console/command_device.h"
 #include "console/file_channel.h"
 #include "console/pager.h"
 #include "core/dv_error.h"
@@ -306,13 +307,14 @@ struct LogState {
 
 LogState g_log;
 
-[[noreturn]] void RaiseLogError() {
-  const int32_t errorNumber = FileChannel::LastError();
+[[noreturn]] void RaiseLogError(const std::string& argument) {
   LogFile::Close();
   DVError error(kMsgLogIoError, kSeveritySevere, kDisplayByFocus);
-  error.SetArg(0, FileChannel::ErrorText(errorNumber).c_str());
+  error.SetArg(0, argument.c_str());
   throw error;
 }
+
+[[noreturn]] void RaiseLogError() { RaiseLogError(FileChannel::ErrorText(FileChannel::LastError())); }
 
 // Writes the bytes to the log file; true when all of them were written.
 bool WriteLogFile(const char* bytes, std::size_t count) {
@@ -840,6 +842,9 @@ void LogFile::LogCommand(std::string_view fileName) {
   }
   Close();
   const std::string name(fileName);
+  // Opening truncates: the test comes first, so that a file commands are read from
+  // keeps what it holds. Logged, every line read from it would be read again.
+  if (IsReadForCommands(name.c_str())) RaiseLogError("commands are read from it");
   const int32_t descriptor = FileChannel::Open(name.c_str(), kOpenWrite);
   if (descriptor < 0) RaiseLogError();
   g_log.logging = true;
@@ -882,6 +887,7 @@ void LogFile::WriteMemoryFile(MemoryFileHandle file, uint16_t count) {
 }
 
 bool LogFile::IsLogging() { return g_log.logging; }
+bool LogFile::NamesLogFile(const char* name) { return g_log.logging && FileChannel::NamesOpenFile(name, g_log.descriptor); }
 std::string LogFile::FileName() { return g_log.name; }
 
 }  // namespace zentor

@@ -206,6 +206,8 @@ class LogFile {
 
   static bool IsLogging();
   static std::string FileName();
+  // Whether `name` names the open log file (by the file's identity).
+  static bool NamesLogFile(const char* name);
 };
 
 }  // namespace zentor

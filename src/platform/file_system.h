@@ -15,6 +15,10 @@ struct FileStatus {
 };
 
 FileStatus StatFile(const std::string& path);
+// Whether `path` names the file the host descriptor has open: one file number on one
+// device (on Windows, one file index on one volume), however either was spelt. False
+// when the name names nothing or the descriptor is not a file.
+bool NamesOpenFile(const std::string& path, int hostDescriptor);
 // True for an existing file or directory.
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);

@@ -619,5 +619,92 @@ TEST(BatchInputTest, BatchFilesEndTheCommandAndHandOverToTheConsole) {
   }
 }
 
+// A log written into a file commands are read from would read back every line it
+// logs, without end. The log refuses such a file however its name is spelt, before
+// the open that would empty it, and logging is off, as after any log error; any other
+// file is logged to.
+TEST(LogAndCommandInputTest, TheLogRefusesAFileCommandsAreReadFrom) {
+  struct Case {
+    const char* name;
+    const char* batch;    // input.bat is the batch input when set
+    const char* include;  // the INCLUDE file x.inc is being read when set
+    const char* logName;
+    bool absolute;        // the log's name with the session's directory in front
+    bool refused;
+  };
+  const Case cases[] = {
+      {"the standard input", nullptr, nullptr, "stdin.txt", false, true},
+      {"the standard input by its full path", nullptr, nullptr, "stdin.txt", true, true},
+      {"the standard input spelt another way", nullptr, nullptr, "./stdin.txt", false, true},
+      {"the batch file", "one\n", nullptr, "input.bat", false, true},
+      {"the standard input under a batch file", "one\n", nullptr, "stdin.txt", false, true},
+      {"the INCLUDE file being read", nullptr, "two\n", "x.inc", false, true},
+      {"a file nothing reads", "one\n", "two\n", "other.log", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDirectory directory("log-input");
+    ConsoleSession session(directory, "typed\n");
+    if (c.batch != nullptr) {
+      directory.Write("input.bat", c.batch);
+      session.SelectInput("input.bat");
+      ASSERT_TRUE(IsBatchInputActive());
+    }
+    if (c.include != nullptr) {
+      directory.Write("x.inc", c.include);
+      SetEchoOn(false);
+      OpenIncludeDevice("x.inc");
+      ReadNextChar();
+    }
+    const std::string logName = c.absolute ? directory.File(c.logName) : std::string(c.logName);
+    const DVError error = ErrorOf([&] { LogFile::LogCommand(logName); });
+    if (!c.refused) {
+      EXPECT_TRUE(error.IsOkay());
+      EXPECT_TRUE(LogFile::IsLogging());
+      LogFile::Close();
+      continue;
+    }
+    EXPECT_EQ(error.Number(), 120u);
+    EXPECT_EQ(error.Severity(), kSeveritySevere);
+    ASSERT_EQ(error.ArgumentCount(), 1u);
+    EXPECT_STREQ(error.Argument(0).data(), "commands are read from it");
+    EXPECT_FALSE(LogFile::IsLogging());
+    EXPECT_EQ(directory.Read("stdin.txt"), "typed\n");
+    if (c.batch != nullptr) EXPECT_EQ(directory.Read("input.bat"), c.batch);
+    if (c.include != nullptr) EXPECT_EQ(directory.Read("x.inc"), c.include);
+  }
+}
+
+// The mirror case: an INCLUDE file that is the open log would read its own echo
+// without end. It is refused when it is opened, and when an outer file that became the
+// log while an inner one ran is opened again; the log goes on.
+TEST_F(CommandInputTest, AnIncludeFileThatIsTheLogIsRefused) {
+  SetEchoOn(false);
+  LogFile::LogCommand("session.log");
+  DVError error = ErrorOf([] { OpenIncludeDevice("./session.log"); });
+  EXPECT_EQ(error.Number(), 118u);
+  ASSERT_EQ(error.ArgumentCount(), 1u);
+  EXPECT_STREQ(error.Argument(0).data(), "it is the LOG file");
+  EXPECT_EQ(DeviceStackDepth(), 0);
+  EXPECT_EQ(IncludeFileDevice().openInstances, 0);
+  EXPECT_TRUE(LogFile::IsLogging());
+
+  m_directory.Write("outer.inc", "a\nb\n");
+  m_directory.Write("inner.inc", "c\n");
+  OpenIncludeDevice("outer.inc");
+  EXPECT_EQ(ReadCount(1), "a");
+  OpenIncludeDevice("inner.inc");
+  LogFile::LogCommand("outer.inc");
+  EXPECT_EQ(ReadCount(3), "c\r\n");
+  error = ErrorOf([] { ReadNextChar(); });
+  EXPECT_EQ(error.Number(), 118u);
+  ASSERT_EQ(error.ArgumentCount(), 1u);
+  EXPECT_STREQ(error.Argument(0).data(), "it is the LOG file");
+  EXPECT_TRUE(LogFile::IsLogging());
+  LogFile::Close();
+  EXPECT_EQ(ReadUntilDepth(0), "") << "the refused file gives nothing more";
+  EXPECT_EQ(FileChannel::OpenFileCount(), m_baseFiles);
+}
+
 }  // namespace
 }  // namespace zentor

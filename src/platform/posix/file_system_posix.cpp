@@ -22,6 +22,15 @@ FileStatus StatFile(const std::string& path) {
   return status;
 }
 
+bool NamesOpenFile(const std::string& path, int hostDescriptor) {
+  struct stat named;
+  struct stat open;
+  if (path.empty() || hostDescriptor < 0 || ::stat(path.c_str(), &named) != 0 || ::fstat(hostDescriptor, &open) != 0) {
+    return false;
+  }
+  return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
 bool FileExists(const std::string& path) { return StatFile(path).m_exists; }
 bool IsDirectory(const std::string& path) { return StatFile(path).m_isDirectory; }
 

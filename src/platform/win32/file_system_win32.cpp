@@ -1,5 +1,6 @@
 #include "platform/file_system.h"
 
+#include <io.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -27,6 +28,26 @@ FileStatus StatFile(const std::string& path) {
   status.m_size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
   status.m_modifiedTime = UnixSeconds(data.ftLastWriteTime);
   return status;
+}
+
+// The C runtime's descriptors carry no file numbers (its st_ino is always 0): the
+// system's file index of each handle is compared instead.
+bool NamesOpenFile(const std::string& path, int hostDescriptor) {
+  if (path.empty() || hostDescriptor < 0) return false;
+  const intptr_t raw = _get_osfhandle(hostDescriptor);
+  if (raw == -1) return false;
+  const HANDLE named = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION namedInfo;
+  BY_HANDLE_FILE_INFORMATION openInfo;
+  const bool same = GetFileInformationByHandle(named, &namedInfo) &&
+                    GetFileInformationByHandle(reinterpret_cast<HANDLE>(raw), &openInfo) &&
+                    namedInfo.dwVolumeSerialNumber == openInfo.dwVolumeSerialNumber &&
+                    namedInfo.nFileIndexHigh == openInfo.nFileIndexHigh &&
+                    namedInfo.nFileIndexLow == openInfo.nFileIndexLow;
+  CloseHandle(named);
+  return same;
 }
 
 bool FileExists(const std::string& path) { return StatFile(path).m_exists; }
