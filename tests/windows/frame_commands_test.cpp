@@ -605,5 +605,19 @@ TEST_F(PopupCommandsTest, TheCallstackItemsReachTheWindow) {
   EXPECT_EQ(m_system.Items(record->popupMenu)[1].text, "&Contract");
 }
 
+// The Modules window's one item, Browse To, on the module chosen by a click: the
+// current scope moves to that module.
+TEST_F(PopupCommandsTest, TheModulesItemReachesTheWindow) {
+  OR_RETURN(ConnectToDemo());
+  const NativeWindow modules = Show(1120, kViewModules);
+  ASSERT_EQ(PopupItems(modules), 1);
+  RefreshAllWindows(0);
+  ClickWord(modules, "DEMO_CALC", "DEMO_CALC");
+  Choose(modules, 0);
+  EXPECT_EQ(TakeReportedError(), 0u);
+  EXPECT_EQ(testing_support::PrintedByCommandLine("eval scope line").rfind(":DEMO_CALC#", 0), 0u)
+      << testing_support::PrintedByCommandLine("eval scope line");
+}
+
 }  // namespace
 }  // namespace zentor
