@@ -22,6 +22,8 @@
 #include "core/value_bytes.h"
 #include "engine/register_access.h"
 #include "target/agent_link.h"
+#include "target/memory_read_cache.h"
+#include "target/register_model.h"
 #include "target/register_tables.h"
 #include "stand_in_engine_session.h"
 
@@ -207,7 +209,11 @@ void CallStackOf100Frames(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
+    // Each walk starts from nothing the last one read, as at a new stop: no frames, no
+    // registers, no stack bytes.
     GetCurrentFrameList()->Clear();
+    InvalidateRegisterCache();
+    TheMemoryReadCache().Forget();
     if (!measured.Operation("calls", "the call stack failed")) return;
   }
   // Factorial's 100 frames and main's below them.
