@@ -135,8 +135,13 @@ bool AgentProcess::Start(const std::vector<std::string>& arguments, std::string*
     *error = "cannot start " + program;
     return false;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // Wine starts a Unix program without a process handle and leaves the thread's field
+  // with a value that is not ours: closing it closed a handle made later (the link's
+  // socket of the test that started the agent), now and then.
+  if (process.hProcess != nullptr) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
 #else
   std::vector<char*> pointers;
   for (std::string& argument : argv) pointers.push_back(argument.data());
