@@ -243,10 +243,15 @@ int32_t BreakpointTable::Set(int32_t slot, uint32_t kind, uint32_t type, uint32_
       again.m_accessKind = replaced.m_length;
       again.m_enabled = replaced.m_enabled;
       again.m_viewpointOnly = replaced.m_viewpointOnly;
+      // Putting the old breakpoint back is a best effort: whatever happens to it, the
+      // user gets the failure of what was asked.
       TargetStatus restore;
-      PushViewpoint(ViewpointHandle(replaced.m_viewpoint));
-      TheEngineTarget().BreakpointOperation(&restore, replaced.m_viewpoint, &again);
-      PopViewpoint();
+      try {
+        ViewpointPushed pushed(ViewpointHandle(replaced.m_viewpoint));
+        TheEngineTarget().BreakpointOperation(&restore, replaced.m_viewpoint, &again);
+      } catch (const DVError&) {
+        restore.m_number = 1;
+      }
       if (restore.m_number == 0) {
         replaced.m_identity = again.m_number;
         vector[static_cast<uint32_t>(slot)] = replaced;

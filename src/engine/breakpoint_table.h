@@ -11,6 +11,7 @@
 
 #include "command/grammar_object.h"
 #include "core/address_descriptor.h"
+#include "core/message_table.h"
 #include "core/typed_location.h"
 #include "support/rw_cstring.h"
 #include "support/rw_tval_vector.h"
@@ -30,8 +31,7 @@ inline constexpr int32_t kBreakpointSlotLimit = 58;
 // The software breakpoint's access word.
 inline constexpr uint32_t kSoftwareAccess = 7;
 
-// Messages of the breakpoint table.
-inline constexpr uint32_t kMsgInvalidInternalCase = 2;
+// Messages of the breakpoint table (besides kMsgInvalidInternalCase).
 inline constexpr uint32_t kMsgInvalidIndex = 21;
 inline constexpr uint32_t kMsgTooManyBreakpoints = 22;
 inline constexpr uint32_t kMsgAddressAlreadyDefined = 26;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -477,14 +478,10 @@ void ShowWatchValuesCommand() {
       char name[ViewpointManager::kMaxDisplayNameLength + 3] = {};
       FormatViewpointName(record.viewpoint, name, sizeof name, true);
       OutputWriter::Printf("%s wa[%d] =", name, static_cast<int32_t>(i));
-      PushViewpoint(ViewpointHandle(record.viewpoint));
     }
-    struct PopOther {
-      bool other;
-      ~PopOther() {
-        if (other) PopViewpoint();
-      }
-    } popOther{!own};
+    // Another viewpoint's watch is shown in that viewpoint.
+    std::optional<ViewpointPushed> other;
+    if (!own) other.emplace(ViewpointHandle(record.viewpoint));
     OutputWriter::WriteString(ShownTextOf(record).data());
     OutputWriter::WriteString(" : ");
     if (record.state == kWatchDisabled) {

@@ -294,14 +294,8 @@ void RefreshAllWindows(int32_t code) {
   WindowTable::ResetIterator(cursor);
   while (WinSuper* window = WindowTable::Next(cursor)) {
     if (window->Kind() == kViewStatus) continue;
-    PushViewpoint(window->GetViewpoint());
-    try {
-      window->OnRefresh(code);
-    } catch (...) {
-      PopViewpoint();
-      throw;
-    }
-    PopViewpoint();
+    ViewpointPushed pushed(window->GetViewpoint());
+    window->OnRefresh(code);
   }
   RefreshGeneralWindow(code);
   RefreshViewpointDialogIfChanged();

@@ -12,7 +12,10 @@
 #include "core/collectable_record.h"
 #include "core/current_viewpoint.h"
 #include "core/dv_error.h"
+#include "core/message_table.h"
 #include "core/startup_settings_words.h"
+#include "core/target_interface.h"
+#include "core/target_status.h"
 #include "core/viewpoint_manager.h"
 #include "core/window_layer.h"
 #include "console/output_writer.h"
@@ -100,6 +103,104 @@ class CoreTestEnvironment : public ::testing::Test {
   ScriptedWindows m_windows;
   std::string m_output;
   WindowLayerBackend* m_previousBackend = nullptr;
+};
+
+// For its life, a target that refuses to select the given viewpoint (message 251)
+// and leaves every other operation to the target installed before it.
+class RefusedViewpointSelect final : public TargetInterface {
+ public:
+  explicit RefusedViewpointSelect(uint32_t refused)
+      : m_refused(refused), m_before(&InstalledTarget()), m_installedBefore(InstallTargetInterface(this)) {}
+  ~RefusedViewpointSelect() override { InstallTargetInterface(m_installedBefore); }
+  RefusedViewpointSelect(const RefusedViewpointSelect&) = delete;
+  RefusedViewpointSelect& operator=(const RefusedViewpointSelect&) = delete;
+
+  uint32_t SelectViewpoint(TargetStatus* status, uint32_t value) override {
+    if (value != m_refused) return m_before->SelectViewpoint(status, value);
+    ++m_refusals;
+    status->m_number = kMsgViewpointNotValid;
+    status->m_severity = kSeverityError;
+    status->m_argumentCount = 0;
+    return 1;
+  }
+  // The rest as the target before it answers.
+  uint32_t CreateAddress(TargetStatus* status, uint32_t viewpoint, TargetAddressRecord* out,
+                         const AddressSpecification* specification) override {
+    return m_before->CreateAddress(status, viewpoint, out, specification);
+  }
+  uint32_t CreatePointerAddress(TargetStatus* status, uint32_t viewpoint, TargetAddressRecord* out,
+                                uint32_t targetTypeId, const uint32_t* offset) override {
+    return m_before->CreatePointerAddress(status, viewpoint, out, targetTypeId, offset);
+  }
+  uint32_t AddOffset(TargetStatus* status, uint32_t viewpoint, TargetAddressRecord* out,
+                     const TargetAddressRecord* source, uint32_t countLow, uint32_t countHigh) override {
+    return m_before->AddOffset(status, viewpoint, out, source, countLow, countHigh);
+  }
+  uint32_t SubtractOffset(TargetStatus* status, uint32_t viewpoint, TargetAddressRecord* out,
+                          const TargetAddressRecord* source, uint32_t countLow, uint32_t countHigh) override {
+    return m_before->SubtractOffset(status, viewpoint, out, source, countLow, countHigh);
+  }
+  uint32_t AddressDifference(TargetStatus* status, uint32_t viewpoint, uint64_t* difference,
+                             const TargetAddressRecord* a, const TargetAddressRecord* b) override {
+    return m_before->AddressDifference(status, viewpoint, difference, a, b);
+  }
+  uint32_t CheckAddressClass(TargetStatus* status, uint32_t viewpoint, const TargetAddressRecord* record,
+                             uint32_t addressClass, uint32_t* flag) override {
+    return m_before->CheckAddressClass(status, viewpoint, record, addressClass, flag);
+  }
+  uint32_t CompareAddresses(TargetStatus* status, uint32_t viewpoint, const TargetAddressRecord* a,
+                            const TargetAddressRecord* b, uint32_t* relation, uint32_t* notComparable) override {
+    return m_before->CompareAddresses(status, viewpoint, a, b, relation, notComparable);
+  }
+  uint32_t AddressToText(TargetStatus* status, uint32_t viewpoint, const char** text,
+                         const TargetAddressRecord* record) override {
+    return m_before->AddressToText(status, viewpoint, text, record);
+  }
+  uint32_t IsZeroAddress(TargetStatus* status, uint32_t viewpoint, const TargetAddressRecord* record,
+                         uint32_t* flag) override {
+    return m_before->IsZeroAddress(status, viewpoint, record, flag);
+  }
+  uint32_t AddressOffset(TargetStatus* status, uint32_t viewpoint, const TargetAddressRecord* record,
+                         uint32_t* offset) override {
+    return m_before->AddressOffset(status, viewpoint, record, offset);
+  }
+  uint32_t AddressSpace(TargetStatus* status, uint32_t viewpoint, const TargetAddressRecord* record,
+                        TargetAddressSpace* space) override {
+    return m_before->AddressSpace(status, viewpoint, record, space);
+  }
+  uint32_t IsRegisterAddress(TargetStatus* status, uint32_t viewpoint, const TargetAddressRecord* record,
+                             uint32_t* flag) override {
+    return m_before->IsRegisterAddress(status, viewpoint, record, flag);
+  }
+  uint32_t SameViewpoint(TargetStatus* status, uint32_t unused, uint32_t a, uint32_t b, uint32_t* result) override {
+    return m_before->SameViewpoint(status, unused, a, b, result);
+  }
+  uint32_t ViewpointToText(TargetStatus* status, uint32_t unused, uint32_t value, const char** text) override {
+    return m_before->ViewpointToText(status, unused, value, text);
+  }
+  uint32_t ViewpointFromText(TargetStatus* status, uint32_t unused, const char* text, uint32_t* value) override {
+    return m_before->ViewpointFromText(status, unused, text, value);
+  }
+  uint32_t GetTargetDescription(TargetStatus* status, uint32_t viewpoint, TargetDescription* description) override {
+    return m_before->GetTargetDescription(status, viewpoint, description);
+  }
+  uint32_t Notify(TargetStatus* status, uint32_t viewpoint, uint32_t code, const char* text) override {
+    return m_before->Notify(status, viewpoint, code, text);
+  }
+  uint32_t HandleOption(TargetStatus* status, uint32_t viewpoint, uint32_t unused, const char* const* argumentSlot,
+                        uint32_t* result) override {
+    return m_before->HandleOption(status, viewpoint, unused, argumentSlot, result);
+  }
+  uint32_t Disconnect(TargetStatus* status, uint32_t viewpoint) override {
+    return m_before->Disconnect(status, viewpoint);
+  }
+
+  int m_refusals = 0;
+
+ private:
+  uint32_t m_refused;
+  TargetInterface* m_before;
+  TargetInterface* m_installedBefore;
 };
 
 // A watcher of one kind of change, registered for the life of the object.

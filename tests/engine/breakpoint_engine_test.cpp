@@ -249,6 +249,24 @@ TEST_F(BreakpointEngineTest, RefusedReplacementPutsTheOldBreakpointBack) {
   EXPECT_EQ(kept.m_identity, 1u) << "the identity of the breakpoint set again";
 }
 
+// Putting the old breakpoint back needs its viewpoint selected; when the target
+// refuses that, the old one stays cleared, the failure raised is still the one of the
+// breakpoint asked for, and the viewpoint stack is as it was.
+TEST_F(BreakpointEngineTest, RefusedReplacementWhoseViewpointCannotBeSelectedRaisesTheFirstFailure) {
+  SetAt(0, kBreakKind, 0x1000);
+  Requests();
+  m_target.m_breakpointRefusals = {0, kMsgAddressAlreadyDefined, 0};
+  {
+    testing_support::RefusedViewpointSelect refused(kViewpoint);
+    EXPECT_EQ(ErrorThrownBy([this] { SetAt(0, kBreakKind, 0x2000); }).Number(), kMsgAddressAlreadyDefined);
+    EXPECT_GE(refused.m_refusals, 1);
+  }
+  EXPECT_EQ(Requests(), std::vector<std::string>({"bp clear #0", "bp set 0x2000 t0 a7 l1"}));
+  EXPECT_EQ(ErrorThrownBy([this] { Table().Get(0, kBreakKind); }).Number(), kMsgInvalidIndex) << "slot 0 is free";
+  EXPECT_EQ(ViewpointStackDepth(), 1u);
+  EXPECT_EQ(CurrentViewpoint().Value(), kViewpoint);
+}
+
 TEST_F(BreakpointEngineTest, ListingLinesNameKindTypeAndState) {
   SetAt(-1, kBreakKind, 0x1000);
   Table().Set(-1, kConditionalBreakKind, kEngineTypeDebugRegister, kEngineAccessWrite,

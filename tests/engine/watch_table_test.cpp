@@ -11,6 +11,7 @@
 #include "core/core_test_support.h"
 #include "core/current_viewpoint.h"
 #include "core/program_load.h"
+#include "core/value_stack.h"
 #include "core/value_test_support.h"
 #include "core/view_kind.h"
 #include "engine/breakpoint_table.h"
@@ -93,6 +94,28 @@ TEST_F(WatchTableTest, SlotsFillUpAndReplacementsMustRunFirst) {
   const std::string listing = TakeOutput();
   EXPECT_EQ(listing.rfind("--- All Watches ---\r\nwa[0] = <Undefined>\r\nwa[1] =1 <Disabled>\r\n", 0), 0u)
       << listing;
+}
+
+// "wa N" shows another viewpoint's watch in that viewpoint. A target that refuses the
+// way back leaves the value shown, the refusal reported and the stack as it was.
+TEST_F(WatchTableTest, ListingAnotherViewpointsWatchSurvivesARefusedWayBack) {
+  AddViewpoint(kViewpoint + 1, "P1");
+  PushViewpoint(ViewpointHandle(kViewpoint + 1));
+  Define(0, "2 + 3");
+  PopViewpoint();
+  TakeOutput();
+  {
+    testing_support::RefusedViewpointSelect refused(kViewpoint);
+    const int16_t index = 0;  // "wa 0": another viewpoint's watch is listed by its index
+    ValueStack::PushSized(kKindInt2, sizeof index, &index);
+    ShowWatchValuesCommand();
+    EXPECT_EQ(refused.m_refusals, 1);
+  }
+  EXPECT_EQ(ViewpointStackDepth(), 1u);
+  EXPECT_EQ(CurrentViewpoint().Value(), kViewpoint);
+  const std::string listing = TakeOutput();
+  EXPECT_NE(listing.find("[P1] wa[0] =2 + 3 : 5"), std::string::npos) << listing;
+  EXPECT_TRUE(listing.find("251") != std::string::npos || !m_windows.m_boxes.empty()) << listing;
 }
 
 // The Watch window: enabled watches of the current viewpoint only, their ": " in one

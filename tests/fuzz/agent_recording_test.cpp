@@ -102,7 +102,7 @@ TEST(AgentRecordingTest, RecordedAnswersReplayThroughTheDriverAsTheyRanLive) {
     }
     agent.Stop();
     EXPECT_EQ(recording.m_unexpressed, 0);
-    EXPECT_NE(live.m_output.find("SERVER.NLM"), std::string::npos) << live.m_output;
+    EXPECT_NE(live.m_output.find("SERVER.NLM"), std::string::npos) << live.m_results << live.m_output;
 
     for (uint8_t kind : {uint8_t{1}, uint8_t{0}}) {
       Bytes input = {kind};

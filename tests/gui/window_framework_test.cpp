@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/busy_pump.h"
+#include "core/core_test_support.h"
 #include "core/collectable_record.h"
 #include "core/current_viewpoint.h"
 #include "core/hi_service.h"
@@ -592,6 +593,23 @@ TEST_F(WindowFrameworkTest, RefreshBeforeTheInputWait) {
   // A refresh that fails leaves the viewpoint stack and the pumps as they were.
   ProbeWindow::s_onRefresh = [] { throw DVError(155, kSeverityError, kDisplayNone); };
   EXPECT_THROW(RefreshAllWindows(0), DVError);
+  EXPECT_EQ(ViewpointStackDepth(), 0u);
+  EXPECT_EQ(CurrentViewpoint().Value(), kServer);
+  EXPECT_TRUE(IsPumpingEnabled());
+
+  // So does a target that refuses to select a window's viewpoint: the refusal is what
+  // the refresh raises.
+  ProbeWindow::s_onRefresh = nullptr;
+  {
+    testing_support::RefusedViewpointSelect refused(kOther);
+    try {
+      RefreshAllWindows(0);
+      ADD_FAILURE() << "the refused viewpoint raised nothing";
+    } catch (const DVError& error) {
+      EXPECT_EQ(error.Number(), kMsgViewpointNotValid);
+    }
+    EXPECT_EQ(refused.m_refusals, 1);
+  }
   EXPECT_EQ(ViewpointStackDepth(), 0u);
   EXPECT_EQ(CurrentViewpoint().Value(), kServer);
   EXPECT_TRUE(IsPumpingEnabled());
