@@ -19,11 +19,6 @@ namespace {
 
 constexpr uint32_t kEventKindStop = 0;
 
-// Pops the viewpoint pushed for the report on every way out.
-struct PoppedViewpoint {
-  ~PoppedViewpoint() { PopViewpoint(); }
-};
-
 void MakeCurrentAddress(const AddressDescriptor& address) {
   if (!address.IsNull()) GetCurrentSymbolContext()->SetCurrentAddress(address);
 }
@@ -124,8 +119,7 @@ uint32_t ClassifyStop(const StopRecord& record) {
     line += name;
   }
   line += " ";
-  PushViewpoint(ViewpointHandle(record.m_viewpoint));
-  PoppedViewpoint pop;
+  ViewpointPushed pushed(ViewpointHandle(record.m_viewpoint));
   const AddressDescriptor stop(record.m_location);
   SetLastStop(record.m_reason, RWCString());
   uint32_t result = 1;

@@ -355,6 +355,17 @@ TEST_F(BreakpointEngineTest, EveryStopReasonWritesItsLine) {
   other.m_location = MemoryAt(0x10).Record();
   ReportStop(other);
   EXPECT_EQ(TakeOutput().rfind("[[P1] Break due to Halt at ", 0), 0u);
+  // A target that refuses the way back: the report is written all the same, the
+  // refusal reported, the viewpoint stack as it was.
+  {
+    testing_support::RefusedViewpointSelect refused(kViewpoint);
+    EXPECT_EQ(ReportStop(other), 1u);
+    EXPECT_EQ(refused.m_refusals, 1);
+  }
+  const std::string reported = TakeOutput();
+  EXPECT_EQ(reported.rfind("[[P1] Break due to Halt at ", 0), 0u) << reported;
+  EXPECT_EQ(ViewpointStackDepth(), 1u);
+  EXPECT_EQ(GetCurrentViewpointValue(), kViewpoint);
 }
 
 TEST_F(BreakpointEngineTest, StepsAndTemporaryBreaksKeepTheirLimits) {
