@@ -95,16 +95,12 @@ void GuiRemoveViewpoint(uint32_t value, uint32_t flag) {
 // 3. The selection lock ends; the viewpoint is popped, also after an error, which is
 //    reported.
 void GuiBrowseToStopLocation(uint32_t value) {
-  bool pushed = false;
   try {
-    PushViewpoint(ViewpointHandle(value));
-    pushed = true;
+    ViewpointPushed pushed{ViewpointHandle(value)};
     GetCurrentSymbolContext()->SetCurrentAddress(ProgramCounterRegister::Read());
     HiService(kGuiShowSourceAndCommand);
     ViewpointManager::SetSelectionLock(false);
-    PopViewpoint();
   } catch (DVError& error) {
-    if (pushed) PopViewpoint();
     error.Report();
   }
 }

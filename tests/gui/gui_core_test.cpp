@@ -145,6 +145,26 @@ TEST_F(TargetEventTest, RunStateFrameAndViewsFollowTheEvents) {
   }
 }
 
+// Browsing to where a viewpoint stopped pushes it for the work and pops it on every way
+// out; what fails is reported, nothing escapes, and the stack is as it was, also when
+// the target refuses the viewpoint or the way back.
+TEST_F(TargetEventTest, BrowsingToAStopLeavesTheViewpointStackAsItWas) {
+  for (const uint32_t refusedValue : {kOther, kCurrent}) {
+    SCOPED_TRACE(refusedValue == kOther ? "the viewpoint refused" : "the way back refused");
+    TakeOutput();
+    m_windows.m_boxes.clear();
+    {
+      testing_support::RefusedViewpointSelect refused(refusedValue);
+      EXPECT_NO_THROW(GuiBrowseToStopLocation(kOther));
+      EXPECT_GE(refused.m_refusals, 1);
+    }
+    EXPECT_EQ(ViewpointStackDepth(), 0u);
+    EXPECT_EQ(GetCurrentViewpointValue(), kCurrent);
+    const std::string output = TakeOutput();
+    EXPECT_TRUE(output.find("251") != std::string::npos || !m_windows.m_boxes.empty()) << output;
+  }
+}
+
 // ---- restore ---------------------------------------------------------------------------------
 
 std::vector<DialogEntryInfo>& Loaded() {
