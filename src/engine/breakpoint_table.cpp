@@ -245,14 +245,16 @@ int32_t BreakpointTable::Set(int32_t slot, uint32_t kind, uint32_t type, uint32_
       again.m_viewpointOnly = replaced.m_viewpointOnly;
       // Putting the old breakpoint back is a best effort: whatever happens to it, the
       // user gets the failure of what was asked.
-      TargetStatus restore;
+      bool restored = false;
       try {
         ViewpointPushed pushed(ViewpointHandle(replaced.m_viewpoint));
+        TargetStatus restore;
         TheEngineTarget().BreakpointOperation(&restore, replaced.m_viewpoint, &again);
+        restored = restore.m_number == 0;
       } catch (const DVError&) {
-        restore.m_number = 1;
+        // The viewpoint could not be selected: the old breakpoint stays cleared.
       }
-      if (restore.m_number == 0) {
+      if (restored) {
         replaced.m_identity = again.m_number;
         vector[static_cast<uint32_t>(slot)] = replaced;
         SignalBreakpoints(replaced.m_viewpoint);

@@ -15,13 +15,13 @@
 #include "core/dv_error.h"
 #include "core/dvp_types.h"
 #include "core/hi_service.h"
+#include "core/message_table.h"
 #include "core/value_bytes.h"
 #include "core/value_stack.h"
 
 namespace zentor {
 namespace {
 
-constexpr uint32_t kMsgInvalidInternalCase = 2;
 constexpr uint32_t kMsgControlC = 80;
 constexpr uint32_t kMsgToolExecuting = 84;
 constexpr uint32_t kMsgZeroLength = 161;
