@@ -38,6 +38,10 @@ std::wstring Wide(const std::string& text) {
   return out;
 }
 
+// How long a window the action names may take to show, and the default of the waits
+// that name none: a bound against a hang only, far above what a loaded machine takes.
+constexpr DWORD kHangLimitMs = 60000;
+
 std::string TitleOf(HWND window) {
   wchar_t buffer[512] = {};
   GetWindowTextW(window, buffer, 512);
@@ -94,7 +98,7 @@ int Fail(const std::string& text) {
   return 1;
 }
 
-HWND Top(const std::string& pattern) { return WaitTopLevel(pattern, 5000); }
+HWND Top(const std::string& pattern) { return WaitTopLevel(pattern, kHangLimitMs); }
 
 // The window named by a title and, when given, a control id within it.
 HWND Target(const std::vector<std::string>& args, size_t at, bool* isChild) {
@@ -592,9 +596,51 @@ bool BringToForeground(HWND top) {
     } else if (GetTickCount() - since >= 100) {
       return true;
     }
-    if (GetTickCount() - start > 10000) return false;
+    if (GetTickCount() - start > kHangLimitMs) return false;
     Sleep(5);
     if (GetForegroundWindow() != top) SetForegroundWindow(top);
+  }
+}
+
+BOOL CALLBACK NoteChildPaint(HWND window, LPARAM parameter) {
+  if (IsWindowVisible(window) && GetUpdateRect(window, nullptr, FALSE)) *reinterpret_cast<bool*>(parameter) = true;
+  return TRUE;
+}
+
+// Whether a visible window of the process, or a window inside one, has a part left to
+// paint.
+bool PaintPending(DWORD process) {
+  std::pair<DWORD, std::vector<HWND>> program{process, {}};
+  EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&program));
+  bool pending = false;
+  for (HWND window : program.second) {
+    pending = pending || GetUpdateRect(window, nullptr, FALSE);
+    EnumChildWindows(window, NoteChildPaint, reinterpret_cast<LPARAM>(&pending));
+  }
+  return pending;
+}
+
+// Waits until the window's program has settled: its thread answers a message sent now
+// (so it has handled what came before it) and none of its windows has a part left to
+// paint, and both still hold 100 ms later. For a picture of what the input before
+// has done.
+int Settle(HWND top, DWORD limit) {
+  const DWORD process = ProcessOf(top);
+  const DWORD start = GetTickCount();
+  DWORD quietSince = 0;
+  for (;;) {
+    DWORD_PTR answer = 0;
+    const bool answered = SendMessageTimeoutA(top, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
+    const DWORD now = GetTickCount();
+    if (!answered || PaintPending(process)) {
+      quietSince = 0;
+    } else if (quietSince == 0) {
+      quietSince = now;
+    } else if (now - quietSince >= 100) {
+      return 0;
+    }
+    if (now - start > limit) return Fail("the program does not settle");
+    Sleep(10);
   }
 }
 
@@ -635,14 +681,14 @@ int TimeType(HWND top, const std::string& keys, const std::string& until, DWORD 
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: zentor-driver wait TITLE [ms] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
+               "usage: zentor-driver wait TITLE [ms [OTHER]] | gone TITLE [ms] | children TITLE | menu TITLE |\n"
                "  click TITLE [ID] X Y | doubleclick TITLE [ID] X Y | command TITLE ID | close TITLE | answer ok|cancel|yes|no [ms] |\n"
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
                "  type TITLE TEXT | capture TITLE [ID|client] FILE.bmp | help-standin LOG |\n"
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
                "  time-agent TITLE ID TRACE TEXT MS | time-repaint TITLE KEYS MS |\n"
                "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | checked TITLE ID | move TITLE X Y W H |\n"
-               "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS | responds TITLE MS\n");
+               "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS | responds TITLE MS | settle TITLE MS\n");
   return 2;
 }
 
@@ -658,7 +704,7 @@ int Run(const std::vector<std::string>& args) {
     return Launch(args[1], std::strtoul(args[2].c_str(), nullptr, 10), std::vector<std::string>(args.begin() + 3, args.end()));
   }
   if (action == "rect" && args.size() >= 2) {
-    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 5000;
+    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : kHangLimitMs;
     const DWORD start = GetTickCount();
     HWND window = nullptr;
     while ((window = FindProcessWindow(0, args[1])) == nullptr) {
@@ -670,14 +716,21 @@ int Run(const std::vector<std::string>& args) {
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
     return 0;
   }
-  if (action == "wait" && args.size() >= 2) {
-    HWND window = WaitTopLevel(args[1], args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 5000);
-    if (window == nullptr) return Fail("no window \"" + args[1] + "\"");
+  // "wait TITLE MS OTHER": a window OTHER that shows first fails the wait.
+  if (action == "wait" && args.size() >= 2 && args.size() <= 4) {
+    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : kHangLimitMs;
+    const DWORD start = GetTickCount();
+    HWND window = nullptr;
+    while ((window = FindTopLevel(args[1])) == nullptr) {
+      if (args.size() == 4 && FindTopLevel(args[3]) != nullptr) return Fail("a window \"" + args[3] + "\" came first");
+      if (GetTickCount() - start > limit) return Fail("no window \"" + args[1] + "\"");
+      Sleep(10);
+    }
     std::printf("%s\n", TitleOf(window).c_str());
     return 0;
   }
   if (action == "gone" && args.size() >= 2) {
-    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 5000;
+    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : kHangLimitMs;
     const DWORD start = GetTickCount();
     while (FindTopLevel(args[1]) != nullptr) {
       if (GetTickCount() - start > limit) return Fail("window \"" + args[1] + "\" still there");
@@ -695,7 +748,7 @@ int Run(const std::vector<std::string>& args) {
       if (args[1] == button.name) id = button.id;
     }
     if (id == 0) return Usage();
-    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : 5000;
+    const DWORD limit = args.size() > 2 ? std::strtoul(args[2].c_str(), nullptr, 10) : kHangLimitMs;
     const DWORD start = GetTickCount();
     HWND box = nullptr;
     while ((box = FindWindowA("#32770", nullptr)) == nullptr || !IsWindowVisible(box)) {
@@ -765,6 +818,7 @@ int Run(const std::vector<std::string>& args) {
     }
     return 0;
   }
+  if (action == "settle" && args.size() == 3) return Settle(top, std::strtoul(args[2].c_str(), nullptr, 10));
   if (action == "time-command" && args.size() == 5) {
     return TimeCommand(top, std::atoi(args[2].c_str()), args[3], std::strtoul(args[4].c_str(), nullptr, 10));
   }

@@ -1,6 +1,9 @@
 // The GUI harness's test program: one test case per scenario file in tests/wine-gui
-// (each in a Wine desktop of its own), or, with `--shots DIR STEPS`, one run of a
-// scenario that keeps a PNG per step in DIR with an index (scripts/gui-shots).
+// (each in a Wine desktop of its own); with `--shots DIR STEPS`, one run of a scenario
+// that keeps a PNG per step in DIR with an index (scripts/gui-shots); with `--bench
+// [STEPS...]`, the scenarios that measure figures (all of them when none is named),
+// one after another, and a table of their figures beside their targets (scripts/bench
+// --gui).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -81,10 +84,9 @@ class ScenarioTest : public testing::Test {
     const std::vector<StepOutcome> outcomes = zentor::wine_gui::RunScenario(scenario, paths, shotDir);
     if (!shotDir.empty()) {
       WriteShotIndex(shotDir, scenario, outcomes);
-      // The whole session aims at 90 s and fails only at twice that.
+      // The whole session aims at 90 s: printed, as the figures are, never a failure.
       const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - begun);
       std::printf("session: %lld s, target 90 s\n", static_cast<long long>(seconds.count()));
-      EXPECT_LE(seconds.count(), 180) << "the session takes too long";
     }
     for (const StepOutcome& outcome : outcomes) {
       if (outcome.skipped) GTEST_SKIP() << "step " << outcome.name << ": " << outcome.message;
@@ -122,17 +124,74 @@ int RunShots(const std::string& dir, const std::string& steps) {
   return allOk ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "--shots") return RunShots(argv[2], argv[3]);
-  testing::InitGoogleTest(&argc, argv);
+std::vector<fs::path> ScenarioFiles() {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(ZENTOR_WINE_GUI_DIR)) {
     if (entry.path().extension() == ".steps") files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
-  for (const fs::path& file : files) {
+  return files;
+}
+
+// The GUI benchmarks: each scenario that measures figures runs once, alone, and the
+// figures of all of them end in one table, each beside its target. A scenario that
+// fails on the way fails the run (its figures are then not all there).
+int RunBenchmarks(std::vector<std::string> steps) {
+  if (steps.empty()) {
+    for (const fs::path& file : ScenarioFiles()) steps.push_back(file.string());
+  }
+  std::vector<zentor::wine_gui::Figure> figures;
+  bool allOk = true;
+  for (const std::string& path : steps) {
+    Scenario scenario;
+    std::string error;
+    if (!zentor::wine_gui::ReadScenario(path, &scenario, &error)) {
+      std::fprintf(stderr, "bench: %s\n", error.c_str());
+      return 2;
+    }
+    if (!zentor::wine_gui::MeasuresFigures(scenario)) continue;
+    std::printf("== %s\n", scenario.name.c_str());
+    std::fflush(stdout);
+    HarnessPaths paths = Paths();
+    paths.scratch = MakeScratch();
+    const std::vector<StepOutcome> outcomes = zentor::wine_gui::RunScenario(scenario, paths, "");
+    bool ok = outcomes.size() == scenario.steps.size();
+    for (const StepOutcome& outcome : outcomes) {
+      figures.insert(figures.end(), outcome.figures.begin(), outcome.figures.end());
+      if (!outcome.ok) {
+        std::printf("%s: step %s failed: %s\n", scenario.name.c_str(), outcome.name.c_str(), outcome.message.c_str());
+      }
+      ok = ok && outcome.ok;
+    }
+    if (ok) {
+      fs::remove_all(paths.scratch);
+    } else {
+      std::printf("scratch kept in %s\n", paths.scratch.c_str());
+    }
+    allOk = allOk && ok;
+  }
+  using zentor::wine_gui::FormatFigureValue;
+  std::printf("\n%-52s %14s %14s  %-6s  %s\n", "figure", "median", "target", "", "runs");
+  for (const zentor::wine_gui::Figure& figure : figures) {
+    std::string runs;
+    for (double sample : figure.samples) runs += (runs.empty() ? "" : ", ") + FormatFigureValue(sample);
+    std::printf("%-52s %14s %14s  %-6s  %s\n", figure.name.c_str(),
+                (FormatFigureValue(figure.Median()) + " " + figure.unit).c_str(),
+                (FormatFigureValue(figure.target) + " " + figure.unit).c_str(), figure.MeetsTarget() ? "met" : "missed",
+                runs.c_str());
+  }
+  return allOk ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--shots") return RunShots(argv[2], argv[3]);
+  if (argc >= 2 && std::string(argv[1]) == "--bench") {
+    return RunBenchmarks(std::vector<std::string>(argv + 2, argv + argc));
+  }
+  testing::InitGoogleTest(&argc, argv);
+  for (const fs::path& file : ScenarioFiles()) {
     const std::string path = file.string();
     testing::RegisterTest("WineGui", file.stem().string().c_str(), nullptr, nullptr, __FILE__, __LINE__,
                           [path]() -> testing::Test* { return new ScenarioTest(path); });

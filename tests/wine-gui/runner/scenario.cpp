@@ -1,6 +1,7 @@
 #include "scenario.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,26 @@ namespace zentor::wine_gui {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Every wait of a scenario is bounded only against a hang: a window, a line of a file,
+// a request or a picture that has not come after this long is taken as never coming.
+// A scenario's own figure (the MS of `wait TITLE MS`) can raise the bound, never lower
+// it: a machine busy with other work may take many times a quiet one's time, which is
+// no fault of the program.
+constexpr int kHangLimitMs = 60000;
+// A driver's run ends by itself within the hang limit; its process is ended only well
+// after that.
+constexpr int kDriverRunLimitMs = kHangLimitMs + 30000;
+int HangLimit(int ms) { return std::max(ms, kHangLimitMs); }
+
+// The frame's Go button: enabled when the target has stopped.
+constexpr int kGoButton = 106;
+
+// The timed actions: a scenario with one measures figures.
+bool IsTimedAction(const std::string& name) {
+  return name == "speed" || name == "speed-repaint" || name == "speed-command" || name == "speed-agent" ||
+         name == "rate" || name == "time-keys";
+}
 
 bool SplitWords(const std::string& line, std::vector<std::string>* words, std::string* error) {
   size_t at = 0;
@@ -154,10 +175,6 @@ std::vector<uint32_t> StoreRecordLengths(const std::string& file, uint32_t id, c
   return lengths;
 }
 
-int64_t Median(std::vector<int64_t> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
 
 // One scenario's run: its desktop, its program and what the steps have seen.
 class ScenarioRun {
@@ -185,7 +202,7 @@ class ScenarioRun {
     const std::string standInOutput = m_paths.scratch + "/help-standin.out";
     m_desktop.Spawn({m_driver, "help-standin", WineDesktop::WindowsPath(m_helpLog)}, m_paths.scratch, standInOutput);
     for (int waited = 0; Slurp(standInOutput).find("ready") == std::string::npos; waited += 10) {
-      if (waited > 15000) {
+      if (waited > kHangLimitMs) {
         *error = "the help stand-in did not start: " + Slurp(standInOutput);
         return false;
       }
@@ -222,7 +239,7 @@ class ScenarioRun {
     const std::vector<std::string>& w = action.words;
     const std::string& name = w[0];
     std::string& why = outcome->message;
-    auto driver = [&](std::vector<std::string> args, int timeoutMs = 20000) {
+    auto driver = [&](std::vector<std::string> args, int timeoutMs = kDriverRunLimitMs) {
       args.insert(args.begin(), m_driver);
       RunResult result = m_desktop.Run(args, timeoutMs);
       std::erase(result.output, '\r');
@@ -236,7 +253,7 @@ class ScenarioRun {
       return m_agent.Start(m_paths.nativeBuild + "/tools/agent/zentor-agent", arguments, m_paths.scratch, &why);
     }
     if (name == "expect-agent" && (w.size() == 2 || w.size() == 3)) {
-      const int limit = w.size() == 3 ? ToInt(w[2], 5000) : 5000;
+      const int limit = HangLimit(w.size() == 3 ? ToInt(w[2], 0) : 0);
       for (int waited = 0;; waited += 10) {
         const std::vector<std::string> requests = m_agent.Requests();
         const std::string last = requests.empty() ? "" : requests.back();
@@ -265,7 +282,7 @@ class ScenarioRun {
           m_agentSeen = at;
           return true;
         }
-        if (waited > 20000) {
+        if (waited > kHangLimitMs) {
           why = "the agent was not sent \"" + w[found + 1] + "\" since the step began";
           return false;
         }
@@ -291,7 +308,7 @@ class ScenarioRun {
       return true;
     }
     if (name == "expect-centred" && (w.size() == 2 || w.size() == 3)) {
-      RunResult result = driver({"rect", w[1], w.size() == 3 ? w[2] : "5000"});
+      RunResult result = driver({"rect", w[1], std::to_string(HangLimit(w.size() == 3 ? ToInt(w[2], 0) : 0))});
       if (result.status != 0) return false;
       int left = 0, top = 0, right = 0, bottom = 0;
       std::istringstream(result.output) >> left >> top >> right >> bottom;
@@ -305,33 +322,42 @@ class ScenarioRun {
       return true;
     }
     if (name == "expect-enabled" && (w.size() == 4 || w.size() == 5)) {
-      const int limit = w.size() == 5 ? ToInt(w[4], 10000) : 10000;
+      return WaitEnabled(w[1], ToInt(w[2], -1), w[3] == "1", HangLimit(w.size() == 5 ? ToInt(w[4], 0) : 0), &why);
+    }
+    // Whether a window is minimised. Minimised: waited for. Not minimised: checked once
+    // the window's thread has handled what came before (it answers a message sent now).
+    if (name == "expect-iconic" && w.size() == 3) {
       for (int waited = 0;; waited += 100) {
-        RunResult result = driver({"enabled", w[1], w[2]});
+        if (w[2] == "0" && !Responds(w[1], &why)) return false;
+        RunResult result = driver({"iconic", w[1]});
         if (result.status != 0) return false;
-        if (Trim(result.output) == w[3]) return true;
-        if (waited > limit) {
-          why = "control " + w[2] + " is " + (Trim(result.output) == "1" ? "enabled" : "disabled");
+        if (Trim(result.output) == w[2]) return true;
+        if (w[2] == "0" || waited > kHangLimitMs) {
+          why = "\"" + w[1] + "\" is " + (Trim(result.output) == "1" ? "minimised" : "not minimised");
           return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
     }
-    // Whether a window is minimised, once what was sent to it has been handled.
-    if (name == "expect-iconic" && w.size() == 3) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      RunResult result = driver({"iconic", w[1]});
-      if (result.status != 0) return false;
-      if (Trim(result.output) == w[2]) return true;
-      why = "\"" + w[1] + "\" is " + (Trim(result.output) == "1" ? "minimised" : "not minimised");
-      return false;
+    if (name == "figure" && w.size() >= 2) {
+      m_figureNames.assign(w.begin() + 1, w.end());
+      return true;
     }
-    if (name == "speed" && w.size() >= 8) return Speed(w, &why);
-    if (name == "speed-agent" && (w.size() == 6 || w.size() == 7)) return SpeedAgent(w, &why);
+    if (IsTimedAction(name)) {
+      bool done = false;
+      if (name == "speed" && w.size() >= 8) done = Speed(w, outcome, &why);
+      else if (name == "speed-agent" && (w.size() == 6 || w.size() == 7)) done = SpeedAgent(w, outcome, &why);
+      else if (name == "speed-repaint" && w.size() == 5) done = SpeedRepaint(w, outcome, &why);
+      else if (name == "rate" && w.size() == 7) done = Rate(w, outcome, &why);
+      else if (name == "time-keys" && w.size() == 8) done = TimeKeys(w, outcome, &why);
+      else if (name == "speed-command" && w.size() == 6) done = SpeedCommand(w, outcome, &why);
+      else why = "wrong arguments: " + name;
+      m_figureNames.clear();
+      return done;
+    }
     if (name == "expect-record" && w.size() == 4) return ExpectRecord(w, &why);
-    if (name == "speed-repaint" && w.size() == 5) return SpeedRepaint(w, &why);
     if ((name == "keep-rect" || name == "expect-rect") && w.size() == 2) {
-      RunResult result = driver({"rect", w[1], "5000"});
+      RunResult result = driver({"rect", w[1], std::to_string(kHangLimitMs)});
       if (result.status != 0) return false;
       const std::string rect = Trim(result.output);
       if (name == "keep-rect") {
@@ -374,8 +400,6 @@ class ScenarioRun {
       }
       return true;
     }
-    if (name == "rate" && w.size() == 7) return Rate(w, &why);
-    if (name == "time-keys" && w.size() == 8) return TimeKeys(w, &why);
     if (name == "numbered-file" && w.size() == 4) {
       std::ofstream out(m_paths.scratch + "/work/" + w[1]);
       const int count = ToInt(w[2], 0);
@@ -383,7 +407,7 @@ class ScenarioRun {
       return static_cast<bool>(out);
     }
     if (name == "expect-file" && (w.size() == 3 || w.size() == 4)) {
-      const int limit = w.size() == 4 ? ToInt(w[3], 10000) : 10000;
+      const int limit = HangLimit(w.size() == 4 ? ToInt(w[3], 0) : 0);
       const std::string path = m_paths.scratch + "/work/" + w[1];
       for (int waited = 0;; waited += 20) {
         if (Slurp(path).find(w[2]) != std::string::npos) return true;
@@ -405,24 +429,40 @@ class ScenarioRun {
       }
       return true;
     }
-    if (name == "speed-command" && w.size() == 6) return SpeedCommand(w, &why);
     if (name == "start") {
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
       command.insert(command.end(), w.begin() + 1, w.end());
       m_program = m_desktop.Spawn(command, m_paths.scratch + "/work", m_paths.scratch + "/program.out");
       return true;
     }
-    if (name == "wait" && (w.size() == 2 || w.size() == 3)) {
-      const int limit = w.size() == 3 ? ToInt(w[2], 5000) : 5000;
-      RunResult result = driver({"wait", w[1], std::to_string(limit)}, limit + 10000);
+    // wait TITLE [MS] [without OTHER]: with "without", the wait fails when a window
+    // OTHER shows before TITLE does.
+    if (name == "wait" && (w.size() == 2 || w.size() == 3 || w.size() == 5)) {
+      const int limit = HangLimit(w.size() >= 3 && w[2] != "without" ? ToInt(w[2], 0) : 0);
+      std::vector<std::string> args{"wait", w[1], std::to_string(limit)};
+      if (w.size() >= 4 && w[w.size() - 2] == "without") args.push_back(w.back());
+      RunResult result = driver(args, limit + 30000);
       if (result.status != 0) return false;
       m_lastTitle = Trim(result.output);
       outcome->windowTitle = m_lastTitle;
       return true;
     }
-    if (name == "expect-responsive" && w.size() == 3) return driver({"responds", w[1], w[2]}).status == 0;
+    // The window's thread serves its messages while the window stands: a message sent
+    // to it is answered, and the window is still there when the answer comes.
+    if (name == "expect-responsive" && w.size() == 2) {
+      if (!Responds(w[1], &why)) return false;
+      if (driver({"wait", w[1], "0"}).status != 0) {
+        why = "\"" + w[1] + "\" answered only once it was gone";
+        return false;
+      }
+      return true;
+    }
+    // settle TITLE: the window's program has handled what came before and painted it.
+    if (name == "settle" && w.size() == 2) return driver({"settle", w[1], std::to_string(kHangLimitMs)}).status == 0;
+    // gone TITLE [MS]: MS 0 checks that it is not there now.
     if (name == "gone" && (w.size() == 2 || w.size() == 3)) {
-      return driver({"gone", w[1], w.size() == 3 ? w[2] : "5000"}).status == 0;
+      const int limit = w.size() == 3 && w[2] == "0" ? 0 : HangLimit(w.size() == 3 ? ToInt(w[2], 0) : 0);
+      return driver({"gone", w[1], std::to_string(limit)}).status == 0;
     }
     if ((name == "command" && w.size() == 3) || (name == "close" && w.size() == 2) ||
         ((name == "click" || name == "doubleclick") && (w.size() == 4 || w.size() == 5)) ||
@@ -485,7 +525,7 @@ class ScenarioRun {
         const size_t last = log.rfind('\n');
         const std::string line = last == std::string::npos ? log : log.substr(last + 1);
         if (line.compare(0, expected.size(), expected) == 0) return true;
-        if (waited > 20000) {
+        if (waited > kHangLimitMs) {
           why = "the help stand-in's last request is \"" + line + "\"";
           return false;
         }
@@ -497,7 +537,7 @@ class ScenarioRun {
     if (name == "compare" && w.size() >= 2) return Compare(action, outcome, &why);
     if (name == "check" && w.size() == 2) {
       const std::string probe = m_paths.win32Build + "/tests/wine-gui/layer-probe.exe";
-      RunResult result = m_desktop.Run({WineDesktop::WindowsPath(probe), "--check", w[1]}, 20000, m_paths.scratch);
+      RunResult result = m_desktop.Run({WineDesktop::WindowsPath(probe), "--check", w[1]}, kDriverRunLimitMs, m_paths.scratch);
       std::erase(result.output, '\r');
       if (result.status != 0 || Trim(result.output) != "ok " + w[1]) {
         why = "the check says: " + Trim(result.output) + (result.timedOut ? " (timed out)" : "");
@@ -507,7 +547,7 @@ class ScenarioRun {
     }
     if (name == "exit-code" && (w.size() == 2 || w.size() == 3)) {
       int status = -1;
-      if (m_program <= 0 || !m_desktop.WaitExit(m_program, w.size() == 3 ? ToInt(w[2], 5000) : 5000, &status)) {
+      if (m_program <= 0 || !m_desktop.WaitExit(m_program, HangLimit(w.size() == 3 ? ToInt(w[2], 0) : 0), &status)) {
         why = "the program has not ended";
         return false;
       }
@@ -516,10 +556,6 @@ class ScenarioRun {
         why = "the program ended with " + std::to_string(status) + ": " + Slurp(m_paths.scratch + "/program.out");
         return false;
       }
-      return true;
-    }
-    if (name == "sleep" && w.size() == 2) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(ToInt(w[1], 0)));
       return true;
     }
     if (name == "skip") {
@@ -531,239 +567,237 @@ class ScenarioRun {
     return false;
   }
 
-  // speed RUNS START_LIMIT VIEW_LIMIT EXIT_LIMIT VIEW_COMMAND VIEW_TITLE FRAME_TITLE
-  // [ARGS...]: the program started RUNS times from inside the desktop; each run times
-  // the start to its visible frame, a posted View command to its window and the Exit
-  // command to the end of the process (answering the end-of-session question). The
-  // medians are printed; a median above its limit fails.
-  // speed-repaint RUNS LIMIT TITLE KEYS: the keys typed into the window RUNS times,
-  // each timed to the last of the program's windows repainted; the median fails above
-  // the limit (ms).
-  bool SpeedRepaint(const std::vector<std::string>& w, std::string* why) {
+  // The timed actions measure figures and print them beside their targets; none fails
+  // on a figure, only on a run that does not come to its end (the hang limit). Each
+  // takes its figure's name from the `figure` action before it.
+  //
+  // speed-repaint RUNS TARGET TITLE KEYS: the keys typed into the window RUNS times,
+  // each timed to the last of the program's windows repainted.
+  bool SpeedRepaint(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
-    const int limit = ToInt(w[2], 200);
-    std::vector<int64_t> times;
+    Figure figure = NewFigure(0, w[4] + " to every window repainted", "ms", ToInt(w[2], 60));
     for (int run = 0; run < runs; ++run) {
-      RunResult timed = m_desktop.Run({m_driver, "time-repaint", w[3], w[4], std::to_string(limit * 10)},
-                                      limit * 10 + 10000);
+      RunResult timed = m_desktop.Run({m_driver, "time-repaint", w[3], w[4], std::to_string(kHangLimitMs)},
+                                      kDriverRunLimitMs);
       if (timed.status != 0) {
         *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
         return false;
       }
-      times.push_back(std::atoll(timed.output.c_str()));
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      figure.samples.push_back(std::atof(timed.output.c_str()));
+      // The next run's picture must differ from a settled one.
+      if (!Responds(w[3], why)) return false;
     }
-    std::string all;
-    for (int64_t t : times) all += (all.empty() ? "" : ", ") + std::to_string(t);
-    const int64_t median = Median(times);
-    std::printf("speed: %s to every window repainted: median %lld ms of %d (%s), limit %d ms\n", w[4].c_str(),
-                static_cast<long long>(median), runs, all.c_str(), limit);
-    std::fflush(stdout);
-    if (median > limit) *why = w[4] + " to every window repainted takes " + std::to_string(median) + " ms";
-    return median <= limit;
+    Report(figure, outcome);
+    return true;
   }
 
-  bool Speed(const std::vector<std::string>& w, std::string* why) {
+  // speed RUNS START VIEW EXIT VIEW_COMMAND VIEW_TITLE FRAME_TITLE [ARGS...]: the
+  // program started RUNS times from inside the desktop; each run times the start to
+  // its visible frame, a posted View command to its window and the Exit command to the
+  // end of the process (answering the end-of-session question). START, VIEW and EXIT
+  // are the three targets (ms); `figure` names the three figures.
+  bool Speed(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
-    const int limits[3] = {ToInt(w[2], 3000), ToInt(w[3], 500), ToInt(w[4], 3000)};
     const std::string& viewCommand = w[5];
     const std::string& viewTitle = w[6];
     const std::string& frameTitle = w[7];
-    std::vector<int64_t> times[3];
+    Figure figures[3] = {NewFigure(0, "start to the visible frame", "ms", ToInt(w[2], 1000)),
+                         NewFigure(1, "View command " + viewCommand + " to \"" + viewTitle + "\"", "ms", ToInt(w[3], 100)),
+                         NewFigure(2, "Exit to the end of the process", "ms", ToInt(w[4], 1000))};
     for (int run = 0; run < runs; ++run) {
-      std::vector<std::string> launch{m_driver, "launch", frameTitle, std::to_string(limits[0] * 4),
+      const std::string where = "run " + std::to_string(run + 1) + ": ";
+      std::vector<std::string> launch{m_driver, "launch", frameTitle, std::to_string(kHangLimitMs),
                                       WineDesktop::WindowsPath(m_programCopy)};
       launch.insert(launch.end(), w.begin() + 8, w.end());
-      RunResult started = m_desktop.Run(launch, limits[0] * 4 + 10000, m_paths.scratch + "/work");
+      RunResult started = m_desktop.Run(launch, kDriverRunLimitMs, m_paths.scratch + "/work");
       if (started.status != 0) {
-        *why = "run " + std::to_string(run + 1) + ": " + Trim(started.output);
+        *why = where + Trim(started.output);
         return false;
       }
-      times[0].push_back(std::atoll(started.output.c_str()));
+      figures[0].samples.push_back(std::atof(started.output.c_str()));
       RunResult viewed = m_desktop.Run({m_driver, "time-command", frameTitle, viewCommand, viewTitle,
-                                        std::to_string(limits[1] * 4)}, limits[1] * 4 + 10000);
+                                        std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
       if (viewed.status != 0) {
-        *why = "run " + std::to_string(run + 1) + ": " + Trim(viewed.output);
+        *why = where + Trim(viewed.output);
         return false;
       }
-      times[1].push_back(std::atoll(viewed.output.c_str()));
-      RunResult ended = m_desktop.Run({m_driver, "time-exit", frameTitle, "1050", std::to_string(limits[2] * 4)},
-                                      limits[2] * 4 + 10000);
+      figures[1].samples.push_back(std::atof(viewed.output.c_str()));
+      RunResult ended = m_desktop.Run({m_driver, "time-exit", frameTitle, "1050", std::to_string(kHangLimitMs)},
+                                      kDriverRunLimitMs);
       int64_t ms = 0;
       int status = -1;
       std::istringstream(ended.output) >> ms >> status;
       if (ended.status != 0 || status != 0) {
-        *why = "run " + std::to_string(run + 1) + ": the exit: " + Trim(ended.output);
+        *why = where + "the exit: " + Trim(ended.output);
         return false;
       }
-      times[2].push_back(ms);
+      figures[2].samples.push_back(static_cast<double>(ms));
     }
-    static const char* const kNames[3] = {"start to visible frame", "View command to its window", "Exit to process end"};
-    bool ok = true;
-    for (int i = 0; i < 3; ++i) {
-      std::string all;
-      for (int64_t t : times[i]) all += (all.empty() ? "" : ", ") + std::to_string(t);
-      const int64_t median = Median(times[i]);
-      std::printf("speed: %s: median %lld ms of %d (%s), limit %d ms\n", kNames[i], static_cast<long long>(median),
-                  runs, all.c_str(), limits[i]);
-      if (median > limits[i]) {
-        *why += std::string(why->empty() ? "" : "; ") + kNames[i] + " takes " + std::to_string(median) + " ms";
-        ok = false;
-      }
-    }
-    std::fflush(stdout);
-    return ok;
-  }
-
-  // rate RUNS COUNT LIMIT TITLE TEXT KEYS: RUNS times the program is given TEXT (not
-  // timed), then KEYS, and the time from the keys to the help stand-in's next request
-  // (the work TEXT started ends by asking for help) gives COUNT items per second. The
-  // median is printed; a median below LIMIT per second fails.
-  bool Rate(const std::vector<std::string>& w, std::string* why) {
-    const int runs = ToInt(w[1], 5);
-    const int64_t count = ToInt(w[2], 0);
-    const int64_t limit = ToInt(w[3], 0);
-    std::vector<int64_t> rates;
-    std::string all;
-    for (int run = 0; run < runs; ++run) {
-      RunResult typed = m_desktop.Run({m_driver, "type", w[4], w[5]}, 20000);
-      if (typed.status != 0) {
-        *why = "run " + std::to_string(run + 1) + ": " + Trim(typed.output);
-        return false;
-      }
-      RunResult timed = m_desktop.Run({m_driver, "time-type", w[4], w[6], WineDesktop::WindowsPath(m_helpLog), "60000"},
-                                      70000);
-      if (timed.status != 0) {
-        *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
-        return false;
-      }
-      const int64_t ms = std::max<int64_t>(std::atoll(timed.output.c_str()), 1);
-      rates.push_back(count * 1000 / ms);
-      all += (all.empty() ? "" : ", ") + std::to_string(ms) + " ms";
-    }
-    const int64_t median = Median(rates);
-    std::printf("rate: %lld in a run: median %lld per second of %d (%s), limit %lld per second\n",
-                static_cast<long long>(count), static_cast<long long>(median), runs, all.c_str(),
-                static_cast<long long>(limit));
-    std::fflush(stdout);
-    if (median < limit) {
-      *why = "the median is " + std::to_string(median) + " per second";
-      return false;
-    }
+    for (const Figure& figure : figures) Report(figure, outcome);
     return true;
   }
 
-  // time-keys RUNS LIMIT TITLE SETUP KEYS UNTIL AFTER: RUNS times SETUP is typed (not
-  // timed), then KEYS, timed until UNTIL ("#CLASS": a window of the class shows;
-  // "help": the help stand-in's next request), then AFTER. The median is printed; a
-  // median above LIMIT ms fails.
-  bool TimeKeys(const std::vector<std::string>& w, std::string* why) {
+  // rate RUNS COUNT TARGET TITLE TEXT KEYS: RUNS times the program is given TEXT (not
+  // timed), then KEYS, and the time from the keys to the help stand-in's next request
+  // (the work TEXT started ends by asking for help) gives COUNT lines per second;
+  // TARGET is in lines per second.
+  bool Rate(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
-    const int64_t limit = ToInt(w[2], 0);
+    const double count = ToInt(w[2], 0);
+    Figure figure = NewFigure(0, "output lines", "lines/s", ToInt(w[3], 0));
+    figure.higherIsBetter = true;
+    for (int run = 0; run < runs; ++run) {
+      const std::string where = "run " + std::to_string(run + 1) + ": ";
+      RunResult typed = m_desktop.Run({m_driver, "type", w[4], w[5]}, kDriverRunLimitMs);
+      if (typed.status != 0) {
+        *why = where + Trim(typed.output);
+        return false;
+      }
+      RunResult timed = m_desktop.Run({m_driver, "time-type", w[4], w[6], WineDesktop::WindowsPath(m_helpLog),
+                                       std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
+      if (timed.status != 0) {
+        *why = where + Trim(timed.output);
+        return false;
+      }
+      figure.samples.push_back(count * 1000.0 / std::max(std::atof(timed.output.c_str()), 1.0));
+    }
+    Report(figure, outcome);
+    return true;
+  }
+
+  // time-keys RUNS TARGET TITLE SETUP KEYS UNTIL AFTER: RUNS times SETUP is typed (not
+  // timed), then KEYS, timed until UNTIL ("#CLASS": a window of the class shows;
+  // "help": the help stand-in's next request), then AFTER.
+  bool TimeKeys(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
+    const int runs = ToInt(w[1], 5);
     const std::string until = w[6] == "help" ? WineDesktop::WindowsPath(m_helpLog) : w[6];
-    std::vector<int64_t> times;
-    std::string all;
+    Figure figure = NewFigure(0, w[5] + " until " + w[6], "ms", ToInt(w[2], 0));
     for (int run = 0; run < runs; ++run) {
       const std::string where = "run " + std::to_string(run + 1) + ": ";
       if (!w[4].empty()) {
-        RunResult typed = m_desktop.Run({m_driver, "type", w[3], w[4]}, 20000);
+        RunResult typed = m_desktop.Run({m_driver, "type", w[3], w[4]}, kDriverRunLimitMs);
         if (typed.status != 0) {
           *why = where + Trim(typed.output);
           return false;
         }
       }
-      RunResult timed = m_desktop.Run({m_driver, "time-type", w[3], w[5], until, std::to_string(limit * 4)},
-                                      limit * 4 + 10000);
+      RunResult timed =
+          m_desktop.Run({m_driver, "time-type", w[3], w[5], until, std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
       if (timed.status != 0) {
         *why = where + Trim(timed.output);
         return false;
       }
-      times.push_back(std::atoll(timed.output.c_str()));
-      all += (all.empty() ? "" : ", ") + std::to_string(times.back());
-      if (!w[7].empty() && m_desktop.Run({m_driver, "type", w[3], w[7]}, 20000).status != 0) {
+      figure.samples.push_back(std::atof(timed.output.c_str()));
+      if (!w[7].empty() && m_desktop.Run({m_driver, "type", w[3], w[7]}, kDriverRunLimitMs).status != 0) {
         *why = where + "cannot type " + w[7];
         return false;
       }
     }
-    const int64_t median = Median(times);
-    std::printf("time-keys: median %lld ms of %d (%s), limit %lld ms\n", static_cast<long long>(median), runs,
-                all.c_str(), static_cast<long long>(limit));
-    std::fflush(stdout);
-    if (median > limit) {
-      *why = "the median is " + std::to_string(median) + " ms";
-      return false;
-    }
+    Report(figure, outcome);
     return true;
   }
 
-  // speed-command RUNS LIMIT TITLE ID WINDOW: RUNS times a command posted to the
+  // speed-command RUNS TARGET TITLE ID WINDOW: RUNS times a command posted to the
   // window TITLE until the window WINDOW of the program shows, closing WINDOW after
-  // each. The median is printed; above LIMIT (ms) it fails.
-  bool SpeedCommand(const std::vector<std::string>& w, std::string* why) {
+  // each.
+  bool SpeedCommand(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
-    const int limit = ToInt(w[2], 500);
-    std::vector<int64_t> times;
+    Figure figure = NewFigure(0, "command " + w[4] + " to \"" + w[5] + "\"", "ms", ToInt(w[2], 0));
     for (int run = 0; run < runs; ++run) {
-      RunResult opened =
-          m_desktop.Run({m_driver, "time-command", w[3], w[4], w[5], std::to_string(limit * 4)}, limit * 4 + 10000);
+      const std::string where = "run " + std::to_string(run + 1) + ": ";
+      RunResult opened = m_desktop.Run({m_driver, "time-command", w[3], w[4], w[5], std::to_string(kHangLimitMs)},
+                                       kDriverRunLimitMs);
       if (opened.status != 0) {
-        *why = "run " + std::to_string(run + 1) + ": " + Trim(opened.output);
+        *why = where + Trim(opened.output);
         return false;
       }
-      times.push_back(std::atoll(opened.output.c_str()));
-      RunResult closed = m_desktop.Run({m_driver, "close", w[5]}, 10000);
-      RunResult gone = m_desktop.Run({m_driver, "gone", w[5], "5000"}, 15000);
+      figure.samples.push_back(std::atof(opened.output.c_str()));
+      RunResult closed = m_desktop.Run({m_driver, "close", w[5]}, kDriverRunLimitMs);
+      RunResult gone = m_desktop.Run({m_driver, "gone", w[5], std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
       if (closed.status != 0 || gone.status != 0) {
-        *why = "run " + std::to_string(run + 1) + ": \"" + w[5] + "\" does not close";
+        *why = where + "\"" + w[5] + "\" does not close";
         return false;
       }
     }
+    Report(figure, outcome);
+    return true;
+  }
+
+  // speed-agent RUNS TARGET TITLE COMMAND TEXT [BETWEEN]: RUNS times the command is
+  // posted to the window and timed until the agent's trace holds one more request
+  // with TEXT (timed inside the desktop); BETWEEN is posted after each run (to stop
+  // what the command started), and the next run begins once the frame's Go button is
+  // enabled again (the target has stopped).
+  bool SpeedAgent(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
+    const int runs = ToInt(w[1], 5);
+    Figure figure = NewFigure(0, "command " + w[4] + " to \"" + w[5] + "\" at the agent", "ms", ToInt(w[2], 50));
+    for (int run = 0; run < runs; ++run) {
+      const std::string where = "run " + std::to_string(run + 1) + ": ";
+      RunResult timed = m_desktop.Run({m_driver, "time-agent", w[3], w[4], WineDesktop::WindowsPath(m_agent.TraceFile()),
+                                       w[5], std::to_string(kHangLimitMs)},
+                                      kDriverRunLimitMs);
+      if (timed.status != 0) {
+        *why = where + Trim(timed.output);
+        return false;
+      }
+      figure.samples.push_back(std::atof(timed.output.c_str()));
+      if (w.size() == 7) {
+        if (m_desktop.Run({m_driver, "command", w[3], w[6]}, kDriverRunLimitMs).status != 0) {
+          *why = where + "cannot post command " + w[6];
+          return false;
+        }
+        if (!WaitEnabled(w[3], kGoButton, true, kHangLimitMs, why)) return false;
+      }
+    }
+    Report(figure, outcome);
+    return true;
+  }
+
+  // A figure of the action at hand: the name the scenario gave it with `figure` (its
+  // slot-th name), else the action's own.
+  Figure NewFigure(size_t slot, const std::string& ownName, const std::string& unit, double target) const {
+    Figure figure;
+    figure.name = slot < m_figureNames.size() ? m_figureNames[slot] : ownName;
+    figure.unit = unit;
+    figure.target = target;
+    return figure;
+  }
+
+  void Report(const Figure& figure, StepOutcome* outcome) {
     std::string all;
-    for (int64_t t : times) all += (all.empty() ? "" : ", ") + std::to_string(t);
-    const int64_t median = Median(times);
-    std::printf("speed: command %s to \"%s\": median %lld ms of %d (%s), limit %d ms\n", w[4].c_str(), w[5].c_str(),
-                static_cast<long long>(median), runs, all.c_str(), limit);
+    for (double sample : figure.samples) all += (all.empty() ? "" : ", ") + FormatFigureValue(sample);
+    std::printf("figure: %s: %s %s (median of %zu: %s), target %s %s\n", figure.name.c_str(),
+                FormatFigureValue(figure.Median()).c_str(), figure.unit.c_str(), figure.samples.size(), all.c_str(),
+                FormatFigureValue(figure.target).c_str(), figure.unit.c_str());
     std::fflush(stdout);
-    if (median <= limit) return true;
-    *why = "command " + w[4] + " to \"" + w[5] + "\" takes " + std::to_string(median) + " ms";
+    outcome->figures.push_back(figure);
+  }
+
+  // Whether the window's thread answers a message sent to it now: then it has handled
+  // what came before it (the program has one thread for its windows).
+  bool Responds(const std::string& title, std::string* why) {
+    RunResult result = m_desktop.Run({m_driver, "responds", title, std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
+    if (result.status == 0) return true;
+    *why = "zentor-driver responds: " + Trim(result.output);
     return false;
   }
 
-  // speed-agent RUNS LIMIT TITLE COMMAND TEXT [BETWEEN]: RUNS times the command is
-  // posted to the window and timed until the agent's trace holds one more request
-  // with TEXT (timed inside the desktop); BETWEEN is posted after each run (to stop
-  // what the command started). The median is printed; above three times the limit it
-  // fails.
-  bool SpeedAgent(const std::vector<std::string>& w, std::string* why) {
-    const int runs = ToInt(w[1], 5);
-    const int limit = ToInt(w[2], 50);
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-      RunResult timed = m_desktop.Run({m_driver, "time-agent", w[3], w[4], WineDesktop::WindowsPath(m_agent.TraceFile()),
-                                       w[5], std::to_string(limit * 40)},
-                                      limit * 40 + 10000);
-      if (timed.status != 0) {
-        *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
+  // Waits until the control of the window is enabled (or disabled).
+  bool WaitEnabled(const std::string& title, int id, bool enabled, int limit, std::string* why) {
+    const std::string wanted = enabled ? "1" : "0";
+    for (int waited = 0;; waited += 100) {
+      RunResult result = m_desktop.Run({m_driver, "enabled", title, std::to_string(id)}, kDriverRunLimitMs);
+      if (result.status != 0) {
+        *why = "zentor-driver enabled: " + Trim(result.output);
         return false;
       }
-      times.push_back(std::atof(timed.output.c_str()));
-      if (w.size() == 7) {
-        m_desktop.Run({m_driver, "command", w[3], w[6]}, 10000);
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      if (Trim(result.output) == wanted) return true;
+      if (waited > limit) {
+        *why = "control " + std::to_string(id) + " is " + (enabled ? "disabled" : "enabled");
+        return false;
       }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    std::string all;
-    for (double t : times) all += (all.empty() ? "" : ", ") + std::to_string(static_cast<int>(t + 0.5));
-    std::sort(times.begin(), times.end());
-    const double median = times[times.size() / 2];
-    std::printf("speed: command %s to \"%s\" at the agent: median %.1f ms of %d (%s), target %d ms\n", w[4].c_str(),
-                w[5].c_str(), median, runs, all.c_str(), limit);
-    std::fflush(stdout);
-    if (median > 3.0 * limit) {
-      *why = "the median " + std::to_string(median) + " ms is above three times " + std::to_string(limit) + " ms";
-      return false;
-    }
-    return true;
   }
 
   // expect-record ID NAME LENGTH: the program's settings store (zentor.ddb beside it,
@@ -784,27 +818,20 @@ class ScenarioRun {
     return true;
   }
 
-  // expect-only-colours RGB... [within MS]: every pixel of the last capture is one of
-  // the colours (six hex digits each); the first that is not is named with its place.
-  // With `within`, a picture that does not hold is captured again every 100 ms until it
-  // does or MS have passed (a window not yet painted on a loaded machine).
+  // expect-only-colours RGB...: every pixel of the last capture is one of the colours
+  // (six hex digits each); the first that is not is named with its place. A picture
+  // that does not hold is captured again every 100 ms until it does or the hang limit
+  // has passed (a window the program has yet to paint on a loaded machine).
   bool ExpectOnlyColours(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     if (!m_stepCaptured) {
       *why = "nothing captured in this step to check";
       return false;
     }
     std::vector<uint32_t> allowed;
-    int32_t within = 0;
-    for (size_t i = 1; i < w.size(); ++i) {
-      if (w[i] == "within" && i + 1 < w.size()) {
-        within = ToInt(w[++i], 0);
-        continue;
-      }
-      allowed.push_back(static_cast<uint32_t>(std::strtoul(w[i].c_str(), nullptr, 16)));
-    }
+    for (size_t i = 1; i < w.size(); ++i) allowed.push_back(static_cast<uint32_t>(std::strtoul(w[i].c_str(), nullptr, 16)));
     const auto start = std::chrono::steady_clock::now();
     while (!OnlyColours(m_lastCapture, allowed, why)) {
-      if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(within)) return false;
+      if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(kHangLimitMs)) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       const std::vector<std::string> words = m_lastCaptureWords;
       if (!Capture(words, outcome)) return false;
@@ -854,7 +881,7 @@ class ScenarioRun {
     std::vector<std::string> args{m_driver, "capture", w[1]};
     if (w.size() == 3) args.push_back(w[2]);
     args.push_back(WineDesktop::WindowsPath(bmp));
-    RunResult result = m_desktop.Run(args, 20000);
+    RunResult result = m_desktop.Run(args, kDriverRunLimitMs);
     if (result.status != 0) {
       outcome->message = "zentor-driver capture: " + Trim(result.output);
       return false;
@@ -866,10 +893,9 @@ class ScenarioRun {
     return true;
   }
 
-  // compare NAME [mask TOP LEFT BOTTOM RIGHT]... [tolerance N] [within MS]: with
-  // "within", a picture that differs is taken again, every 100 ms, until it matches or
-  // the time is up (what the program draws after keys it has yet to take from a loaded
-  // machine's queue).
+  // compare NAME [mask TOP LEFT BOTTOM RIGHT]... [tolerance N]: a picture that differs
+  // is taken again, every 100 ms, until it matches or the hang limit has passed (what
+  // the program draws after input it has yet to take from a loaded machine's queue).
   bool Compare(const Action& action, StepOutcome* outcome, std::string* why) {
     const std::vector<std::string>& w = action.words;
     if (!m_stepCaptured) {
@@ -878,16 +904,12 @@ class ScenarioRun {
     }
     std::vector<MaskRect> masks;
     int32_t tolerance = 8;
-    int32_t within = 0;
     for (size_t i = 2; i < w.size();) {
       if (w[i] == "mask" && i + 4 < w.size()) {
         masks.push_back(MaskRect{ToInt(w[i + 1], 0), ToInt(w[i + 2], 0), ToInt(w[i + 3], 0), ToInt(w[i + 4], 0)});
         i += 5;
       } else if (w[i] == "tolerance" && i + 1 < w.size()) {
         tolerance = ToInt(w[i + 1], 8);
-        i += 2;
-      } else if (w[i] == "within" && i + 1 < w.size()) {
-        within = ToInt(w[i + 1], 0);
         i += 2;
       } else {
         *why = "compare: unknown option " + w[i];
@@ -907,7 +929,7 @@ class ScenarioRun {
     }
     const auto start = std::chrono::steady_clock::now();
     int64_t different = CountDifferentPixels(m_lastCapture, expected, masks, tolerance);
-    while (different != 0 && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(within)) {
+    while (different != 0 && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kHangLimitMs)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       const std::vector<std::string> words = m_lastCaptureWords;
       if (!Capture(words, outcome)) return false;
@@ -942,9 +964,31 @@ class ScenarioRun {
   size_t m_agentSeen = 0;
   int m_captures = 0;
   std::map<std::string, std::string> m_keptRects;  // by window title
+  std::vector<std::string> m_figureNames;          // for the next timed action
 };
 
 }  // namespace
+
+std::string FormatFigureValue(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, value >= 100 || value == std::floor(value) ? "%.0f" : "%.1f", value);
+  return text;
+}
+
+double Figure::Median() const {
+  std::vector<double> sorted = samples;
+  std::sort(sorted.begin(), sorted.end());
+  return sorted.empty() ? 0 : sorted[sorted.size() / 2];
+}
+
+bool MeasuresFigures(const Scenario& scenario) {
+  for (const Step& step : scenario.steps) {
+    for (const Action& action : step.actions) {
+      if (IsTimedAction(action.words[0])) return true;
+    }
+  }
+  return false;
+}
 
 bool ReadScenario(const std::string& path, Scenario* scenario, std::string* error) {
   std::ifstream in(path);

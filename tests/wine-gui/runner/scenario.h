@@ -38,6 +38,24 @@ struct HarnessPaths {
   std::string scratch;      // a directory for this run
 };
 
+// A figure a timed action measured: the runs' times (or rates) beside the target the
+// program aims at. It is printed and kept for the GUI benchmarks; a scenario never
+// fails on it.
+struct Figure {
+  std::string name;
+  std::string unit;            // "ms", or "lines/s" for a rate
+  bool higherIsBetter = false;
+  double target = 0;
+  std::vector<double> samples;
+
+  double Median() const;
+  bool MeetsTarget() const { return higherIsBetter ? Median() >= target : Median() <= target; }
+};
+
+// A figure's value as the harness prints it: whole above 100 or when it is whole,
+// else to a tenth.
+std::string FormatFigureValue(double value);
+
 // What one step came to.
 struct StepOutcome {
   std::string name;
@@ -46,7 +64,11 @@ struct StepOutcome {
   std::string message;      // why it failed or was skipped
   std::string windowTitle;  // of the last window captured or waited for
   std::string shot;         // a PNG of the step, when one was asked for
+  std::vector<Figure> figures;
 };
+
+// Whether the scenario measures figures (a timed action in one of its steps).
+bool MeasuresFigures(const Scenario& scenario);
 
 // Runs the scenario's steps in order up to the first failure or skip. With `shotDir`
 // each step ends with a PNG of the last captured or awaited window, named
