@@ -688,7 +688,8 @@ int Usage() {
                "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
                "  time-agent TITLE ID TRACE TEXT MS | time-repaint TITLE KEYS MS |\n"
                "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | checked TITLE ID | move TITLE X Y W H |\n"
-               "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS | responds TITLE MS | settle TITLE MS\n");
+               "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS | responds TITLE MS | settle TITLE MS |\n"
+               "  respond-watch TITLE MS\n");
   return 2;
 }
 
@@ -700,6 +701,21 @@ int Run(const std::vector<std::string>& args) {
     return i < args.size() ? args[i] : kEmpty;
   };
   if (action == "help-standin" && args.size() == 2) return RunHelpStandIn(args[1]);
+  // "respond-watch TITLE MS", started before the program: as soon as the window shows,
+  // a message is sent to it; the answer must come while the window still stands (its
+  // thread serves its messages then, not only once it is gone).
+  if (action == "respond-watch" && args.size() == 3) {
+    const DWORD limit = std::strtoul(args[2].c_str(), nullptr, 10);
+    HWND window = WaitTopLevel(args[1], limit);
+    if (window == nullptr) return Fail("no window \"" + args[1] + "\"");
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) == 0) {
+      return Fail("\"" + args[1] + "\" did not answer");
+    }
+    if (!IsWindow(window) || !IsWindowVisible(window)) return Fail("\"" + args[1] + "\" answered only once it was gone");
+    std::printf("answered\n");
+    return 0;
+  }
   if (action == "launch" && args.size() >= 4) {
     return Launch(args[1], std::strtoul(args[2].c_str(), nullptr, 10), std::vector<std::string>(args.begin() + 3, args.end()));
   }

@@ -32,7 +32,8 @@ constexpr int kHangLimitMs = 60000;
 constexpr int kDriverRunLimitMs = kHangLimitMs + 30000;
 int HangLimit(int ms) { return std::max(ms, kHangLimitMs); }
 
-// The frame's Go button: enabled when the target has stopped.
+// The debugger's frame and its Go button, enabled when the target has stopped.
+constexpr const char* kFrameTitle = "Zentor";
 constexpr int kGoButton = 106;
 
 // The timed actions: a scenario with one measures figures.
@@ -347,7 +348,9 @@ class ScenarioRun {
       bool done = false;
       if (name == "speed" && w.size() >= 8) done = Speed(w, outcome, &why);
       else if (name == "speed-agent" && (w.size() == 6 || w.size() == 7)) done = SpeedAgent(w, outcome, &why);
-      else if (name == "speed-repaint" && w.size() == 5) done = SpeedRepaint(w, outcome, &why);
+      else if (name == "speed-repaint" && (w.size() == 5 || (w.size() == 7 && w[5] == "fence"))) {
+        done = SpeedRepaint(w, outcome, &why);
+      }
       else if (name == "rate" && w.size() == 7) done = Rate(w, outcome, &why);
       else if (name == "time-keys" && w.size() == 8) done = TimeKeys(w, outcome, &why);
       else if (name == "speed-command" && w.size() == 6) done = SpeedCommand(w, outcome, &why);
@@ -447,18 +450,37 @@ class ScenarioRun {
       outcome->windowTitle = m_lastTitle;
       return true;
     }
-    // The window's thread serves its messages while the window stands: a message sent
-    // to it is answered, and the window is still there when the answer comes.
-    if (name == "expect-responsive" && w.size() == 2) {
-      if (!Responds(w[1], &why)) return false;
-      if (driver({"wait", w[1], "0"}).status != 0) {
-        why = "\"" + w[1] + "\" answered only once it was gone";
-        return false;
-      }
+    // watch-responsive TITLE, before the program starts: a watcher in the desktop sends
+    // a message to the window the moment it shows. expect-responsive TITLE: the answer
+    // came while the window still stood (its thread serves its messages). The watcher
+    // is there first, so a short-lived window is caught however slow the machine.
+    if (name == "watch-responsive" && w.size() == 2) {
+      const std::string output = m_paths.scratch + "/watch-" + std::to_string(m_watchers.size()) + ".out";
+      const pid_t watcher =
+          m_desktop.Spawn({m_driver, "respond-watch", w[1], std::to_string(kHangLimitMs)}, m_paths.scratch, output);
+      m_watchers[w[1]] = {watcher, output};
       return true;
     }
+    if (name == "expect-responsive" && w.size() == 2) {
+      const auto watcher = m_watchers.find(w[1]);
+      if (watcher == m_watchers.end()) {
+        why = "no watch-responsive " + w[1] + " before the program started";
+        return false;
+      }
+      int status = -1;
+      if (!m_desktop.WaitExit(watcher->second.first, kDriverRunLimitMs, &status)) {
+        why = "the watcher of " + w[1] + " has not ended";
+        return false;
+      }
+      const std::string said = Trim(Slurp(watcher->second.second));
+      m_watchers.erase(watcher);
+      if (status == 0) return true;
+      why = said;
+      return false;
+    }
     // settle TITLE: the window's program has handled what came before and painted it.
-    if (name == "settle" && w.size() == 2) return driver({"settle", w[1], std::to_string(kHangLimitMs)}).status == 0;
+    if (name == "settle" && w.size() == 2) return Settle(w[1], &why);
+    if (name == "fence" && w.size() == 2) return Fence(w[1], &why);
     // gone TITLE [MS]: MS 0 checks that it is not there now.
     if (name == "gone" && (w.size() == 2 || w.size() == 3)) {
       const int limit = w.size() == 3 && w[2] == "0" ? 0 : HangLimit(w.size() == 3 ? ToInt(w[2], 0) : 0);
@@ -575,8 +597,10 @@ class ScenarioRun {
   // on a figure, only on a run that does not come to its end (the hang limit). Each
   // takes its figure's name from the `figure` action before it.
   //
-  // speed-repaint RUNS TARGET TITLE KEYS: the keys typed into the window RUNS times,
-  // each timed to the last of the program's windows repainted.
+  // speed-repaint RUNS TARGET TITLE KEYS [fence LOG]: the keys typed into the window
+  // RUNS times, each timed to the last of the program's windows repainted; with a
+  // fence, each run after the first begins once the command loop is back at its
+  // input (see Fence): keys the program takes while it is still busy are dropped.
   bool SpeedRepaint(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
     Figure figure = NewFigure(0, w[4] + " to every window repainted", "ms", ToInt(w[2], 60));
@@ -585,11 +609,14 @@ class ScenarioRun {
                                       kDriverRunLimitMs);
       if (timed.status != 0) {
         *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
+        StepOutcome pictures;
+        Capture({"capture", kFrameTitle}, &pictures);
+        Capture({"capture", w[3]}, &pictures);
         return false;
       }
       figure.samples.push_back(std::atof(timed.output.c_str()));
-      // The next run's picture must differ from a settled one.
-      if (!Responds(w[3], why)) return false;
+      if (w.size() == 7 && !Fence(w[6], why)) return false;
+      if (!Settle(w[3], why)) return false;
     }
     Report(figure, outcome);
     return true;
@@ -786,6 +813,37 @@ class ScenarioRun {
     return false;
   }
 
+  // The command loop is back at its input, done with everything before: a command
+  // typed now into the frame ("eval N" with an N of its own) has run, its value is in
+  // the log. What the program does while it is busy (a step, the windows' reads that
+  // follow it) drops the keys that come meanwhile, function keys among them; after a
+  // fence the next key finds it waiting for input.
+  bool Fence(const std::string& log, std::string* why) {
+    const std::string number = std::to_string(900000 + ++m_fences);
+    RunResult typed = m_desktop.Run({m_driver, "type", kFrameTitle, "eval " + number + "{enter}"}, kDriverRunLimitMs);
+    if (typed.status != 0) {
+      *why = "zentor-driver type: " + Trim(typed.output);
+      return false;
+    }
+    const std::string path = m_paths.scratch + "/work/" + log;
+    for (int waited = 0;; waited += 20) {
+      if (Slurp(path).find(number + "  0x") != std::string::npos) return true;
+      if (waited > kHangLimitMs) {
+        *why = log + " does not hold the value of \"eval " + number + "\"";
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  // Waits until the window's program has handled what came before and painted it.
+  bool Settle(const std::string& title, std::string* why) {
+    RunResult result = m_desktop.Run({m_driver, "settle", title, std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
+    if (result.status == 0) return true;
+    *why = "zentor-driver settle: " + Trim(result.output);
+    return false;
+  }
+
   // Waits until the control of the window is enabled (or disabled).
   bool WaitEnabled(const std::string& title, int id, bool enabled, int limit, std::string* why) {
     const std::string wanted = enabled ? "1" : "0";
@@ -969,6 +1027,8 @@ class ScenarioRun {
   int m_captures = 0;
   std::map<std::string, std::string> m_keptRects;  // by window title
   std::vector<std::string> m_figureNames;          // for the next timed action
+  std::map<std::string, std::pair<pid_t, std::string>> m_watchers;  // by window: pid, output
+  int m_fences = 0;
 };
 
 }  // namespace
