@@ -189,8 +189,9 @@ class ScenarioRun {
       *error = "no program \"" + m_scenario.program + "\" (looked for " + program + ")";
       return false;
     }
+    m_programDir = m_paths.scratch + "/work";
+    m_programBuilt = program;
     m_programCopy = m_paths.scratch + "/work/" + fs::path(program).filename().string();
-    fs::copy_file(program, m_programCopy, fs::copy_options::overwrite_existing);
     m_driver = m_paths.win32Build + "/tools/wine-gui/zentor-driver.exe";
     if (!m_desktop.Start(m_paths.scenarioDir + "/make-prefix", m_paths.win32Build + "/wine-gui-prefix", m_paths.scratch,
                          error)) {
@@ -403,6 +404,22 @@ class ScenarioRun {
       }
       return true;
     }
+    // expect-folder work|program NAME...: the working directory, or the program's
+    // directory, holds exactly these entries.
+    if (name == "expect-folder" && w.size() >= 2 && (w[1] == "work" || w[1] == "program")) {
+      const std::string folder = w[1] == "work" ? m_paths.scratch + "/work" : m_programDir;
+      std::vector<std::string> expected(w.begin() + 2, w.end());
+      std::vector<std::string> found;
+      std::error_code failed;
+      for (const auto& entry : fs::directory_iterator(folder, failed)) found.push_back(entry.path().filename().string());
+      std::sort(expected.begin(), expected.end());
+      std::sort(found.begin(), found.end());
+      if (found == expected) return true;
+      why = folder + " holds:";
+      for (const std::string& entry : found) why += " " + entry;
+      if (found.empty()) why += " nothing";
+      return false;
+    }
     if (name == "numbered-file" && w.size() == 4) {
       std::ofstream out(m_paths.scratch + "/work/" + w[1]);
       const int count = ToInt(w[2], 0);
@@ -433,11 +450,14 @@ class ScenarioRun {
       return true;
     }
     if (name == "start") {
+      PlaceProgram();
       std::vector<std::string> command{WineDesktop::WindowsPath(m_programCopy)};
       command.insert(command.end(), w.begin() + 1, w.end());
       m_program = m_desktop.Spawn(command, m_paths.scratch + "/work", m_paths.scratch + "/program.out");
+      m_programDir = m_paths.scratch + "/work";
       return true;
     }
+    if (name == "run-script") return RunScript(w, &why);
     // wait TITLE [MS] [without OTHER]: with "without", the wait fails when a window
     // OTHER shows before TITLE does.
     if (name == "wait" && (w.size() == 2 || w.size() == 3 || w.size() == 5)) {
@@ -635,6 +655,7 @@ class ScenarioRun {
     Figure figures[3] = {NewFigure(0, "start to the visible frame", "ms", ToInt(w[2], 1000)),
                          NewFigure(1, "View command " + viewCommand + " to \"" + viewTitle + "\"", "ms", ToInt(w[3], 100)),
                          NewFigure(2, "Exit to the end of the process", "ms", ToInt(w[4], 1000))};
+    PlaceProgram();
     for (int run = 0; run < runs; ++run) {
       const std::string where = "run " + std::to_string(run + 1) + ": ";
       std::vector<std::string> launch{m_driver, "launch", frameTitle, std::to_string(kHangLimitMs),
@@ -862,11 +883,40 @@ class ScenarioRun {
     }
   }
 
+  // run-script [ARGS...]: `scripts/run --gui ARGS` from the program's scratch
+  // directory (the caller's directory of the run), with the programs as the trees have
+  // them (nothing built), the scenario's own lasting folder in place of the user's
+  // build/run and this desktop's prefix, so that the driver sees its windows. The
+  // program then lives in that folder's gui/, its store beside it; `exit-code` waits
+  // for the script's end.
+  bool RunScript(const std::vector<std::string>& w, std::string* why) {
+    std::error_code failed;
+    const bool sameTrees = fs::equivalent(m_paths.win32Build, m_paths.sourceDir + "/build/win32", failed) &&
+                           fs::equivalent(m_paths.nativeBuild, m_paths.sourceDir + "/build/native", failed);
+    if (!sameTrees) {
+      *why = "scripts/run starts the programs of build/native and build/win32, not those of " + m_paths.win32Build +
+             " and " + m_paths.nativeBuild;
+      return false;
+    }
+    const std::string lasting = m_paths.scratch + "/run";
+    std::vector<std::string> command{m_paths.sourceDir + "/scripts/run", "--gui"};
+    command.insert(command.end(), w.begin() + 1, w.end());
+    m_program = m_desktop.SpawnUnix(command, m_paths.scratch + "/work", m_paths.scratch + "/program.out",
+                                    {"ZENTOR_RUN_DIR=" + lasting, "ZENTOR_RUN_WINEPREFIX=" + m_desktop.Prefix(),
+                                     "ZENTOR_RUN_PREBUILT=1"});
+    m_programDir = lasting + "/gui";
+    return true;
+  }
+
   // expect-record ID NAME LENGTH: the program's settings store (zentor.ddb beside it,
   // read from a copy) holds a record of the id and name whose data is LENGTH bytes.
   bool ExpectRecord(const std::vector<std::string>& w, std::string* why) {
     const std::string copy = m_paths.scratch + "/record-check.ddb";
-    fs::copy_file(m_paths.scratch + "/work/zentor.ddb", copy, fs::copy_options::overwrite_existing);
+    std::error_code failed;
+    if (!fs::copy_file(m_programDir + "/zentor.ddb", copy, fs::copy_options::overwrite_existing, failed)) {
+      *why = "no settings store in " + m_programDir;
+      return false;
+    }
     const std::string file = Slurp(copy);
     const auto records = StoreRecordLengths(file, static_cast<uint32_t>(ToInt(w[1], -1)), w[2]);
     if (records.empty()) {
@@ -937,6 +987,12 @@ class ScenarioRun {
   }
 
  private:
+  // The program goes into the scratch directory when a step first starts it there (a
+  // scenario that starts it through scripts/run has none of its own there).
+  void PlaceProgram() {
+    if (!fs::exists(m_programCopy)) fs::copy_file(m_programBuilt, m_programCopy);
+  }
+
   bool Capture(const std::vector<std::string>& w, StepOutcome* outcome) {
     m_lastCaptureWords = w;
     const std::string bmp = m_paths.scratch + "/capture-" + std::to_string(++m_captures) + ".bmp";
@@ -1015,7 +1071,9 @@ class ScenarioRun {
   WineDesktop m_desktop;
   StandInAgent m_agent;
   std::string m_driver;
+  std::string m_programBuilt;
   std::string m_programCopy;
+  std::string m_programDir;  // where the program last started lives, its store beside it
   std::string m_helpLog;
   pid_t m_program = -1;
   std::string m_lastTitle;

@@ -135,7 +135,8 @@ WineDesktop::~WineDesktop() {
   for (pid_t pid : m_spawned) {
     int status = 0;
     if (!WaitExit(pid, 2000, &status)) {
-      kill(pid, SIGKILL);
+      // Each runs in a process group of its own: what a script started goes with it.
+      kill(-pid, SIGKILL);
       waitpid(pid, &status, 0);
     }
   }
@@ -147,8 +148,10 @@ WineDesktop::~WineDesktop() {
   if (!m_prefix.empty()) Shell("rm -rf " + Quote(m_prefix));
 }
 
-pid_t WineDesktop::Launch(const std::vector<std::string>& command, const std::string& workingDirectory, int outputFd) {
-  const std::vector<std::string> environment = Environment();
+pid_t WineDesktop::Launch(const std::vector<std::string>& command, const std::string& workingDirectory, int outputFd,
+                          bool throughWine, const std::vector<std::string>& extra) {
+  std::vector<std::string> environment = Environment();
+  environment.insert(environment.end(), extra.begin(), extra.end());
   const pid_t pid = fork();
   if (pid != 0) return pid;
   setpgid(0, 0);
@@ -158,9 +161,8 @@ pid_t WineDesktop::Launch(const std::vector<std::string>& command, const std::st
   dup2(outputFd, 2);
   if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
   std::vector<char*> argv;
-  const bool wineTool = command[0] == "wineserver";
   static std::string wine = "wine";
-  if (!wineTool) argv.push_back(wine.data());
+  if (throughWine && command[0] != "wineserver") argv.push_back(wine.data());
   for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   std::vector<char*> envp;
@@ -210,8 +212,18 @@ RunResult WineDesktop::Run(const std::vector<std::string>& command, int timeoutM
 
 pid_t WineDesktop::Spawn(const std::vector<std::string>& command, const std::string& workingDirectory,
                          const std::string& outputFile) {
+  return SpawnInto(command, workingDirectory, outputFile, true, {});
+}
+
+pid_t WineDesktop::SpawnUnix(const std::vector<std::string>& command, const std::string& workingDirectory,
+                             const std::string& outputFile, const std::vector<std::string>& extra) {
+  return SpawnInto(command, workingDirectory, outputFile, false, extra);
+}
+
+pid_t WineDesktop::SpawnInto(const std::vector<std::string>& command, const std::string& workingDirectory,
+                             const std::string& outputFile, bool throughWine, const std::vector<std::string>& extra) {
   const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const pid_t pid = Launch(command, workingDirectory, output);
+  const pid_t pid = Launch(command, workingDirectory, output, throughWine, extra);
   close(output);
   m_spawned.push_back(pid);
   return pid;

@@ -34,15 +34,25 @@ class WineDesktop {
   // `wine program args...` in the background, its output into a file; the pid.
   pid_t Spawn(const std::vector<std::string>& command, const std::string& workingDirectory,
               const std::string& outputFile);
+  // A Unix program in the background, in the desktop's environment (its display and
+  // prefix) with `extra` added (NAME=VALUE each), its output into a file; the pid. It
+  // and whatever it starts end with the desktop.
+  pid_t SpawnUnix(const std::vector<std::string>& command, const std::string& workingDirectory,
+                  const std::string& outputFile, const std::vector<std::string>& extra);
   // Waits for a spawned program; false when it has not ended in time.
   bool WaitExit(pid_t pid, int timeoutMs, int* status);
 
   // A Unix path as Windows programs in the prefix name it (drive Z:).
   static std::string WindowsPath(const std::string& unixPath);
+  // The desktop's copy of the prefix, whose server runs while the desktop lives.
+  const std::string& Prefix() const { return m_prefix; }
 
  private:
   std::vector<std::string> Environment() const;
-  pid_t Launch(const std::vector<std::string>& command, const std::string& workingDirectory, int outputFd);
+  pid_t SpawnInto(const std::vector<std::string>& command, const std::string& workingDirectory,
+                  const std::string& outputFile, bool throughWine, const std::vector<std::string>& extra);
+  pid_t Launch(const std::vector<std::string>& command, const std::string& workingDirectory, int outputFd,
+               bool throughWine = true, const std::vector<std::string>& extra = {});
 
   std::string m_prefix;
   int m_display = -1;
