@@ -119,5 +119,13 @@ TEST(AgentRecordingTest, RecordedAnswersReplayThroughTheDriverAsTheyRanLive) {
   }
 }
 
+// Two test programs of two Wine servers at once (two trees' tests) may have one
+// process number: their agents' files must still differ, or one program reads the
+// other's agent port and removes its ready file (every request then failed, the
+// module listing first noticed).
+TEST(AgentRecordingTest, AgentsOfProgramsWithOneProcessNumberKeepTheirOwnFiles) {
+  EXPECT_NE(testing_support::AgentFileTag(0x100, 4), testing_support::AgentFileTag(0x100, 4));
+}
+
 }  // namespace
 }  // namespace zentor

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -92,9 +93,17 @@ std::string HostPathOfUnixPath(const std::string& unixPath) {
 #endif
 }
 
+std::string AgentFileTag(int processNumber, int agentCount) {
+  static std::mt19937_64 draw(std::random_device{}() ^
+                              static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
+  char drawn[17];
+  std::snprintf(drawn, sizeof drawn, "%016llx", static_cast<unsigned long long>(draw()));
+  return "zentor-agent-" + std::to_string(processNumber) + "-" + std::to_string(agentCount) + "-" + drawn;
+}
+
 AgentProcess::AgentProcess() {
   static int started = 0;
-  m_tag = "zentor-agent-" + std::to_string(ProcessNumber()) + "-" + std::to_string(++started);
+  m_tag = AgentFileTag(ProcessNumber(), ++started);
 #ifdef _WIN32
   const char* directory = std::getenv("ZENTOR_AGENT_TMP");
   m_unixDirectory = directory != nullptr && *directory != '\0' ? directory : "/tmp";

@@ -30,6 +30,15 @@ std::string SampleModulesDirectory();
 // The addresses of a sample module's symbols, from the map the build writes with nm.
 std::map<std::string, uint32_t> SampleModuleSymbols(const std::string& module);
 
+// The name an agent's files (its ready file, its trace) begin with in the shared
+// temporary folder: the program's process number and its count of agents, and a part
+// drawn anew for each name. Programs under Wine count their process numbers in the
+// Wine server they run in, so two test programs of two servers at once (two trees'
+// tests, a second run beside the first) often have the same number: without the
+// drawn part they named the same files, read each other's ports and removed each
+// other's ready files, which ends an agent.
+std::string AgentFileTag(int processNumber, int agentCount);
+
 class AgentProcess {
  public:
   AgentProcess();
