@@ -123,6 +123,8 @@ class ViewpointManager {
   // falls off the end. Nothing for a handle without a record.
   static void RemoveViewpoint(ViewpointHandle handle);
   // Every record gone, nothing current, the numbering from the start (a new session).
+  // The symbol contexts the records owned are left to the caller to delete
+  // (RemoveViewpointsAndTheirContexts of the symbol tables does both).
   static void RemoveAllViewpoints();
   static uint32_t Count();
   static int32_t CurrentIndex();
