@@ -242,7 +242,7 @@ StandInPane& AgentPane() {
     std::atexit([] { agent->Stop(); });
     const std::string modules = testing_support::SampleModulesDirectory();
     // The long module's program and viewpoint give way to the agent's.
-    testing_support::ForgetProgramAndViewpoints(LongModule::kViewpoint);
+    testing_support::ForgetProgramAndViewpoints();
     ResetTargetState();
     *GetGlobalSearchPath() = RWCString((testing_support::HostPathOfUnixPath(modules) + " " +
                                         std::string(ZENTOR_SAMPLE_SOURCES_DIR)).c_str());

@@ -36,25 +36,14 @@
 #include "target/tmi_symbol_load.h"
 #include "target/tmi_viewpoint.h"
 
-#include <algorithm>
-#include <vector>
-
 namespace zentor {
 namespace {
 
-// The viewpoint records do not own their symbol contexts (the core cannot know them):
-// each is deleted here once the records are gone, the default context never. The
-// viewpoints that share one context hold the same one: it is deleted once.
+// Each viewpoint record owns a symbol context, which the core cannot delete: the
+// symbol tables delete them with the records.
 void DropViewpoints() {
   ResetViewpointStack();
-  std::vector<SymbolContext*> contexts;
-  for (uint32_t index = 0; index < ViewpointManager::Count(); ++index) {
-    SymbolContext* context = ViewpointManager::SymbolContextOf(ViewpointManager::HandleAt(static_cast<int32_t>(index)));
-    if (context == nullptr || context == GetDefaultSymbolContext()) continue;
-    if (std::find(contexts.begin(), contexts.end(), context) == contexts.end()) contexts.push_back(context);
-  }
-  ViewpointManager::RemoveAllViewpoints();
-  for (SymbolContext* context : contexts) delete context;
+  RemoveViewpointsAndTheirContexts();
   TmiClearKnownViewpoints();
   SetBaseViewpoint(ViewpointHandle::None());
 }

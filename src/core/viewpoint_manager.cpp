@@ -23,6 +23,8 @@ struct ViewpointRecord {
   int32_t aliasNumber = -1;
   RWCString eventText;
   RWCString statusText;
+  // Owned: freed through the state port when the record goes. No two records hold the
+  // same one; viewpoints share the tables inside them instead.
   SymbolContext* symbolContext = nullptr;
   // The call stack of the viewpoint's thread, made with the record and freed with it.
   std::shared_ptr<FrameList> ownFrames = std::make_shared<FrameList>();
@@ -52,6 +54,7 @@ std::vector<ViewpointRecord>& Records() { return State().records; }
 
 InstalledService<ViewpointWindowPort> g_windows;
 InstalledService<ViewpointStatePort> g_state;
+InstalledService<SymbolContextPort> g_contexts;
 
 ViewpointWindowPort& Windows() { return g_windows.Get(); }
 
@@ -77,8 +80,8 @@ int32_t IndexOfValue(uint32_t value) {
 // What hangs on a record that has left the list goes in the record's own viewpoint,
 // pushed for the while: its breakpoints and watches, the notice to what is left of
 // its windows. The record is out of the list by then, so nothing finds its symbol
-// context any more; that goes last, unless a remaining record shares it. A failure is
-// reported: the viewpoint is gone whatever its state answers.
+// context any more; that goes last (the tables it shares stay with the contexts of the
+// others). A failure is reported: the viewpoint is gone whatever its state answers.
 void RetireRecord(ViewpointRecord& record) {
   try {
     ViewpointPushed pushed(record.handle);
@@ -89,11 +92,7 @@ void RetireRecord(ViewpointRecord& record) {
   }
   SymbolContext* context = record.symbolContext;
   record.symbolContext = nullptr;
-  if (context == nullptr) return;
-  for (const ViewpointRecord& other : Records()) {
-    if (other.symbolContext == context) return;
-  }
-  g_state.Get().FreeSymbolContext(context);
+  if (context != nullptr) g_state.Get().FreeSymbolContext(context);
 }
 
 }  // namespace
@@ -116,6 +115,11 @@ void ViewpointStatePort::ForgetCurrentViewpointState() {}
 void ViewpointStatePort::FreeSymbolContext(SymbolContext*) {}
 
 ViewpointStatePort* InstallViewpointStatePort(ViewpointStatePort* port) { return g_state.Install(port); }
+
+SymbolContextPort::~SymbolContextPort() = default;
+void SymbolContextPort::ShareTables(SymbolContext&, const SymbolContext&) {}
+
+SymbolContextPort* InstallSymbolContextPort(SymbolContextPort* port) { return g_contexts.Install(port); }
 
 int32_t ViewpointManager::AddViewpoint(ViewpointHandle handle, const char* proposedAlias) {
   const int32_t existing = IndexOfValue(handle.Value());
@@ -398,9 +402,12 @@ SymbolContext* ViewpointManager::SymbolContextOf(ViewpointHandle handle) {
 
 void ViewpointManager::CopySymbolContextToOthers(ViewpointHandle handle) {
   const ViewpointRecord* source = FindRecord(handle.Value());
-  if (source == nullptr) return;
-  SymbolContext* context = source->symbolContext;
-  for (ViewpointRecord& record : Records()) record.symbolContext = context;
+  if (source == nullptr || source->symbolContext == nullptr) return;
+  const SymbolContext& tables = *source->symbolContext;
+  for (ViewpointRecord& record : Records()) {
+    if (&record == source || record.symbolContext == nullptr) continue;
+    g_contexts.Get().ShareTables(*record.symbolContext, tables);
+  }
 }
 
 void ViewpointManager::SetFrameList(ViewpointHandle handle, FrameList* frames) {

@@ -82,6 +82,20 @@ class ViewpointStatePort {
 // Returns the one installed before.
 ViewpointStatePort* InstallViewpointStatePort(ViewpointStatePort* port);
 
+// What the manager asks of the symbol tables about the contexts its records own: one
+// context takes over the tables of another (a reference to each) and keeps its own
+// place and search path. The symbol tables install theirs as they make their first
+// context, so it is there before any record holds one; the base does nothing.
+class SymbolContextPort {
+ public:
+  virtual ~SymbolContextPort();
+  virtual void ShareTables(SymbolContext& target, const SymbolContext& source);
+};
+
+// Installs the symbol tables' port (the caller keeps it alive); null puts the base
+// back. Returns the one installed before.
+SymbolContextPort* InstallSymbolContextPort(SymbolContextPort* port);
+
 class ViewpointManager {
  public:
   static constexpr uint32_t kMaxAliasLength = 8;
@@ -103,12 +117,14 @@ class ViewpointManager {
   static int32_t AddViewpoint(ViewpointHandle handle, const char* proposedAlias = nullptr);
   // Forgets the record of the handle and what hangs on it: its windows close, its
   // breakpoints and watches go, what is left of its windows is told, and its symbol
-  // context is freed unless another viewpoint shares it. The viewpoint selected next
-  // is applied at the next command read: the record that takes the removed one's
-  // place when that was current, the last one when the current index falls off the
-  // end. Nothing for a handle without a record.
+  // context is freed (tables it shares stay with the other contexts). The viewpoint
+  // selected next is applied at the next command read: the record that takes the
+  // removed one's place when that was current, the last one when the current index
+  // falls off the end. Nothing for a handle without a record.
   static void RemoveViewpoint(ViewpointHandle handle);
   // Every record gone, nothing current, the numbering from the start (a new session).
+  // The symbol contexts the records owned are left to the caller to delete
+  // (RemoveViewpointsAndTheirContexts of the symbol tables does both).
   static void RemoveAllViewpoints();
   static uint32_t Count();
   static int32_t CurrentIndex();
@@ -193,12 +209,15 @@ class ViewpointManager {
   // The same in brackets: "[alias]" or "[" + the target's text + "]".
   static RWCString DisplayNameOf(uint32_t value, bool aliasWanted);
 
-  // Stores the context in the current viewpoint's record; -1 when no viewpoint is
-  // current (or it has no record), else 0.
+  // Stores the context in the current viewpoint's record, which owns it from then on
+  // (each record holds a context of its own; the one it held before is the caller's
+  // to free); -1 when no viewpoint is current (or it has no record), else 0.
   static int32_t SetCurrentSymbolContext(SymbolContext* context);
   static SymbolContext* SymbolContextOf(ViewpointHandle handle);
-  // Gives every other viewpoint the symbol context of this one (all threads of a
-  // server see the symbols of every module); nothing for a handle without a record.
+  // Every other viewpoint that has a symbol context takes over the tables of this
+  // one's, so that all threads of a server see the symbols of every module; each keeps
+  // its own context object, place and search path. A viewpoint without a context stays
+  // without; nothing happens when this one has none or no record.
   static void CopySymbolContextToOthers(ViewpointHandle handle);
 
   // Every record has a frame list of its own; another can be set in its place (null

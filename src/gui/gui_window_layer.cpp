@@ -245,19 +245,26 @@ int32_t GuiWindowLayer::FindChildWindowFrom(int32_t id, NativeWindow* handle) {
 
 // 1. The child window that was active loses its active caption, unless a modal
 //    dialog (other than the one activated) keeps everything else inactive anyway.
-// 2. Children, the frame and modeless dialogs become the active window and take the
-//    keyboard focus (a minimised one is left without it); modal dialogs and controls
-//    are only brought to the top.
+// 2. A registered window comes to the top. Children, the frame and modeless dialogs
+//    become the active window and take the keyboard focus (a minimised one is left
+//    without it); modal dialogs and controls are only brought to the top.
+// 3. The id is the highlighted one: -1 (the application lost the activation) leaves
+//    none, so that the active window's caption is drawn active again when it is
+//    activated next.
 // The General window, the frame's status strip, is never activated: it takes no keys,
 // so keys typed while it held the focus would be lost. It is registered as a child
 // window, a click on it would activate it, and a caption message posted to it before
 // another window was activated would make it the active window again later.
 void GuiWindowLayer::ActivateWindow(int32_t id) {
-  LayerWindow* window = Live(id);
-  if (window == nullptr || IsGeneralWindow(id)) return;
+  if (IsGeneralWindow(id)) return;
   if (IsOfType(m_activeId, kLayerChildWindow) && m_activeId != id && FindOtherModalDialog(id) == kNoLayerId) {
     PostCaptionInactive(m_activeId);
     m_highlightedId = kNoLayerId;
+  }
+  LayerWindow* window = Live(id);
+  if (window == nullptr) {
+    m_highlightedId = id;
+    return;
   }
   m_system.BringWindowToTop(window->handle);
   const uint32_t type = window->type;

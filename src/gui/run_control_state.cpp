@@ -72,10 +72,7 @@ int32_t ConfirmExit(int32_t frameId) {
 }
 
 void DeactivateApplication() {
-  GuiWindowLayer* layer = Layer();
-  if (layer == nullptr) return;
-  const int32_t active = layer->GetActiveWindow();
-  if (layer->GetWindowType(active) == static_cast<int32_t>(kLayerChildWindow)) layer->PostCaptionInactive(active);
+  if (GuiWindowLayer* layer = Layer()) layer->ActivateWindow(kNoLayerId);
 }
 
 int32_t IsCommandWindowFocused() {

@@ -32,7 +32,8 @@ void RequestExit();
 // Windows ends the session: 0 when the user agrees to exit, 1 when not. An
 // unregistered frame agrees without a question.
 int32_t ConfirmExit(int32_t frameId);
-// The application lost the activation: the active child's caption is drawn inactive.
+// The application lost the activation: the layer activates no window, which draws the
+// active child's caption inactive (unless a modal dialog is open) and highlights none.
 void DeactivateApplication();
 // 1 when the layer's focus window is the Command window's.
 int32_t IsCommandWindowFocused();

@@ -828,14 +828,16 @@ void LoaderLibraryNoOp(const AddressDescriptor& /*ignored*/) {}
 // Beginning a program:
 // 1. A fresh context (new tables, the default search path) is made and given to the
 //    current viewpoint; only then is the old one deleted (never the default context),
-//    so a failure leaves the old program in place. When the old context's tables are
+//    so a failure leaves the old program in place. The old one is the viewpoint's own
+//    (no other viewpoint holds it, whatever tables they share), not a context a lookup
+//    put in place for the while. When the old context's tables are
 //    untouched (a viewpoint opened for the load), the fresh context takes them over
 //    instead of new ones: they are what new ones would be, and were otherwise made
 //    only to be thrown away.
 // 2. The new state starts the load: format, type base, the null type as index 1.
 void BeginProgram(uint32_t format) {
   InstallLoaderLibrary();
-  SymbolContext* old = GetCurrentSymbolContext();
+  SymbolContext* old = GetCurrentSymbolContextOrDefault();
   const bool takeOver = old != nullptr && old != GetDefaultSymbolContext() && old->HoldsUntouchedTables();
   std::unique_ptr<SymbolContext> fresh =
       takeOver ? SymbolContext::CreateForViewpointOf(*old) : SymbolContext::CreateForViewpoint();

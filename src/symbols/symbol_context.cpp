@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <unordered_map>
+#include <vector>
 
 #include "symbols/line_ranges.h"
 #include "symbols/page_cache.h"
@@ -46,6 +47,22 @@ void InstallCacheProviderUnlessSet() {
 }
 
 [[maybe_unused]] const bool kCacheProviderInstalled = (InstallCacheProviderUnlessSet(), true);
+
+// How the viewpoint records' contexts come to share one program's tables (the core
+// cannot assign a context). The default context belongs to no viewpoint: it never
+// takes over another's tables.
+class ViewpointTableSharing final : public SymbolContextPort {
+ public:
+  void ShareTables(SymbolContext& target, const SymbolContext& source) override {
+    if (&target != GetDefaultSymbolContext()) target = source;
+  }
+};
+
+// Installed with every context made, so that it is there before a record holds one.
+void InstallViewpointTableSharing() {
+  static ViewpointTableSharing sharing;
+  InstallSymbolContextPort(&sharing);
+}
 
 void MarkForCurrentViewpoint(uint32_t kind) { MarkRegisteredChanged(kind, CurrentViewpoint()); }
 
@@ -138,6 +155,7 @@ SymbolContext::SymbolContext() : SymbolContext(nullptr) { MarkChangedRecords(kRe
 
 SymbolContext::SymbolContext(const SymbolContext* program) {
   InstallCacheProviderUnlessSet();
+  InstallViewpointTableSharing();
   if (program != nullptr) {
     m_location = std::make_unique<SourceLocation>();
     program->m_tablesUntouched = false;
@@ -412,6 +430,16 @@ SymbolContext* GetCurrentSymbolContextOrDefault() {
 
 SymbolContext* GetCurrentSymbolContext() {
   return g_contextOverride != nullptr ? g_contextOverride : GetCurrentSymbolContextOrDefault();
+}
+
+void RemoveViewpointsAndTheirContexts() {
+  std::vector<SymbolContext*> contexts;
+  for (uint32_t index = 0; index < ViewpointManager::Count(); ++index) {
+    SymbolContext* context = ViewpointManager::SymbolContextOf(ViewpointManager::HandleAt(static_cast<int32_t>(index)));
+    if (context != nullptr && context != GetDefaultSymbolContext()) contexts.push_back(context);
+  }
+  ViewpointManager::RemoveAllViewpoints();
+  for (SymbolContext* context : contexts) delete context;
 }
 
 CurrentSymbolContextScope::CurrentSymbolContextScope(SymbolContext* context) : m_previous(g_contextOverride) {

@@ -271,6 +271,10 @@ SymbolContext* GetCurrentSymbolContextOrDefault();
 // The current viewpoint's context, or the default one; never null. While a
 // CurrentSymbolContextScope lives, its context.
 SymbolContext* GetCurrentSymbolContext();
+// Every viewpoint record goes (ViewpointManager::RemoveAllViewpoints) and the symbol
+// context each one owned is deleted with it (the default context never); tables the
+// contexts shared go with the last of them. The end of a debug session.
+void RemoveViewpointsAndTheirContexts();
 
 // Makes a context the one every symbol operation works on for its lifetime (the
 // load of a module that waits in the symbol file, done for a context that need not be

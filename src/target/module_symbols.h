@@ -44,8 +44,9 @@ void SymLoadModuleOnServer();
 // The "unload" command: the agent unloads the module named by the current token, the
 // module is forgotten and the current thread runs on.
 void SymUnloadModuleOnServer();
-// Gives every viewpoint the symbol context of the viewpoint with this value; 0 means
-// the value of the last call (remembered from one call to the next).
+// Every other viewpoint that has a symbol context takes over the tables of the
+// context of the viewpoint with this value (ViewpointManager::CopySymbolContextToOthers);
+// 0 means the value of the last call (remembered from one call to the next).
 void TmiShareSymbolContext(uint32_t viewpoint);
 
 struct KnownModule {

@@ -53,6 +53,10 @@ GuiWindowLayer* Layer() { return InstalledGuiWindowLayer(); }
 
 void ReportInBox(uint32_t number) { DVError(number, kSeverityWarning, kDisplayMessageBox).Report(); }
 
+// A button the dialogs count on is not there: unlike their other errors (warnings),
+// a fatal error in a box.
+void ReportButtonNotFound() { DVError(kMsgButtonNotFound, kSeverityFatal, kDisplayMessageBox).Report(); }
+
 // A store failure of the management: the message has no place for the argument that
 // says what was not done, so the box shows it after the message's text.
 void ReportManageFailure(uint32_t number, const char* what) {
@@ -253,7 +257,7 @@ void CustomButtonsDialog::ShowList() {
     return;
   }
   if (state.currentIndex < 0 || state.currentIndex >= count) {
-    ReportInBox(kMsgButtonNotFound);
+    ReportButtonNotFound();
   } else {
     layer.ListSelect(id, kCustomButtonList, state.currentIndex, 1);
     state.buttons[state.currentIndex].selected = 1;
@@ -354,8 +358,7 @@ void CustomButtonEditDialog::OnInitialise() {
   ButtonState& state = State();
   const int32_t id = DialogId();
   if (m_modify && (state.currentIndex < 0 || state.currentIndex >= static_cast<int32_t>(state.buttons.size()))) {
-    DVError missing(kMsgButtonNotFound, kSeverityError, kDisplayMessageBox);
-    missing.Report();
+    ReportButtonNotFound();
     Close(kDialogResultCancel);
     return;
   }

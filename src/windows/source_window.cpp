@@ -72,9 +72,9 @@ std::unique_ptr<WinSuper> MakeSourceWindow(NativeWindow window, uint32_t viewpoi
 }  // namespace
 
 // 1. The window opens its manager first: a window whose manager cannot be made shows
-//    the warning and keeps no menu entry, records or popup.
-// 2. The opening fills the pane; the records are registered only once the window is
-//    open.
+//    the warning and keeps no Window-menu entry, records or popup.
+// 2. The opening fills the pane; the menu entry is added and the records are
+//    registered only once the window is open.
 SourceWindow::SourceWindow(NativeWindow window, uint32_t viewpointValue, const char* title)
     : WinSuper(window, viewpointValue, title),
       m_creationHandle(window),
@@ -85,7 +85,6 @@ SourceWindow::SourceWindow(NativeWindow window, uint32_t viewpointValue, const c
                       CollectableRecord(kRecordKinds[4], ViewpointHandle(viewpointValue)),
                       CollectableRecord(kRecordKinds[5], ViewpointHandle(viewpointValue)),
                       CollectableRecord(kRecordKinds[6], ViewpointHandle(viewpointValue))} {
-  ListInWindowMenu("Source");
   SetKind(kViewSource);
   SetPaneStyle(kSourcePaneStyle);
   DVError status(0, 0, kDisplayByFocus);
@@ -95,6 +94,7 @@ SourceWindow::SourceWindow(NativeWindow window, uint32_t viewpointValue, const c
   }
   m_open = true;
   DropAbsentLastLine();
+  ListInWindowMenu("Source");
   for (CollectableRecord& record : m_changeRecords) record.Register();
   Layer()->Invalidate(LayerWindowId(), nullptr);
   Layer()->SetScrollRange(LayerWindowId(), 1, 0, 0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/session_reset.h"
 #include "command/debug_variables.h"
@@ -12,6 +13,7 @@
 #include "core/memory_file.h"
 #include "core/viewpoint_manager.h"
 #include "harness/session/loop_session.h"
+#include "symbols/page_cache.h"
 #include "symbols/symbol_context.h"
 #include "target/tmi_viewpoint.h"
 
@@ -46,19 +48,34 @@ TEST(SessionResetTest, ASessionLeavesNoMemoryFilesNorDebugVariablesBehind) {
   }
 }
 
-// Viewpoints that share one symbol context (each thread of a server sees the symbols
-// of every module) give it up once: the reset frees it, and only once.
-TEST(SessionResetTest, ASymbolContextSharedByViewpointsIsFreedOnce) {
-  for (uint32_t value : {0x51u, 0x52u}) {
+// Viewpoints that share one program's tables (each thread of a server sees the
+// symbols of every module) each own a context of their own: the reset frees every one
+// of them once, and the shared tables, with their cache file, with the last.
+TEST(SessionResetTest, EveryViewpointsSymbolContextIsFreedOnce) {
+  GetDefaultSymbolContext();  // made once for the process, with its own cache file
+  const uint32_t filesBefore = OpenTemporaryPageFileCount();
+  for (uint32_t value : {0x51u, 0x52u, 0x53u}) {
     TmiAddKnownViewpoint(value);
     ViewpointManager::AddViewpoint(ViewpointHandle(value));
   }
-  SetCurrentSymbolContext_Checked(SymbolContext::CreateForViewpoint().release());
-  const uint64_t serial = ViewpointManager::SymbolContextOf(ViewpointHandle(0x51))->Serial();
+  std::vector<uint64_t> serials;
+  for (uint32_t value : {0x51u, 0x52u}) {
+    PushViewpoint(ViewpointHandle(value));
+    SetCurrentSymbolContext_Checked(SymbolContext::CreateForViewpoint().release());
+    PopViewpoint();
+    serials.push_back(ViewpointManager::SymbolContextOf(ViewpointHandle(value))->Serial());
+  }
   ViewpointManager::CopySymbolContextToOthers(ViewpointHandle(0x51));
-  ASSERT_EQ(ViewpointManager::SymbolContextOf(ViewpointHandle(0x52)), SymbolContext::Live(serial));
+  SymbolContext* source = ViewpointManager::SymbolContextOf(ViewpointHandle(0x51));
+  SymbolContext* other = ViewpointManager::SymbolContextOf(ViewpointHandle(0x52));
+  ASSERT_EQ(other, SymbolContext::Live(serials[1])) << "the other keeps its own context";
+  ASSERT_EQ(&other->Loader(), &source->Loader());
+  ASSERT_EQ(OpenTemporaryPageFileCount(), filesBefore + 1) << "the other's own tables went";
+  ASSERT_EQ(ViewpointManager::SymbolContextOf(ViewpointHandle(0x53)), nullptr);
+
   ResetDebugSession();
-  EXPECT_EQ(SymbolContext::Live(serial), nullptr);
+  for (uint64_t serial : serials) EXPECT_EQ(SymbolContext::Live(serial), nullptr);
+  EXPECT_EQ(OpenTemporaryPageFileCount(), filesBefore);
   EXPECT_EQ(ViewpointManager::Count(), 0u);
 }
 

@@ -58,10 +58,15 @@ class BreakpointEngineTest : public testing_support::CoreTestEnvironment {
     ASSERT_EQ(m_store.Open(m_storeDirectory.File("sets.ddb").c_str()), 0);
     InstallSettingsStore(&m_store);
     m_context = SymbolContext::CreateForViewpoint();
+    m_otherContext = SymbolContext::CreateForViewpoint();
     AddViewpoint(kViewpoint);
     AddViewpoint(kOtherViewpoint, "P1");
+    PushViewpoint(ViewpointHandle(kOtherViewpoint));
+    SetCurrentSymbolContext_Checked(m_otherContext.get());
+    PopViewpoint();
     PushViewpoint(ViewpointHandle(kViewpoint));
     SetCurrentSymbolContext_Checked(m_context.get());
+    // Both threads of the server see the one program.
     ViewpointManager::CopySymbolContextToOthers(ViewpointHandle(kViewpoint));
     BreakpointTable::Instance().Reset();
     GoControl::Reset();
@@ -71,6 +76,7 @@ class BreakpointEngineTest : public testing_support::CoreTestEnvironment {
     BreakpointTable::Instance().Reset();
     ResetViewpointStack();
     m_context.reset();
+    m_otherContext.reset();
     InstallSettingsStore(nullptr);
     m_store.Reset();
     InstallEngineTarget(nullptr);
@@ -101,6 +107,7 @@ class BreakpointEngineTest : public testing_support::CoreTestEnvironment {
   testing_support::ScratchDirectory m_storeDirectory{"breakpoint-sets"};
   DialogDescriptionFile m_store;
   std::unique_ptr<SymbolContext> m_context;
+  std::unique_ptr<SymbolContext> m_otherContext;
 };
 
 TEST_F(BreakpointEngineTest, SlotsAreReusedAppendedAndBounded) {

@@ -300,6 +300,34 @@ TEST_F(FrameWindowTest, StartUpEmptiesTheCustomButtonSlots) {
   EXPECT_EQ(CreateCustomButtonControl(nullptr), 111);
 }
 
+// The application losing the activation (WM_ACTIVATEAPP with 0 to the frame) draws the
+// active child window's caption inactive and leaves nothing highlighted, so that a
+// click on that window when the application comes back draws its caption active again.
+// With a modal dialog open the captions stay as they are; gaining the activation
+// changes nothing by itself.
+TEST_F(FrameWindowTest, LosingTheActivationDrawsTheActiveWindowsCaptionInactive) {
+  StartFrame();
+  WinSuper* source = CreateChildWindow(frame, kViewSource);
+  ASSERT_NE(source, nullptr);
+  const NativeWindow sourceHandle = layer.Handle(source->LayerWindowId());
+  ASSERT_EQ(layer.GetActiveWindow(), source->LayerWindowId());
+  system.TakeLog();
+
+  testing_support::SendToProcedure(frameHandle, msg::kActivateApp, 0);
+  EXPECT_EQ(system.TakeLog(), "Caption SOURCE inactive\n");
+  testing_support::SendToProcedure(frameHandle, msg::kActivateApp, 1);
+  EXPECT_EQ(system.TakeLog(), "");
+  testing_support::SendToProcedure(sourceHandle, msg::kMouseActivate);
+  EXPECT_TRUE(Contains(system.TakeLog(), "Caption SOURCE active"));
+  EXPECT_EQ(layer.GetActiveWindow(), source->LayerWindowId());
+
+  const int32_t dialog = layer.Register(system.AddWindow("dialog", frameHandle), kLayerModalDialog, 0);
+  system.TakeLog();
+  testing_support::SendToProcedure(frameHandle, msg::kActivateApp, 0);
+  EXPECT_EQ(system.TakeLog().find("Caption"), std::string::npos);
+  layer.Destroy(dialog);
+}
+
 TEST_F(FrameWindowTest, TheExitQuestionNamesTheTargetAndTheTargetTimersRunFromTheLoop) {
   StartFrame();
   LoadTargetDescriptionAtStart();

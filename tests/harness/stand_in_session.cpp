@@ -39,8 +39,6 @@ namespace zentor::testing_support {
 
 namespace {
 
-constexpr uint32_t kThread = 0;
-
 void ResetLink() {
   TheAgentLink().Reset();
   ResetAgentRequests();
@@ -51,18 +49,11 @@ void ResetLink() {
 
 }  // namespace
 
-void ForgetProgramAndViewpoints(uint32_t thread) {
+void ForgetProgramAndViewpoints() {
   ResetViewpointStack();
-  SymbolContext* context = ViewpointManager::SymbolContextOf(ViewpointHandle(thread));
-  if (context != nullptr) {
-    PushViewpoint(ViewpointHandle(thread));
-    ViewpointManager::SetCurrentSymbolContext(nullptr);
-    PopViewpoint();
-    if (context != GetDefaultSymbolContext()) delete context;
-  }
+  RemoveViewpointsAndTheirContexts();
   LoadableRegistry::Instance().ClearAll();
   TmiSetServerSymbolsLoaded(0);
-  ViewpointManager::RemoveAllViewpoints();
   SetBaseViewpoint(ViewpointHandle::None());
 }
 
@@ -185,7 +176,7 @@ StandInSession::~StandInSession() {
   ResetTmiOptions();
   ResetKnownModules();
   ResetSymbolLoad();
-  ForgetProgramAndViewpoints(kThread);
+  ForgetProgramAndViewpoints();
   SetOfflineSession(true);
   m_agent.Stop();
 }

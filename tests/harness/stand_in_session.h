@@ -14,9 +14,9 @@
 namespace zentor::testing_support {
 
 // The end of a connected session's program and viewpoints: the viewpoint stack, the
-// symbol context of the thread's viewpoint (with its loaded program), the loadables,
-// the viewpoints and the base viewpoint.
-void ForgetProgramAndViewpoints(uint32_t thread);
+// symbol context each viewpoint owns (with the loaded program's tables), the
+// loadables, the viewpoints and the base viewpoint.
+void ForgetProgramAndViewpoints();
 
 // Target memory read through the target interface, standing in for the engine's own
 // service in the views' tests and benchmark; counts its reads.

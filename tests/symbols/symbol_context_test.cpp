@@ -233,6 +233,56 @@ TEST_F(SymbolContextTest, AssignedContextsShareTheTablesAndKeepTheirOwnPlace) {
   EXPECT_EQ(g_loaderStatesAlive, aliveBefore);
 }
 
+// The symbols of a module loaded for one viewpoint reach every other viewpoint that
+// has a context: each takes over the source's tables (its own go with their last
+// user) and keeps its own context object, place and search path. A viewpoint without
+// a context stays without; a source without one, or without a record, changes nothing.
+TEST_F(SymbolContextTest, ViewpointsWithAContextTakeOverTheTablesOfTheSource) {
+  SetLoaderStateFactory(&FakeLoaderState::Make);
+  const int aliveBefore = g_loaderStatesAlive;
+  SymbolContext& source = MakeViewpointWithContext(0x61);
+  SymbolContext& other = MakeViewpointWithContext(0x62);
+  RestoreFactories();
+  AddViewpoint(0x63);
+  AddViewpoint(0x64);
+  other.SourcePathList() = RWCString("c:\\other");
+  other.SetScopeAddress(MemoryAt(0x20));
+  const uint64_t otherSerial = other.Serial();
+  ASSERT_EQ(g_loaderStatesAlive, aliveBefore + 2);
+
+  for (uint32_t nothing : {0x64u, 0x99u}) {
+    SCOPED_TRACE(nothing);
+    ViewpointManager::CopySymbolContextToOthers(ViewpointHandle(nothing));
+    EXPECT_NE(&other.Loader(), &source.Loader());
+    EXPECT_EQ(ViewpointManager::SymbolContextOf(ViewpointHandle(0x63)), nullptr);
+    EXPECT_EQ(ViewpointManager::SymbolContextOf(ViewpointHandle(0x64)), nullptr);
+  }
+
+  ViewpointManager::CopySymbolContextToOthers(ViewpointHandle(0x61));
+  EXPECT_EQ(ViewpointManager::SymbolContextOf(ViewpointHandle(0x62)), &other) << "its own context object";
+  EXPECT_EQ(SymbolContext::Live(otherSerial), &other);
+  EXPECT_EQ(ViewpointManager::SymbolContextOf(ViewpointHandle(0x61)), &source);
+  EXPECT_EQ(ViewpointManager::SymbolContextOf(ViewpointHandle(0x63)), nullptr) << "no context: none given";
+  EXPECT_EQ(&other.Loader(), &source.Loader());
+  EXPECT_EQ(&other.Cache(), &source.Cache());
+  EXPECT_EQ(source.Loader().ReferenceCount(), 2u);
+  EXPECT_EQ(g_loaderStatesAlive, aliveBefore + 1) << "the other's own tables went";
+  EXPECT_EQ(Text(other.SourcePathList().AsText()), "c:\\other");
+  EXPECT_EQ(other.ScopeAddress().Offset(), 0x20u);
+
+  // A module loaded for the source afterwards is found from the other.
+  Fake(source).AddModule(source, MainModule());
+  DVErrorCode status;
+  ModuleDescriptor* found = other.ModuleAtAddress(MemoryAt(0x1010), status);
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(Text(other.Loader().ModuleName(*found)), "main");
+
+  // Sharing again keeps one reference per context.
+  ViewpointManager::CopySymbolContextToOthers(ViewpointHandle(0x62));
+  ViewpointManager::CopySymbolContextToOthers(ViewpointHandle(0x61));
+  EXPECT_EQ(source.Loader().ReferenceCount(), 2u);
+}
+
 // A viewpoint's context made of a loaded program shares its tables from the start, as
 // one made fresh and then assigned does, and makes no tables or cache file of its own.
 TEST_F(SymbolContextTest, AViewpointOfALoadedProgramSharesItsTablesFromTheStart) {

@@ -154,7 +154,7 @@ class RunControlTest : public ::testing::Test {
     ResetKnownModules();
     ResetCommandArguments();
     ResetSymbolLoad();
-    testing_support::ForgetProgramAndViewpoints(kThread);
+    testing_support::ForgetProgramAndViewpoints();
     SetSearchPath("", 1);
     testing_support::SetOfflineSession(true);
     platform::TakeUserBreak();

@@ -94,7 +94,7 @@ class TargetInterfaceTest : public ::testing::Test {
     ResetKnownModules();
     // The viewpoint's symbol context (a loaded program) goes with the viewpoint.
     ResetSymbolLoad();
-    testing_support::ForgetProgramAndViewpoints(kThread);
+    testing_support::ForgetProgramAndViewpoints();
     testing_support::SetOfflineSession(true);
     m_agent.Stop();
   }

@@ -161,6 +161,22 @@ TEST_F(CustomButtonsTest, BlankFieldsAreRefused) {
   }
 }
 
+// "Mod&ify..." with no button to modify (its command reaching the dialog while the
+// list is empty): the Modify dialog reports 211 as a fatal error in a box and closes
+// at once, leaving the list as it was.
+TEST_F(CustomButtonsTest, ModifyWithoutAButtonIsAFatalErrorInABox) {
+  OpenFromMenu({D::Command(kCustomModifyButton), D::Do([](D& d) {
+                  EXPECT_EQ(d.Caption(), "Custom Buttons") << "the Modify dialog closed";
+                  EXPECT_TRUE(d.Entries(kCustomButtonList).empty());
+                }),
+                D::Press(kDialogOkControl)});
+  const std::string log = m_system.TakeLog();
+  EXPECT_NE(log.find("\"FATAL ERROR #211: " + std::string(FindMessageText(211)) + "\" hand ok"), std::string::npos)
+      << log;
+  EXPECT_EQ(TakeReportedError(), 211u);
+  EXPECT_TRUE(CustomButtons().empty());
+}
+
 // Cancel after changes puts the list and the bar back as they were when the dialog
 // opened.
 TEST_F(CustomButtonsTest, CancelPutsTheButtonsAndTheBarBack) {

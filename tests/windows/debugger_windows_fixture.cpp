@@ -76,12 +76,14 @@ void DebuggerWindowsTest::TearDown() {
   SetSearchPath("", 1);
 }
 
-void DebuggerWindowsTest::ConnectToDemo() {
+void DebuggerWindowsTest::ConnectToDemo(const std::vector<std::string>& agentArguments) {
   const std::string samples = SampleModulesDirectory();
   if (AgentProgramPath().empty() || samples.empty()) GTEST_SKIP() << "the stand-in agent is not built here";
   SetSearchPath((HostPathOfUnixPath(samples) + " " + HostPathOfUnixPath(ZENTOR_SAMPLE_SOURCES_DIR)).c_str(), 1);
+  std::vector<std::string> arguments{"--module", samples + "demo.mod"};
+  arguments.insert(arguments.end(), agentArguments.begin(), agentArguments.end());
   std::string reason;
-  if (!m_session.Connect({"--module", samples + "demo.mod"}, &reason)) GTEST_SKIP() << reason;
+  if (!m_session.Connect(arguments, &reason)) GTEST_SKIP() << reason;
   BindCommandsForStandIn();
   ASSERT_EQ(SymbolTableLoaded(), 1u) << "DEMO's .SYM along the path";
   GetCurrentSymbolContext()->SetCurrentAddress(ProgramCounterRegister::Read());

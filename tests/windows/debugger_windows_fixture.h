@@ -34,9 +34,9 @@ class DebuggerWindowsTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Connects to the agent running DEMO, stopped at main's entry; skips the test when
-  // the agent is not built here.
-  void ConnectToDemo();
+  // Connects to the agent running DEMO, stopped at main's entry, with further
+  // arguments for the agent; skips the test when the agent is not built here.
+  void ConnectToDemo(const std::vector<std::string>& agentArguments = {});
   // Connects to the agent running a sample module ("spin") with nothing on the search
   // path: the module's symbols are not loaded.
   void ConnectWithoutSymbols(const std::string& module);

@@ -15,6 +15,8 @@
 #include "engine/view_managers.h"
 #include "gui/general_window.h"
 #include "gui/key_translation.h"
+#include "gui/frame_window.h"
+#include "gui/window_menu.h"
 #include "gui/window_table.h"
 #include "harness/pane_dump.h"
 #include "harness/window_procedures.h"
@@ -450,6 +452,43 @@ TEST_F(SourceWindowTest, WindowWhoseManagerCannotBeMade) {
   Key(window, static_cast<int32_t>(kKeyPopupMenu));
   EXPECT_EQ(m_system.TakeLog().find("TrackPopupMenu"), std::string::npos);
   EXPECT_EQ(window->GetTextPane().count, 0);
+}
+
+// The same through the program: the View menu's Source, sent to the frame's window
+// procedure as its menu item sends it, with the manager refused. The window stays
+// inert and stands in no Window-menu entry (the menu would list a window that shows
+// nothing); the next window made is the menu's first entry.
+TEST_F(SourceWindowTest, AWindowWhoseManagerCannotBeMadeHasNoWindowMenuEntry) {
+  OR_RETURN(ConnectToDemo());
+  UseWindowProcedures();
+  m_system.AddMenuBar(m_frame, {"&File", "&View", "&Browse", "&Go", "&Debug", "&Configure", "&Help"});
+  FrameWindow::SetFrame(m_layer.IdOf(m_frame));
+  WindowRecordList::Initialize();
+  struct Undo {
+    ~Undo() {
+      ViewManagers().Install(nullptr);
+      WindowTable::DestroyAll();
+      WindowRecordList::Initialize();
+      FrameWindow::Reset();
+    }
+  } undo;
+  RefusingSourceManagers refusing;
+  ViewManagers().Install(&refusing);
+  m_system.TakeLog();
+  testing_support::SendCommand(FrameWindow::FrameHandle(), 1070);
+  ViewManagers().Install(nullptr);
+  const std::string log = m_system.TakeLog();
+  EXPECT_NE(log.find(kSourceInitFailureText), std::string::npos) << log;
+  auto* window = static_cast<SourceWindow*>(WindowTable::FindByKindAndViewpoint(kViewSource, ViewpointHandle(m_viewpoint)));
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(window->IsOpen());
+  EXPECT_EQ(WindowRecordList::Count(), 0);
+  for (const auto& item : m_system.Items(m_system.GetMenuBar(m_frame))) EXPECT_NE(item.text, "&Window");
+
+  testing_support::SendCommand(FrameWindow::FrameHandle(), 1090);
+  ASSERT_EQ(WindowRecordList::Count(), 1);
+  EXPECT_EQ(WindowRecordList::Records()[0].title.rfind("Watch", 0), 0u) << WindowRecordList::Records()[0].title;
+  EXPECT_EQ(WindowRecordList::Records()[0].command, kWindowMenuFirstCommand);
 }
 
 }  // namespace

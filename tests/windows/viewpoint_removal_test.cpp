@@ -1,9 +1,9 @@
 // Removing a viewpoint against DEMO on the stand-in agent, beside the thread's own
 // viewpoint: what the removed one held goes (its breakpoints, its watches, its
-// windows) and what the others hold stays; the symbol context it shared stays in use
-// by the others, one it had alone is freed (the sanitizers see a context used after
-// it went, or lost), and a target that refuses to clear its breakpoints costs a
-// report, not the removal.
+// windows, its own symbol context) and what the others hold stays; the program's
+// tables it shared stay in use by the others (the sanitizers see a context or tables
+// used after they went, or lost), and a target that refuses to clear its breakpoints
+// costs a report, not the removal.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,9 +24,9 @@
 namespace zentor {
 namespace {
 
-constexpr uint32_t kSharing = 0x77;  // shares the thread's symbols
-constexpr uint32_t kAlone = 0x78;    // has a symbol context of its own
-constexpr uint32_t kBusy = 0x79;     // its target refuses to clear its breakpoints
+constexpr uint32_t kSharing = 0x77;  // shares the thread's program
+constexpr uint32_t kAlone = 0x78;    // has a program of its own (none loaded)
+constexpr uint32_t kBusy = 0x79;     // shares it too; its target refuses to clear its breakpoints
 
 class ViewpointRemovalTest : public testing_support::DebuggerWindowsTest {
  protected:
@@ -60,15 +60,19 @@ class ViewpointRemovalTest : public testing_support::DebuggerWindowsTest {
 TEST_F(ViewpointRemovalTest, WhatTheViewpointHeldGoesWithItAndWhatOthersHoldStays) {
   OR_RETURN(ConnectToDemo());
   const uint32_t thread = m_viewpoint;
-  Add(kSharing);
-  Add(kBusy);
+  for (uint32_t value : {kSharing, kBusy}) {
+    Add(value);
+    RunIn(value, {});
+    SetCurrentSymbolContext_Checked(SymbolContext::CreateForViewpoint().release());
+  }
   TmiShareSymbolContext(thread);
-  ASSERT_EQ(ViewpointManager::SymbolContextOf(ViewpointHandle(kSharing)),
-            ViewpointManager::SymbolContextOf(ViewpointHandle(thread)));
+  ASSERT_EQ(&ViewpointManager::SymbolContextOf(ViewpointHandle(kSharing))->Loader(),
+            &ViewpointManager::SymbolContextOf(ViewpointHandle(thread))->Loader());
   Add(kAlone);
   RunIn(kAlone, {});
   SetCurrentSymbolContext_Checked(SymbolContext::CreateForViewpoint().release());
   const uint64_t shared = ViewpointManager::SymbolContextOf(ViewpointHandle(thread))->Serial();
+  const uint64_t sharing = ViewpointManager::SymbolContextOf(ViewpointHandle(kSharing))->Serial();
   const uint64_t alone = ViewpointManager::SymbolContextOf(ViewpointHandle(kAlone))->Serial();
 
   RunIn(thread, {"br = f", "wa = g_color"});
@@ -93,7 +97,9 @@ TEST_F(ViewpointRemovalTest, WhatTheViewpointHeldGoesWithItAndWhatOthersHoldStay
   EXPECT_EQ(HeldBy(thread), threadHolds);
   ViewpointManager::ApplyPendingSelection();
   EXPECT_EQ(GetCurrentViewpointValue(), thread);
-  // The shared context serves the thread's viewpoint still.
+  // The removed viewpoint's own context goes; the tables it shared serve the thread's
+  // viewpoint still.
+  EXPECT_EQ(SymbolContext::Live(sharing), nullptr);
   EXPECT_NE(SymbolContext::Live(shared), nullptr);
   EXPECT_EQ(testing_support::PrintedByCommandLine("? sizeof(g_squares)"), sizeOfSquares);
   EXPECT_EQ(TakeReportedError(), 0u);

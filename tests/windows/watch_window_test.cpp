@@ -19,6 +19,7 @@
 #include "harness/dialog_driver.h"
 #include "harness/session/console_session.h"
 #include "harness/window_procedures.h"
+#include "symbols/symbol_context.h"
 #include "target/module_symbols.h"
 #include "target/tmi_viewpoint.h"
 #include "windows/breakpoint_dialogs.h"
@@ -145,8 +146,9 @@ TEST_F(WatchWindowTest, ThePopupWorksOnTheWindowsOwnViewpoint) {
   constexpr uint32_t kOther = 0x77;
   TmiAddKnownViewpoint(kOther);
   ViewpointManager::AddViewpoint(ViewpointHandle(kOther));
-  TmiShareSymbolContext(thread);
   ViewpointManager::SelectViewpoint(ViewpointManager::FindIndexByHandle(ViewpointHandle(kOther)));
+  SetCurrentSymbolContext_Checked(SymbolContext::CreateForViewpoint().release());
+  TmiShareSymbolContext(thread);
   ASSERT_EQ(testing_support::RunCommandLine("wa = &g_divisor"), 0u);
   m_viewpoint = kOther;
   WinSuper* window = Open(kViewWatch, 6, 50);

@@ -88,7 +88,7 @@ class SourcePaneAgentTest : public ::testing::Test {
     ResetKnownModules();
     ResetCommandArguments();
     ResetSymbolLoad();
-    testing_support::ForgetProgramAndViewpoints(kThread);
+    testing_support::ForgetProgramAndViewpoints();
     SetSearchPath("", 1);
     testing_support::SetOfflineSession(true);
     platform::TakeUserBreak();
