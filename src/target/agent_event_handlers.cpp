@@ -13,6 +13,7 @@
 #include "target/target_gui.h"
 #include "target/target_state.h"
 #include "console/output_writer.h"
+#include "core/current_viewpoint.h"
 #include "core/dv_error.h"
 #include "core/value_bytes.h"
 
@@ -215,8 +216,8 @@ uint32_t ExceptionEvent(uint32_t context, const AgentEventRecord& record) {
   return result == kTrapResume ? 1 : 0;
 }
 
-// 1. The name loses its extension; the module's symbol file is loaded with its bases,
-//    and every viewpoint shares the symbols.
+// 1. The name loses its extension; the module's symbol file is loaded with its bases
+//    into the current viewpoint's symbols, and every viewpoint shares them.
 // 2. Without a stop on loads the target runs on at once; with one the stop is
 //    reported ("Loaded") and the thread goes to the module's start address.
 void ModuleLoaded(uint32_t context, const AgentEventRecord& record) {
@@ -229,7 +230,7 @@ void ModuleLoaded(uint32_t context, const AgentEventRecord& record) {
     // A symbol file that cannot be loaded is reported; the module still runs.
     error.Report();
   }
-  TmiShareSymbolContext(kEventContext);
+  TmiShareSymbolContext(CurrentViewpoint().Value());
   TgtSetRunning(context, 0);
   TgtSetRunState(context, kRunStateStoppedByEvent);
   const std::string message = "A new NLM '" + name + "' is loaded";
