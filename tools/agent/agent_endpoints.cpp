@@ -54,8 +54,14 @@ uint64_t NowMilliseconds() {
 // 4. Otherwise it is executed; its answer is kept and sent. A get-event request with
 //    nothing pending stays unanswered, and the debugger reuses its number; while the
 //    thread runs it is first held for a while in case an event comes.
-// A new request means the debugger has given up a held one.
+// A new request means the debugger has given up a held one. An answer the fault plan
+// held back goes out first: it comes after the debugger gave up waiting for it.
 void AgentEndpoint::OnRequest(const AgentPacket& request) {
+  if (m_lateAnswer.has_value()) {
+    const AgentPacket late = *m_lateAnswer;
+    m_lateAnswer.reset();
+    SendAnswer(late);
+  }
   if (m_held.has_value()) {
     m_trace.Line("silent seq=%u command=0x%02x", m_held->m_request.Sequence(), m_held->m_request.Code());
     m_held.reset();
@@ -161,12 +167,21 @@ void AgentEndpoint::Transmit(const AgentPacket& answer) {
     m_trace.Line("fault %u delay", number);
     SleepMilliseconds(m_faults.m_delayMilliseconds);
   }
-  if (m_faults.m_ackFirst) SendControl(kAckByte);
-  SendAnswerBytes(copy.Bytes(), copy.WireSize());
+  if (listed(m_faults.m_late)) {
+    m_trace.Line("fault %u late", number);
+    m_lateAnswer = copy;
+    return;
+  }
+  SendAnswer(copy);
   if (listed(m_faults.m_duplicate)) {
     m_trace.Line("fault %u duplicate", number);
     SendAnswerBytes(copy.Bytes(), copy.WireSize());
   }
+}
+
+void AgentEndpoint::SendAnswer(const AgentPacket& answer) {
+  if (m_faults.m_ackFirst) SendControl(kAckByte);
+  SendAnswerBytes(answer.Bytes(), answer.WireSize());
 }
 
 UdpEndpoint::~UdpEndpoint() {
