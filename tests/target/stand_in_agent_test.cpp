@@ -179,7 +179,11 @@ TEST_P(StandInAgentTest, SpoiledAnswersGiveTheSameResults) {
       {"answer twice", {"--duplicate", "1-6"}, "fault", 6, false},
       {"stale sequence numbers", {"--stale", "2,3"}, "duplicate", 2, true},
       {"ACK before every answer", {"--ack-first"}, "fault", 0, false},
-      {"serial writes in pieces", {"--split-writes", "5:3"}, "fault", 0, false},
+      // The header comes whole (a short one is a broken line), the rest in pieces the
+      // debugger puts together. A pause that a busy machine stretches towards the
+      // read's 33 ms interval makes the agent drop the rest of that answer, which the
+      // debugger refuses with NAK and gets again.
+      {"serial writes in pieces", {"--split-writes", "14:3"}, "fault", 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

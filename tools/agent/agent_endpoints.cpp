@@ -21,6 +21,9 @@ namespace {
 constexpr uint64_t kPacketGapMilliseconds = 500;
 // After a damaged packet the rest of it is discarded until the line is this quiet.
 constexpr int kDamageQuietMilliseconds = 5;
+// A pause between pieces of an answer this long may have outlasted the debugger's
+// 33 ms read interval by the time the next piece is in the line.
+constexpr uint64_t kLatePieceMilliseconds = 20;
 
 void SleepMilliseconds(uint32_t milliseconds) {
   timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
@@ -360,16 +363,29 @@ void SerialEndpoint::RefuseDamaged() {
 void SerialEndpoint::SendControl(uint8_t byte) { Write(&byte, 1); }
 
 // Split writes arrive as pieces with pauses shorter than the debugger's 33 ms read
-// interval: the debugger must put them together.
+// interval: the debugger must put them together. A pause meant to stay inside that
+// interval which a busy machine stretched beyond kLatePieceMilliseconds may already
+// have ended the debugger's read: the rest of the answer is dropped, as a line that
+// lost it would, so that it cannot come later as stray bytes between packets (the
+// debugger refuses the short answer and gets it again).
 void SerialEndpoint::SendAnswerBytes(const uint8_t* bytes, uint32_t length) {
   const uint32_t piece = Faults().m_splitBytes;
+  const uint32_t pause = Faults().m_splitPauseMilliseconds;
   if (piece == 0 || length <= 1) {
     Write(bytes, length);
     return;
   }
+  uint64_t written = 0;
   for (uint32_t at = 0; at < length; at += piece) {
-    if (at != 0) SleepMilliseconds(Faults().m_splitPauseMilliseconds);
+    if (at != 0) {
+      SleepMilliseconds(pause);
+      if (pause < kLatePieceMilliseconds && NowMilliseconds() - written >= kLatePieceMilliseconds) {
+        TraceLine("late piece: the rest of the answer dropped");
+        return;
+      }
+    }
     Write(bytes + at, std::min(piece, length - at));
+    written = NowMilliseconds();
   }
 }
 

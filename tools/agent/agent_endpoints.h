@@ -42,6 +42,7 @@ class AgentEndpoint {
   void OnControlByte(uint8_t byte);
 
   const FaultPlan& Faults() const { return m_faults; }
+  void TraceLine(const char* text) { m_trace.Line("%s", text); }
   // Sends one control byte or one whole answer.
   virtual void SendControl(uint8_t byte) = 0;
   virtual void SendAnswerBytes(const uint8_t* bytes, uint32_t length) = 0;
