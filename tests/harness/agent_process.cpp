@@ -30,7 +30,10 @@ extern char** environ;
 namespace zentor::testing_support {
 namespace {
 
-constexpr int kStartSeconds = 20;
+// Hang limits, far beyond what the agent takes on a busy machine: it listens within
+// a fraction of a second and ends within 200 ms of its ready file's removal.
+constexpr auto kStartLimit = std::chrono::seconds(60);
+constexpr auto kStopLimit = std::chrono::seconds(60);
 constexpr const char* kIdleExitSeconds = "120";
 
 int ProcessNumber() {
@@ -47,6 +50,19 @@ std::string ReadWholeFile(const std::string& path) {
   text << in.rdbuf();
   return text.str();
 }
+
+#ifdef _WIN32
+// Whether the agent's process (a Unix process) still runs, from the host's process
+// table as Wine shows it: gone, ended and not yet reaped ("Z"), or a process of
+// another program that has its number by now all count as ended.
+bool AgentProcessRuns(intptr_t pid) {
+  const std::string stat = ReadWholeFile(HostPathOfUnixPath("/proc/" + std::to_string(pid) + "/stat"));
+  const size_t name = stat.find("(zentor-agent)");
+  if (name == std::string::npos) return false;
+  const size_t state = stat.find_first_not_of(' ', name + 14);
+  return state != std::string::npos && stat[state] != 'Z' && stat[state] != 'X';
+}
+#endif
 
 }  // namespace
 
@@ -137,6 +153,7 @@ bool AgentProcess::Start(const std::vector<std::string>& arguments, std::string*
     if (!line.empty()) line += ' ';
     line += argument.find(' ') == std::string::npos ? argument : "\"" + argument + "\"";
   }
+  m_process = 0;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -168,7 +185,7 @@ bool AgentProcess::Start(const std::vector<std::string>& arguments, std::string*
   m_process = pid;
 #endif
   m_running = true;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kStartSeconds);
+  const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
   while (std::chrono::steady_clock::now() < deadline) {
     std::istringstream lines(ReadWholeFile(HostPathOfUnixPath(ready)));
     std::string key;
@@ -179,6 +196,10 @@ bool AgentProcess::Start(const std::vector<std::string>& arguments, std::string*
         lines >> m_udpPort;
       } else if (key == "pty") {
         lines >> m_ptyPath;
+#ifdef _WIN32
+      } else if (key == "pid") {
+        lines >> m_process;
+#endif
       }
     }
     if (any) return true;
@@ -197,25 +218,29 @@ bool AgentProcess::Start(const std::vector<std::string>& arguments, std::string*
   return false;
 }
 
+// The agent notices the missing ready file and ends; the next agent of the program
+// starts only after it, so that the two never share the COM1 link (an agent that
+// ends removes the link while it names its own line).
 void AgentProcess::Stop() {
   if (!m_running) return;
   m_running = false;
   std::remove(HostPathOfUnixPath(UnixFile(".ready")).c_str());
+  const auto deadline = std::chrono::steady_clock::now() + kStopLimit;
 #ifndef _WIN32
   const pid_t pid = static_cast<pid_t>(m_process);
-  for (int i = 0; i < 300; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) {
-      std::remove(UnixFile(".trace").c_str());
-      return;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) != pid) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
 #else
-  // The agent notices the missing ready file within 200 ms and ends.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  while (m_process != 0 && AgentProcessRuns(m_process) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 #endif
   std::remove(HostPathOfUnixPath(UnixFile(".trace")).c_str());
 }

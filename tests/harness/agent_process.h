@@ -56,7 +56,8 @@ class AgentProcess {
   void Stop();
 
   uint16_t UdpPort() const { return m_udpPort; }
-  // The agent's process id on the native build (0 before it started; under Wine none).
+  // The agent's process id (0 before it started; under Wine the host's number, which
+  // its ready file gives).
   intptr_t ProcessId() const { return m_process; }
   // "127.0.0.1:PORT", the debugger's link name for this agent.
   std::string UdpLinkName() const;

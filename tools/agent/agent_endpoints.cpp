@@ -21,6 +21,9 @@ namespace {
 constexpr uint64_t kPacketGapMilliseconds = 500;
 // After a damaged packet the rest of it is discarded until the line is this quiet.
 constexpr int kDamageQuietMilliseconds = 5;
+// A pause between pieces of an answer this long may have outlasted the debugger's
+// 33 ms read interval by the time the next piece is in the line.
+constexpr uint64_t kLatePieceMilliseconds = 20;
 
 void SleepMilliseconds(uint32_t milliseconds) {
   timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
@@ -54,8 +57,14 @@ uint64_t NowMilliseconds() {
 // 4. Otherwise it is executed; its answer is kept and sent. A get-event request with
 //    nothing pending stays unanswered, and the debugger reuses its number; while the
 //    thread runs it is first held for a while in case an event comes.
-// A new request means the debugger has given up a held one.
+// A new request means the debugger has given up a held one. An answer the fault plan
+// held back goes out first: it comes after the debugger gave up waiting for it.
 void AgentEndpoint::OnRequest(const AgentPacket& request) {
+  if (m_lateAnswer.has_value()) {
+    const AgentPacket late = *m_lateAnswer;
+    m_lateAnswer.reset();
+    SendAnswer(late);
+  }
   if (m_held.has_value()) {
     m_trace.Line("silent seq=%u command=0x%02x", m_held->m_request.Sequence(), m_held->m_request.Code());
     m_held.reset();
@@ -161,12 +170,21 @@ void AgentEndpoint::Transmit(const AgentPacket& answer) {
     m_trace.Line("fault %u delay", number);
     SleepMilliseconds(m_faults.m_delayMilliseconds);
   }
-  if (m_faults.m_ackFirst) SendControl(kAckByte);
-  SendAnswerBytes(copy.Bytes(), copy.WireSize());
+  if (listed(m_faults.m_late)) {
+    m_trace.Line("fault %u late", number);
+    m_lateAnswer = copy;
+    return;
+  }
+  SendAnswer(copy);
   if (listed(m_faults.m_duplicate)) {
     m_trace.Line("fault %u duplicate", number);
     SendAnswerBytes(copy.Bytes(), copy.WireSize());
   }
+}
+
+void AgentEndpoint::SendAnswer(const AgentPacket& answer) {
+  if (m_faults.m_ackFirst) SendControl(kAckByte);
+  SendAnswerBytes(answer.Bytes(), answer.WireSize());
 }
 
 UdpEndpoint::~UdpEndpoint() {
@@ -345,16 +363,29 @@ void SerialEndpoint::RefuseDamaged() {
 void SerialEndpoint::SendControl(uint8_t byte) { Write(&byte, 1); }
 
 // Split writes arrive as pieces with pauses shorter than the debugger's 33 ms read
-// interval: the debugger must put them together.
+// interval: the debugger must put them together. A pause meant to stay inside that
+// interval which a busy machine stretched beyond kLatePieceMilliseconds may already
+// have ended the debugger's read: the rest of the answer is dropped, as a line that
+// lost it would, so that it cannot come later as stray bytes between packets (the
+// debugger refuses the short answer and gets it again).
 void SerialEndpoint::SendAnswerBytes(const uint8_t* bytes, uint32_t length) {
   const uint32_t piece = Faults().m_splitBytes;
+  const uint32_t pause = Faults().m_splitPauseMilliseconds;
   if (piece == 0 || length <= 1) {
     Write(bytes, length);
     return;
   }
+  uint64_t written = 0;
   for (uint32_t at = 0; at < length; at += piece) {
-    if (at != 0) SleepMilliseconds(Faults().m_splitPauseMilliseconds);
+    if (at != 0) {
+      SleepMilliseconds(pause);
+      if (pause < kLatePieceMilliseconds && NowMilliseconds() - written >= kLatePieceMilliseconds) {
+        TraceLine("late piece: the rest of the answer dropped");
+        return;
+      }
+    }
     Write(bytes + at, std::min(piece, length - at));
+    written = NowMilliseconds();
   }
 }
 

@@ -42,6 +42,7 @@ class AgentEndpoint {
   void OnControlByte(uint8_t byte);
 
   const FaultPlan& Faults() const { return m_faults; }
+  void TraceLine(const char* text) { m_trace.Line("%s", text); }
   // Sends one control byte or one whole answer.
   virtual void SendControl(uint8_t byte) = 0;
   virtual void SendAnswerBytes(const uint8_t* bytes, uint32_t length) = 0;
@@ -56,6 +57,8 @@ class AgentEndpoint {
   };
 
   void Transmit(const AgentPacket& answer);
+  // Sends an answer as it goes out: after an ACK when the fault plan says so.
+  void SendAnswer(const AgentPacket& answer);
   // Executes an intact request that is neither a repeat nor a late copy.
   void Execute(const AgentPacket& request);
   // Forgets what the session before a hello asked and was answered.
@@ -73,6 +76,8 @@ class AgentEndpoint {
   std::optional<AgentPacket> m_lastAnswer;
   std::optional<uint32_t> m_lastSequence;
   std::optional<HeldRequest> m_held;
+  // An answer the fault plan holds back until the next request arrives.
+  std::optional<AgentPacket> m_lateAnswer;
   uint32_t m_answersSent = 0;
 };
 

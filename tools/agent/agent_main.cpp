@@ -32,6 +32,7 @@ bool WriteReadyFile(const std::string& path, const UdpEndpoint* udp, const Seria
     std::ofstream out(temporary);
     if (udp != nullptr) out << "udp-port " << udp->Port() << "\n";
     if (serial != nullptr) out << "pty " << serial->LinePath() << "\n";
+    out << "pid " << getpid() << "\n";
     if (!out) return false;
   }
   return std::rename(temporary.c_str(), path.c_str()) == 0;

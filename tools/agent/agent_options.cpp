@@ -36,8 +36,8 @@ constexpr const char* kUsage =
     "                        (repeatable: each go takes the next): thread-created:ADDRESS,\n"
     "                        thread-exited, load-error:STATUS or server-error:STATUS\n"
     "Running under tests:\n"
-    "  --ready-file FILE     once listening, write \"udp-port N\" and \"pty PATH\" lines to\n"
-    "                        FILE; the agent ends when FILE is removed\n"
+    "  --ready-file FILE     once listening, write \"udp-port N\", \"pty PATH\" and \"pid N\"\n"
+    "                        lines to FILE; the agent ends when FILE is removed\n"
     "  --idle-exit SECONDS   end after that long without a request\n"
     "  --trace FILE          write one line per request, answer and control byte\n"
     "  --quiet               do not print where the agent listens\n"
@@ -45,6 +45,8 @@ constexpr const char* kUsage =
     "  --drop LIST           do not send those answers\n"
     "  --damage LIST         flip a bit of their packet sum\n"
     "  --delay LIST          send them late (--delay-ms MS, default 300)\n"
+    "  --late LIST           hold them until the next request comes, then send them\n"
+    "                        before that request is handled\n"
     "  --duplicate LIST      send them twice\n"
     "  --stale LIST          send them with the previous sequence number\n"
     "  --ack-first           send an ACK before every answer\n"
@@ -163,6 +165,8 @@ bool ParseAgentOptions(const std::vector<std::string>& arguments, AgentOptions* 
       good = value(&text) && ParseList(text, &faults.m_damage);
     } else if (option == "--delay") {
       good = value(&text) && ParseList(text, &faults.m_delay);
+    } else if (option == "--late") {
+      good = value(&text) && ParseList(text, &faults.m_late);
     } else if (option == "--delay-ms") {
       good = value(&text) && ParseCount(text, &faults.m_delayMilliseconds, 60000);
     } else if (option == "--duplicate") {

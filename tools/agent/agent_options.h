@@ -17,6 +17,7 @@ struct FaultPlan {
   std::set<uint32_t> m_drop;       // not sent at all
   std::set<uint32_t> m_damage;     // one bit of the packet sum flipped
   std::set<uint32_t> m_delay;      // sent after m_delayMilliseconds
+  std::set<uint32_t> m_late;       // held until the next request comes (the debugger's repeat)
   std::set<uint32_t> m_duplicate;  // sent twice
   std::set<uint32_t> m_stale;      // sent with the previous sequence number
   uint32_t m_delayMilliseconds = 300;

@@ -93,7 +93,9 @@ bool SerialPort::SetTimeouts(const SerialTimeouts& timeouts) {
 
 // The Windows rules: the total time-out runs from the start of the read; the interval
 // time-out starts with the first byte and restarts with each one. Zero fields switch
-// their limit off.
+// their limit off. A limit ends the read only when a look made after it found nothing:
+// a reader that was not scheduled for a while still takes the bytes that came in time,
+// as a port's driver would have kept them.
 int32_t SerialPort::Read(void* buffer, uint32_t length) {
   if (!IsOpen()) return -1;
   auto* bytes = static_cast<uint8_t*>(buffer);
@@ -105,6 +107,7 @@ int32_t SerialPort::Read(void* buffer, uint32_t length) {
   uint64_t intervalDeadline = 0;
   uint32_t got = 0;
   while (got < length) {
+    const uint64_t looked = MonotonicMicroseconds();
     const ssize_t n = ::read(Fd(m_handle), bytes + got, length - got);
     if (n > 0) {
       got += static_cast<uint32_t>(n);
@@ -116,13 +119,14 @@ int32_t SerialPort::Read(void* buffer, uint32_t length) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) return -1;
     if (n == 0) return -1;  // end of file: the other side of the line is gone
+    const bool intervalLimited = got > 0 && intervalDeadline != 0;
+    if ((totalLimited && looked >= totalDeadline) || (intervalLimited && looked >= intervalDeadline)) break;
     int wait = -1;
     if (totalLimited) wait = MillisecondsUntil(totalDeadline);
-    if (got > 0 && intervalDeadline != 0) {
+    if (intervalLimited) {
       const int interval = MillisecondsUntil(intervalDeadline);
       wait = wait < 0 ? interval : std::min(wait, interval);
     }
-    if (wait == 0) break;
     pollfd ready{Fd(m_handle), POLLIN, 0};
     const int result = ::poll(&ready, 1, wait);
     if (result < 0 && errno != EINTR) return -1;
