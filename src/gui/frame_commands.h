@@ -4,12 +4,12 @@
 // one), the Go menu and the buttons run the Source window's commands, the Viewpoint
 // Group items act on the current viewpoint's windows, Save on Exit, Break on all NLM
 // loads and Clear Saved Values act on the saved settings, "E&xit" asks the debugger
-// to exit and the Help menu asks the help engine. The commands that open dialogs run the launchers the windows installed
-// (frame_dialog_launchers.h), the Window menu's go to its list, and any other command
-// to the handler registered for it in the layer's menu handler table (the Colors,
-// invocation and Custom Buttons dialogs, the custom buttons themselves). Two are
-// taken and do nothing of their own: 1390, and 1475, whose request to the engine's
-// kind 14 the dispatcher ignores.
+// to exit and the Help menu asks the help engine. The commands that open dialogs run
+// the launchers the windows installed (frame_dialog_launchers.h), the Window menu's go
+// to its list, and any other command to the handler registered for it in the layer's
+// menu handler table (the Colors, invocation and Custom Buttons dialogs, the custom
+// buttons themselves). Two are taken and do nothing of their own: 1390, and 1475,
+// whose request to the engine's kind 14 the dispatcher ignores.
 
 #include <cstdint>
 
