@@ -516,6 +516,37 @@ int TimeExit(HWND top, int command, DWORD limit) {
   return 0;
 }
 
+// Whether a window has stopped working: its picture on the screen has not changed
+// for the limit. A timed wait gives up only then (a hang): a machine too busy to let
+// the program work at its pace costs time, never the run. It looks every 200 ms.
+class ProgressWatch {
+ public:
+  ProgressWatch(HWND window, DWORD limit) : m_window(window), m_limit(limit) {
+    m_lastLook = m_lastChange = GetTickCount();
+  }
+  bool Stalled() {
+    const DWORD now = GetTickCount();
+    if (now - m_lastLook >= 200) {
+      m_lastLook = now;
+      RECT area{};
+      GetWindowRect(m_window, &area);
+      ScreenGrab grab;
+      if (GrabScreen(area, &grab) && grab.bits != m_picture.bits) {
+        m_picture = std::move(grab);
+        m_lastChange = now;
+      }
+    }
+    return now - m_lastChange > m_limit;
+  }
+
+ private:
+  HWND m_window;
+  DWORD m_limit;
+  DWORD m_lastLook;
+  DWORD m_lastChange;
+  ScreenGrab m_picture;
+};
+
 BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM parameter) {
   auto* search = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(parameter);
   if (IsWindowVisible(window) && ProcessOf(window) == search->first) search->second.push_back(window);
@@ -529,6 +560,8 @@ bool BringToForeground(HWND top);
 // 1. the window's picture changes (the keys have had their effect);
 // 2. from then on, the last moment no visible top-level window of the program had a
 //    part left to paint, once that has held for 50 ms.
+// It gives up when nothing changes for the limit (1), or when the painting goes on
+// while the window's picture stays as it is for the limit (2).
 int TimeRepaint(HWND top, const std::string& keys, DWORD limit) {
   std::pair<DWORD, std::vector<HWND>> program{ProcessOf(top), {}};
   EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&program));
@@ -546,6 +579,7 @@ int TimeRepaint(HWND top, const std::string& keys, DWORD limit) {
     Sleep(1);
   }
   DWORD clean = 0;
+  ProgressWatch painting(top, limit);
   for (;;) {
     bool pending = false;
     for (HWND window : program.second) pending = pending || GetUpdateRect(window, nullptr, FALSE);
@@ -557,7 +591,7 @@ int TimeRepaint(HWND top, const std::string& keys, DWORD limit) {
     } else if (tick - clean >= 50) {
       break;
     }
-    if (tick - start > limit) return Fail("the windows are still being painted");
+    if (pending && painting.Stalled()) return Fail("the windows are still being painted");
     Sleep(1);
   }
   std::printf("%lu\n", clean - start);
@@ -653,7 +687,8 @@ LONGLONG FileSize(const std::string& path) {
 
 // Types the keys at once and waits for the work they started to be done: a file that
 // grows (a log the program or a stand-in writes), or "#CLASS" a window of that class
-// that shows (a menu the last key opens): the milliseconds.
+// that shows (a menu the last key opens): the milliseconds. It gives up when the
+// window's picture has not changed for the limit (the work shows as it goes).
 int TimeType(HWND top, const std::string& keys, const std::string& until, DWORD limit) {
   const bool byWindow = !until.empty() && until[0] == '#';
   const std::string& file = until;
@@ -666,6 +701,7 @@ int TimeType(HWND top, const std::string& keys, const std::string& until, DWORD 
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&begin);
   if (!TypeText(keys)) return Fail("cannot type \"" + keys + "\"");
+  ProgressWatch work(top, limit);
   for (;;) {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
@@ -674,7 +710,7 @@ int TimeType(HWND top, const std::string& keys, const std::string& until, DWORD 
       std::printf("%lld\n", static_cast<long long>(ms));
       return 0;
     }
-    if (ms > static_cast<LONGLONG>(limit)) return Fail(byWindow ? "no window " + until : file + " did not grow");
+    if (work.Stalled()) return Fail(byWindow ? "no window " + until : file + " did not grow");
     Sleep(1);
   }
 }
