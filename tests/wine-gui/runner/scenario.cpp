@@ -837,22 +837,28 @@ class ScenarioRun {
   }
 
   // The command loop is back at its input, done with everything before: a command
-  // typed now into the frame ("eval N" with an N of its own) has run, its value is in
-  // the log. What the program does while it is busy (a step, the windows' reads that
-  // follow it) drops the keys that come meanwhile, function keys among them; after a
-  // fence the next key finds it waiting for input.
+  // typed now into the frame has been read, its echo is in the log. What the program
+  // does while it is busy (a step, the windows' reads that follow it) drops the keys
+  // with a meaning (function and cursor keys) and the clicks that come for its windows
+  // meanwhile; after a fence the next one finds it waiting for input. The command
+  // prints nothing: "fence = N" sets a debug variable the first fence defines.
   bool Fence(const std::string& log, std::string* why) {
-    const std::string number = std::to_string(900000 + ++m_fences);
-    RunResult typed = m_desktop.Run({m_driver, "type", kFrameTitle, "eval " + number + "{enter}"}, kDriverRunLimitMs);
+    const std::string command = "fence = " + std::to_string(++m_fences);
+    const std::string keys = (m_fences == 1 ? "define int4 fence = 0{enter}" : "") + command + "{enter}";
+    RunResult typed = m_desktop.Run({m_driver, "type", kFrameTitle, keys}, kDriverRunLimitMs);
     if (typed.status != 0) {
       *why = "zentor-driver type: " + Trim(typed.output);
       return false;
     }
     const std::string path = m_paths.scratch + "/work/" + log;
     for (int waited = 0;; waited += 20) {
-      if (Slurp(path).find(number + "  0x") != std::string::npos) return true;
+      const std::string text = Slurp(path);
+      for (size_t at = text.find(">" + command); at != std::string::npos; at = text.find(">" + command, at + 1)) {
+        const size_t end = at + 1 + command.size();
+        if (end == text.size() || text[end] == '\r' || text[end] == '\n') return true;
+      }
       if (waited > kHangLimitMs) {
-        *why = log + " does not hold the value of \"eval " + number + "\"";
+        *why = log + " does not hold the command \"" + command + "\"";
         return false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
