@@ -988,9 +988,11 @@ class ScenarioRun {
     return true;
   }
 
-  // The debugger's frame as it was when a step failed, kept in the scratch directory
-  // (failure.png) beside the step's message.
+  // What a failed step left: the program's windows listed, and its frame's picture
+  // kept in the scratch directory (failure.png).
   void KeepFailurePicture() {
+    RunResult listing = m_desktop.Run({m_driver, "windows", kFrameTitle}, kDriverRunLimitMs);
+    if (listing.status == 0) std::printf("the program's windows when the step failed:\n%s", listing.output.c_str());
     StepOutcome picture;
     if (!Capture({"capture", kFrameTitle}, &picture)) return;
     std::string error;
