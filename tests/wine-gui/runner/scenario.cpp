@@ -350,14 +350,14 @@ class ScenarioRun {
     }
     if (IsTimedAction(name)) {
       bool done = false;
-      if (name == "speed" && w.size() >= 8) done = Speed(w, outcome, &why);
-      else if (name == "speed-agent" && (w.size() == 6 || w.size() == 7)) done = SpeedAgent(w, outcome, &why);
-      else if (name == "speed-repaint" && (w.size() == 5 || (w.size() == 7 && w[5] == "fence"))) {
+      if (name == "speed" && w.size() >= 5) done = Speed(w, outcome, &why);
+      else if (name == "speed-agent" && (w.size() == 5 || w.size() == 6)) done = SpeedAgent(w, outcome, &why);
+      else if (name == "speed-repaint" && (w.size() == 4 || (w.size() == 6 && w[4] == "fence"))) {
         done = SpeedRepaint(w, outcome, &why);
       }
-      else if (name == "rate" && w.size() == 7) done = Rate(w, outcome, &why);
-      else if (name == "time-keys" && w.size() == 8) done = TimeKeys(w, outcome, &why);
-      else if (name == "speed-command" && w.size() == 6) done = SpeedCommand(w, outcome, &why);
+      else if (name == "rate" && w.size() == 6) done = Rate(w, outcome, &why);
+      else if (name == "time-keys" && w.size() == 7) done = TimeKeys(w, outcome, &why);
+      else if (name == "speed-command" && w.size() == 5) done = SpeedCommand(w, outcome, &why);
       else why = "wrong arguments: " + name;
       m_figureNames.clear();
       return done;
@@ -618,51 +618,51 @@ class ScenarioRun {
     return false;
   }
 
-  // The timed actions measure figures and print them beside their targets; none fails
-  // on a figure, only on a run that does not come to its end (the hang limit). Each
+  // The timed actions measure figures and print them; none fails on a figure, only on
+  // a run that does not come to its end (the hang limit). The targets the figures aim
+  // at are the GUI benchmarks' (scripts/bench --gui), not the scenarios'. Each action
   // takes its figure's name from the `figure` action before it.
   //
-  // speed-repaint RUNS TARGET TITLE KEYS [fence LOG]: the keys typed into the window
+  // speed-repaint RUNS TITLE KEYS [fence LOG]: the keys typed into the window
   // RUNS times, each timed to the last of the program's windows repainted; with a
   // fence, each run after the first begins once the command loop is back at its
   // input (see Fence): keys the program takes while it is still busy are dropped.
   bool SpeedRepaint(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
-    Figure figure = NewFigure(0, w[4] + " to every window repainted", "ms", ToInt(w[2], 60));
+    Figure figure = NewFigure(0, w[3] + " to every window repainted", "ms");
     for (int run = 0; run < runs; ++run) {
-      RunResult timed = m_desktop.Run({m_driver, "time-repaint", w[3], w[4], std::to_string(kHangLimitMs)},
+      RunResult timed = m_desktop.Run({m_driver, "time-repaint", w[2], w[3], std::to_string(kHangLimitMs)},
                                       kTimedRunLimitMs);
       if (timed.status != 0) {
         *why = "run " + std::to_string(run + 1) + ": " + Trim(timed.output);
         return false;
       }
       figure.samples.push_back(std::atof(timed.output.c_str()));
-      if (w.size() == 7 && !Fence(w[6], why)) return false;
-      if (!Settle(w[3], why)) return false;
+      if (w.size() == 6 && !Fence(w[5], why)) return false;
+      if (!Settle(w[2], why)) return false;
     }
     Report(figure, outcome);
     return true;
   }
 
-  // speed RUNS START VIEW EXIT VIEW_COMMAND VIEW_TITLE FRAME_TITLE [ARGS...]: the
-  // program started RUNS times from inside the desktop; each run times the start to
-  // its visible frame, a posted View command to its window and the Exit command to the
-  // end of the process (answering the end-of-session question). START, VIEW and EXIT
-  // are the three targets (ms); `figure` names the three figures.
+  // speed RUNS VIEW_COMMAND VIEW_TITLE FRAME_TITLE [ARGS...]: the program started RUNS
+  // times from inside the desktop; each run times the start to its visible frame, a
+  // posted View command to its window and the Exit command to the end of the process
+  // (answering the end-of-session question); `figure` names the three figures.
   bool Speed(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
-    const std::string& viewCommand = w[5];
-    const std::string& viewTitle = w[6];
-    const std::string& frameTitle = w[7];
-    Figure figures[3] = {NewFigure(0, "start to the visible frame", "ms", ToInt(w[2], 1000)),
-                         NewFigure(1, "View command " + viewCommand + " to \"" + viewTitle + "\"", "ms", ToInt(w[3], 100)),
-                         NewFigure(2, "Exit to the end of the process", "ms", ToInt(w[4], 1000))};
+    const std::string& viewCommand = w[2];
+    const std::string& viewTitle = w[3];
+    const std::string& frameTitle = w[4];
+    Figure figures[3] = {NewFigure(0, "start to the visible frame", "ms"),
+                         NewFigure(1, "View command " + viewCommand + " to \"" + viewTitle + "\"", "ms"),
+                         NewFigure(2, "Exit to the end of the process", "ms")};
     PlaceProgram();
     for (int run = 0; run < runs; ++run) {
       const std::string where = "run " + std::to_string(run + 1) + ": ";
       std::vector<std::string> launch{m_driver, "launch", frameTitle, std::to_string(kHangLimitMs),
                                       WineDesktop::WindowsPath(m_programCopy)};
-      launch.insert(launch.end(), w.begin() + 8, w.end());
+      launch.insert(launch.end(), w.begin() + 5, w.end());
       RunResult started = m_desktop.Run(launch, kDriverRunLimitMs, m_paths.scratch + "/work");
       if (started.status != 0) {
         *why = where + Trim(started.output);
@@ -691,23 +691,22 @@ class ScenarioRun {
     return true;
   }
 
-  // rate RUNS COUNT TARGET TITLE TEXT KEYS: RUNS times the program is given TEXT (not
-  // timed), then KEYS, and the time from the keys to the help stand-in's next request
-  // (the work TEXT started ends by asking for help) gives COUNT lines per second;
-  // TARGET is in lines per second.
+  // rate RUNS COUNT TITLE TEXT KEYS: RUNS times the program is given TEXT (not timed),
+  // then KEYS, and the time from the keys to the help stand-in's next request (the work
+  // TEXT started ends by asking for help) gives COUNT lines per second.
   bool Rate(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
     const double count = ToInt(w[2], 0);
-    Figure figure = NewFigure(0, "output lines", "lines/s", ToInt(w[3], 0));
+    Figure figure = NewFigure(0, "output lines", "lines/s");
     figure.higherIsBetter = true;
     for (int run = 0; run < runs; ++run) {
       const std::string where = "run " + std::to_string(run + 1) + ": ";
-      RunResult typed = m_desktop.Run({m_driver, "type", w[4], w[5]}, kDriverRunLimitMs);
+      RunResult typed = m_desktop.Run({m_driver, "type", w[3], w[4]}, kDriverRunLimitMs);
       if (typed.status != 0) {
         *why = where + Trim(typed.output);
         return false;
       }
-      RunResult timed = m_desktop.Run({m_driver, "time-type", w[4], w[6], WineDesktop::WindowsPath(m_helpLog),
+      RunResult timed = m_desktop.Run({m_driver, "time-type", w[3], w[5], WineDesktop::WindowsPath(m_helpLog),
                                        std::to_string(kHangLimitMs)}, kTimedRunLimitMs);
       if (timed.status != 0) {
         *why = where + Trim(timed.output);
@@ -719,31 +718,31 @@ class ScenarioRun {
     return true;
   }
 
-  // time-keys RUNS TARGET TITLE SETUP KEYS UNTIL AFTER: RUNS times SETUP is typed (not
+  // time-keys RUNS TITLE SETUP KEYS UNTIL AFTER: RUNS times SETUP is typed (not
   // timed), then KEYS, timed until UNTIL ("#CLASS": a window of the class shows;
   // "help": the help stand-in's next request), then AFTER.
   bool TimeKeys(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
-    const std::string until = w[6] == "help" ? WineDesktop::WindowsPath(m_helpLog) : w[6];
-    Figure figure = NewFigure(0, w[5] + " until " + w[6], "ms", ToInt(w[2], 0));
+    const std::string until = w[5] == "help" ? WineDesktop::WindowsPath(m_helpLog) : w[5];
+    Figure figure = NewFigure(0, w[4] + " until " + w[5], "ms");
     for (int run = 0; run < runs; ++run) {
       const std::string where = "run " + std::to_string(run + 1) + ": ";
-      if (!w[4].empty()) {
-        RunResult typed = m_desktop.Run({m_driver, "type", w[3], w[4]}, kDriverRunLimitMs);
+      if (!w[3].empty()) {
+        RunResult typed = m_desktop.Run({m_driver, "type", w[2], w[3]}, kDriverRunLimitMs);
         if (typed.status != 0) {
           *why = where + Trim(typed.output);
           return false;
         }
       }
       RunResult timed =
-          m_desktop.Run({m_driver, "time-type", w[3], w[5], until, std::to_string(kHangLimitMs)}, kTimedRunLimitMs);
+          m_desktop.Run({m_driver, "time-type", w[2], w[4], until, std::to_string(kHangLimitMs)}, kTimedRunLimitMs);
       if (timed.status != 0) {
         *why = where + Trim(timed.output);
         return false;
       }
       figure.samples.push_back(std::atof(timed.output.c_str()));
-      if (!w[7].empty() && m_desktop.Run({m_driver, "type", w[3], w[7]}, kDriverRunLimitMs).status != 0) {
-        *why = where + "cannot type " + w[7];
+      if (!w[6].empty() && m_desktop.Run({m_driver, "type", w[2], w[6]}, kDriverRunLimitMs).status != 0) {
+        *why = where + "cannot type " + w[6];
         return false;
       }
     }
@@ -751,25 +750,25 @@ class ScenarioRun {
     return true;
   }
 
-  // speed-command RUNS TARGET TITLE ID WINDOW: RUNS times a command posted to the
+  // speed-command RUNS TITLE ID WINDOW: RUNS times a command posted to the
   // window TITLE until the window WINDOW of the program shows, closing WINDOW after
   // each.
   bool SpeedCommand(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
-    Figure figure = NewFigure(0, "command " + w[4] + " to \"" + w[5] + "\"", "ms", ToInt(w[2], 0));
+    Figure figure = NewFigure(0, "command " + w[3] + " to \"" + w[4] + "\"", "ms");
     for (int run = 0; run < runs; ++run) {
       const std::string where = "run " + std::to_string(run + 1) + ": ";
-      RunResult opened = m_desktop.Run({m_driver, "time-command", w[3], w[4], w[5], std::to_string(kHangLimitMs)},
+      RunResult opened = m_desktop.Run({m_driver, "time-command", w[2], w[3], w[4], std::to_string(kHangLimitMs)},
                                        kDriverRunLimitMs);
       if (opened.status != 0) {
         *why = where + Trim(opened.output);
         return false;
       }
       figure.samples.push_back(std::atof(opened.output.c_str()));
-      RunResult closed = m_desktop.Run({m_driver, "close", w[5]}, kDriverRunLimitMs);
-      RunResult gone = m_desktop.Run({m_driver, "gone", w[5], std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
+      RunResult closed = m_desktop.Run({m_driver, "close", w[4]}, kDriverRunLimitMs);
+      RunResult gone = m_desktop.Run({m_driver, "gone", w[4], std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
       if (closed.status != 0 || gone.status != 0) {
-        *why = where + "\"" + w[5] + "\" does not close";
+        *why = where + "\"" + w[4] + "\" does not close";
         return false;
       }
     }
@@ -777,30 +776,30 @@ class ScenarioRun {
     return true;
   }
 
-  // speed-agent RUNS TARGET TITLE COMMAND TEXT [BETWEEN]: RUNS times the command is
+  // speed-agent RUNS TITLE COMMAND TEXT [BETWEEN]: RUNS times the command is
   // posted to the window and timed until the agent's trace holds one more request
   // with TEXT (timed inside the desktop); BETWEEN is posted after each run (to stop
   // what the command started), and the next run begins once the frame's Go button is
   // enabled again (the target has stopped).
   bool SpeedAgent(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
-    Figure figure = NewFigure(0, "command " + w[4] + " to \"" + w[5] + "\" at the agent", "ms", ToInt(w[2], 50));
+    Figure figure = NewFigure(0, "command " + w[3] + " to \"" + w[4] + "\" at the agent", "ms");
     for (int run = 0; run < runs; ++run) {
       const std::string where = "run " + std::to_string(run + 1) + ": ";
-      RunResult timed = m_desktop.Run({m_driver, "time-agent", w[3], w[4], WineDesktop::WindowsPath(m_agent.TraceFile()),
-                                       w[5], std::to_string(kHangLimitMs)},
+      RunResult timed = m_desktop.Run({m_driver, "time-agent", w[2], w[3], WineDesktop::WindowsPath(m_agent.TraceFile()),
+                                       w[4], std::to_string(kHangLimitMs)},
                                       kDriverRunLimitMs);
       if (timed.status != 0) {
         *why = where + Trim(timed.output);
         return false;
       }
       figure.samples.push_back(std::atof(timed.output.c_str()));
-      if (w.size() == 7) {
-        if (m_desktop.Run({m_driver, "command", w[3], w[6]}, kDriverRunLimitMs).status != 0) {
-          *why = where + "cannot post command " + w[6];
+      if (w.size() == 6) {
+        if (m_desktop.Run({m_driver, "command", w[2], w[5]}, kDriverRunLimitMs).status != 0) {
+          *why = where + "cannot post command " + w[5];
           return false;
         }
-        if (!WaitEnabled(w[3], kGoButton, true, kHangLimitMs, why)) return false;
+        if (!WaitEnabled(w[2], kGoButton, true, kHangLimitMs, why)) return false;
       }
     }
     Report(figure, outcome);
@@ -809,20 +808,18 @@ class ScenarioRun {
 
   // A figure of the action at hand: the name the scenario gave it with `figure` (its
   // slot-th name), else the action's own.
-  Figure NewFigure(size_t slot, const std::string& ownName, const std::string& unit, double target) const {
+  Figure NewFigure(size_t slot, const std::string& ownName, const std::string& unit) const {
     Figure figure;
     figure.name = slot < m_figureNames.size() ? m_figureNames[slot] : ownName;
     figure.unit = unit;
-    figure.target = target;
     return figure;
   }
 
   void Report(const Figure& figure, StepOutcome* outcome) {
     std::string all;
     for (double sample : figure.samples) all += (all.empty() ? "" : ", ") + FormatFigureValue(sample);
-    std::printf("figure: %s: %s %s (median of %zu: %s), target %s %s\n", figure.name.c_str(),
-                FormatFigureValue(figure.Median()).c_str(), figure.unit.c_str(), figure.samples.size(), all.c_str(),
-                FormatFigureValue(figure.target).c_str(), figure.unit.c_str());
+    std::printf("figure: %s: %s %s (median of %zu: %s)\n", figure.name.c_str(),
+                FormatFigureValue(figure.Median()).c_str(), figure.unit.c_str(), figure.samples.size(), all.c_str());
     std::fflush(stdout);
     outcome->figures.push_back(figure);
   }
