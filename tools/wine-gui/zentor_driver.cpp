@@ -100,6 +100,13 @@ int Fail(const std::string& text) {
 
 HWND Top(const std::string& pattern) { return WaitTopLevel(pattern, kHangLimitMs); }
 
+// Whether the window's thread answers a message sent now within the limit: then it has
+// handled what was sent to it before.
+bool Answers(HWND window, DWORD limit) {
+  DWORD_PTR answer = 0;
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
+}
+
 // The window named by a title and, when given, a control id within it.
 HWND Target(const std::vector<std::string>& args, size_t at, bool* isChild) {
   HWND top = Top(args.at(at));
@@ -636,8 +643,7 @@ bool BringToForeground(HWND top) {
   for (;;) {
     HWND now = focus();
     if (now != nullptr) {
-      DWORD_PTR result = 0;
-      SendMessageTimeoutA(top, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result);
+      Answers(top, 2000);
       now = focus();
     }
     if (now == nullptr || now != settled) {
@@ -679,8 +685,7 @@ bool WaitSettled(HWND top, DWORD limit) {
   const DWORD start = GetTickCount();
   DWORD quietSince = 0;
   for (;;) {
-    DWORD_PTR answer = 0;
-    const bool answered = SendMessageTimeoutA(top, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
+    const bool answered = Answers(top, limit);
     const DWORD now = GetTickCount();
     if (!answered || PaintPending(process)) {
       quietSince = 0;
@@ -762,10 +767,7 @@ int Run(const std::vector<std::string>& args) {
     const DWORD limit = std::strtoul(args[2].c_str(), nullptr, 10);
     HWND window = WaitTopLevel(args[1], limit);
     if (window == nullptr) return Fail("no window \"" + args[1] + "\"");
-    DWORD_PTR answer = 0;
-    if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) == 0) {
-      return Fail("\"" + args[1] + "\" did not answer");
-    }
+    if (!Answers(window, limit)) return Fail("\"" + args[1] + "\" did not answer");
     if (!IsWindow(window) || !IsWindowVisible(window)) return Fail("\"" + args[1] + "\" answered only once it was gone");
     std::printf("answered\n");
     return 0;
@@ -881,9 +883,7 @@ int Run(const std::vector<std::string>& args) {
   // Whether the window's thread serves its messages: a message sent from here is
   // answered within the time.
   if (action == "responds" && args.size() == 3) {
-    DWORD_PTR answer = 0;
-    const UINT limit = static_cast<UINT>(std::strtoul(args[2].c_str(), nullptr, 10));
-    if (SendMessageTimeoutA(top, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) == 0) {
+    if (!Answers(top, std::strtoul(args[2].c_str(), nullptr, 10))) {
       return Fail("\"" + args[1] + "\" does not answer within " + args[2] + " ms");
     }
     return 0;

@@ -179,7 +179,6 @@ std::vector<uint32_t> StoreRecordLengths(const std::string& file, uint32_t id, c
   return lengths;
 }
 
-
 // One scenario's run: its desktop, its program and what the steps have seen.
 class ScenarioRun {
  public:
@@ -245,11 +244,7 @@ class ScenarioRun {
     const std::string& name = w[0];
     std::string& why = outcome->message;
     auto driver = [&](std::vector<std::string> args, int timeoutMs = kDriverRunLimitMs) {
-      args.insert(args.begin(), m_driver);
-      RunResult result = m_desktop.Run(args, timeoutMs);
-      std::erase(result.output, '\r');
-      if (result.status != 0) why = "zentor-driver " + args[1] + ": " + Trim(result.output);
-      return result;
+      return Driver(std::move(args), &why, timeoutMs);
     };
     if (name == "agent" && w.size() >= 2) {
       const std::string samples = m_paths.nativeBuild + "/tools/samples";
@@ -827,10 +822,7 @@ class ScenarioRun {
   // Whether the window's thread answers a message sent to it now: then it has handled
   // what came before it (the program has one thread for its windows).
   bool Responds(const std::string& title, std::string* why) {
-    RunResult result = m_desktop.Run({m_driver, "responds", title, std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
-    if (result.status == 0) return true;
-    *why = "zentor-driver responds: " + Trim(result.output);
-    return false;
+    return Driver({"responds", title, std::to_string(kHangLimitMs)}, why).status == 0;
   }
 
   // The command loop is back at its input, done with everything before: a command
@@ -842,11 +834,7 @@ class ScenarioRun {
   bool Fence(const std::string& log, std::string* why) {
     const std::string command = "fence = " + std::to_string(++m_fences);
     const std::string keys = (m_fences == 1 ? "define int4 fence = 0{enter}" : "") + command + "{enter}";
-    RunResult typed = m_desktop.Run({m_driver, "type", kFrameTitle, keys}, kDriverRunLimitMs);
-    if (typed.status != 0) {
-      *why = "zentor-driver type: " + Trim(typed.output);
-      return false;
-    }
+    if (Driver({"type", kFrameTitle, keys}, why).status != 0) return false;
     const std::string path = m_paths.scratch + "/work/" + log;
     for (int waited = 0;; waited += 20) {
       const std::string text = Slurp(path);
@@ -864,21 +852,15 @@ class ScenarioRun {
 
   // Waits until the window's program has handled what came before and painted it.
   bool Settle(const std::string& title, std::string* why) {
-    RunResult result = m_desktop.Run({m_driver, "settle", title, std::to_string(kHangLimitMs)}, kDriverRunLimitMs);
-    if (result.status == 0) return true;
-    *why = "zentor-driver settle: " + Trim(result.output);
-    return false;
+    return Driver({"settle", title, std::to_string(kHangLimitMs)}, why).status == 0;
   }
 
   // Waits until the control of the window is enabled (or disabled).
   bool WaitEnabled(const std::string& title, int id, bool enabled, int limit, std::string* why) {
     const std::string wanted = enabled ? "1" : "0";
     for (int waited = 0;; waited += 100) {
-      RunResult result = m_desktop.Run({m_driver, "enabled", title, std::to_string(id)}, kDriverRunLimitMs);
-      if (result.status != 0) {
-        *why = "zentor-driver enabled: " + Trim(result.output);
-        return false;
-      }
+      RunResult result = Driver({"enabled", title, std::to_string(id)}, why);
+      if (result.status != 0) return false;
       if (Trim(result.output) == wanted) return true;
       if (waited > limit) {
         *why = "control " + std::to_string(id) + " is " + (enabled ? "disabled" : "enabled");
@@ -1003,6 +985,15 @@ class ScenarioRun {
   }
 
  private:
+  // Runs the driver in the desktop with ARGS (its action first); a failed run says why.
+  RunResult Driver(std::vector<std::string> args, std::string* why, int timeoutMs = kDriverRunLimitMs) {
+    args.insert(args.begin(), m_driver);
+    RunResult result = m_desktop.Run(args, timeoutMs);
+    std::erase(result.output, '\r');
+    if (result.status != 0) *why = "zentor-driver " + args[1] + ": " + Trim(result.output);
+    return result;
+  }
+
   // The program goes into the scratch directory when a step first starts it there (a
   // scenario that starts it through scripts/run has none of its own there).
   void PlaceProgram() {
