@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +23,7 @@ namespace zentor {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::ReadFileBytes;
 
 struct ScriptRun {
   bool ok = false;  // ended with status 0
@@ -41,10 +41,7 @@ ScriptRun RunScript(const fs::path& directory, const std::string& arguments, con
   testing_support::SetOfflineSession(!connected);
   const int status = std::system(command.c_str());
   testing_support::SetOfflineSession(true);
-  std::ifstream in(log);
-  std::stringstream text;
-  text << in.rdbuf();
-  return ScriptRun{status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0, text.str()};
+  return ScriptRun{status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0, ReadFileBytes(log)};
 }
 
 std::vector<std::string> Entries(const fs::path& folder) {
@@ -52,13 +49,6 @@ std::vector<std::string> Entries(const fs::path& folder) {
   for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::string Bytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 TEST(RunScriptTest, FirstSessionFromTheProjectRootHasDemosSymbols) {
@@ -100,7 +90,8 @@ TEST(RunScriptTest, ConsoleStoreLastsFromOneRunToTheNext) {
   ASSERT_TRUE(first.ok) << first.output;
   EXPECT_EQ(first.output.find("an older program"), std::string::npos) << first.output;
   EXPECT_NE(first.output.find("ERROR #220"), std::string::npos) << first.output;
-  EXPECT_TRUE(Bytes(folder / "zentor") == Bytes(ZENTOR_PROGRAM_PATH)) << "the folder's program is not the built one";
+  EXPECT_TRUE(ReadFileBytes(folder / "zentor") == ReadFileBytes(ZENTOR_PROGRAM_PATH))
+      << "the folder's program is not the built one";
   EXPECT_EQ(Entries(folder), std::vector<std::string>({"zentor", "zentor.ddb"}));
   EXPECT_EQ(Entries(lasting), std::vector<std::string>({"console"}));
   EXPECT_TRUE(Entries(caller).empty());
@@ -126,7 +117,7 @@ TEST(RunScriptTest, ConsoleStoreLastsFromOneRunToTheNext) {
   EXPECT_EQ(second.output.find("ERROR"), std::string::npos) << "the set saved before is not found\n" << second.output;
   EXPECT_NE(second.output.find("42  0x0000002a"), std::string::npos) << "the folder's zentor.cfg did not run\n" << second.output;
   EXPECT_EQ(Entries(folder), std::vector<std::string>({"zentor", "zentor.cfg", "zentor.ddb", "zentor.ddb.bad"}));
-  EXPECT_EQ(Bytes(folder / "zentor.ddb.bad"), "a store found damaged");
+  EXPECT_EQ(ReadFileBytes(folder / "zentor.ddb.bad"), "a store found damaged");
   EXPECT_TRUE(Entries(caller).empty());
 }
 
