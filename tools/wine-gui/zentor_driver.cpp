@@ -1,7 +1,8 @@
 // zentor-driver: drives a Windows program under test from inside the same Wine
 // desktop, one action per run: waits for windows, lists children and menus, clicks
 // and double clicks, posts commands, answers message boxes, sets and reads texts,
-// types by SendInput and captures a window to a BMP file (from the screen, so dialogs
+// reads the text a window shows on the screen in the panes' fixed font, types by
+// SendInput and captures a window to a BMP file (from the screen, so dialogs
 // and menus show as a person sees them). `help-standin LOG` instead runs a hidden
 // help-engine window of class "MS_WINHELP" that logs each request it receives, one
 // line per request.
@@ -20,7 +21,15 @@
 #include <utility>
 #include <vector>
 
+#include "screen_grab.h"
+#include "screen_text.h"
+
 namespace {
+
+using zentor::wine_gui::GrabScreen;
+using zentor::wine_gui::ReadScreenText;
+using zentor::wine_gui::ScreenGrab;
+using zentor::wine_gui::ScreenLine;
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};
@@ -264,42 +273,6 @@ void Click(POINT screen, int clicks = 1) {
   SendInput(count, inputs, sizeof(INPUT));
 }
 
-// The screen as it is at a rectangle, bottom row first in rows of 4-byte multiples (a
-// 24-bit DIB's rows): what a person sees there.
-struct ScreenGrab {
-  BITMAPINFOHEADER header{};
-  std::vector<uint8_t> bits;
-};
-
-bool GrabScreen(const RECT& area, ScreenGrab* grab) {
-  const int width = area.right - area.left;
-  const int height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-  GdiFlush();
-  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  info.bmiHeader.biSizeImage = stride * static_cast<DWORD>(height);
-  grab->header = info.bmiHeader;
-  grab->bits.assign(static_cast<const uint8_t*>(bits), static_cast<const uint8_t*>(bits) + info.bmiHeader.biSizeImage);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return true;
-}
-
 bool CaptureToBmp(const RECT& area, const std::string& path) {
   ScreenGrab grab;
   if (!GrabScreen(area, &grab)) return false;
@@ -442,17 +415,71 @@ int Launch(const std::string& title, DWORD limit, const std::vector<std::string>
   return 0;
 }
 
-// Posts a command and waits for a window of the same process: the milliseconds.
-int TimeCommand(HWND top, int command, const std::string& pattern, DWORD limit) {
+// The entries of a list box, -1 while its thread does not answer.
+LRESULT ListCount(HWND list) {
+  DWORD_PTR count = 0;
+  if (SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 1000, &count) == 0) return -1;
+  return static_cast<LRESULT>(count);
+}
+
+// Posts a command and waits for a window of the same process: the milliseconds. With
+// a list box's control id, the window's work counts only once that list holds
+// `entries` entries (a dialog that fills its list after it shows is not done before).
+int TimeCommand(HWND top, int command, const std::string& pattern, DWORD limit, int list, LRESULT entries) {
   const DWORD process = ProcessOf(top);
   const DWORD start = GetTickCount();
   PostMessageA(top, WM_COMMAND, MAKEWPARAM(command, 0), 0);
-  while (FindProcessWindow(process, pattern) == nullptr) {
-    if (GetTickCount() - start > limit) return Fail("no window \"" + pattern + "\" after command " + std::to_string(command));
+  LRESULT count = -1;
+  for (;;) {
+    if (HWND window = FindProcessWindow(process, pattern)) {
+      if (list == 0) break;
+      HWND box = GetDlgItem(window, list);
+      count = box != nullptr ? ListCount(box) : -1;
+      if (count >= entries) break;
+    }
+    if (GetTickCount() - start > limit) {
+      if (count >= 0) {
+        return Fail("\"" + pattern + "\" lists " + std::to_string(count) + " entries, not " + std::to_string(entries));
+      }
+      return Fail("no window \"" + pattern + "\"" + (list != 0 ? " with a list " + std::to_string(list) : "") +
+                  " after command " + std::to_string(command));
+    }
     Sleep(1);
   }
   std::printf("%lu\n", GetTickCount() - start);
   return 0;
+}
+
+// The lines of text a window's client area shows in the fixed font.
+bool ReadClientText(HWND window, std::vector<ScreenLine>* lines, std::string* why) {
+  RECT area{};
+  GetClientRect(window, &area);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+  ScreenGrab grab;
+  if (!GrabScreen(area, &grab)) {
+    *why = "the window has no client area on the screen";
+    return false;
+  }
+  return ReadScreenText(grab, lines, why);
+}
+
+// Waits until a line of text that the window's client area shows holds `text`; when
+// none does within the limit, says what the window shows.
+int WaitShows(HWND top, const std::string& text, DWORD limit) {
+  const DWORD start = GetTickCount();
+  std::vector<ScreenLine> lines;
+  for (;;) {
+    std::string why;
+    if (!ReadClientText(top, &lines, &why)) return Fail(why);
+    for (const ScreenLine& line : lines) {
+      if (line.text.find(text) != std::string::npos) return 0;
+    }
+    if (GetTickCount() - start > limit) break;
+    Sleep(100);
+  }
+  std::string shown;
+  for (const ScreenLine& line : lines) shown += "\n  " + line.text;
+  return Fail("\"" + TitleOf(top) + "\" does not show \"" + text + "\"; it shows" + (shown.empty() ? " no text" : ":" + shown));
 }
 
 // The lines of a text file that hold `text` (the agent's trace, read through Z:).
@@ -744,11 +771,11 @@ int Usage() {
                "  click TITLE [ID] X Y | doubleclick TITLE [ID] X Y | command TITLE ID | close TITLE | answer ok|cancel|yes|no [ms] |\n"
                "  settext TITLE ID TEXT | gettext TITLE [ID] | listtext TITLE ID | combotext TITLE ID |\n"
                "  type TITLE TEXT | capture TITLE [ID|client] FILE.bmp | help-standin LOG |\n"
-               "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS | time-exit TITLE ID MS |\n"
+               "  launch TITLE MS PROGRAM [ARGS...] | time-command TITLE ID WINDOW MS [LIST ENTRIES] | time-exit TITLE ID MS |\n"
                "  time-agent TITLE ID TRACE TEXT MS | time-repaint TITLE KEYS MS |\n"
                "  rect TITLE|#CLASS [MS] | enabled TITLE [ID] | checked TITLE ID | move TITLE X Y W H |\n"
                "  quit TITLE | time-type TITLE KEYS FILE|#CLASS MS | responds TITLE MS | settle TITLE MS |\n"
-               "  respond-watch TITLE MS\n");
+               "  respond-watch TITLE MS | read TITLE [ID] | shows TITLE TEXT MS\n");
   return 2;
 }
 
@@ -895,9 +922,12 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   if (action == "settle" && args.size() == 3) return Settle(top, std::strtoul(args[2].c_str(), nullptr, 10));
-  if (action == "time-command" && args.size() == 5) {
-    return TimeCommand(top, std::atoi(args[2].c_str()), args[3], std::strtoul(args[4].c_str(), nullptr, 10));
+  if (action == "time-command" && (args.size() == 5 || args.size() == 7)) {
+    return TimeCommand(top, std::atoi(args[2].c_str()), args[3], std::strtoul(args[4].c_str(), nullptr, 10),
+                       args.size() == 7 ? std::atoi(args[5].c_str()) : 0, args.size() == 7 ? std::atol(args[6].c_str()) : 0);
   }
+  // "shows TITLE TEXT MS": the text may begin with a digit, which names no control here.
+  if (action == "shows" && args.size() == 4) return WaitShows(top, args[2], std::strtoul(args[3].c_str(), nullptr, 10));
   if (action == "time-agent" && args.size() == 6) {
     return TimeAgent(top, std::atoi(args[2].c_str()), args[3], args[4], std::strtoul(args[5].c_str(), nullptr, 10));
   }
@@ -939,6 +969,15 @@ int Run(const std::vector<std::string>& args) {
     ClientToScreen(target, &point);
     if (!BringToForeground(top)) return Fail("\"" + args[1] + "\" does not come to the front");
     Click(point, action == "doubleclick" ? 2 : 1);
+    return 0;
+  }
+  // "read TITLE [ID]": the lines of text the client area shows, "Y X TEXT" each (Y and
+  // X from the client area's top left).
+  if (action == "read" && args.size() == rest) {
+    std::vector<ScreenLine> lines;
+    std::string why;
+    if (!ReadClientText(target, &lines, &why)) return Fail(why);
+    for (const ScreenLine& line : lines) std::printf("%d %d %s\n", line.y, line.x, line.text.c_str());
     return 0;
   }
   if (action == "iconic" && args.size() == rest) {
