@@ -1,5 +1,6 @@
 // The GUI harness's test program: one test case per scenario file in tests/wine-gui
-// (each in a Wine desktop of its own); with `--shots DIR STEPS`, one run of a scenario
+// (each in a Wine desktop of its own), and one per scenario of tests/wine-gui/undone,
+// each of which must fail where a timed action's work is not done; with `--shots DIR STEPS`, one run of a scenario
 // that keeps a PNG per step in DIR with an index (scripts/gui-shots); with `--bench
 // [STEPS...]`, the scenarios that measure figures (all of them when none is named),
 // one after another, and a table of their figures beside their targets (scripts/bench
@@ -66,17 +67,20 @@ std::string ShotDirFor(const Scenario& scenario, const HarnessPaths& paths) {
   return dir != nullptr && *dir != '\0' ? std::string(dir) : paths.win32Build + "/gui-shots/session";
 }
 
+// A scenario file's test case. A scenario of tests/wine-gui/undone times work that is
+// not done: it must fail at that timed action, saying so, and for no other reason (a
+// figure counts only work that was done).
 class ScenarioTest : public testing::Test {
  public:
-  explicit ScenarioTest(std::string path) : m_path(std::move(path)) {}
+  ScenarioTest(std::string path, bool undone) : m_path(std::move(path)), m_undone(undone) {}
   void TestBody() override {
     Scenario scenario;
     std::string error;
     ASSERT_TRUE(zentor::wine_gui::ReadScenario(m_path, &scenario, &error)) << error;
+    ASSERT_TRUE(!m_undone || zentor::wine_gui::MeasuresFigures(scenario)) << "no timed action in " << m_path;
     HarnessPaths paths = Paths();
     paths.scratch = MakeScratch();
     ASSERT_FALSE(paths.scratch.empty());
-    bool failed = false;
     const std::string shotDir = ShotDirFor(scenario, paths);
     if (!shotDir.empty()) {
       fs::remove_all(shotDir);
@@ -91,17 +95,42 @@ class ScenarioTest : public testing::Test {
       std::printf("session: %lld s, target 90 s\n", static_cast<long long>(seconds.count()));
     }
     for (const StepOutcome& outcome : outcomes) {
-      if (outcome.skipped) GTEST_SKIP() << "step " << outcome.name << ": " << outcome.message;
-      if (!outcome.ok) {
-        ADD_FAILURE() << "step " << outcome.name << ": " << outcome.message << "\n(scratch kept in " << paths.scratch << ")";
-        failed = true;
-      }
+      if (outcome.skipped && !m_undone) GTEST_SKIP() << "step " << outcome.name << ": " << outcome.message;
     }
-    if (!failed) fs::remove_all(paths.scratch);
+    const bool passed = m_undone ? FailedForUndoneWork(outcomes) : Passed(outcomes);
+    if (passed) fs::remove_all(paths.scratch);
+    else std::printf("(scratch kept in %s)\n", paths.scratch.c_str());
   }
 
  private:
+  static bool Passed(const std::vector<StepOutcome>& outcomes) {
+    bool failed = false;
+    for (const StepOutcome& outcome : outcomes) {
+      if (!outcome.ok) {
+        ADD_FAILURE() << "step " << outcome.name << ": " << outcome.message;
+        failed = true;
+      }
+    }
+    return !failed;
+  }
+
+  static bool FailedForUndoneWork(const std::vector<StepOutcome>& outcomes) {
+    if (outcomes.empty()) {
+      ADD_FAILURE() << "no step ran";
+      return false;
+    }
+    const StepOutcome& last = outcomes.back();
+    if (last.ok || last.skipped || !last.figures.empty() ||
+        last.message.find("the work timed is not done") == std::string::npos) {
+      ADD_FAILURE() << "step " << last.name << (last.ok ? " passed" : ": " + last.message);
+      return false;
+    }
+    std::printf("step %s failed as it must: %s\n", last.name.c_str(), last.message.c_str());
+    return true;
+  }
+
   std::string m_path;
+  bool m_undone;
 };
 
 int RunShots(const std::string& dir, const std::string& steps) {
@@ -126,9 +155,9 @@ int RunShots(const std::string& dir, const std::string& steps) {
   return allOk ? 0 : 1;
 }
 
-std::vector<fs::path> ScenarioFiles() {
+std::vector<fs::path> ScenarioFiles(const std::string& folder = ZENTOR_WINE_GUI_DIR) {
   std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(ZENTOR_WINE_GUI_DIR)) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().extension() == ".steps") files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
@@ -221,7 +250,12 @@ int main(int argc, char** argv) {
   for (const fs::path& file : ScenarioFiles()) {
     const std::string path = file.string();
     testing::RegisterTest("WineGui", file.stem().string().c_str(), nullptr, nullptr, __FILE__, __LINE__,
-                          [path]() -> testing::Test* { return new ScenarioTest(path); });
+                          [path]() -> testing::Test* { return new ScenarioTest(path, false); });
+  }
+  for (const fs::path& file : ScenarioFiles(std::string(ZENTOR_WINE_GUI_DIR) + "/undone")) {
+    const std::string path = file.string();
+    testing::RegisterTest("WineGuiUndone", file.stem().string().c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                          [path]() -> testing::Test* { return new ScenarioTest(path, true); });
   }
   return RUN_ALL_TESTS();
 }

@@ -81,6 +81,13 @@ std::string ProgramPath(const std::string& win32Build, const std::string& name) 
   return {};
 }
 
+std::string ReplaceAll(std::string text, const std::string& name, const std::string& value) {
+  for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size())) {
+    text.replace(at, name.size(), value);
+  }
+  return text;
+}
+
 std::string Trim(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   return text;
@@ -227,11 +234,7 @@ class ScenarioRun {
     };
     std::vector<std::string> out = words;
     for (std::string& word : out) {
-      for (const auto& [name, value] : names) {
-        for (size_t at = word.find(name); at != std::string::npos; at = word.find(name, at + value.size())) {
-          word.replace(at, name.size(), value);
-        }
-      }
+      for (const auto& [name, value] : names) word = ReplaceAll(word, name, value);
     }
     return out;
   }
@@ -321,6 +324,11 @@ class ScenarioRun {
       }
       return true;
     }
+    // expect-shows TITLE TEXT [MS]: a line of text the window's client area shows on
+    // the screen (read in the panes' fixed font) holds TEXT.
+    if (name == "expect-shows" && (w.size() == 3 || w.size() == 4)) {
+      return Shows(w[1], w[2], HangLimit(w.size() == 4 ? ToInt(w[3], 0) : 0), &why);
+    }
     if (name == "expect-enabled" && (w.size() == 4 || w.size() == 5)) {
       return WaitEnabled(w[1], ToInt(w[2], -1), w[3] == "1", HangLimit(w.size() == 5 ? ToInt(w[4], 0) : 0), &why);
     }
@@ -350,9 +358,9 @@ class ScenarioRun {
       else if (name == "speed-repaint" && (w.size() == 4 || (w.size() == 6 && w[4] == "fence"))) {
         done = SpeedRepaint(w, outcome, &why);
       }
-      else if (name == "rate" && w.size() == 6) done = Rate(w, outcome, &why);
-      else if (name == "time-keys" && w.size() == 7) done = TimeKeys(w, outcome, &why);
-      else if (name == "speed-command" && w.size() == 5) done = SpeedCommand(w, outcome, &why);
+      else if (name == "rate" && w.size() == 7) done = Rate(w, outcome, &why);
+      else if (name == "time-keys" && (w.size() == 8 || w.size() == 9)) done = TimeKeys(w, outcome, &why);
+      else if (name == "speed-command" && w.size() == 8) done = SpeedCommand(w, outcome, &why);
       else why = "wrong arguments: " + name;
       m_figureNames.clear();
       return done;
@@ -686,17 +694,27 @@ class ScenarioRun {
     return true;
   }
 
-  // rate RUNS COUNT TITLE TEXT KEYS: RUNS times the program is given TEXT (not timed),
-  // then KEYS, and the time from the keys to the help stand-in's next request (the work
-  // TEXT started ends by asking for help) gives COUNT lines per second.
+  // A timed run counts only once its work shows done: each action below checks the
+  // work of every run after its time is taken and fails (on what the program did,
+  // never on the time) when it is not done. A program that skipped the work would
+  // otherwise give the best figure of all.
+  //
+  // rate RUNS COUNT TITLE TEXT KEYS LAST: RUNS times the program is given TEXT (not
+  // timed), then KEYS, and the time from the keys to the help stand-in's next request
+  // (the work TEXT started ends by asking for help) gives COUNT lines per second. The
+  // run's work is done when the window shows LAST (its last line) on the screen. In
+  // TEXT and LAST, {run} is the run's number, so that a run never counts what an
+  // earlier one printed.
   bool Rate(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
     const double count = ToInt(w[2], 0);
     Figure figure = NewFigure(0, "output lines", "lines/s");
     figure.higherIsBetter = true;
-    for (int run = 0; run < runs; ++run) {
-      const std::string where = "run " + std::to_string(run + 1) + ": ";
-      RunResult typed = m_desktop.Run({m_driver, "type", w[3], w[4]}, kDriverRunLimitMs);
+    for (int run = 1; run <= runs; ++run) {
+      const std::string where = "run " + std::to_string(run) + ": ";
+      const std::string text = ReplaceAll(w[4], "{run}", std::to_string(run));
+      const std::string last = ReplaceAll(w[6], "{run}", std::to_string(run));
+      RunResult typed = m_desktop.Run({m_driver, "type", w[3], text}, kDriverRunLimitMs);
       if (typed.status != 0) {
         *why = where + Trim(typed.output);
         return false;
@@ -707,21 +725,30 @@ class ScenarioRun {
         *why = where + Trim(timed.output);
         return false;
       }
+      if (!Shows(w[3], last, kHangLimitMs, why)) {
+        *why = where + "the work timed is not done: " + *why;
+        return false;
+      }
       figure.samples.push_back(count * 1000.0 / std::max(std::atof(timed.output.c_str()), 1.0));
     }
     Report(figure, outcome);
     return true;
   }
 
-  // time-keys RUNS TITLE SETUP KEYS UNTIL AFTER: RUNS times SETUP is typed (not
-  // timed), then KEYS, timed until UNTIL ("#CLASS": a window of the class shows;
-  // "help": the help stand-in's next request), then AFTER.
+  // time-keys RUNS TITLE SETUP KEYS UNTIL AFTER LINES [END]: RUNS times SETUP is typed
+  // (not timed), then KEYS, timed until UNTIL ("#CLASS": a window of the class shows;
+  // "help": the help stand-in's next request), then AFTER. The keys scroll a window
+  // over a text whose lines end in their numbers (`numbered-file`): the run's work is
+  // done when the window's top line, read from the screen before the keys and after
+  // AFTER, has moved LINES lines on, or less where the window shows END (the text's
+  // last line: it can go no further).
   bool TimeKeys(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
     const std::string until = w[5] == "help" ? WineDesktop::WindowsPath(m_helpLog) : w[5];
+    const long lines = ToInt(w[7], -1);
     Figure figure = NewFigure(0, w[4] + " until " + w[5], "ms");
-    for (int run = 0; run < runs; ++run) {
-      const std::string where = "run " + std::to_string(run + 1) + ": ";
+    for (int run = 1; run <= runs; ++run) {
+      const std::string where = "run " + std::to_string(run) + ": ";
       if (!w[3].empty()) {
         RunResult typed = m_desktop.Run({m_driver, "type", w[2], w[3]}, kDriverRunLimitMs);
         if (typed.status != 0) {
@@ -729,34 +756,94 @@ class ScenarioRun {
           return false;
         }
       }
+      long before = 0;
+      if (!Settle(w[2], why) || !TopLineNumber(w[2], &before, why)) {
+        *why = where + *why;
+        return false;
+      }
       RunResult timed =
           m_desktop.Run({m_driver, "time-type", w[2], w[4], until, std::to_string(kHangLimitMs)}, kTimedRunLimitMs);
       if (timed.status != 0) {
         *why = where + Trim(timed.output);
         return false;
       }
-      figure.samples.push_back(std::atof(timed.output.c_str()));
       if (!w[6].empty() && m_desktop.Run({m_driver, "type", w[2], w[6]}, kDriverRunLimitMs).status != 0) {
         *why = where + "cannot type " + w[6];
         return false;
       }
+      long after = 0;
+      if (!Settle(w[2], why) || !TopLineNumber(w[2], &after, why)) {
+        *why = where + *why;
+        return false;
+      }
+      const bool atEnd = w.size() == 9 && after >= before && after - before < lines &&
+                         Driver({"shows", w[2], w[8], "0"}, why).status == 0;
+      if (after - before != lines && !atEnd) {
+        *why = where + "the work timed is not done: the top line of \"" + w[2] + "\" moved from " +
+               std::to_string(before) + " to " + std::to_string(after) + ", not " + std::to_string(lines) +
+               " lines on" + (w.size() == 9 ? " (nor does it show the end of the text)" : "");
+        return false;
+      }
+      figure.samples.push_back(std::atof(timed.output.c_str()));
     }
     Report(figure, outcome);
     return true;
   }
 
-  // speed-command RUNS TITLE ID WINDOW: RUNS times a command posted to the
-  // window TITLE until the window WINDOW of the program shows, closing WINDOW after
-  // each.
+  // The number that ends the window's top line of text (a `numbered-file` line's own).
+  bool TopLineNumber(const std::string& title, long* number, std::string* why) {
+    std::vector<std::string> lines;
+    if (!ReadLines(title, &lines, why)) return false;
+    if (lines.empty()) {
+      *why = "\"" + title + "\" shows no text";
+      return false;
+    }
+    const std::string& top = lines.front();
+    const size_t end = top.find_last_of("0123456789");
+    if (end == std::string::npos) {
+      *why = "the top line of \"" + title + "\" holds no number: " + top;
+      return false;
+    }
+    const size_t begin = top.find_last_not_of("0123456789", end);
+    *number = std::strtol(top.c_str() + (begin == std::string::npos ? 0 : begin + 1), nullptr, 10);
+    return true;
+  }
+
+  // speed-command RUNS TITLE ID WINDOW LIST ENTRIES ENTRY: RUNS times a command posted
+  // to the window TITLE until the window WINDOW of the program shows with ENTRIES
+  // entries in its list box LIST (its work), closing WINDOW after each. The run's work
+  // is done when the list holds ENTRIES entries and, for each n from 0 to ENTRIES - 1,
+  // one with ENTRY in which {n} is n (every breakpoint by its name, say).
   bool SpeedCommand(const std::vector<std::string>& w, StepOutcome* outcome, std::string* why) {
     const int runs = ToInt(w[1], 5);
+    const int entries = ToInt(w[6], -1);
     Figure figure = NewFigure(0, "command " + w[3] + " to \"" + w[4] + "\"", "ms");
-    for (int run = 0; run < runs; ++run) {
-      const std::string where = "run " + std::to_string(run + 1) + ": ";
-      RunResult opened = m_desktop.Run({m_driver, "time-command", w[2], w[3], w[4], std::to_string(kHangLimitMs)},
-                                       kDriverRunLimitMs);
+    for (int run = 1; run <= runs; ++run) {
+      const std::string where = "run " + std::to_string(run) + ": ";
+      RunResult opened = m_desktop.Run(
+          {m_driver, "time-command", w[2], w[3], w[4], std::to_string(kHangLimitMs), w[5], w[6]}, kDriverRunLimitMs);
       if (opened.status != 0) {
-        *why = where + Trim(opened.output);
+        *why = where + "the work timed is not done: " + Trim(opened.output);
+        return false;
+      }
+      RunResult listed = Driver({"listtext", w[4], w[5]}, why);
+      if (listed.status != 0) {
+        *why = where + *why;
+        return false;
+      }
+      std::vector<std::string> list;
+      std::istringstream in(listed.output);
+      for (std::string entry; std::getline(in, entry);) list.push_back(entry);
+      std::string missing;
+      for (int n = 0; n < entries; ++n) {
+        const std::string entry = ReplaceAll(w[7], "{n}", std::to_string(n));
+        if (std::none_of(list.begin(), list.end(), [&](const std::string& e) { return e.find(entry) != std::string::npos; })) {
+          missing += (missing.empty() ? "" : ", ") + entry;
+        }
+      }
+      if (static_cast<int>(list.size()) != entries || !missing.empty()) {
+        *why = where + "the work timed is not done: \"" + w[4] + "\" lists " + std::to_string(list.size()) +
+               " entries, not " + w[6] + (missing.empty() ? "" : "; none holds " + missing) + ":\n" + listed.output;
         return false;
       }
       figure.samples.push_back(std::atof(opened.output.c_str()));
@@ -848,6 +935,26 @@ class ScenarioRun {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+  }
+
+  // Waits until a line of text the window's client area shows holds the text; else
+  // says what it shows.
+  bool Shows(const std::string& title, const std::string& text, int limit, std::string* why) {
+    return Driver({"shows", title, text, std::to_string(limit)}, why, limit + kDriverRunLimitMs).status == 0;
+  }
+
+  // The lines of text the window's client area shows, from the top.
+  bool ReadLines(const std::string& title, std::vector<std::string>* lines, std::string* why) {
+    RunResult result = Driver({"read", title}, why);
+    if (result.status != 0) return false;
+    lines->clear();
+    std::istringstream in(result.output);
+    for (std::string line; std::getline(in, line);) {
+      // "Y X TEXT"
+      const size_t text = line.find(' ', line.find(' ') + 1);
+      if (text != std::string::npos) lines->push_back(line.substr(text + 1));
+    }
+    return true;
   }
 
   // Waits until the window's program has handled what came before and painted it.
