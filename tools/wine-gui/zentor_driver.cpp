@@ -685,6 +685,19 @@ bool BringToForeground(HWND top) {
   }
 }
 
+// Waits until the window (or a window inside it) is the one at the screen point, as
+// the click sent there will find it: nothing of the program's or another's lies over
+// it there.
+bool WaitUppermostAt(HWND target, POINT screen, DWORD limit) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND hit = WindowFromPoint(screen);
+    if (hit != nullptr && (hit == target || IsChild(target, hit))) return true;
+    if (GetTickCount() - start > limit) return false;
+    Sleep(5);
+  }
+}
+
 BOOL CALLBACK NoteChildPaint(HWND window, LPARAM parameter) {
   if (IsWindowVisible(window) && GetUpdateRect(window, nullptr, FALSE)) *reinterpret_cast<bool*>(parameter) = true;
   return TRUE;
@@ -965,9 +978,16 @@ int Run(const std::vector<std::string>& args) {
   if (target == nullptr) return Fail("no control " + arg(2) + " in \"" + args[1] + "\"");
   const size_t rest = isChild ? 3 : 2;
   if (clicks && args.size() == rest + 2) {
+    // The point on the screen is found once the window is in front and its program has
+    // settled: a window just made may still be placed where it belongs, and a click at
+    // where it first stood lands in the window beneath (a double click meant for the
+    // Modules window browsed to a data symbol of the Source window).
+    if (!BringToForeground(top)) return Fail("\"" + args[1] + "\" does not come to the front");
     POINT point{std::atoi(args[rest].c_str()), std::atoi(args[rest + 1].c_str())};
     ClientToScreen(target, &point);
-    if (!BringToForeground(top)) return Fail("\"" + args[1] + "\" does not come to the front");
+    if (!WaitUppermostAt(target, point, kHangLimitMs)) {
+      return Fail("another window lies over \"" + args[1] + "\" at " + args[rest] + "," + args[rest + 1]);
+    }
     Click(point, action == "doubleclick" ? 2 : 1);
     return 0;
   }
