@@ -12,6 +12,7 @@
 // process (as under Wine, whatever the bar holds).
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -468,14 +469,17 @@ bool ReadClientText(HWND window, std::vector<ScreenLine>* lines, std::string* wh
 int WaitShows(HWND top, const std::string& text, DWORD limit) {
   const DWORD start = GetTickCount();
   std::vector<ScreenLine> lines;
-  for (;;) {
+  // A reading costs some milliseconds of work: a text that is long in coming is read
+  // for less and less often, up to once a second.
+  DWORD pause = 50;
+  for (;; pause = std::min<DWORD>(pause * 2, 1000)) {
     std::string why;
     if (!ReadClientText(top, &lines, &why)) return Fail(why);
     for (const ScreenLine& line : lines) {
       if (line.text.find(text) != std::string::npos) return 0;
     }
     if (GetTickCount() - start > limit) break;
-    Sleep(100);
+    Sleep(pause);
   }
   std::string shown;
   for (const ScreenLine& line : lines) shown += "\n  " + line.text;
