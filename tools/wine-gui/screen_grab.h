@@ -21,6 +21,10 @@ struct ScreenGrab {
   uint32_t Pixel(int x, int y) const;
 };
 
+// The header of an uncompressed DIB of the size and depth; a negative height puts the
+// top row first.
+BITMAPINFO DibInfo(int width, int height, WORD bitCount);
+
 bool GrabScreen(const RECT& area, ScreenGrab* grab);
 
 }  // namespace zentor::wine_gui

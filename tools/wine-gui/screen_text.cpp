@@ -53,13 +53,7 @@ bool DrawGlyphs(Glyphs* glyphs, std::string* why) {
     *why = "the fixed font is not of one width here";
     return false;
   }
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = glyphs->width * count;
-  info.bmiHeader.biHeight = -glyphs->height;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = DibInfo(glyphs->width * count, -glyphs->height, 32);
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ oldBitmap = SelectObject(dc, bitmap);

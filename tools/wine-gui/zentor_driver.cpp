@@ -451,13 +451,18 @@ int TimeCommand(HWND top, int command, const std::string& pattern, DWORD limit, 
   return 0;
 }
 
-// The lines of text a window's client area shows in the fixed font.
-bool ReadClientText(HWND window, std::vector<ScreenLine>* lines, std::string* why) {
+// Where a window's client area lies on the screen.
+RECT ClientOnScreen(HWND window) {
   RECT area{};
   GetClientRect(window, &area);
   MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+  return area;
+}
+
+// The lines of text a window's client area shows in the fixed font.
+bool ReadClientText(HWND window, std::vector<ScreenLine>* lines, std::string* why) {
   ScreenGrab grab;
-  if (!GrabScreen(area, &grab)) {
+  if (!GrabScreen(ClientOnScreen(window), &grab)) {
     *why = "the window has no client area on the screen";
     return false;
   }
@@ -968,10 +973,7 @@ int Run(const std::vector<std::string>& args) {
   }
   // "capture TITLE client FILE": a top-level window's client area, without its frame.
   if (action == "capture" && args.size() == 4 && args[2] == "client") {
-    RECT area{};
-    GetClientRect(top, &area);
-    MapWindowPoints(top, nullptr, reinterpret_cast<POINT*>(&area), 2);
-    if (!CaptureToBmp(area, args[3])) return Fail("cannot capture to " + args[3]);
+    if (!CaptureToBmp(ClientOnScreen(top), args[3])) return Fail("cannot capture to " + args[3]);
     std::printf("%s\n", TitleOf(top).c_str());
     return 0;
   }
@@ -1037,8 +1039,7 @@ int Run(const std::vector<std::string>& args) {
   if (action == "capture" && args.size() == rest + 1) {
     RECT area{};
     if (isChild) {
-      GetClientRect(target, &area);
-      MapWindowPoints(target, nullptr, reinterpret_cast<POINT*>(&area), 2);
+      area = ClientOnScreen(target);
     } else {
       GetWindowRect(target, &area);
     }

@@ -1,10 +1,10 @@
 // The GUI harness's test program: one test case per scenario file in tests/wine-gui
 // (each in a Wine desktop of its own), and one per scenario of tests/wine-gui/undone,
-// each of which must fail where a timed action's work is not done; with `--shots DIR STEPS`, one run of a scenario
-// that keeps a PNG per step in DIR with an index (scripts/gui-shots); with `--bench
-// [STEPS...]`, the scenarios that measure figures (all of them when none is named),
-// one after another, and a table of their figures beside their targets (scripts/bench
-// --gui).
+// each of which must fail where a timed action's work is not done; with `--shots DIR
+// STEPS`, one run of a scenario that keeps a PNG per step in DIR with an index
+// (scripts/gui-shots); with `--bench [STEPS...]`, the scenarios that measure figures
+// (all of them when none is named), one after another, and a table of their figures
+// beside their targets (scripts/bench --gui).
 #include <gtest/gtest.h>
 
 #include <algorithm>

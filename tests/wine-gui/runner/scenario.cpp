@@ -777,7 +777,7 @@ class ScenarioRun {
         return false;
       }
       const bool atEnd = w.size() == 9 && after >= before && after - before < lines &&
-                         Driver({"shows", w[2], w[8], "0"}, why).status == 0;
+                         Shows(w[2], w[8], 0, why);
       if (after - before != lines && !atEnd) {
         *why = where + "the work timed is not done: the top line of \"" + w[2] + "\" moved from " +
                std::to_string(before) + " to " + std::to_string(after) + ", not " + std::to_string(lines) +
